@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Zentrel needs, builds everything and lays out the default data folder.
+# Usage: scripts/setup.sh [build-dir]   (default: build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD_DIR=${1:-build}
+
+PACKAGES=(cmake ninja-build g++ clang libgtest-dev libbenchmark-dev qt6-base-dev libgl-dev
+  libnetcdf-dev ferret-datasets libgdal-dev gdal-bin libfmt-dev libcli11-dev nlohmann-json3-dev
+  xvfb xauth imagemagick poppler-utils fonts-dejavu-core)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake --build "$BUILD_DIR" -j "$(nproc)"
+
+# The default data folder beside the programs (built once; rebuilt when missing).
+if [ -x scripts/build-data.sh ]; then
+  scripts/build-data.sh "$BUILD_DIR"
+fi
+echo "setup: done. Programs are in $BUILD_DIR/bin"

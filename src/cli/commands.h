@@ -1,0 +1,28 @@
+// Subcommands of the zentrel command line; each file cmd_<name>.cpp registers one.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <functional>
+#include <string>
+
+namespace zentrel::cli {
+
+/// Exit codes: 0 success, 1 data error, 2 usage error.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitData = 1;
+inline constexpr int kExitUsage = 2;
+
+/// Options every command shares.
+struct CommonOptions {
+    std::string dataDir;  ///< --data; empty = ZENTREL_DATA or ZentrelData beside the program
+    std::string programDir;
+};
+
+/// A registered command sets `run` when it is parsed; main() calls it.
+using Runner = std::function<int()>;
+
+void registerEstimate(CLI::App& app, CommonOptions& common, Runner& run);
+void registerData(CLI::App& app, CommonOptions& common, Runner& run);
+
+}  // namespace zentrel::cli

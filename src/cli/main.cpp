@@ -1,0 +1,48 @@
+// Entry point of the zentrel command line: parses the subcommand and runs it.
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+#include "cli/commands.h"
+#include "error.h"
+
+namespace {
+std::string programFolder(const char* argv0) {
+    std::error_code ec;
+    auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) self = std::filesystem::absolute(argv0, ec);
+    return self.parent_path().string();
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace zentrel::cli;
+    CLI::App app{"zentrel: long-term monthly climate of any point on the Earth's land surface"};
+    app.require_subcommand(1);
+    CommonOptions common;
+    common.programDir = programFolder(argv[0]);
+    Runner run;
+    registerEstimate(app, common, run);
+    registerData(app, common, run);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::fprintf(stderr, "zentrel: %s\nRun 'zentrel --help' for usage.\n", e.what());
+        return kExitUsage;
+    }
+    try {
+        return run ? run() : kExitUsage;
+    } catch (const zentrel::Error& e) {
+        std::fprintf(stderr, "zentrel: %s\n", e.what());
+        return kExitData;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "zentrel: %s\n", e.what());
+        return kExitData;
+    }
+}

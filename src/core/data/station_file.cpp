@@ -1,0 +1,220 @@
+// Reading station files: free-format 17-field lines, band files, the 30000-station table.
+#include "data/station_file.h"
+
+#include <fmt/format.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "error.h"
+#include "formats/picture.h"
+
+namespace zentrel {
+
+namespace {
+
+struct BandBounds {
+    float lat[5];
+    float lon[7];
+    const char* prefix;
+    const char* south;
+    const char* north;
+};
+
+constexpr BandBounds kTempBands{{-2, 11, 25, 37, 90}, {-138, -87, -61, -16, 30, 108, 180}, "mela", "mesud.txt", "menor.txt"};
+constexpr BandBounds kPrecBands{{0, 13, 26, 37, 90}, {-133, -87, -61, -7, 44, 120, 180}, "prla", "prsud.txt", "prnor.txt"};
+
+const BandBounds& boundsOf(int variable) { return variable == Prec ? kPrecBands : kTempBands; }
+
+const char* kFieldNames[17] = {"latitude", "longitude", "altitude", "January", "February", "March",
+                               "April",    "May",       "June",     "July",    "August",   "September",
+                               "October",  "November",  "December", "name",    "country"};
+
+}  // namespace
+
+BandIndex bandOf(int variable, float lon, float lat) {
+    const BandBounds& b = boundsOf(variable);
+    BandIndex band{6, 6};
+    for (int k = 1; k <= 5; ++k)
+        if (lat < b.lat[k - 1]) {
+            band.lat = k;
+            break;
+        }
+    for (int k = 1; k <= 7; ++k)
+        if (lon < b.lon[k - 1]) {
+            band.lon = k - 1;
+            break;
+        }
+    if (band.lon == 0) band.lon = 6;  // west of the first bound: the band across the date line
+    return band;
+}
+
+std::string bandFileName(int variable, int latBand, int lonBand) {
+    return fmt::format("{}{}lo{}.txt", boundsOf(variable).prefix, latBand, lonBand);
+}
+
+std::string wholeFileName(int variable) {
+    switch (variable) {
+        case Tmax: return "max.txt";
+        case Tmin: return "min.txt";
+        case Vap: return "vap.txt";
+        case PET: return "pet.txt";
+        case Wind: return "windsp.txt";
+        case Sun: return "sufr.txt";
+        default: return "";
+    }
+}
+
+std::vector<std::string> candidateFiles(int variable, float lon, float lat) {
+    if (variable != Temp && variable != Prec) return {wholeFileName(variable)};
+    const BandBounds& b = boundsOf(variable);
+    const BandIndex band = bandOf(variable, lon, lat);
+    const int i = band.lat, j = band.lon;
+    const int i2 = i + 1 == 7 ? 1 : i + 1;
+    const int j2 = j + 1 == 7 ? 1 : j + 1;
+    std::vector<std::string> files{bandFileName(variable, i, j), bandFileName(variable, i2, j),
+                                   bandFileName(variable, i, j2), bandFileName(variable, i2, j2)};
+    if (lat < -50) files.emplace_back(b.south);
+    if (lat > 60) files.emplace_back(b.north);
+    return files;
+}
+
+Station parseStationLine(std::string_view line, const std::string& file, long lineNumber) {
+    std::vector<std::string> fields;
+    size_t pos = 0;
+    const size_t n = line.size();
+    auto skipBlanks = [&] {
+        while (pos < n && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
+    };
+    bool afterComma = false;
+    while (true) {
+        skipBlanks();
+        if (pos >= n) {
+            if (afterComma) fields.emplace_back();  // "a,b," ends with an empty field
+            break;
+        }
+        if (line[pos] == ',') {  // empty field between two commas
+            fields.emplace_back();
+            ++pos;
+            afterComma = true;
+            continue;
+        }
+        std::string field;
+        if (line[pos] == '"') {
+            const size_t close = line.find('"', pos + 1);
+            if (close == std::string_view::npos)
+                throw Error(fmt::format("Station file {}, line {}: field {} has no closing quote.", file, lineNumber,
+                                        fields.size() + 1));
+            field = std::string(line.substr(pos + 1, close - pos - 1));
+            pos = close + 1;
+        } else {
+            const size_t start = pos;
+            while (pos < n && line[pos] != ',' && line[pos] != ' ' && line[pos] != '\t') ++pos;
+            field = std::string(line.substr(start, pos - start));
+        }
+        fields.push_back(std::move(field));
+        skipBlanks();
+        afterComma = pos < n && line[pos] == ',';
+        if (afterComma) ++pos;
+        if (fields.size() > 17) break;
+    }
+    if (fields.size() != 17)
+        throw Error(fmt::format("Station file {}, line {}: expected 17 fields (latitude, longitude, altitude, "
+                                "12 monthly values, name, country), found {}.",
+                                file, lineNumber, fields.size() > 17 ? "more" : std::to_string(fields.size())));
+    float numbers[15];
+    for (int f = 0; f < 15; ++f) {
+        const std::string& text = fields[static_cast<size_t>(f)];
+        if (text.empty()) {
+            numbers[f] = 0;
+            continue;
+        }
+        char* end = nullptr;
+        errno = 0;
+        const float v = std::strtof(text.c_str(), &end);
+        if (end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(v))
+            throw Error(fmt::format("Station file {}, line {}, field {} ({}): \"{}\" is not a number.", file,
+                                    lineNumber, f + 1, kFieldNames[f], text));
+        numbers[f] = v;
+    }
+    Station s;
+    s.Lat = numbers[0];
+    s.Lon = numbers[1];
+    s.Alt = numbers[2];
+    for (int m = 1; m <= 12; ++m) s.Data[static_cast<size_t>(m)] = numbers[2 + m];
+    s.Name = fields[15];
+    s.Country = fields[16];
+    return s;
+}
+
+namespace {
+void parseInto(std::string_view text, const std::string& file, std::vector<Station>& out, size_t limit) {
+    const size_t ctrlZ = text.find('\x1a');
+    if (ctrlZ != std::string_view::npos) text = text.substr(0, ctrlZ);
+    long lineNumber = 0;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        ++lineNumber;
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+            line.remove_suffix(1);
+        if (line.find_first_not_of(" \t") == std::string_view::npos) continue;
+        if (out.size() >= limit)
+            throw Error(fmt::format("Station file {}, line {}: more than {} stations for one estimate; the station "
+                                    "table is full.",
+                                    file, lineNumber, kMaxStations));
+        out.push_back(parseStationLine(line, file, lineNumber));
+    }
+}
+
+std::string readWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::error_code ec;
+        if (!std::filesystem::exists(path, ec)) throw Error("Station file " + path + " is missing.");
+        throw Error("Station file " + path + " cannot be read.");
+    }
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    if (in.bad()) throw Error("Station file " + path + " cannot be read.");
+    return buffer.str();
+}
+}  // namespace
+
+std::vector<Station> parseStationText(std::string_view text, const std::string& file) {
+    std::vector<Station> out;
+    parseInto(text, file, out, static_cast<size_t>(-1));
+    return out;
+}
+
+void ReadStationFile(const std::string& path, StationTable& table) {
+    const std::string text = readWholeFile(path);
+    parseInto(text, path, table.stations, kMaxStations);
+}
+
+void LoadCandidates(const std::string& dataFolder, int variable, float lon, float lat, StationTable& table) {
+    table.stations.clear();
+    for (const std::string& name : candidateFiles(variable, lon, lat))
+        ReadStationFile((std::filesystem::path(dataFolder) / name).string(), table);
+}
+
+std::string formatStationLine(const Station& s) {
+    auto text = [](std::string t) {
+        for (char& c : t)
+            if (c == '"') c = '\'';
+        return "\"" + t + "\"";
+    };
+    std::string line = shortestFloat(s.Lat) + "," + shortestFloat(s.Lon) + "," + shortestFloat(s.Alt);
+    for (int m = 1; m <= 12; ++m) line += "," + shortestFloat(s.Data[static_cast<size_t>(m)]);
+    line += "," + text(s.Name) + "," + text(s.Country);
+    return line;
+}
+
+}  // namespace zentrel

@@ -1,0 +1,63 @@
+// Elevation raster lookup.
+#include "data/terrain.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "error.h"
+
+namespace zentrel {
+
+namespace {
+std::string rasterPath(const std::string& dataFolder) {
+    return (std::filesystem::path(dataFolder) / kTerrainFileName).string();
+}
+constexpr long kRasterBytes = static_cast<long>(kTerrainColumns) * kTerrainRows;
+}  // namespace
+
+long terrainByteOffset(float lon, float lat) {
+    const long col = std::lrint((lon + 180.0f) / 360.0f * 4320.0f);
+    long row = std::lrint((1.0f - (lat + 90.0f) / 180.0f) * 2160.0f);
+    // Row 0 lies before the grid: the northernmost row answers for it.
+    if (row < 1) row = 1;
+    long offset = (row - 1) * kTerrainColumns + col - 1;
+    if (offset < 0) offset = 0;
+    if (offset >= kRasterBytes) offset = kRasterBytes - 1;
+    return offset;
+}
+
+int16_t terrainAltitudeOfByte(uint8_t byte, int16_t& isSea) {
+    if (byte == 255) {
+        isSea = 1;
+        return 0;
+    }
+    isSea = 0;
+    return static_cast<int16_t>(byte * 20 - 40);
+}
+
+int16_t TerrainAltitude(const std::string& dataFolder, float lon, float lat, int16_t& isSea) {
+    const std::string path = rasterPath(dataFolder);
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw Error("The elevation raster " + path + " is missing.");
+    in.seekg(terrainByteOffset(lon, lat));
+    char byte = 0;
+    if (!in.get(byte)) throw Error("The elevation raster " + path + " is shorter than 4320 x 2160 bytes.");
+    return terrainAltitudeOfByte(static_cast<uint8_t>(byte), isSea);
+}
+
+TerrainRaster::TerrainRaster(const std::string& dataFolder) {
+    const std::string path = rasterPath(dataFolder);
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw Error("The elevation raster " + path + " is missing.");
+    bytes_.resize(static_cast<size_t>(kRasterBytes));
+    in.read(reinterpret_cast<char*>(bytes_.data()), kRasterBytes);
+    if (in.gcount() != kRasterBytes)
+        throw Error("The elevation raster " + path + " is shorter than 4320 x 2160 bytes.");
+}
+
+int16_t TerrainRaster::altitude(float lon, float lat, int16_t& isSea) const {
+    return terrainAltitudeOfByte(bytes_[static_cast<size_t>(terrainByteOffset(lon, lat))], isSea);
+}
+
+}  // namespace zentrel

@@ -1,0 +1,41 @@
+// The elevation raster "10k8b.raw": 4320 x 2160 bytes, rows north to south from longitude -180,
+// altitude = byte * 20 - 40 m, 255 = sea.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zentrel {
+
+inline constexpr int kTerrainColumns = 4320;
+inline constexpr int kTerrainRows = 2160;
+inline constexpr const char* kTerrainFileName = "10k8b.raw";
+
+/// 0-based byte offset in the raster for (lon, lat): col = round((lon + 180) / 360 * 4320),
+/// row = round((1 - (lat + 90) / 180) * 2160), halves to even, 1-based position
+/// (row - 1) * 4320 + col. So longitude -180 reads the last byte of the row above and 180 the
+/// last byte of its row. Row 0 (latitude above about 89.958) has no bytes: it reads row 1, and a
+/// position before the start of the file reads the first byte.
+long terrainByteOffset(float lon, float lat);
+
+/// Altitude in m of a raster byte; isSea = 1 and 0 m for byte 255.
+int16_t terrainAltitudeOfByte(uint8_t byte, int16_t& isSea);
+
+/// Altitude of a point, opening and closing the raster file of `dataFolder` for this one call.
+/// Throws Error when the file is missing or too short.
+int16_t TerrainAltitude(const std::string& dataFolder, float lon, float lat, int16_t& isSea);
+
+/// The raster held in memory, for many lookups (grids, batch runs, raster export). Same answers.
+class TerrainRaster {
+public:
+    /// Reads the whole raster. Throws Error naming the file when missing or of the wrong size.
+    explicit TerrainRaster(const std::string& dataFolder);
+    int16_t altitude(float lon, float lat, int16_t& isSea) const;
+    uint8_t byteAt(long offset) const { return bytes_[static_cast<size_t>(offset)]; }
+
+private:
+    std::vector<uint8_t> bytes_;
+};
+
+}  // namespace zentrel

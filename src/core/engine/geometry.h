@@ -1,0 +1,26 @@
+// Great-circle distance, direction and compass sector, as the selection, the weights and
+// the shadow correction use them. Longitude before latitude, viewing point first.
+#pragma once
+
+#include <string>
+
+namespace zentrel {
+
+inline constexpr float kEarthRadiusKm = 6370.997f;
+inline constexpr float kDefaultDistEpsilon = 1e-10f;
+
+/// Great-circle distance in km between two points (single-precision degrees). The cosine of
+/// the central angle is rounded to single precision, so points closer than about 1.5 km are
+/// at distance 0; coinciding and antipodal points (1 - x^2 < distEpsilon) give 0.
+float Distance(float lon1, float lat1, float lon2, float lat2, float distEpsilon = kDefaultDistEpsilon);
+
+/// Direction of point 2 seen from point 1 in degrees clockwise from north, in [0, 360]
+/// (360 can occur for a target due north on the western side), or 9999 when there is none
+/// (equal longitude or latitude within 0.01 degrees, or an antipodal target).
+double Direction(double lon1, double lat1, double lon2, double lat2);
+
+/// Two-character compass sector of a direction: "N ", "NE", ..., "X " for 9999. A direction on
+/// a sector boundary belongs to the sector clockwise of it (22.5 is "NE", 337.5 is "N ").
+std::string SectorName(float direction);
+
+}  // namespace zentrel

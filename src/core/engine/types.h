@@ -1,0 +1,110 @@
+// Records shared by the engine and everything that reads its results: locations,
+// stations, the neighbour set, the result record and the warning flags.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zentrel {
+
+/// Altitude or direction value meaning "not given".
+inline constexpr float kUnknown = 9999.0f;
+
+/// Variable index 0..7, always in this order.
+enum Variable : int16_t { Temp = 0, Tmax = 1, Tmin = 2, Prec = 3, Vap = 4, PET = 5, Wind = 6, Sun = 7 };
+inline constexpr int kVariableCount = 8;
+/// Short names "Temp", "Tmax", ... indexed by variable.
+extern const std::array<const char*, kVariableCount> kVariableNames;
+/// Variable index of a short name (case-insensitive), or -1.
+int variableFromName(const std::string& name);
+
+/// A target point. Lon, Lat in decimal degrees (east, north positive); Alt in m (9999 = none).
+struct Location {
+    std::string Name;
+    float Lon = 0;
+    float Lat = 0;
+    float Alt = 0;
+};
+
+/// Monthly array: index 1..12 = January..December, 13 = annual value; index 0 unused.
+using Monthly = std::array<float, 14>;
+
+/// One station: a candidate of the station table or an entry of the neighbour set.
+struct Station {
+    float Lat = 0;          ///< degrees north
+    float Lon = 0;          ///< degrees east
+    float Alt = 0;          ///< m; 9999 = unknown
+    Monthly Data{};         ///< 1..12 monthly values, 13 = annual mean (filled by BuildMeanStation)
+    float Dist = 0;         ///< km from the working location
+    float Dir = 0;          ///< degrees clockwise from north seen from the working location, or 9999
+    std::string Name;
+    std::string Country;
+    int16_t Active = 0;     ///< 1 = takes part in the estimate
+    std::string DirCode = "  ";  ///< 2-character compass sector of Dir
+    float Weight = 0;       ///< interpolation weight
+};
+
+/// The up to 20 neighbours, nearest first. Entry(1..20) are neighbours, Entry(21) the mean station.
+struct NeighbourSet {
+    std::array<Station, 22> entries{};  ///< index 0 unused
+    int16_t NeighbourCount = 0;
+    int16_t ActiveCount = 0;
+    int16_t ActiveAltCount = 0;
+
+    Station& operator[](int i) { return entries[static_cast<size_t>(i)]; }
+    const Station& operator[](int i) const { return entries[static_cast<size_t>(i)]; }
+};
+
+/// Results of one variable. Every array: 1..12 months, 13 annual, 0 unused.
+struct EstimateResult {
+    Monthly Best{};
+    Monthly Bias{};
+    Monthly StdErr{};
+    Monthly AbsGrad{};
+    Monthly DirecGrad{};
+    std::array<std::string, 14> DirecGradName{};
+    Monthly VertGrad{};
+    Monthly LongGradDeg{};
+    Monthly LatGradDeg{};
+    Monthly LongGrad{};
+    Monthly LatGrad{};
+    Monthly VertExplVar{};
+    /// 1..6 sine coefficients a1..a6, 7..12 cosine coefficients b1..b6, 13 mean.
+    Monthly AnnualCycle{};
+};
+
+/// Warning flags of the last estimate.
+struct WarningFlags {
+    bool WarnHigh = false;
+    bool WarnLow = false;
+    bool WarnLonely = false;
+    bool WarnStrange = false;
+    bool WarnDoubled = false;
+    bool WarnFew = false;
+    bool WarnHit = false;
+    int16_t StrangeMonth = 0;    ///< 1..12, kept from earlier runs when nothing strange is found
+    int16_t StrangeStation = 0;  ///< neighbour entry number
+};
+
+/// A message the engine hands to its caller for display (the core never shows anything).
+struct Message {
+    std::string title;
+    std::string text;
+};
+
+/// Everything a window, writer or batch run keeps of one variable's estimate.
+struct VariableResult {
+    int16_t variable = Temp;
+    Location location;           ///< the working location the estimate ran on
+    NeighbourSet neighbours;
+    EstimateResult result;
+    WarningFlags warnings;
+    std::vector<Message> messages;
+};
+
+/// Confidence factor k of Low/High = Best -/+ k * StdErr for level 90, 95 or 99 (%).
+float confidenceFactor(int level);
+
+}  // namespace zentrel

@@ -1,0 +1,76 @@
+// Distances, directions and compass sectors against hand-worked values.
+#include "engine/geometry.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace zentrel;
+
+TEST(Distance, IdenticalPointsAreZeroAndQuarterCircleIsRadiusTimesHalfPi) {
+    EXPECT_EQ(Distance(10, 20, 10, 20), 0.0f);
+    EXPECT_NEAR(Distance(0, 0, 0, 90), 6370.997 * 3.14159265 / 2, 0.01);
+    EXPECT_NEAR(Distance(0, 0, 1, 0), 111.19, 0.01);
+}
+
+TEST(Distance, CosineInSinglePrecisionMakesVeryNearPointsCoincide) {
+    // 50 m apart: the cosine of the central angle rounds to 1 in single precision.
+    EXPECT_EQ(Distance(12.0f, 41.0f, 12.0f, 41.00045f), 0.0f);
+    EXPECT_GT(Distance(12.0f, 41.0f, 12.0f, 41.05f), 5.0f);
+}
+
+TEST(Distance, AntipodesAreAtDistanceZero) { EXPECT_EQ(Distance(0, 0, 180, 0), 0.0f); }
+
+TEST(Direction, NearCaseWithEqualCoordinateHasNoDirection) {
+    EXPECT_EQ(Direction(10, 10, 10, 10.005), 9999);
+    EXPECT_EQ(SectorName(static_cast<float>(Direction(10, 10, 10, 10.005))), "X ");
+}
+
+TEST(Direction, NearCaseQuadrantsFromBothSigns) {
+    EXPECT_NEAR(Direction(10, 10, 10.005, 10.005), 45, 1e-6);
+    EXPECT_EQ(SectorName(static_cast<float>(Direction(10, 10, 10.005, 10.005))), "NE");
+    EXPECT_NEAR(Direction(10, 10, 9.995, 9.995), 225, 1e-6);
+    EXPECT_NEAR(Direction(10, 10, 10.005, 9.995), 135, 1e-6);
+    EXPECT_NEAR(Direction(10, 10, 9.995, 10.005), 315, 1e-6);
+}
+
+TEST(Direction, EastAndWestOnTheEquator) {
+    EXPECT_NEAR(Direction(0, 0, 1, 0), 90, 1e-6);
+    EXPECT_NEAR(Direction(0, 0, -1, 0), 270, 1e-6);
+    EXPECT_EQ(SectorName(90), "E ");
+    EXPECT_EQ(SectorName(270), "W ");
+}
+
+TEST(Direction, PolesAndAntipode) {
+    EXPECT_EQ(Direction(10, 90, 50, 40), 180);
+    EXPECT_EQ(Direction(10, -90, 50, 40), 0);
+    EXPECT_EQ(Direction(10, 40, 50, 90), 0);
+    EXPECT_EQ(Direction(10, 40, 50, -90), 180);
+    EXPECT_EQ(Direction(0, 0, 180, 0), 9999);
+}
+
+TEST(Direction, DueNorthOnTheWesternSideGives360) {
+    // cosA > 0.9999 gives 0, and the east/west step still turns a western target into 360.
+    EXPECT_EQ(Direction(10, 10, 9.99999, 20), 360);
+    EXPECT_EQ(SectorName(360), "N ");
+    EXPECT_NEAR(Direction(10, 10, 10, 20), 0, 1e-6);
+}
+
+TEST(Direction, AcrossTheDateLine) {
+    EXPECT_NEAR(Direction(179, 0, -179, 0), 90, 1e-6);
+    EXPECT_NEAR(Direction(-179, 0, 179, 0), 270, 1e-6);
+}
+
+TEST(SectorName, BoundariesBelongToTheSectorClockwise) {
+    EXPECT_EQ(SectorName(0), "N ");
+    EXPECT_EQ(SectorName(22.4f), "N ");
+    EXPECT_EQ(SectorName(22.5f), "NE");
+    EXPECT_EQ(SectorName(67.5f), "E ");
+    EXPECT_EQ(SectorName(157.5f), "S ");
+    EXPECT_EQ(SectorName(180), "S ");
+    EXPECT_EQ(SectorName(202.5f), "SW");
+    EXPECT_EQ(SectorName(292.5f), "NW");
+    EXPECT_EQ(SectorName(337.4f), "NW");
+    EXPECT_EQ(SectorName(337.5f), "N ");
+    EXPECT_EQ(SectorName(9999), "X ");
+}
