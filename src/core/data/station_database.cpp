@@ -1,6 +1,8 @@
 // In-memory station files with change detection.
 #include "data/station_database.h"
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fmt/format.h>
 
@@ -74,6 +76,105 @@ void StationDatabase::preload() const {
             std::error_code ec;
             if (fs::exists(fs::path(folder_) / polar, ec)) file(polar);
         }
+    }
+}
+
+// Stations of one file sorted into 2-degree cells (compressed rows: `start[c]..start[c+1]` of
+// `members` are the file positions of cell c, ascending).
+struct StationDatabase::Index {
+    static constexpr int kCell = 2;
+    static constexpr int kCols = 360 / kCell, kRows = 180 / kCell;
+    std::shared_ptr<const std::vector<Station>> stations;
+    std::vector<int> start;
+    std::vector<int> members;
+    std::vector<int> outside;  // positions outside -180..180 / -90..90 (always candidates)
+
+    static int cellOf(float lon, float lat) {
+        int col = static_cast<int>(std::floor((lon + 180.0f) / kCell));
+        int row = static_cast<int>(std::floor((lat + 90.0f) / kCell));
+        if (col == kCols) col = kCols - 1;  // longitude 180
+        if (row == kRows) row = kRows - 1;  // latitude 90
+        if (col < 0 || col >= kCols || row < 0 || row >= kRows) return -1;
+        return row * kCols + col;
+    }
+};
+
+std::shared_ptr<const StationDatabase::Index> StationDatabase::index(const std::string& name) const {
+    auto stations = file(name);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = files_.find(name);
+        if (it != files_.end() && it->second.index && it->second.stations == stations) return it->second.index;
+    }
+    auto idx = std::make_shared<Index>();
+    idx->stations = stations;
+    const int cells = Index::kCols * Index::kRows;
+    std::vector<int> cellOf(stations->size());
+    idx->start.assign(static_cast<size_t>(cells) + 1, 0);
+    for (size_t k = 0; k < stations->size(); ++k) {
+        const Station& s = (*stations)[k];
+        // NaN coordinates cannot be placed: they are always candidates, like the far ones.
+        cellOf[k] = std::isfinite(s.Lon) && std::isfinite(s.Lat) ? Index::cellOf(s.Lon, s.Lat) : -1;
+        if (cellOf[k] < 0) idx->outside.push_back(static_cast<int>(k));
+        else ++idx->start[static_cast<size_t>(cellOf[k]) + 1];
+    }
+    for (int c = 0; c < cells; ++c) idx->start[static_cast<size_t>(c) + 1] += idx->start[static_cast<size_t>(c)];
+    idx->members.resize(stations->size() - idx->outside.size());
+    std::vector<int> fill(idx->start.begin(), idx->start.end() - 1);
+    for (size_t k = 0; k < stations->size(); ++k)
+        if (cellOf[k] >= 0) idx->members[static_cast<size_t>(fill[static_cast<size_t>(cellOf[k])]++)] = static_cast<int>(k);
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = files_.find(name);
+    if (it != files_.end() && it->second.stations == stations) it->second.index = idx;
+    return idx;
+}
+
+void StationDatabase::nearCandidates(int variable, float lon, float lat, double radiusKm, std::vector<Candidate>& out,
+                                     bool& covered) const {
+    out.clear();
+    constexpr double kKmPerDegree = 6370.997 * 3.14159265358979 / 180.0;
+    // Distance() rounds the cosine to single precision: near points read up to ~1.6 km short.
+    const double reach = radiusKm + 3.0;
+    const double angle = reach / kKmPerDegree;  // degrees of arc
+    const double latLo = lat - angle, latHi = lat + angle;
+    double lonHalf = 181;  // all longitudes
+    if (latLo > -90 && latHi < 90) {
+        const double s = std::sin(angle * 3.14159265358979 / 180.0) / std::cos(lat * 3.14159265358979 / 180.0);
+        if (s < 1) lonHalf = std::asin(s) * 180.0 / 3.14159265358979 + 1e-6;
+    }
+    covered = lonHalf > 180 && latLo <= -90 && latHi >= 90;
+
+    constexpr int C = Index::kCell;
+    const int rowLo = std::max(0, static_cast<int>(std::floor((latLo + 90) / C)));
+    const int rowHi = std::min(Index::kRows - 1, static_cast<int>(std::floor((latHi + 90) / C)));
+    int colLo = 0, colHi = Index::kCols - 1;
+    if (lonHalf <= 180) {
+        colLo = static_cast<int>(std::floor((lon - lonHalf + 180) / C));
+        colHi = static_cast<int>(std::floor((lon + lonHalf + 180) / C));
+        if (colHi - colLo + 1 >= Index::kCols) colLo = 0, colHi = Index::kCols - 1;
+    }
+    int base = 0;
+    for (const std::string& name : candidateFiles(variable, lon, lat)) {
+        const auto idx = index(name);
+        const std::vector<Station>& st = *idx->stations;
+        if (base + static_cast<long>(st.size()) > kMaxStations) {
+            StationTable table;  // report the overflow exactly as the file loader does
+            LoadCandidates(variable, lon, lat, table);
+        }
+        const size_t first = out.size();
+        for (int row = rowLo; row <= rowHi; ++row)
+            for (int c = colLo; c <= colHi; ++c) {
+                const int col = ((c % Index::kCols) + Index::kCols) % Index::kCols;
+                const int cell = row * Index::kCols + col;
+                for (int p = idx->start[static_cast<size_t>(cell)]; p < idx->start[static_cast<size_t>(cell) + 1]; ++p) {
+                    const int k = idx->members[static_cast<size_t>(p)];
+                    out.push_back({base + k, &st[static_cast<size_t>(k)]});
+                }
+            }
+        for (int k : idx->outside) out.push_back({base + k, &st[static_cast<size_t>(k)]});
+        std::sort(out.begin() + static_cast<long>(first), out.end(),
+                  [](const Candidate& a, const Candidate& b) { return a.order < b.order; });
+        base += static_cast<int>(st.size());
     }
 }
 

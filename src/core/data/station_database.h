@@ -34,9 +34,28 @@ public:
     /// Forgets files that changed on disk since they were read. Returns how many.
     int refresh();
 
+    /// A candidate of a query: its place in the station table that reading the files would
+    /// build (0-based file order) and the station.
+    struct Candidate {
+        int order;
+        const Station* station;
+    };
+
+    /// The candidates of `variable` at (lon, lat) that may lie within `radiusKm` (great-circle)
+    /// of it, in table order: every candidate whose Distance() from the point is at most
+    /// radiusKm is among them, and usually few others. Sets `covered` when the search reached
+    /// every candidate (then the list is the whole table). Throws Error as LoadCandidates does
+    /// (missing file, malformed line, more than 30000 candidates).
+    void nearCandidates(int variable, float lon, float lat, double radiusKm, std::vector<Candidate>& out,
+                        bool& covered) const;
+
 private:
+    struct Index;  // stations of one file bucketed by 2-degree cells
+    std::shared_ptr<const Index> index(const std::string& name) const;
+
     struct Entry {
         std::shared_ptr<const std::vector<Station>> stations;
+        std::shared_ptr<const Index> index;
         long long size = -1;
         long long mtime = 0;
     };

@@ -2,6 +2,7 @@
 // corrections, cross-validated errors, strange data, warnings and the annual-cycle fit.
 #include "engine/engine.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "data/station_database.h"
@@ -98,10 +99,38 @@ VariableResult Engine::result() const {
 }
 
 void Engine::LoadCandidates() {
-    if (database_)
-        database_->LoadCandidates(variable, working.Lon, working.Lat, table);
-    else
-        zentrel::LoadCandidates(dataFolder_, variable, working.Lon, working.Lat, table);
+    // With a station database the candidates stay in memory and SelectNeighbours asks it for
+    // those near the location; the table is then left empty.
+    if (database_ && spatialSearch_) table.stations.clear();
+    else if (database_) database_->LoadCandidates(variable, working.Lon, working.Lat, table);
+    else zentrel::LoadCandidates(dataFolder_, variable, working.Lon, working.Lat, table);
+}
+
+namespace {
+// The insertion of one candidate into the work lists of the selection: skipped unless strictly
+// nearer than the last place; among equal distances the one read first stays first.
+inline void insertCandidate(std::array<float, 21>& d, std::array<int, 21>& s, int maxStat, float dist, int k) {
+    if (dist >= d[ix(maxStat)]) return;
+    int p = 1;
+    while (!(dist < d[ix(p)])) ++p;
+    if (p >= maxStat) {
+        d[ix(maxStat)] = dist;
+        s[ix(maxStat)] = k;
+        return;
+    }
+    for (int q = maxStat; q > p; --q) {
+        d[ix(q)] = d[ix(q - 1)];
+        s[ix(q)] = s[ix(q - 1)];
+    }
+    d[ix(p)] = dist;
+    s[ix(p)] = k;
+}
+}  // namespace
+
+bool Engine::passesFilters(const Station& c, float dist) const {
+    if (settings_.NeighbAlt == 1 && (c.Alt == kUnknown || c.Alt > settings_.MaxHigh || c.Alt < settings_.MinHigh))
+        return false;
+    return !(dist > settings_.MaxDist);
 }
 
 void Engine::SelectNeighbours() {
@@ -109,47 +138,59 @@ void Engine::SelectNeighbours() {
     if (maxStat < 1 || maxStat > kMaxNeighbours)
         throw Error("The maximum number of stations is " + std::to_string(maxStat) +
                     ", outside the 1 to 20 places of the neighbour list.");
-    for (Station& c : table.stations) c.Dist = Distance(working.Lon, working.Lat, c.Lon, c.Lat, settings_.DistEpsilon);
-
     constexpr int kNone = -1;  // a station number no candidate has
     std::array<float, kMaxNeighbours + 1> d;
     std::array<int, kMaxNeighbours + 1> s;
-    d.fill(20000.0f);
-    s.fill(kNone);
-    const int count = table.StationCount();
-    for (int k = 0; k < count; ++k) {
-        const Station& c = table.stations[ix(k)];
-        if (settings_.NeighbAlt == 1 && (c.Alt == kUnknown || c.Alt > settings_.MaxHigh || c.Alt < settings_.MinHigh))
-            continue;
-        if (c.Dist > settings_.MaxDist) continue;
-        if (c.Dist >= d[ix(maxStat)]) continue;
-        int p = 1;
-        while (!(c.Dist < d[ix(p)])) ++p;
-        if (p >= maxStat) {
-            d[ix(maxStat)] = c.Dist;
-            s[ix(maxStat)] = k;
-        } else {
-            for (int q = maxStat; q > p; --q) {
-                d[ix(q)] = d[ix(q - 1)];
-                s[ix(q)] = s[ix(q - 1)];
+    picked_.clear();
+
+    if (!database_ || !spatialSearch_) {
+        for (Station& c : table.stations) c.Dist = Distance(working.Lon, working.Lat, c.Lon, c.Lat, settings_.DistEpsilon);
+        d.fill(20000.0f);
+        s.fill(kNone);
+        const int count = table.StationCount();
+        for (int k = 0; k < count; ++k) {
+            const Station& c = table.stations[ix(k)];
+            if (passesFilters(c, c.Dist)) insertCandidate(d, s, maxStat, c.Dist, k);
+        }
+        for (int p = 1; p <= maxStat && s[ix(p)] != kNone; ++p)
+            picked_.push_back({&table.stations[ix(s[ix(p)])], table.stations[ix(s[ix(p)])].Dist});
+    } else {
+        // Only the candidates near the location are looked at. The nearest MaxStat of them
+        // are the nearest of all once MaxStat candidates lie within the radius searched, since
+        // every candidate within that radius is among them; otherwise the radius grows.
+        double radius = searchRadius_;
+        while (true) {
+            bool covered = false;
+            database_->nearCandidates(variable, working.Lon, working.Lat, radius, near_, covered);
+            d.fill(20000.0f);
+            s.fill(kNone);
+            nearDist_.resize(near_.size());
+            int within = 0;
+            for (size_t k = 0; k < near_.size(); ++k) {
+                const Station& c = *near_[k].station;
+                const float dist = Distance(working.Lon, working.Lat, c.Lon, c.Lat, settings_.DistEpsilon);
+                nearDist_[k] = dist;
+                if (!passesFilters(c, dist)) continue;
+                if (dist <= radius) ++within;
+                insertCandidate(d, s, maxStat, dist, static_cast<int>(k));
             }
-            d[ix(p)] = c.Dist;
-            s[ix(p)] = k;
+            if (covered || within >= maxStat || settings_.MaxDist <= radius) break;
+            radius *= 2.5;
         }
+        // Start the next search where this one succeeded; it is only a guess, never a result.
+        searchRadius_ = std::max(100.0, radius * 0.8);
+        for (int p = 1; p <= maxStat && s[ix(p)] != kNone; ++p)
+            picked_.push_back({near_[ix(s[ix(p)])].station, nearDist_[ix(s[ix(p)])]});
     }
-    ns.NeighbourCount = static_cast<int16_t>(maxStat);
-    for (int p = 1; p <= maxStat; ++p)
-        if (s[ix(p)] == kNone) {
-            ns.NeighbourCount = static_cast<int16_t>(p - 1);
-            break;
-        }
+
+    ns.NeighbourCount = static_cast<int16_t>(picked_.size());
     for (int i = 1; i <= ns.NeighbourCount; ++i) {
-        const Station& c = table.stations[ix(s[ix(i)])];
+        const Station& c = *picked_[ix(i - 1)].station;
         Station& e = ns[i];
         e.Lon = c.Lon;
         e.Lat = c.Lat;
         e.Alt = c.Alt;
-        e.Dist = c.Dist;
+        e.Dist = picked_[ix(i - 1)].dist;
         for (int m = 1; m <= 12; ++m) e.Data[ix(m)] = c.Data[ix(m)];
         e.Name = c.Name;
         e.Country = c.Country;

@@ -7,13 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "data/station_database.h"
 #include "data/station_file.h"
 #include "engine/types.h"
 #include "settings/program_settings.h"
 
 namespace zentrel {
-
-class StationDatabase;
 
 /// Confidence-bound and display clipping: negative values of the variables other than the
 /// three temperatures become 0, a sunshine fraction above 1 becomes 1.
@@ -82,9 +81,18 @@ public:
     VariableResult result() const;
 
     const ProgramSettings& settings() const { return settings_; }
+
+    /// With a database: false makes LoadCandidates copy the whole candidate table from memory
+    /// and select from it as from the files (the reference the spatial search is tested on).
+    void setSpatialSearch(bool on) { spatialSearch_ = on; }
     const std::string& dataFolder() const { return dataFolder_; }
 
 private:
+    struct Picked {
+        const Station* station;
+        float dist;
+    };
+    bool passesFilters(const Station& candidate, float dist) const;
     void countActive();
     float powExp() const;                         // PowExp as the weights use it (< 0.0001 -> 0)
     float altitudeDifference(float toAlt, float fromAlt) const;
@@ -92,6 +100,12 @@ private:
     const ProgramSettings& settings_;
     std::string dataFolder_;
     std::shared_ptr<const StationDatabase> database_;
+    // Work buffers of the selection, kept between runs so that estimates do not allocate.
+    std::vector<Picked> picked_;
+    std::vector<StationDatabase::Candidate> near_;
+    std::vector<float> nearDist_;
+    double searchRadius_ = 300;
+    bool spatialSearch_ = true;
 };
 
 }  // namespace zentrel

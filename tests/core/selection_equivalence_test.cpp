@@ -1,0 +1,127 @@
+// The in-memory station database with its spatial search must select exactly the neighbours
+// that reading the files selects, in the same order, on random locations for every variable.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <map>
+
+#include "data/station_database.h"
+#include "engine/engine.h"
+#include "fixture.h"
+
+using namespace zentrel;
+using namespace zentrel::test;
+
+namespace {
+
+// Small deterministic generator (the same numbers on every machine).
+struct Lcg {
+    uint64_t state;
+    double next() {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<double>(state >> 11) / static_cast<double>(1ULL << 53);
+    }
+    float uniform(double lo, double hi) { return static_cast<float>(lo + (hi - lo) * next()); }
+};
+
+// A world of random stations. Each lands in the band file of its own position and, sometimes,
+// also in a neighbouring one (overlapping files give doubles), and in the polar files.
+void writeRandomWorld(const TempFolder& folder, int count, uint64_t seed) {
+    Lcg rng{seed};
+    std::map<std::string, std::string> files;
+    for (int v : {Temp, Prec}) {
+        for (int i = 1; i <= 6; ++i)
+            for (int j = 1; j <= 6; ++j) files[bandFileName(v, i, j)];
+    }
+    for (const char* polar : {"mesud.txt", "menor.txt", "prsud.txt", "prnor.txt"}) files[polar];
+    for (int k = 0; k < count; ++k) {
+        const bool cluster = k % 7 == 0;  // some dense clusters, for ties and near stations
+        Station s = makeStation(cluster ? rng.uniform(10, 11) : rng.uniform(-180, 180),
+                                cluster ? rng.uniform(45, 46) : static_cast<float>(std::asin(rng.uniform(-1, 1)) * 180 / M_PI),
+                                rng.next() < 0.05 ? kUnknown : rng.uniform(-50, 3000), 0, "S" + std::to_string(k));
+        for (int m = 1; m <= 12; ++m) s.Data[static_cast<size_t>(m)] = rng.uniform(-5, 30);
+        if (k % 50 == 1) s.Lon = std::round(s.Lon);  // ties in distance along meridians
+        const std::string line = formatStationLine(s) + "\n";
+        for (int v : {Temp, Prec}) {
+            const BandIndex b = bandOf(v, s.Lon, s.Lat);
+            files[bandFileName(v, b.lat, b.lon)] += line;
+            if (rng.next() < 0.1) files[bandFileName(v, b.lat == 1 ? 6 : b.lat - 1, b.lon)] += line;
+            if (s.Lat < -45) files[v == Temp ? "mesud.txt" : "prsud.txt"] += line;
+            if (s.Lat > 55) files[v == Temp ? "menor.txt" : "prnor.txt"] += line;
+        }
+        for (int v : {Tmax, Tmin, Vap, PET, Wind, Sun}) {
+            files[wholeFileName(v)] += line;
+            if (k % 97 == 3) files[wholeFileName(v)] += line;  // doubled stations
+        }
+    }
+    for (const auto& [name, text] : files) folder.write(name, text);
+}
+
+void expectSameNeighbours(const Engine& a, const Engine& b, const std::string& where) {
+    ASSERT_EQ(a.ns.NeighbourCount, b.ns.NeighbourCount) << where;
+    for (int i = 1; i <= a.ns.NeighbourCount; ++i) {
+        ASSERT_EQ(a.ns[i].Name, b.ns[i].Name) << where << " entry " << i;
+        ASSERT_EQ(a.ns[i].Dist, b.ns[i].Dist) << where;
+        ASSERT_EQ(a.ns[i].Active, b.ns[i].Active) << where;
+    }
+    for (int m = 1; m <= 13; ++m) {
+        ASSERT_EQ(a.res.Best[static_cast<size_t>(m)], b.res.Best[static_cast<size_t>(m)]) << where;
+        ASSERT_EQ(a.res.StdErr[static_cast<size_t>(m)], b.res.StdErr[static_cast<size_t>(m)]) << where;
+    }
+}
+
+}  // namespace
+
+TEST(SelectionEquivalence, FileTableFromMemoryEqualsReadingTheFiles) {
+    TempFolder folder("equivalence-files");
+    writeRandomWorld(folder, 1500, 11);
+    auto db = std::make_shared<StationDatabase>(folder.str());
+    ProgramSettings settings;
+    Engine reading(settings, folder.str());
+    Engine memory(settings, folder.str(), db);
+    memory.setSpatialSearch(false);
+    Lcg rng{3};
+    for (int v = 0; v < kVariableCount; ++v)
+        for (int k = 0; k < 25; ++k) {
+            const Location loc{"", rng.uniform(-180, 180), rng.uniform(-90, 90), 100};
+            reading.Run(v, loc);
+            memory.Run(v, loc);
+            expectSameNeighbours(reading, memory, "var " + std::to_string(v));
+        }
+}
+
+TEST(SelectionEquivalence, DatabaseSearchEqualsTheWholeTable) {
+    TempFolder folder("equivalence");
+    writeRandomWorld(folder, 3000, 42);
+    auto db = std::make_shared<StationDatabase>(folder.str());
+    Lcg rng{7};
+    const int kLocations = 1000;
+    for (int variant = 0; variant < 3; ++variant) {
+        ProgramSettings settings;
+        if (variant == 1) {
+            settings.MaxStat = 7;
+            settings.MaxDist = 300;
+        } else if (variant == 2) {
+            settings.NeighbAlt = 1;
+            settings.MinHigh = 200;
+            settings.MaxHigh = 2500;
+            settings.MaxDist = 5000;
+        }
+        Engine fromFiles(settings, folder.str(), db);  // the whole table, as read from the files
+        fromFiles.setSpatialSearch(false);
+        Engine fromDb(settings, folder.str(), db);
+        for (int v = 0; v < kVariableCount; ++v) {
+            for (int k = 0; k < kLocations; ++k) {
+                const bool near = k % 3 == 0;
+                const Location loc{"", near ? rng.uniform(9.5, 11.5) : rng.uniform(-180, 180),
+                                   near ? rng.uniform(44.5, 46.5) : rng.uniform(-90, 90), rng.uniform(0, 2000)};
+                fromFiles.Run(v, loc);
+                fromDb.Run(v, loc);
+                expectSameNeighbours(fromFiles, fromDb,
+                                     "variant " + std::to_string(variant) + " var " + std::to_string(v) + " at " +
+                                         std::to_string(loc.Lon) + "," + std::to_string(loc.Lat));
+            }
+        }
+    }
+}
