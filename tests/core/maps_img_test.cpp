@@ -114,6 +114,8 @@ TEST(ImgFile, GoldenThreeByTwoExportAndRoundTrip) {
     EXPECT_EQ(back.at(0, 1), 250);
     EXPECT_NEAR(back.Header.valueOf(175), 20.0, 1e-9);
     EXPECT_EQ(formatImgHeader(back.Header), formatImgHeader(raster.Header));
+    EXPECT_EQ(parseImg(bytes, "t.img").Cells, raster.Cells);
+    EXPECT_THROW(parseImg(std::vector<uint8_t>(bytes.begin(), bytes.end() - 1), "t.img"), Error);
 }
 
 TEST(ImgFile, NewHeaderTakesThePassThroughBytesOfTheDisplayedMap) {

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "error.h"
 
@@ -80,7 +79,17 @@ void writeBmp24(const std::string& path, const RgbImage& image) {
 RgbImage readBmp24(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Error("Bitmap " + path + " is missing or cannot be read.");
-    const std::vector<uint8_t> b{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::vector<uint8_t> bytes;
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec) bytes.resize(static_cast<size_t>(size));
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (ec || in.gcount() != static_cast<std::streamsize>(bytes.size()))
+        throw Error("Bitmap " + path + " cannot be read.");
+    return parseBmp24(bytes, path);
+}
+
+RgbImage parseBmp24(const std::vector<uint8_t>& b, const std::string& path) {
     auto fail = [&](const std::string& what) { return Error("Bitmap " + path + ": " + what + "."); };
     if (b.size() < kFileHeaderSize + kInfoHeaderSize || b[0] != 'B' || b[1] != 'M')
         throw fail("not a BMP file (no \"BM\" header)");

@@ -29,6 +29,9 @@ std::vector<uint8_t> formatBmp24(const RgbImage& image);
 /// Writes formatBmp24 to a file, replacing it. Throws Error when it cannot be written.
 void writeBmp24(const std::string& path, const RgbImage& image);
 
+/// Parses a 24-bit uncompressed BMP held in memory, with the checks of readBmp24.
+RgbImage parseBmp24(const std::vector<uint8_t>& bytes, const std::string& fileName);
+
 /// Reads a 24-bit uncompressed BMP (rows bottom-up or top-down). Throws Error naming the file
 /// and the header field for anything else or a file shorter than its pixels.
 RgbImage readBmp24(const std::string& path);

@@ -124,6 +124,22 @@ ImgHeader parseImgHeader(const std::array<uint8_t, kImgHeaderSize>& b, const std
     return h;
 }
 
+ImgRaster parseImg(const std::vector<uint8_t>& bytes, const std::string& fileName) {
+    if (bytes.size() < static_cast<size_t>(kImgHeaderSize))
+        throw Error(fmt::format("Raster file {} is shorter than its {}-byte header ({} bytes).", fileName,
+                                kImgHeaderSize, bytes.size()));
+    Bytes header{};
+    std::copy(bytes.begin(), bytes.begin() + kImgHeaderSize, header.begin());
+    ImgRaster raster;
+    raster.Header = parseImgHeader(header, fileName);
+    const auto cells = static_cast<size_t>(raster.Header.Rows) * static_cast<size_t>(raster.Header.Columns);
+    if (bytes.size() - kImgHeaderSize < cells)
+        throw Error(fmt::format("Raster file {} holds fewer cells than its header's {} rows x {} columns.", fileName,
+                                raster.Header.Rows, raster.Header.Columns));
+    raster.Cells.assign(bytes.begin() + kImgHeaderSize, bytes.begin() + kImgHeaderSize + static_cast<std::ptrdiff_t>(cells));
+    return raster;
+}
+
 ImgHeader readImgHeader(const std::string& path) {
     std::ifstream in = openForReading(path);
     return parseImgHeader(readHeaderBytes(in, path), path);

@@ -63,6 +63,9 @@ struct ImgRaster {
 /// Reads the header only. Throws Error when the file is missing or shorter than the header.
 ImgHeader readImgHeader(const std::string& path);
 
+/// Parses a whole raster file held in memory, with the checks of readImg.
+ImgRaster parseImg(const std::vector<uint8_t>& bytes, const std::string& fileName);
+
 /// Reads header and cells. Throws Error naming the file when it is missing, its header is
 /// malformed or it holds fewer cells than the header says (extra bytes are ignored). Allocates
 /// no more than the file holds.
