@@ -1,0 +1,50 @@
+// 24-bit BMP writing and reading.
+#include "maps/bmp_file.h"
+
+#include <gtest/gtest.h>
+
+#include "error.h"
+#include "maps_test_util.h"
+
+using namespace zentrel;
+
+TEST(Bmp, GoldenBytesWithRowPaddingAndBottomUpRows) {
+    RgbImage image(3, 2);
+    image.at(0, 0) = {255, 0, 0};  // top-left red
+    image.at(2, 0) = {0, 0, 160};
+    image.at(0, 1) = {1, 2, 3};
+    const auto bytes = formatBmp24(image);
+    ASSERT_EQ(bytes.size(), 54u + 2 * 12);  // 9 bytes of a row padded to 12
+    // The bottom row comes first: its first pixel is (1, 2, 3) stored as blue, green, red.
+    EXPECT_EQ(bytes[54], 3);
+    EXPECT_EQ(bytes[56], 1);
+    EXPECT_EQ(bytes[54 + 12 + 2], 255);  // top-left red
+    EXPECT_EQ(bytes[54 + 12 + 6], 160);  // top-right blue
+    maps_test::ScratchFolder folder;
+    writeBmp24(folder.file("t.bmp"), image);
+    EXPECT_EQ(maps_test::readBytes(folder.file("t.bmp")), maps_test::readBytes(maps_test::golden("golden_3x2.bmp")));
+    const RgbImage back = readBmp24(folder.file("t.bmp"));
+    EXPECT_EQ(back.Width, 3);
+    EXPECT_EQ(back.Height, 2);
+    EXPECT_EQ(back.Pixels, image.Pixels);
+}
+
+TEST(Bmp, MalformedFilesAreRefused) {
+    maps_test::ScratchFolder folder;
+    auto bytes = formatBmp24(RgbImage(3, 2));
+    auto readWith = [&](const std::vector<uint8_t>& b) {
+        maps_test::writeText(folder.file("b.bmp"), std::string(b.begin(), b.end()));
+        return readBmp24(folder.file("b.bmp"));
+    };
+    auto truncated = bytes;
+    truncated.resize(70);
+    EXPECT_THROW(readWith(truncated), Error);
+    auto eightBit = bytes;
+    eightBit[28] = 8;
+    EXPECT_THROW(readWith(eightBit), Error);
+    auto huge = bytes;
+    huge[22] = 0xFF;  // 65535 rows claimed
+    huge[23] = 0xFF;
+    EXPECT_THROW(readWith(huge), Error);
+    EXPECT_THROW(formatBmp24(RgbImage()), Error);
+}

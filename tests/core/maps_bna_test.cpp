@@ -1,0 +1,97 @@
+// BNA boundary and capital files: parsing, pixel reduction, writing.
+#include "maps/bna_file.h"
+
+#include <gtest/gtest.h>
+
+#include "error.h"
+#include "maps_test_util.h"
+
+using namespace zentrel;
+
+namespace {
+std::string errorOf(const std::string& text) {
+    try {
+        parseBna(text, "World.bnd");
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "";
+}
+}  // namespace
+
+TEST(BnaRead, HeadersStartShapesAndPointLinesFollow) {
+    const std::string text =
+        "12.5,41.9\n"                    // before any header: skipped
+        "   \"Italy\",\"IT\",2\r\n"     // leading blanks, Windows line end
+        "12.48,41.9\n"
+        "short line\n"                   // fewer than two fields: ignored
+        "\n"
+        "13,42\n"
+        "\"Korea, Republic of\",\"KR\",1\n"
+        "127, 37.5\n";
+    const auto shapes = parseBna(text, "x.bna");
+    ASSERT_EQ(shapes.size(), 2u);
+    EXPECT_EQ(shapes[0].Name, "Italy");
+    EXPECT_EQ(shapes[0].SecondName, "IT");
+    EXPECT_EQ(shapes[0].Points, (std::vector<LonLat>{{12.48, 41.9}, {13, 42}}));
+    EXPECT_EQ(shapes[1].Name, "Korea, Republic of");
+    EXPECT_EQ(shapes[1].Points, (std::vector<LonLat>{{127, 37.5}}));
+}
+
+TEST(BnaRead, BadCoordinatesNameFileLineAndField) {
+    EXPECT_EQ(errorOf("\"A\"\n1,2\nx,3\n"), "BNA file World.bnd, line 3, field 1 (longitude): \"x\" is not a number.");
+    EXPECT_EQ(errorOf("\"A\"\n1,nan\n"), "BNA file World.bnd, line 2, field 2 (latitude): \"nan\" is not a number.");
+    EXPECT_EQ(errorOf("\"A\"\n180.5,0\n"), "BNA file World.bnd, line 2, field 1 (longitude): 180.5 lies outside -180 to 180.");
+    EXPECT_EQ(errorOf("\"A\"\n0,-91\n"), "BNA file World.bnd, line 2, field 2 (latitude): -91 lies outside -90 to 90.");
+    EXPECT_EQ(errorOf("\"A\"\n1e400,0\n"), "BNA file World.bnd, line 2, field 1 (longitude): \"1e400\" is not a number.");
+}
+
+TEST(BnaRead, LoadersReadTheirOwnFileOfTheDataFolder) {
+    maps_test::ScratchFolder folder;
+    maps_test::writeText(folder.file("Worad1.bna"), "\"Land\",\"\",2\n-180,90\n180,-90\n");
+    EXPECT_THROW(CaricaCapitali(folder.path().string(), 100, 50), Error);  // no WorldCap.bna yet
+    maps_test::writeText(folder.file("WorldCap.bna"), "\"Rome\",\"Italy\",1\n12.48,41.9\n");
+    const auto boundaries = CaricaConfini(folder.path().string(), 100, 50);
+    ASSERT_EQ(boundaries.size(), 1u);
+    EXPECT_EQ(boundaries[0].Points, (std::vector<PixelPoint>{{0, 0}, {100, 50}}));
+    const auto capitals = CaricaCapitali(folder.path().string(), 100, 50);
+    ASSERT_EQ(capitals.size(), 1u);
+    EXPECT_EQ(capitals[0].Name, "Rome");
+    EXPECT_EQ(capitals[0].Points, (std::vector<PixelPoint>{{53, 13}}));
+}
+
+TEST(BnaPixels, WorldEdgesMapToTheBitmapEdges) {
+    EXPECT_EQ(toPixel({-180, 90}, 2160, 1080), (PixelPoint{0, 0}));
+    EXPECT_EQ(toPixel({180, -90}, 2160, 1080), (PixelPoint{2160, 1080}));  // one beyond the last pixel
+    EXPECT_EQ(toPixel({0, 0}, 2160, 1080), (PixelPoint{1080, 540}));
+    EXPECT_EQ(toPixel({-179.9, 89.9}, 2160, 1080), (PixelPoint{0, 0}));  // Int rounds down
+    EXPECT_EQ(toPixel({12.48, 41.9}, 2160, 1080), (PixelPoint{1154, 288}));
+}
+
+TEST(BnaPixels, RepeatedPixelsAreStoredOnceWithinAShape) {
+    const std::vector<BnaShape> shapes = {
+        {"A", "", {{10.0, 10.0}, {10.01, 10.0}, {10.0, 10.0}, {20, 20}, {10, 10}}},
+        {"B", "", {{10.0, 10.0}}},  // same pixel as A's last point: kept, it is B's first
+    };
+    const auto pixels = toPixelShapes(shapes, 4000, 2000);
+    ASSERT_EQ(pixels.size(), 2u);
+    EXPECT_EQ(pixels[0].Points.size(), 3u);  // 10.01 falls on the pixel of 10.0
+    EXPECT_EQ(pixels[0].Points.front(), pixels[0].Points.back());
+    EXPECT_EQ(pixels[1].Points.size(), 1u);
+}
+
+TEST(BnaWrite, GoldenBytesAndRoundTrip) {
+    const std::vector<BnaShape> shapes = {
+        {"Italy", "Rome", {{12.48333, 41.9}, {-0.000001, -33.123456}}},
+        {"Say \"hi\"", "", {{180, -90}}},
+    };
+    maps_test::ScratchFolder folder;
+    writeBna(folder.file("out.bna"), shapes);
+    EXPECT_EQ(maps_test::readBytes(folder.file("out.bna")), maps_test::readBytes(maps_test::golden("golden.bna")));
+
+    const auto back = readBna(folder.file("out.bna"));
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0].Name, "Italy");
+    EXPECT_EQ(back[0].Points[1], (LonLat{0, -33.12346}));
+    EXPECT_EQ(back[1].Name, "Say 'hi'");
+}

@@ -1,0 +1,193 @@
+// Raster image files: the 6-byte real, the 534-byte header, cells, georeference.
+#include "maps/img_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "error.h"
+#include "maps/georeference.h"
+#include "maps/real48.h"
+#include "maps_test_util.h"
+
+using namespace zentrel;
+
+TEST(Real48, ByteLayoutOfHandWorkedValues) {
+    EXPECT_EQ(DoubleToReal48(0.0), (Real48{0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(DoubleToReal48(-0.0), (Real48{0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(DoubleToReal48(1.0), (Real48{0x81, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(DoubleToReal48(-1.0), (Real48{0x81, 0, 0, 0, 0, 0x80}));
+    EXPECT_EQ(DoubleToReal48(0.5), (Real48{0x80, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(DoubleToReal48(-50.0), (Real48{0x86, 0, 0, 0, 0, 0xC8}));  // 1.5625 * 2^5
+    // 0.4 = 1.6 * 2^-2: fraction 0.6 * 2^39 = 329853488332.8, rounded up to 0x4CCCCCCCCD.
+    EXPECT_EQ(DoubleToReal48(0.4), (Real48{0x7F, 0xCD, 0xCC, 0xCC, 0xCC, 0x4C}));
+    // Rounding the fraction up to 2 carries into the exponent.
+    EXPECT_EQ(DoubleToReal48(2.0 - std::ldexp(1.0, -45)), (Real48{0x82, 0, 0, 0, 0, 0}));
+}
+
+TEST(Real48, RoundTripsWithinHalfAUnitOfTheFraction) {
+    for (const double v : {0.0, 1.0, -1.0, 0.4, 1e-5, 123456.789, -179.9375, 0.001, 6.02e23, -3e-30}) {
+        const double back = Real48ToDouble(DoubleToReal48(v));
+        EXPECT_LE(std::fabs(back - v), std::fabs(v) * std::ldexp(1.0, -40)) << v;
+        EXPECT_EQ(DoubleToReal48(back), DoubleToReal48(v)) << v;  // stable on a second pass
+    }
+    for (const double exact : {0.125, -0.5, 1440.0, 0.0625, 90.0})
+        EXPECT_EQ(Real48ToDouble(DoubleToReal48(exact)), exact);
+}
+
+TEST(Real48, OutOfRangeValues) {
+    EXPECT_EQ(DoubleToReal48(1e-40), (Real48{0, 0, 0, 0, 0, 0}));  // below 2^-128: 0
+    EXPECT_EQ(Real48ToDouble(Real48{0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}), 0.0);
+    EXPECT_THROW(DoubleToReal48(1e39), Error);
+    EXPECT_THROW(DoubleToReal48(std::nan("")), Error);
+    EXPECT_THROW(DoubleToReal48(INFINITY), Error);
+    EXPECT_EQ(Real48ToDouble(Real48{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}), std::ldexp(2.0 - std::ldexp(1.0, -39), 126));
+}
+
+namespace {
+ImgRaster exportLike3x2() {
+    ImgRaster r;
+    ImgHeader& h = r.Header;
+    h.Rows = 2;
+    h.Columns = 3;
+    h.Title = "Temp - Average";
+    h.RefLat = 41.0;
+    h.RefLon = 12.5;
+    h.RefColumn = 1.5;
+    h.RefRow = 1.0;
+    h.CellWidth = 1.0;
+    h.CellHeight = 1.0;
+    h.Scale = 0.4;
+    h.Offset = -50;
+    h.Byte22 = 0x11;
+    h.Byte23 = 0x22;
+    h.Bytes168.fill(0x33);
+    h.Byte204 = 0x44;
+    r.Cells = {0, 1, 175, 250, 254, 255};
+    return r;
+}
+}  // namespace
+
+TEST(ImgHeader, EveryFieldAtItsOffset) {
+    const auto b = formatImgHeader(exportLike3x2().Header);
+    EXPECT_EQ(b[22], 0x11);
+    EXPECT_EQ(b[23], 0x22);
+    EXPECT_EQ(b[30], 2);  // rows, little-endian 16-bit
+    EXPECT_EQ(b[31], 0);
+    EXPECT_EQ(b[32], 3);  // columns
+    EXPECT_EQ(b[38], 'T');
+    EXPECT_EQ(b[38 + 13], 'e');
+    EXPECT_EQ(b[38 + 14], ' ');  // padded with blanks to 80 characters
+    EXPECT_EQ(b[117], ' ');
+    EXPECT_EQ(b[118], 0);
+    auto real = [&](int at) { return Real48{b[at], b[at + 1], b[at + 2], b[at + 3], b[at + 4], b[at + 5]}; };
+    EXPECT_EQ(Real48ToDouble(real(120)), 41.0);
+    EXPECT_EQ(Real48ToDouble(real(128)), 12.5);
+    EXPECT_EQ(Real48ToDouble(real(136)), 1.5);
+    EXPECT_EQ(Real48ToDouble(real(144)), 1.0);
+    EXPECT_EQ(Real48ToDouble(real(152)), 1.0);
+    EXPECT_EQ(Real48ToDouble(real(160)), 1.0);
+    EXPECT_EQ(real(188), DoubleToReal48(0.4));
+    EXPECT_EQ(Real48ToDouble(real(196)), -50.0);
+    EXPECT_EQ(b[126], 0);  // the last two bytes of an 8-byte number field
+    EXPECT_EQ(b[127], 0);
+    for (int k = 168; k <= 186; ++k) EXPECT_EQ(b[k], 0x33) << k;
+    EXPECT_EQ(b[187], 0);
+    EXPECT_EQ(b[204], 0x44);
+    for (int k : {0, 21, 24, 29, 34, 37, 205, 533}) EXPECT_EQ(b[k], 0) << k;
+}
+
+TEST(ImgFile, GoldenThreeByTwoExportAndRoundTrip) {
+    maps_test::ScratchFolder folder;
+    const ImgRaster raster = exportLike3x2();
+    writeImg(folder.file("t.img"), raster);
+    const auto bytes = maps_test::readBytes(folder.file("t.img"));
+    EXPECT_EQ(bytes.size(), 540u);
+    EXPECT_EQ(bytes, maps_test::readBytes(maps_test::golden("golden_3x2.img")));
+
+    const ImgRaster back = readImg(folder.file("t.img"));
+    EXPECT_EQ(back.Header.Title, "Temp - Average");
+    EXPECT_EQ(back.Header.Rows, 2);
+    EXPECT_EQ(back.Header.Columns, 3);
+    EXPECT_EQ(back.Cells, raster.Cells);
+    EXPECT_EQ(back.at(2, 0), 175);  // row 0 is the northern row
+    EXPECT_EQ(back.at(0, 1), 250);
+    EXPECT_NEAR(back.Header.valueOf(175), 20.0, 1e-9);
+    EXPECT_EQ(formatImgHeader(back.Header), formatImgHeader(raster.Header));
+    EXPECT_EQ(parseImg(bytes, "t.img").Cells, raster.Cells);
+    EXPECT_THROW(parseImg(std::vector<uint8_t>(bytes.begin(), bytes.end() - 1), "t.img"), Error);
+}
+
+TEST(ImgFile, NewHeaderTakesThePassThroughBytesOfTheDisplayedMap) {
+    ImgHeader fresh;
+    fresh.copyPassThroughFrom(exportLike3x2().Header);
+    const auto b = formatImgHeader(fresh);
+    EXPECT_EQ(b[22], 0x11);
+    EXPECT_EQ(b[186], 0x33);
+    EXPECT_EQ(b[204], 0x44);
+}
+
+TEST(ImgFile, MalformedFilesNameTheFileAndField) {
+    maps_test::ScratchFolder folder;
+    const std::string path = folder.file("bad.img");
+    auto expectError = [&](const std::string& fragment) {
+        try {
+            readImg(path);
+            ADD_FAILURE() << "no error for " << fragment;
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find(fragment), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+        }
+    };
+    maps_test::writeText(path, std::string(100, '\0'));
+    expectError("shorter than its 534-byte header");
+
+    auto header = formatImgHeader(exportLike3x2().Header);
+    auto writeHeader = [&](const std::string& tail) {
+        maps_test::writeText(path, std::string(header.begin(), header.end()) + tail);
+    };
+    writeHeader("12345");  // one cell short
+    expectError("fewer cells");
+    header[30] = 0;
+    header[31] = 0;
+    writeHeader("123456");
+    expectError("offset 30 (rows)");
+    header[30] = 0xFF;  // -1
+    header[31] = 0xFF;
+    writeHeader("123456");
+    expectError("offset 30 (rows)");
+    header = formatImgHeader(exportLike3x2().Header);
+    header[32] = 0xFF;  // 32767 x 255 columns claimed: refused before allocating
+    header[33] = 0x7F;
+    writeHeader("123456");
+    expectError("fewer cells");
+    header = formatImgHeader(exportLike3x2().Header);
+    header[152] = 0;  // cell width 0
+    writeHeader("123456");
+    expectError("offset 152 (cell width)");
+    EXPECT_THROW(readImg(folder.file("missing.img")), Error);
+
+    ImgRaster wrongCount = exportLike3x2();
+    wrongCount.Cells.pop_back();
+    EXPECT_THROW(writeImg(path, wrongCount), Error);
+}
+
+TEST(Georeference, TruncatesToThreeDecimalsAndRoundsCellsHalfToEven) {
+    EXPECT_DOUBLE_EQ(truncateToThreeDecimals(-12.3456), -12.346);
+    EXPECT_DOUBLE_EQ(truncateToThreeDecimals(0.0833333), 0.083);
+    ImgHeader h = exportLike3x2().Header;
+    h.RefLon = 12.50049;
+    const Georeference g = Georeference::of(h);
+    EXPECT_DOUBLE_EQ(g.RefLon, 12.5);
+    // Columns 0..2 lie at 11, 12, 13; rows 0..1 at 42 and 41.
+    EXPECT_DOUBLE_EQ(g.lonOfColumn(0), 11.0);
+    EXPECT_DOUBLE_EQ(g.lonOfColumn(0.25), 11.25);
+    EXPECT_DOUBLE_EQ(g.latOfRow(1), 41.0);
+    EXPECT_EQ(g.columnOf(11.0), 0);
+    EXPECT_EQ(g.columnOf(11.5), 0);  // 0.5 rounds to even 0
+    EXPECT_EQ(g.columnOf(12.5), 2);  // 1.5 rounds to even 2
+    EXPECT_EQ(g.rowOf(42.0), 0);
+    EXPECT_EQ(g.rowOf(40.0), 2);  // beyond the last row: the caller checks
+    h.CellWidth = 0.0004;         // truncates to 0
+    EXPECT_EQ(Georeference::of(h).columnOf(12.0), -1);
+}
