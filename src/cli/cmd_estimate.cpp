@@ -1,10 +1,136 @@
-// `zentrel estimate`: the estimate of one or all variables at one location.
+// `zentrel estimate`: the estimate of one or all variables at one location, as a table or JSON.
+#include <fmt/format.h>
+
+#include <cmath>
+#include <cstdio>
+#include <optional>
+
 #include "cli/commands.h"
+#include "cli/estimate_json.h"
+#include "cli/settings_options.h"
+#include "data/data_folder.h"
+#include "data/terrain.h"
+#include "engine/engine.h"
+#include "formats/picture.h"
 
 namespace zentrel::cli {
 
-void registerEstimate(CLI::App& app, CommonOptions& /*common*/, Runner& /*run*/) {
-    app.add_subcommand("estimate", "Estimate the monthly climate at one location");
+namespace {
+
+struct EstimateOptions {
+    double lon = 0, lat = 0;
+    std::optional<double> alt;
+    std::string var = "all";
+    bool json = false;
+    int level = 90;
+    SettingsOptions settings;
+};
+
+const char* kWarningTexts[] = {"WARNING: Location higher than surrounding Stations!",
+                               "WARNING: Location lower than surrounding Stations!",
+                               "WARNING: Location not surrounded by neighboring Stations!",
+                               "WARNING: Strange data detected at surrounding Stations!"};
+
+void printTable(const VariableResult& r, const ProgramSettings& settings, int level) {
+    const EstimateResult& e = r.result;
+    const float k = confidenceFactor(level);
+    const char* lowTitle = level == 95 ? "Low (2.5%)" : level == 99 ? "Low (.5%)" : "Low (5%)";
+    const char* highTitle = level == 95 ? "High (97.5%)" : level == 99 ? "High (99.5%)" : "High (95%)";
+    std::printf("%s  %s\n", kVariableNames[static_cast<size_t>(r.variable)],
+                settings.VariableTitles[static_cast<size_t>(r.variable)].c_str());
+    std::printf("Neighbours: %d, active: %d, active with altitude: %d\n", r.neighbours.NeighbourCount,
+                r.neighbours.ActiveCount, r.neighbours.ActiveAltCount);
+    std::printf("%-12s %10s %12s %12s %10s %10s\n", "Month", "Best", lowTitle, highTitle, "StdErr", "Bias");
+    for (int m = 1; m <= 13; ++m) {
+        const size_t i = static_cast<size_t>(m);
+        const float best = ClipValue(e.Best[i], r.variable);
+        const float low = ClipValue(e.Best[i] - k * e.StdErr[i], r.variable);
+        const float high = ClipValue(e.Best[i] + k * e.StdErr[i], r.variable);
+        const std::string name = m == 13 ? "Annual" : settings.MonthNames[i - 1];
+        std::printf("%-12s %10s %12s %12s %10s %10s\n", name.c_str(), formatPicture(best, "###0.00").c_str(),
+                    formatPicture(low, "###0.00").c_str(), formatPicture(high, "###0.00").c_str(),
+                    formatPicture(e.StdErr[i], "###0.00").c_str(), formatPicture(e.Bias[i], "###0.00").c_str());
+    }
+    const WarningFlags& w = r.warnings;
+    const bool flags[] = {w.WarnHigh, w.WarnLow, w.WarnLonely, w.WarnStrange};
+    for (size_t f = 0; f < 4; ++f)
+        if (flags[f]) std::printf("%s\n", kWarningTexts[f]);
+    if (w.WarnStrange)
+        std::printf("  (month %d, neighbour %d: %s)\n", w.StrangeMonth, w.StrangeStation,
+                    r.neighbours[w.StrangeStation].Name.c_str());
+    if (w.WarnDoubled) std::printf("Two neighbours share one position; the later one is switched off.\n");
+    if (w.WarnFew) std::printf("Few active stations: some corrections or error estimates are not made.\n");
+    if (w.WarnHit)
+        std::printf("Nearest neighbor is closer than %skm away.\nNearest Neighbor Approximation is used.\n",
+                    shortestFloat(settings.MinDist).c_str());
+    for (const Message& m : r.messages) std::printf("%s: %s\n", m.title.c_str(), m.text.c_str());
+    std::printf("\n");
+}
+
+int runEstimate(const EstimateOptions& o, const CommonOptions& common) {
+    ProgramSettings settings;
+    if (int code = applySettingsOptions(o.settings, settings); code != kExitOk) return code;
+    if (!(o.lon >= -180 && o.lon <= 180) || !(o.lat >= -90 && o.lat <= 90)) {
+        std::fprintf(stderr, "zentrel: --lon must lie in -180..180 and --lat in -90..90.\n");
+        return kExitUsage;
+    }
+    std::vector<int> variables;
+    if (o.var == "all" || o.var == "All" || o.var == "ALL") {
+        for (int v = 0; v < kVariableCount; ++v) variables.push_back(v);
+    } else {
+        const int v = variableFromName(o.var);
+        if (v < 0) {
+            std::fprintf(stderr, "zentrel: --var must be one of Temp, Tmax, Tmin, Prec, Vap, PET, Wind, Sun, all.\n");
+            return kExitUsage;
+        }
+        variables.push_back(v);
+    }
+    const std::string folder = resolveDataFolder(common.programDir, common.dataDir);
+    requireDataFolder(folder);
+
+    Location location{"", static_cast<float>(o.lon), static_cast<float>(o.lat), 0};
+    if (o.alt) {
+        location.Alt = static_cast<float>(*o.alt);
+    } else {
+        int16_t isSea = 0;
+        location.Alt = TerrainAltitude(folder, location.Lon, location.Lat, isSea);
+        if (isSea) std::fprintf(stderr, "zentrel: note: the point is sea in the elevation raster; altitude 0 m is used.\n");
+    }
+    const bool demo = isDemonstrationData(folder);
+    if (demo && o.json) std::fprintf(stderr, "zentrel: note: these estimates come from demonstration data, not real stations.\n");
+
+    std::vector<VariableResult> results;
+    for (int v : variables) {
+        Engine engine(settings, folder);  // a fresh engine per variable: no result leaks between variables
+        results.push_back(engine.Run(v, location));
+    }
+    if (o.json) {
+        std::printf("%s\n", results.size() == 1 ? estimateJson(results[0]).c_str() : estimatesJson(results).c_str());
+        return kExitOk;
+    }
+    if (demo) std::printf("DEMONSTRATION DATA: estimates from an emulated station database, not real stations.\n");
+    std::printf("Location: Lon %s  Lat %s  Alt %s m\n\n", shortestFloat(location.Lon).c_str(),
+                shortestFloat(location.Lat).c_str(), shortestFloat(location.Alt).c_str());
+    for (const VariableResult& r : results) printTable(r, settings, o.level);
+    return kExitOk;
+}
+
+}  // namespace
+
+void registerEstimate(CLI::App& app, CommonOptions& common, Runner& run) {
+    auto o = std::make_shared<EstimateOptions>();
+    auto* cmd = app.add_subcommand("estimate", "Estimate the monthly climate at one location");
+    cmd->add_option("--lon", o->lon, "Longitude in decimal degrees, east positive (-180..180)")->required();
+    cmd->add_option("--lat", o->lat, "Latitude in decimal degrees, north positive (-90..90)")->required();
+    cmd->add_option("--alt", o->alt, "Altitude in m (default: from the elevation raster)");
+    cmd->add_option("--var", o->var, "Temp, Tmax, Tmin, Prec, Vap, PET, Wind, Sun or all")->capture_default_str();
+    cmd->add_option("--level", o->level, "Confidence level of Low/High in the table: 90, 95 or 99")
+        ->check(CLI::IsMember({90, 95, 99}))
+        ->capture_default_str();
+    cmd->add_flag("--json", o->json, "Print the full result as JSON");
+    cmd->add_option("--data", common.dataDir, "Data folder (default: $ZENTREL_DATA or ZentrelData beside the program)");
+    addSettingsOptions(*cmd, o->settings);
+    cmd->callback([&run, &common, o] { run = [&common, o] { return runEstimate(*o, common); }; });
 }
 
 }  // namespace zentrel::cli

@@ -1,0 +1,112 @@
+// Hand-written JSON so that every single-precision number is written in the shortest form
+// that reads back to the same float (a double-based JSON library would write 0.1f as
+// 0.10000000149011612).
+#include "cli/estimate_json.h"
+
+#include <cmath>
+
+#include "formats/picture.h"
+
+namespace zentrel::cli {
+
+namespace {
+
+std::string num(float v) {
+    if (!std::isfinite(v)) return "null";
+    return shortestFloat(v);
+}
+
+std::string str(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    out += buf;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+std::string months(const Monthly& a) {
+    std::string out = "[";
+    for (int m = 1; m <= 13; ++m) out += (m > 1 ? "," : "") + num(a[static_cast<size_t>(m)]);
+    return out + "]";
+}
+
+std::string monthNames(const std::array<std::string, 14>& a) {
+    std::string out = "[";
+    for (int m = 1; m <= 13; ++m) out += (m > 1 ? "," : "") + str(a[static_cast<size_t>(m)]);
+    return out + "]";
+}
+
+std::string station(const Station& s) {
+    return "{\"name\":" + str(s.Name) + ",\"country\":" + str(s.Country) + ",\"lon\":" + num(s.Lon) +
+           ",\"lat\":" + num(s.Lat) + ",\"alt\":" + num(s.Alt) + ",\"dist\":" + num(s.Dist) + ",\"dir\":" + num(s.Dir) +
+           ",\"dirCode\":" + str(s.DirCode) + ",\"active\":" + std::to_string(s.Active) + ",\"weight\":" + num(s.Weight) +
+           ",\"data\":" + months(s.Data) + "}";
+}
+
+const char* boolText(bool b) { return b ? "true" : "false"; }
+
+}  // namespace
+
+std::string estimateJson(const VariableResult& r, int indent) {
+    const std::string pad(static_cast<size_t>(indent), ' ');
+    const std::string in = pad + "  ";
+    const EstimateResult& e = r.result;
+    std::string out = pad + "{\n";
+    out += in + "\"variable\": " + str(kVariableNames[static_cast<size_t>(r.variable)]) + ",\n";
+    out += in + "\"location\": {\"lon\":" + num(r.location.Lon) + ",\"lat\":" + num(r.location.Lat) +
+           ",\"alt\":" + num(r.location.Alt) + "},\n";
+    out += in + "\"neighbourCount\": " + std::to_string(r.neighbours.NeighbourCount) + ",\n";
+    out += in + "\"activeCount\": " + std::to_string(r.neighbours.ActiveCount) + ",\n";
+    out += in + "\"activeAltCount\": " + std::to_string(r.neighbours.ActiveAltCount) + ",\n";
+    out += in + "\"neighbours\": [";
+    for (int i = 1; i <= r.neighbours.NeighbourCount; ++i)
+        out += std::string(i > 1 ? "," : "") + "\n" + in + "  " + station(r.neighbours[i]);
+    out += r.neighbours.NeighbourCount > 0 ? "\n" + in + "],\n" : "],\n";
+    out += in + "\"mean\": " + station(r.neighbours[21]) + ",\n";
+    out += in + "\"result\": {\n";
+    const std::pair<const char*, const Monthly*> arrays[] = {
+        {"Best", &e.Best},           {"Bias", &e.Bias},         {"StdErr", &e.StdErr},
+        {"AbsGrad", &e.AbsGrad},     {"DirecGrad", &e.DirecGrad}};
+    for (const auto& [name, a] : arrays) out += in + "  " + str(name) + ": " + months(*a) + ",\n";
+    out += in + "  \"DirecGradName\": " + monthNames(e.DirecGradName) + ",\n";
+    const std::pair<const char*, const Monthly*> rest[] = {
+        {"VertGrad", &e.VertGrad}, {"LongGradDeg", &e.LongGradDeg}, {"LatGradDeg", &e.LatGradDeg},
+        {"LongGrad", &e.LongGrad}, {"LatGrad", &e.LatGrad},         {"VertExplVar", &e.VertExplVar},
+        {"AnnualCycle", &e.AnnualCycle}};
+    for (size_t k = 0; k < std::size(rest); ++k)
+        out += in + "  " + str(rest[k].first) + ": " + months(*rest[k].second) + (k + 1 < std::size(rest) ? ",\n" : "\n");
+    out += in + "},\n";
+    const WarningFlags& w = r.warnings;
+    out += in + "\"warnings\": {\"WarnHigh\":" + boolText(w.WarnHigh) + ",\"WarnLow\":" + boolText(w.WarnLow) +
+           ",\"WarnLonely\":" + boolText(w.WarnLonely) + ",\"WarnStrange\":" + boolText(w.WarnStrange) +
+           ",\"WarnDoubled\":" + boolText(w.WarnDoubled) + ",\"WarnFew\":" + boolText(w.WarnFew) +
+           ",\"WarnHit\":" + boolText(w.WarnHit) + ",\"StrangeMonth\":" + std::to_string(w.StrangeMonth) +
+           ",\"StrangeStation\":" + std::to_string(w.StrangeStation) + "},\n";
+    out += in + "\"messages\": [";
+    for (size_t k = 0; k < r.messages.size(); ++k)
+        out += std::string(k ? "," : "") + "{\"title\":" + str(r.messages[k].title) + ",\"text\":" + str(r.messages[k].text) + "}";
+    out += "]\n" + pad + "}";
+    return out;
+}
+
+std::string estimatesJson(const std::vector<VariableResult>& results) {
+    std::string out = "[\n";
+    for (size_t k = 0; k < results.size(); ++k) out += estimateJson(results[k], 2) + (k + 1 < results.size() ? ",\n" : "\n");
+    return out + "]";
+}
+
+}  // namespace zentrel::cli

@@ -1,0 +1,63 @@
+// Settings options shared by every estimating command.
+#include "cli/settings_options.h"
+
+#include <cstdio>
+
+#include "cli/commands.h"
+
+namespace zentrel::cli {
+
+void addSettingsOptions(CLI::App& cmd, SettingsOptions& o) {
+    auto* g = cmd.add_option_group("Settings", "Estimation settings (defaults as in the settings dialog)");
+    g->add_option("--maxstat", o.maxStat, "Maximum number of neighbour stations, 1..20 (20)");
+    g->add_option("--maxdist", o.maxDist, "Maximum neighbour distance in km, up to 22000 (1000)");
+    g->add_option("--mindist", o.minDist, "Nearest-neighbour approximation below this distance in km, >= 0.1 (0.1)");
+    g->add_option("--powexp", o.powExp, "Power of inverse distance weighting, 0..5 (1)");
+    g->add_option("--minhigh", o.minHigh, "Lowest neighbour altitude in m with --neighbalt 1 (-350)");
+    g->add_option("--maxhigh", o.maxHigh, "Highest neighbour altitude in m with --neighbalt 1 (8848)");
+    g->add_option("--neighbalt", o.neighbAlt, "1: neighbours must have an altitude in the range (0)")->check(CLI::Range(0, 1));
+    g->add_option("--altcorr", o.altCorr, "1: local linear altitude correction (1)")->check(CLI::Range(0, 1));
+    g->add_option("--gradcorr", o.gradCorr, "1: climate gradient correction (1)")->check(CLI::Range(0, 1));
+    g->add_option("--shad", o.shad, "Shadow correction coefficient 0..1 (1)");
+    g->add_option("--robust", o.robust, "1: robust altitude and gradient corrections (0)")->check(CLI::Range(0, 1));
+}
+
+int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings) {
+    SettingsInput in = settingsToInput(settings);
+    auto number = [](const std::optional<std::string>& value, std::string& box, const char* name) {
+        if (!value) return true;
+        const std::string& text = *value;
+        // The whole argument must be a number, unlike a dialog box that reads its leading number.
+        char* end = nullptr;
+        std::strtod(text.c_str(), &end);
+        if (text.empty() || end != text.c_str() + text.size()) {
+            std::fprintf(stderr, "zentrel: %s needs a number, not \"%s\".\n", name, text.c_str());
+            return false;
+        }
+        box = text;
+        return true;
+    };
+    if (!number(o.maxStat, in.MaxStat, "--maxstat") || !number(o.maxDist, in.MaxDist, "--maxdist") ||
+        !number(o.minDist, in.MinDist, "--mindist") || !number(o.powExp, in.PowExp, "--powexp") ||
+        !number(o.minHigh, in.MinHigh, "--minhigh") || !number(o.maxHigh, in.MaxHigh, "--maxhigh") ||
+        !number(o.shad, in.Shad, "--shad"))
+        return kExitUsage;
+    if (o.maxStat && in.MaxStat.find('.') != std::string::npos) {
+        std::fprintf(stderr, "zentrel: --maxstat: Number of stations must be an integer\n");
+        return kExitUsage;
+    }
+    if (o.neighbAlt) in.NeighbAlt = *o.neighbAlt == 1;
+    if (o.altCorr) in.AltCorr = *o.altCorr == 1;
+    if (o.gradCorr) in.GradCorr = *o.gradCorr == 1;
+    if (o.robust) in.RobustCorr = *o.robust == 1;
+    const SettingsCheck check = checkBatchSettings(settings, in);
+    for (const SettingsMessage& m : check.messages) {
+        std::string text = m.text;
+        for (char& c : text)
+            if (c == '\r') c = ' ';
+        std::fprintf(stderr, "zentrel: %s%s: %s\n", check.ok ? "note: " : "", m.title.c_str(), text.c_str());
+    }
+    return check.ok ? kExitOk : kExitUsage;
+}
+
+}  // namespace zentrel::cli

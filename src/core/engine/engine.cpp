@@ -1,0 +1,644 @@
+// Neighbour selection, inverse-distance interpolation with shadow, altitude and gradient
+// corrections, cross-validated errors, strange data, warnings and the annual-cycle fit.
+#include "engine/engine.h"
+
+#include <cmath>
+
+#include "data/station_database.h"
+#include "engine/geometry.h"
+#include "error.h"
+
+namespace zentrel {
+
+namespace {
+constexpr double kPi = 3.1415926535;    // the engine's pi for the shadow and the harmonics
+constexpr float kPiSingle = 3.1415927f;  // single-precision pi of the gradient outputs
+constexpr int kMaxNeighbours = 20;
+constexpr int kMean = 21;               // the mean station's entry
+
+size_t ix(int i) { return static_cast<size_t>(i); }
+}  // namespace
+
+float ClipValue(float value, int variable) {
+    if (value < 0 && variable > 2) value = 0;
+    if (value > 1 && variable == Sun) value = 1;
+    return value;
+}
+
+float CriticalValue(int n, float P) {
+    static constexpr struct {
+        double p;
+        float z;
+    } kTable[] = {{0.9999, 3.7119f}, {0.9998, 3.54f},  {0.9997, 3.432f}, {0.9996, 3.353f}, {0.9995, 3.291f},
+                  {0.9994, 3.239f},  {0.9993, 3.195f}, {0.9992, 3.156f}, {0.9991, 3.121f}, {0.999, 3.09f},
+                  {0.998, 2.878f},   {0.997, 2.748f},  {0.996, 2.652f},  {0.995, 2.576f},  {0.994, 2.512f},
+                  {0.993, 2.457f},   {0.992, 2.409f},  {0.991, 2.366f},  {0.99, 2.326f},   {0.985, 2.17f},
+                  {0.98, 2.054f},    {0.975, 1.96f},   {0.97, 1.881f},   {0.965, 1.812f},  {0.96, 1.751f},
+                  {0.955, 1.695f},   {0.95, 1.645f},   {0.925, 1.44f},   {0.9, 1.282f}};
+    const double p = (1.0 + std::pow(static_cast<double>(P), 1.0 / n)) / 2.0;
+    for (const auto& row : kTable)
+        if (p > row.p) return row.z;
+    return 0;
+}
+
+float CycleMean(const Monthly& a, float t1, float t2) {
+    float S = 0;
+    for (int k = 1; k <= 6; ++k) {
+        const float w = 2.0f * static_cast<float>(kPi) / (1.0f / static_cast<float>(k));
+        S += (a[ix(k)] * (std::cos(w * t1) - std::cos(w * t2)) + a[ix(k + 6)] * (std::sin(w * t2) - std::sin(w * t1))) / w;
+    }
+    return S / (t2 - t1) + a[13];
+}
+
+Message noNeighbourMessage() {
+    return {"No calculation can be done with 0 neighbours",
+            "There are no neighbouring stations that satisfy the selection   criteria."};
+}
+
+Engine::Engine(const ProgramSettings& settings, std::string dataFolder, std::shared_ptr<const StationDatabase> database)
+    : settings_(settings), dataFolder_(std::move(dataFolder)), database_(std::move(database)) {
+    working = settings.Working;
+}
+
+float Engine::powExp() const { return settings_.PowExp < 0.0001f ? 0.0f : settings_.PowExp; }
+
+// A neighbour (or location) of unknown altitude gets no altitude term.
+float Engine::altitudeDifference(float toAlt, float fromAlt) const {
+    if (toAlt == kUnknown || fromAlt == kUnknown) return 0.0f;
+    return toAlt - fromAlt;
+}
+
+void Engine::Select(int var, const Location& location) {
+    variable = static_cast<int16_t>(var);
+    working = location;
+    messages.clear();
+    LoadCandidates();
+    SelectNeighbours();
+}
+
+VariableResult Engine::Run(int var, const Location& location) {
+    Select(var, location);
+    ActivateNeighbours();
+    BuildMeanStation();
+    Estimate();
+    EvaluateWarnings();
+    if (ns.ActiveCount == 0) messages.push_back(noNeighbourMessage());
+    return result();
+}
+
+VariableResult Engine::result() const {
+    VariableResult r;
+    r.variable = variable;
+    r.location = working;
+    r.neighbours = ns;
+    r.result = res;
+    r.warnings = warn;
+    r.messages = messages;
+    return r;
+}
+
+void Engine::LoadCandidates() {
+    if (database_)
+        database_->LoadCandidates(variable, working.Lon, working.Lat, table);
+    else
+        zentrel::LoadCandidates(dataFolder_, variable, working.Lon, working.Lat, table);
+}
+
+void Engine::SelectNeighbours() {
+    const int maxStat = settings_.MaxStat;
+    if (maxStat < 1 || maxStat > kMaxNeighbours)
+        throw Error("The maximum number of stations is " + std::to_string(maxStat) +
+                    ", outside the 1 to 20 places of the neighbour list.");
+    for (Station& c : table.stations) c.Dist = Distance(working.Lon, working.Lat, c.Lon, c.Lat, settings_.DistEpsilon);
+
+    constexpr int kNone = -1;  // a station number no candidate has
+    std::array<float, kMaxNeighbours + 1> d;
+    std::array<int, kMaxNeighbours + 1> s;
+    d.fill(20000.0f);
+    s.fill(kNone);
+    const int count = table.StationCount();
+    for (int k = 0; k < count; ++k) {
+        const Station& c = table.stations[ix(k)];
+        if (settings_.NeighbAlt == 1 && (c.Alt == kUnknown || c.Alt > settings_.MaxHigh || c.Alt < settings_.MinHigh))
+            continue;
+        if (c.Dist > settings_.MaxDist) continue;
+        if (c.Dist >= d[ix(maxStat)]) continue;
+        int p = 1;
+        while (!(c.Dist < d[ix(p)])) ++p;
+        if (p >= maxStat) {
+            d[ix(maxStat)] = c.Dist;
+            s[ix(maxStat)] = k;
+        } else {
+            for (int q = maxStat; q > p; --q) {
+                d[ix(q)] = d[ix(q - 1)];
+                s[ix(q)] = s[ix(q - 1)];
+            }
+            d[ix(p)] = c.Dist;
+            s[ix(p)] = k;
+        }
+    }
+    ns.NeighbourCount = static_cast<int16_t>(maxStat);
+    for (int p = 1; p <= maxStat; ++p)
+        if (s[ix(p)] == kNone) {
+            ns.NeighbourCount = static_cast<int16_t>(p - 1);
+            break;
+        }
+    for (int i = 1; i <= ns.NeighbourCount; ++i) {
+        const Station& c = table.stations[ix(s[ix(i)])];
+        Station& e = ns[i];
+        e.Lon = c.Lon;
+        e.Lat = c.Lat;
+        e.Alt = c.Alt;
+        e.Dist = c.Dist;
+        for (int m = 1; m <= 12; ++m) e.Data[ix(m)] = c.Data[ix(m)];
+        e.Name = c.Name;
+        e.Country = c.Country;
+    }
+    for (int i = 1; i <= ns.NeighbourCount; ++i) {
+        Station& e = ns[i];
+        e.Dir = static_cast<float>(Direction(working.Lon, working.Lat, e.Lon, e.Lat));
+        e.DirCode = SectorName(e.Dir);
+    }
+}
+
+void Engine::countActive() {
+    int active = 0, activeAlt = 0;
+    for (int i = 1; i <= kMaxNeighbours; ++i) active += ns[i].Active;
+    for (int i = 1; i <= ns.NeighbourCount; ++i)
+        if (ns[i].Alt != kUnknown && ns[i].Active == 1) activeAlt += ns[i].Active;
+    ns.ActiveCount = static_cast<int16_t>(active);
+    ns.ActiveAltCount = static_cast<int16_t>(activeAlt);
+}
+
+void Engine::InitialActivation() {
+    for (int i = 1; i <= kMaxNeighbours; ++i) ns[i].Active = i <= ns.NeighbourCount ? 1 : 0;
+    warn.WarnDoubled = false;
+    for (int i = 2; i <= ns.NeighbourCount; ++i) {
+        if (ns[i].Active != 1) continue;
+        for (int j = 1; j < i; ++j)
+            if (ns[j].Lon == ns[i].Lon && ns[j].Lat == ns[i].Lat) {
+                ns[i].Active = 0;
+                warn.WarnDoubled = true;
+            }
+    }
+}
+
+void Engine::ActivateNeighbours() {
+    InitialActivation();
+    countActive();
+}
+
+void Engine::ReadActivation(const std::array<int16_t, 20>& checks) {
+    for (int i = 1; i <= kMaxNeighbours; ++i) ns[i].Active = checks[ix(i - 1)] ? 1 : 0;
+    countActive();
+}
+
+void Engine::BuildMeanStation() {
+    Station& mean = ns[kMean];
+    mean.Lat = mean.Lon = mean.Alt = mean.Dist = 0;
+    mean.Data.fill(0);
+    for (int i = 1; i <= kMaxNeighbours; ++i) ns[i].Data[13] = 0;
+    if (ns.ActiveCount > 0) {
+        float alt = 0;
+        for (int i = 1; i <= ns.NeighbourCount; ++i) {
+            const Station& e = ns[i];
+            if (e.Active != 1) continue;
+            mean.Lat += e.Lat;
+            mean.Lon += e.Lon;
+            mean.Dist += e.Dist;
+            for (int m = 1; m <= 12; ++m) mean.Data[ix(m)] += e.Data[ix(m)];
+            if (e.Alt != kUnknown) alt += e.Alt;
+        }
+        const float n = ns.ActiveCount;
+        mean.Lat /= n;
+        mean.Lon /= n;
+        mean.Dist /= n;
+        for (int m = 1; m <= 12; ++m) mean.Data[ix(m)] /= n;
+        mean.Alt = ns.ActiveAltCount > 0 ? alt / static_cast<float>(ns.ActiveAltCount) : kUnknown;
+        mean.Dir = static_cast<float>(Direction(working.Lon, working.Lat, mean.Lon, mean.Lat));
+        mean.DirCode = SectorName(mean.Dir);
+    }
+    for (int i = 1; i <= ns.NeighbourCount; ++i) {
+        float sum = 0;
+        for (int m = 1; m <= 12; ++m) sum += ns[i].Data[ix(m)];
+        ns[i].Data[13] = sum / 12.0f;
+    }
+    float sum = 0;
+    for (int m = 1; m <= 12; ++m) sum += mean.Data[ix(m)];
+    mean.Data[13] = sum / 12.0f;
+    mean.Active = ns.ActiveCount;  // the mean entry carries the number of stations it averages
+    mean.Weight = 0;
+}
+
+void Engine::Estimate() {
+    if (ns.ActiveCount == 0) return;  // the result keeps the previous run's values
+    res = EstimateResult{};
+    const ProgramSettings& st = settings_;
+    Station& first = ns[1];
+    if (st.PowExp > 0.001f && first.Dist < st.MinDist && first.Active == 1 && ns.ActiveCount >= 2) {
+        // Nearest-neighbour approximation: the regressions are reported, the values are the station's.
+        for (int m = 1; m <= 12; ++m) res.Best[ix(m)] = first.Data[ix(m)];
+        first.Weight = 1;
+        for (int i = 2; i <= kMaxNeighbours; ++i) ns[i].Weight = 0;
+        if (st.AltCorr == 1 && ns.ActiveAltCount >= 3) AltitudeRegression();
+        if (st.GradCorr == 1 && ns.ActiveCount > 5) GradientRegression();
+        PostProcess();
+        return;
+    }
+    if (ns.ActiveCount != 1) {
+        if (st.AltCorr == 1 && ns.ActiveAltCount >= 3) AltitudeRegression();
+        if (st.GradCorr == 1 && ns.ActiveCount > 5) GradientRegression();
+        WeightedEstimate();
+        PostProcess();
+        return;
+    }
+    // A single active station gives its own values, uncorrected. Outside the workbench it is
+    // entry 1; when the workbench leaves another entry as the only active one, that one is used.
+    int only = 1;
+    for (int i = 1; i <= ns.NeighbourCount; ++i)
+        if (ns[i].Active == 1) {
+            only = i;
+            break;
+        }
+    for (int i = 1; i <= kMaxNeighbours; ++i) ns[i].Weight = 0;
+    for (int m = 1; m <= 12; ++m) res.Best[ix(m)] = ns[only].Data[ix(m)];
+    ns[only].Weight = 1;
+}
+
+void Engine::ComputeWeights() {
+    const float p = powExp();
+    // An active neighbour at distance 0 takes the whole weight (with PowExp 0 it weighs like
+    // the others, 0^0 = 1).
+    bool atZero = false;
+    if (p > 0)
+        for (int i = 1; i <= ns.NeighbourCount; ++i) atZero = atZero || (ns[i].Active == 1 && ns[i].Dist == 0);
+    for (int i = 1; i <= ns.NeighbourCount; ++i) {
+        Station& e = ns[i];
+        if (e.Active != 1) e.Weight = 0;
+        else if (atZero) e.Weight = e.Dist == 0 ? 1.0f : 0.0f;
+        else e.Weight = static_cast<float>(std::pow(static_cast<double>(e.Dist), -static_cast<double>(p)));
+    }
+    if (settings_.ShadowOn == 1 && ns.ActiveCount >= 3) ShadowCorrection();
+    float sum = 0;
+    for (int i = 1; i <= ns.NeighbourCount; ++i) sum += ns[i].Weight;
+    if (sum != 0)  // a weight sum of 0 is left unnormalised
+        for (int i = 1; i <= ns.NeighbourCount; ++i) ns[i].Weight /= sum;
+}
+
+void Engine::ShadowCorrection() {
+    std::array<double, kMaxNeighbours + 1> dir{};
+    for (int i = 1; i <= ns.NeighbourCount; ++i)
+        if (ns[i].Active == 1) dir[ix(i)] = Direction(working.Lon, working.Lat, ns[i].Lon, ns[i].Lat);
+    const float shad = settings_.Shad;
+    for (int i = 1; i <= ns.NeighbourCount; ++i) {
+        Station& ei = ns[i];
+        if (ei.Active != 1) continue;
+        for (int j = 1; j <= ns.NeighbourCount; ++j) {
+            const Station& ej = ns[j];
+            if (j == i || ej.Active != 1 || !(ej.Dist < ei.Dist)) continue;
+            const double c = std::cos((dir[ix(j)] - dir[ix(i)]) * kPi / 180.0);
+            const float f = (1.0f - ej.Dist / ei.Dist) * shad;
+            ei.Weight = static_cast<float>(ei.Weight * (1.0 - f * (1.0 - (1.0 - c) * 0.5)));
+        }
+    }
+}
+
+void Engine::WeightedEstimate() {
+    ComputeWeights();
+    for (int m = 1; m <= 12; ++m) {
+        float best = 0;
+        for (int i = 1; i <= ns.NeighbourCount; ++i) {
+            const Station& e = ns[i];
+            best += e.Weight * (e.Data[ix(m)] + altitudeDifference(working.Alt, e.Alt) * res.VertGrad[ix(m)] +
+                                (working.Lon - e.Lon) * res.LongGradDeg[ix(m)] +
+                                (working.Lat - e.Lat) * res.LatGradDeg[ix(m)]);
+        }
+        if (best < 0 && variable >= 3) best = 0;
+        res.Best[ix(m)] = best;
+    }
+    if (settings_.MinStatErr <= ns.ActiveCount) CrossValidate();
+}
+
+void Engine::AltitudeRegression() {
+    const float n = ns.ActiveAltCount;
+    for (int m = 1; m <= 12; ++m) {
+        float Sy = 0, Sx = 0, Sxy = 0, Syy = 0, Sxx = 0;
+        for (int i = 1; i <= ns.NeighbourCount; ++i) {
+            const Station& e = ns[i];
+            if (e.Active != 1 || e.Alt == kUnknown) continue;
+            const float x = e.Alt, y = e.Data[ix(m)];
+            Sy += y;
+            Sx += x;
+            Sxy += x * y;
+            Syy += y * y;
+            Sxx += x * x;
+        }
+        const float slopeDen = Sx * Sx - n * Sxx;
+        if (slopeDen != 0) res.VertGrad[ix(m)] = (Sx * Sy - n * Sxy) / slopeDen;
+        const float yDen = n * Syy - Sy * Sy;
+        const float xDen = n * Sxx - Sx * Sx;
+        if (yDen != 0 && n > 2 && xDen != 0) {
+            const float num = n * Sxy - Sy * Sx;
+            res.VertExplVar[ix(m)] = num * num / yDen / xDen;
+        } else {
+            res.VertExplVar[ix(m)] = 0;
+        }
+    }
+}
+
+void Engine::GradientRegression() {
+    // Reference point of the plane fit: the working location (any fixed point gives the same
+    // slopes; this one keeps the sums small).
+    const float pLon = working.Lon, pLat = working.Lat;
+    const float n = ns.ActiveCount;
+    for (int m = 1; m <= 12; ++m) {
+        float S1 = 0, S2 = 0, Sy = 0, S11 = 0, S22 = 0, S12 = 0, S1y = 0, S2y = 0;
+        for (int i = 1; i <= ns.NeighbourCount; ++i) {
+            const Station& e = ns[i];
+            if (e.Active != 1) continue;
+            const float x1 = e.Lon - pLon;
+            const float x2 = e.Lat - pLat;
+            const float y = altitudeDifference(working.Alt, e.Alt) * res.VertGrad[ix(m)] + e.Data[ix(m)];
+            S1 += x1;
+            S2 += x2;
+            Sy += y;
+            S11 += x1 * x1;
+            S22 += x2 * x2;
+            S12 += x1 * x2;
+            S1y += y * x1;
+            S2y += y * x2;
+        }
+        const float A = n * S11 - S1 * S1;
+        const float B = n * S22 - S2 * S2;
+        const float C = n * S1y - Sy * S1;
+        const float D = n * S2y - Sy * S2;
+        const float E = n * S12 - S1 * S2;
+        // A zero denominator (stations on one line) gives gradient 0 rather than a division failure.
+        const float latDen = B * A - E * E;
+        const float latGrad = latDen != 0 ? (D * A - C * E) / latDen : 0.0f;
+        res.LatGradDeg[ix(m)] = latGrad;
+        res.LongGradDeg[ix(m)] = E != 0 ? (D - B * latGrad) / E : 0.0f;
+    }
+}
+
+namespace {
+// Direction in which a gradient (east, north components) increases, degrees in [0, 360);
+// northIsPositive decides the half-plane as the per-degree latitude coefficient does.
+float gradientDirection(float longGrad, float latGrad, bool northPositive) {
+    float dir = 0;
+    if (latGrad != 0 || longGrad != 0) {
+        // With a zero northward component the quotient is taken as 0.
+        const float q = latGrad != 0 ? longGrad / latGrad : 0.0f;
+        dir = static_cast<float>(std::atan(q) * 180.0 / kPiSingle);
+    }
+    if (!northPositive) dir += 180;
+    else if (dir < 0) dir += 360;
+    return dir;
+}
+}  // namespace
+
+void Engine::GradientOutputs(int m) {
+    const size_t k = ix(m);
+    if (settings_.GradCorr != 1) {
+        res.AbsGrad[k] = res.DirecGrad[k] = res.LongGrad[k] = res.LatGrad[k] = 0;
+        res.DirecGradName[k] = "";
+        return;
+    }
+    const float R = kEarthRadiusKm;
+    res.LatGrad[k] = res.LatGradDeg[k] * 360.0f / 2.0f / kPiSingle / R * 100.0f;
+    const float cosLat = static_cast<float>(std::cos((working.Lat + working.Lat) * kPiSingle / 360.0f));
+    res.LongGrad[k] = res.LongGradDeg[k] * 360.0f / 2.0f / kPiSingle / R * 100.0f / cosLat;
+    if (res.LatGrad[k] != 0 || res.LongGrad[k] != 0)
+        res.AbsGrad[k] = std::sqrt(res.LongGrad[k] * res.LongGrad[k] + res.LatGrad[k] * res.LatGrad[k]);
+    else
+        res.AbsGrad[k] = 0;
+    res.DirecGrad[k] = gradientDirection(res.LongGrad[k], res.LatGrad[k], res.LatGradDeg[k] > 0);
+    res.DirecGradName[k] = SectorName(res.DirecGrad[k]);
+}
+
+void Engine::CrossValidate() {
+    const int nc = ns.NeighbourCount;
+    const float p = powExp();
+    // Pairwise distances and directions between the active neighbours, computed once.
+    std::array<std::array<float, kMaxNeighbours + 1>, kMaxNeighbours + 1> dist{};
+    std::array<std::array<double, kMaxNeighbours + 1>, kMaxNeighbours + 1> dir{};
+    int n = 0;
+    for (int i = 1; i <= nc; ++i) {
+        if (ns[i].Active != 1) continue;
+        ++n;
+        for (int j = 1; j <= nc; ++j) {
+            if (j == i || ns[j].Active != 1) continue;
+            if (ns[j].Lon == ns[i].Lon && ns[j].Lat == ns[i].Lat) {
+                messages.push_back({"Two Stations at the same Location",
+                                    "No Sence of two different Stations at the same location.\n"
+                                    "You must uncheck at least one of them"});
+                return;
+            }
+            dist[ix(i)][ix(j)] = Distance(ns[i].Lon, ns[i].Lat, ns[j].Lon, ns[j].Lat, settings_.DistEpsilon);
+            dir[ix(i)][ix(j)] = Direction(ns[i].Lon, ns[i].Lat, ns[j].Lon, ns[j].Lat);
+        }
+    }
+    std::array<std::array<float, 13>, kMaxNeighbours + 1> err{};
+    const float shad = settings_.Shad;
+    for (int i = 1; i <= nc; ++i) {
+        const Station& left = ns[i];
+        if (left.Active != 1) continue;
+        std::array<float, kMaxNeighbours + 1> w{};
+        for (int j = 1; j <= nc; ++j) {
+            if (j == i || ns[j].Active != 1) continue;
+            const float d = dist[ix(i)][ix(j)];
+            w[ix(j)] = d == 0 ? 0.0f : static_cast<float>(std::pow(static_cast<double>(d), -static_cast<double>(p)));
+        }
+        if (settings_.ShadowOn == 1) {
+            for (int j = 1; j <= nc; ++j) {
+                if (j == i || ns[j].Active != 1) continue;
+                const float dij = dist[ix(i)][ix(j)];
+                for (int k = 1; k <= nc; ++k) {
+                    if (k == i || k == j || ns[k].Active != 1) continue;
+                    const float dik = dist[ix(i)][ix(k)];
+                    if (!(dik < dij)) continue;
+                    const double c = std::cos((dir[ix(i)][ix(j)] - dir[ix(i)][ix(k)]) * kPi / 180.0);
+                    w[ix(j)] = static_cast<float>(w[ix(j)] * (1.0 - shad * (1.0f - dik / dij) * (1.0 - (1.0 - c) * 0.5)));
+                }
+            }
+        }
+        float sum = 0;
+        for (int j = 1; j <= nc; ++j) sum += w[ix(j)];
+        if (sum != 0)
+            for (int j = 1; j <= nc; ++j) w[ix(j)] /= sum;
+        for (int m = 1; m <= 12; ++m) {
+            float e = 0;
+            for (int j = 1; j <= nc; ++j) {
+                if (w[ix(j)] == 0 && (j == i || ns[j].Active != 1)) continue;
+                const Station& s = ns[j];
+                e += w[ix(j)] * (s.Data[ix(m)] + altitudeDifference(left.Alt, s.Alt) * res.VertGrad[ix(m)] +
+                                 (left.Lon - s.Lon) * res.LongGradDeg[ix(m)] +
+                                 (left.Lat - s.Lat) * res.LatGradDeg[ix(m)]);
+            }
+            err[ix(i)][ix(m)] = e - left.Data[ix(m)];
+        }
+    }
+    for (int m = 1; m <= 12; ++m) {
+        float sum = 0;
+        for (int i = 1; i <= nc; ++i)
+            if (ns[i].Active == 1) sum += err[ix(i)][ix(m)];
+        const float bias = sum / static_cast<float>(n);
+        float sq = 0;
+        for (int i = 1; i <= nc; ++i)
+            if (ns[i].Active == 1) {
+                const float dev = err[ix(i)][ix(m)] - bias;
+                sq += dev * dev;
+            }
+        res.Bias[ix(m)] = bias;
+        res.StdErr[ix(m)] = std::sqrt(sq / static_cast<float>(n));
+        res.Best[ix(m)] -= bias;
+        if (res.Best[ix(m)] < 0 && variable > 2) res.Best[ix(m)] = 0;
+    }
+}
+
+void Engine::DetectStrangeData() {
+    const int n = ns.ActiveAltCount;
+    if (n < 10) return;
+    const float critical = CriticalValue(n, 0.9f);
+    for (int m = 1; m <= 12; ++m) {
+        std::array<float, kMaxNeighbours + 1> R{};
+        float sum = 0;
+        for (int i = 1; i <= ns.NeighbourCount; ++i) {
+            const Station& e = ns[i];
+            if (e.Active != 1 || e.Alt == kUnknown) continue;
+            R[ix(i)] = e.Data[ix(m)] + altitudeDifference(working.Alt, e.Alt) * res.VertGrad[ix(m)] +
+                       (working.Lon - e.Lon) * res.LongGradDeg[ix(m)] + (working.Lat - e.Lat) * res.LatGradDeg[ix(m)];
+            sum += R[ix(i)];
+        }
+        const float m1 = sum / static_cast<float>(n);
+        float maxDev = -1;
+        int worst = 0;
+        for (int i = 1; i <= ns.NeighbourCount; ++i) {
+            const Station& e = ns[i];
+            if (e.Active != 1 || e.Alt == kUnknown) continue;
+            const float dev = std::fabs(R[ix(i)] - m1);
+            if (dev > maxDev) {
+                maxDev = dev;
+                worst = i;
+            }
+        }
+        float sum2 = 0;
+        for (int i = 1; i <= ns.NeighbourCount; ++i) {
+            const Station& e = ns[i];
+            if (e.Active != 1 || e.Alt == kUnknown || i == worst) continue;
+            sum2 += R[ix(i)];
+        }
+        const float m2 = sum2 / static_cast<float>(n - 1);
+        float sq = 0;
+        for (int i = 1; i <= ns.NeighbourCount; ++i) {
+            const Station& e = ns[i];
+            if (e.Active != 1 || e.Alt == kUnknown || i == worst) continue;
+            sq += (R[ix(i)] - m2) * (R[ix(i)] - m2);
+        }
+        const float S = std::sqrt(sq / static_cast<float>(n - 1));
+        const float z = S != 0 ? maxDev / S : 0.0f;
+        if (critical < z) {
+            warn.WarnStrange = true;
+            warn.StrangeMonth = static_cast<int16_t>(m);
+            warn.StrangeStation = static_cast<int16_t>(worst);
+            return;
+        }
+    }
+}
+
+void Engine::EvaluateWarnings() {
+    warn.WarnHigh = warn.WarnLow = warn.WarnLonely = warn.WarnStrange = warn.WarnHit = warn.WarnFew = false;
+    float highest = -9999, lowest = 999999;
+    for (int i = 1; i <= ns.NeighbourCount; ++i) {
+        const Station& e = ns[i];
+        if (e.Active != 1 || e.Alt == kUnknown) continue;
+        if (e.Alt > highest) highest = e.Alt;
+        if (e.Alt < lowest) lowest = e.Alt;
+    }
+    warn.WarnHigh = working.Alt > highest;
+    warn.WarnLow = working.Alt < lowest;
+
+    // Reference point: the mean position of the active neighbours (the mean station). The
+    // location is "not surrounded" when no active neighbour lies farther from that centre
+    // than the location itself.
+    const Station& centre = ns[kMean];
+    const float eps = settings_.DistEpsilon;
+    warn.WarnLonely = true;
+    const float d0 = Distance(working.Lon, working.Lat, centre.Lon, centre.Lat, eps);
+    for (int i = 1; i <= ns.NeighbourCount; ++i) {
+        const Station& e = ns[i];
+        if (e.Active != 1) continue;
+        if (Distance(centre.Lon, centre.Lat, e.Lon, e.Lat, eps) > d0) {
+            warn.WarnLonely = false;
+            break;
+        }
+    }
+    DetectStrangeData();
+    warn.WarnFew = ns.ActiveCount < 10 || ns.ActiveAltCount < 3;
+    warn.WarnHit = settings_.PowExp > 0.001f && ns[1].Dist < settings_.MinDist && ns.ActiveCount > 1 && ns[1].Active == 1;
+}
+
+void Engine::PostProcess() {
+    Monthly* annual[] = {&res.Best,        &res.Bias,       &res.StdErr,   &res.AbsGrad,
+                         &res.DirecGrad,   &res.VertGrad,   &res.LongGradDeg, &res.LatGradDeg,
+                         &res.LongGrad,    &res.LatGrad,    &res.VertExplVar};
+    for (Monthly* a : annual) (*a)[13] = 0;
+    const bool grad = settings_.GradCorr == 1;
+    for (int m = 1; m <= 12; ++m) {
+        GradientOutputs(m);
+        const size_t k = ix(m);
+        res.Best[13] += res.Best[k] / 12.0f;
+        res.StdErr[13] += res.StdErr[k] / 12.0f;
+        res.Bias[13] += res.Bias[k] / 12.0f;
+        res.VertGrad[13] += res.VertGrad[k] / 12.0f;
+        res.AbsGrad[13] += res.AbsGrad[k] / 12.0f;
+        res.VertExplVar[13] += res.VertExplVar[k] / 12.0f;
+        res.LongGrad[13] += res.LongGrad[k] / 12.0f;
+        res.LatGrad[13] += res.LatGrad[k] / 12.0f;
+        res.DirecGradName[k] = grad ? SectorName(res.DirecGrad[k]) : "";
+    }
+    if (grad) {
+        res.DirecGrad[13] = gradientDirection(res.LongGrad[13], res.LatGrad[13], res.LatGrad[13] > 0);
+        res.DirecGradName[13] = SectorName(res.DirecGrad[13]);
+    } else {
+        res.DirecGrad[13] = 0;
+        res.DirecGradName[13] = "";
+    }
+    FitAnnualCycle();
+}
+
+void Engine::FitAnnualCycle() {
+    static constexpr float L[13] = {0, 31, 28.25f, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    float t[13], y[13];
+    t[1] = L[1] / 2.0f / 365.25f;
+    for (int m = 2; m <= 12; ++m) t[m] = t[m - 1] + (L[m - 1] + L[m]) / 2.0f / 365.25f;
+    float mean = 0;
+    for (int m = 1; m <= 12; ++m) {
+        y[m] = res.Best[ix(m)];
+        if (variable == Prec || variable == PET) y[m] = res.Best[ix(m)] / L[m] * 30.4375f;
+        mean += y[m];
+    }
+    mean /= 12.0f;
+    res.AnnualCycle[13] = mean;
+    for (int m = 1; m <= 12; ++m) y[m] -= mean;
+    for (int k = 1; k <= 6; ++k) {
+        float sys = 0, sss = 0, syc = 0, scc = 0;
+        for (int m = 1; m <= 12; ++m) {
+            const float s = static_cast<float>(std::sin(2.0 * kPi * k * t[m]));
+            const float c = static_cast<float>(std::cos(2.0 * kPi * k * t[m]));
+            sys += y[m] * s;
+            sss += s * s;
+            syc += y[m] * c;
+            scc += c * c;
+        }
+        float a = sys / sss;
+        float b = k == 6 ? 0.0f : syc / scc;
+        const float factor = static_cast<float>((kPi * k / 12.0) / std::sin(kPi * k / 12.0));
+        a *= factor;
+        b *= factor;
+        res.AnnualCycle[ix(k)] = a;
+        res.AnnualCycle[ix(k + 6)] = b;
+    }
+}
+
+}  // namespace zentrel

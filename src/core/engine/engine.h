@@ -1,0 +1,97 @@
+// The estimation engine: one object per run or thread holding what the estimate works on
+// (station table, neighbour set, result record, warnings, working location, variable).
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/station_file.h"
+#include "engine/types.h"
+#include "settings/program_settings.h"
+
+namespace zentrel {
+
+class StationDatabase;
+
+/// Confidence-bound and display clipping: negative values of the variables other than the
+/// three temperatures become 0, a sunshine fraction above 1 becomes 1.
+float ClipValue(float value, int variable);
+
+/// Critical value of the strange-data test for n stations at joint level P (0.9): the
+/// standard-normal quantile of p = (1 + P^(1/n)) / 2 from the table, 0 below p = 0.9.
+float CriticalValue(int n, float P);
+
+/// Mean of the fitted annual course between t1 < t2 (years from the start of January).
+float CycleMean(const Monthly& annualCycle, float t1, float t2);
+
+/// Message when no neighbour satisfies the selection criteria.
+Message noNeighbourMessage();
+
+/// One estimation engine. Not thread-safe; give each thread its own. The settings are read
+/// only and must outlive the engine.
+class Engine {
+public:
+    /// dataFolder: where the station files are. database: optional in-memory station
+    /// database of that folder, used instead of reading the files (same candidates).
+    Engine(const ProgramSettings& settings, std::string dataFolder,
+           std::shared_ptr<const StationDatabase> database = nullptr);
+
+    // ---- state the windows read after a run ----
+    StationTable table;
+    NeighbourSet ns;
+    EstimateResult res;
+    WarningFlags warn;
+    Location working;        ///< the location the engine runs on
+    int16_t variable = Temp;
+    std::vector<Message> messages;  ///< messages of the last run, for the caller to show
+
+    /// The whole pipeline for `var` at `location` (altitude as given): LoadCandidates,
+    /// SelectNeighbours, ActivateNeighbours, BuildMeanStation, Estimate, EvaluateWarnings.
+    /// Throws Error for unusable station files.
+    VariableResult Run(int var, const Location& location);
+
+    /// The pipeline without EvaluateWarnings and with the activation left to the caller
+    /// (workbench and raster runs): LoadCandidates and SelectNeighbours only.
+    void Select(int var, const Location& location);
+
+    // ---- the routines, in pipeline order ----
+    void LoadCandidates();
+    void SelectNeighbours();
+    void ActivateNeighbours();
+    /// Activation without counting, for the workbench's check boxes.
+    void InitialActivation();
+    /// Takes the 20 check box states (entries 1..20) as the activation and recounts.
+    void ReadActivation(const std::array<int16_t, 20>& checks);
+    void BuildMeanStation();
+    void Estimate();
+    void ComputeWeights();
+    void ShadowCorrection();
+    void WeightedEstimate();
+    void AltitudeRegression();
+    void GradientRegression();
+    void GradientOutputs(int m);
+    void CrossValidate();
+    void DetectStrangeData();
+    void EvaluateWarnings();
+    void PostProcess();
+    void FitAnnualCycle();
+
+    /// Copy of the state a window keeps per variable.
+    VariableResult result() const;
+
+    const ProgramSettings& settings() const { return settings_; }
+    const std::string& dataFolder() const { return dataFolder_; }
+
+private:
+    void countActive();
+    float powExp() const;                         // PowExp as the weights use it (< 0.0001 -> 0)
+    float altitudeDifference(float toAlt, float fromAlt) const;
+
+    const ProgramSettings& settings_;
+    std::string dataFolder_;
+    std::shared_ptr<const StationDatabase> database_;
+};
+
+}  // namespace zentrel

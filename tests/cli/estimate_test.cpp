@@ -1,0 +1,118 @@
+// `zentrel estimate` run as a user runs it: exit codes, messages and the JSON it prints.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+
+#include "../core/fixture.h"
+#include "run_cli.h"
+
+using namespace zentrel;
+using namespace zentrel::test;
+
+namespace {
+
+// Twelve stations around Rome on a linear field with a lapse rate.
+std::vector<Station> romeStations() {
+    std::vector<Station> out;
+    for (int k = 0; k < 12; ++k) {
+        const float lon = 12.48f + 0.7f * static_cast<float>(std::cos(k * 0.52)) + 0.01f * static_cast<float>(k);
+        const float lat = 41.9f + 0.5f * static_cast<float>(std::sin(k * 0.52));
+        const float alt = 50.0f + 90.0f * static_cast<float>(k % 5);
+        Station s = makeStation(lon, lat, alt, 0, "Station " + std::to_string(k));
+        for (int m = 1; m <= 12; ++m)
+            s.Data[static_cast<size_t>(m)] = 8 + 8 * std::sin((m - 4) * 0.5236f) - 0.0065f * alt + 0.2f * (lat - 41.9f) + 0.1f * static_cast<float>(k % 2);
+        out.push_back(s);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(EstimateCommand, JsonHasEveryFieldAndThirteenValues) {
+    TempFolder folder("cli-estimate");
+    writeDataFolder(folder, 12.48f, 41.9f, romeStations());
+    const CliResult r = runCli("estimate --lon 12.48 --lat 41.9 --alt 17 --var Temp --json --data " + folder.str());
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["variable"], "Temp");
+    EXPECT_EQ(j["location"]["alt"], 17);
+    EXPECT_EQ(j["neighbourCount"], 12);
+    EXPECT_EQ(j["activeCount"], 12);
+    EXPECT_EQ(j["neighbours"].size(), 12u);
+    EXPECT_EQ(j["neighbours"][0]["data"].size(), 13u);
+    EXPECT_EQ(j["mean"]["active"], 12);
+    for (const char* key : {"Best", "Bias", "StdErr", "AbsGrad", "DirecGrad", "DirecGradName", "VertGrad", "LongGradDeg",
+                            "LatGradDeg", "LongGrad", "LatGrad", "VertExplVar", "AnnualCycle"})
+        EXPECT_EQ(j["result"][key].size(), 13u) << key;
+    EXPECT_EQ(j["result"]["AnnualCycle"][11], 0);
+    EXPECT_NEAR(j["result"]["VertGrad"][0].get<double>(), -0.0065, 2e-3);
+    EXPECT_FALSE(j["warnings"]["WarnFew"]);
+    // Numbers are the shortest text that reads back to the same float.
+    const std::string best = r.out.substr(r.out.find("\"Best\": [") + 9, 30);
+    EXPECT_EQ(best.find("0000000"), std::string::npos) << best;
+}
+
+TEST(EstimateCommand, AllVariablesGiveAnArrayInVariableOrder) {
+    TempFolder folder("cli-all");
+    writeDataFolder(folder, 12.48f, 41.9f, romeStations());
+    const CliResult r = runCli("estimate --lon 12.48 --lat 41.9 --alt 17 --var all --json --data " + folder.str());
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    ASSERT_EQ(j.size(), 8u);
+    EXPECT_EQ(j[3]["variable"], "Prec");
+    EXPECT_EQ(j[7]["variable"], "Sun");
+}
+
+TEST(EstimateCommand, NoNeighbourIsANormalResultWithTheMessage) {
+    TempFolder folder("cli-none");
+    writeDataFolder(folder, 12.48f, 41.9f, romeStations());
+    const CliResult r = runCli("estimate --lon 12.48 --lat 41.9 --alt 17 --var Vap --maxdist 5 --json --data " + folder.str());
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["activeCount"], 0);
+    ASSERT_EQ(j["messages"].size(), 1u);
+    EXPECT_EQ(j["messages"][0]["title"], "No calculation can be done with 0 neighbours");
+}
+
+TEST(EstimateCommand, BadArgumentsExitTwo) {
+    TempFolder folder("cli-args");
+    writeDataFolder(folder, 12.48f, 41.9f, romeStations());
+    for (const std::string args : {"estimate --lat 41.9", "estimate --lon 200 --lat 41.9 --alt 0",
+                                   "estimate --lon 12 --lat 41.9 --alt 0 --var Snow", "estimate --lon 12 --lat 41.9 --alt 0 --maxstat 25",
+                                   "estimate --lon 12 --lat 41.9 --alt 0 --powexp six", "estimate --lon 12 --lat 41.9 --alt 0 --shad 2"}) {
+        const CliResult r = runCli(args + " --data " + folder.str());
+        EXPECT_EQ(r.code, 2) << args << "\n" << r.err;
+        EXPECT_FALSE(r.err.empty()) << args;
+    }
+    const CliResult many = runCli("estimate --lon 12 --lat 41.9 --alt 0 --maxstat 25 --data " + folder.str());
+    EXPECT_NE(many.err.find("Problem: Too many stations."), std::string::npos) << many.err;
+}
+
+TEST(EstimateCommand, MalformedOrMissingStationFileExitsOneNamingFileAndLine) {
+    TempFolder folder("cli-bad");
+    writeDataFolder(folder, 12.48f, 41.9f, romeStations());
+    folder.write("vap.txt", stationLines(romeStations()) + "41.9,12.5,17,1,2,3\n");
+    CliResult r = runCli("estimate --lon 12.48 --lat 41.9 --alt 17 --var Vap --data " + folder.str());
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("vap.txt, line 13"), std::string::npos) << r.err;
+
+    std::filesystem::remove(folder.file("sufr.txt"));
+    r = runCli("estimate --lon 12.48 --lat 41.9 --alt 17 --var Sun --data " + folder.str());
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("sufr.txt is missing"), std::string::npos) << r.err;
+
+    r = runCli("estimate --lon 12.48 --lat 41.9 --alt 17 --data /nonexistent/folder");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("/nonexistent/folder"), std::string::npos);
+}
+
+TEST(EstimateCommand, TableShowsBoundsAndWarnings) {
+    TempFolder folder("cli-table");
+    writeDataFolder(folder, 12.48f, 41.9f, romeStations());
+    const CliResult r = runCli("estimate --lon 12.48 --lat 41.9 --alt 2500 --var Temp --data " + folder.str());
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Low (5%)"), std::string::npos);
+    EXPECT_NE(r.out.find("January"), std::string::npos);
+    EXPECT_NE(r.out.find("WARNING: Location higher than surrounding Stations!"), std::string::npos);
+}

@@ -1,0 +1,78 @@
+// Test helpers: temporary data folders with synthetic station files.
+#pragma once
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "data/station_file.h"
+#include "engine/types.h"
+
+namespace zentrel::test {
+
+/// A fresh temporary folder, removed when the object goes away.
+class TempFolder {
+public:
+    explicit TempFolder(const std::string& tag = "zentrel") {
+        static int counter = 0;
+        path_ = std::filesystem::temp_directory_path() /
+                (tag + "-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string str() const { return path_.string(); }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+    void write(const std::string& name, const std::string& text) const {
+        std::ofstream out(path_ / name, std::ios::binary);
+        out << text;
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+/// A station with all twelve months at `value`.
+inline Station makeStation(float lon, float lat, float alt, float value, std::string name = "S") {
+    Station s;
+    s.Lon = lon;
+    s.Lat = lat;
+    s.Alt = alt;
+    for (int m = 1; m <= 12; ++m) s.Data[static_cast<size_t>(m)] = value;
+    s.Name = std::move(name);
+    s.Country = "XX";
+    return s;
+}
+
+inline std::string stationLines(const std::vector<Station>& stations) {
+    std::string text;
+    for (const Station& s : stations) text += formatStationLine(s) + "\n";
+    return text;
+}
+
+/// Writes a data folder where every variable, read at (lon, lat), finds exactly `stations`:
+/// they go into the location's own band file of Temp and Prec and into every whole file;
+/// all other band and polar files are empty.
+inline void writeDataFolder(const TempFolder& folder, float lon, float lat, const std::vector<Station>& stations) {
+    const std::string lines = stationLines(stations);
+    for (int v : {0, 3}) {
+        for (int i = 1; i <= 6; ++i)
+            for (int j = 1; j <= 6; ++j) folder.write(bandFileName(v, i, j), "");
+        for (const char* polar : {"mesud.txt", "menor.txt", "prsud.txt", "prnor.txt"}) folder.write(polar, "");
+        const std::vector<std::string> files = candidateFiles(v, lon, lat);
+        folder.write(files[0], lines);
+    }
+    for (int v : {1, 2, 4, 5, 6, 7}) folder.write(wholeFileName(v), lines);
+}
+
+}  // namespace zentrel::test

@@ -1,0 +1,119 @@
+// Band-file rule, the 17-field line format and the loader's failures.
+#include "data/station_file.h"
+
+#include <gtest/gtest.h>
+
+#include "data/station_database.h"
+#include "error.h"
+#include "fixture.h"
+
+using namespace zentrel;
+using namespace zentrel::test;
+
+TEST(Bands, BoundsAreComparedWithLessThan) {
+    EXPECT_EQ(bandOf(Temp, 0, -2.0f).lat, 2);
+    EXPECT_EQ(bandOf(Temp, 0, -2.01f).lat, 1);
+    EXPECT_EQ(bandOf(Prec, 0, 0.0f).lat, 2);
+    EXPECT_EQ(bandOf(Temp, 0, 89.9f).lat, 5);
+    EXPECT_EQ(bandOf(Temp, 0, 90.0f).lat, 6);
+    EXPECT_EQ(bandOf(Temp, 180.0f, 0).lon, 6);
+    EXPECT_EQ(bandOf(Temp, -180.0f, 0).lon, 6);
+    EXPECT_EQ(bandOf(Temp, -138.0f, 0).lon, 1);
+    EXPECT_EQ(bandOf(Temp, 179.9f, 0).lon, 6);
+    EXPECT_EQ(bandOf(Prec, -7.0f, 0).lon, 4);
+    EXPECT_EQ(bandOf(Prec, -7.01f, 0).lon, 3);
+}
+
+TEST(Bands, FourFilesInOrderWithWrappingAndPolarFiles) {
+    EXPECT_EQ(candidateFiles(Temp, 3, 45),
+              (std::vector<std::string>{"mela5lo4.txt", "mela6lo4.txt", "mela5lo5.txt", "mela6lo5.txt"}));
+    // Latitude 90: band 6, whose next band is 1; northern polar file after the band files.
+    EXPECT_EQ(candidateFiles(Temp, 150, 90),
+              (std::vector<std::string>{"mela6lo6.txt", "mela1lo6.txt", "mela6lo1.txt", "mela1lo1.txt", "menor.txt"}));
+    EXPECT_EQ(candidateFiles(Prec, 0, -60).back(), "prsud.txt");
+    EXPECT_EQ(candidateFiles(Temp, 0, -60).size(), 5u);
+    EXPECT_EQ(candidateFiles(Temp, 0, -50).size(), 4u);
+    EXPECT_EQ(candidateFiles(Temp, 0, 60).size(), 4u);
+    EXPECT_EQ(candidateFiles(Temp, 0, 60.5f).back(), "menor.txt");
+    EXPECT_EQ(candidateFiles(Wind, 0, 70), (std::vector<std::string>{"windsp.txt"}));
+    EXPECT_EQ(candidateFiles(Sun, 0, -70), (std::vector<std::string>{"sufr.txt"}));
+}
+
+TEST(StationLine, CommasBlanksQuotesAndEmptyFields) {
+    const Station a = parseStationLine(R"(41.9, 12.48 17 1,2,3,4,5,6,7,8,9,10,11,12 "Roma Urbe" "IT")", "f", 1);
+    EXPECT_FLOAT_EQ(a.Lat, 41.9f);
+    EXPECT_FLOAT_EQ(a.Lon, 12.48f);
+    EXPECT_FLOAT_EQ(a.Alt, 17);
+    EXPECT_FLOAT_EQ(a.Data[12], 12);
+    EXPECT_EQ(a.Name, "Roma Urbe");
+    EXPECT_EQ(a.Country, "IT");
+    const Station b = parseStationLine("1,2,9999,,2,3,4,5,6,7,8,9,10,11,12,Name,XX", "f", 1);
+    EXPECT_EQ(b.Data[1], 0);
+    EXPECT_EQ(b.Alt, kUnknown);
+    const Station round = parseStationLine(formatStationLine(a), "f", 1);
+    EXPECT_EQ(round.Lat, a.Lat);
+    EXPECT_EQ(round.Name, a.Name);
+}
+
+TEST(StationLine, WrongFieldCountOrNumberNamesFileLineAndField) {
+    try {
+        parseStationLine("1,2,3", "mela1lo1.txt", 7);
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("mela1lo1.txt, line 7"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("found 3"), std::string::npos) << e.what();
+    }
+    try {
+        parseStationLine("1,2,3,4,x5,6,7,8,9,10,11,12,13,14,15,a,b", "max.txt", 3);
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("field 5 (February)"), std::string::npos) << e.what();
+    }
+    EXPECT_THROW(parseStationLine("1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,a,b,c", "f", 1), Error);
+    EXPECT_THROW(parseStationLine("1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,\"a,b", "f", 1), Error);
+}
+
+TEST(StationFile, BlankLinesSkippedCtrlZEndsTheFile) {
+    TempFolder folder("stfile");
+    const std::string line = "1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,a,b\r\n";
+    folder.write("max.txt", line + "\r\n   \n" + line + "\x1a" + "garbage that is never read\n");
+    StationTable table;
+    ReadStationFile(folder.file("max.txt"), table);
+    EXPECT_EQ(table.StationCount(), 2);
+    EXPECT_THROW(ReadStationFile(folder.file("missing.txt"), table), Error);
+}
+
+TEST(StationFile, ThirtyThousandAndOneStationsAreAnError) {
+    TempFolder folder("stlimit");
+    std::string text;
+    const std::string line = "1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,a,b\n";
+    for (int k = 0; k < 20000; ++k) text += line;
+    folder.write("a.txt", text);
+    folder.write("b.txt", text.substr(0, 10001 * line.size()));
+    StationTable table;
+    ReadStationFile(folder.file("a.txt"), table);
+    try {
+        ReadStationFile(folder.file("b.txt"), table);
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("line 10001"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(table.StationCount(), 30000);
+}
+
+TEST(StationDatabase, GivesTheFilesCandidatesAndNoticesChanges) {
+    TempFolder folder("stdb");
+    writeDataFolder(folder, 12.5f, 41.9f, {makeStation(12.6f, 41.9f, 10, 1, "A"), makeStation(12.4f, 42, 20, 2, "B")});
+    StationDatabase db(folder.str());
+    for (int v = 0; v < kVariableCount; ++v) {
+        StationTable fromFiles, fromDb;
+        LoadCandidates(folder.str(), v, 12.5f, 41.9f, fromFiles);
+        db.LoadCandidates(v, 12.5f, 41.9f, fromDb);
+        ASSERT_EQ(fromFiles.StationCount(), fromDb.StationCount());
+        EXPECT_EQ(fromDb.stations[1].Name, "B");
+    }
+    std::filesystem::remove(folder.file("vap.txt"));
+    db.refresh();
+    StationTable table;
+    EXPECT_THROW(db.LoadCandidates(Vap, 12.5f, 41.9f, table), Error);
+}

@@ -1,0 +1,51 @@
+// Elevation raster positions and byte coding.
+#include "data/terrain.h"
+
+#include <gtest/gtest.h>
+
+#include "error.h"
+#include "fixture.h"
+
+using namespace zentrel;
+
+TEST(Terrain, BytePositionRoundsHalvesToEven) {
+    // Longitude 0 at the equator: column 2160, row 1080, 1-based byte 1079 * 4320 + 2160.
+    EXPECT_EQ(terrainByteOffset(0, 0), 1079L * 4320 + 2160 - 1);
+    // Longitude 180: column 4320, the last byte of its row.
+    EXPECT_EQ(terrainByteOffset(180, 0), 1079L * 4320 + 4320 - 1);
+    // Longitude -180: column 0, the last byte of the row above.
+    EXPECT_EQ(terrainByteOffset(-180, 0), 1079L * 4320 - 1);
+    // Latitude -90: row 2160, the last row.
+    EXPECT_EQ(terrainByteOffset(0, -90), 2159L * 4320 + 2160 - 1);
+    // Latitude 90 gives row 0, answered from the first row.
+    EXPECT_EQ(terrainByteOffset(0, 90), 2160 - 1);
+    EXPECT_EQ(terrainByteOffset(-180, 90), 0);
+    // A half column rounds to even: (lon + 180) / 360 * 4320 = 2160.5 -> 2160.
+    EXPECT_EQ(terrainByteOffset(0.0416666f, 0), terrainByteOffset(0, 0));
+}
+
+TEST(Terrain, ByteCoding) {
+    int16_t sea = 0;
+    EXPECT_EQ(terrainAltitudeOfByte(255, sea), 0);
+    EXPECT_EQ(sea, 1);
+    EXPECT_EQ(terrainAltitudeOfByte(0, sea), -40);
+    EXPECT_EQ(sea, 0);
+    EXPECT_EQ(terrainAltitudeOfByte(100, sea), 1960);
+}
+
+TEST(Terrain, FileAndMemoryLookupsAgreeAndMissingFileIsAnError) {
+    zentrel::test::TempFolder folder("terrain");
+    std::string bytes(static_cast<size_t>(kTerrainColumns) * kTerrainRows, '\xff');
+    bytes[static_cast<size_t>(terrainByteOffset(12.5f, 41.9f))] = 3;
+    folder.write(kTerrainFileName, bytes);
+    int16_t sea = 0;
+    EXPECT_EQ(TerrainAltitude(folder.str(), 12.5f, 41.9f, sea), 20);
+    EXPECT_EQ(sea, 0);
+    TerrainRaster raster(folder.str());
+    EXPECT_EQ(raster.altitude(12.5f, 41.9f, sea), 20);
+    EXPECT_EQ(raster.altitude(0, 0, sea), 0);
+    EXPECT_EQ(sea, 1);
+    EXPECT_THROW(TerrainAltitude("/nonexistent", 0, 0, sea), Error);
+    folder.write(kTerrainFileName, "short");
+    EXPECT_THROW(TerrainRaster{folder.str()}, Error);
+}
