@@ -103,7 +103,10 @@ ImportReport importCsvText(std::string_view text, const std::string& file) {
             problem(0, fmt::format("{} fields, expected 19 (id, name, country, lat, lon, alt, variable and twelve "
                                    "months); the row is dropped.",
                                    fields.size()));
-            if (variable >= 0) report.tally[static_cast<size_t>(variable)].dropped["malformed rows"]++;
+            if (variable >= 0) {
+                report.tally[static_cast<size_t>(variable)].valuesRead++;
+                report.tally[static_cast<size_t>(variable)].dropped["malformed rows"]++;
+            }
             continue;
         }
         if (variable < 0) {
