@@ -78,6 +78,7 @@ DemoNormals emulateNormals(const DemoSite& site, DemoRandom* noise) {
     }
 
     const double lat = site.lat, a = std::fabs(lat), c = std::clamp(site.continentality, 0.0, 1.0);
+    const double dry = std::clamp(site.dryness, 0.0, 1.0), east = std::clamp(site.eastness, 0.0, 1.0);
     const double z = std::max(site.alt, 0.0);
     const double shift = lat >= 0 ? 0.0 : 182.5;  // the southern seasons run half a year later
     const double westerlies = gaussian(a, 50, 15);
@@ -103,16 +104,20 @@ DemoNormals emulateNormals(const DemoSite& site, DemoRandom* noise) {
 
         // Precipitation: the tropical rain belt following the sun (further over land, furthest in
         // the Asian monsoon), the storm tracks of the westerlies (winter rain by the sea, summer
-        // rain inland), a background shrinking with the moisture cold air can hold and under the
-        // subtropical highs, all drier inland and wetter on windward slopes.
+        // rain inland), a background growing with the moisture the air can hold and shrinking
+        // under the subtropical highs (most on the western sides of the continents, whose east
+        // coasts get the moist return flow), all drier far from the sea and wetter on windward
+        // slopes.
         const double season = std::sin(2 * kPi * (day - 120) / 365);
         const bool monsoon = season > 0 && site.lon >= 65 && site.lon <= 125;
-        const double beltLat = 4 + (9 + 5 * c + (monsoon ? 8 : 0)) * season;
-        const double tropical = (200 * gaussian(lat, beltLat, 7) + 60 * gaussian(lat, 0, 8)) * (1 - 0.4 * c);
+        const double beltLat = 4 + (7 + 4 * c + (monsoon ? 10 : 0)) * season;
+        const double tropical = (200 * gaussian(lat, beltLat, 7) + 60 * gaussian(lat, 0, 8)) * (1 - 0.25 * dry);
         const double holding = std::clamp(saturationVapourPressure(t) / saturationVapourPressure(15), 0.08, 1.6);
-        const double storms = 90 * gaussian(a, 50, 11) * (1 + 0.35 * (1 - 2 * c) * std::cos(2 * kPi * (day - wettestWinter) / 365)) *
-                              (1 - 0.6 * c) * std::sqrt(std::clamp(holding, 0.25, 1.0));
-        const double background = 20 * holding * (1 - 0.5 * c) * (1 - 0.9 * gaussian(a, 26, 9));
+        const double winter = std::cos(2 * kPi * (day - wettestWinter) / 365);  // 1 in midwinter
+        const double storms = 90 * gaussian(a, 50 - 6 * winter, 11) * (1 + 0.35 * (1 - 2 * c) * winter) * (1 - 0.6 * dry) *
+                              std::sqrt(std::clamp(holding, 0.25, 1.0));
+        const double subtropicalHigh = 0.9 * gaussian(a, 26, 9) * (1 - 0.8 * east * east);
+        const double background = 40 * holding * (1 - 0.7 * dry) * (1 - subtropicalHigh);
         const double orography = std::min(1 + 0.00035 * z, 1.8) * std::exp(std::clamp(site.windwardRise / 1200, -0.7, 0.7));
         const double p = (tropical + storms + background) * orography * precFactor * pMonth[m];
 
@@ -121,7 +126,7 @@ DemoNormals emulateNormals(const DemoSite& site, DemoRandom* noise) {
         const double range = (4.5 + 9 * sun + 3 * c) * rangeFactor;
         const double tmax = t + range / 2, tmin = t - range / 2;
         // Humidity rises with rain and falls inland; the dew point never exceeds the minimum.
-        const double humidity = std::clamp(0.48 + 0.4 * p / (p + 45) - 0.12 * c + humidityOffset, 0.15, 0.95);
+        const double humidity = std::clamp(0.48 + 0.4 * p / (p + 45) - 0.12 * dry + humidityOffset, 0.15, 0.95);
         const double vap = std::min(humidity * saturationVapourPressure(t), saturationVapourPressure(tmin));
         const double windSpeed = std::clamp((1.6 + 1.8 * (1 - c) + 1.3 * westerlies + 0.0004 * z) *
                                                 (1 + 0.15 * std::cos(2 * kPi * (day - wettestWinter) / 365)) * windFactor,
@@ -152,7 +157,8 @@ DemoNormals emulateNormals(const DemoSite& site, DemoRandom* noise) {
 DemoGeography::DemoGeography(const TerrainRaster& raster)
     : raster_(raster),
       nearest_(static_cast<size_t>(kCoarseColumns) * kCoarseRows, 0),
-      west_(static_cast<size_t>(kCoarseColumns) * kCoarseRows, 0) {
+      west_(static_cast<size_t>(kCoarseColumns) * kCoarseRows, 0),
+      east_(static_cast<size_t>(kCoarseColumns) * kCoarseRows, 0) {
     // Half-degree land mask: land where at least half of its 36 raster cells are land.
     std::vector<char> land(nearest_.size(), 0);
     for (int r = 0; r < kCoarseRows; ++r)
@@ -190,15 +196,19 @@ DemoGeography::DemoGeography(const TerrainRaster& raster)
                 }
             }
     }
-    // Sea due west: walk each row eastwards twice (around the globe) counting from the last sea cell.
+    // Sea due west (east): walk each row eastwards (westwards) twice around the globe, counting
+    // from the last sea cell.
     for (int r = 0; r < kCoarseRows; ++r) {
         const double dx = kCellKm * std::cos((90 - 0.5 * r - 0.25) * kPi / 180);
-        double run = 2e4;  // a row without sea (the Antarctic interior)
+        double westRun = 2e4, eastRun = 2e4;  // a row without sea (the Antarctic interior)
         for (int pass = 0; pass < 2; ++pass)
-            for (int col = 0; col < kCoarseColumns; ++col) {
-                const size_t k = static_cast<size_t>(r) * kCoarseColumns + col;
-                run = land[k] ? std::min(run + dx, 2e4) : 0.0;
-                west_[k] = static_cast<float>(run);
+            for (int step = 0; step < kCoarseColumns; ++step) {
+                const size_t k = static_cast<size_t>(r) * kCoarseColumns + step;
+                westRun = land[k] ? std::min(westRun + dx, 2e4) : 0.0;
+                west_[k] = static_cast<float>(westRun);
+                const size_t k2 = static_cast<size_t>(r) * kCoarseColumns + (kCoarseColumns - 1 - step);
+                eastRun = land[k2] ? std::min(eastRun + dx, 2e4) : 0.0;
+                east_[k2] = static_cast<float>(eastRun);
             }
     }
 }
@@ -215,6 +225,8 @@ double DemoGeography::seaDistance(double lon, double lat) const { return nearest
 
 double DemoGeography::westSeaDistance(double lon, double lat) const { return west_[cellOf(lon, lat)]; }
 
+double DemoGeography::eastSeaDistance(double lon, double lat) const { return east_[cellOf(lon, lat)]; }
+
 DemoSite DemoGeography::site(double lon, double lat, double alt) const {
     DemoSite s;
     s.lon = lon;
@@ -225,6 +237,9 @@ DemoSite DemoGeography::site(double lon, double lat, double alt) const {
     const double weight = 0.6 * gaussian(std::fabs(lat), 50, 15);
     const double effective = nearest + weight * std::max(0.0, west - nearest);
     s.continentality = 1 - std::exp(-effective / 900);
+    s.dryness = 1 - std::exp(-nearest / 900);
+    const double east = eastSeaDistance(lon, lat);
+    s.eastness = west + east > 0 ? west / (west + east) : 0.5;
     const bool westerly = std::fabs(lat) >= 30 && std::fabs(lat) <= 65;
     const double step = 100 / (111.19 * std::max(std::cos(lat * kPi / 180), 0.05));
     double upLon = lon + (westerly ? -step : step);

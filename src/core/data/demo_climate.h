@@ -33,7 +33,10 @@ struct DemoSite {
     double lon = 0;            ///< degrees east
     double lat = 0;            ///< degrees north
     double alt = 0;            ///< m above sea level
-    double continentality = 0; ///< 0 on the coast of the open ocean .. 1 deep inside a continent
+    double continentality = 0; ///< 0 on the coast of the open ocean .. 1 deep inside a continent,
+                               ///< counting the sea upwind in the westerlies (for temperature)
+    double dryness = 0;        ///< 0 by the sea .. 1 far from any sea (for moisture)
+    double eastness = 0.5;     ///< 0 on a west coast .. 1 on an east coast, along the parallel
     double windwardRise = 0;   ///< m the terrain rises towards the site along the prevailing wind
                                ///< over the last 100 km (negative in a rain shadow)
 };
@@ -62,11 +65,13 @@ public:
     /// Distance to the nearest sea cell (km) and to the nearest sea cell due west (km).
     double seaDistance(double lon, double lat) const;
     double westSeaDistance(double lon, double lat) const;
+    double eastSeaDistance(double lon, double lat) const;
 
 private:
     const TerrainRaster& raster_;
     std::vector<float> nearest_;  // km, half-degree cells, row 0 at the North Pole
     std::vector<float> west_;
+    std::vector<float> east_;
     size_t cellOf(double lon, double lat) const;
 };
 
