@@ -103,7 +103,8 @@ int run(const std::string& citiesPath, const std::string& folder) {
         // real networks; PET only where its inputs are observed.
         DemoRandom pick(kSeed ^ (static_cast<uint64_t>(c.id) * 0x9E3779B97F4A7C15ull));
         const double share = pick.uniform();
-        const bool has[kVariableCount] = {true, share < 0.75, share < 0.75, true, share < 0.5, share < 0.35, share < 0.35, share < 0.35};
+        const bool has[kVariableCount] = {true,        share < 0.75, share < 0.75, true,
+                                          share < 0.5, share < 0.35, share < 0.35, share < 0.35};
 
         const int copies = k % 2000 == 1000 ? 2 : 1;  // a few stations listed twice, as in real collections
         for (int copy = 0; copy < copies; ++copy) {
@@ -145,7 +146,8 @@ int run(const std::string& citiesPath, const std::string& folder) {
     std::printf("make_stations: %zu of %zu towns kept (cells of %.3f degrees), %zu unknown altitudes, %zu doubled\n",
                 chosen.size(), towns.size(), size, unknownAltitudes, doubled);
     for (int v = 0; v < kVariableCount; ++v)
-        std::printf("  %-4s %zu stations\n", kVariableNames[static_cast<size_t>(v)], lists[static_cast<size_t>(v)].size());
+        std::printf("  %-4s %zu stations\n", kVariableNames[static_cast<size_t>(v)],
+                    lists[static_cast<size_t>(v)].size());
     std::printf("  %zu capitals\n", capitals.size());
     return 0;
 }

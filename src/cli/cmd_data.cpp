@@ -126,8 +126,10 @@ void registerData(CLI::App& app, CommonOptions& /*common*/, Runner& run) {
     auto climat = std::make_shared<ClimatCliOptions>();
     auto* importClimatCmd = data->add_subcommand(
         "import-climat", "Build station normals from monthly CLIMAT reports (CLIMAT_RAW_YYYYMM.txt files)");
-    importClimatCmd->add_option("--in", climat->in, "Folder or .tgz archive of CLIMAT_RAW_YYYYMM.txt files")->required();
-    importClimatCmd->add_option("--stations", climat->stations, "Station list (stations_list_CLIMAT_data.txt)")->required();
+    importClimatCmd->add_option("--in", climat->in, "Folder or .tgz archive of CLIMAT_RAW_YYYYMM.txt files")
+        ->required();
+    importClimatCmd->add_option("--stations", climat->stations, "Station list (stations_list_CLIMAT_data.txt)")
+        ->required();
     importClimatCmd->add_option("--out", climat->out, "Folder to write the station database into")->required();
     importClimatCmd->add_option("--from", climat->from, "First year of the period (default: all)");
     importClimatCmd->add_option("--to", climat->to, "Last year of the period (default: all)");

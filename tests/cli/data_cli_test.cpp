@@ -23,7 +23,8 @@ int countLines(const std::string& text) { return static_cast<int>(std::count(tex
 TEST(DataCommand, ImportCsvWritesTheDatabaseAndReportsBadRows) {
     TempFolder out("cli-csv");
     out.write("DEMONSTRATION", "old marker\n");
-    const CliResult r = runCli("data import-csv --in " + std::string(ZENTREL_TEST_DATA) + "/csv/normals.csv --out " + out.str());
+    const CliResult r =
+        runCli("data import-csv --in " + std::string(ZENTREL_TEST_DATA) + "/csv/normals.csv --out " + out.str());
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("Temp       2 stations kept"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("zentrel: " + std::string(ZENTREL_TEST_DATA) + "/csv/normals.csv, line 8, field 7 (variable)"),
@@ -33,7 +34,8 @@ TEST(DataCommand, ImportCsvWritesTheDatabaseAndReportsBadRows) {
     // Rome lies in the staggered Temp file 5/5; the southern station in the polar file.
     EXPECT_EQ(readFile(out.path() / "mela5lo5.txt"),
               "41.8,12.58,105,7.5,8.3,10.5,13.1,17.2,21.1,24.1,24.1,21.1,16.8,11.9,8.6,\"Roma, Ciampino\",\"Italy\"\n");
-    EXPECT_EQ(readFile(out.path() / "mesud.txt"), "-60.5,-45.2,9999,1,1,0,-2,-4,-6,-7,-7,-5,-3,-1,0,\"Say 'hi'\",\"Nowhere\"\n");
+    EXPECT_EQ(readFile(out.path() / "mesud.txt"),
+              "-60.5,-45.2,9999,1,1,0,-2,-4,-6,-7,-7,-5,-3,-1,0,\"Say 'hi'\",\"Nowhere\"\n");
     EXPECT_TRUE(std::filesystem::exists(out.path() / "windsp.txt"));
     EXPECT_FALSE(std::filesystem::exists(out.path() / "DEMONSTRATION"));
 }
@@ -44,8 +46,8 @@ TEST(DataCommand, ImportErrorsAndUsage) {
     out.write("empty.csv", "# nothing\n");
     EXPECT_EQ(runCli("data import-csv --in " + out.file("empty.csv") + " --out " + out.str()).code, 1);
     EXPECT_EQ(runCli("data import-csv --out " + out.str()).code, 2);
-    const CliResult r = runCli("data import-climat --in " + std::string(ZENTREL_TEST_DATA) + "/climat --stations x --out " +
-                               out.str() + " --from 2020 --to 2019");
+    const CliResult r = runCli("data import-climat --in " + std::string(ZENTREL_TEST_DATA) +
+                               "/climat --stations x --out " + out.str() + " --from 2020 --to 2019");
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("--from 2020 lies after --to 2019"), std::string::npos) << r.err;
 }
@@ -53,8 +55,9 @@ TEST(DataCommand, ImportErrorsAndUsage) {
 TEST(DataCommand, ImportClimatFolder) {
     TempFolder out("cli-climat");
     const std::string folder = std::string(ZENTREL_TEST_DATA) + "/climat";
-    const CliResult r = runCli("data import-climat --in " + folder + " --stations " + folder +
-                               "/stations_list_CLIMAT_data.txt --out " + out.str() + " --from 2019 --to 2020 --min-years 2");
+    const CliResult r =
+        runCli("data import-climat --in " + folder + " --stations " + folder + "/stations_list_CLIMAT_data.txt --out " +
+               out.str() + " --from 2019 --to 2020 --min-years 2");
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("Temp       1 stations kept"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Wind: the CLIMAT reports carry no wind speed"), std::string::npos) << r.out;
@@ -65,10 +68,12 @@ TEST(DataCommand, ImportClimatFolder) {
 // A slice of the real reports: two years of the shared sample, unpacked from the archive.
 TEST(DataCommand, ImportClimatArchiveSliceAndEstimateOnIt) {
     const std::string shared = std::string(ZENTREL_SHARED_DATA) + "/climat";
-    if (!std::filesystem::exists(shared + "/CLIMAT_RAW_2003-2021.tgz")) GTEST_SKIP() << "no CLIMAT sample in " << shared;
+    if (!std::filesystem::exists(shared + "/CLIMAT_RAW_2003-2021.tgz"))
+        GTEST_SKIP() << "no CLIMAT sample in " << shared;
     TempFolder out("cli-climat-real");
-    const CliResult r = runCli("data import-climat --in " + shared + "/CLIMAT_RAW_2003-2021.tgz --stations " + shared +
-                               "/stations_list_CLIMAT_data.txt --out " + out.str() + " --from 2019 --to 2020 --min-years 2");
+    const CliResult r =
+        runCli("data import-climat --in " + shared + "/CLIMAT_RAW_2003-2021.tgz --stations " + shared +
+               "/stations_list_CLIMAT_data.txt --out " + out.str() + " --from 2019 --to 2020 --min-years 2");
     ASSERT_EQ(r.code, 0) << r.err.substr(0, 2000);
     const int temp = countLines(readFile(out.path() / "max.txt"));
     EXPECT_GT(temp, 1000);

@@ -18,7 +18,9 @@ std::string varint(uint64_t v) {
     return out;
 }
 std::string zig(int64_t v) { return varint(static_cast<uint64_t>((v << 1) ^ (v >> 63))); }
-std::string text(int field, const std::string& s) { return varint(static_cast<uint64_t>(field) << 3 | 2) + varint(s.size()) + s; }
+std::string text(int field, const std::string& s) {
+    return varint(static_cast<uint64_t>(field) << 3 | 2) + varint(s.size()) + s;
+}
 std::string record(const std::string& body) { return varint(body.size()) + body; }
 }  // namespace
 
@@ -49,9 +51,10 @@ TEST(CitiesPbf, TruncatedDataNamesRecordAndByte) {
         decodeCitiesPbf(good + varint(10) + "abc", "t.pbf");
         FAIL();
     } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "Town list t.pbf, record 2 (byte 5): the record of 10 bytes runs past the end of the file.");
+        EXPECT_STREQ(e.what(),
+                     "Town list t.pbf, record 2 (byte 5): the record of 10 bytes runs past the end of the file.");
     }
     EXPECT_THROW(decodeCitiesPbf(record(varint(2 << 3 | 3)), "t.pbf"), Error);  // group wire type
-    EXPECT_THROW(decodeCitiesPbf(std::string(1, '\x85'), "t.pbf"), Error);       // varint cut off
+    EXPECT_THROW(decodeCitiesPbf(std::string(1, '\x85'), "t.pbf"), Error);      // varint cut off
     EXPECT_THROW(readCitiesPbf("/nonexistent/cities.pbf"), Error);
 }

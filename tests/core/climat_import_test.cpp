@@ -76,15 +76,20 @@ TEST(ClimatImport, NormalsAreMeansOverTheValidYearsOfThePeriod) {
 TEST(ClimatImport, BrokenRecordsAreReportedAndCostOnlyTheirMonth) {
     const ImportReport r = importPeriod(2019, 2020, 2);
     EXPECT_TRUE(hasProblem(r, "CLIMAT_RAW_201903.txt, line 3, field 9 (sn): \"2\" is not a sign (0 or 1)."));
-    EXPECT_TRUE(hasProblem(r, "CLIMAT_RAW_201904.txt, line 3, field 14 (Tx): the mean maximum 20 °C lies below the mean minimum 30 °C."));
-    EXPECT_TRUE(hasProblem(r, "CLIMAT_RAW_201905.txt, line 3, field 20 (R1): 9990 mm is not a plausible monthly precipitation."));
+    EXPECT_TRUE(hasProblem(
+        r, "CLIMAT_RAW_201904.txt, line 3, field 14 (Tx): the mean maximum 20 °C lies below the mean minimum 30 °C."));
+    EXPECT_TRUE(hasProblem(
+        r, "CLIMAT_RAW_201905.txt, line 3, field 20 (R1): 9990 mm is not a plausible monthly precipitation."));
     EXPECT_TRUE(hasProblem(r, "CLIMAT_RAW_201907.txt, line 3, field 19 (G1): \"X\" is not the group indicator 6."));
-    EXPECT_TRUE(hasProblem(r, "CLIMAT_RAW_201912.txt, line 6: 1 fields, expected at least 34 (year, month, station and "
-                              "section 1); the line is skipped."));
-    EXPECT_TRUE(hasProblem(r, "CLIMAT_RAW_201901.txt, line 4, field 3 (IIiii): station 10003 is not in the station list; "
-                              "its 24 reports are dropped."));
-    EXPECT_TRUE(hasProblem(r, "CLIMAT_RAW_201901.txt, line 5, field 3 (IIiii): station 10004 has no position in the "
-                              "station list; its 24 reports are dropped."));
+    EXPECT_TRUE(hasProblem(r,
+                           "CLIMAT_RAW_201912.txt, line 6: 1 fields, expected at least 34 (year, month, station and "
+                           "section 1); the line is skipped."));
+    EXPECT_TRUE(hasProblem(r,
+                           "CLIMAT_RAW_201901.txt, line 4, field 3 (IIiii): station 10003 is not in the station list; "
+                           "its 24 reports are dropped."));
+    EXPECT_TRUE(hasProblem(r,
+                           "CLIMAT_RAW_201901.txt, line 5, field 3 (IIiii): station 10004 has no position in the "
+                           "station list; its 24 reports are dropped."));
     // The broken station loses the variables with a broken month, keeps the others.
     EXPECT_EQ(find(r.lists[Temp], "Bad Data"), nullptr);
     EXPECT_EQ(find(r.lists[Tmax], "Bad Data"), nullptr);
@@ -116,9 +121,11 @@ TEST(ClimatImport, PeriodAndMinimumYears) {
 
 TEST(ClimatImport, StationListProblemsAndMissingInput) {
     const ImportReport r = importPeriod(2019, 2020, 2);
-    EXPECT_TRUE(hasProblem(r, "stations_list_CLIMAT_data.txt, line 6, field 1 (WMO-Station ID): station 10005 is listed "
-                              "a second time; the first entry is kept."));
-    EXPECT_TRUE(hasProblem(r, "stations_list_CLIMAT_data.txt, line 7, field 3 (Latitude): \"95.00\" is not a latitude in -90..90."));
+    EXPECT_TRUE(hasProblem(r,
+                           "stations_list_CLIMAT_data.txt, line 6, field 1 (WMO-Station ID): station 10005 is listed "
+                           "a second time; the first entry is kept."));
+    EXPECT_TRUE(hasProblem(
+        r, "stations_list_CLIMAT_data.txt, line 7, field 3 (Latitude): \"95.00\" is not a latitude in -90..90."));
     EXPECT_THROW(importClimat(kFolder, kFolder + "/none.txt", ClimatOptions{}), Error);
     EXPECT_THROW(importClimat(std::string(ZENTREL_TEST_DATA) + "/station_writer", kList, ClimatOptions{}), Error);
     Feedback cancelled;

@@ -26,8 +26,12 @@ TEST(CsvImport, ReadsRowsPerVariableAndDropsBadOnes) {
 
     const std::string file = std::string(ZENTREL_TEST_DATA) + "/csv/normals.csv";
     const std::vector<std::string> expected = {
-        file + ", line 7: 10 fields, expected 19 (id, name, country, lat, lon, alt, variable and twelve months); the row is dropped.",
-        file + ", line 8, field 7 (variable): \"Rain\" is not one of Temp, Tmax, Tmin, Prec, Vap, PET, Wind, Sun; the row is dropped.",
+        file +
+            ", line 7: 10 fields, expected 19 (id, name, country, lat, lon, alt, variable and twelve months); the row "
+            "is dropped.",
+        file +
+            ", line 8, field 7 (variable): \"Rain\" is not one of Temp, Tmax, Tmin, Prec, Vap, PET, Wind, Sun; the row "
+            "is dropped.",
         file + ", line 9, field 4 (lat): \"91\" is not a latitude in -90..90; the row is dropped.",
         file + ", line 10, field 13 (jun): \"x\" is not a number; the row is dropped.",
         file + ", line 11, field 19 (dec): 4000 lies outside the plausible 0..3000 of Prec; the row is dropped.",

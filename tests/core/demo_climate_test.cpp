@@ -47,8 +47,10 @@ TEST(DemoClimate, LapseRateSeasonsAndHemispheres) {
     const DemoNormals high = emulateNormals(siteAt(45, 0.3, 1000), nullptr);
     for (int m = 1; m <= 12; ++m) EXPECT_NEAR(low.temp[m] - high.temp[m], 6.5, 0.11) << m;
 
-    EXPECT_GT(amplitude(emulateNormals(siteAt(60, 0.9), nullptr)), amplitude(emulateNormals(siteAt(60, 0.1), nullptr)) + 5);
-    EXPECT_GT(amplitude(emulateNormals(siteAt(60, 0.1), nullptr)), amplitude(emulateNormals(siteAt(20, 0.1), nullptr)) + 3);
+    EXPECT_GT(amplitude(emulateNormals(siteAt(60, 0.9), nullptr)),
+              amplitude(emulateNormals(siteAt(60, 0.1), nullptr)) + 5);
+    EXPECT_GT(amplitude(emulateNormals(siteAt(60, 0.1), nullptr)),
+              amplitude(emulateNormals(siteAt(20, 0.1), nullptr)) + 3);
     EXPECT_LT(amplitude(emulateNormals(siteAt(0, 0.1), nullptr)), 2);
 
     const int north = warmestMonth(emulateNormals(siteAt(50, 0.5), nullptr));

@@ -2,6 +2,7 @@
 #include "data/station_writer.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
@@ -9,7 +10,6 @@
 #include <fstream>
 #include <set>
 #include <sstream>
-#include <unistd.h>
 
 #include "data/station_file.h"
 #include "engine/geometry.h"
@@ -74,7 +74,8 @@ TEST(StationWriter, LoaderFindsEveryStationWithin500KmExactlyOnce) {
         stations.push_back(stationAt(lon, lat, "S" + std::to_string(k)));
     }
     // Stations on the edges of the layout and of the loader's bands.
-    const float edgeLats[] = {-90, -55, -55.0001f, -54.9999f, -50, -46, -2, 0, 4.5f, 6.5f, 18, 31, 63.5f, 64.9999f, 65, 90};
+    const float edgeLats[] = {-90,  -55,  -55.0001f, -54.9999f, -50,   -46,      -2, 0,
+                              4.5f, 6.5f, 18,        31,        63.5f, 64.9999f, 65, 90};
     const float edgeLons[] = {-180, -138, -133, -112.5f, -74, -38.5f, 7, 69, 165, 173.5f, 180};
     for (float lat : edgeLats)
         for (float lon : edgeLons) stations.push_back(stationAt(lon, lat, "E" + std::to_string(stations.size())));
@@ -85,7 +86,8 @@ TEST(StationWriter, LoaderFindsEveryStationWithin500KmExactlyOnce) {
     for (int k = 0; k < 1500; ++k)
         locations.emplace_back(static_cast<float>(-180 + 360 * seq.next()),
                                static_cast<float>(std::asin(2 * seq.next() - 1) * 180 / 3.14159265358979));
-    for (float lat : {-90.0f, -60.0f, -54.5f, -50.0f, -49.99f, -2.0f, 0.0f, 37.0f, 59.99f, 60.0f, 60.01f, 64.5f, 89.9f, 90.0f})
+    for (float lat :
+         {-90.0f, -60.0f, -54.5f, -50.0f, -49.99f, -2.0f, 0.0f, 37.0f, 59.99f, 60.0f, 60.01f, 64.5f, 89.9f, 90.0f})
         for (float lon : {-180.0f, -138.0f, -133.0f, -87.0f, -61.0f, 29.99f, 107.9f, 165.0f, 180.0f})
             locations.emplace_back(lon, lat);
 
@@ -101,8 +103,9 @@ TEST(StationWriter, LoaderFindsEveryStationWithin500KmExactlyOnce) {
                 // Distance gives 0 for antipodes too; those are no neighbours.
                 const bool near = Distance(lon, lat, s.Lon, s.Lat) <= 500 && std::fabs(lat - s.Lat) < 10;
                 if (!near && !(s.Lon == lon && s.Lat == lat)) continue;
-                ASSERT_TRUE(seen.count(s.Name)) << s.Name << " at " << s.Lon << ", " << s.Lat << " is missing for variable "
-                                                << variable << " at " << lon << ", " << lat;
+                ASSERT_TRUE(seen.count(s.Name))
+                    << s.Name << " at " << s.Lon << ", " << s.Lat << " is missing for variable " << variable << " at "
+                    << lon << ", " << lat;
             }
         }
     }
@@ -151,7 +154,9 @@ TEST(StationWriter, WritesGoldenBytes) {
 
 TEST(StationWriter, AsciiTextFoldsDiacriticsAndLatin1) {
     EXPECT_EQ(asciiText("S\xC3\xA3o Tom\xC3\xA9"), "Sao Tome");
-    EXPECT_EQ(asciiText("\xC3\x86r\xC3\xB8sk\xC3\xB8""bing"), "AEroskobing");
+    EXPECT_EQ(asciiText("\xC3\x86r\xC3\xB8sk\xC3\xB8"
+                        "bing"),
+              "AEroskobing");
     EXPECT_EQ(asciiText("\xC5\x81\xC3\xB3\x64\xC5\xBA"), "Lodz");
     EXPECT_EQ(asciiText("H\xC3\xA0 N\xE1\xBB\x99i"), "Ha Noi");
     EXPECT_EQ(asciiText("\xE1\xB8\xA8\x61lab"), "Halab");
@@ -166,7 +171,8 @@ TEST(StationWriter, RejectsStationsOutsideTheGlobe) {
         writeVariableFiles(folder.path.string(), Tmax, {stationAt(0, 0, "ok"), stationAt(181, 10, "Far")});
         FAIL() << "no error";
     } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find("Tmax station 2 (\"Far\", XX): longitude 181"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("Tmax station 2 (\"Far\", XX): longitude 181"), std::string::npos)
+            << e.what();
     }
     Station nan = stationAt(0, 0, "Nan");
     nan.Data[5] = std::nanf("");

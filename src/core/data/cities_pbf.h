@@ -11,13 +11,13 @@ namespace zentrel {
 
 /// One town of the list.
 struct City {
-    int64_t id = 0;             ///< GeoNames id (field 1)
-    std::string name;           ///< field 2, UTF-8
-    std::string country;        ///< ISO country code, field 3
-    std::string featureCode;    ///< GeoNames feature code, field 7 ("PPLC" = capital)
-    int64_t population = 0;     ///< field 9, 0 when not given
-    double lon = 0;             ///< degrees east (field 10)
-    double lat = 0;             ///< degrees north (field 11)
+    int64_t id = 0;           ///< GeoNames id (field 1)
+    std::string name;         ///< field 2, UTF-8
+    std::string country;      ///< ISO country code, field 3
+    std::string featureCode;  ///< GeoNames feature code, field 7 ("PPLC" = capital)
+    int64_t population = 0;   ///< field 9, 0 when not given
+    double lon = 0;           ///< degrees east (field 10)
+    double lat = 0;           ///< degrees north (field 11)
 };
 
 /// Decodes the records. Each record is a varint length followed by a message; fields 10 and 11

@@ -27,8 +27,8 @@ constexpr std::string_view kHeader =
     "year;month;IIiii;G1;Po;G1;P;G1;sn;T;st;G1;sn;Tx;sn;Tn;G1;e;G1;R1;Rd;nr;G1;S1;ps;G1;mp;mT;mTx;mTn;G1;me;mR;mS";
 constexpr size_t kSection1Fields = 34;
 constexpr const char* kColumnNames[kSection1Fields] = {
-    "year", "month", "IIiii", "G1", "Po", "G1", "P",  "G1", "sn", "T",   "st", "G1",  "sn", "Tx", "sn", "Tn", "G1",
-    "e",    "G1",    "R1",    "Rd", "nr", "G1", "S1", "ps", "G1", "mp",  "mT", "mTx", "mTn", "G1", "me", "mR", "mS"};
+    "year", "month", "IIiii", "G1", "Po", "G1", "P",  "G1", "sn", "T",  "st", "G1",  "sn",  "Tx", "sn", "Tn", "G1",
+    "e",    "G1",    "R1",    "Rd", "nr", "G1", "S1", "ps", "G1", "mp", "mT", "mTx", "mTn", "G1", "me", "mR", "mS"};
 
 // The observed quantities and the variables they feed.
 enum Observed { kT, kTx, kTn, kR, kE, kS, kObservedCount };
@@ -111,7 +111,8 @@ void forEachLine(std::string_view text, F f) {
 
 class ReportReader {
 public:
-    ReportReader(const std::map<std::string, ClimatStation>& stations, const ClimatOptions& options, ImportReport& report)
+    ReportReader(const std::map<std::string, ClimatStation>& stations, const ClimatOptions& options,
+                 ImportReport& report)
         : stations_(stations), options_(options), report_(report) {}
 
     void readFile(const std::string& name, std::string_view text) {
@@ -140,8 +141,9 @@ public:
     // One problem per report station that cannot be placed, at its first report.
     void reportUnknownStations() {
         for (const auto& [id, u] : unknown_) {
-            report_.problems.push_back(fmt::format("{}, line {}, field 3 (IIiii): station {} {}; its {} reports are dropped.",
-                                                   u.file, u.line, id, u.why, u.reports));
+            report_.problems.push_back(
+                fmt::format("{}, line {}, field 3 (IIiii): station {} {}; its {} reports are dropped.", u.file, u.line,
+                            id, u.why, u.reports));
             for (int o = 0; o < kObservedCount; ++o)
                 if (u.any[o]) report_.tally[static_cast<size_t>(kVariableOf[o])].stationsDropped[u.why]++;
         }
@@ -172,7 +174,8 @@ private:
         bool anyValue = false;
         for (size_t k = indicator + 1; k <= last; ++k) anyValue = anyValue || !f[k].empty();
         if (f[indicator].empty()) {
-            if (anyValue) problem(static_cast<int>(indicator), fmt::format("the group indicator {} is missing.", expected));
+            if (anyValue)
+                problem(static_cast<int>(indicator), fmt::format("the group indicator {} is missing.", expected));
             return false;
         }
         if (f[indicator].size() != 1 || f[indicator][0] != expected) {
@@ -195,20 +198,22 @@ private:
         const auto v = digits(f[sign + 1], 3, 3);
         if (!v) {
             problem(static_cast<int>(sign + 1),
-                    fmt::format("\"{}\" is not a temperature of three digits in tenths of a degree.", std::string(f[sign + 1])));
+                    fmt::format("\"{}\" is not a temperature of three digits in tenths of a degree.",
+                                std::string(f[sign + 1])));
             drop(o, "malformed");
             return std::nullopt;
         }
         return (f[sign] == "1" ? -1.0f : 1.0f) * static_cast<float>(*v) / 10.0f;
     }
 
-    std::optional<float> unsignedValue(const std::vector<std::string_view>& f, size_t field, size_t width, float divisor,
-                                       Observed o, const char* what) {
+    std::optional<float> unsignedValue(const std::vector<std::string_view>& f, size_t field, size_t width,
+                                       float divisor, Observed o, const char* what) {
         if (f[field].empty()) return std::nullopt;
         ++read_[o];
         const auto v = digits(f[field], width, width);
         if (!v) {
-            problem(static_cast<int>(field), fmt::format("\"{}\" is not {} of {} digits.", std::string(f[field]), what, width));
+            problem(static_cast<int>(field),
+                    fmt::format("\"{}\" is not {} of {} digits.", std::string(f[field]), what, width));
             drop(o, "malformed");
             return std::nullopt;
         }
@@ -241,14 +246,16 @@ private:
         if (!month || *month < 1 || *month > 12)
             return problem(1, fmt::format("\"{}\" is not a month; the line is skipped.", std::string(f[1])));
         if (!digits(f[2], 5, 5))
-            return problem(2, fmt::format("\"{}\" is not a five-digit station number; the line is skipped.", std::string(f[2])));
+            return problem(
+                2, fmt::format("\"{}\" is not a five-digit station number; the line is skipped.", std::string(f[2])));
         if (*year < options_.fromYear || *year > options_.toYear) {
             ++outsidePeriod_;
             return;
         }
         const std::string id(f[2]);
         if (!seen_.insert(fmt::format("{}-{}-{}", id, *year, *month)).second)
-            return problem(2, fmt::format("station {} reports {}-{:02} a second time; the first report is kept.", id, *year, *month));
+            return problem(2, fmt::format("station {} reports {}-{:02} a second time; the first report is kept.", id,
+                                          *year, *month));
 
         std::optional<float> value[kObservedCount];
         const bool g3 = group(f, 7, 10, '3'), g4 = group(f, 11, 15, '4'), g5 = group(f, 16, 17, '5');
@@ -272,7 +279,8 @@ private:
             if (u.reports++ == 0) {
                 u.file = file_;
                 u.line = line_;
-                u.why = station == stations_.end() ? "is not in the station list" : "has no position in the station list";
+                u.why =
+                    station == stations_.end() ? "is not in the station list" : "has no position in the station list";
             }
             for (int o = 0; o < kObservedCount; ++o)
                 if (value[o]) {
@@ -297,13 +305,15 @@ private:
                 reject(o, field, fmt::format("{} °C is not a plausible monthly temperature.", *value[o]));
         }
         if (value[kTx] && value[kTn] && *value[kTx] < *value[kTn]) {
-            const std::string why = fmt::format("the mean maximum {} °C lies below the mean minimum {} °C.", *value[kTx], *value[kTn]);
+            const std::string why =
+                fmt::format("the mean maximum {} °C lies below the mean minimum {} °C.", *value[kTx], *value[kTn]);
             reject(kTx, 13, why);
             reject(kTn, 15, why);
         }
         if (value[kT] && value[kTx] && value[kTn] && (*value[kT] > *value[kTx] + 1 || *value[kT] < *value[kTn] - 1))
-            reject(kT, 9, fmt::format("the mean {} °C lies outside the mean minimum {} and maximum {} °C.", *value[kT],
-                                      *value[kTn], *value[kTx]));
+            reject(kT, 9,
+                   fmt::format("the mean {} °C lies outside the mean minimum {} and maximum {} °C.", *value[kT],
+                               *value[kTn], *value[kTx]));
         if (value[kE]) {
             // Vapour pressure well above saturation at the mean maximum (or the mean + 5 °C) is
             // impossible. The margin allows for the mean of daily saturation pressures exceeding
@@ -313,15 +323,17 @@ private:
             if (*value[kE] > plausibleRange(Vap).high)
                 reject(kE, 17, fmt::format("{} hPa is not a plausible vapour pressure.", *value[kE]));
             else if (known && *value[kE] > 1.3 * saturationVapourPressure(warm) + 0.5)
-                reject(kE, 17, fmt::format("{} hPa exceeds the saturation vapour pressure at {} °C.", *value[kE], warm));
+                reject(kE, 17,
+                       fmt::format("{} hPa exceeds the saturation vapour pressure at {} °C.", *value[kE], warm));
         }
         if (value[kR] && *value[kR] > plausibleRange(Prec).high)
             reject(kR, 19, fmt::format("{} mm is not a plausible monthly precipitation.", *value[kR]));
         if (value[kS]) {
             const double daylight = monthlyDaylightHours(s.lat, *year, *month);
             if (*value[kS] > 1.02 * daylight + 1) {
-                reject(kS, 23, fmt::format("{} hours of sunshine exceed the {:.0f} hours of daylight at latitude {}.",
-                                           *value[kS], daylight, s.lat));
+                reject(kS, 23,
+                       fmt::format("{} hours of sunshine exceed the {:.0f} hours of daylight at latitude {}.",
+                                   *value[kS], daylight, s.lat));
             } else {
                 // The fraction of the astronomical day length; in the polar night there is none.
                 value[kS] = daylight > 0 ? std::min(1.0f, static_cast<float>(*value[kS] / daylight)) : 0.0f;
@@ -367,16 +379,19 @@ std::map<std::string, ClimatStation> parseClimatStationList(std::string_view tex
     forEachLine(text, [&](long lineNumber, std::string_view line) {
         if (trim(line).empty() || line.substr(0, 3) == "WMO") return;
         auto problem = [&](int field, const std::string& why) {
-            report.problems.push_back(fmt::format("{}, line {}, field {} ({}): {}", file, lineNumber, field + 1, names[field], why));
+            report.problems.push_back(
+                fmt::format("{}, line {}, field {} ({}): {}", file, lineNumber, field + 1, names[field], why));
         };
         std::vector<std::string_view> f = split(line, ';');
         if (f.size() < 6) {
-            report.problems.push_back(fmt::format("{}, line {}: {} fields, expected 6; the line is skipped.", file, lineNumber, f.size()));
+            report.problems.push_back(
+                fmt::format("{}, line {}: {} fields, expected 6; the line is skipped.", file, lineNumber, f.size()));
             return;
         }
         for (auto& field : f) field = trim(field);
         if (!digits(f[0], 5, 5))
-            return problem(0, fmt::format("\"{}\" is not a five-digit station number; the line is skipped.", std::string(f[0])));
+            return problem(
+                0, fmt::format("\"{}\" is not a five-digit station number; the line is skipped.", std::string(f[0])));
         ClimatStation s;
         s.name = asciiText(f[1]);
         s.country = asciiText(f[5]);
@@ -408,15 +423,16 @@ std::map<std::string, ClimatStation> parseClimatStationList(std::string_view tex
 ImportReport importClimat(const std::string& reportFolder, const std::string& stationList, const ClimatOptions& options,
                           Feedback* feedback) {
     ImportReport report;
-    const std::map<std::string, ClimatStation> stations =
-        parseClimatStationList(readText(stationList, "station list"), std::filesystem::path(stationList).filename().string(), report);
+    const std::map<std::string, ClimatStation> stations = parseClimatStationList(
+        readText(stationList, "station list"), std::filesystem::path(stationList).filename().string(), report);
 
     std::vector<std::filesystem::path> files;
     std::error_code ec;
     for (auto it = std::filesystem::recursive_directory_iterator(reportFolder, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (it->is_regular_file() && name.size() == 21 && name.rfind("CLIMAT_RAW_", 0) == 0 && name.substr(17) == ".txt")
+        if (it->is_regular_file() && name.size() == 21 && name.rfind("CLIMAT_RAW_", 0) == 0 &&
+            name.substr(17) == ".txt")
             files.push_back(it->path());
     }
     if (ec) throw Error("The folder of CLIMAT reports " + reportFolder + " cannot be read.");
@@ -433,7 +449,8 @@ ImportReport importClimat(const std::string& reportFolder, const std::string& st
         reader.readFile(files[k].filename().string(), readText(files[k].string(), "CLIMAT report file"));
     }
     reader.reportUnknownStations();
-    for (int o = 0; o < kObservedCount; ++o) report.tally[static_cast<size_t>(kVariableOf[o])].valuesRead = reader.read_[o];
+    for (int o = 0; o < kObservedCount; ++o)
+        report.tally[static_cast<size_t>(kVariableOf[o])].valuesRead = reader.read_[o];
 
     // Normals, station by station in number order.
     const std::string shortOf = fmt::format("fewer than {} valid years in some month", options.minYears);
@@ -453,7 +470,8 @@ ImportReport importClimat(const std::string& reportFolder, const std::string& st
                 }
                 double sum = 0;
                 for (float x : v) sum += x;
-                normals[o][static_cast<size_t>(m)] = roundTo(sum / static_cast<double>(v.size()), o == kS ? 0.001 : 0.01);
+                normals[o][static_cast<size_t>(m)] =
+                    roundTo(sum / static_cast<double>(v.size()), o == kS ? 0.001 : 0.01);
             }
             VariableTally& tally = report.tally[static_cast<size_t>(kVariableOf[o])];
             if (!complete[o]) {
@@ -496,9 +514,10 @@ ImportReport importClimat(const std::string& reportFolder, const std::string& st
         }
     }
     if (reader.outsidePeriod() > 0)
-        report.notes.push_back(fmt::format("{} reports outside {}..{} not used", reader.outsidePeriod(), options.fromYear,
-                                           options.toYear));
-    report.notes.push_back("PET: FAO-56 Penman-Monteith from the Tmax, Tmin, Vap and Sun normals with a wind speed of 2 m/s");
+        report.notes.push_back(fmt::format("{} reports outside {}..{} not used", reader.outsidePeriod(),
+                                           options.fromYear, options.toYear));
+    report.notes.push_back(
+        "PET: FAO-56 Penman-Monteith from the Tmax, Tmin, Vap and Sun normals with a wind speed of 2 m/s");
     report.notes.push_back("Wind: the CLIMAT reports carry no wind speed; no Wind stations");
     return report;
 }

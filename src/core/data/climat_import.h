@@ -13,9 +13,9 @@
 namespace zentrel {
 
 struct ClimatOptions {
-    int fromYear = 0;     ///< first year of the period (inclusive)
-    int toYear = 9999;    ///< last year of the period (inclusive)
-    int minYears = 10;    ///< a month needs at least this many valid years
+    int fromYear = 0;   ///< first year of the period (inclusive)
+    int toYear = 9999;  ///< last year of the period (inclusive)
+    int minYears = 10;  ///< a month needs at least this many valid years
 };
 
 /// A station of the station list "WMO-Station ID; StationName; Latitude; Longitude; Height;
@@ -48,7 +48,7 @@ std::map<std::string, ClimatStation> parseClimatStationList(std::string_view tex
 ///
 /// Per-record problems are collected in the report. Throws Error when the station list cannot
 /// be read, no report file is found, or `feedback` asks to cancel.
-ImportReport importClimat(const std::string& reportFolder, const std::string& stationList,
-                          const ClimatOptions& options, Feedback* feedback = nullptr);
+ImportReport importClimat(const std::string& reportFolder, const std::string& stationList, const ClimatOptions& options,
+                          Feedback* feedback = nullptr);
 
 }  // namespace zentrel

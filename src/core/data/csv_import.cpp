@@ -16,9 +16,8 @@ namespace zentrel {
 
 namespace {
 
-constexpr const char* kFieldNames[19] = {"id",  "name", "country", "lat", "lon", "alt", "variable",
-                                         "jan", "feb",  "mar",     "apr", "may", "jun", "jul",
-                                         "aug", "sep",  "oct",     "nov", "dec"};
+constexpr const char* kFieldNames[19] = {"id",  "name", "country", "lat", "lon", "alt", "variable", "jan", "feb", "mar",
+                                         "apr", "may",  "jun",     "jul", "aug", "sep", "oct",      "nov", "dec"};
 
 // Splits one CSV row; returns false when a quoted field is not closed.
 bool splitRow(std::string_view line, std::vector<std::string>& fields) {
@@ -81,10 +80,12 @@ ImportReport importCsvText(std::string_view text, const std::string& file) {
         std::string_view line = text.substr(pos, end - pos);
         pos = end + 1;
         ++lineNumber;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+            line.remove_suffix(1);
         if (line.size() >= 3 && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);  // byte-order mark
         if (line.find_first_not_of(" \t") == std::string_view::npos || line.front() == '#') continue;
-        const bool header = firstRow && (line.substr(0, 2) == "id" || line.substr(0, 2) == "ID" || line.substr(0, 2) == "Id");
+        const bool header =
+            firstRow && (line.substr(0, 2) == "id" || line.substr(0, 2) == "ID" || line.substr(0, 2) == "Id");
         firstRow = false;
         if (header) continue;
 
@@ -110,8 +111,9 @@ ImportReport importCsvText(std::string_view text, const std::string& file) {
             continue;
         }
         if (variable < 0) {
-            problem(7, fmt::format("\"{}\" is not one of Temp, Tmax, Tmin, Prec, Vap, PET, Wind, Sun; the row is dropped.",
-                                   fields[6]));
+            problem(7,
+                    fmt::format("\"{}\" is not one of Temp, Tmax, Tmin, Prec, Vap, PET, Wind, Sun; the row is dropped.",
+                                fields[6]));
             continue;
         }
         VariableTally& tally = report.tally[static_cast<size_t>(variable)];
@@ -128,7 +130,8 @@ ImportReport importCsvText(std::string_view text, const std::string& file) {
             problem(5, fmt::format("\"{}\" is not a longitude in -180..180; the row is dropped.", fields[4]));
             ok = false;
         }
-        if (ok && fields[5].empty()) s.Alt = kUnknown;
+        if (ok && fields[5].empty())
+            s.Alt = kUnknown;
         else if (ok && !parseNumber(fields[5], s.Alt)) {
             problem(6, fmt::format("\"{}\" is not an altitude in m; the row is dropped.", fields[5]));
             ok = false;

@@ -114,11 +114,12 @@ DemoNormals emulateNormals(const DemoSite& site, DemoRandom* noise) {
         const double tropical = (200 * gaussian(lat, beltLat, 7) + 60 * gaussian(lat, 0, 8)) * (1 - 0.25 * dry);
         const double holding = std::clamp(saturationVapourPressure(t) / saturationVapourPressure(15), 0.08, 1.6);
         const double winter = std::cos(2 * kPi * (day - wettestWinter) / 365);  // 1 in midwinter
-        const double storms = 90 * gaussian(a, 50 - 6 * winter, 11) * (1 + 0.35 * (1 - 2 * c) * winter) * (1 - 0.6 * dry) *
-                              std::sqrt(std::clamp(holding, 0.25, 1.0));
+        const double storms = 90 * gaussian(a, 50 - 6 * winter, 11) * (1 + 0.35 * (1 - 2 * c) * winter) *
+                              (1 - 0.6 * dry) * std::sqrt(std::clamp(holding, 0.25, 1.0));
         const double subtropicalHigh = 0.9 * gaussian(a, 26, 9) * (1 - 0.8 * east * east);
         const double background = 40 * holding * (1 - 0.7 * dry) * (1 - subtropicalHigh);
-        const double orography = std::min(1 + 0.00035 * z, 1.8) * std::exp(std::clamp(site.windwardRise / 1200, -0.7, 0.7));
+        const double orography =
+            std::min(1 + 0.00035 * z, 1.8) * std::exp(std::clamp(site.windwardRise / 1200, -0.7, 0.7));
         const double p = (tropical + storms + background) * orography * precFactor * pMonth[m];
 
         const double sun = std::clamp(0.8 - 0.5 * p / (p + 70) - 0.15 * westerlies * (1 - c) + sunOffset, 0.03, 0.92);
@@ -128,9 +129,10 @@ DemoNormals emulateNormals(const DemoSite& site, DemoRandom* noise) {
         // Humidity rises with rain and falls inland; the dew point never exceeds the minimum.
         const double humidity = std::clamp(0.48 + 0.4 * p / (p + 45) - 0.12 * dry + humidityOffset, 0.15, 0.95);
         const double vap = std::min(humidity * saturationVapourPressure(t), saturationVapourPressure(tmin));
-        const double windSpeed = std::clamp((1.6 + 1.8 * (1 - c) + 1.3 * westerlies + 0.0004 * z) *
-                                                (1 + 0.15 * std::cos(2 * kPi * (day - wettestWinter) / 365)) * windFactor,
-                                            0.4, 9.0);
+        const double windSpeed =
+            std::clamp((1.6 + 1.8 * (1 - c) + 1.3 * westerlies + 0.0004 * z) *
+                           (1 + 0.15 * std::cos(2 * kPi * (day - wettestWinter) / 365)) * windFactor,
+                       0.4, 9.0);
 
         n.temp[i] = rounded(t, 0.1);
         n.tmax[i] = rounded(tmax, 0.1);
@@ -246,7 +248,8 @@ DemoSite DemoGeography::site(double lon, double lat, double alt) const {
     if (upLon < -180) upLon += 360;
     if (upLon > 180) upLon -= 360;
     int16_t isSea = 0;
-    const double upwind = std::max<double>(raster_.altitude(static_cast<float>(upLon), static_cast<float>(lat), isSea), 0);
+    const double upwind =
+        std::max<double>(raster_.altitude(static_cast<float>(upLon), static_cast<float>(lat), isSea), 0);
     s.windwardRise = std::max(alt, 0.0) - upwind;
     return s;
 }

@@ -30,15 +30,15 @@ private:
 
 /// What the emulator needs to know of a place.
 struct DemoSite {
-    double lon = 0;            ///< degrees east
-    double lat = 0;            ///< degrees north
-    double alt = 0;            ///< m above sea level
-    double continentality = 0; ///< 0 on the coast of the open ocean .. 1 deep inside a continent,
-                               ///< counting the sea upwind in the westerlies (for temperature)
-    double dryness = 0;        ///< 0 by the sea .. 1 far from any sea (for moisture)
-    double eastness = 0.5;     ///< 0 on a west coast .. 1 on an east coast, along the parallel
-    double windwardRise = 0;   ///< m the terrain rises towards the site along the prevailing wind
-                               ///< over the last 100 km (negative in a rain shadow)
+    double lon = 0;             ///< degrees east
+    double lat = 0;             ///< degrees north
+    double alt = 0;             ///< m above sea level
+    double continentality = 0;  ///< 0 on the coast of the open ocean .. 1 deep inside a continent,
+                                ///< counting the sea upwind in the westerlies (for temperature)
+    double dryness = 0;         ///< 0 by the sea .. 1 far from any sea (for moisture)
+    double eastness = 0.5;      ///< 0 on a west coast .. 1 on an east coast, along the parallel
+    double windwardRise = 0;    ///< m the terrain rises towards the site along the prevailing wind
+                                ///< over the last 100 km (negative in a rain shadow)
 };
 
 /// Monthly normals, index 1..12.

@@ -13,9 +13,9 @@ namespace zentrel {
 
 /// Counts of one variable.
 struct VariableTally {
-    long valuesRead = 0;                    ///< monthly values (CLIMAT) or rows (CSV) found
-    std::map<std::string, long> dropped;    ///< values or rows not used, by reason
-    int stationsKept = 0;                   ///< stations written for the variable
+    long valuesRead = 0;                         ///< monthly values (CLIMAT) or rows (CSV) found
+    std::map<std::string, long> dropped;         ///< values or rows not used, by reason
+    int stationsKept = 0;                        ///< stations written for the variable
     std::map<std::string, int> stationsDropped;  ///< stations not written, by reason
 };
 

@@ -9,7 +9,7 @@ namespace zentrel {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kSolarConstant = 0.0820;   // MJ m-2 min-1
+constexpr double kSolarConstant = 0.0820;      // MJ m-2 min-1
 constexpr double kStefanBoltzmann = 4.903e-9;  // MJ K-4 m-2 day-1
 constexpr int kCommonYearDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
 
@@ -87,7 +87,8 @@ double referenceEvapotranspirationPerDay(const PenmanInputs& in, int month) {
 Monthly referenceEvapotranspiration(const PenmanInputs& in) {
     Monthly out{};
     for (int m = 1; m <= 12; ++m)
-        out[static_cast<size_t>(m)] = static_cast<float>(referenceEvapotranspirationPerDay(in, m) * kCommonYearDays[m - 1]);
+        out[static_cast<size_t>(m)] =
+            static_cast<float>(referenceEvapotranspirationPerDay(in, m) * kCommonYearDays[m - 1]);
     return out;
 }
 

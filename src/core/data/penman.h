@@ -22,13 +22,13 @@ int daysInMonth(int year, int month);
 
 /// Inputs of the monthly Penman-Monteith: index 1..12 = January..December.
 struct PenmanInputs {
-    double lat = 0;   ///< degrees north
-    double alt = 0;   ///< m above sea level; 9999 (unknown) counts as 0
-    Monthly tmax{};   ///< mean daily maximum temperature, °C
-    Monthly tmin{};   ///< mean daily minimum temperature, °C
-    Monthly vap{};    ///< actual vapour pressure, hPa
-    Monthly sun{};    ///< sunshine fraction n/N, 0..1
-    Monthly wind{};   ///< wind speed at 2 m, m/s
+    double lat = 0;  ///< degrees north
+    double alt = 0;  ///< m above sea level; 9999 (unknown) counts as 0
+    Monthly tmax{};  ///< mean daily maximum temperature, °C
+    Monthly tmin{};  ///< mean daily minimum temperature, °C
+    Monthly vap{};   ///< actual vapour pressure, hPa
+    Monthly sun{};   ///< sunshine fraction n/N, 0..1
+    Monthly wind{};  ///< wind speed at 2 m, m/s
 };
 
 /// Reference evapotranspiration of a grass surface, mm per day, for month 1..12 (FAO-56 eq. 6

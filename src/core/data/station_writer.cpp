@@ -93,7 +93,12 @@ void appendAscii(std::string& out, char32_t c) {
             index -= pairs;
         }
     } else if (c >= 0x1EA0 && c <= 0x1EF9) {  // Vietnamese vowels, capital and small in turn
-        const char letter = c < 0x1EB8 ? 'A' : c < 0x1EC8 ? 'E' : c < 0x1ECC ? 'I' : c < 0x1EE4 ? 'O' : c < 0x1EF2 ? 'U' : 'Y';
+        const char letter = c < 0x1EB8   ? 'A'
+                            : c < 0x1EC8 ? 'E'
+                            : c < 0x1ECC ? 'I'
+                            : c < 0x1EE4 ? 'O'
+                            : c < 0x1EF2 ? 'U'
+                                         : 'Y';
         out += c % 2 == 0 ? letter : lower(letter);
     } else if (c == 0x218 || c == 0x219 || c == 0x21A || c == 0x21B) {
         out += "SsTt"[c - 0x218];
@@ -116,7 +121,8 @@ void appendAscii(std::string& out, char32_t c) {
 
 void checkStation(const Station& s, const std::string& variableName, size_t index) {
     auto where = [&] {
-        return fmt::format("{} station {} (\"{}\", {})", variableName, index + 1, asciiText(s.Name), asciiText(s.Country));
+        return fmt::format("{} station {} (\"{}\", {})", variableName, index + 1, asciiText(s.Name),
+                           asciiText(s.Country));
     };
     if (!(s.Lat >= -90 && s.Lat <= 90)) throw Error(fmt::format("{}: latitude {} is outside -90..90.", where(), s.Lat));
     if (!(s.Lon >= -180 && s.Lon <= 180))
