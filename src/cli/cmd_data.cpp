@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "data/climat_import.h"
@@ -89,14 +90,28 @@ int runClimat(const ClimatCliOptions& o) {
     }
     std::error_code ec;
     std::string folder = o.in;
-    ScratchFolder scratch;
-    if (!fs::is_directory(o.in, ec)) {
-        if (!fs::is_regular_file(o.in, ec)) {
-            std::fprintf(stderr, "zentrel: %s is neither a folder nor an archive of CLIMAT reports.\n", o.in.c_str());
-            return kExitData;
+    std::string archive;
+    if (fs::is_directory(o.in, ec)) {
+        // A folder holding the archive as published rather than the unpacked reports: use the archive.
+        bool reports = false;
+        std::vector<std::string> archives;
+        for (const auto& entry : fs::directory_iterator(o.in, ec)) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("CLIMAT_RAW_", 0) != 0) continue;
+            if (name.size() > 4 && name.substr(name.size() - 4) == ".txt") reports = true;
+            if (name.size() > 4 && name.substr(name.size() - 4) == ".tgz") archives.push_back(entry.path().string());
         }
-        if (scratch.path().empty() || !unpack(o.in, scratch.path())) {
-            std::fprintf(stderr, "zentrel: the archive %s cannot be unpacked (tar -xzf failed).\n", o.in.c_str());
+        if (!reports && archives.size() == 1) archive = archives[0];
+    } else if (fs::is_regular_file(o.in, ec)) {
+        archive = o.in;
+    } else {
+        std::fprintf(stderr, "zentrel: %s is neither a folder nor an archive of CLIMAT reports.\n", o.in.c_str());
+        return kExitData;
+    }
+    ScratchFolder scratch;
+    if (!archive.empty()) {
+        if (scratch.path().empty() || !unpack(archive, scratch.path())) {
+            std::fprintf(stderr, "zentrel: the archive %s cannot be unpacked (tar -xzf failed).\n", archive.c_str());
             return kExitData;
         }
         folder = scratch.path();

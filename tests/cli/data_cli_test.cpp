@@ -65,14 +65,15 @@ TEST(DataCommand, ImportClimatFolder) {
     EXPECT_EQ(countLines(readFile(out.path() / "pet.txt")), 1);
 }
 
-// A slice of the real reports: two years of the shared sample, unpacked from the archive.
+// A slice of the real reports: two years of the shared sample, from the folder that holds the
+// archive as published (unpacked to a temporary folder).
 TEST(DataCommand, ImportClimatArchiveSliceAndEstimateOnIt) {
     const std::string shared = std::string(ZENTREL_SHARED_DATA) + "/climat";
     if (!std::filesystem::exists(shared + "/CLIMAT_RAW_2003-2021.tgz"))
         GTEST_SKIP() << "no CLIMAT sample in " << shared;
     TempFolder out("cli-climat-real");
     const CliResult r =
-        runCli("data import-climat --in " + shared + "/CLIMAT_RAW_2003-2021.tgz --stations " + shared +
+        runCli("data import-climat --in " + shared + " --stations " + shared +
                "/stations_list_CLIMAT_data.txt --out " + out.str() + " --from 2019 --to 2020 --min-years 2");
     ASSERT_EQ(r.code, 0) << r.err.substr(0, 2000);
     const int temp = countLines(readFile(out.path() / "max.txt"));
