@@ -2,7 +2,6 @@
 #include "data/station_writer.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
@@ -14,21 +13,14 @@
 #include "data/station_file.h"
 #include "engine/geometry.h"
 #include "error.h"
+#include "fixture.h"
 
 using namespace zentrel;
+using zentrel::test::TempFolder;
 namespace fs = std::filesystem;
 
 namespace {
 
-struct TempFolder {
-    fs::path path;
-    explicit TempFolder(const std::string& name) {
-        path = fs::temp_directory_path() / fs::path("zentrel_" + name + "_" + std::to_string(::getpid()));
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~TempFolder() { fs::remove_all(path); }
-};
 
 std::string readText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -80,7 +72,7 @@ TEST(StationWriter, LoaderFindsEveryStationWithin500KmExactlyOnce) {
     for (float lat : edgeLats)
         for (float lon : edgeLons) stations.push_back(stationAt(lon, lat, "E" + std::to_string(stations.size())));
     for (int variable : {static_cast<int>(Temp), static_cast<int>(Prec)})
-        writeVariableFiles(folder.path.string(), variable, stations);
+        writeVariableFiles(folder.str(), variable, stations);
 
     std::vector<std::pair<float, float>> locations;
     for (int k = 0; k < 1500; ++k)
@@ -94,7 +86,7 @@ TEST(StationWriter, LoaderFindsEveryStationWithin500KmExactlyOnce) {
     for (int variable : {static_cast<int>(Temp), static_cast<int>(Prec)}) {
         for (const auto& [lon, lat] : locations) {
             StationTable table;
-            LoadCandidates(folder.path.string(), variable, lon, lat, table);
+            LoadCandidates(folder.str(), variable, lon, lat, table);
             std::set<std::string> seen;
             for (const Station& s : table.stations)
                 ASSERT_TRUE(seen.insert(s.Name).second)
@@ -138,13 +130,13 @@ TEST(StationWriter, WritesGoldenBytes) {
     Station quoted = stationAt(13.1f, 45.0f, "Say \"hello\", world");
     lists[Temp] = {rome, sodankyla, quoted};
     lists[Sun] = {quoted, rome};
-    writeStationDatabase(folder.path.string(), lists);
+    writeStationDatabase(folder.str(), lists);
 
     const fs::path golden = fs::path(ZENTREL_TEST_DATA) / "station_writer";
     for (const char* name : {"mela5lo5.txt", "menor.txt", "sufr.txt"})
-        EXPECT_EQ(readText(folder.path / name), readText(golden / name)) << name;
+        EXPECT_EQ(readText(folder.path() / name), readText(golden / name)) << name;
     int files = 0, empty = 0;
-    for (const auto& entry : fs::directory_iterator(folder.path)) {
+    for (const auto& entry : fs::directory_iterator(folder.path())) {
         ++files;
         if (fs::file_size(entry.path()) == 0) ++empty;
     }
@@ -168,7 +160,7 @@ TEST(StationWriter, AsciiTextFoldsDiacriticsAndLatin1) {
 TEST(StationWriter, RejectsStationsOutsideTheGlobe) {
     TempFolder folder("writer_reject");
     try {
-        writeVariableFiles(folder.path.string(), Tmax, {stationAt(0, 0, "ok"), stationAt(181, 10, "Far")});
+        writeVariableFiles(folder.str(), Tmax, {stationAt(0, 0, "ok"), stationAt(181, 10, "Far")});
         FAIL() << "no error";
     } catch (const Error& e) {
         EXPECT_NE(std::string(e.what()).find("Tmax station 2 (\"Far\", XX): longitude 181"), std::string::npos)
@@ -176,5 +168,5 @@ TEST(StationWriter, RejectsStationsOutsideTheGlobe) {
     }
     Station nan = stationAt(0, 0, "Nan");
     nan.Data[5] = std::nanf("");
-    EXPECT_THROW(writeVariableFiles(folder.path.string(), Prec, {nan}), Error);
+    EXPECT_THROW(writeVariableFiles(folder.str(), Prec, {nan}), Error);
 }
