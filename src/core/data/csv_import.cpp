@@ -1,0 +1,181 @@
+// CSV import of station normals.
+#include "data/csv_import.h"
+
+#include <fmt/format.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "error.h"
+
+namespace zentrel {
+
+namespace {
+
+constexpr const char* kFieldNames[19] = {"id",  "name", "country", "lat", "lon", "alt", "variable", "jan", "feb", "mar",
+                                         "apr", "may",  "jun",     "jul", "aug", "sep", "oct",      "nov", "dec"};
+
+// Splits one CSV row; returns false when a quoted field is not closed.
+bool splitRow(std::string_view line, std::vector<std::string>& fields) {
+    fields.clear();
+    std::string field;
+    size_t i = 0;
+    while (true) {
+        field.clear();
+        while (i < line.size() && line[i] == ' ') ++i;
+        if (i < line.size() && line[i] == '"') {
+            ++i;
+            bool closed = false;
+            while (i < line.size()) {
+                if (line[i] == '"') {
+                    if (i + 1 < line.size() && line[i + 1] == '"') {
+                        field += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    closed = true;
+                    break;
+                }
+                field += line[i++];
+            }
+            if (!closed) return false;
+            while (i < line.size() && line[i] != ',') ++i;
+        } else {
+            while (i < line.size() && line[i] != ',') field += line[i++];
+            while (!field.empty() && field.back() == ' ') field.pop_back();
+        }
+        fields.push_back(field);
+        if (i >= line.size()) return true;
+        ++i;  // the comma
+    }
+}
+
+bool parseNumber(const std::string& text, float& out) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const float v = std::strtof(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(v)) return false;
+    out = v;
+    return true;
+}
+
+}  // namespace
+
+ImportReport importCsvText(std::string_view text, const std::string& file) {
+    ImportReport report;
+    std::set<std::pair<std::string, int>> seen;
+    std::vector<std::string> fields;
+    long lineNumber = 0;
+    bool firstRow = true;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        ++lineNumber;
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+            line.remove_suffix(1);
+        if (line.size() >= 3 && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);  // byte-order mark
+        if (line.find_first_not_of(" \t") == std::string_view::npos || line.front() == '#') continue;
+        const bool header =
+            firstRow && (line.substr(0, 2) == "id" || line.substr(0, 2) == "ID" || line.substr(0, 2) == "Id");
+        firstRow = false;
+        if (header) continue;
+
+        auto problem = [&](int field, const std::string& why) {
+            report.problems.push_back(field > 0 ? fmt::format("{}, line {}, field {} ({}): {}", file, lineNumber, field,
+                                                              kFieldNames[field - 1], why)
+                                                : fmt::format("{}, line {}: {}", file, lineNumber, why));
+        };
+        if (!splitRow(line, fields)) {
+            problem(0, "a quoted field has no closing quote; the row is dropped.");
+            continue;
+        }
+        // The variable first: the tally is per variable.
+        const int variable = fields.size() >= 7 ? variableFromName(fields[6]) : -1;
+        if (fields.size() != 19) {
+            problem(0, fmt::format("{} fields, expected 19 (id, name, country, lat, lon, alt, variable and twelve "
+                                   "months); the row is dropped.",
+                                   fields.size()));
+            if (variable >= 0) {
+                report.tally[static_cast<size_t>(variable)].valuesRead++;
+                report.tally[static_cast<size_t>(variable)].dropped["malformed rows"]++;
+            }
+            continue;
+        }
+        if (variable < 0) {
+            problem(7,
+                    fmt::format("\"{}\" is not one of Temp, Tmax, Tmin, Prec, Vap, PET, Wind, Sun; the row is dropped.",
+                                fields[6]));
+            continue;
+        }
+        VariableTally& tally = report.tally[static_cast<size_t>(variable)];
+        tally.valuesRead++;
+        Station s;
+        s.Name = fields[1];
+        s.Country = fields[2];
+        bool ok = true;
+        if (!parseNumber(fields[3], s.Lat) || s.Lat < -90 || s.Lat > 90) {
+            problem(4, fmt::format("\"{}\" is not a latitude in -90..90; the row is dropped.", fields[3]));
+            ok = false;
+        }
+        if (ok && (!parseNumber(fields[4], s.Lon) || s.Lon < -180 || s.Lon > 180)) {
+            problem(5, fmt::format("\"{}\" is not a longitude in -180..180; the row is dropped.", fields[4]));
+            ok = false;
+        }
+        if (ok && fields[5].empty())
+            s.Alt = kUnknown;
+        else if (ok && !parseNumber(fields[5], s.Alt)) {
+            problem(6, fmt::format("\"{}\" is not an altitude in m; the row is dropped.", fields[5]));
+            ok = false;
+        }
+        if (!ok) {
+            tally.dropped["malformed rows"]++;
+            continue;
+        }
+        const PlausibleRange range = plausibleRange(variable);
+        for (int m = 1; m <= 12 && ok; ++m) {
+            const std::string& t = fields[static_cast<size_t>(6 + m)];
+            float v = 0;
+            if (!parseNumber(t, v)) {
+                problem(7 + m, fmt::format("\"{}\" is not a number; the row is dropped.", t));
+                tally.dropped["malformed rows"]++;
+                ok = false;
+            } else if (v < range.low || v > range.high) {
+                problem(7 + m, fmt::format("{} lies outside the plausible {}..{} of {}; the row is dropped.", t,
+                                           range.low, range.high, kVariableNames[static_cast<size_t>(variable)]));
+                tally.dropped["implausible rows"]++;
+                ok = false;
+            } else {
+                s.Data[static_cast<size_t>(m)] = v;
+            }
+        }
+        if (!ok) continue;
+        if (!seen.insert({fields[0], variable}).second) {
+            problem(1, fmt::format("station \"{}\" has a second {} row; the first one is kept.", fields[0],
+                                   kVariableNames[static_cast<size_t>(variable)]));
+            tally.dropped["repeated rows"]++;
+            continue;
+        }
+        report.lists[static_cast<size_t>(variable)].push_back(std::move(s));
+        tally.stationsKept++;
+    }
+    return report;
+}
+
+ImportReport importCsv(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw Error("The CSV file " + path + " cannot be opened.");
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    return importCsvText(buffer.str(), path);
+}
+
+}  // namespace zentrel

@@ -1,0 +1,44 @@
+// What an importer of station normals kept and dropped, per variable, and the problems it met.
+#pragma once
+
+#include <array>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "data/station_writer.h"
+#include "engine/types.h"
+
+namespace zentrel {
+
+/// Counts of one variable.
+struct VariableTally {
+    long valuesRead = 0;                         ///< monthly values (CLIMAT) or rows (CSV) found
+    std::map<std::string, long> dropped;         ///< values or rows not used, by reason
+    int stationsKept = 0;                        ///< stations written for the variable
+    std::map<std::string, int> stationsDropped;  ///< stations not written, by reason
+};
+
+/// Result of an import: the stations to write, the tally and every problem met on the way.
+struct ImportReport {
+    StationLists lists;
+    std::array<VariableTally, kVariableCount> tally;
+    /// One sentence per bad record, naming file, line and field.
+    std::vector<std::string> problems;
+    /// Further lines for the summary (what the source cannot give, derived variables).
+    std::vector<std::string> notes;
+};
+
+/// Lowest and highest plausible monthly normal of a variable (°C, mm, hPa, m/s, fraction);
+/// importers drop values outside.
+struct PlausibleRange {
+    float low;
+    float high;
+};
+PlausibleRange plausibleRange(int variable);
+
+/// The summary printed after an import: per variable the stations kept and the values and
+/// stations dropped with their reasons, then the notes. Lines end with "\n".
+std::string formatImportSummary(const ImportReport& report);
+
+}  // namespace zentrel

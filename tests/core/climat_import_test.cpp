@@ -1,0 +1,134 @@
+// CLIMAT import on the hand-made reports of tests/data/climat (three years, four stations:
+// one clean, one with broken records, one missing from the station list, one without position).
+#include "data/climat_import.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "data/penman.h"
+#include "error.h"
+
+using namespace zentrel;
+
+namespace {
+
+const std::string kFolder = std::string(ZENTREL_TEST_DATA) + "/climat";
+const std::string kList = kFolder + "/stations_list_CLIMAT_data.txt";
+
+ImportReport importPeriod(int from, int to, int minYears) {
+    ClimatOptions o;
+    o.fromYear = from;
+    o.toYear = to;
+    o.minYears = minYears;
+    return importClimat(kFolder, kList, o);
+}
+
+const Station* find(const std::vector<Station>& list, const std::string& name) {
+    for (const Station& s : list)
+        if (s.Name == name) return &s;
+    return nullptr;
+}
+
+bool hasProblem(const ImportReport& r, const std::string& text) {
+    return std::find(r.problems.begin(), r.problems.end(), text) != r.problems.end();
+}
+
+}  // namespace
+
+TEST(ClimatImport, NormalsAreMeansOverTheValidYearsOfThePeriod) {
+    const ImportReport r = importPeriod(2019, 2020, 2);
+    const Station* temp = find(r.lists[Temp], "Gottingen");
+    ASSERT_NE(temp, nullptr);
+    EXPECT_EQ(temp->Country, "Germany");
+    EXPECT_FLOAT_EQ(temp->Lat, 50);
+    EXPECT_FLOAT_EQ(temp->Alt, 200);
+    for (int m = 1; m <= 12; ++m) {
+        EXPECT_FLOAT_EQ(temp->Data[m], m + 0.5f) << m;
+        EXPECT_FLOAT_EQ(find(r.lists[Tmax], "Gottingen")->Data[m], m + 5.5f) << m;
+        EXPECT_FLOAT_EQ(find(r.lists[Tmin], "Gottingen")->Data[m], m - 4.5f) << m;
+        EXPECT_FLOAT_EQ(find(r.lists[Vap], "Gottingen")->Data[m], 8.0f) << m;
+    }
+    // 9999 in January 2020 reports a trace: 0 mm.
+    EXPECT_FLOAT_EQ(find(r.lists[Prec], "Gottingen")->Data[1], 5.0f);
+    EXPECT_FLOAT_EQ(find(r.lists[Prec], "Gottingen")->Data[6], 70.0f);
+    // 100 hours of sunshine as a fraction of each month's astronomical day length, 2020 a leap year.
+    const double february = (100 / monthlyDaylightHours(50, 2019, 2) + 100 / monthlyDaylightHours(50, 2020, 2)) / 2;
+    EXPECT_NEAR(find(r.lists[Sun], "Gottingen")->Data[2], february, 0.0006);
+    // PET by Penman-Monteith from the written normals with 2 m/s of wind.
+    PenmanInputs in;
+    in.lat = 50;
+    in.alt = 200;
+    for (int m = 1; m <= 12; ++m) {
+        in.tmax[m] = find(r.lists[Tmax], "Gottingen")->Data[m];
+        in.tmin[m] = find(r.lists[Tmin], "Gottingen")->Data[m];
+        in.vap[m] = 8;
+        in.sun[m] = find(r.lists[Sun], "Gottingen")->Data[m];
+        in.wind[m] = 2;
+    }
+    const Monthly pet = referenceEvapotranspiration(in);
+    ASSERT_EQ(r.lists[PET].size(), 1u);
+    EXPECT_NEAR(r.lists[PET][0].Data[7], pet[7], 0.051);
+    EXPECT_TRUE(r.lists[Wind].empty());
+    EXPECT_NE(std::find(r.notes.begin(), r.notes.end(), "48 reports outside 2019..2020 not used"), r.notes.end());
+}
+
+TEST(ClimatImport, BrokenRecordsAreReportedAndCostOnlyTheirMonth) {
+    const ImportReport r = importPeriod(2019, 2020, 2);
+    EXPECT_TRUE(hasProblem(r, "CLIMAT_RAW_201903.txt, line 3, field 9 (sn): \"2\" is not a sign (0 or 1)."));
+    EXPECT_TRUE(hasProblem(
+        r, "CLIMAT_RAW_201904.txt, line 3, field 14 (Tx): the mean maximum 20 °C lies below the mean minimum 30 °C."));
+    EXPECT_TRUE(hasProblem(
+        r, "CLIMAT_RAW_201905.txt, line 3, field 20 (R1): 9990 mm is not a plausible monthly precipitation."));
+    EXPECT_TRUE(hasProblem(r, "CLIMAT_RAW_201907.txt, line 3, field 19 (G1): \"X\" is not the group indicator 6."));
+    EXPECT_TRUE(hasProblem(r,
+                           "CLIMAT_RAW_201912.txt, line 6: 1 fields, expected at least 34 (year, month, station and "
+                           "section 1); the line is skipped."));
+    EXPECT_TRUE(hasProblem(r,
+                           "CLIMAT_RAW_201901.txt, line 4, field 3 (IIiii): station 10003 is not in the station list; "
+                           "its 24 reports are dropped."));
+    EXPECT_TRUE(hasProblem(r,
+                           "CLIMAT_RAW_201901.txt, line 5, field 3 (IIiii): station 10004 has no position in the "
+                           "station list; its 24 reports are dropped."));
+    // The broken station loses the variables with a broken month, keeps the others.
+    EXPECT_EQ(find(r.lists[Temp], "Bad Data"), nullptr);
+    EXPECT_EQ(find(r.lists[Tmax], "Bad Data"), nullptr);
+    EXPECT_EQ(find(r.lists[Prec], "Bad Data"), nullptr);
+    const Station* vap = find(r.lists[Vap], "Bad Data");
+    ASSERT_NE(vap, nullptr);
+    EXPECT_FLOAT_EQ(vap->Alt, kUnknown);
+    EXPECT_FLOAT_EQ(vap->Data[4], 12);
+    EXPECT_EQ(r.tally[Prec].dropped.at("implausible"), 1);
+    EXPECT_EQ(r.tally[Prec].dropped.at("incomplete months"), 1);
+    EXPECT_EQ(r.tally[Tmax].dropped.at("implausible"), 1);
+    EXPECT_EQ(r.tally[Temp].stationsDropped.at("fewer than 2 valid years in some month"), 1);
+    EXPECT_EQ(r.tally[Temp].stationsDropped.at("is not in the station list"), 1);
+    EXPECT_EQ(r.tally[Temp].stationsKept, 1);
+    EXPECT_EQ(r.tally[Vap].stationsKept, 2);
+}
+
+TEST(ClimatImport, PeriodAndMinimumYears) {
+    const ImportReport all = importPeriod(0, 9999, 3);
+    ASSERT_NE(find(all.lists[Temp], "Gottingen"), nullptr);
+    EXPECT_FLOAT_EQ(find(all.lists[Temp], "Gottingen")->Data[1], 1.0f);  // 0, 1 and 2 °C
+    const ImportReport tooFew = importPeriod(0, 9999, 4);
+    EXPECT_TRUE(tooFew.lists[Temp].empty());
+    EXPECT_EQ(tooFew.tally[Temp].stationsDropped.at("fewer than 4 valid years in some month"), 2);
+    const ImportReport one = importPeriod(2020, 2020, 1);
+    EXPECT_FLOAT_EQ(find(one.lists[Temp], "Gottingen")->Data[1], 2.0f);
+    EXPECT_FLOAT_EQ(find(one.lists[Prec], "Gottingen")->Data[1], 0.0f);
+}
+
+TEST(ClimatImport, StationListProblemsAndMissingInput) {
+    const ImportReport r = importPeriod(2019, 2020, 2);
+    EXPECT_TRUE(hasProblem(r,
+                           "stations_list_CLIMAT_data.txt, line 6, field 1 (WMO-Station ID): station 10005 is listed "
+                           "a second time; the first entry is kept."));
+    EXPECT_TRUE(hasProblem(
+        r, "stations_list_CLIMAT_data.txt, line 7, field 3 (Latitude): \"95.00\" is not a latitude in -90..90."));
+    EXPECT_THROW(importClimat(kFolder, kFolder + "/none.txt", ClimatOptions{}), Error);
+    EXPECT_THROW(importClimat(std::string(ZENTREL_TEST_DATA) + "/station_writer", kList, ClimatOptions{}), Error);
+    Feedback cancelled;
+    cancelled.cancel();
+    EXPECT_THROW(importClimat(kFolder, kList, ClimatOptions{}, &cancelled), Error);
+}
