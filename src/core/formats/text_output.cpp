@@ -2,13 +2,10 @@
 #include "formats/text_output.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
-#include <sstream>
 
 #include "error.h"
 
@@ -135,12 +132,22 @@ void addLine(std::string& out, std::string_view text) {
 void saveOutput(const std::string& path, const std::string& bytes, bool append) {
     namespace fs = std::filesystem;
     const fs::path target(path);
-    std::string content;
-    if (append) {
-        std::ifstream existing(target, std::ios::binary);
-        if (existing) content.assign(std::istreambuf_iterator<char>(existing), std::istreambuf_iterator<char>());
+    std::error_code ec;
+    if (append && fs::exists(target, ec)) {
+        // Appending a location to a long batch file must not copy the file each time: add the
+        // bytes in place and cut the file back to its old length if the write fails.
+        const auto originalSize = fs::file_size(target, ec);
+        if (ec) throw Error("Cannot append to the file \"" + path + "\": " + ec.message() + ".");
+        std::ofstream out(target, std::ios::binary | std::ios::app);
+        if (!out) throw Error("Cannot append to the file \"" + path + "\": " + std::strerror(errno) + ".");
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            fs::resize_file(target, originalSize, ec);
+            throw Error("Cannot append to the file \"" + path + "\": the disk refused the data.");
+        }
+        return;
     }
-    content += bytes;
 
     std::random_device random;
     const fs::path temp = target.parent_path() /
@@ -148,20 +155,18 @@ void saveOutput(const std::string& path, const std::string& bytes, bool append) 
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
         if (!out) throw Error("Cannot write the file \"" + path + "\": " + std::strerror(errno) + ".");
-        out.write(content.data(), static_cast<std::streamsize>(content.size()));
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         out.close();
         if (!out) {
-            std::error_code ignored;
-            fs::remove(temp, ignored);
+            fs::remove(temp, ec);
             throw Error("Cannot write the file \"" + path + "\": the disk refused the data.");
         }
     }
-    std::error_code ec;
     fs::rename(temp, target, ec);
     if (ec) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-        throw Error("Cannot write the file \"" + path + "\": " + ec.message() + ".");
+        const std::string reason = ec.message();
+        fs::remove(temp, ec);
+        throw Error("Cannot write the file \"" + path + "\": " + reason + ".");
     }
 }
 
