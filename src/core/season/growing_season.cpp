@@ -174,7 +174,7 @@ void completeSeasons(SeasonAnalysis& a) {
             case SeasonAllYear:
             case SeasonHumidAllYear:
                 for (int c = 2; c <= 7; ++c) a.cell(k, c) = kNoDate;
-                a.cell(k, 8) = a.cell(k, 1) == SeasonNone ? 0.0f : 365.0f;
+                a.cell(k, 8) = static_cast<int>(a.cell(k, 1)) == SeasonNone ? 0.0f : 365.0f;
                 break;
             case SeasonDry:
                 a.cell(k, 4) = kNoDate;
