@@ -96,10 +96,11 @@ std::string formatShortest(const std::string& shortest, std::string_view pattern
     roundDecimalText(plain, shape.decimals, intDigits, fracDigits);
     if (static_cast<int>(intDigits.size()) < shape.minIntDigits)
         intDigits.insert(0, static_cast<size_t>(shape.minIntDigits) - intDigits.size(), '0');
-    const bool isZero = intDigits.find_first_not_of('0') == std::string::npos &&
-                        fracDigits.find_first_not_of('0') == std::string::npos;
+    // The sign stays on a negative value that rounds to zero ("-0.00"), as the user's
+    // tables have always shown it; only a value of exactly zero is unsigned.
+    const bool exactlyZero = plain.find_first_not_of("0.") == std::string::npos;
     std::string out;
-    if (negative && !isZero) out += '-';
+    if (negative && !exactlyZero) out += '-';
     out += intDigits;
     if (shape.hasPoint && shape.decimals > 0) out += "." + fracDigits;
     return out;
@@ -107,7 +108,7 @@ std::string formatShortest(const std::string& shortest, std::string_view pattern
 
 }  // namespace
 
-std::string shortestFloat(float value) { return fmt::format("{}", value); }
+std::string shortestFloat(float value) { return fmt::format("{}", value == 0.0f ? 0.0f : value); }
 
 std::string formatPicture(float value, std::string_view pattern) {
     return formatShortest(fmt::format("{}", value), pattern);
@@ -126,7 +127,7 @@ std::string formatText(std::string_view text, std::string_view pattern) {
 }
 
 float roundPicture(float value, std::string_view pattern) {
-    return std::strtof(formatPicture(value, pattern).c_str(), nullptr);
+    return std::strtof(formatPicture(value, pattern).c_str(), nullptr) + 0.0f;  // -0 becomes +0
 }
 
 }  // namespace zentrel

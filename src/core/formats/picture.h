@@ -12,8 +12,10 @@ namespace zentrel {
 /// the pattern's decimals, on its shortest decimal representation (so 13.015f gives "13.02"
 /// with "##0.00", as the user reads the number). The integer part has at least as many
 /// digits as there are placeholders from the leftmost "0" to the point ("0##.00" -> "005.50").
-/// Never pads with blanks; a negative value that rounds to zero keeps no sign. Without a
-/// "0" before the point no integer digit is forced: "####.0" of 0.5 is ".5".
+/// Never pads with blanks. A negative value keeps its sign even when it rounds to zero
+/// ("0.00" of -0.001 is "-0.00"); negative zero itself writes no sign. Without a "0" before
+/// the point no integer digit is forced: "####.0" of 0.5 is ".5" and "####" of 0 is "".
+/// NaN and infinities are written as "nan", "inf", "-inf".
 std::string formatPicture(float value, std::string_view pattern);
 std::string formatPicture(double value, std::string_view pattern);
 
@@ -22,10 +24,11 @@ std::string formatPicture(double value, std::string_view pattern);
 std::string formatText(std::string_view text, std::string_view pattern);
 
 /// The shortest decimal form that reads back to the same single-precision value
-/// (13.01, -3.5, 17, 1e-05).
+/// (13.01, -3.5, 17, 1e-05); negative zero is "0".
 std::string shortestFloat(float value);
 
-/// Rounds value to the given number of decimals as formatPicture does and returns it as float.
+/// Rounds value to the given number of decimals as formatPicture does and returns it as float
+/// (a value that rounds to zero gives +0).
 float roundPicture(float value, std::string_view pattern);
 
 }  // namespace zentrel

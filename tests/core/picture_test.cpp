@@ -1,0 +1,95 @@
+// Picture-pattern formatting: every pattern the tables and writers use.
+#include "formats/picture.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <locale>
+
+using zentrel::formatPicture;
+using zentrel::formatText;
+using zentrel::roundPicture;
+using zentrel::shortestFloat;
+
+TEST(Picture, TwoDecimalPatternsPadAndRound) {
+    EXPECT_EQ(formatPicture(1234.5f, "###0.00"), "1234.50");
+    EXPECT_EQ(formatPicture(1234.5f, "0.00"), "1234.50");
+    EXPECT_EQ(formatPicture(-3.25f, "##0.00"), "-3.25");
+    EXPECT_EQ(formatPicture(0.5f, "###0.00"), "0.50");
+    EXPECT_EQ(formatPicture(0.0f, "0.00"), "0.00");
+    // A value longer than the pattern is written whole.
+    EXPECT_EQ(formatPicture(123456.7f, "##0.00"), "123456.70");
+}
+
+TEST(Picture, HalvesRoundAwayFromZeroOnTheDecimalDigitsTheUserSees) {
+    // 13.015f is 13.01499..., but reads as 13.015.
+    EXPECT_EQ(formatPicture(13.015f, "##0.00"), "13.02");
+    EXPECT_EQ(formatPicture(-13.015f, "##0.00"), "-13.02");
+    EXPECT_EQ(formatPicture(2.5f, "###0"), "3");
+    EXPECT_EQ(formatPicture(-2.5f, "###0"), "-3");
+    EXPECT_EQ(formatPicture(1234.6f, "0"), "1235");
+    EXPECT_EQ(formatPicture(999.995f, "0.00"), "1000.00");
+    EXPECT_EQ(formatPicture(9.96f, "0.0"), "10.0");
+    EXPECT_EQ(formatPicture(0.00005f, "0.0000"), "0.0001");
+    EXPECT_EQ(formatPicture(1e-05f, "0.0000"), "0.0000");
+}
+
+TEST(Picture, NegativeValueRoundingToZeroKeepsItsSign) {
+    EXPECT_EQ(formatPicture(-0.001f, "0.00"), "-0.00");
+    EXPECT_EQ(formatPicture(-0.4f, "###0"), "-0");
+    EXPECT_EQ(formatPicture(-0.0f, "0.00"), "0.00");
+    EXPECT_EQ(roundPicture(-0.001f, "0.00"), 0.0f);
+    EXPECT_FALSE(std::signbit(roundPicture(-0.001f, "0.00")));
+}
+
+TEST(Picture, ZeroPlacesAreFilledHashPlacesAreNot) {
+    EXPECT_EQ(formatPicture(5.3f, "0##.00"), "005.30");
+    EXPECT_EQ(formatPicture(-5.3f, "0##.00"), "-005.30");
+    EXPECT_EQ(formatPicture(125.25f, "0##.00"), "125.25");
+    EXPECT_EQ(formatPicture(5.3f, "###.00"), "5.30");
+    EXPECT_EQ(formatPicture(0.5f, "###.00"), ".50");
+    EXPECT_EQ(formatPicture(0.5f, "####.0"), ".5");
+    EXPECT_EQ(formatPicture(0.0f, "####.0"), ".0");
+    EXPECT_EQ(formatPicture(17.0f, "####.0"), "17.0");
+    EXPECT_EQ(formatPicture(0.0f, "####"), "");
+    EXPECT_EQ(formatPicture(17.4f, "####"), "17");
+    EXPECT_EQ(formatPicture(0.0f, "###0"), "0");
+    EXPECT_EQ(formatPicture(0.12345f, "0.0000"), "0.1235");
+    EXPECT_EQ(formatPicture(25.03f, "##.00"), "25.03");
+    EXPECT_EQ(formatPicture(5.1f, "##.00"), "5.10");
+}
+
+TEST(Picture, DoubleOverloadUsesTheDoubleDigits) {
+    EXPECT_EQ(formatPicture(0.125, "0.00"), "0.13");
+    EXPECT_EQ(formatPicture(1.0e-7, "0.00"), "0.00");
+}
+
+TEST(Picture, PointIsAlwaysAFullStopWhateverTheLocale) {
+    struct CommaPunct : std::numpunct<char> {
+        char do_decimal_point() const override { return ','; }
+    };
+    const std::locale saved = std::locale::global(std::locale(std::locale::classic(), new CommaPunct));
+    const char* cSaved = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string cLocale = cSaved ? cSaved : "C";
+    std::setlocale(LC_NUMERIC, "de_DE.UTF-8");  // may not exist; the C++ locale above does
+    EXPECT_EQ(formatPicture(12.5f, "###.00"), "12.50");
+    EXPECT_EQ(shortestFloat(12.5f), "12.5");
+    EXPECT_EQ(roundPicture(12.345f, "##0.00"), 12.35f);
+    std::setlocale(LC_NUMERIC, cLocale.c_str());
+    std::locale::global(saved);
+}
+
+TEST(Picture, ShortestFloatForm) {
+    EXPECT_EQ(shortestFloat(13.01f), "13.01");
+    EXPECT_EQ(shortestFloat(-999.0f), "-999");
+    EXPECT_EQ(shortestFloat(0.1f), "0.1");
+    EXPECT_EQ(shortestFloat(-0.0f), "0");
+    EXPECT_EQ(shortestFloat(25.03f), "25.03");
+}
+
+TEST(Picture, TextFieldsAlignRightAndNeverCut) {
+    EXPECT_EQ(formatText("ab", "@@@"), " ab");
+    EXPECT_EQ(formatText("abcd", "@@@"), "abcd");
+    EXPECT_EQ(formatText("", "@@@@"), "    ");
+}

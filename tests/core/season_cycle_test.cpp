@@ -1,0 +1,131 @@
+// Daily and dekadal cycles from the harmonic annual course, and their bounds.
+#include "season/cycle.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace zentrel;
+
+namespace {
+
+EstimateResult constantCycle(float mean) {
+    EstimateResult r;
+    r.AnnualCycle[13] = mean;
+    return r;
+}
+
+}  // namespace
+
+TEST(CycleMean, IsTheExactMeanOfTheHarmonicSeries) {
+    EstimateResult r = constantCycle(10.0f);
+    EXPECT_FLOAT_EQ(CycleMean(r, 0.1f, 0.2f), 10.0f);
+    r.AnnualCycle[1] = 1.0f;  // a1 sin(2 pi t)
+    // Mean of sin over the first half year is 2 / pi; over a whole year 0.
+    EXPECT_NEAR(CycleMean(r, 0.0f, 0.5f), 10.0f + 2.0f / 3.14159265f, 1e-5);
+    EXPECT_NEAR(CycleMean(r, 0.0f, 1.0f), 10.0f, 1e-5);
+    r.AnnualCycle[1] = 0;
+    r.AnnualCycle[8] = 2.0f;  // b2 cos(4 pi t): mean over the first quarter year is 0
+    EXPECT_NEAR(CycleMean(r, 0.0f, 0.25f), 10.0f, 1e-5);
+    EXPECT_NEAR(CycleMean(r, 0.0f, 0.125f), 10.0f + 2.0f * 4 / (2 * 3.14159265f), 1e-5);
+}
+
+TEST(ClipValue, ClampsAllButTemperaturesAndCapsSunshine) {
+    EXPECT_EQ(ClipValue(-3.0f, Temp), -3.0f);
+    EXPECT_EQ(ClipValue(-3.0f, Tmin), -3.0f);
+    EXPECT_EQ(ClipValue(-0.5f, Prec), 0.0f);
+    EXPECT_EQ(ClipValue(-0.5f, Wind), 0.0f);
+    EXPECT_EQ(ClipValue(1.03f, Sun), 1.0f);
+    EXPECT_EQ(ClipValue(1.03f, Vap), 1.03f);
+}
+
+TEST(DailyCycle, ConstantMonthsGiveConstantDays) {
+    DailyCycle temp;
+    fillDailyCycle(constantCycle(12.5f), Temp, 0, temp);
+    DailyCycle prec;
+    // 60.875 mm in a mean-length month is 2 mm a day.
+    fillDailyCycle(constantCycle(60.875f), Prec, 0, prec);
+    for (size_t d = 1; d <= 365; ++d) {
+        EXPECT_FLOAT_EQ(temp.Daily[d], 12.5f);
+        EXPECT_FLOAT_EQ(prec.Daily[d], 2.0f);
+    }
+    EXPECT_EQ(temp.Daily[366], 0.0f);
+}
+
+TEST(DailyCycle, BoundsUseTheMonthOfTheDayWithDay31InFebruary) {
+    EstimateResult r = constantCycle(10.0f);
+    for (size_t m = 1; m <= 12; ++m) r.StdErr[m] = float(m);
+    DailyCycle c;
+    fillDailyCycle(r, Temp, 2.0f, c);
+    EXPECT_FLOAT_EQ(c.DailyHigh[30] - c.Daily[30], 2.0f);   // January
+    EXPECT_FLOAT_EQ(c.DailyHigh[31] - c.Daily[31], 4.0f);   // 31 / 30.4374 = 1.018: February
+    EXPECT_FLOAT_EQ(c.Daily[61] - c.DailyLow[61], 6.0f);    // March
+    EXPECT_FLOAT_EQ(c.DailyHigh[365] - c.Daily[365], 24.0f);  // capped at December
+
+    // Totals: the bound is per day too; a lower bound below zero is clamped.
+    EstimateResult p = constantCycle(30.4375f);
+    for (size_t m = 1; m <= 12; ++m) p.StdErr[m] = 60.875f;
+    DailyCycle pc;
+    fillDailyCycle(p, Prec, 1.0f, pc);
+    EXPECT_FLOAT_EQ(pc.DailyHigh[100], 3.0f);
+    EXPECT_EQ(pc.DailyLow[100], 0.0f);
+}
+
+TEST(DailyCycle, ZeroFactorLeavesTheBoundsAlone) {
+    DailyCycle c;
+    c.DailyLow.fill(7.0f);
+    c.DailyHigh.fill(8.0f);
+    fillDailyCycle(constantCycle(1.0f), Temp, 0, c);
+    EXPECT_EQ(c.DailyLow[100], 7.0f);
+    EXPECT_EQ(c.DailyHigh[100], 8.0f);
+}
+
+TEST(DailyCycle, SunshineAboveOneIsShownAsOne) {
+    EstimateResult r = constantCycle(0.9f);
+    r.AnnualCycle[1] = 0.3f;  // peaks near 1.2 in spring
+    DailyCycle c;
+    fillDailyCycle(r, Sun, 0, c);
+    float highest = 0, lowest = 2;
+    for (size_t d = 1; d <= 365; ++d) {
+        highest = std::max(highest, c.Daily[d]);
+        lowest = std::min(lowest, c.Daily[d]);
+    }
+    EXPECT_EQ(highest, 1.0f);
+    EXPECT_EQ(c.Daily[91], 1.0f);
+    EXPECT_NEAR(lowest, 0.6f, 0.001f);
+}
+
+TEST(DekadalCycle, TotalsScaleWithTheDekadLength) {
+    DekadalCycle c;
+    fillDekadalCycle(constantCycle(60.875f), Prec, 0, c);
+    EXPECT_FLOAT_EQ(c.Dekadal[1], 20.0f);
+    EXPECT_FLOAT_EQ(c.Dekadal[3], 22.0f);   // third dekad of January: 11 days
+    EXPECT_FLOAT_EQ(c.Dekadal[6], 16.5f);   // third dekad of February: 8.25 days
+    float total = 0, length = 0;
+    for (int k = 1; k <= 36; ++k) {
+        total += c.Dekadal[size_t(k)];
+        length += dekadLength(k);
+    }
+    EXPECT_FLOAT_EQ(length, 365.25f);
+    EXPECT_NEAR(total, 12 * 60.875f, 0.01f);
+
+    DekadalCycle t;
+    fillDekadalCycle(constantCycle(-4.0f), Tmin, 0, t);
+    EXPECT_FLOAT_EQ(t.Dekadal[6], -4.0f);
+}
+
+TEST(DekadalCycle, BoundMonthsAndTheUnclampedLowerBound) {
+    EstimateResult r = constantCycle(1.0f);
+    for (size_t m = 1; m <= 12; ++m) r.StdErr[m] = float(m);
+    DekadalCycle c;
+    fillDekadalCycle(r, Wind, 1.0f, c);
+    EXPECT_FLOAT_EQ(c.DekadalHigh[3], 2.0f);   // January
+    EXPECT_FLOAT_EQ(c.DekadalHigh[4], 3.0f);   // February
+    EXPECT_FLOAT_EQ(c.DekadalLow[36], -11.0f); // December, not clamped
+
+    EstimateResult p = constantCycle(30.4375f);
+    for (size_t m = 1; m <= 12; ++m) p.StdErr[m] = 30.4375f;
+    DekadalCycle pc;
+    fillDekadalCycle(p, PET, 1.0f, pc);
+    EXPECT_FLOAT_EQ(pc.DekadalHigh[6], 16.5f);  // 8.25 + 8.25
+}

@@ -1,0 +1,177 @@
+// Growing seasons, humid periods, their dates and lengths; days reaching thresholds.
+#include "season/growing_season.h"
+#include "season/thresholds.h"
+
+#include <gtest/gtest.h>
+
+#include "error.h"
+
+using namespace zentrel;
+
+namespace {
+
+Monthly months(std::initializer_list<float> values) {
+    Monthly out{};
+    size_t m = 1;
+    for (float v : values) out[m++] = v;
+    return out;
+}
+
+Monthly constant(float v) {
+    Monthly out{};
+    for (size_t m = 1; m <= 12; ++m) out[m] = v;
+    return out;
+}
+
+void expectRow(const SeasonAnalysis& a, int row, std::array<float, 8> expected) {
+    for (int c = 1; c <= 8; ++c)
+        EXPECT_FLOAT_EQ(a.cell(row, c), expected[size_t(c - 1)]) << "row " << row << " column " << c;
+}
+
+}  // namespace
+
+TEST(GrowingSeason, YearsWithoutCrossingsAreTypedByJune) {
+    SeasonAnalysis dry = analyseGrowingSeasons(constant(10), constant(100));
+    EXPECT_EQ(dry.SeasonCount, 1);
+    expectRow(dry, 1, {1, -999, -999, -999, -999, -999, -999, 0});
+
+    SeasonAnalysis humid = analyseGrowingSeasons(constant(200), constant(100));
+    expectRow(humid, 1, {5, -999, -999, -999, -999, -999, -999, 365});
+
+    SeasonAnalysis between = analyseGrowingSeasons(constant(70), constant(100));
+    expectRow(between, 1, {4, -999, -999, -999, -999, -999, -999, 365});
+
+    // Negative estimates are clamped to 0 first; P = E = 0 is then nudged to P = 0.01 > E.
+    SeasonAnalysis negative = analyseGrowingSeasons(constant(-5), constant(-5));
+    EXPECT_EQ(negative.cell(1, 1), SeasonHumidAllYear);
+}
+
+TEST(GrowingSeason, MonthsOnALimitLineAreNudged) {
+    SeasonAnalysis a;
+    FindSeasonCrossings(a, constant(100), constant(100));
+    EXPECT_FLOAT_EQ(a.P[3], 100.01f);
+    EXPECT_EQ(a.cell(1, 1), SeasonHumidAllYear);
+
+    SeasonAnalysis h;
+    FindSeasonCrossings(h, constant(50), constant(100));
+    EXPECT_FLOAT_EQ(h.H[3], 49.99f);
+    EXPECT_FLOAT_EQ(h.P[13], 50.0f);
+    EXPECT_EQ(h.cell(1, 1), SeasonAllYear);
+}
+
+TEST(GrowingSeason, AdjustPlacesTheCrossingAfterMidMonth) {
+    SeasonAnalysis a;
+    Adjust(a, "b", 3, 10.5f);   // 10 days after mid-March
+    Adjust(a, "e", 3, 20.5f);   // past the end of March
+    Adjust(a, "E", 12, 20.5f);  // past the end of December: January
+    Adjust(a, "B", 12, 15.0f);  // day 0 exactly becomes the 1st
+    Adjust(a, "b", 12, 15.5f);  // day 0.5 is kept as computed: day 0
+    Adjust(a, "e", 9, 20.5f);
+    EXPECT_EQ(a.EventCount, 6);
+    EXPECT_EQ(a.EventLabels[1], "b");
+    EXPECT_EQ(a.EventDates[1], "25.03");
+    EXPECT_EQ(a.EventDates[2], "5.04");
+    EXPECT_EQ(a.EventDates[3], "5.01");
+    EXPECT_EQ(a.EventDates[4], "1.01");
+    EXPECT_EQ(a.EventDates[5], "0.01");
+    EXPECT_EQ(a.EventDates[6], "5.1");  // 5 October
+}
+
+TEST(GrowingSeason, DayNumbersAndLengths) {
+    EXPECT_EQ(GetNumDay(2.9999f, 15), 75);
+    EXPECT_EQ(GetNumDay(12, 30), 360);
+    SeasonAnalysis a;
+    a.SeasonCount = 1;
+    a.cell(1, 1) = SeasonDry;
+    a.cell(1, 2) = 1.11f;  // 1 November
+    a.cell(1, 3) = 1.02f;  // 1 February
+    completeSeasons(a);
+    expectRow(a, 1, {2, 1.11f, 1.02f, -999, -999, 301, 31, 96});
+}
+
+TEST(GrowingSeason, SeasonWithoutHumidPeriod) {
+    // Rain crosses half the PET 10 days after mid-March and 20 days after mid-August.
+    SeasonAnalysis a = analyseGrowingSeasons(months({20, 20, 40, 70, 70, 70, 70, 70, 40, 20, 20, 20}), constant(100));
+    EXPECT_EQ(a.EventCount, 2);
+    EXPECT_EQ(a.SeasonCount, 1);
+    expectRow(a, 1, {2, 25.03f, 5.09f, -999, -999, 85, 245, 161});
+}
+
+TEST(GrowingSeason, SeasonWithHumidPeriod) {
+    SeasonAnalysis a = analyseGrowingSeasons(months({20, 20, 75, 150, 90, 30, 20, 20, 20, 20, 20, 20}), constant(100));
+    EXPECT_EQ(a.EventCount, 4);
+    expectRow(a, 1, {3, 1.03f, 5.06f, 25.03f, 10.05f, 61, 155, 95});
+}
+
+TEST(GrowingSeason, SeasonOverTheTurnOfTheYear) {
+    // Events come out "e" (February) then "b" (November); the list is turned to begin with "b".
+    SeasonAnalysis a = analyseGrowingSeasons(months({70, 70, 20, 20, 20, 20, 20, 20, 20, 20, 20, 70}), constant(100));
+    EXPECT_EQ(a.EventLabels[1], "b");
+    expectRow(a, 1, {2, 3.12f, 27.02f, -999, -999, 333, 57, 90});
+}
+
+TEST(GrowingSeason, AllYearSeasonWithHumidPeriodOverNewYear) {
+    SeasonAnalysis a =
+        analyseGrowingSeasons(months({150, 150, 60, 60, 60, 60, 60, 60, 60, 60, 60, 150}), constant(100));
+    EXPECT_EQ(a.SeasonCount, 1);
+    expectRow(a, 1, {6, -999, -999, 28.11f, 2.03f, 328, 62, 365});
+}
+
+TEST(GrowingSeason, TwoSeasonsLongestFirst) {
+    // A short season in spring and a long one in autumn.
+    SeasonAnalysis a = analyseGrowingSeasons(months({20, 20, 70, 20, 20, 20, 70, 70, 70, 70, 20, 20}), constant(100));
+    ASSERT_EQ(a.SeasonCount, 2);
+    expectRow(a, 1, {2, 3.07f, 27.1f, -999, -999, 183, 297, 115});
+    expectRow(a, 2, {2, 3.03f, 27.03f, -999, -999, 63, 87, 25});
+}
+
+TEST(GrowingSeason, SortingKeepsEqualLengthsInOrder) {
+    SeasonAnalysis a;
+    a.SeasonCount = 3;
+    a.cell(1, 1) = 2; a.cell(1, 8) = 60;
+    a.cell(2, 1) = 3; a.cell(2, 8) = 120;
+    a.cell(3, 1) = 6; a.cell(3, 8) = 120;
+    sortSeasons(a);
+    EXPECT_EQ(a.cell(1, 1), 3);
+    EXPECT_EQ(a.cell(2, 1), 6);
+    EXPECT_EQ(a.cell(3, 1), 2);
+}
+
+TEST(GrowingSeason, SixSeasonBeginsOverflowTheTable) {
+    EXPECT_THROW(analyseGrowingSeasons(months({20, 70, 20, 70, 20, 70, 20, 70, 20, 70, 20, 70}), constant(100)),
+                 Error);
+    // Five fit.
+    EXPECT_NO_THROW(analyseGrowingSeasons(months({20, 70, 20, 70, 20, 70, 20, 70, 20, 70, 20, 20}), constant(100)));
+}
+
+TEST(ThresholdDays, BestOnlySpansTheDailyRange) {
+    DailyCycle c;
+    for (size_t d = 1; d <= 365; ++d) c.Daily[d] = float(366 - d);  // 365 down to 1
+    ThresholdDays t = countThresholdDays(c, 0);
+    EXPECT_FALSE(t.hasBounds);
+    EXPECT_EQ(t.Threshold[1], 1.0f);
+    EXPECT_EQ(t.Days[1], 365);
+    EXPECT_EQ(t.Threshold[51], 183.0f);
+    EXPECT_EQ(t.Days[51], 183);
+    EXPECT_EQ(t.Threshold[101], 365.0f);
+    EXPECT_EQ(t.Days[101], 1);
+    EXPECT_EQ(t.DaysLow[1], 0);
+}
+
+TEST(ThresholdDays, WithBoundsTheRangeRunsFromLowestLowToHighestHigh) {
+    DailyCycle c;
+    for (size_t d = 1; d <= 365; ++d) {
+        c.Daily[d] = float(d);
+        c.DailyLow[d] = float(d) - 10;
+        c.DailyHigh[d] = float(d) + 10;
+    }
+    ThresholdDays t = countThresholdDays(c, 1.96f);
+    EXPECT_EQ(t.Threshold[1], -9.0f);
+    EXPECT_EQ(t.Threshold[101], 375.0f);
+    EXPECT_EQ(t.Days[1], 365);
+    EXPECT_EQ(t.Days[2], 365);
+    EXPECT_EQ(t.Days[101], 0);
+    EXPECT_EQ(t.DaysHigh[101], 1);
+    EXPECT_EQ(t.DaysLow[1], 365);
+    EXPECT_EQ(t.DaysLow[100], 0);
+}
