@@ -53,7 +53,7 @@ void CoordinateDialog::createControls() {
         edit->setObjectName(QLatin1String(name));
         edit->setToolTip(toolTip);
         edit->setAlignment(Qt::AlignRight);
-        edit->setMinimumWidth(fontMetrics().averageCharWidth() * widthInChars);
+        edit->setFixedWidth(fontMetrics().averageCharWidth() * widthInChars + 12);
         setUpInputBox(edit, std::move(filter));
         return edit;
     };
@@ -100,6 +100,7 @@ void CoordinateDialog::createControls() {
         header->setAlignment(Qt::AlignCenter);
         grid->addWidget(header, 0, column + 1);
     }
+    grid->setColumnStretch(5, 1);
     grid->addWidget(new QLabel(QStringLiteral("Longitude:"), this), 1, 0);
     grid->addWidget(new QLabel(QStringLiteral("Latitude   :"), this), 2, 0);
     QLineEdit* rows[2][4] = {{txtLongGrad, txtLongMin, txtLongSec, txtLongOW}, {txtLatGrad, txtLatMin, txtLatSec, txtLatNS}};

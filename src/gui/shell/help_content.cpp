@@ -31,7 +31,7 @@ from a world database of climate stations.</p>
 <h2><a name="overview"></a>1. What Zentrel does</h2>
 <p>For a location given by longitude, latitude and altitude, Zentrel estimates eight climate
 variables for each month and for the year:</p>
-<table border="1" cellpadding="3" cellspacing="0">
+<table border="1" cellpadding="3" cellspacing="0" width="100%">
 <tr><th>Variable</th><th>Meaning</th><th>Unit</th></tr>
 <tr><td>Temp</td><td>monthly mean temperature</td><td>&deg;C</td></tr>
 <tr><td>Tmax</td><td>mean daily maximum temperature</td><td>&deg;C</td></tr>
@@ -104,7 +104,7 @@ elevation raster and its name is made from its position.</p>
 <h2><a name="settings"></a>6. Settings</h2>
 <p><b>Options / Change Settings</b> opens the settings. They hold for every estimate until you change
 them again or end the program.</p>
-<table border="1" cellpadding="3" cellspacing="0">
+<table border="1" cellpadding="3" cellspacing="0" width="100%">
 <tr><th>Setting</th><th>Default</th><th>Allowed</th><th>Meaning</th></tr>
 <tr><td>Maximum Distance in km</td><td>1000</td><td>more than 0, at most 22000</td><td>stations farther away are not used</td></tr>
 <tr><td>Maximum number of stations</td><td>20</td><td>1 to 20</td><td>number of neighbours</td></tr>

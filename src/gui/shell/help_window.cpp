@@ -17,6 +17,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setWindowIcon(pictureIcon(Picture::Help));
     browser_ = new QTextBrowser(this);
     browser_->setOpenLinks(true);
+    browser_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);  // the text wraps at the window width
     browser_->setHtml(helpHtml());
 
     auto* contents = new QPushButton(QStringLiteral("Contents"), this);

@@ -114,13 +114,15 @@ void paint(QPainter& p, Picture picture) {
         case Picture::LocationGrid:
             p.setBrush(kPaper);
             p.drawRect(4, 4, 24, 24);
+            p.setPen(QPen(QColor(150, 160, 175), 1));
             for (int i = 1; i < 4; ++i) {
                 p.drawLine(4 + i * 6, 4, 4 + i * 6, 28);
                 p.drawLine(4, 4 + i * 6, 28, 4 + i * 6);
             }
+            p.setPen(Qt::NoPen);
             p.setBrush(kRed);
             for (int i = 0; i < 4; ++i)
-                for (int j = 0; j < 4; ++j) p.drawEllipse(QPointF(7 + i * 6, 7 + j * 6), 1.2, 1.2);
+                for (int j = 0; j < 4; ++j) p.drawEllipse(QPointF(7 + i * 6, 7 + j * 6), 1.6, 1.6);
             break;
         case Picture::ViewData:
             p.setBrush(kPaper);

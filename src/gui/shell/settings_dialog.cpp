@@ -129,8 +129,13 @@ void SettingsDialog::createControls() {
 }
 
 void SettingsDialog::setAltitudeBoxesReadOnly(bool readOnly) {
-    txtMinHigh->setReadOnly(readOnly);
-    txtMaxHigh->setReadOnly(readOnly);
+    for (QLineEdit* box : {txtMinHigh, txtMaxHigh}) {
+        box->setReadOnly(readOnly);
+        // A read-only box looks like the dialog's background, so the user sees it cannot be typed in.
+        QPalette palette = this->palette();
+        if (readOnly) palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+        box->setPalette(palette);
+    }
 }
 
 void SettingsDialog::neighbAltClicked(bool checked) {
