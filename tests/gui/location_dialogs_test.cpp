@@ -108,6 +108,26 @@ private slots:
         QCOMPARE(elev->text(), QStringLiteral("-350"));
     }
 
+    void tabbingAwayFromABadElevationComesBack() {
+        MessageRecorder messages;
+        location_->show();
+        location_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(location_.get()));
+        QLineEdit* elev = box(*location_, "txtElev");
+        elev->setFocus();
+        QTRY_VERIFY(elev->hasFocus());
+        elev->setText("9000");
+        QTest::keyClick(elev, Qt::Key_Return);  // Enter moves on as Tab does
+        QCOMPARE(messages.count(), 1);
+        QTRY_VERIFY(elev->hasFocus());
+        QTest::qWait(20);
+        QCOMPARE(messages.count(), 1);  // coming back does not ask again
+        elev->setText("100");
+        QTest::keyClick(elev, Qt::Key_Tab);
+        QTRY_VERIFY(!elev->hasFocus());
+        QCOMPARE(messages.count(), 1);
+    }
+
     void okRefusesCoordinatesOutOfRange() {
         MessageRecorder messages;
         location_->show();

@@ -111,8 +111,8 @@ void LocationDialog::lookUpElevation() {
 }
 
 void LocationDialog::refocus(QLineEdit* box) {
-    box->setFocus(Qt::OtherFocusReason);
-    // Again after the event that moved the focus away has been handled.
+    // After the focus change under way has finished: setting it from inside a focus-out
+    // handler would be undone by that change.
     QTimer::singleShot(0, box, [box] { box->setFocus(Qt::OtherFocusReason); });
 }
 
