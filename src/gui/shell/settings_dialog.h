@@ -1,0 +1,68 @@
+// frmSettings: the dialog "Change Settings" that edits the program settings.
+#pragma once
+
+#include <QDialog>
+
+#include "settings/program_settings.h"
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+
+namespace zentrel::gui {
+
+class AppState;
+
+/// frmSettings. Created on first use, then only hidden and shown again; it keeps its box
+/// texts between openings. The checks are the core's; this window only shows their messages.
+class SettingsDialog : public QDialog {
+    Q_OBJECT
+public:
+    /// clientArea: the main window's client area the dialog is centred in when loaded (may be null).
+    SettingsDialog(AppState& state, QWidget* clientArea, QWidget* parent = nullptr);
+
+    /// The two altitude boxes read-only (SetInitialValues) or editable.
+    void setAltitudeBoxesReadOnly(bool readOnly);
+
+    /// "OK" (Command2): replaces "," by ".", stores, checks in order and shows the first failure;
+    /// hides the dialog and marks the estimate windows stale when every check passes.
+    /// Returns true when the dialog was closed.
+    bool confirm();
+    /// "Cancel" (CmdCanc): writes the stored values back into the boxes and hides the dialog.
+    void cancel();
+
+    /// The box texts and check box states as they are now.
+    SettingsInput input() const;
+
+    void reject() override;  // Escape and the window's close button act as "Cancel"
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void createControls();
+    QLineEdit* addBox(SettingsBox box, const char* name, const QString& text, const QString& toolTip = {});
+    void showInput(const SettingsInput& input);
+    void neighbAltClicked(bool checked);
+    void altitudeBoxLeft(bool leavingMin);
+
+    AppState& state_;
+    QWidget* clientArea_;
+    bool placed_ = false;
+
+    QLineEdit* txtMaxDist = nullptr;
+    QLineEdit* txtMaxStat = nullptr;
+    QLineEdit* txtPowExp = nullptr;
+    QLineEdit* txtMinDist = nullptr;
+    QLineEdit* txtMinHigh = nullptr;
+    QLineEdit* txtMaxHigh = nullptr;
+    QLineEdit* txtShad = nullptr;
+    QCheckBox* chkNeighbAlt = nullptr;
+    QCheckBox* chkAltCorr = nullptr;
+    QCheckBox* chkGradCorr = nullptr;
+    QCheckBox* chkRobustCorr = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* CmdCanc = nullptr;
+};
+
+}  // namespace zentrel::gui

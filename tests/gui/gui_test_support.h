@@ -1,0 +1,57 @@
+// Helpers of the desktop program's Qt Tests: a message-box recorder and a small terrain raster.
+#pragma once
+
+#include <deque>
+#include <fstream>
+#include <initializer_list>
+#include <utility>
+#include <vector>
+
+#include <QDir>
+#include <QString>
+#include <QTemporaryDir>
+
+#include "data/terrain.h"
+#include "shell/message_box.h"
+
+namespace zentrel::gui::test {
+
+/// Records every message box instead of showing it; answers from a script (default: the
+/// first button of the box, Yes before No, OK before Cancel).
+class MessageRecorder {
+public:
+    MessageRecorder() {
+        previous_ = setMessageBoxHandler([this](QWidget*, const MessageRequest& request) {
+            requests.push_back(request);
+            if (!answers.empty()) {
+                const auto answer = answers.front();
+                answers.pop_front();
+                return answer;
+            }
+            for (auto button : {QMessageBox::Ok, QMessageBox::Yes})
+                if (request.buttons & button) return button;
+            return QMessageBox::NoButton;
+        });
+    }
+    ~MessageRecorder() { setMessageBoxHandler(std::move(previous_)); }
+
+    void clear() { requests.clear(); }
+    int count() const { return static_cast<int>(requests.size()); }
+    const MessageRequest& last() const { return requests.back(); }
+
+    std::vector<MessageRequest> requests;
+    std::deque<QMessageBox::StandardButton> answers;
+
+private:
+    MessageBoxHandler previous_;
+};
+
+/// A terrain raster of sea everywhere except the given (lon, lat, byte) cells, written into dir.
+inline void writeTerrain(const QTemporaryDir& dir, std::initializer_list<std::tuple<float, float, uint8_t>> cells) {
+    std::vector<char> bytes(static_cast<size_t>(kTerrainColumns) * kTerrainRows, static_cast<char>(255));
+    for (auto [lon, lat, byte] : cells) bytes[static_cast<size_t>(terrainByteOffset(lon, lat))] = static_cast<char>(byte);
+    std::ofstream out(QDir(dir.path()).filePath(kTerrainFileName).toStdString(), std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+}  // namespace zentrel::gui::test
