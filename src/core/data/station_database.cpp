@@ -71,8 +71,8 @@ void StationDatabase::preload() const {
                 std::error_code ec;
                 if (fs::exists(fs::path(folder_) / name, ec)) file(name);
             }
-        for (const char* polar : v == Temp ? std::initializer_list<const char*>{"mesud.txt", "menor.txt"}
-                                           : std::initializer_list<const char*>{"prsud.txt", "prnor.txt"}) {
+        static const char* const kPolar[2][2] = {{"mesud.txt", "menor.txt"}, {"prsud.txt", "prnor.txt"}};
+        for (const char* polar : kPolar[v == Temp ? 0 : 1]) {
             std::error_code ec;
             if (fs::exists(fs::path(folder_) / polar, ec)) file(polar);
         }

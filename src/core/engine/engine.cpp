@@ -20,12 +20,6 @@ constexpr int kMean = 21;               // the mean station's entry
 size_t ix(int i) { return static_cast<size_t>(i); }
 }  // namespace
 
-float ClipValue(float value, int variable) {
-    if (value < 0 && variable > 2) value = 0;
-    if (value > 1 && variable == Sun) value = 1;
-    return value;
-}
-
 float CriticalValue(int n, float P) {
     static constexpr struct {
         double p;
@@ -40,15 +34,6 @@ float CriticalValue(int n, float P) {
     for (const auto& row : kTable)
         if (p > row.p) return row.z;
     return 0;
-}
-
-float CycleMean(const Monthly& a, float t1, float t2) {
-    float S = 0;
-    for (int k = 1; k <= 6; ++k) {
-        const float w = 2.0f * static_cast<float>(kPi) / (1.0f / static_cast<float>(k));
-        S += (a[ix(k)] * (std::cos(w * t1) - std::cos(w * t2)) + a[ix(k + 6)] * (std::sin(w * t2) - std::sin(w * t1))) / w;
-    }
-    return S / (t2 - t1) + a[13];
 }
 
 Message noNeighbourMessage() {

@@ -10,20 +10,14 @@
 #include "data/station_database.h"
 #include "data/station_file.h"
 #include "engine/types.h"
+#include "season/cycle.h"  // ClipValue, CycleMean
 #include "settings/program_settings.h"
 
 namespace zentrel {
 
-/// Confidence-bound and display clipping: negative values of the variables other than the
-/// three temperatures become 0, a sunshine fraction above 1 becomes 1.
-float ClipValue(float value, int variable);
-
 /// Critical value of the strange-data test for n stations at joint level P (0.9): the
 /// standard-normal quantile of p = (1 + P^(1/n)) / 2 from the table, 0 below p = 0.9.
 float CriticalValue(int n, float P);
-
-/// Mean of the fitted annual course between t1 < t2 (years from the start of January).
-float CycleMean(const Monthly& annualCycle, float t1, float t2);
 
 /// Message when no neighbour satisfies the selection criteria.
 Message noNeighbourMessage();
