@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Runs the engine benchmark on the default data folder and prints its ratios.
+# Usage: scripts/bench.sh [build-dir] [points]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD_DIR=${1:-build}
+cmake --build "$BUILD_DIR" --target bench_engine >/dev/null
+"$BUILD_DIR/bin/bench_engine" "$BUILD_DIR/bin/ZentrelData" "${2:-2000}"
