@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 
 #include "cli/commands.h"
@@ -11,7 +12,13 @@
 #include "data/data_folder.h"
 #include "data/terrain.h"
 #include "engine/engine.h"
+#include "formats/growing_season_export.h"
+#include "formats/orvane_format.h"
 #include "formats/picture.h"
+#include "formats/plantow_format.h"
+#include "formats/result_report.h"
+#include "formats/vesk_format.h"
+#include "settings/program_settings.h"
 
 namespace zentrel::cli {
 
@@ -24,7 +31,80 @@ struct EstimateOptions {
     bool json = false;
     int level = 90;
     SettingsOptions settings;
+    // Export to a file in one of the output formats.
+    std::string format;
+    std::string output;
+    std::string quantities = "best,interval";
+    std::string name;
+    bool stations = false, observations = false, dekadal = false, daily = false, thresholds = false;
 };
+
+bool parseQuantities(const std::string& list, QuantitySelection& q) {
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find(',', start);
+        if (end == std::string::npos) end = list.size();
+        const std::string item = list.substr(start, end - start);
+        if (item == "best") q.best = true;
+        else if (item == "interval") q.interval = true;
+        else if (item == "stderr") q.stdErr = true;
+        else if (item == "bias") q.bias = true;
+        else if (item == "slope") q.slope = true;
+        else if (item == "explvar") q.explVar = true;
+        else if (item == "absgrad") q.absGrad = true;
+        else if (item == "dirgrad") q.dirGrad = true;
+        else if (item == "longrad") q.longGrad = true;
+        else if (item == "latgrad") q.latGrad = true;
+        else if (!item.empty()) {
+            std::fprintf(stderr, "zentrel: --quantities: unknown quantity \"%s\".\n", item.c_str());
+            return false;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+// Writes the results in the chosen output format. Variables the format needs but that were
+// not estimated stay empty; every format except the result file wants all eight.
+int exportResults(const EstimateOptions& o, const ProgramSettings& settings, const std::vector<VariableResult>& list,
+                  Location location, bool demo) {
+    VariableResults results{};
+    VariableSelection selection{};
+    for (const VariableResult& r : list) {
+        results[static_cast<size_t>(r.variable)] = r;
+        selection[static_cast<size_t>(r.variable)] = true;
+    }
+    // The name the desktop would generate for this location, unless one is given.
+    location.Name = o.name.empty() ? roundStatusLocation({"", location.Lon, location.Lat, location.Alt}).Name : o.name;
+    std::string bytes;
+    if (o.format == "zte") {
+        ReportOptions options;
+        options.location = location;
+        if (!parseQuantities(o.quantities, options.quantities)) return kExitUsage;
+        options.level.percent = o.level;
+        options.stations = o.stations;
+        options.observations = o.observations;
+        options.dekadal = o.dekadal;
+        options.daily = o.daily;
+        options.thresholds = o.thresholds;
+        options.demonstrationData = demo;
+        bytes = formatReport(results, selection, settings, options);
+    } else if (o.format == "orvane") {
+        bytes = formatOrvane(results, selection, location);
+    } else if (o.format == "lgs-input") {
+        bytes = formatRainfallPet(results, location, true);
+    } else if (o.format == "lgs-output") {
+        bytes = formatGrowingSeasons(results, location, true);
+    } else if (o.format == "vesk") {
+        bytes = formatVesk(results, selection, location);
+    } else if (o.format == "plantow") {
+        const std::string folder = std::filesystem::path(o.output).parent_path().string();
+        savePlantow(o.output, results, location, true, false, 1, folder);
+        return kExitOk;
+    }
+    saveOutput(o.output, bytes);
+    return kExitOk;
+}
 
 const char* kWarningTexts[] = {"WARNING: Location higher than surrounding Stations!",
                                "WARNING: Location lower than surrounding Stations!",
@@ -85,6 +165,14 @@ int runEstimate(const EstimateOptions& o, const CommonOptions& common) {
         }
         variables.push_back(v);
     }
+    if (!o.format.empty() && o.output.empty()) {
+        std::fprintf(stderr, "zentrel: --format needs an output file (-o FILE).\n");
+        return kExitUsage;
+    }
+    if ((o.dekadal || o.daily || o.thresholds) && (o.format != "zte" || variables.size() != 1)) {
+        std::fprintf(stderr, "zentrel: --dekadal, --daily and --thresholds belong to the result file of one variable (--format zte --var V).\n");
+        return kExitUsage;
+    }
     const std::string folder = resolveDataFolder(common.programDir, common.dataDir);
     requireDataFolder(folder);
 
@@ -104,6 +192,7 @@ int runEstimate(const EstimateOptions& o, const CommonOptions& common) {
         Engine engine(settings, folder);  // a fresh engine per variable: no result leaks between variables
         results.push_back(engine.Run(v, location));
     }
+    if (!o.format.empty()) return exportResults(o, settings, results, location, demo);
     if (o.json) {
         std::printf("%s\n", results.size() == 1 ? estimateJson(results[0]).c_str() : estimatesJson(results).c_str());
         return kExitOk;
@@ -129,6 +218,18 @@ void registerEstimate(CLI::App& app, CommonOptions& common, Runner& run) {
         ->capture_default_str();
     cmd->add_flag("--json", o->json, "Print the full result as JSON");
     cmd->add_option("--data", common.dataDir, "Data folder (default: $ZENTREL_DATA or ZentrelData beside the program)");
+    cmd->add_option("--format", o->format, "Write the result to -o FILE in an output format")
+        ->check(CLI::IsMember({"zte", "orvane", "lgs-input", "lgs-output", "vesk", "plantow"}));
+    cmd->add_option("-o,--output", o->output, "Output file of --format");
+    cmd->add_option("--quantities", o->quantities,
+                    "Result-file columns: best,interval,stderr,bias,slope,explvar,absgrad,dirgrad,longrad,latgrad")
+        ->capture_default_str();
+    cmd->add_flag("--stations", o->stations, "Result file: the neighbour station table");
+    cmd->add_flag("--observations", o->observations, "Result file: the observed data with weights");
+    cmd->add_option("--name", o->name, "Location name in the file (default: generated from the position)");
+    cmd->add_flag("--dekadal", o->dekadal, "Result file of one variable: dekadal values");
+    cmd->add_flag("--daily", o->daily, "Result file of one variable: daily values");
+    cmd->add_flag("--thresholds", o->thresholds, "Result file of one variable: days reaching thresholds");
     addSettingsOptions(*cmd, o->settings);
     cmd->callback([&run, &common, o] { run = [&common, o] { return runEstimate(*o, common); }; });
 }

@@ -116,3 +116,26 @@ TEST(EstimateCommand, TableShowsBoundsAndWarnings) {
     EXPECT_NE(r.out.find("January"), std::string::npos);
     EXPECT_NE(r.out.find("WARNING: Location higher than surrounding Stations!"), std::string::npos);
 }
+
+TEST(EstimateCommand, ExportsEveryOutputFormatToAFile) {
+    TempFolder folder("cli-export");
+    writeDataFolder(folder, 12.48f, 41.9f, romeStations());
+    const std::string base = "estimate --lon 12.48 --lat 41.9 --alt 17 --data " + folder.str();
+    for (const std::string format : {"zte", "orvane", "lgs-input", "lgs-output", "vesk"}) {
+        const std::string out = folder.file("out-" + format);
+        const CliResult r = runCli(base + " --format " + format + " -o " + out);
+        ASSERT_EQ(r.code, 0) << format << ": " << r.err;
+        std::ifstream in(out, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_NE(text.find("\r\n"), std::string::npos) << format;
+    }
+    std::ifstream report(folder.file("out-zte"), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(report)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("Latitude = 41.90"), std::string::npos) << text.substr(0, 300);
+
+    EXPECT_EQ(runCli(base + " --format zte").code, 2);  // no -o
+    EXPECT_EQ(runCli(base + " --format zte --daily -o " + folder.file("x")).code, 2);  // one variable only
+    EXPECT_EQ(runCli(base + " --var Prec --format zte --daily --dekadal --thresholds -o " + folder.file("wb")).code, 0);
+    EXPECT_EQ(runCli(base + " --format zte --quantities best,snow -o " + folder.file("y")).code, 2);
+    EXPECT_EQ(runCli(base + " --format zte -o /nonexistent/dir/file.zte").code, 1);
+}
