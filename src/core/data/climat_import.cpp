@@ -15,6 +15,7 @@
 
 #include "data/penman.h"
 #include "error.h"
+#include "text_lines.h"
 
 namespace zentrel {
 
@@ -89,24 +90,6 @@ std::string readText(const std::string& path, const char* what) {
     std::ostringstream buffer;
     buffer << in.rdbuf();
     return buffer.str();
-}
-
-// Calls f(lineNumber, line) for every line without its CR; a Ctrl-Z ends the text.
-template <typename F>
-void forEachLine(std::string_view text, F f) {
-    const size_t ctrlZ = text.find('\x1a');
-    if (ctrlZ != std::string_view::npos) text = text.substr(0, ctrlZ);
-    long number = 0;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        ++number;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        f(number, line);
-    }
 }
 
 class ReportReader {

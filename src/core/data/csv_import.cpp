@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "error.h"
+#include "text_lines.h"
 
 namespace zentrel {
 
@@ -71,23 +72,15 @@ ImportReport importCsvText(std::string_view text, const std::string& file) {
     ImportReport report;
     std::set<std::pair<std::string, int>> seen;
     std::vector<std::string> fields;
-    long lineNumber = 0;
     bool firstRow = true;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        ++lineNumber;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-            line.remove_suffix(1);
+    forEachLine(text, [&](long lineNumber, std::string_view line) {
+        line = trimRight(line);
         if (line.size() >= 3 && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);  // byte-order mark
-        if (line.find_first_not_of(" \t") == std::string_view::npos || line.front() == '#') continue;
+        if (line.find_first_not_of(" \t") == std::string_view::npos || line.front() == '#') return;
         const bool header =
             firstRow && (line.substr(0, 2) == "id" || line.substr(0, 2) == "ID" || line.substr(0, 2) == "Id");
         firstRow = false;
-        if (header) continue;
+        if (header) return;
 
         auto problem = [&](int field, const std::string& why) {
             report.problems.push_back(field > 0 ? fmt::format("{}, line {}, field {} ({}): {}", file, lineNumber, field,
@@ -96,7 +89,7 @@ ImportReport importCsvText(std::string_view text, const std::string& file) {
         };
         if (!splitRow(line, fields)) {
             problem(0, "a quoted field has no closing quote; the row is dropped.");
-            continue;
+            return;
         }
         // The variable first: the tally is per variable.
         const int variable = fields.size() >= 7 ? variableFromName(fields[6]) : -1;
@@ -108,13 +101,13 @@ ImportReport importCsvText(std::string_view text, const std::string& file) {
                 report.tally[static_cast<size_t>(variable)].valuesRead++;
                 report.tally[static_cast<size_t>(variable)].dropped["malformed rows"]++;
             }
-            continue;
+            return;
         }
         if (variable < 0) {
             problem(7,
                     fmt::format("\"{}\" is not one of Temp, Tmax, Tmin, Prec, Vap, PET, Wind, Sun; the row is dropped.",
                                 fields[6]));
-            continue;
+            return;
         }
         VariableTally& tally = report.tally[static_cast<size_t>(variable)];
         tally.valuesRead++;
@@ -138,7 +131,7 @@ ImportReport importCsvText(std::string_view text, const std::string& file) {
         }
         if (!ok) {
             tally.dropped["malformed rows"]++;
-            continue;
+            return;
         }
         const PlausibleRange range = plausibleRange(variable);
         for (int m = 1; m <= 12 && ok; ++m) {
@@ -157,16 +150,16 @@ ImportReport importCsvText(std::string_view text, const std::string& file) {
                 s.Data[static_cast<size_t>(m)] = v;
             }
         }
-        if (!ok) continue;
+        if (!ok) return;
         if (!seen.insert({fields[0], variable}).second) {
             problem(1, fmt::format("station \"{}\" has a second {} row; the first one is kept.", fields[0],
                                    kVariableNames[static_cast<size_t>(variable)]));
             tally.dropped["repeated rows"]++;
-            continue;
+            return;
         }
         report.lists[static_cast<size_t>(variable)].push_back(std::move(s));
         tally.stationsKept++;
-    }
+    });
     return report;
 }
 

@@ -12,6 +12,7 @@
 
 #include "error.h"
 #include "formats/picture.h"
+#include "text_lines.h"
 
 namespace zentrel {
 
@@ -153,25 +154,15 @@ Station parseStationLine(std::string_view line, const std::string& file, long li
 
 namespace {
 void parseInto(std::string_view text, const std::string& file, std::vector<Station>& out, size_t limit) {
-    const size_t ctrlZ = text.find('\x1a');
-    if (ctrlZ != std::string_view::npos) text = text.substr(0, ctrlZ);
-    long lineNumber = 0;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        ++lineNumber;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-            line.remove_suffix(1);
-        if (line.find_first_not_of(" \t") == std::string_view::npos) continue;
+    forEachLine(text, [&](long lineNumber, std::string_view line) {
+        line = trimRight(line);
+        if (line.find_first_not_of(" \t") == std::string_view::npos) return;
         if (out.size() >= limit)
             throw Error(fmt::format("Station file {}, line {}: more than {} stations for one estimate; the station "
                                     "table is full.",
                                     file, lineNumber, kMaxStations));
         out.push_back(parseStationLine(line, file, lineNumber));
-    }
+    });
 }
 
 std::string readWholeFile(const std::string& path) {

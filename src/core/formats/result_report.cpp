@@ -316,16 +316,7 @@ std::string unitText(int variable) {
 }
 
 std::string longVariableName(int variable) {
-    static const char* const names[kVariableCount] = {
-        "Monthly Mean Temperature in °C",
-        "Monthly Mean of Daily Maximum Temperature in °C",
-        "Monthly Mean of Daily Minimum Temperature in °C",
-        "Monthly Precipitation Totals in mm (= Liter per Squaremeter)",
-        "Water Vapor Pressure in Hectopascal (hPa)",
-        "Monthly Totals of Potential Evapotranspiration in mm",
-        "Wind Speed in m/s (multiply by 3.6 to get it in km/h)",
-        "Sunshine Fraction"};
-    return variable >= 0 && variable < kVariableCount ? names[variable] : "";
+    return variable >= 0 && variable < kVariableCount ? kVariableTitles[static_cast<size_t>(variable)] : "";
 }
 
 std::string reportBlock(const VariableResult& result, const ProgramSettings& settings, const ReportOptions& options) {

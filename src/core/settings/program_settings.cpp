@@ -35,6 +35,16 @@ std::string shadText(const char* blanks) {
 }
 }  // namespace
 
+const std::array<const char*, kVariableCount> kVariableTitles = {
+    "Monthly Mean Temperature in °C",
+    "Monthly Mean of Daily Maximum Temperature in °C",
+    "Monthly Mean of Daily Minimum Temperature in °C",
+    "Monthly Precipitation Totals in mm (= Liter per Squaremeter)",
+    "Water Vapor Pressure in Hectopascal (hPa)",
+    "Monthly Totals of Potential Evapotranspiration in mm",
+    "Wind Speed in m/s (multiply by 3.6 to get it in km/h)",
+    "Sunshine Fraction"};
+
 std::string outputFormatStatusText(int32_t code) {
     switch (code) {
         case FormatZentrel: return "Zentrel Format";
@@ -64,14 +74,7 @@ void ProgramSettings::SetInitialValues() {
     AltCorr = 1;
     ShadowOn = 1;
     Shad = 1.0f;
-    VariableTitles = {"Monthly Mean Temperature in °C",
-                      "Monthly Mean of Daily Maximum Temperature in °C",
-                      "Monthly Mean of Daily Minimum Temperature in °C",
-                      "Monthly Precipitation Totals in mm (= Liter per Squaremeter)",
-                      "Water Vapor Pressure in Hectopascal (hPa)",
-                      "Monthly Totals of Potential Evapotranspiration in mm",
-                      "Wind Speed in m/s (multiply by 3.6 to get it in km/h)",
-                      "Sunshine Fraction"};
+    for (int v = 0; v < kVariableCount; ++v) VariableTitles[static_cast<size_t>(v)] = kVariableTitles[static_cast<size_t>(v)];
     static const char* months[12] = {"January", "February", "March",     "April",   "May",      "June",
                                      "July",    "August",   "September", "October", "November", "December"};
     for (int m = 0; m < 12; ++m) {

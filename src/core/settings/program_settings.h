@@ -19,6 +19,9 @@ enum OutputFormatCode : int32_t {
 /// Status text of an output format code 1..7 ("Zentrel Format", ...), "" otherwise.
 std::string outputFormatStatusText(int32_t code);
 
+/// Titles of the variables, indexed by variable ("Monthly Mean Temperature in °C", ...).
+extern const std::array<const char*, kVariableCount> kVariableTitles;
+
 /// Program settings. One instance per program, shared by reference; engines only read it.
 /// Defaults are those of SetInitialValues.
 struct ProgramSettings {
