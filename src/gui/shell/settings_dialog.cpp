@@ -61,7 +61,10 @@ void SettingsDialog::createControls() {
     chkGradCorr->setChecked(true);
     chkRobustCorr = new QCheckBox(QStringLiteral("Robust Altitude and Gradient Corrections"), this);
     chkRobustCorr->setObjectName(QStringLiteral("chkRobustCorr"));
-    chkRobustCorr->setToolTip(QStringLiteral("Altitude and gradient regressions that resist single outlying stations"));
+    // The estimate does not use the robust method yet: the box is shown but cannot be ticked.
+    chkRobustCorr->setToolTip(QStringLiteral("Altitude and gradient regressions that resist single outlying stations "
+                                             "(not available in this version yet)"));
+    chkRobustCorr->setEnabled(false);
     connect(chkNeighbAlt, &QCheckBox::clicked, this, &SettingsDialog::neighbAltClicked);
     onFocusLost(txtMinHigh, [this] { altitudeBoxLeft(true); });
     onFocusLost(txtMaxHigh, [this] { altitudeBoxLeft(false); });
