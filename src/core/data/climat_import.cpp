@@ -84,6 +84,17 @@ std::optional<float> number(std::string_view s) {
     return v;
 }
 
+// A station record of the database with the list's position, altitude and names.
+Station stationOf(const ClimatStation& s) {
+    Station st;
+    st.Lat = s.lat;
+    st.Lon = s.lon;
+    st.Alt = s.alt;
+    st.Name = s.name;
+    st.Country = s.country;
+    return st;
+}
+
 std::string readText(const std::string& path, const char* what) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Error(fmt::format("The {} {} cannot be opened.", what, path));
@@ -461,12 +472,7 @@ ImportReport importClimat(const std::string& reportFolder, const std::string& st
                 tally.stationsDropped[shortOf]++;
                 continue;
             }
-            Station st;
-            st.Lat = s.lat;
-            st.Lon = s.lon;
-            st.Alt = s.alt;
-            st.Name = s.name;
-            st.Country = s.country;
+            Station st = stationOf(s);
             st.Data = normals[o];
             report.lists[static_cast<size_t>(kVariableOf[o])].push_back(st);
             tally.stationsKept++;
@@ -482,12 +488,7 @@ ImportReport importClimat(const std::string& reportFolder, const std::string& st
             in.vap = normals[kE];
             in.sun = normals[kS];
             for (int m = 1; m <= 12; ++m) in.wind[static_cast<size_t>(m)] = 2.0f;  // no wind in the reports
-            Station st;
-            st.Lat = s.lat;
-            st.Lon = s.lon;
-            st.Alt = s.alt;
-            st.Name = s.name;
-            st.Country = s.country;
+            Station st = stationOf(s);
             const Monthly et0 = referenceEvapotranspiration(in);
             for (int m = 1; m <= 12; ++m) st.Data[static_cast<size_t>(m)] = roundTo(et0[static_cast<size_t>(m)], 0.1);
             report.lists[PET].push_back(st);

@@ -18,14 +18,6 @@ namespace zentrel {
 
 namespace {
 
-struct BandBounds {
-    float lat[5];
-    float lon[7];
-    const char* prefix;
-    const char* south;
-    const char* north;
-};
-
 constexpr BandBounds kTempBands{{-2, 11, 25, 37, 90}, {-138, -87, -61, -16, 30, 108, 180}, "mela", "mesud.txt", "menor.txt"};
 constexpr BandBounds kPrecBands{{0, 13, 26, 37, 90}, {-133, -87, -61, -7, 44, 120, 180}, "prla", "prsud.txt", "prnor.txt"};
 
@@ -36,6 +28,8 @@ const char* kFieldNames[17] = {"latitude", "longitude", "altitude", "January", "
                                "October",  "November",  "December", "name",    "country"};
 
 }  // namespace
+
+const BandBounds& bandBounds(int variable) { return boundsOf(variable); }
 
 BandIndex bandOf(int variable, float lon, float lat) {
     const BandBounds& b = boundsOf(variable);

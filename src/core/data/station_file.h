@@ -27,6 +27,17 @@ struct BandIndex {
 };
 BandIndex bandOf(int variable, float lon, float lat);
 
+/// The band bounds of Temp or Prec: latitude bounds b(1..5), longitude bounds c(1..7), the
+/// band-file prefix and the polar file names.
+struct BandBounds {
+    float lat[5];
+    float lon[7];
+    const char* prefix;
+    const char* south;
+    const char* north;
+};
+const BandBounds& bandBounds(int variable);
+
 /// The station files LoadCandidates reads for a variable at (lon, lat), in reading order:
 /// for Temp and Prec the four band files (i,j), (i2,j), (i,j2), (i2,j2) then the polar files
 /// (southern below -50, northern above 60); for the others the whole file.

@@ -15,15 +15,8 @@ namespace zentrel {
 
 namespace {
 
-// The bands of the loader (bandOf in data/station_file.cpp); a test checks that both agree.
-struct Bands {
-    double lat[5];
-    double lon[7];
-    const char* south;
-    const char* north;
-};
-constexpr Bands kTemp{{-2, 11, 25, 37, 90}, {-138, -87, -61, -16, 30, 108, 180}, "mesud.txt", "menor.txt"};
-constexpr Bands kPrec{{0, 13, 26, 37, 90}, {-133, -87, -61, -7, 44, 120, 180}, "prsud.txt", "prnor.txt"};
+// The loader's bands (data/station_file.h).
+using Bands = BandBounds;
 
 // Layout of the band files. The loader reads, for a location in latitude band i and longitude
 // band j, the files (i, j), (i+1, j), (i, j+1) and (i+1, j+1). File (i, j) therefore holds the
@@ -51,7 +44,7 @@ double lonMiddle(const Bands& b, int band) {  // band 1..6; band 6 runs from c(6
     return (b.lon[band - 1] + b.lon[band]) / 2;
 }
 
-const Bands& bandsOf(int variable) { return variable == Prec ? kPrec : kTemp; }
+const Bands& bandsOf(int variable) { return bandBounds(variable); }
 
 bool isBanded(int variable) { return variable == Temp || variable == Prec; }
 
