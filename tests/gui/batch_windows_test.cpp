@@ -7,6 +7,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -106,6 +107,8 @@ private slots:
         QCOMPARE(rows.size(), size_t{2});
         QCOMPARE(QString::fromStdString(rows[0].name), QStringLiteral(" Lon : 10 Lat : 45 Alt : 500"));
 
+        for (const char* name : {"OptAlt", "optNew", "OptLev90"})  // one option ticked in each frame
+            QVERIFY(window->findChild<QRadioButton*>(QLatin1String(name))->isChecked());
         window->Enablecheck(FormatLgsOutput);
         QVERIFY(!window->findChild<QPushButton*>(QStringLiteral("CmdSave"))->isEnabled());
         window->Enablecheck(FormatZentrel);

@@ -2,6 +2,7 @@
 #include "batch/batch_window.h"
 
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -106,6 +107,13 @@ void BatchWindow::createControls() {
     chksum = checkBox(this, "chksum", QStringLiteral("Show a Summary after Processing the Data"));
     optNew = option(this, "optNew", QStringLiteral("Overwrite existing Files"), true);
     optAppend = option(this, "optAppend", QStringLiteral("Append Results to exisiting Files"));
+    // Each frame's options exclude each other only (they are created before their frames).
+    auto group = [this](std::initializer_list<QRadioButton*> buttons) {
+        auto* g = new QButtonGroup(this);
+        for (QRadioButton* b : buttons) g->addButton(b);
+    };
+    group({OptAlt, OptDem});
+    group({optNew, optAppend});
     QGroupBox* altitudeFrame = frame(QStringLiteral("Altitude"), column({OptAlt, OptDem}));
     QGroupBox* summaryFrame = frame(QStringLiteral("Summary"), column({chksum}));
     filesFrame_ = frame(QStringLiteral("Output Files"), column({optNew, optAppend}));
@@ -134,6 +142,8 @@ void BatchWindow::createControls() {
     OptLev99 = option(this, "OptLev99", QStringLiteral("99%"));
     OptLev95 = option(this, "OptLev95", QStringLiteral("95%"));
     OptLev90 = option(this, "OptLev90", QStringLiteral("90%"), true);
+    group({OptLev99, OptLev95, OptLev90});
+    for (QRadioButton* b : {OptAlt, optNew, OptLev90}) b->setChecked(true);
     auto* outputGrid = new QGridLayout;
     QCheckBox* outputs[] = {ChkBest, ChkHigh, ChkError, ChkBias, ChkSlope,
                             ChkExplVar, ChkAbsGrad, ChkDirGrad, ChkLongGrad, ChkLatGrad};
