@@ -180,6 +180,7 @@ std::string infoLine(const std::string& name, const VariableResult& r, const Pro
     if (ns.NeighbourCount > 0) maxDist = ns[ns.NeighbourCount].Dist;
     const float aveAlt = anyAlt ? mean.Alt : kUnknown;
 
+    // "Neighbours used" are the active ones; a mean or extreme without any altitude is 9999.
     std::string text = name + "  " + positionColumns(r.location);
     const float numbers[] = {static_cast<float>(ns.ActiveCount), settings.PowExp, mean.Lon, mean.Lat, minDist,
                              mean.Dist, maxDist, minAlt, aveAlt, maxAlt};
