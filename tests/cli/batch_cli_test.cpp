@@ -1,6 +1,11 @@
 // `zentrel batch` run as a user runs it: a location file in, the batch files out, and its refusals.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cmath>
 
 #include "../core/fixture.h"
@@ -68,4 +73,37 @@ TEST(BatchCommand, EmptyListMissingFolderAndBadArgumentsAreRefused) {
     EXPECT_EQ(runCli("batch --grid 9,11,0,44,46,1 --out " + data.str() + " --data " + data.str()).code, 2);
     EXPECT_EQ(runCli("batch --grid 9,11,1,44,46,1 --locations x --out " + data.str()).code, 2);
     EXPECT_EQ(runCli("batch --grid 9,11,1,44,46,1 --vars Rain --out " + data.str() + " --data " + data.str()).code, 2);
+}
+
+TEST(BatchCommand, CtrlCStopsAfterTheCurrentLocationAndKeepsWholeLines) {
+    TempFolder data("cli-batch-int"), out("cli-batch-int-out");
+    writeDataFolder(data, 10, 45, nearStations());
+    std::string list;
+    for (int i = 0; i < 200000; ++i) list += "10.1,45.1,100,P" + std::to_string(i) + "\n";
+    data.write("many.dat", list);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::freopen("/dev/null", "w", stdout);
+        std::freopen("/dev/null", "w", stderr);
+        ::execl(ZENTREL_BIN, ZENTREL_BIN, "batch", "--locations", data.file("many.dat").c_str(), "--out", out.str().c_str(),
+                "--vars", "Temp", "--data", data.str().c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // Wait until lines are being written, then press Ctrl-C.
+    auto bestFile = [&] {
+        for (const auto& entry : std::filesystem::directory_iterator(out.path()))
+            if (entry.path().string().find("_Temp_Best.zte") != std::string::npos) return entry.path();
+        return std::filesystem::path();
+    };
+    for (int k = 0; k < 400 && (bestFile().empty() || std::filesystem::file_size(bestFile()) < 5000); ++k) ::usleep(25000);
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    std::ifstream in(bestFile(), std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_GE(text.size(), 5000u);
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+    EXPECT_LT(std::count(text.begin(), text.end(), '\n'), 3 + 200000);
 }
