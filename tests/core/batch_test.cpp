@@ -7,6 +7,7 @@
 
 #include "batch/batch_files.h"
 #include "batch/batch_run.h"
+#include "data/terrain.h"
 #include "error.h"
 #include "fixture.h"
 #include "locations/location_list.h"
@@ -260,4 +261,19 @@ TEST_F(BatchFiles, AFileThatCannotBeWrittenEndsTheRunNamingItAndKeepsEarlierLine
     EXPECT_EQ(countOf(readAll(out.path() / "Zentrel 15062003_093000_INFORMATION.zte"), "\r\n"), 4u + 9);
     o.destination = out.file("missing-folder");
     EXPECT_THROW(runBatch(rows, o, ProgramSettings{}, d.data.str()), Error);
+}
+
+TEST_F(BatchFiles, ElevationModelReplacesTheListAltitude) {
+    BatchData d;
+    std::vector<char> bytes(static_cast<size_t>(kTerrainColumns) * kTerrainRows, static_cast<char>(255));
+    bytes[static_cast<size_t>(terrainByteOffset(10, 45))] = 27;  // 27 * 20 - 40 = 500 m
+    std::ofstream(d.data.file(kTerrainFileName), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    TempFolder out("batch-dem");
+    BatchOptions o = ownFormat(out.str(), 1);
+    o.useDem = true;
+    o.quantities = {};
+    o.quantities.best = true;
+    runBatch({{"Here", "10", "45", "17"}}, o, ProgramSettings{}, d.data.str());
+    EXPECT_NE(readAll(out.path() / "Zentrel 15062003_093000_Temp_Best.zte").find("\r\nHere     10.00   45.00     500"),
+              std::string::npos);
 }
