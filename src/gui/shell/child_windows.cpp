@@ -4,6 +4,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
+#include "batch/batch_windows.h"
 #include "shell/main_window.h"
 #include "shell/message_box.h"
 
@@ -12,7 +13,8 @@ namespace zentrel::gui {
 void installChildWindows(ChildWindows& windows) {
     // Windows of the other parts are added here, one line each, e.g.
     //   windows.provide(ChildWindow::SingleLocation, singleLocationWindowProvider());
-    (void)windows;
+    windows.provide(ChildWindow::Batch, batchWindowProvider());
+    windows.provide(ChildWindow::LocationGrid, gridDialogProvider());
 }
 
 void ChildWindows::provide(ChildWindow id, ChildWindowProvider provider) { slot(id).provider = std::move(provider); }
