@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QRubberBand>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTimer>
@@ -99,7 +100,7 @@ private:
 
 class RasterLegend : public QWidget {
 public:
-    explicit RasterLegend(RasterMapWindow& window) : QWidget(&window), w_(window) {
+    explicit RasterLegend(RasterMapWindow& window) : QWidget(nullptr), w_(window) {
         setObjectName(QStringLiteral("Legend"));
         setMinimumWidth(190);
     }
@@ -161,8 +162,14 @@ RasterMapWindow::RasterMapWindow(MainWindow& main, QString mapFolder, QWidget* p
     statusBar_ = new QStatusBar(this);
     statusBar_->setSizeGripEnabled(false);
 
+    // The legend scrolls when the panels below leave it too little room.
+    auto* legendArea = new QScrollArea(this);
+    legendArea->setWidget(legend_);
+    legendArea->setWidgetResizable(true);
+    legendArea->setMinimumWidth(230);
+    legendArea->setFrameShape(QFrame::NoFrame);
     auto* side = new QVBoxLayout;
-    side->addWidget(legend_, 1);
+    side->addWidget(legendArea, 1);
     side->addWidget(mapList_);
     side->addWidget(exportPanel_);
     side->addWidget(findChild<QGroupBox*>(QStringLiteral("LocationFrame")));
@@ -373,7 +380,7 @@ bool RasterMapWindow::loadMap(const MapFiles& files) {
         boundaries_ = std::move(boundaries);
         capitals_ = std::move(capitals);
         setMode(Mode::None);
-        legend_->updateGeometry();
+        legend_->setMinimumHeight(legend_->sizeHint().height());
         return true;
     } catch (const std::exception& e) {
         showError(QString::fromStdString(e.what()));
