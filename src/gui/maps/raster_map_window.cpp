@@ -502,12 +502,11 @@ void RasterMapWindow::selectPoint(QPoint pixel) {
 }
 
 void RasterMapWindow::setExportRectangle(QPoint from, QPoint to) {
-    const QRect r = QRect(from, to).normalized();
     auto text = [](double v) { return QString::number(truncateToThreeDecimals(v), 'f', 3).remove(QRegularExpression(QStringLiteral("\\.?0+$"))); };
-    TxtLonStart->setText(text(view_.lonAt(r.left())));
-    TxtLonEnd->setText(text(view_.lonAt(r.right())));
-    TxtLatStart->setText(text(view_.latAt(r.top())));
-    TxtLatEnd->setText(text(view_.latAt(r.bottom())));
+    TxtLonStart->setText(text(view_.lonAt(std::min(from.x(), to.x()))));
+    TxtLonEnd->setText(text(view_.lonAt(std::max(from.x(), to.x()))));
+    TxtLatStart->setText(text(view_.latAt(std::min(from.y(), to.y()))));
+    TxtLatEnd->setText(text(view_.latAt(std::max(from.y(), to.y()))));
 }
 
 bool RasterMapWindow::setLocation() {
