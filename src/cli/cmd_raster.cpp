@@ -147,6 +147,7 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
     auto cells = computeRasterCells(plan, mask, estimator.function(), threads, &feedback);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (showBar) bar.finish();
+    if (!cells) return kExitData;  // only a cancel ends the loop without cells
     raster.Cells = std::move(*cells);
     if (isGeoTiff(o.output)) writeRasterGeoTiff(o.output, plan, raster);
     else writeImg(o.output, raster);
