@@ -186,7 +186,7 @@ std::optional<std::vector<uint8_t>> computeRasterCells(const RasterExportPlan& p
     const RasterCoding coding = rasterCoding(plan.Variable);
     const long long total = static_cast<long long>(plan.Rows) * plan.Columns;
     std::vector<uint8_t> cells(static_cast<size_t>(total), kImgNoData);
-    threads = std::clamp(threads, 1, plan.Rows);
+    threads = std::max(1, std::min(threads, plan.Rows));
 
     std::atomic<int> nextRow{0};
     std::atomic<bool> stop{false};

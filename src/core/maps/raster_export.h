@@ -101,7 +101,8 @@ std::string rasterTitle(int variable, int period);
 /// sizes, the coding of the variable and the bytes copied from the displayed map's header.
 ImgHeader GetNewHeader(const RasterExportPlan& plan, const ImgHeader& displayed);
 
-/// Value of the chosen period at a land cell. Called concurrently: `worker` is 0..threads-1 and
+/// Value of the chosen period at a land cell. Called concurrently: `worker` is 0..threads-1 (a
+/// RasterCellEstimator must have been built for at least `threads` workers) and
 /// no two calls share a worker index at the same time.
 using CellValueFunction = std::function<float(int worker, double lon, double lat)>;
 
