@@ -58,14 +58,14 @@ int main(int argc, char** argv) {
 
     const RasterExportPlan europe = planRasterExport(0, 13, 1, -10, 40, 71, 35);
     const Run e1 = exportOnce(folder, db, map, europe, 1);
-    std::printf("Europe 1 degree (%d cells, %lld land), Temp annual, 1 thread:  %8.0f land cells/s\n", e1.cells,
+    std::printf("Europe 1 degree (%d cells, %lld estimated), Temp annual, 1 thread:  %8.0f estimated cells/s\n", e1.cells,
                 e1.land, e1.land / e1.seconds);
     const Run en = exportOnce(folder, db, map, europe, threads);
-    std::printf("Europe 1 degree, %d threads:                                     %8.0f land cells/s\n", threads,
+    std::printf("Europe 1 degree, %d threads:                                     %8.0f estimated cells/s\n", threads,
                 en.land / en.seconds);
     const RasterExportPlan world = planRasterExport(3, 13, 0.5, -180, 180, 90, -89.5);
     const Run w = exportOnce(folder, db, map, world, threads);
-    std::printf("World 0.5 degree (%d cells, %lld land), Prec annual, %d threads: %8.2f s (%.0f land cells/s)\n",
+    std::printf("World 0.5 degree (%d cells, %lld estimated), Prec annual, %d threads: %8.2f s (%.0f estimated cells/s)\n",
                 w.cells, w.land, threads, w.seconds, w.land / w.seconds);
     return 0;
 }

@@ -152,12 +152,12 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
     if (isGeoTiff(o.output)) writeRasterGeoTiff(o.output, plan, raster);
     else writeImg(o.output, raster);
 
-    const auto land = std::count_if(raster.Cells.begin(), raster.Cells.end(), [](uint8_t c) { return c != kImgNoData; });
-    std::printf("%s: %s, %d columns x %d rows from %s,%s to %s,%s at %s degrees, %lld land cells, %.2f s on %d threads\n",
+    const auto estimated = std::count_if(raster.Cells.begin(), raster.Cells.end(), [](uint8_t c) { return c != kImgNoData; });
+    std::printf("%s: %s, %d columns x %d rows from %s,%s to %s,%s at %s degrees, %lld cells estimated, %.2f s on %d threads\n",
                 o.output.c_str(), raster.Header.Title.c_str(), plan.Columns, plan.Rows,
                 fmt::format("{}", plan.LonStart).c_str(), fmt::format("{}", plan.LatStart).c_str(),
                 fmt::format("{}", plan.LonEnd).c_str(), fmt::format("{}", plan.LatEnd).c_str(),
-                fmt::format("{}", plan.Resolution).c_str(), static_cast<long long>(land), seconds, threads);
+                fmt::format("{}", plan.Resolution).c_str(), static_cast<long long>(estimated), seconds, threads);
     return kExitOk;
 }
 

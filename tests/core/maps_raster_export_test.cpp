@@ -140,6 +140,12 @@ TEST(RasterExport, CellsDoNotDependOnThreadsAndCancelOrErrorsStopTheLoop) {
     // the offset cannot be coded.
     const RasterExportPlan wide = planRasterExport(Prec, 13, 1, 0, 7, 3, 0);
     EXPECT_THROW(computeRasterCells(wide, map, value, 2), Error);
+    // A cell without an estimate is written as having no data.
+    const auto none = [](int, double lon, double) { return lon < 1 ? std::nanf("") : 0.0f; };
+    const auto blank = computeRasterCells(plan, map, none, 2);
+    ASSERT_TRUE(blank);
+    EXPECT_EQ((*blank)[0], kImgNoData);
+    EXPECT_EQ((*blank)[4], 0);
     const auto negative = [](int, double, double) { return -1.0f; };
     EXPECT_THROW(computeRasterCells(plan, map, negative, 3), Error);
 }

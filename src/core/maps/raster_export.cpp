@@ -9,6 +9,7 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <mutex>
 #include <thread>
 
@@ -218,6 +219,10 @@ std::optional<std::vector<uint8_t>> computeRasterCells(const RasterExportPlan& p
                         continue;
                     }
                     const float v = value(worker, lon, lat);
+                    if (std::isnan(v)) {  // no estimate at this cell
+                        cell = kImgNoData;
+                        continue;
+                    }
                     try {
                         cell = codeValue(v, coding);
                     } catch (const Error& e) {
@@ -282,6 +287,9 @@ float RasterCellEstimator::operator()(int worker, double lon, double lat) {
     engine.ActivateNeighbours();
     engine.BuildMeanStation();
     engine.Estimate();
+    // Without an active neighbour the engine keeps the previous run's result; in a grid that
+    // would be whichever cell this worker computed before, so the cell gets no estimate.
+    if (engine.ns.ActiveCount == 0) return std::numeric_limits<float>::quiet_NaN();
     return engine.res.Best[static_cast<size_t>(impl_->period)];
 }
 

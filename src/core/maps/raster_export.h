@@ -101,14 +101,14 @@ std::string rasterTitle(int variable, int period);
 /// sizes, the coding of the variable and the bytes copied from the displayed map's header.
 ImgHeader GetNewHeader(const RasterExportPlan& plan, const ImgHeader& displayed);
 
-/// Value of the chosen period at a land cell. Called concurrently: `worker` is 0..threads-1 (a
+/// Value of the chosen period at a land cell, NaN when there is no estimate (the cell is then 255). Called concurrently: `worker` is 0..threads-1 (a
 /// RasterCellEstimator must have been built for at least `threads` workers) and
 /// no two calls share a worker index at the same time.
 using CellValueFunction = std::function<float(int worker, double lon, double lat)>;
 
 /// The grid loop: rows are shared out among `threads` workers (1 if less). A cell whose
-/// displayed map cell holds 255 (sea) is 255 without an estimate; every other cell is the coded
-/// value. The cells do not depend on the number of threads. Progress is the number of finished
+/// displayed map cell holds 255 (sea) is 255 without an estimate, and so is a cell `value` gives
+/// NaN for; every other cell is the coded value. The cells do not depend on the number of threads. Progress is the number of finished
 /// cells (in whole rows); the cancel request is polled before every cell. Returns nullopt when
 /// cancelled. Throws Error when a point lies outside the displayed map or a value cannot be
 /// coded (the first such cell in row order), or whatever `value` throws.
@@ -119,7 +119,7 @@ std::optional<std::vector<uint8_t>> computeRasterCells(const RasterExportPlan& p
 /// `CalcolaValore` for `workers` threads: one engine each, all sharing one station database
 /// and the elevation raster. The working location is the cell with the altitude of the
 /// elevation raster; the pipeline runs to the estimate (no warnings) and returns Best of the
-/// period. The settings must outlive the object.
+/// period, or NaN when no neighbour is active (no estimate, whatever cell came before). The settings must outlive the object.
 class RasterCellEstimator {
 public:
     RasterCellEstimator(const ProgramSettings& settings, const std::string& dataFolder,
