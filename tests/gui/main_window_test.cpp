@@ -209,7 +209,7 @@ private slots:
     void windowsOfLaterVersionsSayTheyAreNotAvailable() {
         MessageRecorder messages;
         for (const char* name : {"mn_SaveViewData", "mn_SaveWorkBench", "mn_PrintViewData", "mn_PrintWorkBench",
-                                  "mn_LocationMap", "mn_vectMap", "mn_ViewData", "mn_WorkBench"}) {
+                                  "mn_ViewData", "mn_WorkBench"}) {
             messages.clear();
             window_->action(name)->trigger();
             QCOMPARE(messages.count(), 1);

@@ -5,6 +5,8 @@
 #include <QMdiSubWindow>
 
 #include "batch/batch_windows.h"
+#include "maps/location_map_window.h"
+#include "maps/raster_map_window.h"
 #include "shell/main_window.h"
 #include "shell/message_box.h"
 
@@ -15,6 +17,8 @@ void installChildWindows(ChildWindows& windows) {
     //   windows.provide(ChildWindow::SingleLocation, singleLocationWindowProvider());
     windows.provide(ChildWindow::Batch, batchWindowProvider());
     windows.provide(ChildWindow::LocationGrid, gridDialogProvider());
+    windows.provide(ChildWindow::LocationMap, locationMapWindowProvider());
+    windows.provide(ChildWindow::RasterMap, rasterMapWindowProvider());
 }
 
 void ChildWindows::provide(ChildWindow id, ChildWindowProvider provider) { slot(id).provider = std::move(provider); }
