@@ -210,7 +210,7 @@ private slots:
         MessageRecorder messages;
         for (const char* name : {"mn_SaveViewData", "mn_SaveWorkBench", "mn_saveGridOrFile", "mn_PrintViewData",
                                   "mn_PrintWorkBench", "mn_LocationMap", "mn_vectMap", "mn_LocationFile",
-                                  "mn_LocationGrid", "mn_ViewData", "mn_WorkBench"}) {
+                                  "mn_LocationGrid", "mn_WorkBench"}) {
             messages.clear();
             window_->action(name)->trigger();
             QCOMPARE(messages.count(), 1);

@@ -6,13 +6,14 @@
 
 #include "shell/main_window.h"
 #include "shell/message_box.h"
+#include "single/single_windows.h"
 
 namespace zentrel::gui {
 
 void installChildWindows(ChildWindows& windows) {
     // Windows of the other parts are added here, one line each, e.g.
     //   windows.provide(ChildWindow::SingleLocation, singleLocationWindowProvider());
-    (void)windows;
+    single::provideSingleWindows(windows);
 }
 
 void ChildWindows::provide(ChildWindow id, ChildWindowProvider provider) { slot(id).provider = std::move(provider); }
