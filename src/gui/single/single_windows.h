@@ -7,7 +7,7 @@ class ChildWindows;
 
 namespace zentrel::gui::single {
 
-/// Provides frmGuess (SingleLocation).
+/// Provides frmGuess (SingleLocation) and frmGuessOut (EstimateOutput).
 void provideSingleWindows(ChildWindows& windows);
 
 }  // namespace zentrel::gui::single
