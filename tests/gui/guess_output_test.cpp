@@ -14,6 +14,8 @@
 #include "gui_test_support.h"
 #include "shell/main_window.h"
 #include "single/frm_guess_out.h"
+#include "single/frm_out.h"
+#include "single/frm_summary.h"
 #include "single/output_boxes.h"
 #include "single/printed_report.h"
 #include "single/single_estimate.h"
@@ -35,6 +37,14 @@ std::vector<Station> stations() {
     }
     return out;
 }
+
+/// The workbench as its output window sees it: a fixed estimate and level.
+struct FakeWorkbench : WorkbenchOutputSource {
+    VariableResult result;
+    int level = 95;
+    VariableResult workbenchResult() override { return result; }
+    int workbenchLevel() const override { return level; }
+};
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -184,6 +194,48 @@ private slots:
         QVERIFY(bytes.rfind("%PDF", 0) == 0);
         const QString screenshots = qEnvironmentVariable("ZENTREL_SCREENSHOT_DIR");
         if (!screenshots.isEmpty()) QFile::copy(pdf, screenshots + QStringLiteral("/report.pdf"));
+    }
+
+    void workbenchOutputRules() {
+        zentrel::gui::test::MessageRecorder messages;
+        FakeWorkbench workbench;
+        workbench.result = SingleEstimate::of(*main_).results()[Prec];
+        frmOut out(*main_, workbench);
+        main_->setOutputFormat(FormatLgsOutput);
+        out.CmdPrint_Click();
+        QCOMPARE(messages.last().text, QStringLiteral("You Cannot use this Format in WorkBench Mode"));
+        QCOMPARE(messages.last().icon, QMessageBox::Information);
+        main_->setOutputFormat(FormatZentrel);
+        out.CmdSave_Click();
+        QCOMPARE(messages.last().title, QStringLiteral("Nothing selected!"));
+
+        // Boxes that need a level take the workbench's; the last one unticked clears it.
+        QCOMPARE(out.levels()->percent(), 0);
+        out.dekadalBox()->setChecked(true);
+        QCOMPARE(out.levels()->percent(), 95);
+        out.quantities()->interval()->setChecked(true);
+        out.dekadalBox()->setChecked(false);
+        QCOMPARE(out.levels()->percent(), 95);
+        out.quantities()->interval()->setChecked(false);
+        QCOMPARE(out.levels()->percent(), 0);
+
+        // Save writes what the command line writes for the one variable.
+        out.quantities()->best()->setChecked(true);
+        out.dekadalBox()->setChecked(true);
+        zentrel::test::TempFolder files("gui-workbench");
+        const QString target = QString::fromStdString(files.file("wb.zte"));
+        setSaveFileDialog([&](QWidget*, const QString&) { return target; });
+        out.CmdSave_Click();
+        QCOMPARE(messages.last().text, QStringLiteral("Data Saved Correctly"));
+        const zentrel::test::CliResult r = zentrel::test::runCli(
+            "estimate --lon 12.48 --lat 41.9 --alt 17 --name Here --var Prec --format zte --quantities best --dekadal "
+            "--level 95 -o " + files.file("cli.zte") + " --data " + data_.str());
+        QCOMPARE(r.code, 0);
+        QVERIFY(readFile(files.file("cli.zte")) == readFile(target.toStdString()));
+
+        frmSummary summary;
+        summary.setLines({QStringLiteral("Temp, 12.5, 41.9, 17, ...")});
+        QCOMPARE(summary.text().section(QLatin1Char('\n'), 1, 1), QStringLiteral("Temp, 12.5, 41.9, 17, ..."));
     }
 
 private:

@@ -207,7 +207,8 @@ void writeDailySection(std::string& out, const VariableResult& vr, const ReportO
     size_t n = 1;
     for (int month = 1; month <= 12; ++month)
         for (int day = 1; day <= kDaysInMonth[month - 1]; ++day, ++n)
-            addLine(out, finerRow(std::to_string(day) + "." + std::to_string(month) + " (" + std::to_string(n) + ")",
+            addLine(out, finerRow(std::to_string(day) + "." + std::to_string(month) + (o.printed ? ". (" : " (") +
+                                      std::to_string(n) + ")",
                                   f, c.Daily[n], c.DailyLow[n], c.DailyHigh[n]));
     const auto first = c.Daily.begin() + 1, last = c.Daily.begin() + 366;
     float sum = 0, sumLow = 0, sumHigh = 0;
