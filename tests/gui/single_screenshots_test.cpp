@@ -6,12 +6,18 @@
 #include <QDir>
 #include <QMdiSubWindow>
 #include <QSignalSpy>
+#include <QCheckBox>
+#include <QPrinter>
 #include <QTest>
+#include <QTimer>
 
 #include "../core/fixture.h"
 #include "gui_test_support.h"
 #include "shell/main_window.h"
 #include "single/frm_guess.h"
+#include "single/frm_guess_out.h"
+#include "single/output_boxes.h"
+#include "single/result_graph.h"
 #include "single/single_estimate.h"
 
 using namespace zentrel;
@@ -59,6 +65,36 @@ private slots:
                 save(main_->grab(), QStringLiteral("view_data_%1_%2").arg(g + 1).arg(v));
             }
         }
+    }
+
+    void graphOnPaper() {
+        auto* window = main_->findChild<frmGuess*>(QStringLiteral("frmGuess"));
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setPageOrientation(QPageLayout::Landscape);
+        printer.setOutputFileName(QDir(folder_).filePath(QStringLiteral("graph.pdf")));
+        window->graph(0)->print(printer);
+    }
+
+    void outputWindowAndPreview() {
+        auto* output = static_cast<frmGuessOut*>(main_->childWindows().open(ChildWindow::EstimateOutput, OpenMode::Show));
+        QTest::qWait(100);
+        save(main_->grab(), QStringLiteral("output_format1"));
+        main_->setOutputFormat(FormatLgsOutput);
+        QTest::qWait(50);
+        save(main_->grab(), QStringLiteral("output_format4"));
+        main_->setOutputFormat(FormatZentrel);
+        output->variableBox(Temp)->setChecked(true);
+        output->quantities()->best()->setChecked(true);
+        output->quantities()->interval()->setChecked(true);
+        output->stationBox()->setChecked(true);
+        QTimer::singleShot(1500, this, [this] {
+            if (QWidget* preview = QApplication::activeModalWidget()) {
+                save(preview->grab(), QStringLiteral("print_preview"));
+                preview->close();
+            }
+        });
+        output->CmdPrint_Click();
     }
 
 private:

@@ -207,10 +207,13 @@ private slots:
         QCOMPARE(window->legendText(3), QString());
         QVERIFY(window->graph(1)->axis().maximum >= 20);
 
-        // A new location marks it stale; the next activation runs again.
+        // A new location marks it stale; the next activation (the main window coming back
+        // from a dialog with this window active) runs again.
         main.WriteStatusLocation(here);
         main.state().markStale();
-        window->ShowData();
+        QEvent activate(QEvent::WindowActivate);
+        QApplication::sendEvent(&main, &activate);
+        QVERIFY(main.state().busy());
         QVERIFY(done.wait(10000));
         QCOMPARE(done.count(), 2);
         window->ShowData();  // not stale: a redraw only

@@ -24,6 +24,7 @@ QuantityBoxes::QuantityBoxes(const QString& title, const QString& objectPrefix, 
         boxes_[i]->setObjectName(objectPrefix + QLatin1String(names[i]));
         layout->addWidget(boxes_[i]);
     }
+    layout->addStretch(1);
 }
 
 QuantitySelection QuantityBoxes::selection() const {
