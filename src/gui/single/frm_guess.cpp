@@ -98,6 +98,8 @@ QWidget* frmGuess::createGroup(int group) {
     const size_t g = static_cast<size_t>(group);
 
     graphs_[g] = new ResultGraph(strip);
+    const auto legend = legendEntries(group);
+    graphs_[g]->setLegend({legend.begin(), legend.end()});
     graphs_[g]->setObjectName(QStringLiteral("%1%2").arg(QLatin1String(pictureNames[group])).arg(1));
     strip->addTab(graphs_[g], QStringLiteral("Graph of Results"));
     const char* const titles[4] = {"Table of Results", "Stations Information", "Observed Data", "Warnings"};

@@ -123,6 +123,15 @@ void frmGuessOut::showEvent(QShowEvent* event) {
     estimate_.start();
 }
 
+void frmGuessOut::waitForEstimate() {
+    // No second Save or Print while the estimate is still being computed.
+    CmdSave->setEnabled(false);
+    CmdPrint->setEnabled(false);
+    estimate_.ensureCurrent();
+    CmdSave->setEnabled(true);
+    CmdPrint->setEnabled(true);
+}
+
 VariableSelection frmGuessOut::variables() const {
     VariableSelection selection{};
     for (size_t v = 0; v < kVariableCount; ++v) selection[v] = variableBoxes_[v]->isChecked();
@@ -156,7 +165,7 @@ void frmGuessOut::CmdSave_Click() {
     const QString fileName = askSaveFileName(this, format());
     if (fileName.isEmpty()) return;  // cancelled: nothing to say
     try {
-        estimate_.ensureCurrent();
+        waitForEstimate();
         SaveResults(fileName);
     } catch (const std::exception& e) {
         showMessage(this, kDefaultMessageTitle, QString::fromStdString(e.what()), QMessageBox::Critical);
@@ -196,7 +205,7 @@ void frmGuessOut::CmdPrint_Click() {
         return;
     }
     try {
-        estimate_.ensureCurrent();
+        waitForEstimate();
         const PrintDocument document = printresults();
         if (!document.isEmpty()) showPrintDocument(this, main_.state().printer(), document);
     } catch (const std::exception& e) {

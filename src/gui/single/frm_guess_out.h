@@ -64,6 +64,7 @@ protected:
 private:
     void createControls();
     int format() const;
+    void waitForEstimate();
 
     MainWindow& main_;
     SingleEstimate& estimate_;

@@ -72,6 +72,33 @@ void paintResultGraph(QPainter& painter, const QRectF& area, const std::vector<G
     painter.restore();
 }
 
+double paintGraphLegend(QPainter& painter, const QRectF& area, const std::vector<LegendEntry>& legend) {
+    QFont font(QStringLiteral("Arial"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(std::max(8, static_cast<int>(std::lround(area.width() / 70))));
+    const QFontMetricsF metrics(font, painter.device());
+    const double unit = std::max(1.0, area.width() / 600.0);
+    const double rowHeight = metrics.height() * 1.4;
+    std::vector<LegendEntry> shown;
+    for (const LegendEntry& entry : legend)
+        if (!entry.text.isEmpty()) shown.push_back(entry);
+    const double height = rowHeight * static_cast<double>(shown.size());
+    painter.save();
+    painter.setFont(font);
+    const double x = area.left() + 4 * metrics.averageCharWidth();
+    double y = area.bottom() - height + rowHeight / 2;
+    for (const LegendEntry& entry : shown) {
+        painter.setPen(QPen(consoleColour(entry.colour), 3 * unit));
+        painter.drawLine(QPointF(x, y), QPointF(x + 4 * metrics.averageCharWidth(), y));
+        painter.setPen(Qt::black);
+        painter.drawText(QPointF(x + 5 * metrics.averageCharWidth(), y + (metrics.ascent() - metrics.descent()) / 2),
+                         entry.text);
+        y += rowHeight;
+    }
+    painter.restore();
+    return height;
+}
+
 ResultGraph::ResultGraph(QWidget* parent) : QWidget(parent) {
     setMinimumSize(320, 220);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -87,8 +114,11 @@ void ResultGraph::setCurves(std::vector<GraphCurve> curves) {
 
 QImage ResultGraph::toImage(const QSize& size) const {
     QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
     QPainter painter(&image);
-    paintResultGraph(painter, QRectF(QPointF(0, 0), QSizeF(size)), curves_, axis_);
+    const QRectF area(QPointF(0, 0), QSizeF(size));
+    const double legend = paintGraphLegend(painter, area, legend_);
+    paintResultGraph(painter, area.adjusted(0, 0, 0, -legend), curves_, axis_);
     return image;
 }
 
@@ -97,8 +127,10 @@ void ResultGraph::print(QPrinter& printer) const {
     const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution()).translated(
         -printer.pageLayout().paintRectPixels(printer.resolution()).topLeft());
     // Landscape proportions of the screen picture box, at the top of the page.
-    const double height = std::min(page.height(), page.width() * 0.66);
-    paintResultGraph(painter, QRectF(page.topLeft(), QSizeF(page.width(), height)), curves_, axis_);
+    const double height = std::min(page.height(), page.width() * 0.7);
+    const QRectF area(page.topLeft(), QSizeF(page.width(), height));
+    const double legend = paintGraphLegend(painter, area, legend_);
+    paintResultGraph(painter, area.adjusted(0, 0, 0, -legend), curves_, axis_);
 }
 
 void ResultGraph::paintEvent(QPaintEvent*) {

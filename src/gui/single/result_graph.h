@@ -9,6 +9,7 @@
 
 #include "engine/types.h"
 #include "single/graph_axis.h"
+#include "single/result_groups.h"
 
 class QPainter;
 class QPrinter;
@@ -28,6 +29,10 @@ struct GraphCurve {
 void paintResultGraph(QPainter& painter, const QRectF& area, const std::vector<GraphCurve>& curves,
                       const GraphAxis& axis);
 
+/// The legend of a printed or exported graph: a coloured line and the text of each entry,
+/// one row each at the bottom of `area`. Returns the height it took.
+double paintGraphLegend(QPainter& painter, const QRectF& area, const std::vector<LegendEntry>& legend);
+
 /// The graph of a group as drawn on screen (a picture box of the single-location window).
 class ResultGraph : public QWidget {
     Q_OBJECT
@@ -37,6 +42,8 @@ public:
     /// New curves; the axis is computed from them.
     void setCurves(std::vector<GraphCurve> curves);
     const GraphAxis& axis() const { return axis_; }
+    /// Legend drawn under the graph on paper and in images (the window has its own frame).
+    void setLegend(std::vector<LegendEntry> legend) { legend_ = std::move(legend); }
 
     /// The graph as an image of `size` pixels.
     QImage toImage(const QSize& size) const;
@@ -50,6 +57,7 @@ protected:
 private:
     std::vector<GraphCurve> curves_;
     GraphAxis axis_;
+    std::vector<LegendEntry> legend_;
 };
 
 }  // namespace zentrel::gui::single
