@@ -26,6 +26,8 @@ int main(int argc, char** argv) {
     Runner run;
     registerEstimate(app, common, run);
     registerData(app, common, run);
+    registerBatch(app, common, run);
+    registerRaster(app, common, run);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

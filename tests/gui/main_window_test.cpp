@@ -208,8 +208,7 @@ private slots:
 
     void windowsOfLaterVersionsSayTheyAreNotAvailable() {
         MessageRecorder messages;
-        for (const char* name : {"mn_SaveWorkBench", "mn_saveGridOrFile", "mn_PrintWorkBench", "mn_LocationMap",
-                                  "mn_vectMap", "mn_LocationFile", "mn_LocationGrid", "mn_WorkBench"}) {
+        for (const char* name : {"mn_SaveWorkBench", "mn_PrintWorkBench", "mn_WorkBench"}) {
             messages.clear();
             window_->action(name)->trigger();
             QCOMPARE(messages.count(), 1);

@@ -4,6 +4,9 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
+#include "batch/batch_windows.h"
+#include "maps/location_map_window.h"
+#include "maps/raster_map_window.h"
 #include "shell/main_window.h"
 #include "shell/message_box.h"
 #include "single/single_windows.h"
@@ -13,6 +16,10 @@ namespace zentrel::gui {
 void installChildWindows(ChildWindows& windows) {
     // Windows of the other parts are added here, one line each, e.g.
     //   windows.provide(ChildWindow::SingleLocation, singleLocationWindowProvider());
+    windows.provide(ChildWindow::Batch, batchWindowProvider());
+    windows.provide(ChildWindow::LocationGrid, gridDialogProvider());
+    windows.provide(ChildWindow::LocationMap, locationMapWindowProvider());
+    windows.provide(ChildWindow::RasterMap, rasterMapWindowProvider());
     single::provideSingleWindows(windows);
 }
 
