@@ -9,6 +9,7 @@
 #include "maps/raster_map_window.h"
 #include "shell/main_window.h"
 #include "shell/message_box.h"
+#include "single/single_windows.h"
 
 namespace zentrel::gui {
 
@@ -19,6 +20,7 @@ void installChildWindows(ChildWindows& windows) {
     windows.provide(ChildWindow::LocationGrid, gridDialogProvider());
     windows.provide(ChildWindow::LocationMap, locationMapWindowProvider());
     windows.provide(ChildWindow::RasterMap, rasterMapWindowProvider());
+    single::provideSingleWindows(windows);
 }
 
 void ChildWindows::provide(ChildWindow id, ChildWindowProvider provider) { slot(id).provider = std::move(provider); }
