@@ -24,5 +24,6 @@ using Runner = std::function<int()>;
 
 void registerEstimate(CLI::App& app, CommonOptions& common, Runner& run);
 void registerData(CLI::App& app, CommonOptions& common, Runner& run);
+void registerValidate(CLI::App& app, CommonOptions& common, Runner& run);
 
 }  // namespace zentrel::cli

@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
     Runner run;
     registerEstimate(app, common, run);
     registerData(app, common, run);
+    registerValidate(app, common, run);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "data/station_database.h"
 #include "engine/geometry.h"
@@ -34,6 +35,12 @@ float CriticalValue(int n, float P) {
     for (const auto& row : kTable)
         if (p > row.p) return row.z;
     return 0;
+}
+
+PhysicalRange physicalRange(int variable) {
+    if (variable <= Tmin) return {-90.0f, 60.0f};
+    if (variable == Sun) return {0.0f, 1.0f};
+    return {0.0f, std::numeric_limits<float>::infinity()};
 }
 
 Message noNeighbourMessage() {
@@ -87,8 +94,11 @@ void Engine::LoadCandidates() {
     // With a station database the candidates stay in memory and SelectNeighbours asks it for
     // those near the location; the table is then left empty.
     if (database_ && spatialSearch_) table.stations.clear();
-    else if (database_) database_->LoadCandidates(variable, working.Lon, working.Lat, table);
-    else zentrel::LoadCandidates(dataFolder_, variable, working.Lon, working.Lat, table);
+    else if (database_) database_->LoadCandidates(variable, working.Lon, working.Lat, table, excluded_);
+    else {
+        zentrel::LoadCandidates(dataFolder_, variable, working.Lon, working.Lat, table);
+        if (excluded_) std::erase_if(table.stations, [this](const Station& s) { return excluded_->contains(s); });
+    }
 }
 
 namespace {
@@ -146,7 +156,7 @@ void Engine::SelectNeighbours() {
         double radius = searchRadius_;
         while (true) {
             bool covered = false;
-            database_->nearCandidates(variable, working.Lon, working.Lat, radius, near_, covered);
+            database_->nearCandidates(variable, working.Lon, working.Lat, radius, near_, covered, excluded_);
             d.fill(20000.0f);
             s.fill(kNone);
             nearDist_.resize(near_.size());
