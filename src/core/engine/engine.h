@@ -100,6 +100,8 @@ private:
     void countActive();
     float powExp() const;                         // PowExp as the weights use it (< 0.0001 -> 0)
     float altitudeDifference(float toAlt, float fromAlt) const;
+    float clampPhysical(float value) const;       // into physicalRange(variable) (robust corrections)
+    float shrunkAltitudeSlope(int m) const;       // robust altitude slope of month m
 
     const ProgramSettings& settings_;
     std::string dataFolder_;
