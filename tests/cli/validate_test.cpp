@@ -1,7 +1,9 @@
 // `zentrel validate` run as a user runs it, on a small written database.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <nlohmann/json.hpp>
 
 #include "../core/fixture.h"
@@ -37,4 +39,29 @@ TEST(ValidateCommand, ReportsTablesAndJsonAndRejectsBadFolds) {
     EXPECT_EQ(runCli("validate --data " + db.str() + " --folds 1").code, 2);
     EXPECT_EQ(runCli("validate --data " + db.str() + " --folds 3 --loo").code, 2);
     EXPECT_EQ(runCli("validate --data " + db.str() + " --var Rain").code, 2);
+}
+
+// With robust corrections off the estimates on real stations are those of the described
+// method: a seeded subsample of the CLIMAT sample, held out, pinned byte for byte.
+TEST(ValidateCommand, ClassicMethodOnRealStationsIsPinned) {
+    const std::string shared = ZENTREL_SHARED_DATA;
+    if (!std::filesystem::exists(shared + "/climat/CLIMAT_RAW_2003-2021.tgz")) GTEST_SKIP() << "no CLIMAT sample";
+    TempFolder db("cli-validate-climat");
+    ASSERT_EQ(runCli("data import-climat --in " + shared + "/climat/CLIMAT_RAW_2003-2021.tgz --stations " + shared +
+                     "/climat/stations_list_CLIMAT_data.txt --out " + db.str())
+                  .code,
+              0);
+    std::string csv;
+    for (const char* var : {"Tmax", "Prec"}) {
+        const std::string file = db.file(std::string(var) + ".csv");
+        ASSERT_EQ(runCli("validate --data " + db.str() + " --var " + var + " --stations 15 --seed 3 --robust 0 --csv " + file).code, 0);
+        std::ifstream in(file);
+        std::string line;
+        for (int row = 0; std::getline(in, line); ++row)
+            if (row > 0 || csv.empty()) csv += line + "\n";
+    }
+    std::ifstream golden(std::string(ZENTREL_TEST_DATA) + "/golden/validate_climat.csv");
+    std::stringstream expected;
+    expected << golden.rdbuf();
+    EXPECT_EQ(csv, expected.str());
 }
