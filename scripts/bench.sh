@@ -6,3 +6,5 @@ cd "$(dirname "$0")/.."
 BUILD_DIR=${1:-build}
 cmake --build "$BUILD_DIR" --target bench_engine >/dev/null
 "$BUILD_DIR/bin/bench_engine" "$BUILD_DIR/bin/ZentrelData" "${2:-2000}"
+cmake --build "$BUILD_DIR" --target bench_batch >/dev/null
+"$BUILD_DIR/bin/bench_batch" "$BUILD_DIR/bin/ZentrelData"

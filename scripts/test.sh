@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs the whole test suite. Sets up packages and the build first when they are missing.
 # Usage: scripts/test.sh [build-dir]   (default: build)
+# A second pass builds the core and command-line tests with AddressSanitizer and
+# UndefinedBehaviorSanitizer in <build-dir>-asan and runs them; ZENTREL_SANITIZER_PASS=0 skips it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${1:-build}
@@ -13,5 +15,17 @@ else
   [ -x scripts/build-data.sh ] && scripts/build-data.sh "$BUILD_DIR"
 fi
 
-cd "$BUILD_DIR"
-ctest --output-on-failure -j "$(nproc)" --timeout 600
+(cd "$BUILD_DIR" && ctest --output-on-failure -j "$(nproc)" --timeout 600)
+
+if [ "${ZENTREL_SANITIZER_PASS:-1}" = 1 ]; then
+  ASAN_DIR="$BUILD_DIR-asan"
+  echo "== Sanitizer pass (AddressSanitizer + UndefinedBehaviorSanitizer) in $ASAN_DIR"
+  if [ ! -f "$ASAN_DIR/build.ninja" ]; then
+    cmake -S . -B "$ASAN_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZENTREL_SANITIZE=ON \
+      -DZENTREL_BUILD_GUI=OFF -DZENTREL_BUILD_TESTS=ON >/dev/null
+  fi
+  cmake --build "$ASAN_DIR" -j "$(nproc)" --target zentrel core_tests cli_tests
+  # Leaks are findings too; a report fails the test that caused it.
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  (cd "$ASAN_DIR" && ctest --output-on-failure -j "$(nproc)" --timeout 900)
+fi

@@ -25,5 +25,7 @@ using Runner = std::function<int()>;
 void registerEstimate(CLI::App& app, CommonOptions& common, Runner& run);
 void registerData(CLI::App& app, CommonOptions& common, Runner& run);
 void registerValidate(CLI::App& app, CommonOptions& common, Runner& run);
+void registerBatch(CLI::App& app, CommonOptions& common, Runner& run);
+void registerRaster(CLI::App& app, CommonOptions& common, Runner& run);
 
 }  // namespace zentrel::cli

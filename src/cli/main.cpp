@@ -27,6 +27,8 @@ int main(int argc, char** argv) {
     registerEstimate(app, common, run);
     registerData(app, common, run);
     registerValidate(app, common, run);
+    registerBatch(app, common, run);
+    registerRaster(app, common, run);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

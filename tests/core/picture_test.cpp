@@ -18,6 +18,10 @@ TEST(Picture, TwoDecimalPatternsPadAndRound) {
     EXPECT_EQ(formatPicture(-3.25f, "##0.00"), "-3.25");
     EXPECT_EQ(formatPicture(0.5f, "###0.00"), "0.50");
     EXPECT_EQ(formatPicture(0.0f, "0.00"), "0.00");
+    // '#' after the point shows a digit only when it is significant.
+    EXPECT_EQ(formatPicture(14.0f, "###0.0###"), "14.0");
+    EXPECT_EQ(formatPicture(-7.125f, "###0.0###"), "-7.125");
+    EXPECT_EQ(formatPicture(0.123456f, "###0.0###"), "0.1235");
     // A value longer than the pattern is written whole.
     EXPECT_EQ(formatPicture(123456.7f, "##0.00"), "123456.70");
 }

@@ -11,6 +11,7 @@ namespace {
 
 struct PatternShape {
     int decimals = 0;       // placeholders after the point
+    int minDecimals = 0;    // '0' placeholders after the point: always shown ('#' only when significant)
     int minIntDigits = 0;   // digits forced before the point
     bool hasPoint = false;
 };
@@ -23,6 +24,8 @@ PatternShape shapeOf(std::string_view pattern) {
     if (shape.hasPoint) {
         for (char c : pattern.substr(point + 1))
             if (c == '0' || c == '#') ++shape.decimals;
+        for (char c : pattern.substr(point + 1))
+            if (c == '0') ++shape.minDecimals;
     }
     const size_t firstZero = intPart.find('0');
     if (firstZero != std::string_view::npos) {
@@ -94,6 +97,7 @@ std::string formatShortest(const std::string& shortest, std::string_view pattern
     const std::string plain = toPlainDecimal(shortest, negative);
     std::string intDigits, fracDigits;
     roundDecimalText(plain, shape.decimals, intDigits, fracDigits);
+    while (static_cast<int>(fracDigits.size()) > shape.minDecimals && fracDigits.back() == '0') fracDigits.pop_back();
     if (static_cast<int>(intDigits.size()) < shape.minIntDigits)
         intDigits.insert(0, static_cast<size_t>(shape.minIntDigits) - intDigits.size(), '0');
     // The sign stays on a negative value that rounds to zero ("-0.00"), as the user's
@@ -102,7 +106,7 @@ std::string formatShortest(const std::string& shortest, std::string_view pattern
     std::string out;
     if (negative && !exactlyZero) out += '-';
     out += intDigits;
-    if (shape.hasPoint && shape.decimals > 0) out += "." + fracDigits;
+    if (shape.hasPoint && shape.decimals > 0) out += "." + fracDigits;  // "14." for "#.##", as ever
     return out;
 }
 

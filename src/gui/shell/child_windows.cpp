@@ -4,6 +4,9 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
+#include "batch/batch_windows.h"
+#include "maps/location_map_window.h"
+#include "maps/raster_map_window.h"
 #include "shell/main_window.h"
 #include "shell/message_box.h"
 
@@ -12,7 +15,10 @@ namespace zentrel::gui {
 void installChildWindows(ChildWindows& windows) {
     // Windows of the other parts are added here, one line each, e.g.
     //   windows.provide(ChildWindow::SingleLocation, singleLocationWindowProvider());
-    (void)windows;
+    windows.provide(ChildWindow::Batch, batchWindowProvider());
+    windows.provide(ChildWindow::LocationGrid, gridDialogProvider());
+    windows.provide(ChildWindow::LocationMap, locationMapWindowProvider());
+    windows.provide(ChildWindow::RasterMap, rasterMapWindowProvider());
 }
 
 void ChildWindows::provide(ChildWindow id, ChildWindowProvider provider) { slot(id).provider = std::move(provider); }

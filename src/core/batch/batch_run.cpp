@@ -1,0 +1,364 @@
+// processit and ProcessOther: estimates on worker threads, files written in list order.
+#include "batch/batch_run.h"
+
+#include <fmt/format.h>
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "batch/batch_files.h"
+#include "data/terrain.h"
+#include "engine/engine.h"
+#include "error.h"
+#include "formats/orvane_format.h"
+#include "formats/plantow_format.h"
+#include "formats/vesk_format.h"
+
+namespace zentrel {
+
+namespace {
+
+/// One unit of work: the variables of one location, estimated together and written together.
+struct Unit {
+    size_t row;
+    std::vector<int> variables;
+};
+using UnitResult = std::vector<VariableResult>;
+
+/// A file the run writes to. Lines go out with flush(), once per location, so a run that is
+/// killed leaves whole lines only (the files stay open instead of being reopened per line).
+class OutFile {
+public:
+    OutFile(std::string path, bool append) : path_(std::move(path)) {
+        file_ = std::fopen(path_.c_str(), append ? "ab" : "wb");
+        if (!file_)
+            throw Error(fmt::format("Cannot {} the file \"{}\": {}.", append ? "append to" : "create", path_,
+                                    std::strerror(errno)));
+    }
+    ~OutFile() {
+        if (file_) std::fclose(file_);
+    }
+    OutFile(const OutFile&) = delete;
+    OutFile& operator=(const OutFile&) = delete;
+
+    void write(const std::string& bytes) {
+        if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) fail();
+    }
+    void flush() {
+        if (std::fflush(file_) != 0) fail();
+    }
+    void close() {
+        const int result = std::fclose(file_);
+        file_ = nullptr;
+        if (result != 0) fail();
+    }
+
+private:
+    [[noreturn]] void fail() const {
+        throw Error(fmt::format("Cannot write the file \"{}\": {}.", path_, std::strerror(errno)));
+    }
+    std::string path_;
+    std::FILE* file_ = nullptr;
+};
+
+std::string joinPath(const std::string& folder, const std::string& name) {
+    return (std::filesystem::path(folder) / name).string();
+}
+
+/// Computes units 0..count-1 on `threads` threads, each with its own worker from makeWorker(),
+/// and hands each result to `consume` on the calling thread in unit order. At most a few
+/// results per thread wait for their turn. A worker's exception is rethrown when its unit's
+/// turn comes, so everything before it is written first. Stops when `stop` says so after a unit.
+void runOrdered(size_t count, unsigned threads,
+                const std::function<std::function<UnitResult(size_t)>()>& makeWorker,
+                const std::function<void(size_t, UnitResult&)>& consume, const std::function<bool()>& stop) {
+    if (threads <= 1 || count <= 1) {
+        auto compute = makeWorker();
+        for (size_t i = 0; i < count; ++i) {
+            UnitResult result = compute(i);
+            consume(i, result);
+            if (stop()) return;
+        }
+        return;
+    }
+    struct Slot {
+        bool ready = false;
+        UnitResult value;
+        std::exception_ptr error;
+    };
+    const size_t window = static_cast<size_t>(threads) * 4;
+    std::vector<Slot> ring(window);
+    std::mutex mutex;
+    std::condition_variable workerWake, consumerWake;
+    size_t next = 0, consumed = 0;
+    bool halt = false;
+
+    auto worker = [&] {
+        std::function<UnitResult(size_t)> compute;
+        try {
+            compute = makeWorker();
+        } catch (...) {
+            // Reported through the first unit this worker would have taken.
+        }
+        while (true) {
+            size_t i;
+            {
+                std::unique_lock lock(mutex);
+                if (halt || next >= count) return;
+                i = next++;
+                workerWake.wait(lock, [&] { return halt || i < consumed + window; });
+                if (halt) return;
+            }
+            Slot slot;
+            try {
+                if (!compute) compute = makeWorker();
+                slot.value = compute(i);
+            } catch (...) {
+                slot.error = std::current_exception();
+            }
+            {
+                std::lock_guard lock(mutex);
+                slot.ready = true;
+                ring[i % window] = std::move(slot);
+            }
+            consumerWake.notify_all();
+        }
+    };
+    std::vector<std::thread> pool;
+    auto finish = [&] {
+        {
+            std::lock_guard lock(mutex);
+            halt = true;
+        }
+        workerWake.notify_all();
+        for (std::thread& t : pool) t.join();
+        pool.clear();
+    };
+    const unsigned n = static_cast<unsigned>(std::min<size_t>(threads, count));
+    for (unsigned t = 0; t < n; ++t) pool.emplace_back(worker);
+    try {
+        for (size_t i = 0; i < count; ++i) {
+            Slot slot;
+            {
+                std::unique_lock lock(mutex);
+                consumerWake.wait(lock, [&] { return ring[i % window].ready; });
+                slot = std::move(ring[i % window]);
+                ring[i % window] = Slot{};
+                consumed = i + 1;
+            }
+            workerWake.notify_all();
+            if (slot.error) std::rethrow_exception(slot.error);
+            consume(i, slot.value);
+            if (stop()) break;
+        }
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+}
+
+void countWarnings(const VariableResult& r, BatchSummary& summary) {
+    const WarningFlags& w = r.warnings;
+    const bool flags[] = {w.WarnHigh, w.WarnLow,  w.WarnLonely, w.WarnStrange,
+                          w.WarnDoubled, w.WarnFew, w.WarnHit, r.neighbours.ActiveCount == 0};
+    for (size_t i = 0; i < std::size(flags); ++i)
+        if (flags[i]) ++summary.warnings[i];
+}
+
+std::vector<int> selectedVariables(const VariableSelection& selection) {
+    // The order of the batch window's check boxes: Temp, Tmin, Tmax, Prec, Vap, PET, Wind, Sun.
+    std::vector<int> out;
+    for (int v : {Temp, Tmin, Tmax, Prec, Vap, PET, Wind, Sun})
+        if (selection[static_cast<size_t>(v)]) out.push_back(v);
+    return out;
+}
+
+}  // namespace
+
+BatchSummary runBatch(const std::vector<LocationRow>& rows, const BatchOptions& options, const ProgramSettings& settings,
+                      const std::string& dataFolder, std::shared_ptr<const StationDatabase> database,
+                      Feedback* feedback) {
+    const auto started = std::chrono::steady_clock::now();
+    const int32_t format = options.format;
+    if (format == FormatLgsOutput || format == FormatRastell || format < FormatZentrel || format > FormatPlantow)
+        throw Error(fmt::format("Output format {} ({}) writes no records in a batch run.", format,
+                                outputFormatStatusText(format)));
+    const std::vector<int> variables = selectedVariables(options.variables);
+    if (variables.empty()) throw Error("No variable selected: you should select at least one variable.");
+    const std::vector<Quantity> quantities = selectedQuantities(options.quantities);
+    if (format == FormatZentrel && quantities.empty())
+        throw Error("Nothing selected: please select at least one desired output.");
+    if (!database) database = std::make_shared<StationDatabase>(dataFolder);
+    std::optional<TerrainRaster> raster;
+    if (options.useDem) raster.emplace(dataFolder);
+    const unsigned threads = options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+    const float k = confidenceFactor(options.level);
+
+    BatchSummary summary;
+    summary.locations = static_cast<long long>(rows.size());
+    summary.variables = static_cast<int>(variables.size());
+
+    // The work in the order of writing: the own format goes variable by variable over the
+    // list; the other formats location by location with all their variables.
+    std::vector<Unit> units;
+    if (format == FormatZentrel) {
+        for (int v : variables)
+            for (size_t r = 0; r < rows.size(); ++r) units.push_back({r, {v}});
+    } else {
+        // Formats 3 and 7 take what the single-location run computes and use only these.
+        std::vector<int> vars = variables;
+        if (format == FormatLgsInput) vars = {Prec, PET};
+        if (format == FormatPlantow) vars = {Tmax, Tmin, Prec, PET, Wind, Sun};
+        for (size_t r = 0; r < rows.size(); ++r) units.push_back({r, vars});
+    }
+    for (const Unit& u : units) summary.estimatesPlanned += static_cast<long long>(u.variables.size());
+
+    auto makeWorker = [&]() -> std::function<UnitResult(size_t)> {
+        auto engine = std::make_shared<Engine>(settings, dataFolder, database);
+        return [engine, &units, &rows, &raster](size_t i) {
+            const Unit& unit = units[i];
+            Location location = rowLocation(rows[unit.row]);
+            if (raster) {
+                int16_t isSea = 0;
+                location.Alt = raster->altitude(location.Lon, location.Lat, isSea);
+            }
+            UnitResult out;
+            for (int v : unit.variables) {
+                // A location without neighbours writes zeros, not the values of whatever
+                // location this engine estimated before.
+                engine->res = EstimateResult{};
+                out.push_back(engine->Run(v, location));
+                out.back().location.Name = location.Name;
+            }
+            return out;
+        };
+    };
+    auto addFile = [&summary](const std::string& path) {
+        for (const std::string& f : summary.files)
+            if (f == path) return;
+        summary.files.push_back(path);
+    };
+    auto stop = [&] {
+        if (feedback) feedback->setProgress(summary.estimates, summary.estimatesPlanned);
+        if (feedback && feedback->isCancelled()) summary.cancelled = true;
+        return summary.cancelled;
+    };
+
+    const std::string folder = format == FormatZentrel
+                                   ? options.destination
+                                   : std::filesystem::path(options.destination).parent_path().string();
+    const std::time_t start = options.start ? options.start : std::time(nullptr);
+    std::unique_ptr<OutFile> runInfo;
+    if (format == FormatZentrel || format == FormatOrvane || format == FormatVesk) {
+        summary.prefix = runPrefix(start);
+        const std::string path = joinPath(folder, runInfoFileName(summary.prefix));
+        runInfo = std::make_unique<OutFile>(path, false);
+        addFile(path);
+        runInfo->write(infoFileHead(true, options.sourceName, folder));
+        runInfo->flush();
+    }
+
+    if (format == FormatZentrel) {
+        int passVariable = -1;
+        std::vector<std::unique_ptr<OutFile>> files;  // quantity files, then the information file
+        auto openPass = [&](int v) {
+            for (auto& f : files) f->close();
+            files.clear();
+            for (Quantity q : quantities) {
+                const std::string path = joinPath(folder, quantityFileName(summary.prefix, v, q));
+                files.push_back(std::make_unique<OutFile>(path, options.append));
+                addFile(path);
+                if (!options.append) files.back()->write(quantityFileHead(q, v));
+            }
+            const std::string path = joinPath(folder, variableInfoFileName(summary.prefix, v));
+            files.push_back(std::make_unique<OutFile>(path, options.append));
+            addFile(path);
+            if (!options.append) files.back()->write(infoFileHead(false));
+            for (auto& f : files) f->flush();
+            passVariable = v;
+        };
+        runOrdered(
+            units.size(), threads, makeWorker,
+            [&](size_t i, UnitResult& results) {
+                const VariableResult& r = results.front();
+                if (r.variable != passVariable) openPass(r.variable);
+                const std::string& name = rows[units[i].row].name;
+                for (size_t q = 0; q < quantities.size(); ++q) files[q]->write(quantityLine(quantities[q], name, r, k));
+                const std::string info = infoLine(name, r, settings);
+                files.back()->write(info);
+                runInfo->write(info);
+                for (auto& f : files) f->flush();
+                runInfo->flush();
+                countWarnings(r, summary);
+                ++summary.estimates;
+            },
+            stop);
+        for (auto& f : files) f->close();
+    } else {
+        std::unique_ptr<OutFile> out;
+        if (format != FormatPlantow) {
+            out = std::make_unique<OutFile>(options.destination, false);
+            addFile(options.destination);
+        }
+        runOrdered(
+            units.size(), threads, makeWorker,
+            [&](size_t i, UnitResult& results) {
+                const LocationRow& row = rows[units[i].row];
+                const Location location = results.front().location;  // the row with its altitude
+                const bool first = i == 0;
+                VariableResults all{};
+                for (const VariableResult& r : results) all[static_cast<size_t>(r.variable)] = r;
+                if (format == FormatLgsInput) {
+                    out->write(formatRainfallPet(all, location, first));
+                } else if (format == FormatPlantow) {
+                    savePlantow(options.destination, all, location, first, true, static_cast<int>(rows.size()), folder);
+                    addFile(options.destination);
+                } else {
+                    for (const VariableResult& r : results) {
+                        const bool header = first && &r == &results.front();
+                        if (format == FormatOrvane) out->write((header ? orvaneHeader(location) : "") + orvaneLine(r));
+                        else out->write((header ? veskHeader() : "") + veskLine(r, location));
+                    }
+                }
+                if (out) out->flush();
+                if (runInfo) {
+                    for (const VariableResult& r : results) runInfo->write(infoLine(row.name, r, settings));
+                    runInfo->flush();
+                }
+                for (const VariableResult& r : results) countWarnings(r, summary);
+                summary.estimates += static_cast<long long>(results.size());
+            },
+            stop);
+        if (out) out->close();
+    }
+    if (runInfo) runInfo->close();
+    summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return summary;
+}
+
+std::string summaryText(const BatchSummary& s) {
+    std::string text = fmt::format("{} of {} point-variable estimates written ({} locations, {} variables) in {:.1f} s.\n",
+                                   s.estimates, s.estimatesPlanned, s.locations, s.variables, s.seconds);
+    if (s.cancelled) text += "The run was cancelled; the lines written so far are kept.\n";
+    const char* names[] = {"Location higher than surrounding stations", "Location lower than surrounding stations",
+                           "Location not surrounded by neighbouring stations", "Strange data at surrounding stations",
+                           "Two neighbours at one place", "Few active neighbours", "A station within the minimum distance",
+                           "No neighbour within the search criteria"};
+    text += "\nEstimates with warnings:\n";
+    for (size_t i = 0; i < std::size(names); ++i) text += fmt::format("  {:<50} {:>8}\n", names[i], s.warnings[i]);
+    text += "\nFiles:\n";
+    for (const std::string& f : s.files) text += "  " + f + "\n";
+    return text;
+}
+
+}  // namespace zentrel

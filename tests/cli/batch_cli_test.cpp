@@ -1,0 +1,109 @@
+// `zentrel batch` run as a user runs it: a location file in, the batch files out, and its refusals.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "../core/fixture.h"
+#include "run_cli.h"
+
+using namespace zentrel;
+using namespace zentrel::test;
+
+namespace {
+
+std::vector<Station> nearStations() {
+    std::vector<Station> out;
+    for (int k = 0; k < 8; ++k)
+        out.push_back(makeStation(10 + static_cast<float>(std::cos(k * 0.8)), 45 + static_cast<float>(std::sin(k * 0.8)),
+                                  100.0f * static_cast<float>(k), 12 - 0.5f * static_cast<float>(k), "S" + std::to_string(k)));
+    return out;
+}
+
+}  // namespace
+
+TEST(BatchCommand, LocationFileGivesOneLinePerLocationAndFormatTwoOneHeader) {
+    TempFolder data("cli-batch-data"), out("cli-batch-out");
+    writeDataFolder(data, 10, 45, nearStations());
+    data.write("places.dat", "10,45,200,Valley town\n10.5,45.5,900,Hill\n10,45,10001,Too high\n");
+    CliResult r = runCli("batch --locations " + data.file("places.dat") + " --out " + out.str() +
+                         " --vars Temp,Sun --quantities best,stderr --threads 2 --data " + data.str());
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("Location Too high Skipped : Longitude or Latitude or Altitude not valid."), std::string::npos);
+    EXPECT_NE(r.out.find("Data Saved Correctly"), std::string::npos);
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(out.path())) {
+        ++files;
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        if (entry.path().string().find("_Sun_StdErr.zte") != std::string::npos) {
+            EXPECT_EQ(text.find(" Standard Error of Sunshine Fraction\r\n"), 0u);
+            EXPECT_NE(text.find("\r\nHill     10.50   45.50     900"), std::string::npos);
+        }
+    }
+    EXPECT_EQ(files, 1 + 2 * 3);
+
+    r = runCli("batch --locations " + data.file("places.dat") + " --format orvane --out " + out.file("o.dat") +
+               " --vars Temp,Prec --data " + data.str());
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::ifstream in(out.file("o.dat"), std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(text.find("Station Name = "), text.rfind("Station Name = "));
+    EXPECT_EQ(text.find("Precip_Total_mly"), text.rfind("Precip_Total_mly") - 340);  // two lines of 170 bytes apart
+}
+
+TEST(BatchCommand, EmptyListMissingFolderAndBadArgumentsAreRefused) {
+    TempFolder data("cli-batch-refuse");
+    writeDataFolder(data, 10, 45, nearStations());
+    data.write("empty.dat", "");
+    CliResult r = runCli("batch --locations " + data.file("empty.dat") + " --out " + data.str() + " --data " + data.str());
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("No stations "), std::string::npos) << r.err;
+
+    const std::string missing = data.file("no-such-folder");
+    data.write("one.dat", "10,45,100\n");
+    r = runCli("batch --locations " + data.file("one.dat") + " --out " + missing + " --data " + data.str());
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("Cannot create the file \"" + missing + "/Zentrel "), std::string::npos) << r.err;
+
+    EXPECT_EQ(runCli("batch --grid 9,11,0,44,46,1 --out " + data.str() + " --data " + data.str()).code, 2);
+    EXPECT_EQ(runCli("batch --grid 9,11,1,44,46,1 --locations x --out " + data.str()).code, 2);
+    EXPECT_EQ(runCli("batch --grid 9,11,1,44,46,1 --vars Rain --out " + data.str() + " --data " + data.str()).code, 2);
+}
+
+TEST(BatchCommand, CtrlCStopsAfterTheCurrentLocationAndKeepsWholeLines) {
+    TempFolder data("cli-batch-int"), out("cli-batch-int-out");
+    writeDataFolder(data, 10, 45, nearStations());
+    std::string list;
+    for (int i = 0; i < 200000; ++i) list += "10.1,45.1,100,P" + std::to_string(i) + "\n";
+    data.write("many.dat", list);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::freopen("/dev/null", "w", stdout);
+        std::freopen("/dev/null", "w", stderr);
+        ::execl(ZENTREL_BIN, ZENTREL_BIN, "batch", "--locations", data.file("many.dat").c_str(), "--out", out.str().c_str(),
+                "--vars", "Temp", "--data", data.str().c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // Wait until lines are being written, then press Ctrl-C.
+    auto bestFile = [&] {
+        for (const auto& entry : std::filesystem::directory_iterator(out.path()))
+            if (entry.path().string().find("_Temp_Best.zte") != std::string::npos) return entry.path();
+        return std::filesystem::path();
+    };
+    for (int k = 0; k < 400 && (bestFile().empty() || std::filesystem::file_size(bestFile()) < 5000); ++k) ::usleep(25000);
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    std::ifstream in(bestFile(), std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_GE(text.size(), 5000u);
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+    EXPECT_LT(std::count(text.begin(), text.end(), '\n'), 3 + 200000);
+}

@@ -1,0 +1,279 @@
+// Location files, grids, the batch files' bytes and the batch run (order, threads, cancel, failures).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+
+#include "batch/batch_files.h"
+#include "batch/batch_run.h"
+#include "data/terrain.h"
+#include "error.h"
+#include "fixture.h"
+#include "locations/location_list.h"
+
+using namespace zentrel;
+using namespace zentrel::test;
+
+namespace {
+
+const ElevationLookup kAlt17 = [](float, float) { return 17.0f; };
+
+std::string readAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+size_t countOf(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1)) ++n;
+    return n;
+}
+
+// Fourteen stations around 10 E 45 N with altitude and position trends.
+std::vector<Station> stations() {
+    std::vector<Station> out;
+    for (int k = 0; k < 14; ++k) {
+        const float lon = 10 + 2.5f * static_cast<float>(std::cos(k * 0.45)) + 0.03f * static_cast<float>(k);
+        const float lat = 45 + 2.0f * static_cast<float>(std::sin(k * 0.45));
+        const float alt = 40.0f + 130.0f * static_cast<float>(k % 6);
+        Station s = makeStation(lon, lat, alt, 0, "Station " + std::to_string(k));
+        for (int m = 1; m <= 12; ++m)
+            s.Data[static_cast<size_t>(m)] = 10 + 9 * std::sin((m - 4) * 0.5236f) - 0.006f * alt + 0.3f * (lon - 10) +
+                                             0.2f * static_cast<float>(k % 3);
+        out.push_back(s);
+    }
+    return out;
+}
+
+struct BatchData {
+    TempFolder data{"batch-data"};
+    BatchData() { writeDataFolder(data, 10, 45, stations()); }
+};
+
+BatchOptions ownFormat(const std::string& folder, unsigned threads) {
+    BatchOptions o;
+    o.variables.fill(true);
+    o.quantities = {true, true, true, true, true, true, true, true, true, true};
+    o.destination = folder;
+    o.sourceName = "test grid";
+    o.start = 1055669400;  // 15 June 2003 09:30:00 UTC
+    o.threads = threads;
+    return o;
+}
+
+std::map<std::string, std::string> folderBytes(const TempFolder& folder) {
+    std::map<std::string, std::string> out;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+        out[entry.path().filename().string()] = readAll(entry.path());
+    return out;
+}
+
+class BatchFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+};
+
+}  // namespace
+
+TEST(LocationGrid, DefaultIsElevenByElevenFromSouthWestRowByRow) {
+    const auto rows = gridLocations(GridDefinition{}, kAlt17);
+    ASSERT_EQ(rows.size(), 121u);
+    EXPECT_EQ(rows[0].name, " Lon : 5.00 Lat : 40.00 Alt : 17");
+    EXPECT_EQ(rows[1].lon, "6.00");
+    EXPECT_EQ(rows[11].lat, "41.00");
+    EXPECT_EQ(rows[120].name, " Lon : 15.00 Lat : 50.00 Alt : 17");
+    EXPECT_EQ(rows[120].alt, "17");
+}
+
+TEST(LocationGrid, OneIntervalCornersDescendingStepsAndSinglePrecisionCounter) {
+    const auto corners = gridLocations({5, 15, 1, 40, 50, 1}, kAlt17);
+    ASSERT_EQ(corners.size(), 4u);
+    EXPECT_EQ(corners[1].lon + "," + corners[1].lat, "15.00,40.00");
+    EXPECT_EQ(corners[2].lon + "," + corners[2].lat, "5.00,50.00");
+    // Maximum below minimum: the loop runs downwards.
+    const auto down = gridLocations({15, 5, 10, 40, 40, 1}, kAlt17);
+    ASSERT_EQ(down.size(), 11u);
+    EXPECT_EQ(down.front().lon, "15.00");
+    EXPECT_EQ(down.back().lon, "5.00");
+    // Ten float steps of 0.1 overshoot 1, so the last column is dropped.
+    EXPECT_EQ(gridPointCount({0, 1, 10, 0, 0, 1}), 10);
+    EXPECT_THROW(gridLocations({5, 15, 0, 40, 50, 10}, kAlt17), Error);
+    EXPECT_THROW(gridLocations({5, 15, 1e8f, 40, 50, 10}, kAlt17), Error);  // step too small to advance
+}
+
+TEST(LocationFile, FieldCountsNamesSkipsAndWrongData) {
+    Location working{"", 12.483f, 41.9f, 17};
+    const std::string text =
+        "x,y,z,a,b\n"                  // five fields first: the working location's coordinates
+        "12.5,41.9\n"                  // altitude from the elevation lookup
+        "  12.5 , 41.9 , 17 ,Lake side town \r\n"
+        "1,2,10000\n"
+        "1,2,3,4,5\n"                  // five fields: the line before's coordinates
+        "\n"
+        "1,2,10001\n"
+        "lon,lat\n"                    // a header reads as 0, 0
+        "-181,0,5,West\n";
+    const LocationFileResult r = parseLocationText(text, kAlt17, working);
+    ASSERT_EQ(r.rows.size(), 7u);
+    EXPECT_EQ(r.rows[0].name, "Wrong Data");
+    EXPECT_EQ(r.rows[0].lon + " " + r.rows[0].lat + " " + r.rows[0].alt, "12.483 41.9 17");
+    EXPECT_EQ(r.rows[1].name, " Lon : 12.5 Lat : 41.9 Alt : 17");
+    EXPECT_EQ(r.rows[2].name, "Lake side town");
+    EXPECT_EQ(r.rows[3].alt, "10000");
+    EXPECT_EQ(r.rows[4].name, "Wrong Data");
+    EXPECT_EQ(r.rows[4].alt, "10000");
+    EXPECT_EQ(r.rows[5].name, "Wrong Data");
+    EXPECT_EQ(r.rows[6].name, " Lon : 0 Lat : 0 Alt : 17");
+    ASSERT_EQ(r.skipped.size(), 2u);
+    EXPECT_EQ(r.skipped[0], "Location  Lon : 1 Lat : 2 Alt : 10001 Skipped : Longitude or Latitude or Altitude not valid.");
+    EXPECT_EQ(r.skipped[1], "Location West Skipped : Longitude or Latitude or Altitude not valid.");
+    EXPECT_EQ(working.Lon, -181.0f);  // the working location holds the last values read
+    EXPECT_THROW(readLocationFile("/nonexistent/locations.dat", kAlt17, working), Error);
+}
+
+TEST_F(BatchFiles, BatchFileNamesNumbersAndLinesPinTheirBytes) {
+    EXPECT_EQ(runPrefix(1055669400), "Zentrel 15062003_093000");
+    EXPECT_EQ(quantityFileName("P", Prec, Quantity::DirecGradString), "P_Prec_DirecGradString.zte");
+    EXPECT_EQ(variableInfoFileName("P", Sun), "P_Sun_INFO.zte");
+    EXPECT_EQ(formatNumber(1234.5678f, 3), "1,234.568");
+    EXPECT_EQ(formatNumber(-1234567.5f, 0), "-1,234,568");
+    EXPECT_EQ(formatNumber(-0.0001f, 3), "0.000");
+    EXPECT_EQ(formatNumber(0.5f, 2), "0.50");
+
+    EXPECT_EQ(quantityFileHead(Quantity::VertExplVar, Temp),
+              "Explained Variance of Verical Gradient of Monthly Mean Temperature in \xB0"
+              "C (dimensionless)\r\n\t\t\t   Long.    Lat.    Alt.       Jan       Feb       Mar       Apr       May"
+              "       Jun       Jul       Aug       Sep       Oct       Nov       Dec    Annual\r\n\r\n");
+    VariableResult r;
+    r.variable = Prec;
+    r.location = {"", 12.5f, -41.904f, 17.4f};
+    for (size_t m = 1; m <= 13; ++m) {
+        r.result.Best[m] = m == 13 ? 1234.5678f : -1.0f;  // negative precipitation is clipped to 0
+        r.result.StdErr[m] = 2;
+        r.result.DirecGradName[m] = "NW";
+    }
+    const std::string best = quantityLine(Quantity::Best, "My place", r, 1.645f);
+    EXPECT_EQ(best, "My place     12.50  -41.90      17     0.000     0.000     0.000     0.000     0.000     0.000"
+                    "     0.000     0.000     0.000     0.000     0.000     0.000 1,234.568\r\n");
+    EXPECT_EQ(quantityLine(Quantity::High, "a", r, 1.645f).substr(27, 10), "     2.290");
+    EXPECT_EQ(quantityLine(Quantity::DirecGradString, "a", r, 1.645f).substr(27, 10), "        NW");
+
+    // Neighbours 1..3 active with altitudes 100, 200 and unknown, the location at 17 m.
+    NeighbourSet& ns = r.neighbours;
+    ns.NeighbourCount = 4;
+    ns.ActiveCount = 3;
+    ns.ActiveAltCount = 2;
+    const float dist[] = {0, 5, 10, 20, 40}, alt[] = {0, 100, 200, kUnknown, 5};
+    for (int i = 1; i <= 4; ++i) {
+        ns[i].Dist = dist[i];
+        ns[i].Alt = alt[i];
+        ns[i].Active = i <= 3;
+    }
+    ns[21].Lon = 12.25f;
+    ns[21].Lat = -41.5f;
+    ns[21].Dist = 11.6667f;
+    ns[21].Alt = 150;
+    r.warnings.WarnFew = r.warnings.WarnLonely = true;
+    ProgramSettings settings;
+    EXPECT_EQ(infoLine("My place", r, settings),
+              "My place     12.50  -41.90      17         3     1.000     12.25    -41.50         5        12        40"
+              "       100       150       200       XXS   Low  Few  Lonely  \r\n");
+    EXPECT_EQ(infoFileHead(true, "grid.dat", "/out"),
+              "Some Information about the last automatic run of Zentrel with the input file grid.dat\r\nPath /out\r\n"
+              "   Long.    Lat.    Alt.   Neighb.  Exponent Ave(Long)  Ave(Lat) Min(Dist) Ave(Dist) Max(Dist)  Min(Alt)"
+              "  Ave(Alt)  Max(Alt)   Correct.  Warnings\r\n\r\n");
+}
+
+TEST_F(BatchFiles, ManyThreadsWriteTheBytesOfOneThreadAndASecondRunOverwrites) {
+    BatchData d;
+    std::vector<LocationRow> rows = gridLocations({8, 12, 4, 43, 47, 4}, kAlt17);
+    rows[3].name = "A name\twith blanks";
+    TempFolder one("batch-one");
+    ProgramSettings settings;
+    const BatchSummary s1 = runBatch(rows, ownFormat(one.str(), 1), settings, d.data.str());
+    EXPECT_EQ(s1.estimates, 25 * 8);
+    EXPECT_EQ(s1.files.size(), 1u + 8 * 13);
+    const auto bytes = folderBytes(one);
+    const std::string best = bytes.at("Zentrel 15062003_093000_Tmin_Best.zte");
+    EXPECT_EQ(countOf(best, "\r\n"), 3u + 25);
+    EXPECT_NE(best.find("\r\nA name\twith blanks     11.00   43.00      17"), std::string::npos);
+    EXPECT_EQ(countOf(bytes.at("Zentrel 15062003_093000_INFORMATION.zte"), "\r\n"), 4u + 25 * 8);
+
+    // A second run in the same second with four threads overwrites every file with the same bytes.
+    runBatch(rows, ownFormat(one.str(), 4), settings, d.data.str());
+    const auto again = folderBytes(one);
+    ASSERT_EQ(again.size(), bytes.size());
+    for (const auto& [name, text] : bytes) EXPECT_TRUE(again.at(name) == text) << name;
+
+    // Append: no heads, the lines are added.
+    BatchOptions append = ownFormat(one.str(), 2);
+    append.append = true;
+    runBatch(rows, append, settings, d.data.str());
+    const std::string twice = readAll(one.path() / "Zentrel 15062003_093000_Tmin_Best.zte");
+    EXPECT_EQ(twice, best + best.substr(best.find("\r\n\r\n") + 4));
+}
+
+TEST_F(BatchFiles, CancelStopsAfterTheCurrentLocationAndOtherFormatsWriteTheHeaderOnce) {
+    BatchData d;
+    const std::vector<LocationRow> rows = gridLocations({8, 12, 4, 43, 47, 4}, kAlt17);
+    TempFolder out("batch-cancel");
+    Feedback feedback;
+    feedback.onProgress = [&feedback](long long done, long long) {
+        if (done == 7) feedback.cancel();
+    };
+    const BatchSummary s = runBatch(rows, ownFormat(out.str(), 3), ProgramSettings{}, d.data.str(), nullptr, &feedback);
+    EXPECT_TRUE(s.cancelled);
+    EXPECT_EQ(s.estimates, 7);
+    EXPECT_EQ(countOf(readAll(out.path() / "Zentrel 15062003_093000_Temp_Bias.zte"), "\r\n"), 3u + 7);
+
+    BatchOptions orvane = ownFormat("", 2);
+    orvane.format = FormatOrvane;
+    orvane.variables = {true, false, false, true, false, false, false, false};
+    orvane.destination = out.file("orvane.dat");
+    runBatch(rows, orvane, ProgramSettings{}, d.data.str());
+    const std::string text = readAll(out.file("orvane.dat"));
+    EXPECT_EQ(countOf(text, "Station Name = "), 1u);
+    EXPECT_EQ(countOf(text, "Temp_mean_mly"), 25u);
+    EXPECT_EQ(countOf(text, "\r\n"), 5u + 50);
+    // The run information file lies beside the chosen file, one line per location and variable.
+    EXPECT_EQ(countOf(readAll(out.path() / "Zentrel 15062003_093000_INFORMATION.zte"), "\r\n"), 4u + 50);
+}
+
+TEST_F(BatchFiles, AFileThatCannotBeWrittenEndsTheRunNamingItAndKeepsEarlierLines) {
+    BatchData d;
+    const std::vector<LocationRow> rows = gridLocations({8, 12, 2, 43, 47, 2}, kAlt17);
+    TempFolder out("batch-fail");
+    // The Tmin pass (after Temp) cannot create its Best file: a folder has that name.
+    const std::string blocked = out.file("Zentrel 15062003_093000_Tmin_Best.zte");
+    std::filesystem::create_directory(blocked);
+    BatchOptions o = ownFormat(out.str(), 2);
+    try {
+        runBatch(rows, o, ProgramSettings{}, d.data.str());
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("\"" + blocked + "\""), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(countOf(readAll(out.path() / "Zentrel 15062003_093000_Temp_Best.zte"), "\r\n"), 3u + 9);
+    EXPECT_EQ(countOf(readAll(out.path() / "Zentrel 15062003_093000_INFORMATION.zte"), "\r\n"), 4u + 9);
+    o.destination = out.file("missing-folder");
+    EXPECT_THROW(runBatch(rows, o, ProgramSettings{}, d.data.str()), Error);
+}
+
+TEST_F(BatchFiles, ElevationModelReplacesTheListAltitude) {
+    BatchData d;
+    std::vector<char> bytes(static_cast<size_t>(kTerrainColumns) * kTerrainRows, static_cast<char>(255));
+    bytes[static_cast<size_t>(terrainByteOffset(10, 45))] = 27;  // 27 * 20 - 40 = 500 m
+    std::ofstream(d.data.file(kTerrainFileName), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    TempFolder out("batch-dem");
+    BatchOptions o = ownFormat(out.str(), 1);
+    o.useDem = true;
+    o.quantities = {};
+    o.quantities.best = true;
+    runBatch({{"Here", "10", "45", "17"}}, o, ProgramSettings{}, d.data.str());
+    EXPECT_NE(readAll(out.path() / "Zentrel 15062003_093000_Temp_Best.zte").find("\r\nHere     10.00   45.00     500"),
+              std::string::npos);
+}

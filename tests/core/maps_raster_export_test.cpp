@@ -1,0 +1,151 @@
+// Raster export: cell coding, panel checks, grid preparation, header and the grid loop.
+#include "maps/raster_export.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "error.h"
+#include "maps_test_util.h"
+
+using namespace zentrel;
+
+namespace {
+
+// A 6 x 4 map at 1 degree whose columns lie at longitudes 0..5 and rows at latitudes 3..0;
+// the cell at longitude 1, latitude 2 is sea.
+ImgRaster smallMap() {
+    ImgRaster map;
+    map.Header.Rows = 4;
+    map.Header.Columns = 6;
+    map.Header.RefLon = 3;
+    map.Header.RefLat = 1;
+    map.Header.RefColumn = 3;
+    map.Header.RefRow = 2;
+    map.Header.CellWidth = 1;
+    map.Header.CellHeight = 1;
+    map.Header.Byte22 = 7;
+    map.Header.Byte204 = 9;
+    map.Cells.assign(24, 1);
+    map.Cells[1 * 6 + 1] = kImgNoData;
+    return map;
+}
+
+}  // namespace
+
+TEST(RasterCoding, ExactMultiplesKeepTheirCountAndTheRangeEndsAt250) {
+    EXPECT_EQ(codeValue(20.0f, rasterCoding(Temp)), 175);
+    EXPECT_EQ(codeValue(19.99f, rasterCoding(Temp)), 174);  // rounding down
+    // The float of every multiple codes to its own count, for every variable.
+    for (int v = 0; v < kVariableCount; ++v) {
+        const RasterCoding c = rasterCoding(v);
+        for (int n = 0; n <= 250; ++n)
+            ASSERT_EQ(codeValue(static_cast<float>(c.Offset + c.Scale * n), c), n) << "variable " << v << " count " << n;
+    }
+    EXPECT_EQ(codeValue(50.3f, rasterCoding(Temp)), 250);
+    EXPECT_EQ(codeValue(50.4f, rasterCoding(Temp)), kImgAboveRange);  // 251
+    EXPECT_EQ(codeValue(1e6f, rasterCoding(Prec)), kImgAboveRange);   // beyond 255 as well
+    EXPECT_THROW(codeValue(-50.01f, rasterCoding(Temp)), Error);
+    EXPECT_THROW(codeValue(-0.5f, rasterCoding(Prec)), Error);
+    EXPECT_THROW(codeValue(std::nanf(""), rasterCoding(Prec)), Error);
+}
+
+TEST(RasterPanel, PeriodsResolutionAndTitle) {
+    EXPECT_EQ(periodNumber("September"), 9);
+    EXPECT_EQ(periodNumber("Average"), 13);
+    EXPECT_EQ(periodNumber("Sept"), -1);
+    EXPECT_EQ(periodName(13), "Average");
+    EXPECT_EQ(rasterTitle(Prec, 9), "Mirvo/Zentrel-Prec-September");
+
+    EXPECT_EQ(parseResolution("0,5"), 0.5);
+    EXPECT_EQ(parseResolution("2"), 2.0);
+    EXPECT_EQ(parseResolution(" 0.001"), 0.001);
+    for (const char* bad : {"2.01", "0.0009", "0", "-1", "", "1x", "abc"}) EXPECT_FALSE(parseResolution(bad)) << bad;
+    EXPECT_EQ(resolutionDecimals(0.5), 1);
+    EXPECT_EQ(resolutionDecimals(1), 0);
+    EXPECT_EQ(resolutionDecimals(0.25), 2);
+    EXPECT_EQ(resolutionDecimals(0.0004), 0);  // 0.000 rounded to three decimals
+    // Snapping rounds down to multiples, and a multiple stays itself despite binary rounding.
+    EXPECT_DOUBLE_EQ(snapToResolution(0.3, 0.1, 1), 0.3);
+    EXPECT_DOUBLE_EQ(snapToResolution(-10.26, 0.5, 1), -10.5);
+    EXPECT_DOUBLE_EQ(snapToResolution(12.99, 1, 0), 12);
+}
+
+TEST(RasterPanel, RectangleChecksInOrderWithTheirMessages) {
+    const MapExtent e = mapExtent(smallMap().Header);
+    EXPECT_EQ(e.West, 0);
+    EXPECT_EQ(e.East, 5);
+    EXPECT_EQ(e.North, 3);
+    EXPECT_EQ(e.South, 0);
+    // The west edge is accepted; the south edge is not.
+    EXPECT_EQ(checkExportRectangle("0", "3", "3", "1", e), "");
+    EXPECT_EQ(checkExportRectangle("0", "3", "3", "0", e), "End Latitude must be in the range (0;3)  ");
+    EXPECT_EQ(checkExportRectangle("-0.5", "3", "3", "1", e), "Start Longitude must be in the range (1;5)  ");
+    EXPECT_EQ(checkExportRectangle("x", "3", "3", "1", e), "Start Longitude must be in the range (1;5)  ");
+    EXPECT_EQ(checkExportRectangle("1.50", "1.5", "3", "1", e), "End Longitude must be in the range (1.50;5)  ");
+    EXPECT_EQ(checkExportRectangle("0", "3", "1", "1", e), "Start Latitude must be in the range (1;3)  ");
+    // East and north are not checked here: the grid loop finds the cell off the map.
+    EXPECT_EQ(checkExportRectangle("0", "99", "99", "1", e), "");
+}
+
+TEST(RasterExport, ThreeByTwoAtOneDegreeCodesSeaAndRangeAndIsFiveHundredFortyBytes) {
+    maps_test::ScratchFolder folder;
+    const ImgRaster map = smallMap();
+    const RasterExportPlan plan = planRasterExport(Temp, 9, 1, 0.4, 3.2, 2.7, 0.9);
+    EXPECT_EQ(plan.LonStart, 0);
+    EXPECT_EQ(plan.LatStart, 2);
+    EXPECT_EQ(plan.Columns, 3);
+    EXPECT_EQ(plan.Rows, 2);
+    ImgRaster out;
+    out.Header = GetNewHeader(plan, map.Header);
+    EXPECT_EQ(out.Header.Title, "Mirvo/Zentrel-Temp-September");
+    EXPECT_EQ(out.Header.RefColumn, 1.5);
+    EXPECT_EQ(out.Header.RefRow, 1);
+    EXPECT_EQ(out.Header.RefLon, 2);  // 1.5 rounded half to even at 0 decimals
+    EXPECT_EQ(out.Header.RefLat, 1);
+    EXPECT_EQ(out.Header.CellWidth, 1);
+    EXPECT_EQ(out.Header.Scale, 0.4);
+    EXPECT_EQ(out.Header.Offset, -50);
+    EXPECT_EQ(out.Header.Byte22, 7);
+    EXPECT_EQ(out.Header.Byte204, 9);
+
+    // Value = longitude * 10 + latitude: 22 at (2, 2) codes to 180; 61 at (2, 1) lies above the range.
+    const auto value = [](int, double lon, double lat) { return static_cast<float>(lon * 10 + lat + (lon == 2 && lat == 1 ? 40 : 0)); };
+    auto cells = computeRasterCells(plan, map, value, 1);
+    ASSERT_TRUE(cells);
+    const std::vector<uint8_t> expected = {130, kImgNoData, 180, 127, 152, kImgAboveRange};
+    EXPECT_EQ(*cells, expected);
+    out.Cells = *cells;
+    writeImg(folder.file("x.img"), out);
+    EXPECT_EQ(maps_test::readBytes(folder.file("x.img")).size(), 540u);
+    const ImgRaster back = readImg(folder.file("x.img"));
+    EXPECT_EQ(back.Header.Rows, 2);
+    EXPECT_EQ(back.Header.Columns, 3);
+}
+
+TEST(RasterExport, CellsDoNotDependOnThreadsAndCancelOrErrorsStopTheLoop) {
+    ImgRaster map = smallMap();
+    const RasterExportPlan plan = planRasterExport(Prec, 13, 0.25, 0, 5, 3, 0);
+    const auto value = [](int, double lon, double lat) { return static_cast<float>(std::fmod(lon * 37 + lat * 11, 2100)); };
+    const auto one = computeRasterCells(plan, map, value, 1);
+    const auto four = computeRasterCells(plan, map, value, 4);
+    ASSERT_TRUE(one && four);
+    EXPECT_EQ(*one, *four);
+
+    Feedback feedback;
+    feedback.cancel();
+    EXPECT_FALSE(computeRasterCells(plan, map, value, 2, &feedback));
+
+    // A rectangle beyond the east edge fails at its first cell off the map; a value below
+    // the offset cannot be coded.
+    const RasterExportPlan wide = planRasterExport(Prec, 13, 1, 0, 7, 3, 0);
+    EXPECT_THROW(computeRasterCells(wide, map, value, 2), Error);
+    // A cell without an estimate is written as having no data.
+    const auto none = [](int, double lon, double) { return lon < 1 ? std::nanf("") : 0.0f; };
+    const auto blank = computeRasterCells(plan, map, none, 2);
+    ASSERT_TRUE(blank);
+    EXPECT_EQ((*blank)[0], kImgNoData);
+    EXPECT_EQ((*blank)[4], 0);
+    const auto negative = [](int, double, double) { return -1.0f; };
+    EXPECT_THROW(computeRasterCells(plan, map, negative, 3), Error);
+}

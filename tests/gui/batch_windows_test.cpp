@@ -1,0 +1,186 @@
+// FrmGrid and frmList driven as a user drives them: key filter, box checks, the grid, location
+// files, "Save" with its refusals, a run with its summary, cancel, "Set Location". With
+// ZENTREL_SCREENSHOT_DIR set it also saves pictures of both windows.
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "../core/fixture.h"
+#include "batch/batch_window.h"
+#include "batch/summary_window.h"
+#include "gui_test_support.h"
+#include "locations/grid_dialog.h"
+#include "shell/main_window.h"
+
+using namespace zentrel;
+using namespace zentrel::gui;
+
+namespace {
+std::vector<Station> stations() {
+    std::vector<Station> out;
+    for (int k = 0; k < 10; ++k)
+        out.push_back(zentrel::test::makeStation(10 + 1.5f * static_cast<float>(std::cos(k * 0.63)),
+                                                 45 + static_cast<float>(std::sin(k * 0.63)), 80.0f * static_cast<float>(k),
+                                                 14 - 0.4f * static_cast<float>(k), "S" + std::to_string(k)));
+    return out;
+}
+}  // namespace
+
+class BatchWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        zentrel::test::writeDataFolder(data_, 10, 45, stations());
+        // Sea everywhere but one cell of 500 m (byte 27) at 10 E 45 N.
+        std::vector<char> bytes(static_cast<size_t>(kTerrainColumns) * kTerrainRows, static_cast<char>(255));
+        bytes[static_cast<size_t>(terrainByteOffset(10, 45))] = 27;
+        std::ofstream(data_.file(kTerrainFileName), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        main_ = std::make_unique<MainWindow>(QString::fromStdString(data_.str()));
+        main_->resize(1200, 900);
+        main_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
+    }
+    void cleanupTestCase() { main_.reset(); }
+
+    void gridDialogFiltersKeysChecksBoxesAndFillsTheList() {
+        gui::test::MessageRecorder messages;
+        main_->action(QStringLiteral("mn_LocationGrid"))->trigger();
+        auto* dialog = main_->findChild<GridDialog*>(QStringLiteral("FrmGrid"));
+        QVERIFY(dialog && dialog->isVisible());
+        auto* lonMin = dialog->findChild<QLineEdit*>(QStringLiteral("txtLongMin"));
+        auto* lonMax = dialog->findChild<QLineEdit*>(QStringLiteral("txtLongMax"));
+        auto* lonStep = dialog->findChild<QLineEdit*>(QStringLiteral("txtLongStep"));
+        auto* latStep = dialog->findChild<QLineEdit*>(QStringLiteral("txtLatStep"));
+        lonMin->clear();
+        QTest::keyClicks(lonMin, QStringLiteral("a9,-.5x"));
+        QCOMPARE(lonMin->text(), QStringLiteral("9-.5"));
+        lonMin->setText(QStringLiteral("9,5"));
+        QVERIFY(dialog->checkBox(lonMin));
+        QCOMPARE(lonMin->text(), QStringLiteral("9.5"));
+        lonMax->setText(QStringLiteral("180.5"));
+        QVERIFY(!dialog->checkBox(lonMax));
+        QCOMPARE(messages.last().title, QStringLiteral("Strange Location"));
+        QCOMPARE(messages.last().text, QStringLiteral("Longitudes should be between -180 and +180 degrees."));
+        QCOMPARE(messages.last().icon, QMessageBox::Critical);
+        lonMax->setText(QStringLiteral("10.5"));
+        latStep->setText(QStringLiteral("0"));
+        QVERIFY(!dialog->confirm());  // "OK" refuses a number of intervals that is not positive
+        QCOMPARE(messages.last().title, QStringLiteral("Please,Corect."));
+        QCOMPARE(messages.last().text, QStringLiteral("Number of steps should be positive"));
+
+        lonStep->setText(QStringLiteral("1"));
+        latStep->setText(QStringLiteral("1"));
+        QVERIFY(dialog->confirm());
+        QVERIFY(!dialog->isVisible());
+        auto* list = batch()->findChild<QTreeWidget*>(QStringLiteral("LstStations"));
+        QCOMPARE(list->topLevelItemCount(), 4);
+        QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral(" Lon : 9.50 Lat : 40.00 Alt : 0"));
+        QCOMPARE(list->topLevelItem(3)->text(1), QStringLiteral("10.50"));
+    }
+
+    void saveRefusesEmptySelectionsAndReadsLocationFiles() {
+        gui::test::MessageRecorder messages;
+        BatchWindow* window = batch();
+        window->setRows({}, QString());
+        window->save();
+        QCOMPARE(messages.last().text, QStringLiteral("No stations "));
+        QCOMPARE(messages.last().icon, QMessageBox::Question);
+        for (const char* name : {"chkMean", "chkPrec"}) window->findChild<QCheckBox*>(QLatin1String(name))->setChecked(false);
+        window->save();
+        QCOMPARE(messages.last().title, QStringLiteral("Nothing selected!"));
+        for (const char* name : {"chkMean", "chkPrec"}) window->findChild<QCheckBox*>(QLatin1String(name))->setChecked(true);
+
+        data_.write("places.csv", "10,45\n10.2,45.1,300,Hill town\n10,45,-601\n");
+        messages.clear();
+        window->readLocationFile(QString::fromStdString(data_.file("places.csv")));
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.last().text,
+                 QStringLiteral("Location  Lon : 10 Lat : 45 Alt : -601 Skipped : Longitude or Latitude or Altitude not valid."));
+        QCOMPARE(messages.last().icon, QMessageBox::Information);
+        const auto rows = window->rows();
+        QCOMPARE(rows.size(), size_t{2});
+        QCOMPARE(QString::fromStdString(rows[0].name), QStringLiteral(" Lon : 10 Lat : 45 Alt : 500"));
+
+        for (const char* name : {"OptAlt", "optNew", "OptLev90"})  // one option ticked in each frame
+            QVERIFY(window->findChild<QRadioButton*>(QLatin1String(name))->isChecked());
+        window->Enablecheck(FormatLgsOutput);
+        QVERIFY(!window->findChild<QPushButton*>(QStringLiteral("CmdSave"))->isEnabled());
+        window->Enablecheck(FormatZentrel);
+    }
+
+    void runWritesFilesShowsSummaryAndCancelAsks() {
+        gui::test::MessageRecorder messages;
+        BatchWindow* window = batch();
+        zentrel::test::TempFolder out("gui-batch-out");
+        window->chooseDestination = [&out](bool folder, const QString&) {
+            return folder ? QString::fromStdString(out.str()) : QString();
+        };
+        window->findChild<QCheckBox*>(QStringLiteral("chksum"))->setChecked(true);
+        window->findChild<QLineEdit*>(QStringLiteral("txtMaxStat"))->setText(QStringLiteral("8"));
+        QCOMPARE(main_->state().settings().MaxStat, int16_t{8});  // stored on every change
+        window->save();
+        QVERIFY(window->running());
+        window->waitForRun();
+        QCOMPARE(messages.last().text, QStringLiteral("Data Saved Correctly"));
+        QCOMPARE(window->lastSummary().estimates, 4);
+        QCOMPARE(static_cast<int>(QDir(QString::fromStdString(out.str())).entryList(QDir::Files).size()), 5);
+        auto* summary = window->findChild<SummaryWindow*>(QStringLiteral("frmSummary"));
+        QVERIFY(summary && summary->isVisible());
+        QVERIFY(summary->text().contains(QStringLiteral("4 of 4 point-variable estimates")));
+        summary->hide();
+
+        // A long list: "Cancel" asks, "Yes" stops after the location in hand.
+        std::vector<LocationRow> many;
+        for (int i = 0; i < 3000; ++i) many.push_back({"P" + std::to_string(i), "10.1", "45.1", "100"});
+        window->setRows(many, QStringLiteral("many"));
+        messages.answers = {QMessageBox::Yes};
+        window->processit(QString::fromStdString(out.str()));
+        window->cancel();
+        QCOMPARE(messages.last().text, QStringLiteral("Do you want end Export Data ?"));
+        window->waitForRun();
+        QVERIFY(window->lastSummary().cancelled);
+        QVERIFY(window->lastSummary().estimates < 6000);
+
+        // "Set Location": the selected row becomes the current location.
+        auto* list = window->findChild<QTreeWidget*>(QStringLiteral("LstStations"));
+        list->setCurrentItem(list->topLevelItem(2));
+        window->setLocation();
+        QCOMPARE(QString::fromStdString(main_->state().currentLocation().Name), QStringLiteral("P2"));
+        QCOMPARE(main_->state().currentLocation().Alt, 100.0f);
+        window->findChild<QCheckBox*>(QStringLiteral("chksum"))->setChecked(false);
+    }
+
+    void screenshots() {
+        const QString folder = qEnvironmentVariable("ZENTREL_SCREENSHOT_DIR");
+        if (folder.isEmpty()) QSKIP("ZENTREL_SCREENSHOT_DIR not set");
+        QDir().mkpath(folder);
+        main_->action(QStringLiteral("mn_LocationGrid"))->trigger();
+        auto* dialog = main_->findChild<GridDialog*>(QStringLiteral("FrmGrid"));
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        QTest::qWait(100);
+        QVERIFY(dialog->grab().save(QDir(folder).filePath(QStringLiteral("grid_dialog.png"))));
+        QVERIFY(dialog->confirm());
+        QWidget* frame = batch()->parentWidget();
+        frame->move(0, 0);
+        frame->resize(1180, 800);
+        QTest::qWait(200);
+        QVERIFY(main_->grab().save(QDir(folder).filePath(QStringLiteral("batch_window.png"))));
+    }
+
+private:
+    BatchWindow* batch() {
+        return dynamic_cast<BatchWindow*>(main_->childWindows().open(ChildWindow::Batch));
+    }
+
+    zentrel::test::TempFolder data_{"gui-batch-data"};
+    std::unique_ptr<MainWindow> main_;
+};
+
+QTEST_MAIN(BatchWindows)
+#include "batch_windows_test.moc"

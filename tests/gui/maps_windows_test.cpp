@@ -1,0 +1,241 @@
+// The map windows: bitmap coordinates, zoom range and the location buttons of frmMap; the
+// raster map window's panel checks and an export run off the GUI thread to a file. With
+// ZENTREL_SCREENSHOT_DIR set and the data built beside the program, screenshots of both
+// windows and of an exported raster shown again as a background map.
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QPushButton>
+#include <QTest>
+
+#include "../core/fixture.h"
+#include "gui_test_support.h"
+#include "maps/colour_table.h"
+#include "maps/img_file.h"
+#include "maps/location_map_window.h"
+#include "maps/raster_map_window.h"
+#include "shell/main_window.h"
+
+using namespace zentrel;
+using namespace zentrel::gui;
+using zentrel::gui::test::MessageRecorder;
+
+namespace {
+
+// A 4 x 3 map at 1 degree: columns at longitudes 9..12, rows at latitudes 47..45; one sea cell.
+void writeSmallMap(const QString& folder) {
+    ImgRaster map;
+    map.Header.Rows = 3;
+    map.Header.Columns = 4;
+    map.Header.RefLon = 11;
+    map.Header.RefLat = 46;
+    map.Header.RefColumn = 2;
+    map.Header.RefRow = 1;
+    map.Header.CellWidth = 1;
+    map.Header.CellHeight = 1;
+    map.Header.Title = "Small";
+    map.Cells = {10, 10, 20, 20, 10, kImgNoData, 20, 20, 10, 10, 20, 20};
+    const std::string base = QDir(folder).filePath(QStringLiteral("small")).toStdString();
+    writeImg(base + ".img", map);
+    writeColourFile(base + ".clr", "First\tLast\tRed\tGreen\tBlue\tLabel",
+                    {{0, 15, {0, 160, 0}, "Low"}, {16, 250, {200, 120, 0}, "High"}, {255, 255, {0, 0, 160}, "Sea"}});
+    std::ofstream(base + ".cty") << "\"Capital\",\"\",1\n10.2,46.2\n";
+    std::ofstream(base + ".bnd") << "\"Border\",\"\",3\n9,45\n12,47\n12,45\n";
+}
+
+}  // namespace
+
+class MapsWindowsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void locationMapCoordinatesZoomAndButtons() {
+        QTemporaryDir dir;
+        gui::test::writeTerrain(dir, {});
+        MainWindow main(dir.path());
+        auto layers = std::make_shared<WorldMapLayers>();
+        layers->bitmap = QImage(360, 180, QImage::Format_RGB888);
+        layers->bitmap.fill(Qt::blue);
+        LocationMapWindow window(main, layers);
+        window.resize(600, 400);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        double lon = 0, lat = 0;
+        QString text;
+        QVERIFY(window.positionAt(QPoint(0, 0), lon, lat, &text));
+        QCOMPARE(lon, -180.0);
+        QCOMPARE(lat, 90.0);
+        QVERIFY(text.startsWith(QStringLiteral("Longitude= 180° 0' 0'' W  Latitude= 90° 0' 0'' N")));
+        QVERIFY(!window.positionAt(QPoint(500, 10), lon, lat, &text));  // right of the bitmap at 1:1
+        QCOMPARE(text, QStringLiteral("X OUT"));
+
+        // At 16:1 the scroll bars reach the bitmap's bottom-right corner.
+        window.ImpostaZoom(16);
+        QScrollBar* h = window.horizontalScrollBar();
+        QScrollBar* v = window.verticalScrollBar();
+        const QSize view = window.viewport()->size();
+        QCOMPARE(h->maximum(), 360 * 16 - view.width());
+        QCOMPARE(v->maximum(), 180 * 16 - view.height());
+        h->setValue(h->maximum());
+        v->setValue(v->maximum());
+        QVERIFY(window.positionAt(QPoint(view.width(), view.height()), lon, lat));
+        QCOMPARE(lon, 180.0);
+        QCOMPARE(lat, -90.0);
+        window.ImpostaZoom(-2);
+        window.ImpostaZoomPunto(QPoint(10, 10), true);
+        QCOMPARE(window.zoomStep(), 1);
+        QCOMPARE(window.statusText(), QStringLiteral("SCALA 1:1"));
+
+        MessageRecorder messages;
+        window.longitudeBox()->setText(QStringLiteral("12,5"));
+        window.latitudeBox()->setText(QStringLiteral("75"));
+        QVERIFY(window.setLocation());
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.last().title, QStringLiteral(" Polar Region"));
+        QCOMPARE(messages.last().icon, QMessageBox::Information);
+        QCOMPARE(main.state().currentLocation().Lat, 75.0f);
+        QCOMPARE(main.state().currentLocation().Lon, 12.5f);
+        window.latitudeBox()->setText(QStringLiteral("95"));
+        QVERIFY(!window.setLocation());
+        QCOMPARE(messages.last().title, QStringLiteral("Strange Location"));
+        QCOMPARE(messages.last().icon, QMessageBox::Critical);
+    }
+
+    void rasterMapChecksThePanelAndExportsOffTheGuiThread() {
+        QTemporaryDir maps, out;
+        zentrel::test::TempFolder data("gui-raster");
+        std::vector<Station> stations;
+        for (int k = 0; k < 8; ++k) stations.push_back(zentrel::test::makeStation(9.5f + 0.4f * k, 45.2f + 0.25f * k, 0, 10));
+        zentrel::test::writeDataFolder(data, 10, 46, stations);
+        data.write(kTerrainFileName, std::string(static_cast<size_t>(kTerrainColumns) * kTerrainRows, '\xff'));
+        writeSmallMap(maps.path());
+        MainWindow main(QString::fromStdString(data.str()));
+        RasterMapWindow window(main, maps.path());
+        window.resize(900, 600);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        MessageRecorder messages;
+        window.openFirstMap();
+        QVERIFY(window.hasMap());
+        QCOMPARE(window.colourTable().Entries[kCapitalsEntry].Label, std::string("Capitals"));
+        QCOMPARE(window.colourTable().Entries[kBoundariesEntry].Label, std::string("Boundaries"));
+
+        window.showExportPanel();
+        QCOMPARE(window.mode(), RasterMapWindow::Mode::Rectangle);
+        // The rubber band's corners fill the panel: west and east, north and south.
+        window.setExportRectangle(window.view().pixelOf(11, 45).toPoint(), window.view().pixelOf(9, 47).toPoint());
+        QVERIFY(std::fabs(window.TxtLonStart->text().toDouble() - 9) < 0.5);
+        QVERIFY(std::fabs(window.TxtLonEnd->text().toDouble() - 11) < 0.5);
+        QVERIFY(std::fabs(window.TxtLatStart->text().toDouble() - 47) < 0.5);
+        QVERIFY(std::fabs(window.TxtLatEnd->text().toDouble() - 45) < 0.5);
+        window.TxtLonStart->setText(QStringLiteral("9"));
+        window.TxtLonEnd->setText(QStringLiteral("11"));
+        window.TxtLatStart->setText(QStringLiteral("47"));
+        window.TxtLatEnd->setText(QStringLiteral("45"));
+        window.resolutionCombo->setCurrentText(QStringLiteral("0,5"));
+        QVERIFY(!window.startExport());  // the south edge is not accepted
+        QCOMPARE(messages.last().text, QStringLiteral("End Latitude must be in the range (45;47)  "));
+        window.resolutionCombo->setCurrentText(QStringLiteral("3"));
+        QVERIFY(!window.startExport());
+        QCOMPARE(messages.last().text, QStringLiteral("Resolution in decimal degrees must be in the range (2,0.001)  "));
+
+        window.resolutionCombo->setCurrentText(QStringLiteral("0,5"));
+        window.TxtLatEnd->setText(QStringLiteral("45.6"));
+        window.variableCombo->setCurrentIndex(Temp);
+        window.periodCombo->setCurrentText(QStringLiteral("September"));
+        const QString file = QDir(out.path()).filePath(QStringLiteral("export.IMG"));
+        window.askFileName = [file] { return file; };
+        QSignalSpy finished(&window, &RasterMapWindow::exportFinished);
+        QVERIFY(window.startExport());
+        QCOMPARE(window.TxtLatEnd->text(), QStringLiteral("45.5"));  // snapped down to the resolution
+        QVERIFY(!window.RastellSave->isEnabled());
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(finished.first().first().toString(), file);
+        QCOMPARE(messages.last().text, QStringLiteral("Data Saved Correctly"));
+        QVERIFY(window.RastellSave->isEnabled());
+        QVERIFY(!window.exportPanel()->isVisible());
+        const ImgRaster raster = readImg(file.toStdString());
+        QCOMPARE(QFile(file).size(), qint64(534 + 4 * 3));
+        QCOMPARE(raster.Header.Title, std::string("Mirvo/Zentrel-Temp-September"));
+        // Row 2 (latitude 46) column 2 (longitude 10) lies on the sea cell; the others are 10 °C.
+        QCOMPARE(raster.at(2, 2), kImgNoData);
+        QCOMPARE(raster.at(2, 1), uint8_t(150));  // latitude 46.5 rounds to the map row of 47
+        QCOMPARE(raster.at(0, 0), uint8_t(150));
+    }
+
+    void screenshots() {
+        const QString folder = qEnvironmentVariable("ZENTREL_SCREENSHOT_DIR");
+        const QDir bin(QCoreApplication::applicationDirPath());
+        if (folder.isEmpty() || !bin.exists(QStringLiteral("ZentrelData/woma.bmp")))
+            QSKIP("ZENTREL_SCREENSHOT_DIR not set or data not built");
+        QDir().mkpath(folder);
+        MainWindow main(bin.filePath(QStringLiteral("ZentrelData")));
+        main.resize(1200, 760);
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        auto* bitmap = qobject_cast<LocationMapWindow*>(main.childWindows().open(ChildWindow::LocationMap));
+        QVERIFY(bitmap);
+        bitmap->parentWidget()->resize(1100, 640);
+        bitmap->ImpostaZoom(2);
+        bitmap->horizontalScrollBar()->setValue(1900);
+        bitmap->verticalScrollBar()->setValue(400);
+        QTest::qWait(200);
+        QVERIFY(bitmap->grab().save(QDir(folder).filePath(QStringLiteral("map_bitmap.png"))));
+        bitmap->parentWidget()->close();
+
+        auto* raster = qobject_cast<RasterMapWindow*>(main.childWindows().open(ChildWindow::RasterMap));
+        QVERIFY(raster);
+        raster->parentWidget()->resize(1150, 700);
+        QTest::qWait(600);
+        raster->Draw();
+        raster->showExportPanel();
+        raster->TxtLonStart->setText(QStringLiteral("-10"));
+        raster->TxtLonEnd->setText(QStringLiteral("40"));
+        raster->TxtLatStart->setText(QStringLiteral("71"));
+        raster->TxtLatEnd->setText(QStringLiteral("35"));
+        raster->resolutionCombo->setCurrentText(QStringLiteral("0.5"));
+        raster->periodCombo->setCurrentText(QStringLiteral("July"));
+        QTemporaryDir exported;
+        const QString file = QDir(exported.path()).filePath(QStringLiteral("TempJuly.img"));
+        raster->askFileName = [file] { return file; };
+        MessageRecorder messages;
+        QSignalSpy finished(raster, &RasterMapWindow::exportFinished);
+        QVERIFY(raster->startExport());
+        QTest::qWait(300);
+        QVERIFY(raster->grab().save(QDir(folder).filePath(QStringLiteral("map_raster_export.png"))));
+        QVERIFY(finished.wait(300000));
+        QCOMPARE(finished.first().first().toString(), file);
+
+        // The export shown again as a background map, with a colour table for its coding.
+        const std::string base = QDir(exported.path()).filePath(QStringLiteral("TempJuly")).toStdString();
+        std::vector<ColourRange> ranges;
+        for (int k = 0; k < 10; ++k) {
+            const int first = 100 + 10 * k;
+            const auto t = static_cast<uint8_t>(25 * k);
+            ranges.push_back({first, first + 9, {t, static_cast<uint8_t>(80 + 15 * k / 2), static_cast<uint8_t>(255 - t)},
+                              std::to_string(-10 + 4 * k) + " - " + std::to_string(-6 + 4 * k) + " °C"});
+        }
+        ranges.push_back({255, 255, {210, 225, 240}, "Sea"});
+        writeColourFile(base + ".clr", "First\tLast\tRed\tGreen\tBlue\tLabel", ranges);
+        const MapFiles elevation = listUsableMaps(bin.filePath(QStringLiteral("rastelldata")).toStdString()).front();
+        QFile::copy(QString::fromStdString(elevation.Bnd), QString::fromStdString(base + ".bnd"));
+        QFile::copy(QString::fromStdString(elevation.Cty), QString::fromStdString(base + ".cty"));
+        RasterMapWindow again(main, exported.path());
+        again.resize(1000, 600);
+        again.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&again));
+        again.openFirstMap();
+        QVERIFY(again.hasMap());
+        again.zoomPunto(again.view().pixelOf(15, 53).toPoint(), true);
+        again.zoomPunto(again.view().pixelOf(15, 53).toPoint(), true);
+        QTest::qWait(200);
+        QVERIFY(again.grab().save(QDir(folder).filePath(QStringLiteral("map_raster_exported.png"))));
+    }
+};
+
+QTEST_MAIN(MapsWindowsTest)
+#include "maps_windows_test.moc"
