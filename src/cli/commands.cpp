@@ -8,6 +8,7 @@ namespace zentrel::cli {
 void registerCommands(CLI::App& app, CommonOptions& common, Runner& run) {
     registerEstimate(app, common, run);
     registerData(app, common, run);
+    registerValidate(app, common, run);
     registerBatch(app, common, run);
     registerRaster(app, common, run);
 }

@@ -32,6 +32,7 @@ int strayEmptyArgument(CLI::App& app, int argc, const char* const* argv);
 
 void registerEstimate(CLI::App& app, CommonOptions& common, Runner& run);
 void registerData(CLI::App& app, CommonOptions& common, Runner& run);
+void registerValidate(CLI::App& app, CommonOptions& common, Runner& run);
 void registerBatch(CLI::App& app, CommonOptions& common, Runner& run);
 void registerRaster(CLI::App& app, CommonOptions& common, Runner& run);
 

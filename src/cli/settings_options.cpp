@@ -19,6 +19,7 @@ void addSettingsOptions(CLI::App& cmd, SettingsOptions& o) {
     g->add_option("--altcorr", o.altCorr, "1: local linear altitude correction (1)")->check(CLI::Range(0, 1));
     g->add_option("--gradcorr", o.gradCorr, "1: climate gradient correction (1)")->check(CLI::Range(0, 1));
     g->add_option("--shad", o.shad, "Shadow correction coefficient 0..1 (1)");
+    g->add_option("--robust", o.robust, "1: robust altitude and gradient corrections (0)")->check(CLI::Range(0, 1));
 }
 
 int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings) {

@@ -16,7 +16,7 @@ struct SettingsOptions {
 };
 
 /// Adds --maxstat --maxdist --mindist --powexp --minhigh --maxhigh --neighbalt --altcorr
-/// --gradcorr --shad to a command.
+/// --gradcorr --shad --robust to a command.
 void addSettingsOptions(CLI::App& cmd, SettingsOptions& options);
 
 /// Stores the given options into `settings` and checks them in the batch window's order.

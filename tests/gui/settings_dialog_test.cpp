@@ -33,6 +33,7 @@ private slots:
         QVERIFY(box("txtMinHigh")->isReadOnly());
         QVERIFY(box("txtMaxHigh")->isReadOnly());
         QVERIFY(!check("chkRobustCorr")->isChecked());
+        QVERIFY(check("chkRobustCorr")->isEnabled());
         MessageRecorder messages;
         QVERIFY(confirm());
         QCOMPARE(messages.count(), 0);

@@ -25,6 +25,14 @@ bool statFile(const fs::path& path, long long& size, long long& mtime) {
 }
 }  // namespace
 
+StationExclusion::StationExclusion(std::vector<std::pair<float, float>> positions) : positions_(std::move(positions)) {
+    std::sort(positions_.begin(), positions_.end());
+}
+
+bool StationExclusion::contains(const Station& s) const {
+    return std::binary_search(positions_.begin(), positions_.end(), std::make_pair(s.Lon, s.Lat));
+}
+
 StationDatabase::StationDatabase(std::string dataFolder) : folder_(std::move(dataFolder)) {}
 
 std::shared_ptr<const std::vector<Station>> StationDatabase::file(const std::string& name) const {
@@ -44,10 +52,19 @@ std::shared_ptr<const std::vector<Station>> StationDatabase::file(const std::str
     return it->second.stations;
 }
 
-void StationDatabase::LoadCandidates(int variable, float lon, float lat, StationTable& table) const {
+void StationDatabase::LoadCandidates(int variable, float lon, float lat, StationTable& table,
+                                     const StationExclusion* excluded) const {
     table.stations.clear();
+    std::vector<Station> kept;
     for (const std::string& name : candidateFiles(variable, lon, lat)) {
-        const auto stations = file(name);
+        std::shared_ptr<const std::vector<Station>> stations = file(name);
+        if (excluded && !excluded->empty()) {
+            kept.clear();
+            for (const Station& s : *stations)
+                if (!excluded->contains(s)) kept.push_back(s);
+            stations = std::make_shared<const std::vector<Station>>(std::move(kept));
+            kept = {};
+        }
         if (table.stations.size() + stations->size() > static_cast<size_t>(kMaxStations)) {
             const size_t room = static_cast<size_t>(kMaxStations) - table.stations.size();
             table.stations.insert(table.stations.end(), stations->begin(), stations->begin() + static_cast<long>(room));
@@ -130,7 +147,8 @@ std::shared_ptr<const StationDatabase::Index> StationDatabase::index(const std::
 }
 
 void StationDatabase::nearCandidates(int variable, float lon, float lat, double radiusKm, std::vector<Candidate>& out,
-                                     bool& covered) const {
+                                     bool& covered, const StationExclusion* excluded) const {
+    const bool exclude = excluded && !excluded->empty();
     out.clear();
     constexpr double kKmPerDegree = 6370.997 * 3.14159265358979 / 180.0;
     // Distance() rounds the cosine to single precision: near points read up to ~1.6 km short.
@@ -159,7 +177,7 @@ void StationDatabase::nearCandidates(int variable, float lon, float lat, double 
         const std::vector<Station>& st = *idx->stations;
         if (base + static_cast<long>(st.size()) > kMaxStations) {
             StationTable table;  // report the overflow exactly as the file loader does
-            LoadCandidates(variable, lon, lat, table);
+            LoadCandidates(variable, lon, lat, table, excluded);
         }
         const size_t first = out.size();
         for (int row = rowLo; row <= rowHi; ++row)
@@ -168,10 +186,12 @@ void StationDatabase::nearCandidates(int variable, float lon, float lat, double 
                 const int cell = row * Index::kCols + col;
                 for (int p = idx->start[static_cast<size_t>(cell)]; p < idx->start[static_cast<size_t>(cell) + 1]; ++p) {
                     const int k = idx->members[static_cast<size_t>(p)];
+                    if (exclude && excluded->contains(st[static_cast<size_t>(k)])) continue;
                     out.push_back({base + k, &st[static_cast<size_t>(k)]});
                 }
             }
-        for (int k : idx->outside) out.push_back({base + k, &st[static_cast<size_t>(k)]});
+        for (int k : idx->outside)
+            if (!exclude || !excluded->contains(st[static_cast<size_t>(k)])) out.push_back({base + k, &st[static_cast<size_t>(k)]});
         std::sort(out.begin() + static_cast<long>(first), out.end(),
                   [](const Candidate& a, const Candidate& b) { return a.order < b.order; });
         base += static_cast<int>(st.size());

@@ -6,11 +6,27 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "data/station_file.h"
 
 namespace zentrel {
+
+/// Stations that queries leave out, known by their position: every copy of a station in the
+/// band and polar files shares it. Lets a station be held out without rewriting any file.
+/// Immutable once built, so many engines may share one.
+class StationExclusion {
+public:
+    StationExclusion() = default;
+    /// positions: (lon, lat) pairs, any order, duplicates allowed.
+    explicit StationExclusion(std::vector<std::pair<float, float>> positions);
+    bool contains(const Station& station) const;
+    bool empty() const { return positions_.empty(); }
+
+private:
+    std::vector<std::pair<float, float>> positions_;  // sorted
+};
 
 /// Thread-safe: many engines may share one database. Files are read on first use; refresh()
 /// drops every file whose size or modification time changed (or that vanished), so the next
@@ -24,8 +40,10 @@ public:
     /// The stations of one file of the folder, parsed once. Throws Error like ReadStationFile.
     std::shared_ptr<const std::vector<Station>> file(const std::string& name) const;
 
-    /// Same table as zentrel::LoadCandidates on the files, including the 30000 limit.
-    void LoadCandidates(int variable, float lon, float lat, StationTable& table) const;
+    /// Same table as zentrel::LoadCandidates on the files, including the 30000 limit. The
+    /// stations in `excluded` are left out as if the files did not hold them.
+    void LoadCandidates(int variable, float lon, float lat, StationTable& table,
+                        const StationExclusion* excluded = nullptr) const;
 
     /// Reads every station file the loader can ask for, so later queries never touch the disk.
     /// Missing files are left for the query that needs them to report.
@@ -45,9 +63,10 @@ public:
     /// of it, in table order: every candidate whose Distance() from the point is at most
     /// radiusKm is among them, and usually few others. Sets `covered` when the search reached
     /// every candidate (then the list is the whole table). Throws Error as LoadCandidates does
-    /// (missing file, malformed line, more than 30000 candidates).
+    /// (missing file, malformed line, more than 30000 candidates). Stations in `excluded` are
+    /// never candidates.
     void nearCandidates(int variable, float lon, float lat, double radiusKm, std::vector<Candidate>& out,
-                        bool& covered) const;
+                        bool& covered, const StationExclusion* excluded = nullptr) const;
 
 private:
     struct Index;  // stations of one file bucketed by 2-degree cells

@@ -19,6 +19,13 @@ namespace zentrel {
 /// standard-normal quantile of p = (1 + P^(1/n)) / 2 from the table, 0 below p = 0.9.
 float CriticalValue(int n, float P);
 
+/// Physical range of a monthly value of a variable: temperatures -90..60 C, Sun 0..1, the
+/// others from 0 up.
+struct PhysicalRange {
+    float low, high;
+};
+PhysicalRange physicalRange(int variable);
+
 /// Message when no neighbour satisfies the selection criteria.
 Message noNeighbourMessage();
 
@@ -79,6 +86,9 @@ public:
     /// With a database: false makes LoadCandidates copy the whole candidate table from memory
     /// and select from it as from the files (the reference the spatial search is tested on).
     void setSpatialSearch(bool on) { spatialSearch_ = on; }
+    /// Stations to leave out of the candidates (holding stations out for validation); null
+    /// for none. The exclusion must outlive the runs that use it.
+    void setExclusion(const StationExclusion* excluded) { excluded_ = excluded; }
     const std::string& dataFolder() const { return dataFolder_; }
 
 private:
@@ -90,6 +100,8 @@ private:
     void countActive();
     float powExp() const;                         // PowExp as the weights use it (< 0.0001 -> 0)
     float altitudeDifference(float toAlt, float fromAlt) const;
+    float clampPhysical(float value) const;       // into physicalRange(variable) (robust corrections)
+    float shrunkAltitudeSlope(int m) const;       // robust altitude slope of month m
 
     const ProgramSettings& settings_;
     std::string dataFolder_;
@@ -100,6 +112,7 @@ private:
     std::vector<float> nearDist_;
     double searchRadius_ = 300;
     bool spatialSearch_ = true;
+    const StationExclusion* excluded_ = nullptr;
 };
 
 }  // namespace zentrel

@@ -101,6 +101,7 @@ void writeHead(std::string& out, const VariableResult& vr, const ProgramSettings
     } else {
         if (s.AltCorr == 1) addLine(out, in + "Linear Altitude Correction");
         if (s.GradCorr == 1) addLine(out, in + "Climate Gradient Correction");
+        if (s.RobustCorr == 1) addLine(out, in + "Robust Altitude and Gradient Corrections");
         // The weight is written as a number with the usual two decimals.
         if (s.Shad != 0) addLine(out, in + "Shadow Correction with weight: " + two(s.Shad));
         const std::string allowed = o.printed ? "Allowed " : "";

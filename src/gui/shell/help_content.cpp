@@ -114,7 +114,7 @@ them again or end the program.</p>
 <tr><td>Only Stations higher than / lower than</td><td>-350 / 8848</td><td></td><td>altitude limits in m</td></tr>
 <tr><td>Apply Local Linear Altitude Correction</td><td>on</td><td></td><td>corrects for the altitude difference between the location and its neighbours</td></tr>
 <tr><td>Apply Climate Gradient Correction</td><td>on</td><td></td><td>corrects for horizontal gradients of the climate</td></tr>
-<tr><td>Robust Altitude and Gradient Corrections</td><td>off</td><td></td><td>regressions that resist single outlying stations</td></tr>
+<tr><td>Robust Altitude and Gradient Corrections</td><td>off</td><td></td><td>altitude slope drawn towards a typical lapse rate, damped horizontal gradients, values kept within physical bounds</td></tr>
 <tr><td>Shadow Correction Coefficient</td><td>1</td><td>0 to 1</td><td>0 no correction, 1 full correction of neighbours that hide behind others</td></tr>
 </table>
 <p>A value that cannot be used is reported when you press <b>OK</b> and the window stays open.

@@ -61,10 +61,8 @@ void SettingsDialog::createControls() {
     chkGradCorr->setChecked(true);
     chkRobustCorr = new QCheckBox(QStringLiteral("Robust Altitude and Gradient Corrections"), this);
     chkRobustCorr->setObjectName(QStringLiteral("chkRobustCorr"));
-    // The estimate does not use the robust method yet: the box is shown but cannot be ticked.
-    chkRobustCorr->setToolTip(QStringLiteral("Altitude and gradient regressions that resist single outlying stations "
-                                             "(not available in this version yet)"));
-    chkRobustCorr->setEnabled(false);
+    chkRobustCorr->setToolTip(QStringLiteral("Altitude slope drawn towards a typical lapse rate when the neighbours span "
+                                             "little altitude, damped horizontal gradients, values kept within physical bounds"));
     connect(chkNeighbAlt, &QCheckBox::clicked, this, &SettingsDialog::neighbAltClicked);
     onFocusLost(txtMinHigh, [this] { altitudeBoxLeft(true); });
     onFocusLost(txtMaxHigh, [this] { altitudeBoxLeft(false); });

@@ -1,0 +1,99 @@
+// Robust altitude and gradient corrections: the shrunk slope and plane on hand-worked
+// neighbourhoods, physical bounds, and the method line of the result file.
+#include <gtest/gtest.h>
+
+#include "engine/engine.h"
+#include "fixture.h"
+#include "formats/result_report.h"
+
+using namespace zentrel;
+using zentrel::test::makeStation;
+
+namespace {
+
+struct Bench {
+    ProgramSettings settings;
+    Engine engine{settings, "/nonexistent"};
+    VariableResult run(const std::vector<Station>& stations, float lon, float lat, float alt, int var) {
+        engine.table.stations = stations;
+        engine.working = Location{"", lon, lat, alt};
+        engine.variable = static_cast<int16_t>(var);
+        engine.SelectNeighbours();
+        engine.ActivateNeighbours();
+        engine.BuildMeanStation();
+        engine.Estimate();
+        engine.EvaluateWarnings();
+        return engine.result();
+    }
+};
+
+}  // namespace
+
+TEST(RobustCorrections, AltitudeSlopeIsShrunkTowardsTheLapseRate) {
+    // Altitudes 0, 1000, 2000 m with -6 K/km: Sxx = 2e6 m^2, so with k = 2e6 m^2 the slope is
+    // the mean of -0.006 and the prior -0.0065.
+    std::vector<Station> st{makeStation(10, 50, 0, 10, "a"), makeStation(10.5f, 50, 1000, 4, "b"),
+                            makeStation(10, 50.5f, 2000, -2, "c")};
+    Bench classic, robust;
+    robust.settings.RobustCorr = 1;
+    EXPECT_NEAR(classic.run(st, 10.2f, 50.2f, 500, Temp).result.VertGrad[1], -0.006f, 1e-6);
+    EXPECT_NEAR(robust.run(st, 10.2f, 50.2f, 500, Temp).result.VertGrad[1], -0.00625f, 1e-6);
+    // Other variables shrink towards no slope, lightly (k = 1e4 m^2).
+    for (Station& s : st) s.Data.fill(s.Data[1] + 20);
+    EXPECT_NEAR(robust.run(st, 10.2f, 50.2f, 500, Vap).result.VertGrad[1], -0.006 * 2e6 / (2e6 + 1e4), 1e-6);
+}
+
+TEST(RobustCorrections, NarrowAltitudeRangeStaysWithinPhysicalBounds) {
+    // Ten neighbours within 9 m of altitude and noisy values: the least-squares slope is
+    // several K/m and a location 3000 m higher is extrapolated far out of range.
+    std::vector<Station> st;
+    for (int k = 0; k < 10; ++k)
+        st.push_back(makeStation(static_cast<float>(k % 5) * 0.4f, static_cast<float>(k / 5) * 0.4f,
+                                 static_cast<float>(100 + k), k % 2 ? -20.0f : -10.0f, "s" + std::to_string(k)));
+    Bench classic, robust;
+    robust.settings.RobustCorr = 1;
+    const VariableResult c = classic.run(st, 0.8f, 0.2f, 3100, Temp);
+    const VariableResult r = robust.run(st, 0.8f, 0.2f, 3100, Temp);
+    EXPECT_LT(c.result.Best[1], -90.0f);
+    EXPECT_NEAR(r.result.VertGrad[1], -0.0065f, 0.001f);
+    for (int m = 1; m <= 12; ++m) {
+        EXPECT_GE(r.result.Best[static_cast<size_t>(m)], -90.0f);
+        EXPECT_LE(r.result.Best[static_cast<size_t>(m)], 60.0f);
+    }
+    // Sunshine fractions stay within 0..1 even where the plain method leaves them.
+    for (Station& s : st) s.Data.fill(0.98f - 0.001f * (s.Alt - 100) * (s.Name.back() % 2 ? 1 : -1));
+    const VariableResult sun = robust.run(st, 0.8f, 0.2f, 3100, Sun);
+    for (int m = 1; m <= 12; ++m) EXPECT_LE(sun.result.Best[static_cast<size_t>(m)], 1.0f);
+}
+
+TEST(RobustCorrections, PlaneIsDampedByRidge) {
+    // Six stations on a parallel at lon offsets -5..5 (sum of squares 70), value 10 + 0.7 x:
+    // the ridge slope is 0.7 * 70 / (70 + 16); no north-south spread gives no north gradient.
+    std::vector<Station> st;
+    for (int x = -5; x <= 5; x += 2)
+        st.push_back(makeStation(static_cast<float>(x), 0, 0, 10 + 0.7f * static_cast<float>(x), "x" + std::to_string(x)));
+    Bench robust;
+    robust.settings.RobustCorr = 1;
+    const VariableResult r = robust.run(st, 0, 0.1f, 0, Prec);
+    EXPECT_NEAR(r.result.LongGradDeg[1], 0.7 * 70 / 86, 1e-4);
+    EXPECT_NEAR(r.result.LatGradDeg[1], 0, 1e-6);
+}
+
+TEST(RobustCorrections, ResultFileNamesTheMethodOnlyWhenOn) {
+    std::vector<Station> st{makeStation(10, 50, 0, 10, "a"), makeStation(10.5f, 50, 1000, 4, "b"),
+                            makeStation(10, 50.5f, 2000, -2, "c")};
+    for (int on = 0; on <= 1; ++on) {
+        Bench b;
+        b.settings.RobustCorr = static_cast<int16_t>(on);
+        VariableResults results{};
+        VariableSelection selection{};
+        results[Temp] = b.run(st, 10.2f, 50.2f, 500, Temp);
+        selection[Temp] = true;
+        ReportOptions options;
+        options.location = {"Here", 10.2f, 50.2f, 500};
+        options.quantities.best = true;
+        const std::string text = formatReport(results, selection, b.settings, options);
+        ASSERT_NE(text.find("Climate Gradient Correction"), std::string::npos);
+        EXPECT_EQ(text.find("Robust Altitude and Gradient Corrections") != std::string::npos, on == 1);
+    }
+}
