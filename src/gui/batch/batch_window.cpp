@@ -28,9 +28,6 @@
 namespace zentrel::gui {
 
 namespace {
-/// The estimate has no robust corrections yet: the box is shown but cannot be ticked, as in the
-/// settings dialog. Enable both together.
-constexpr bool kRobustCorrectionsAvailable = false;
 
 QCheckBox* checkBox(QWidget* parent, const char* name, const QString& caption, bool checked = false) {
     auto* box = new QCheckBox(caption, parent);
@@ -167,8 +164,8 @@ void BatchWindow::createControls() {
     chkAltCorr = checkBox(this, "chkAltCorr", QStringLiteral("Apply Local Linear Altitude Correction"), true);
     chkGradCorr = checkBox(this, "chkGradCorr", QStringLiteral("Apply Climate Gradient Correction"), true);
     chkRobustCorr = checkBox(this, "chkRobustCorr", QStringLiteral("Robust Altitude and Gradient Corrections"));
-    chkRobustCorr->setToolTip(QStringLiteral("Altitude and gradient regressions that resist single outlying stations"));
-    chkRobustCorr->setEnabled(kRobustCorrectionsAvailable);
+    chkRobustCorr->setToolTip(QStringLiteral("Altitude slope drawn towards a typical lapse rate when the neighbours span "
+                                             "little altitude, damped horizontal gradients, values kept within physical bounds"));
     setAltitudeBoxesReadOnly(true);
     connect(chkNeighbAlt, &QCheckBox::clicked, this, &BatchWindow::neighbAltClicked);
     // Check boxes store at once too, like the boxes.
