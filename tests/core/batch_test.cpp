@@ -202,6 +202,10 @@ TEST_F(BatchFiles, ManyThreadsWriteTheBytesOfOneThreadAndASecondRunOverwrites) {
     EXPECT_EQ(countOf(best, "\r\n"), 3u + 25);
     EXPECT_NE(best.find("\r\nA name\twith blanks     11.00   43.00      17"), std::string::npos);
     EXPECT_EQ(countOf(bytes.at("Zentrel 15062003_093000_INFORMATION.zte"), "\r\n"), 4u + 25 * 8);
+    // The summary window's lines: one per estimate, variable by variable in list order.
+    ASSERT_EQ(s1.lines.size(), 25u * 8);
+    EXPECT_EQ(s1.lines[0].rfind("Temp, 8.00, 43.00, 17, ", 0), 0u) << s1.lines[0];
+    EXPECT_EQ(s1.lines[25].rfind("Tmin, 8.00, 43.00, 17, ", 0), 0u) << s1.lines[25];
 
     // A second run in the same second with four threads overwrites every file with the same bytes.
     runBatch(rows, ownFormat(one.str(), 4), settings, d.data.str());

@@ -13,7 +13,7 @@
 
 #include "../core/fixture.h"
 #include "batch/batch_window.h"
-#include "batch/summary_window.h"
+#include "single/frm_summary.h"
 #include "gui_test_support.h"
 #include "locations/grid_dialog.h"
 #include "shell/main_window.h"
@@ -130,9 +130,13 @@ private slots:
         QCOMPARE(messages.last().text, QStringLiteral("Data Saved Correctly"));
         QCOMPARE(window->lastSummary().estimates, 4);
         QCOMPARE(static_cast<int>(QDir(QString::fromStdString(out.str())).entryList(QDir::Files).size()), 5);
-        auto* summary = window->findChild<SummaryWindow*>(QStringLiteral("frmSummary"));
+        auto* summary = window->findChild<single::frmSummary*>(QStringLiteral("frmSummary"));
         QVERIFY(summary && summary->isVisible());
-        QVERIFY(summary->text().contains(QStringLiteral("4 of 4 point-variable estimates")));
+        // The head and one line per estimate: "Temp,  9.50, 40.00, 0, ..., AGS, ..." in list order.
+        const QStringList lines = summary->text().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 1 + 4);
+        QVERIFY(lines.at(0).startsWith(QStringLiteral("Variable, Long., Lat.,")));
+        QVERIFY2(lines.at(1).startsWith(QStringLiteral("Temp, ")), qPrintable(lines.at(1)));
         summary->hide();
 
         // A long list: "Cancel" asks, "Yes" stops after the location in hand.

@@ -1,6 +1,8 @@
 // Names, heads and lines of the batch result files.
 #include "batch/batch_files.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 
 #include "formats/picture.h"
@@ -187,12 +189,22 @@ std::string infoLine(const std::string& name, const VariableResult& r, const Pro
     const int decimals[] = {0, 3, 2, 2, 0, 0, 0, 0, 0, 0};
     for (size_t i = 0; i < std::size(numbers); ++i) text += alignRight(formatNumber(numbers[i], decimals[i]), 10);
 
-    text += "       ";
+    text += "       " + correctionsField(r, settings);
+    text += "   " + warningsField(r, anyAlt, minAlt, maxAlt);
+    return line(text);
+}
+
+std::string correctionsField(const VariableResult& r, const ProgramSettings& settings) {
+    const NeighbourSet& ns = r.neighbours;
+    std::string text;
     text += settings.AltCorr == 1 && ns.ActiveAltCount >= 3 ? 'A' : 'X';
     text += settings.GradCorr == 1 && ns.ActiveCount >= 6 ? 'G' : 'X';
     text += settings.ShadowOn == 1 && ns.ActiveCount >= 3 ? 'S' : 'X';
+    return text;
+}
 
-    text += "   ";
+std::string warningsField(const VariableResult& r, bool anyAlt, float minAlt, float maxAlt) {
+    std::string text;
     const float alt = r.location.Alt;
     if (anyAlt && minAlt > alt) text += "Low  ";
     if (anyAlt && maxAlt < alt) text += "High  ";
@@ -202,7 +214,29 @@ std::string infoLine(const std::string& name, const VariableResult& r, const Pro
     if (w.WarnHit) text += "Hit  ";
     if (w.WarnLonely) text += "Lonely  ";
     if (w.WarnStrange) text += "Strange  ";
-    return line(text);
+    return text;
+}
+
+std::string summaryLine(const VariableResult& r, const ProgramSettings& settings) {
+    const NeighbourSet& ns = r.neighbours;
+    const Station& mean = ns[21];
+    float minAlt = 0, maxAlt = 0;
+    bool anyAlt = false;
+    for (int i = 1; i <= ns.NeighbourCount; ++i) {
+        const Station& s = ns[i];
+        if (s.Active != 1 || s.Alt == kUnknown) continue;
+        minAlt = anyAlt ? std::min(minAlt, s.Alt) : s.Alt;
+        maxAlt = anyAlt ? std::max(maxAlt, s.Alt) : s.Alt;
+        anyAlt = true;
+    }
+    const Location& l = r.location;
+    std::string warnings = warningsField(r, anyAlt, minAlt, maxAlt);
+    while (!warnings.empty() && warnings.back() == ' ') warnings.pop_back();
+    return fmt::format("{}, {}, {}, {}, {}, {}, {}, {}, {}, {}", kVariableNames.at(static_cast<size_t>(r.variable)),
+                       formatPicture(l.Lon, "##0.00"), formatPicture(l.Lat, "##0.00"), formatPicture(l.Alt, "###0"),
+                       formatPicture(mean.Lon, "##0.00"), formatPicture(mean.Lat, "##0.00"),
+                       anyAlt ? formatPicture(mean.Alt, "###0") : std::string("9999"),
+                       ns.ActiveCount, correctionsField(r, settings), warnings);
 }
 
 }  // namespace zentrel

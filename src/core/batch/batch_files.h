@@ -49,5 +49,13 @@ std::string infoFileHead(bool runFile, const std::string& source = "", const std
 /// The information line of one location and variable: position, neighbour summary,
 /// corrections field ("       AGX") and warnings field ("   Low  Few  ").
 std::string infoLine(const std::string& name, const VariableResult& r, const ProgramSettings& settings);
+/// The corrections field of an information line: "AGS" with X for each correction not applied.
+std::string correctionsField(const VariableResult& r, const ProgramSettings& settings);
+/// The warnings field: "Low  ", "High  " (against the active neighbours' altitudes), then the flags.
+std::string warningsField(const VariableResult& r, bool anyAlt, float minAlt, float maxAlt);
+/// One line of the summary window under its head "Variable, Long., Lat.,  Altit.,  A(Long),
+/// A(Lat), A(Alt),  #Nb,       Corr., Warnings": the location, the active neighbours' mean
+/// position and number, the corrections and the warnings, separated by ", ".
+std::string summaryLine(const VariableResult& r, const ProgramSettings& settings);
 
 }  // namespace zentrel

@@ -325,6 +325,7 @@ BatchSummary runBatch(const std::vector<LocationRow>& rows, const BatchOptions& 
                 for (auto& f : files) f->flush();
                 runInfo->flush();
                 countWarnings(r, summary);
+                if (summary.lines.size() < kMaxSummaryLines) summary.lines.push_back(summaryLine(r, settings));
                 ++summary.estimates;
             },
             stop);
@@ -360,7 +361,10 @@ BatchSummary runBatch(const std::vector<LocationRow>& rows, const BatchOptions& 
                     for (const VariableResult& r : results) runInfo->write(infoLine(row.name, r, settings));
                     runInfo->flush();
                 }
-                for (const VariableResult& r : results) countWarnings(r, summary);
+                for (const VariableResult& r : results) {
+                    countWarnings(r, summary);
+                    if (summary.lines.size() < kMaxSummaryLines) summary.lines.push_back(summaryLine(r, settings));
+                }
                 summary.estimates += static_cast<long long>(results.size());
             },
             stop);

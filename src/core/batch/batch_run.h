@@ -48,7 +48,10 @@ struct BatchSummary {
     /// WarnDoubled, WarnFew, WarnHit, and estimates without any active neighbour.
     std::array<long long, 8> warnings{};
     double seconds = 0;
+    /// summaryLine() of each estimate in list order, up to kMaxSummaryLines.
+    std::vector<std::string> lines;
 };
+inline constexpr size_t kMaxSummaryLines = 100000;
 
 /// Runs the batch. `settings` must already hold the batch window's values (checkBatchSettings);
 /// `database` is the station database of `dataFolder` shared by the threads (made when null).

@@ -19,11 +19,11 @@
 #include <QVBoxLayout>
 #include <QtConcurrent>
 
-#include "batch/summary_window.h"
 #include "error.h"
 #include "shell/app_state.h"
 #include "shell/input_box.h"
 #include "shell/message_box.h"
+#include "single/frm_summary.h"
 
 namespace zentrel::gui {
 
@@ -488,9 +488,11 @@ void BatchWindow::runEnded() {
     } else {
         showMessage(this, kDefaultMessageTitle, QStringLiteral("Data Saved Correctly"), QMessageBox::Information);
         if (chksum->isChecked()) {
-            if (!summaryWindow_) summaryWindow_ = new SummaryWindow(this);
+            if (!summaryWindow_) summaryWindow_ = new single::frmSummary(this);
             summaryWindow_->setWindowFlag(Qt::Window);
-            summaryWindow_->setText(QString::fromStdString(summaryText(summary_)));
+            QStringList lines;
+            for (const std::string& line : summary_.lines) lines << QString::fromStdString(line);
+            summaryWindow_->setLines(lines);
             summaryWindow_->show();
             summaryWindow_->raise();
         }

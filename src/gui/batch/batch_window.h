@@ -27,7 +27,9 @@ class QTreeWidget;
 namespace zentrel::gui {
 
 class AppState;
-class SummaryWindow;
+namespace single {
+class frmSummary;
+}
 
 /// frmList. Created on first use and only hidden by "Cancel". Its settings boxes store into
 /// the program settings on every change; a run copies the settings and the list when it starts.
@@ -105,7 +107,7 @@ private:
     std::shared_ptr<std::string> runError_;
     bool ownFormatRun_ = true;
     BatchSummary summary_;
-    SummaryWindow* summaryWindow_ = nullptr;
+    single::frmSummary* summaryWindow_ = nullptr;
 
     QTreeWidget* LstStations = nullptr;
     QProgressBar* progress_ = nullptr;
