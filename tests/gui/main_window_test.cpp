@@ -208,8 +208,7 @@ private slots:
 
     void windowsOfLaterVersionsSayTheyAreNotAvailable() {
         MessageRecorder messages;
-        for (const char* name : {"mn_SaveViewData", "mn_SaveWorkBench", "mn_PrintViewData", "mn_PrintWorkBench",
-                                  "mn_ViewData", "mn_WorkBench"}) {
+        for (const char* name : {"mn_SaveWorkBench", "mn_PrintWorkBench", "mn_WorkBench"}) {
             messages.clear();
             window_->action(name)->trigger();
             QCOMPARE(messages.count(), 1);

@@ -2,6 +2,7 @@
 #include "formats/result_report.h"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <vector>
 
@@ -15,6 +16,8 @@ namespace {
 
 const char* const kMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
                                      "July",    "August",   "September", "October", "November", "December"};
+const char* const kPrintedMonths[12] = {"Jan.", "Feb.", "Mar.", "Apr.", "Mai ", "June",
+                                        "July", "Aug.", "Sep.", "Oct.", "Nov.", "Dec."};
 const char* const kDekadLabels[36] = {
     "Jan. 1", "Jan. 2", "Jan. 3", "Feb. 1", "Feb. 2", "Feb. 3", "Mar. 1", "Mar. 2", "Mar. 3",
     "Apr. 1", "Apr. 2", "Apr. 3", "May  1", "May  2", "May  3", "June 1", "June 2", "June 3",
@@ -50,10 +53,15 @@ std::vector<Column> monthlyColumns(const VariableResult& vr, const ReportOptions
     std::vector<Column> cols;
     if (q.best) cols.push_back({"Best", 10, unit, [&r, v](size_t m) { return two(ClipValue(r.Best[m], v)); }});
     if (q.interval) {
+        std::string lowTitle = o.level.lowTitle(), highTitle = o.level.highTitle();
+        if (o.printed) {
+            lowTitle = o.level.percent == 90 ? " 5%" : o.level.percent == 95 ? "2.5%" : o.level.percent == 99 ? ".5%" : "";
+            highTitle = o.level.percent == 90 ? "95%" : o.level.percent == 95 ? "97.5%" : o.level.percent == 99 ? "99.5%" : "";
+        }
         // The bounds come from the unclamped Best and are clamped themselves.
-        cols.push_back({o.level.lowTitle(), 15, unit,
+        cols.push_back({lowTitle, 15, unit,
                         [&r, v, z](size_t m) { return two(ClipValue(r.Best[m] - z * r.StdErr[m], v)); }});
-        cols.push_back({o.level.highTitle(), 15, unit,
+        cols.push_back({highTitle, 15, unit,
                         [&r, v, z](size_t m) { return two(ClipValue(r.Best[m] + z * r.StdErr[m], v)); }});
     }
     if (q.stdErr) cols.push_back({"Std. Err.", 10, unit, [&r](size_t m) { return two(r.StdErr[m]); }});
@@ -75,8 +83,12 @@ void writeHead(std::string& out, const VariableResult& vr, const ProgramSettings
     if (o.demonstrationData) addLine(out, kDemonstrationLine);
     addLine(out, " ");
     const Location& l = o.location;
-    addLine(out, "Location:     Latitude = " + formatPicture(l.Lat, "###.00") + "°,  Longitude = " +
-                     formatPicture(l.Lon, "####.00") + "°,  Altitude = " + formatPicture(l.Alt, "####") + " m");
+    if (o.printed)
+        addLine(out, "Location:   Latitude = " + degreesMinutesSeconds(l.Lat, true) + ", Longitude = " +
+                         degreesMinutesSeconds(l.Lon, false) + ",  Altitude = " + formatPicture(l.Alt, "####") + " m");
+    else
+        addLine(out, "Location:     Latitude = " + formatPicture(l.Lat, "###.00") + "°,  Longitude = " +
+                         formatPicture(l.Lon, "####.00") + "°,  Altitude = " + formatPicture(l.Alt, "####") + " m");
     addLine(out, " ");
     addLine(out, "Variable:     " + longVariableName(vr.variable));
     addLine(out, " ");
@@ -91,8 +103,9 @@ void writeHead(std::string& out, const VariableResult& vr, const ProgramSettings
         if (s.GradCorr == 1) addLine(out, in + "Climate Gradient Correction");
         // The weight is written as a number with the usual two decimals.
         if (s.Shad != 0) addLine(out, in + "Shadow Correction with weight: " + two(s.Shad));
-        addLine(out, in + "Maximum Distance of Neighbors in km: " + shortestFloat(s.MaxDist));
-        addLine(out, in + "Maximum Number of Stations: " + std::to_string(s.MaxStat));
+        const std::string allowed = o.printed ? "Allowed " : "";
+        addLine(out, in + allowed + "Maximum Distance of Neighbors in km: " + shortestFloat(s.MaxDist));
+        addLine(out, in + allowed + "Maximum Number of Stations: " + std::to_string(s.MaxStat));
         addLine(out, in + "Inverse Distance Weighted Averaging with Power Exponent " + shortestFloat(s.PowExp));
         if (s.NeighbAlt == 1)
             addLine(out, in + "Only stations with elevation between " + shortestFloat(s.MinHigh) + "m and " +
@@ -120,7 +133,8 @@ void writeMonthlyTable(std::string& out, const VariableResult& vr, const ReportO
     addLine(out, units);
     addLine(out, "");
     for (size_t m = 1; m <= 13; ++m) {
-        std::string row = m <= 12 ? alignLeft(kMonthNames[m - 1], 12) : alignRight("Average", 11);
+        std::string row = m <= 12 ? alignLeft(o.printed ? kPrintedMonths[m - 1] : kMonthNames[m - 1], 12)
+                                  : alignRight(o.printed ? "Avg." : "Average", 11);
         for (const Column& c : cols) row += alignRight(c.value(m), c.width);
         addLine(out, row);
     }
@@ -193,7 +207,8 @@ void writeDailySection(std::string& out, const VariableResult& vr, const ReportO
     size_t n = 1;
     for (int month = 1; month <= 12; ++month)
         for (int day = 1; day <= kDaysInMonth[month - 1]; ++day, ++n)
-            addLine(out, finerRow(std::to_string(day) + "." + std::to_string(month) + " (" + std::to_string(n) + ")",
+            addLine(out, finerRow(std::to_string(day) + "." + std::to_string(month) + (o.printed ? ". (" : " (") +
+                                      std::to_string(n) + ")",
                                   f, c.Daily[n], c.DailyLow[n], c.DailyHigh[n]));
     const auto first = c.Daily.begin() + 1, last = c.Daily.begin() + 366;
     float sum = 0, sumLow = 0, sumHigh = 0;
@@ -304,6 +319,18 @@ void writeObservationTable(std::string& out, const NeighbourSet& n) {
 }
 
 }  // namespace
+
+std::string degreesMinutesSeconds(float value, bool latitude) {
+    const char* hemisphere = latitude ? (value < 0 ? " S " : " N ") : (value < 0 ? " W " : " E ");
+    // Whole seconds, rounded (41.99 is 41°59' 24'').
+    long seconds = std::lround(std::fabs(static_cast<double>(value)) * 3600.0);
+    const long degrees = seconds / 3600;
+    seconds -= degrees * 3600;
+    const long minutes = seconds / 60;
+    seconds -= minutes * 60;
+    return std::to_string(degrees) + "°" + std::to_string(minutes) + "' " + std::to_string(seconds) + "''" +
+           hemisphere;
+}
 
 std::string unitText(int variable) {
     switch (variable) {

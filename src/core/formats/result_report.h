@@ -21,7 +21,14 @@ struct ReportOptions {
     bool daily = false;             ///< workbench: "Daily Resolution"
     bool thresholds = false;        ///< workbench: "Days reaching Threshold"
     bool demonstrationData = false; ///< the station database is demonstration data
+    /// The printed report's texts: the location in degrees, minutes and seconds, "Allowed ..."
+    /// method lines, month rows "Jan." ... "Avg." and interval titles " 5%" / "95%" by level.
+    bool printed = false;
 };
+
+/// A coordinate in degrees, minutes and whole seconds with its hemisphere letter, as the
+/// printed report writes it: "41°59' 24'' N " (latitude) or "13°0' 36'' E " (longitude).
+std::string degreesMinutesSeconds(float value, bool latitude);
 
 /// Unit text of a variable in the tables: "°C ", "mm ", "hPa", "m/s" or " ".
 std::string unitText(int variable);

@@ -9,16 +9,21 @@
 #include "maps/raster_map_window.h"
 #include "shell/main_window.h"
 #include "shell/message_box.h"
+#include "single/single_windows.h"
 
 namespace zentrel::gui {
 
 void installChildWindows(ChildWindows& windows) {
     // Windows of the other parts are added here, one line each, e.g.
     //   windows.provide(ChildWindow::SingleLocation, singleLocationWindowProvider());
+<<<<<<< HEAD
     windows.provide(ChildWindow::Batch, batchWindowProvider());
     windows.provide(ChildWindow::LocationGrid, gridDialogProvider());
     windows.provide(ChildWindow::LocationMap, locationMapWindowProvider());
     windows.provide(ChildWindow::RasterMap, rasterMapWindowProvider());
+=======
+    single::provideSingleWindows(windows);
+>>>>>>> guess
 }
 
 void ChildWindows::provide(ChildWindow id, ChildWindowProvider provider) { slot(id).provider = std::move(provider); }

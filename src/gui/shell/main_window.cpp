@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPageSetupDialog>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QToolBar>
@@ -270,6 +271,11 @@ void MainWindow::createStatusBar() {
         bar->addWidget(label, stretches[panel]);
         panels_[static_cast<size_t>(panel)] = label;
     }
+    progressBar_ = new QProgressBar(bar);
+    progressBar_->setObjectName(QStringLiteral("ProgressBar1"));
+    progressBar_->setMaximumWidth(20 * charWidth);
+    progressBar_->hide();
+    bar->addPermanentWidget(progressBar_);
     connect(&state_, &AppState::currentLocationChanged, this, &MainWindow::showLocationStatus);
 }
 

@@ -15,6 +15,7 @@ class QAction;
 class QLabel;
 class QMdiArea;
 class QMenu;
+class QProgressBar;
 class QToolBar;
 class QToolButton;
 
@@ -41,6 +42,8 @@ public:
     ChildWindows& childWindows() { return *childWindows_; }
     /// The client area the child windows live in.
     QMdiArea* clientArea() const { return mdiArea_; }
+    /// ProgressBar1 in the status line, hidden until a long run shows it.
+    QProgressBar* progressBar() const { return progressBar_; }
 
     /// Stores every default of the settings and makes the settings dialog's altitude boxes read-only.
     void SetInitialValues();
@@ -108,6 +111,7 @@ private:
     std::array<QToolButton*, 16> toolButtons_{};  ///< index 1..15 = toolbar button number
     std::array<QLabel*, 5> panels_{};  ///< index 1..4 = status panel number
     QToolBar* toolBar_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
 
     QPointer<SettingsDialog> settingsDialog_;
     QPointer<LocationDialog> locationDialog_;

@@ -1,0 +1,57 @@
+// Printing of the single-location results: the printed report and the print twins of the
+// export formats as lines with a style, and the one routine that lays them out on pages.
+#pragma once
+
+#include <functional>
+
+#include <QList>
+#include <QString>
+
+#include "formats/result_report.h"
+
+class QPagedPaintDevice;
+class QPrinter;
+class QWidget;
+
+namespace zentrel::gui::single {
+
+/// One printed line. Headings in "Arial", tables in "Courier".
+struct PrintLine {
+    enum Style { Title, Heading, Table };
+    QString text;
+    Style style = Table;
+    bool newPage = false;  ///< starts a new page (unless the page is still empty)
+};
+using PrintDocument = QList<PrintLine>;
+
+/// Text of written bytes (Windows-1252) for the screen and the printer.
+QString fromWindows1252(const std::string& bytes);
+
+/// The printed report: the result file's blocks of the selected variables with the printed
+/// texts, each variable on a page of its own.
+PrintDocument printedReport(const VariableResults& results, const VariableSelection& selection,
+                            const ProgramSettings& settings, ReportOptions options);
+/// The standard station format: header block and line, once per selected variable.
+PrintDocument PrintformatStandard(const VariableResults& results, const VariableSelection& selection,
+                                  const Location& location);
+/// The element-coded format: header lines and line, once per selected variable.
+PrintDocument PrintVesk(const VariableResults& results, const VariableSelection& selection, const Location& location);
+/// The rainfall-PET file of the location.
+PrintDocument PrintTessomarInput(const VariableResults& results, const Location& location);
+/// The growing-season file of the location.
+PrintDocument PrintTessomarOutput(const VariableResults& results, const Location& location);
+/// The list, climate and rainfall files of the crop-water tool for the location.
+PrintDocument PrintPlantow(const VariableResults& results, const Location& location, const QString& baseName);
+
+/// Lays the lines out on the pages of `device`: a title and headings in "Arial", tables in
+/// "Courier" sized so that the widest table line fits the page width.
+void printDocument(QPagedPaintDevice& device, const PrintDocument& document);
+
+/// Shows a document to the user for printing. The default opens the print preview on
+/// `printer`, from which the print dialog prints (a PDF file needs no printer).
+using PrintHandler = std::function<void(QWidget* parent, QPrinter& printer, const PrintDocument& document)>;
+/// Replaces the handler (tests); an empty one restores the preview. Returns the previous one.
+PrintHandler setPrintHandler(PrintHandler handler);
+void showPrintDocument(QWidget* parent, QPrinter& printer, const PrintDocument& document);
+
+}  // namespace zentrel::gui::single

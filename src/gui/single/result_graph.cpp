@@ -1,0 +1,157 @@
+// Result graph painting, shared by screen, printer and image export.
+#include "single/result_graph.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPrintDialog>
+#include <QPrinter>
+
+#include "formats/picture.h"
+#include "single/result_groups.h"
+
+namespace zentrel::gui::single {
+
+void paintResultGraph(QPainter& painter, const QRectF& area, const std::vector<GraphCurve>& curves,
+                      const GraphAxis& axis) {
+    const double left = -2, right = 12.5;
+    const double top = axis.maximum + 2 * axis.step, bottom = axis.minimum - 2 * axis.step;
+    const auto px = [&](double x) { return area.left() + (x - left) / (right - left) * area.width(); };
+    const auto py = [&](double y) { return area.top() + (top - y) / (top - bottom) * area.height(); };
+    // One "line unit" of about 1/400 of the smaller side: 1.5 px on screen, visible on paper.
+    const double unit = std::max(1.0, std::min(area.width(), area.height()) / 400.0);
+
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.fillRect(area, Qt::white);
+    QFont font(QStringLiteral("Arial"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(std::max(8, static_cast<int>(std::lround(area.height() / 32))));
+    painter.setFont(font);
+    const QFontMetricsF metrics(font, painter.device());
+
+    painter.setPen(QPen(consoleColour(4), unit));
+    for (int k = 0; k <= 10; ++k) {
+        const double value = axis.minimum + k * axis.step;
+        const double y = py(value);
+        painter.drawLine(QPointF(px(-0.2), y), QPointF(px(12), y));
+        // The label is written from about x = -0.8 and ends before the line starts.
+        const QString label = QString::fromStdString(formatPicture(static_cast<float>(value), "####.0"));
+        const QRectF box(px(-2), y - metrics.height() / 2, px(-0.25) - px(-2), metrics.height());
+        painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, label);
+    }
+    static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    painter.setPen(QPen(Qt::black, unit));
+    for (int m = 0; m < 12; ++m) {
+        const QRectF box(px(m - 0.5), py(axis.minimum) + metrics.height() * 0.3, px(1) - px(0), metrics.height());
+        painter.drawText(box, Qt::AlignCenter, QLatin1String(kMonths[m]));
+    }
+
+    for (const GraphCurve& curve : curves) {
+        const QColor colour = consoleColour(curve.colour);
+        QPainterPath path;
+        for (int m = 1; m <= 12; ++m) {
+            const QPointF point(px(m - 1), py(curve.result.Best[static_cast<size_t>(m)]));
+            if (m == 1) path.moveTo(point);
+            else path.lineTo(point);
+        }
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(colour, 2 * unit));
+        painter.drawPath(path);
+        painter.setBrush(colour);
+        painter.setPen(QPen(colour.darker(130), unit));
+        for (int m = 1; m <= 12; ++m)
+            painter.drawEllipse(QPointF(px(m - 1), py(curve.result.Best[static_cast<size_t>(m)])), 3 * unit, 3 * unit);
+    }
+    painter.restore();
+}
+
+double paintGraphLegend(QPainter& painter, const QRectF& area, const std::vector<LegendEntry>& legend) {
+    QFont font(QStringLiteral("Arial"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(std::max(8, static_cast<int>(std::lround(area.width() / 70))));
+    const QFontMetricsF metrics(font, painter.device());
+    const double unit = std::max(1.0, area.width() / 600.0);
+    const double rowHeight = metrics.height() * 1.4;
+    std::vector<LegendEntry> shown;
+    for (const LegendEntry& entry : legend)
+        if (!entry.text.isEmpty()) shown.push_back(entry);
+    const double height = rowHeight * static_cast<double>(shown.size());
+    painter.save();
+    painter.setFont(font);
+    const double x = area.left() + 4 * metrics.averageCharWidth();
+    double y = area.bottom() - height + rowHeight / 2;
+    for (const LegendEntry& entry : shown) {
+        painter.setPen(QPen(consoleColour(entry.colour), 3 * unit));
+        painter.drawLine(QPointF(x, y), QPointF(x + 4 * metrics.averageCharWidth(), y));
+        painter.setPen(Qt::black);
+        painter.drawText(QPointF(x + 5 * metrics.averageCharWidth(), y + (metrics.ascent() - metrics.descent()) / 2),
+                         entry.text);
+        y += rowHeight;
+    }
+    painter.restore();
+    return height;
+}
+
+ResultGraph::ResultGraph(QWidget* parent) : QWidget(parent) {
+    setMinimumSize(320, 220);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void ResultGraph::setCurves(std::vector<GraphCurve> curves) {
+    curves_ = std::move(curves);
+    std::vector<const EstimateResult*> results;
+    for (const GraphCurve& c : curves_) results.push_back(&c.result);
+    axis_ = graphAxis(results);
+    update();
+}
+
+QImage ResultGraph::toImage(const QSize& size) const {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    const QRectF area(QPointF(0, 0), QSizeF(size));
+    const double legend = paintGraphLegend(painter, area, legend_);
+    paintResultGraph(painter, area.adjusted(0, 0, 0, -legend), curves_, axis_);
+    return image;
+}
+
+void ResultGraph::print(QPrinter& printer) const {
+    QPainter painter(&printer);
+    const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution()).translated(
+        -printer.pageLayout().paintRectPixels(printer.resolution()).topLeft());
+    // Landscape proportions of the screen picture box, at the top of the page.
+    const double height = std::min(page.height(), page.width() * 0.7);
+    const QRectF area(page.topLeft(), QSizeF(page.width(), height));
+    const double legend = paintGraphLegend(painter, area, legend_);
+    paintResultGraph(painter, area.adjusted(0, 0, 0, -legend), curves_, axis_);
+}
+
+void ResultGraph::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    paintResultGraph(painter, QRectF(rect()), curves_, axis_);
+}
+
+void ResultGraph::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    QAction* png = menu.addAction(QStringLiteral("Save Graph as Picture..."));
+    QAction* print = menu.addAction(QStringLiteral("Print Graph..."));
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == png) {
+        const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Save Graph"), QString(),
+                                                          QStringLiteral("Picture (*.png)"));
+        if (!file.isEmpty()) toImage(QSize(1200, 800)).save(file, "PNG");
+    } else if (chosen == print) {
+        QPrinter printer(QPrinter::HighResolution);
+        QPrintDialog dialog(&printer, this);
+        if (dialog.exec() == QDialog::Accepted) this->print(printer);
+    }
+}
+
+}  // namespace zentrel::gui::single

@@ -1,0 +1,248 @@
+// The estimate output window: configuration by format, the selection messages, files that
+// match the command line's byte for byte, and the printed pages.
+#include <cmath>
+#include <fstream>
+
+#include <QCheckBox>
+#include <QPdfWriter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include "../cli/run_cli.h"
+#include "../core/fixture.h"
+#include "gui_test_support.h"
+#include "shell/main_window.h"
+#include "single/frm_guess_out.h"
+#include "single/frm_out.h"
+#include "single/frm_summary.h"
+#include "single/output_boxes.h"
+#include "single/printed_report.h"
+#include "single/single_estimate.h"
+
+using namespace zentrel;
+using namespace zentrel::gui;
+using namespace zentrel::gui::single;
+
+namespace {
+
+std::vector<Station> stations() {
+    std::vector<Station> out;
+    for (int k = 0; k < 10; ++k) {
+        Station s = zentrel::test::makeStation(12.48f + 0.4f * std::cos(k * 0.63f) + 0.01f * k,
+                                               41.9f + 0.3f * std::sin(k * 0.63f), 50.0f * (k % 4), 0,
+                                               "Station " + std::to_string(k));
+        for (size_t m = 1; m <= 12; ++m) s.Data[m] = 30 + 25 * std::sin((static_cast<float>(m) - 4) * 0.5236f) + k;
+        out.push_back(s);
+    }
+    return out;
+}
+
+/// The workbench as its output window sees it: a fixed estimate and level.
+struct FakeWorkbench : WorkbenchOutputSource {
+    VariableResult result;
+    int level = 95;
+    VariableResult workbenchResult() override { return result; }
+    int workbenchLevel() const override { return level; }
+};
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+class GuessOutputTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        zentrel::test::writeDataFolder(data_, 12.48f, 41.9f, stations());
+        main_ = std::make_unique<MainWindow>(QString::fromStdString(data_.str()));
+        Location here{"Here", 12.48f, 41.9f, 17};
+        main_->WriteStatusLocation(here);
+        SingleEstimate::of(*main_).ensureCurrent();
+        output_ = static_cast<frmGuessOut*>(main_->childWindows().open(ChildWindow::EstimateOutput, OpenMode::Save));
+        QVERIFY(output_);
+    }
+    void cleanup() {
+        main_.reset();
+        setSaveFileDialog({});
+    }
+
+    void configurationFollowsTheFormat() {
+        QVERIFY(output_->saveButton()->isVisibleTo(output_) && !output_->printButton()->isVisibleTo(output_));
+        main_->childWindows().open(ChildWindow::EstimateOutput, OpenMode::Print);
+        QVERIFY(!output_->saveButton()->isVisibleTo(output_) && output_->printButton()->isVisibleTo(output_));
+
+        const auto ticked = [this] {
+            QString s;
+            for (int v = 0; v < kVariableCount; ++v) s += output_->variableBox(v)->isChecked() ? QLatin1Char('x') : QLatin1Char('.');
+            return s;
+        };
+        const auto variablesEnabled = [this] { return output_->variableBox(Temp)->isEnabled(); };
+        const auto boxesEnabled = [this] {
+            return output_->quantities()->best()->isEnabled() && output_->levels()->isEnabled() &&
+                   output_->stationBox()->isEnabled();
+        };
+        main_->setOutputFormat(FormatLgsOutput);
+        QCOMPARE(ticked(), QStringLiteral("...x.x.."));  // Prec and PET
+        QVERIFY(!variablesEnabled() && !boxesEnabled() && output_->quantities()->best()->isChecked());
+        main_->setOutputFormat(FormatPlantow);
+        QCOMPARE(ticked(), QStringLiteral(".xx..xxx"));  // Tmax, Tmin, PET, Wind, Sun
+        QVERIFY(!variablesEnabled() && !boxesEnabled());
+        for (int code : {FormatOrvane, FormatVesk, FormatRastell}) {
+            main_->setOutputFormat(code);
+            QCOMPARE(ticked(), QStringLiteral("........"));
+            QVERIFY(variablesEnabled() && !boxesEnabled() && output_->quantities()->best()->isChecked());
+        }
+        main_->setOutputFormat(FormatZentrel);
+        QCOMPARE(ticked(), QStringLiteral("........"));
+        QVERIFY(variablesEnabled() && boxesEnabled() && !output_->quantities()->best()->isChecked());
+    }
+
+    void nothingSelectedAsksForASelection() {
+        zentrel::gui::test::MessageRecorder messages;
+        int dialogs = 0;
+        setSaveFileDialog([&](QWidget*, const QString&) { ++dialogs; return QString(); });
+        output_->variableBox(Temp)->setChecked(true);  // a variable but no output
+        output_->CmdSave_Click();
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.last().title, QStringLiteral("Nothing selected!"));
+        QCOMPARE(messages.last().text, QStringLiteral("Please select at least one desired output and one desired variable"));
+        QCOMPARE(messages.last().icon, QMessageBox::Question);
+        output_->variableBox(Temp)->setChecked(false);
+        output_->stationBox()->setChecked(true);  // an output but no variable
+        output_->CmdPrint_Click();
+        QCOMPARE(messages.last().text, QStringLiteral("You should select something to print."));
+        QCOMPARE(dialogs, 0);
+        output_->variableBox(Temp)->setChecked(true);
+        output_->CmdSave_Click();  // valid: the dialog is asked, its cancel says nothing
+        QCOMPARE(dialogs, 1);
+        QCOMPARE(messages.count(), 2);
+    }
+
+    void saveWritesTheCommandLinesBytes() {
+        zentrel::gui::test::MessageRecorder messages;
+        zentrel::test::TempFolder out("gui-save");
+        QString target;
+        setSaveFileDialog([&](QWidget*, const QString& filter) {
+            // The filter of the format is offered.
+            return filter.contains(QLatin1String("*.")) ? target : QString();
+        });
+        const std::string cli = "estimate --lon 12.48 --lat 41.9 --alt 17 --name Here --data " + data_.str();
+        struct Case {
+            int code;
+            const char* format;
+            const char* options;
+        };
+        const Case cases[] = {{FormatZentrel, "zte", " --quantities best,interval,stderr,dirgrad --level 95 --stations --observations"},
+                              {FormatOrvane, "orvane", ""},
+                              {FormatVesk, "vesk", ""},
+                              {FormatLgsInput, "lgs-input", ""},
+                              {FormatLgsOutput, "lgs-output", ""}};
+        for (const Case& c : cases) {
+            main_->setOutputFormat(c.code);
+            if (c.code == FormatZentrel) {
+                for (int i : {0, 1, 2, 7}) output_->quantities()->boxes()[static_cast<size_t>(i)]->setChecked(true);
+                output_->levels()->option(1)->setChecked(true);
+                output_->stationBox()->setChecked(true);
+                output_->observationBox()->setChecked(true);
+            }
+            if (output_->variableBox(Temp)->isEnabled())
+                for (int v = 0; v < kVariableCount; ++v) output_->variableBox(v)->setChecked(true);
+            target = QString::fromStdString(out.file(std::string("gui.") + c.format));
+            messages.clear();
+            output_->CmdSave_Click();
+            QCOMPARE(messages.count(), 1);
+            QCOMPARE(messages.last().text, QStringLiteral("Data Saved Correctly"));
+            const std::string expected = out.file(std::string("cli.") + c.format);
+            const zentrel::test::CliResult r =
+                zentrel::test::runCli(cli + " --format " + c.format + " -o " + expected + c.options);
+            QCOMPARE(r.code, 0);
+            QVERIFY2(readFile(expected).size() > 100 && readFile(target.toStdString()) == readFile(expected), c.format);
+        }
+    }
+
+    void printedReportUsesThePrintedTextsAndMakesAPdf() {
+        output_->variableBox(Prec)->setChecked(true);
+        output_->variableBox(Sun)->setChecked(true);
+        output_->quantities()->interval()->setChecked(true);
+        output_->stationBox()->setChecked(true);
+        const PrintDocument document = output_->printresults();
+        QStringList text;
+        for (const PrintLine& line : document) text << line.text;
+        const QString all = text.join(QLatin1Char('\n'));
+        QVERIFY(all.contains(QStringLiteral("Location:   Latitude = 41°54' 0'' N , Longitude = 12°28' 48'' E ,")));
+        QVERIFY(all.contains(QStringLiteral("Allowed Maximum Number of Stations: 20")));
+        QVERIFY(all.contains(QStringLiteral("\nJan.  ")) && all.contains(QStringLiteral("\n       Avg.")));
+        QVERIFY(all.contains(QStringLiteral("            5%            95%")));
+        QCOMPARE(document.first().style, PrintLine::Title);
+        QCOMPARE(std::count_if(document.begin(), document.end(), [](const PrintLine& l) { return l.newPage; }), 1);
+        for (const PrintLine& line : document)
+            if (line.text.startsWith(QLatin1String("Jan.")) || line.text.contains(QLatin1String("Elev.")))
+                QCOMPARE(line.style, PrintLine::Table);
+
+        // Pages without a printer: a PDF file.
+        zentrel::test::TempFolder out("gui-print");
+        const QString pdf = QString::fromStdString(out.file("report.pdf"));
+        {
+            QPdfWriter writer(pdf);
+            printDocument(writer, document);
+        }
+        const std::string bytes = readFile(pdf.toStdString());
+        QVERIFY(bytes.rfind("%PDF", 0) == 0);
+        const QString screenshots = qEnvironmentVariable("ZENTREL_SCREENSHOT_DIR");
+        if (!screenshots.isEmpty()) QFile::copy(pdf, screenshots + QStringLiteral("/report.pdf"));
+    }
+
+    void workbenchOutputRules() {
+        zentrel::gui::test::MessageRecorder messages;
+        FakeWorkbench workbench;
+        workbench.result = SingleEstimate::of(*main_).results()[Prec];
+        frmOut out(*main_, workbench);
+        main_->setOutputFormat(FormatLgsOutput);
+        out.CmdPrint_Click();
+        QCOMPARE(messages.last().text, QStringLiteral("You Cannot use this Format in WorkBench Mode"));
+        QCOMPARE(messages.last().icon, QMessageBox::Information);
+        main_->setOutputFormat(FormatZentrel);
+        out.CmdSave_Click();
+        QCOMPARE(messages.last().title, QStringLiteral("Nothing selected!"));
+
+        // Boxes that need a level take the workbench's; the last one unticked clears it.
+        QCOMPARE(out.levels()->percent(), 0);
+        out.dekadalBox()->setChecked(true);
+        QCOMPARE(out.levels()->percent(), 95);
+        out.quantities()->interval()->setChecked(true);
+        out.dekadalBox()->setChecked(false);
+        QCOMPARE(out.levels()->percent(), 95);
+        out.quantities()->interval()->setChecked(false);
+        QCOMPARE(out.levels()->percent(), 0);
+
+        // Save writes what the command line writes for the one variable.
+        out.quantities()->best()->setChecked(true);
+        out.dekadalBox()->setChecked(true);
+        zentrel::test::TempFolder files("gui-workbench");
+        const QString target = QString::fromStdString(files.file("wb.zte"));
+        setSaveFileDialog([&](QWidget*, const QString&) { return target; });
+        out.CmdSave_Click();
+        QCOMPARE(messages.last().text, QStringLiteral("Data Saved Correctly"));
+        const zentrel::test::CliResult r = zentrel::test::runCli(
+            "estimate --lon 12.48 --lat 41.9 --alt 17 --name Here --var Prec --format zte --quantities best --dekadal "
+            "--level 95 -o " + files.file("cli.zte") + " --data " + data_.str());
+        QCOMPARE(r.code, 0);
+        QVERIFY(readFile(files.file("cli.zte")) == readFile(target.toStdString()));
+
+        frmSummary summary;
+        summary.setLines({QStringLiteral("Temp, 12.5, 41.9, 17, ...")});
+        QCOMPARE(summary.text().section(QLatin1Char('\n'), 1, 1), QStringLiteral("Temp, 12.5, 41.9, 17, ..."));
+    }
+
+private:
+    zentrel::test::TempFolder data_{"gui-output-data"};
+    std::unique_ptr<MainWindow> main_;
+    frmGuessOut* output_ = nullptr;
+};
+
+QTEST_MAIN(GuessOutputTest)
+#include "guess_output_test.moc"

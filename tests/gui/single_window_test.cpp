@@ -1,0 +1,240 @@
+// The single-location window: table cells of fixed estimates, the graph axis, and a run on
+// a small data folder through the main window.
+#include <cmath>
+
+#include <QGroupBox>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTest>
+
+#include "../core/fixture.h"
+#include "gui_test_support.h"
+#include "shell/main_window.h"
+#include "single/frm_guess.h"
+#include "single/graph_axis.h"
+#include "single/result_graph.h"
+#include "single/result_tables.h"
+#include "single/single_estimate.h"
+
+using namespace zentrel;
+using namespace zentrel::gui;
+using namespace zentrel::gui::single;
+
+namespace {
+
+/// A result with `active` active neighbours of `found`, Best 10 + m, StdErr 1 and every
+/// gradient quantity filled.
+VariableResult fixedResult(int variable, int found, int active, bool hit) {
+    VariableResult r;
+    r.variable = static_cast<int16_t>(variable);
+    r.neighbours.NeighbourCount = static_cast<int16_t>(found);
+    for (int i = 1; i <= found; ++i) {
+        r.neighbours[i] = zentrel::test::makeStation(12.0f + 0.1f * i, 41.5f, 100, 5, "N" + std::to_string(i));
+        r.neighbours[i].Active = i <= active ? 1 : 0;
+        r.neighbours[i].Dir = 90;
+        r.neighbours[i].DirCode = " E";
+    }
+    r.neighbours.ActiveCount = static_cast<int16_t>(active);
+    for (size_t m = 1; m <= 13; ++m) {
+        EstimateResult& e = r.result;
+        e.Best[m] = 10.0f + static_cast<float>(m);
+        e.StdErr[m] = 1;
+        e.Bias[m] = -0.25f;
+        e.VertGrad[m] = -0.0065f;
+        e.VertExplVar[m] = 0.8f;
+        e.LongGrad[m] = 0.5f;
+        e.LatGrad[m] = -0.75f;
+        e.AbsGrad[m] = 0.9f;
+        e.DirecGrad[m] = 146.3f;
+        e.DirecGradName[m] = "SE";
+    }
+    r.warnings.WarnHit = hit;
+    return r;
+}
+
+}  // namespace
+
+class SingleWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void estimatesTableLeavesErrorsAndGradientsEmptyBelowSixActive() {
+        VariableResults results{};
+        results[Temp] = fixedResult(Temp, 8, 5, false);
+        const GridText grid = estimatesGrid(0, results);
+        QCOMPARE(grid.rowCount(), 1 + 3 * 15);
+        QCOMPARE(grid.cell(0, 0), QString());
+        QCOMPARE(grid.cell(0, 1), QStringLiteral("Best Estimate"));
+        QCOMPARE(grid.cell(0, 5), QStringLiteral("  Bias  "));
+        QCOMPARE(grid.cell(0, 8), QStringLiteral("Latitudinal Gradient "));
+        QCOMPARE(grid.cell(0, 12), QStringLiteral("Expl. Var of Alt. Corr."));
+        // Block titles and units in rows 1, 16 and 31.
+        QCOMPARE(grid.cell(1, 0), QStringLiteral("T_Mean"));
+        QCOMPARE(grid.cell(16, 0), QStringLiteral("T_Max"));
+        QCOMPARE(grid.cell(31, 0), QStringLiteral("T_Min"));
+        QCOMPARE(grid.cell(1, 1), QStringLiteral("[°C]"));
+        QCOMPARE(grid.cell(1, 6), QStringLiteral("[°C/100m]"));
+        QCOMPARE(grid.cell(1, 7), QStringLiteral("[°C/100km]"));
+        QCOMPARE(grid.cell(1, 9), QStringLiteral("Degrees"));
+        QCOMPARE(grid.cell(2, 0), QStringLiteral("January"));
+        QCOMPARE(grid.cell(14, 0), QStringLiteral("Mean"));
+        QCOMPARE(grid.cell(15, 0), QString());
+        // 5 active: Best, vertical gradient and explained variance only.
+        QCOMPARE(grid.cell(2, 1), QStringLiteral("11.00"));
+        QCOMPARE(grid.cell(14, 1), QStringLiteral("23.00"));
+        QCOMPARE(grid.cell(2, 6), QStringLiteral("-0.65"));
+        QCOMPARE(grid.cell(2, 12), QStringLiteral("0.80"));
+        for (int c : {2, 3, 4, 5, 7, 8, 9, 10, 11}) QVERIFY2(grid.cell(2, c).isEmpty(), qPrintable(QString::number(c)));
+
+        // Units of the other groups.
+        results[Wind] = fixedResult(Wind, 8, 5, false);
+        const GridText third = estimatesGrid(2, results);
+        QCOMPARE(third.cell(1, 0), QStringLiteral("Sun "));
+        QCOMPARE(third.cell(1, 1), QStringLiteral(" "));
+        QCOMPARE(third.cell(1, 6), QStringLiteral("[1/100m]"));
+        QCOMPARE(third.cell(16, 1), QStringLiteral("[km/h]"));
+        QCOMPARE(third.cell(31, 11), QStringLiteral("[hPa/100km]"));
+        QCOMPARE(estimatesGrid(1, results).cell(16, 0), QStringLiteral(" PET "));
+    }
+
+    void estimatesTableOnAHitShowsGradientsButNoErrors() {
+        VariableResults results{};
+        results[Prec] = fixedResult(Prec, 12, 10, true);
+        GridText grid = estimatesGrid(1, results);
+        for (int c : {2, 3, 4, 5}) QVERIFY(grid.cell(2, c).isEmpty());
+        QCOMPARE(grid.cell(2, 7), QStringLiteral("0.50"));
+        QCOMPARE(grid.cell(2, 8), QStringLiteral("-0.75"));
+        QCOMPARE(grid.cell(2, 9), QStringLiteral("146.30"));
+        QCOMPARE(grid.cell(2, 10), QStringLiteral("SE"));
+        QCOMPARE(grid.cell(2, 11), QStringLiteral("0.90"));
+        // Without the hit the errors appear, the bounds at 1.645 StdErr.
+        results[Prec].warnings.WarnHit = false;
+        grid = estimatesGrid(1, results);
+        QCOMPARE(grid.cell(2, 2), QStringLiteral("9.36"));
+        QCOMPARE(grid.cell(2, 3), QStringLiteral("12.65"));
+        QCOMPARE(grid.cell(2, 4), QStringLiteral("1.00"));
+        QCOMPARE(grid.cell(2, 5), QStringLiteral("-0.25"));
+    }
+
+    void stationObservationAndWarningTables() {
+        VariableResults results{};
+        results[Tmin] = fixedResult(Tmin, 3, 3, false);
+        results[Tmin].neighbours[2].Dir = kUnknown;
+        results[Tmin].neighbours[1].Weight = 0.5f;
+        results[Tmin].warnings.WarnLonely = true;
+        results[Tmax].warnings.WarnFew = true;
+        const GridText stations = stationGrid(0, results);
+        const int block = 1 + 2 * 23;  // Tmin is the third block
+        QCOMPARE(stations.cell(block, 0), QStringLiteral("T_Min"));
+        QCOMPARE(stations.cell(block + 1, 1), QStringLiteral("12.10"));
+        QCOMPARE(stations.cell(block + 1, 3), QStringLiteral("100"));
+        QCOMPARE(stations.cell(block + 1, 6), QStringLiteral(" E"));
+        QCOMPARE(stations.cell(block + 2, 5), QString());  // no direction
+        QCOMPARE(stations.cell(block + 4, 1), QString());  // past the neighbours found
+        QCOMPARE(stations.cell(block + 21, 0), QStringLiteral("Mean"));
+        const GridText obs = observationGrid(0, results);
+        QCOMPARE(obs.cell(0, 1), QStringLiteral(" January "));
+        QCOMPARE(obs.cell(0, 14), QStringLiteral(" Weight"));
+        QCOMPARE(obs.cell(block + 1, 1), QStringLiteral("5.00"));
+        QCOMPARE(obs.cell(block + 1, 14), QStringLiteral("0.5000"));
+        const GridText warn = warningGrid(0, results);
+        QCOMPARE(warn.cell(0, 0), QStringLiteral("Warnings"));
+        QCOMPARE(warn.cell(1, 0), QStringLiteral("T_min"));
+        QCOMPARE(warn.cell(1, 3), QStringLiteral("X"));
+        QCOMPARE(warn.cell(3, 0), QStringLiteral("T_max"));
+        QCOMPARE(warn.cell(3, 6), QStringLiteral("X"));
+        QCOMPARE(warn.cell(2, 3), QString());
+    }
+
+    void axisLadders() {
+        GraphAxis a = graphAxis(-3.2f, 27.9f);
+        QCOMPARE(a.minimum, -4.0f);
+        QCOMPARE(a.maximum, 40.0f);
+        QVERIFY(std::fabs(a.step - 4.4f) < 1e-5f);
+        a = graphAxis(0.31f, 0.78f);
+        QCOMPARE(a.minimum, 0.0f);
+        QCOMPARE(a.maximum, 1.0f);
+        QCOMPARE(roundAxisMaximum(20), 40.0f);
+        QCOMPARE(roundAxisMaximum(10000), 20000.0f);
+        QCOMPARE(roundAxisMinimum(0), -1.0f);
+        QCOMPARE(roundAxisMinimum(25000), 20000.0f);
+        QCOMPARE(roundAxisMinimum(-30000), -30000.0f);
+        // The group's bounds are Best -/+ 2 StdErr.
+        EstimateResult r;
+        for (size_t m = 1; m <= 12; ++m) r.Best[m] = 10, r.StdErr[m] = 5.5f;
+        a = graphAxis({&r});
+        QCOMPARE(a.minimum, -2.0f);
+        QCOMPARE(a.maximum, 40.0f);
+    }
+
+    void viewDataRunsOnceOnAThreadPoolAndFillsTheViews() {
+        zentrel::test::TempFolder folder("gui-single");
+        std::vector<Station> stations;
+        for (int k = 0; k < 9; ++k) {
+            Station s = zentrel::test::makeStation(12.48f + 0.3f * std::cos(k * 0.7f), 41.9f + 0.3f * std::sin(k * 0.7f),
+                                          40.0f * k, 0, "S" + std::to_string(k));
+            for (size_t m = 1; m <= 12; ++m) s.Data[m] = 5.0f + m + 0.1f * k;
+            stations.push_back(s);
+        }
+        zentrel::test::writeDataFolder(folder, 12.48f, 41.9f, stations);
+        MainWindow main(QString::fromStdString(folder.str()));
+        main.show();
+        Location here{"Here", 12.48f, 41.9f, 20};
+        main.WriteStatusLocation(here);
+        SingleEstimate& estimate = SingleEstimate::of(main);
+        QSignalSpy busy(&main.state(), &AppState::busyChanged);
+        QSignalSpy done(&estimate, &SingleEstimate::finished);
+
+        main.viewData();
+        auto* window = main.findChild<frmGuess*>(QStringLiteral("frmGuess"));
+        QVERIFY(window);
+        QVERIFY(main.state().busy());
+        QVERIFY(!window->legend()->isVisible());
+        QVERIFY(done.wait(10000));
+        QCOMPARE(done.count(), 1);
+        QVERIFY(!main.state().busy() && !main.state().singleStale());
+        QCOMPARE(busy.count(), 2);
+        QVERIFY(!main.progressBar()->isVisible());
+        QVERIFY(window->legend()->isVisible());
+        QCOMPARE(estimate.results()[Sun].neighbours[21].Active, 9);
+        QVERIFY(estimate.location().Name == "Here");
+
+        window->setView(0, 2);
+        QCOMPARE(window->table(0, 2)->item(1, 0)->text(), QStringLiteral("January"));
+        QVERIFY(!window->table(0, 2)->item(1, 1)->text().isEmpty());
+        window->setGroup(1);
+        QCOMPARE(window->legendText(1), QStringLiteral("Precipitation [mm/month]"));
+        QCOMPARE(window->legendText(3), QString());
+        QVERIFY(window->graph(1)->axis().maximum >= 20);
+
+        // A new location marks it stale; the next activation (the main window coming back
+        // from a dialog with this window active) runs again.
+        main.WriteStatusLocation(here);
+        main.state().markStale();
+        QEvent activate(QEvent::WindowActivate);
+        QApplication::sendEvent(&main, &activate);
+        QVERIFY(main.state().busy());
+        QVERIFY(done.wait(10000));
+        QCOMPARE(done.count(), 2);
+        window->ShowData();  // not stale: a redraw only
+        QTest::qWait(50);
+        QCOMPARE(done.count(), 2);
+    }
+
+    void aFailedRunIsReportedAndClearsTheFlags() {
+        QTemporaryDir empty;  // no station files at all
+        MainWindow main(empty.path());
+        zentrel::gui::test::MessageRecorder messages;
+        SingleEstimate& estimate = SingleEstimate::of(main);
+        QSignalSpy done(&estimate, &SingleEstimate::finished);
+        QVERIFY(estimate.start());
+        QVERIFY(done.wait(10000));
+        QVERIFY(!main.state().busy());
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.last().icon, QMessageBox::NoIcon);
+        QVERIFY(!messages.last().text.isEmpty());
+    }
+};
+
+QTEST_MAIN(SingleWindowTest)
+#include "single_window_test.moc"
