@@ -16,14 +16,11 @@ namespace zentrel::gui {
 void installChildWindows(ChildWindows& windows) {
     // Windows of the other parts are added here, one line each, e.g.
     //   windows.provide(ChildWindow::SingleLocation, singleLocationWindowProvider());
-<<<<<<< HEAD
     windows.provide(ChildWindow::Batch, batchWindowProvider());
     windows.provide(ChildWindow::LocationGrid, gridDialogProvider());
     windows.provide(ChildWindow::LocationMap, locationMapWindowProvider());
     windows.provide(ChildWindow::RasterMap, rasterMapWindowProvider());
-=======
     single::provideSingleWindows(windows);
->>>>>>> guess
 }
 
 void ChildWindows::provide(ChildWindow id, ChildWindowProvider provider) { slot(id).provider = std::move(provider); }
