@@ -38,7 +38,7 @@ private slots:
             Station s = zentrel::test::makeStation(std::round(1301 + 50 * std::cos(k * 0.57f)) / 100,
                                                    std::round(4199 + 40 * std::sin(k * 0.57f)) / 100,
                                                    50.0f + 90.0f * k, 0, "Station " + std::to_string(k));
-            for (size_t m = 1; m <= 12; ++m) s.Data[m] = 14 + 9 * std::sin((m - 4) * 0.5236f) - 0.006f * s.Alt + 0.3f * (k % 3);
+            for (size_t m = 1; m <= 12; ++m) s.Data[m] = 14 + 9 * std::sin((int(m) - 4) * 0.5236f) - 0.006f * s.Alt + 0.3f * (k % 3);
             stations.push_back(s);
         }
         Station twin = stations[2];
@@ -51,7 +51,9 @@ private slots:
             for (float lat = 40; lat < 44; lat += 0.05f) bytes[static_cast<size_t>(terrainByteOffset(lon, lat))] = 17;
         std::ofstream(folder_.str() + "/" + kTerrainFileName, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
 
-        main_ = std::make_unique<MainWindow>(QString::fromStdString(folder_.str()));
+        // Screenshots may be taken on a real data folder instead (the other checks then do not hold).
+        const QString real = qEnvironmentVariable("ZENTREL_SCREENSHOT_DATA");
+        main_ = std::make_unique<MainWindow>(real.isEmpty() ? QString::fromStdString(folder_.str()) : real);
         main_->resize(1280, 860);
         main_->show();
         main_->action("mn_WorkBench")->trigger();

@@ -87,6 +87,7 @@ frmwork::frmwork(MainWindow& main, QWidget* parent) : QWidget(parent), main_(mai
     connect(main_.clientArea(), &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
         if (sub && sub->widget() == this) ShowData();
     });
+    main_.installEventFilter(this);
     resize(1050, 720);
 }
 
@@ -707,6 +708,14 @@ void frmwork::mapRightClick(float dx, float dy) {
         showMessage(this, QString(), QString::fromStdString(ex.what()), QMessageBox::NoIcon);
     }
     running_ = false;
+}
+
+bool frmwork::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &main_ && event->type() == QEvent::WindowActivate) {
+        const QMdiSubWindow* active = main_.clientArea()->activeSubWindow();
+        if (active && active->widget() == this) ShowData();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmwork::closeEvent(QCloseEvent* event) {

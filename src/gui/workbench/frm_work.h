@@ -81,6 +81,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    /// The main window becoming active again (after a dialog) activates this window when it is the active child.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createControls();

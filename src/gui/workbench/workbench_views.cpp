@@ -132,8 +132,6 @@ void AltitudeGraph::paintEvent(QPaintEvent*) {
 RegionalMap::RegionalMap(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("picMapStation"));
     setMouseTracking(true);
-    setAutoFillBackground(true);
-    setBackgroundRole(QPalette::Base);
 }
 
 void RegionalMap::setMap(const MapFrame& frame, QImage terrain, std::vector<MapOffset> neighbours, std::vector<bool> active) {
@@ -144,19 +142,30 @@ void RegionalMap::setMap(const MapFrame& frame, QImage terrain, std::vector<MapO
     update();
 }
 
+// The map keeps the shape of its coordinate system, centred in the widget.
+QRectF RegionalMap::viewport() const {
+    const double w = frame_.right - frame_.left, h = frame_.top - frame_.bottom;
+    if (!(w > 0) || !(h > 0)) return rect();
+    const double scale = std::min(width() / w, height() / h);
+    return {(width() - w * scale) / 2, (height() - h * scale) / 2, w * scale, h * scale};
+}
+
 QPointF RegionalMap::toPixel(float dx, float dy) const {
-    return {(dx - frame_.left) / (frame_.right - frame_.left) * width(),
-            (frame_.top - dy) / (frame_.top - frame_.bottom) * height()};
+    const QRectF v = viewport();
+    return {v.left() + (dx - frame_.left) / (frame_.right - frame_.left) * v.width(),
+            v.top() + (frame_.top - dy) / (frame_.top - frame_.bottom) * v.height()};
 }
 
 MapOffset RegionalMap::toMap(QPointF pixel) const {
-    return {static_cast<float>(frame_.left + pixel.x() / width() * (frame_.right - frame_.left)),
-            static_cast<float>(frame_.top - pixel.y() / height() * (frame_.top - frame_.bottom))};
+    const QRectF v = viewport();
+    return {static_cast<float>(frame_.left + (pixel.x() - v.left()) / v.width() * (frame_.right - frame_.left)),
+            static_cast<float>(frame_.top - (pixel.y() - v.top()) / v.height() * (frame_.top - frame_.bottom))};
 }
 
 void RegionalMap::paintEvent(QPaintEvent*) {
     if (frame_.right <= frame_.left) return;
     QPainter p(this);
+    p.fillRect(viewport(), Qt::white);
     const QRectF box(toPixel(frame_.west, frame_.north), toPixel(frame_.east, frame_.south));
     p.drawImage(box, terrain_);
     p.setPen(QPen(Qt::black, 1));

@@ -58,6 +58,7 @@ protected:
 
 private:
     QPointF toPixel(float dx, float dy) const;
+    QRectF viewport() const;
     MapFrame frame_;
     QImage terrain_;
     std::vector<MapOffset> neighbours_;
