@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 using namespace zentrel;
 
@@ -73,4 +75,24 @@ TEST(SectorName, BoundariesBelongToTheSectorClockwise) {
     EXPECT_EQ(SectorName(337.4f), "NW");
     EXPECT_EQ(SectorName(337.5f), "N ");
     EXPECT_EQ(SectorName(9999), "X ");
+}
+
+// The cached-trigonometry overloads the cross-validation uses must give the plain calls' bits,
+// and Distance must be symmetric, since each pair is measured once.
+TEST(Geometry, SpherePointOverloadsAndSymmetryGiveThePlainBits) {
+    uint32_t state = 99;
+    const auto next = [&](float lo, float hi) {
+        state = state * 1664525u + 1013904223u;
+        return lo + (hi - lo) * static_cast<float>(state >> 8) / 16777216.0f;
+    };
+    for (int k = 0; k < 20000; ++k) {
+        const float lon1 = next(-180, 180), lat1 = next(-90, 90);
+        // Mostly near pairs, some far, some within the 0.01-degree plane case.
+        const float spread = k % 3 == 0 ? 0.005f : (k % 3 == 1 ? 5.0f : 170.0f);
+        const float lon2 = lon1 + next(-spread, spread), lat2 = std::clamp(lat1 + next(-spread, spread), -90.0f, 90.0f);
+        const SpherePoint a = spherePoint(lon1, lat1), b = spherePoint(lon2, lat2);
+        ASSERT_EQ(Distance(a, b), Distance(lon1, lat1, lon2, lat2));
+        ASSERT_EQ(Distance(b, a), Distance(lon1, lat1, lon2, lat2));
+        ASSERT_EQ(Direction(a, b), Direction(lon1, lat1, lon2, lat2));
+    }
 }

@@ -3,6 +3,8 @@
 #include "engine/engine.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 
 #include "data/station_database.h"
@@ -18,6 +20,39 @@ constexpr int kMaxNeighbours = 20;
 constexpr int kMean = 21;               // the mean station's entry
 
 size_t ix(int i) { return static_cast<size_t>(i); }
+
+// A direction in degrees with the cosine and sine of its radians, so that the cosine of the angle
+// between two directions costs two products instead of a cosine.
+struct Heading {
+    double cos = 1, sin = 0;
+};
+Heading headingOf(double degrees) {
+    const double r = degrees * kPi / 180.0;
+    return {std::cos(r), std::sin(r)};
+}
+
+// One shadow step: weight * (1 - f * (1 - (1 - c) / 2)) rounded to single, where c is the cosine
+// of the angle between directions a and b (degrees) and f = shad * (1 - near / far).
+//
+// c comes from the identity cos(a - b) = cos a cos b + sin a sin b, which agrees with the cosine
+// of the degree difference to about 1e-13 even for the 9999 of a missing direction. Where the
+// double result lies within that uncertainty of a rounding boundary of single precision, the
+// cosine is taken directly, so the single result is always the direct one, bit for bit.
+inline float shadowStep(float weight, float f, double degreesA, double degreesB, const Heading& a, const Heading& b) {
+    const auto step = [&](double c) { return weight * (1.0 - f * (1.0 - (1.0 - c) * 0.5)); };
+    const double x = step(a.cos * b.cos + a.sin * b.sin);
+    const float rounded = static_cast<float>(x);
+    if (x == 0) return rounded;
+    const uint32_t bits = std::bit_cast<uint32_t>(rounded);
+    if (std::isnormal(rounded) && (bits & 0x7fffffffu) < 0x7f7fffffu) {
+        const double margin = std::fabs(static_cast<double>(weight)) * (std::fabs(static_cast<double>(f)) * 1e-12 + 1e-14);
+        const double r = static_cast<double>(rounded);
+        const double up = (r + static_cast<double>(std::bit_cast<float>(bits + 1))) * 0.5;
+        const double down = (r + static_cast<double>(std::bit_cast<float>(bits - 1))) * 0.5;
+        if (std::fabs(x - up) > margin && std::fabs(x - down) > margin) return rounded;
+    }
+    return static_cast<float>(step(std::cos((degreesA - degreesB) * kPi / 180.0)));
+}
 }  // namespace
 
 float CriticalValue(int n, float P) {
@@ -313,8 +348,12 @@ void Engine::ComputeWeights() {
 
 void Engine::ShadowCorrection() {
     std::array<double, kMaxNeighbours + 1> dir{};
+    std::array<Heading, kMaxNeighbours + 1> heading{};
     for (int i = 1; i <= ns.NeighbourCount; ++i)
-        if (ns[i].Active == 1) dir[ix(i)] = Direction(working.Lon, working.Lat, ns[i].Lon, ns[i].Lat);
+        if (ns[i].Active == 1) {
+            dir[ix(i)] = Direction(working.Lon, working.Lat, ns[i].Lon, ns[i].Lat);
+            heading[ix(i)] = headingOf(dir[ix(i)]);
+        }
     const float shad = settings_.Shad;
     for (int i = 1; i <= ns.NeighbourCount; ++i) {
         Station& ei = ns[i];
@@ -322,9 +361,8 @@ void Engine::ShadowCorrection() {
         for (int j = 1; j <= ns.NeighbourCount; ++j) {
             const Station& ej = ns[j];
             if (j == i || ej.Active != 1 || !(ej.Dist < ei.Dist)) continue;
-            const double c = std::cos((dir[ix(j)] - dir[ix(i)]) * kPi / 180.0);
             const float f = (1.0f - ej.Dist / ei.Dist) * shad;
-            ei.Weight = static_cast<float>(ei.Weight * (1.0 - f * (1.0 - (1.0 - c) * 0.5)));
+            ei.Weight = shadowStep(ei.Weight, f, dir[ix(j)], dir[ix(i)], heading[ix(j)], heading[ix(i)]);
         }
     }
 }
@@ -445,9 +483,15 @@ void Engine::GradientOutputs(int m) {
 void Engine::CrossValidate() {
     const int nc = ns.NeighbourCount;
     const float p = powExp();
-    // Pairwise distances and directions between the active neighbours, computed once.
+    // Pairwise distances and directions between the active neighbours, computed once, from the
+    // sines and cosines of each neighbour's position. Distance is symmetric (the cosine of the
+    // longitude difference is even), so each pair is measured once.
     std::array<std::array<float, kMaxNeighbours + 1>, kMaxNeighbours + 1> dist{};
     std::array<std::array<double, kMaxNeighbours + 1>, kMaxNeighbours + 1> dir{};
+    std::array<std::array<Heading, kMaxNeighbours + 1>, kMaxNeighbours + 1> heading{};
+    std::array<SpherePoint, kMaxNeighbours + 1> point{};
+    for (int i = 1; i <= nc; ++i)
+        if (ns[i].Active == 1) point[ix(i)] = spherePoint(ns[i].Lon, ns[i].Lat);
     int n = 0;
     for (int i = 1; i <= nc; ++i) {
         if (ns[i].Active != 1) continue;
@@ -460,8 +504,9 @@ void Engine::CrossValidate() {
                                     "You must uncheck at least one of them"});
                 return;
             }
-            dist[ix(i)][ix(j)] = Distance(ns[i].Lon, ns[i].Lat, ns[j].Lon, ns[j].Lat, settings_.DistEpsilon);
-            dir[ix(i)][ix(j)] = Direction(ns[i].Lon, ns[i].Lat, ns[j].Lon, ns[j].Lat);
+            dist[ix(i)][ix(j)] = j < i ? dist[ix(j)][ix(i)] : Distance(point[ix(i)], point[ix(j)], settings_.DistEpsilon);
+            dir[ix(i)][ix(j)] = Direction(point[ix(i)], point[ix(j)]);
+            if (settings_.ShadowOn == 1) heading[ix(i)][ix(j)] = headingOf(dir[ix(i)][ix(j)]);
         }
     }
     std::array<std::array<float, 13>, kMaxNeighbours + 1> err{};
@@ -483,8 +528,8 @@ void Engine::CrossValidate() {
                     if (k == i || k == j || ns[k].Active != 1) continue;
                     const float dik = dist[ix(i)][ix(k)];
                     if (!(dik < dij)) continue;
-                    const double c = std::cos((dir[ix(i)][ix(j)] - dir[ix(i)][ix(k)]) * kPi / 180.0);
-                    w[ix(j)] = static_cast<float>(w[ix(j)] * (1.0 - shad * (1.0f - dik / dij) * (1.0 - (1.0 - c) * 0.5)));
+                    w[ix(j)] = shadowStep(w[ix(j)], shad * (1.0f - dik / dij), dir[ix(i)][ix(j)], dir[ix(i)][ix(k)],
+                                          heading[ix(i)][ix(j)], heading[ix(i)][ix(k)]);
                 }
             }
         }
@@ -633,15 +678,34 @@ void Engine::PostProcess() {
     FitAnnualCycle();
 }
 
+namespace {
+// The harmonics of the annual-cycle fit depend only on the month lengths: computed once.
+struct Harmonics {
+    float L[13] = {0, 31, 28.25f, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    float sinkt[7][13] = {}, coskt[7][13] = {};
+    float factor[7] = {};
+    Harmonics() {
+        float t[13];
+        t[1] = L[1] / 2.0f / 365.25f;
+        for (int m = 2; m <= 12; ++m) t[m] = t[m - 1] + (L[m - 1] + L[m]) / 2.0f / 365.25f;
+        for (int k = 1; k <= 6; ++k) {
+            for (int m = 1; m <= 12; ++m) {
+                sinkt[k][m] = static_cast<float>(std::sin(2.0 * kPi * k * t[m]));
+                coskt[k][m] = static_cast<float>(std::cos(2.0 * kPi * k * t[m]));
+            }
+            factor[k] = static_cast<float>((kPi * k / 12.0) / std::sin(kPi * k / 12.0));
+        }
+    }
+};
+}  // namespace
+
 void Engine::FitAnnualCycle() {
-    static constexpr float L[13] = {0, 31, 28.25f, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    float t[13], y[13];
-    t[1] = L[1] / 2.0f / 365.25f;
-    for (int m = 2; m <= 12; ++m) t[m] = t[m - 1] + (L[m - 1] + L[m]) / 2.0f / 365.25f;
+    static const Harmonics h;
+    float y[13];
     float mean = 0;
     for (int m = 1; m <= 12; ++m) {
         y[m] = res.Best[ix(m)];
-        if (variable == Prec || variable == PET) y[m] = res.Best[ix(m)] / L[m] * 30.4375f;
+        if (variable == Prec || variable == PET) y[m] = res.Best[ix(m)] / h.L[m] * 30.4375f;
         mean += y[m];
     }
     mean /= 12.0f;
@@ -650,8 +714,8 @@ void Engine::FitAnnualCycle() {
     for (int k = 1; k <= 6; ++k) {
         float sys = 0, sss = 0, syc = 0, scc = 0;
         for (int m = 1; m <= 12; ++m) {
-            const float s = static_cast<float>(std::sin(2.0 * kPi * k * t[m]));
-            const float c = static_cast<float>(std::cos(2.0 * kPi * k * t[m]));
+            const float s = h.sinkt[k][m];
+            const float c = h.coskt[k][m];
             sys += y[m] * s;
             sss += s * s;
             syc += y[m] * c;
@@ -659,9 +723,8 @@ void Engine::FitAnnualCycle() {
         }
         float a = sys / sss;
         float b = k == 6 ? 0.0f : syc / scc;
-        const float factor = static_cast<float>((kPi * k / 12.0) / std::sin(kPi * k / 12.0));
-        a *= factor;
-        b *= factor;
+        a *= h.factor[k];
+        b *= h.factor[k];
         res.AnnualCycle[ix(k)] = a;
         res.AnnualCycle[ix(k + 6)] = b;
     }

@@ -5,23 +5,22 @@
 
 namespace zentrel {
 
-float Distance(float lon1, float lat1, float lon2, float lat2, float distEpsilon) {
-    constexpr float pi = 3.1415927f;
-    const float rlon1 = lon1 / 180.0f * pi;
-    const float rlat1 = lat1 / 180.0f * pi;
-    const float rlon2 = lon2 / 180.0f * pi;
-    const float rlat2 = lat2 / 180.0f * pi;
-    const float x = static_cast<float>(std::sin(static_cast<double>(rlat1)) * std::sin(static_cast<double>(rlat2)) +
-                                       std::cos(static_cast<double>(rlat1)) * std::cos(static_cast<double>(rlat2)) *
-                                           std::cos(static_cast<double>(rlon2 - rlon1)));
+namespace {
+constexpr float kPiSingle = 3.1415927f;
+constexpr double kPiDouble = 3.1415926535;
+
+float distanceOf(float rlon1, double sinLat1, double cosLat1, float rlon2, double sinLat2, double cosLat2,
+                 float distEpsilon) {
+    const float x = static_cast<float>(sinLat1 * sinLat2 + cosLat1 * cosLat2 * std::cos(static_cast<double>(rlon2 - rlon1)));
     const double xd = x;
     const double oneMinusX2 = 1.0 - xd * xd;
     if (!(oneMinusX2 >= distEpsilon)) return 0.0f;
     return static_cast<float>(6370.997 * (2.0 * std::atan(1.0) + std::atan(-xd / std::sqrt(oneMinusX2))));
 }
 
-double Direction(double lon1, double lat1, double lon2, double lat2) {
-    constexpr double pi = 3.1415926535;
+double directionOf(double lon1, double lat1, double lon2, double lat2, double rlon1, double sinLat1, double cosLat1,
+                   double rlon2, double sinLat2, double cosLat2) {
+    constexpr double pi = kPiDouble;
     if (std::fabs(lon1 - lon2) < 0.01 && std::fabs(lat1 - lat2) < 0.01) {
         if (lon1 == lon2 || lat1 == lat2) return 9999;
         // Plane angle clockwise from north; the signs of both offsets give the quadrant.
@@ -36,11 +35,9 @@ double Direction(double lon1, double lat1, double lon2, double lat2) {
     if (lat1 < -89.9999) return 0;
     if (lat2 < -89.9999) return 180;
 
-    const double rlat1 = lat1 / 180.0 * pi, rlat2 = lat2 / 180.0 * pi;
-    const double rlon1 = lon1 / 180.0 * pi, rlon2 = lon2 / 180.0 * pi;
-    const double cPT = std::sin(rlat2);
-    const double cPV = std::sin(rlat1);
-    const double cVT = std::sin(rlat1) * std::sin(rlat2) + std::cos(rlat1) * std::cos(rlat2) * std::cos(rlon1 - rlon2);
+    const double cPT = sinLat2;
+    const double cPV = sinLat1;
+    const double cVT = sinLat1 * sinLat2 + cosLat1 * cosLat2 * std::cos(rlon1 - rlon2);
     const double denominator = std::sqrt(1.0 - cPV * cPV) * std::sqrt(1.0 - cVT * cVT);
     if (!(denominator != 0.0)) return 9999;  // antipodal target: every direction leads there
     const double cosA = (cPT - cPV * cVT) / denominator;
@@ -53,6 +50,45 @@ double Direction(double lon1, double lat1, double lon2, double lat2) {
     if (lon1 >= 0) west = lon1 - 180.0 < lon2 && lon2 < lon1;
     else west = lon2 > lon1 + 180.0 || lon2 < lon1;
     return west ? 360.0 - a : a;
+}
+}  // namespace
+
+float Distance(float lon1, float lat1, float lon2, float lat2, float distEpsilon) {
+    const float rlon1 = lon1 / 180.0f * kPiSingle;
+    const float rlat1 = lat1 / 180.0f * kPiSingle;
+    const float rlon2 = lon2 / 180.0f * kPiSingle;
+    const float rlat2 = lat2 / 180.0f * kPiSingle;
+    return distanceOf(rlon1, std::sin(static_cast<double>(rlat1)), std::cos(static_cast<double>(rlat1)), rlon2,
+                      std::sin(static_cast<double>(rlat2)), std::cos(static_cast<double>(rlat2)), distEpsilon);
+}
+
+double Direction(double lon1, double lat1, double lon2, double lat2) {
+    const double rlat1 = lat1 / 180.0 * kPiDouble, rlat2 = lat2 / 180.0 * kPiDouble;
+    return directionOf(lon1, lat1, lon2, lat2, lon1 / 180.0 * kPiDouble, std::sin(rlat1), std::cos(rlat1),
+                       lon2 / 180.0 * kPiDouble, std::sin(rlat2), std::cos(rlat2));
+}
+
+SpherePoint spherePoint(float lon, float lat) {
+    SpherePoint p;
+    p.lon = lon;
+    p.lat = lat;
+    p.rlon = lon / 180.0f * kPiSingle;
+    const float rlat = lat / 180.0f * kPiSingle;
+    p.sinLat = std::sin(static_cast<double>(rlat));
+    p.cosLat = std::cos(static_cast<double>(rlat));
+    const double rlatD = static_cast<double>(lat) / 180.0 * kPiDouble;
+    p.rlonD = static_cast<double>(lon) / 180.0 * kPiDouble;
+    p.sinLatD = std::sin(rlatD);
+    p.cosLatD = std::cos(rlatD);
+    return p;
+}
+
+float Distance(const SpherePoint& a, const SpherePoint& b, float distEpsilon) {
+    return distanceOf(a.rlon, a.sinLat, a.cosLat, b.rlon, b.sinLat, b.cosLat, distEpsilon);
+}
+
+double Direction(const SpherePoint& a, const SpherePoint& b) {
+    return directionOf(a.lon, a.lat, b.lon, b.lat, a.rlonD, a.sinLatD, a.cosLatD, b.rlonD, b.sinLatD, b.cosLatD);
 }
 
 std::string SectorName(float d) {

@@ -19,6 +19,19 @@ float Distance(float lon1, float lat1, float lon2, float lat2, float distEpsilon
 /// (equal longitude or latitude within 0.01 degrees, or an antipodal target).
 double Direction(double lon1, double lat1, double lon2, double lat2);
 
+/// A point with the sines and cosines that Distance and Direction take of it, for when one point
+/// is measured against many others. The two-point overloads give the same bits as the plain calls.
+struct SpherePoint {
+    float lon = 0, lat = 0;
+    float rlon = 0;                  // single-precision radians, as Distance uses them
+    double sinLat = 0, cosLat = 0;   // of the single-precision latitude radians
+    double rlonD = 0;                // double radians, as Direction uses them
+    double sinLatD = 0, cosLatD = 0;
+};
+SpherePoint spherePoint(float lon, float lat);
+float Distance(const SpherePoint& a, const SpherePoint& b, float distEpsilon = kDefaultDistEpsilon);
+double Direction(const SpherePoint& a, const SpherePoint& b);
+
 /// Two-character compass sector of a direction: "N ", "NE", ..., "X " for 9999. A direction on
 /// a sector boundary belongs to the sector clockwise of it (22.5 is "NE", 337.5 is "N ").
 std::string SectorName(float direction);
