@@ -8,3 +8,5 @@ cmake --build "$BUILD_DIR" --target bench_engine >/dev/null
 "$BUILD_DIR/bin/bench_engine" "$BUILD_DIR/bin/ZentrelData" "${2:-2000}"
 cmake --build "$BUILD_DIR" --target bench_batch >/dev/null
 "$BUILD_DIR/bin/bench_batch" "$BUILD_DIR/bin/ZentrelData"
+cmake --build "$BUILD_DIR" --target bench_raster >/dev/null
+"$BUILD_DIR/bin/bench_raster" "$BUILD_DIR/bin/ZentrelData"

@@ -22,6 +22,14 @@ struct CommonOptions {
 /// A registered command sets `run` when it is parsed; main() calls it.
 using Runner = std::function<int()>;
 
+/// Registers every command below (commands.cpp).
+void registerCommands(CLI::App& app, CommonOptions& common, Runner& run);
+
+/// The index of an empty argument that no option takes as its value, or 0. The parser loops
+/// forever on such an argument inside a command when an option follows it, so it is refused
+/// before parsing.
+int strayEmptyArgument(CLI::App& app, int argc, const char* const* argv);
+
 void registerEstimate(CLI::App& app, CommonOptions& common, Runner& run);
 void registerData(CLI::App& app, CommonOptions& common, Runner& run);
 void registerBatch(CLI::App& app, CommonOptions& common, Runner& run);

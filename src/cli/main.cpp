@@ -24,10 +24,11 @@ int main(int argc, char** argv) {
     CommonOptions common;
     common.programDir = programFolder(argv[0]);
     Runner run;
-    registerEstimate(app, common, run);
-    registerData(app, common, run);
-    registerBatch(app, common, run);
-    registerRaster(app, common, run);
+    registerCommands(app, common, run);
+    if (const int stray = strayEmptyArgument(app, argc, argv)) {
+        std::fprintf(stderr, "zentrel: argument %d is empty and no option takes it as its value.\nRun 'zentrel --help' for usage.\n", stray);
+        return kExitUsage;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

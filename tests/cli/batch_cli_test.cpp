@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -106,4 +107,96 @@ TEST(BatchCommand, CtrlCStopsAfterTheCurrentLocationAndKeepsWholeLines) {
     ASSERT_GE(text.size(), 5000u);
     EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
     EXPECT_LT(std::count(text.begin(), text.end(), '\n'), 3 + 200000);
+}
+
+// Killed without warning (SIGKILL) at a random moment, a run leaves whole lines in every file:
+// each file ends with a line end, and every data line of a file (one place, many times) is
+// as long as its first.
+TEST(BatchCommand, KilledAtRandomLeavesWholeLinesOnly) {
+    TempFolder data("cli-batch-kill");
+    writeDataFolder(data, 10, 45, nearStations());
+    std::string list;
+    for (int i = 0; i < 400000; ++i) list += "10.1,45.1,100,Same place\n";
+    data.write("many.dat", list);
+    unsigned seed = static_cast<unsigned>(::getpid());
+    for (int run = 0; run < 3; ++run) {
+        TempFolder out("cli-batch-kill-out" + std::to_string(run));
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            std::freopen("/dev/null", "w", stdout);
+            std::freopen("/dev/null", "w", stderr);
+            ::execl(ZENTREL_BIN, ZENTREL_BIN, "batch", "--locations", data.file("many.dat").c_str(), "--out",
+                    out.str().c_str(), "--vars", "Temp,Prec", "--quantities", "best,interval,stderr,bias",
+                    "--threads", "2", "--data", data.str().c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        // Once lines are being written, a random moment later.
+        const auto written = [&] {
+            std::uintmax_t bytes = 0;
+            for (const auto& entry : std::filesystem::directory_iterator(out.path())) bytes += entry.file_size();
+            return bytes;
+        };
+        for (int k = 0; k < 600 && written() < 20000; ++k) ::usleep(25000);
+        ::usleep(static_cast<useconds_t>(rand_r(&seed) % 300000));
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before it was killed; make the list longer";
+        int files = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(out.path())) {
+            std::ifstream in(entry.path(), std::ios::binary);
+            const std::string text{std::istreambuf_iterator<char>(in), {}};
+            if (text.empty()) continue;
+            ++files;
+            EXPECT_EQ(text.substr(text.size() - 2), "\r\n") << entry.path();
+            const std::string name = entry.path().filename().string();
+            if (name.find("_Temp_") == std::string::npos && name.find("_Prec_") == std::string::npos) continue;
+            // Lines after the two heading lines: all of one length.
+            size_t start = text.find("\r\n", text.find("\r\n") + 2) + 2, length = 0;
+            for (size_t end; start < text.size() && (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+                if (length == 0) length = end - start;
+                ASSERT_EQ(end - start, length) << entry.path() << " at byte " << start;
+            }
+        }
+        EXPECT_GT(files, 0);
+    }
+}
+
+// A disk that fills during the run (here: a file-size limit, so a write fails as on a full
+// disk): the run stops with an error naming the file, and what was written is whole lines.
+TEST(BatchCommand, FullDiskStopsWithTheFileNamedAndWholeLines) {
+    TempFolder data("cli-batch-full"), out("cli-batch-full-out");
+    writeDataFolder(data, 10, 45, nearStations());
+    std::string list;
+    for (int i = 0; i < 5000; ++i) list += "10.1,45.1,100,Same place\n";
+    data.write("many.dat", list);
+    for (const std::string format : {"zte", "orvane"}) {
+        const std::string target = format == "zte" ? out.str() : out.file("all.dat");
+        const std::string errFile = out.file("err-" + format + ".txt");
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            std::freopen("/dev/null", "w", stdout);
+            std::freopen(errFile.c_str(), "w", stderr);
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{20000, 20000};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            ::execl(ZENTREL_BIN, ZENTREL_BIN, "batch", "--locations", data.file("many.dat").c_str(), "--out",
+                    target.c_str(), "--format", format.c_str(), "--vars", "Temp", "--data", data.str().c_str(),
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 1) << format;
+        std::ifstream err(errFile);
+        const std::string message{std::istreambuf_iterator<char>(err), {}};
+        EXPECT_NE(message.find(out.str()), std::string::npos) << message;
+        for (const auto& entry : std::filesystem::directory_iterator(out.path())) {
+            if (entry.path().filename().string().rfind("err-", 0) == 0) continue;
+            std::ifstream in(entry.path(), std::ios::binary);
+            const std::string text{std::istreambuf_iterator<char>(in), {}};
+            if (!text.empty()) EXPECT_EQ(text.substr(text.size() - 2), "\r\n") << entry.path() << " of " << format;
+        }
+    }
 }

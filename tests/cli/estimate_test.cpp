@@ -139,3 +139,11 @@ TEST(EstimateCommand, ExportsEveryOutputFormatToAFile) {
     EXPECT_EQ(runCli(base + " --format zte --quantities best,snow -o " + folder.file("y")).code, 2);
     EXPECT_EQ(runCli(base + " --format zte -o /nonexistent/dir/file.zte").code, 1);
 }
+
+// The argument parser loops forever on an empty stray argument followed by an option; it is
+// refused before parsing (found by the argument fuzzer).
+TEST(EstimateCommand, EmptyStrayArgumentIsAUsageErrorNotAHang) {
+    const CliResult r = runCli("estimate '' --json");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("argument 2 is empty"), std::string::npos) << r.err;
+}

@@ -63,3 +63,22 @@ TEST(RasterCommand, PanelChecksAreUsageErrors) {
     EXPECT_NE(south.err.find("End Latitude must be in the range (-90;90)"), std::string::npos) << south.err;
     EXPECT_FALSE(std::filesystem::exists(folder.file("x.img")));
 }
+
+// A disk that fills while the map is written (a file-size limit of 512 bytes here): an error
+// naming the file, and the map of the same name from before is left as it was.
+TEST(RasterCommand, FullDiskKeepsThePreviousFile) {
+    if (!dataBuilt()) GTEST_SKIP() << "data folder not built";
+    TempFolder folder("cli-raster-full");
+    for (const std::string name : {"map.img", "map.tif"}) {
+        folder.write(name, "the map of yesterday");
+        const std::string command = "sh -c \"trap '' XFSZ; ulimit -f 1; " + std::string(ZENTREL_BIN) +
+                                    " raster --var Prec --period 7 --bbox 5,45,8,47 --res 1 --quiet -o '" +
+                                    folder.file(name) + "'\" 2>&1; echo \"exit=$?\"";
+        const std::string out = commandOutput(command);
+        EXPECT_NE(out.find("exit=1"), std::string::npos) << out;
+        EXPECT_NE(out.find(folder.file(name)), std::string::npos) << out;
+        std::ifstream in(folder.file(name), std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the map of yesterday");
+        EXPECT_FALSE(std::filesystem::exists(folder.file(name + ".part")));
+    }
+}

@@ -15,6 +15,8 @@
 #include <optional>
 #include <thread>
 
+#include <unistd.h>
+
 #include "batch/batch_files.h"
 #include "data/terrain.h"
 #include "engine/engine.h"
@@ -36,6 +38,8 @@ using UnitResult = std::vector<VariableResult>;
 
 /// A file the run writes to. Lines go out with flush(), once per location, so a run that is
 /// killed leaves whole lines only (the files stay open instead of being reopened per line).
+/// When a write fails (a full disk), the file is cut back to its last whole location before
+/// the error is raised, so that what stays is whole lines as well.
 class OutFile {
 public:
     OutFile(std::string path, bool append) : path_(std::move(path)) {
@@ -43,6 +47,13 @@ public:
         if (!file_)
             throw Error(fmt::format("Cannot {} the file \"{}\": {}.", append ? "append to" : "create", path_,
                                     std::strerror(errno)));
+        // A location's lines fit the buffer, so they reach the disk in one write at flush().
+        std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
+        if (append) {
+            std::error_code ec;
+            const auto size = std::filesystem::file_size(path_, ec);
+            whole_ = ec ? -1 : static_cast<long long>(size);
+        }
     }
     ~OutFile() {
         if (file_) std::fclose(file_);
@@ -52,22 +63,36 @@ public:
 
     void write(const std::string& bytes) {
         if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) fail();
+        pending_ += static_cast<long long>(bytes.size());
     }
     void flush() {
         if (std::fflush(file_) != 0) fail();
+        if (whole_ >= 0) whole_ += pending_;
+        pending_ = 0;
     }
     void close() {
+        flush();
         const int result = std::fclose(file_);
         file_ = nullptr;
         if (result != 0) fail();
     }
 
 private:
-    [[noreturn]] void fail() const {
-        throw Error(fmt::format("Cannot write the file \"{}\": {}.", path_, std::strerror(errno)));
+    [[noreturn]] void fail() {
+        const int error = errno;
+        if (file_ && whole_ >= 0) {
+            // Drop what could not be written whole; the buffer is discarded with the file.
+            if (::ftruncate(::fileno(file_), static_cast<off_t>(whole_)) == 0) pending_ = 0;
+            std::fclose(file_);
+            file_ = nullptr;
+            ::truncate(path_.c_str(), static_cast<off_t>(whole_));
+        }
+        throw Error(fmt::format("Cannot write the file \"{}\": {}.", path_, std::strerror(error)));
     }
     std::string path_;
     std::FILE* file_ = nullptr;
+    long long whole_ = 0;    // bytes on disk that end with a whole location; -1 when unknown
+    long long pending_ = 0;  // bytes written since
 };
 
 std::string joinPath(const std::string& folder, const std::string& name) {

@@ -172,10 +172,26 @@ void writeImg(const std::string& path, const ImgRaster& raster) {
         throw Error(fmt::format("Raster file {}: {} cells do not fill {} rows x {} columns.", path,
                                 raster.Cells.size(), raster.Header.Rows, raster.Header.Columns));
     const Bytes header = formatImgHeader(raster.Header);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(header.data()), kImgHeaderSize);
-    out.write(reinterpret_cast<const char*>(raster.Cells.data()), static_cast<std::streamsize>(cells));
-    if (!out) throw Error("Raster file " + path + " cannot be written.");
+    // Written beside the target and renamed when whole, so that a full disk never leaves a
+    // truncated map nor destroys the file it was to replace.
+    const std::string part = path + ".part";
+    {
+        std::ofstream out(part, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(header.data()), kImgHeaderSize);
+        out.write(reinterpret_cast<const char*>(raster.Cells.data()), static_cast<std::streamsize>(cells));
+        out.close();
+        if (!out) {
+            std::error_code ec;
+            std::filesystem::remove(part, ec);
+            throw Error("Raster file " + path + " cannot be written.");
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(part, path, ec);
+    if (ec) {
+        std::filesystem::remove(part, ec);
+        throw Error("Raster file " + path + " cannot be written: " + ec.message() + ".");
+    }
 }
 
 }  // namespace zentrel

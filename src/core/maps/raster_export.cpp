@@ -9,6 +9,7 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <mutex>
 #include <thread>
@@ -303,7 +304,10 @@ void writeRasterGeoTiff(const std::string& path, const RasterExportPlan& plan, c
     if (!driver) throw Error("The GeoTIFF driver is not available; " + path + " cannot be written.");
     char** options = nullptr;
     options = CSLSetNameValue(options, "COMPRESS", "DEFLATE");
-    GDALDataset* ds = driver->Create(path.c_str(), plan.Columns, plan.Rows, 1, GDT_Byte, options);
+    // Written beside the target and renamed when whole (a full disk leaves the old file).
+    const std::string part = path + ".part";
+    CPLErrorReset();
+    GDALDataset* ds = driver->Create(part.c_str(), plan.Columns, plan.Rows, 1, GDT_Byte, options);
     CSLDestroy(options);
     if (!ds) throw Error("GeoTIFF file " + path + " cannot be created.");
     const double r = plan.Resolution;
@@ -327,7 +331,16 @@ void writeRasterGeoTiff(const std::string& path, const RasterExportPlan& plan, c
                                       const_cast<uint8_t*>(raster.Cells.data()), plan.Columns, plan.Rows, GDT_Byte,
                                       0, 0);
     GDALClose(ds);
-    if (err != CE_None) throw Error("GeoTIFF file " + path + " cannot be written.");
+    std::error_code ec;
+    if (err != CE_None || CPLGetLastErrorType() == CE_Failure) {
+        std::filesystem::remove(part, ec);
+        throw Error("GeoTIFF file " + path + " cannot be written.");
+    }
+    std::filesystem::rename(part, path, ec);
+    if (ec) {
+        std::filesystem::remove(part, ec);
+        throw Error("GeoTIFF file " + path + " cannot be written: " + ec.message() + ".");
+    }
 }
 
 }  // namespace zentrel

@@ -1,0 +1,32 @@
+// The list of zentrel's commands, in the order of the usage text.
+#include "cli/commands.h"
+
+#include <string>
+
+namespace zentrel::cli {
+
+void registerCommands(CLI::App& app, CommonOptions& common, Runner& run) {
+    registerEstimate(app, common, run);
+    registerData(app, common, run);
+    registerBatch(app, common, run);
+    registerRaster(app, common, run);
+}
+
+int strayEmptyArgument(CLI::App& app, int argc, const char* const* argv) {
+    CLI::App* current = &app;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.empty()) {
+            const std::string before = argv[i - 1];
+            const CLI::Option* option = before.size() > 1 && before[0] == '-' ? current->get_option_no_throw(before) : nullptr;
+            if (option && option->get_items_expected_max() > 0) continue;  // an empty value of --name and the like
+            return i;
+        }
+        if (arg[0] != '-') {
+            for (CLI::App* sub : current->get_subcommands([&](CLI::App* s) { return s->check_name(arg); })) current = sub;
+        }
+    }
+    return 0;
+}
+
+}  // namespace zentrel::cli
