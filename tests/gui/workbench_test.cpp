@@ -192,6 +192,7 @@ private slots:
         w_->close();
         QCOMPARE(w_->engine().working.Lon, current.Lon);
         QCOMPARE(w_->engine().working.Lat, current.Lat);
+        QVERIFY(main_->state().workbenchStale());  // the next opening runs for the current location
     }
 
     void hitShowsLabhit() {
@@ -211,9 +212,14 @@ private slots:
         main_->action("mn_SaveWorkBench")->trigger();
         auto* out = main_->findChild<single::frmOut*>(QStringLiteral("frmOut"));
         QVERIFY(out);
-        main_->state().setOutputFormatCode(3);
-        out->CmdSave_Click();
-        QCOMPARE(messages.last().text, QStringLiteral("You Cannot use this Format in WorkBench Mode"));
+        for (int format : {3, 4, 7}) {
+            messages.clear();
+            main_->state().setOutputFormatCode(format);
+            out->CmdSave_Click();
+            out->CmdPrint_Click();
+            QCOMPARE(messages.count(), 2);
+            QCOMPARE(messages.last().text, QStringLiteral("You Cannot use this Format in WorkBench Mode"));
+        }
         main_->state().setOutputFormatCode(1);
         out->dekadalBox()->setChecked(true);
         const QString file = QString::fromStdString(folder_.str() + "/wb.zte");

@@ -719,6 +719,10 @@ bool frmwork::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmwork::closeEvent(QCloseEvent* event) {
+    // An estimate shown for a clicked point that did not become current is run again for the
+    // current location when the window is next opened.
+    const Location& current = main_.state().currentLocation();
+    if (engine_->working.Lon != current.Lon || engine_->working.Lat != current.Lat) main_.state().setWorkbenchStale(true);
     engine_->working.Lon = main_.state().currentLocation().Lon;
     engine_->working.Lat = main_.state().currentLocation().Lat;
     QWidget::closeEvent(event);
