@@ -507,6 +507,7 @@ void frmwork::drawObservationTable() {
         setCell(*grdObservation, i - 1, 13, used && i != 21 ? pic(s.Weight, "0.0000") : QString());
     }
     colourRows(*grdObservation);
+    grdObservation->resizeColumnsToContents();
 }
 
 void frmwork::beep() {
@@ -602,6 +603,8 @@ void frmwork::drawResultsGraph() {
         }
         s.area = false;
         s.monthAxis = false;
+        s.xFirst = t.Threshold[1];
+        s.xLast = t.Threshold[kThresholdCount];
         lo = 0, hi = 365;
         s.legendLine = QStringLiteral("Black Line = Days above Threshold");
         s.legendInterval = QStringLiteral("Red Lines = Confidence Interval");

@@ -267,6 +267,11 @@ void ResultsGraph::paintEvent(QPaintEvent*) {
         p.drawText(QPointF(at.x() - fm.horizontalAdvance(QLatin1String(months[k])) / 2.0, at.y() + fm.height()),
                    QLatin1String(months[k]));
     }
+    for (int k = 0; k <= (s.monthAxis ? -1 : 4); ++k) {
+        const QString t = QString::fromStdString(formatPicture(s.xFirst + (s.xLast - s.xFirst) * k / 4, "###0.00")).trimmed();
+        const QPointF at = plot.at(1 + (n - 1) * k / 4.0, s.minimum);
+        p.drawText(QPointF(at.x() - fm.horizontalAdvance(t) / 2.0, at.y() + fm.height()), t);
+    }
     const double y = plot.area.bottom() + 2 * fm.height() + 6;
     p.drawText(QPointF(plot.area.left(), y), s.legendLine);
     if (bounds) p.drawText(QPointF(plot.area.left() + plot.area.width() / 2, y), s.legendInterval);

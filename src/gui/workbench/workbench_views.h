@@ -81,6 +81,7 @@ struct ResultSeries {
     std::vector<float> best, low, high;
     bool area = true;  ///< interval as a filled area, else as two lines
     bool monthAxis = true;  ///< x runs over the year (month labels), else over thresholds
+    float xFirst = 0, xLast = 0;  ///< thresholds of the first and last point (threshold axis)
     float minimum = 0, maximum = 1;
     QString legendLine, legendInterval;
 };
