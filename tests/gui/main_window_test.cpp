@@ -206,17 +206,6 @@ private slots:
         QCOMPARE(window_->clientArea()->subWindowList().size(), 1);  // created once, kept
     }
 
-    void windowsOfLaterVersionsSayTheyAreNotAvailable() {
-        MessageRecorder messages;
-        for (const char* name : {"mn_SaveWorkBench", "mn_PrintWorkBench", "mn_WorkBench"}) {
-            messages.clear();
-            window_->action(name)->trigger();
-            QCOMPARE(messages.count(), 1);
-            QVERIFY2(messages.last().text.endsWith(QStringLiteral("is not available in this version yet.")), name);
-            QCOMPARE(messages.last().icon, QMessageBox::Information);
-        }
-    }
-
     void busyRefusesViewDataAndWorkBench() {
         MessageRecorder messages;
         window_->state().setBusy(true);

@@ -10,6 +10,7 @@
 #include "shell/main_window.h"
 #include "shell/message_box.h"
 #include "single/single_windows.h"
+#include "workbench/workbench_windows.h"
 
 namespace zentrel::gui {
 
@@ -21,6 +22,7 @@ void installChildWindows(ChildWindows& windows) {
     windows.provide(ChildWindow::LocationMap, locationMapWindowProvider());
     windows.provide(ChildWindow::RasterMap, rasterMapWindowProvider());
     single::provideSingleWindows(windows);
+    workbench::provideWorkbenchWindows(windows);
 }
 
 void ChildWindows::provide(ChildWindow id, ChildWindowProvider provider) { slot(id).provider = std::move(provider); }

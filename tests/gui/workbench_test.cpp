@@ -1,0 +1,252 @@
+// The workbench: check boxes and re-estimation, confidence levels and warning labels, the
+// month, zoom and resolution buttons, the map extent and terrain classes, the output window.
+// With ZENTREL_SCREENSHOT_DIR set, also saves a screenshot of every view.
+#include <cmath>
+#include <fstream>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include "../core/fixture.h"
+#include "formats/picture.h"
+#include "gui_test_support.h"
+#include "shell/main_window.h"
+#include "single/frm_out.h"
+#include "workbench/frm_work.h"
+#include "workbench/workbench_views.h"
+
+using namespace zentrel;
+using namespace zentrel::gui;
+using namespace zentrel::gui::workbench;
+using zentrel::gui::test::MessageRecorder;
+
+class WorkbenchTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        // Twelve stations around the start location; the last one doubles the third.
+        std::vector<Station> stations;
+        for (int k = 0; k < 11; ++k) {
+            // Positions on the hundredths the status line rounds to, so a station can be hit.
+            Station s = zentrel::test::makeStation(std::round(1301 + 50 * std::cos(k * 0.57f)) / 100,
+                                                   std::round(4199 + 40 * std::sin(k * 0.57f)) / 100,
+                                                   50.0f + 90.0f * k, 0, "Station " + std::to_string(k));
+            for (size_t m = 1; m <= 12; ++m) s.Data[m] = 14 + 9 * std::sin((int(m) - 4) * 0.5236f) - 0.006f * s.Alt + 0.3f * (k % 3);
+            stations.push_back(s);
+        }
+        Station twin = stations[2];
+        twin.Name = "Twin";
+        stations.push_back(twin);
+        zentrel::test::writeDataFolder(folder_, 13.01f, 41.99f, stations);
+        // Land of 300 m around the location, sea elsewhere.
+        std::vector<char> bytes(static_cast<size_t>(kTerrainColumns) * kTerrainRows, static_cast<char>(255));
+        for (float lon = 11; lon < 15; lon += 0.05f)
+            for (float lat = 40; lat < 44; lat += 0.05f) bytes[static_cast<size_t>(terrainByteOffset(lon, lat))] = 17;
+        std::ofstream(folder_.str() + "/" + kTerrainFileName, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+
+        // Screenshots may be taken on a real data folder instead (the other checks then do not hold).
+        const QString real = qEnvironmentVariable("ZENTREL_SCREENSHOT_DATA");
+        main_ = std::make_unique<MainWindow>(real.isEmpty() ? QString::fromStdString(folder_.str()) : real);
+        main_->resize(1280, 860);
+        main_->show();
+        main_->action("mn_WorkBench")->trigger();
+        w_ = main_->findChild<frmwork*>(QStringLiteral("frmwork"));
+        QVERIFY(w_);
+    }
+    void cleanupTestCase() { main_.reset(); }
+
+    void neighboursTablesAndDoubledStation() {
+        const NeighbourSet& ns = w_->engine().ns;
+        QCOMPARE(ns.NeighbourCount, int16_t(12));
+        int doubled = 0;
+        for (int i = 1; i <= 12; ++i) {
+            QVERIFY(!w_->check(i)->isHidden());
+            if (!w_->check(i)->isChecked()) doubled = i;
+        }
+        for (int i = 13; i <= 20; ++i) QVERIFY(w_->check(i)->isHidden());
+        QVERIFY(doubled > 0);
+        QCOMPARE(QString::fromStdString(ns[doubled].Name), QStringLiteral("Twin"));
+        QVERIFY(!w_->framWarn->isHidden());
+        QVERIFY(w_->CmdDoubled->isEnabled());
+        MessageRecorder messages;
+        w_->CmdDoubled->click();
+        QCOMPARE(messages.last().title, QStringLiteral("Double Location Warning"));
+        QCOMPARE(messages.last().text, QStringLiteral("Some of the selected stations are too close to each other.\n"
+                                                      "Double locations are skipped and inactivated!"));
+        // Rows 13..20 empty, Mean in place; active rows in the selection colours, the doubled one not.
+        for (QTableWidget* t : {w_->grdStation, w_->grdObservation}) {
+            QCOMPARE(t->rowCount(), 21);
+            QCOMPARE(t->verticalHeaderItem(20)->text(), QStringLiteral("Mean"));
+            QVERIFY(!t->item(20, 0)->text().isEmpty());
+            for (int r = 12; r < 20; ++r) QVERIFY(t->item(r, 0)->text().isEmpty());
+            QCOMPARE(t->item(0, 0)->background(), t->palette().brush(QPalette::Highlight));
+            QCOMPARE(t->item(doubled - 1, 0)->background(), QBrush());
+        }
+    }
+
+    void untickingReestimatesWithoutSelecting() {
+        const int before = w_->estimateCount();
+        const float best = w_->engine().res.Best[1];
+        w_->check(1)->click();
+        QCOMPARE(w_->estimateCount(), before + 1);
+        QCOMPARE(w_->engine().ns.NeighbourCount, int16_t(12));  // no new selection
+        QCOMPARE(w_->engine().ns[1].Active, int16_t(0));
+        QVERIFY(w_->engine().res.Best[1] != best);
+        // 10 active now; untick down to 5.
+        for (int i = 2; w_->engine().ns.ActiveCount >= 6; ++i)
+            if (w_->check(i)->isChecked()) w_->check(i)->click();
+        QCOMPARE(w_->engine().ns.ActiveCount, int16_t(5));
+        QVERIFY(!w_->labfew->isHidden());
+        QVERIFY(w_->optlev95->isHidden() && w_->optlev90->isHidden() && w_->optlev99->isHidden());
+        QVERIFY(w_->Labhit->isHidden());
+        w_->check(1)->click();
+        QVERIFY(w_->labfew->isHidden());
+        QVERIFY(!w_->optlev95->isHidden());
+    }
+
+    void levelSwitchWidensWithoutEstimating() {
+        w_->setView(5);
+        w_->setResolutionTab(0);
+        w_->optlev95->click();
+        const ResultSeries at95 = w_->picResults->series();
+        const int before = w_->estimateCount();
+        w_->optlev99->click();
+        const ResultSeries at99 = w_->picResults->series();
+        QCOMPARE(w_->estimateCount(), before);
+        QVERIFY(at95.high[0] > at95.best[0]);
+        QVERIFY(std::fabs((at99.high[0] - at99.best[0]) / (at95.high[0] - at95.best[0]) - 2.576f / 1.96f) < 1e-4f);
+        QCOMPARE(w_->grdResults->item(0, 2)->text(), QString::fromStdString(formatPicture(at99.high[0], "###0.00")));
+        w_->setResolutionTab(2);
+        QCOMPARE(int(w_->picResults->series().best.size()), 365);
+        QVERIFY(!w_->picResults->series().area);
+        w_->setView(0);
+    }
+
+    void monthZoomAndResolutionButtons() {
+        QCOMPARE(w_->month(), int16_t(1));
+        w_->cmdmonthback->click();
+        QCOMPARE(w_->month(), int16_t(12));
+        w_->cmdmonthnext->click();
+        QCOMPARE(w_->month(), int16_t(1));
+        const int beeps = w_->beepCount();
+        w_->CmdZoomOut->click();
+        QCOMPARE(w_->zoom(), int16_t(1));
+        QCOMPARE(w_->beepCount(), beeps + 1);
+        for (int k = 0; k < 4; ++k) w_->CmdFine->click();
+        QCOMPARE(w_->resolution(), int16_t(5));
+        QCOMPARE(w_->picMapStation->terrain().size(), QSize(120, 60));
+        const MapFrame before = w_->picMapStation->frame();
+        w_->cmdZoomIn->click();
+        const MapFrame after = w_->picMapStation->frame();
+        QVERIFY(std::fabs((after.east - after.west) / (before.east - before.west) - 2) < 1e-3f);
+    }
+
+    void mapExtentAndTerrainClasses() {
+        QCOMPARE(longitudeOffset(-175, 175), 10.0f);
+        QCOMPARE(longitudeOffset(175, -175), -10.0f);
+        QCOMPARE(longitudeOffset(0, -180), -180.0f);
+        int beeps = 0;
+        int16_t zoom = 1;
+        MapFrame f = mapExtent({{2, 1}, {-2, -1}}, 0, zoom, beeps);
+        QCOMPARE(beeps, 0);
+        QCOMPARE(f.west, -2.0f);
+        QCOMPARE(f.north, 1.0f);
+        QVERIFY(std::fabs((f.north - f.south) - 0.6f * (f.east - f.west)) < 1e-5f);
+        QVERIFY(std::fabs(f.right - f.left - 1.2f * (f.east - f.west)) < 1e-4f);
+        // Near the pole the north edge is cut; a huge zoom is halved back inside the world.
+        zoom = 64;
+        f = mapExtent({{10, 5}, {-10, -5}}, 80, zoom, beeps);
+        QVERIFY(f.north <= 10.0f);
+        QVERIFY(zoom < 64 && beeps > 0);
+        QCOMPARE(halveZoom(1), int16_t(0));
+        QCOMPARE(halveZoom(3), int16_t(2));
+        QCOMPARE(halveZoom(5), int16_t(2));
+        QCOMPARE(altitudeClass(0, true), kAltitudeClassCount - 1);
+        QCOMPARE(altitudeClass(-1, false), 22);
+        QCOMPARE(altitudeClass(99, false), 21);
+        QCOMPARE(altitudeClass(100, false), 20);
+        QCOMPARE(altitudeClass(1000, false), 11);
+        QCOMPARE(altitudeClass(5000, false), 0);
+        QCOMPARE(terrainColour(3600, false), qRgb(200, 150, 125));
+        QCOMPARE(kAltitudeClasses[3].colour, qRgb(200, 151, 124));
+        QCOMPARE(pointerDmsText(-12.5f, 41.99f), QStringLiteral("12\u00B0 30' 0'' W 41\u00B0 59' 24'' N "));
+    }
+
+    void rightClickNoKeepsTheCurrentLocation() {
+        MessageRecorder messages;
+        messages.answers.push_back(QMessageBox::No);
+        const Location current = main_->state().currentLocation();
+        w_->mapRightClick(0.5f, 0.2f);
+        QCOMPARE(messages.last().title, QStringLiteral("Change Location"));
+        QCOMPARE(messages.last().text, QStringLiteral("Do you want set this Location as current Location?"));
+        QVERIFY(std::fabs(w_->engine().working.Lon - (current.Lon + 0.5f)) < 1e-4f);
+        QCOMPARE(w_->engine().working.Alt, 300.0f);
+        QCOMPARE(main_->state().currentLocation().Lon, current.Lon);
+        w_->close();
+        QCOMPARE(w_->engine().working.Lon, current.Lon);
+        QCOMPARE(w_->engine().working.Lat, current.Lat);
+        QVERIFY(main_->state().workbenchStale());  // the next opening runs for the current location
+    }
+
+    void hitShowsLabhit() {
+        const Station& s = w_->engine().ns[1];
+        Location at{"On a station", s.Lon, s.Lat, s.Alt};
+        main_->state().WriteStatusLocation(at);
+        main_->state().markStale();
+        w_->ShowData();
+        QVERIFY(w_->engine().warn.WarnHit);
+        QVERIFY(!w_->Labhit->isHidden());
+        QVERIFY(w_->labfew->isHidden());
+        QVERIFY(w_->optlev95->isHidden());
+    }
+
+    void outputWindowSavesTheWorkbenchReport() {
+        MessageRecorder messages;
+        main_->action("mn_SaveWorkBench")->trigger();
+        auto* out = main_->findChild<single::frmOut*>(QStringLiteral("frmOut"));
+        QVERIFY(out);
+        main_->state().setOutputFormatCode(7);
+        out->CmdSave_Click();
+        QCOMPARE(messages.last().text, QStringLiteral("You Cannot use this Format in WorkBench Mode"));
+        main_->state().setOutputFormatCode(1);
+        out->dekadalBox()->setChecked(true);
+        const QString file = QString::fromStdString(folder_.str() + "/wb.zte");
+        out->SaveResults(file);
+        QFile saved(file);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray text = saved.readAll();
+        QVERIFY(text.startsWith("Zentrel"));
+        QVERIFY(text.contains("in dekadal resolution:"));
+    }
+
+    void screenshots() {
+        const QString dir = qEnvironmentVariable("ZENTREL_SCREENSHOT_DIR");
+        if (dir.isEmpty()) QSKIP("ZENTREL_SCREENSHOT_DIR not set");
+        QDir().mkpath(dir);
+        main_->action("mn_WorkBench")->trigger();
+        qobject_cast<QMdiSubWindow*>(w_->parentWidget())->showMaximized();
+        for (int v = 0; v < 6; ++v) {
+            w_->setView(v);
+            for (int r = 0; r < (v >= 4 ? 4 : 1); ++r) {
+                w_->setResolutionTab(r);
+                QTest::qWait(50);
+                main_->grab().save(QDir(dir).filePath(QStringLiteral("workbench_%1_%2.png").arg(v).arg(r)));
+            }
+        }
+    }
+
+private:
+    zentrel::test::TempFolder folder_;
+    std::unique_ptr<MainWindow> main_;
+    frmwork* w_ = nullptr;
+};
+
+QTEST_MAIN(WorkbenchTest)
+#include "workbench_test.moc"
