@@ -37,7 +37,7 @@ private slots:
             for (int k = 0; k < 12; ++k) {
                 Station s = zentrel::test::makeStation(12.48f + 0.5f * std::cos(k * 0.52f), 41.9f + 0.4f * std::sin(k * 0.52f),
                                                        60.0f * k, 0, "Station " + std::to_string(k));
-                for (size_t m = 1; m <= 12; ++m) s.Data[m] = 14 + 9 * std::sin((m - 4) * 0.5236f) - 0.006f * s.Alt;
+                for (size_t m = 1; m <= 12; ++m) s.Data[m] = 14 + 9 * std::sin((static_cast<float>(m) - 4) * 0.5236f) - 0.006f * s.Alt;
                 stations.push_back(s);
             }
             zentrel::test::writeDataFolder(generated_, 12.48f, 41.9f, stations);
