@@ -283,19 +283,7 @@ void BatchWindow::neighbAltClicked(bool checked) {
 }
 
 SettingsInput BatchWindow::settingsInput() const {
-    SettingsInput in;
-    in.PowExp = txtPowExp->text().toStdString();
-    in.MaxDist = txtMaxDist->text().toStdString();
-    in.MaxStat = txtMaxStat->text().toStdString();
-    in.MinHigh = txtMinHigh->text().toStdString();
-    in.MaxHigh = txtMaxHigh->text().toStdString();
-    in.MinDist = txtMinDist->text().toStdString();
-    in.Shad = txtShad->text().toStdString();
-    in.GradCorr = chkGradCorr->isChecked();
-    in.AltCorr = chkAltCorr->isChecked();
-    in.NeighbAlt = chkNeighbAlt->isChecked();
-    in.RobustCorr = chkRobustCorr->isChecked();
-    return in;
+    return SettingsControls::settingsInput();
 }
 
 void BatchWindow::setRows(const std::vector<LocationRow>& rows, const QString& source) {

@@ -14,6 +14,7 @@
 #include "data/terrain.h"
 #include "locations/location_list.h"
 #include "shell/child_windows.h"
+#include "shell/settings_controls.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -33,7 +34,7 @@ class frmSummary;
 
 /// frmList. Created on first use and only hidden by "Cancel". Its settings boxes store into
 /// the program settings on every change; a run copies the settings and the list when it starts.
-class BatchWindow : public QWidget, public OutputFormatListener {
+class BatchWindow : public QWidget, public OutputFormatListener, private SettingsControls {
     Q_OBJECT
 public:
     /// progress: the main window's progress bar (may be null: the window shows its own).
@@ -139,17 +140,6 @@ private:
     QRadioButton* OptLev99 = nullptr;
     QRadioButton* OptLev95 = nullptr;
     QRadioButton* OptLev90 = nullptr;
-    QLineEdit* txtMaxDist = nullptr;
-    QLineEdit* txtMaxStat = nullptr;
-    QLineEdit* txtPowExp = nullptr;
-    QLineEdit* txtMinDist = nullptr;
-    QLineEdit* txtMinHigh = nullptr;
-    QLineEdit* txtMaxHigh = nullptr;
-    QLineEdit* txtShad = nullptr;
-    QCheckBox* chkNeighbAlt = nullptr;
-    QCheckBox* chkAltCorr = nullptr;
-    QCheckBox* chkGradCorr = nullptr;
-    QCheckBox* chkRobustCorr = nullptr;
     QPushButton* CmdSave = nullptr;
     QPushButton* CmdRun = nullptr;
     QPushButton* CmdCanc = nullptr;

@@ -155,19 +155,7 @@ void SettingsDialog::altitudeBoxLeft(bool leavingMin) {
 }
 
 SettingsInput SettingsDialog::input() const {
-    SettingsInput in;
-    in.PowExp = txtPowExp->text().toStdString();
-    in.MaxDist = txtMaxDist->text().toStdString();
-    in.MaxStat = txtMaxStat->text().toStdString();
-    in.MinHigh = txtMinHigh->text().toStdString();
-    in.MaxHigh = txtMaxHigh->text().toStdString();
-    in.MinDist = txtMinDist->text().toStdString();
-    in.Shad = txtShad->text().toStdString();
-    in.GradCorr = chkGradCorr->isChecked();
-    in.AltCorr = chkAltCorr->isChecked();
-    in.NeighbAlt = chkNeighbAlt->isChecked();
-    in.RobustCorr = chkRobustCorr->isChecked();
-    return in;
+    return SettingsControls::settingsInput();
 }
 
 void SettingsDialog::showInput(const SettingsInput& in) {

@@ -4,6 +4,7 @@
 #include <QDialog>
 
 #include "settings/program_settings.h"
+#include "shell/settings_controls.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -15,7 +16,7 @@ class AppState;
 
 /// frmSettings. Created on first use, then only hidden and shown again; it keeps its box
 /// texts between openings. The checks are the core's; this window only shows their messages.
-class SettingsDialog : public QDialog {
+class SettingsDialog : public QDialog, private SettingsControls {
     Q_OBJECT
 public:
     /// clientArea: the main window's client area the dialog is centred in when loaded (may be null).
@@ -50,17 +51,6 @@ private:
     QWidget* clientArea_;
     bool placed_ = false;
 
-    QLineEdit* txtMaxDist = nullptr;
-    QLineEdit* txtMaxStat = nullptr;
-    QLineEdit* txtPowExp = nullptr;
-    QLineEdit* txtMinDist = nullptr;
-    QLineEdit* txtMinHigh = nullptr;
-    QLineEdit* txtMaxHigh = nullptr;
-    QLineEdit* txtShad = nullptr;
-    QCheckBox* chkNeighbAlt = nullptr;
-    QCheckBox* chkAltCorr = nullptr;
-    QCheckBox* chkGradCorr = nullptr;
-    QCheckBox* chkRobustCorr = nullptr;
     QPushButton* Command2 = nullptr;
     QPushButton* CmdCanc = nullptr;
 };
