@@ -59,18 +59,12 @@ void frmGuessOut::createControls() {
     furtherLayout->addWidget(chkStat);
     furtherLayout->addWidget(chkObs);
 
-    CmdSave = new QPushButton(QStringLiteral("Save"), this);
-    CmdSave->setObjectName(QStringLiteral("CmdSave"));
-    CmdPrint = new QPushButton(QStringLiteral("Print"), this);
-    CmdPrint->setObjectName(QStringLiteral("CmdPrint"));
-    CmdCanc = new QPushButton(QStringLiteral("Cancel"), this);
-    CmdCanc->setObjectName(QStringLiteral("CmdCanc"));
+    const OutputButtons made = makeOutputButtons(this);
+    CmdSave = made.save;
+    CmdPrint = made.print;
+    CmdCanc = made.cancel;
     connect(CmdSave, &QPushButton::clicked, this, &frmGuessOut::CmdSave_Click);
     connect(CmdPrint, &QPushButton::clicked, this, &frmGuessOut::CmdPrint_Click);
-    connect(CmdCanc, &QPushButton::clicked, this, [this] {
-        if (parentWidget() && parentWidget()->inherits("QMdiSubWindow")) parentWidget()->close();
-        else close();
-    });
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(variables, 0, 0, 2, 1);

@@ -45,18 +45,12 @@ void frmOut::createControls() {
     for (QCheckBox* box : {chkDek, chkDay, chkThr, quantities_->interval()})
         connect(box, &QCheckBox::toggled, this, [this, box](bool ticked) { levelBoxToggled(box, ticked); });
 
-    CmdSave = new QPushButton(QStringLiteral("Save"), this);
-    CmdSave->setObjectName(QStringLiteral("CmdSave"));
-    CmdPrint = new QPushButton(QStringLiteral("Print"), this);
-    CmdPrint->setObjectName(QStringLiteral("CmdPrint"));
-    CmdCanc = new QPushButton(QStringLiteral("Cancel"), this);
-    CmdCanc->setObjectName(QStringLiteral("CmdCanc"));
+    const OutputButtons made = makeOutputButtons(this);
+    CmdSave = made.save;
+    CmdPrint = made.print;
+    CmdCanc = made.cancel;
     connect(CmdSave, &QPushButton::clicked, this, &frmOut::CmdSave_Click);
     connect(CmdPrint, &QPushButton::clicked, this, &frmOut::CmdPrint_Click);
-    connect(CmdCanc, &QPushButton::clicked, this, [this] {
-        if (parentWidget() && parentWidget()->inherits("QMdiSubWindow")) parentWidget()->close();
-        else close();
-    });
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(quantities_, 0, 0, 3, 1);

@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
@@ -85,6 +86,21 @@ QString askSaveFileName(QWidget* parent, int outputFormat) {
     const QString filter = saveFilter(outputFormat);
     if (saveDialog()) return saveDialog()(parent, filter);
     return QFileDialog::getSaveFileName(parent, QStringLiteral("Save"), QString(), filter);
+}
+
+OutputButtons makeOutputButtons(QWidget* window) {
+    const auto button = [window](const QString& caption, const char* name) {
+        auto* b = new QPushButton(caption, window);
+        b->setObjectName(QLatin1String(name));
+        return b;
+    };
+    const OutputButtons buttons{button(QStringLiteral("Save"), "CmdSave"), button(QStringLiteral("Print"), "CmdPrint"),
+                                button(QStringLiteral("Cancel"), "CmdCanc")};
+    QObject::connect(buttons.cancel, &QPushButton::clicked, window, [window] {
+        if (window->parentWidget() && window->parentWidget()->inherits("QMdiSubWindow")) window->parentWidget()->close();
+        else window->close();
+    });
+    return buttons;
 }
 
 }  // namespace zentrel::gui::single

@@ -10,6 +10,7 @@
 #include "formats/result_report.h"
 
 class QCheckBox;
+class QPushButton;
 class QRadioButton;
 
 namespace zentrel::gui::single {
@@ -45,6 +46,15 @@ private:
 };
 
 /// Filter of the save dialog for an output format ("Zentrel (*.zte)", "Data (*.Dat)", ...).
+/// The "Save", "Print" and "Cancel" buttons of an output window (CmdSave, CmdPrint, CmdCanc);
+/// "Cancel" closes the window (its MDI frame when it has one).
+struct OutputButtons {
+    QPushButton* save;
+    QPushButton* print;
+    QPushButton* cancel;
+};
+OutputButtons makeOutputButtons(QWidget* window);
+
 QString saveFilter(int outputFormat);
 
 /// Replaces the save-file dialog (tests); returns the previous function. An empty function
