@@ -94,5 +94,11 @@ TEST(Geometry, SpherePointOverloadsAndSymmetryGiveThePlainBits) {
         ASSERT_EQ(Distance(a, b), Distance(lon1, lat1, lon2, lat2));
         ASSERT_EQ(Distance(b, a), Distance(lon1, lat1, lon2, lat2));
         ASSERT_EQ(Direction(a, b), Direction(lon1, lat1, lon2, lat2));
+        // The heading comes with the direction, close to the cosine and sine of its radians.
+        Heading h;
+        const double d = Direction(a, b, h);
+        ASSERT_EQ(d, Direction(a, b));
+        ASSERT_NEAR(h.cos, std::cos(d * 3.1415926535 / 180.0), 1e-13) << d;
+        ASSERT_NEAR(h.sin, std::sin(d * 3.1415926535 / 180.0), 1e-13) << d;
     }
 }

@@ -40,11 +40,8 @@ constexpr float kPriorSlopeTemp = -0.0065f;  // K/m, the standard atmosphere's l
 float priorSlope(int variable) { return variable <= Tmin ? kPriorSlopeTemp : 0.0f; }
 float altitudeShrink(int variable) { return variable <= Tmin ? kAltitudeShrinkTemp : kAltitudeShrinkOther; }
 
-// A direction in degrees with the cosine and sine of its radians, so that the cosine of the angle
-// between two directions costs two products instead of a cosine.
-struct Heading {
-    double cos = 1, sin = 0;
-};
+// The cosine and sine of a direction's radians, so that the cosine of the angle between two
+// directions costs two products instead of a cosine.
 Heading headingOf(double degrees) {
     const double r = degrees * kPi / 180.0;
     return {std::cos(r), std::sin(r)};
@@ -573,8 +570,7 @@ void Engine::CrossValidate() {
                 return;
             }
             dist[ix(i)][ix(j)] = j < i ? dist[ix(j)][ix(i)] : Distance(point[ix(i)], point[ix(j)], settings_.DistEpsilon);
-            dir[ix(i)][ix(j)] = Direction(point[ix(i)], point[ix(j)]);
-            if (settings_.ShadowOn == 1) heading[ix(i)][ix(j)] = headingOf(dir[ix(i)][ix(j)]);
+            dir[ix(i)][ix(j)] = Direction(point[ix(i)], point[ix(j)], heading[ix(i)][ix(j)]);
         }
     }
     std::array<std::array<float, 13>, kMaxNeighbours + 1> err{};

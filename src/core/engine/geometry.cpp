@@ -18,37 +18,48 @@ float distanceOf(float rlon1, double sinLat1, double cosLat1, float rlon2, doubl
     return static_cast<float>(6370.997 * (2.0 * std::atan(1.0) + std::atan(-xd / std::sqrt(oneMinusX2))));
 }
 
+// With `heading`, also the cosine and sine of the direction's radians (degrees x pi / 180), to
+// about 1e-15: in the general case from the cosine the angle came from, without a sincos.
 double directionOf(double lon1, double lat1, double lon2, double lat2, double rlon1, double sinLat1, double cosLat1,
-                   double rlon2, double sinLat2, double cosLat2) {
+                   double rlon2, double sinLat2, double cosLat2, Heading* heading = nullptr) {
+    const auto direct = [heading](double degrees) {
+        if (heading) *heading = {std::cos(degrees * kPiDouble / 180.0), std::sin(degrees * kPiDouble / 180.0)};
+        return degrees;
+    };
     constexpr double pi = kPiDouble;
     if (std::fabs(lon1 - lon2) < 0.01 && std::fabs(lat1 - lat2) < 0.01) {
-        if (lon1 == lon2 || lat1 == lat2) return 9999;
+        if (lon1 == lon2 || lat1 == lat2) return direct(9999);
         // Plane angle clockwise from north; the signs of both offsets give the quadrant.
         const double dlon = lon2 - lon1, dlat = lat2 - lat1;
         double a = std::atan(dlon / dlat) * 180.0 / pi;
         if (dlat < 0) a += 180.0;
         else if (a < 0) a += 360.0;
-        return a;
+        return direct(a);
     }
-    if (std::fabs(lat1 - 90.0) < 0.01) return 180;
-    if (std::fabs(90.0 - lat2) < 0.01) return 0;
-    if (lat1 < -89.9999) return 0;
-    if (lat2 < -89.9999) return 180;
+    if (std::fabs(lat1 - 90.0) < 0.01) return direct(180);
+    if (std::fabs(90.0 - lat2) < 0.01) return direct(0);
+    if (lat1 < -89.9999) return direct(0);
+    if (lat2 < -89.9999) return direct(180);
 
     const double cPT = sinLat2;
     const double cPV = sinLat1;
     const double cVT = sinLat1 * sinLat2 + cosLat1 * cosLat2 * std::cos(rlon1 - rlon2);
     const double denominator = std::sqrt(1.0 - cPV * cPV) * std::sqrt(1.0 - cVT * cVT);
-    if (!(denominator != 0.0)) return 9999;  // antipodal target: every direction leads there
+    if (!(denominator != 0.0)) return direct(9999);  // antipodal target: every direction leads there
     const double cosA = (cPT - cPV * cVT) / denominator;
-    double a;
-    if (cosA > 0.9999) a = 0;
-    else if (cosA < -0.9999) a = 180;
-    else a = (2.0 * std::atan(1.0) + std::atan(-cosA / std::sqrt(1.0 - cosA * cosA))) * 180.0 / pi;
-
     bool west;
     if (lon1 >= 0) west = lon1 - 180.0 < lon2 && lon2 < lon1;
     else west = lon2 > lon1 + 180.0 || lon2 < lon1;
+    if (cosA > 0.9999) return direct(west ? 360.0 : 0.0);
+    if (cosA < -0.9999) return direct(180.0);
+    const double sinA = std::sqrt(1.0 - cosA * cosA);
+    const double a = (2.0 * std::atan(1.0) + std::atan(-cosA / sinA)) * 180.0 / pi;
+    if (heading) {
+        // The angle in radians is acos(cosA); on the west side 360 - a turns by two of the
+        // engine's (truncated) pi, not by a full turn.
+        static const double c2 = std::cos(2.0 * kPiDouble), s2 = std::sin(2.0 * kPiDouble);
+        *heading = west ? Heading{c2 * cosA + s2 * sinA, s2 * cosA - c2 * sinA} : Heading{cosA, sinA};
+    }
     return west ? 360.0 - a : a;
 }
 }  // namespace
@@ -89,6 +100,10 @@ float Distance(const SpherePoint& a, const SpherePoint& b, float distEpsilon) {
 
 double Direction(const SpherePoint& a, const SpherePoint& b) {
     return directionOf(a.lon, a.lat, b.lon, b.lat, a.rlonD, a.sinLatD, a.cosLatD, b.rlonD, b.sinLatD, b.cosLatD);
+}
+
+double Direction(const SpherePoint& a, const SpherePoint& b, Heading& heading) {
+    return directionOf(a.lon, a.lat, b.lon, b.lat, a.rlonD, a.sinLatD, a.cosLatD, b.rlonD, b.sinLatD, b.cosLatD, &heading);
 }
 
 std::string SectorName(float d) {

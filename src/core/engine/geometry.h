@@ -32,6 +32,14 @@ SpherePoint spherePoint(float lon, float lat);
 float Distance(const SpherePoint& a, const SpherePoint& b, float distEpsilon = kDefaultDistEpsilon);
 double Direction(const SpherePoint& a, const SpherePoint& b);
 
+/// The cosine and sine of a direction's radians (degrees x 3.1415926535 / 180).
+struct Heading {
+    double cos = 1, sin = 0;
+};
+/// Direction(a, b), and its heading to within about 1e-15 (not bit for bit: callers that need
+/// exact results guard against rounding boundaries).
+double Direction(const SpherePoint& a, const SpherePoint& b, Heading& heading);
+
 /// Two-character compass sector of a direction: "N ", "NE", ..., "X " for 9999. A direction on
 /// a sector boundary belongs to the sector clockwise of it (22.5 is "NE", 337.5 is "N ").
 std::string SectorName(float direction);
