@@ -1,6 +1,8 @@
 // Table texts of the single-location window.
 #include "single/result_tables.h"
 
+#include <functional>
+
 #include <QHeaderView>
 #include <QTableWidget>
 
@@ -42,6 +44,26 @@ QStringList emptyRow(int columns) {
     return row;
 }
 
+
+// One variable's block of neighbour rows: its title row, rows 1..20 (empty past the neighbours
+// found), the "Mean" row of entry 21 and a blank row. `fill` writes a row's cells.
+void appendNeighbourBlock(GridText& grid, const QString& blockName, const NeighbourSet& n, int columns,
+                          const std::function<void(QStringList&, const Station&, bool mean)>& fill) {
+    QStringList title = emptyRow(columns);
+    title[0] = blockName;
+    grid.rows.push_back(title);
+    for (int i = 1; i <= 20; ++i) {
+        QStringList row = emptyRow(columns);
+        row[0] = QString::number(i);
+        if (i <= n.NeighbourCount) fill(row, n[i], false);
+        grid.rows.push_back(row);
+    }
+    QStringList mean = emptyRow(columns);
+    mean[0] = QStringLiteral("Mean");
+    if (n.NeighbourCount > 0) fill(mean, n[21], true);
+    grid.rows.push_back(mean);
+    grid.rows.push_back(emptyRow(columns));
+}
 }  // namespace
 
 QString GridText::cell(int row, int column) const {
@@ -114,36 +136,20 @@ GridText stationGrid(int group, const VariableResults& results) {
                          QStringLiteral("Country Name         ")});
     const int columns = 9;
     for (const GroupVariable& gv : groupVariables(group)) {
-        const NeighbourSet& n = results[static_cast<size_t>(gv.variable)].neighbours;
-        QStringList title = emptyRow(columns);
-        title[0] = gv.blockName;
-        grid.rows.push_back(title);
-        const auto numbers = [](QStringList& row, const Station& s) {
-            row[1] = pic(s.Lon, "###0.00");
-            row[2] = pic(s.Lat, "##0.00");
-            row[3] = pic(s.Alt, "###0");
-            row[4] = pic(s.Dist, "####.0");
-            if (s.Dir != kUnknown) {
-                row[5] = pic(s.Dir, "##0");
-                row[6] = QString::fromStdString(s.DirCode);
-            }
-        };
-        for (int i = 1; i <= 20; ++i) {
-            QStringList row = emptyRow(columns);
-            row[0] = QString::number(i);
-            // Rows past the neighbours found stay empty.
-            if (i <= n.NeighbourCount) {
-                numbers(row, n[i]);
-                row[7] = QString::fromStdString(n[i].Name);
-                row[8] = QString::fromStdString(n[i].Country);
-            }
-            grid.rows.push_back(row);
-        }
-        QStringList mean = emptyRow(columns);
-        mean[0] = QStringLiteral("Mean");
-        if (n.NeighbourCount > 0) numbers(mean, n[21]);
-        grid.rows.push_back(mean);
-        grid.rows.push_back(emptyRow(columns));
+        appendNeighbourBlock(grid, gv.blockName, results[static_cast<size_t>(gv.variable)].neighbours, columns,
+                             [](QStringList& row, const Station& s, bool mean) {
+                                 row[1] = pic(s.Lon, "###0.00");
+                                 row[2] = pic(s.Lat, "##0.00");
+                                 row[3] = pic(s.Alt, "###0");
+                                 row[4] = pic(s.Dist, "####.0");
+                                 if (s.Dir != kUnknown) {
+                                     row[5] = pic(s.Dir, "##0");
+                                     row[6] = QString::fromStdString(s.DirCode);
+                                 }
+                                 if (mean) return;
+                                 row[7] = QString::fromStdString(s.Name);
+                                 row[8] = QString::fromStdString(s.Country);
+                             });
     }
     return grid;
 }
@@ -157,27 +163,11 @@ GridText observationGrid(int group, const VariableResults& results) {
     grid.rows.push_back(titles);
     const int columns = static_cast<int>(titles.size());
     for (const GroupVariable& gv : groupVariables(group)) {
-        const NeighbourSet& n = results[static_cast<size_t>(gv.variable)].neighbours;
-        QStringList title = emptyRow(columns);
-        title[0] = gv.blockName;
-        grid.rows.push_back(title);
-        const auto values = [](QStringList& row, const Station& s) {
-            for (size_t m = 1; m <= 13; ++m) row[static_cast<int>(m)] = pic(s.Data[m], "###0.00");
-        };
-        for (int i = 1; i <= 20; ++i) {
-            QStringList row = emptyRow(columns);
-            row[0] = QString::number(i);
-            if (i <= n.NeighbourCount) {
-                values(row, n[i]);
-                row[14] = pic(n[i].Weight, "0.0000");
-            }
-            grid.rows.push_back(row);
-        }
-        QStringList mean = emptyRow(columns);
-        mean[0] = QStringLiteral("Mean");
-        if (n.NeighbourCount > 0) values(mean, n[21]);
-        grid.rows.push_back(mean);
-        grid.rows.push_back(emptyRow(columns));
+        appendNeighbourBlock(grid, gv.blockName, results[static_cast<size_t>(gv.variable)].neighbours, columns,
+                             [](QStringList& row, const Station& s, bool mean) {
+                                 for (size_t m = 1; m <= 13; ++m) row[static_cast<int>(m)] = pic(s.Data[m], "###0.00");
+                                 if (!mean) row[14] = pic(s.Weight, "0.0000");
+                             });
     }
     return grid;
 }
