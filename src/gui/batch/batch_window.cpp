@@ -264,22 +264,11 @@ void BatchWindow::storeBox(SettingsBox box, const QString& text) {
     state_.markStale();
 }
 
-void BatchWindow::setAltitudeBoxesReadOnly(bool readOnly) {
-    for (QLineEdit* box : {txtMinHigh, txtMaxHigh}) {
-        box->setReadOnly(readOnly);
-        QPalette palette = this->palette();
-        if (readOnly) palette.setColor(QPalette::Base, palette.color(QPalette::Window));
-        box->setPalette(palette);
-    }
-}
+void BatchWindow::setAltitudeBoxesReadOnly(bool readOnly) { showAltitudeBoxesReadOnly(readOnly); }
 
 void BatchWindow::neighbAltClicked(bool checked) {
     state_.settings().NeighbAlt = checked ? 1 : 0;
-    if (!checked) {
-        txtMinHigh->setText(QStringLiteral("-350"));
-        txtMaxHigh->setText(QStringLiteral("8848"));
-    }
-    setAltitudeBoxesReadOnly(!checked);
+    neighbAltFollow(checked);
 }
 
 SettingsInput BatchWindow::settingsInput() const {

@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPalette>
 
 #include "settings/program_settings.h"
 
@@ -21,6 +22,26 @@ struct SettingsControls {
     QCheckBox* chkAltCorr = nullptr;
     QCheckBox* chkGradCorr = nullptr;
     QCheckBox* chkRobustCorr = nullptr;
+
+    /// The two altitude boxes read-only or editable. A read-only box looks like the window's
+    /// background, so the user sees it cannot be typed in.
+    void showAltitudeBoxesReadOnly(bool readOnly) {
+        for (QLineEdit* box : {txtMinHigh, txtMaxHigh}) {
+            box->setReadOnly(readOnly);
+            QPalette palette = box->parentWidget()->palette();
+            if (readOnly) palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+            box->setPalette(palette);
+        }
+    }
+
+    /// "Neighbors must provide Altitude" clicked: unticked puts the full range back and locks it.
+    void neighbAltFollow(bool checked) {
+        if (!checked) {
+            txtMinHigh->setText(QStringLiteral("-350"));
+            txtMaxHigh->setText(QStringLiteral("8848"));
+        }
+        showAltitudeBoxesReadOnly(!checked);
+    }
 
     /// The box texts and check box states as they are now.
     SettingsInput settingsInput() const {

@@ -129,22 +129,10 @@ void SettingsDialog::createControls() {
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
-void SettingsDialog::setAltitudeBoxesReadOnly(bool readOnly) {
-    for (QLineEdit* box : {txtMinHigh, txtMaxHigh}) {
-        box->setReadOnly(readOnly);
-        // A read-only box looks like the dialog's background, so the user sees it cannot be typed in.
-        QPalette palette = this->palette();
-        if (readOnly) palette.setColor(QPalette::Base, palette.color(QPalette::Window));
-        box->setPalette(palette);
-    }
-}
+void SettingsDialog::setAltitudeBoxesReadOnly(bool readOnly) { showAltitudeBoxesReadOnly(readOnly); }
 
 void SettingsDialog::neighbAltClicked(bool checked) {
-    if (!checked) {
-        txtMinHigh->setText(QStringLiteral("-350"));
-        txtMaxHigh->setText(QStringLiteral("8848"));
-    }
-    setAltitudeBoxesReadOnly(!checked);
+    neighbAltFollow(checked);
 }
 
 void SettingsDialog::altitudeBoxLeft(bool leavingMin) {
