@@ -93,12 +93,39 @@ TEST(Geometry, SpherePointOverloadsAndSymmetryGiveThePlainBits) {
         const SpherePoint a = spherePoint(lon1, lat1), b = spherePoint(lon2, lat2);
         ASSERT_EQ(Distance(a, b), Distance(lon1, lat1, lon2, lat2));
         ASSERT_EQ(Distance(b, a), Distance(lon1, lat1, lon2, lat2));
+        ASSERT_EQ(arcDistance(centralCosine(a, b)), Distance(a, b));
         ASSERT_EQ(Direction(a, b), Direction(lon1, lat1, lon2, lat2));
-        // The heading comes with the direction, close to the cosine and sine of its radians.
-        Heading h;
-        const double d = Direction(a, b, h);
+        // Both bearings of a pair share its terms; the heading is close to the cosine and sine
+        // of the degrees' radians.
+        const ArcTerms arc = arcTerms(a, b), back = arcTerms(b, a);
+        ASSERT_EQ(arc.cosArc, back.cosArc);
+        ASSERT_EQ(arc.sinArc, back.sinArc);
+        const Bearing by = bearing(a, b, back);
+        const double d = by.degrees();
         ASSERT_EQ(d, Direction(a, b));
-        ASSERT_NEAR(h.cos, std::cos(d * 3.1415926535 / 180.0), 1e-13) << d;
-        ASSERT_NEAR(h.sin, std::sin(d * 3.1415926535 / 180.0), 1e-13) << d;
+        ASSERT_EQ(bearing(b, a, arc).degrees(), Direction(lon2, lat2, lon1, lat1));
+        ASSERT_NEAR(by.heading.cos, std::cos(d * 3.1415926535 / 180.0), 1e-13) << d;
+        ASSERT_NEAR(by.heading.sin, std::sin(d * 3.1415926535 / 180.0), 1e-13) << d;
     }
+}
+
+// The selection passes over candidates by their cosine alone: a cosine lower by 1e-6 must be
+// strictly farther, and a lower one never nearer, over the whole range and near both ends.
+TEST(Geometry, ArcDistanceFallsWithTheCosine) {
+    uint32_t state = 7;
+    const auto next = [&] {
+        state = state * 1664525u + 1013904223u;
+        return static_cast<float>(state >> 8) / 16777216.0f;
+    };
+    for (int k = 0; k < 200000; ++k) {
+        float x = 2.0f * next() - 1.0f;
+        if (k % 4 == 1) x = 1.0f - next() * 1e-4f;
+        if (k % 4 == 2) x = -1.0f + next() * 1e-4f;
+        const float lower = std::nextafter(x, -2.0f), far = x - 1e-6f - next() * 1e-5f;
+        if (!arcIsRegular(x) || !arcIsRegular(far)) continue;
+        if (arcIsRegular(lower)) ASSERT_GE(arcDistance(lower), arcDistance(x)) << x;
+        ASSERT_GT(arcDistance(far), arcDistance(x)) << x;
+    }
+    EXPECT_EQ(arcDistance(1.0f), 0.0f);
+    EXPECT_EQ(arcDistance(-1.0f), 0.0f);  // antipodal: no direction, distance 0
 }

@@ -105,6 +105,7 @@ struct StationDatabase::Index {
     std::vector<int> start;
     std::vector<int> members;
     std::vector<int> outside;  // positions outside -180..180 / -90..90 (always candidates)
+    std::vector<SpherePoint> points;  // of each station, by file position
 
     static int cellOf(float lon, float lat) {
         int col = static_cast<int>(std::floor((lon + 180.0f) / kCell));
@@ -125,6 +126,8 @@ std::shared_ptr<const StationDatabase::Index> StationDatabase::index(const std::
     }
     auto idx = std::make_shared<Index>();
     idx->stations = stations;
+    idx->points.reserve(stations->size());
+    for (const Station& s : *stations) idx->points.push_back(spherePoint(s.Lon, s.Lat));
     const int cells = Index::kCols * Index::kRows;
     std::vector<int> cellOf(stations->size());
     idx->start.assign(static_cast<size_t>(cells) + 1, 0);
@@ -146,8 +149,26 @@ std::shared_ptr<const StationDatabase::Index> StationDatabase::index(const std::
     return idx;
 }
 
-void StationDatabase::nearCandidates(int variable, float lon, float lat, double radiusKm, std::vector<Candidate>& out,
-                                     bool& covered, const StationExclusion* excluded) const {
+StationDatabase::SourcesKey StationDatabase::sourcesKey(int variable, float lon, float lat) {
+    if (variable != Temp && variable != Prec) return {variable};
+    const BandIndex band = bandOf(variable, lon, lat);
+    return {variable, band.lat, band.lon, lat < -50, lat > 60};
+}
+
+struct StationDatabase::Sources {
+    int variable;
+    std::vector<std::shared_ptr<const Index>> files;
+};
+
+std::shared_ptr<const StationDatabase::Sources> StationDatabase::sources(int variable, float lon, float lat) const {
+    auto out = std::make_shared<Sources>();
+    out->variable = variable;
+    for (const std::string& name : candidateFiles(variable, lon, lat)) out->files.push_back(index(name));
+    return out;
+}
+
+void StationDatabase::nearCandidates(const Sources& from, float lon, float lat, double radiusKm,
+                                     std::vector<Candidate>& out, bool& covered, const StationExclusion* excluded) const {
     const bool exclude = excluded && !excluded->empty();
     out.clear();
     constexpr double kKmPerDegree = 6370.997 * 3.14159265358979 / 180.0;
@@ -172,28 +193,23 @@ void StationDatabase::nearCandidates(int variable, float lon, float lat, double 
         if (colHi - colLo + 1 >= Index::kCols) colLo = 0, colHi = Index::kCols - 1;
     }
     int base = 0;
-    for (const std::string& name : candidateFiles(variable, lon, lat)) {
-        const auto idx = index(name);
+    for (const auto& idx : from.files) {
         const std::vector<Station>& st = *idx->stations;
         if (base + static_cast<long>(st.size()) > kMaxStations) {
             StationTable table;  // report the overflow exactly as the file loader does
-            LoadCandidates(variable, lon, lat, table, excluded);
+            LoadCandidates(from.variable, lon, lat, table, excluded);
         }
-        const size_t first = out.size();
+        const auto add = [&](int k) {
+            const size_t u = static_cast<size_t>(k);
+            if (!exclude || !excluded->contains(st[u])) out.push_back({base + k, &st[u], &idx->points[u]});
+        };
         for (int row = rowLo; row <= rowHi; ++row)
             for (int c = colLo; c <= colHi; ++c) {
                 const int col = ((c % Index::kCols) + Index::kCols) % Index::kCols;
-                const int cell = row * Index::kCols + col;
-                for (int p = idx->start[static_cast<size_t>(cell)]; p < idx->start[static_cast<size_t>(cell) + 1]; ++p) {
-                    const int k = idx->members[static_cast<size_t>(p)];
-                    if (exclude && excluded->contains(st[static_cast<size_t>(k)])) continue;
-                    out.push_back({base + k, &st[static_cast<size_t>(k)]});
-                }
+                const size_t cell = static_cast<size_t>(row * Index::kCols + col);
+                for (int p = idx->start[cell]; p < idx->start[cell + 1]; ++p) add(idx->members[static_cast<size_t>(p)]);
             }
-        for (int k : idx->outside)
-            if (!exclude || !excluded->contains(st[static_cast<size_t>(k)])) out.push_back({base + k, &st[static_cast<size_t>(k)]});
-        std::sort(out.begin() + static_cast<long>(first), out.end(),
-                  [](const Candidate& a, const Candidate& b) { return a.order < b.order; });
+        for (int k : idx->outside) add(k);
         base += static_cast<int>(st.size());
     }
 }
@@ -207,6 +223,7 @@ int StationDatabase::refresh() {
         if (!present || size != it->second.size || mtime != it->second.mtime) {
             it = files_.erase(it);
             ++dropped;
+            generation_.fetch_add(1, std::memory_order_acq_rel);
         } else {
             ++it;
         }

@@ -2,6 +2,8 @@
 // parse them again. Gives exactly the candidates the files would give, in file order.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "data/station_file.h"
+#include "engine/geometry.h"  // SpherePoint: pure spherical arithmetic
 
 namespace zentrel {
 
@@ -53,19 +56,36 @@ public:
     int refresh();
 
     /// A candidate of a query: its place in the station table that reading the files would
-    /// build (0-based file order) and the station.
+    /// build (0-based file order), the station, and its position with the sines and cosines
+    /// Distance takes of it.
     struct Candidate {
         int order;
         const Station* station;
+        const SpherePoint* point;
     };
 
-    /// The candidates of `variable` at (lon, lat) that may lie within `radiusKm` (great-circle)
-    /// of it, in table order: every candidate whose Distance() from the point is at most
-    /// radiusKm is among them, and usually few others. Sets `covered` when the search reached
-    /// every candidate (then the list is the whole table). Throws Error as LoadCandidates does
-    /// (missing file, malformed line, more than 30000 candidates). Stations in `excluded` are
-    /// never candidates.
-    void nearCandidates(int variable, float lon, float lat, double radiusKm, std::vector<Candidate>& out,
+    /// Which station files a query reads: queries with equal keys read the same files.
+    struct SourcesKey {
+        int variable = -1, latBand = 0, lonBand = 0;
+        bool south = false, north = false;
+        bool operator==(const SourcesKey&) const = default;
+    };
+    static SourcesKey sourcesKey(int variable, float lon, float lat);
+
+    /// The station files of one key, read and indexed (what candidateFiles names, in that
+    /// order). Callers may keep it between queries while generation() stays the same.
+    struct Sources;
+    std::shared_ptr<const Sources> sources(int variable, float lon, float lat) const;
+    /// Grows whenever refresh() drops a file: sources taken before may be stale.
+    uint64_t generation() const { return generation_.load(std::memory_order_acquire); }
+
+    /// The candidates at (lon, lat) among `from` that may lie within `radiusKm` (great-circle)
+    /// of it, in no particular order: every candidate whose Distance() from the point is at
+    /// most radiusKm is among them, and usually few others. Sets `covered` when the search
+    /// reached every candidate (then the list is the whole table). Throws Error as
+    /// LoadCandidates does for more than 30000 candidates. Stations in `excluded` are never
+    /// candidates.
+    void nearCandidates(const Sources& from, float lon, float lat, double radiusKm, std::vector<Candidate>& out,
                         bool& covered, const StationExclusion* excluded = nullptr) const;
 
 private:
@@ -81,6 +101,7 @@ private:
     std::string folder_;
     mutable std::mutex mutex_;
     mutable std::map<std::string, Entry> files_;
+    std::atomic<uint64_t> generation_{0};
 };
 
 }  // namespace zentrel

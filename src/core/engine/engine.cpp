@@ -10,6 +10,7 @@
 
 #include "data/station_database.h"
 #include "engine/geometry.h"
+#include "engine/neighbour_pairs.h"
 #include "error.h"
 
 namespace zentrel {
@@ -40,35 +41,6 @@ constexpr float kPriorSlopeTemp = -0.0065f;  // K/m, the standard atmosphere's l
 float priorSlope(int variable) { return variable <= Tmin ? kPriorSlopeTemp : 0.0f; }
 float altitudeShrink(int variable) { return variable <= Tmin ? kAltitudeShrinkTemp : kAltitudeShrinkOther; }
 
-// The cosine and sine of a direction's radians, so that the cosine of the angle between two
-// directions costs two products instead of a cosine.
-Heading headingOf(double degrees) {
-    const double r = degrees * kPi / 180.0;
-    return {std::cos(r), std::sin(r)};
-}
-
-// One shadow step: weight * (1 - f * (1 - (1 - c) / 2)) rounded to single, where c is the cosine
-// of the angle between directions a and b (degrees) and f = shad * (1 - near / far).
-//
-// c comes from the identity cos(a - b) = cos a cos b + sin a sin b, which agrees with the cosine
-// of the degree difference to about 1e-13 even for the 9999 of a missing direction. Where the
-// double result lies within that uncertainty of a rounding boundary of single precision, the
-// cosine is taken directly, so the single result is always the direct one, bit for bit.
-inline float shadowStep(float weight, float f, double degreesA, double degreesB, const Heading& a, const Heading& b) {
-    const auto step = [&](double c) { return weight * (1.0 - f * (1.0 - (1.0 - c) * 0.5)); };
-    const double x = step(a.cos * b.cos + a.sin * b.sin);
-    const float rounded = static_cast<float>(x);
-    if (x == 0) return rounded;
-    const uint32_t bits = std::bit_cast<uint32_t>(rounded);
-    if (std::isnormal(rounded) && (bits & 0x7fffffffu) < 0x7f7fffffu) {
-        const double margin = std::fabs(static_cast<double>(weight)) * (std::fabs(static_cast<double>(f)) * 1e-12 + 1e-14);
-        const double r = static_cast<double>(rounded);
-        const double up = (r + static_cast<double>(std::bit_cast<float>(bits + 1))) * 0.5;
-        const double down = (r + static_cast<double>(std::bit_cast<float>(bits - 1))) * 0.5;
-        if (std::fabs(x - up) > margin && std::fabs(x - down) > margin) return rounded;
-    }
-    return static_cast<float>(step(std::cos((degreesA - degreesB) * kPi / 180.0)));
-}
 }  // namespace
 
 float CriticalValue(int n, float P) {
@@ -99,9 +71,15 @@ Message noNeighbourMessage() {
 }
 
 Engine::Engine(const ProgramSettings& settings, std::string dataFolder, std::shared_ptr<const StationDatabase> database)
-    : settings_(settings), dataFolder_(std::move(dataFolder)), database_(std::move(database)) {
+    : settings_(settings),
+      dataFolder_(std::move(dataFolder)),
+      database_(std::move(database)),
+      pairs_(std::make_unique<NeighbourPairs>()) {
     working = settings.Working;
+    points_.fill(spherePoint(0, 0));
 }
+
+Engine::~Engine() = default;
 
 float Engine::clampPhysical(float value) const {
     const PhysicalRange r = physicalRange(variable);
@@ -175,7 +153,78 @@ inline void insertCandidate(std::array<float, 21>& d, std::array<int, 21>& s, in
     d[ix(p)] = dist;
     s[ix(p)] = k;
 }
+// The lowest cosine at which every regular cosine at or above it gives a distance within
+// `radius` (arcDistance never grows with the cosine).
+float cosineWithin(double radius, float distEpsilon) {
+    float x = static_cast<float>(std::cos(radius / kEarthRadiusKm));
+    while (x <= 1.0f && !(arcDistance(x, distEpsilon) <= radius)) x = std::nextafter(x, 2.0f);
+    return x;
+}
 }  // namespace
+
+// Selection from the station database: only the candidates near the location are looked at.
+// The nearest MaxStat of them are the nearest of all once MaxStat candidates lie within the
+// radius searched, since every candidate within that radius is among them; otherwise the radius
+// grows. The places are ranked by distance, then by place in the station table, which is what
+// reading the table in order and inserting each candidate after its equals gives.
+void Engine::selectNear() {
+    const int maxStat = settings_.MaxStat;
+    const float eps = settings_.DistEpsilon;
+    const SpherePoint at = spherePoint(working.Lon, working.Lat);
+    const StationDatabase::SourcesKey key = StationDatabase::sourcesKey(variable, working.Lon, working.Lat);
+    const uint64_t generation = database_->generation();
+    if (!sources_ || !(sourcesKey_ == key) || sourcesGeneration_ != generation) {
+        sources_ = nullptr;  // a failed lookup leaves nothing stale behind
+        sources_ = database_->sources(variable, working.Lon, working.Lat);
+        sourcesKey_ = key;
+        sourcesGeneration_ = generation;
+    }
+    struct Place {
+        float dist = 20000.0f;  // a candidate at 20000 km or more is never taken
+        int order = std::numeric_limits<int>::max();
+        float cosine = -2.0f;  // of the distance; 2 for a distance of 0 from an irregular cosine
+        int k = -1;             // in near_
+    };
+    std::array<Place, kMaxNeighbours + 1> place;
+    double radius = searchRadius_;
+    while (true) {
+        bool covered = false;
+        database_->nearCandidates(*sources_, working.Lon, working.Lat, radius, near_, covered, excluded_);
+        place.fill(Place{});
+        const float withinCosine = cosineWithin(radius, eps);
+        int within = 0;
+        for (size_t k = 0; k < near_.size(); ++k) {
+            const StationDatabase::Candidate& cand = near_[k];
+            const Station& c = *cand.station;
+            if (settings_.NeighbAlt == 1 && (c.Alt == kUnknown || c.Alt > settings_.MaxHigh || c.Alt < settings_.MinHigh))
+                continue;
+            const float x = centralCosine(at, *cand.point);
+            const bool regular = arcIsRegular(x, eps);
+            if (regular && x >= withinCosine) ++within;
+            // A lower cosine is a distance at least as far; one lower by 1e-6 or more is
+            // farther by some metres, more than single precision can round away. Such
+            // candidates cannot take the last place, and are passed without the arctangent.
+            const Place& last = place[ix(maxStat)];
+            if (regular && (x < last.cosine - 1e-6f || (x <= last.cosine && cand.order > last.order))) continue;
+            const float dist = arcDistance(x, eps);
+            if (dist > settings_.MaxDist) continue;
+            const auto before = [&](const Place& q) { return dist < q.dist || (dist == q.dist && cand.order < q.order); };
+            if (!(dist < 20000.0f) || !before(last)) continue;
+            int p = 1;
+            while (!before(place[ix(p)])) ++p;
+            for (int q = maxStat; q > p; --q) place[ix(q)] = place[ix(q - 1)];
+            place[ix(p)] = {dist, cand.order, regular ? x : 2.0f, static_cast<int>(k)};
+        }
+        if (covered || within >= maxStat || settings_.MaxDist <= radius) break;
+        radius *= 2.5;
+    }
+    // Start the next search where this one succeeded; it is only a guess, never a result.
+    searchRadius_ = std::max(100.0, radius * 0.8);
+    for (int p = 1; p <= maxStat && place[ix(p)].k >= 0; ++p) {
+        const StationDatabase::Candidate& cand = near_[ix(place[ix(p)].k)];
+        picked_.push_back({cand.station, place[ix(p)].dist, cand.point});
+    }
+}
 
 bool Engine::passesFilters(const Station& c, float dist) const {
     if (settings_.NeighbAlt == 1 && (c.Alt == kUnknown || c.Alt > settings_.MaxHigh || c.Alt < settings_.MinHigh))
@@ -203,34 +252,9 @@ void Engine::SelectNeighbours() {
             if (passesFilters(c, c.Dist)) insertCandidate(d, s, maxStat, c.Dist, k);
         }
         for (int p = 1; p <= maxStat && s[ix(p)] != kNone; ++p)
-            picked_.push_back({&table.stations[ix(s[ix(p)])], table.stations[ix(s[ix(p)])].Dist});
+            picked_.push_back({&table.stations[ix(s[ix(p)])], table.stations[ix(s[ix(p)])].Dist, nullptr});
     } else {
-        // Only the candidates near the location are looked at. The nearest MaxStat of them
-        // are the nearest of all once MaxStat candidates lie within the radius searched, since
-        // every candidate within that radius is among them; otherwise the radius grows.
-        double radius = searchRadius_;
-        while (true) {
-            bool covered = false;
-            database_->nearCandidates(variable, working.Lon, working.Lat, radius, near_, covered, excluded_);
-            d.fill(20000.0f);
-            s.fill(kNone);
-            nearDist_.resize(near_.size());
-            int within = 0;
-            for (size_t k = 0; k < near_.size(); ++k) {
-                const Station& c = *near_[k].station;
-                const float dist = Distance(working.Lon, working.Lat, c.Lon, c.Lat, settings_.DistEpsilon);
-                nearDist_[k] = dist;
-                if (!passesFilters(c, dist)) continue;
-                if (dist <= radius) ++within;
-                insertCandidate(d, s, maxStat, dist, static_cast<int>(k));
-            }
-            if (covered || within >= maxStat || settings_.MaxDist <= radius) break;
-            radius *= 2.5;
-        }
-        // Start the next search where this one succeeded; it is only a guess, never a result.
-        searchRadius_ = std::max(100.0, radius * 0.8);
-        for (int p = 1; p <= maxStat && s[ix(p)] != kNone; ++p)
-            picked_.push_back({near_[ix(s[ix(p)])].station, nearDist_[ix(s[ix(p)])]});
+        selectNear();
     }
 
     ns.NeighbourCount = static_cast<int16_t>(picked_.size());
@@ -244,12 +268,21 @@ void Engine::SelectNeighbours() {
         for (int m = 1; m <= 12; ++m) e.Data[ix(m)] = c.Data[ix(m)];
         e.Name = c.Name;
         e.Country = c.Country;
+        if (picked_[ix(i - 1)].point) points_[ix(i)] = *picked_[ix(i - 1)].point;
     }
+    const SpherePoint at = spherePoint(working.Lon, working.Lat);
     for (int i = 1; i <= ns.NeighbourCount; ++i) {
         Station& e = ns[i];
-        e.Dir = static_cast<float>(Direction(working.Lon, working.Lat, e.Lon, e.Lat));
+        const SpherePoint& to = neighbourPoint(i);
+        e.Dir = static_cast<float>(bearing(at, to, arcTerms(at, to)).degrees());
         e.DirCode = SectorName(e.Dir);
     }
+}
+
+const SpherePoint& Engine::neighbourPoint(int i) {
+    SpherePoint& p = points_[ix(i)];
+    if (!(p.lon == ns[i].Lon && p.lat == ns[i].Lat)) p = spherePoint(ns[i].Lon, ns[i].Lat);
+    return p;
 }
 
 void Engine::countActive() {
@@ -377,23 +410,25 @@ void Engine::ComputeWeights() {
 }
 
 void Engine::ShadowCorrection() {
-    std::array<double, kMaxNeighbours + 1> dir{};
-    std::array<Heading, kMaxNeighbours + 1> heading{};
+    const SpherePoint at = spherePoint(working.Lon, working.Lat);
+    std::array<Bearing, kMaxNeighbours + 1> by{};
     for (int i = 1; i <= ns.NeighbourCount; ++i)
         if (ns[i].Active == 1) {
-            dir[ix(i)] = Direction(working.Lon, working.Lat, ns[i].Lon, ns[i].Lat);
-            heading[ix(i)] = headingOf(dir[ix(i)]);
+            const SpherePoint& to = neighbourPoint(i);
+            by[ix(i)] = bearing(at, to, arcTerms(at, to));
         }
     const float shad = settings_.Shad;
+    std::array<ShadowStep, kMaxNeighbours> steps;
     for (int i = 1; i <= ns.NeighbourCount; ++i) {
         Station& ei = ns[i];
         if (ei.Active != 1) continue;
+        int count = 0;
         for (int j = 1; j <= ns.NeighbourCount; ++j) {
             const Station& ej = ns[j];
             if (j == i || ej.Active != 1 || !(ej.Dist < ei.Dist)) continue;
-            const float f = (1.0f - ej.Dist / ei.Dist) * shad;
-            ei.Weight = shadowStep(ei.Weight, f, dir[ix(j)], dir[ix(i)], heading[ix(j)], heading[ix(i)]);
+            steps[ix(count++)] = {(1.0f - ej.Dist / ei.Dist) * shad, &by[ix(j)]};
         }
+        ei.Weight = shadowChain(ei.Weight, by[ix(i)], steps.data(), count);
     }
 }
 
@@ -548,83 +583,55 @@ void Engine::GradientOutputs(int m) {
 void Engine::CrossValidate() {
     const int nc = ns.NeighbourCount;
     const float p = powExp();
-    // Pairwise distances and directions between the active neighbours, computed once, from the
-    // sines and cosines of each neighbour's position. Distance is symmetric (the cosine of the
-    // longitude difference is even), so each pair is measured once.
-    std::array<std::array<float, kMaxNeighbours + 1>, kMaxNeighbours + 1> dist{};
-    std::array<std::array<double, kMaxNeighbours + 1>, kMaxNeighbours + 1> dir{};
-    std::array<std::array<Heading, kMaxNeighbours + 1>, kMaxNeighbours + 1> heading{};
-    std::array<SpherePoint, kMaxNeighbours + 1> point{};
-    for (int i = 1; i <= nc; ++i)
-        if (ns[i].Active == 1) point[ix(i)] = spherePoint(ns[i].Lon, ns[i].Lat);
+    // The active neighbours, in neighbour order; a, b, c below count among them.
+    std::array<int, kMaxNeighbours> act;
     int n = 0;
-    for (int i = 1; i <= nc; ++i) {
-        if (ns[i].Active != 1) continue;
-        ++n;
-        for (int j = 1; j <= nc; ++j) {
-            if (j == i || ns[j].Active != 1) continue;
-            if (ns[j].Lon == ns[i].Lon && ns[j].Lat == ns[i].Lat) {
+    for (int i = 1; i <= nc; ++i)
+        if (ns[i].Active == 1) act[ix(n++)] = i;
+    for (int a = 1; a < n; ++a)
+        for (int b = 0; b < a; ++b)
+            if (ns[act[ix(a)]].Lon == ns[act[ix(b)]].Lon && ns[act[ix(a)]].Lat == ns[act[ix(b)]].Lat) {
                 messages.push_back({"Two Stations at the same Location",
                                     "No Sence of two different Stations at the same location.\n"
                                     "You must uncheck at least one of them"});
                 return;
             }
-            dist[ix(i)][ix(j)] = j < i ? dist[ix(j)][ix(i)] : Distance(point[ix(i)], point[ix(j)], settings_.DistEpsilon);
-            dir[ix(i)][ix(j)] = Direction(point[ix(i)], point[ix(j)], heading[ix(i)][ix(j)]);
+    std::array<const SpherePoint*, kMaxPairPoints> points{};
+    for (int a = 0; a < n; ++a) points[ix(a)] = &neighbourPoint(act[ix(a)]);
+    pairs_->update(points, n, {p, settings_.DistEpsilon, settings_.Shad, settings_.ShadowOn == 1});
+
+    // Each active neighbour estimated from the others, all months at once.
+    std::array<std::array<float, 12>, kMaxNeighbours> err{};
+    const float* vertGrad = &res.VertGrad[1];
+    const float* longGrad = &res.LongGradDeg[1];
+    const float* latGrad = &res.LatGradDeg[1];
+    for (int a = 0; a < n; ++a) {
+        const Station& left = ns[act[ix(a)]];
+        const std::array<float, kMaxPairPoints>& w = pairs_->leaveOneOut(a);
+        std::array<float, 12> e{};
+        for (int b = 0; b < n; ++b) {
+            if (b == a) continue;
+            const Station& s = ns[act[ix(b)]];
+            const float wb = w[ix(b)];
+            const float dAlt = altitudeDifference(left.Alt, s.Alt), dLon = left.Lon - s.Lon, dLat = left.Lat - s.Lat;
+            const float* data = &s.Data[1];
+            for (size_t m = 0; m < 12; ++m)
+                e[m] += wb * (data[m] + dAlt * vertGrad[m] + dLon * longGrad[m] + dLat * latGrad[m]);
         }
-    }
-    std::array<std::array<float, 13>, kMaxNeighbours + 1> err{};
-    const float shad = settings_.Shad;
-    for (int i = 1; i <= nc; ++i) {
-        const Station& left = ns[i];
-        if (left.Active != 1) continue;
-        std::array<float, kMaxNeighbours + 1> w{};
-        for (int j = 1; j <= nc; ++j) {
-            if (j == i || ns[j].Active != 1) continue;
-            const float d = dist[ix(i)][ix(j)];
-            w[ix(j)] = d == 0 ? 0.0f : static_cast<float>(std::pow(static_cast<double>(d), -static_cast<double>(p)));
-        }
-        if (settings_.ShadowOn == 1) {
-            for (int j = 1; j <= nc; ++j) {
-                if (j == i || ns[j].Active != 1) continue;
-                const float dij = dist[ix(i)][ix(j)];
-                for (int k = 1; k <= nc; ++k) {
-                    if (k == i || k == j || ns[k].Active != 1) continue;
-                    const float dik = dist[ix(i)][ix(k)];
-                    if (!(dik < dij)) continue;
-                    w[ix(j)] = shadowStep(w[ix(j)], shad * (1.0f - dik / dij), dir[ix(i)][ix(j)], dir[ix(i)][ix(k)],
-                                          heading[ix(i)][ix(j)], heading[ix(i)][ix(k)]);
-                }
-            }
-        }
-        float sum = 0;
-        for (int j = 1; j <= nc; ++j) sum += w[ix(j)];
-        if (sum != 0)
-            for (int j = 1; j <= nc; ++j) w[ix(j)] /= sum;
-        for (int m = 1; m <= 12; ++m) {
-            float e = 0;
-            for (int j = 1; j <= nc; ++j) {
-                if (w[ix(j)] == 0 && (j == i || ns[j].Active != 1)) continue;
-                const Station& s = ns[j];
-                e += w[ix(j)] * (s.Data[ix(m)] + altitudeDifference(left.Alt, s.Alt) * res.VertGrad[ix(m)] +
-                                 (left.Lon - s.Lon) * res.LongGradDeg[ix(m)] +
-                                 (left.Lat - s.Lat) * res.LatGradDeg[ix(m)]);
-            }
-            if (settings_.RobustCorr == 1) e = clampPhysical(e);
-            err[ix(i)][ix(m)] = e - left.Data[ix(m)];
+        for (size_t m = 0; m < 12; ++m) {
+            if (settings_.RobustCorr == 1) e[m] = clampPhysical(e[m]);
+            err[ix(a)][m] = e[m] - left.Data[m + 1];
         }
     }
     for (int m = 1; m <= 12; ++m) {
         float sum = 0;
-        for (int i = 1; i <= nc; ++i)
-            if (ns[i].Active == 1) sum += err[ix(i)][ix(m)];
+        for (int a = 0; a < n; ++a) sum += err[ix(a)][ix(m - 1)];
         const float bias = sum / static_cast<float>(n);
         float sq = 0;
-        for (int i = 1; i <= nc; ++i)
-            if (ns[i].Active == 1) {
-                const float dev = err[ix(i)][ix(m)] - bias;
-                sq += dev * dev;
-            }
+        for (int a = 0; a < n; ++a) {
+            const float dev = err[ix(a)][ix(m - 1)] - bias;
+            sq += dev * dev;
+        }
         res.Bias[ix(m)] = bias;
         res.StdErr[ix(m)] = std::sqrt(sq / static_cast<float>(n));
         res.Best[ix(m)] -= bias;

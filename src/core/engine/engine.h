@@ -9,11 +9,14 @@
 
 #include "data/station_database.h"
 #include "data/station_file.h"
+#include "engine/geometry.h"
 #include "engine/types.h"
 #include "season/cycle.h"  // ClipValue, CycleMean
 #include "settings/program_settings.h"
 
 namespace zentrel {
+
+class NeighbourPairs;
 
 /// Critical value of the strange-data test for n stations at joint level P (0.9): the
 /// standard-normal quantile of p = (1 + P^(1/n)) / 2 from the table, 0 below p = 0.9.
@@ -37,6 +40,7 @@ public:
     /// database of that folder, used instead of reading the files (same candidates).
     Engine(const ProgramSettings& settings, std::string dataFolder,
            std::shared_ptr<const StationDatabase> database = nullptr);
+    ~Engine();
 
     // ---- state the windows read after a run ----
     StationTable table;
@@ -95,13 +99,16 @@ private:
     struct Picked {
         const Station* station;
         float dist;
+        const SpherePoint* point;  // from the database, or null
     };
+    void selectNear();
     bool passesFilters(const Station& candidate, float dist) const;
     void countActive();
     float powExp() const;                         // PowExp as the weights use it (< 0.0001 -> 0)
     float altitudeDifference(float toAlt, float fromAlt) const;
     float clampPhysical(float value) const;       // into physicalRange(variable) (robust corrections)
     float shrunkAltitudeSlope(int m) const;       // robust altitude slope of month m
+    const SpherePoint& neighbourPoint(int i);     // ns[i]'s position with its sines and cosines
 
     const ProgramSettings& settings_;
     std::string dataFolder_;
@@ -109,7 +116,11 @@ private:
     // Work buffers of the selection, kept between runs so that estimates do not allocate.
     std::vector<Picked> picked_;
     std::vector<StationDatabase::Candidate> near_;
-    std::vector<float> nearDist_;
+    std::shared_ptr<const StationDatabase::Sources> sources_;  // of the last selection
+    StationDatabase::SourcesKey sourcesKey_;
+    uint64_t sourcesGeneration_ = 0;
+    std::array<SpherePoint, 21> points_;  // of the neighbours 1..20, kept while their positions stay
+    std::unique_ptr<NeighbourPairs> pairs_;  // the cross-validation's geometry, kept between estimates
     double searchRadius_ = 300;
     bool spatialSearch_ = true;
     const StationExclusion* excluded_ = nullptr;

@@ -27,18 +27,43 @@ struct SpherePoint {
     double sinLat = 0, cosLat = 0;   // of the single-precision latitude radians
     double rlonD = 0;                // double radians, as Direction uses them
     double sinLatD = 0, cosLatD = 0;
+    double rootSinLatD = 1;          // sqrt(1 - sinLatD^2)
 };
 SpherePoint spherePoint(float lon, float lat);
 float Distance(const SpherePoint& a, const SpherePoint& b, float distEpsilon = kDefaultDistEpsilon);
+
+/// The two halves of Distance: the cosine of the central angle rounded to single precision,
+/// and the distance that cosine gives (Distance(a, b, e) == arcDistance(centralCosine(a, b), e)).
+/// arcDistance never grows with the cosine, except that cosines within distEpsilon of -1 or 1
+/// (see arcIsRegular) both give 0.
+float centralCosine(const SpherePoint& a, const SpherePoint& b);
+float arcDistance(float cosine, float distEpsilon = kDefaultDistEpsilon);
+bool arcIsRegular(float cosine, float distEpsilon = kDefaultDistEpsilon);
 double Direction(const SpherePoint& a, const SpherePoint& b);
 
 /// The cosine and sine of a direction's radians (degrees x 3.1415926535 / 180).
 struct Heading {
     double cos = 1, sin = 0;
 };
-/// Direction(a, b), and its heading to within about 1e-15 (not bit for bit: callers that need
-/// exact results guard against rounding boundaries).
-double Direction(const SpherePoint& a, const SpherePoint& b, Heading& heading);
+
+/// What both directions between two points share: the cosine of their central angle (double
+/// precision, as Direction takes it) and the root of its complement.
+struct ArcTerms {
+    double cosArc = 1, sinArc = 0;
+};
+ArcTerms arcTerms(const SpherePoint& a, const SpherePoint& b);
+
+/// A direction as Direction finds it, with its heading, and its degrees taken only on demand
+/// (most users need just the heading, and the degrees cost an arctangent).
+struct Bearing {
+    Heading heading;  ///< to within about 1e-15 of the degrees' cosine and sine, not bit for bit
+    double cosA = 0, sinA = 0;  ///< of the spherical angle, in the general case
+    double fixed = 0;           ///< the degrees of the special cases
+    bool general = false, west = false;
+    double degrees() const;     ///< the same bits as Direction
+};
+/// Direction(a, b) from the terms the pair shares (arcTerms(a, b) == arcTerms(b, a)).
+Bearing bearing(const SpherePoint& a, const SpherePoint& b, const ArcTerms& arc);
 
 /// Two-character compass sector of a direction: "N ", "NE", ..., "X " for 9999. A direction on
 /// a sector boundary belongs to the sector clockwise of it (22.5 is "NE", 337.5 is "N ").
