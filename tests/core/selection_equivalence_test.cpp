@@ -97,7 +97,7 @@ TEST(SelectionEquivalence, DatabaseSearchEqualsTheWholeTable) {
     auto db = std::make_shared<StationDatabase>(folder.str());
     Lcg rng{7};
     const int kLocations = 1000;
-    for (int variant = 0; variant < 3; ++variant) {
+    for (int variant = 0; variant < 4; ++variant) {
         ProgramSettings settings;
         if (variant == 1) {
             settings.MaxStat = 7;
@@ -107,6 +107,8 @@ TEST(SelectionEquivalence, DatabaseSearchEqualsTheWholeTable) {
             settings.MinHigh = 200;
             settings.MaxHigh = 2500;
             settings.MaxDist = 5000;
+        } else if (variant == 3) {
+            settings.DistEpsilon = 0.01f;  // everything within some 560 km is at distance 0: ties everywhere
         }
         Engine fromFiles(settings, folder.str(), db);  // the whole table, as read from the files
         fromFiles.setSpatialSearch(false);
@@ -122,6 +124,34 @@ TEST(SelectionEquivalence, DatabaseSearchEqualsTheWholeTable) {
                                      "variant " + std::to_string(variant) + " var " + std::to_string(v) + " at " +
                                          std::to_string(loc.Lon) + "," + std::to_string(loc.Lat));
             }
+        }
+    }
+}
+
+// A station within a few hundred metres of the location's antipode is at distance 0 (the cosine
+// rounds to -1), so reading the files makes it the nearest; the spatial search must find it too,
+// as well as the stations a large distance epsilon puts at distance 0.
+TEST(SelectionEquivalence, StationsAtDistanceZeroFarAwayAreFound) {
+    TempFolder folder("antipode");
+    const float lon = -3.7f, lat = 40.4f;
+    std::vector<Station> stations;
+    for (int k = 0; k < 30; ++k)
+        stations.push_back(makeStation(lon + 0.1f + 0.3f * static_cast<float>(k % 6), lat + 0.2f * static_cast<float>(k / 6), 600,
+                                       10, "near" + std::to_string(k)));
+    stations.push_back(makeStation(lon + 180.0f + 0.002f, -lat + 0.001f, 50, 20, "antipode"));
+    stations.push_back(makeStation(lon + 4.5f, lat - 0.5f, 50, 20, "far"));
+    writeDataFolder(folder, lon, lat, stations);
+    auto db = std::make_shared<StationDatabase>(folder.str());
+    for (float eps : {kDefaultDistEpsilon, 0.01f}) {
+        ProgramSettings settings;
+        settings.DistEpsilon = eps;
+        Engine fromFiles(settings, folder.str());
+        Engine fromDb(settings, folder.str(), db);
+        for (int v : {Temp, Vap}) {
+            fromFiles.Run(v, {"", lon, lat, 600});
+            fromDb.Run(v, {"", lon, lat, 600});
+            expectSameNeighbours(fromFiles, fromDb, "epsilon " + std::to_string(eps));
+            if (eps == kDefaultDistEpsilon) EXPECT_EQ(fromDb.ns[1].Name, "antipode");
         }
     }
 }

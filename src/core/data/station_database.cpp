@@ -106,6 +106,7 @@ struct StationDatabase::Index {
     std::vector<int> members;
     std::vector<int> outside;  // positions outside -180..180 / -90..90 (always candidates)
     std::vector<SpherePoint> points;  // of each station, by file position
+    std::vector<std::array<double, 3>> memberUnit;  // unit vectors in `members` order
 
     static int cellOf(float lon, float lat) {
         int col = static_cast<int>(std::floor((lon + 180.0f) / kCell));
@@ -143,6 +144,11 @@ std::shared_ptr<const StationDatabase::Index> StationDatabase::index(const std::
     std::vector<int> fill(idx->start.begin(), idx->start.end() - 1);
     for (size_t k = 0; k < stations->size(); ++k)
         if (cellOf[k] >= 0) idx->members[static_cast<size_t>(fill[static_cast<size_t>(cellOf[k])]++)] = static_cast<int>(k);
+    idx->memberUnit.reserve(idx->members.size());
+    for (int k : idx->members) {
+        const double* u = idx->points[static_cast<size_t>(k)].unit;
+        idx->memberUnit.push_back({u[0], u[1], u[2]});
+    }
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = files_.find(name);
     if (it != files_.end() && it->second.stations == stations) it->second.index = idx;
@@ -167,10 +173,20 @@ std::shared_ptr<const StationDatabase::Sources> StationDatabase::sources(int var
     return out;
 }
 
-void StationDatabase::nearCandidates(const Sources& from, float lon, float lat, double radiusKm,
-                                     std::vector<Candidate>& out, bool& covered, const StationExclusion* excluded) const {
-    const bool exclude = excluded && !excluded->empty();
-    out.clear();
+namespace {
+// The 2-degree cells that hold every station within radiusKm of a point: rows rowLo..rowHi,
+// columns colLo..colHi (which may run past the date line; taken modulo the column count).
+struct CellBox {
+    int rowLo, rowHi, colLo, colHi;
+    bool all;  // every cell
+    bool contains(int row, int col, int cols) const {
+        if (row < rowLo || row > rowHi) return false;
+        const int offset = ((col - colLo) % cols + cols) % cols;
+        return offset <= colHi - colLo;
+    }
+};
+
+CellBox cellBox(float lon, float lat, double radiusKm, int cell, int rows, int cols) {
     constexpr double kKmPerDegree = 6370.997 * 3.14159265358979 / 180.0;
     // Distance() rounds the cosine to single precision: near points read up to ~1.6 km short.
     const double reach = radiusKm + 3.0;
@@ -181,17 +197,34 @@ void StationDatabase::nearCandidates(const Sources& from, float lon, float lat, 
         const double s = std::sin(angle * 3.14159265358979 / 180.0) / std::cos(lat * 3.14159265358979 / 180.0);
         if (s < 1) lonHalf = std::asin(s) * 180.0 / 3.14159265358979 + 1e-6;
     }
-    covered = lonHalf > 180 && latLo <= -90 && latHi >= 90;
-
-    constexpr int C = Index::kCell;
-    const int rowLo = std::max(0, static_cast<int>(std::floor((latLo + 90) / C)));
-    const int rowHi = std::min(Index::kRows - 1, static_cast<int>(std::floor((latHi + 90) / C)));
-    int colLo = 0, colHi = Index::kCols - 1;
+    CellBox box;
+    box.all = lonHalf > 180 && latLo <= -90 && latHi >= 90;
+    box.rowLo = std::max(0, static_cast<int>(std::floor((latLo + 90) / cell)));
+    box.rowHi = std::min(rows - 1, static_cast<int>(std::floor((latHi + 90) / cell)));
+    box.colLo = 0;
+    box.colHi = cols - 1;
     if (lonHalf <= 180) {
-        colLo = static_cast<int>(std::floor((lon - lonHalf + 180) / C));
-        colHi = static_cast<int>(std::floor((lon + lonHalf + 180) / C));
-        if (colHi - colLo + 1 >= Index::kCols) colLo = 0, colHi = Index::kCols - 1;
+        box.colLo = static_cast<int>(std::floor((lon - lonHalf + 180) / cell));
+        box.colHi = static_cast<int>(std::floor((lon + lonHalf + 180) / cell));
+        if (box.colHi - box.colLo + 1 >= cols) box.colLo = 0, box.colHi = cols - 1;
     }
+    return box;
+}
+}  // namespace
+
+void StationDatabase::nearCandidates(const Sources& from, const SpherePoint& at, double radiusKm, double antipodeKm,
+                                     std::vector<Candidate>& out, bool& covered, const StationExclusion* excluded) const {
+    const bool exclude = excluded && !excluded->empty();
+    const float lon = at.lon, lat = at.lat;
+    out.clear();
+    constexpr int kRows = Index::kRows, kCols = Index::kCols;
+    const CellBox box = cellBox(lon, lat, radiusKm, Index::kCell, kRows, kCols);
+    covered = box.all;
+    // Stations around the antipode, the cells not already in the box.
+    const CellBox opposite = cellBox(lon >= 0 ? lon - 180.0f : lon + 180.0f, -lat, antipodeKm, Index::kCell, kRows, kCols);
+    const bool withOpposite = antipodeKm > 0 && !box.all;
+    // The rough cosine holds only for positions within the usual ranges.
+    const bool rough = std::fabs(lon) <= 180 && std::fabs(lat) <= 90;
     int base = 0;
     for (const auto& idx : from.files) {
         const std::vector<Station>& st = *idx->stations;
@@ -199,17 +232,26 @@ void StationDatabase::nearCandidates(const Sources& from, float lon, float lat, 
             StationTable table;  // report the overflow exactly as the file loader does
             LoadCandidates(from.variable, lon, lat, table, excluded);
         }
-        const auto add = [&](int k) {
-            const size_t u = static_cast<size_t>(k);
-            if (!exclude || !excluded->contains(st[u])) out.push_back({base + k, &st[u], &idx->points[u]});
-        };
-        for (int row = rowLo; row <= rowHi; ++row)
-            for (int c = colLo; c <= colHi; ++c) {
-                const int col = ((c % Index::kCols) + Index::kCols) % Index::kCols;
-                const size_t cell = static_cast<size_t>(row * Index::kCols + col);
-                for (int p = idx->start[cell]; p < idx->start[cell + 1]; ++p) add(idx->members[static_cast<size_t>(p)]);
+        const auto addCell = [&](size_t cell) {
+            for (int p = idx->start[cell]; p < idx->start[cell + 1]; ++p) {
+                const size_t m = static_cast<size_t>(p);
+                const size_t k = static_cast<size_t>(idx->members[m]);
+                if (exclude && excluded->contains(st[k])) continue;
+                const double cosine = rough ? roughCosine(at.unit, idx->memberUnit[m].data()) : std::nan("");
+                out.push_back({base + static_cast<int>(k), &st[k], &idx->points[k], cosine});
             }
-        for (int k : idx->outside) add(k);
+        };
+        for (int row = box.rowLo; row <= box.rowHi; ++row)
+            for (int c = box.colLo; c <= box.colHi; ++c) addCell(static_cast<size_t>(row * kCols + ((c % kCols) + kCols) % kCols));
+        if (withOpposite)
+            for (int row = opposite.rowLo; row <= opposite.rowHi; ++row)
+                for (int c = opposite.colLo; c <= opposite.colHi; ++c) {
+                    const int col = ((c % kCols) + kCols) % kCols;
+                    if (!box.contains(row, col, kCols)) addCell(static_cast<size_t>(row * kCols + col));
+                }
+        for (int k : idx->outside)  // far outside the usual ranges: no rough cosine
+            if (!exclude || !excluded->contains(st[static_cast<size_t>(k)]))
+                out.push_back({base + k, &st[static_cast<size_t>(k)], &idx->points[static_cast<size_t>(k)], std::nan("")});
         base += static_cast<int>(st.size());
     }
 }

@@ -62,6 +62,7 @@ public:
         int order;
         const Station* station;
         const SpherePoint* point;
+        double cosine;  ///< roughCosine from the query point; NaN where that bound may not hold
     };
 
     /// Which station files a query reads: queries with equal keys read the same files.
@@ -79,14 +80,14 @@ public:
     /// Grows whenever refresh() drops a file: sources taken before may be stale.
     uint64_t generation() const { return generation_.load(std::memory_order_acquire); }
 
-    /// The candidates at (lon, lat) among `from` that may lie within `radiusKm` (great-circle)
-    /// of it, in no particular order: every candidate whose Distance() from the point is at
-    /// most radiusKm is among them, and usually few others. Sets `covered` when the search
-    /// reached every candidate (then the list is the whole table). Throws Error as
-    /// LoadCandidates does for more than 30000 candidates. Stations in `excluded` are never
-    /// candidates.
-    void nearCandidates(const Sources& from, float lon, float lat, double radiusKm, std::vector<Candidate>& out,
-                        bool& covered, const StationExclusion* excluded = nullptr) const;
+    /// The candidates at `at` among `from` that may lie within `radiusKm` (great-circle) of it,
+    /// in no particular order: every candidate whose Distance() from the point is at most
+    /// radiusKm is among them, and usually few others. Sets `covered` when the search reached
+    /// every candidate (then the list is the whole table). Throws Error as LoadCandidates does
+    /// for more than 30000 candidates. Stations in `excluded` are never candidates. With
+    /// `antipodeKm` > 0, also every candidate within that distance of the antipode.
+    void nearCandidates(const Sources& from, const SpherePoint& at, double radiusKm, double antipodeKm,
+                        std::vector<Candidate>& out, bool& covered, const StationExclusion* excluded = nullptr) const;
 
 private:
     struct Index;  // stations of one file bucketed by 2-degree cells

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <functional>
 #include <cmath>
 #include <limits>
 
@@ -186,25 +187,52 @@ void Engine::selectNear() {
         int k = -1;             // in near_
     };
     std::array<Place, kMaxNeighbours + 1> place;
+    // Rough cosines inside this band are surely regular (1 - x^2 >= DistEpsilon).
+    const double epsilon = eps < 1 ? std::max(0.0, static_cast<double>(eps)) : 1.0;  // NaN: all irregular
+    const double regularBand = std::sqrt(1.0 - epsilon) - 1e-5;
+    // Irregular cosines give distance 0, also far away: stations within this angle of the
+    // location or of its antipode (with some kilometres for the rounding of the cosine) must
+    // be among the candidates whatever the radius.
+    const double zeroKm = kEarthRadiusKm * std::asin(std::sqrt(epsilon)) + 5.0;
     double radius = searchRadius_;
     while (true) {
         bool covered = false;
-        database_->nearCandidates(*sources_, working.Lon, working.Lat, radius, near_, covered, excluded_);
+        database_->nearCandidates(*sources_, at, std::max(radius, zeroKm), zeroKm, near_, covered, excluded_);
         place.fill(Place{});
         const float withinCosine = cosineWithin(radius, eps);
+        const auto passesAltitude = [this](const Station& c) {
+            return settings_.NeighbAlt != 1 || !(c.Alt == kUnknown || c.Alt > settings_.MaxHigh || c.Alt < settings_.MinHigh);
+        };
+        // The MaxStat-th highest rough cosine: MaxStat candidates lie at least that near, so a
+        // candidate whose cosine is lower by more than the rough error twice and the 1e-6 below
+        // is farther than all of them and cannot be taken.
+        double cutoff = -3;
+        roughCosines_.clear();
+        for (const StationDatabase::Candidate& cand : near_)
+            if (std::fabs(cand.cosine) < regularBand && passesAltitude(*cand.station)) roughCosines_.push_back(cand.cosine);
+        if (roughCosines_.size() >= static_cast<size_t>(maxStat)) {
+            const auto nth = roughCosines_.begin() + (maxStat - 1);
+            std::nth_element(roughCosines_.begin(), nth, roughCosines_.end(), std::greater<double>());
+            cutoff = *nth - (1e-6 + 2 * kRoughCosineError);
+        }
         int within = 0;
         for (size_t k = 0; k < near_.size(); ++k) {
             const StationDatabase::Candidate& cand = near_[k];
-            const Station& c = *cand.station;
-            if (settings_.NeighbAlt == 1 && (c.Alt == kUnknown || c.Alt > settings_.MaxHigh || c.Alt < settings_.MinHigh))
-                continue;
-            const float x = centralCosine(at, *cand.point);
-            const bool regular = arcIsRegular(x, eps);
-            if (regular && x >= withinCosine) ++within;
+            if (!passesAltitude(*cand.station)) continue;
             // A lower cosine is a distance at least as far; one lower by 1e-6 or more is
             // farther by some metres, more than single precision can round away. Such
-            // candidates cannot take the last place, and are passed without the arctangent.
+            // candidates cannot take the last place, and are passed without the arctangent;
+            // most of them already by their rough cosine (cosines near -1 and 1 may give a
+            // distance of 0 and are always looked at).
             const Place& last = place[ix(maxStat)];
+            const bool roughRegular = std::fabs(cand.cosine) < regularBand;  // false for NaN
+            if (roughRegular) {
+                if (cand.cosine >= withinCosine + kRoughCosineError) ++within;
+                if (cand.cosine < cutoff || cand.cosine < last.cosine - (1e-6 + kRoughCosineError)) continue;
+            }
+            const float x = centralCosine(at, *cand.point);
+            const bool regular = arcIsRegular(x, eps);
+            if (regular && !roughRegular && x >= withinCosine) ++within;
             if (regular && (x < last.cosine - 1e-6f || (x <= last.cosine && cand.order > last.order))) continue;
             const float dist = arcDistance(x, eps);
             if (dist > settings_.MaxDist) continue;

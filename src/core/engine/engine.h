@@ -116,6 +116,7 @@ private:
     // Work buffers of the selection, kept between runs so that estimates do not allocate.
     std::vector<Picked> picked_;
     std::vector<StationDatabase::Candidate> near_;
+    std::vector<double> roughCosines_;
     std::shared_ptr<const StationDatabase::Sources> sources_;  // of the last selection
     StationDatabase::SourcesKey sourcesKey_;
     uint64_t sourcesGeneration_ = 0;

@@ -109,6 +109,11 @@ SpherePoint spherePoint(float lon, float lat) {
     p.sinLatD = std::sin(rlatD);
     p.cosLatD = std::cos(rlatD);
     p.rootSinLatD = std::sqrt(1.0 - p.sinLatD * p.sinLatD);
+    // centralCosine takes the cosine of the single-precision longitude difference; the dot
+    // product differs from it by that difference's rounding and the final rounding to single.
+    p.unit[0] = p.cosLat * std::cos(static_cast<double>(p.rlon));
+    p.unit[1] = p.cosLat * std::sin(static_cast<double>(p.rlon));
+    p.unit[2] = p.sinLat;
     return p;
 }
 
@@ -127,6 +132,8 @@ float arcDistance(float cosine, float distEpsilon) {
 float centralCosine(const SpherePoint& a, const SpherePoint& b) {
     return cosineOf(a.rlon, a.sinLat, a.cosLat, b.rlon, b.sinLat, b.cosLat);
 }
+
+double roughCosine(const double* a, const double* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 
 float Distance(const SpherePoint& a, const SpherePoint& b, float distEpsilon) {
     return distanceOf(a.rlon, a.sinLat, a.cosLat, b.rlon, b.sinLat, b.cosLat, distEpsilon);

@@ -28,6 +28,7 @@ struct SpherePoint {
     double rlonD = 0;                // double radians, as Direction uses them
     double sinLatD = 0, cosLatD = 0;
     double rootSinLatD = 1;          // sqrt(1 - sinLatD^2)
+    double unit[3] = {1, 0, 0};      // unit vector from the single-precision radians
 };
 SpherePoint spherePoint(float lon, float lat);
 float Distance(const SpherePoint& a, const SpherePoint& b, float distEpsilon = kDefaultDistEpsilon);
@@ -39,6 +40,10 @@ float Distance(const SpherePoint& a, const SpherePoint& b, float distEpsilon = k
 float centralCosine(const SpherePoint& a, const SpherePoint& b);
 float arcDistance(float cosine, float distEpsilon = kDefaultDistEpsilon);
 bool arcIsRegular(float cosine, float distEpsilon = kDefaultDistEpsilon);
+/// The cosine of the central angle as the dot product of the unit vectors: within
+/// kRoughCosineError of centralCosine, for ranking many points without a cosine each.
+double roughCosine(const double* unitA, const double* unitB);
+inline constexpr double kRoughCosineError = 1e-6;
 double Direction(const SpherePoint& a, const SpherePoint& b);
 
 /// The cosine and sine of a direction's radians (degrees x 3.1415926535 / 180).

@@ -15,8 +15,8 @@ inline double shadowProduct(float weight, float f, double c) { return weight * (
 // rounds to the same single as with c from the cosine of the degree difference. The two c agree to
 // about 1e-13 (even for the 9999 of a missing direction), so the products differ by less than
 // `margin`; the rounding is the same when the whole interval around x rounds to one value.
-inline bool roundsSafely(double x, float weight0, float f) {
-    const double margin = std::fabs(static_cast<double>(weight0)) * (std::fabs(static_cast<double>(f)) * 1e-12 + 1e-14);
+inline bool roundsSafely(double x, float weight, float f) {
+    const double margin = std::fabs(static_cast<double>(weight)) * (std::fabs(static_cast<double>(f)) * 1e-12 + 1e-14);
     return x == 0 || static_cast<float>(x - margin) == static_cast<float>(x + margin);
 }
 
@@ -31,8 +31,7 @@ float shadowChain(float weight, const Bearing& of, const ShadowStep* steps, int 
     for (int k = 0; k < count; ++k) {
         const Heading& h = steps[k].by->heading;
         const double x = shadowProduct(w, steps[k].f, of.heading.cos * h.cos + of.heading.sin * h.sin);
-        // |w| never grows (the factor lies in [1 - f, 1]), so the first weight bounds the margin.
-        safe = safe && roundsSafely(x, weight, steps[k].f);
+        safe = safe && roundsSafely(x, w, steps[k].f);
         w = static_cast<float>(x);
     }
     if (safe) return w;
