@@ -17,7 +17,7 @@ inline double shadowProduct(float weight, float f, double c) { return weight * (
 // `margin`; the rounding is the same when the whole interval around x rounds to one value.
 inline bool roundsSafely(double x, float weight, float f) {
     const double margin = std::fabs(static_cast<double>(weight)) * (std::fabs(static_cast<double>(f)) * 1e-12 + 1e-14);
-    return x == 0 || static_cast<float>(x - margin) == static_cast<float>(x + margin);
+    return (x == 0) | (static_cast<float>(x - margin) == static_cast<float>(x + margin));
 }
 
 uint64_t positionBits(const SpherePoint& p) {
@@ -54,6 +54,59 @@ float inverseDistanceWeight(float d, float p) {
         if (static_cast<float>(y * (1.0 - 1e-15)) == static_cast<float>(y * (1.0 + 1e-15))) return static_cast<float>(y);
     }
     return static_cast<float>(std::pow(static_cast<double>(d), -static_cast<double>(p)));
+}
+
+// Row a of the leave-one-out weights: the weights of the others with the shadow term, normalised.
+// The shadow chains of all the others run side by side, one lane each, over the shadowing points
+// c in order (a step where c is not nearer to a than b leaves b's weight as it is), so that they
+// overlap instead of waiting on one another.
+void NeighbourPairs::leaveOneOut(Tables& t, int a, const PairSettings& settings) {
+    constexpr int N = kMaxPairPoints;
+    const auto u = [](int i) { return static_cast<size_t>(i); };
+    const int n = t.n;
+    std::array<float, N>& w = t.loo[u(a)];
+    w = t.weight[u(a)];  // entry a is 0
+    for (int b = n; b < N; ++b) w[u(b)] = 0;
+    if (settings.shadow) {
+        alignas(16) std::array<double, N> hc, hs;
+        alignas(16) std::array<float, N> dab;
+        std::array<int, N> unsafe{};
+        for (int b = 0; b < N; ++b) {
+            const bool in = b < n;
+            hc[u(b)] = in ? t.by[u(a)][u(b)].heading.cos : 1.0;
+            hs[u(b)] = in ? t.by[u(a)][u(b)].heading.sin : 0.0;
+            dab[u(b)] = in ? t.dist[u(a)][u(b)] : -1.0f;  // padding lanes are never shadowed
+        }
+        const float shad = settings.shad;
+        for (int c = 0; c < n; ++c) {
+            if (c == a) continue;
+            const float dac = dab[u(c)];
+            const double hcc = hc[u(c)], hsc = hs[u(c)];
+            for (size_t b = 0; b < N; ++b) {
+                const bool nearer = dac < dab[b];
+                const float f = shad * (1.0f - dac / dab[b]);
+                const double x = shadowProduct(w[b], f, hc[b] * hcc + hs[b] * hsc);
+                unsafe[b] |= nearer & !roundsSafely(x, w[b], f);
+                const float stepped = static_cast<float>(x);
+                w[b] = nearer ? stepped : w[b];
+            }
+        }
+        std::array<ShadowStep, N + 1> steps;
+        for (int b = 0; b < n; ++b) {
+            if (!unsafe[u(b)]) continue;
+            // Near a rounding boundary somewhere: this chain again, step by step.
+            int count = 0;
+            for (int c = 0; c < n; ++c) {
+                steps[u(count)] = {shad * (1.0f - dab[u(c)] / dab[u(b)]), &t.by[u(a)][u(c)]};
+                count += (dab[u(c)] < dab[u(b)]) & (c != a);
+            }
+            w[u(b)] = shadowChain(t.weight[u(a)][u(b)], t.by[u(a)][u(b)], steps.data(), count);
+        }
+    }
+    float sum = 0;
+    for (int b = 0; b < n; ++b) sum += w[u(b)];
+    if (sum != 0)
+        for (int b = 0; b < n; ++b) w[u(b)] /= sum;
 }
 
 void NeighbourPairs::update(const std::array<const SpherePoint*, kMaxPairPoints>& points, int n,
@@ -107,34 +160,7 @@ void NeighbourPairs::update(const std::array<const SpherePoint*, kMaxPairPoints>
         }
     }
 
-    std::array<ShadowStep, kMaxPairPoints + 1> steps;
-    std::array<float, kMaxPairPoints> f;
-    for (int a = 0; a < n; ++a) {
-        std::array<float, kMaxPairPoints>& w = t.loo[u(a)];
-        w = t.weight[u(a)];  // entry a is 0
-        if (settings.shadow) {
-            const auto& dist = t.dist[u(a)];
-            for (int b = 0; b < n; ++b) {
-                if (b == a) continue;
-                const float dab = dist[u(b)];
-                for (int c = 0; c < n; ++c) f[u(c)] = settings.shad * (1.0f - dist[u(c)] / dab);
-                // Every point nearer to a than b shadows b (a itself and b are not nearer).
-                // Gathered without branches: which ones are nearer follows no pattern the
-                // processor could predict.
-                int count = 0;
-                for (int c = 0; c < n; ++c) {
-                    steps[u(count)] = {f[u(c)], &t.by[u(a)][u(c)]};
-                    count += (dist[u(c)] < dab) & (c != a);
-                }
-                w[u(b)] = shadowChain(w[u(b)], t.by[u(a)][u(b)], steps.data(), count);
-            }
-        }
-        float sum = 0;
-        for (int b = 0; b < n; ++b) sum += w[u(b)];
-        if (sum != 0)
-            for (int b = 0; b < n; ++b) w[u(b)] /= sum;
-        for (int b = n; b < kMaxPairPoints; ++b) w[u(b)] = 0;
-    }
+    for (int a = 0; a < n; ++a) leaveOneOut(t, a, settings);
     current_ = 1 - current_;
     settings_ = settings;
     valid_ = true;

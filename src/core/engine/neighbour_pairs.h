@@ -60,6 +60,7 @@ private:
         Square<Bearing> by{};  // by[a][b]: bearing of b seen from a
         Square<float> loo{};
     };
+    static void leaveOneOut(Tables& t, int a, const PairSettings& settings);
     std::array<Tables, 2> tables_;
     int current_ = 0;
     bool valid_ = false;
