@@ -167,9 +167,18 @@ struct StationDatabase::Sources {
 };
 
 std::shared_ptr<const StationDatabase::Sources> StationDatabase::sources(int variable, float lon, float lat) const {
+    const SourcesKey key = sourcesKey(variable, lon, lat);
+    const auto tied = std::make_tuple(key.variable, key.latBand, key.lonBand, key.south, key.north);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = sourcesKept_.find(tied);
+        if (it != sourcesKept_.end()) return it->second;
+    }
     auto out = std::make_shared<Sources>();
     out->variable = variable;
     for (const std::string& name : candidateFiles(variable, lon, lat)) out->files.push_back(index(name));
+    std::lock_guard<std::mutex> lock(mutex_);
+    sourcesKept_[tied] = out;
     return out;
 }
 
@@ -264,6 +273,7 @@ int StationDatabase::refresh() {
         const bool present = statFile(fs::path(folder_) / it->first, size, mtime);
         if (!present || size != it->second.size || mtime != it->second.mtime) {
             it = files_.erase(it);
+            sourcesKept_.clear();
             ++dropped;
             generation_.fetch_add(1, std::memory_order_acq_rel);
         } else {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -103,6 +104,7 @@ private:
     mutable std::mutex mutex_;
     mutable std::map<std::string, Entry> files_;
     std::atomic<uint64_t> generation_{0};
+    mutable std::map<std::tuple<int, int, int, bool, bool>, std::shared_ptr<const Sources>> sourcesKept_;
 };
 
 }  // namespace zentrel

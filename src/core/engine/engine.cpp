@@ -174,11 +174,13 @@ void Engine::selectNear() {
     const SpherePoint at = spherePoint(working.Lon, working.Lat);
     const StationDatabase::SourcesKey key = StationDatabase::sourcesKey(variable, working.Lon, working.Lat);
     const uint64_t generation = database_->generation();
-    if (!sources_ || !(sourcesKey_ == key) || sourcesGeneration_ != generation) {
-        sources_ = nullptr;  // a failed lookup leaves nothing stale behind
-        sources_ = database_->sources(variable, working.Lon, working.Lat);
-        sourcesKey_ = key;
-        sourcesGeneration_ = generation;
+    KeptSources unkept;  // a variable number without files of its own is looked up (and refused) each time
+    KeptSources& kept = variable >= 0 && variable < kVariableCount ? sources_[static_cast<size_t>(variable)] : unkept;
+    if (!kept.sources || !(kept.key == key) || kept.generation != generation) {
+        kept.sources = nullptr;  // a failed lookup leaves nothing stale behind
+        kept.sources = database_->sources(variable, working.Lon, working.Lat);
+        kept.key = key;
+        kept.generation = generation;
     }
     struct Place {
         float dist = 20000.0f;  // a candidate at 20000 km or more is never taken
@@ -197,7 +199,7 @@ void Engine::selectNear() {
     double radius = searchRadius_;
     while (true) {
         bool covered = false;
-        database_->nearCandidates(*sources_, at, std::max(radius, zeroKm), zeroKm, near_, covered, excluded_);
+        database_->nearCandidates(*kept.sources, at, std::max(radius, zeroKm), zeroKm, near_, covered, excluded_);
         place.fill(Place{});
         const float withinCosine = cosineWithin(radius, eps);
         const auto passesAltitude = [this](const Station& c) {

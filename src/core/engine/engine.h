@@ -117,9 +117,12 @@ private:
     std::vector<Picked> picked_;
     std::vector<StationDatabase::Candidate> near_;
     std::vector<double> roughCosines_;
-    std::shared_ptr<const StationDatabase::Sources> sources_;  // of the last selection
-    StationDatabase::SourcesKey sourcesKey_;
-    uint64_t sourcesGeneration_ = 0;
+    struct KeptSources {  // the station files of a variable's last selection
+        std::shared_ptr<const StationDatabase::Sources> sources;
+        StationDatabase::SourcesKey key;
+        uint64_t generation = 0;
+    };
+    std::array<KeptSources, kVariableCount> sources_;
     std::array<SpherePoint, 21> points_;  // of the neighbours 1..20, kept while their positions stay
     std::unique_ptr<NeighbourPairs> pairs_;  // the cross-validation's geometry, kept between estimates
     double searchRadius_ = 300;
