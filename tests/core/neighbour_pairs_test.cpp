@@ -25,9 +25,12 @@ TEST(NeighbourPairs, KeptTablesGiveTheBitsOfFreshOnes) {
     for (int k = 0; k < 40; ++k) pool.push_back(spherePoint(next(8, 14), next(44, 48)));
     NeighbourPairs kept;
     int reuse[3] = {};
-    std::vector<int> last;
-    for (int round = 0; round < 400; ++round) {
-        std::vector<int> pick = last;
+    std::vector<int> lastOf[3];  // each slot's last set
+    for (int round = 0; round < 600; ++round) {
+        // Slots take turns; a slot's set usually grows out of its last one, sometimes out of
+        // another slot's.
+        const int slot = round % 3;
+        std::vector<int> pick = lastOf[round % 10 == 4 ? (slot + 1) % 3 : slot];
         if (pick.empty() || round % 5 == 0) pick.clear();
         while (pick.size() < 3 || (pick.size() < 20 && next(0, 1) < 0.9f)) {
             const int k = static_cast<int>(next(0, 39.99f));
@@ -35,13 +38,13 @@ TEST(NeighbourPairs, KeptTablesGiveTheBitsOfFreshOnes) {
         }
         if (round % 3 == 1 && pick.size() > 4) pick.erase(pick.begin() + 2);  // one leaves, the rest move up
         if (round % 7 == 2) std::swap(pick.front(), pick.back());
-        last = pick;
+        lastOf[slot] = pick;
         const PairSettings settings{round % 11 == 0 ? 2.0f : 1.0f, kDefaultDistEpsilon, round % 13 == 0 ? 0.5f : 1.0f,
                                     round % 17 != 0};
         std::array<const SpherePoint*, kMaxPairPoints> points{};
         const int n = static_cast<int>(pick.size());
         for (int a = 0; a < n; ++a) points[static_cast<size_t>(a)] = &pool[static_cast<size_t>(pick[static_cast<size_t>(a)])];
-        kept.update(points, n, settings);
+        kept.update(points, n, settings, slot);
         ++reuse[kept.lastReuse()];
         NeighbourPairs fresh;
         fresh.update(points, n, settings);

@@ -36,10 +36,11 @@ struct Unit {
 };
 using UnitResult = std::vector<VariableResult>;
 
-/// A file the run writes to. Lines go out with flush(), once per location, so a run that is
-/// killed leaves whole lines only (the files stay open instead of being reopened per line).
-/// When a write fails (a full disk), the file is cut back to its last whole location before
-/// the error is raised, so that what stays is whole lines as well.
+/// A file the run writes to. Lines are gathered and go out whole locations at a time, in one
+/// write, at most a fraction of a second after they were computed, so a run that is killed
+/// leaves whole lines only (the files stay open instead of being reopened per line). When a
+/// write fails (a full disk), the file is cut back to its last whole location before the error
+/// is raised, so that what stays is whole lines as well.
 class OutFile {
 public:
     OutFile(std::string path, bool append) : path_(std::move(path)) {
@@ -47,8 +48,8 @@ public:
         if (!file_)
             throw Error(fmt::format("Cannot {} the file \"{}\": {}.", append ? "append to" : "create", path_,
                                     std::strerror(errno)));
-        // A location's lines fit the buffer, so they reach the disk in one write at flush().
-        std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
+        // Unbuffered: the gathered lines reach the disk in a single write each time.
+        std::setvbuf(file_, nullptr, _IONBF, 0);
         if (append) {
             std::error_code ec;
             const auto size = std::filesystem::file_size(path_, ec);
@@ -56,19 +57,27 @@ public:
         }
     }
     ~OutFile() {
+        if (!file_) return;
+        try {
+            flush();  // what was computed before an error elsewhere is kept
+        } catch (const Error&) {
+        }
         if (file_) std::fclose(file_);
     }
     OutFile(const OutFile&) = delete;
     OutFile& operator=(const OutFile&) = delete;
 
-    void write(const std::string& bytes) {
-        if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) fail();
-        pending_ += static_cast<long long>(bytes.size());
+    void write(const std::string& bytes) { pending_ += bytes; }
+    /// The lines written so far end a location: they go out when enough have gathered or some
+    /// time has passed.
+    void endLocation() {
+        if (pending_.size() >= kGather || std::chrono::steady_clock::now() - lastFlush_ >= kDelay) flush();
     }
     void flush() {
-        if (std::fflush(file_) != 0) fail();
-        if (whole_ >= 0) whole_ += pending_;
-        pending_ = 0;
+        if (!pending_.empty() && std::fwrite(pending_.data(), 1, pending_.size(), file_) != pending_.size()) fail();
+        if (whole_ >= 0) whole_ += static_cast<long long>(pending_.size());
+        pending_.clear();
+        lastFlush_ = std::chrono::steady_clock::now();
     }
     void close() {
         flush();
@@ -78,11 +87,15 @@ public:
     }
 
 private:
+    static constexpr size_t kGather = 1 << 15;
+    static constexpr std::chrono::milliseconds kDelay{200};
+
     [[noreturn]] void fail() {
         const int error = errno;
+        pending_.clear();
         if (file_ && whole_ >= 0) {
-            // Drop what could not be written whole; the buffer is discarded with the file.
-            if (::ftruncate(::fileno(file_), static_cast<off_t>(whole_)) == 0) pending_ = 0;
+            // Drop what could not be written whole.
+            ::ftruncate(::fileno(file_), static_cast<off_t>(whole_));
             std::fclose(file_);
             file_ = nullptr;
             ::truncate(path_.c_str(), static_cast<off_t>(whole_));
@@ -91,8 +104,9 @@ private:
     }
     std::string path_;
     std::FILE* file_ = nullptr;
-    long long whole_ = 0;    // bytes on disk that end with a whole location; -1 when unknown
-    long long pending_ = 0;  // bytes written since
+    std::string pending_;    // whole locations not yet written
+    long long whole_ = 0;    // bytes on disk, ending with a whole location; -1 when unknown
+    std::chrono::steady_clock::time_point lastFlush_ = std::chrono::steady_clock::now();
 };
 
 std::string joinPath(const std::string& folder, const std::string& name) {
@@ -100,9 +114,11 @@ std::string joinPath(const std::string& folder, const std::string& name) {
 }
 
 /// Computes units 0..count-1 on `threads` threads, each with its own worker from makeWorker(),
-/// and hands each result to `consume` on the calling thread in unit order. At most a few
-/// results per thread wait for their turn. A worker's exception is rethrown when its unit's
-/// turn comes, so everything before it is written first. Stops when `stop` says so after a unit.
+/// and hands each result to `consume` on the calling thread in unit order. Workers take runs of
+/// consecutive units (neighbouring locations, whose estimates share much of their work), and
+/// at most a few runs per thread wait for their turn. A worker's exception is rethrown when
+/// its unit's turn comes, so everything before it is written first. Stops when `stop` says so
+/// after a unit.
 void runOrdered(size_t count, unsigned threads,
                 const std::function<std::function<UnitResult(size_t)>()>& makeWorker,
                 const std::function<void(size_t, UnitResult&)>& consume, const std::function<bool()>& stop) {
@@ -120,7 +136,8 @@ void runOrdered(size_t count, unsigned threads,
         UnitResult value;
         std::exception_ptr error;
     };
-    const size_t window = static_cast<size_t>(threads) * 4;
+    constexpr size_t kRun = 16;
+    const size_t window = static_cast<size_t>(threads) * kRun * 3;
     std::vector<Slot> ring(window);
     std::mutex mutex;
     std::condition_variable workerWake, consumerWake;
@@ -134,26 +151,33 @@ void runOrdered(size_t count, unsigned threads,
         } catch (...) {
             // Reported through the first unit this worker would have taken.
         }
+        std::vector<Slot> done;
         while (true) {
-            size_t i;
+            size_t first, end;
             {
                 std::unique_lock lock(mutex);
                 if (halt || next >= count) return;
-                i = next++;
-                workerWake.wait(lock, [&] { return halt || i < consumed + window; });
+                first = next;
+                end = std::min(count, next + kRun);
+                next = end;
+                workerWake.wait(lock, [&] { return halt || end <= consumed + window; });
                 if (halt) return;
             }
-            Slot slot;
-            try {
-                if (!compute) compute = makeWorker();
-                slot.value = compute(i);
-            } catch (...) {
-                slot.error = std::current_exception();
+            done.clear();
+            for (size_t i = first; i < end; ++i) {
+                Slot slot;
+                try {
+                    if (!compute) compute = makeWorker();
+                    slot.value = compute(i);
+                } catch (...) {
+                    slot.error = std::current_exception();
+                }
+                slot.ready = true;
+                done.push_back(std::move(slot));
             }
             {
                 std::lock_guard lock(mutex);
-                slot.ready = true;
-                ring[i % window] = std::move(slot);
+                for (size_t i = first; i < end; ++i) ring[i % window] = std::move(done[i - first]);
             }
             consumerWake.notify_all();
         }
@@ -322,8 +346,8 @@ BatchSummary runBatch(const std::vector<LocationRow>& rows, const BatchOptions& 
                 const std::string info = infoLine(name, r, settings);
                 files.back()->write(info);
                 runInfo->write(info);
-                for (auto& f : files) f->flush();
-                runInfo->flush();
+                for (auto& f : files) f->endLocation();
+                runInfo->endLocation();
                 countWarnings(r, summary);
                 if (summary.lines.size() < kMaxSummaryLines) summary.lines.push_back(summaryLine(r, settings));
                 ++summary.estimates;
@@ -356,10 +380,10 @@ BatchSummary runBatch(const std::vector<LocationRow>& rows, const BatchOptions& 
                         else out->write((header ? veskHeader() : "") + veskLine(r, location));
                     }
                 }
-                if (out) out->flush();
+                if (out) out->endLocation();
                 if (runInfo) {
                     for (const VariableResult& r : results) runInfo->write(infoLine(row.name, r, settings));
-                    runInfo->flush();
+                    runInfo->endLocation();
                 }
                 for (const VariableResult& r : results) {
                     countWarnings(r, summary);

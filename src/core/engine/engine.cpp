@@ -628,7 +628,8 @@ void Engine::CrossValidate() {
             }
     std::array<const SpherePoint*, kMaxPairPoints> points{};
     for (int a = 0; a < n; ++a) points[ix(a)] = &neighbourPoint(act[ix(a)]);
-    pairs_->update(points, n, {p, settings_.DistEpsilon, settings_.Shad, settings_.ShadowOn == 1});
+    const int slot = variable >= 0 && variable < NeighbourPairs::kSlots ? variable : 0;
+    pairs_->update(points, n, {p, settings_.DistEpsilon, settings_.Shad, settings_.ShadowOn == 1}, slot);
 
     // Each active neighbour estimated from the others, all months at once.
     std::array<std::array<float, 12>, kMaxNeighbours> err{};

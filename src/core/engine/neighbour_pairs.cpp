@@ -110,21 +110,30 @@ void NeighbourPairs::leaveOneOut(Tables& t, int a, const PairSettings& settings)
 }
 
 void NeighbourPairs::update(const std::array<const SpherePoint*, kMaxPairPoints>& points, int n,
-                            const PairSettings& settings) {
+                            const PairSettings& settings, int slot) {
     const auto u = [](int i) { return static_cast<size_t>(i); };
-    const Tables& old = tables_[u(current_)];
     std::array<uint64_t, kMaxPairPoints> position{};
     for (int a = 0; a < n; ++a) position[u(a)] = positionBits(*points[u(a)]);
-    if (valid_ && settings == settings_ && n == old.n &&
-        std::equal(position.begin(), position.begin() + n, old.position.begin())) {
-        lastReuse_ = 2;
-        return;
-    }
-    // Where each point stood in the last set, if its pairs can be taken over from there.
+    const auto holds = [&](const Tables& t) {
+        return t.valid && t.settings == settings && t.n == n && std::equal(position.begin(), position.begin() + n, t.position.begin());
+    };
+    for (size_t k : slotTables_)
+        if (holds(tables_[k])) {
+            current_ = k;
+            lastReuse_ = 2;
+            return;
+        }
+    // Take pairs over from the slot's last set, or else from the last set used.
+    const size_t own = slotTables_[u(slot)];
+    const auto sharesPairs = [&](const Tables& t) {
+        return t.valid && t.settings.p == settings.p && t.settings.distEpsilon == settings.distEpsilon;
+    };
+    const Tables& old = sharesPairs(tables_[own]) ? tables_[own] : tables_[current_];
+    // Where each point stood in that set, if its pairs can be taken over from there.
     std::array<int, kMaxPairPoints> from;
     from.fill(-1);
     lastReuse_ = 0;
-    if (valid_ && settings.p == settings_.p && settings.distEpsilon == settings_.distEpsilon)
+    if (sharesPairs(old))
         for (int a = 0; a < n; ++a)
             for (int o = 0; o < old.n; ++o)
                 if (old.position[u(o)] == position[u(a)]) {
@@ -133,7 +142,9 @@ void NeighbourPairs::update(const std::array<const SpherePoint*, kMaxPairPoints>
                     break;
                 }
 
-    Tables& t = tables_[u(1 - current_)];
+    Tables& t = tables_[spare_];
+    t.valid = false;  // until complete
+    t.settings = settings;
     t.n = n;
     t.position = position;
     for (int a = 0; a < n; ++a) {
@@ -161,9 +172,10 @@ void NeighbourPairs::update(const std::array<const SpherePoint*, kMaxPairPoints>
     }
 
     for (int a = 0; a < n; ++a) leaveOneOut(t, a, settings);
-    current_ = 1 - current_;
-    settings_ = settings;
-    valid_ = true;
+    t.valid = true;
+    current_ = spare_;
+    spare_ = own;
+    slotTables_[u(slot)] = current_;
 }
 
 }  // namespace zentrel

@@ -38,11 +38,18 @@ struct PairSettings {
     bool operator==(const PairSettings&) const = default;
 };
 
+/// Tables for several neighbour sets at once, one per slot (the engine uses one per variable),
+/// so that runs over many locations alternating between variables find their sets again.
 class NeighbourPairs {
 public:
+    static constexpr int kSlots = 8;
+
     /// Sets the tables up for points[0..n) (the active neighbours in neighbour order, no two at
-    /// the same position).
-    void update(const std::array<const SpherePoint*, kMaxPairPoints>& points, int n, const PairSettings& settings);
+    /// the same position), kept in `slot` (0..kSlots-1). A set any slot holds with the same
+    /// settings is used as it is; otherwise the pairs it shares with the slot's last set (or the
+    /// last set used) are taken over.
+    void update(const std::array<const SpherePoint*, kMaxPairPoints>& points, int n, const PairSettings& settings,
+                int slot = 0);
 
     /// The normalised weights of the others for estimating point a from them (entry a is 0).
     const std::array<float, kMaxPairPoints>& leaveOneOut(int a) const { return tables_[current_].loo[static_cast<size_t>(a)]; }
@@ -54,6 +61,8 @@ private:
     template <class T>
     using Square = std::array<std::array<T, kMaxPairPoints>, kMaxPairPoints>;
     struct Tables {
+        bool valid = false;
+        PairSettings settings;
         int n = 0;
         std::array<uint64_t, kMaxPairPoints> position{};  // longitude and latitude bits
         Square<float> dist{}, weight{};
@@ -61,10 +70,10 @@ private:
         Square<float> loo{};
     };
     static void leaveOneOut(Tables& t, int a, const PairSettings& settings);
-    std::array<Tables, 2> tables_;
-    int current_ = 0;
-    bool valid_ = false;
-    PairSettings settings_;
+    std::array<Tables, kSlots + 1> tables_;
+    std::array<size_t, kSlots> slotTables_{0, 1, 2, 3, 4, 5, 6, 7};  // which table each slot holds
+    size_t spare_ = kSlots;    // the table the next computation goes into
+    size_t current_ = 0;       // the table of the last update
     int lastReuse_ = 0;
 };
 
