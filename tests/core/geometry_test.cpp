@@ -94,8 +94,9 @@ TEST(Geometry, SpherePointOverloadsAndSymmetryGiveThePlainBits) {
         ASSERT_EQ(Distance(a, b), Distance(lon1, lat1, lon2, lat2));
         ASSERT_EQ(Distance(b, a), Distance(lon1, lat1, lon2, lat2));
         ASSERT_EQ(arcDistance(centralCosine(a, b)), Distance(a, b));
-        if (std::fabs(lon2) <= 180)  // the rough cosine is for positions within the usual ranges
+        if (std::fabs(lon2) <= 180) {  // the rough cosine is for positions within the usual ranges
             ASSERT_NEAR(roughCosine(a.unit, b.unit), centralCosine(a, b), kRoughCosineError / 2);
+        }
         ASSERT_EQ(Direction(a, b), Direction(lon1, lat1, lon2, lat2));
         // Both bearings of a pair share its terms; the heading is close to the cosine and sine
         // of the degrees' radians.
@@ -125,7 +126,9 @@ TEST(Geometry, ArcDistanceFallsWithTheCosine) {
         if (k % 4 == 2) x = -1.0f + next() * 1e-4f;
         const float lower = std::nextafter(x, -2.0f), far = x - 1e-6f - next() * 1e-5f;
         if (!arcIsRegular(x) || !arcIsRegular(far)) continue;
-        if (arcIsRegular(lower)) ASSERT_GE(arcDistance(lower), arcDistance(x)) << x;
+        if (arcIsRegular(lower)) {
+            ASSERT_GE(arcDistance(lower), arcDistance(x)) << x;
+        }
         ASSERT_GT(arcDistance(far), arcDistance(x)) << x;
     }
     EXPECT_EQ(arcDistance(1.0f), 0.0f);

@@ -151,7 +151,9 @@ TEST(SelectionEquivalence, StationsAtDistanceZeroFarAwayAreFound) {
             fromFiles.Run(v, {"", lon, lat, 600});
             fromDb.Run(v, {"", lon, lat, 600});
             expectSameNeighbours(fromFiles, fromDb, "epsilon " + std::to_string(eps));
-            if (eps == kDefaultDistEpsilon) EXPECT_EQ(fromDb.ns[1].Name, "antipode");
+            if (eps == kDefaultDistEpsilon) {
+                EXPECT_EQ(fromDb.ns[1].Name, "antipode");
+            }
         }
     }
 }
