@@ -419,9 +419,7 @@ void BatchWindow::startRun(BatchOptions o) {
     const std::vector<LocationRow> list = rows();
     const ProgramSettings settings = state_.settings();
     const std::string folder = state_.dataFolderPath();
-    if (!database_) database_ = std::make_shared<StationDatabase>(folder);
-    else database_->refresh();
-    std::shared_ptr<const StationDatabase> database = database_;
+    std::shared_ptr<const StationDatabase> database = state_.stationDatabase();
     feedback_ = std::make_shared<Feedback>();
     runError_ = std::make_shared<std::string>();
     ownFormatRun_ = o.format == FormatZentrel;

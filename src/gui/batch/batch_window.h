@@ -98,7 +98,6 @@ private:
     AppState& state_;
     QString source_;
     std::optional<TerrainRaster> raster_;
-    std::shared_ptr<StationDatabase> database_;
     int32_t outputFormat_ = FormatZentrel;
 
     // Run state.

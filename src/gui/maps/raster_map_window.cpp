@@ -603,8 +603,7 @@ bool RasterMapWindow::startExport() {
     job->displayed = *map_;
     job->settings = state_.settings();
     job->dataFolder = state_.dataFolderPath();
-    if (!database_ || database_->folder() != job->dataFolder) database_ = std::make_shared<StationDatabase>(job->dataFolder);
-    job->database = database_;
+    job->database = state_.stationDatabase();
     job_ = job;
 
     RastellSave->setEnabled(false);

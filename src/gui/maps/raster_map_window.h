@@ -34,10 +34,6 @@ class QTableWidget;
 class QTimer;
 class QToolBar;
 
-namespace zentrel {
-class StationDatabase;
-}
-
 namespace zentrel::gui {
 
 class AppState;
@@ -164,7 +160,6 @@ private:
     QTimer* Timer1 = nullptr;
     QTimer* progressTimer_ = nullptr;
 
-    std::shared_ptr<StationDatabase> database_;
     std::shared_ptr<ExportJob> job_;
     QFutureWatcher<void>* watcher_ = nullptr;
 };

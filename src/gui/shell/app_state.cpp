@@ -4,6 +4,7 @@
 #include <QPrinter>
 
 #include "data/data_folder.h"
+#include "data/station_database.h"
 
 namespace zentrel::gui {
 
@@ -12,6 +13,12 @@ AppState::AppState(QString dataFolder, QObject* parent)
       demonstration_(zentrel::isDemonstrationData(dataFolder_.toStdString())) {}
 
 AppState::~AppState() { delete printer_; }
+
+std::shared_ptr<StationDatabase> AppState::stationDatabase() {
+    if (!database_) database_ = std::make_shared<StationDatabase>(dataFolderPath());
+    else database_->refresh();
+    return database_;
+}
 
 void AppState::WriteStatusLocation(Location& location) {
     location = roundStatusLocation(location);

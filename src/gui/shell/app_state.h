@@ -4,10 +4,16 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 #include "engine/types.h"
 #include "settings/program_settings.h"
 
 class QPrinter;
+
+namespace zentrel {
+class StationDatabase;
+}
 
 namespace zentrel::gui {
 
@@ -49,6 +55,10 @@ public:
     /// Marks the single-location window and the workbench stale (new location or settings).
     void markStale();
 
+    /// The station files of the data folder, read once and shared by every run of the program
+    /// (each run has its own engine); files changed on disk since are read again.
+    std::shared_ptr<StationDatabase> stationDatabase();
+
     /// True while a single-location estimate runs; View Data and WorkBench refuse meanwhile.
     bool busy() const { return busy_; }
     void setBusy(bool busy);
@@ -71,6 +81,7 @@ private:
     bool workbenchStale_ = false;
     bool busy_ = false;
     QPrinter* printer_ = nullptr;  // created on first use
+    std::shared_ptr<StationDatabase> database_;  // created on first use
 };
 
 }  // namespace zentrel::gui

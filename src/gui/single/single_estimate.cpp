@@ -15,12 +15,12 @@
 namespace zentrel::gui::single {
 
 VariableRun runVariable(const ProgramSettings& settings, const std::string& dataFolder, int variable,
-                        const Location& location) {
+                        const Location& location, std::shared_ptr<const StationDatabase> database) {
     VariableRun run;
     run.result.variable = static_cast<int16_t>(variable);
     run.result.location = location;
     try {
-        Engine engine(settings, dataFolder);
+        Engine engine(settings, dataFolder, std::move(database));
         run.result = engine.Run(variable, location);
     } catch (const std::exception& e) {
         run.error = e.what();
@@ -66,9 +66,10 @@ bool SingleEstimate::start() {
     auto settings = std::make_shared<const ProgramSettings>(state_.settings());
     const std::string folder = state_.dataFolderPath();
     const Location location = location_;
+    std::shared_ptr<const StationDatabase> database = state_.stationDatabase();
     static const QList<int> variables{Temp, Tmax, Tmin, Prec, Vap, PET, Wind, Sun};
-    watcher_.setFuture(QtConcurrent::mapped(variables, [settings, folder, location](int variable) {
-        return runVariable(*settings, folder, variable, location);
+    watcher_.setFuture(QtConcurrent::mapped(variables, [settings, folder, location, database](int variable) {
+        return runVariable(*settings, folder, variable, location, database);
     }));
     return true;
 }

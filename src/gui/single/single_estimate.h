@@ -6,7 +6,10 @@
 #include <QObject>
 #include <QPointer>
 
+#include <memory>
+
 #include "formats/text_output.h"
+#include "data/station_database.h"
 #include "settings/program_settings.h"
 
 class QProgressBar;
@@ -69,9 +72,9 @@ private:
     bool running_ = false;
 };
 
-/// One variable's run: the whole pipeline with its own engine. Never throws: a failure is
-/// returned as its description.
+/// One variable's run: the whole pipeline with its own engine, on the station database when
+/// one is given (else the files are read). Never throws: a failure is returned as its description.
 VariableRun runVariable(const ProgramSettings& settings, const std::string& dataFolder, int variable,
-                        const Location& location);
+                        const Location& location, std::shared_ptr<const StationDatabase> database = nullptr);
 
 }  // namespace zentrel::gui::single

@@ -76,7 +76,8 @@ QStringList neighbourRows() {
 frmwork::frmwork(MainWindow& main, QWidget* parent) : QWidget(parent), main_(main) {
     setObjectName(QStringLiteral("frmwork"));
     setWindowTitle(QStringLiteral("Zentrel Workbench"));
-    engine_ = std::make_unique<Engine>(main_.state().settings(), main_.state().dataFolderPath());
+    engine_ = std::make_unique<Engine>(main_.state().settings(), main_.state().dataFolderPath(),
+                                       main_.state().stationDatabase());
     createControls();
     // Opening selects Temp, which runs the first full run when the window is first shown.
     main_.state().setWorkbenchStale(true);
@@ -371,6 +372,7 @@ void frmwork::fullRun() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         engine_->working = main_.state().currentLocation();
+        main_.state().stationDatabase();  // station files changed on disk are read again
         runPipeline();
         main_.state().setWorkbenchStale(false);
     } catch (const std::exception& e) {
