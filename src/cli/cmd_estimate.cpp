@@ -1,10 +1,14 @@
 // `zentrel estimate`: the estimate of one or all variables at one location, as a table or JSON.
 #include <fmt/format.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <optional>
+#include <thread>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/estimate_json.h"
@@ -187,11 +191,29 @@ int runEstimate(const EstimateOptions& o, const CommonOptions& common) {
     const bool demo = isDemonstrationData(folder);
     if (demo && o.json) std::fprintf(stderr, "zentrel: note: these estimates come from demonstration data, not real stations.\n");
 
-    std::vector<VariableResult> results;
-    for (int v : variables) {
-        Engine engine(settings, folder);  // a fresh engine per variable: no result leaks between variables
-        results.push_back(engine.Run(v, location));
-    }
+    // The variables run side by side, each with a fresh engine of its own (no result leaks
+    // between variables). A failure is reported as a run one after the other would report it:
+    // the first failing variable's.
+    std::vector<VariableResult> results(variables.size());
+    std::vector<std::exception_ptr> failures(variables.size());
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+        for (size_t i; (i = next.fetch_add(1)) < variables.size();) {
+            try {
+                Engine engine(settings, folder);
+                results[i] = engine.Run(variables[i], location);
+            } catch (...) {
+                failures[i] = std::current_exception();
+            }
+        }
+    };
+    std::vector<std::thread> pool;
+    const size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), variables.size());
+    for (size_t t = 1; t < threads; ++t) pool.emplace_back(work);
+    work();
+    for (std::thread& t : pool) t.join();
+    for (const std::exception_ptr& failure : failures)
+        if (failure) std::rethrow_exception(failure);
     if (!o.format.empty()) return exportResults(o, settings, results, location, demo);
     if (o.json) {
         std::printf("%s\n", results.size() == 1 ? estimateJson(results[0]).c_str() : estimatesJson(results).c_str());
