@@ -168,17 +168,16 @@ struct StationDatabase::Sources {
 
 std::shared_ptr<const StationDatabase::Sources> StationDatabase::sources(int variable, float lon, float lat) const {
     const SourcesKey key = sourcesKey(variable, lon, lat);
-    const auto tied = std::make_tuple(key.variable, key.latBand, key.lonBand, key.south, key.north);
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        auto it = sourcesKept_.find(tied);
+        auto it = sourcesKept_.find(key);
         if (it != sourcesKept_.end()) return it->second;
     }
     auto out = std::make_shared<Sources>();
     out->variable = variable;
     for (const std::string& name : candidateFiles(variable, lon, lat)) out->files.push_back(index(name));
     std::lock_guard<std::mutex> lock(mutex_);
-    sourcesKept_[tied] = out;
+    sourcesKept_[key] = out;
     return out;
 }
 

@@ -3,12 +3,12 @@
 #pragma once
 
 #include <atomic>
+#include <compare>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -70,7 +70,7 @@ public:
     struct SourcesKey {
         int variable = -1, latBand = 0, lonBand = 0;
         bool south = false, north = false;
-        bool operator==(const SourcesKey&) const = default;
+        auto operator<=>(const SourcesKey&) const = default;
     };
     static SourcesKey sourcesKey(int variable, float lon, float lat);
 
@@ -104,7 +104,7 @@ private:
     mutable std::mutex mutex_;
     mutable std::map<std::string, Entry> files_;
     std::atomic<uint64_t> generation_{0};
-    mutable std::map<std::tuple<int, int, int, bool, bool>, std::shared_ptr<const Sources>> sourcesKept_;
+    mutable std::map<SourcesKey, std::shared_ptr<const Sources>> sourcesKept_;
 };
 
 }  // namespace zentrel

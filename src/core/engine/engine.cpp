@@ -176,7 +176,7 @@ void Engine::selectNear() {
     const uint64_t generation = database_->generation();
     KeptSources unkept;  // a variable number without files of its own is looked up (and refused) each time
     KeptSources& kept = variable >= 0 && variable < kVariableCount ? sources_[static_cast<size_t>(variable)] : unkept;
-    if (!kept.sources || !(kept.key == key) || kept.generation != generation) {
+    if (!kept.sources || kept.key != key || kept.generation != generation) {
         kept.sources = nullptr;  // a failed lookup leaves nothing stale behind
         kept.sources = database_->sources(variable, working.Lon, working.Lat);
         kept.key = key;
@@ -202,9 +202,6 @@ void Engine::selectNear() {
         database_->nearCandidates(*kept.sources, at, std::max(radius, zeroKm), zeroKm, near_, covered, excluded_);
         place.fill(Place{});
         const float withinCosine = cosineWithin(radius, eps);
-        const auto passesAltitude = [this](const Station& c) {
-            return settings_.NeighbAlt != 1 || !(c.Alt == kUnknown || c.Alt > settings_.MaxHigh || c.Alt < settings_.MinHigh);
-        };
         // The MaxStat-th highest rough cosine: MaxStat candidates lie at least that near, so a
         // candidate whose cosine is lower by more than the rough error twice and the 1e-6 below
         // is farther than all of them and cannot be taken.
@@ -256,10 +253,12 @@ void Engine::selectNear() {
     }
 }
 
+bool Engine::passesAltitude(const Station& c) const {
+    return settings_.NeighbAlt != 1 || !(c.Alt == kUnknown || c.Alt > settings_.MaxHigh || c.Alt < settings_.MinHigh);
+}
+
 bool Engine::passesFilters(const Station& c, float dist) const {
-    if (settings_.NeighbAlt == 1 && (c.Alt == kUnknown || c.Alt > settings_.MaxHigh || c.Alt < settings_.MinHigh))
-        return false;
-    return !(dist > settings_.MaxDist);
+    return passesAltitude(c) && !(dist > settings_.MaxDist);
 }
 
 void Engine::SelectNeighbours() {

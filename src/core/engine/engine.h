@@ -102,6 +102,7 @@ private:
         const SpherePoint* point;  // from the database, or null
     };
     void selectNear();
+    bool passesAltitude(const Station& candidate) const;  // the altitude range of NeighbAlt
     bool passesFilters(const Station& candidate, float dist) const;
     void countActive();
     float powExp() const;                         // PowExp as the weights use it (< 0.0001 -> 0)
@@ -117,7 +118,9 @@ private:
     std::vector<Picked> picked_;
     std::vector<StationDatabase::Candidate> near_;
     std::vector<double> roughCosines_;
-    struct KeptSources {  // the station files of a variable's last selection
+    // The station files of each variable's last selection: most estimates need the same ones
+    // again, and keeping them here spares the database's lock.
+    struct KeptSources {
         std::shared_ptr<const StationDatabase::Sources> sources;
         StationDatabase::SourcesKey key;
         uint64_t generation = 0;
