@@ -221,6 +221,26 @@ TEST_F(BatchFiles, ManyThreadsWriteTheBytesOfOneThreadAndASecondRunOverwrites) {
     EXPECT_EQ(twice, best + best.substr(best.find("\r\n\r\n") + 4));
 }
 
+// A run killed during a write can leave a file's last line cut (at a page boundary); a run that
+// appends to that file cuts the partial line away first, so the lines it adds stay whole.
+TEST_F(BatchFiles, AppendingToAFileWithACutLastLineDropsThePartialLineFirst) {
+    BatchData d;
+    const std::vector<LocationRow> rows = gridLocations({8, 12, 4, 43, 47, 4}, kAlt17);
+    TempFolder one("batch-append-cut");
+    ProgramSettings settings;
+    runBatch(rows, ownFormat(one.str(), 1), settings, d.data.str());
+    const auto path = one.path() / "Zentrel 15062003_093000_Temp_Best.zte";
+    const std::string whole = readAll(path);
+    const size_t lastLine = whole.rfind("\r\n", whole.size() - 3) + 2;  // start of the last line
+    std::filesystem::resize_file(path, lastLine + 7);                    // killed 7 bytes into it
+
+    BatchOptions append = ownFormat(one.str(), 1);
+    append.append = true;
+    runBatch(rows, append, settings, d.data.str());
+    const std::string after = readAll(path);
+    EXPECT_EQ(after, whole.substr(0, lastLine) + whole.substr(whole.find("\r\n\r\n") + 4));
+}
+
 TEST_F(BatchFiles, CancelStopsAfterTheCurrentLocationAndOtherFormatsWriteTheHeaderOnce) {
     BatchData d;
     const std::vector<LocationRow> rows = gridLocations({8, 12, 4, 43, 47, 4}, kAlt17);
