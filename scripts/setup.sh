@@ -20,7 +20,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release
+# ccache, where installed, makes a rebuild in a fresh clone mostly cache hits.
+LAUNCHER=(); command -v ccache >/dev/null && LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release "${LAUNCHER[@]}"
 cmake --build "$BUILD_DIR" -j "$(nproc)"
 
 # The default data folder beside the programs (built once; rebuilt when missing).
