@@ -90,6 +90,17 @@ TEST(LeaveOneOut, BiasAndStandardErrorOfSevenStationsOnACurvedField) {
     EXPECT_NEAR(r.Best[7], 17.943441 - -0.079939, 2e-4);
 }
 
+TEST(LeaveOneOut, ShadowWeightActsOnTheLeftOutStationsNeighboursToo) {
+    Bench b;
+    b.settings.Shad = 0.5f;
+    const EstimateResult& r = b.run(curvedField(7), 10, 45, 450);
+    // Same script with the shadow weight 0.5: January weighted 5.667577, bias -0.024060,
+    // standard error 0.369574.
+    EXPECT_NEAR(r.Bias[1], -0.024060, 2e-4);
+    EXPECT_NEAR(r.StdErr[1], 0.369574, 2e-4);
+    EXPECT_NEAR(r.Best[1], 5.667577 - -0.024060, 2e-4);
+}
+
 TEST(LeaveOneOut, RunsWithExactlySixActiveStationsAndNotWithFive) {
     Bench six;
     const EstimateResult& r = six.run(curvedField(6), 10, 45, 450);

@@ -38,7 +38,7 @@ def field(m, lon, lat, alt):
     if m == 1: return 8 - 0.006 * alt + 1.5 * (lon - 10) ** 2 - 2 * (lat - 45) * (lon - 10)
     return 20 - 0.005 * alt + 3 * (lat - 45) ** 2 + 0.5 * (lon - 10)
 
-def run(stations, loc):
+def run(stations, loc, shad=1.0):
     n = len(stations)
     lon0, lat0, alt0 = loc
     out = {}
@@ -60,7 +60,7 @@ def run(stations, loc):
         idx = range(n)
         d = {i: dist(lon0, lat0, stations[i][0], stations[i][1]) for i in idx}
         dirs = {i: direction(lon0, lat0, stations[i][0], stations[i][1]) for i in idx}
-        w = shadowed({i: 1 / d[i] for i in idx}, d, dirs, list(idx))
+        w = shadowed({i: 1 / d[i] for i in idx}, d, dirs, list(idx), shad)
         sw = sum(w.values())
         est = sum(w[i] / sw * moved(stations[i], data[i], loc) for i in idx)
         # leave one out
@@ -70,7 +70,7 @@ def run(stations, loc):
             si = stations[i]
             dd = {j: dist(si[0], si[1], stations[j][0], stations[j][1]) for j in oth}
             dr = {j: direction(si[0], si[1], stations[j][0], stations[j][1]) for j in oth}
-            ww = shadowed({j: 1 / dd[j] for j in oth}, dd, dr, oth)
+            ww = shadowed({j: 1 / dd[j] for j in oth}, dd, dr, oth, shad)
             s = sum(ww.values())
             e = sum(ww[j] / s * moved(stations[j], data[j], si) for j in oth) - data[i]
             errs.append(e)
@@ -87,3 +87,6 @@ for k in (7, 6):
     print(k, "stations")
     for m, v in run(S[:k], loc).items():
         print(" month", m, " ".join("%s=%.6f" % kv for kv in v.items()))
+print("7 stations, shadow weight 0.5")
+for m, v in run(S, loc, 0.5).items():
+    print(" month", m, " ".join("%s=%.6f" % kv for kv in v.items()))
