@@ -49,23 +49,25 @@ std::vector<Station> curvedField(size_t count) {
     return out;
 }
 
-// Ten stations on a spiral 0.3, 0.4, ... 1.2 degrees of arc from 10 E 45 N (so entry k is station k), all at
-// 100 m and all months 9, 11, 9, 11, 9, 11, 9, 11, 10, 10: the first nine have mean 10 and
-// S = sqrt(8 / 9). A value 10 + a in month 5 of entry 10 lies 0.9 a from the mean of all ten,
-// so z = 0.9 a / sqrt(8 / 9); the critical value for ten stations is 2.512.
-std::vector<Station> tenForStrangeData(float a) {
-    const float values[10] = {9, 11, 9, 11, 9, 11, 9, 11, 10, 10};
+// `count` stations on a spiral 0.3, 0.4, ... degrees of arc from 10 E 45 N (so entry k is station
+// k), all at 100 m. All months of the first count - 1 are 9, 11, 9, 11, ... ending on 10, mean 10;
+// the last station is 10, and 10 + a in month 5. For ten stations the first nine have
+// S = sqrt(8 / 9) and the last lies 0.9 a from the mean of all ten: z = 0.9 a / sqrt(8 / 9),
+// against the critical value 2.512. For fourteen, z = (13 / 14) a / sqrt(12 / 13) against 2.652
+// (thirteen stations would have 2.576).
+std::vector<Station> forStrangeData(int count, float a) {
     std::vector<Station> out;
-    for (int k = 0; k < 10; ++k) {
+    for (int k = 0; k < count; ++k) {
         const double angle = 0.7 * k;
         const float r = 0.3f + 0.1f * static_cast<float>(k);
+        const float value = k >= (count - 1) / 2 * 2 ? 10.0f : k % 2 == 0 ? 9.0f : 11.0f;
         out.push_back(makeStation(10 + r * static_cast<float>(std::cos(angle) / std::cos(M_PI / 4)),
-                                  45 + r * static_cast<float>(std::sin(angle)), 100,
-                                  values[k], "T" + std::to_string(k + 1)));
+                                  45 + r * static_cast<float>(std::sin(angle)), 100, value, "T" + std::to_string(k + 1)));
     }
-    out[9].Data[5] = 10 + a;
+    out.back().Data[5] = 10 + a;
     return out;
 }
+std::vector<Station> tenForStrangeData(float a) { return forStrangeData(10, a); }
 
 }  // namespace
 
@@ -135,6 +137,19 @@ TEST(StrangeData, TenStationsJustBelowTheCriticalValueAreNotStrange) {
     b.settings.AltCorr = b.settings.GradCorr = 0;
     b.run(tenForStrangeData(2.62f), 10, 45, 100);  // z = 2.501
     EXPECT_FALSE(b.engine.warn.WarnStrange);
+}
+
+TEST(StrangeData, FourteenStationsAreTestedAgainstTheirOwnCriticalValue) {
+    Bench b;
+    b.settings.AltCorr = b.settings.GradCorr = 0;
+    b.run(forStrangeData(14, 2.70f), 10, 45, 100);  // z = 2.610: above 2.576 but not above 2.652
+    ASSERT_EQ(b.engine.ns.ActiveAltCount, 14);
+    EXPECT_FALSE(b.engine.warn.WarnStrange);
+    Bench above;
+    above.settings.AltCorr = above.settings.GradCorr = 0;
+    above.run(forStrangeData(14, 2.76f), 10, 45, 100);  // z = 2.669
+    EXPECT_TRUE(above.engine.warn.WarnStrange);
+    EXPECT_EQ(above.engine.warn.StrangeStation, 14);
 }
 
 TEST(Warnings, FewStationsBelowTenActiveOrThreeWithAltitude) {
