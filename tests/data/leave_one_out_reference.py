@@ -2,12 +2,18 @@
 # Reference numbers of LeaveOneOut.* in tests/core/error_estimate_test.cpp: the method step by step
 # in double precision (altitude slope, plane, shadowed inverse distances, each station from the others).
 import math
+import struct
 R = 6370.997
 PI_D = 3.1415926535
 
+def f32(v):  # rounded to single precision
+    return struct.unpack('f', struct.pack('f', v))[0]
+
 def dist(lon1, lat1, lon2, lat2):
-    r = lambda d: d / 180 * math.pi
-    x = math.sin(r(lat1)) * math.sin(r(lat2)) + math.cos(r(lat1)) * math.cos(r(lat2)) * math.cos(r(lon2) - r(lon1))
+    # radians in single precision with pi = 3.1415927, and the cosine rounded to single precision:
+    # at some tens of kilometres that rounding moves a distance by a few metres.
+    r = lambda d: f32(f32(f32(d) / 180) * f32(3.1415927))
+    x = f32(math.sin(r(lat1)) * math.sin(r(lat2)) + math.cos(r(lat1)) * math.cos(r(lat2)) * math.cos(f32(r(lon2) - r(lon1))))
     if 1 - x * x < 1e-10: return 0.0
     return R * (2 * math.atan(1) + math.atan(-x / math.sqrt(1 - x * x)))
 
