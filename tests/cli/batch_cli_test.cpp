@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "../core/fixture.h"
+#include "data/terrain.h"
 #include "run_cli.h"
 
 using namespace zentrel;
@@ -74,6 +75,31 @@ TEST(BatchCommand, EmptyListMissingFolderAndBadArgumentsAreRefused) {
     EXPECT_EQ(runCli("batch --grid 9,11,0,44,46,1 --out " + data.str() + " --data " + data.str()).code, 2);
     EXPECT_EQ(runCli("batch --grid 9,11,1,44,46,1 --locations x --out " + data.str()).code, 2);
     EXPECT_EQ(runCli("batch --grid 9,11,1,44,46,1 --vars Rain --out " + data.str() + " --data " + data.str()).code, 2);
+}
+
+TEST(BatchCommand, GridReachesThePolesAndTheDateLineButNoFurther) {
+    TempFolder data("cli-batch-grid"), out("cli-batch-grid-out");
+    writeDataFolder(data, 10, 45, nearStations());
+    const std::vector<char> sea(static_cast<size_t>(kTerrainColumns) * kTerrainRows, static_cast<char>(255));
+    std::ofstream(data.file(kTerrainFileName), std::ios::binary).write(sea.data(), static_cast<std::streamsize>(sea.size()));
+    const std::string tail = " --vars Tmax --maxdist 22000 --out " + out.str() + " --data " + data.str();
+    const CliResult r = runCli("batch --grid -180,180,1,-90,90,1" + tail);
+    ASSERT_EQ(r.code, 0) << r.err;
+    int found = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(out.path()))
+        if (entry.path().string().find("_Tmax_Best.zte") != std::string::npos) {
+            ++found;
+            std::ifstream in(entry.path(), std::ios::binary);
+            const std::string text{std::istreambuf_iterator<char>(in), {}};
+            EXPECT_NE(text.find("\r\n Lon : -180.00 Lat : -90.00 Alt : "), std::string::npos) << text;
+            EXPECT_NE(text.find("\r\n Lon : 180.00 Lat : 90.00 Alt : "), std::string::npos) << text;
+        }
+    EXPECT_EQ(found, 1);
+    for (const char* grid : {"-180.01,180,1,-90,90,1", "-180,180.01,1,-90,90,1", "-180,180,1,-90.01,90,1", "-180,180,1,-90,90.01,1"}) {
+        const CliResult past = runCli(std::string("batch --grid ") + grid + tail);
+        EXPECT_EQ(past.code, 2) << grid;
+        EXPECT_NE(past.err.find("should be between"), std::string::npos) << grid << ": " << past.err;
+    }
 }
 
 // Ctrl-C, and the SIGTERM that `kill` or a scheduler sends, stop after the current location.
