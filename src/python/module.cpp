@@ -1,9 +1,11 @@
 // The compiled part of the Python package zentrel: exceptions and the registration of each piece.
 #include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
 
 #include "error.h"
 #include "python/bindings.h"
 #include "python/estimate_request.h"
+#include "python/quantities.h"
 #include "version.h"
 
 namespace py = pybind11;
@@ -28,6 +30,11 @@ PYBIND11_MODULE(_zentrel, m) {
 #else
     m.attr("PROGRAM_DIR") = "";
 #endif
+    m.attr("METHODS") = py::tuple(py::cast(methodNames()));
+    m.attr("SETTINGS") = py::tuple(py::cast(settingNames()));
+    py::list quantities;
+    for (const char* name : quantityNames()) quantities.append(name);
+    m.attr("QUANTITIES") = py::tuple(quantities);
     bindResult(m);
     bindDatabase(m);
     bindSeason(m);

@@ -22,6 +22,10 @@ ARRAYS = {"Best": "best", "Bias": "bias", "StdErr": "stderr", "AbsGrad": "abs_gr
           "VertExplVar": "vert_expl_var", "AnnualCycle": "annual_cycle"}
 
 
+# The command-line options of each method; a method added later is named with --method.
+METHOD_OPTIONS = {"described": [], "robust": ["--robust", 1]}
+
+
 def as_float32(values):
     return np.array([np.nan if v is None else v for v in values], dtype=np.float32)
 
@@ -30,8 +34,7 @@ def cli_results(data_folder, db, lon, lat, alt, method):
     args = ["estimate", "--data", data_folder, "--lon", lon, "--lat", lat]
     if alt is not None:
         args += ["--alt", alt]
-    if method == "robust":
-        args += ["--robust", 1]
+    args += METHOD_OPTIONS.get(method, ["--method", method])
     return {r["variable"]: r for v in db.variables for r in cli_json(*args, "--var", v)}
 
 
@@ -54,7 +57,7 @@ def assert_same(result, expected):
     assert result.messages == expected["messages"]
 
 
-@pytest.mark.parametrize("method", ["described", "robust"])
+@pytest.mark.parametrize("method", zentrel.METHODS)
 @pytest.mark.parametrize("lon,lat,alt", LOCATIONS)
 def test_EveryHeldVariableMatchesTheCommandLine(db, data_folder, lon, lat, alt, method):
     expected = cli_results(data_folder, db, lon, lat, alt, method)

@@ -23,13 +23,11 @@ __all__ = ["Database", "DataError", "Result", "cycles", "growing_seasons", "defa
 #: The eight variables, in their fixed order.
 VARIABLES = ("Temp", "Tmax", "Tmin", "Prec", "Vap", "PET", "Wind", "Sun")
 #: The 13-value quantities of a result and of estimate_many.
-QUANTITIES = ("best", "low", "high", "stderr", "bias", "abs_grad", "direc_grad", "vert_grad",
-              "long_grad_deg", "lat_grad_deg", "long_grad", "lat_grad", "vert_expl_var", "annual_cycle")
+QUANTITIES = _zentrel.QUANTITIES
 #: The estimation methods.
-METHODS = ("described", "robust")
+METHODS = _zentrel.METHODS
 #: The settings keywords of estimate, estimate_many and grid.
-SETTINGS = ("max_stat", "max_dist", "min_dist", "pow_exp", "min_high", "max_high", "neighb_alt",
-            "alt_corr", "grad_corr", "shad")
+SETTINGS = _zentrel.SETTINGS
 
 _UNITS = {"Temp": "degC", "Tmax": "degC", "Tmin": "degC", "Prec": "mm/month", "Vap": "hPa",
           "PET": "mm/month", "Wind": "m/s", "Sun": "1"}
