@@ -98,7 +98,7 @@ py::array_t<double, py::array::c_style | py::array::forcecast> doubles(py::handl
 }
 
 py::dict manyEstimates(const Database& db, py::handle lonsIn, py::handle latsIn, py::handle altsIn, const std::string& var,
-                      const std::string& method, const std::vector<std::string>& quantities, int level,
+                      const std::string& method, py::handle quantitiesIn, int level,
                       int threads, const py::kwargs& kwargs) {
     auto lons = doubles(lonsIn, "lons");
     auto lats = doubles(latsIn, "lats");
@@ -123,6 +123,17 @@ py::dict manyEstimates(const Database& db, py::handle lonsIn, py::handle latsIn,
     const int variable = parseVariable(var);
     checkLevel(level);
     if (threads < 0) throw ArgumentError{"threads must be 0 (all cores) or more."};
+    // One name alone or a sequence of names.
+    std::vector<std::string> quantities;
+    if (py::isinstance<py::str>(quantitiesIn)) {
+        quantities.push_back(quantitiesIn.cast<std::string>());
+    } else {
+        try {
+            quantities = quantitiesIn.cast<std::vector<std::string>>();
+        } catch (const py::cast_error&) {
+            throw ArgumentError{"quantities must be a quantity name or a sequence of them."};
+        }
+    }
     if (quantities.empty()) throw ArgumentError{"quantities must name at least one quantity."};
     ManyOutput out;
     bool wantActive = false;
@@ -218,7 +229,7 @@ void bindDatabase(py::module_& m) {
           py::arg("method") = "described", py::arg("level") = 90);
     c.def("estimate_many", &manyEstimates, py::arg("lons"), py::arg("lats"), py::arg("alts") = py::none(),
           py::arg("var") = "Temp", py::arg("method") = "described",
-          py::arg("quantities") = std::vector<std::string>{"best", "stderr"}, py::arg("level") = 90,
+          py::arg("quantities") = py::make_tuple("best", "stderr"), py::arg("level") = 90,
           py::arg("threads") = 0);
     c.def(
         "altitude",

@@ -84,6 +84,7 @@ def test_EmptyInputGivesEmptyArrays(db, var):
 
 
 def test_ListsAndScalarsAreAccepted(db, var):
-    many = db.estimate_many(12.48, 41.9, var=var)
+    many = db.estimate_many(12.48, 41.9, var=var, quantities="best")
+    assert list(many) == ["best"]
     assert many["best"].shape == (13,)
     np.testing.assert_array_equal(many["best"], db.estimate(12.48, 41.9, var=var).best)

@@ -166,7 +166,7 @@ class Database:
         """
     def estimate_many(self, lons: ArrayLike, lats: ArrayLike, alts: ArrayLike | None = None,
                       var: Variable | str = "Temp", method: Method | str = "described",
-                      quantities: Sequence[Quantity | str] = ("best", "stderr"), level: int = 90,
+                      quantities: Quantity | str | Sequence[Quantity | str] = ("best", "stderr"), level: int = 90,
                       threads: int = 0, **settings: float | int | bool | str) -> dict[str, npt.NDArray[Any]]:
         """The estimates of one variable at many locations, on `threads` threads (0: all cores)
         with the interpreter lock released; Ctrl-C stops them (KeyboardInterrupt).
