@@ -92,3 +92,17 @@ def test_NeighboursTableHasOneRowPerNeighbour(db):
     assert len(table) == r.neighbour_count
     assert list(table["name"]) == [n["name"] for n in r.neighbour_list]
     assert table["jan"].iloc[0] == r.neighbour_list[0]["data"][0]
+
+
+def test_NeighboursWithoutPandasAreAList(db, monkeypatch):
+    import sys
+    monkeypatch.setitem(sys.modules, "pandas", None)  # import pandas now fails
+    r = db.estimate(12.48, 41.9)
+    assert isinstance(r.neighbours, list)
+    assert [n["name"] for n in r.neighbours] == [n["name"] for n in r.neighbour_list]
+
+
+def test_SeaPointWithoutAltitudeIsEstimatedAtZeroMetresWithANote(db):
+    with pytest.warns(UserWarning, match="the point is sea in the elevation raster; altitude 0 m is used"):
+        r = db.estimate(-30.0, 40.0)
+    assert r.alt == 0

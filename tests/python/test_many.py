@@ -88,3 +88,13 @@ def test_ListsAndScalarsAreAccepted(db, var):
     assert list(many) == ["best"]
     assert many["best"].shape == (13,)
     np.testing.assert_array_equal(many["best"], db.estimate(12.48, 41.9, var=var).best)
+
+
+def test_OneDatabaseServesSeveralPythonThreadsAtOnce(db, var):
+    from concurrent.futures import ThreadPoolExecutor
+    lons, lats = scattered(24, seed=5)
+    alone = [db.estimate(lon, lat, var=var).best for lon, lat in zip(lons, lats)]
+    with ThreadPoolExecutor(4) as pool:
+        together = list(pool.map(lambda p: db.estimate(p[0], p[1], var=var).best, zip(lons, lats)))
+    for a, b in zip(alone, together):
+        np.testing.assert_array_equal(a, b)
