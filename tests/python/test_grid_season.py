@@ -98,3 +98,30 @@ def test_GrowingSeasonsMatchTheCommandLinesSeasonFile(db, data_folder, tmp_path)
             assert np.float32(season["length"]) == np.float32(fields[7])
         same = zentrel.growing_seasons(prec.best[:12], pet.best)
         assert same == zentrel.growing_seasons(prec, pet)
+
+
+def result_file_section(path, title):
+    """The Best column of a section of the result file, one value per row until "Mean"."""
+    lines = path.read_bytes().decode("cp1252").splitlines()
+    start = next(i for i, line in enumerate(lines) if line.startswith(title))
+    values = []
+    for line in lines[start + 4:]:
+        if line.startswith("Mean"):
+            return np.array(values)
+        values.append(float(line.split()[-1]))
+    raise AssertionError(f"no end of {title}")
+
+
+def test_CyclesMatchTheResultFilesDekadalAndDailySections(db, data_folder, tmp_path):
+    for var in [v for v in ("Temp", "Prec") if v in db.variables]:
+        path = tmp_path / f"{var}.zte"
+        code, _, err = run_cli("estimate", "--data", data_folder, "--lon", 12.48, "--lat", 41.9, "--var", var,
+                               "--format", "zte", "-o", path, "--quantities", "best", "--dekadal", "--daily")
+        assert code == 0, err
+        c = zentrel.cycles(db.estimate(12.48, 41.9, var=var))
+        # The file writes two decimals.
+        dekadal = result_file_section(path, "Estimated annual cycle of expectation values in dekadal")
+        daily = result_file_section(path, "Estimated annual cycle of expectation values in daily")
+        assert dekadal.shape == (36,) and daily.shape == (365,)
+        np.testing.assert_allclose(c["dekadal"], dekadal, atol=0.0051, rtol=0, err_msg=var)
+        np.testing.assert_allclose(c["daily"], daily, atol=0.0051, rtol=0, err_msg=var)
