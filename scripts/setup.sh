@@ -29,4 +29,4 @@ cmake --build "$BUILD_DIR" -j "$(nproc)"
 if [ -x scripts/build-data.sh ]; then
   scripts/build-data.sh "$BUILD_DIR"
 fi
-echo "setup: done. Programs are in $BUILD_DIR/bin"
+echo "setup: done. Programs are in $BUILD_DIR/bin; the Python package: PYTHONPATH=$BUILD_DIR/python /usr/bin/python3"
