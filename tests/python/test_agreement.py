@@ -9,8 +9,11 @@ import zentrel
 from conftest import cli_json, run_cli
 
 # (lon, lat, alt or None): a city, a high valley, a dry interior, the southern hemisphere,
-# beyond 60 N (polar files), a coast point given its own altitude.
+# beyond 60 N (polar files), a coast point given its own altitude, and the corners of the map
+# where the raster lookup and the distances wrap.
 LOCATIONS = [
+    (-180.0, -90.0, None),
+    (180.0, 90.0, None),
     (12.48, 41.9, None),
     (86.92, 27.99, None),
     (25.0, 23.0, None),
