@@ -7,7 +7,9 @@ BUILD_DIR=${1:-build}
 
 PACKAGES=(cmake ninja-build g++ clang libgtest-dev libbenchmark-dev qt6-base-dev libgl-dev
   libnetcdf-dev ferret-datasets libgdal-dev gdal-bin libfmt-dev libcli11-dev nlohmann-json3-dev
-  xvfb xauth imagemagick poppler-utils fonts-dejavu-core)
+  xvfb xauth imagemagick poppler-utils fonts-dejavu-core
+  pybind11-dev python3-dev python3-numpy python3-pytest python3-pandas python3-xarray python3-netcdf4
+  python3-pip python3-venv)
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -29,4 +31,4 @@ cmake --build "$BUILD_DIR" -j "$(nproc)"
 if [ -x scripts/build-data.sh ]; then
   scripts/build-data.sh "$BUILD_DIR"
 fi
-echo "setup: done. Programs are in $BUILD_DIR/bin"
+echo "setup: done. Programs are in $BUILD_DIR/bin; the Python package: PYTHONPATH=$BUILD_DIR/python /usr/bin/python3"

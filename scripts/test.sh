@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 BUILD_DIR=${1:-build}
 
 if ! command -v cmake >/dev/null || ! command -v ninja >/dev/null || [ ! -f "$BUILD_DIR/build.ninja" ] \
-   || [ ! -f /usr/share/ferret-vis/data/etopo5.cdf ] || ! dpkg-query -W qt6-base-dev >/dev/null 2>&1; then
+   || [ ! -f /usr/share/ferret-vis/data/etopo5.cdf ] || ! dpkg-query -W qt6-base-dev >/dev/null 2>&1 \
+   || ! dpkg-query -W pybind11-dev >/dev/null 2>&1; then
   scripts/setup.sh "$BUILD_DIR"
 else
   cmake --build "$BUILD_DIR" -j "$(nproc)"
