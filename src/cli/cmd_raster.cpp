@@ -283,8 +283,18 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
         return kExitData;
     }
     const ImgRaster mask = readImg(maskPath);
-    if (const std::string message = checkExportRectangle(box[0], box[2], box[3], box[1], mapExtent(mask.Header));
-        !message.empty()) {
+    // The panel's checks belong to the byte coding, whose points lie on the box's edges; a
+    // surface's cells lie inside its box, and cells off the mask are left without data.
+    if (!byte) {
+        const auto west = parseCoordinate(box[0]), south = parseCoordinate(box[1]), east = parseCoordinate(box[2]),
+                   north = parseCoordinate(box[3]);
+        if (!west || !south || !east || !north || *south < -90 || *north > 90) {
+            std::fprintf(stderr, "zentrel: --bbox takes four numbers: west,south,east,north, with latitudes in -90..90.\n");
+            return kExitUsage;
+        }
+    } else if (const std::string message =
+                   checkExportRectangle(box[0], box[2], box[3], box[1], mapExtent(mask.Header));
+               !message.empty()) {
         std::fprintf(stderr, "zentrel: %s\n", message.c_str());
         return kExitUsage;
     }

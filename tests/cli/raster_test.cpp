@@ -179,7 +179,7 @@ TEST(RasterCommand, StripsJoinedGiveExactlyTheCellsOfTheSingleRun) {
     ASSERT_EQ(whole.code, 0) << whole.err;
     const Surface w = readSurface(folder.file("whole.tif"));
     ASSERT_EQ(w.rows, 12);
-    for (int n : {2, 5, 12}) {
+    for (int n : {3, 12}) {  // 12: a strip per row
         int row = 0;
         for (int i = 1; i <= n; ++i) {
             const std::string name = folder.file("strip-" + std::to_string(i) + "-of-" + std::to_string(n) + ".tif");
@@ -201,18 +201,18 @@ TEST(RasterCommand, StripsJoinedGiveExactlyTheCellsOfTheSingleRun) {
 
     if (!haveCommand("gdalbuildvrt") || !haveCommand("gdal_translate")) GTEST_SKIP() << "GDAL programs not installed";
     const std::string out = folder.file("joined");
-    for (int i = 1; i <= 5; ++i) {
+    for (int i = 1; i <= 3; ++i) {
         char name[64];
-        std::snprintf(name, sizeof name, ".strip-%04d-of-0005.tif", i);
-        std::filesystem::copy_file(folder.file("strip-" + std::to_string(i) + "-of-5.tif"), out + name);
+        std::snprintf(name, sizeof name, ".strip-%04d-of-0003.tif", i);
+        std::filesystem::copy_file(folder.file("strip-" + std::to_string(i) + "-of-3.tif"), out + name);
     }
-    const std::string merge = commandOutput("VAR=Temp RES=0.25 OUT=" + out + " TILES=5 bash " + kSourceDir +
+    const std::string merge = commandOutput("VAR=Temp RES=0.25 OUT=" + out + " TILES=3 bash " + kSourceDir +
                                             "/scripts/cluster/raster-array.sbatch merge 2>&1; echo exit=$?");
     ASSERT_NE(merge.find("exit=0"), std::string::npos) << merge;
     const Surface joined = readSurface(out + ".tif");
     EXPECT_EQ(joined.values, w.values);
     EXPECT_EQ(joined.descriptions, w.descriptions);
-    EXPECT_FALSE(std::filesystem::exists(out + ".strip-0001-of-0005.tif"));
+    EXPECT_FALSE(std::filesystem::exists(out + ".strip-0001-of-0003.tif"));
 }
 
 TEST(RasterCommand, NetCdfReadsBackWithTheGeoTiffsValuesAndCoordinates) {
@@ -259,6 +259,7 @@ TEST(RasterCommand, SurfaceOptionsThatDoNotFitAreUsageErrors) {
         {"--tile 1/3" + box + folder.file("x.tif"), "too few for 3 strips"},
         {"--level 80" + box + folder.file("x.tif"), "--level must be 90, 95 or 99"},
         {"--var Temp --bbox 5,45,8,47 --res 0m -o " + folder.file("x.tif"), "--res must be a positive"},
+        {"--var Temp --bbox 5,45,8,95 --res 1 -o " + folder.file("x.tif"), "latitudes in -90..90"},
     };
     for (const auto& [args, message] : cases) {
         const CliResult r = runCli("raster " + args);
