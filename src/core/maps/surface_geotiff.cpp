@@ -61,6 +61,9 @@ SurfaceGeoTiffWriter::SurfaceGeoTiffWriter(const std::string& path, const Surfac
     m.grid = grid;
     m.bands = layout.bandCount();
     GDALAllRegister();
+    // GDAL's block cache is most of the memory a huge surface takes (its default grows with
+    // the machine's memory); unless the user sets GDAL_CACHEMAX, it is held at 256 MB.
+    if (!CPLGetConfigOption("GDAL_CACHEMAX", nullptr)) GDALSetCacheMax64(GIntBig{256} << 20);
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
     if (!driver) m.fail("GDAL has no GeoTIFF driver");
     // The rows file is read once more for the tiles: quick compression, one strip per few rows,
