@@ -167,6 +167,8 @@ struct SurfaceJob {
 // The full-precision surface: Float32 GeoTIFF or netCDF, streamed block by block.
 int runSurface(const RasterOptions& o, const SurfaceJob& job, const ProgramSettings& settings,
                const std::string& folder, const ImgRaster& mask) {
+    Feedback feedback;
+    InterruptScope interrupt(feedback);  // from before the first file is made until the last is gone
     const bool netCdf = isNetCdf(o.output);
     std::string source = "station database in " + fs::absolute(folder).lexically_normal().string();
     if (isDemonstrationData(folder)) source += " (demonstration data)";
@@ -182,21 +184,18 @@ int runSurface(const RasterOptions& o, const SurfaceJob& job, const ProgramSetti
     const int threads = o.threads > 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
     auto database = std::make_shared<StationDatabase>(folder);
     RasterCellEstimator estimator(settings, folder, database, job.variable, 13, threads);
-    Feedback feedback;
     ProgressLine line;
     const bool showProgress = !o.quiet && ::isatty(STDERR_FILENO);
     if (showProgress) feedback.onProgress = [&line](long long done, long long total) { line.draw(done, total); };
     const auto start = std::chrono::steady_clock::now();
-    long long estimated = 0;
-    {
-        InterruptScope interrupt(feedback);
-        estimated = computeSurface(
-            job.grid, job.rows, job.layout, mask,
-            [&estimator](int worker, double lon, double lat) { return estimator.estimateCell(worker, lon, lat); },
-            threads, *sink, &feedback);
-    }
+    const long long estimated = computeSurface(
+        job.grid, job.rows, job.layout, mask,
+        [&estimator](int worker, double lon, double lat) { return estimator.estimateCell(worker, lon, lat); }, threads,
+        *sink, &feedback);
     if (showProgress) line.finish();
     if (estimated < 0) {
+        tiff.reset();  // the files of the unfinished run go
+        nc.reset();
         std::fprintf(stderr, "zentrel: cancelled; %s was not written.\n", o.output.c_str());
         return kExitInterrupted;
     }

@@ -268,3 +268,19 @@ TEST(RasterCommand, SurfaceOptionsThatDoNotFitAreUsageErrors) {
     }
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
 }
+
+// Ctrl-C while a surface is computed: exit code 130 and neither the file nor its parts remain.
+// The signal is sent once the run has made its first file, and the run is far too long to end
+// before it.
+TEST(RasterCommand, CtrlCEndsASurfaceWith130AndLeavesNoFile) {
+    if (!dataBuilt()) GTEST_SKIP() << "data folder not built";
+    TempFolder folder("cli-raster-int");
+    const std::string out = folder.file("world.tif");
+    const std::string command = "sh -c '" + std::string(ZENTREL_BIN) +
+                                " raster --var Temp --period all --bbox -180,-60,180,84 --res 0.02 --quiet -o " + out +
+                                " 2>/dev/null & pid=$!; while [ ! -e " + out + ".rows.part ]; do sleep 0.05; done; "
+                                "kill -INT $pid; wait $pid; echo exit=$?'";
+    const std::string result = commandOutput(command);
+    EXPECT_NE(result.find("exit=130"), std::string::npos) << result;
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+}

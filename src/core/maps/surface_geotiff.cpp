@@ -66,11 +66,13 @@ SurfaceGeoTiffWriter::SurfaceGeoTiffWriter(const std::string& path, const Surfac
     if (!CPLGetConfigOption("GDAL_CACHEMAX", nullptr)) GDALSetCacheMax64(GIntBig{256} << 20);
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
     if (!driver) m.fail("GDAL has no GeoTIFF driver");
-    // The rows file is read once more for the tiles: quick compression, one strip per few rows,
-    // band after band so that a block of rows completes its strips.
+    // The rows file is read once more for the tiles: one strip per few rows, band after band so
+    // that a block of rows completes its strips; uncompressed up to 4 GB (a world at 5
+    // arc-minutes with two quantities is 0.8 GB), quickly compressed beyond.
     Options o;
-    o.set("COMPRESS", "DEFLATE").set("ZLEVEL", "1").set("PREDICTOR", "3").set("INTERLEAVE", "BAND");
-    o.set("BLOCKYSIZE", "8").set("BIGTIFF", "IF_SAFER").set("NUM_THREADS", "ALL_CPUS");
+    const double bytes = 4.0 * grid.Columns * grid.Rows * m.bands;
+    if (bytes > 4e9) o.set("COMPRESS", "DEFLATE").set("ZLEVEL", "1").set("PREDICTOR", "3").set("NUM_THREADS", "ALL_CPUS");
+    o.set("INTERLEAVE", "BAND").set("BLOCKYSIZE", "8").set("BIGTIFF", "IF_SAFER");
     CPLErrorReset();
     m.rows = driver->Create(m.rowsPath.c_str(), grid.Columns, grid.Rows, m.bands, GDT_Float32, o.list);
     if (!m.rows) m.fail("it cannot be created");
