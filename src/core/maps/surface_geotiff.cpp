@@ -3,6 +3,7 @@
 #include <ogr_spatialref.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "error.h"
 #include "maps/surface_files.h"
@@ -37,6 +38,7 @@ struct SurfaceGeoTiffWriter::Impl {
     SurfaceGrid grid;
     int bands = 0;
     GDALDataset* rows = nullptr;
+    bool inMemory = false;
     bool finished = false;
 
     ~Impl() {
@@ -66,15 +68,23 @@ SurfaceGeoTiffWriter::SurfaceGeoTiffWriter(const std::string& path, const Surfac
     if (!CPLGetConfigOption("GDAL_CACHEMAX", nullptr)) GDALSetCacheMax64(GIntBig{256} << 20);
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
     if (!driver) m.fail("GDAL has no GeoTIFF driver");
-    // The rows file is read once more for the tiles: one strip per few rows, band after band so
-    // that a block of rows completes its strips; uncompressed up to 4 GB (a world at 5
-    // arc-minutes with two quantities is 0.8 GB), quickly compressed beyond.
+    // The rows are read once more for the tiles. Up to 256 MB they stay in memory; beyond, they
+    // go to a file beside the target: one strip per few rows, band after band so that a block
+    // of rows completes its strips; uncompressed up to 4 GB (a world at 5 arc-minutes with two
+    // quantities is 0.8 GB), quickly compressed beyond.
     Options o;
     const double bytes = 4.0 * grid.Columns * grid.Rows * m.bands;
-    if (bytes > 4e9) o.set("COMPRESS", "DEFLATE").set("ZLEVEL", "1").set("PREDICTOR", "3").set("NUM_THREADS", "ALL_CPUS");
-    o.set("INTERLEAVE", "BAND").set("BLOCKYSIZE", "8").set("BIGTIFF", "IF_SAFER");
+    m.inMemory = bytes <= 256e6;
+    // A folder that cannot take the file fails now, not after the computing.
     CPLErrorReset();
-    m.rows = driver->Create(m.rowsPath.c_str(), grid.Columns, grid.Rows, m.bands, GDT_Float32, o.list);
+    if (!std::ofstream(m.partPath, std::ios::binary)) m.fail("it cannot be created");
+    if (m.inMemory) driver = GetGDALDriverManager()->GetDriverByName("MEM");
+    if (bytes > 4e9) o.set("COMPRESS", "DEFLATE").set("ZLEVEL", "1").set("PREDICTOR", "3").set("NUM_THREADS", "ALL_CPUS");
+    if (!m.inMemory) o.set("INTERLEAVE", "BAND").set("BLOCKYSIZE", "8").set("BIGTIFF", "IF_SAFER");
+    CPLErrorReset();
+    m.rows = driver ? driver->Create(m.inMemory ? "" : m.rowsPath.c_str(), grid.Columns, grid.Rows, m.bands,
+                                     GDT_Float32, o.list)
+                    : nullptr;
     if (!m.rows) m.fail("it cannot be created");
     double transform[6] = {grid.West, grid.CellWidth, 0, grid.North, 0, -grid.CellHeight};
     m.rows->SetGeoTransform(transform);
@@ -116,12 +126,15 @@ void SurfaceGeoTiffWriter::writeRows(int firstRow, int rowCount, const std::vect
 void SurfaceGeoTiffWriter::finish() {
     Impl& m = *impl_;
     CPLErrorReset();
-    m.rows->FlushCache();
-    GDALClose(m.rows);
-    m.rows = nullptr;
-    if (CPLGetLastErrorType() == CE_Failure) m.fail("the rows were not written");
-    GDALDataset* source = static_cast<GDALDataset*>(GDALOpen(m.rowsPath.c_str(), GA_ReadOnly));
-    if (!source) m.fail("the rows cannot be read back");
+    GDALDataset* source = m.rows;
+    if (!m.inMemory) {
+        m.rows->FlushCache();
+        GDALClose(m.rows);
+        m.rows = nullptr;
+        if (CPLGetLastErrorType() == CE_Failure) m.fail("the rows were not written");
+        source = static_cast<GDALDataset*>(GDALOpen(m.rowsPath.c_str(), GA_ReadOnly));
+        if (!source) m.fail("the rows cannot be read back");
+    }
     GDALDataset* out = nullptr;
     if (GDALDriver* cog = GetGDALDriverManager()->GetDriverByName("COG")) {
         Options o;
@@ -145,7 +158,7 @@ void SurfaceGeoTiffWriter::finish() {
             }
         }
     }
-    GDALClose(source);
+    if (!m.inMemory) GDALClose(source);
     if (!out) m.fail("the tiled copy failed");
     CPLErrorReset();
     GDALClose(out);
