@@ -119,6 +119,7 @@ TEST(RasterCommand, FullDiskKeepsThePreviousFile) {
         std::ifstream in(folder.file(name), std::ios::binary);
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the map of yesterday");
         EXPECT_FALSE(std::filesystem::exists(folder.file(name + ".part")));
+        EXPECT_FALSE(std::filesystem::exists(folder.file(name + ".rows.part")));
     }
 }
 

@@ -200,6 +200,10 @@ private slots:
         window.TxtLatStart->setText(QStringLiteral("47"));
         window.TxtLatEnd->setText(QStringLiteral("45.5"));
         window.resolutionCombo->setCurrentText(QStringLiteral("0.5"));
+        if (const QString shots = qEnvironmentVariable("ZENTREL_SCREENSHOT_DIR"); !shots.isEmpty()) {
+            QDir().mkpath(shots);
+            QVERIFY(window.grab().save(QDir(shots).filePath(QStringLiteral("map_raster_geotiff_panel.png"))));
+        }
         window.askFileName = [] { return QString(); };
         QVERIFY(!window.startExport());  // no name, nothing computed
         QVERIFY(!window.exportRunning());
