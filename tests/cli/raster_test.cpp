@@ -279,7 +279,7 @@ TEST(RasterCommand, CtrlCEndsASurfaceWith130AndLeavesNoFile) {
     const std::string out = folder.file("world.tif");
     const std::string command = "sh -c '" + std::string(ZENTREL_BIN) +
                                 " raster --var Temp --period all --bbox -180,-60,180,84 --res 0.02 --quiet -o " + out +
-                                " 2>/dev/null & pid=$!; while [ ! -e " + out + ".rows.part ]; do sleep 0.05; done; "
+                                " 2>/dev/null & pid=$!; n=0; while [ ! -e " + out + ".part ] && [ $n -lt 1200 ]; do sleep 0.05; n=$((n+1)); done; "
                                 "kill -INT $pid; wait $pid; echo exit=$?'";
     const std::string result = commandOutput(command);
     EXPECT_NE(result.find("exit=130"), std::string::npos) << result;
