@@ -199,6 +199,7 @@ int runSurface(const RasterOptions& o, const SurfaceJob& job, const ProgramSetti
         std::fprintf(stderr, "zentrel: cancelled; %s was not written.\n", o.output.c_str());
         return kExitInterrupted;
     }
+    if (tiff && showProgress) std::fprintf(stderr, "writing the tiles and overviews of %s\n", o.output.c_str());
     if (tiff) tiff->finish();
     if (nc) nc->finish();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -368,7 +369,7 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
 
 void registerRaster(CLI::App& app, CommonOptions& common, Runner& run) {
     auto o = std::make_shared<RasterOptions>();
-    auto* cmd = app.add_subcommand("raster", "Estimate a variable over a rectangle as a raster image (IMG or GeoTIFF)");
+    auto* cmd = app.add_subcommand("raster", "Estimate a variable over a rectangle as a raster: GeoTIFF or netCDF surfaces, or a raster image (IMG)");
     cmd->add_option("--var", o->var, "Temp, Tmax, Tmin, Prec, Vap, PET, Wind or Sun")->required();
     cmd->add_option("--period", o->period,
                     "Month 1..12 or 13 for the annual value (or January..December, Average), or all: 13 bands")
