@@ -50,13 +50,18 @@ std::string ncText(int ncid, int var, const char* name) {
 
 }  // namespace
 
-TEST(SurfaceGeoTiff, Float32BandsWithExactGridNoDataDescriptionsAndMetadata) {
+// Rows kept in memory, or in a file beside the target when they are many (here: always).
+class SurfaceGeoTiff : public ::testing::TestWithParam<double> {};
+INSTANTIATE_TEST_SUITE_P(RowsInMemoryOrInAFile, SurfaceGeoTiff, ::testing::Values(256e6, 0.0));
+
+TEST_P(SurfaceGeoTiff, Float32BandsWithExactGridNoDataDescriptionsAndMetadata) {
     maps_test::ScratchFolder folder;
     const SurfaceGrid grid = surfaceGrid(-180, 80, 180, 84, 0.0833333);  // 4320 x 48
     const SurfaceLayout layout = twoByTwo();
     const std::string path = folder.file("prec.tif");
     {
-        SurfaceGeoTiffWriter writer(path, grid, layout, surfaceMetadata(layout, ProgramSettings(), "test stations"));
+        SurfaceGeoTiffWriter writer(path, grid, layout, surfaceMetadata(layout, ProgramSettings(), "test stations"),
+                                    GetParam());
         writeAll(writer, grid, layout, 5);
         writer.finish();
     }
@@ -104,17 +109,17 @@ TEST(SurfaceGeoTiff, Float32BandsWithExactGridNoDataDescriptionsAndMetadata) {
     GDALClose(ds);
 }
 
-TEST(SurfaceGeoTiff, UnfinishedOrUnwritableFileLeavesNothingAndNamesTheFile) {
+TEST_P(SurfaceGeoTiff, UnfinishedOrUnwritableFileLeavesNothingAndNamesTheFile) {
     maps_test::ScratchFolder folder;
     const SurfaceGrid grid = surfaceGrid(0, 0, 3, 2, 1);
     const SurfaceLayout layout = twoByTwo();
     {
-        SurfaceGeoTiffWriter writer(folder.file("x.tif"), grid, layout, {});
+        SurfaceGeoTiffWriter writer(folder.file("x.tif"), grid, layout, {}, GetParam());
         writeAll(writer, grid, layout, 1);
     }  // cancelled: no finish
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
     try {
-        SurfaceGeoTiffWriter writer(folder.file("missing/x.tif"), grid, layout, {});
+        SurfaceGeoTiffWriter writer(folder.file("missing/x.tif"), grid, layout, {}, GetParam());
         FAIL();
     } catch (const Error& e) {
         EXPECT_NE(std::string(e.what()).find(folder.file("missing/x.tif")), std::string::npos) << e.what();

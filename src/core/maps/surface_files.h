@@ -17,13 +17,14 @@ using SurfaceMetadata = std::vector<std::pair<std::string, std::string>>;
 /// A GeoTIFF of Float32 bands in the variable's units, one band per quantity and period
 /// (SurfaceLayout order, described by bandDescription), EPSG:4326 with the grid's exact
 /// origin and cell size, NoData kSurfaceNoData, DEFLATE with the floating-point predictor,
-/// 256 x 256 tiles and overviews. The rows go to a striped file beside the target first; finish()
-/// turns it into the tiled file (through the COG driver where GDAL has it) and renames that
-/// into place. Without finish() nothing is left behind. Throws Error naming the file.
+/// 256 x 256 tiles and overviews. The rows are kept in memory up to `memoryBytes` of values,
+/// beyond that in a striped file beside the target; finish() turns them into the tiled file
+/// (through the COG driver where GDAL has it) and renames that into place. Without finish()
+/// nothing is left behind. Throws Error naming the file.
 class SurfaceGeoTiffWriter : public SurfaceSink {
 public:
     SurfaceGeoTiffWriter(const std::string& path, const SurfaceGrid& grid, const SurfaceLayout& layout,
-                         const SurfaceMetadata& metadata);
+                         const SurfaceMetadata& metadata, double memoryBytes = 256e6);
     ~SurfaceGeoTiffWriter() override;
     void writeRows(int firstRow, int rowCount, const std::vector<float>& values) override;
     void finish();

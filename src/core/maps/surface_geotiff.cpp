@@ -54,7 +54,8 @@ struct SurfaceGeoTiffWriter::Impl {
 };
 
 SurfaceGeoTiffWriter::SurfaceGeoTiffWriter(const std::string& path, const SurfaceGrid& grid,
-                                           const SurfaceLayout& layout, const SurfaceMetadata& metadata)
+                                           const SurfaceLayout& layout, const SurfaceMetadata& metadata,
+                                           double memoryBytes)
     : impl_(std::make_unique<Impl>()) {
     Impl& m = *impl_;
     m.path = path;
@@ -68,13 +69,13 @@ SurfaceGeoTiffWriter::SurfaceGeoTiffWriter(const std::string& path, const Surfac
     if (!CPLGetConfigOption("GDAL_CACHEMAX", nullptr)) GDALSetCacheMax64(GIntBig{256} << 20);
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
     if (!driver) m.fail("GDAL has no GeoTIFF driver");
-    // The rows are read once more for the tiles. Up to 256 MB they stay in memory; beyond, they
+    // The rows are read once more for the tiles. Up to memoryBytes they stay in memory; beyond, they
     // go to a file beside the target: one strip per few rows, band after band so that a block
     // of rows completes its strips; uncompressed up to 4 GB (a world at 5 arc-minutes with two
     // quantities is 0.8 GB), quickly compressed beyond.
     Options o;
     const double bytes = 4.0 * grid.Columns * grid.Rows * m.bands;
-    m.inMemory = bytes <= 256e6;
+    m.inMemory = bytes <= memoryBytes;
     // A folder that cannot take the file fails now, not after the computing.
     CPLErrorReset();
     if (!std::ofstream(m.partPath, std::ios::binary)) m.fail("it cannot be created");
