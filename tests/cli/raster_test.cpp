@@ -285,3 +285,28 @@ TEST(RasterCommand, CtrlCEndsASurfaceWith130AndLeavesNoFile) {
     EXPECT_NE(result.find("exit=130"), std::string::npos) << result;
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
 }
+
+// The cluster script without a cluster: an array task runs its own strip of the whole, and
+// "submit" asks for one task per strip and a merge that waits for all of them.
+TEST(RasterClusterScript, ArrayTaskRunsItsStripAndSubmitChainsTheMerge) {
+    TempFolder folder("cli-raster-sbatch");
+    const std::string script = kSourceDir + "/scripts/cluster/raster-array.sbatch";
+    const std::string strip = commandOutput("SLURM_ARRAY_TASK_ID=3 SLURM_CPUS_PER_TASK=8 VAR=Prec RES=30s OUT=prec "
+                                            "TILES=8 ZENTREL=echo bash " + script + " strip 2>&1");
+    EXPECT_NE(strip.find("raster --var Prec --period all --quantities best,stderr --bbox -180,-60,180,84 --res 30s "
+                         "--tile 3/8 --threads 8 --quiet -o prec.strip-0003-of-0008.tif"),
+              std::string::npos)
+        << strip;
+    // A stand-in for sbatch that prints what it was asked and answers with a job id.
+    folder.write("sbatch", "#!/bin/sh\necho \"sbatch $*\" >> \"$(dirname \"$0\")/asked\"\necho 4711\n");
+    std::filesystem::permissions(folder.file("sbatch"), std::filesystem::perms::owner_all);
+    const std::string submit = commandOutput("PATH=" + folder.str() + ":$PATH VAR=Prec RES=30s OUT=prec TILES=8 bash " +
+                                             script + " submit 2>&1; echo exit=$?");
+    EXPECT_NE(submit.find("exit=0"), std::string::npos) << submit;
+    std::ifstream in(folder.file("asked"));
+    const std::string asked((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(asked.find("--array=1-8 --export=ALL " + script + " strip"), std::string::npos) << asked;
+    EXPECT_NE(asked.find("--dependency=afterok:4711"), std::string::npos) << asked;
+    EXPECT_NE(asked.find(script + " merge"), std::string::npos) << asked;
+    EXPECT_NE(commandOutput("bash " + script + " 2>&1; echo exit=$?").find("exit=2"), std::string::npos);
+}
