@@ -176,3 +176,17 @@ TEST(RasterExport, CellsDoNotDependOnThreadsAndCancelOrErrorsStopTheLoop) {
     const auto negative = [](int, double, double) { return -1.0f; };
     EXPECT_THROW(computeRasterCells(plan, map, negative, 3), Error);
 }
+
+// The desktop's export pinned byte for byte: plan, header, coding and file of a 0.25-degree
+// rectangle of the small map (sea, above-range and coded cells, fractional reference point).
+TEST(RasterExport, ExportOfTheSmallMapIsByteForByteTheGoldenFile) {
+    maps_test::ScratchFolder folder;
+    const ImgRaster map = smallMap();
+    const RasterExportPlan plan = planRasterExport(Prec, 7, 0.25, 0.3, 4.6, 2.9, 0.4);
+    const auto value = [](int, double lon, double lat) { return static_cast<float>(std::fmod(lon * 397 + lat * 113, 2200)); };
+    ImgRaster out;
+    out.Header = GetNewHeader(plan, map.Header);
+    out.Cells = *computeRasterCells(plan, map, value, 2);
+    writeImg(folder.file("export.img"), out);
+    EXPECT_EQ(maps_test::readBytes(folder.file("export.img")), maps_test::readBytes(maps_test::golden("golden_export_prec_july.img")));
+}

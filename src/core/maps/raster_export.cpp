@@ -280,6 +280,11 @@ RasterCellEstimator::RasterCellEstimator(const ProgramSettings& settings, const 
 RasterCellEstimator::~RasterCellEstimator() = default;
 
 float RasterCellEstimator::operator()(int worker, double lon, double lat) {
+    const EstimateResult* result = estimateCell(worker, lon, lat);
+    return result ? result->Best[static_cast<size_t>(impl_->period)] : std::numeric_limits<float>::quiet_NaN();
+}
+
+const EstimateResult* RasterCellEstimator::estimateCell(int worker, double lon, double lat) {
     Engine& engine = *impl_->engines.at(static_cast<size_t>(worker));
     Location cell{"", static_cast<float>(lon), static_cast<float>(lat), 0};
     int16_t isSea = 0;
@@ -290,8 +295,8 @@ float RasterCellEstimator::operator()(int worker, double lon, double lat) {
     engine.Estimate();
     // Without an active neighbour the engine keeps the previous run's result; in a grid that
     // would be whichever cell this worker computed before, so the cell gets no estimate.
-    if (engine.ns.ActiveCount == 0) return std::numeric_limits<float>::quiet_NaN();
-    return engine.res.Best[static_cast<size_t>(impl_->period)];
+    if (engine.ns.ActiveCount == 0) return nullptr;
+    return &engine.res;
 }
 
 CellValueFunction RasterCellEstimator::function() {
