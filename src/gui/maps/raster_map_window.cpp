@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -195,8 +196,11 @@ RasterMapWindow::RasterMapWindow(MainWindow& main, QString mapFolder, QWidget* p
     progressTimer_->setInterval(100);
     connect(progressTimer_, &QTimer::timeout, this, &RasterMapWindow::updateExportProgress);
     askFileName = [this] {
-        return QFileDialog::getSaveFileName(this, QStringLiteral("Save Rastell"), QCoreApplication::applicationDirPath(),
-                                            QStringLiteral("Rastell (*.IMG)"));
+        // The program's folder, as in a build tree; an installed program's folder is not the user's
+        // to write in, so the home folder then.
+        const QString programDir = QCoreApplication::applicationDirPath();
+        const QString start = QFileInfo(programDir).isWritable() ? programDir : QDir::homePath();
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Save Rastell"), start, QStringLiteral("Rastell (*.IMG)"));
     };
     resize(1000, 640);
 }
