@@ -7,7 +7,8 @@ BUILD_DIR=${1:-build}
 
 PACKAGES=(cmake ninja-build g++ clang libgtest-dev libbenchmark-dev qt6-base-dev libgl-dev
   libnetcdf-dev ferret-datasets libgdal-dev gdal-bin libfmt-dev libcli11-dev nlohmann-json3-dev
-  xvfb xauth imagemagick poppler-utils fonts-dejavu-core)
+  xvfb xauth imagemagick poppler-utils fonts-dejavu-core
+  help2man desktop-file-utils dpkg-dev man-db)
 
 missing=()
 for p in "${PACKAGES[@]}"; do
