@@ -23,7 +23,7 @@ dpkg-deb -I "$deb" >info.txt
 grep -q '^ Package: zentrel$' info.txt || { cat info.txt; fail "the package is not called zentrel"; }
 grep -q "^ Version: $VERSION$" info.txt || { cat info.txt; fail "the package version is not $VERSION"; }
 depends=$(sed -n 's/^ Depends: //p' info.txt)
-for lib in libc6 libstdc++6 libgdal libnetcdf libqt6widgets6; do
+for lib in libc6 libstdc++6 libgdal libqt6widgets6; do
   echo "$depends" | grep -q "$lib" || { cat info.txt; fail "the computed dependencies lack $lib"; }
 done
 
