@@ -23,10 +23,11 @@ shoot gui_workbench_test screenshots
 shoot gui_maps_windows_test screenshots
 
 # name in docs <- shot
-pick() {
+pick() {  # name shot [ImageMagick options]
   local name=$1 shot=$2
+  shift 2
   [ -f "$SHOTS/$shot" ] || { echo "tour-pictures: the shot $shot was not made" >&2; exit 1; }
-  convert "$SHOTS/$shot" -strip -dither None -colors 256 "PNG8:docs/$name"
+  convert "$SHOTS/$shot" "$@" -strip -dither None -colors 256 "PNG8:docs/$name"
   local size
   size=$(stat -c %s "docs/$name")
   echo "docs/$name <- $shot ($((size / 1024)) KB)"
@@ -38,5 +39,5 @@ pick tour-workbench.png workbench_2_0.png
 pick tour-raster-export.png map_raster_export.png
 pick tour-raster-map.png map_raster_exported.png
 # The first page of the printed report, as paper: rendered from the PDF the printer got.
-pdftoppm -png -r 70 -f 1 -l 1 -singlefile "$SHOTS/report.pdf" "$SHOTS/report"
-pick tour-report.png report.png
+pdftoppm -png -r 80 -f 1 -l 1 -singlefile "$SHOTS/report.pdf" "$SHOTS/report"
+pick tour-report.png report.png -bordercolor '#9a9a9a' -border 1
