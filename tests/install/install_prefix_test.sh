@@ -61,6 +61,9 @@ desktop-file-validate "$P/share/applications/zentrel.desktop" || fail "zentrel.d
 exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$P/share/applications/zentrel.desktop")
 [ -x "$P/bin/$exec_name" ] || fail "the menu entry starts $exec_name, which is not installed"
 
+for program in zentrel zentrel-gui; do
+  if readelf -d "$P/bin/$program" | grep -qE 'RPATH|RUNPATH'; then fail "the installed $program keeps a run path"; fi
+done
 # Nothing installed names the build tree (no run path, no data path, no manual page path).
 if grep -rlF "$BUILD" "$P" >leaks.txt; then cat leaks.txt; fail "installed files name the build folder $BUILD"; fi
 echo "install: all checks passed"
