@@ -265,7 +265,7 @@ void registerBatch(CLI::App& app, CommonOptions& common, Runner& run) {
     cmd->add_flag("--dem", o->dem, "Altitude from the elevation raster instead of the location list");
     cmd->add_flag("--append", o->append, "zte: append to existing files of the same names, without heads");
     cmd->add_option("--threads", o->threads, "Threads that estimate (0 = all cores)")->capture_default_str();
-    cmd->add_option("--data", common.dataDir, "Data folder (default: $ZENTREL_DATA or ZentrelData beside the program)");
+    cmd->add_option("--data", common.dataDir, kDataOptionHelp);
     addSettingsOptions(*cmd, o->settings);
     cmd->footer("Exit codes: 0 done, 1 data or file error, 2 usage error, 130 cancelled by Ctrl-C (lines written so far are kept).");
     cmd->callback([&run, &common, o] { run = [&common, o] { return runBatchCommand(*o, common); }; });

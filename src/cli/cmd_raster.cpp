@@ -68,15 +68,13 @@ int parsePeriod(const std::string& text) {
     return -1;
 }
 
-// The mask: --mask, else the first usable map of the map folder beside the program, else of
-// the one beside the data folder (so that --data of another build finds its maps too).
+// The mask: --mask, else the first usable map of the map folder (beside the program, beside the
+// data folder so that --data of another build finds its maps too, the user's or the installed one).
 std::string defaultMask(const CommonOptions& common, const std::string& dataFolder) {
-    for (const fs::path& folder : {fs::path(common.programDir) / kMapFolderName,
-                                  fs::path(dataFolder).parent_path() / kMapFolderName}) {
-        const auto maps = listUsableMaps(folder.string());
-        if (!maps.empty()) return maps.front().Img;
-    }
-    return {};
+    const std::string folder = locateMapFolder(common.programDir, dataFolder);
+    if (folder.empty()) return {};
+    const auto maps = listUsableMaps(folder);
+    return maps.empty() ? std::string() : maps.front().Img;
 }
 
 std::string lowerExtension(const std::string& path) {
@@ -391,7 +389,7 @@ void registerRaster(CLI::App& app, CommonOptions& common, Runner& run) {
     cmd->add_option("--tile", o->tile, "I/N: only strip I of N horizontal strips of the same grid (join with gdalbuildvrt)");
     cmd->add_option("--threads", o->threads, "Worker threads (default: all cores)");
     cmd->add_flag("--quiet", o->quiet, "No progress line");
-    cmd->add_option("--data", common.dataDir, "Data folder (default: $ZENTREL_DATA or ZentrelData beside the program)");
+    cmd->add_option("--data", common.dataDir, kDataOptionHelp);
     addSettingsOptions(*cmd, o->settings);
     cmd->footer("Exit codes: 0 written, 1 data or file error, 2 usage error, 130 cancelled by Ctrl-C (nothing written).");
     cmd->callback([&run, &common, o] { run = [&common, o] { return runRaster(*o, common); }; });

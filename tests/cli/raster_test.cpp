@@ -12,6 +12,7 @@
 #include "maps/climate_surface.h"
 #include "maps/img_file.h"
 #include "run_cli.h"
+#include "version.h"
 
 using namespace zentrel;
 using namespace zentrel::test;
@@ -89,6 +90,7 @@ TEST(RasterCommand, ImgAndGeoTiffOfOneRectangleOnAnyNumberOfThreads) {
     EXPECT_NE(info.find("NoData Value=255"), std::string::npos);
     EXPECT_NE(info.find("Offset: 0,   Scale:8"), std::string::npos);
     EXPECT_NE(info.find("Origin = (4.500000000000000,47.500000000000000)"), std::string::npos);
+    EXPECT_NE(info.find(std::string("TIFFTAG_SOFTWARE=Zentrel ") + programVersion()), std::string::npos) << info;
 }
 
 TEST(RasterCommand, PanelChecksAreUsageErrors) {

@@ -18,6 +18,7 @@
 #include "data/terrain.h"
 #include "engine/engine.h"
 #include "error.h"
+#include "version.h"
 
 namespace zentrel {
 
@@ -325,6 +326,7 @@ void writeRasterGeoTiff(const std::string& path, const RasterExportPlan& plan, c
     ds->SetProjection(wkt);
     CPLFree(wkt);
     ds->SetMetadataItem("TIFFTAG_DOCUMENTNAME", raster.Header.Title.c_str());
+    ds->SetMetadataItem("TIFFTAG_SOFTWARE", (std::string("Zentrel ") + programVersion()).c_str());
     ds->SetMetadataItem("ZENTREL_VARIABLE", kVariableNames.at(static_cast<size_t>(plan.Variable)));
     ds->SetMetadataItem("ZENTREL_PERIOD", periodName(plan.Period).c_str());
     GDALRasterBand* band = ds->GetRasterBand(1);

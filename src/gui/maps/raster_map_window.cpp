@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -203,11 +204,13 @@ RasterMapWindow::RasterMapWindow(MainWindow& main, QString mapFolder, QWidget* p
     progressTimer_->setInterval(100);
     connect(progressTimer_, &QTimer::timeout, this, &RasterMapWindow::updateExportProgress);
     askFileName = [this] {
+        // The program's folder, as in a build tree; an installed program's folder is not the user's
+        // to write in, so the home folder then.
+        const QString programDir = QCoreApplication::applicationDirPath();
+        const QString start = QFileInfo(programDir).isWritable() ? programDir : QDir::homePath();
         if (geoTiffChosen())
-            return QFileDialog::getSaveFileName(this, QStringLiteral("Save GeoTIFF"), QCoreApplication::applicationDirPath(),
-                                                QStringLiteral("GeoTIFF (*.tif)"));
-        return QFileDialog::getSaveFileName(this, QStringLiteral("Save Rastell"), QCoreApplication::applicationDirPath(),
-                                            QStringLiteral("Rastell (*.IMG)"));
+            return QFileDialog::getSaveFileName(this, QStringLiteral("Save GeoTIFF"), start, QStringLiteral("GeoTIFF (*.tif)"));
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Save Rastell"), start, QStringLiteral("Rastell (*.IMG)"));
     };
     resize(1000, 640);
 }

@@ -1,4 +1,4 @@
-// frmAbout: title, version and credits.
+// frmAbout: title, version, the data folder in use and credits.
 #include "shell/about_dialog.h"
 
 #include <QDialogButtonBox>
@@ -6,8 +6,10 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+#include "data/data_folder.h"
 #include "shell/icons.h"
 #include "shell/main_window.h"
+#include "version.h"
 
 namespace zentrel::gui {
 
@@ -31,6 +33,14 @@ states, collected and published as open data by Deutscher Wetterdienst (DWD).</l
 works and are not climate values.</p>)HTML");
 }
 
+QString versionText(const QString& dataFolder) {
+    QString text = QStringLiteral("Version %1").arg(QString::fromUtf8(programVersion()));
+    if (!dataFolder.isEmpty())
+        text += QStringLiteral("\nData folder: %1\nDatabase: %2")
+                    .arg(dataFolder, QString::fromStdString(describeDatabase(dataFolder.toStdString())));
+    return text;
+}
+
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About Zentrel"));
@@ -42,6 +52,11 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     titleFont.setBold(true);
     title->setFont(titleFont);
 
+    auto* main = qobject_cast<MainWindow*>(parent);
+    auto* version = new QLabel(versionText(main ? main->state().dataFolder() : QString()), this);
+    version->setObjectName(QStringLiteral("version"));
+    version->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     auto* credits = new QTextBrowser(this);
     credits->setObjectName(QStringLiteral("credits"));
     credits->setHtml(aboutHtml());
@@ -52,6 +67,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(title);
+    layout->addWidget(version);
     layout->addWidget(credits);
     layout->addWidget(buttons);
 }
