@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QPdfWriter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -162,6 +163,34 @@ private slots:
             QCOMPARE(r.code, 0);
             QVERIFY2(readFile(expected).size() > 100 && readFile(target.toStdString()) == readFile(expected), c.format);
         }
+    }
+
+    void bareSaveNameGetsTheFormatsExtension() {
+        zentrel::gui::test::MessageRecorder messages;
+        zentrel::test::TempFolder out("gui-save-ext");
+        const QString bare = QString::fromStdString(out.file("out1"));
+        setSaveFileDialog([&](QWidget*, const QString&) { return bare; });
+        output_->variableBox(Temp)->setChecked(true);
+        output_->quantities()->best()->setChecked(true);
+        output_->CmdSave_Click();
+        QCOMPARE(messages.last().text, QStringLiteral("Data Saved Correctly"));
+        QVERIFY2(QFileInfo::exists(bare + QStringLiteral(".zte")), "own format: out1 must become out1.zte");
+        QVERIFY(!QFileInfo::exists(bare));
+
+        // A name with an extension of its own is kept as typed.
+        const QString typed = QString::fromStdString(out.file("out2.txt"));
+        setSaveFileDialog([&](QWidget*, const QString&) { return typed; });
+        output_->CmdSave_Click();
+        QVERIFY(QFileInfo::exists(typed));
+        QVERIFY(!QFileInfo::exists(typed + QStringLiteral(".zte")));
+
+        main_->setOutputFormat(FormatLgsOutput);
+        setSaveFileDialog([&](QWidget*, const QString&) { return bare; });
+        output_->CmdSave_Click();
+        QVERIFY2(QFileInfo::exists(bare + QStringLiteral(".Dat")), "growing-season file: out1 must become out1.Dat");
+        main_->setOutputFormat(FormatPlantow);
+        output_->CmdSave_Click();
+        QVERIFY2(QFileInfo::exists(bare + QStringLiteral(".Lst")), "crop-water list: out1 must become out1.Lst");
     }
 
     void printedReportUsesThePrintedTextsAndMakesAPdf() {

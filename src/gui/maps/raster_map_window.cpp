@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -39,6 +38,7 @@
 #include "maps/map_view.h"
 #include "shell/main_window.h"
 #include "shell/message_box.h"
+#include "shell/save_dialog.h"
 
 namespace zentrel::gui {
 
@@ -195,8 +195,7 @@ RasterMapWindow::RasterMapWindow(MainWindow& main, QString mapFolder, QWidget* p
     progressTimer_->setInterval(100);
     connect(progressTimer_, &QTimer::timeout, this, &RasterMapWindow::updateExportProgress);
     askFileName = [this] {
-        return QFileDialog::getSaveFileName(this, QStringLiteral("Save Rastell"), QCoreApplication::applicationDirPath(),
-                                            QStringLiteral("Rastell (*.IMG)"));
+        return getSaveFileName(this, QStringLiteral("Save Rastell"), QStringLiteral("Rastell (*.IMG)"));
     };
     resize(1000, 640);
 }
@@ -664,7 +663,8 @@ void RasterMapWindow::finishExport() {
         showError(job->error);
     } else if (job->cells) {
         job->output.Cells = std::move(*job->cells);
-        const QString name = askFileName ? askFileName() : QString();
+        const QString name =
+            askFileName ? withFilterExtension(askFileName(), QStringLiteral("Rastell (*.IMG)")) : QString();
         try {
             if (name.isEmpty()) throw Error("No file name was given: the raster was not saved.");
             writeImg(name.toStdString(), job->output);

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include <QContextMenuEvent>
-#include <QFileDialog>
+#include "shell/save_dialog.h"
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
@@ -144,8 +144,7 @@ void ResultGraph::contextMenuEvent(QContextMenuEvent* event) {
     QAction* print = menu.addAction(QStringLiteral("Print Graph..."));
     QAction* chosen = menu.exec(event->globalPos());
     if (chosen == png) {
-        const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Save Graph"), QString(),
-                                                          QStringLiteral("Picture (*.png)"));
+        const QString file = getSaveFileName(this, QStringLiteral("Save Graph"), QStringLiteral("Picture (*.png)"));
         if (!file.isEmpty()) toImage(QSize(1200, 800)).save(file, "PNG");
     } else if (chosen == print) {
         QPrinter printer(QPrinter::HighResolution);
