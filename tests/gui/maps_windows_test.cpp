@@ -2,6 +2,8 @@
 // raster map window's panel checks and an export run off the GUI thread to a file. With
 // ZENTREL_SCREENSHOT_DIR set and the data built beside the program, screenshots of both
 // windows and of an exported raster shown again as a background map.
+#include <cmath>
+
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
@@ -13,6 +15,7 @@
 #include <QTest>
 
 #include "../core/fixture.h"
+#include "formats/picture.h"
 #include "gui_test_support.h"
 #include "maps/colour_table.h"
 #include "maps/img_file.h"
@@ -64,6 +67,8 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
+        window.horizontalScrollBar()->setValue(0);
+        window.verticalScrollBar()->setValue(0);
         double lon = 0, lat = 0;
         QString text;
         QVERIFY(window.positionAt(QPoint(0, 0), lon, lat, &text));
@@ -103,6 +108,70 @@ private slots:
         QVERIFY(!window.setLocation());
         QCOMPARE(messages.last().title, QStringLiteral("Strange Location"));
         QCOMPARE(messages.last().icon, QMessageBox::Critical);
+    }
+
+    void locationMapOpensCentredOnTheCurrentLocationAndZoomKeepsTheCentre() {
+        QTemporaryDir dir;
+        gui::test::writeTerrain(dir, {});
+        MainWindow main(dir.path());
+        auto layers = std::make_shared<WorldMapLayers>();
+        layers->bitmap = QImage(2160, 1080, QImage::Format_RGB888);
+        layers->bitmap.fill(Qt::blue);
+        LocationMapWindow window(main, layers);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QSize view = window.viewport()->size();
+        QVERIFY2(view.width() >= 500 && view.height() >= 350, "the map opens too small to be used");
+
+        const auto offCentre = [&] {
+            const Location& here = main.state().currentLocation();
+            const QPointF at = window.viewportPointOf(here.Lon, here.Lat);
+            const QPointF centre(window.viewport()->width() / 2.0, window.viewport()->height() / 2.0);
+            return (at - centre).manhattanLength();
+        };
+        QVERIFY2(offCentre() <= 2, "the map does not open on the current location");
+        for (int step : {2, 16, 1, 4}) {
+            window.ImpostaZoom(step);
+            QVERIFY2(offCentre() <= 2 * window.zoomFactor() + 2, qPrintable(QStringLiteral("zoom %1:1 lost the centre").arg(step)));
+        }
+        window.resize(window.width() + 120, window.height() + 80);  // at 4:1, with room all round
+        QCoreApplication::processEvents();
+        QVERIFY2(offCentre() <= 2 * window.zoomFactor() + 2, "resizing lost the centre");
+
+        // Point zoom keeps the clicked point under the pointer.
+        double lon = 0, lat = 0;
+        const QPoint click(window.viewport()->width() / 3, window.viewport()->height() / 3);
+        QVERIFY(window.positionAt(click, lon, lat));
+        window.ImpostaZoomPunto(click, true);
+        const QPointF after = window.viewportPointOf(lon, lat);
+        QVERIFY((after - QPointF(click)).manhattanLength() <= 3);
+    }
+
+    void pointPickedOnTheLocationMapGetsItsOwnName() {
+        QTemporaryDir dir;
+        gui::test::writeTerrain(dir, {});
+        MainWindow main(dir.path());
+        auto layers = std::make_shared<WorldMapLayers>();
+        layers->bitmap = QImage(2160, 1080, QImage::Format_RGB888);
+        layers->bitmap.fill(Qt::blue);
+        LocationMapWindow window(main, layers);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.nameBox()->text(), QStringLiteral("East of Rome"));
+        window.selectPoint(window.viewportPointOf(-3.67, 40.33).toPoint());
+        QCOMPARE(window.nameBox()->text(), QString());
+        QVERIFY(window.setLocation());
+        const Location& here = main.state().currentLocation();
+        QVERIFY(std::fabs(here.Lon + 3.67f) < 0.2f);
+        QCOMPARE(QString::fromStdString(here.Name),
+                 QStringLiteral("ST-Lon%1-Lat%2-Alt-0")
+                     .arg(QString::fromStdString(shortestFloat(here.Lon)), QString::fromStdString(shortestFloat(here.Lat))));
+
+        // A name typed after picking is the one used.
+        window.selectPoint(window.viewportPointOf(-3.0, 40.0).toPoint());
+        window.nameBox()->setText(QStringLiteral("Madrid"));
+        QVERIFY(window.setLocation());
+        QCOMPARE(main.state().currentLocation().Name, std::string("Madrid"));
     }
 
     void rasterMapChecksThePanelAndExportsOffTheGuiThread() {
