@@ -111,6 +111,26 @@ private slots:
         QVERIFY(!w_->optlev95->isHidden());
     }
 
+    void topPanelKeepsItsPlaceWhileNeighboursAreTicked() {
+        // Where the check boxes and the panel below them are, after the layout settled.
+        const auto where = [this] {
+            QCoreApplication::processEvents();
+            QWidget* top = w_->famAct->parentWidget();
+            return std::pair{w_->check(7)->mapTo(w_, QPoint()), top->geometry()};
+        };
+        const auto before = where();
+        for (int i = 1; i <= 12; ++i)
+            if (w_->check(i)->isChecked() && w_->engine().ns.ActiveCount > 4) w_->check(i)->click();
+        QVERIFY(!w_->labfew->isHidden());  // the options gave way to the label
+        QCOMPARE(where().first, before.first);
+        QCOMPARE(where().second, before.second);
+        for (int i = 1; i <= 12; ++i)
+            if (!w_->check(i)->isChecked() && QString::fromStdString(w_->engine().ns[i].Name) != QLatin1String("Twin"))
+                w_->check(i)->click();
+        QVERIFY(w_->labfew->isHidden());
+        QCOMPARE(where().second, before.second);
+    }
+
     void levelSwitchWidensWithoutEstimating() {
         w_->setView(5);
         w_->setResolutionTab(0);

@@ -106,10 +106,15 @@ QWidget* frmwork::createTop() {
     for (const char* name : kVariableNames) Combo1->addItem(QLatin1String(name));
     left->addWidget(Combo1);
     auto* levels = new QGroupBox(QStringLiteral("Level of Confidence"), top);
-    auto* levelLayout = new QVBoxLayout(levels);
-    optlev90 = new QRadioButton(QStringLiteral("90 %"), levels);
-    optlev95 = new QRadioButton(QStringLiteral("95 %"), levels);
-    optlev99 = new QRadioButton(QStringLiteral("99 %"), levels);
+    // The labels lie over the options' place, which stays reserved while the options are hidden:
+    // the panel below does not move under the pointer while neighbours are ticked off.
+    auto* levelLayout = new QGridLayout(levels);
+    auto* choices = new QWidget(levels);
+    auto* choiceLayout = new QVBoxLayout(choices);
+    choiceLayout->setContentsMargins(0, 0, 0, 0);
+    optlev90 = new QRadioButton(QStringLiteral("90 %"), choices);
+    optlev95 = new QRadioButton(QStringLiteral("95 %"), choices);
+    optlev99 = new QRadioButton(QStringLiteral("99 %"), choices);
     optlev90->setObjectName(QStringLiteral("optlev90"));
     optlev95->setObjectName(QStringLiteral("optlev95"));
     optlev99->setObjectName(QStringLiteral("optlev99"));
@@ -122,7 +127,14 @@ QWidget* frmwork::createTop() {
         l->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
         l->hide();
     }
-    for (QWidget* w : std::initializer_list<QWidget*>{optlev90, optlev95, optlev99, labfew, Labhit}) levelLayout->addWidget(w);
+    for (QRadioButton* o : {optlev90, optlev95, optlev99}) {
+        QSizePolicy policy = o->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        o->setSizePolicy(policy);
+        choiceLayout->addWidget(o);
+    }
+    levelLayout->addWidget(choices, 0, 0);
+    for (QLabel* l : {labfew, Labhit}) levelLayout->addWidget(l, 0, 0, Qt::AlignLeft | Qt::AlignVCenter);
     for (QRadioButton* o : {optlev90, optlev95, optlev99})
         connect(o, &QRadioButton::toggled, this, [this](bool on) {
             if (!on || engine_->ns.NeighbourCount == 0) return;
@@ -143,6 +155,10 @@ QWidget* frmwork::createTop() {
         auto* box = new QCheckBox(QString::number(i + 1), famAct);
         box->setObjectName(QStringLiteral("Check%1").arg(i + 1));
         box->hide();
+        // Unused neighbours' boxes are hidden but keep their place: the frame never shrinks.
+        QSizePolicy policy = box->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        box->setSizePolicy(policy);
         checkGrid->addWidget(box, i / 10, i % 10);
         connect(box, &QCheckBox::clicked, this, &frmwork::checkClicked);
         checks_[static_cast<size_t>(i)] = box;
@@ -168,6 +184,12 @@ QWidget* frmwork::createTop() {
         (*d.button)->setObjectName(QLatin1String(d.name));
         warnGrid->addWidget(*d.button, k / 4, k % 4);
         ++k;
+    }
+    {
+        // The warning panel comes and goes with the warnings; its place stays reserved.
+        QSizePolicy policy = framWarn->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        framWarn->setSizePolicy(policy);
     }
     framWarn->hide();
     const QString extrapolation = QStringLiteral("The estimate is an extrapolation rather than an interpolation!");
