@@ -23,6 +23,7 @@
 #include "shell/app_state.h"
 #include "shell/input_box.h"
 #include "shell/message_box.h"
+#include "shell/placement.h"
 #include "shell/save_dialog.h"
 #include "single/frm_summary.h"
 
@@ -470,6 +471,7 @@ void BatchWindow::runEnded() {
             QStringList lines;
             for (const std::string& line : summary_.lines) lines << QString::fromStdString(line);
             summaryWindow_->setLines(lines);
+            placeOnce(summaryWindow_, this);
             summaryWindow_->show();
             summaryWindow_->raise();
         }

@@ -90,6 +90,7 @@ frmwork::frmwork(MainWindow& main, QWidget* parent) : QWidget(parent), main_(mai
     });
     main_.installEventFilter(this);
     resize(1050, 720);
+    setMinimumSize(880, 560);
 }
 
 frmwork::~frmwork() = default;
