@@ -267,6 +267,62 @@ private slots:
         QCOMPARE(summary.text().section(QLatin1Char('\n'), 1, 1), QStringLiteral("Temp, 12.5, 41.9, 17, ..."));
     }
 
+    void printedWorkbenchReportHasMarginsRunningHeadsAndRepeatedColumnHeads() {
+        FakeWorkbench workbench;
+        workbench.result = SingleEstimate::of(*main_).results()[Temp];
+        frmOut out(*main_, workbench);
+        main_->setOutputFormat(FormatZentrel);
+        out.quantities()->best()->setChecked(true);
+        out.quantities()->interval()->setChecked(true);
+        out.dekadalBox()->setChecked(true);
+        out.dailyBox()->setChecked(true);
+        out.thresholdBox()->setChecked(true);
+        out.stationBox()->setChecked(true);
+        const PrintDocument document = out.printresults();
+        int heads = 0;
+        for (const PrintLine& line : document) {
+            if (line.columnHead) ++heads;
+            QVERIFY2(line.header.startsWith(QLatin1String("Zentrel")) && line.header.contains(QLatin1String("Here")),
+                     "every page's running header names the program and the location");
+        }
+        // monthly, dekadal, daily and threshold tables with title and unit lines, the stations' titles
+        QCOMPARE(heads, 9);
+
+        zentrel::test::TempFolder files("gui-print-layout");
+        const QString pdf = QString::fromStdString(files.file("workbench.pdf"));
+        PageLayout pages;
+        QPageLayout layout;
+        {
+            QPdfWriter writer(pdf);
+            writer.setPageSize(QPageSize(QPageSize::A4));
+            writer.setPageMargins(QMarginsF(3.5, 3.5, 3.5, 3.5), QPageLayout::Millimeter);  // a printer's own minimum
+            pages = printDocument(writer, document);
+            layout = writer.pageLayout();
+        }
+        QVERIFY2(layout.margins(QPageLayout::Millimeter).left() >= 15, "printed pages need margins of 15 mm or more");
+        QVERIFY2(layout.margins(QPageLayout::Millimeter).top() >= 15, "printed pages need margins of 15 mm or more");
+        QVERIFY(pages.size() > 3);
+        int continued = 0;
+        for (qsizetype p = 1; p < pages.size(); ++p) {
+            const PageLine& first = pages[p].first();
+            if (first.repeatedHead) {
+                ++continued;
+                QVERIFY(document[first.line].columnHead);
+                continue;
+            }
+            // A page that does not repeat heads starts a section or a new variable, never a bare table row.
+            const PrintLine& line = document[first.line];
+            QVERIFY2(line.style != PrintLine::Table || line.columnHead || line.text.trimmed().isEmpty(),
+                     qPrintable(QStringLiteral("page %1 starts with a bare table row: ").arg(p + 1) + line.text));
+        }
+        QVERIFY2(continued > 0, "the daily table runs over pages and must repeat its heads");
+        const QString screenshots = qEnvironmentVariable("ZENTREL_SCREENSHOT_DIR");
+        if (!screenshots.isEmpty()) {
+            QFile::remove(screenshots + QStringLiteral("/workbench_report.pdf"));
+            QFile::copy(pdf, screenshots + QStringLiteral("/workbench_report.pdf"));
+        }
+    }
+
 private:
     zentrel::test::TempFolder data_{"gui-output-data"};
     std::unique_ptr<MainWindow> main_;
