@@ -12,6 +12,7 @@
 #include "maps/location_map_window.h"
 #include "shell/help_window.h"
 #include "shell/main_window.h"
+#include "single/frm_guess.h"
 #include "single/single_estimate.h"
 
 using namespace zentrel::gui;
@@ -38,6 +39,17 @@ private slots:
         QVERIFY(done.wait(120000));
         QTest::qWait(200);
         save(main_->grab(), "sizes_view_data");
+        auto* guess = main_->findChild<single::frmGuess*>(QStringLiteral("frmGuess"));
+        QVERIFY(guess);
+        guess->setGroup(2);
+        guess->setView(2, 1);
+        QTest::qWait(100);
+        save(main_->grab(), "units_third_group_graph");
+        guess->setView(2, 2);
+        QTest::qWait(100);
+        save(main_->grab(), "units_third_group_table");
+        guess->setGroup(0);
+        guess->setView(0, 1);
         main_->workBench();
         QTest::qWait(1500);
         save(main_->grab(), "sizes_workbench");

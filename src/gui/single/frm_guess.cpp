@@ -165,8 +165,10 @@ void frmGuess::drawGroup(int group) {
     switch (view(group)) {
         case 1: {
             std::vector<GraphCurve> curves;
-            for (const GroupVariable& gv : groupVariables(group))
-                curves.push_back({results[static_cast<size_t>(gv.variable)].result, gv.colour});
+            const auto& variables = groupVariables(group);
+            for (const GroupVariable& gv : variables)
+                curves.push_back(screenCurve(gv.variable, results[static_cast<size_t>(gv.variable)].result, gv.colour,
+                                             variables.size() > 1));
             graph(group)->setCurves(std::move(curves));
             break;
         }

@@ -19,6 +19,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "shell/screen_number.h"
 #include "formats/picture.h"
 #include "season/thresholds.h"
 #include "shell/main_window.h"
@@ -29,7 +30,7 @@ namespace zentrel::gui::workbench {
 
 namespace {
 
-QString pic(float value, const char* pattern) { return QString::fromStdString(formatPicture(value, pattern)); }
+QString pic(float value, const char* pattern) { return screenNumber(value, pattern); }
 
 const char* const kDekadLabels[36] = {"Jan. 1", "Jan. 2", "Jan. 3", "Feb. 1", "Feb. 2", "Feb. 3", "Mar. 1", "Mar. 2", "Mar. 3",
                                       "Apr. 1", "Apr. 2", "Apr. 3", "May  1", "May  2", "May  3", "June 1", "June 2", "June 3",
