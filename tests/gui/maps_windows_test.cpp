@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QPushButton>
@@ -18,7 +19,9 @@
 #include "formats/picture.h"
 #include "gui_test_support.h"
 #include "maps/colour_table.h"
+#include "maps/bna_file.h"
 #include "maps/img_file.h"
+#include "maps/map_folder.h"
 #include "maps/location_map_window.h"
 #include "maps/raster_map_window.h"
 #include "shell/main_window.h"
@@ -234,6 +237,25 @@ private slots:
         QCOMPARE(raster.at(2, 2), kImgNoData);
         QCOMPARE(raster.at(2, 1), uint8_t(150));  // latitude 46.5 rounds to the map row of 47
         QCOMPARE(raster.at(0, 0), uint8_t(150));
+
+        // The export is a map of its own: colour table, boundaries and capitals beside it, so
+        // the map list offers it and it opens like a background map.
+        const std::vector<MapFiles> listed = listUsableMaps(out.path().toStdString());
+        QVERIFY2(listed.size() == 1 && listed.front().Base == "export", "an exported raster needs its .clr, .cty and .bnd");
+        const ColourTable colours = readColourTable(listed.front().Clr);
+        QVERIFY(QString::fromStdString(colours.Entries[150].Label).startsWith(QLatin1String("10.0 - ")));  // count 150 is 10 degrees
+        QCOMPARE(colours.Entries[255].Label, std::string("Sea"));
+        QCOMPARE(readBna(listed.front().Bnd).size(), size_t(1));
+        RasterMapWindow again(main, out.path());
+        again.openFirstMap();
+        QVERIFY(again.hasMap());
+        QCOMPARE(again.ListMap->count(), 1);
+        // Saved into the map folder, the export is listed at once by "Change Map".
+        const QString intoMaps = QDir(maps.path()).filePath(QStringLiteral("again.img"));
+        window.askFileName = [intoMaps] { return intoMaps; };
+        QVERIFY(window.startExport());
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(window.ListMap->count(), 2);
     }
 
     void screenshots() {

@@ -5,6 +5,7 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -35,6 +36,7 @@
 #include "error.h"
 #include "formats/picture.h"
 #include "locations/location_rules.h"
+#include "maps/export_companions.h"
 #include "maps/map_view.h"
 #include "shell/main_window.h"
 #include "shell/message_box.h"
@@ -195,7 +197,9 @@ RasterMapWindow::RasterMapWindow(MainWindow& main, QString mapFolder, QWidget* p
     progressTimer_->setInterval(100);
     connect(progressTimer_, &QTimer::timeout, this, &RasterMapWindow::updateExportProgress);
     askFileName = [this] {
-        return getSaveFileName(this, QStringLiteral("Save Rastell"), QStringLiteral("Rastell (*.IMG)"));
+        // The map folder, where "Change Map" finds the export again.
+        return getSaveFileName(this, QStringLiteral("Save Rastell"), QStringLiteral("Rastell (*.IMG)"),
+                               QDir(mapFolder_).exists() ? mapFolder_ : QString());
     };
     resize(1000, 640);
 }
@@ -218,7 +222,10 @@ void RasterMapWindow::createToolBar() {
     autoSizeAction_->setChecked(true);
     Toolbar1->addAction(QStringLiteral("Refresh"), this, &RasterMapWindow::Draw);
     Toolbar1->addAction(QStringLiteral("Change Colors"), this, &RasterMapWindow::showColourEditor);
-    Toolbar1->addAction(QStringLiteral("Change Map"), this, [this] { mapList_->setVisible(!mapList_->isVisible()); });
+    Toolbar1->addAction(QStringLiteral("Change Map"), this, [this] {
+        if (!mapList_->isVisible()) refreshMapList();  // maps saved since the window opened are listed too
+        mapList_->setVisible(!mapList_->isVisible());
+    });
     Toolbar1->addAction(QStringLiteral("Toggle Boundaries"), this, &RasterMapWindow::toggleBoundaries);
     Toolbar1->addAction(QStringLiteral("Toggle Capitals"), this, &RasterMapWindow::toggleCapitals);
     exportAction_ = Toolbar1->addAction(QStringLiteral("Export Rastell"), this, &RasterMapWindow::showExportPanel);
@@ -350,10 +357,14 @@ void RasterMapWindow::createColourEditor() {
 
 void RasterMapWindow::showError(const QString& text) { showMessage(this, kDefaultMessageTitle, text, QMessageBox::NoIcon); }
 
-void RasterMapWindow::openFirstMap() {
+void RasterMapWindow::refreshMapList() {
     maps_ = listUsableMaps(mapFolder_.toStdString());
     ListMap->clear();
     for (const MapFiles& m : maps_) ListMap->addItem(QString::fromStdString(m.Base));
+}
+
+void RasterMapWindow::openFirstMap() {
+    refreshMapList();
     if (maps_.empty()) {
         showMessage(this, kDefaultMessageTitle, QStringLiteral("No Map available"), QMessageBox::Information);
         return;
@@ -668,7 +679,10 @@ void RasterMapWindow::finishExport() {
         try {
             if (name.isEmpty()) throw Error("No file name was given: the raster was not saved.");
             writeImg(name.toStdString(), job->output);
+            // Its colour table, boundaries and capitals, so that the map list offers it.
+            writeExportCompanions(name.toStdString(), job->output, files_);
             written = name;
+            refreshMapList();
             showMessage(this, kDefaultMessageTitle, QStringLiteral("Data Saved Correctly"), QMessageBox::Information);
         } catch (const std::exception& e) {
             showError(QString::fromStdString(e.what()));

@@ -43,8 +43,8 @@ void rememberFolder(const QString& fileOrFolder, bool isFolder) {
     rememberedFolder() = isFolder ? QDir(fileOrFolder).absolutePath() : QFileInfo(fileOrFolder).absolutePath();
 }
 
-QString getSaveFileName(QWidget* parent, const QString& caption, const QString& filter) {
-    QFileDialog dialog(parent, caption, lastUsedFolder(), filter);
+QString getSaveFileName(QWidget* parent, const QString& caption, const QString& filter, const QString& folder) {
+    QFileDialog dialog(parent, caption, folder.isEmpty() ? lastUsedFolder() : folder, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     const QString extension = filterExtension(filter);

@@ -22,9 +22,9 @@ QString lastUsedFolder();
 /// Remembers the folder of a chosen file or folder for the next dialog.
 void rememberFolder(const QString& fileOrFolder, bool isFolder = false);
 
-/// The save-file dialog: opens in lastUsedFolder(), returns the chosen name with the
-/// filter's extension (see withFilterExtension), or "" on cancel.
-QString getSaveFileName(QWidget* parent, const QString& caption, const QString& filter);
+/// The save-file dialog: opens in `folder` (default: lastUsedFolder()), returns the chosen
+/// name with the filter's extension (see withFilterExtension), or "" on cancel.
+QString getSaveFileName(QWidget* parent, const QString& caption, const QString& filter, const QString& folder = {});
 
 /// The choose-a-folder dialog, opening in lastUsedFolder(); "" on cancel.
 QString getExistingFolder(QWidget* parent, const QString& caption);
