@@ -301,20 +301,7 @@ private slots:
         QVERIFY(finished.wait(300000));
         QCOMPARE(finished.first().first().toString(), file);
 
-        // The export shown again as a background map, with a colour table for its coding.
-        const std::string base = QDir(exported.path()).filePath(QStringLiteral("TempJuly")).toStdString();
-        std::vector<ColourRange> ranges;
-        for (int k = 0; k < 10; ++k) {
-            const int first = 100 + 10 * k;
-            const auto t = static_cast<uint8_t>(25 * k);
-            ranges.push_back({first, first + 9, {t, static_cast<uint8_t>(80 + 15 * k / 2), static_cast<uint8_t>(255 - t)},
-                              std::to_string(-10 + 4 * k) + " - " + std::to_string(-6 + 4 * k) + " °C"});
-        }
-        ranges.push_back({255, 255, {210, 225, 240}, "Sea"});
-        writeColourFile(base + ".clr", "First\tLast\tRed\tGreen\tBlue\tLabel", ranges);
-        const MapFiles elevation = listUsableMaps(bin.filePath(QStringLiteral("rastelldata")).toStdString()).front();
-        QFile::copy(QString::fromStdString(elevation.Bnd), QString::fromStdString(base + ".bnd"));
-        QFile::copy(QString::fromStdString(elevation.Cty), QString::fromStdString(base + ".cty"));
+        // The export shown again as a background map, with the companions written beside it.
         RasterMapWindow again(main, exported.path());
         again.resize(1000, 600);
         again.show();
