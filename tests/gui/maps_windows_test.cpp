@@ -258,6 +258,30 @@ private slots:
         QCOMPARE(window.ListMap->count(), 2);
     }
 
+    void pointZoomNearTheTopEdgeShowsNoBandAboveTheMap() {
+        QTemporaryDir maps;
+        QTemporaryDir dir;
+        gui::test::writeTerrain(dir, {});
+        writeSmallMap(maps.path());
+        MainWindow main(dir.path());
+        RasterMapWindow window(main, maps.path());
+        window.resize(900, 600);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        MessageRecorder messages;
+        window.openFirstMap();
+        for (int k = 0; k < 2; ++k) {
+            window.zoomPunto(window.view().pixelOf(20, 74).toPoint(), true);
+            QVERIFY2(window.view().Top <= 78.0 + window.view().DegreesPerPixel,
+                     qPrintable(QStringLiteral("zoom %1: the view starts above the map's extent").arg(k + 2)));
+            QVERIFY(window.view().latAt(window.view().Size.height()) >= -78.0 - window.view().DegreesPerPixel);
+        }
+        // The recorded centre is the clicked point; zooming out returns to the level before.
+        window.zoomPunto(QPoint(10, 10), false);
+        window.zoomPunto(QPoint(10, 10), false);
+        QVERIFY(std::fabs(window.view().lonAt(window.view().Size.width() / 2.0)) < 1.0);
+    }
+
     void screenshots() {
         const QString folder = qEnvironmentVariable("ZENTREL_SCREENSHOT_DIR");
         const QDir bin(QCoreApplication::applicationDirPath());

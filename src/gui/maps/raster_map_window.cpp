@@ -426,10 +426,20 @@ void RasterMapWindow::updateView() {
     // Level 1 shows the drawing extent (left -182, width 364, top 78, height 156); every further
     // level halves it about the level's recorded centre.
     const double f = std::ldexp(1.0, zoomLevel_ - 1);
-    const QPointF c = zoomCentres_[static_cast<size_t>(zoomLevel_)];
+    QPointF c = zoomCentres_[static_cast<size_t>(zoomLevel_)];
     const double width = 364 / f, height = 156 / f;
+    // A centre near an edge of the extent would show a band beyond it (white above the map):
+    // the zoomed box is moved back inside the extent; the recorded centre stays as clicked.
+    c.setX(std::clamp(c.x(), -182 + width / 2, 182 - width / 2));
+    c.setY(std::clamp(c.y(), -78 + height / 2, 78 - height / 2));
     const QSize size = autoSize_ || image_.isNull() ? Picture1->size() : image_.size();
     view_ = MapView::fit(c.x() - width / 2, c.y() + height / 2, width, height, size);
+    // The picture box's own proportions may show more than the box: that part, too, stays
+    // inside the extent where it fits.
+    const double shownWidth = view_.Size.width() * view_.DegreesPerPixel;
+    const double shownHeight = view_.Size.height() * view_.DegreesPerPixel;
+    if (shownWidth <= 364) view_.Left = std::clamp(view_.Left, -182.0, 182 - shownWidth);
+    if (shownHeight <= 156) view_.Top = std::clamp(view_.Top, -78 + shownHeight, 78.0);
 }
 
 void RasterMapWindow::Draw() {
