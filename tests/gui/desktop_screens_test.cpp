@@ -9,11 +9,13 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "gui_test_support.h"
 #include "maps/location_map_window.h"
 #include "shell/help_window.h"
 #include "shell/main_window.h"
 #include "single/frm_guess.h"
 #include "single/single_estimate.h"
+#include "workbench/frm_work.h"
 
 using namespace zentrel::gui;
 
@@ -81,6 +83,18 @@ private slots:
         QVERIFY(help);
         QVERIFY(help->screen()->availableGeometry().contains(help->frameGeometry()));
         save(help->screen()->grabWindow(0), "sizes_help_screen");
+    }
+
+    void workbenchNamesThePointItComputes() {
+        auto* w = main_->findChild<workbench::frmwork*>(QStringLiteral("frmwork"));
+        QVERIFY(w);
+        main_->workBench();
+        qobject_cast<QMdiSubWindow*>(w->parentWidget())->showMaximized();
+        test::MessageRecorder messages;
+        messages.answers.push_back(QMessageBox::No);
+        w->mapRightClick(0.6f, 0.3f);
+        QTest::qWait(300);
+        save(main_->grab(), "workbench_after_right_click_no");
     }
 
 private:

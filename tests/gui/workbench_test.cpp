@@ -18,6 +18,7 @@
 #include "formats/picture.h"
 #include "gui_test_support.h"
 #include "shell/main_window.h"
+#include "shell/screen_number.h"
 #include "single/frm_out.h"
 #include "workbench/frm_work.h"
 #include "workbench/workbench_views.h"
@@ -209,6 +210,9 @@ private slots:
         QVERIFY(std::fabs(w_->engine().working.Lon - (current.Lon + 0.5f)) < 1e-4f);
         QCOMPARE(w_->engine().working.Alt, 300.0f);
         QCOMPARE(main_->state().currentLocation().Lon, current.Lon);
+        QVERIFY2(w_->workingLabel->text().contains(QLatin1String("not the current location")),
+                 "after No the workbench must say that it computes another point");
+        QVERIFY(w_->workingLabel->text().contains(screenNumber(current.Lon + 0.5f, "##0.00")));
         w_->close();
         QCOMPARE(w_->engine().working.Lon, current.Lon);
         QCOMPARE(w_->engine().working.Lat, current.Lat);

@@ -1,6 +1,8 @@
 // frmwork: the workbench window, its runs, check boxes, warning panel and views.
 #include "workbench/frm_work.h"
 
+#include <cmath>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -253,6 +255,9 @@ QWidget* frmwork::createTop() {
 void frmwork::createControls() {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(createTop());
+    workingLabel = new QLabel(this);
+    workingLabel->setObjectName(QStringLiteral("workingLabel"));
+    layout->addWidget(workingLabel);
 
     TabStrip2 = new QTabBar(this);
     TabStrip2->setObjectName(QStringLiteral("TabStrip2"));
@@ -426,6 +431,7 @@ void frmwork::runPipeline() {
         showMessage(this, QString::fromStdString(m.title), QString::fromStdString(m.text), QMessageBox::Critical);
     }
     if (e.ns.NeighbourCount > 0) setWindowTitle(QStringLiteral("Zentrel Workbench"));
+    showWorkingLocation();
     QFont f = font();
     f.setPointSize(8);
     setFont(f);
@@ -453,6 +459,22 @@ void frmwork::checkClicked() {
     }
     Schreib();
     QApplication::restoreOverrideCursor();
+}
+
+void frmwork::showWorkingLocation() {
+    const Location& w = engine_->working;
+    const Location& current = main_.state().currentLocation();
+    const QString at = QStringLiteral("Estimate for Lon %1, Lat %2, Alt %3 m")
+                           .arg(screenNumber(w.Lon, "##0.00"), screenNumber(w.Lat, "##0.00"), screenNumber(w.Alt, "###0"));
+    const bool elsewhere = std::fabs(w.Lon - current.Lon) > 0.005f || std::fabs(w.Lat - current.Lat) > 0.005f;
+    if (elsewhere) {
+        workingLabel->setText(at + QStringLiteral("  \u2013  not the current location (") +
+                              QString::fromStdString(current.Name) + QStringLiteral(")"));
+        workingLabel->setStyleSheet(QStringLiteral("color: #a00000; font-weight: bold"));
+    } else {
+        workingLabel->setText(at + QStringLiteral("  \u2013  ") + QString::fromStdString(current.Name));
+        workingLabel->setStyleSheet(QString());
+    }
 }
 
 void frmwork::Schreib() {
