@@ -64,9 +64,10 @@ void fitSubWindow(QMdiSubWindow* sub, const QWidget* area) {
     const QSize frame(2 * border, title + border);
     QSize minimum = widget->minimumSize();
     if (minimum.isEmpty()) minimum = widget->minimumSizeHint().boundedTo(wanted);
-    sub->setMinimumSize(minimum + frame);
+    const bool sized = area && area->width() > 100 && area->height() > 100;
+    sub->setMinimumSize(sized ? (minimum + frame).boundedTo(area->size()) : minimum + frame);
     QSize size = wanted + frame;
-    if (area && area->width() > 100 && area->height() > 100) size = size.boundedTo(area->size());
+    if (sized) size = size.boundedTo(area->size());
     sub->resize(size.expandedTo(sub->minimumSize()));
 }
 
