@@ -218,8 +218,11 @@ PageLayout printDocument(QPagedPaintDevice& device, const PrintDocument& documen
         painter.setPen(Qt::black);
         const QString header = lines.isEmpty() ? QString() : document[lines.first().line].header;
         const double base = smallMetrics.ascent();
-        painter.drawText(QPointF(0, base), header);
-        painter.drawText(QPointF(width - smallMetrics.horizontalAdvance(date), base), date);
+        const double dateWidth = smallMetrics.horizontalAdvance(date);
+        // A long header gives way to the date rather than running into it.
+        painter.drawText(QPointF(0, base),
+                         smallMetrics.elidedText(header, Qt::ElideRight, width - dateWidth - 4 * smallMetrics.averageCharWidth()));
+        painter.drawText(QPointF(width - dateWidth, base), date);
         painter.drawLine(QPointF(0, smallMetrics.lineSpacing() * 1.3), QPointF(width, smallMetrics.lineSpacing() * 1.3));
         for (const PageLine& at : lines) {
             const PrintLine& line = document[at.line];
