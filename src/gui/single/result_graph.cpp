@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include <QContextMenuEvent>
-#include "shell/save_dialog.h"
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
@@ -13,6 +12,7 @@
 #include <QPrinter>
 
 #include "formats/picture.h"
+#include "shell/save_dialog.h"
 #include "shell/screen_number.h"
 #include "single/result_groups.h"
 
