@@ -23,6 +23,8 @@
 #include "shell/app_state.h"
 #include "shell/input_box.h"
 #include "shell/message_box.h"
+#include "shell/placement.h"
+#include "shell/save_dialog.h"
 #include "single/frm_summary.h"
 
 namespace zentrel::gui {
@@ -311,9 +313,10 @@ ElevationLookup BatchWindow::elevation() {
 
 bool BatchWindow::chooseLocationFile() {
     const QString path = QFileDialog::getOpenFileName(
-        this, QString(), QString(),
+        this, QString(), lastUsedFolder(),
         QStringLiteral("*.dat (*.dat);;Comma Separated Values (*.csv);;All Files (*.*)"));
     if (path.isEmpty()) return false;
+    rememberFolder(path);
     readLocationFile(path);
     return true;
 }
@@ -386,9 +389,9 @@ void BatchWindow::save() {
     const bool own = outputFormat_ == FormatZentrel;
     const QString filter = outputFormat_ == FormatPlantow ? QStringLiteral("Plantow (*.Lst)") : QStringLiteral("Data (*.Dat)");
     QString destination;
-    if (chooseDestination) destination = chooseDestination(own, filter);
-    else if (own) destination = QFileDialog::getExistingDirectory(this, QStringLiteral("Choose a Destination Folder"));
-    else destination = QFileDialog::getSaveFileName(this, QString(), QString(), filter);
+    if (chooseDestination) destination = own ? chooseDestination(own, filter) : withFilterExtension(chooseDestination(own, filter), filter);
+    else if (own) destination = getExistingFolder(this, QStringLiteral("Choose a Destination Folder"));
+    else destination = getSaveFileName(this, QString(), filter);
     if (destination.isEmpty()) return;
     validateSettings();
     if (own) processit(destination);
@@ -468,6 +471,7 @@ void BatchWindow::runEnded() {
             QStringList lines;
             for (const std::string& line : summary_.lines) lines << QString::fromStdString(line);
             summaryWindow_->setLines(lines);
+            placeOnce(summaryWindow_, this);
             summaryWindow_->show();
             summaryWindow_->raise();
         }

@@ -6,8 +6,8 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDialog>
 #include <QDir>
+#include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -38,10 +38,12 @@
 #include "error.h"
 #include "formats/picture.h"
 #include "locations/location_rules.h"
+#include "maps/export_companions.h"
 #include "maps/map_view.h"
 #include "maps/surface_files.h"
 #include "shell/main_window.h"
 #include "shell/message_box.h"
+#include "shell/save_dialog.h"
 
 namespace zentrel::gui {
 
@@ -204,13 +206,11 @@ RasterMapWindow::RasterMapWindow(MainWindow& main, QString mapFolder, QWidget* p
     progressTimer_->setInterval(100);
     connect(progressTimer_, &QTimer::timeout, this, &RasterMapWindow::updateExportProgress);
     askFileName = [this] {
-        // The program's folder, as in a build tree; an installed program's folder is not the user's
-        // to write in, so the home folder then.
-        const QString programDir = QCoreApplication::applicationDirPath();
-        const QString start = QFileInfo(programDir).isWritable() ? programDir : QDir::homePath();
-        if (geoTiffChosen())
-            return QFileDialog::getSaveFileName(this, QStringLiteral("Save GeoTIFF"), start, QStringLiteral("GeoTIFF (*.tif)"));
-        return QFileDialog::getSaveFileName(this, QStringLiteral("Save Rastell"), start, QStringLiteral("Rastell (*.IMG)"));
+        // A GeoTIFF goes where the user keeps files for other programs (the folder used last);
+        // a Rastell map to the map folder, where "Change Map" finds it again.
+        if (geoTiffChosen()) return getSaveFileName(this, QStringLiteral("Save GeoTIFF"), QStringLiteral("GeoTIFF (*.tif)"));
+        return getSaveFileName(this, QStringLiteral("Save Rastell"), QStringLiteral("Rastell (*.IMG)"),
+                               QDir(mapFolder_).exists() ? mapFolder_ : QString());
     };
     resize(1000, 640);
 }
@@ -233,7 +233,10 @@ void RasterMapWindow::createToolBar() {
     autoSizeAction_->setChecked(true);
     Toolbar1->addAction(QStringLiteral("Refresh"), this, &RasterMapWindow::Draw);
     Toolbar1->addAction(QStringLiteral("Change Colors"), this, &RasterMapWindow::showColourEditor);
-    Toolbar1->addAction(QStringLiteral("Change Map"), this, [this] { mapList_->setVisible(!mapList_->isVisible()); });
+    Toolbar1->addAction(QStringLiteral("Change Map"), this, [this] {
+        if (!mapList_->isVisible()) refreshMapList();  // maps saved since the window opened are listed too
+        mapList_->setVisible(!mapList_->isVisible());
+    });
     Toolbar1->addAction(QStringLiteral("Toggle Boundaries"), this, &RasterMapWindow::toggleBoundaries);
     Toolbar1->addAction(QStringLiteral("Toggle Capitals"), this, &RasterMapWindow::toggleCapitals);
     exportAction_ = Toolbar1->addAction(QStringLiteral("Export Rastell"), this, &RasterMapWindow::showExportPanel);
@@ -384,10 +387,14 @@ void RasterMapWindow::createColourEditor() {
 
 void RasterMapWindow::showError(const QString& text) { showMessage(this, kDefaultMessageTitle, text, QMessageBox::NoIcon); }
 
-void RasterMapWindow::openFirstMap() {
+void RasterMapWindow::refreshMapList() {
     maps_ = listUsableMaps(mapFolder_.toStdString());
     ListMap->clear();
     for (const MapFiles& m : maps_) ListMap->addItem(QString::fromStdString(m.Base));
+}
+
+void RasterMapWindow::openFirstMap() {
+    refreshMapList();
     if (maps_.empty()) {
         showMessage(this, kDefaultMessageTitle, QStringLiteral("No Map available"), QMessageBox::Information);
         return;
@@ -449,10 +456,20 @@ void RasterMapWindow::updateView() {
     // Level 1 shows the drawing extent (left -182, width 364, top 78, height 156); every further
     // level halves it about the level's recorded centre.
     const double f = std::ldexp(1.0, zoomLevel_ - 1);
-    const QPointF c = zoomCentres_[static_cast<size_t>(zoomLevel_)];
+    QPointF c = zoomCentres_[static_cast<size_t>(zoomLevel_)];
     const double width = 364 / f, height = 156 / f;
+    // A centre near an edge of the extent would show a band beyond it (white above the map):
+    // the zoomed box is moved back inside the extent; the recorded centre stays as clicked.
+    c.setX(std::clamp(c.x(), -182 + width / 2, 182 - width / 2));
+    c.setY(std::clamp(c.y(), -78 + height / 2, 78 - height / 2));
     const QSize size = autoSize_ || image_.isNull() ? Picture1->size() : image_.size();
     view_ = MapView::fit(c.x() - width / 2, c.y() + height / 2, width, height, size);
+    // The picture box's own proportions may show more than the box: that part, too, stays
+    // inside the extent where it fits.
+    const double shownWidth = view_.Size.width() * view_.DegreesPerPixel;
+    const double shownHeight = view_.Size.height() * view_.DegreesPerPixel;
+    if (shownWidth <= 364) view_.Left = std::clamp(view_.Left, -182.0, 182 - shownWidth);
+    if (shownHeight <= 156) view_.Top = std::clamp(view_.Top, -78 + shownHeight, 78.0);
 }
 
 void RasterMapWindow::Draw() {
@@ -742,11 +759,15 @@ void RasterMapWindow::finishExport() {
         showMessage(this, kDefaultMessageTitle, QStringLiteral("Data Saved Correctly"), QMessageBox::Information);
     } else if (job->cells) {
         job->output.Cells = std::move(*job->cells);
-        const QString name = askFileName ? askFileName() : QString();
+        const QString name =
+            askFileName ? withFilterExtension(askFileName(), QStringLiteral("Rastell (*.IMG)")) : QString();
         try {
             if (name.isEmpty()) throw Error("No file name was given: the raster was not saved.");
             writeImg(name.toStdString(), job->output);
+            // Its colour table, boundaries and capitals, so that the map list offers it.
+            writeExportCompanions(name.toStdString(), job->output, files_);
             written = name;
+            refreshMapList();
             showMessage(this, kDefaultMessageTitle, QStringLiteral("Data Saved Correctly"), QMessageBox::Information);
         } catch (const std::exception& e) {
             showError(QString::fromStdString(e.what()));

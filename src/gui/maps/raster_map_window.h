@@ -132,6 +132,8 @@ private:
     void createExportPanel();
     void createColourEditor();
     bool loadMap(const MapFiles& files);
+    /// Lists the usable maps of the map folder again in `ListMap`.
+    void refreshMapList();
     void updateView();
     void snapBoxes();
     void updateExportProgress();

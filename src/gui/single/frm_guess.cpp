@@ -39,6 +39,8 @@ frmGuess::frmGuess(MainWindow& main, QWidget* parent)
     });
     main_.installEventFilter(this);
     resize(1000, 620);
+    // Below this the graphs' axis labels and the tables' month rows no longer fit.
+    setMinimumSize(760, 500);
 }
 
 void frmGuess::createControls() {
@@ -64,11 +66,12 @@ void frmGuess::createControls() {
         lines_[i]->setAutoFillBackground(true);
         labels_[i] = new QLabel(Frame2);
         labels_[i]->setObjectName(QStringLiteral("Label%1").arg(i + 1));
+        // A narrow window wraps a long legend text instead of cutting it off.
+        labels_[i]->setWordWrap(true);
         legendLayout->addWidget(lines_[i]);
-        legendLayout->addWidget(labels_[i]);
+        legendLayout->addWidget(labels_[i], 1);
         legendLayout->addSpacing(18);
     }
-    legendLayout->addStretch(1);
     layout->addWidget(Frame2);
 
     connect(TabStrip1, &QTabBar::currentChanged, this, [this](int g) {
@@ -162,8 +165,10 @@ void frmGuess::drawGroup(int group) {
     switch (view(group)) {
         case 1: {
             std::vector<GraphCurve> curves;
-            for (const GroupVariable& gv : groupVariables(group))
-                curves.push_back({results[static_cast<size_t>(gv.variable)].result, gv.colour});
+            const auto& variables = groupVariables(group);
+            for (const GroupVariable& gv : variables)
+                curves.push_back(screenCurve(gv.variable, results[static_cast<size_t>(gv.variable)].result, gv.colour,
+                                             variables.size() > 1));
             graph(group)->setCurves(std::move(curves));
             break;
         }

@@ -27,6 +27,8 @@ frmGuessOut::frmGuessOut(MainWindow& main, QWidget* parent)
     setObjectName(QStringLiteral("frmGuessOut"));
     setWindowTitle(QStringLiteral("Output of automatic run of several variables"));
     createControls();
+    // A form of tick boxes: it keeps a form's size when the other windows are maximised.
+    setMaximumSize(sizeHint() + QSize(160, 120));
 }
 
 void frmGuessOut::createControls() {
