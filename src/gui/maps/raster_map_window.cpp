@@ -8,7 +8,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QDialog>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
