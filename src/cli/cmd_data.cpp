@@ -1,8 +1,9 @@
-// `zentrel data ...`: importing station normals into a station database.
+// `zentrel data ...`: importing station normals into a station database, and describing one.
 #include <spawn.h>
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -11,6 +12,9 @@
 #include "cli/commands.h"
 #include "data/climat_import.h"
 #include "data/csv_import.h"
+#include "data/data_folder.h"
+#include "data/data_info.h"
+#include "data/normals_table.h"
 #include "data/station_writer.h"
 
 extern char** environ;
@@ -25,8 +29,12 @@ struct CsvOptions {
     std::string in, out;
 };
 
+struct InfoOptions {
+    bool json = false;
+};
+
 struct ClimatCliOptions {
-    std::string in, stations, out;
+    std::string in, stations, out, csv;
     int from = 0, to = 9999, minYears = 10;
 };
 
@@ -58,8 +66,32 @@ bool unpack(const std::string& archive, const std::string& folder) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// "2026-12-06 07:40 UTC by zentrel data import-csv from normals.csv"
+std::string builtLine(const std::string& how, const std::string& from) {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char when[32];
+    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M UTC", &utc);
+    return std::string(when) + " by zentrel data " + how + " from " + fs::path(from).filename().string();
+}
+
+// The about file of an import: the source's own description and the years per variable.
+void writeAbout(const ImportReport& report, const std::string& out, const std::string& built) {
+    std::array<VariableInfo, kVariableCount> years{};
+    for (int v = 0; v < kVariableCount; ++v) {
+        VariableInfo& y = years[static_cast<size_t>(v)];
+        for (const StationSource& s : report.sources[static_cast<size_t>(v)]) {
+            if (s.yearsMax <= 0) continue;
+            y.yearsMin = y.yearsMax > 0 ? std::min(y.yearsMin, s.yearsMin) : s.yearsMin;
+            y.yearsMax = std::max(y.yearsMax, s.yearsMax);
+        }
+    }
+    writeAboutFile(out, report.about, years, built);
+}
+
 // Writes the database, prints the problems on stderr and the summary on stdout.
-int finish(const ImportReport& report, const std::string& out) {
+int finish(const ImportReport& report, const std::string& out, const std::string& built) {
     for (const std::string& p : report.problems) std::fprintf(stderr, "zentrel: %s\n", p.c_str());
     size_t total = 0;
     for (const auto& list : report.lists) total += list.size();
@@ -72,16 +104,27 @@ int finish(const ImportReport& report, const std::string& out) {
     // Imported normals are observations: a demonstration marker left from before would mislabel them.
     std::error_code ec;
     fs::remove(fs::path(out) / "DEMONSTRATION", ec);
+    writeAbout(report, out, built);
     std::fputs(formatImportSummary(report).c_str(), stdout);
     std::printf("Station database written to %s\n", out.c_str());
     return kExitOk;
 }
 
-int runCsv(const CsvOptions& o) { return finish(importCsv(o.in), o.out); }
+int runCsv(const CsvOptions& o) { return finish(importCsv(o.in), o.out, builtLine("import-csv", o.in)); }
+
+int runInfo(const InfoOptions& o, const CommonOptions& common) {
+    const DataInfo info = describeDataFolder(resolveDataFolder(common.programDir, common.dataDir));
+    std::fputs(o.json ? (formatDataInfoJson(info) + "\n").c_str() : formatDataInfo(info).c_str(), stdout);
+    return info.exists ? kExitOk : kExitData;
+}
 
 int runClimat(const ClimatCliOptions& o) {
     if (o.from > o.to) {
         std::fprintf(stderr, "zentrel: --from %d lies after --to %d.\n", o.from, o.to);
+        return kExitUsage;
+    }
+    if (o.out.empty() && o.csv.empty()) {
+        std::fprintf(stderr, "zentrel: import-climat needs --out DIR, --csv FILE or both.\n");
         return kExitUsage;
     }
     if (o.minYears < 1) {
@@ -120,13 +163,27 @@ int runClimat(const ClimatCliOptions& o) {
     options.fromYear = o.from;
     options.toYear = o.to;
     options.minYears = o.minYears;
-    return finish(importClimat(folder, o.stations, options), o.out);
+    const ImportReport report = importClimat(folder, o.stations, options);
+    if (!o.csv.empty()) {
+        size_t total = 0;
+        for (const auto& list : report.lists) total += list.size();
+        if (total > 0) {
+            writeTextFile(o.csv, formatNormalsTable(report));
+            if (o.out.empty()) {
+                for (const std::string& p : report.problems) std::fprintf(stderr, "zentrel: %s\n", p.c_str());
+                std::fputs(formatImportSummary(report).c_str(), stdout);
+            }
+            std::printf("Table of station normals written to %s\n", o.csv.c_str());
+        }
+        if (o.out.empty()) return total > 0 ? kExitOk : kExitData;
+    }
+    return finish(report, o.out, builtLine("import-climat", o.in));
 }
 
 }  // namespace
 
-void registerData(CLI::App& app, CommonOptions& /*common*/, Runner& run) {
-    auto* data = app.add_subcommand("data", "Import station normals into a station database");
+void registerData(CLI::App& app, CommonOptions& common, Runner& run) {
+    auto* data = app.add_subcommand("data", "Import station normals into a station database, or describe one");
     data->require_subcommand(1);
 
     auto csv = std::make_shared<CsvOptions>();
@@ -145,12 +202,21 @@ void registerData(CLI::App& app, CommonOptions& /*common*/, Runner& run) {
         ->required();
     importClimatCmd->add_option("--stations", climat->stations, "Station list (stations_list_CLIMAT_data.txt)")
         ->required();
-    importClimatCmd->add_option("--out", climat->out, "Folder to write the station database into")->required();
+    importClimatCmd->add_option("--out", climat->out, "Folder to write the station database into");
+    importClimatCmd->add_option("--csv", climat->csv,
+                                "Also (or only) write the normals as a CSV table that import-csv reads");
     importClimatCmd->add_option("--from", climat->from, "First year of the period (default: all)");
     importClimatCmd->add_option("--to", climat->to, "Last year of the period (default: all)");
     importClimatCmd->add_option("--min-years", climat->minYears, "Valid years a month needs for its normal")
         ->capture_default_str();
     importClimatCmd->callback([&run, climat] { run = [climat] { return runClimat(*climat); }; });
+
+    auto info = std::make_shared<InfoOptions>();
+    auto* infoCmd = data->add_subcommand(
+        "info", "Describe a station database: source, period, stations per variable, extent, how it was built");
+    infoCmd->add_option("--data", common.dataDir, "Data folder (default: $ZENTREL_DATA or ZentrelData beside the program)");
+    infoCmd->add_flag("--json", info->json, "Print the description as JSON");
+    infoCmd->callback([&run, &common, info] { run = [&common, info] { return runInfo(*info, common); }; });
 }
 
 }  // namespace zentrel::cli
