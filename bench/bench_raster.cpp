@@ -9,6 +9,7 @@
 #include <memory>
 #include <thread>
 
+#include "bench_database.h"
 #include "data/data_folder.h"
 #include "data/station_database.h"
 #include "maps/map_folder.h"
@@ -44,7 +45,8 @@ Run exportOnce(const std::string& folder, std::shared_ptr<const StationDatabase>
 
 int main(int argc, char** argv) {
     const auto bin = std::filesystem::canonical("/proc/self/exe").parent_path();
-    const std::string folder = argc > 1 ? argv[1] : resolveDataFolder(bin.string());
+    const std::string folder = bench::benchDataFolder(argc, argv);
+    bench::printDatabase(folder);
     std::string mapPath = argc > 2 ? argv[2] : "";
     if (mapPath.empty()) {
         const auto maps = listUsableMaps((bin / kMapFolderName).string());

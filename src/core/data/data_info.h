@@ -10,6 +10,10 @@
 
 namespace zentrel {
 
+/// Name of the folder beside the programs that holds the demonstration database (emulated
+/// normals of 20000 towns, marked as such): for tests and benchmarks that need a dense network.
+inline constexpr const char* kDemoFolderName = "DemoData";
+
 /// The file in a data folder describing its station database: "Key: value" lines (Source,
 /// Period, Derivation, Note, Years <Variable>, Built), written by the importers.
 inline constexpr const char* kAboutFileName = "about.txt";
