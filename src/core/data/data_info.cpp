@@ -175,6 +175,15 @@ std::string missingVariableMessage(int variable) {
     return fmt::format("this station database holds no {} normals", kVariableNames[static_cast<size_t>(variable)]);
 }
 
+std::string skippedVariableNote(int variable) {
+    return fmt::format("{} skipped: {}", kVariableNames[static_cast<size_t>(variable)], missingVariableMessage(variable));
+}
+
+std::string writerNeedsMessage(const std::string& writer, int variable) {
+    return fmt::format("{} needs {} normals, but {}; add them with zentrel data import-csv.", writer,
+                       kVariableNames[static_cast<size_t>(variable)], missingVariableMessage(variable));
+}
+
 void writeAboutFile(const std::string& folder, const std::vector<std::string>& lines,
                     const std::array<VariableInfo, kVariableCount>& years, const std::string& built) {
     std::string text;

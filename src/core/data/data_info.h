@@ -60,6 +60,14 @@ bool holdsVariable(const std::string& folder, int variable);
 /// "this station database holds no Wind normals"
 std::string missingVariableMessage(int variable);
 
+/// "Wind skipped: this station database holds no Wind normals", said once by runs over
+/// several variables that go on without it.
+std::string skippedVariableNote(int variable);
+
+/// For a writer that cannot do without `variable`: "<writer> needs Wind normals, but this
+/// station database holds no Wind normals; add them with zentrel data import-csv."
+std::string writerNeedsMessage(const std::string& writer, int variable);
+
 /// Writes the about file of `folder` (replacing it atomically): `lines`, then per variable
 /// with known years "Years <Variable>: <min>..<max>", then `built`.
 void writeAboutFile(const std::string& folder, const std::vector<std::string>& lines,

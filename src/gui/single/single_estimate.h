@@ -25,6 +25,7 @@ namespace zentrel::gui::single {
 struct VariableRun {
     VariableResult result;
     std::string error;  ///< description of a failure; empty when the run succeeded
+    bool skipped = false;  ///< the database holds no normals of the variable: not estimated
 };
 
 /// Results, neighbour lists and warnings of the eight variables, kept until the location
@@ -70,6 +71,7 @@ private:
     Location location_;
     QFutureWatcher<VariableRun> watcher_;
     bool running_ = false;
+    bool skippedSaid_ = false;  ///< the variables the database lacks were named once already
 };
 
 /// One variable's run: the whole pipeline with its own engine, on the station database when
