@@ -163,10 +163,15 @@ std::string formatDataInfoJson(const DataInfo& info) {
 }
 
 bool holdsVariable(const std::string& folder, int variable) {
-    std::string text;
     for (const std::string& name : stationFilesOf(variable)) {
-        if (!readWhole(fs::path(folder) / name, text)) return true;  // missing: the loader says so
-        if (text.find_first_not_of(" \t\r\n\x1a") != std::string::npos) return true;
+        std::ifstream in(fs::path(folder) / name, std::ios::binary);
+        if (!in) return true;  // missing: the loader says so
+        // Read only as far as the first character that is not blank: one block for a full file.
+        char block[4096];
+        while (in.read(block, sizeof block) || in.gcount() > 0) {
+            const std::string_view text(block, static_cast<size_t>(in.gcount()));
+            if (text.find_first_not_of(" \t\r\n\x1a") != std::string_view::npos) return true;
+        }
     }
     return false;
 }
