@@ -89,3 +89,9 @@ TEST_F(MissingVariable, RasterOfTheMissingVariableIsADataError) {
     EXPECT_NE(r.err.find(kWind), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(folder_->file("w.img")));
 }
+
+TEST_F(MissingVariable, ValidationOfTheMissingVariableAloneIsADataError) {
+    const CliResult r = runCli("validate --var Wind --folds 3" + data());
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find(kWind), std::string::npos) << r.err;
+}
