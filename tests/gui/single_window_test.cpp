@@ -243,6 +243,7 @@ private slots:
         QCOMPARE(messages.last().text,
                  QStringLiteral("Wind skipped: this station database holds no Wind normals."));
         QCOMPARE(estimate.results()[Wind].neighbours.NeighbourCount, int16_t(0));
+        QVERIFY(estimate.skipped(Wind) && !estimate.skipped(Sun));
         QCOMPARE(estimate.results()[Temp].neighbours[21].Active, 9);
         main.state().markStale();
         QVERIFY(estimate.start());

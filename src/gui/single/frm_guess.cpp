@@ -30,6 +30,7 @@ frmGuess::frmGuess(MainWindow& main, QWidget* parent)
     connect(&estimate_, &SingleEstimate::started, Frame2, &QWidget::hide);
     connect(&estimate_, &SingleEstimate::finished, this, [this] {
         showagain();
+        showLegend(TabStrip1->currentIndex());  // names what the run left out
         Frame2->show();
     });
     // Activation: the window becomes the active child, or the main window becomes active
@@ -139,6 +140,9 @@ void frmGuess::showLegend(int group) {
     const auto entries = legendEntries(group);
     for (size_t i = 0; i < 3; ++i) {
         labels_[i]->setText(entries[i].text);
+        for (const GroupVariable& gv : groupVariables(group))
+            if (gv.colour == entries[i].colour && estimate_.skipped(gv.variable))
+                labels_[i]->setText(entries[i].text + QStringLiteral(": not in this database"));
         lines_[i]->setVisible(entries[i].colour >= 0);
         if (entries[i].colour >= 0) {
             QPalette palette = lines_[i]->palette();
@@ -163,7 +167,8 @@ void frmGuess::drawGroup(int group) {
         case 1: {
             std::vector<GraphCurve> curves;
             for (const GroupVariable& gv : groupVariables(group))
-                curves.push_back({results[static_cast<size_t>(gv.variable)].result, gv.colour});
+                if (!estimate_.skipped(gv.variable))  // no line of zeros for what the database lacks
+                    curves.push_back({results[static_cast<size_t>(gv.variable)].result, gv.colour});
             graph(group)->setCurves(std::move(curves));
             break;
         }

@@ -85,6 +85,7 @@ void SingleEstimate::collect() {
     QStringList skipped;
     for (int v = 0; v < kVariableCount; ++v) {
         const VariableRun run = watcher_.future().resultAt(v);
+        skipped_[static_cast<size_t>(v)] = run.skipped;
         if (run.skipped) skipped << QString::fromStdString(skippedVariableNote(run.result.variable)) + QLatin1Char('.');
         results_[static_cast<size_t>(v)] = run.result;
         if (!run.error.empty() && !errors.contains(QString::fromStdString(run.error)))
