@@ -11,3 +11,7 @@ cmake --build "$BUILD_DIR" --target bench_batch >/dev/null
 "$BUILD_DIR/bin/bench_batch" "$BUILD_DIR/bin/DemoData"
 cmake --build "$BUILD_DIR" --target bench_raster >/dev/null
 "$BUILD_DIR/bin/bench_raster" "$BUILD_DIR/bin/DemoData"
+if [ -d "$BUILD_DIR/python/zentrel" ]; then
+  cmake --build "$BUILD_DIR" --target _zentrel zentrel >/dev/null
+  PYTHONPATH="$BUILD_DIR/python" /usr/bin/python3 bench/bench_python.py "$BUILD_DIR"
+fi

@@ -128,9 +128,11 @@ int32_t formatCode(const std::string& name) {
 }
 
 Feedback* volatile gInterruptTarget = nullptr;
+volatile sig_atomic_t gInterruptSignal = 0;
 
-extern "C" void onInterrupt(int) {
-    // Only an atomic store: safe in a signal handler. A second Ctrl-C ends the program at once.
+extern "C" void onInterrupt(int signal) {
+    // Only atomic stores: safe in a signal handler. A second signal ends the program at once.
+    gInterruptSignal = signal;
     if (Feedback* f = gInterruptTarget) f->cancel();
 }
 
@@ -208,27 +210,32 @@ int runBatchCommand(const BatchCliOptions& o, const CommonOptions& common) {
     action.sa_handler = onInterrupt;
     action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
-    struct sigaction previous {};
+    // Ctrl-C, and the SIGTERM a scheduler or `kill` sends before it kills, both stop the run
+    // after the current location with whole lines written.
+    struct sigaction previous {}, previousTerm {};
     sigaction(SIGINT, &action, &previous);
+    sigaction(SIGTERM, &action, &previousTerm);
 
     BatchSummary summary;
     try {
         summary = runBatch(rows, options, settings, folder, nullptr, &feedback);
     } catch (const Error& e) {
         sigaction(SIGINT, &previous, nullptr);
+        sigaction(SIGTERM, &previousTerm, nullptr);
         gInterruptTarget = nullptr;
         if (bar) std::fprintf(stderr, "\n");
         std::fprintf(stderr, "zentrel: Error while Processing Data : %s The lines written so far are kept.\n", e.what());
         return kExitData;
     }
     sigaction(SIGINT, &previous, nullptr);
+    sigaction(SIGTERM, &previousTerm, nullptr);
     gInterruptTarget = nullptr;
     if (bar) std::fprintf(stderr, "\n");
     if (summary.cancelled) {
         std::fprintf(stderr, "zentrel: cancelled after %lld of %lld estimates; the lines written so far are kept.\n",
                      summary.estimates, summary.estimatesPlanned);
         std::printf("%s", summaryText(summary).c_str());
-        return kExitInterrupted;
+        return gInterruptSignal == SIGTERM ? 128 + SIGTERM : kExitInterrupted;
     }
     std::printf("Data Saved Correctly\n%s", summaryText(summary).c_str());
     return kExitOk;
@@ -258,7 +265,7 @@ void registerBatch(CLI::App& app, CommonOptions& common, Runner& run) {
     cmd->add_flag("--dem", o->dem, "Altitude from the elevation raster instead of the location list");
     cmd->add_flag("--append", o->append, "zte: append to existing files of the same names, without heads");
     cmd->add_option("--threads", o->threads, "Threads that estimate (0 = all cores)")->capture_default_str();
-    cmd->add_option("--data", common.dataDir, "Data folder (default: $ZENTREL_DATA or ZentrelData beside the program)");
+    cmd->add_option("--data", common.dataDir, kDataOptionHelp);
     addSettingsOptions(*cmd, o->settings);
     cmd->footer("Exit codes: 0 done, 1 data or file error, 2 usage error, 130 cancelled by Ctrl-C (lines written so far are kept).");
     cmd->callback([&run, &common, o] { run = [&common, o] { return runBatchCommand(*o, common); }; });

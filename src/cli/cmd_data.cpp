@@ -1,10 +1,12 @@
-// `zentrel data ...`: importing station normals into a station database, and describing one.
+// `zentrel data ...`: importing station normals into a station database, describing one, and
+// where the data is.
 #include <spawn.h>
 #include <sys/wait.h>
 
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "data/data_folder.h"
 #include "data/data_info.h"
 #include "data/normals_table.h"
+#include "data/folder_report.h"
 #include "data/station_writer.h"
 
 extern char** environ;
@@ -110,7 +113,13 @@ int finish(const ImportReport& report, const std::string& out, const std::string
     return kExitOk;
 }
 
-int runCsv(const CsvOptions& o) { return finish(importCsv(o.in), o.out, builtLine("import-csv", o.in)); }
+// The folder an import writes to: --out, else the user's data folder (never the installed,
+// read-only one). Empty when neither HOME nor XDG_DATA_HOME says where the user's folder is.
+std::string importTarget(const std::string& out) {
+    if (!out.empty()) return out;
+    const std::string base = userDataBase();
+    return base.empty() ? std::string() : (fs::path(base) / kDataFolderName).string();
+}
 
 int runInfo(const InfoOptions& o, const CommonOptions& common) {
     const DataInfo info = describeDataFolder(resolveDataFolder(common.programDir, common.dataDir));
@@ -118,13 +127,53 @@ int runInfo(const InfoOptions& o, const CommonOptions& common) {
     return info.exists ? kExitOk : kExitData;
 }
 
-int runClimat(const ClimatCliOptions& o) {
-    if (o.from > o.to) {
-        std::fprintf(stderr, "zentrel: --from %d lies after --to %d.\n", o.from, o.to);
+// A new user data folder gets the terrain, world map and boundary files of the folder in use
+// until now, as links, so that estimates there find altitudes and maps as before.
+void linkCompanions(const std::string& programDir, const std::string& target) {
+    std::error_code ec;
+    for (const DataFolderChoice& c : dataFolderCandidates(programDir)) {
+        if (c.rule == DataFolderRule::UserData || !fs::is_directory(c.folder, ec)) continue;
+        if (fs::equivalent(c.folder, target, ec)) continue;
+        for (const auto& entry : fs::directory_iterator(c.folder, ec)) {
+            const fs::path name = entry.path().filename();
+            if (name.extension() == ".txt" || name == "DEMONSTRATION" || !entry.is_regular_file(ec)) continue;
+            const fs::path link = fs::path(target) / name;
+            if (fs::exists(fs::symlink_status(link, ec))) continue;
+            fs::create_symlink(fs::absolute(entry.path(), ec), link, ec);
+            if (ec) fs::copy_file(entry.path(), link, ec);
+        }
+        return;
+    }
+}
+
+// Runs an import into --out or the user's data folder and says which folder zentrel now uses.
+int importInto(const std::string& out, const CommonOptions& common, const std::function<ImportReport()>& import,
+               const std::string& built) {
+    const std::string target = importTarget(out);
+    if (target.empty()) {
+        std::fprintf(stderr, "zentrel: --out is needed: neither HOME nor XDG_DATA_HOME names a user data folder.\n");
         return kExitUsage;
     }
-    if (o.out.empty() && o.csv.empty()) {
-        std::fprintf(stderr, "zentrel: import-climat needs --out DIR, --csv FILE or both.\n");
+    const int code = finish(import(), target, built);
+    if (code != kExitOk || !out.empty()) return code;
+    linkCompanions(common.programDir, target);
+    const DataFolderChoice now = locateDataFolder(common.programDir);
+    std::error_code ec;
+    if (fs::equivalent(now.folder, target, ec))
+        std::printf("This is your data folder: zentrel uses it unless --data or ZENTREL_DATA names another.\n");
+    else
+        std::printf("zentrel uses %s (%s) first; name this one with --data %s.\n", now.folder.c_str(),
+                    dataFolderRuleName(now.rule), target.c_str());
+    return code;
+}
+
+int runCsv(const CsvOptions& o, const CommonOptions& common) {
+    return importInto(o.out, common, [&o] { return importCsv(o.in); }, builtLine("import-csv", o.in));
+}
+
+int runClimat(const ClimatCliOptions& o, const CommonOptions& common) {
+    if (o.from > o.to) {
+        std::fprintf(stderr, "zentrel: --from %d lies after --to %d.\n", o.from, o.to);
         return kExitUsage;
     }
     if (o.minYears < 1) {
@@ -177,13 +226,17 @@ int runClimat(const ClimatCliOptions& o) {
         }
         if (o.out.empty()) return total > 0 ? kExitOk : kExitData;
     }
-    return finish(report, o.out, builtLine("import-climat", o.in));
+    return importInto(o.out, common, [&report] { return report; }, builtLine("import-climat", o.in));
 }
 
 }  // namespace
 
+constexpr const char* kOutHelp =
+    "Folder to write the station database into (default: ZentrelData in the user data folder, "
+    "$XDG_DATA_HOME/zentrel or ~/.local/share/zentrel)";
+
 void registerData(CLI::App& app, CommonOptions& common, Runner& run) {
-    auto* data = app.add_subcommand("data", "Import station normals into a station database, or describe one");
+    auto* data = app.add_subcommand("data", "Import station normals into a station database, describe one, or show which data folder is used");
     data->require_subcommand(1);
 
     auto csv = std::make_shared<CsvOptions>();
@@ -192,8 +245,8 @@ void registerData(CLI::App& app, CommonOptions& common, Runner& run) {
         "Import station normals from a CSV file with the columns id, name, country, lat, lon, alt, variable, jan..dec "
         "(see data/README.md)");
     importCsvCmd->add_option("--in", csv->in, "CSV file of station normals")->required();
-    importCsvCmd->add_option("--out", csv->out, "Folder to write the station database into")->required();
-    importCsvCmd->callback([&run, csv] { run = [csv] { return runCsv(*csv); }; });
+    importCsvCmd->add_option("--out", csv->out, kOutHelp);
+    importCsvCmd->callback([&run, &common, csv] { run = [&common, csv] { return runCsv(*csv, common); }; });
 
     auto climat = std::make_shared<ClimatCliOptions>();
     auto* importClimatCmd = data->add_subcommand(
@@ -202,14 +255,24 @@ void registerData(CLI::App& app, CommonOptions& common, Runner& run) {
         ->required();
     importClimatCmd->add_option("--stations", climat->stations, "Station list (stations_list_CLIMAT_data.txt)")
         ->required();
-    importClimatCmd->add_option("--out", climat->out, "Folder to write the station database into");
+    importClimatCmd->add_option("--out", climat->out, kOutHelp);
     importClimatCmd->add_option("--csv", climat->csv,
-                                "Also (or only) write the normals as a CSV table that import-csv reads");
+                                "Also write the normals as a CSV table that import-csv reads (without --out: only the table)");
     importClimatCmd->add_option("--from", climat->from, "First year of the period (default: all)");
     importClimatCmd->add_option("--to", climat->to, "Last year of the period (default: all)");
     importClimatCmd->add_option("--min-years", climat->minYears, "Valid years a month needs for its normal")
         ->capture_default_str();
-    importClimatCmd->callback([&run, climat] { run = [climat] { return runClimat(*climat); }; });
+    importClimatCmd->callback([&run, &common, climat] { run = [&common, climat] { return runClimat(*climat, common); }; });
+
+    auto* where = data->add_subcommand("where", "Show which data folder is used, why, and every place looked at");
+    where->add_option("--data", common.dataDir, kDataOptionHelp);
+    where->callback([&run, &common] {
+        run = [&common] {
+            std::fputs(dataFolderReport(common.programDir, common.dataDir).c_str(), stdout);
+            std::error_code ec;
+            return fs::is_directory(locateDataFolder(common.programDir, common.dataDir).folder, ec) ? kExitOk : kExitData;
+        };
+    });
 
     auto info = std::make_shared<InfoOptions>();
     auto* infoCmd = data->add_subcommand(

@@ -265,7 +265,7 @@ void registerEstimate(CLI::App& app, CommonOptions& common, Runner& run) {
         ->check(CLI::IsMember({90, 95, 99}))
         ->capture_default_str();
     cmd->add_flag("--json", o->json, "Print the full result as JSON");
-    cmd->add_option("--data", common.dataDir, "Data folder (default: $ZENTREL_DATA or ZentrelData beside the program)");
+    cmd->add_option("--data", common.dataDir, kDataOptionHelp);
     cmd->add_option("--format", o->format, "Write the result to -o FILE in an output format")
         ->check(CLI::IsMember({"zte", "orvane", "lgs-input", "lgs-output", "vesk", "plantow"}));
     cmd->add_option("-o,--output", o->output, "Output file of --format");

@@ -102,7 +102,7 @@ int runValidate(const ValidateOptions& o, const CommonOptions& common) {
 void registerValidate(CLI::App& app, CommonOptions& common, Runner& run) {
     auto o = std::make_shared<ValidateOptions>();
     auto* cmd = app.add_subcommand("validate", "Hold out each station in turn and compare its estimate with its normals");
-    cmd->add_option("--data", common.dataDir, "Data folder (default: $ZENTREL_DATA or ZentrelData beside the program)");
+    cmd->add_option("--data", common.dataDir, kDataOptionHelp);
     cmd->add_option("--var", o->var, "Temp, Tmax, Tmin, Prec, Vap, PET, Wind, Sun or all")->capture_default_str();
     auto* folds = cmd->add_option("--folds", o->folds, "Number of folds")->capture_default_str();
     cmd->add_flag("--loo", o->loo, "Leave one out: every station its own fold")->excludes(folds);

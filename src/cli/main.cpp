@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "cli/commands.h"
+#include "data/folder_report.h"
 #include "error.h"
 
 namespace {
@@ -23,6 +24,9 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     CommonOptions common;
     common.programDir = programFolder(argv[0]);
+    // The version line first (help2man reads it), then the data folder and database in use.
+    app.set_version_flag("--version", [&common] { return zentrel::versionReport("zentrel", common.programDir); },
+                         "Print the version, the data folder in use and its database, and exit");
     Runner run;
     registerCommands(app, common, run);
     if (const int stray = strayEmptyArgument(app, argc, argv)) {
@@ -35,6 +39,9 @@ int main(int argc, char** argv) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
         return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        std::fputs(e.what(), stdout);
+        return kExitOk;
     } catch (const CLI::ParseError& e) {
         std::fprintf(stderr, "zentrel: %s\nRun 'zentrel --help' for usage.\n", e.what());
         return kExitUsage;

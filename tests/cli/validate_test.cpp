@@ -9,6 +9,7 @@
 #include "../core/fixture.h"
 #include "data/station_writer.h"
 #include "run_cli.h"
+#include "version.h"
 
 using namespace zentrel;
 using namespace zentrel::test;
@@ -32,6 +33,7 @@ TEST(ValidateCommand, ReportsTablesAndJsonAndRejectsBadFolds) {
         << r.err;
     std::ifstream in(json);
     const auto doc = nlohmann::json::parse(in);
+    EXPECT_EQ(doc["program"], std::string("Zentrel ") + programVersion());
     ASSERT_EQ(doc["variables"].size(), 1u);
     EXPECT_EQ(doc["variables"][0]["variable"], "Temp");
     EXPECT_EQ(doc["variables"][0]["heldOut"], 30);

@@ -1,5 +1,6 @@
 // The main window: start-up state, menu tree, status panels, output formats, refusals, placeholders.
 #include <QAction>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -17,6 +18,7 @@
 #include "shell/help_window.h"
 #include "shell/main_window.h"
 #include "shell/settings_dialog.h"
+#include "version.h"
 
 using namespace zentrel;
 using namespace zentrel::gui;
@@ -296,6 +298,14 @@ private slots:
             QTest::qWait(100);
             QVERIFY(dialog->grab().save(QDir(shots).filePath(QStringLiteral("about_data.png"))));
         }
+    }
+
+    void aboutBoxShowsTheVersionAndTheDataFolderInUse() {
+        window_->showAbout();
+        auto* version = window_->findChild<QDialog*>("frmAbout")->findChild<QLabel*>("version");
+        QVERIFY(version);
+        QVERIFY(version->text().startsWith(QStringLiteral("Version ") + QString::fromUtf8(zentrel::programVersion())));
+        QVERIFY(version->text().contains(QStringLiteral("Data folder: ") + window_->state().dataFolder()));
     }
 
     void tilingLaysChildWindowsOutWithoutOverlap() {

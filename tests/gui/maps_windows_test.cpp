@@ -2,6 +2,9 @@
 // raster map window's panel checks and an export run off the GUI thread to a file. With
 // ZENTREL_SCREENSHOT_DIR set and the data built beside the program, screenshots of both
 // windows and of an exported raster shown again as a background map.
+#include <gdal_priv.h>
+
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
@@ -14,6 +17,7 @@
 
 #include "../core/fixture.h"
 #include "gui_test_support.h"
+#include "maps/climate_surface.h"
 #include "maps/colour_table.h"
 #include "maps/img_file.h"
 #include "maps/location_map_window.h"
@@ -165,6 +169,66 @@ private slots:
         QCOMPARE(raster.at(2, 2), kImgNoData);
         QCOMPARE(raster.at(2, 1), uint8_t(150));  // latitude 46.5 rounds to the map row of 47
         QCOMPARE(raster.at(0, 0), uint8_t(150));
+    }
+
+    // The GeoTIFF choice of the panel: its options show only for GeoTIFF, the file name comes
+    // first, and the file holds every month and the standard error in full precision.
+    void rasterMapExportsAGeoTiffWithAllMonthsAndTheError() {
+        QTemporaryDir maps, out;
+        zentrel::test::TempFolder data("gui-raster-tif");
+        std::vector<Station> stations;
+        for (int k = 0; k < 8; ++k) stations.push_back(zentrel::test::makeStation(9.5f + 0.4f * k, 45.2f + 0.25f * k, 0, 10));
+        zentrel::test::writeDataFolder(data, 10, 46, stations);
+        data.write(kTerrainFileName, std::string(static_cast<size_t>(kTerrainColumns) * kTerrainRows, '\xff'));
+        writeSmallMap(maps.path());
+        MainWindow main(QString::fromStdString(data.str()));
+        RasterMapWindow window(main, maps.path());
+        window.resize(900, 600);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        MessageRecorder messages;
+        window.openFirstMap();
+        window.showExportPanel();
+        QVERIFY(!window.allMonthsCheck->isVisible());
+        window.fileTypeCombo->setCurrentIndex(1);
+        QVERIFY(window.allMonthsCheck->isVisible());
+        window.allMonthsCheck->setChecked(true);
+        QVERIFY(!window.periodCombo->isEnabled());
+        window.stdErrCheck->setChecked(true);
+        window.TxtLonStart->setText(QStringLiteral("9"));
+        window.TxtLonEnd->setText(QStringLiteral("11"));
+        window.TxtLatStart->setText(QStringLiteral("47"));
+        window.TxtLatEnd->setText(QStringLiteral("45.5"));
+        window.resolutionCombo->setCurrentText(QStringLiteral("0.5"));
+        if (const QString shots = qEnvironmentVariable("ZENTREL_SCREENSHOT_DIR"); !shots.isEmpty()) {
+            QDir().mkpath(shots);
+            QVERIFY(window.grab().save(QDir(shots).filePath(QStringLiteral("map_raster_geotiff_panel.png"))));
+        }
+        window.askFileName = [] { return QString(); };
+        QVERIFY(!window.startExport());  // no name, nothing computed
+        QVERIFY(!window.exportRunning());
+        const QString file = QDir(out.path()).filePath(QStringLiteral("temp.tif"));
+        window.askFileName = [file] { return file; };
+        QSignalSpy finished(&window, &RasterMapWindow::exportFinished);
+        QVERIFY(window.startExport());
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(finished.first().first().toString(), file);
+        QCOMPARE(messages.last().text, QStringLiteral("Data Saved Correctly"));
+        GDALAllRegister();
+        GDALDataset* ds = static_cast<GDALDataset*>(GDALOpen(file.toUtf8().constData(), GA_ReadOnly));
+        QVERIFY(ds);
+        QCOMPARE(ds->GetRasterCount(), 26);
+        QCOMPARE(ds->GetRasterXSize(), 4);
+        QCOMPARE(ds->GetRasterYSize(), 3);
+        QCOMPARE(QString::fromUtf8(ds->GetRasterBand(22)->GetDescription()), QStringLiteral("September stderr"));
+        QCOMPARE(ds->GetRasterBand(1)->GetRasterDataType(), GDT_Float32);
+        // The same points as the IMG export: 10 °C at longitude 9, latitude 47, and the sea
+        // cell at longitude 10, latitude 46 without data.
+        float cells[12];
+        QCOMPARE(ds->GetRasterBand(9)->RasterIO(GF_Read, 0, 0, 4, 3, cells, 4, 3, GDT_Float32, 0, 0), CE_None);
+        QVERIFY(std::fabs(cells[0] - 10) < 1e-3);
+        QCOMPARE(cells[2 * 4 + 2], kSurfaceNoData);
+        GDALClose(ds);
     }
 
     void screenshots() {

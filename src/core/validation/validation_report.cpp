@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "formats/picture.h"
+#include "version.h"
 
 namespace zentrel {
 
@@ -90,6 +91,7 @@ nlohmann::json groupJson(const GroupStats& g) {
 std::string formatValidationJson(const ValidationReport& report) {
     const ValidationOptions& o = report.options;
     nlohmann::json doc;
+    doc["program"] = std::string("Zentrel ") + programVersion();
     doc["folds"] = o.folds;  // 0 = leave one out
     doc["seed"] = o.seed;
     doc["sample"] = o.sample;

@@ -2,10 +2,12 @@
 #include "maps/raster_map_window.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -38,6 +40,7 @@
 #include "formats/picture.h"
 #include "locations/location_rules.h"
 #include "maps/map_view.h"
+#include "maps/surface_files.h"
 #include "shell/main_window.h"
 #include "shell/message_box.h"
 
@@ -146,6 +149,12 @@ struct RasterMapWindow::ExportJob {
     std::atomic<double> lon{0}, lat{0};
     std::optional<std::vector<uint8_t>> cells;
     QString error;
+    // A GeoTIFF export: values go to the file as they come, so its name is asked first.
+    bool surface = false;
+    SurfaceGrid grid;
+    SurfaceLayout layout;
+    QString fileName;
+    bool written = false;
 };
 
 // ---- window ----
@@ -196,8 +205,13 @@ RasterMapWindow::RasterMapWindow(MainWindow& main, QString mapFolder, QWidget* p
     progressTimer_->setInterval(100);
     connect(progressTimer_, &QTimer::timeout, this, &RasterMapWindow::updateExportProgress);
     askFileName = [this] {
-        return QFileDialog::getSaveFileName(this, QStringLiteral("Save Rastell"), QCoreApplication::applicationDirPath(),
-                                            QStringLiteral("Rastell (*.IMG)"));
+        // The program's folder, as in a build tree; an installed program's folder is not the user's
+        // to write in, so the home folder then.
+        const QString programDir = QCoreApplication::applicationDirPath();
+        const QString start = QFileInfo(programDir).isWritable() ? programDir : QDir::homePath();
+        if (geoTiffChosen())
+            return QFileDialog::getSaveFileName(this, QStringLiteral("Save GeoTIFF"), start, QStringLiteral("GeoTIFF (*.tif)"));
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Save Rastell"), start, QStringLiteral("Rastell (*.IMG)"));
     };
     resize(1000, 640);
 }
@@ -287,6 +301,23 @@ void RasterMapWindow::createExportPanel() {
     for (const char* v : kVariableNames) variableCombo->addItem(QLatin1String(v));
     periodCombo = new QComboBox(exportPanel_);
     for (const char* p : kPeriodNames) periodCombo->addItem(QLatin1String(p));
+    fileTypeCombo = new QComboBox(exportPanel_);
+    fileTypeCombo->setObjectName(QStringLiteral("fileTypeCombo"));
+    fileTypeCombo->addItems({QStringLiteral("Rastell (*.IMG)"), QStringLiteral("GeoTIFF (*.tif)")});
+    geoTiffOptions_ = new QWidget(exportPanel_);
+    auto* options = new QVBoxLayout(geoTiffOptions_);
+    options->setContentsMargins(0, 0, 0, 0);
+    allMonthsCheck = new QCheckBox(QStringLiteral("All months and the year (13 bands)"), geoTiffOptions_);
+    stdErrCheck = new QCheckBox(QStringLiteral("Standard error"), geoTiffOptions_);
+    boundsCheck = new QCheckBox(QStringLiteral("Low and high (90 %)"), geoTiffOptions_);
+    biasCheck = new QCheckBox(QStringLiteral("Bias"), geoTiffOptions_);
+    for (QCheckBox* box : {allMonthsCheck, stdErrCheck, boundsCheck, biasCheck}) options->addWidget(box);
+    geoTiffOptions_->hide();
+    connect(fileTypeCombo, &QComboBox::currentIndexChanged, this, [this] {
+        geoTiffOptions_->setVisible(geoTiffChosen());
+        periodCombo->setEnabled(!(geoTiffChosen() && allMonthsCheck->isChecked()));
+    });
+    connect(allMonthsCheck, &QCheckBox::toggled, this, [this](bool all) { periodCombo->setEnabled(!all); });
     RastellSave = new QPushButton(QStringLiteral("Save"), exportPanel_);
     RastellCancel = new QPushButton(QStringLiteral("Cancel"), exportPanel_);
     RastellSave->setObjectName(QStringLiteral("RastellSave"));
@@ -313,6 +344,8 @@ void RasterMapWindow::createExportPanel() {
     add("Resolution", resolutionCombo);
     add("Variable", variableCombo);
     add("Period", periodCombo);
+    add("File type", fileTypeCombo);
+    grid->addWidget(geoTiffOptions_, row++, 0, 1, 2);
     grid->addWidget(RastellSave, row, 0);
     grid->addWidget(RastellCancel, row++, 1);
     grid->addWidget(RastellBar, row++, 0, 1, 2);
@@ -564,6 +597,8 @@ void RasterMapWindow::showExportPanel() {
 
 bool RasterMapWindow::exportRunning() const { return job_ != nullptr; }
 
+bool RasterMapWindow::geoTiffChosen() const { return fileTypeCombo && fileTypeCombo->currentIndex() == 1; }
+
 void RasterMapWindow::snapBoxes() {
     const auto r = parseResolution(resolutionCombo->currentText().toStdString());
     if (!r) return;
@@ -608,6 +643,28 @@ bool RasterMapWindow::startExport() {
         return false;
     }
     job->output.Header = GetNewHeader(job->plan, map_->Header);
+    if (geoTiffChosen()) {
+        // The cells the export estimates, with their centres on the estimated points.
+        const RasterExportPlan& p = job->plan;
+        job->surface = true;
+        job->grid = {p.LonStart - p.Resolution / 2, p.LatStart + p.Resolution / 2, p.Resolution, p.Resolution,
+                     p.Columns, p.Rows};
+        job->layout.Variable = p.Variable;
+        job->layout.Periods = {p.Period};
+        if (allMonthsCheck->isChecked()) job->layout.Periods = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
+        job->layout.Quantities = {SurfaceQuantity::Best};
+        if (stdErrCheck->isChecked()) job->layout.Quantities.push_back(SurfaceQuantity::StdErr);
+        if (boundsCheck->isChecked()) {
+            job->layout.Quantities.push_back(SurfaceQuantity::Low);
+            job->layout.Quantities.push_back(SurfaceQuantity::High);
+        }
+        if (biasCheck->isChecked()) job->layout.Quantities.push_back(SurfaceQuantity::Bias);
+        job->fileName = askFileName ? askFileName() : QString();
+        if (job->fileName.isEmpty()) {
+            showError(QStringLiteral("No file name was given: the raster was not saved."));
+            return false;
+        }
+    }
     job->displayed = *map_;
     job->settings = state_.settings();
     job->dataFolder = state_.dataFolderPath();
@@ -632,7 +689,25 @@ bool RasterMapWindow::startExport() {
                 job->lat = lat;
                 return estimator(worker, lon, lat);
             };
-            job->cells = computeRasterCells(job->plan, job->displayed, value, threads, &job->feedback);
+            if (!job->surface) {
+                job->cells = computeRasterCells(job->plan, job->displayed, value, threads, &job->feedback);
+                return;
+            }
+            const std::string name = job->fileName.toStdString();
+            SurfaceGeoTiffWriter writer(name, job->grid, job->layout,
+                                        surfaceMetadata(job->layout, job->settings, "station database in " + job->dataFolder));
+            const long long estimated = computeSurface(
+                job->grid, {0, job->grid.Rows}, job->layout, job->displayed,
+                [&estimator, &job](int worker, double lon, double lat) {
+                    job->lon = lon;
+                    job->lat = lat;
+                    return estimator.estimateCell(worker, lon, lat);
+                },
+                threads, writer, &job->feedback);
+            if (estimated >= 0) {
+                writer.finish();
+                job->written = true;
+            }
         } catch (const std::exception& e) {
             job->error = QString::fromStdString(e.what());
         }
@@ -670,6 +745,9 @@ void RasterMapWindow::finishExport() {
     QString written;
     if (!job->error.isEmpty()) {
         showError(job->error);
+    } else if (job->written) {
+        written = job->fileName;
+        showMessage(this, kDefaultMessageTitle, QStringLiteral("Data Saved Correctly"), QMessageBox::Information);
     } else if (job->cells) {
         job->output.Cells = std::move(*job->cells);
         const QString name = askFileName ? askFileName() : QString();

@@ -1,4 +1,4 @@
-// frmAbout: title, version and credits.
+// frmAbout: title, version, the data folder in use and credits.
 #include "shell/about_dialog.h"
 
 #include <QDialogButtonBox>
@@ -10,8 +10,10 @@
 #include <QVBoxLayout>
 
 #include "data/data_info.h"
+#include "data/data_folder.h"
 #include "shell/icons.h"
 #include "shell/main_window.h"
+#include "version.h"
 
 namespace zentrel::gui {
 
@@ -36,6 +38,14 @@ data" for the database in use.</li>
 works and are not climate values.</p>)HTML");
 }
 
+QString versionText(const QString& dataFolder) {
+    QString text = QStringLiteral("Version %1").arg(QString::fromUtf8(programVersion()));
+    if (!dataFolder.isEmpty())
+        text += QStringLiteral("\nData folder: %1\nDatabase: %2")
+                    .arg(dataFolder, QString::fromStdString(describeDatabase(dataFolder.toStdString())));
+    return text;
+}
+
 AboutDialog::AboutDialog(const QString& dataFolder, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About Zentrel"));
@@ -46,6 +56,10 @@ AboutDialog::AboutDialog(const QString& dataFolder, QWidget* parent) : QDialog(p
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
     titleFont.setBold(true);
     title->setFont(titleFont);
+
+    auto* version = new QLabel(versionText(dataFolder), this);
+    version->setObjectName(QStringLiteral("version"));
+    version->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto* credits = new QTextBrowser(this);
     credits->setObjectName(QStringLiteral("credits"));
@@ -71,6 +85,7 @@ AboutDialog::AboutDialog(const QString& dataFolder, QWidget* parent) : QDialog(p
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(title);
+    layout->addWidget(version);
     layout->addWidget(tabs);
     layout->addWidget(buttons);
 }

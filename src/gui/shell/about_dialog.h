@@ -14,6 +14,9 @@ public:
     explicit AboutDialog(const QString& dataFolder, QWidget* parent = nullptr);
 };
 
+/// "Version ..." and, when dataFolder is not empty, the data folder and its database, one a line.
+QString versionText(const QString& dataFolder);
+
 /// The description and credits as HTML.
 QString aboutHtml();
 
