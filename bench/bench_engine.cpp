@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_database.h"
 #include "data/data_folder.h"
 #include "data/station_database.h"
 #include "data/terrain.h"
@@ -50,8 +51,8 @@ std::vector<Location> landPoints(const std::string& folder, int count) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string folder = argc > 1 ? argv[1]
-                                        : resolveDataFolder(std::filesystem::canonical("/proc/self/exe").parent_path().string());
+    const std::string folder = bench::benchDataFolder(argc, argv);
+    bench::printDatabase(folder);
     const int points = argc > 2 ? std::atoi(argv[2]) : 2000;
     ProgramSettings settings;
     const std::vector<Location> locs = landPoints(folder, points);

@@ -17,6 +17,7 @@
 
 #include <unistd.h>
 
+#include "bench_database.h"
 #include "data/data_folder.h"
 #include "data/station_database.h"
 #include "maps/map_folder.h"
@@ -90,7 +91,8 @@ double peakMegabytes() {
 
 int main(int argc, char** argv) {
     const auto bin = std::filesystem::canonical("/proc/self/exe").parent_path();
-    const std::string folder = argc > 1 ? argv[1] : resolveDataFolder(bin.string());
+    const std::string folder = bench::benchDataFolder(argc, argv);
+    bench::printDatabase(folder);
     std::string mapPath = argc > 2 ? argv[2] : "";
     if (mapPath.empty()) {
         const auto maps = listUsableMaps((bin / kMapFolderName).string());

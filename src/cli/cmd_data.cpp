@@ -1,8 +1,10 @@
-// `zentrel data ...`: importing station normals into a station database, and where the data is.
+// `zentrel data ...`: importing station normals into a station database, describing one, and
+// where the data is.
 #include <spawn.h>
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -13,6 +15,8 @@
 #include "data/climat_import.h"
 #include "data/csv_import.h"
 #include "data/data_folder.h"
+#include "data/data_info.h"
+#include "data/normals_table.h"
 #include "data/folder_report.h"
 #include "data/station_writer.h"
 
@@ -28,8 +32,12 @@ struct CsvOptions {
     std::string in, out;
 };
 
+struct InfoOptions {
+    bool json = false;
+};
+
 struct ClimatCliOptions {
-    std::string in, stations, out;
+    std::string in, stations, out, csv;
     int from = 0, to = 9999, minYears = 10;
 };
 
@@ -61,8 +69,32 @@ bool unpack(const std::string& archive, const std::string& folder) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// "2026-12-06 07:40 UTC by zentrel data import-csv from normals.csv"
+std::string builtLine(const std::string& how, const std::string& from) {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char when[32];
+    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M UTC", &utc);
+    return std::string(when) + " by zentrel data " + how + " from " + fs::path(from).filename().string();
+}
+
+// The about file of an import: the source's own description and the years per variable.
+void writeAbout(const ImportReport& report, const std::string& out, const std::string& built) {
+    std::array<VariableInfo, kVariableCount> years{};
+    for (int v = 0; v < kVariableCount; ++v) {
+        VariableInfo& y = years[static_cast<size_t>(v)];
+        for (const StationSource& s : report.sources[static_cast<size_t>(v)]) {
+            if (s.yearsMax <= 0) continue;
+            y.yearsMin = y.yearsMax > 0 ? std::min(y.yearsMin, s.yearsMin) : s.yearsMin;
+            y.yearsMax = std::max(y.yearsMax, s.yearsMax);
+        }
+    }
+    writeAboutFile(out, report.about, years, built);
+}
+
 // Writes the database, prints the problems on stderr and the summary on stdout.
-int finish(const ImportReport& report, const std::string& out) {
+int finish(const ImportReport& report, const std::string& out, const std::string& built) {
     for (const std::string& p : report.problems) std::fprintf(stderr, "zentrel: %s\n", p.c_str());
     size_t total = 0;
     for (const auto& list : report.lists) total += list.size();
@@ -75,6 +107,7 @@ int finish(const ImportReport& report, const std::string& out) {
     // Imported normals are observations: a demonstration marker left from before would mislabel them.
     std::error_code ec;
     fs::remove(fs::path(out) / "DEMONSTRATION", ec);
+    writeAbout(report, out, built);
     std::fputs(formatImportSummary(report).c_str(), stdout);
     std::printf("Station database written to %s\n", out.c_str());
     return kExitOk;
@@ -86,6 +119,12 @@ std::string importTarget(const std::string& out) {
     if (!out.empty()) return out;
     const std::string base = userDataBase();
     return base.empty() ? std::string() : (fs::path(base) / kDataFolderName).string();
+}
+
+int runInfo(const InfoOptions& o, const CommonOptions& common) {
+    const DataInfo info = describeDataFolder(resolveDataFolder(common.programDir, common.dataDir));
+    std::fputs(o.json ? (formatDataInfoJson(info) + "\n").c_str() : formatDataInfo(info).c_str(), stdout);
+    return info.exists ? kExitOk : kExitData;
 }
 
 // A new user data folder gets the terrain, world map and boundary files of the folder in use
@@ -108,13 +147,14 @@ void linkCompanions(const std::string& programDir, const std::string& target) {
 }
 
 // Runs an import into --out or the user's data folder and says which folder zentrel now uses.
-int importInto(const std::string& out, const CommonOptions& common, const std::function<ImportReport()>& import) {
+int importInto(const std::string& out, const CommonOptions& common, const std::function<ImportReport()>& import,
+               const std::string& built) {
     const std::string target = importTarget(out);
     if (target.empty()) {
         std::fprintf(stderr, "zentrel: --out is needed: neither HOME nor XDG_DATA_HOME names a user data folder.\n");
         return kExitUsage;
     }
-    const int code = finish(import(), target);
+    const int code = finish(import(), target, built);
     if (code != kExitOk || !out.empty()) return code;
     linkCompanions(common.programDir, target);
     const DataFolderChoice now = locateDataFolder(common.programDir);
@@ -128,7 +168,7 @@ int importInto(const std::string& out, const CommonOptions& common, const std::f
 }
 
 int runCsv(const CsvOptions& o, const CommonOptions& common) {
-    return importInto(o.out, common, [&o] { return importCsv(o.in); });
+    return importInto(o.out, common, [&o] { return importCsv(o.in); }, builtLine("import-csv", o.in));
 }
 
 int runClimat(const ClimatCliOptions& o, const CommonOptions& common) {
@@ -172,7 +212,21 @@ int runClimat(const ClimatCliOptions& o, const CommonOptions& common) {
     options.fromYear = o.from;
     options.toYear = o.to;
     options.minYears = o.minYears;
-    return importInto(o.out, common, [&] { return importClimat(folder, o.stations, options); });
+    const ImportReport report = importClimat(folder, o.stations, options);
+    if (!o.csv.empty()) {
+        size_t total = 0;
+        for (const auto& list : report.lists) total += list.size();
+        if (total > 0) {
+            writeTextFile(o.csv, formatNormalsTable(report));
+            if (o.out.empty()) {
+                for (const std::string& p : report.problems) std::fprintf(stderr, "zentrel: %s\n", p.c_str());
+                std::fputs(formatImportSummary(report).c_str(), stdout);
+            }
+            std::printf("Table of station normals written to %s\n", o.csv.c_str());
+        }
+        if (o.out.empty()) return total > 0 ? kExitOk : kExitData;
+    }
+    return importInto(o.out, common, [&report] { return report; }, builtLine("import-climat", o.in));
 }
 
 }  // namespace
@@ -182,7 +236,7 @@ constexpr const char* kOutHelp =
     "$XDG_DATA_HOME/zentrel or ~/.local/share/zentrel)";
 
 void registerData(CLI::App& app, CommonOptions& common, Runner& run) {
-    auto* data = app.add_subcommand("data", "Import station normals into a station database; show which data folder is used");
+    auto* data = app.add_subcommand("data", "Import station normals into a station database, describe one, or show which data folder is used");
     data->require_subcommand(1);
 
     auto csv = std::make_shared<CsvOptions>();
@@ -202,6 +256,8 @@ void registerData(CLI::App& app, CommonOptions& common, Runner& run) {
     importClimatCmd->add_option("--stations", climat->stations, "Station list (stations_list_CLIMAT_data.txt)")
         ->required();
     importClimatCmd->add_option("--out", climat->out, kOutHelp);
+    importClimatCmd->add_option("--csv", climat->csv,
+                                "Also write the normals as a CSV table that import-csv reads (without --out: only the table)");
     importClimatCmd->add_option("--from", climat->from, "First year of the period (default: all)");
     importClimatCmd->add_option("--to", climat->to, "Last year of the period (default: all)");
     importClimatCmd->add_option("--min-years", climat->minYears, "Valid years a month needs for its normal")
@@ -217,6 +273,13 @@ void registerData(CLI::App& app, CommonOptions& common, Runner& run) {
             return fs::is_directory(locateDataFolder(common.programDir, common.dataDir).folder, ec) ? kExitOk : kExitData;
         };
     });
+
+    auto info = std::make_shared<InfoOptions>();
+    auto* infoCmd = data->add_subcommand(
+        "info", "Describe a station database: source, period, stations per variable, extent, how it was built");
+    infoCmd->add_option("--data", common.dataDir, "Data folder (default: $ZENTREL_DATA or ZentrelData beside the program)");
+    infoCmd->add_flag("--json", info->json, "Print the description as JSON");
+    infoCmd->callback([&run, &common, info] { run = [&common, info] { return runInfo(*info, common); }; });
 }
 
 }  // namespace zentrel::cli

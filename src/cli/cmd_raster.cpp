@@ -18,6 +18,7 @@
 #include "cli/commands.h"
 #include "cli/settings_options.h"
 #include "data/data_folder.h"
+#include "data/data_info.h"
 #include "data/station_database.h"
 #include "engine/types.h"
 #include "error.h"
@@ -275,6 +276,10 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
     }
     const std::string folder = resolveDataFolder(common.programDir, common.dataDir);
     requireDataFolder(folder);
+    if (!holdsVariable(folder, variable)) {
+        std::fprintf(stderr, "zentrel: %s; add them with zentrel data import-csv.\n", missingVariableMessage(variable).c_str());
+        return kExitData;
+    }
     const std::string maskPath = o.mask.empty() ? defaultMask(common, folder) : o.mask;
     if (maskPath.empty()) {
         std::fprintf(stderr, "zentrel: No Map available: give the land mask with --mask MAP.img.\n");

@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/settings_options.h"
 #include "data/data_folder.h"
+#include "data/data_info.h"
 #include "data/station_database.h"
 #include "formats/text_output.h"
 #include "settings/program_settings.h"
@@ -73,6 +74,11 @@ int runValidate(const ValidateOptions& o, const CommonOptions& common) {
     const std::string folder = resolveDataFolder(common.programDir, common.dataDir);
     requireDataFolder(folder);
 
+    if (!all && !holdsVariable(folder, vo.variables.front())) {
+        std::fprintf(stderr, "zentrel: %s; add them with zentrel data import-csv.\n",
+                     missingVariableMessage(vo.variables.front()).c_str());
+        return kExitData;
+    }
     Feedback feedback;
     if (::isatty(STDERR_FILENO)) feedback.onProgress = drawProgress;
     auto database = std::make_shared<const StationDatabase>(folder);
@@ -81,8 +87,7 @@ int runValidate(const ValidateOptions& o, const CommonOptions& common) {
         // Only the variables the database holds stations for.
         std::erase_if(report.variables, [](const VariableValidation& v) {
             if (v.candidates == 0)
-                std::fprintf(stderr, "zentrel: note: no %s stations in the database.\n",
-                             kVariableNames[static_cast<size_t>(v.variable)]);
+                std::fprintf(stderr, "zentrel: note: %s.\n", skippedVariableNote(v.variable).c_str());
             return v.candidates == 0;
         });
     }

@@ -25,13 +25,17 @@ protected:
             csv += place + "Sun,0.4,0.5,0.5,0.55,0.6,0.7,0.8,0.77,0.66,0.55,0.43,0.4\n";
         }
         folder_->write("n.csv", csv);
-        ASSERT_EQ(runCli("data import-csv --in " + folder_->file("n.csv") + " --out " + folder_->str()).code, 0);
+        folder_->write("places.dat", "12,42,100,A\n12.5,41.5,50,B\n13,42,300,C\n");
+        imported_ = runCli("data import-csv --in " + folder_->file("n.csv") + " --out " + folder_->str()).code;
     }
     static void TearDownTestSuite() { delete folder_; }
+    void SetUp() override { ASSERT_EQ(imported_, 0); }
     static std::string data() { return " --data " + folder_->str(); }
     static TempFolder* folder_;
+    static int imported_;
 };
 TempFolder* MissingVariable::folder_ = nullptr;
+int MissingVariable::imported_ = -1;
 const std::string kWind = "this station database holds no Wind normals";
 }  // namespace
 
@@ -63,19 +67,19 @@ TEST_F(MissingVariable, CropWaterFilesRefuseAndNameTheImporterInsteadOfWritingZe
         << r.err;
     EXPECT_NE(r.err.find("zentrel data import-csv"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(folder_->file("out.lst")));
-    const CliResult batch = runCli("batch --grid 11,13,2,41,43,2 --format plantow --out " + folder_->file("b.lst") + data());
+    const CliResult batch = runCli("batch --locations " + folder_->file("places.dat") + " --format plantow --out " + folder_->file("b.lst") + data());
     EXPECT_EQ(batch.code, 1);
     EXPECT_NE(batch.err.find("The crop-water climate file needs Tmax normals"), std::string::npos) << batch.err;
 }
 
 TEST_F(MissingVariable, BatchSkipsMissingVariablesAndSaysSoInItsSummary) {
     TempFolder out("missing-var-batch");
-    const CliResult r = runCli("batch --grid 11,13,2,41,43,2 --vars Temp,Wind --out " + out.str() + data());
+    const CliResult r = runCli("batch --locations " + folder_->file("places.dat") + " --vars Temp,Wind --out " + out.str() + data());
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_NE(r.out.find("9 of 9 point-variable estimates written (9 locations, 1 variables)"), std::string::npos)
+    EXPECT_NE(r.out.find("3 of 3 point-variable estimates written (3 locations, 1 variables)"), std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("Wind skipped: " + kWind + ".\n"), std::string::npos) << r.out;
-    EXPECT_EQ(runCli("batch --grid 11,13,2,41,43,2 --vars Wind --out " + out.str() + data()).code, 1);
+    EXPECT_EQ(runCli("batch --locations " + folder_->file("places.dat") + " --vars Wind --out " + out.str() + data()).code, 1);
 }
 
 TEST_F(MissingVariable, RasterOfTheMissingVariableIsADataError) {
@@ -84,4 +88,10 @@ TEST_F(MissingVariable, RasterOfTheMissingVariableIsADataError) {
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find(kWind), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(folder_->file("w.img")));
+}
+
+TEST_F(MissingVariable, ValidationOfTheMissingVariableAloneIsADataError) {
+    const CliResult r = runCli("validate --var Wind --folds 3" + data());
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find(kWind), std::string::npos) << r.err;
 }

@@ -326,6 +326,39 @@ TEST_F(BatchFiles, ElevationModelReplacesTheListAltitude) {
               std::string::npos);
 }
 
+// A database without Wind normals: the run leaves Wind out and says so once in its summary; the
+// crop-water files, which need wind, refuse before writing anything; Wind alone is an error.
+TEST_F(BatchFiles, VariableTheDatabaseLacksIsSkippedWithANoteAndCropWaterFilesRefuse) {
+    BatchData d;
+    d.data.write(wholeFileName(Wind), "");
+    const std::vector<LocationRow> rows = gridLocations({9, 11, 1, 44, 46, 1}, kAlt17);
+    TempFolder out("batch-nowind");
+    BatchOptions orvane = ownFormat("", 1);
+    orvane.format = FormatOrvane;
+    orvane.destination = out.file("orvane.dat");
+    const BatchSummary s = runBatch(rows, orvane, ProgramSettings{}, d.data.str());
+    EXPECT_EQ(s.notes, std::vector<std::string>{"Wind skipped: this station database holds no Wind normals"});
+    EXPECT_EQ(s.variables, 7);
+    EXPECT_EQ(countOf(readAll(out.file("orvane.dat")), "Wind_sp.mean_mly"), 0u);
+    EXPECT_NE(summaryText(s).find("Wind skipped: this station database holds no Wind normals.\n"), std::string::npos);
+
+    BatchOptions plantow = orvane;
+    plantow.format = FormatPlantow;
+    plantow.destination = out.file("crop.lst");
+    try {
+        runBatch(rows, plantow, ProgramSettings{}, d.data.str());
+        FAIL() << "the crop-water files were written without wind";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "The crop-water climate file needs Wind normals, but this station database holds no Wind "
+                               "normals; add them with zentrel data import-csv.");
+    }
+    EXPECT_FALSE(std::filesystem::exists(out.file("crop.lst")));
+
+    BatchOptions windOnly = orvane;
+    windOnly.variables = {false, false, false, false, false, false, true, false};
+    EXPECT_THROW(runBatch(rows, windOnly, ProgramSettings{}, d.data.str()), Error);
+}
+
 TEST(BatchQuantities, VertGradFileIsPer100Metres) {
     VariableResult r;
     r.variable = Temp;

@@ -193,6 +193,22 @@ private slots:
         QVERIFY2(QFileInfo::exists(bare + QStringLiteral(".Lst")), "crop-water list: out1 must become out1.Lst");
     }
 
+    // Without Wind normals the crop-water files are refused, naming the importer, and not written.
+    void cropWaterFilesWithoutWindAreRefused() {
+        data_.write(wholeFileName(Wind), "");
+        zentrel::gui::test::MessageRecorder messages;
+        zentrel::test::TempFolder out("gui-save-nowind");
+        const QString target = QString::fromStdString(out.file("crop.lst"));
+        setSaveFileDialog([&](QWidget*, const QString&) { return target; });
+        main_->setOutputFormat(FormatPlantow);
+        output_->CmdSave_Click();
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.last().text, QStringLiteral("The crop-water climate file needs Wind normals, but this station "
+                                                      "database holds no Wind normals; add them with zentrel data "
+                                                      "import-csv."));
+        QVERIFY(!QFile::exists(target));
+    }
+
     void printedReportUsesThePrintedTextsAndMakesAPdf() {
         output_->variableBox(Prec)->setChecked(true);
         output_->variableBox(Sun)->setChecked(true);

@@ -125,6 +125,8 @@ private:
     }
 
     QString folder_;
+    // Message boxes (a real database without Wind names it once) are recorded, not waited on.
+    zentrel::gui::test::MessageRecorder messages_;
     zentrel::test::TempFolder generated_{"gui-single-shots"};
     std::unique_ptr<MainWindow> main_;
 };

@@ -29,7 +29,7 @@ done
 
 dpkg-deb -c "$deb" | awk '{print $6}' >contents.txt
 for f in ./usr/bin/zentrel ./usr/bin/zentrel-gui ./usr/share/zentrel/ZentrelData/10k8b.raw \
-         ./usr/share/zentrel/ZentrelData/DEMONSTRATION ./usr/share/zentrel/rastelldata/ \
+         ./usr/share/zentrel/ZentrelData/about.txt ./usr/share/zentrel/rastelldata/ \
          ./usr/share/applications/zentrel.desktop ./usr/share/icons/hicolor/scalable/apps/zentrel.svg \
          ./usr/share/man/man1/zentrel.1.gz ./usr/share/doc/zentrel/copyright; do
   grep -qxF "$f" contents.txt || fail "the package lacks $f"

@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include "batch/batch_files.h"
+#include "data/data_info.h"
 #include "data/terrain.h"
 #include "engine/engine.h"
 #include "error.h"
@@ -279,8 +280,22 @@ BatchSummary runBatch(const std::vector<LocationRow>& rows, const BatchOptions& 
     if (format == FormatLgsOutput || format == FormatRastell || format < FormatZentrel || format > FormatPlantow)
         throw Error(fmt::format("Output format {} ({}) writes no records in a batch run.", format,
                                 outputFormatStatusText(format)));
-    const std::vector<int> variables = selectedVariables(options.variables);
+    std::vector<int> variables = selectedVariables(options.variables);
     if (variables.empty()) throw Error("No variable selected: you should select at least one variable.");
+    // Variables the database holds no normals of are skipped and said once; the crop-water
+    // files cannot do without any of theirs, nor a run without any other variable.
+    if (format == FormatPlantow)
+        for (int v : {Tmax, Tmin, Prec, PET, Wind, Sun})
+            if (!holdsVariable(dataFolder, v)) throw Error(writerNeedsMessage("The crop-water climate file", v));
+    if (format == FormatLgsInput)
+        for (int v : {Prec, PET})
+            if (!holdsVariable(dataFolder, v)) throw Error(writerNeedsMessage("The rainfall and PET file", v));
+    std::vector<int> skipped;
+    for (int v : variables)
+        if (!holdsVariable(dataFolder, v)) skipped.push_back(v);
+    if (!skipped.empty() && skipped.size() == variables.size())
+        throw Error(missingVariableMessage(skipped.front()) + "; add them with zentrel data import-csv.");
+    std::erase_if(variables, [&](int v) { return std::find(skipped.begin(), skipped.end(), v) != skipped.end(); });
     const std::vector<Quantity> quantities = selectedQuantities(options.quantities);
     if (format == FormatZentrel && quantities.empty())
         throw Error("Nothing selected: please select at least one desired output.");
@@ -293,6 +308,7 @@ BatchSummary runBatch(const std::vector<LocationRow>& rows, const BatchOptions& 
     BatchSummary summary;
     summary.locations = static_cast<long long>(rows.size());
     summary.variables = static_cast<int>(variables.size());
+    for (int v : skipped) summary.notes.push_back(skippedVariableNote(v));
 
     // The work in the order of writing: the own format goes variable by variable over the
     // list; the other formats location by location with all their variables.
@@ -440,6 +456,7 @@ std::string summaryText(const BatchSummary& s) {
     std::string text = fmt::format("{} of {} point-variable estimates written ({} locations, {} variables) in {:.1f} s.\n",
                                    s.estimates, s.estimatesPlanned, s.locations, s.variables, s.seconds);
     if (s.cancelled) text += "The run was cancelled; the lines written so far are kept.\n";
+    for (const std::string& note : s.notes) text += note + ".\n";
     const char* names[] = {"Location higher than surrounding stations", "Location lower than surrounding stations",
                            "Location not surrounded by neighbouring stations", "Strange data at surrounding stations",
                            "Two neighbours at one place", "Few active neighbours", "A station within the minimum distance",

@@ -464,7 +464,10 @@ void BatchWindow::runEnded() {
         if (ownFormatRun_) showMessage(this, kDefaultMessageTitle, QStringLiteral("Error while Processing Data :") + QLatin1Char(' ') + text, QMessageBox::NoIcon);
         else showMessage(this, kDefaultMessageTitle, text, QMessageBox::NoIcon);
     } else {
-        showMessage(this, kDefaultMessageTitle, QStringLiteral("Data Saved Correctly"), QMessageBox::Information);
+        // What the run left out (a variable the database lacks) follows on the same box.
+        QString text = QStringLiteral("Data Saved Correctly");
+        for (const std::string& note : summary_.notes) text += QLatin1Char('\n') + QString::fromStdString(note) + QLatin1Char('.');
+        showMessage(this, kDefaultMessageTitle, text, QMessageBox::Information);
         if (chksum->isChecked()) {
             if (!summaryWindow_) summaryWindow_ = new single::frmSummary(this);
             summaryWindow_->setWindowFlag(Qt::Window);

@@ -32,6 +32,7 @@
 #include <cmath>
 #include <thread>
 
+#include "data/data_info.h"
 #include "data/station_database.h"
 #include "data/terrain.h"
 #include "error.h"
@@ -648,6 +649,13 @@ bool RasterMapWindow::startExport() {
                                      *parseCoordinate(TxtLatEnd->text().toStdString()));
     } catch (const std::exception& e) {
         showError(QString::fromStdString(e.what()));
+        return false;
+    }
+    if (!holdsVariable(state_.dataFolderPath(), job->plan.Variable)) {
+        showMessage(this, kDefaultMessageTitle,
+                    QString::fromStdString(missingVariableMessage(job->plan.Variable) +
+                                           "; add them with zentrel data import-csv."),
+                    QMessageBox::Information);
         return false;
     }
     job->output.Header = GetNewHeader(job->plan, map_->Header);

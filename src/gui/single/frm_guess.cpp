@@ -30,6 +30,7 @@ frmGuess::frmGuess(MainWindow& main, QWidget* parent)
     connect(&estimate_, &SingleEstimate::started, Frame2, &QWidget::hide);
     connect(&estimate_, &SingleEstimate::finished, this, [this] {
         showagain();
+        showLegend(TabStrip1->currentIndex());  // names what the run left out
         Frame2->show();
     });
     // Activation: the window becomes the active child, or the main window becomes active
@@ -142,6 +143,9 @@ void frmGuess::showLegend(int group) {
     const auto entries = legendEntries(group);
     for (size_t i = 0; i < 3; ++i) {
         labels_[i]->setText(entries[i].text);
+        for (const GroupVariable& gv : groupVariables(group))
+            if (gv.colour == entries[i].colour && estimate_.skipped(gv.variable))
+                labels_[i]->setText(entries[i].text + QStringLiteral(": not in this database"));
         lines_[i]->setVisible(entries[i].colour >= 0);
         if (entries[i].colour >= 0) {
             QPalette palette = lines_[i]->palette();
@@ -167,8 +171,9 @@ void frmGuess::drawGroup(int group) {
             std::vector<GraphCurve> curves;
             const auto& variables = groupVariables(group);
             for (const GroupVariable& gv : variables)
-                curves.push_back(screenCurve(gv.variable, results[static_cast<size_t>(gv.variable)].result, gv.colour,
-                                             variables.size() > 1));
+                if (!estimate_.skipped(gv.variable))  // no line of zeros for what the database lacks
+                    curves.push_back(screenCurve(gv.variable, results[static_cast<size_t>(gv.variable)].result,
+                                                 gv.colour, variables.size() > 1));
             graph(group)->setCurves(std::move(curves));
             break;
         }
