@@ -2,7 +2,7 @@
 // shrunk, fixed at a lapse rate that fits latitude and season, or none; horizontal plane on or
 // off; neighbours of similar altitude preferred or not; for positive quantities a logarithmic
 // scale) on its neighbours' leave-one-out errors and keeps the one that predicts them best. Its
-// standard error and bias come from the chosen estimator's own leave-one-out errors.
+// standard error comes from the chosen estimator's own leave-one-out errors.
 #pragma once
 
 #include <array>
@@ -47,9 +47,9 @@ struct CandidateSet {
 CandidateSet candidatesFor(int variable);
 
 struct AdaptiveOutcome {
-    /// Months 0..11: the estimate after bias removal, within physical bounds; its bias
-    /// (estimate before minus after, variable units) and standard error; the slopes used
-    /// (variable units per m and per degree, at the estimate).
+    /// Months 0..11: the estimate, within physical bounds; its bias (always 0: no bias is
+    /// removed) and standard error (root mean square of the leave-one-out errors, variable
+    /// units); the slopes used (variable units per m and per degree, at the estimate).
     std::array<float, 12> best{}, bias{}, stdErr{}, vertGrad{}, longGradDeg{}, latGradDeg{};
     int chosen = 0;  ///< index into candidatesFor(variable)
     /// The chosen estimator's leave-one-out errors (estimate minus observed, variable units).
@@ -62,8 +62,9 @@ struct AdaptiveOutcome {
 /// the other variables none (on the logarithmic scale: no relative change with altitude).
 float priorAltitudeSlope(int variable, float lat, int month);
 
-/// Runs every candidate, keeps the one with the smallest squared leave-one-out error over the
-/// twelve months (the first without error estimate) and fills the outcome.
+/// Runs every candidate and blends them by their squared leave-one-out errors over the twelve
+/// months, the best weighing most (without error estimate: the first candidate alone).
+/// `chosen` is the best single candidate.
 AdaptiveOutcome estimateAdaptive(const AdaptiveField& field);
 
 /// Estimate of the field with one given candidate (for tests and the comparison above).
@@ -84,5 +85,7 @@ StrangeFinding detectStrangeAdaptive(const AdaptiveField& field, const AdaptiveO
 
 /// Standard-normal quantile of p in (0, 1).
 double normalQuantile(double p);
+/// Quantile of Student's t distribution with nu > 0 degrees of freedom, p in (0, 1).
+double studentQuantile(double p, double nu);
 
 }  // namespace zentrel
