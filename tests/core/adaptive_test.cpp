@@ -128,10 +128,12 @@ TEST(AdaptiveMethod, PriorLapseRateWeakensInPolarWinterOnly) {
 
 TEST(AdaptiveMethod, ChoiceTakesTheCandidateWithTheSmallestLeaveOneOutError) {
     // A steep altitude slope of -10 K/km: the fixed lapse rate and "no slope" leave errors, a
-    // fitted slope does not, and the choice must see that (the location lies 1000 m above the
-    // neighbours' mean, where "no slope" is 10 K off).
+    // fitted slope does not, and the choice must see that. The neighbours span 3000 m, so the
+    // slope is fitted nearly freely; the location lies about 1600 m above their mean, where "no
+    // slope" is 16 K off and the lapse rate 5.5 K.
     AdaptiveField f = gridField(20, Temp);
-    f.alt = 1500;
+    for (float& alt : f.sAlt) alt *= 3;
+    f.alt = 3000;
     for (int b = 0; b < f.n; ++b)
         for (int m = 0; m < 12; ++m)
             f.data[static_cast<size_t>(b)][static_cast<size_t>(m)] = 25.0f - 0.010f * f.sAlt[static_cast<size_t>(b)] + static_cast<float>(m);
@@ -142,8 +144,8 @@ TEST(AdaptiveMethod, ChoiceTakesTheCandidateWithTheSmallestLeaveOneOutError) {
     for (int c = 0; c < set.count; ++c)
         EXPECT_LE(best, squaredLeaveOneOut(estimateWith(f, set.list[static_cast<size_t>(c)]), f.n) + 1e-9) << "candidate " << c;
     EXPECT_EQ(set.list[static_cast<size_t>(chosen.chosen)].slope, Candidate::Slope::Shrunk);
-    // The blend leans on the fitted slope: "no slope" would give 20 C, the lapse rate 14.5 C.
-    EXPECT_NEAR(chosen.best[0], 25.0f - 0.010f * 1500.0f, 0.5f);
+    // The blend leans on the fitted slope (shrunk a little towards the lapse rate).
+    EXPECT_NEAR(chosen.best[0], 25.0f - 0.010f * 3000.0f, 1.0f);
     // Its standard error is that of its own leave-one-out errors.
     double sq = 0;
     for (int a = 0; a < f.n; ++a) sq += chosen.error[static_cast<size_t>(a)][0] * chosen.error[static_cast<size_t>(a)][0];
