@@ -217,114 +217,145 @@ CandidateSet candidatesFor(int variable) {
     return set;
 }
 
-AdaptiveOutcome estimateWith(const AdaptiveField& f, const Candidate& cand) {
-    AdaptiveOutcome out;
-    out.errorEstimate = f.errorEstimate && f.n >= 2;
+namespace {
+
+// What the candidates of one scale and one weighting share: the values on the scale, the
+// weighted sums of the location's estimate and of every left-out station's, and the sums of
+// the altitude and plane fits. A weighted estimate with slope s and plane (g1, g2) is then
+// sum w (y + dz s + dlon g1 + dlat g2) = Y + s Z + g1 X1 + g2 X2, so each candidate costs a few
+// operations per station and month instead of a pass over all pairs.
+struct Prepared {
+    Scale sc;
+    bool errorEstimate = false;
+    std::array<double, 12> locY{};       // sum over b of w(b) y(b, m)
+    double locZ = 0, locX1 = 0, locX2 = 0;  // sums of w(b) times the altitude, longitude, latitude differences
+    std::array<std::array<double, 12>, kAdaptiveNeighbours> looY{};
+    std::array<double, kAdaptiveNeighbours> looZ{}, looX1{}, looX2{};
+    std::array<std::array<double, 12>, kAdaptiveNeighbours> y{};
+    std::array<double, kAdaptiveNeighbours> u{};  // altitude difference location - station (0 if unknown)
+    std::array<AltSums, 12> alt{};
+    std::array<PlaneSums, 12> plane{};
+};
+
+void prepare(const AdaptiveField& f, Candidate::Scale scale, bool similarAltitude, Prepared& p) {
     const int n = f.n;
     const size_t un = static_cast<size_t>(n);
-    Scale sc;
-    sc.log = cand.scale == Candidate::Scale::Log;
-    sc.c = logOffset(f.variable);
+    p = Prepared{};
+    p.errorEstimate = f.errorEstimate && n >= 2;
+    p.sc.log = scale == Candidate::Scale::Log;
+    p.sc.c = logOffset(f.variable);
     const PhysicalRange range = physicalRange(f.variable);
-    sc.low = range.low;
-    sc.high = range.high;
-    const double k = isTemperature(f.variable) ? kShrinkTemp : kShrinkOther;
-    const bool planeOn = cand.plane && f.gradCorr && n > 5;
+    p.sc.low = range.low;
+    p.sc.high = range.high;
 
-    // Weights: the location's, and each left-out station's, with the altitude preference.
     std::array<double, kAdaptiveNeighbours> w{};
     double wsum = 0;
     for (size_t b = 0; b < un; ++b) {
-        w[b] = f.weight[b] * (cand.similarAltitude ? altitudeWeight(f.alt, f.sAlt[b]) : 1.0);
+        w[b] = f.weight[b] * (similarAltitude ? altitudeWeight(f.alt, f.sAlt[b]) : 1.0);
         wsum += w[b];
     }
-    for (size_t b = 0; b < un; ++b) w[b] = wsum > 0 ? w[b] / wsum : 1.0 / n;
-    std::array<std::array<double, kAdaptiveNeighbours>, kAdaptiveNeighbours> lw{};
-    if (out.errorEstimate)
-        for (size_t a = 0; a < un; ++a) {
-            double s = 0;
-            for (size_t b = 0; b < un; ++b) {
-                lw[a][b] = b == a ? 0.0 : f.loo[a][b] * (cand.similarAltitude ? altitudeWeight(f.sAlt[a], f.sAlt[b]) : 1.0);
-                s += lw[a][b];
-            }
-            for (size_t b = 0; b < un; ++b) lw[a][b] = s > 0 ? lw[a][b] / s : (b == a ? 0.0 : 1.0 / (n - 1));
+    for (size_t b = 0; b < un; ++b) {
+        w[b] = wsum > 0 ? w[b] / wsum : 1.0 / n;
+        p.u[b] = known(f.sAlt[b]) && known(f.alt) ? static_cast<double>(f.alt) - f.sAlt[b] : 0.0;
+        for (size_t m = 0; m < 12; ++m) p.y[b][m] = p.sc.forward(f.data[b][m]);
+        p.locZ += w[b] * p.u[b];
+        p.locX1 += w[b] * (static_cast<double>(f.lon) - f.sLon[b]);
+        p.locX2 += w[b] * (static_cast<double>(f.lat) - f.sLat[b]);
+        for (size_t m = 0; m < 12; ++m) p.locY[m] += w[b] * p.y[b][m];
+        const double x1 = static_cast<double>(f.sLon[b]) - f.lon, x2 = static_cast<double>(f.sLat[b]) - f.lat;
+        for (size_t m = 0; m < 12; ++m) {
+            if (known(f.sAlt[b])) p.alt[m].add(f.sAlt[b], p.y[b][m]);
+            p.plane[m].add(x1, x2, p.y[b][m], p.u[b]);
         }
+    }
+    if (!p.errorEstimate) return;
+    for (size_t a = 0; a < un; ++a) {
+        std::array<double, kAdaptiveNeighbours> lw{};
+        double sum = 0;
+        for (size_t b = 0; b < un; ++b) {
+            lw[b] = b == a ? 0.0 : f.loo[a][b] * (similarAltitude ? altitudeWeight(f.sAlt[a], f.sAlt[b]) : 1.0);
+            sum += lw[b];
+        }
+        for (size_t b = 0; b < un; ++b) {
+            if (b == a) continue;
+            const double wb = sum > 0 ? lw[b] / sum : 1.0 / (n - 1);
+            const double dz = known(f.sAlt[a]) && known(f.sAlt[b]) ? static_cast<double>(f.sAlt[a]) - f.sAlt[b] : 0.0;
+            p.looZ[a] += wb * dz;
+            p.looX1[a] += wb * (static_cast<double>(f.sLon[a]) - f.sLon[b]);
+            p.looX2[a] += wb * (static_cast<double>(f.sLat[a]) - f.sLat[b]);
+            for (size_t m = 0; m < 12; ++m) p.looY[a][m] += wb * p.y[b][m];
+        }
+    }
+}
 
-    std::array<double, kAdaptiveNeighbours> y{}, u{};
-    for (int m = 0; m < 12; ++m) {
-        const size_t um = static_cast<size_t>(m);
-        const double prior = priorAltitudeSlope(f.variable, f.lat, m + 1);
-        const double priorScaled = prior;  // on the log scale the prior is 0 as well
-        AltSums alt;
-        PlaneSums pl;
-        for (size_t b = 0; b < un; ++b) {
-            y[b] = sc.forward(f.data[b][um]);
-            if (known(f.sAlt[b])) alt.add(f.sAlt[b], y[b]);
-        }
-        const double slope = f.altCorr ? slopeOf(alt, cand.slope, priorScaled, k) : 0.0;
-        // The plane is fitted on the values moved to the location's altitude; its slopes do not
-        // depend on which common altitude that is.
-        for (size_t b = 0; b < un; ++b) {
-            u[b] = known(f.sAlt[b]) && known(f.alt) ? static_cast<double>(f.alt) - f.sAlt[b] : 0.0;
-            pl.add(static_cast<double>(f.sLon[b]) - f.lon, static_cast<double>(f.sLat[b]) - f.lat, y[b], u[b]);
-        }
+AdaptiveOutcome estimatePrepared(const AdaptiveField& f, const Prepared& p, const Candidate& cand) {
+    AdaptiveOutcome out;
+    out.errorEstimate = p.errorEstimate;
+    const int n = f.n;
+    const size_t un = static_cast<size_t>(n);
+    const double k = isTemperature(f.variable) ? kShrinkTemp : kShrinkOther;
+    const bool planeOn = cand.plane && f.gradCorr && n > 5;
+    for (size_t m = 0; m < 12; ++m) {
+        // On the logarithmic scale the prior (0 for those variables) is "no relative change".
+        const double prior = priorAltitudeSlope(f.variable, f.lat, static_cast<int>(m) + 1);
+        const double slope = f.altCorr ? slopeOf(p.alt[m], cand.slope, prior, k) : 0.0;
         double g1 = 0, g2 = 0;
-        if (planeOn) planeOf(pl, slope, g1, g2);
-        double est = 0;
-        for (size_t b = 0; b < un; ++b)
-            est += w[b] * (y[b] + u[b] * slope + (static_cast<double>(f.lon) - f.sLon[b]) * g1 +
-                           (static_cast<double>(f.lat) - f.sLat[b]) * g2);
-
-        // Each station estimated from the others, with the slope and plane fitted without it.
-        std::array<double, kAdaptiveNeighbours> looEst{};
-        if (out.errorEstimate) {
-            for (size_t a = 0; a < un; ++a) {
-                double sa = slope;
-                if (f.altCorr && known(f.sAlt[a]) && cand.slope == Candidate::Slope::Shrunk) {
-                    AltSums less = alt;
-                    less.add(f.sAlt[a], y[a], -1);
-                    sa = slopeOf(less, cand.slope, priorScaled, k);
-                }
-                double a1 = 0, a2 = 0;
-                if (planeOn) {
-                    PlaneSums less = pl;
-                    less.add(static_cast<double>(f.sLon[a]) - f.lon, static_cast<double>(f.sLat[a]) - f.lat, y[a], u[a], -1);
-                    planeOf(less, sa, a1, a2);
-                }
-                double e = 0;
-                for (size_t b = 0; b < un; ++b) {
-                    if (b == a) continue;
-                    const double dz = known(f.sAlt[a]) && known(f.sAlt[b]) ? static_cast<double>(f.sAlt[a]) - f.sAlt[b] : 0.0;
-                    e += lw[a][b] * (y[b] + dz * sa + (static_cast<double>(f.sLon[a]) - f.sLon[b]) * a1 +
-                                     (static_cast<double>(f.sLat[a]) - f.sLat[b]) * a2);
-                }
-                looEst[a] = e;
-            }
-        }
+        if (planeOn) planeOf(p.plane[m], slope, g1, g2);
+        const double est = p.locY[m] + slope * p.locZ + g1 * p.locX1 + g2 * p.locX2;
         // No bias is removed: on held-out stations the neighbours' mean leave-one-out error did
         // not predict the location's own error (removing it made the estimates slightly worse).
-        const double best = sc.back(est);
-        out.best[um] = static_cast<float>(best);
-        const double d = sc.derivative(best);
-        out.vertGrad[um] = static_cast<float>(slope * d);
-        out.longGradDeg[um] = static_cast<float>(g1 * d);
-        out.latGradDeg[um] = static_cast<float>(g2 * d);
-        if (out.errorEstimate) {
-            double sq = 0;
-            for (size_t a = 0; a < un; ++a) {
-                const double e = sc.back(looEst[a]) - f.data[a][um];
-                out.error[a][um] = static_cast<float>(e);
-                sq += e * e;
+        const double best = p.sc.back(est);
+        out.best[m] = static_cast<float>(best);
+        const double d = p.sc.derivative(best);
+        out.vertGrad[m] = static_cast<float>(slope * d);
+        out.longGradDeg[m] = static_cast<float>(g1 * d);
+        out.latGradDeg[m] = static_cast<float>(g2 * d);
+        if (!out.errorEstimate) continue;
+        // Each station estimated from the others, with the slope and plane fitted without it.
+        double sq = 0;
+        for (size_t a = 0; a < un; ++a) {
+            double sa = slope;
+            if (f.altCorr && known(f.sAlt[a]) && cand.slope == Candidate::Slope::Shrunk) {
+                AltSums less = p.alt[m];
+                less.add(f.sAlt[a], p.y[a][m], -1);
+                sa = slopeOf(less, cand.slope, prior, k);
             }
-            out.stdErr[um] = static_cast<float>(std::sqrt(sq / n));
+            double a1 = 0, a2 = 0;
+            if (planeOn) {
+                PlaneSums less = p.plane[m];
+                less.add(static_cast<double>(f.sLon[a]) - f.lon, static_cast<double>(f.sLat[a]) - f.lat, p.y[a][m], p.u[a], -1);
+                planeOf(less, sa, a1, a2);
+            }
+            const double e = p.looY[a][m] + sa * p.looZ[a] + a1 * p.looX1[a] + a2 * p.looX2[a];
+            const double err = p.sc.back(e) - f.data[a][m];
+            out.error[a][m] = static_cast<float>(err);
+            sq += err * err;
         }
+        out.stdErr[m] = static_cast<float>(std::sqrt(sq / n));
     }
     return out;
 }
 
+}  // namespace
+
+AdaptiveOutcome estimateWith(const AdaptiveField& f, const Candidate& cand) {
+    Prepared p;
+    prepare(f, cand.scale, cand.similarAltitude, p);
+    return estimatePrepared(f, p, cand);
+}
+
 AdaptiveOutcome estimateAdaptive(const AdaptiveField& f) {
     const CandidateSet set = candidatesFor(f.variable);
-    AdaptiveOutcome best = estimateWith(f, set.list[0]);
+    // One preparation per scale and weighting, shared by the candidates that use it.
+    std::array<Prepared, 4> prepared;
+    std::array<bool, 4> ready{};
+    auto run = [&](const Candidate& cand) {
+        const size_t key = (cand.scale == Candidate::Scale::Log ? 2u : 0u) + (cand.similarAltitude ? 1u : 0u);
+        if (!ready[key]) prepare(f, cand.scale, cand.similarAltitude, prepared[key]);
+        ready[key] = true;
+        return estimatePrepared(f, prepared[key], cand);
+    };
+    AdaptiveOutcome best = run(set.list[0]);
     if (!best.errorEstimate) return best;
     auto score = [&](const AdaptiveOutcome& o) {
         double s = 0;
@@ -341,7 +372,7 @@ AdaptiveOutcome estimateAdaptive(const AdaptiveField& f) {
     all[0] = best;
     scores[0] = bestScore;
     for (int c = 1; c < set.count; ++c) {
-        AdaptiveOutcome o = estimateWith(f, set.list[static_cast<size_t>(c)]);
+        AdaptiveOutcome o = run(set.list[static_cast<size_t>(c)]);
         const double s = score(o);
         all[static_cast<size_t>(c)] = o;
         scores[static_cast<size_t>(c)] = s;
@@ -387,6 +418,26 @@ AdaptiveOutcome estimateAdaptive(const AdaptiveField& f) {
     return mix;
 }
 
+namespace {
+// Every tested neighbour in every month is one test; together they hold at level P.
+float strangeCriticalOf(int tested, float P) {
+    const double perTest = std::pow(static_cast<double>(P), 1.0 / (12.0 * tested));
+    const double nu = kStrangeTailDegrees;
+    return static_cast<float>(studentQuantile((1.0 + perTest) / 2.0, nu) * std::sqrt((nu - 2) / nu));
+}
+
+// The critical values at the usual level, computed once for every number of neighbours.
+float strangeCritical(int tested, float P) {
+    static const std::array<float, kAdaptiveNeighbours + 1> kAtNinety = [] {
+        std::array<float, kAdaptiveNeighbours + 1> table{};
+        for (int t = 1; t <= kAdaptiveNeighbours; ++t) table[static_cast<size_t>(t)] = strangeCriticalOf(t, 0.9f);
+        return table;
+    }();
+    if (P == 0.9f && tested >= 1 && tested <= kAdaptiveNeighbours) return kAtNinety[static_cast<size_t>(tested)];
+    return strangeCriticalOf(tested, P);
+}
+}  // namespace
+
 StrangeFinding detectStrangeAdaptive(const AdaptiveField& f, const AdaptiveOutcome& o, float P) {
     StrangeFinding found;
     if (!o.errorEstimate) return found;
@@ -404,10 +455,7 @@ StrangeFinding detectStrangeAdaptive(const AdaptiveField& f, const AdaptiveOutco
                 r[static_cast<size_t>(a)][static_cast<size_t>(m)] =
                     static_cast<float>(std::log((est + kStrangeLogOffset) / (obs + kStrangeLogOffset)));
             }
-    // Every tested neighbour in every month is one test; together they hold at level P.
-    const double perTest = std::pow(static_cast<double>(P), 1.0 / (12.0 * tested));
-    const double nu = kStrangeTailDegrees;
-    found.critical = static_cast<float>(studentQuantile((1.0 + perTest) / 2.0, nu) * std::sqrt((nu - 2) / nu));
+    found.critical = strangeCritical(tested, P);
     for (int m = 0; m < 12; ++m) {
         for (int a = 0; a < f.n; ++a) {
             if (!known(f.sAlt[static_cast<size_t>(a)])) continue;
