@@ -69,7 +69,6 @@ TEST(AdaptiveMethod, LogScalePrecipitationIsNeverNegative) {
         const AdaptiveOutcome o = estimateWith(f, cand);
         for (int m = 0; m < 12; ++m) {
             EXPECT_GE(o.best[static_cast<size_t>(m)], 0.0f) << "candidate " << c << " month " << m + 1;
-            EXPECT_GE(o.best[static_cast<size_t>(m)] - 1.645f * o.stdErr[static_cast<size_t>(m)] + 1e30f, 0.0f);
         }
     }
     EXPECT_TRUE(triedLog);
