@@ -50,6 +50,18 @@ TEST(MethodOption, ChoosesTheMethodAndNamesItOnlyWhenNotDescribed) {
     EXPECT_EQ(readFile(folder.file("robust.txt")), readFile(folder.file("robust2.txt")));
 }
 
+TEST(MethodOption, ValidationReportNamesOnlyAMethodOtherThanDescribed) {
+    TempFolder folder("cli-method-validate");
+    writeDataFolder(folder, 8.4f, 46.3f, hillStations());
+    const std::string run = "validate --var Temp --folds 3 --threads 1 --data " + folder.str();
+    const CliResult described = runCli(run);
+    const CliResult adaptive = runCli(run + " --method adaptive");
+    ASSERT_EQ(described.code, 0) << described.err;
+    ASSERT_EQ(adaptive.code, 0) << adaptive.err;
+    EXPECT_NE(described.out.find("Hold-out validation: 3 folds, seed 1\n"), std::string::npos) << described.out;
+    EXPECT_NE(adaptive.out.find("Hold-out validation: 3 folds, seed 1, method adaptive\n"), std::string::npos) << adaptive.out;
+}
+
 TEST(MethodOption, UnknownOrContradictoryMethodIsAUsageError) {
     TempFolder folder("cli-method-bad");
     writeDataFolder(folder, 8.4f, 46.3f, hillStations());
