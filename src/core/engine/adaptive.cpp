@@ -212,7 +212,10 @@ CandidateSet candidatesFor(int variable) {
         for (bool similar : {false, true})
             for (bool plane : {true, false})
                 for (L slope : {L::Shrunk, L::Prior, L::None}) {
-                    if (!isTemperature(variable) && slope == L::Prior) continue;  // the prior is "none"
+                    // For the other variables the prior is "none". Temperatures without any
+                    // altitude slope never helped on held-out stations and were dropped.
+                    if (!isTemperature(variable) && slope == L::Prior) continue;
+                    if (isTemperature(variable) && slope == L::None) continue;
                     add(scale, slope, plane, similar);
                 }
     }
