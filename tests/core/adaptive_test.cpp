@@ -122,6 +122,7 @@ TEST(AdaptiveMethod, PriorLapseRateWeakensInPolarWinterOnly) {
     EXPECT_GT(priorAltitudeSlope(Temp, 75, 1), -0.0065f);
     EXPECT_GT(priorAltitudeSlope(Temp, -75, 7), -0.0065f);       // southern winter
     EXPECT_FLOAT_EQ(priorAltitudeSlope(Temp, -75, 1), -0.0065f);  // southern summer
+    EXPECT_FLOAT_EQ(priorAltitudeSlope(Tmin, 10, 1), -0.0065f * 0.75f);
     EXPECT_EQ(priorAltitudeSlope(Prec, 75, 1), 0.0f);
 }
 

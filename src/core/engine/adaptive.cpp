@@ -198,7 +198,10 @@ float priorAltitudeSlope(int variable, float lat, int month) {
     const int midwinter = lat >= 0 ? 1 : 7;
     const double winter = (1.0 + std::cos(2.0 * kPi * (month - midwinter) / 12.0)) / 2.0;
     const double strength = variable == Tmax ? 0.4 : variable == Tmin ? 0.8 : 0.6;
-    return static_cast<float>(kLapseRate * (1.0 - strength * polar * winter));
+    // Night-time minima lie partly in surface inversions everywhere: three quarters of the lapse
+    // rate fitted the held-out minima better (half of it was worse).
+    const double base = variable == Tmin ? kLapseRate * 0.75 : kLapseRate;
+    return static_cast<float>(base * (1.0 - strength * polar * winter));
 }
 
 CandidateSet candidatesFor(int variable) {

@@ -58,8 +58,9 @@ struct AdaptiveOutcome {
 };
 
 /// Prior altitude slope in variable units per m: for temperatures the standard lapse rate of
-/// -0.0065 K/m, weakened in polar and high-latitude winters where inversions are common; for
-/// the other variables none (on the logarithmic scale: no relative change with altitude).
+/// -0.0065 K/m (three quarters of it for Tmin), weakened in polar and high-latitude winters
+/// where inversions are common; for the other variables none (on the logarithmic scale: no
+/// relative change with altitude).
 float priorAltitudeSlope(int variable, float lat, int month);
 
 /// Runs every candidate and blends them by their squared leave-one-out errors over the twelve
