@@ -173,7 +173,13 @@ void BatchWindow::createControls() {
     // Check boxes store at once too, like the boxes.
     connect(chkAltCorr, &QCheckBox::toggled, this, [this](bool on) { state_.settings().AltCorr = on ? 1 : 0; });
     connect(chkGradCorr, &QCheckBox::toggled, this, [this](bool on) { state_.settings().GradCorr = on ? 1 : 0; });
-    connect(chkRobustCorr, &QCheckBox::toggled, this, [this](bool on) { state_.settings().RobustCorr = on ? 1 : 0; });
+    makeMethodChoice(this);
+    showMethod(effectiveMethod(state_.settings()));
+    // The robust check box follows the choice (and the choice the box), so the choice stores both.
+    connect(cboMethod, &QComboBox::currentIndexChanged, this, [this] {
+        state_.settings().Method = method();
+        state_.settings().RobustCorr = method() == Method::Robust ? 1 : 0;
+    });
     auto leave = [this](bool leavingMin) {
         if (!isVisible()) return;
         for (const SettingsMessage& m :
@@ -212,7 +218,8 @@ void BatchWindow::createControls() {
                                          {{QString(), chkAltCorr},
                                           {QString(), chkGradCorr},
                                           {QString(), chkRobustCorr},
-                                          {QStringLiteral("Shadow Correction Coefficient"), txtShad}});
+                                          {QStringLiteral("Shadow Correction Coefficient"), txtShad},
+                                          {QStringLiteral("Estimation Method"), cboMethod}});
 
     CmdSave = new QPushButton(QStringLiteral("Save"), this);
     CmdSave->setObjectName(QStringLiteral("CmdSave"));
