@@ -1,5 +1,6 @@
 // `zentrel data ...`: importing station normals into a station database, describing one, and
 // where the data is.
+#include <fmt/format.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -122,8 +123,14 @@ std::string importTarget(const std::string& out) {
 }
 
 int runInfo(const InfoOptions& o, const CommonOptions& common) {
-    const DataInfo info = describeDataFolder(resolveDataFolder(common.programDir, common.dataDir));
-    std::fputs(o.json ? (formatDataInfoJson(info) + "\n").c_str() : formatDataInfo(info).c_str(), stdout);
+    const DataFolderChoice choice = locateDataFolder(common.programDir, common.dataDir);
+    const DataInfo info = describeDataFolder(choice.folder);
+    std::string text = o.json ? formatDataInfoJson(info) + "\n" : formatDataInfo(info);
+    // The first line says which rule of the lookup picked the folder.
+    if (!o.json && choice.rule != DataFolderRule::NotFound && text.rfind("Data folder: ", 0) == 0)
+        text = fmt::format("Data folder: {} ({})", choice.folder, dataFolderRuleName(choice.rule)) +
+               text.substr(text.find('\n'));
+    std::fputs(text.c_str(), stdout);
     return info.exists ? kExitOk : kExitData;
 }
 
@@ -277,7 +284,7 @@ void registerData(CLI::App& app, CommonOptions& common, Runner& run) {
     auto info = std::make_shared<InfoOptions>();
     auto* infoCmd = data->add_subcommand(
         "info", "Describe a station database: source, period, stations per variable, extent, how it was built");
-    infoCmd->add_option("--data", common.dataDir, "Data folder (default: $ZENTREL_DATA or ZentrelData beside the program)");
+    infoCmd->add_option("--data", common.dataDir, kDataOptionHelp);
     infoCmd->add_flag("--json", info->json, "Print the description as JSON");
     infoCmd->callback([&run, &common, info] { run = [&common, info] { return runInfo(*info, common); }; });
 }

@@ -10,7 +10,7 @@
 #include "data/station_database.h"
 #include "data/terrain.h"
 #include "engine/types.h"
-#include "python/folder_info.h"
+#include "data/data_info.h"
 
 namespace zentrel::python {
 
@@ -29,7 +29,7 @@ public:
     /// The elevation raster, read once. Throws Error when it is missing.
     const TerrainRaster& raster() const;
     /// The folder's holdings, read once.
-    const FolderDescription& description() const;
+    const DataInfo& description() const;
 
 private:
     std::string folder_;
@@ -37,7 +37,7 @@ private:
     bool demonstration_ = false;
     mutable std::mutex mutex_;
     mutable std::unique_ptr<TerrainRaster> raster_;
-    mutable std::unique_ptr<FolderDescription> description_;
+    mutable std::unique_ptr<DataInfo> description_;
 };
 
 /// One variable's estimate as Python sees it: the engine's record and the level of Low/High.

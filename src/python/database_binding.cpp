@@ -26,9 +26,9 @@ const TerrainRaster& Database::raster() const {
     return *raster_;
 }
 
-const FolderDescription& Database::description() const {
+const DataInfo& Database::description() const {
     std::lock_guard lock(mutex_);
-    if (!description_) description_ = std::make_unique<FolderDescription>(describeFolder(*stations_));
+    if (!description_) description_ = std::make_unique<DataInfo>(describeDataFolder(folder_));
     return *description_;
 }
 
@@ -187,26 +187,14 @@ py::dict manyEstimates(const Database& db, py::handle lonsIn, py::handle latsIn,
     return result;
 }
 
-py::dict info(const Database& db) {
-    const FolderDescription* d = nullptr;
+// What `zentrel data info --json` prints, as a dict.
+py::object info(const Database& db) {
+    std::string json;
     {
         py::gil_scoped_release unlocked;
-        d = &db.description();
+        json = formatDataInfoJson(db.description());
     }
-    py::dict out;
-    out["folder"] = d->folder;
-    out["demonstration"] = d->demonstration;
-    out["elevation_raster"] = d->elevation;
-    py::dict variables;
-    for (int v = 0; v < kVariableCount; ++v) {
-        const VariableHoldings& h = d->variables[static_cast<size_t>(v)];
-        py::dict entry;
-        entry["stations"] = h.stations;
-        entry["files"] = h.files;
-        variables[kVariableNames[static_cast<size_t>(v)]] = entry;
-    }
-    out["variables"] = variables;
-    return out;
+    return py::module_::import("json").attr("loads")(json);
 }
 
 }  // namespace
@@ -219,7 +207,7 @@ void bindDatabase(py::module_& m) {
     c.def_property_readonly("variables", [](const Database& db) {
         std::vector<std::string> held;
         py::gil_scoped_release unlocked;
-        const FolderDescription& d = db.description();
+        const DataInfo& d = db.description();
         for (int v = 0; v < kVariableCount; ++v)
             if (d.variables[static_cast<size_t>(v)].stations > 0) held.push_back(kVariableNames[static_cast<size_t>(v)]);
         return held;

@@ -6,25 +6,25 @@
 #include <cstdlib>
 
 #include "engine/types.h"
+#include "settings/method.h"
 
 namespace zentrel::python {
 
 const std::vector<std::string>& methodNames() {
-    // A new method is one more name here and one more branch in applyMethod.
-    static const std::vector<std::string> names{"described", "robust"};
+    static const std::vector<std::string> names{methodName(Method::Described), methodName(Method::Robust),
+                                                methodName(Method::Adaptive)};
     return names;
 }
 
 void applyMethod(const std::string& method, SettingsInput& input) {
-    if (method == "described") {
-        input.RobustCorr = false;
-    } else if (method == "robust") {
-        input.RobustCorr = true;
-    } else {
+    const std::optional<Method> chosen = parseMethod(method);
+    if (!chosen) {
         std::string allowed;
         for (const std::string& name : methodNames()) allowed += (allowed.empty() ? "" : ", ") + name;
         throw ArgumentError{"method must be one of " + allowed + ", not \"" + method + "\"."};
     }
+    input.RobustCorr = *chosen == Method::Robust;
+    input.Method = *chosen;
 }
 
 int parseVariable(const std::string& name) {

@@ -1,10 +1,13 @@
 // Lookup of the data and map folders.
 #include "data/data_folder.h"
 
+#include "data/data_info.h"
+
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 
 #include "error.h"
 #include "maps/map_folder.h"
@@ -112,6 +115,15 @@ std::string describeDatabase(const std::string& folder) {
         newest = std::max(newest, entry.last_write_time(ec));
     }
     if (files == 0) return "no station database";
+    // A database an importer wrote names its source and when it was built in its about file.
+    std::ifstream about(fs::path(folder) / kAboutFileName);
+    std::string source, built;
+    for (std::string line; std::getline(about, line);) {
+        if (line.rfind("Source: ", 0) == 0) source = line.substr(8);
+        if (line.rfind("Built: ", 0) == 0) built = line.substr(7);
+    }
+    while (!source.empty() && (source.back() == '.' || source.back() == '\r')) source.pop_back();
+    if (!source.empty()) return built.empty() ? source : source + ", built " + built;
     std::string text = isDemonstrationData(folder) ? "demonstration station database" : "station database";
     const auto system = std::chrono::file_clock::to_sys(newest);
     const std::time_t t = std::chrono::system_clock::to_time_t(system);

@@ -15,6 +15,7 @@
 #include "maps/georeference.h"
 #include "maps/raster_export.h"
 #include "season/cycle.h"
+#include "settings/method.h"
 #include "version.h"
 
 namespace zentrel {
@@ -145,9 +146,7 @@ const char* variableUnits(int variable) {
 }
 
 std::string surfaceMethodName(const ProgramSettings& settings) {
-    // The one place that names the method: when the method becomes a setting of its own,
-    // this returns its name (methodName of the settings' method).
-    return settings.RobustCorr ? "robust" : "described";
+    return methodName(effectiveMethod(settings));
 }
 
 std::vector<std::pair<std::string, std::string>> surfaceMetadata(const SurfaceLayout& layout,

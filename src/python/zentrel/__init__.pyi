@@ -17,7 +17,7 @@ METHODS: tuple[str, ...]
 SETTINGS: tuple[str, ...]
 
 Variable = Literal["Temp", "Tmax", "Tmin", "Prec", "Vap", "PET", "Wind", "Sun"]
-Method = Literal["described", "robust"]
+Method = Literal["described", "robust", "adaptive"]
 Quantity = Literal["best", "low", "high", "stderr", "bias", "abs_grad", "direc_grad", "vert_grad",
                    "long_grad_deg", "lat_grad_deg", "long_grad", "lat_grad", "vert_expl_var",
                    "annual_cycle", "active_count"]
@@ -150,8 +150,9 @@ class Database:
     def variables(self) -> list[str]:
         """The variables the folder holds stations of, in their fixed order."""
     def info(self) -> dict[str, Any]:
-        """What the folder holds: "folder", "demonstration", "elevation_raster" and "variables",
-        a dict per variable name with "stations" (distinct) and "files"."""
+        """What `zentrel data info --json` prints: "folder", "about" (source, period, derivation
+        lines), "stations", "withoutAltitude", "extent", "terrain", "demonstration", "problems" and
+        "variables", a dict per variable name with its station counts and valid years."""
     def estimate(self, lon: float, lat: float, alt: float | None = None, var: Variable | str = "Temp",
                  method: Method | str = "described", level: int = 90, **settings: float | int | bool | str) -> Result:
         """The estimate of one variable at one location.
