@@ -1,4 +1,5 @@
 // `zentrel data ...`: importing station normals into a station database.
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -11,7 +12,11 @@
 #include "cli/commands.h"
 #include "data/climat_import.h"
 #include "data/csv_import.h"
+#include "data/database_replace.h"
 #include "data/station_writer.h"
+#include "error.h"
+#include "feedback.h"
+#include "files/output_lock.h"
 
 extern char** environ;
 
@@ -58,8 +63,43 @@ bool unpack(const std::string& archive, const std::string& folder) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+/// Exit code of an import stopped by Ctrl-C (the shell's convention for an interrupt).
+constexpr int kExitInterrupted = 130;
+
+// Ctrl-C, a hang-up or a termination request during an import: the import stops at the next
+// file or variable and removes what it built, so that neither a half-built database nor an
+// unpacked archive stays behind.
+Feedback gImportFeedback;
+
+extern "C" void onImportSignal(int) { gImportFeedback.cancel(); }
+
+class ImportSignals {
+public:
+    ImportSignals() {
+        struct sigaction action {};
+        action.sa_handler = onImportSignal;
+        sigemptyset(&action.sa_mask);
+        for (size_t k = 0; k < std::size(kSignals); ++k) sigaction(kSignals[k], &action, &previous_[k]);
+    }
+    ~ImportSignals() {
+        for (size_t k = 0; k < std::size(kSignals); ++k) sigaction(kSignals[k], &previous_[k], nullptr);
+    }
+    ImportSignals(const ImportSignals&) = delete;
+    ImportSignals& operator=(const ImportSignals&) = delete;
+
+private:
+    static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction previous_[std::size(kSignals)] {};
+};
+
+int interrupted(const std::string& out) {
+    std::fprintf(stderr, "zentrel: the import was cancelled; %s is left as it was.\n", out.c_str());
+    return kExitInterrupted;
+}
+
 // Writes the database, prints the problems on stderr and the summary on stdout.
 int finish(const ImportReport& report, const std::string& out) {
+    if (gImportFeedback.isCancelled()) return interrupted(out);
     for (const std::string& p : report.problems) std::fprintf(stderr, "zentrel: %s\n", p.c_str());
     size_t total = 0;
     for (const auto& list : report.lists) total += list.size();
@@ -68,16 +108,23 @@ int finish(const ImportReport& report, const std::string& out) {
         std::fprintf(stderr, "zentrel: nothing could be imported; %s is left as it was.\n", out.c_str());
         return kExitData;
     }
-    writeStationDatabase(out, report.lists);
-    // Imported normals are observations: a demonstration marker left from before would mislabel them.
-    std::error_code ec;
-    fs::remove(fs::path(out) / "DEMONSTRATION", ec);
+    // Built beside the old database and switched in whole; a demonstration marker of the old
+    // folder is not carried over, since imported normals are observations.
+    try {
+        replaceStationDatabase(out, report.lists, [] { return gImportFeedback.isCancelled(); });
+    } catch (const DatabaseReplaceCancelled&) {
+        return interrupted(out);
+    }
     std::fputs(formatImportSummary(report).c_str(), stdout);
     std::printf("Station database written to %s\n", out.c_str());
     return kExitOk;
 }
 
-int runCsv(const CsvOptions& o) { return finish(importCsv(o.in), o.out); }
+int runCsv(const CsvOptions& o) {
+    const OutputLock lock(o.out);
+    const ImportSignals signals;
+    return finish(importCsv(o.in), o.out);
+}
 
 int runClimat(const ClimatCliOptions& o) {
     if (o.from > o.to) {
@@ -88,6 +135,8 @@ int runClimat(const ClimatCliOptions& o) {
         std::fprintf(stderr, "zentrel: --min-years must be at least 1.\n");
         return kExitUsage;
     }
+    const OutputLock lock(o.out);
+    const ImportSignals signals;
     std::error_code ec;
     std::string folder = o.in;
     std::string archive;
@@ -111,6 +160,7 @@ int runClimat(const ClimatCliOptions& o) {
     ScratchFolder scratch;
     if (!archive.empty()) {
         if (scratch.path().empty() || !unpack(archive, scratch.path())) {
+            if (gImportFeedback.isCancelled()) return interrupted(o.out);
             std::fprintf(stderr, "zentrel: the archive %s cannot be unpacked (tar -xzf failed).\n", archive.c_str());
             return kExitData;
         }
@@ -120,7 +170,14 @@ int runClimat(const ClimatCliOptions& o) {
     options.fromYear = o.from;
     options.toYear = o.to;
     options.minYears = o.minYears;
-    return finish(importClimat(folder, o.stations, options), o.out);
+    ImportReport report;
+    try {
+        report = importClimat(folder, o.stations, options, &gImportFeedback);
+    } catch (const Error&) {
+        if (gImportFeedback.isCancelled()) return interrupted(o.out);
+        throw;
+    }
+    return finish(report, o.out);
 }
 
 }  // namespace

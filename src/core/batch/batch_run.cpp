@@ -21,6 +21,7 @@
 #include "data/terrain.h"
 #include "engine/engine.h"
 #include "error.h"
+#include "files/output_lock.h"
 #include "formats/orvane_format.h"
 #include "formats/plantow_format.h"
 #include "formats/vesk_format.h"
@@ -247,6 +248,9 @@ BatchSummary runBatch(const std::vector<LocationRow>& rows, const BatchOptions& 
     const std::vector<Quantity> quantities = selectedQuantities(options.quantities);
     if (format == FormatZentrel && quantities.empty())
         throw Error("Nothing selected: please select at least one desired output.");
+    // One run per output: a second run into the same folder or file would tear its lines or
+    // mix its files with this run's (the file prefix changes only once a second).
+    const OutputLock lock(options.destination);
     if (!database) database = std::make_shared<StationDatabase>(dataFolder);
     std::optional<TerrainRaster> raster;
     if (options.useDem) raster.emplace(dataFolder);

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "error.h"
+#include "files/read_file.h"
 #include "text_lines.h"
 
 namespace zentrel {
@@ -164,11 +165,10 @@ ImportReport importCsvText(std::string_view text, const std::string& file) {
 }
 
 ImportReport importCsv(const std::string& path) {
+    requireRegularFile(path, "The CSV file");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Error("The CSV file " + path + " cannot be opened.");
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    return importCsvText(buffer.str(), path);
+    return importCsvText(readRegularFile(path, "The CSV file"), path);
 }
 
 }  // namespace zentrel

@@ -58,10 +58,11 @@ std::string firstChars(std::string_view text, size_t count);
 /// Appends `text` and CR LF.
 void addLine(std::string& out, std::string_view text);
 
-/// Writes `bytes` to `path` through a temporary file in the same folder renamed over it, so a
-/// failure never leaves half a file. With `append` and an existing file the bytes are added
-/// at its end, and a failed write cuts the file back to its old length. Throws Error naming
-/// the file.
+/// Writes `bytes` to `path` as writeOutputFile() does (beside and renamed for a regular file,
+/// in place for a device or FIFO, through a symbolic link, "-" = standard output), so a
+/// failure never leaves half a file. With `append` and an existing regular file the bytes
+/// are added at its end, and a failed write cuts the file back to its old length. Throws
+/// Error naming the file.
 void saveOutput(const std::string& path, const std::string& bytes, bool append = false);
 
 }  // namespace zentrel

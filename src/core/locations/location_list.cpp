@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "error.h"
+#include "files/read_file.h"
 #include "formats/picture.h"
 #include "settings/program_settings.h"
 #include "text_lines.h"
@@ -98,12 +99,11 @@ LocationFileResult parseLocationText(const std::string& text, const ElevationLoo
 }
 
 LocationFileResult readLocationFile(const std::string& path, const ElevationLookup& elevation, Location& working) {
+    requireRegularFile(path, "The location file");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Error("Cannot open the location file \"" + path + "\".");
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) throw Error("Cannot read the location file \"" + path + "\".");
-    return parseLocationText(text.str(), elevation, working);
+    in.close();
+    return parseLocationText(readRegularFile(path, "The location file"), elevation, working);
 }
 
 long long gridPointCount(const GridDefinition& g) {
