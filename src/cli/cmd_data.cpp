@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/number_options.h"
 #include "data/climat_import.h"
 #include "data/csv_import.h"
 #include "data/database_replace.h"
@@ -203,9 +204,11 @@ void registerData(CLI::App& app, CommonOptions& /*common*/, Runner& run) {
     importClimatCmd->add_option("--stations", climat->stations, "Station list (stations_list_CLIMAT_data.txt)")
         ->required();
     importClimatCmd->add_option("--out", climat->out, "Folder to write the station database into")->required();
-    importClimatCmd->add_option("--from", climat->from, "First year of the period (default: all)");
-    importClimatCmd->add_option("--to", climat->to, "Last year of the period (default: all)");
-    importClimatCmd->add_option("--min-years", climat->minYears, "Valid years a month needs for its normal")
+    importClimatCmd->add_option("--from", climat->from, "First year of the period (default: all)")
+        ->check(wholeIn(0, 9999));
+    importClimatCmd->add_option("--to", climat->to, "Last year of the period (default: all)")->check(wholeIn(0, 9999));
+    importClimatCmd->add_option("--min-years", climat->minYears, "Valid years a month needs for its normal, 1..1000")
+        ->check(wholeIn(1, 1000))
         ->capture_default_str();
     importClimatCmd->callback([&run, climat] { run = [climat] { return runClimat(*climat); }; });
 }

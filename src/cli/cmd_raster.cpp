@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "cli/commands.h"
+#include "cli/number_options.h"
 #include "cli/settings_options.h"
 #include "data/data_folder.h"
 #include "data/station_database.h"
@@ -19,6 +20,7 @@
 #include "feedback.h"
 #include "maps/map_folder.h"
 #include "maps/raster_export.h"
+#include "worker_threads.h"
 
 namespace zentrel::cli {
 
@@ -136,7 +138,7 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
     ImgRaster raster;
     raster.Header = GetNewHeader(plan, mask.Header);
 
-    const int threads = o.threads > 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
+    const int threads = static_cast<int>(workerThreadsFor(o.threads));
     auto database = std::make_shared<StationDatabase>(folder);
     RasterCellEstimator estimator(settings, folder, database, variable, period, threads);
     Feedback feedback;
@@ -174,7 +176,7 @@ void registerRaster(CLI::App& app, CommonOptions& common, Runner& run) {
     cmd->add_option("--res", o->res, "Resolution in decimal degrees, 0.001..2 (\"0,5\" is read as 0.5)")->required();
     cmd->add_option("--mask", o->mask, "Map whose sea cells (255) are left out (default: the first map of rastelldata)");
     cmd->add_option("-o,--output", o->output, "Output file: FILE.img (raster image) or FILE.tif (GeoTIFF)")->required();
-    cmd->add_option("--threads", o->threads, "Worker threads (default: all cores)");
+    addThreadsOption(*cmd, o->threads, "Worker threads");
     cmd->add_flag("--quiet", o->quiet, "No progress bar");
     cmd->add_option("--data", common.dataDir, "Data folder (default: $ZENTREL_DATA or ZentrelData beside the program)");
     addSettingsOptions(*cmd, o->settings);

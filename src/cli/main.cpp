@@ -1,5 +1,8 @@
 // Entry point of the zentrel command line: parses the subcommand and runs it.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <new>
 #include <exception>
 #include <filesystem>
 #include <string>
@@ -14,6 +17,17 @@ std::string programFolder(const char* argv0) {
     auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) self = std::filesystem::absolute(argv0, ec);
     return self.parent_path().string();
+}
+/// A result that did not reach the standard output (a full disk, a closed pipe) is a failure,
+/// not a success: the exit code says so.
+int finishStandardOutput(int code) {
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "zentrel: The standard output cannot be written: %s.\n",
+                     errno ? std::strerror(errno) : "write error");
+        return code == 0 ? zentrel::cli::kExitData : code;
+    }
+    return code;
 }
 }  // namespace
 
@@ -39,13 +53,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zentrel: %s\nRun 'zentrel --help' for usage.\n", e.what());
         return kExitUsage;
     }
+    int code = kExitUsage;
     try {
-        return run ? run() : kExitUsage;
+        code = run ? run() : kExitUsage;
     } catch (const zentrel::Error& e) {
         std::fprintf(stderr, "zentrel: %s\n", e.what());
-        return kExitData;
+        code = kExitData;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "zentrel: out of memory.\n");
+        code = kExitData;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zentrel: %s\n", e.what());
-        return kExitData;
+        code = kExitData;
     }
+    return finishStandardOutput(code);
 }

@@ -21,6 +21,7 @@
 #include "data/terrain.h"
 #include "engine/engine.h"
 #include "error.h"
+#include "worker_threads.h"
 #include "files/output_lock.h"
 #include "formats/orvane_format.h"
 #include "formats/plantow_format.h"
@@ -194,7 +195,7 @@ void runOrdered(size_t count, unsigned threads,
         pool.clear();
     };
     const unsigned n = static_cast<unsigned>(std::min<size_t>(threads, count));
-    for (unsigned t = 0; t < n; ++t) pool.emplace_back(worker);
+    if (startWorkers(pool, n, worker) == 0 && n > 0) throw Error("No thread could be started for the estimates.");
     try {
         for (size_t i = 0; i < count; ++i) {
             Slot slot;
@@ -254,7 +255,7 @@ BatchSummary runBatch(const std::vector<LocationRow>& rows, const BatchOptions& 
     if (!database) database = std::make_shared<StationDatabase>(dataFolder);
     std::optional<TerrainRaster> raster;
     if (options.useDem) raster.emplace(dataFolder);
-    const unsigned threads = options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+    const unsigned threads = workerThreadsFor(options.threads);
     const float k = confidenceFactor(options.level);
 
     BatchSummary summary;

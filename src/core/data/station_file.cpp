@@ -10,7 +10,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "data/plausible_values.h"
+#include "data/possible_values.h"
 #include "decimal_number.h"
 #include "error.h"
 #include "files/read_file.h"

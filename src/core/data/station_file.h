@@ -57,7 +57,7 @@ int variableOfStationFile(const std::string& path);
 /// commas reads as 0. Throws Error naming `file`, `lineNumber` and the field, also for a value
 /// no station can have: a latitude outside -90..90, a longitude outside -180..180, an altitude
 /// outside -500..9000 m other than 9999, a monthly value outside the possible range of the
-/// file's variable (plausibleMonthlyRange).
+/// file's variable (possibleMonthlyRange).
 Station parseStationLine(std::string_view line, const std::string& file, long lineNumber);
 
 /// Appends every station of `path` to `table` (blank lines skipped, a Ctrl-Z ends the file).

@@ -249,7 +249,13 @@ std::optional<std::vector<uint8_t>> computeRasterCells(const RasterExportPlan& p
     };
 
     std::vector<std::thread> pool;
-    for (int w = 1; w < threads; ++w) pool.emplace_back(work, w);
+    for (int w = 1; w < threads; ++w) {
+        try {
+            pool.emplace_back(work, w);
+        } catch (const std::system_error&) {
+            break;  // the threads started so far share the rows
+        }
+    }
     work(0);
     for (std::thread& t : pool) t.join();
     if (error) std::rethrow_exception(error);

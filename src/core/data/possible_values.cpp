@@ -1,5 +1,5 @@
 // Bounds of physically possible station values.
-#include "data/plausible_values.h"
+#include "data/possible_values.h"
 
 #include <cmath>
 
@@ -8,7 +8,7 @@
 
 namespace zentrel {
 
-PlausibleRange plausibleMonthlyRange(int variable) {
+PossibleRange possibleMonthlyRange(int variable) {
     switch (variable) {
         case Temp:
         case Tmax:
@@ -17,7 +17,7 @@ PlausibleRange plausibleMonthlyRange(int variable) {
         case Vap: return {0.0f, 100.0f};
         case PET: return {0.0f, 1500.0f};
         case Wind: return {0.0f, 100.0f};
-        case Sun: return {0.0f, 1.5f};
+        case Sun: return {0.0f, 100.0f};
         default: return {-100.0f, 15000.0f};
     }
 }
@@ -28,7 +28,7 @@ std::string altitudeProblem(float alt) {
 }
 
 std::string monthlyValueProblem(float value, int variable) {
-    const PlausibleRange r = plausibleMonthlyRange(variable);
+    const PossibleRange r = possibleMonthlyRange(variable);
     if (value >= r.low && value <= r.high) return "";
     const std::string name = variable >= 0 && variable < kVariableCount ? kVariableNames[static_cast<size_t>(variable)]
                                                                          : std::string("any variable");

@@ -13,16 +13,17 @@ namespace zentrel {
 inline constexpr float kLowestStationAltitude = -500.0f;
 inline constexpr float kHighestStationAltitude = 9000.0f;
 
-struct PlausibleRange {
+struct PossibleRange {
     float low;
     float high;
 };
 
 /// Monthly values a variable can have, in its file unit: temperatures -100..70 °C,
 /// precipitation 0..15000 mm, vapour pressure 0..100 hPa, PET 0..1500 mm, wind 0..100 m/s,
-/// sunshine fraction 0..1.5 (a little above 1 is rounding of the source data). A variable
-/// of -1 (unknown) takes the widest of these.
-PlausibleRange plausibleMonthlyRange(int variable);
+/// sunshine fraction 0..100 (a fraction above 1 is clipped by the estimate; the bound only
+/// catches what cannot be a sunshine value in any unit, a percentage included). A variable of
+/// -1 (unknown) takes the widest of these.
+PossibleRange possibleMonthlyRange(int variable);
 
 /// "" when `alt` is a station altitude (within the bounds or 9999), else the reason, e.g.
 /// "1e+20 is not an altitude in -500..9000 m (9999 = unknown)".
