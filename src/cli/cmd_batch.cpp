@@ -274,7 +274,7 @@ void registerBatch(CLI::App& app, CommonOptions& common, Runner& run) {
                   "Refuse a location file with a field that is not a number (read as 0 otherwise), a line of the "
                   "wrong field count or lines cut off by a Ctrl-Z");
     addThreadsOption(*cmd, o->threads, "Threads that estimate");
-    cmd->add_option("--data", common.dataDir, "Data folder (default: $ZENTREL_DATA or ZentrelData beside the program)");
+    addDataOption(*cmd, common);
     addSettingsOptions(*cmd, o->settings);
     cmd->footer("Exit codes: 0 done, 1 data or file error, 2 usage error, 130 cancelled by Ctrl-C (lines written so far are kept).");
     cmd->callback([&run, &common, o] { run = [&common, o] { return runBatchCommand(*o, common); }; });

@@ -17,6 +17,7 @@
 #include "data/data_folder.h"
 #include "data/terrain.h"
 #include "engine/engine.h"
+#include "files/output_lock.h"
 #include "formats/growing_season_export.h"
 #include "formats/orvane_format.h"
 #include "formats/picture.h"
@@ -79,6 +80,7 @@ int exportResults(const EstimateOptions& o, const ProgramSettings& settings, con
         results[static_cast<size_t>(r.variable)] = r;
         selection[static_cast<size_t>(r.variable)] = true;
     }
+    const OutputLock lock(o.output);
     // The name the desktop would generate for this location, unless one is given.
     location.Name = o.name.empty() ? roundStatusLocation({"", location.Lon, location.Lat, location.Alt}).Name : o.name;
     std::string bytes;
@@ -255,7 +257,7 @@ void registerEstimate(CLI::App& app, CommonOptions& common, Runner& run) {
         ->check(CLI::IsMember({90, 95, 99}))
         ->capture_default_str();
     cmd->add_flag("--json", o->json, "Print the full result as JSON");
-    cmd->add_option("--data", common.dataDir, "Data folder (default: $ZENTREL_DATA or ZentrelData beside the program)");
+    addDataOption(*cmd, common);
     cmd->add_option("--format", o->format, "Write the result to -o FILE in an output format")
         ->check(CLI::IsMember({"zte", "orvane", "lgs-input", "lgs-output", "vesk", "plantow"}));
     cmd->add_option("-o,--output", o->output, "Output file of --format");

@@ -18,6 +18,7 @@
 #include "data/station_database.h"
 #include "engine/types.h"
 #include "feedback.h"
+#include "files/output_lock.h"
 #include "maps/map_folder.h"
 #include "maps/raster_export.h"
 #include "worker_threads.h"
@@ -119,6 +120,18 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
         std::fprintf(stderr, "zentrel: --bbox takes four numbers: LONSTART,LATEND,LONEND,LATSTART.\n");
         return kExitUsage;
     }
+    // Each number on its own first: the panel's messages below only compare them with each
+    // other and with the map, so a longitude of 400 would be reported as a range ending at 181.
+    const char* kBoxNames[] = {"LONSTART", "LATEND", "LONEND", "LATSTART"};
+    for (size_t k = 0; k < 4; ++k) {
+        const double limit = k % 2 == 0 ? 180 : 90;
+        const std::optional<double> v = parseCoordinate(box[k]);
+        if (!v || *v < -limit || *v > limit) {
+            std::fprintf(stderr, "zentrel: --bbox: %s \"%s\" is not a %s in %g..%g.\n", kBoxNames[k], box[k].c_str(),
+                         k % 2 == 0 ? "longitude" : "latitude", -limit, limit);
+            return kExitUsage;
+        }
+    }
     const std::string folder = resolveDataFolder(common.programDir, common.dataDir);
     requireDataFolder(folder);
     const std::string maskPath = o.mask.empty() ? defaultMask(common, folder) : o.mask;
@@ -138,6 +151,7 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
     ImgRaster raster;
     raster.Header = GetNewHeader(plan, mask.Header);
 
+    const OutputLock lock(o.output);
     const int threads = static_cast<int>(workerThreadsFor(o.threads));
     auto database = std::make_shared<StationDatabase>(folder);
     RasterCellEstimator estimator(settings, folder, database, variable, period, threads);
@@ -178,7 +192,7 @@ void registerRaster(CLI::App& app, CommonOptions& common, Runner& run) {
     cmd->add_option("-o,--output", o->output, "Output file: FILE.img (raster image) or FILE.tif (GeoTIFF)")->required();
     addThreadsOption(*cmd, o->threads, "Worker threads");
     cmd->add_flag("--quiet", o->quiet, "No progress bar");
-    cmd->add_option("--data", common.dataDir, "Data folder (default: $ZENTREL_DATA or ZentrelData beside the program)");
+    addDataOption(*cmd, common);
     addSettingsOptions(*cmd, o->settings);
     cmd->callback([&run, &common, o] { run = [&common, o] { return runRaster(*o, common); }; });
 }

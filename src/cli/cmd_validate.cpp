@@ -11,6 +11,7 @@
 #include "cli/settings_options.h"
 #include "data/data_folder.h"
 #include "data/station_database.h"
+#include "files/output_lock.h"
 #include "formats/text_output.h"
 #include "settings/program_settings.h"
 #include "validation/cross_validation.h"
@@ -75,6 +76,9 @@ int runValidate(const ValidateOptions& o, const CommonOptions& common) {
     const std::string folder = resolveDataFolder(common.programDir, common.dataDir);
     requireDataFolder(folder);
 
+    std::optional<OutputLock> jsonLock, csvLock;
+    if (!o.json.empty()) jsonLock.emplace(o.json);
+    if (!o.csv.empty() && o.csv != o.json) csvLock.emplace(o.csv);
     Feedback feedback;
     if (::isatty(STDERR_FILENO)) feedback.onProgress = drawProgress;
     auto database = std::make_shared<const StationDatabase>(folder);
@@ -99,7 +103,7 @@ int runValidate(const ValidateOptions& o, const CommonOptions& common) {
 void registerValidate(CLI::App& app, CommonOptions& common, Runner& run) {
     auto o = std::make_shared<ValidateOptions>();
     auto* cmd = app.add_subcommand("validate", "Hold out each station in turn and compare its estimate with its normals");
-    cmd->add_option("--data", common.dataDir, "Data folder (default: $ZENTREL_DATA or ZentrelData beside the program)");
+    addDataOption(*cmd, common);
     cmd->add_option("--var", o->var, "Temp, Tmax, Tmin, Prec, Vap, PET, Wind, Sun or all")->capture_default_str();
     auto* folds = cmd->add_option("--folds", o->folds, "Number of folds, 2..100000")
                       ->check(wholeIn(2, 100000))

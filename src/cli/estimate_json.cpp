@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "formats/picture.h"
+#include "formats/text_output.h"
 
 namespace zentrel::cli {
 
@@ -16,7 +17,9 @@ std::string num(float v) {
     return shortestFloat(v);
 }
 
-std::string str(const std::string& s) {
+std::string str(const std::string& text) {
+    // Station files may hold Windows-1252 names; JSON must be UTF-8.
+    const std::string s = toValidUtf8(text);
     std::string out = "\"";
     for (unsigned char c : s) {
         switch (c) {

@@ -10,6 +10,7 @@
 
 #include "cli/commands.h"
 #include "error.h"
+#include "notices.h"
 
 namespace {
 std::string programFolder(const char* argv0) {
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
     using namespace zentrel::cli;
     CLI::App app{"zentrel: long-term monthly climate of any point on the Earth's land surface"};
     app.require_subcommand(1);
+    zentrel::setNoticeHandler([](const std::string& text) { std::fprintf(stderr, "zentrel: note: %s\n", text.c_str()); });
     CommonOptions common;
     common.programDir = programFolder(argv[0]);
     Runner run;

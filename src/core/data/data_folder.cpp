@@ -16,6 +16,8 @@ std::string resolveDataFolder(const std::string& programDir, const std::string& 
 
 void requireDataFolder(const std::string& folder) {
     std::error_code ec;
+    if (std::filesystem::exists(folder, ec) && !std::filesystem::is_directory(folder, ec))
+        throw Error("The data folder " + folder + " is not a folder but a file. Name the folder with --data.");
     if (!std::filesystem::is_directory(folder, ec))
         throw Error("The data folder " + folder + " does not exist. Build it with scripts/setup.sh or name another one with --data.");
 }

@@ -3,6 +3,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include "error.h"
 #include "files/read_file.h"
 #include "formats/picture.h"
+#include "notices.h"
 #include "text_lines.h"
 
 namespace zentrel {
@@ -175,6 +177,14 @@ Station parseStationLine(std::string_view line, const std::string& file, long li
 
 namespace {
 void parseInto(std::string_view text, const std::string& file, std::vector<Station>& out, size_t limit) {
+    if (const size_t ctrlZ = text.find('\x1a'); ctrlZ != std::string_view::npos) {
+        const long after = countLines(textAfterCtrlZ(text));
+        if (after > 0) {
+            const long at = static_cast<long>(std::count(text.begin(), text.begin() + static_cast<long>(ctrlZ), '\n')) + 1;
+            notice(fmt::format("Station file {}, line {}: a Ctrl-Z character ends the file; {} line{} after it {} not read.",
+                               file, at, after, after == 1 ? "" : "s", after == 1 ? "is" : "are"));
+        }
+    }
     forEachLine(text, [&](long lineNumber, std::string_view line) {
         line = trimRight(line);
         if (line.find_first_not_of(" \t") == std::string_view::npos) return;

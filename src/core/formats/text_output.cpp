@@ -94,6 +94,31 @@ std::string toWindows1252(std::string_view utf8) {
     return out;
 }
 
+std::string toValidUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        if (const size_t length = decodeUtf8(text, i, cp); length > 0) {
+            out.append(text.substr(i, length));
+            i += length;
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(text[i++]);
+        cp = byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : byte;
+        if (cp == 0) cp = 0xFFFD;
+        if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
 size_t textWidth(std::string_view text) {
     size_t width = 0;
     for (size_t i = 0; i < text.size(); ++width) {

@@ -46,6 +46,10 @@ struct ConfidenceLevel {
 /// Characters without a Windows-1252 byte become "?"; bytes that are not UTF-8 are kept.
 std::string toWindows1252(std::string_view utf8);
 
+/// `text` as valid UTF-8: well-formed sequences are kept, every other byte is read as a
+/// Windows-1252 character (0xE9 -> "é"; unassigned bytes become U+FFFD).
+std::string toValidUtf8(std::string_view text);
+
 /// Characters of `text` as written (UTF-8 sequences count one each).
 size_t textWidth(std::string_view text);
 /// `text` padded with blanks on the left to `width` characters; a longer text is whole.
