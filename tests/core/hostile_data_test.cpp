@@ -16,14 +16,16 @@ using zentrel::test::TempFolder;
 TEST(HostileData, CtrlZInAStationFileSaysWhereAndHowManyLinesAreCutOff) {
     TempFolder folder("hd-ctrlz");
     const std::string line = "1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,a,b\n";
-    folder.write("max.txt", line + line + "1,2,3\x1a" + line + "\n" + line);
+    folder.write("max.txt", line + line + "\x1a" + line + "\n" + line);
     std::vector<std::string> notes;
     setNoticeHandler([&](const std::string& text) { notes.push_back(text); });
+    struct Reset {
+        ~Reset() { setNoticeHandler(nullptr); }  // also when the reading throws
+    } reset;
     StationTable table;
     ReadStationFile(folder.file("max.txt"), table);
     ReadStationFile(folder.file("max.txt"), table);  // said once, not per reading
-    setNoticeHandler(nullptr);
-    EXPECT_EQ(table.StationCount(), 4);
+    EXPECT_EQ(table.StationCount(), 4);  // two lines, read twice
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_EQ(notes[0], "Station file " + folder.file("max.txt") +
                             ", line 3: a Ctrl-Z character ends the file; 2 lines after it are not read.");

@@ -146,7 +146,9 @@ TEST(StationFile, ImpossibleValuesAreRefusedWithFileLineAndField) {
               std::string::npos);
     EXPECT_NE(stationError("prla3lo5.txt", "45,10,100,1,2,3,4,5,6,7,8,9,10,11,9999999,a,b").find("field 15 (December)"),
               std::string::npos);
-    EXPECT_NE(stationError("sufr.txt", "45,10,100,1,2,3,4,5,6,7,8,9,10,11,-0.5,a,b").find("of Sun"), std::string::npos);
+    EXPECT_NE(stationError("sufr.txt", "45,10,100,1,2,3,4,5,6,7,8,9,10,11,101,a,b").find("of Sun"), std::string::npos);
+    EXPECT_NE(stationError("vap.txt", "45,10,100,1,2,3,4,5,6,7,8,9,10,11,-101,a,b").find("-100..100 of Vap"),
+              std::string::npos);
     EXPECT_NE(stationError("x.txt", "45,10,100,nan,2,3,4,5,6,7,8,9,10,11,12,a,b").find("\"nan\" is not a number"),
               std::string::npos);
     EXPECT_NE(stationError("x.txt", "45,10,100,0x10,2,3,4,5,6,7,8,9,10,11,12,a,b").find("\"0x10\" is not a number"),

@@ -13,11 +13,13 @@ PossibleRange possibleMonthlyRange(int variable) {
         case Temp:
         case Tmax:
         case Tmin: return {-100.0f, 70.0f};
-        case Prec: return {0.0f, 15000.0f};
-        case Vap: return {0.0f, 100.0f};
-        case PET: return {0.0f, 1500.0f};
-        case Wind: return {0.0f, 100.0f};
-        case Sun: return {0.0f, 100.0f};
+        // Below 0 the estimate clips a value of these variables to 0 anyway; only a value far
+        // below is refused.
+        case Prec: return {-100.0f, 15000.0f};
+        case Vap: return {-100.0f, 100.0f};
+        case PET: return {-100.0f, 1500.0f};
+        case Wind: return {-100.0f, 100.0f};
+        case Sun: return {-100.0f, 100.0f};
         default: return {-100.0f, 15000.0f};
     }
 }

@@ -19,9 +19,10 @@ struct PossibleRange {
 };
 
 /// Monthly values a variable can have, in its file unit: temperatures -100..70 °C,
-/// precipitation 0..15000 mm, vapour pressure 0..100 hPa, PET 0..1500 mm, wind 0..100 m/s,
-/// sunshine fraction 0..100 (a fraction above 1 is clipped by the estimate; the bound only
-/// catches what cannot be a sunshine value in any unit, a percentage included). A variable of
+/// precipitation up to 15000 mm, vapour pressure up to 100 hPa, PET up to 1500 mm, wind up to
+/// 100 m/s, sunshine fraction up to 100; -100 at the least for every variable. The bounds
+/// catch what cannot be a value in any unit (a sunshine percentage included): the estimate
+/// clips small faults (a negative precipitation, a fraction above 1) itself. A variable of
 /// -1 (unknown) takes the widest of these.
 PossibleRange possibleMonthlyRange(int variable);
 
