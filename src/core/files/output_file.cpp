@@ -125,7 +125,7 @@ void replaceOutputFile(const std::string& path, const std::function<void(const s
 
 void writeOutputFile(const std::string& path, std::string_view bytes) {
     replaceOutputFile(path, [&](const std::string& part) {
-        const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd < 0) throw Error("Cannot write the file \"" + path + "\": " + std::strerror(errno) + ".");
         bool ok = writeAll(fd, bytes);
         int error = errno;
