@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "batch/batch_run.h"
+#include "bench_database.h"
 #include "data/data_folder.h"
 #include "data/station_database.h"
 #include "data/terrain.h"
@@ -16,8 +17,8 @@
 using namespace zentrel;
 
 int main(int argc, char** argv) {
-    const std::string folder = argc > 1 ? argv[1]
-                                        : resolveDataFolder(std::filesystem::canonical("/proc/self/exe").parent_path().string());
+    const std::string folder = bench::benchDataFolder(argc, argv);
+    bench::printDatabase(folder);
     const std::filesystem::path out = argc > 2 ? std::filesystem::path(argv[2])
                                                : std::filesystem::temp_directory_path() / "zentrel-bench-batch";
     std::filesystem::create_directories(out);

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_database.h"
 #include "data/data_folder.h"
 #include "data/station_database.h"
 #include "data/terrain.h"
@@ -50,8 +51,8 @@ std::vector<Location> landPoints(const std::string& folder, int count) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string folder = argc > 1 ? argv[1]
-                                        : resolveDataFolder(std::filesystem::canonical("/proc/self/exe").parent_path().string());
+    const std::string folder = bench::benchDataFolder(argc, argv);
+    bench::printDatabase(folder);
     const int points = argc > 2 ? std::atoi(argv[2]) : 2000;
     ProgramSettings settings;
     const std::vector<Location> locs = landPoints(folder, points);
@@ -134,5 +135,29 @@ int main(int argc, char** argv) {
     const double files = static_cast<double>(filePoints) * kVariableCount / seconds(a, Clock::now());
     std::printf("point-variable estimates/s, reading files: %8.0f\n", files);
     std::printf("speed-up of the database over the files:   %8.0f x\n", one / files);
+
+    // Cost per estimate of each method on the same points, relative to the described one
+    // (the adaptive method may cost up to 4 times as much).
+    const size_t methodPoints = std::min<size_t>(locs.size(), 500);
+    double describedCost = 0;
+    for (Method method : {Method::Described, Method::Robust, Method::Adaptive}) {
+        ProgramSettings ms;
+        ms.Method = method;
+        Engine e(ms, folder, db);
+        estimateRange(e, 0, std::min<size_t>(methodPoints, 20));  // warm the kept sources
+        a = Clock::now();
+        for (size_t k = 0; k < methodPoints; ++k)
+            for (int v = 0; v < kVariableCount; ++v) {
+                e.Select(v, locs[k]);
+                e.ActivateNeighbours();
+                e.BuildMeanStation();
+                e.Estimate();
+                e.EvaluateWarnings();
+            }
+        const double cost = seconds(a, Clock::now()) / static_cast<double>(methodPoints * kVariableCount);
+        if (method == Method::Described) describedCost = cost;
+        std::printf("method %-9s: %8.1f us per estimate    (x%.2f of described%s)\n", methodName(method), cost * 1e6,
+                    cost / describedCost, method == Method::Adaptive ? (cost <= 4 * describedCost ? ", limit 4: met" : ", limit 4: missed") : "");
+    }
     return 0;
 }

@@ -7,7 +7,10 @@ BUILD_DIR=${1:-build}
 
 PACKAGES=(cmake ninja-build g++ clang libgtest-dev libbenchmark-dev qt6-base-dev libgl-dev
   libnetcdf-dev ferret-datasets libgdal-dev gdal-bin libfmt-dev libcli11-dev nlohmann-json3-dev
-  xvfb xauth imagemagick poppler-utils fonts-dejavu-core)
+  xvfb xauth imagemagick poppler-utils fonts-dejavu-core
+  pybind11-dev python3-dev python3-numpy python3-pytest python3-pandas python3-xarray python3-netcdf4
+  python3-pip python3-venv
+  help2man desktop-file-utils dpkg-dev man-db)
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -20,11 +23,13 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release
+# ccache, where installed, makes a rebuild in a fresh clone mostly cache hits.
+LAUNCHER=(); command -v ccache >/dev/null && LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release "${LAUNCHER[@]}"
 cmake --build "$BUILD_DIR" -j "$(nproc)"
 
 # The default data folder beside the programs (built once; rebuilt when missing).
 if [ -x scripts/build-data.sh ]; then
   scripts/build-data.sh "$BUILD_DIR"
 fi
-echo "setup: done. Programs are in $BUILD_DIR/bin"
+echo "setup: done. Programs are in $BUILD_DIR/bin; the Python package: PYTHONPATH=$BUILD_DIR/python /usr/bin/python3"

@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 BUILD_DIR=${1:-build}
 
 if ! command -v cmake >/dev/null || ! command -v ninja >/dev/null || [ ! -f "$BUILD_DIR/build.ninja" ] \
-   || [ ! -f /usr/share/ferret-vis/data/etopo5.cdf ] || ! dpkg-query -W qt6-base-dev >/dev/null 2>&1; then
+   || [ ! -f /usr/share/ferret-vis/data/etopo5.cdf ] || ! dpkg-query -W qt6-base-dev >/dev/null 2>&1 \
+   || ! dpkg-query -W pybind11-dev >/dev/null 2>&1; then
   scripts/setup.sh "$BUILD_DIR"
 else
   cmake --build "$BUILD_DIR" -j "$(nproc)"
@@ -21,10 +22,11 @@ if [ "${ZENTREL_SANITIZER_PASS:-1}" = 1 ]; then
   ASAN_DIR="$BUILD_DIR-asan"
   echo "== Sanitizer pass (AddressSanitizer + UndefinedBehaviorSanitizer) in $ASAN_DIR"
   if [ ! -f "$ASAN_DIR/build.ninja" ]; then
+    LAUNCHER=(); command -v ccache >/dev/null && LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
     cmake -S . -B "$ASAN_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZENTREL_SANITIZE=ON \
-      -DZENTREL_BUILD_GUI=OFF -DZENTREL_BUILD_TESTS=ON >/dev/null
+      -DZENTREL_BUILD_GUI=OFF -DZENTREL_BUILD_TESTS=ON "${LAUNCHER[@]}" >/dev/null
   fi
-  cmake --build "$ASAN_DIR" -j "$(nproc)" --target zentrel core_tests cli_tests
+  cmake --build "$ASAN_DIR" -j "$(nproc)" --target zentrel core_tests cli_tests write_spy
   # Leaks are findings too; a report fails the test that caused it.
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
   (cd "$ASAN_DIR" && ctest --output-on-failure -j "$(nproc)" --timeout 900)

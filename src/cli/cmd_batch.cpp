@@ -131,9 +131,11 @@ int32_t formatCode(const std::string& name) {
 }
 
 Feedback* volatile gInterruptTarget = nullptr;
+volatile sig_atomic_t gInterruptSignal = 0;
 
-extern "C" void onInterrupt(int) {
-    // Only an atomic store: safe in a signal handler. A second Ctrl-C ends the program at once.
+extern "C" void onInterrupt(int signal) {
+    // Only atomic stores: safe in a signal handler. A second signal ends the program at once.
+    gInterruptSignal = signal;
     if (Feedback* f = gInterruptTarget) f->cancel();
 }
 
@@ -221,27 +223,32 @@ int runBatchCommand(const BatchCliOptions& o, const CommonOptions& common) {
     action.sa_handler = onInterrupt;
     action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
-    struct sigaction previous {};
+    // Ctrl-C, and the SIGTERM a scheduler or `kill` sends before it kills, both stop the run
+    // after the current location with whole lines written.
+    struct sigaction previous {}, previousTerm {};
     sigaction(SIGINT, &action, &previous);
+    sigaction(SIGTERM, &action, &previousTerm);
 
     BatchSummary summary;
     try {
         summary = runBatch(rows, options, settings, folder, nullptr, &feedback);
     } catch (const Error& e) {
         sigaction(SIGINT, &previous, nullptr);
+        sigaction(SIGTERM, &previousTerm, nullptr);
         gInterruptTarget = nullptr;
         if (bar) std::fprintf(stderr, "\n");
         std::fprintf(stderr, "zentrel: Error while Processing Data : %s The lines written so far are kept.\n", e.what());
         return kExitData;
     }
     sigaction(SIGINT, &previous, nullptr);
+    sigaction(SIGTERM, &previousTerm, nullptr);
     gInterruptTarget = nullptr;
     if (bar) std::fprintf(stderr, "\n");
     if (summary.cancelled) {
         std::fprintf(stderr, "zentrel: cancelled after %lld of %lld estimates; the lines written so far are kept.\n",
                      summary.estimates, summary.estimatesPlanned);
         std::printf("%s", summaryText(summary).c_str());
-        return kExitInterrupted;
+        return gInterruptSignal == SIGTERM ? 128 + SIGTERM : kExitInterrupted;
     }
     std::printf("Data Saved Correctly\n%s", summaryText(summary).c_str());
     return kExitOk;

@@ -1,10 +1,13 @@
-// `zentrel data ...`: importing station normals into a station database.
+// `zentrel data ...`: importing station normals into a station database, describing one, and
+// where the data is.
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +17,10 @@
 #include "data/climat_import.h"
 #include "data/csv_import.h"
 #include "data/database_replace.h"
+#include "data/data_folder.h"
+#include "data/data_info.h"
+#include "data/normals_table.h"
+#include "data/folder_report.h"
 #include "data/station_writer.h"
 #include "error.h"
 #include "feedback.h"
@@ -31,8 +38,12 @@ struct CsvOptions {
     std::string in, out;
 };
 
+struct InfoOptions {
+    bool json = false;
+};
+
 struct ClimatCliOptions {
-    std::string in, stations, out;
+    std::string in, stations, out, csv;
     int from = 0, to = 9999, minYears = 10;
 };
 
@@ -98,8 +109,32 @@ int interrupted(const std::string& out) {
     return kExitInterrupted;
 }
 
+// "2026-12-06 07:40 UTC by zentrel data import-csv from normals.csv"
+std::string builtLine(const std::string& how, const std::string& from) {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char when[32];
+    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M UTC", &utc);
+    return std::string(when) + " by zentrel data " + how + " from " + fs::path(from).filename().string();
+}
+
+// The about file of an import: the source's own description and the years per variable.
+void writeAbout(const ImportReport& report, const std::string& out, const std::string& built) {
+    std::array<VariableInfo, kVariableCount> years{};
+    for (int v = 0; v < kVariableCount; ++v) {
+        VariableInfo& y = years[static_cast<size_t>(v)];
+        for (const StationSource& s : report.sources[static_cast<size_t>(v)]) {
+            if (s.yearsMax <= 0) continue;
+            y.yearsMin = y.yearsMax > 0 ? std::min(y.yearsMin, s.yearsMin) : s.yearsMin;
+            y.yearsMax = std::max(y.yearsMax, s.yearsMax);
+        }
+    }
+    writeAboutFile(out, report.about, years, built);
+}
+
 // Writes the database, prints the problems on stderr and the summary on stdout.
-int finish(const ImportReport& report, const std::string& out) {
+int finish(const ImportReport& report, const std::string& out, const std::string& built) {
     if (gImportFeedback.isCancelled()) return interrupted(out);
     for (const std::string& p : report.problems) std::fprintf(stderr, "zentrel: %s\n", p.c_str());
     size_t total = 0;
@@ -116,18 +151,73 @@ int finish(const ImportReport& report, const std::string& out) {
     } catch (const DatabaseReplaceCancelled&) {
         return interrupted(out);
     }
+    writeAbout(report, out, built);
     std::fputs(formatImportSummary(report).c_str(), stdout);
     std::printf("Station database written to %s\n", out.c_str());
     return kExitOk;
 }
 
-int runCsv(const CsvOptions& o) {
-    const OutputLock lock(o.out);
-    const ImportSignals signals;
-    return finish(importCsv(o.in), o.out);
+// The folder an import writes to: --out, else the user's data folder (never the installed,
+// read-only one). Empty when neither HOME nor XDG_DATA_HOME says where the user's folder is.
+std::string importTarget(const std::string& out) {
+    if (!out.empty()) return out;
+    const std::string base = userDataBase();
+    return base.empty() ? std::string() : (fs::path(base) / kDataFolderName).string();
 }
 
-int runClimat(const ClimatCliOptions& o) {
+int runInfo(const InfoOptions& o, const CommonOptions& common) {
+    const DataInfo info = describeDataFolder(resolveDataFolder(common.programDir, common.dataDir));
+    std::fputs(o.json ? (formatDataInfoJson(info) + "\n").c_str() : formatDataInfo(info).c_str(), stdout);
+    return info.exists ? kExitOk : kExitData;
+}
+
+// A new user data folder gets the terrain, world map and boundary files of the folder in use
+// until now, as links, so that estimates there find altitudes and maps as before.
+void linkCompanions(const std::string& programDir, const std::string& target) {
+    std::error_code ec;
+    for (const DataFolderChoice& c : dataFolderCandidates(programDir)) {
+        if (c.rule == DataFolderRule::UserData || !fs::is_directory(c.folder, ec)) continue;
+        if (fs::equivalent(c.folder, target, ec)) continue;
+        for (const auto& entry : fs::directory_iterator(c.folder, ec)) {
+            const fs::path name = entry.path().filename();
+            if (name.extension() == ".txt" || name == "DEMONSTRATION" || !entry.is_regular_file(ec)) continue;
+            const fs::path link = fs::path(target) / name;
+            if (fs::exists(fs::symlink_status(link, ec))) continue;
+            fs::create_symlink(fs::absolute(entry.path(), ec), link, ec);
+            if (ec) fs::copy_file(entry.path(), link, ec);
+        }
+        return;
+    }
+}
+
+// Runs an import into --out or the user's data folder and says which folder zentrel now uses.
+int importInto(const std::string& out, const CommonOptions& common, const std::function<ImportReport()>& import,
+               const std::string& built) {
+    const std::string target = importTarget(out);
+    if (target.empty()) {
+        std::fprintf(stderr, "zentrel: --out is needed: neither HOME nor XDG_DATA_HOME names a user data folder.\n");
+        return kExitUsage;
+    }
+    const OutputLock lock(target);
+    const ImportSignals signals;
+    const int code = finish(import(), target, built);
+    if (code != kExitOk || !out.empty()) return code;
+    linkCompanions(common.programDir, target);
+    const DataFolderChoice now = locateDataFolder(common.programDir);
+    std::error_code ec;
+    if (fs::equivalent(now.folder, target, ec))
+        std::printf("This is your data folder: zentrel uses it unless --data or ZENTREL_DATA names another.\n");
+    else
+        std::printf("zentrel uses %s (%s) first; name this one with --data %s.\n", now.folder.c_str(),
+                    dataFolderRuleName(now.rule), target.c_str());
+    return code;
+}
+
+int runCsv(const CsvOptions& o, const CommonOptions& common) {
+    return importInto(o.out, common, [&o] { return importCsv(o.in); }, builtLine("import-csv", o.in));
+}
+
+int runClimat(const ClimatCliOptions& o, const CommonOptions& common) {
     if (o.from > o.to) {
         std::fprintf(stderr, "zentrel: --from %d lies after --to %d.\n", o.from, o.to);
         return kExitUsage;
@@ -136,7 +226,6 @@ int runClimat(const ClimatCliOptions& o) {
         std::fprintf(stderr, "zentrel: --min-years must be at least 1.\n");
         return kExitUsage;
     }
-    const OutputLock lock(o.out);
     const ImportSignals signals;
     std::error_code ec;
     std::string folder = o.in;
@@ -178,13 +267,30 @@ int runClimat(const ClimatCliOptions& o) {
         if (gImportFeedback.isCancelled()) return interrupted(o.out);
         throw;
     }
-    return finish(report, o.out);
+    if (!o.csv.empty()) {
+        size_t total = 0;
+        for (const auto& list : report.lists) total += list.size();
+        if (total > 0) {
+            writeTextFile(o.csv, formatNormalsTable(report));
+            if (o.out.empty()) {
+                for (const std::string& p : report.problems) std::fprintf(stderr, "zentrel: %s\n", p.c_str());
+                std::fputs(formatImportSummary(report).c_str(), stdout);
+            }
+            std::printf("Table of station normals written to %s\n", o.csv.c_str());
+        }
+        if (o.out.empty()) return total > 0 ? kExitOk : kExitData;
+    }
+    return importInto(o.out, common, [&report] { return report; }, builtLine("import-climat", o.in));
 }
 
 }  // namespace
 
-void registerData(CLI::App& app, CommonOptions& /*common*/, Runner& run) {
-    auto* data = app.add_subcommand("data", "Import station normals into a station database");
+constexpr const char* kOutHelp =
+    "Folder to write the station database into (default: ZentrelData in the user data folder, "
+    "$XDG_DATA_HOME/zentrel or ~/.local/share/zentrel)";
+
+void registerData(CLI::App& app, CommonOptions& common, Runner& run) {
+    auto* data = app.add_subcommand("data", "Import station normals into a station database, describe one, or show which data folder is used");
     data->require_subcommand(1);
 
     auto csv = std::make_shared<CsvOptions>();
@@ -193,8 +299,8 @@ void registerData(CLI::App& app, CommonOptions& /*common*/, Runner& run) {
         "Import station normals from a CSV file with the columns id, name, country, lat, lon, alt, variable, jan..dec "
         "(see data/README.md)");
     importCsvCmd->add_option("--in", csv->in, "CSV file of station normals")->required();
-    importCsvCmd->add_option("--out", csv->out, "Folder to write the station database into")->required();
-    importCsvCmd->callback([&run, csv] { run = [csv] { return runCsv(*csv); }; });
+    importCsvCmd->add_option("--out", csv->out, kOutHelp);
+    importCsvCmd->callback([&run, &common, csv] { run = [&common, csv] { return runCsv(*csv, common); }; });
 
     auto climat = std::make_shared<ClimatCliOptions>();
     auto* importClimatCmd = data->add_subcommand(
@@ -203,14 +309,33 @@ void registerData(CLI::App& app, CommonOptions& /*common*/, Runner& run) {
         ->required();
     importClimatCmd->add_option("--stations", climat->stations, "Station list (stations_list_CLIMAT_data.txt)")
         ->required();
-    importClimatCmd->add_option("--out", climat->out, "Folder to write the station database into")->required();
+    importClimatCmd->add_option("--out", climat->out, kOutHelp);
+    importClimatCmd->add_option("--csv", climat->csv,
+                                "Also write the normals as a CSV table that import-csv reads (without --out: only the table)");
     importClimatCmd->add_option("--from", climat->from, "First year of the period (default: all)")
         ->check(wholeIn(0, 9999));
     importClimatCmd->add_option("--to", climat->to, "Last year of the period (default: all)")->check(wholeIn(0, 9999));
     importClimatCmd->add_option("--min-years", climat->minYears, "Valid years a month needs for its normal, 1..1000")
         ->check(wholeIn(1, 1000))
         ->capture_default_str();
-    importClimatCmd->callback([&run, climat] { run = [climat] { return runClimat(*climat); }; });
+    importClimatCmd->callback([&run, &common, climat] { run = [&common, climat] { return runClimat(*climat, common); }; });
+
+    auto* where = data->add_subcommand("where", "Show which data folder is used, why, and every place looked at");
+    where->add_option("--data", common.dataDir, kDataOptionHelp);
+    where->callback([&run, &common] {
+        run = [&common] {
+            std::fputs(dataFolderReport(common.programDir, common.dataDir).c_str(), stdout);
+            std::error_code ec;
+            return fs::is_directory(locateDataFolder(common.programDir, common.dataDir).folder, ec) ? kExitOk : kExitData;
+        };
+    });
+
+    auto info = std::make_shared<InfoOptions>();
+    auto* infoCmd = data->add_subcommand(
+        "info", "Describe a station database: source, period, stations per variable, extent, how it was built");
+    infoCmd->add_option("--data", common.dataDir, "Data folder (default: $ZENTREL_DATA or ZentrelData beside the program)");
+    infoCmd->add_flag("--json", info->json, "Print the description as JSON");
+    infoCmd->callback([&run, &common, info] { run = [&common, info] { return runInfo(*info, common); }; });
 }
 
 }  // namespace zentrel::cli

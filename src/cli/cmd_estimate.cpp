@@ -15,6 +15,7 @@
 #include "cli/number_options.h"
 #include "cli/settings_options.h"
 #include "data/data_folder.h"
+#include "data/data_info.h"
 #include "data/terrain.h"
 #include "engine/engine.h"
 #include "files/output_lock.h"
@@ -200,6 +201,31 @@ int runEstimate(const EstimateOptions& o, const CommonOptions& common) {
         location.Alt = TerrainAltitude(folder, location.Lon, location.Lat, isSea);
         if (isSea) std::fprintf(stderr, "zentrel: note: the point is sea in the elevation raster; altitude 0 m is used.\n");
     }
+    // Variables the database holds no normals of: asked alone, an error; among others, skipped
+    // and said once. The crop-water files cannot do without any of theirs.
+    const std::vector<int> needed = o.format == "plantow"     ? std::vector<int>{Tmax, Tmin, Prec, PET, Wind, Sun}
+                                    : o.format == "lgs-input" ? std::vector<int>{Prec, PET}
+                                                              : std::vector<int>{};
+    for (int v : needed)
+        if (!holdsVariable(folder, v)) {
+            const char* writer = o.format == "plantow" ? "The crop-water climate file (--format plantow)"
+                                                       : "The rainfall and PET file (--format lgs-input)";
+            std::fprintf(stderr, "zentrel: %s\n", writerNeedsMessage(writer, v).c_str());
+            return kExitData;
+        }
+    std::vector<int> held;
+    for (int v : variables) {
+        if (holdsVariable(folder, v)) {
+            held.push_back(v);
+            continue;
+        }
+        if (variables.size() == 1) {
+            std::fprintf(stderr, "zentrel: %s; add them with zentrel data import-csv.\n", missingVariableMessage(v).c_str());
+            return kExitData;
+        }
+        std::fprintf(stderr, "zentrel: note: %s.\n", skippedVariableNote(v).c_str());
+    }
+    variables = held;
     const bool demo = isDemonstrationData(folder);
     if (demo && o.json) std::fprintf(stderr, "zentrel: note: these estimates come from demonstration data, not real stations.\n");
 

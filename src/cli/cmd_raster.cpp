@@ -1,10 +1,14 @@
-// `zentrel raster`: an estimated variable over a rectangle as a raster image file (IMG or
-// GeoTIFF), every land cell of the mask map estimated, rows shared out among all cores.
+// `zentrel raster`: an estimated variable over a rectangle, every land cell of the mask map
+// estimated, rows shared out among all cores: full-precision surfaces (GeoTIFF, netCDF) with
+// several periods and quantities, or the desktop's one-byte coding (IMG, GeoTIFF).
 #include <fmt/format.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -15,12 +19,16 @@
 #include "cli/number_options.h"
 #include "cli/settings_options.h"
 #include "data/data_folder.h"
+#include "data/data_info.h"
 #include "data/station_database.h"
 #include "engine/types.h"
+#include "error.h"
 #include "feedback.h"
 #include "files/output_lock.h"
+#include "maps/climate_surface.h"
 #include "maps/map_folder.h"
 #include "maps/raster_export.h"
+#include "maps/surface_files.h"
 #include "worker_threads.h"
 
 namespace zentrel::cli {
@@ -36,6 +44,10 @@ struct RasterOptions {
     std::string res;
     std::string mask;
     std::string output;
+    std::string coding;
+    std::string quantities = "best";
+    std::string tile;
+    int level = 90;
     int threads = 0;
     bool quiet = false;
     SettingsOptions settings;
@@ -60,42 +72,150 @@ int parsePeriod(const std::string& text) {
     return -1;
 }
 
-// The mask: --mask, else the first usable map of the map folder beside the program, else of
-// the one beside the data folder (so that --data of another build finds its maps too).
+// The mask: --mask, else the first usable map of the map folder (beside the program, beside the
+// data folder so that --data of another build finds its maps too, the user's or the installed one).
 std::string defaultMask(const CommonOptions& common, const std::string& dataFolder) {
-    for (const fs::path& folder : {fs::path(common.programDir) / kMapFolderName,
-                                  fs::path(dataFolder).parent_path() / kMapFolderName}) {
-        const auto maps = listUsableMaps(folder.string());
-        if (!maps.empty()) return maps.front().Img;
-    }
-    return {};
+    const std::string folder = locateMapFolder(common.programDir, dataFolder);
+    if (folder.empty()) return {};
+    const auto maps = listUsableMaps(folder);
+    return maps.empty() ? std::string() : maps.front().Img;
 }
 
-bool isGeoTiff(const std::string& path) {
+std::string lowerExtension(const std::string& path) {
     std::string ext = fs::path(path).extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ext == ".tif" || ext == ".tiff";
+    return ext;
+}
+bool isGeoTiff(const std::string& path) { return lowerExtension(path) == ".tif" || lowerExtension(path) == ".tiff"; }
+bool isNetCdf(const std::string& path) { return lowerExtension(path) == ".nc"; }
+
+constexpr int kExitInterrupted = 130;
+Feedback* volatile gInterruptTarget = nullptr;
+extern "C" void onRasterInterrupt(int) {
+    // Only an atomic store: safe in a signal handler. A second Ctrl-C ends the program at once.
+    if (Feedback* f = gInterruptTarget) f->cancel();
 }
 
-// A one-line progress bar redrawn in place on stderr.
-class ProgressBar {
+// Ctrl-C cancels the run while the object lives.
+class InterruptScope {
 public:
-    void draw(long long done, long long total) {
-        const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 0;
-        if (percent == shown_) return;
-        shown_ = percent;
-        const int width = 40, filled = percent * width / 100;
-        std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(static_cast<size_t>(filled), '#').c_str(),
-                     std::string(static_cast<size_t>(width - filled), ' ').c_str(), percent);
-        std::fflush(stderr);
+    explicit InterruptScope(Feedback& feedback) {
+        gInterruptTarget = &feedback;
+        struct sigaction action {};
+        action.sa_handler = onRasterInterrupt;
+        action.sa_flags = SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &previous_);
     }
-    void finish() {
-        if (shown_ >= 0) std::fprintf(stderr, "\n");
+    ~InterruptScope() {
+        sigaction(SIGINT, &previous_, nullptr);
+        gInterruptTarget = nullptr;
     }
 
 private:
-    int shown_ = -1;
+    struct sigaction previous_ {};
 };
+
+std::string duration(double seconds) {
+    const long long s = std::llround(seconds);
+    return s >= 3600 ? fmt::format("{}:{:02}:{:02}", s / 3600, s / 60 % 60, s % 60) : fmt::format("{}:{:02}", s / 60, s % 60);
+}
+
+// "1234/56789 cells  3100 cells/s  0:17 left" redrawn in place on stderr, at most 5 times a second.
+class ProgressLine {
+public:
+    void draw(long long done, long long total) {
+        std::lock_guard lock(mutex_);
+        const auto now = std::chrono::steady_clock::now();
+        if (done < total && now - last_ < std::chrono::milliseconds(200)) return;
+        last_ = now;
+        const double seconds = std::chrono::duration<double>(now - start_).count();
+        const double rate = seconds > 0 ? done / seconds : 0;
+        const std::string left = rate > 0 ? duration((total - done) / rate) + " left" : "";
+        std::fprintf(stderr, "\r%lld/%lld cells  %.0f cells/s  %s   ", done, total, rate, left.c_str());
+        std::fflush(stderr);
+        drawn_ = true;
+    }
+    void finish() {
+        if (drawn_) std::fprintf(stderr, "\n");
+    }
+
+private:
+    std::mutex mutex_;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now(), last_{};
+    bool drawn_ = false;
+};
+
+// --tile I/N: strip I (1..N) of N.
+bool parseTile(const std::string& text, int& index, int& count) {
+    const auto slash = text.find('/');
+    if (slash == std::string::npos) return false;
+    const auto i = parseCoordinate(text.substr(0, slash)), n = parseCoordinate(text.substr(slash + 1));
+    if (!i || !n || *i != std::floor(*i) || *n != std::floor(*n) || *n < 1 || *i < 1 || *i > *n || *n > 1e6)
+        return false;
+    index = static_cast<int>(*i);
+    count = static_cast<int>(*n);
+    return true;
+}
+
+struct SurfaceJob {
+    int variable = 0;
+    SurfaceLayout layout;
+    SurfaceGrid grid;
+    RowRange rows;
+    std::string tile;
+};
+
+// The full-precision surface: Float32 GeoTIFF or netCDF, streamed block by block.
+int runSurface(const RasterOptions& o, const SurfaceJob& job, const ProgramSettings& settings,
+               const std::string& folder, const ImgRaster& mask) {
+    const OutputLock lock(o.output);
+    Feedback feedback;
+    InterruptScope interrupt(feedback);  // from before the first file is made until the last is gone
+    const bool netCdf = isNetCdf(o.output);
+    std::string source = "station database in " + fs::absolute(folder).lexically_normal().string();
+    if (isDemonstrationData(folder)) source += " (demonstration data)";
+    SurfaceMetadata metadata = surfaceMetadata(job.layout, settings, source);
+    if (!job.tile.empty()) metadata.emplace_back("tile", job.tile);
+    const SurfaceGrid written = subGrid(job.grid, job.rows);
+    std::unique_ptr<SurfaceGeoTiffWriter> tiff;
+    std::unique_ptr<SurfaceNetCdfWriter> nc;
+    SurfaceSink* sink = nullptr;
+    if (netCdf) sink = (nc = std::make_unique<SurfaceNetCdfWriter>(o.output, written, job.layout, metadata)).get();
+    else sink = (tiff = std::make_unique<SurfaceGeoTiffWriter>(o.output, written, job.layout, metadata)).get();
+
+    const int threads = static_cast<int>(workerThreadsFor(o.threads));
+    auto database = std::make_shared<StationDatabase>(folder);
+    RasterCellEstimator estimator(settings, folder, database, job.variable, 13, threads);
+    ProgressLine line;
+    const bool showProgress = !o.quiet && ::isatty(STDERR_FILENO);
+    if (showProgress) feedback.onProgress = [&line](long long done, long long total) { line.draw(done, total); };
+    const auto start = std::chrono::steady_clock::now();
+    const long long estimated = computeSurface(
+        job.grid, job.rows, job.layout, mask,
+        [&estimator](int worker, double lon, double lat) { return estimator.estimateCell(worker, lon, lat); }, threads,
+        *sink, &feedback);
+    if (showProgress) line.finish();
+    if (estimated < 0) {
+        tiff.reset();  // the files of the unfinished run go
+        nc.reset();
+        std::fprintf(stderr, "zentrel: cancelled; %s was not written.\n", o.output.c_str());
+        return kExitInterrupted;
+    }
+    if (tiff && showProgress) std::fprintf(stderr, "writing the tiles and overviews of %s\n", o.output.c_str());
+    if (tiff) tiff->finish();
+    if (nc) nc->finish();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const long long cells = static_cast<long long>(written.Rows) * written.Columns;
+    std::printf("%s: %s, %d band%s, %d columns x %d rows of %s x %s degrees from %s,%s, %lld cells (%lld estimated) in "
+                "%.2f s, %.0f cells/s on %d threads\n",
+                o.output.c_str(), kVariableNames.at(static_cast<size_t>(job.variable)), job.layout.bandCount(),
+                job.layout.bandCount() == 1 ? "" : "s", written.Columns, written.Rows,
+                fmt::format("{}", written.CellWidth).c_str(), fmt::format("{}", written.CellHeight).c_str(),
+                fmt::format("{}", written.West).c_str(), fmt::format("{}", written.North).c_str(), cells, estimated,
+                seconds, seconds > 0 ? cells / seconds : 0.0, threads);
+    return kExitOk;
+}
 
 int runRaster(const RasterOptions& o, const CommonOptions& common) {
     ProgramSettings settings;
@@ -105,14 +225,52 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
         std::fprintf(stderr, "zentrel: --var must be one of Temp, Tmax, Tmin, Prec, Vap, PET, Wind, Sun.\n");
         return kExitUsage;
     }
-    const int period = parsePeriod(o.period);
-    if (period < 0) {
-        std::fprintf(stderr, "zentrel: --period must be a month 1..12, 13 for the annual value, or a name (September, Average).\n");
+    // The one-byte coding is what IMG files hold; GeoTIFF and netCDF get full precision unless
+    // the byte coding is asked for.
+    const bool img = !isGeoTiff(o.output) && !isNetCdf(o.output);
+    if (!o.coding.empty() && o.coding != "byte" && o.coding != "float") {
+        std::fprintf(stderr, "zentrel: --coding must be float or byte.\n");
         return kExitUsage;
     }
-    const auto resolution = parseResolution(o.res);
+    const bool byte = o.coding == "byte" || (o.coding.empty() && img);
+    if (!byte && img) {
+        std::fprintf(stderr, "zentrel: an IMG file holds the one-byte coding only: write FILE.tif or FILE.nc for --coding float.\n");
+        return kExitUsage;
+    }
+    if (byte && isNetCdf(o.output)) {
+        std::fprintf(stderr, "zentrel: netCDF files are written in full precision: leave out --coding byte.\n");
+        return kExitUsage;
+    }
+    const bool allPeriods = o.period == "all";
+    const int period = allPeriods ? 13 : parsePeriod(o.period);
+    if (period < 0) {
+        std::fprintf(stderr, "zentrel: --period must be a month 1..12, 13 for the annual value, a name (September, Average) or all.\n");
+        return kExitUsage;
+    }
+    if (byte && (allPeriods || o.quantities != "best" || !o.tile.empty())) {
+        std::fprintf(stderr, "zentrel: the one-byte coding holds one period of the estimate: --period all, --quantities and --tile need --coding float.\n");
+        return kExitUsage;
+    }
+    std::vector<SurfaceQuantity> quantities;
+    try {
+        quantities = parseQuantities(o.quantities);
+    } catch (const Error& e) {
+        std::fprintf(stderr, "zentrel: --quantities: %s\n", e.what());
+        return kExitUsage;
+    }
+    if (o.level != 90 && o.level != 95 && o.level != 99) {
+        std::fprintf(stderr, "zentrel: --level must be 90, 95 or 99.\n");
+        return kExitUsage;
+    }
+    int tileIndex = 1, tileCount = 1;
+    if (!o.tile.empty() && (!parseTile(o.tile, tileIndex, tileCount) || isNetCdf(o.output))) {
+        std::fprintf(stderr, "zentrel: --tile takes I/N, strip I of N (1 <= I <= N), and writes a GeoTIFF (FILE.tif).\n");
+        return kExitUsage;
+    }
+    const auto resolution = byte ? parseResolution(o.res) : parseAngle(o.res);
     if (!resolution) {
-        std::fprintf(stderr, "zentrel: %s\n", kResolutionMessage);
+        if (byte) std::fprintf(stderr, "zentrel: %s\n", kResolutionMessage);
+        else std::fprintf(stderr, "zentrel: --res must be a positive number of degrees, or of arc-minutes or arc-seconds such as 5m or 30s.\n");
         return kExitUsage;
     }
     const std::vector<std::string> box = splitCommas(o.bbox);
@@ -134,16 +292,58 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
     }
     const std::string folder = resolveDataFolder(common.programDir, common.dataDir);
     requireDataFolder(folder);
+    if (!holdsVariable(folder, variable)) {
+        std::fprintf(stderr, "zentrel: %s; add them with zentrel data import-csv.\n", missingVariableMessage(variable).c_str());
+        return kExitData;
+    }
     const std::string maskPath = o.mask.empty() ? defaultMask(common, folder) : o.mask;
     if (maskPath.empty()) {
         std::fprintf(stderr, "zentrel: No Map available: give the land mask with --mask MAP.img.\n");
         return kExitData;
     }
     const ImgRaster mask = readImg(maskPath);
-    if (const std::string message = checkExportRectangle(box[0], box[2], box[3], box[1], mapExtent(mask.Header));
-        !message.empty()) {
+    // The panel's checks belong to the byte coding, whose points lie on the box's edges; a
+    // surface's cells lie inside its box, and cells off the mask are left without data.
+    if (!byte) {
+        const auto west = parseCoordinate(box[0]), south = parseCoordinate(box[1]), east = parseCoordinate(box[2]),
+                   north = parseCoordinate(box[3]);
+        if (!west || !south || !east || !north || *south < -90 || *north > 90) {
+            std::fprintf(stderr, "zentrel: --bbox takes four numbers: west,south,east,north, with latitudes in -90..90.\n");
+            return kExitUsage;
+        }
+    } else if (const std::string message =
+                   checkExportRectangle(box[0], box[2], box[3], box[1], mapExtent(mask.Header));
+               !message.empty()) {
         std::fprintf(stderr, "zentrel: %s\n", message.c_str());
         return kExitUsage;
+    }
+    if (!byte) {
+        SurfaceJob job;
+        job.variable = variable;
+        job.layout.Variable = variable;
+        job.layout.Periods.clear();
+        if (allPeriods)
+            for (int p = 1; p <= 13; ++p) job.layout.Periods.push_back(p);
+        else
+            job.layout.Periods.push_back(period);
+        job.layout.Quantities = quantities;
+        job.layout.ConfidenceLevel = o.level;
+        job.layout.ConfidenceFactor = confidenceFactor(o.level);
+        try {
+            job.grid = surfaceGrid(*parseCoordinate(box[0]), *parseCoordinate(box[1]), *parseCoordinate(box[2]),
+                                   *parseCoordinate(box[3]), *resolution);
+        } catch (const Error& e) {
+            std::fprintf(stderr, "zentrel: %s\n", e.what());
+            return kExitUsage;
+        }
+        job.rows = tileRows(job.grid.Rows, tileIndex, tileCount);
+        if (job.rows.Count == 0) {
+            std::fprintf(stderr, "zentrel: --tile %s: the raster has only %d rows, too few for %d strips.\n",
+                         o.tile.c_str(), job.grid.Rows, tileCount);
+            return kExitUsage;
+        }
+        if (!o.tile.empty()) job.tile = fmt::format("{}/{}", tileIndex, tileCount);
+        return runSurface(o, job, settings, folder, mask);
     }
     const RasterExportPlan plan =
         planRasterExport(variable, period, *resolution, *parseCoordinate(box[0]), *parseCoordinate(box[2]),
@@ -156,24 +356,32 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
     auto database = std::make_shared<StationDatabase>(folder);
     RasterCellEstimator estimator(settings, folder, database, variable, period, threads);
     Feedback feedback;
-    ProgressBar bar;
+    ProgressLine bar;
     const bool showBar = !o.quiet && ::isatty(STDERR_FILENO);
     if (showBar) feedback.onProgress = [&bar](long long done, long long total) { bar.draw(done, total); };
     const auto start = std::chrono::steady_clock::now();
-    auto cells = computeRasterCells(plan, mask, estimator.function(), threads, &feedback);
+    std::optional<std::vector<uint8_t>> cells;
+    {
+        InterruptScope interrupt(feedback);
+        cells = computeRasterCells(plan, mask, estimator.function(), threads, &feedback);
+    }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (showBar) bar.finish();
-    if (!cells) return kExitData;  // only a cancel ends the loop without cells
+    if (!cells) {  // only a cancel ends the loop without cells
+        std::fprintf(stderr, "zentrel: cancelled; %s was not written.\n", o.output.c_str());
+        return kExitInterrupted;
+    }
     raster.Cells = std::move(*cells);
     if (isGeoTiff(o.output)) writeRasterGeoTiff(o.output, plan, raster);
     else writeImg(o.output, raster);
 
     const auto estimated = std::count_if(raster.Cells.begin(), raster.Cells.end(), [](uint8_t c) { return c != kImgNoData; });
-    std::printf("%s: %s, %d columns x %d rows from %s,%s to %s,%s at %s degrees, %lld cells estimated, %.2f s on %d threads\n",
+    std::printf("%s: %s, %d columns x %d rows from %s,%s to %s,%s at %s degrees, %lld cells estimated, %.2f s, %.0f cells/s on %d threads\n",
                 o.output.c_str(), raster.Header.Title.c_str(), plan.Columns, plan.Rows,
                 fmt::format("{}", plan.LonStart).c_str(), fmt::format("{}", plan.LatStart).c_str(),
                 fmt::format("{}", plan.LonEnd).c_str(), fmt::format("{}", plan.LatEnd).c_str(),
-                fmt::format("{}", plan.Resolution).c_str(), static_cast<long long>(estimated), seconds, threads);
+                fmt::format("{}", plan.Resolution).c_str(), static_cast<long long>(estimated), seconds,
+                seconds > 0 ? plan.Rows * static_cast<double>(plan.Columns) / seconds : 0.0, threads);
     return kExitOk;
 }
 
@@ -181,19 +389,31 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
 
 void registerRaster(CLI::App& app, CommonOptions& common, Runner& run) {
     auto o = std::make_shared<RasterOptions>();
-    auto* cmd = app.add_subcommand("raster", "Estimate a variable over a rectangle as a raster image (IMG or GeoTIFF)");
+    auto* cmd = app.add_subcommand("raster", "Estimate a variable over a rectangle as a raster: GeoTIFF or netCDF surfaces, or a raster image (IMG)");
     cmd->add_option("--var", o->var, "Temp, Tmax, Tmin, Prec, Vap, PET, Wind or Sun")->required();
-    cmd->add_option("--period", o->period, "Month 1..12 or 13 for the annual value (or January..December, Average)")
+    cmd->add_option("--period", o->period,
+                    "Month 1..12 or 13 for the annual value (or January..December, Average), or all: 13 bands")
         ->capture_default_str();
     cmd->add_option("--bbox", o->bbox, "LONSTART,LATEND,LONEND,LATSTART in decimal degrees (west,south,east,north)")
         ->required();
-    cmd->add_option("--res", o->res, "Resolution in decimal degrees, 0.001..2 (\"0,5\" is read as 0.5)")->required();
+    cmd->add_option("--res", o->res,
+                    "Cell size in decimal degrees (\"0,5\" is read as 0.5), or 5m, 30s; 0.001..2 degrees for the byte coding")
+        ->required();
     cmd->add_option("--mask", o->mask, "Map whose sea cells (255) are left out (default: the first map of rastelldata)");
-    cmd->add_option("-o,--output", o->output, "Output file: FILE.img (raster image) or FILE.tif (GeoTIFF)")->required();
+    cmd->add_option("-o,--output", o->output, "Output file: FILE.tif (GeoTIFF), FILE.nc (netCDF) or FILE.img (raster image)")
+        ->required();
+    cmd->add_option("--coding", o->coding,
+                    "float: values in the variable's unit (default for .tif and .nc); byte: the desktop's one-byte coding "
+                    "(always for .img)");
+    cmd->add_option("--quantities", o->quantities, "Comma-separated: best, stderr, low, high, bias (one band each per period)")
+        ->capture_default_str();
+    cmd->add_option("--level", o->level, "Confidence level of low and high: 90, 95 or 99")->capture_default_str();
+    cmd->add_option("--tile", o->tile, "I/N: only strip I of N horizontal strips of the same grid (join with gdalbuildvrt)");
     addThreadsOption(*cmd, o->threads, "Worker threads");
-    cmd->add_flag("--quiet", o->quiet, "No progress bar");
+    cmd->add_flag("--quiet", o->quiet, "No progress line");
     addDataOption(*cmd, common);
     addSettingsOptions(*cmd, o->settings);
+    cmd->footer("Exit codes: 0 written, 1 data or file error, 2 usage error, 130 cancelled by Ctrl-C (nothing written).");
     cmd->callback([&run, &common, o] { run = [&common, o] { return runRaster(*o, common); }; });
 }
 

@@ -10,6 +10,7 @@
 #include "cli/number_options.h"
 #include "cli/settings_options.h"
 #include "data/data_folder.h"
+#include "data/data_info.h"
 #include "data/station_database.h"
 #include "files/output_lock.h"
 #include "formats/text_output.h"
@@ -76,6 +77,11 @@ int runValidate(const ValidateOptions& o, const CommonOptions& common) {
     const std::string folder = resolveDataFolder(common.programDir, common.dataDir);
     requireDataFolder(folder);
 
+    if (!all && !holdsVariable(folder, vo.variables.front())) {
+        std::fprintf(stderr, "zentrel: %s; add them with zentrel data import-csv.\n",
+                     missingVariableMessage(vo.variables.front()).c_str());
+        return kExitData;
+    }
     std::optional<OutputLock> jsonLock, csvLock;
     if (!o.json.empty()) jsonLock.emplace(o.json);
     if (!o.csv.empty() && o.csv != o.json) csvLock.emplace(o.csv);
@@ -87,8 +93,7 @@ int runValidate(const ValidateOptions& o, const CommonOptions& common) {
         // Only the variables the database holds stations for.
         std::erase_if(report.variables, [](const VariableValidation& v) {
             if (v.candidates == 0)
-                std::fprintf(stderr, "zentrel: note: no %s stations in the database.\n",
-                             kVariableNames[static_cast<size_t>(v.variable)]);
+                std::fprintf(stderr, "zentrel: note: %s.\n", skippedVariableNote(v.variable).c_str());
             return v.candidates == 0;
         });
     }

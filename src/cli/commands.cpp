@@ -14,7 +14,7 @@ void registerCommands(CLI::App& app, CommonOptions& common, Runner& run) {
 }
 
 CLI::Option* addDataOption(CLI::App& cmd, CommonOptions& common) {
-    return cmd.add_option("--data", common.dataDir, "Data folder (default: $ZENTREL_DATA or ZentrelData beside the program)")
+    return cmd.add_option("--data", common.dataDir, kDataOptionHelp)
         ->check(CLI::Validator(
             [](std::string& text) -> std::string {
                 return text.empty() ? "the folder name is empty; leave --data out to use the default folder." : "";

@@ -13,9 +13,14 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitData = 1;
 inline constexpr int kExitUsage = 2;
 
+/// Help of every command's --data option.
+inline constexpr const char* kDataOptionHelp =
+    "Data folder (default: $ZENTREL_DATA, else ZentrelData beside the program, in the user data folder or installed; "
+    "see 'zentrel data where')";
+
 /// Options every command shares.
 struct CommonOptions {
-    std::string dataDir;  ///< --data; empty = ZENTREL_DATA or ZentrelData beside the program
+    std::string dataDir;  ///< --data; empty = the lookup of locateDataFolder
     std::string programDir;
 };
 

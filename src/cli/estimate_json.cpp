@@ -7,6 +7,7 @@
 
 #include "formats/picture.h"
 #include "formats/text_output.h"
+#include "version.h"
 
 namespace zentrel::cli {
 
@@ -69,6 +70,7 @@ std::string estimateJson(const VariableResult& r, int indent) {
     const std::string in = pad + "  ";
     const EstimateResult& e = r.result;
     std::string out = pad + "{\n";
+    out += in + "\"program\": " + str(std::string("Zentrel ") + programVersion()) + ",\n";
     out += in + "\"variable\": " + str(kVariableNames[static_cast<size_t>(r.variable)]) + ",\n";
     out += in + "\"location\": {\"lon\":" + num(r.location.Lon) + ",\"lat\":" + num(r.location.Lat) +
            ",\"alt\":" + num(r.location.Alt) + "},\n";

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "cli/commands.h"
+#include "data/folder_report.h"
 #include "error.h"
 #include "notices.h"
 
@@ -39,6 +40,9 @@ int main(int argc, char** argv) {
     zentrel::setNoticeHandler([](const std::string& text) { std::fprintf(stderr, "zentrel: note: %s\n", text.c_str()); });
     CommonOptions common;
     common.programDir = programFolder(argv[0]);
+    // The version line first (help2man reads it), then the data folder and database in use.
+    app.set_version_flag("--version", [&common] { return zentrel::versionReport("zentrel", common.programDir); },
+                         "Print the version, the data folder in use and its database, and exit");
     Runner run;
     registerCommands(app, common, run);
     if (const int stray = strayEmptyArgument(app, argc, argv)) {
@@ -51,6 +55,9 @@ int main(int argc, char** argv) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
         return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        std::fputs(e.what(), stdout);
+        return kExitOk;
     } catch (const CLI::ParseError& e) {
         std::fprintf(stderr, "zentrel: %s\nRun 'zentrel --help' for usage.\n", e.what());
         return kExitUsage;

@@ -20,7 +20,9 @@ void addSettingsOptions(CLI::App& cmd, SettingsOptions& o) {
     g->add_option("--altcorr", o.altCorr, "1: local linear altitude correction (1)")->check(CLI::Range(0, 1));
     g->add_option("--gradcorr", o.gradCorr, "1: climate gradient correction (1)")->check(CLI::Range(0, 1));
     g->add_option("--shad", o.shad, "Shadow correction coefficient 0..1 (1)");
-    g->add_option("--robust", o.robust, "1: robust altitude and gradient corrections (0)")->check(CLI::Range(0, 1));
+    g->add_option("--robust", o.robust, "1: robust altitude and gradient corrections (0); same as --method robust")
+        ->check(CLI::Range(0, 1));
+    g->add_option("--method", o.method, "Estimation method: described, robust or adaptive (described)");
 }
 
 int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings) {
@@ -50,6 +52,19 @@ int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings) {
     if (o.neighbAlt) in.NeighbAlt = *o.neighbAlt == 1;
     if (o.altCorr) in.AltCorr = *o.altCorr == 1;
     if (o.gradCorr) in.GradCorr = *o.gradCorr == 1;
+    if (o.method) {
+        const std::optional<Method> method = parseMethod(*o.method);
+        if (!method) {
+            std::fprintf(stderr, "zentrel: --method must be described, robust or adaptive, not \"%s\".\n", o.method->c_str());
+            return kExitUsage;
+        }
+        if (o.robust && (*o.robust == 1) != (*method == Method::Robust)) {
+            std::fprintf(stderr, "zentrel: --robust %d contradicts --method %s.\n", *o.robust, methodName(*method));
+            return kExitUsage;
+        }
+        in.Method = *method;
+        in.RobustCorr = *method == Method::Robust;
+    }
     if (o.robust) in.RobustCorr = *o.robust == 1;
     const SettingsCheck check = checkBatchSettings(settings, in);
     for (const SettingsMessage& m : check.messages) {

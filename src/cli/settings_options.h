@@ -13,10 +13,11 @@ namespace zentrel::cli {
 struct SettingsOptions {
     std::optional<std::string> maxStat, maxDist, minDist, powExp, minHigh, maxHigh, shad;
     std::optional<int> neighbAlt, altCorr, gradCorr, robust;
+    std::optional<std::string> method;
 };
 
 /// Adds --maxstat --maxdist --mindist --powexp --minhigh --maxhigh --neighbalt --altcorr
-/// --gradcorr --shad --robust to a command.
+/// --gradcorr --shad --robust --method to a command.
 void addSettingsOptions(CLI::App& cmd, SettingsOptions& options);
 
 /// Stores the given options into `settings` and checks them in the batch window's order.

@@ -83,3 +83,35 @@ TEST(DataCommand, ImportClimatArchiveSliceAndEstimateOnIt) {
     ASSERT_EQ(e.code, 0) << e.err;
     EXPECT_NE(e.out.find("\"neighbourCount\": 20"), std::string::npos) << e.out.substr(0, 500);
 }
+
+TEST(DataCommand, InfoDescribesTheFolderAsTextAndJson) {
+    TempFolder out("cli-info");
+    ASSERT_EQ(runCli("data import-csv --in " + std::string(ZENTREL_TEST_DATA) + "/csv/normals.csv --out " + out.str())
+                  .code,
+              0);
+    const CliResult text = runCli("data info --data " + out.str());
+    ASSERT_EQ(text.code, 0) << text.err;
+    EXPECT_NE(text.out.find("Stations: 2 (1 without altitude)"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("Extent: latitude -60.5 .. 41.8, longitude -45.2 .. 12.58"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("Vap              0  this station database holds no Vap normals"), std::string::npos)
+        << text.out;
+    const CliResult json = runCli("data info --json --data " + out.str());
+    ASSERT_EQ(json.code, 0) << json.err;
+    EXPECT_NE(json.out.find("\"stations\": 2,"), std::string::npos) << json.out;
+    EXPECT_EQ(runCli("data info --data " + out.file("nothing-here")).code, 1);
+}
+
+TEST(DataCommand, ImportClimatWritesTheTableAloneWithoutOut) {
+    TempFolder out("cli-climat-csv");
+    const std::string folder = std::string(ZENTREL_TEST_DATA) + "/climat";
+    const std::string stations = " --stations " + folder + "/stations_list_CLIMAT_data.txt";
+    const CliResult r = runCli("data import-climat --in " + folder + stations + " --min-years 2 --csv " +
+                               out.file("t.csv"));
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string table = readFile(out.path() / "t.csv");
+    EXPECT_NE(table.find("# Period: 2018-01..2020-12\n"), std::string::npos) << table.substr(0, 600);
+    // Seven comment and header lines, seven variables but Wind of the full station, five of the other.
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 7 + 7 + 5) << table;
+    EXPECT_NE(table.find("\n10002,Bad Data,Australia,-30,150,,Temp,"), std::string::npos) << table;
+    EXPECT_FALSE(std::filesystem::exists(out.path() / "mela1lo1.txt"));  // no database without --out
+}

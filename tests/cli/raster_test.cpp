@@ -1,12 +1,18 @@
 // `zentrel raster` on the data folder built beside the program: IMG and GeoTIFF of one
-// rectangle, the same cells on any number of threads, and the panel's messages as usage errors.
+// rectangle, the same cells on any number of threads, and the panel's messages as usage errors;
+// full-precision surfaces in GeoTIFF and netCDF, and strips that join into the whole.
+#include <gdal_priv.h>
 #include <gtest/gtest.h>
+#include <netcdf.h>
 
+#include <cmath>
 #include <filesystem>
 
 #include "../core/fixture.h"
+#include "maps/climate_surface.h"
 #include "maps/img_file.h"
 #include "run_cli.h"
+#include "version.h"
 
 using namespace zentrel;
 using namespace zentrel::test;
@@ -25,6 +31,40 @@ std::string commandOutput(const std::string& command) {
     }
     return out;
 }
+
+// Every band of a GeoTIFF, band after band, row after row.
+struct Surface {
+    int columns = 0, rows = 0, bands = 0;
+    double transform[6] = {};
+    std::vector<float> values;
+    std::vector<std::string> descriptions;
+    float at(int band, int row, int column) const {
+        return values[(static_cast<size_t>(band) * rows + row) * columns + column];
+    }
+};
+Surface readSurface(const std::string& path) {
+    GDALAllRegister();
+    Surface s;
+    GDALDataset* ds = static_cast<GDALDataset*>(GDALOpen(path.c_str(), GA_ReadOnly));
+    if (!ds) return s;
+    s.columns = ds->GetRasterXSize();
+    s.rows = ds->GetRasterYSize();
+    s.bands = ds->GetRasterCount();
+    ds->GetGeoTransform(s.transform);
+    s.values.resize(static_cast<size_t>(s.columns) * s.rows * s.bands);
+    for (int b = 1; b <= s.bands; ++b) {
+        GDALRasterBand* band = ds->GetRasterBand(b);
+        s.descriptions.push_back(band->GetDescription());
+        if (band->RasterIO(GF_Read, 0, 0, s.columns, s.rows, s.values.data() + static_cast<size_t>(b - 1) * s.columns * s.rows,
+                           s.columns, s.rows, GDT_Float32, 0, 0) != CE_None)
+            s.values.clear();
+    }
+    GDALClose(ds);
+    return s;
+}
+bool haveCommand(const std::string& name) { return !commandOutput("command -v " + name + " 2>/dev/null").empty(); }
+const std::string kSourceDir = std::filesystem::path(ZENTREL_TEST_DATA).parent_path().parent_path().string();
+
 }  // namespace
 
 TEST(RasterCommand, ImgAndGeoTiffOfOneRectangleOnAnyNumberOfThreads) {
@@ -42,7 +82,7 @@ TEST(RasterCommand, ImgAndGeoTiffOfOneRectangleOnAnyNumberOfThreads) {
     EXPECT_EQ(a.Header.Title, "Mirvo/Zentrel-Prec-September");
     EXPECT_EQ(a.Cells, b.Cells);
 
-    const CliResult tif = runCli("raster" + args + folder.file("x.tif"));
+    const CliResult tif = runCli("raster" + args + folder.file("x.tif") + " --coding byte");
     ASSERT_EQ(tif.code, 0) << tif.err;
     const std::string info = commandOutput("gdalinfo " + folder.file("x.tif") + " 2>/dev/null");
     if (info.empty()) GTEST_SKIP() << "gdalinfo not installed";
@@ -50,6 +90,7 @@ TEST(RasterCommand, ImgAndGeoTiffOfOneRectangleOnAnyNumberOfThreads) {
     EXPECT_NE(info.find("NoData Value=255"), std::string::npos);
     EXPECT_NE(info.find("Offset: 0,   Scale:8"), std::string::npos);
     EXPECT_NE(info.find("Origin = (4.500000000000000,47.500000000000000)"), std::string::npos);
+    EXPECT_NE(info.find(std::string("TIFFTAG_SOFTWARE=Zentrel ") + programVersion()), std::string::npos) << info;
 }
 
 TEST(RasterCommand, PanelChecksAreUsageErrors) {
@@ -80,5 +121,194 @@ TEST(RasterCommand, FullDiskKeepsThePreviousFile) {
         std::ifstream in(folder.file(name), std::ios::binary);
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the map of yesterday");
         EXPECT_FALSE(std::filesystem::exists(folder.file(name + ".part")));
+        EXPECT_FALSE(std::filesystem::exists(folder.file(name + ".rows.part")));
     }
+}
+
+// The surface holds the estimates of the byte coding in full precision: at the same points (the
+// byte export estimates at the cell corners of its box, the surface at the cell centres of its
+// box), every September value lies in the step of its count, and sea is missing in both.
+TEST(RasterCommand, FloatGeoTiffHoldsAllMonthsAndTheErrorInTheUnitsOfTheByteCoding) {
+    if (!dataBuilt()) GTEST_SKIP() << "data folder not built";
+    TempFolder folder("cli-raster-float");
+    const CliResult byte = runCli("raster --var Prec --period September --bbox 5,45,8,47 --res 1 --quiet -o " +
+                                  folder.file("byte.img"));
+    ASSERT_EQ(byte.code, 0) << byte.err;
+    const CliResult surface = runCli("raster --var Prec --period all --quantities best,stderr --bbox 4.5,45.5,7.5,47.5 "
+                                     "--res 1 --quiet -o " + folder.file("prec.tif"));
+    ASSERT_EQ(surface.code, 0) << surface.err;
+    EXPECT_NE(surface.out.find("26 bands"), std::string::npos) << surface.out;
+    const ImgRaster img = readImg(folder.file("byte.img"));
+    const Surface s = readSurface(folder.file("prec.tif"));
+    ASSERT_EQ(s.bands, 26);
+    ASSERT_EQ(s.columns, 3);
+    ASSERT_EQ(s.rows, 2);
+    EXPECT_EQ(s.transform[0], 4.5);
+    EXPECT_EQ(s.transform[3], 47.5);
+    EXPECT_EQ(s.descriptions[8], "September");
+    EXPECT_EQ(s.descriptions[12], "Annual");
+    EXPECT_EQ(s.descriptions[13 + 8], "September stderr");
+    int land = 0;
+    for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < 3; ++c) {
+            const uint8_t count = img.at(c, r);
+            const float september = s.at(8, r, c), error = s.at(13 + 8, r, c);
+            if (count == kImgNoData) {
+                EXPECT_EQ(september, kSurfaceNoData);
+                EXPECT_EQ(error, kSurfaceNoData);
+                continue;
+            }
+            ++land;
+            EXPECT_EQ(std::floor(september / 8), count) << "column " << c << " row " << r << ": " << september;
+            EXPECT_GE(error, 0);
+        }
+    EXPECT_GT(land, 0);
+
+    const std::string info = commandOutput("gdalinfo -json " + folder.file("prec.tif") + " 2>/dev/null");
+    if (info.empty()) GTEST_SKIP() << "gdalinfo not installed";
+    EXPECT_NE(info.find("\"type\":\"Float32\""), std::string::npos);
+    EXPECT_NE(info.find("\"LAYOUT\":\"COG\""), std::string::npos) << info.substr(0, 2000);
+    EXPECT_NE(info.find("\"method\":\"described\""), std::string::npos);
+    EXPECT_NE(info.find("\"units\":\"mm\""), std::string::npos);
+}
+
+// Strips of several counts, each run on its own, hold exactly the rows of the single run, and
+// the cluster script's merge joins them into the single run's raster.
+TEST(RasterCommand, StripsJoinedGiveExactlyTheCellsOfTheSingleRun) {
+    if (!dataBuilt()) GTEST_SKIP() << "data folder not built";
+    TempFolder folder("cli-raster-strips");
+    const std::string args = " --var Temp --period all --quantities best,stderr --bbox 5,44,9,47 --res 0.25 --quiet ";
+    const CliResult whole = runCli("raster" + args + "-o " + folder.file("whole.tif"));
+    ASSERT_EQ(whole.code, 0) << whole.err;
+    const Surface w = readSurface(folder.file("whole.tif"));
+    ASSERT_EQ(w.rows, 12);
+    for (int n : {3, 12}) {  // 12: a strip per row
+        int row = 0;
+        for (int i = 1; i <= n; ++i) {
+            const std::string name = folder.file("strip-" + std::to_string(i) + "-of-" + std::to_string(n) + ".tif");
+            const CliResult strip = runCli("raster" + args + "--tile " + std::to_string(i) + "/" + std::to_string(n) +
+                                           " --threads " + std::to_string(i % 3 + 1) + " -o " + name);
+            ASSERT_EQ(strip.code, 0) << strip.err;
+            const Surface s = readSurface(name);
+            ASSERT_EQ(s.columns, w.columns);
+            ASSERT_EQ(s.bands, w.bands);
+            EXPECT_DOUBLE_EQ(s.transform[3], 47 - row * 0.25) << "strip " << i << " of " << n;
+            for (int b = 0; b < s.bands; ++b)
+                for (int r = 0; r < s.rows; ++r)
+                    for (int c = 0; c < s.columns; ++c)
+                        ASSERT_EQ(s.at(b, r, c), w.at(b, row + r, c)) << "strip " << i << " of " << n << " band " << b;
+            row += s.rows;
+        }
+        EXPECT_EQ(row, w.rows) << n << " strips";
+    }
+
+    if (!haveCommand("gdalbuildvrt") || !haveCommand("gdal_translate")) GTEST_SKIP() << "GDAL programs not installed";
+    const std::string out = folder.file("joined");
+    for (int i = 1; i <= 3; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, ".strip-%04d-of-0003.tif", i);
+        std::filesystem::copy_file(folder.file("strip-" + std::to_string(i) + "-of-3.tif"), out + name);
+    }
+    const std::string merge = commandOutput("VAR=Temp RES=0.25 OUT=" + out + " TILES=3 bash " + kSourceDir +
+                                            "/scripts/cluster/raster-array.sbatch merge 2>&1; echo exit=$?");
+    ASSERT_NE(merge.find("exit=0"), std::string::npos) << merge;
+    const Surface joined = readSurface(out + ".tif");
+    EXPECT_EQ(joined.values, w.values);
+    EXPECT_EQ(joined.descriptions, w.descriptions);
+    EXPECT_FALSE(std::filesystem::exists(out + ".strip-0001-of-0003.tif"));
+}
+
+TEST(RasterCommand, NetCdfReadsBackWithTheGeoTiffsValuesAndCoordinates) {
+    if (!dataBuilt()) GTEST_SKIP() << "data folder not built";
+    TempFolder folder("cli-raster-nc");
+    const std::string args = " --var Tmin --period all --quantities best,low,high --level 95 --bbox 5,45,8,47 --res 0.5 --quiet -o ";
+    ASSERT_EQ(runCli("raster" + args + folder.file("t.tif")).code, 0);
+    const CliResult nc = runCli("raster" + args + folder.file("t.nc"));
+    ASSERT_EQ(nc.code, 0) << nc.err;
+    const Surface tif = readSurface(folder.file("t.tif"));
+    int id = -1, var = -1;
+    ASSERT_EQ(nc_open(folder.file("t.nc").c_str(), NC_NOWRITE, &id), NC_NOERR);
+    std::vector<float> values;
+    for (const char* name : {"tmin", "tmin_low", "tmin_high"}) {
+        ASSERT_EQ(nc_inq_varid(id, name, &var), NC_NOERR) << name;
+        std::vector<float> v(static_cast<size_t>(13 * 4 * 6));
+        ASSERT_EQ(nc_get_var_float(id, var, v.data()), NC_NOERR);
+        values.insert(values.end(), v.begin(), v.end());
+    }
+    EXPECT_EQ(values, tif.values);
+    double lat[4], lon[6];
+    nc_inq_varid(id, "lat", &var);
+    nc_get_var_double(id, var, lat);
+    nc_inq_varid(id, "lon", &var);
+    nc_get_var_double(id, var, lon);
+    EXPECT_EQ(lat[0], 46.75);
+    EXPECT_EQ(lon[5], 7.75);
+    nc_close(id);
+}
+
+TEST(RasterCommand, SurfaceOptionsThatDoNotFitAreUsageErrors) {
+    if (!dataBuilt()) GTEST_SKIP() << "data folder not built";
+    TempFolder folder("cli-raster-misuse");
+    const std::string box = " --var Temp --bbox 5,45,8,47 --res 1 --quiet -o ";
+    const std::pair<std::string, std::string> cases[] = {
+        {"--coding float" + box + folder.file("x.img"), "IMG file holds the one-byte coding"},
+        {"--period all" + box + folder.file("x.img"), "--coding float"},
+        {"--coding byte --quantities best,stderr" + box + folder.file("x.tif"), "--coding float"},
+        {"--coding byte" + box + folder.file("x.nc"), "full precision"},
+        {"--coding bytes" + box + folder.file("x.tif"), "--coding must be float or byte"},
+        {"--quantities best,error" + box + folder.file("x.tif"), "\"error\" is not a quantity"},
+        {"--tile 3/2" + box + folder.file("x.tif"), "--tile takes I/N"},
+        {"--tile 1/2" + box + folder.file("x.nc"), "--tile takes I/N"},
+        {"--tile 1/3" + box + folder.file("x.tif"), "too few for 3 strips"},
+        {"--level 80" + box + folder.file("x.tif"), "--level must be 90, 95 or 99"},
+        {"--var Temp --bbox 5,45,8,47 --res 0m -o " + folder.file("x.tif"), "--res must be a positive"},
+        {"--var Temp --bbox 5,45,8,95 --res 1 -o " + folder.file("x.tif"), "LATSTART \"95\" is not a latitude in -90..90"},
+    };
+    for (const auto& [args, message] : cases) {
+        const CliResult r = runCli("raster " + args);
+        EXPECT_EQ(r.code, 2) << args << "\n" << r.err;
+        EXPECT_NE(r.err.find(message), std::string::npos) << args << "\n" << r.err;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+}
+
+// Ctrl-C while a surface is computed: exit code 130 and neither the file nor its parts remain.
+// The signal is sent once the run has made its first file, and the run is far too long to end
+// before it.
+TEST(RasterCommand, CtrlCEndsASurfaceWith130AndLeavesNoFile) {
+    if (!dataBuilt()) GTEST_SKIP() << "data folder not built";
+    TempFolder folder("cli-raster-int");
+    const std::string out = folder.file("world.tif");
+    const std::string command = "sh -c '" + std::string(ZENTREL_BIN) +
+                                " raster --var Temp --period all --bbox -180,-60,180,84 --res 0.02 --quiet -o " + out +
+                                " 2>/dev/null & pid=$!; n=0; while [ ! -e " + out + ".part ] && [ $n -lt 1200 ]; do sleep 0.05; n=$((n+1)); done; "
+                                "kill -INT $pid; wait $pid; echo exit=$?'";
+    const std::string result = commandOutput(command);
+    EXPECT_NE(result.find("exit=130"), std::string::npos) << result;
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+}
+
+// The cluster script without a cluster: an array task runs its own strip of the whole, and
+// "submit" asks for one task per strip and a merge that waits for all of them.
+TEST(RasterClusterScript, ArrayTaskRunsItsStripAndSubmitChainsTheMerge) {
+    TempFolder folder("cli-raster-sbatch");
+    const std::string script = kSourceDir + "/scripts/cluster/raster-array.sbatch";
+    const std::string strip = commandOutput("SLURM_ARRAY_TASK_ID=3 SLURM_CPUS_PER_TASK=8 VAR=Prec RES=30s OUT=prec "
+                                            "TILES=8 ZENTREL=echo bash " + script + " strip 2>&1");
+    EXPECT_NE(strip.find("raster --var Prec --period all --quantities best,stderr --bbox -180,-60,180,84 --res 30s "
+                         "--tile 3/8 --threads 8 --quiet -o prec.strip-0003-of-0008.tif"),
+              std::string::npos)
+        << strip;
+    // A stand-in for sbatch that prints what it was asked and answers with a job id.
+    folder.write("sbatch", "#!/bin/sh\necho \"sbatch $*\" >> \"$(dirname \"$0\")/asked\"\necho 4711\n");
+    std::filesystem::permissions(folder.file("sbatch"), std::filesystem::perms::owner_all);
+    const std::string submit = commandOutput("PATH=" + folder.str() + ":$PATH VAR=Prec RES=30s OUT=prec TILES=8 bash " +
+                                             script + " submit 2>&1; echo exit=$?");
+    EXPECT_NE(submit.find("exit=0"), std::string::npos) << submit;
+    std::ifstream in(folder.file("asked"));
+    const std::string asked((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(asked.find("--array=1-8 --export=ALL " + script + " strip"), std::string::npos) << asked;
+    EXPECT_NE(asked.find("--dependency=afterok:4711"), std::string::npos) << asked;
+    EXPECT_NE(asked.find(script + " merge"), std::string::npos) << asked;
+    EXPECT_NE(commandOutput("bash " + script + " 2>&1; echo exit=$?").find("exit=2"), std::string::npos);
 }

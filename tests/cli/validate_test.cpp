@@ -9,6 +9,7 @@
 #include "../core/fixture.h"
 #include "data/station_writer.h"
 #include "run_cli.h"
+#include "version.h"
 
 using namespace zentrel;
 using namespace zentrel::test;
@@ -28,9 +29,11 @@ TEST(ValidateCommand, ReportsTablesAndJsonAndRejectsBadFolds) {
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("Hold-out validation: 3 folds, seed 1"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Temp: 30 of 30 stations held out"), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find("zentrel: note: no Tmax stations in the database."), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("zentrel: note: Tmax skipped: this station database holds no Tmax normals."), std::string::npos)
+        << r.err;
     std::ifstream in(json);
     const auto doc = nlohmann::json::parse(in);
+    EXPECT_EQ(doc["program"], std::string("Zentrel ") + programVersion());
     ASSERT_EQ(doc["variables"].size(), 1u);
     EXPECT_EQ(doc["variables"][0]["variable"], "Temp");
     EXPECT_EQ(doc["variables"][0]["heldOut"], 30);

@@ -8,6 +8,7 @@
 #include "batch/batch_files.h"
 #include "batch/batch_run.h"
 #include "data/terrain.h"
+#include "engine/engine.h"
 #include "error.h"
 #include "fixture.h"
 #include "locations/location_list.h"
@@ -135,6 +136,29 @@ TEST(LocationFile, FieldCountsNamesSkipsAndWrongData) {
     EXPECT_THROW(readLocationFile("/nonexistent/locations.dat", kAlt17, working), Error);
 }
 
+TEST(LocationFile, LimitsAreInclusiveAndAHairPastIsSkipped) {
+    Location working{"", 0, 0, 0};
+    const LocationFileResult r = parseLocationText(
+        "-180,-90,-600,SW corner\n180,90,10000,NE corner\n12.5,41.9,17,Lake side town\n"
+        "180.001,0,0,a\n-180.001,0,0,b\n0,90.001,0,c\n0,-90.001,0,d\n0,0,-600.5,e\n0,0,10000.5,f\n",
+        kAlt17, working);
+    ASSERT_EQ(r.rows.size(), 3u);
+    const auto row = [&](size_t k) { return r.rows[k].name + ": " + r.rows[k].lon + " " + r.rows[k].lat + " " + r.rows[k].alt; };
+    EXPECT_EQ(row(0), "SW corner: -180 -90 -600");
+    EXPECT_EQ(row(1), "NE corner: 180 90 10000");
+    EXPECT_EQ(row(2), "Lake side town: 12.5 41.9 17");  // four fields: position and altitude as written
+    ASSERT_EQ(r.skipped.size(), 6u);
+    for (size_t k = 0; k < 6; ++k)
+        EXPECT_EQ(r.skipped[k], std::string("Location ") + "abcdef"[k] + " Skipped : Longitude or Latitude or Altitude not valid.");
+}
+
+TEST(LocationGrid, PolesAndTheDateLineAreGridPoints) {
+    const auto rows = gridLocations({-180, 180, 2, -90, 90, 2}, kAlt17);
+    ASSERT_EQ(rows.size(), 9u);
+    EXPECT_EQ(rows[0].lon + "," + rows[0].lat, "-180.00,-90.00");
+    EXPECT_EQ(rows[8].lon + "," + rows[8].lat, "180.00,90.00");
+}
+
 TEST_F(BatchFiles, BatchFileNamesNumbersAndLinesPinTheirBytes) {
     EXPECT_EQ(runPrefix(1055669400), "Zentrel 15062003_093000");
     EXPECT_EQ(quantityFileName("P", Prec, Quantity::DirecGradString), "P_Prec_DirecGradString.zte");
@@ -221,6 +245,26 @@ TEST_F(BatchFiles, ManyThreadsWriteTheBytesOfOneThreadAndASecondRunOverwrites) {
     EXPECT_EQ(twice, best + best.substr(best.find("\r\n\r\n") + 4));
 }
 
+// A run killed during a write can leave a file's last line cut (at a page boundary); a run that
+// appends to that file cuts the partial line away first, so the lines it adds stay whole.
+TEST_F(BatchFiles, AppendingToAFileWithACutLastLineDropsThePartialLineFirst) {
+    BatchData d;
+    const std::vector<LocationRow> rows = gridLocations({8, 12, 4, 43, 47, 4}, kAlt17);
+    TempFolder one("batch-append-cut");
+    ProgramSettings settings;
+    runBatch(rows, ownFormat(one.str(), 1), settings, d.data.str());
+    const auto path = one.path() / "Zentrel 15062003_093000_Temp_Best.zte";
+    const std::string whole = readAll(path);
+    const size_t lastLine = whole.rfind("\r\n", whole.size() - 3) + 2;  // start of the last line
+    std::filesystem::resize_file(path, lastLine + 7);                    // killed 7 bytes into it
+
+    BatchOptions append = ownFormat(one.str(), 1);
+    append.append = true;
+    runBatch(rows, append, settings, d.data.str());
+    const std::string after = readAll(path);
+    EXPECT_EQ(after, whole.substr(0, lastLine) + whole.substr(whole.find("\r\n\r\n") + 4));
+}
+
 TEST_F(BatchFiles, CancelStopsAfterTheCurrentLocationAndOtherFormatsWriteTheHeaderOnce) {
     BatchData d;
     const std::vector<LocationRow> rows = gridLocations({8, 12, 4, 43, 47, 4}, kAlt17);
@@ -280,4 +324,107 @@ TEST_F(BatchFiles, ElevationModelReplacesTheListAltitude) {
     runBatch({{"Here", "10", "45", "17"}}, o, ProgramSettings{}, d.data.str());
     EXPECT_NE(readAll(out.path() / "Zentrel 15062003_093000_Temp_Best.zte").find("\r\nHere     10.00   45.00     500"),
               std::string::npos);
+}
+
+// A database without Wind normals: the run leaves Wind out and says so once in its summary; the
+// crop-water files, which need wind, refuse before writing anything; Wind alone is an error.
+TEST_F(BatchFiles, VariableTheDatabaseLacksIsSkippedWithANoteAndCropWaterFilesRefuse) {
+    BatchData d;
+    d.data.write(wholeFileName(Wind), "");
+    const std::vector<LocationRow> rows = gridLocations({9, 11, 1, 44, 46, 1}, kAlt17);
+    TempFolder out("batch-nowind");
+    BatchOptions orvane = ownFormat("", 1);
+    orvane.format = FormatOrvane;
+    orvane.destination = out.file("orvane.dat");
+    const BatchSummary s = runBatch(rows, orvane, ProgramSettings{}, d.data.str());
+    EXPECT_EQ(s.notes, std::vector<std::string>{"Wind skipped: this station database holds no Wind normals"});
+    EXPECT_EQ(s.variables, 7);
+    EXPECT_EQ(countOf(readAll(out.file("orvane.dat")), "Wind_sp.mean_mly"), 0u);
+    EXPECT_NE(summaryText(s).find("Wind skipped: this station database holds no Wind normals.\n"), std::string::npos);
+
+    BatchOptions plantow = orvane;
+    plantow.format = FormatPlantow;
+    plantow.destination = out.file("crop.lst");
+    try {
+        runBatch(rows, plantow, ProgramSettings{}, d.data.str());
+        FAIL() << "the crop-water files were written without wind";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "The crop-water climate file needs Wind normals, but this station database holds no Wind "
+                               "normals; add them with zentrel data import-csv.");
+    }
+    EXPECT_FALSE(std::filesystem::exists(out.file("crop.lst")));
+
+    BatchOptions windOnly = orvane;
+    windOnly.variables = {false, false, false, false, false, false, true, false};
+    EXPECT_THROW(runBatch(rows, windOnly, ProgramSettings{}, d.data.str()), Error);
+}
+
+TEST(BatchQuantities, VertGradFileIsPer100Metres) {
+    VariableResult r;
+    r.variable = Temp;
+    for (size_t m = 1; m <= 13; ++m) r.result.VertGrad[m] = -0.0065f;  // K per metre
+    EXPECT_EQ(quantityLine(Quantity::VertGrad, "a", r, 1.645f).substr(27, 20), "    -0.650    -0.650");
+}
+
+TEST(BatchQuantities, CorrectionFlagsFlipAtTheirStationCounts) {
+    ProgramSettings settings;
+    VariableResult r;
+    const auto flags = [&](int active, int activeAlt) {
+        r.neighbours.ActiveCount = static_cast<int16_t>(active);
+        r.neighbours.ActiveAltCount = static_cast<int16_t>(activeAlt);
+        return correctionsField(r, settings);
+    };
+    EXPECT_EQ(flags(6, 3), "AGS");
+    EXPECT_EQ(flags(6, 2), "XGS");  // altitude correction from 3 stations with an altitude
+    EXPECT_EQ(flags(5, 3), "AXS");  // gradient correction from 6 active stations
+    EXPECT_EQ(flags(3, 3), "AXS");
+    EXPECT_EQ(flags(2, 2), "XXX");  // shadow correction from 3 active stations
+    settings.AltCorr = settings.GradCorr = 0;
+    settings.ShadowOn = 0;
+    EXPECT_EQ(flags(20, 20), "XXX");
+}
+
+// One location, every quantity of every variable: each number in the files is the engine's own
+// result for that quantity, written with three decimals.
+TEST_F(BatchFiles, EveryQuantityFileHoldsTheEnginesValuesAtOneLocation) {
+    BatchData d;
+    TempFolder out("batch-values");
+    BatchOptions o = ownFormat(out.str(), 1);
+    o.level = 95;
+    const ProgramSettings settings;
+    runBatch({{"Here", "10.2", "45.3", "400"}}, o, settings, d.data.str());
+    Engine engine(settings, d.data.str());
+    const Location here{"Here", 10.2f, 45.3f, 400};
+    const std::string prefix = out.file("Zentrel 15062003_093000");
+    const std::vector<std::pair<Quantity, const char*>> files = {
+        {Quantity::Best, "Best"},       {Quantity::Low, "Low"},         {Quantity::High, "High"},
+        {Quantity::StdErr, "StdErr"},   {Quantity::Bias, "Bias"},       {Quantity::VertGrad, "VertGrad"},
+        {Quantity::VertExplVar, "VertExplVar"}, {Quantity::AbsGrad, "AbsGrad"}, {Quantity::DirecGrad, "DirecGrad"},
+        {Quantity::LongGrad, "LongGrad"}, {Quantity::LatGrad, "LatGrad"}, {Quantity::DirecGradString, "DirecGradString"}};
+    for (int v = 0; v < kVariableCount; ++v) {
+        const EstimateResult e = engine.Run(v, here).result;
+        ASSERT_GE(engine.ns.ActiveCount, 6);
+        for (const auto& [q, name] : files) {
+            const std::string text = readAll(quantityFileName(prefix, v, q));
+            const size_t at = text.find("\r\nHere  ");
+            ASSERT_NE(at, std::string::npos) << name;
+            const std::string values = text.substr(at + 2 + 6 + 24, 130);
+            for (size_t m = 1; m <= 13; ++m) {
+                const std::string cell = values.substr((m - 1) * 10, 10);
+                const std::string where = std::string(name) + " of variable " + std::to_string(v) + " month " + std::to_string(m);
+                if (q == Quantity::DirecGradString) {
+                    EXPECT_EQ(cell, std::string(10 - e.DirecGradName[m].size(), ' ') + e.DirecGradName[m]) << where;
+                    continue;
+                }
+                const float k = 1.96f;
+                const float expected[] = {ClipValue(e.Best[m], v), ClipValue(e.Best[m] - k * e.StdErr[m], v),
+                                          ClipValue(e.Best[m] + k * e.StdErr[m], v), e.StdErr[m], e.Bias[m],
+                                          e.VertGrad[m] * 100, e.VertExplVar[m], e.AbsGrad[m], e.DirecGrad[m],
+                                          0, e.LongGrad[m], e.LatGrad[m]};
+                std::string number = cell;
+                std::erase(number, ',');
+                EXPECT_NEAR(std::stod(number), expected[static_cast<size_t>(q)], 0.0005001) << where << ": " << cell;
+            }
+        }
+    }
 }

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "formats/result_report.h"
+
 using namespace zentrel;
 
 namespace {
@@ -69,4 +71,27 @@ TEST(Degrees, DecimalTextIsShortest) {
     EXPECT_EQ(decimalDegreesText(12.483), "12.483");
     EXPECT_EQ(decimalDegreesText(-41.9), "-41.9");
     EXPECT_EQ(decimalDegreesText(180.0), "180");
+}
+
+// The printed report rounds to whole seconds, unlike the coordinate dialog, and carries the
+// rounding into minutes and degrees.
+TEST(PrintedDegrees, SecondsAreRoundedAndCarried) {
+    EXPECT_EQ(degreesMinutesSeconds(12.483f, false), "12\u00B028' 59'' E ");  // 28' 58.8''
+    EXPECT_EQ(degreesMinutesSeconds(41.9f, true), "41\u00B054' 0'' N ");
+    EXPECT_EQ(degreesMinutesSeconds(-41.9f, true), "41\u00B054' 0'' S ");
+    EXPECT_EQ(degreesMinutesSeconds(-0.5f, false), "0\u00B030' 0'' W ");
+    EXPECT_EQ(degreesMinutesSeconds(10.99999f, true), "11\u00B00' 0'' N ");  // 59' 59.96''
+    EXPECT_EQ(degreesMinutesSeconds(7.0082f, true), "7\u00B00' 30'' N ");    // 29.52'' up
+}
+
+TEST(PrintedDegrees, ReportHeadGivesTheLocationInDegreesMinutesSeconds) {
+    VariableResult r;
+    r.variable = Temp;
+    ReportOptions o;
+    o.location = {"", 12.483f, -41.9f, 17};
+    o.printed = true;
+    const std::string block = reportBlock(r, ProgramSettings{}, o);
+    EXPECT_NE(block.find("Location:   Latitude = 41\xB0" "54' 0'' S , Longitude = 12\xB0" "28' 59'' E ,  Altitude = "),
+              std::string::npos)
+        << block.substr(0, 200);
 }

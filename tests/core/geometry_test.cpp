@@ -9,10 +9,13 @@
 
 using namespace zentrel;
 
-TEST(Distance, IdenticalPointsAreZeroAndQuarterCircleIsRadiusTimesHalfPi) {
+// The tolerances are a few single-precision steps: an Earth radius of 6371 km instead of 6370.997
+// moves the quarter circle by 4.7 m and the third of a circle by 6.3 m, beyond them.
+TEST(Distance, IdenticalPointsAreZeroAndArcsAreTheRadiusOf6370997Metres) {
     EXPECT_EQ(Distance(10, 20, 10, 20), 0.0f);
-    EXPECT_NEAR(Distance(0, 0, 0, 90), 6370.997 * 3.14159265 / 2, 0.01);
-    EXPECT_NEAR(Distance(0, 0, 1, 0), 111.19, 0.01);
+    EXPECT_NEAR(Distance(0, 0, 0, 90), 6370.997 * M_PI / 2, 0.002);
+    EXPECT_NEAR(Distance(0, 0, 120, 0), 6370.997 * M_PI * 2 / 3, 0.003);
+    EXPECT_NEAR(Distance(-30, 0, 30, 0), 6370.997 * M_PI / 3, 0.0015);
 }
 
 TEST(Distance, CosineInSinglePrecisionMakesVeryNearPointsCoincide) {

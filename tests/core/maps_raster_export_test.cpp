@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "error.h"
+#include "maps/georeference.h"
 #include "maps_test_util.h"
 
 using namespace zentrel;
@@ -123,6 +124,32 @@ TEST(RasterExport, ThreeByTwoAtOneDegreeCodesSeaAndRangeAndIsFiveHundredFortyByt
     EXPECT_EQ(back.Header.Columns, 3);
 }
 
+// Odd sizes: the reference point is the middle of the rectangle, half a cell off the grid of cells.
+TEST(RasterExport, ThreeRowsByFiveColumnsPutTheReferenceAtRowOneAndAHalfColumnTwoAndAHalf) {
+    maps_test::ScratchFolder folder;
+    const RasterExportPlan plan = planRasterExport(Temp, 13, 0.2, 10, 11, 45.6, 45);
+    EXPECT_EQ(plan.Rows, 3);
+    EXPECT_EQ(plan.Columns, 5);
+    ImgRaster out;
+    out.Header = GetNewHeader(plan, smallMap().Header);
+    EXPECT_EQ(out.Header.RefRow, 1.5);
+    EXPECT_EQ(out.Header.RefColumn, 2.5);
+    EXPECT_NEAR(out.Header.RefLon, 10.5, 1e-12);
+    EXPECT_NEAR(out.Header.RefLat, 45.3, 1e-12);
+    EXPECT_NEAR(out.Header.CellWidth, 0.2, 1e-12);
+    EXPECT_NEAR(out.Header.CellHeight, 0.2, 1e-12);
+    out.Cells.assign(15, 1);
+    writeImg(folder.file("odd.img"), out);
+    // Read back: row 0 lies at the start latitude and column 0 at the start longitude.
+    const ImgHeader back = readImg(folder.file("odd.img")).Header;
+    EXPECT_NEAR((back.RefRow - 0) * back.CellHeight + back.RefLat, 45.6, 1e-9);
+    EXPECT_NEAR((0 - back.RefColumn) * back.CellWidth + back.RefLon, 10, 1e-9);
+    EXPECT_NEAR((back.RefRow - 2) * back.CellHeight + back.RefLat, 45.2, 1e-9);
+    const Georeference geo = Georeference::of(back);
+    EXPECT_EQ(geo.rowOf(45.6), 0);
+    EXPECT_EQ(geo.columnOf(10.8), 4);
+}
+
 TEST(RasterExport, CellsDoNotDependOnThreadsAndCancelOrErrorsStopTheLoop) {
     ImgRaster map = smallMap();
     const RasterExportPlan plan = planRasterExport(Prec, 13, 0.25, 0, 5, 3, 0);
@@ -148,4 +175,18 @@ TEST(RasterExport, CellsDoNotDependOnThreadsAndCancelOrErrorsStopTheLoop) {
     EXPECT_EQ((*blank)[4], 0);
     const auto negative = [](int, double, double) { return -1.0f; };
     EXPECT_THROW(computeRasterCells(plan, map, negative, 3), Error);
+}
+
+// The desktop's export pinned byte for byte: plan, header, coding and file of a 0.25-degree
+// rectangle of the small map (sea, above-range and coded cells, fractional reference point).
+TEST(RasterExport, ExportOfTheSmallMapIsByteForByteTheGoldenFile) {
+    maps_test::ScratchFolder folder;
+    const ImgRaster map = smallMap();
+    const RasterExportPlan plan = planRasterExport(Prec, 7, 0.25, 0.3, 4.6, 2.9, 0.4);
+    const auto value = [](int, double lon, double lat) { return static_cast<float>(std::fmod(lon * 397 + lat * 113, 2200)); };
+    ImgRaster out;
+    out.Header = GetNewHeader(plan, map.Header);
+    out.Cells = *computeRasterCells(plan, map, value, 2);
+    writeImg(folder.file("export.img"), out);
+    EXPECT_EQ(maps_test::readBytes(folder.file("export.img")), maps_test::readBytes(maps_test::golden("golden_export_prec_july.img")));
 }

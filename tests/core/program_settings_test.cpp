@@ -1,4 +1,4 @@
-// Settings defaults, the order and texts of the "OK" and batch checks, and their corrections.
+// The order and texts of the "OK" and batch checks, and their corrections.
 #include "settings/program_settings.h"
 
 #include <gtest/gtest.h>
@@ -8,19 +8,6 @@ using namespace zentrel;
 namespace {
 SettingsCheck ok(ProgramSettings& s, SettingsInput& in) { return acceptSettingsDialog(s, in); }
 }  // namespace
-
-TEST(Settings, Defaults) {
-    ProgramSettings s;
-    EXPECT_EQ(s.MaxStat, 20);
-    EXPECT_EQ(s.MaxDist, 1000);
-    EXPECT_FLOAT_EQ(s.MinDist, 0.1f);
-    EXPECT_EQ(s.NeighbAlt, 0);
-    EXPECT_EQ(s.Current.Name, "East of Rome");
-    EXPECT_FLOAT_EQ(s.Working.Lon, 12.483f);
-    EXPECT_EQ(s.MonthNames[4], "May         ");
-    EXPECT_EQ(s.VariableTitles[7], "Sunshine Fraction");
-    EXPECT_EQ(outputFormatStatusText(3), "LGS Format (input)");
-}
 
 TEST(Settings, PowerLimitsAndTinyPowerStoredAsZero) {
     ProgramSettings s;

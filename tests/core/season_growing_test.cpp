@@ -89,6 +89,23 @@ TEST(GrowingSeason, DayNumbersAndLengths) {
     expectRow(a, 1, {2, 1.11f, 1.02f, -999, -999, 301, 31, 96});
 }
 
+// Only a negative difference runs over the turn of the year: a season ending the day before it
+// begins has 0 days (100 - 99 ... 99 - 100 + 1 = 0 is not negative), two days before gives 364.
+TEST(GrowingSeason, LengthAtTheYearWrapAddsTheYearOnlyToNegativeDifferences) {
+    SeasonAnalysis a;
+    a.SeasonCount = 3;
+    const float ends[] = {9.04f, 8.04f, 10.04f};  // begin 10 April, day 100, in every row
+    for (int k = 1; k <= 3; ++k) {
+        a.cell(k, 1) = SeasonDry;
+        a.cell(k, 2) = 10.04f;
+        a.cell(k, 3) = ends[k - 1];
+    }
+    completeSeasons(a);
+    expectRow(a, 1, {2, 10.04f, 9.04f, -999, -999, 100, 99, 0});
+    expectRow(a, 2, {2, 10.04f, 8.04f, -999, -999, 100, 98, 364});
+    expectRow(a, 3, {2, 10.04f, 10.04f, -999, -999, 100, 100, 1});
+}
+
 TEST(GrowingSeason, SeasonWithoutHumidPeriod) {
     // Rain crosses half the PET 10 days after mid-March and 20 days after mid-August.
     SeasonAnalysis a = analyseGrowingSeasons(months({20, 20, 40, 70, 70, 70, 70, 70, 40, 20, 20, 20}), constant(100));

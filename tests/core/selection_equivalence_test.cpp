@@ -157,3 +157,37 @@ TEST(SelectionEquivalence, StationsAtDistanceZeroFarAwayAreFound) {
         }
     }
 }
+
+// Distance rounds the cosine to single precision: at about 192 km its readings lie 12.6 m apart
+// and one of them is 191.999176 km, which stations up to some 6 m beyond 192 km read as well.
+// The search starts at 300 km and, after each search that ends at once, starts the next one a
+// fifth narrower: 300, 240, 192 km. With MaxDist at that reading the third search stops at 192 km,
+// and its box of cells must reach a little beyond the radius to hold a station just past it
+// (here due north on a cell boundary). Every run must select what reading the files selects.
+TEST(SelectionEquivalence, StationReadWithinMaxDistJustBeyondTheSearchRadiusIsFound) {
+    const double kmPerDegree = 6370.997 * M_PI / 180;
+    const float north = 46;  // a boundary of the database's two-degree cells
+    const float maxDist = 191.9992f;
+    float lat = static_cast<float>(north - 192 / kmPerDegree);
+    int steps = 0;
+    while (!((north - static_cast<double>(lat)) * kmPerDegree > 192.0005 && Distance(10, lat, 10, north) <= maxDist) &&
+           steps < 1000) {
+        lat = std::nextafter(lat, -90.0f);
+        ++steps;
+    }
+    ASSERT_LT(steps, 1000);
+    TempFolder folder("search-margin");
+    writeDataFolder(folder, 10, lat, {makeStation(10, north, 100, 5, "beyond"), makeStation(13, 49, 100, 7, "far")});
+    auto db = std::make_shared<StationDatabase>(folder.str());
+    ProgramSettings settings;
+    settings.MaxDist = maxDist;
+    Engine fromFiles(settings, folder.str());
+    Engine fromDb(settings, folder.str(), db);
+    for (int run = 1; run <= 6; ++run) {
+        fromFiles.Run(Temp, {"", 10, lat, 100});
+        fromDb.Run(Temp, {"", 10, lat, 100});
+        ASSERT_EQ(fromFiles.ns.NeighbourCount, 1);
+        EXPECT_EQ(fromFiles.ns[1].Name, "beyond");
+        expectSameNeighbours(fromFiles, fromDb, "run " + std::to_string(run));
+    }
+}

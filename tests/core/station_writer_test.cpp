@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 
+#include "data/csv_import.h"
 #include "data/station_file.h"
 #include "engine/geometry.h"
 #include "error.h"
@@ -51,6 +52,30 @@ Station stationAt(float lon, float lat, const std::string& name) {
     return s;
 }
 
+// The main property of the layout, checked for `stations` (distinct names) at `locations`:
+// the files the loader reads hold every station within 500 km and no station twice.
+void expectEveryNearStationExactlyOnce(const std::string& folder, const std::vector<Station>& stations,
+                                       const std::vector<std::pair<float, float>>& locations) {
+    for (int variable : {static_cast<int>(Temp), static_cast<int>(Prec)}) {
+        for (const auto& [lon, lat] : locations) {
+            StationTable table;
+            LoadCandidates(folder, variable, lon, lat, table);
+            std::set<std::string> seen;
+            for (const Station& s : table.stations)
+                ASSERT_TRUE(seen.insert(s.Name).second)
+                    << s.Name << " read twice for variable " << variable << " at " << lon << ", " << lat;
+            for (const Station& s : stations) {
+                // Distance gives 0 for antipodes too; those are no neighbours.
+                const bool near = Distance(lon, lat, s.Lon, s.Lat) <= 500 && std::fabs(lat - s.Lat) < 10;
+                if (!near && !(s.Lon == lon && s.Lat == lat)) continue;
+                ASSERT_TRUE(seen.count(s.Name))
+                    << s.Name << " at " << s.Lon << ", " << s.Lat << " is missing for variable " << variable << " at "
+                    << lon << ", " << lat;
+            }
+        }
+    }
+}
+
 }  // namespace
 
 // The main property of the layout: for any location the files the loader reads hold every
@@ -83,23 +108,36 @@ TEST(StationWriter, LoaderFindsEveryStationWithin500KmExactlyOnce) {
         for (float lon : {-180.0f, -138.0f, -133.0f, -87.0f, -61.0f, 29.99f, 107.9f, 165.0f, 180.0f})
             locations.emplace_back(lon, lat);
 
+    expectEveryNearStationExactlyOnce(folder.str(), stations, locations);
+}
+
+// The same on the real station network of the default database: clustered in Europe, sparse
+// on the oceans and at the poles, with stations right on band edges.
+TEST(StationWriter, RealNetworkLoaderFindsEveryStationWithin500KmExactlyOnce) {
+    const std::string table = std::string(ZENTREL_TEST_DATA) + "/../../data/climat-normals.csv";
+    const ImportReport real = importCsv(table);
+    ASSERT_GT(real.lists[Temp].size(), 1000u) << table;
     for (int variable : {static_cast<int>(Temp), static_cast<int>(Prec)}) {
-        for (const auto& [lon, lat] : locations) {
-            StationTable table;
-            LoadCandidates(folder.str(), variable, lon, lat, table);
-            std::set<std::string> seen;
-            for (const Station& s : table.stations)
-                ASSERT_TRUE(seen.insert(s.Name).second)
-                    << s.Name << " read twice for variable " << variable << " at " << lon << ", " << lat;
-            for (const Station& s : stations) {
-                // Distance gives 0 for antipodes too; those are no neighbours.
-                const bool near = Distance(lon, lat, s.Lon, s.Lat) <= 500 && std::fabs(lat - s.Lat) < 10;
-                if (!near && !(s.Lon == lon && s.Lat == lat)) continue;
-                ASSERT_TRUE(seen.count(s.Name))
-                    << s.Name << " at " << s.Lon << ", " << s.Lat << " is missing for variable " << variable << " at "
-                    << lon << ", " << lat;
-            }
+        // One network (Temp's or Prec's) written as both variables; names made distinct, values
+        // set to one that both variables can have (the reader refuses a Prec total as a Temp).
+        std::vector<Station> stations = real.lists[static_cast<size_t>(variable)];
+        for (size_t i = 0; i < stations.size(); ++i) {
+            stations[i].Name = "S" + std::to_string(i);
+            for (int m = 1; m <= 12; ++m) stations[i].Data[static_cast<size_t>(m)] = 10;
         }
+        TempFolder folder("writer_real");
+        writeVariableFiles(folder.str(), Temp, stations);
+        writeVariableFiles(folder.str(), Prec, stations);
+        // At every other station, and half-way between random pairs of stations not far apart.
+        std::vector<std::pair<float, float>> locations;
+        for (size_t i = 0; i < stations.size(); i += 2) locations.emplace_back(stations[i].Lon, stations[i].Lat);
+        Sequence seq{20261206};
+        for (int k = 0; k < 600; ++k) {
+            const Station& a = stations[static_cast<size_t>(seq.next() * static_cast<double>(stations.size()))];
+            const Station& b = stations[static_cast<size_t>(seq.next() * static_cast<double>(stations.size()))];
+            if (std::fabs(a.Lon - b.Lon) < 20) locations.emplace_back((a.Lon + b.Lon) / 2, (a.Lat + b.Lat) / 2);
+        }
+        expectEveryNearStationExactlyOnce(folder.str(), stations, locations);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QPdfWriter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -164,6 +165,50 @@ private slots:
         }
     }
 
+    void bareSaveNameGetsTheFormatsExtension() {
+        zentrel::gui::test::MessageRecorder messages;
+        zentrel::test::TempFolder out("gui-save-ext");
+        const QString bare = QString::fromStdString(out.file("out1"));
+        setSaveFileDialog([&](QWidget*, const QString&) { return bare; });
+        output_->variableBox(Temp)->setChecked(true);
+        output_->quantities()->best()->setChecked(true);
+        output_->CmdSave_Click();
+        QCOMPARE(messages.last().text, QStringLiteral("Data Saved Correctly"));
+        QVERIFY2(QFileInfo::exists(bare + QStringLiteral(".zte")), "own format: out1 must become out1.zte");
+        QVERIFY(!QFileInfo::exists(bare));
+
+        // A name with an extension of its own is kept as typed.
+        const QString typed = QString::fromStdString(out.file("out2.txt"));
+        setSaveFileDialog([&](QWidget*, const QString&) { return typed; });
+        output_->CmdSave_Click();
+        QVERIFY(QFileInfo::exists(typed));
+        QVERIFY(!QFileInfo::exists(typed + QStringLiteral(".zte")));
+
+        main_->setOutputFormat(FormatLgsOutput);
+        setSaveFileDialog([&](QWidget*, const QString&) { return bare; });
+        output_->CmdSave_Click();
+        QVERIFY2(QFileInfo::exists(bare + QStringLiteral(".Dat")), "growing-season file: out1 must become out1.Dat");
+        main_->setOutputFormat(FormatPlantow);
+        output_->CmdSave_Click();
+        QVERIFY2(QFileInfo::exists(bare + QStringLiteral(".Lst")), "crop-water list: out1 must become out1.Lst");
+    }
+
+    // Without Wind normals the crop-water files are refused, naming the importer, and not written.
+    void cropWaterFilesWithoutWindAreRefused() {
+        data_.write(wholeFileName(Wind), "");
+        zentrel::gui::test::MessageRecorder messages;
+        zentrel::test::TempFolder out("gui-save-nowind");
+        const QString target = QString::fromStdString(out.file("crop.lst"));
+        setSaveFileDialog([&](QWidget*, const QString&) { return target; });
+        main_->setOutputFormat(FormatPlantow);
+        output_->CmdSave_Click();
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.last().text, QStringLiteral("The crop-water climate file needs Wind normals, but this station "
+                                                      "database holds no Wind normals; add them with zentrel data "
+                                                      "import-csv."));
+        QVERIFY(!QFile::exists(target));
+    }
+
     void printedReportUsesThePrintedTextsAndMakesAPdf() {
         output_->variableBox(Prec)->setChecked(true);
         output_->variableBox(Sun)->setChecked(true);
@@ -236,6 +281,62 @@ private slots:
         frmSummary summary;
         summary.setLines({QStringLiteral("Temp, 12.5, 41.9, 17, ...")});
         QCOMPARE(summary.text().section(QLatin1Char('\n'), 1, 1), QStringLiteral("Temp, 12.5, 41.9, 17, ..."));
+    }
+
+    void printedWorkbenchReportHasMarginsRunningHeadsAndRepeatedColumnHeads() {
+        FakeWorkbench workbench;
+        workbench.result = SingleEstimate::of(*main_).results()[Temp];
+        frmOut out(*main_, workbench);
+        main_->setOutputFormat(FormatZentrel);
+        out.quantities()->best()->setChecked(true);
+        out.quantities()->interval()->setChecked(true);
+        out.dekadalBox()->setChecked(true);
+        out.dailyBox()->setChecked(true);
+        out.thresholdBox()->setChecked(true);
+        out.stationBox()->setChecked(true);
+        const PrintDocument document = out.printresults();
+        int heads = 0;
+        for (const PrintLine& line : document) {
+            if (line.columnHead) ++heads;
+            QVERIFY2(line.header.startsWith(QLatin1String("Zentrel")) && line.header.contains(QLatin1String("Here")),
+                     "every page's running header names the program and the location");
+        }
+        // monthly, dekadal, daily and threshold tables with title and unit lines, the stations' titles
+        QCOMPARE(heads, 9);
+
+        zentrel::test::TempFolder files("gui-print-layout");
+        const QString pdf = QString::fromStdString(files.file("workbench.pdf"));
+        PageLayout pages;
+        QPageLayout layout;
+        {
+            QPdfWriter writer(pdf);
+            writer.setPageSize(QPageSize(QPageSize::A4));
+            writer.setPageMargins(QMarginsF(3.5, 3.5, 3.5, 3.5), QPageLayout::Millimeter);  // a printer's own minimum
+            pages = printDocument(writer, document);
+            layout = writer.pageLayout();
+        }
+        QVERIFY2(layout.margins(QPageLayout::Millimeter).left() >= 15, "printed pages need margins of 15 mm or more");
+        QVERIFY2(layout.margins(QPageLayout::Millimeter).top() >= 15, "printed pages need margins of 15 mm or more");
+        QVERIFY(pages.size() > 3);
+        int continued = 0;
+        for (qsizetype p = 1; p < pages.size(); ++p) {
+            const PageLine& first = pages[p].first();
+            if (first.repeatedHead) {
+                ++continued;
+                QVERIFY(document[first.line].columnHead);
+                continue;
+            }
+            // A page that does not repeat heads starts a section or a new variable, never a bare table row.
+            const PrintLine& line = document[first.line];
+            QVERIFY2(line.style != PrintLine::Table || line.columnHead || line.text.trimmed().isEmpty(),
+                     qPrintable(QStringLiteral("page %1 starts with a bare table row: ").arg(p + 1) + line.text));
+        }
+        QVERIFY2(continued > 0, "the daily table runs over pages and must repeat its heads");
+        const QString screenshots = qEnvironmentVariable("ZENTREL_SCREENSHOT_DIR");
+        if (!screenshots.isEmpty()) {
+            QFile::remove(screenshots + QStringLiteral("/workbench_report.pdf"));
+            QFile::copy(pdf, screenshots + QStringLiteral("/workbench_report.pdf"));
+        }
     }
 
 private:

@@ -323,6 +323,72 @@ private slots:
         QCOMPARE(messages.last().text, QStringLiteral("Latitude should be between -90° and +90°."));
     }
 
+    void enterThatClosedTheMessageDoesNotReopenIt() {
+        MessageRecorder messages;
+        coord_->show();
+        QLineEdit* lon = box(*coord_, "txtlong");
+        lon->clear();
+        QTest::keyClicks(lon, "200");
+        QCOMPARE(messages.count(), 1);
+        // The Enter press went to the message box and closed it; only its release reaches the box.
+        QTest::keyRelease(lon, Qt::Key_Return);
+        QTest::keyRelease(lon, Qt::Key_Enter);
+        QCOMPARE(messages.count(), 1);
+        // A message box takes the focus while it shows: a key pressed before it opened and
+        // released after it closed does not count either.
+        QTest::keyPress(lon, '0');
+        QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason), in(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+        QApplication::sendEvent(lon, &out);
+        QApplication::sendEvent(lon, &in);
+        QTest::keyRelease(lon, '0');
+        QCOMPARE(messages.count(), 1);
+        // Ctrl+A (to retype the value) and lone modifier keys edit nothing and check nothing.
+        QTest::keyClick(lon, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(lon, Qt::Key_Shift);
+        QCOMPARE(messages.count(), 1);
+        // A key typed into the box still checks at its release.
+        lon->end(false);
+        QTest::keyClick(lon, '5');
+        QCOMPARE(messages.count(), 2);
+    }
+
+    void newCoordinatesInFormLocationForgetTheOldName() {
+        MessageRecorder messages;
+        location_->show();
+        QLineEdit* name = box(*location_, "Text2");
+        QLineEdit* lon = box(*location_, "txtlong");
+        QCOMPARE(name->text(), QStringLiteral("East of Rome"));
+        lon->selectAll();
+        QTest::keyClicks(lon, "10");
+        QCOMPARE(name->text(), QString());
+        box(*location_, "txtLat")->setText("45");
+        QVERIFY(location_->confirm());
+        QCOMPARE(state_->currentLocation().Name, std::string("ST-Lon10-Lat45-Alt-1960"));
+
+        // A name the user typed is kept, whatever the order of typing.
+        location_->show();
+        name = box(*location_, "Text2");
+        lon = box(*location_, "txtlong");
+        name->setText(QStringLiteral("Alps"));
+        lon->selectAll();
+        QTest::keyClicks(lon, "10");
+        QCOMPARE(name->text(), QStringLiteral("Alps"));
+        // Setting the boxes from code (opening) keeps the loaded name.
+        location_->load();
+        QCOMPARE(name->text(), QStringLiteral("ST-Lon10-Lat45-Alt-1960"));
+    }
+
+    void reopenedDialogKeepsItsPlace() {
+        location_->show();
+        location_->move(150, 120);
+        const QPoint placed = location_->pos();
+        for (int i = 0; i < 3; ++i) {
+            location_->hide();
+            location_->show();
+        }
+        QCOMPARE(location_->pos(), placed);
+    }
+
     void okTakesTheTerrainAltitudeAndAGeneratedName() {
         MessageRecorder messages;
         coord_->show();

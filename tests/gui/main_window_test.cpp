@@ -1,10 +1,14 @@
 // The main window: start-up state, menu tree, status panels, output formats, refusals, placeholders.
 #include <QAction>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QCoreApplication>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
 
@@ -14,6 +18,7 @@
 #include "shell/help_window.h"
 #include "shell/main_window.h"
 #include "shell/settings_dialog.h"
+#include "version.h"
 
 using namespace zentrel;
 using namespace zentrel::gui;
@@ -251,6 +256,56 @@ private slots:
         QVERIFY(window_->helpWindow()->isVisible());
         window_->action("mn_About")->trigger();
         QVERIFY(window_->findChild<QDialog*>("frmAbout")->isVisible());
+    }
+
+    void aboutTheDataDescribesTheFolderInUse() {
+        QFile about(QDir(dir_->path()).filePath("about.txt"));
+        QVERIFY(about.open(QIODevice::WriteOnly));
+        about.write("Source: A test source.\nYears Temp: 10..19\n");
+        about.close();
+        window_->show();
+        window_->action("mn_About")->trigger();
+        auto* tabs = window_->findChild<QTabWidget*>("aboutTabs");
+        QVERIFY(tabs);
+        QCOMPARE(tabs->tabText(1), QStringLiteral("About the data"));
+        auto* data = window_->findChild<QPlainTextEdit*>("dataInfo");
+        QVERIFY(data);
+        const QString text = data->toPlainText();
+        QVERIFY2(text.contains(QStringLiteral("Data folder: ") + dir_->path()), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("Source: A test source.")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("this station database holds no Wind normals")), qPrintable(text));
+    }
+
+    // The data folder built beside the programs is the real one: the window names its source and
+    // no demonstration label (a picture of it goes to ZENTREL_SCREENSHOT_DIR when set).
+    void aboutTheDataOfTheBuiltDefaultFolder() {
+        const QDir bin(QCoreApplication::applicationDirPath());
+        if (!bin.exists(QStringLiteral("ZentrelData/about.txt"))) QSKIP("bin/ZentrelData not built (scripts/build-data.sh)");
+        MainWindow main(bin.filePath(QStringLiteral("ZentrelData")));
+        QVERIFY(!main.windowTitle().contains(QStringLiteral("demonstration")));
+        main.show();
+        main.action("mn_About")->trigger();
+        auto* dialog = main.findChild<QDialog*>("frmAbout");
+        auto* tabs = main.findChild<QTabWidget*>("aboutTabs");
+        QVERIFY(dialog && tabs);
+        tabs->setCurrentIndex(1);
+        const QString text = main.findChild<QPlainTextEdit*>("dataInfo")->toPlainText();
+        QVERIFY2(text.contains(QStringLiteral("Source: Deutscher Wetterdienst, CLIMAT reports.")), qPrintable(text));
+        QVERIFY2(!text.contains(QStringLiteral("DEMONSTRATION")), qPrintable(text));
+        const QString shots = qEnvironmentVariable("ZENTREL_SCREENSHOT_DIR");
+        if (!shots.isEmpty()) {
+            QDir().mkpath(shots);
+            QTest::qWait(100);
+            QVERIFY(dialog->grab().save(QDir(shots).filePath(QStringLiteral("about_data.png"))));
+        }
+    }
+
+    void aboutBoxShowsTheVersionAndTheDataFolderInUse() {
+        window_->showAbout();
+        auto* version = window_->findChild<QDialog*>("frmAbout")->findChild<QLabel*>("version");
+        QVERIFY(version);
+        QVERIFY(version->text().startsWith(QStringLiteral("Version ") + QString::fromUtf8(zentrel::programVersion())));
+        QVERIFY(version->text().contains(QStringLiteral("Data folder: ") + window_->state().dataFolder()));
     }
 
     void tilingLaysChildWindowsOutWithoutOverlap() {

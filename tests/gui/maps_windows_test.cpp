@@ -2,20 +2,30 @@
 // raster map window's panel checks and an export run off the GUI thread to a file. With
 // ZENTREL_SCREENSHOT_DIR set and the data built beside the program, screenshots of both
 // windows and of an exported raster shown again as a background map.
+#include <gdal_priv.h>
+
+#include <cmath>
+
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QPushButton>
 #include <QTest>
 
 #include "../core/fixture.h"
+#include "formats/picture.h"
 #include "gui_test_support.h"
+#include "maps/climate_surface.h"
 #include "maps/colour_table.h"
+#include "maps/bna_file.h"
 #include "maps/img_file.h"
+#include "maps/map_folder.h"
 #include "maps/location_map_window.h"
 #include "maps/raster_map_window.h"
 #include "shell/main_window.h"
@@ -64,6 +74,8 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
+        window.horizontalScrollBar()->setValue(0);
+        window.verticalScrollBar()->setValue(0);
         double lon = 0, lat = 0;
         QString text;
         QVERIFY(window.positionAt(QPoint(0, 0), lon, lat, &text));
@@ -103,6 +115,70 @@ private slots:
         QVERIFY(!window.setLocation());
         QCOMPARE(messages.last().title, QStringLiteral("Strange Location"));
         QCOMPARE(messages.last().icon, QMessageBox::Critical);
+    }
+
+    void locationMapOpensCentredOnTheCurrentLocationAndZoomKeepsTheCentre() {
+        QTemporaryDir dir;
+        gui::test::writeTerrain(dir, {});
+        MainWindow main(dir.path());
+        auto layers = std::make_shared<WorldMapLayers>();
+        layers->bitmap = QImage(2160, 1080, QImage::Format_RGB888);
+        layers->bitmap.fill(Qt::blue);
+        LocationMapWindow window(main, layers);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QSize view = window.viewport()->size();
+        QVERIFY2(view.width() >= 500 && view.height() >= 350, "the map opens too small to be used");
+
+        const auto offCentre = [&] {
+            const Location& here = main.state().currentLocation();
+            const QPointF at = window.viewportPointOf(here.Lon, here.Lat);
+            const QPointF centre(window.viewport()->width() / 2.0, window.viewport()->height() / 2.0);
+            return (at - centre).manhattanLength();
+        };
+        QVERIFY2(offCentre() <= 2, "the map does not open on the current location");
+        for (int step : {2, 16, 1, 4}) {
+            window.ImpostaZoom(step);
+            QVERIFY2(offCentre() <= 2 * window.zoomFactor() + 2, qPrintable(QStringLiteral("zoom %1:1 lost the centre").arg(step)));
+        }
+        window.resize(window.width() + 120, window.height() + 80);  // at 4:1, with room all round
+        QCoreApplication::processEvents();
+        QVERIFY2(offCentre() <= 2 * window.zoomFactor() + 2, "resizing lost the centre");
+
+        // Point zoom keeps the clicked point under the pointer.
+        double lon = 0, lat = 0;
+        const QPoint click(window.viewport()->width() / 3, window.viewport()->height() / 3);
+        QVERIFY(window.positionAt(click, lon, lat));
+        window.ImpostaZoomPunto(click, true);
+        const QPointF after = window.viewportPointOf(lon, lat);
+        QVERIFY((after - QPointF(click)).manhattanLength() <= 3);
+    }
+
+    void pointPickedOnTheLocationMapGetsItsOwnName() {
+        QTemporaryDir dir;
+        gui::test::writeTerrain(dir, {});
+        MainWindow main(dir.path());
+        auto layers = std::make_shared<WorldMapLayers>();
+        layers->bitmap = QImage(2160, 1080, QImage::Format_RGB888);
+        layers->bitmap.fill(Qt::blue);
+        LocationMapWindow window(main, layers);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.nameBox()->text(), QStringLiteral("East of Rome"));
+        window.selectPoint(window.viewportPointOf(-3.67, 40.33).toPoint());
+        QCOMPARE(window.nameBox()->text(), QString());
+        QVERIFY(window.setLocation());
+        const Location& here = main.state().currentLocation();
+        QVERIFY(std::fabs(here.Lon + 3.67f) < 0.2f);
+        QCOMPARE(QString::fromStdString(here.Name),
+                 QStringLiteral("ST-Lon%1-Lat%2-Alt-0")
+                     .arg(QString::fromStdString(shortestFloat(here.Lon)), QString::fromStdString(shortestFloat(here.Lat))));
+
+        // A name typed after picking is the one used.
+        window.selectPoint(window.viewportPointOf(-3.0, 40.0).toPoint());
+        window.nameBox()->setText(QStringLiteral("Madrid"));
+        QVERIFY(window.setLocation());
+        QCOMPARE(main.state().currentLocation().Name, std::string("Madrid"));
     }
 
     void rasterMapChecksThePanelAndExportsOffTheGuiThread() {
@@ -165,6 +241,109 @@ private slots:
         QCOMPARE(raster.at(2, 2), kImgNoData);
         QCOMPARE(raster.at(2, 1), uint8_t(150));  // latitude 46.5 rounds to the map row of 47
         QCOMPARE(raster.at(0, 0), uint8_t(150));
+
+        // The export is a map of its own: colour table, boundaries and capitals beside it, so
+        // the map list offers it and it opens like a background map.
+        const std::vector<MapFiles> listed = listUsableMaps(out.path().toStdString());
+        QVERIFY2(listed.size() == 1 && listed.front().Base == "export", "an exported raster needs its .clr, .cty and .bnd");
+        const ColourTable colours = readColourTable(listed.front().Clr);
+        QVERIFY(QString::fromStdString(colours.Entries[150].Label).startsWith(QLatin1String("10.0 - ")));  // count 150 is 10 degrees
+        QCOMPARE(colours.Entries[255].Label, std::string("Sea"));
+        QCOMPARE(readBna(listed.front().Bnd).size(), size_t(1));
+        RasterMapWindow again(main, out.path());
+        again.openFirstMap();
+        QVERIFY(again.hasMap());
+        QCOMPARE(again.ListMap->count(), 1);
+        // Saved into the map folder, the export is listed at once by "Change Map".
+        const QString intoMaps = QDir(maps.path()).filePath(QStringLiteral("again.img"));
+        window.askFileName = [intoMaps] { return intoMaps; };
+        QVERIFY(window.startExport());
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(window.ListMap->count(), 2);
+    }
+
+    void pointZoomNearTheTopEdgeShowsNoBandAboveTheMap() {
+        QTemporaryDir maps;
+        QTemporaryDir dir;
+        gui::test::writeTerrain(dir, {});
+        writeSmallMap(maps.path());
+        MainWindow main(dir.path());
+        RasterMapWindow window(main, maps.path());
+        window.resize(900, 600);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        MessageRecorder messages;
+        window.openFirstMap();
+        for (int k = 0; k < 2; ++k) {
+            window.zoomPunto(window.view().pixelOf(20, 74).toPoint(), true);
+            QVERIFY2(window.view().Top <= 78.0 + window.view().DegreesPerPixel,
+                     qPrintable(QStringLiteral("zoom %1: the view starts above the map's extent").arg(k + 2)));
+            QVERIFY(window.view().latAt(window.view().Size.height()) >= -78.0 - window.view().DegreesPerPixel);
+        }
+        // The recorded centre is the clicked point; zooming out returns to the level before.
+        window.zoomPunto(QPoint(10, 10), false);
+        window.zoomPunto(QPoint(10, 10), false);
+        QVERIFY(std::fabs(window.view().lonAt(window.view().Size.width() / 2.0)) < 1.0);
+    }
+
+    // The GeoTIFF choice of the panel: its options show only for GeoTIFF, the file name comes
+    // first, and the file holds every month and the standard error in full precision.
+    void rasterMapExportsAGeoTiffWithAllMonthsAndTheError() {
+        QTemporaryDir maps, out;
+        zentrel::test::TempFolder data("gui-raster-tif");
+        std::vector<Station> stations;
+        for (int k = 0; k < 8; ++k) stations.push_back(zentrel::test::makeStation(9.5f + 0.4f * k, 45.2f + 0.25f * k, 0, 10));
+        zentrel::test::writeDataFolder(data, 10, 46, stations);
+        data.write(kTerrainFileName, std::string(static_cast<size_t>(kTerrainColumns) * kTerrainRows, '\xff'));
+        writeSmallMap(maps.path());
+        MainWindow main(QString::fromStdString(data.str()));
+        RasterMapWindow window(main, maps.path());
+        window.resize(900, 600);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        MessageRecorder messages;
+        window.openFirstMap();
+        window.showExportPanel();
+        QVERIFY(!window.allMonthsCheck->isVisible());
+        window.fileTypeCombo->setCurrentIndex(1);
+        QVERIFY(window.allMonthsCheck->isVisible());
+        window.allMonthsCheck->setChecked(true);
+        QVERIFY(!window.periodCombo->isEnabled());
+        window.stdErrCheck->setChecked(true);
+        window.TxtLonStart->setText(QStringLiteral("9"));
+        window.TxtLonEnd->setText(QStringLiteral("11"));
+        window.TxtLatStart->setText(QStringLiteral("47"));
+        window.TxtLatEnd->setText(QStringLiteral("45.5"));
+        window.resolutionCombo->setCurrentText(QStringLiteral("0.5"));
+        if (const QString shots = qEnvironmentVariable("ZENTREL_SCREENSHOT_DIR"); !shots.isEmpty()) {
+            QDir().mkpath(shots);
+            QVERIFY(window.grab().save(QDir(shots).filePath(QStringLiteral("map_raster_geotiff_panel.png"))));
+        }
+        window.askFileName = [] { return QString(); };
+        QVERIFY(!window.startExport());  // no name, nothing computed
+        QVERIFY(!window.exportRunning());
+        const QString file = QDir(out.path()).filePath(QStringLiteral("temp.tif"));
+        window.askFileName = [file] { return file; };
+        QSignalSpy finished(&window, &RasterMapWindow::exportFinished);
+        QVERIFY(window.startExport());
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(finished.first().first().toString(), file);
+        QCOMPARE(messages.last().text, QStringLiteral("Data Saved Correctly"));
+        GDALAllRegister();
+        GDALDataset* ds = static_cast<GDALDataset*>(GDALOpen(file.toUtf8().constData(), GA_ReadOnly));
+        QVERIFY(ds);
+        QCOMPARE(ds->GetRasterCount(), 26);
+        QCOMPARE(ds->GetRasterXSize(), 4);
+        QCOMPARE(ds->GetRasterYSize(), 3);
+        QCOMPARE(QString::fromUtf8(ds->GetRasterBand(22)->GetDescription()), QStringLiteral("September stderr"));
+        QCOMPARE(ds->GetRasterBand(1)->GetRasterDataType(), GDT_Float32);
+        // The same points as the IMG export: 10 °C at longitude 9, latitude 47, and the sea
+        // cell at longitude 10, latitude 46 without data.
+        float cells[12];
+        QCOMPARE(ds->GetRasterBand(9)->RasterIO(GF_Read, 0, 0, 4, 3, cells, 4, 3, GDT_Float32, 0, 0), CE_None);
+        QVERIFY(std::fabs(cells[0] - 10) < 1e-3);
+        QCOMPARE(cells[2 * 4 + 2], kSurfaceNoData);
+        GDALClose(ds);
     }
 
     void screenshots() {
@@ -210,20 +389,7 @@ private slots:
         QVERIFY(finished.wait(300000));
         QCOMPARE(finished.first().first().toString(), file);
 
-        // The export shown again as a background map, with a colour table for its coding.
-        const std::string base = QDir(exported.path()).filePath(QStringLiteral("TempJuly")).toStdString();
-        std::vector<ColourRange> ranges;
-        for (int k = 0; k < 10; ++k) {
-            const int first = 100 + 10 * k;
-            const auto t = static_cast<uint8_t>(25 * k);
-            ranges.push_back({first, first + 9, {t, static_cast<uint8_t>(80 + 15 * k / 2), static_cast<uint8_t>(255 - t)},
-                              std::to_string(-10 + 4 * k) + " - " + std::to_string(-6 + 4 * k) + " °C"});
-        }
-        ranges.push_back({255, 255, {210, 225, 240}, "Sea"});
-        writeColourFile(base + ".clr", "First\tLast\tRed\tGreen\tBlue\tLabel", ranges);
-        const MapFiles elevation = listUsableMaps(bin.filePath(QStringLiteral("rastelldata")).toStdString()).front();
-        QFile::copy(QString::fromStdString(elevation.Bnd), QString::fromStdString(base + ".bnd"));
-        QFile::copy(QString::fromStdString(elevation.Cty), QString::fromStdString(base + ".cty"));
+        // The export shown again as a background map, with the companions written beside it.
         RasterMapWindow again(main, exported.path());
         again.resize(1000, 600);
         again.show();

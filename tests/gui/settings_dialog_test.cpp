@@ -1,5 +1,6 @@
 // frmSettings: "OK" stores then checks in order with the core's messages, key filters, altitude switch, "Cancel".
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -232,6 +233,25 @@ private slots:
         check("chkRobustCorr")->setChecked(false);
         QVERIFY(confirm());
         QCOMPARE(state_->settings().RobustCorr, int16_t(0));
+    }
+
+    void methodChoiceIsStoredAndFollowsTheRobustBox() {
+        auto* method = dialog_->findChild<QComboBox*>("cboMethod");
+        QVERIFY(method);
+        QCOMPARE(method->currentText(), QStringLiteral("Described"));
+        method->setCurrentIndex(2);  // Adaptive
+        QVERIFY(!check("chkRobustCorr")->isChecked());
+        QVERIFY(confirm());
+        QCOMPARE(state_->settings().Method, Method::Adaptive);
+        QCOMPARE(state_->settings().RobustCorr, int16_t(0));
+        dialog_->show();
+        check("chkRobustCorr")->setChecked(true);  // the older switch chooses Robust
+        QCOMPARE(method->currentText(), QStringLiteral("Robust"));
+        QVERIFY(confirm());
+        QCOMPARE(state_->settings().Method, Method::Robust);
+        dialog_->show();
+        method->setCurrentIndex(0);
+        QVERIFY(!check("chkRobustCorr")->isChecked());
     }
 
     void zeroShadowIsAcceptedAndShadowStaysOn() {

@@ -1,9 +1,10 @@
-// Screenshots of the single-location window's fifteen views, its output window and a printed
-// page (PDF), for looking at. Skipped unless ZENTREL_SCREENSHOT_DIR names a folder; the
+// Screenshots of the single-location window's fifteen views, its output window, a printed
+// graph and report (PDF), for looking at. Skipped unless ZENTREL_SCREENSHOT_DIR names a folder; the
 // estimate runs on the data folder ZENTREL_SCREENSHOT_DATA (a small generated one otherwise).
 #include <cmath>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QMdiSubWindow>
 #include <QSignalSpy>
 #include <QCheckBox>
@@ -17,6 +18,7 @@
 #include "single/frm_guess.h"
 #include "single/frm_guess_out.h"
 #include "single/output_boxes.h"
+#include "single/printed_report.h"
 #include "single/result_graph.h"
 #include "single/single_estimate.h"
 
@@ -97,12 +99,34 @@ private slots:
         output->CmdPrint_Click();
     }
 
+    // The printed report of Temp as the printer gets it, into report.pdf (no preview).
+    void reportOnPaper() {
+        auto* output = static_cast<frmGuessOut*>(main_->childWindows().open(ChildWindow::EstimateOutput, OpenMode::Show));
+        main_->setOutputFormat(FormatZentrel);
+        output->variableBox(Temp)->setChecked(true);
+        output->quantities()->best()->setChecked(true);
+        output->quantities()->interval()->setChecked(true);
+        output->stationBox()->setChecked(true);
+        const QString pdf = QDir(folder_).filePath(QStringLiteral("report.pdf"));
+        const PrintHandler previous = setPrintHandler([pdf](QWidget*, QPrinter&, const PrintDocument& document) {
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+            printDocument(printer, document);
+        });
+        output->CmdPrint_Click();
+        setPrintHandler(previous);
+        QVERIFY(QFileInfo(pdf).size() > 0);
+    }
+
 private:
     void save(const QPixmap& picture, const QString& name) {
         QVERIFY(picture.save(QDir(folder_).filePath(name + QStringLiteral(".png"))));
     }
 
     QString folder_;
+    // Message boxes (a real database without Wind names it once) are recorded, not waited on.
+    zentrel::gui::test::MessageRecorder messages_;
     zentrel::test::TempFolder generated_{"gui-single-shots"};
     std::unique_ptr<MainWindow> main_;
 };

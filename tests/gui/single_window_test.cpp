@@ -221,6 +221,36 @@ private slots:
         QCOMPARE(done.count(), 2);
     }
 
+    // A database without Wind normals: the eight-variable run estimates the other seven, leaves
+    // Wind empty instead of zeros from no stations, and says so once per window.
+    void aVariableTheDatabaseLacksIsSkippedAndSaidOnce() {
+        zentrel::test::TempFolder folder("gui-single-nowind");
+        std::vector<Station> stations;
+        for (int k = 0; k < 9; ++k)
+            stations.push_back(zentrel::test::makeStation(12.48f + 0.1f * k, 41.9f - 0.05f * k, 40.0f * k, 10,
+                                                          "S" + std::to_string(k)));
+        zentrel::test::writeDataFolder(folder, 12.48f, 41.9f, stations);
+        folder.write(wholeFileName(Wind), "");
+        MainWindow main(QString::fromStdString(folder.str()));
+        Location here{"Here", 12.48f, 41.9f, 20};
+        main.WriteStatusLocation(here);
+        zentrel::gui::test::MessageRecorder messages;
+        SingleEstimate& estimate = SingleEstimate::of(main);
+        QSignalSpy done(&estimate, &SingleEstimate::finished);
+        QVERIFY(estimate.start());
+        QVERIFY(done.wait(10000));
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.last().text,
+                 QStringLiteral("Wind skipped: this station database holds no Wind normals."));
+        QCOMPARE(estimate.results()[Wind].neighbours.NeighbourCount, int16_t(0));
+        QVERIFY(estimate.skipped(Wind) && !estimate.skipped(Sun));
+        QCOMPARE(estimate.results()[Temp].neighbours[21].Active, 9);
+        main.state().markStale();
+        QVERIFY(estimate.start());
+        QVERIFY(done.wait(10000));
+        QCOMPARE(messages.count(), 1);  // not again
+    }
+
     void aFailedRunIsReportedAndClearsTheFlags() {
         QTemporaryDir empty;  // no station files at all
         MainWindow main(empty.path());

@@ -18,6 +18,7 @@
 #include "formats/picture.h"
 #include "gui_test_support.h"
 #include "shell/main_window.h"
+#include "shell/screen_number.h"
 #include "single/frm_out.h"
 #include "workbench/frm_work.h"
 #include "workbench/workbench_views.h"
@@ -111,6 +112,26 @@ private slots:
         QVERIFY(!w_->optlev95->isHidden());
     }
 
+    void topPanelKeepsItsPlaceWhileNeighboursAreTicked() {
+        // Where the check boxes and the panel below them are, after the layout settled.
+        const auto where = [this] {
+            QCoreApplication::processEvents();
+            QWidget* top = w_->famAct->parentWidget();
+            return std::pair{w_->check(7)->mapTo(w_, QPoint()), top->geometry()};
+        };
+        const auto before = where();
+        for (int i = 1; i <= 12; ++i)
+            if (w_->check(i)->isChecked() && w_->engine().ns.ActiveCount > 4) w_->check(i)->click();
+        QVERIFY(!w_->labfew->isHidden());  // the options gave way to the label
+        QCOMPARE(where().first, before.first);
+        QCOMPARE(where().second, before.second);
+        for (int i = 1; i <= 12; ++i)
+            if (!w_->check(i)->isChecked() && QString::fromStdString(w_->engine().ns[i].Name) != QLatin1String("Twin"))
+                w_->check(i)->click();
+        QVERIFY(w_->labfew->isHidden());
+        QCOMPARE(where().second, before.second);
+    }
+
     void levelSwitchWidensWithoutEstimating() {
         w_->setView(5);
         w_->setResolutionTab(0);
@@ -189,6 +210,9 @@ private slots:
         QVERIFY(std::fabs(w_->engine().working.Lon - (current.Lon + 0.5f)) < 1e-4f);
         QCOMPARE(w_->engine().working.Alt, 300.0f);
         QCOMPARE(main_->state().currentLocation().Lon, current.Lon);
+        QVERIFY2(w_->workingLabel->text().contains(QLatin1String("not the current location")),
+                 "after No the workbench must say that it computes another point");
+        QVERIFY(w_->workingLabel->text().contains(screenNumber(current.Lon + 0.5f, "##0.00")));
         w_->close();
         QCOMPARE(w_->engine().working.Lon, current.Lon);
         QCOMPARE(w_->engine().working.Lat, current.Lat);

@@ -3,6 +3,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -15,9 +16,11 @@
 #include <optional>
 #include <thread>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "batch/batch_files.h"
+#include "data/data_info.h"
 #include "data/terrain.h"
 #include "engine/engine.h"
 #include "error.h"
@@ -38,33 +41,32 @@ struct Unit {
 };
 using UnitResult = std::vector<VariableResult>;
 
-/// A file the run writes to. Lines are gathered and go out whole locations at a time, in one
-/// write, at most a fraction of a second after they were computed, so a run that is killed
-/// leaves whole lines only (the files stay open instead of being reopened per line). When a
-/// write fails (a full disk), the file is cut back to its last whole location before the error
-/// is raised, so that what stays is whole lines as well.
+/// A file the run writes to. Lines are gathered and go out whole locations at a time, each
+/// batch in one write(2), at most a fraction of a second after they were computed (the files
+/// stay open instead of being reopened per line). A run that is killed thus leaves whole lines,
+/// with one exception no program can avoid: Linux stops a write to a file between two memory
+/// pages when the process is killed, so a SIGKILL during a write can leave the last line cut at
+/// a multiple of 4096 bytes. A later run that appends to such a file first cuts that partial
+/// line away. When a write fails (a full disk), the file is cut back to its last whole location
+/// before the error is raised, so that what stays is whole lines as well.
 class OutFile {
 public:
     OutFile(std::string path, bool append) : path_(std::move(path)) {
-        file_ = std::fopen(path_.c_str(), append ? "ab" : "wb");
-        if (!file_)
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0666);
+        if (fd_ < 0)
             throw Error(fmt::format("Cannot {} the file \"{}\": {}.", append ? "append to" : "create", path_,
                                     std::strerror(errno)));
-        // Unbuffered: the gathered lines reach the disk in a single write each time.
-        std::setvbuf(file_, nullptr, _IONBF, 0);
-        if (append) {
-            std::error_code ec;
-            const auto size = std::filesystem::file_size(path_, ec);
-            whole_ = ec ? -1 : static_cast<long long>(size);
-        }
+        whole_ = append ? wholeLinesLength() : 0;
+        if (whole_ >= 0 && ::lseek(fd_, 0, SEEK_END) > whole_ && ::ftruncate(fd_, static_cast<off_t>(whole_)) != 0)
+            fail();
     }
     ~OutFile() {
-        if (!file_) return;
+        if (fd_ < 0) return;
         try {
             flush();  // what was computed before an error elsewhere is kept
         } catch (const Error&) {
         }
-        if (file_) std::fclose(file_);
+        if (fd_ >= 0) ::close(fd_);
     }
     OutFile(const OutFile&) = delete;
     OutFile& operator=(const OutFile&) = delete;
@@ -76,15 +78,24 @@ public:
         if (pending_.size() >= kGather || std::chrono::steady_clock::now() - lastFlush_ >= kDelay) flush();
     }
     void flush() {
-        if (!pending_.empty() && std::fwrite(pending_.data(), 1, pending_.size(), file_) != pending_.size()) fail();
+        for (size_t done = 0; done < pending_.size();) {
+            // One call for the whole batch; the loop only resumes a write the system cut short.
+            const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                if (n == 0) errno = ENOSPC;
+                fail();
+            }
+            done += static_cast<size_t>(n);
+        }
         if (whole_ >= 0) whole_ += static_cast<long long>(pending_.size());
         pending_.clear();
         lastFlush_ = std::chrono::steady_clock::now();
     }
     void close() {
         flush();
-        const int result = std::fclose(file_);
-        file_ = nullptr;
+        const int result = ::close(fd_);
+        fd_ = -1;
         if (result != 0) fail();
     }
 
@@ -92,20 +103,47 @@ private:
     static constexpr size_t kGather = 1 << 15;
     static constexpr std::chrono::milliseconds kDelay{200};
 
+    /// The length of the file up to the end of its last whole line (-1 when it cannot be read).
+    long long wholeLinesLength() const {
+        const off_t size = ::lseek(fd_, 0, SEEK_END);
+        if (size <= 0) return size < 0 ? -1 : 0;
+        const int in = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (in < 0) return -1;
+        char block[4096];
+        long long end = size;
+        long long result = 0;
+        while (end > 0) {
+            const long long from = std::max(0LL, end - static_cast<long long>(sizeof block));
+            const ssize_t n = ::pread(in, block, static_cast<size_t>(end - from), static_cast<off_t>(from));
+            if (n != end - from) {
+                result = -1;
+                break;
+            }
+            const auto* last = static_cast<const char*>(::memrchr(block, '\n', static_cast<size_t>(n)));
+            if (last) {
+                result = from + (last - block) + 1;
+                break;
+            }
+            end = from;
+        }
+        ::close(in);
+        return result;
+    }
+
     [[noreturn]] void fail() {
         const int error = errno;
         pending_.clear();
-        if (file_ && whole_ >= 0) {
+        if (fd_ >= 0 && whole_ >= 0) {
             // Drop what could not be written whole.
-            ::ftruncate(::fileno(file_), static_cast<off_t>(whole_));
-            std::fclose(file_);
-            file_ = nullptr;
+            ::ftruncate(fd_, static_cast<off_t>(whole_));
+            ::close(fd_);
+            fd_ = -1;
             ::truncate(path_.c_str(), static_cast<off_t>(whole_));
         }
         throw Error(fmt::format("Cannot write the file \"{}\": {}.", path_, std::strerror(error)));
     }
     std::string path_;
-    std::FILE* file_ = nullptr;
+    int fd_ = -1;
     std::string pending_;    // whole locations not yet written
     long long whole_ = 0;    // bytes on disk, ending with a whole location; -1 when unknown
     std::chrono::steady_clock::time_point lastFlush_ = std::chrono::steady_clock::now();
@@ -244,8 +282,22 @@ BatchSummary runBatch(const std::vector<LocationRow>& rows, const BatchOptions& 
     if (format == FormatLgsOutput || format == FormatRastell || format < FormatZentrel || format > FormatPlantow)
         throw Error(fmt::format("Output format {} ({}) writes no records in a batch run.", format,
                                 outputFormatStatusText(format)));
-    const std::vector<int> variables = selectedVariables(options.variables);
+    std::vector<int> variables = selectedVariables(options.variables);
     if (variables.empty()) throw Error("No variable selected: you should select at least one variable.");
+    // Variables the database holds no normals of are skipped and said once; the crop-water
+    // files cannot do without any of theirs, nor a run without any other variable.
+    if (format == FormatPlantow)
+        for (int v : {Tmax, Tmin, Prec, PET, Wind, Sun})
+            if (!holdsVariable(dataFolder, v)) throw Error(writerNeedsMessage("The crop-water climate file", v));
+    if (format == FormatLgsInput)
+        for (int v : {Prec, PET})
+            if (!holdsVariable(dataFolder, v)) throw Error(writerNeedsMessage("The rainfall and PET file", v));
+    std::vector<int> skipped;
+    for (int v : variables)
+        if (!holdsVariable(dataFolder, v)) skipped.push_back(v);
+    if (!skipped.empty() && skipped.size() == variables.size())
+        throw Error(missingVariableMessage(skipped.front()) + "; add them with zentrel data import-csv.");
+    std::erase_if(variables, [&](int v) { return std::find(skipped.begin(), skipped.end(), v) != skipped.end(); });
     const std::vector<Quantity> quantities = selectedQuantities(options.quantities);
     if (format == FormatZentrel && quantities.empty())
         throw Error("Nothing selected: please select at least one desired output.");
@@ -261,6 +313,7 @@ BatchSummary runBatch(const std::vector<LocationRow>& rows, const BatchOptions& 
     BatchSummary summary;
     summary.locations = static_cast<long long>(rows.size());
     summary.variables = static_cast<int>(variables.size());
+    for (int v : skipped) summary.notes.push_back(skippedVariableNote(v));
 
     // The work in the order of writing: the own format goes variable by variable over the
     // list; the other formats location by location with all their variables.
@@ -408,6 +461,7 @@ std::string summaryText(const BatchSummary& s) {
     std::string text = fmt::format("{} of {} point-variable estimates written ({} locations, {} variables) in {:.1f} s.\n",
                                    s.estimates, s.estimatesPlanned, s.locations, s.variables, s.seconds);
     if (s.cancelled) text += "The run was cancelled; the lines written so far are kept.\n";
+    for (const std::string& note : s.notes) text += note + ".\n";
     const char* names[] = {"Location higher than surrounding stations", "Location lower than surrounding stations",
                            "Location not surrounded by neighbouring stations", "Strange data at surrounding stations",
                            "Two neighbours at one place", "Few active neighbours", "A station within the minimum distance",

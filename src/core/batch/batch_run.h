@@ -44,6 +44,9 @@ struct BatchSummary {
     long long estimatesPlanned = 0;   ///< point-variable estimates of the whole run
     int variables = 0;                ///< variables selected
     bool cancelled = false;
+    /// What the run left out and why ("Wind skipped: this station database holds no Wind
+    /// normals"), one line each.
+    std::vector<std::string> notes;
     /// Estimates with each warning flag: WarnHigh, WarnLow, WarnLonely, WarnStrange,
     /// WarnDoubled, WarnFew, WarnHit, and estimates without any active neighbour.
     std::array<long long, 8> warnings{};

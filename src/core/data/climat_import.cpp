@@ -131,6 +131,9 @@ public:
 
     std::map<std::string, Accumulator>& accumulators() { return accumulators_; }
     long outsidePeriod() const { return outsidePeriod_; }
+    /// First and last month (YYYYMM) of the reports read within the period; first > last when none.
+    int firstMonth() const { return firstMonth_; }
+    int lastMonth() const { return lastMonth_; }
 
     // One problem per report station that cannot be placed, at its first report.
     void reportUnknownStations() {
@@ -246,6 +249,8 @@ private:
             ++outsidePeriod_;
             return;
         }
+        firstMonth_ = std::min(firstMonth_, *year * 100 + *month);
+        lastMonth_ = std::max(lastMonth_, *year * 100 + *month);
         const std::string id(f[2]);
         if (!seen_.insert(fmt::format("{}-{}-{}", id, *year, *month)).second)
             return problem(2, fmt::format("station {} reports {}-{:02} a second time; the first report is kept.", id,
@@ -359,6 +364,8 @@ private:
     std::string file_;
     long line_ = 0;
     long outsidePeriod_ = 0;
+    int firstMonth_ = 999999;
+    int lastMonth_ = 0;
     bool skipFile_ = false;
 };
 
@@ -452,16 +459,20 @@ ImportReport importClimat(const std::string& reportFolder, const std::string& st
     for (const auto& [id, acc] : reader.accumulators()) {
         const ClimatStation& s = stations.at(id);
         bool complete[kObservedCount] = {};
+        StationSource source[kObservedCount];
         for (int o = 0; o < kObservedCount; ++o) {
             if (!acc.any[o]) continue;
             const auto& byMonth = acc.values[static_cast<size_t>(o)];
             complete[o] = true;
+            source[o] = {id, 9999, 0};
             for (int m = 1; m <= 12; ++m) {
                 const auto& v = byMonth[static_cast<size_t>(m)];
                 if (static_cast<int>(v.size()) < options.minYears || v.empty()) {
                     complete[o] = false;
                     break;
                 }
+                source[o].yearsMin = std::min(source[o].yearsMin, static_cast<int>(v.size()));
+                source[o].yearsMax = std::max(source[o].yearsMax, static_cast<int>(v.size()));
                 double sum = 0;
                 for (float x : v) sum += x;
                 normals[o][static_cast<size_t>(m)] =
@@ -475,6 +486,7 @@ ImportReport importClimat(const std::string& reportFolder, const std::string& st
             Station st = stationOf(s);
             st.Data = normals[o];
             report.lists[static_cast<size_t>(kVariableOf[o])].push_back(st);
+            report.sources[static_cast<size_t>(kVariableOf[o])].push_back(source[o]);
             tally.stationsKept++;
         }
         // PET where the station has every input of the Penman-Monteith equation but wind.
@@ -492,11 +504,32 @@ ImportReport importClimat(const std::string& reportFolder, const std::string& st
             const Monthly et0 = referenceEvapotranspiration(in);
             for (int m = 1; m <= 12; ++m) st.Data[static_cast<size_t>(m)] = roundTo(et0[static_cast<size_t>(m)], 0.1);
             report.lists[PET].push_back(st);
+            // PET stands on all four inputs: its years are the fewest of theirs.
+            StationSource petSource{id, 9999, 9999};
+            for (Observed o : {kTx, kTn, kE, kS}) {
+                petSource.yearsMin = std::min(petSource.yearsMin, source[o].yearsMin);
+                petSource.yearsMax = std::min(petSource.yearsMax, source[o].yearsMax);
+            }
+            report.sources[PET].push_back(petSource);
             pet.stationsKept++;
         } else if (complete[kT] || complete[kR]) {
             pet.stationsDropped["without complete Tmax, Tmin, Vap and Sun normals"]++;
         }
     }
+    report.about.push_back("Source: Deutscher Wetterdienst, CLIMAT reports.");
+    if (reader.firstMonth() <= reader.lastMonth())
+        report.about.push_back(fmt::format("Period: {}-{:02}..{}-{:02}", reader.firstMonth() / 100,
+                                           reader.firstMonth() % 100, reader.lastMonth() / 100,
+                                           reader.lastMonth() % 100));
+    report.about.push_back(fmt::format(
+        "Derivation: monthly CLIMAT reports; a monthly value counts when well formed, plausible and nearly complete "
+        "(at most 10 missing days for means, none for totals); a month's normal is the mean of at least {} valid "
+        "years; sunshine as a fraction of the astronomical day length",
+        options.minYears));
+    report.about.push_back(
+        "Note: PET by FAO-56 Penman-Monteith from the Tmax, Tmin, Vap and Sun normals with an assumed wind speed of "
+        "2 m/s (the reports carry no wind speed)");
+    report.about.push_back("Note: no Wind normals: the CLIMAT reports carry no wind speed");
     if (reader.outsidePeriod() > 0)
         report.notes.push_back(fmt::format("{} reports outside {}..{} not used", reader.outsidePeriod(),
                                            options.fromYear, options.toYear));

@@ -20,8 +20,24 @@ namespace zentrel {
 
 namespace {
 
-constexpr const char* kFieldNames[19] = {"id",  "name", "country", "lat", "lon", "alt", "variable", "jan", "feb", "mar",
-                                         "apr", "may",  "jun",     "jul", "aug", "sep", "oct",      "nov", "dec"};
+constexpr const char* kFieldNames[21] = {"id",  "name", "country", "lat", "lon", "alt", "variable", "jan", "feb", "mar", "apr",
+                                         "may", "jun",  "jul",     "aug", "sep", "oct", "nov",      "dec", "years_min", "years_max"};
+
+// The optional count of valid years: empty (not known) or a whole number 0..9999.
+bool parseYears(const std::string& text, int& out) {
+    out = 0;
+    if (text.empty()) return true;
+    if (text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    out = std::stoi(text);
+    return true;
+}
+
+// Comment lines "# Key: value" with these keys describe the whole table.
+bool isAboutLine(std::string_view line) {
+    for (std::string_view key : {"# Source: ", "# Period: ", "# Derivation: ", "# Note: "})
+        if (line.substr(0, key.size()) == key) return true;
+    return false;
+}
 
 // Splits one CSV row; returns false when a quoted field is not closed.
 bool splitRow(std::string_view line, std::vector<std::string>& fields) {
@@ -76,6 +92,7 @@ ImportReport importCsvText(std::string_view text, const std::string& file) {
     forEachLine(text, [&](long lineNumber, std::string_view line) {
         line = trimRight(line);
         if (line.size() >= 3 && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);  // byte-order mark
+        if (isAboutLine(line)) report.about.emplace_back(line.substr(2));
         if (line.find_first_not_of(" \t") == std::string_view::npos || line.front() == '#') return;
         const bool header =
             firstRow && (line.substr(0, 2) == "id" || line.substr(0, 2) == "ID" || line.substr(0, 2) == "Id");
@@ -93,9 +110,9 @@ ImportReport importCsvText(std::string_view text, const std::string& file) {
         }
         // The variable first: the tally is per variable.
         const int variable = fields.size() >= 7 ? variableFromName(fields[6]) : -1;
-        if (fields.size() != 19) {
+        if (fields.size() != 19 && fields.size() != 21) {
             problem(0, fmt::format("{} fields, expected 19 (id, name, country, lat, lon, alt, variable and twelve "
-                                   "months); the row is dropped.",
+                                   "months) or 21 (and years_min, years_max); the row is dropped.",
                                    fields.size()));
             if (variable >= 0) {
                 report.tally[static_cast<size_t>(variable)].valuesRead++;
@@ -156,6 +173,18 @@ ImportReport importCsvText(std::string_view text, const std::string& file) {
             }
         }
         if (!ok) return;
+        StationSource source{fields[0], 0, 0};
+        if (fields.size() == 21) {
+            for (int f = 20; f <= 21; ++f) {
+                int& years = f == 20 ? source.yearsMin : source.yearsMax;
+                if (!parseYears(fields[static_cast<size_t>(f - 1)], years)) {
+                    problem(f, fmt::format("\"{}\" is not a number of years; the row is dropped.",
+                                           fields[static_cast<size_t>(f - 1)]));
+                    tally.dropped["malformed rows"]++;
+                    return;
+                }
+            }
+        }
         if (!seen.insert({fields[0], variable}).second) {
             problem(1, fmt::format("station \"{}\" has a second {} row; the first one is kept.", fields[0],
                                    kVariableNames[static_cast<size_t>(variable)]));
@@ -163,6 +192,7 @@ ImportReport importCsvText(std::string_view text, const std::string& file) {
             return;
         }
         report.lists[static_cast<size_t>(variable)].push_back(std::move(s));
+        report.sources[static_cast<size_t>(variable)].push_back(std::move(source));
         tally.stationsKept++;
     });
     return report;

@@ -19,9 +19,23 @@ struct VariableTally {
     std::map<std::string, int> stationsDropped;  ///< stations not written, by reason
 };
 
+/// Where a written station's normals come from: the station's own id and the smallest and
+/// largest number of valid years behind its twelve monthly normals (0 when not known).
+struct StationSource {
+    std::string id;
+    int yearsMin = 0;
+    int yearsMax = 0;
+};
+
 /// Result of an import: the stations to write, the tally and every problem met on the way.
 struct ImportReport {
     StationLists lists;
+    /// Parallel to `lists` (same variable, same index) where the importer knows the sources;
+    /// empty otherwise.
+    std::array<std::vector<StationSource>, kVariableCount> sources;
+    /// "Key: value" lines describing the whole database (Source, Period, Derivation, Note),
+    /// kept in the folder's about file.
+    std::vector<std::string> about;
     std::array<VariableTally, kVariableCount> tally;
     /// One sentence per bad record, naming file, line and field.
     std::vector<std::string> problems;

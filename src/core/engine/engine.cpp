@@ -386,6 +386,7 @@ void Engine::BuildMeanStation() {
 void Engine::Estimate() {
     if (ns.ActiveCount == 0) return;  // the result keeps the previous run's values
     res = EstimateResult{};
+    adaptiveValid_ = false;
     const ProgramSettings& st = settings_;
     Station& first = ns[1];
     if (st.PowExp > 0.001f && first.Dist < st.MinDist && first.Active == 1 && ns.ActiveCount >= 2) {
@@ -399,7 +400,10 @@ void Engine::Estimate() {
         return;
     }
     if (ns.ActiveCount != 1) {
-        if (st.AltCorr == 1 && ns.ActiveAltCount >= 3) AltitudeRegression();
+        // The adaptive method applies its prior lapse rate also with one or two neighbours of
+        // known altitude, drawn towards their own slope as far as they span altitude.
+        const int leastAlt = method() == Method::Adaptive ? 1 : 3;
+        if (st.AltCorr == 1 && ns.ActiveAltCount >= leastAlt) AltitudeRegression();
         if (st.GradCorr == 1 && ns.ActiveCount > 5) GradientRegression();
         WeightedEstimate();
         PostProcess();
@@ -463,6 +467,11 @@ void Engine::ShadowCorrection() {
 
 void Engine::WeightedEstimate() {
     ComputeWeights();
+    if (method() == Method::Adaptive) {
+        adaptiveEstimate();
+        return;
+    }
+    const bool robust = robustCorrections();
     for (int m = 1; m <= 12; ++m) {
         float best = 0;
         for (int i = 1; i <= ns.NeighbourCount; ++i) {
@@ -472,7 +481,7 @@ void Engine::WeightedEstimate() {
                                 (working.Lat - e.Lat) * res.LatGradDeg[ix(m)]);
         }
         if (best < 0 && variable >= 3) best = 0;
-        if (settings_.RobustCorr == 1) best = clampPhysical(best);
+        if (robust) best = clampPhysical(best);
         res.Best[ix(m)] = best;
     }
     if (settings_.MinStatErr <= ns.ActiveCount) CrossValidate();
@@ -493,7 +502,7 @@ void Engine::AltitudeRegression() {
             Sxx += x * x;
         }
         const float slopeDen = Sx * Sx - n * Sxx;
-        if (settings_.RobustCorr == 1) res.VertGrad[ix(m)] = shrunkAltitudeSlope(m);
+        if (robustCorrections()) res.VertGrad[ix(m)] = shrunkAltitudeSlope(m);
         else if (slopeDen != 0) res.VertGrad[ix(m)] = (Sx * Sy - n * Sxy) / slopeDen;
         const float yDen = n * Syy - Sy * Sy;
         const float xDen = n * Sxx - Sx * Sx;
@@ -517,7 +526,8 @@ float Engine::shrunkAltitudeSlope(int m) const {
         sx += e.Alt;
         sy += e.Data[ix(m)];
     }
-    if (n == 0) return priorSlope(variable);
+    const double prior = method() == Method::Adaptive ? priorAltitudeSlope(variable, working.Lat, m) : priorSlope(variable);
+    if (n == 0) return static_cast<float>(prior);
     const double mx = sx / n, my = sy / n;
     double sxx = 0, sxy = 0;
     for (int i = 1; i <= ns.NeighbourCount; ++i) {
@@ -527,7 +537,7 @@ float Engine::shrunkAltitudeSlope(int m) const {
         sxy += (e.Alt - mx) * (e.Data[ix(m)] - my);
     }
     const double k = altitudeShrink(variable);
-    return static_cast<float>((sxy + k * priorSlope(variable)) / (sxx + k));
+    return static_cast<float>((sxy + k * prior) / (sxx + k));
 }
 
 void Engine::GradientRegression() {
@@ -557,7 +567,7 @@ void Engine::GradientRegression() {
         const float C = n * S1y - Sy * S1;
         const float D = n * S2y - Sy * S2;
         const float E = n * S12 - S1 * S2;
-        if (settings_.RobustCorr == 1) {
+        if (robustCorrections()) {
             // Ridge: the centred normal equations with kPlaneShrink added to the diagonal.
             const double a11 = A / n + kPlaneShrink, a22 = B / n + kPlaneShrink, a12 = E / n;
             const double r1 = C / n, r2 = D / n;
@@ -609,27 +619,33 @@ void Engine::GradientOutputs(int m) {
     res.DirecGradName[k] = SectorName(res.DirecGrad[k]);
 }
 
-void Engine::CrossValidate() {
-    const int nc = ns.NeighbourCount;
-    const float p = powExp();
-    // The active neighbours, in neighbour order; a, b, c below count among them.
-    std::array<int, kMaxNeighbours> act;
-    int n = 0;
-    for (int i = 1; i <= nc; ++i)
-        if (ns[i].Active == 1) act[ix(n++)] = i;
+bool Engine::samePositions(const std::array<int, kMaxNeighbours>& act, int n) {
     for (int a = 1; a < n; ++a)
         for (int b = 0; b < a; ++b)
             if (ns[act[ix(a)]].Lon == ns[act[ix(b)]].Lon && ns[act[ix(a)]].Lat == ns[act[ix(b)]].Lat) {
                 messages.push_back({"Two Stations at the same Location",
                                     "No Sence of two different Stations at the same location.\n"
                                     "You must uncheck at least one of them"});
-                return;
+                return true;
             }
+    return false;
+}
+
+void Engine::CrossValidate() {
+    const int nc = ns.NeighbourCount;
+    const float p = powExp();
+    // The active neighbours, in neighbour order; a, b, c below count among them.
+    std::array<int, kMaxNeighbours> act{};
+    int n = 0;
+    for (int i = 1; i <= nc; ++i)
+        if (ns[i].Active == 1) act[ix(n++)] = i;
+    if (samePositions(act, n)) return;
     std::array<const SpherePoint*, kMaxPairPoints> points{};
     for (int a = 0; a < n; ++a) points[ix(a)] = &neighbourPoint(act[ix(a)]);
     const int slot = variable >= 0 && variable < NeighbourPairs::kSlots ? variable : 0;
     pairs_->update(points, n, {p, settings_.DistEpsilon, settings_.Shad, settings_.ShadowOn == 1}, slot);
 
+    const bool robust = robustCorrections();
     // Each active neighbour estimated from the others, all months at once.
     std::array<std::array<float, 12>, kMaxNeighbours> err{};
     const float* vertGrad = &res.VertGrad[1];
@@ -649,7 +665,7 @@ void Engine::CrossValidate() {
                 e[m] += wb * (data[m] + dAlt * vertGrad[m] + dLon * longGrad[m] + dLat * latGrad[m]);
         }
         for (size_t m = 0; m < 12; ++m) {
-            if (settings_.RobustCorr == 1) e[m] = clampPhysical(e[m]);
+            if (robust) e[m] = clampPhysical(e[m]);
             err[ix(a)][m] = e[m] - left.Data[m + 1];
         }
     }
@@ -666,13 +682,24 @@ void Engine::CrossValidate() {
         res.StdErr[ix(m)] = std::sqrt(sq / static_cast<float>(n));
         res.Best[ix(m)] -= bias;
         if (res.Best[ix(m)] < 0 && variable > 2) res.Best[ix(m)] = 0;
-        if (settings_.RobustCorr == 1) res.Best[ix(m)] = clampPhysical(res.Best[ix(m)]);
+        if (robust) res.Best[ix(m)] = clampPhysical(res.Best[ix(m)]);
     }
 }
 
 void Engine::DetectStrangeData() {
     const int n = ns.ActiveAltCount;
     if (n < 10) return;
+    if (method() == Method::Adaptive) {
+        // The adaptive method tests its own leave-one-out errors, all months and neighbours at once.
+        if (!adaptiveValid_) return;
+        const StrangeFinding found = detectStrangeAdaptive(adaptiveField_, adaptive_);
+        if (found.found) {
+            warn.WarnStrange = true;
+            warn.StrangeMonth = static_cast<int16_t>(found.month);
+            warn.StrangeStation = static_cast<int16_t>(adaptiveEntries_[ix(found.station)]);
+        }
+        return;
+    }
     const float critical = CriticalValue(n, 0.9f);
     for (int m = 1; m <= 12; ++m) {
         std::array<float, kMaxNeighbours + 1> R{};

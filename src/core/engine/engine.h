@@ -9,6 +9,7 @@
 
 #include "data/station_database.h"
 #include "data/station_file.h"
+#include "engine/adaptive.h"
 #include "engine/geometry.h"
 #include "engine/types.h"
 #include "season/cycle.h"  // ClipValue, CycleMean
@@ -107,9 +108,13 @@ private:
     void countActive();
     float powExp() const;                         // PowExp as the weights use it (< 0.0001 -> 0)
     float altitudeDifference(float toAlt, float fromAlt) const;
+    Method method() const { return effectiveMethod(settings_); }
+    bool robustCorrections() const { return method() != Method::Described; }  // robust and adaptive
     float clampPhysical(float value) const;       // into physicalRange(variable) (robust corrections)
     float shrunkAltitudeSlope(int m) const;       // robust altitude slope of month m
     const SpherePoint& neighbourPoint(int i);     // ns[i]'s position with its sines and cosines
+    bool samePositions(const std::array<int, 20>& act, int n);  // two active neighbours at one place (with the message)
+    void adaptiveEstimate();                      // Best, Bias, StdErr and slopes of the adaptive method
 
     const ProgramSettings& settings_;
     std::string dataFolder_;
@@ -128,6 +133,12 @@ private:
     std::array<KeptSources, kVariableCount> sources_;
     std::array<SpherePoint, 21> points_;  // of the neighbours 1..20, kept while their positions stay
     std::unique_ptr<NeighbourPairs> pairs_;  // the cross-validation's geometry, kept between estimates
+    // The adaptive method's last estimate, for its strange-data test: the field, its outcome and
+    // the neighbour entry of each of the field's stations; valid only after a full estimate.
+    AdaptiveField adaptiveField_;
+    AdaptiveOutcome adaptive_;
+    std::array<int, 20> adaptiveEntries_{};
+    bool adaptiveValid_ = false;
     double searchRadius_ = 300;
     bool spatialSearch_ = true;
     const StationExclusion* excluded_ = nullptr;

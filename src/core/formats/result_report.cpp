@@ -101,7 +101,12 @@ void writeHead(std::string& out, const VariableResult& vr, const ProgramSettings
     } else {
         if (s.AltCorr == 1) addLine(out, in + "Linear Altitude Correction");
         if (s.GradCorr == 1) addLine(out, in + "Climate Gradient Correction");
-        if (s.RobustCorr == 1) addLine(out, in + "Robust Altitude and Gradient Corrections");
+        // The method is named only when it is not the described one, so that the described
+        // method's files stay as they always were.
+        const Method method = effectiveMethod(s);
+        if (method == Method::Robust) addLine(out, in + "Robust Altitude and Gradient Corrections");
+        if (method == Method::Adaptive)
+            addLine(out, in + "Locally Adaptive Method: estimators blended by the neighbours' leave-one-out errors");
         // The weight is written as a number with the usual two decimals.
         if (s.Shad != 0) addLine(out, in + "Shadow Correction with weight: " + two(s.Shad));
         const std::string allowed = o.printed ? "Allowed " : "";

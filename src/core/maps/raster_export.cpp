@@ -19,6 +19,7 @@
 #include "engine/engine.h"
 #include "error.h"
 #include "files/output_file.h"
+#include "version.h"
 
 namespace zentrel {
 
@@ -287,6 +288,11 @@ RasterCellEstimator::RasterCellEstimator(const ProgramSettings& settings, const 
 RasterCellEstimator::~RasterCellEstimator() = default;
 
 float RasterCellEstimator::operator()(int worker, double lon, double lat) {
+    const EstimateResult* result = estimateCell(worker, lon, lat);
+    return result ? result->Best[static_cast<size_t>(impl_->period)] : std::numeric_limits<float>::quiet_NaN();
+}
+
+const EstimateResult* RasterCellEstimator::estimateCell(int worker, double lon, double lat) {
     Engine& engine = *impl_->engines.at(static_cast<size_t>(worker));
     Location cell{"", static_cast<float>(lon), static_cast<float>(lat), 0};
     int16_t isSea = 0;
@@ -297,8 +303,8 @@ float RasterCellEstimator::operator()(int worker, double lon, double lat) {
     engine.Estimate();
     // Without an active neighbour the engine keeps the previous run's result; in a grid that
     // would be whichever cell this worker computed before, so the cell gets no estimate.
-    if (engine.ns.ActiveCount == 0) return std::numeric_limits<float>::quiet_NaN();
-    return engine.res.Best[static_cast<size_t>(impl_->period)];
+    if (engine.ns.ActiveCount == 0) return nullptr;
+    return &engine.res;
 }
 
 CellValueFunction RasterCellEstimator::function() {
@@ -328,6 +334,7 @@ void writeGeoTiffPart(const std::string& part, const std::string& path, const Ra
     ds->SetProjection(wkt);
     CPLFree(wkt);
     ds->SetMetadataItem("TIFFTAG_DOCUMENTNAME", raster.Header.Title.c_str());
+    ds->SetMetadataItem("TIFFTAG_SOFTWARE", (std::string("Zentrel ") + programVersion()).c_str());
     ds->SetMetadataItem("ZENTREL_VARIABLE", kVariableNames.at(static_cast<size_t>(plan.Variable)));
     ds->SetMetadataItem("ZENTREL_PERIOD", periodName(plan.Period).c_str());
     GDALRasterBand* band = ds->GetRasterBand(1);

@@ -127,6 +127,9 @@ public:
     ~RasterCellEstimator();
     float operator()(int worker, double lon, double lat);
     CellValueFunction function();
+    /// The whole result of the cell's estimate on `worker`'s engine (valid until its next
+    /// call), or nullptr when no neighbour is active.
+    const EstimateResult* estimateCell(int worker, double lon, double lat);
 
 private:
     struct Impl;

@@ -118,6 +118,10 @@ int16_t roundHalfEven16(double value) {
     return static_cast<int16_t>(r);
 }
 
+Method effectiveMethod(const ProgramSettings& s) {
+    return s.Method == Method::Described && s.RobustCorr == 1 ? Method::Robust : s.Method;
+}
+
 void storeSettings(ProgramSettings& s, const SettingsInput& in) {
     s.PowExp = static_cast<float>(leadingNumber(in.PowExp));
     s.MaxDist = static_cast<float>(leadingNumber(in.MaxDist));
@@ -129,7 +133,12 @@ void storeSettings(ProgramSettings& s, const SettingsInput& in) {
     s.GradCorr = in.GradCorr ? 1 : 0;
     s.AltCorr = in.AltCorr ? 1 : 0;
     s.NeighbAlt = in.NeighbAlt ? 1 : 0;
-    s.RobustCorr = in.RobustCorr ? 1 : 0;
+    // The robust check box and the method choice say the same where they overlap: a checked
+    // box makes the described method robust, a cleared one makes the robust method described.
+    s.Method = in.Method;
+    if (in.Method == Method::Described && in.RobustCorr) s.Method = Method::Robust;
+    if (in.Method == Method::Robust && !in.RobustCorr) s.Method = Method::Described;
+    s.RobustCorr = s.Method == Method::Robust ? 1 : 0;
     if (s.Shad != 0) s.ShadowOn = 1;
 }
 
@@ -223,7 +232,8 @@ SettingsInput settingsToInput(const ProgramSettings& s) {
     in.GradCorr = s.GradCorr == 1;
     in.AltCorr = s.AltCorr == 1;
     in.NeighbAlt = s.NeighbAlt == 1;
-    in.RobustCorr = s.RobustCorr == 1;
+    in.Method = effectiveMethod(s);
+    in.RobustCorr = in.Method == Method::Robust;
     return in;
 }
 

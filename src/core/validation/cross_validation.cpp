@@ -156,6 +156,7 @@ ValidationReport validateDatabase(std::shared_ptr<const StationDatabase> databas
                                   const ValidationOptions& options, Feedback* feedback) {
     ValidationReport report;
     report.options = options;
+    report.method = effectiveMethod(settings);
     database->preload();
     std::vector<Plan> plans;
     long long total = 0;

@@ -105,6 +105,7 @@ struct VariableValidation {
 
 struct ValidationReport {
     ValidationOptions options;
+    Method method = Method::Described;  ///< the method validated
     std::vector<VariableValidation> variables;
     bool cancelled = false;
 };

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "formats/picture.h"
+#include "version.h"
 
 namespace zentrel {
 
@@ -26,7 +27,10 @@ std::string foldText(const ValidationOptions& o) {
 }  // namespace
 
 std::string formatValidationText(const ValidationReport& report) {
-    std::string out = "Hold-out validation: " + foldText(report.options) + "\n";
+    std::string out = "Hold-out validation: " + foldText(report.options);
+    // Named only when not the described method, whose report stays as it was.
+    if (report.method != Method::Described) out += std::string(", method ") + methodName(report.method);
+    out += "\n";
     out += "Errors are estimate minus observed. Monthly: over the twelve months of every station; annual: the mean\n"
            "of the months (the sum for Prec and PET). In 90/95/99: held-out monthly values within Best -/+ k x StdErr.\n\n";
     out += fmt::format("{:<6} {:>8} {:>6} {:>7} {:>7} {:>7} {:>8} {:>8} {:>8} {:>7} {:>6} {:>6} {:>6} {:>8}\n", "Var",
@@ -90,8 +94,10 @@ nlohmann::json groupJson(const GroupStats& g) {
 std::string formatValidationJson(const ValidationReport& report) {
     const ValidationOptions& o = report.options;
     nlohmann::json doc;
+    doc["program"] = std::string("Zentrel ") + programVersion();
     doc["folds"] = o.folds;  // 0 = leave one out
     doc["seed"] = o.seed;
+    if (report.method != Method::Described) doc["method"] = methodName(report.method);
     doc["sample"] = o.sample;
     doc["variables"] = nlohmann::json::array();
     for (const VariableValidation& v : report.variables) {

@@ -23,6 +23,8 @@
 #include "shell/app_state.h"
 #include "shell/input_box.h"
 #include "shell/message_box.h"
+#include "shell/placement.h"
+#include "shell/save_dialog.h"
 #include "single/frm_summary.h"
 
 namespace zentrel::gui {
@@ -171,7 +173,13 @@ void BatchWindow::createControls() {
     // Check boxes store at once too, like the boxes.
     connect(chkAltCorr, &QCheckBox::toggled, this, [this](bool on) { state_.settings().AltCorr = on ? 1 : 0; });
     connect(chkGradCorr, &QCheckBox::toggled, this, [this](bool on) { state_.settings().GradCorr = on ? 1 : 0; });
-    connect(chkRobustCorr, &QCheckBox::toggled, this, [this](bool on) { state_.settings().RobustCorr = on ? 1 : 0; });
+    makeMethodChoice(this);
+    showMethod(effectiveMethod(state_.settings()));
+    // The robust check box follows the choice (and the choice the box), so the choice stores both.
+    connect(cboMethod, &QComboBox::currentIndexChanged, this, [this] {
+        state_.settings().Method = method();
+        state_.settings().RobustCorr = method() == Method::Robust ? 1 : 0;
+    });
     auto leave = [this](bool leavingMin) {
         if (!isVisible()) return;
         for (const SettingsMessage& m :
@@ -210,7 +218,8 @@ void BatchWindow::createControls() {
                                          {{QString(), chkAltCorr},
                                           {QString(), chkGradCorr},
                                           {QString(), chkRobustCorr},
-                                          {QStringLiteral("Shadow Correction Coefficient"), txtShad}});
+                                          {QStringLiteral("Shadow Correction Coefficient"), txtShad},
+                                          {QStringLiteral("Estimation Method"), cboMethod}});
 
     CmdSave = new QPushButton(QStringLiteral("Save"), this);
     CmdSave->setObjectName(QStringLiteral("CmdSave"));
@@ -311,9 +320,10 @@ ElevationLookup BatchWindow::elevation() {
 
 bool BatchWindow::chooseLocationFile() {
     const QString path = QFileDialog::getOpenFileName(
-        this, QString(), QString(),
+        this, QString(), lastUsedFolder(),
         QStringLiteral("*.dat (*.dat);;Comma Separated Values (*.csv);;All Files (*.*)"));
     if (path.isEmpty()) return false;
+    rememberFolder(path);
     readLocationFile(path);
     return true;
 }
@@ -392,9 +402,9 @@ void BatchWindow::save() {
     const bool own = outputFormat_ == FormatZentrel;
     const QString filter = outputFormat_ == FormatPlantow ? QStringLiteral("Plantow (*.Lst)") : QStringLiteral("Data (*.Dat)");
     QString destination;
-    if (chooseDestination) destination = chooseDestination(own, filter);
-    else if (own) destination = QFileDialog::getExistingDirectory(this, QStringLiteral("Choose a Destination Folder"));
-    else destination = QFileDialog::getSaveFileName(this, QString(), QString(), filter);
+    if (chooseDestination) destination = own ? chooseDestination(own, filter) : withFilterExtension(chooseDestination(own, filter), filter);
+    else if (own) destination = getExistingFolder(this, QStringLiteral("Choose a Destination Folder"));
+    else destination = getSaveFileName(this, QString(), filter);
     if (destination.isEmpty()) return;
     validateSettings();
     if (own) processit(destination);
@@ -467,13 +477,17 @@ void BatchWindow::runEnded() {
         if (ownFormatRun_) showMessage(this, kDefaultMessageTitle, QStringLiteral("Error while Processing Data :") + QLatin1Char(' ') + text, QMessageBox::NoIcon);
         else showMessage(this, kDefaultMessageTitle, text, QMessageBox::NoIcon);
     } else {
-        showMessage(this, kDefaultMessageTitle, QStringLiteral("Data Saved Correctly"), QMessageBox::Information);
+        // What the run left out (a variable the database lacks) follows on the same box.
+        QString text = QStringLiteral("Data Saved Correctly");
+        for (const std::string& note : summary_.notes) text += QLatin1Char('\n') + QString::fromStdString(note) + QLatin1Char('.');
+        showMessage(this, kDefaultMessageTitle, text, QMessageBox::Information);
         if (chksum->isChecked()) {
             if (!summaryWindow_) summaryWindow_ = new single::frmSummary(this);
             summaryWindow_->setWindowFlag(Qt::Window);
             QStringList lines;
             for (const std::string& line : summary_.lines) lines << QString::fromStdString(line);
             summaryWindow_->setLines(lines);
+            placeOnce(summaryWindow_, this);
             summaryWindow_->show();
             summaryWindow_->raise();
         }

@@ -133,7 +133,7 @@ void CoordinateDialog::showEvent(QShowEvent* event) {
     // Every opening shows the current location.
     if (!event->spontaneous()) {
         load();
-        centreIn(this, clientArea_);
+        centreInOnce(this, clientArea_);
     }
     QDialog::showEvent(event);
 }

@@ -43,6 +43,13 @@ void LocationDialog::createControls() {
     txtElev = box("txtElev", {}, {});
     connect(txtlong, &QLineEdit::textChanged, this, &LocationDialog::lookUpElevation);
     connect(txtLat, &QLineEdit::textChanged, this, &LocationDialog::lookUpElevation);
+    // The loaded name belongs to the loaded position: typing a new position empties it (unless
+    // the user typed a name), so that "OK" generates a name that describes the new place.
+    const auto forgetOldName = [this] {
+        if (Text2->text() == loadedName_) Text2->clear();
+    };
+    connect(txtlong, &QLineEdit::textEdited, this, forgetOldName);
+    connect(txtLat, &QLineEdit::textEdited, this, forgetOldName);
     onFocusLost(txtElev, [this] {
         if (isVisible()) checkElevation();
     });
@@ -79,7 +86,7 @@ void LocationDialog::showEvent(QShowEvent* event) {
     // Every opening shows the current location, not what the last opening left in the boxes.
     if (!event->spontaneous()) {
         load();
-        centreIn(this, clientArea_);
+        centreInOnce(this, clientArea_);
     }
     QDialog::showEvent(event);
 }
@@ -88,7 +95,8 @@ void LocationDialog::load() {
     const Location& current = state_.currentLocation();
     terrainErrorShown_ = false;
     loading_ = true;  // the altitude comes from the location, not from the raster
-    Text2->setText(QString::fromStdString(current.Name));
+    loadedName_ = QString::fromStdString(current.Name);
+    Text2->setText(loadedName_);
     txtlong->setText(QString::fromStdString(shortestFloat(current.Lon)));
     txtLat->setText(QString::fromStdString(shortestFloat(current.Lat)));
     txtElev->setText(QString::fromStdString(shortestFloat(current.Alt)));

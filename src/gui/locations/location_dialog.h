@@ -45,7 +45,8 @@ private:
     AppState& state_;
     QWidget* clientArea_;
     bool loading_ = false;
-    bool terrainErrorShown_ = false;  // a missing raster is reported once per opening
+    bool terrainErrorShown_ = false;
+    QString loadedName_;  // the current location's name as the box was filled  // a missing raster is reported once per opening
 
     QLineEdit* Text2 = nullptr;
     QLineEdit* txtlong = nullptr;

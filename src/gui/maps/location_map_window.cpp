@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QToolBar>
@@ -91,6 +92,14 @@ protected:
                 break;
         }
     }
+    void resizeEvent(QResizeEvent* e) override {
+        // The bitmap point that was in the middle of the view stays there.
+        const double f = w_.zoomFactor();
+        const QSize old = e->oldSize().isValid() ? e->oldSize() : e->size();
+        const QPointF centre((w_.HScroll1->value() + old.width() / 2.0) / f, (w_.VScroll1->value() + old.height() / 2.0) / f);
+        w_.AggiornaScrollBar();
+        if (w_.centredOnce_) w_.centreOnBitmapPoint(centre);
+    }
     void mouseReleaseEvent(QMouseEvent*) override {
         dragging_ = false;
         unsetCursor();
@@ -132,10 +141,13 @@ LocationMapWindow::LocationMapWindow(MainWindow& main, std::shared_ptr<WorldMapL
     layout->addLayout(middle, 1);
     layout->addWidget(statusBar_);
 
-    // Loading: the bitmap with boundaries and capitals, at 1:1.
-    rebuildSurface(false);
+    // Loading: the bitmap with boundaries and capitals and the current location's marker, at
+    // 1:1; the first showing centres the view on the current location.
+    const Location& current = state_.currentLocation();
+    rebuildSurface(true, current.Lon, current.Lat);
     ImpostaZoom(1);
-    resize(900, 560);
+    resize(980, 620);
+    setMinimumSize(560, 380);
     if (!layers_->error.isEmpty())
         showMessage(this, kDefaultMessageTitle, layers_->error, QMessageBox::Critical);
 }
@@ -229,9 +241,27 @@ void LocationMapWindow::setTool(Tool tool) {
 
 void LocationMapWindow::ImpostaZoom(int n) {
     if (n == 0 || n == -1) n = 1;
+    // The bitmap point in the middle of the view stays there at the new scale.
+    const QPointF centre = viewCentre();
     mapZoom_ = std::clamp(n, -16, 16);
     AggiornaScrollBar();
+    centreOnBitmapPoint(centre);
     view_->update();
+}
+
+QPointF LocationMapWindow::viewCentre() const {
+    const double f = zoomFactor();
+    return {(HScroll1->value() + view_->width() / 2.0) / f, (VScroll1->value() + view_->height() / 2.0) / f};
+}
+
+void LocationMapWindow::centreOnBitmapPoint(QPointF bitmapPoint) {
+    const double f = zoomFactor();
+    HScroll1->setValue(static_cast<int>(std::lround(bitmapPoint.x() * f - view_->width() / 2.0)));
+    VScroll1->setValue(static_cast<int>(std::lround(bitmapPoint.y() * f - view_->height() / 2.0)));
+}
+
+void LocationMapWindow::centreOn(double lon, double lat) {
+    centreOnBitmapPoint(QPointF((lon + 180) / 360 * surface_.width(), std::fabs((lat - 90) / 180 * surface_.height())));
 }
 
 void LocationMapWindow::ImpostaZoomPunto(QPoint at, bool zoomIn) {
@@ -264,6 +294,14 @@ void LocationMapWindow::MiaResize() { AggiornaScrollBar(); }
 void LocationMapWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     MiaResize();
+    if (!centredOnce_) {
+        // The viewport has its size only once the layout ran.
+        if (layout()) layout()->activate();
+        AggiornaScrollBar();
+        const Location& current = state_.currentLocation();
+        centreOn(current.Lon, current.Lat);
+        centredOnce_ = true;
+    }
 }
 
 void LocationMapWindow::resizeEvent(QResizeEvent* event) {
@@ -308,6 +346,9 @@ void LocationMapWindow::selectPoint(QPoint at) {
     txtlong->setText(QString::number(lon, 'f', 2));
     txtLat->setText(QString::number(lat, 'f', 2));
     txtElev->setText(QString::number(alt));
+    // The name in the box describes the previous place; left empty, "Set Location" generates
+    // one from the new position. The user may still type a name before setting it.
+    Text2->clear();
     rebuildSurface(true, lon, lat);
 }
 

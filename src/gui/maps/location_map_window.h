@@ -49,6 +49,10 @@ public:
     /// `ImpostaZoomPunto`: one step in (or out) about a viewport point, keeping it under the pointer.
     void ImpostaZoomPunto(QPoint viewportPoint, bool zoomIn);
     void setTool(Tool tool);
+    /// Scrolls so that the position lies in the middle of the view (as far as the range allows).
+    void centreOn(double lon, double lat);
+    /// The bitmap pixel in the middle of the view.
+    QPointF viewCentre() const;
     Tool tool() const { return tool_; }
 
     /// Geographic position of a viewport point (false and "X OUT"/"Y OUT" when outside the bitmap).
@@ -82,12 +86,14 @@ private:
     void AggiornaScrollBar();
     void MiaResize();
     void showStatus(const QString& text);
+    void centreOnBitmapPoint(QPointF bitmapPoint);
 
     MainWindow& main_;
     AppState& state_;
     std::shared_ptr<WorldMapLayers> layers_;
     QImage surface_;  ///< the bitmap with the layers and the marker, at full resolution
     int mapZoom_ = 1;
+    bool centredOnce_ = false;
     Tool tool_ = Tool::SelectPoint;
     QToolBar* toolBar_ = nullptr;
     QActionGroup* tools_ = nullptr;

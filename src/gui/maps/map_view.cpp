@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include "data/data_folder.h"
 #include "locations/degrees.h"
 #include "maps/map_folder.h"
 
@@ -38,8 +39,8 @@ QImage toQImage(const RgbImage& image) {
 }
 
 QString mapFolder(const QString& dataFolder) {
-    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(kMapFolderName));
-    if (QDir(beside).exists()) return beside;
+    const std::string found = locateMapFolder(QCoreApplication::applicationDirPath().toStdString(), dataFolder.toStdString());
+    if (!found.empty()) return QString::fromStdString(found);
     QDir data(dataFolder);
     data.cdUp();
     return data.filePath(QLatin1String(kMapFolderName));

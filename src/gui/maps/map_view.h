@@ -22,7 +22,8 @@ inline Rgb toRgb(const QColor& c) {
     return {static_cast<uint8_t>(c.red()), static_cast<uint8_t>(c.green()), static_cast<uint8_t>(c.blue())};
 }
 
-/// The folder of the background maps: "rastelldata" beside the program, else beside the data folder.
+/// The folder of the background maps "rastelldata" (see locateMapFolder); beside the data folder
+/// when none exists.
 QString mapFolder(const QString& dataFolder);
 
 }  // namespace zentrel::gui

@@ -2,11 +2,12 @@
 #include "maps/raster_map_window.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QDialog>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -31,14 +32,18 @@
 #include <cmath>
 #include <thread>
 
+#include "data/data_info.h"
 #include "data/station_database.h"
 #include "data/terrain.h"
 #include "error.h"
 #include "formats/picture.h"
 #include "locations/location_rules.h"
+#include "maps/export_companions.h"
 #include "maps/map_view.h"
+#include "maps/surface_files.h"
 #include "shell/main_window.h"
 #include "shell/message_box.h"
+#include "shell/save_dialog.h"
 
 namespace zentrel::gui {
 
@@ -145,6 +150,12 @@ struct RasterMapWindow::ExportJob {
     std::atomic<double> lon{0}, lat{0};
     std::optional<std::vector<uint8_t>> cells;
     QString error;
+    // A GeoTIFF export: values go to the file as they come, so its name is asked first.
+    bool surface = false;
+    SurfaceGrid grid;
+    SurfaceLayout layout;
+    QString fileName;
+    bool written = false;
 };
 
 // ---- window ----
@@ -195,8 +206,11 @@ RasterMapWindow::RasterMapWindow(MainWindow& main, QString mapFolder, QWidget* p
     progressTimer_->setInterval(100);
     connect(progressTimer_, &QTimer::timeout, this, &RasterMapWindow::updateExportProgress);
     askFileName = [this] {
-        return QFileDialog::getSaveFileName(this, QStringLiteral("Save Rastell"), QCoreApplication::applicationDirPath(),
-                                            QStringLiteral("Rastell (*.IMG)"));
+        // A GeoTIFF goes where the user keeps files for other programs (the folder used last);
+        // a Rastell map to the map folder, where "Change Map" finds it again.
+        if (geoTiffChosen()) return getSaveFileName(this, QStringLiteral("Save GeoTIFF"), QStringLiteral("GeoTIFF (*.tif)"));
+        return getSaveFileName(this, QStringLiteral("Save Rastell"), QStringLiteral("Rastell (*.IMG)"),
+                               QDir(mapFolder_).exists() ? mapFolder_ : QString());
     };
     resize(1000, 640);
 }
@@ -219,7 +233,10 @@ void RasterMapWindow::createToolBar() {
     autoSizeAction_->setChecked(true);
     Toolbar1->addAction(QStringLiteral("Refresh"), this, &RasterMapWindow::Draw);
     Toolbar1->addAction(QStringLiteral("Change Colors"), this, &RasterMapWindow::showColourEditor);
-    Toolbar1->addAction(QStringLiteral("Change Map"), this, [this] { mapList_->setVisible(!mapList_->isVisible()); });
+    Toolbar1->addAction(QStringLiteral("Change Map"), this, [this] {
+        if (!mapList_->isVisible()) refreshMapList();  // maps saved since the window opened are listed too
+        mapList_->setVisible(!mapList_->isVisible());
+    });
     Toolbar1->addAction(QStringLiteral("Toggle Boundaries"), this, &RasterMapWindow::toggleBoundaries);
     Toolbar1->addAction(QStringLiteral("Toggle Capitals"), this, &RasterMapWindow::toggleCapitals);
     exportAction_ = Toolbar1->addAction(QStringLiteral("Export Rastell"), this, &RasterMapWindow::showExportPanel);
@@ -286,6 +303,23 @@ void RasterMapWindow::createExportPanel() {
     for (const char* v : kVariableNames) variableCombo->addItem(QLatin1String(v));
     periodCombo = new QComboBox(exportPanel_);
     for (const char* p : kPeriodNames) periodCombo->addItem(QLatin1String(p));
+    fileTypeCombo = new QComboBox(exportPanel_);
+    fileTypeCombo->setObjectName(QStringLiteral("fileTypeCombo"));
+    fileTypeCombo->addItems({QStringLiteral("Rastell (*.IMG)"), QStringLiteral("GeoTIFF (*.tif)")});
+    geoTiffOptions_ = new QWidget(exportPanel_);
+    auto* options = new QVBoxLayout(geoTiffOptions_);
+    options->setContentsMargins(0, 0, 0, 0);
+    allMonthsCheck = new QCheckBox(QStringLiteral("All months and the year (13 bands)"), geoTiffOptions_);
+    stdErrCheck = new QCheckBox(QStringLiteral("Standard error"), geoTiffOptions_);
+    boundsCheck = new QCheckBox(QStringLiteral("Low and high (90 %)"), geoTiffOptions_);
+    biasCheck = new QCheckBox(QStringLiteral("Bias"), geoTiffOptions_);
+    for (QCheckBox* box : {allMonthsCheck, stdErrCheck, boundsCheck, biasCheck}) options->addWidget(box);
+    geoTiffOptions_->hide();
+    connect(fileTypeCombo, &QComboBox::currentIndexChanged, this, [this] {
+        geoTiffOptions_->setVisible(geoTiffChosen());
+        periodCombo->setEnabled(!(geoTiffChosen() && allMonthsCheck->isChecked()));
+    });
+    connect(allMonthsCheck, &QCheckBox::toggled, this, [this](bool all) { periodCombo->setEnabled(!all); });
     RastellSave = new QPushButton(QStringLiteral("Save"), exportPanel_);
     RastellCancel = new QPushButton(QStringLiteral("Cancel"), exportPanel_);
     RastellSave->setObjectName(QStringLiteral("RastellSave"));
@@ -312,6 +346,8 @@ void RasterMapWindow::createExportPanel() {
     add("Resolution", resolutionCombo);
     add("Variable", variableCombo);
     add("Period", periodCombo);
+    add("File type", fileTypeCombo);
+    grid->addWidget(geoTiffOptions_, row++, 0, 1, 2);
     grid->addWidget(RastellSave, row, 0);
     grid->addWidget(RastellCancel, row++, 1);
     grid->addWidget(RastellBar, row++, 0, 1, 2);
@@ -351,10 +387,14 @@ void RasterMapWindow::createColourEditor() {
 
 void RasterMapWindow::showError(const QString& text) { showMessage(this, kDefaultMessageTitle, text, QMessageBox::NoIcon); }
 
-void RasterMapWindow::openFirstMap() {
+void RasterMapWindow::refreshMapList() {
     maps_ = listUsableMaps(mapFolder_.toStdString());
     ListMap->clear();
     for (const MapFiles& m : maps_) ListMap->addItem(QString::fromStdString(m.Base));
+}
+
+void RasterMapWindow::openFirstMap() {
+    refreshMapList();
     if (maps_.empty()) {
         showMessage(this, kDefaultMessageTitle, QStringLiteral("No Map available"), QMessageBox::Information);
         return;
@@ -416,10 +456,20 @@ void RasterMapWindow::updateView() {
     // Level 1 shows the drawing extent (left -182, width 364, top 78, height 156); every further
     // level halves it about the level's recorded centre.
     const double f = std::ldexp(1.0, zoomLevel_ - 1);
-    const QPointF c = zoomCentres_[static_cast<size_t>(zoomLevel_)];
+    QPointF c = zoomCentres_[static_cast<size_t>(zoomLevel_)];
     const double width = 364 / f, height = 156 / f;
+    // A centre near an edge of the extent would show a band beyond it (white above the map):
+    // the zoomed box is moved back inside the extent; the recorded centre stays as clicked.
+    c.setX(std::clamp(c.x(), -182 + width / 2, 182 - width / 2));
+    c.setY(std::clamp(c.y(), -78 + height / 2, 78 - height / 2));
     const QSize size = autoSize_ || image_.isNull() ? Picture1->size() : image_.size();
     view_ = MapView::fit(c.x() - width / 2, c.y() + height / 2, width, height, size);
+    // The picture box's own proportions may show more than the box: that part, too, stays
+    // inside the extent where it fits.
+    const double shownWidth = view_.Size.width() * view_.DegreesPerPixel;
+    const double shownHeight = view_.Size.height() * view_.DegreesPerPixel;
+    if (shownWidth <= 364) view_.Left = std::clamp(view_.Left, -182.0, 182 - shownWidth);
+    if (shownHeight <= 156) view_.Top = std::clamp(view_.Top, -78 + shownHeight, 78.0);
 }
 
 void RasterMapWindow::Draw() {
@@ -563,6 +613,8 @@ void RasterMapWindow::showExportPanel() {
 
 bool RasterMapWindow::exportRunning() const { return job_ != nullptr; }
 
+bool RasterMapWindow::geoTiffChosen() const { return fileTypeCombo && fileTypeCombo->currentIndex() == 1; }
+
 void RasterMapWindow::snapBoxes() {
     const auto r = parseResolution(resolutionCombo->currentText().toStdString());
     if (!r) return;
@@ -599,7 +651,36 @@ bool RasterMapWindow::startExport() {
         showError(QString::fromStdString(e.what()));
         return false;
     }
+    if (!holdsVariable(state_.dataFolderPath(), job->plan.Variable)) {
+        showMessage(this, kDefaultMessageTitle,
+                    QString::fromStdString(missingVariableMessage(job->plan.Variable) +
+                                           "; add them with zentrel data import-csv."),
+                    QMessageBox::Information);
+        return false;
+    }
     job->output.Header = GetNewHeader(job->plan, map_->Header);
+    if (geoTiffChosen()) {
+        // The cells the export estimates, with their centres on the estimated points.
+        const RasterExportPlan& p = job->plan;
+        job->surface = true;
+        job->grid = {p.LonStart - p.Resolution / 2, p.LatStart + p.Resolution / 2, p.Resolution, p.Resolution,
+                     p.Columns, p.Rows};
+        job->layout.Variable = p.Variable;
+        job->layout.Periods = {p.Period};
+        if (allMonthsCheck->isChecked()) job->layout.Periods = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
+        job->layout.Quantities = {SurfaceQuantity::Best};
+        if (stdErrCheck->isChecked()) job->layout.Quantities.push_back(SurfaceQuantity::StdErr);
+        if (boundsCheck->isChecked()) {
+            job->layout.Quantities.push_back(SurfaceQuantity::Low);
+            job->layout.Quantities.push_back(SurfaceQuantity::High);
+        }
+        if (biasCheck->isChecked()) job->layout.Quantities.push_back(SurfaceQuantity::Bias);
+        job->fileName = askFileName ? askFileName() : QString();
+        if (job->fileName.isEmpty()) {
+            showError(QStringLiteral("No file name was given: the raster was not saved."));
+            return false;
+        }
+    }
     job->displayed = *map_;
     job->settings = state_.settings();
     job->dataFolder = state_.dataFolderPath();
@@ -624,7 +705,25 @@ bool RasterMapWindow::startExport() {
                 job->lat = lat;
                 return estimator(worker, lon, lat);
             };
-            job->cells = computeRasterCells(job->plan, job->displayed, value, threads, &job->feedback);
+            if (!job->surface) {
+                job->cells = computeRasterCells(job->plan, job->displayed, value, threads, &job->feedback);
+                return;
+            }
+            const std::string name = job->fileName.toStdString();
+            SurfaceGeoTiffWriter writer(name, job->grid, job->layout,
+                                        surfaceMetadata(job->layout, job->settings, "station database in " + job->dataFolder));
+            const long long estimated = computeSurface(
+                job->grid, {0, job->grid.Rows}, job->layout, job->displayed,
+                [&estimator, &job](int worker, double lon, double lat) {
+                    job->lon = lon;
+                    job->lat = lat;
+                    return estimator.estimateCell(worker, lon, lat);
+                },
+                threads, writer, &job->feedback);
+            if (estimated >= 0) {
+                writer.finish();
+                job->written = true;
+            }
         } catch (const std::exception& e) {
             job->error = QString::fromStdString(e.what());
         }
@@ -662,13 +761,20 @@ void RasterMapWindow::finishExport() {
     QString written;
     if (!job->error.isEmpty()) {
         showError(job->error);
+    } else if (job->written) {
+        written = job->fileName;
+        showMessage(this, kDefaultMessageTitle, QStringLiteral("Data Saved Correctly"), QMessageBox::Information);
     } else if (job->cells) {
         job->output.Cells = std::move(*job->cells);
-        const QString name = askFileName ? askFileName() : QString();
+        const QString name =
+            askFileName ? withFilterExtension(askFileName(), QStringLiteral("Rastell (*.IMG)")) : QString();
         try {
             if (name.isEmpty()) throw Error("No file name was given: the raster was not saved.");
             writeImg(name.toStdString(), job->output);
+            // Its colour table, boundaries and capitals, so that the map list offers it.
+            writeExportCompanions(name.toStdString(), job->output, files_);
             written = name;
+            refreshMapList();
             showMessage(this, kDefaultMessageTitle, QStringLiteral("Data Saved Correctly"), QMessageBox::Information);
         } catch (const std::exception& e) {
             showError(QString::fromStdString(e.what()));

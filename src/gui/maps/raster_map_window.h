@@ -15,12 +15,14 @@
 #include "maps/bna_file.h"
 #include "maps/colour_table.h"
 #include "maps/img_file.h"
+#include "maps/climate_surface.h"
 #include "maps/map_folder.h"
 #include "maps/raster_export.h"
 #include "maps/raster_map_render.h"
 #include "shell/child_windows.h"
 
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QDialog;
 class QGroupBox;
@@ -104,6 +106,11 @@ public:
 
     QLineEdit *TxtLonStart = nullptr, *TxtLonEnd = nullptr, *TxtLatStart = nullptr, *TxtLatEnd = nullptr;
     QComboBox *resolutionCombo = nullptr, *variableCombo = nullptr, *periodCombo = nullptr;
+    /// "Rastell (*.IMG)" or "GeoTIFF (*.tif)": a GeoTIFF holds full-precision values, and may
+    /// hold every month and the error surfaces (the check boxes below, shown for GeoTIFF only).
+    QComboBox* fileTypeCombo = nullptr;
+    QCheckBox *allMonthsCheck = nullptr, *stdErrCheck = nullptr, *boundsCheck = nullptr, *biasCheck = nullptr;
+    bool geoTiffChosen() const;
     QPushButton *RastellSave = nullptr, *RastellCancel = nullptr;
     QProgressBar* RastellBar = nullptr;
     QLabel* LblLonLat = nullptr;
@@ -125,6 +132,8 @@ private:
     void createExportPanel();
     void createColourEditor();
     bool loadMap(const MapFiles& files);
+    /// Lists the usable maps of the map folder again in `ListMap`.
+    void refreshMapList();
     void updateView();
     void snapBoxes();
     void updateExportProgress();
@@ -153,6 +162,7 @@ private:
     RasterMapPicture* Picture1 = nullptr;
     RasterLegend* legend_ = nullptr;
     QGroupBox* exportPanel_ = nullptr;
+    QWidget* geoTiffOptions_ = nullptr;
     QWidget* mapList_ = nullptr;
     QDialog* colourEditor_ = nullptr;
     QTableWidget* GrdColors = nullptr;

@@ -1,13 +1,19 @@
-// frmAbout: title, version and credits.
+// frmAbout: title, version, the data folder in use and credits.
 #include "shell/about_dialog.h"
 
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QTabWidget>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+#include "data/data_info.h"
+#include "data/data_folder.h"
 #include "shell/icons.h"
 #include "shell/main_window.h"
+#include "version.h"
 
 namespace zentrel::gui {
 
@@ -19,7 +25,8 @@ corrections, cross-validated errors and warnings.</p>
 <h4>Data</h4>
 <ul>
 <li>Station climate: monthly CLIMAT reports of the national weather services of the WMO member
-states, collected and published as open data by Deutscher Wetterdienst (DWD).</li>
+states, collected and published as open data by Deutscher Wetterdienst (DWD); see "About the
+data" for the database in use.</li>
 <li>Terrain altitude: ETOPO5 5-minute gridded elevations, NOAA National Geophysical Data Center
 (public domain).</li>
 <li>Boundaries and coastlines: Natural Earth (public domain), in the TopoJSON edition world-atlas.</li>
@@ -31,7 +38,15 @@ states, collected and published as open data by Deutscher Wetterdienst (DWD).</l
 works and are not climate values.</p>)HTML");
 }
 
-AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
+QString versionText(const QString& dataFolder) {
+    QString text = QStringLiteral("Version %1").arg(QString::fromUtf8(programVersion()));
+    if (!dataFolder.isEmpty())
+        text += QStringLiteral("\nData folder: %1\nDatabase: %2")
+                    .arg(dataFolder, QString::fromStdString(describeDatabase(dataFolder.toStdString())));
+    return text;
+}
+
+AboutDialog::AboutDialog(const QString& dataFolder, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About Zentrel"));
     setWindowIcon(pictureIcon(Picture::About));
@@ -42,17 +57,36 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     titleFont.setBold(true);
     title->setFont(titleFont);
 
+    auto* version = new QLabel(versionText(dataFolder), this);
+    version->setObjectName(QStringLiteral("version"));
+    version->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     auto* credits = new QTextBrowser(this);
     credits->setObjectName(QStringLiteral("credits"));
     credits->setHtml(aboutHtml());
     credits->setMinimumSize(460, 260);
+
+    // The same description as `zentrel data info`, read when the window opens.
+    auto* data = new QPlainTextEdit(this);
+    data->setObjectName(QStringLiteral("dataInfo"));
+    data->setReadOnly(true);
+    data->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    data->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    data->setPlainText(QString::fromStdString(formatDataInfo(describeDataFolder(dataFolder.toStdString()))));
+    data->setMinimumSize(640, 360);
+
+    auto* tabs = new QTabWidget(this);
+    tabs->setObjectName(QStringLiteral("aboutTabs"));
+    tabs->addTab(credits, QStringLiteral("Program"));
+    tabs->addTab(data, QStringLiteral("About the data"));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(title);
-    layout->addWidget(credits);
+    layout->addWidget(version);
+    layout->addWidget(tabs);
     layout->addWidget(buttons);
 }
 

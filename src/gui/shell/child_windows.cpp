@@ -9,6 +9,7 @@
 #include "maps/raster_map_window.h"
 #include "shell/main_window.h"
 #include "shell/message_box.h"
+#include "shell/placement.h"
 #include "single/single_windows.h"
 #include "workbench/workbench_windows.h"
 
@@ -37,6 +38,7 @@ QWidget* ChildWindows::open(ChildWindow id, OpenMode mode) {
         showMessage(&main_, kDefaultMessageTitle, notAvailableText(id), QMessageBox::Information);
         return nullptr;
     }
+    bool justCreated = false;
     if (!s.widget) {
         QWidget* widget = s.provider.create(main_);
         s.widget = widget;
@@ -44,6 +46,9 @@ QWidget* ChildWindows::open(ChildWindow id, OpenMode mode) {
             QMdiSubWindow* sub = area_.addSubWindow(widget);
             // Windows are kept once created: closing one only hides it.
             sub->setAttribute(Qt::WA_DeleteOnClose, false);
+            if (widget->maximumWidth() < QWIDGETSIZE_MAX) sub->setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+            fitSubWindow(sub, area_.viewport());
+            justCreated = true;
         } else if (!widget->parentWidget()) {
             widget->setParent(&main_, Qt::Window);
         }
@@ -56,6 +61,10 @@ QWidget* ChildWindows::open(ChildWindow id, OpenMode mode) {
         widget->show();
         if (sub) {
             sub->show();
+            // A form with a maximum size (the output windows) opens at its own size even
+            // when the other windows are maximised, instead of filling the area.
+            if (widget->maximumWidth() < QWIDGETSIZE_MAX && sub->isMaximized()) sub->showNormal();
+            if (justCreated) keepInsideArea(sub, area_.viewport());
             if (sub->isMinimized()) sub->showNormal();
             area_.setActiveSubWindow(sub);
         }

@@ -116,6 +116,7 @@ them again or end the program.</p>
 <tr><td>Apply Climate Gradient Correction</td><td>on</td><td></td><td>corrects for horizontal gradients of the climate</td></tr>
 <tr><td>Robust Altitude and Gradient Corrections</td><td>off</td><td></td><td>altitude slope drawn towards a typical lapse rate, damped horizontal gradients, values kept within physical bounds</td></tr>
 <tr><td>Shadow Correction Coefficient</td><td>1</td><td>0 to 1</td><td>0 no correction, 1 full correction of neighbours that hide behind others</td></tr>
+<tr><td>Estimation Method</td><td>Described</td><td>Described, Robust, Adaptive</td><td>Robust is the same as the robust box; Adaptive lets each location blend estimators (altitude slope, gradient plane, neighbours of similar altitude, ratio scale for totals) by how well they predict its neighbours, and warns of strange data only where all months and neighbours together make it unlikely by chance</td></tr>
 </table>
 <p>A value that cannot be used is reported when you press <b>OK</b> and the window stays open.
 <b>Cancel</b> shows the settings in force again.</p>
@@ -174,7 +175,11 @@ a station shows strange data, too few stations take part, or a station lies with
 <p>The station files, the elevation raster "10k8b.raw" and the maps are read from the folder
 <code>ZentrelData</code> beside the program. Another folder can be named with
 <code>--data FOLDER</code> on the command line or with the environment variable
-<code>ZENTREL_DATA</code>. When the folder holds demonstration data, the title bar of the main window
+<code>ZENTREL_DATA</code>. The default folder holds real station normals derived from CLIMAT
+reports; they carry no wind speed, so Wind is skipped and said once. Help &gt; About, page
+"About the data", describes the folder in use: source, period, stations per variable, extent and
+how it was built. The folder <code>DemoData</code> beside the program holds a demonstration database
+of 20000 stations: when the folder in use holds demonstration data, the title bar of the main window
 says so: such estimates show how the program works but are not real climate values.</p>
 
 <h2><a name="index"></a>Index</h2>

@@ -1,5 +1,6 @@
 // The help browser window.
 #include "shell/help_window.h"
+#include "shell/placement.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -47,6 +48,7 @@ void HelpWindow::showContents() { showAt(kHelpContentsAnchor); }
 void HelpWindow::showIndex() { showAt(kHelpIndexAnchor); }
 
 void HelpWindow::showAt(const char* anchor) {
+    placeOnce(this, parentWidget());
     show();
     raise();
     activateWindow();

@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include <set>
+
 namespace zentrel::gui {
 
 namespace {
@@ -35,15 +37,18 @@ protected:
         if (watched != box_) return false;
         switch (event->type()) {
             case QEvent::FocusIn:
+                pressed_.clear();
                 // Deferred: a mouse click would otherwise place the cursor and undo the selection.
                 if (selectAll) QTimer::singleShot(0, box_, [box = box_] { if (box->hasFocus()) box->selectAll(); });
                 return false;
             case QEvent::FocusOut: {
+                pressed_.clear();
                 const auto reason = static_cast<QFocusEvent*>(event)->reason();
                 if (focusLost && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) focusLost();
                 return false;
             }
             case QEvent::KeyPress: {
+                pressed_.insert(static_cast<QKeyEvent*>(event)->key());
                 const char32_t key = typedCharacter(*static_cast<QKeyEvent*>(event));
                 if (key == 0) return false;
                 if (key == U'\r') {
@@ -52,16 +57,31 @@ protected:
                 }
                 return filter && !filter(key);
             }
-            case QEvent::KeyRelease:
-                if (keyRelease) keyRelease();
+            case QEvent::KeyRelease: {
+                // Only the release of a key that was pressed in this box counts: the Enter that
+                // closed a message box, or moved the focus here, must not run the box's check
+                // again (it would open the same message in an endless loop). Modifier keys and
+                // shortcuts (Ctrl+A) edit nothing and run no check either.
+                const auto* key = static_cast<QKeyEvent*>(event);
+                const bool mine = pressed_.erase(key->key()) > 0;
+                if (mine && keyRelease && !isModifierKey(key->key()) &&
+                    !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
+                    keyRelease();
                 return false;
+            }
             default:
                 return false;
         }
     }
 
 private:
+    static bool isModifierKey(int key) {
+        return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_Meta ||
+               key == Qt::Key_AltGr || key == Qt::Key_CapsLock;
+    }
+
     QLineEdit* box_;
+    std::set<int> pressed_;  // keys pressed in this box and not yet released
 };
 }  // namespace
 

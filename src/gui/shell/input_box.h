@@ -29,7 +29,8 @@ void setUpInputBox(QLineEdit* box, KeyFilterFunction filter = {});
 /// window is deactivated or a menu pops up).
 void onFocusLost(QLineEdit* box, std::function<void()> handler);
 
-/// Calls `handler` after every key release in `box`.
+/// Calls `handler` after every key release in `box` of a key that was pressed in it (not the
+/// release of an Enter that closed a message box), leaving out modifier keys and shortcuts.
 void onKeyRelease(QLineEdit* box, std::function<void()> handler);
 
 }  // namespace zentrel::gui

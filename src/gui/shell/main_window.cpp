@@ -406,7 +406,7 @@ void MainWindow::showHelpContents() { helpWindow()->showContents(); }
 void MainWindow::showHelpIndex() { helpWindow()->showIndex(); }
 
 void MainWindow::showAbout() {
-    if (!aboutDialog_) aboutDialog_ = new AboutDialog(this);
+    if (!aboutDialog_) aboutDialog_ = new AboutDialog(QString::fromStdString(state_.dataFolderPath()), this);
     bringUp(aboutDialog_);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPalette>
 
@@ -22,6 +23,31 @@ struct SettingsControls {
     QCheckBox* chkAltCorr = nullptr;
     QCheckBox* chkGradCorr = nullptr;
     QCheckBox* chkRobustCorr = nullptr;
+    QComboBox* cboMethod = nullptr;  ///< "Estimation Method": Described, Robust, Adaptive
+
+    /// Makes the method choice. It and the robust check box say the same: the box is ticked
+    /// exactly when the choice is Robust, and ticking it chooses Robust (clearing it, Described).
+    QComboBox* makeMethodChoice(QWidget* parent) {
+        cboMethod = new QComboBox(parent);
+        cboMethod->setObjectName(QStringLiteral("cboMethod"));
+        for (const char* name : {"Described", "Robust", "Adaptive"}) cboMethod->addItem(QString::fromLatin1(name));
+        cboMethod->setToolTip(QStringLiteral("Adaptive: each location blends estimators (altitude slope, gradient plane, "
+                                             "similar-altitude neighbours, ratio scale for totals) by how well they "
+                                             "predict its neighbours"));
+        QObject::connect(cboMethod, &QComboBox::currentIndexChanged, parent, [this](int index) {
+            const bool robust = index == static_cast<int>(Method::Robust);
+            if (chkRobustCorr->isChecked() != robust) chkRobustCorr->setChecked(robust);
+        });
+        QObject::connect(chkRobustCorr, &QCheckBox::toggled, parent, [this](bool on) {
+            if (on) cboMethod->setCurrentIndex(static_cast<int>(Method::Robust));
+            else if (method() == Method::Robust) cboMethod->setCurrentIndex(static_cast<int>(Method::Described));
+        });
+        return cboMethod;
+    }
+    Method method() const { return cboMethod ? static_cast<Method>(cboMethod->currentIndex()) : Method::Described; }
+    void showMethod(Method m) {
+        if (cboMethod) cboMethod->setCurrentIndex(static_cast<int>(m));
+    }
 
     /// The two altitude boxes read-only or editable. A read-only box looks like the window's
     /// background, so the user sees it cannot be typed in.
@@ -57,6 +83,7 @@ struct SettingsControls {
         in.AltCorr = chkAltCorr->isChecked();
         in.NeighbAlt = chkNeighbAlt->isChecked();
         in.RobustCorr = chkRobustCorr->isChecked();
+        in.Method = method();
         return in;
     }
 };

@@ -63,6 +63,7 @@ void SettingsDialog::createControls() {
     chkRobustCorr->setObjectName(QStringLiteral("chkRobustCorr"));
     chkRobustCorr->setToolTip(QStringLiteral("Altitude slope drawn towards a typical lapse rate when the neighbours span "
                                              "little altitude, damped horizontal gradients, values kept within physical bounds"));
+    makeMethodChoice(this);
     connect(chkNeighbAlt, &QCheckBox::clicked, this, &SettingsDialog::neighbAltClicked);
     onFocusLost(txtMinHigh, [this] { altitudeBoxLeft(true); });
     onFocusLost(txtMaxHigh, [this] { altitudeBoxLeft(false); });
@@ -101,6 +102,8 @@ void SettingsDialog::createControls() {
     corrGrid->addWidget(chkRobustCorr, 2, 0, 1, 2);
     corrGrid->addWidget(label(QStringLiteral("Shadow Correction Coefficient")), 3, 0);
     corrGrid->addWidget(txtShad, 3, 1);
+    corrGrid->addWidget(label(QStringLiteral("Estimation Method")), 4, 0);
+    corrGrid->addWidget(cboMethod, 4, 1);
 
     Command2 = new QPushButton(QStringLiteral("OK"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
@@ -125,7 +128,7 @@ void SettingsDialog::createControls() {
 
     // Tab order follows the frames: the order Enter moves on in.
     QWidget* order[] = {txtMaxDist, txtMaxStat, txtPowExp, txtMinDist, chkNeighbAlt, txtMinHigh, txtMaxHigh,
-                        chkAltCorr, chkGradCorr, chkRobustCorr, txtShad, Command2, CmdCanc};
+                        chkAltCorr, chkGradCorr, chkRobustCorr, txtShad, cboMethod, Command2, CmdCanc};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -158,6 +161,7 @@ void SettingsDialog::showInput(const SettingsInput& in) {
     chkAltCorr->setChecked(in.AltCorr);
     chkNeighbAlt->setChecked(in.NeighbAlt);
     chkRobustCorr->setChecked(in.RobustCorr);
+    showMethod(in.Method);
 }
 
 bool SettingsDialog::confirm() {

@@ -30,6 +30,7 @@ frmGuess::frmGuess(MainWindow& main, QWidget* parent)
     connect(&estimate_, &SingleEstimate::started, Frame2, &QWidget::hide);
     connect(&estimate_, &SingleEstimate::finished, this, [this] {
         showagain();
+        showLegend(TabStrip1->currentIndex());  // names what the run left out
         Frame2->show();
     });
     // Activation: the window becomes the active child, or the main window becomes active
@@ -39,6 +40,8 @@ frmGuess::frmGuess(MainWindow& main, QWidget* parent)
     });
     main_.installEventFilter(this);
     resize(1000, 620);
+    // Below this the graphs' axis labels and the tables' month rows no longer fit.
+    setMinimumSize(760, 500);
 }
 
 void frmGuess::createControls() {
@@ -64,11 +67,12 @@ void frmGuess::createControls() {
         lines_[i]->setAutoFillBackground(true);
         labels_[i] = new QLabel(Frame2);
         labels_[i]->setObjectName(QStringLiteral("Label%1").arg(i + 1));
+        // A narrow window wraps a long legend text instead of cutting it off.
+        labels_[i]->setWordWrap(true);
         legendLayout->addWidget(lines_[i]);
-        legendLayout->addWidget(labels_[i]);
+        legendLayout->addWidget(labels_[i], 1);
         legendLayout->addSpacing(18);
     }
-    legendLayout->addStretch(1);
     layout->addWidget(Frame2);
 
     connect(TabStrip1, &QTabBar::currentChanged, this, [this](int g) {
@@ -139,6 +143,9 @@ void frmGuess::showLegend(int group) {
     const auto entries = legendEntries(group);
     for (size_t i = 0; i < 3; ++i) {
         labels_[i]->setText(entries[i].text);
+        for (const GroupVariable& gv : groupVariables(group))
+            if (gv.colour == entries[i].colour && estimate_.skipped(gv.variable))
+                labels_[i]->setText(entries[i].text + QStringLiteral(": not in this database"));
         lines_[i]->setVisible(entries[i].colour >= 0);
         if (entries[i].colour >= 0) {
             QPalette palette = lines_[i]->palette();
@@ -162,8 +169,11 @@ void frmGuess::drawGroup(int group) {
     switch (view(group)) {
         case 1: {
             std::vector<GraphCurve> curves;
-            for (const GroupVariable& gv : groupVariables(group))
-                curves.push_back({results[static_cast<size_t>(gv.variable)].result, gv.colour});
+            const auto& variables = groupVariables(group);
+            for (const GroupVariable& gv : variables)
+                if (!estimate_.skipped(gv.variable))  // no line of zeros for what the database lacks
+                    curves.push_back(screenCurve(gv.variable, results[static_cast<size_t>(gv.variable)].result,
+                                                 gv.colour, variables.size() > 1));
             graph(group)->setCurves(std::move(curves));
             break;
         }

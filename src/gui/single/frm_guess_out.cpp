@@ -11,6 +11,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "data/data_info.h"
+#include "error.h"
 #include "formats/growing_season_export.h"
 #include "formats/orvane_format.h"
 #include "formats/plantow_format.h"
@@ -27,6 +29,8 @@ frmGuessOut::frmGuessOut(MainWindow& main, QWidget* parent)
     setObjectName(QStringLiteral("frmGuessOut"));
     setWindowTitle(QStringLiteral("Output of automatic run of several variables"));
     createControls();
+    // A form of tick boxes: it keeps a form's size when the other windows are maximised.
+    setMaximumSize(sizeHint() + QSize(160, 120));
 }
 
 void frmGuessOut::createControls() {
@@ -179,6 +183,9 @@ void frmGuessOut::SaveResults(const QString& fileName) {
             // The climate and rainfall files go beside the list file, in the folder chosen in
             // the dialog (which becomes the working folder there).
             const std::string folder = std::filesystem::path(path).parent_path().string();
+            for (int v : {Tmax, Tmin, Prec, PET, Wind, Sun})
+                if (!holdsVariable(main_.state().dataFolderPath(), v))
+                    throw Error(writerNeedsMessage("The crop-water climate file", v));
             savePlantow(path, results, location, true, false, 1, folder);
             return;
         }

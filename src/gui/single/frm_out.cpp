@@ -20,6 +20,8 @@ frmOut::frmOut(MainWindow& main, WorkbenchOutputSource& source, QWidget* parent)
     setObjectName(QStringLiteral("frmOut"));
     setWindowTitle(QStringLiteral("Output"));
     createControls();
+    // A form of tick boxes: it keeps a form's size when the other windows are maximised.
+    setMaximumSize(sizeHint() + QSize(160, 120));
 }
 
 void frmOut::createControls() {

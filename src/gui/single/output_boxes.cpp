@@ -3,10 +3,11 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include "shell/save_dialog.h"
 
 namespace zentrel::gui::single {
 
@@ -84,8 +85,9 @@ SaveFileDialog setSaveFileDialog(SaveFileDialog dialog) {
 
 QString askSaveFileName(QWidget* parent, int outputFormat) {
     const QString filter = saveFilter(outputFormat);
-    if (saveDialog()) return saveDialog()(parent, filter);
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("Save"), QString(), filter);
+    // A name typed without extension gets the format's one, also when a test answers.
+    if (saveDialog()) return withFilterExtension(saveDialog()(parent, filter), filter);
+    return getSaveFileName(parent, QStringLiteral("Save"), filter);
 }
 
 OutputButtons makeOutputButtons(QWidget* window) {

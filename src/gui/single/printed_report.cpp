@@ -8,6 +8,11 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QStringDecoder>
+#include <QDate>
+#include <QLocale>
+#include <QRegularExpression>
+
+#include "formats/picture.h"
 
 #include "formats/growing_season_export.h"
 #include "formats/orvane_format.h"
@@ -57,6 +62,7 @@ PrintDocument printedReport(const VariableResults& results, const VariableSelect
     for (size_t v = 0; v < results.size(); ++v) {
         if (!selection[v]) continue;
         const QStringList lines = linesOf(reportBlock(results[v], settings, options));
+        const qsizetype first = document.size();
         bool table = false;
         for (qsizetype i = 0; i < lines.size(); ++i) {
             PrintLine line{lines[i], PrintLine::Heading, i == 0 && !document.isEmpty()};
@@ -66,7 +72,11 @@ PrintDocument printedReport(const VariableResults& results, const VariableSelect
             else if (table) line.style = PrintLine::Table;
             document.append(line);
         }
+        PrintDocument block = document.mid(first);
+        setRunningHeader(block, options.location, QString::fromUtf8(longVariableName(static_cast<int>(v))));
+        for (qsizetype i = 0; i < block.size(); ++i) document[first + i].header = block[i].header;
     }
+    markColumnHeads(document);
     return document;
 }
 
@@ -75,6 +85,7 @@ PrintDocument PrintformatStandard(const VariableResults& results, const Variable
     PrintDocument document;
     for (size_t v = 0; v < results.size(); ++v)
         if (selection[v]) addTable(document, orvaneHeader(location) + orvaneLine(results[v]));
+    setRunningHeader(document, location);
     return document;
 }
 
@@ -82,18 +93,21 @@ PrintDocument PrintVesk(const VariableResults& results, const VariableSelection&
     PrintDocument document;
     for (size_t v = 0; v < results.size(); ++v)
         if (selection[v]) addTable(document, veskHeader() + veskLine(results[v], location));
+    setRunningHeader(document, location);
     return document;
 }
 
 PrintDocument PrintTessomarInput(const VariableResults& results, const Location& location) {
     PrintDocument document;
     addTable(document, formatRainfallPet(results, location, true));
+    setRunningHeader(document, location);
     return document;
 }
 
 PrintDocument PrintTessomarOutput(const VariableResults& results, const Location& location) {
     PrintDocument document;
     addTable(document, formatGrowingSeasons(results, location, true));
+    setRunningHeader(document, location);
     return document;
 }
 
@@ -107,19 +121,52 @@ PrintDocument PrintPlantow(const VariableResults& results, const Location& locat
     addTable(document, files.rainfall);
     // The end-of-file mark of the climate file is not a printable character.
     for (PrintLine& line : document) line.text.remove(QChar(26));
+    setRunningHeader(document, location);
     return document;
 }
 
-void printDocument(QPagedPaintDevice& device, const PrintDocument& document) {
+void markColumnHeads(PrintDocument& document) {
+    static const QRegularExpression digit(QStringLiteral("[0-9]"));
+    for (qsizetype i = 0; i < document.size(); ++i) {
+        if (document[i].style != PrintLine::Heading || !isSectionTitle(document[i].text)) continue;
+        qsizetype k = i + 1;
+        while (k < document.size() && document[k].text.trimmed().isEmpty()) ++k;
+        if (k >= document.size() || document[k].style != PrintLine::Table) continue;
+        document[k].columnHead = true;
+        // The unit line under the titles belongs to the heads; a data row does not.
+        if (k + 1 < document.size() && document[k + 1].style == PrintLine::Table &&
+            !document[k + 1].text.trimmed().isEmpty() && !document[k + 1].text.contains(digit))
+            document[k + 1].columnHead = true;
+    }
+}
+
+void setRunningHeader(PrintDocument& document, const Location& location, const QString& variable) {
+    QString header = QStringLiteral("Zentrel  \u2013  ") + QString::fromStdString(location.Name) +
+                     QStringLiteral(" (Lon %1, Lat %2, Alt %3 m)")
+                         .arg(QString::fromStdString(shortestFloat(location.Lon)),
+                              QString::fromStdString(shortestFloat(location.Lat)),
+                              QString::fromStdString(shortestFloat(location.Alt)));
+    if (!variable.isEmpty()) header += QStringLiteral("  \u2013  ") + variable;
+    for (PrintLine& line : document) line.header = header;
+}
+
+PageLayout printDocument(QPagedPaintDevice& device, const PrintDocument& document) {
+    // Margins a desk printer can print and a reader can hold the page by.
+    const QMarginsF margins = device.pageLayout().margins(QPageLayout::Millimeter);
+    if (margins.left() < kPrintMarginLeft - 0.5 || margins.top() < kPrintMarginTop - 0.5)
+        device.setPageMargins(QMarginsF(kPrintMarginLeft, kPrintMarginTop, kPrintMarginRight, kPrintMarginBottom),
+                              QPageLayout::Millimeter);
     QPainter painter(&device);
     const QPageLayout layout = device.pageLayout();
     const QRect page = layout.paintRectPixels(device.logicalDpiX());
-    const double width = page.width(), height = page.height();
+    const double width = page.width();
 
     QFont title(QStringLiteral("Arial"), 14, QFont::Bold);
     title.setStyleHint(QFont::SansSerif);
     QFont heading(QStringLiteral("Arial"), 10);
     heading.setStyleHint(QFont::SansSerif);
+    QFont small(QStringLiteral("Arial"), 8);
+    small.setStyleHint(QFont::SansSerif);
     QFont table(QStringLiteral("Courier"), 9);
     table.setStyleHint(QFont::TypeWriter);
     table.setFixedPitch(true);
@@ -130,21 +177,65 @@ void printDocument(QPagedPaintDevice& device, const PrintDocument& document) {
         if (line.style == PrintLine::Table) widest = std::max(widest, tableMetrics.horizontalAdvance(line.text));
     if (widest > width) table.setPointSizeF(std::max(4.0, 9.0 * width / widest * 0.98));
 
+    const QFontMetricsF smallMetrics(small, &device);
+    const double band = smallMetrics.lineSpacing() * 2;  // header and footer bands
+    const double top = band, height = page.height() - 2 * band;
+    const auto fontOf = [&](const PrintLine& line) -> const QFont& {
+        return line.style == PrintLine::Title ? title : line.style == PrintLine::Heading ? heading : table;
+    };
+
+    // Where every line goes.
+    PageLayout pages(1);
     double y = 0;
-    bool pageEmpty = true;
-    for (const PrintLine& line : document) {
-        const QFont& font = line.style == PrintLine::Title ? title : line.style == PrintLine::Heading ? heading : table;
-        const QFontMetricsF metrics(font, &device);
-        if (!pageEmpty && (line.newPage || y + metrics.lineSpacing() > height)) {
-            device.newPage();
+    QList<qsizetype> heads;  // column heads of the table being printed
+    for (qsizetype i = 0; i < document.size(); ++i) {
+        const PrintLine& line = document[i];
+        if (line.style != PrintLine::Table) heads.clear();
+        if (line.columnHead && (i == 0 || !document[i - 1].columnHead)) heads.clear();
+        const double step = QFontMetricsF(fontOf(line), &device).lineSpacing();
+        if (!pages.last().isEmpty() && (line.newPage || y + step > height)) {
+            const bool continued = !line.newPage && line.style == PrintLine::Table && !line.columnHead;
+            pages.append(QList<PageLine>());
             y = 0;
-            pageEmpty = true;
+            if (continued)
+                for (qsizetype h : heads) {
+                    pages.last().append(PageLine{h, true, y});
+                    y += QFontMetricsF(table, &device).lineSpacing();
+                }
         }
-        painter.setFont(font);
-        painter.drawText(QPointF(0, y + metrics.ascent()), line.text);
-        y += metrics.lineSpacing();
-        pageEmpty = false;
+        pages.last().append(PageLine{i, false, y});
+        y += step;
+        if (line.columnHead) heads.append(i);
     }
+
+    const QString date = QLocale::c().toString(QDate::currentDate(), QStringLiteral("yyyy-MM-dd"));
+    const auto pageCount = pages.size();
+    for (qsizetype p = 0; p < pageCount; ++p) {
+        if (p > 0) device.newPage();
+        const QList<PageLine>& lines = pages[p];
+        // Running header: what the page is about, and the day it was printed.
+        painter.setFont(small);
+        painter.setPen(Qt::black);
+        const QString header = lines.isEmpty() ? QString() : document[lines.first().line].header;
+        const double base = smallMetrics.ascent();
+        const double dateWidth = smallMetrics.horizontalAdvance(date);
+        // A long header gives way to the date rather than running into it.
+        painter.drawText(QPointF(0, base),
+                         smallMetrics.elidedText(header, Qt::ElideRight, width - dateWidth - 4 * smallMetrics.averageCharWidth()));
+        painter.drawText(QPointF(width - dateWidth, base), date);
+        painter.drawLine(QPointF(0, smallMetrics.lineSpacing() * 1.3), QPointF(width, smallMetrics.lineSpacing() * 1.3));
+        for (const PageLine& at : lines) {
+            const PrintLine& line = document[at.line];
+            const QFont& font = at.repeatedHead ? table : fontOf(line);
+            painter.setFont(font);
+            painter.drawText(QPointF(0, top + at.y + QFontMetricsF(font, &device).ascent()), line.text);
+        }
+        painter.setFont(small);
+        const QString footer = QStringLiteral("Page %1 of %2").arg(p + 1).arg(pageCount);
+        painter.drawText(QPointF((width - smallMetrics.horizontalAdvance(footer)) / 2, page.height() - smallMetrics.descent()),
+                         footer);
+    }
+    return pages;
 }
 
 PrintHandler setPrintHandler(PrintHandler h) {

@@ -18,9 +18,16 @@ namespace zentrel::gui::single {
 /// One printed line. Headings in "Arial", tables in "Courier".
 struct PrintLine {
     enum Style { Title, Heading, Table };
+    PrintLine() = default;
+    PrintLine(QString text_, Style style_ = Table, bool newPage_ = false)
+        : text(std::move(text_)), style(style_), newPage(newPage_) {}
     QString text;
     Style style = Table;
     bool newPage = false;  ///< starts a new page (unless the page is still empty)
+    /// Column heads of a table: repeated at the top of each page the table continues on.
+    bool columnHead = false;
+    /// Running header of the page the line is on (program, location, variable); "" for none.
+    QString header;
 };
 using PrintDocument = QList<PrintLine>;
 
@@ -43,9 +50,31 @@ PrintDocument PrintTessomarOutput(const VariableResults& results, const Location
 /// The list, climate and rainfall files of the crop-water tool for the location.
 PrintDocument PrintPlantow(const VariableResults& results, const Location& location, const QString& baseName);
 
-/// Lays the lines out on the pages of `device`: a title and headings in "Arial", tables in
-/// "Courier" sized so that the widest table line fits the page width.
-void printDocument(QPagedPaintDevice& device, const PrintDocument& document);
+/// Marks the column heads of each table of a document: the first line after a section title
+/// (a heading), and the line below it when it holds units (no digits).
+void markColumnHeads(PrintDocument& document);
+/// Sets the running header of every line: "Zentrel", the location, and the variable.
+void setRunningHeader(PrintDocument& document, const Location& location, const QString& variable = {});
+
+/// Page margins of printed output in millimetres (left, top, right, bottom).
+inline constexpr double kPrintMarginLeft = 20, kPrintMarginTop = 15, kPrintMarginRight = 15, kPrintMarginBottom = 15;
+
+/// Where the lines of a document fall: per page, the lines (indices into the document;
+/// `repeatedHead` for a table's column head printed again on a continuation page) and their
+/// top in device pixels below the running header.
+struct PageLine {
+    qsizetype line;
+    bool repeatedHead = false;
+    double y = 0;
+};
+using PageLayout = QList<QList<PageLine>>;
+
+/// Lays the lines out on the pages of `device` within the print margins, below a running
+/// header (the lines' header and the date) and above a "Page n of m" footer: a title and
+/// headings in "Arial", tables in "Courier" sized so that the widest table line fits the page
+/// width; a table that goes on to a new page starts there with its column heads again.
+/// Returns the layout it printed.
+PageLayout printDocument(QPagedPaintDevice& device, const PrintDocument& document);
 
 /// Shows a document to the user for printing. The default opens the print preview on
 /// `printer`, from which the print dialog prints (a PDF file needs no printer).

@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include <QContextMenuEvent>
-#include <QFileDialog>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
@@ -13,12 +12,27 @@
 #include <QPrinter>
 
 #include "formats/picture.h"
+#include "shell/save_dialog.h"
+#include "shell/screen_number.h"
 #include "single/result_groups.h"
 
 namespace zentrel::gui::single {
 
+GraphCurve screenCurve(int variable, const EstimateResult& result, int colour, bool shared) {
+    GraphCurve curve{result, colour, false};
+    if (variable == Wind) {
+        // The estimate is in m/s; the graph's legend says km/h.
+        for (size_t m = 0; m < curve.result.Best.size(); ++m) {
+            curve.result.Best[m] *= 3.6f;
+            curve.result.StdErr[m] *= 3.6f;
+        }
+    }
+    if (variable == Sun && shared) curve.rightAxis = true;
+    return curve;
+}
+
 void paintResultGraph(QPainter& painter, const QRectF& area, const std::vector<GraphCurve>& curves,
-                      const GraphAxis& axis) {
+                      const GraphAxis& axis, const GraphAxis* rightScale) {
     const double left = -2, right = 12.5;
     const double top = axis.maximum + 2 * axis.step, bottom = axis.minimum - 2 * axis.step;
     const auto px = [&](double x) { return area.left() + (x - left) / (right - left) * area.width(); };
@@ -45,6 +59,25 @@ void paintResultGraph(QPainter& painter, const QRectF& area, const std::vector<G
         const QRectF box(px(-2), y - metrics.height() / 2, px(-0.25) - px(-2), metrics.height());
         painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, label);
     }
+    // The right-hand scale: the same grid lines, labelled in the right curve's colour.
+    const auto toLeft = [&](double v) {
+        if (!rightScale || rightScale->maximum == rightScale->minimum) return v;
+        return axis.minimum + (v - rightScale->minimum) / (rightScale->maximum - rightScale->minimum) *
+                                  (axis.maximum - axis.minimum);
+    };
+    if (rightScale) {
+        int colour = 0;
+        for (const GraphCurve& c : curves)
+            if (c.rightAxis) colour = c.colour;
+        painter.setPen(consoleColour(colour).darker(150));
+        for (int k = 0; k <= 10; k += 2) {
+            const double value = rightScale->minimum + k * rightScale->step;
+            const QString label = withoutNegativeZero(QString::fromStdString(formatPicture(static_cast<float>(value), "0.0")));
+            const QRectF box(px(12.05), py(axis.minimum + k * axis.step) - metrics.height() / 2, px(12.5) - px(12.05),
+                             metrics.height());
+            painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, label);
+        }
+    }
     static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     painter.setPen(QPen(Qt::black, unit));
@@ -55,9 +88,13 @@ void paintResultGraph(QPainter& painter, const QRectF& area, const std::vector<G
 
     for (const GraphCurve& curve : curves) {
         const QColor colour = consoleColour(curve.colour);
+        const auto value = [&](int m) {
+            const double v = curve.result.Best[static_cast<size_t>(m)];
+            return curve.rightAxis ? toLeft(v) : v;
+        };
         QPainterPath path;
         for (int m = 1; m <= 12; ++m) {
-            const QPointF point(px(m - 1), py(curve.result.Best[static_cast<size_t>(m)]));
+            const QPointF point(px(m - 1), py(value(m)));
             if (m == 1) path.moveTo(point);
             else path.lineTo(point);
         }
@@ -67,7 +104,7 @@ void paintResultGraph(QPainter& painter, const QRectF& area, const std::vector<G
         painter.setBrush(colour);
         painter.setPen(QPen(colour.darker(130), unit));
         for (int m = 1; m <= 12; ++m)
-            painter.drawEllipse(QPointF(px(m - 1), py(curve.result.Best[static_cast<size_t>(m)])), 3 * unit, 3 * unit);
+            painter.drawEllipse(QPointF(px(m - 1), py(value(m))), 3 * unit, 3 * unit);
     }
     painter.restore();
 }
@@ -106,9 +143,12 @@ ResultGraph::ResultGraph(QWidget* parent) : QWidget(parent) {
 
 void ResultGraph::setCurves(std::vector<GraphCurve> curves) {
     curves_ = std::move(curves);
-    std::vector<const EstimateResult*> results;
-    for (const GraphCurve& c : curves_) results.push_back(&c.result);
-    axis_ = graphAxis(results);
+    std::vector<const EstimateResult*> left, right;
+    for (const GraphCurve& c : curves_) (c.rightAxis ? right : left).push_back(&c.result);
+    if (left.empty()) left.swap(right);
+    axis_ = graphAxis(left);
+    hasRight_ = !right.empty();
+    if (hasRight_) right_ = graphAxis(right);
     update();
 }
 
@@ -118,7 +158,7 @@ QImage ResultGraph::toImage(const QSize& size) const {
     QPainter painter(&image);
     const QRectF area(QPointF(0, 0), QSizeF(size));
     const double legend = paintGraphLegend(painter, area, legend_);
-    paintResultGraph(painter, area.adjusted(0, 0, 0, -legend), curves_, axis_);
+    paintResultGraph(painter, area.adjusted(0, 0, 0, -legend), curves_, axis_, rightAxis());
     return image;
 }
 
@@ -130,12 +170,12 @@ void ResultGraph::print(QPrinter& printer) const {
     const double height = std::min(page.height(), page.width() * 0.7);
     const QRectF area(page.topLeft(), QSizeF(page.width(), height));
     const double legend = paintGraphLegend(painter, area, legend_);
-    paintResultGraph(painter, area.adjusted(0, 0, 0, -legend), curves_, axis_);
+    paintResultGraph(painter, area.adjusted(0, 0, 0, -legend), curves_, axis_, rightAxis());
 }
 
 void ResultGraph::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    paintResultGraph(painter, QRectF(rect()), curves_, axis_);
+    paintResultGraph(painter, QRectF(rect()), curves_, axis_, rightAxis());
 }
 
 void ResultGraph::contextMenuEvent(QContextMenuEvent* event) {
@@ -144,8 +184,7 @@ void ResultGraph::contextMenuEvent(QContextMenuEvent* event) {
     QAction* print = menu.addAction(QStringLiteral("Print Graph..."));
     QAction* chosen = menu.exec(event->globalPos());
     if (chosen == png) {
-        const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Save Graph"), QString(),
-                                                          QStringLiteral("Picture (*.png)"));
+        const QString file = getSaveFileName(this, QStringLiteral("Save Graph"), QStringLiteral("Picture (*.png)"));
         if (!file.isEmpty()) toImage(QSize(1200, 800)).save(file, "PNG");
     } else if (chosen == print) {
         QPrinter printer(QPrinter::HighResolution);

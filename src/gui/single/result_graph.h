@@ -20,14 +20,22 @@ namespace zentrel::gui::single {
 struct GraphCurve {
     EstimateResult result;
     int colour = 0;
+    /// Drawn against a scale of its own on the right (a fraction among quantities of tens).
+    bool rightAxis = false;
 };
+
+/// The curve of a variable as the screen shows it: wind in km/h (the unit its legend and
+/// captions name), the sunshine fraction on its own right-hand scale when other curves share
+/// the graph.
+GraphCurve screenCurve(int variable, const EstimateResult& result, int colour, bool shared);
 
 /// Draws the graph into `area` of any paint device: white ground, the grid lines of the axis
 /// in colour 4 labelled "####.0", months 1..12 at x = 0..11 in a user frame x -2..12.5 and y
 /// from maximum + 2 steps (top) to minimum - 2 steps (bottom), each curve marked per month
 /// and joined by lines. Pen widths and fonts scale with the area, so print stays legible.
+/// Curves with `rightAxis` are drawn against `rightScale` (labelled on the right in their colour).
 void paintResultGraph(QPainter& painter, const QRectF& area, const std::vector<GraphCurve>& curves,
-                      const GraphAxis& axis);
+                      const GraphAxis& axis, const GraphAxis* rightScale = nullptr);
 
 /// The legend of a printed or exported graph: a coloured line and the text of each entry,
 /// one row each at the bottom of `area`. Returns the height it took.
@@ -42,6 +50,9 @@ public:
     /// New curves; the axis is computed from them.
     void setCurves(std::vector<GraphCurve> curves);
     const GraphAxis& axis() const { return axis_; }
+    /// The right-hand scale, when a curve has one.
+    const GraphAxis* rightAxis() const { return hasRight_ ? &right_ : nullptr; }
+    const std::vector<GraphCurve>& curves() const { return curves_; }
     /// Legend drawn under the graph on paper and in images (the window has its own frame).
     void setLegend(std::vector<LegendEntry> legend) { legend_ = std::move(legend); }
 
@@ -57,6 +68,8 @@ protected:
 private:
     std::vector<GraphCurve> curves_;
     GraphAxis axis_;
+    GraphAxis right_;
+    bool hasRight_ = false;
     std::vector<LegendEntry> legend_;
 };
 

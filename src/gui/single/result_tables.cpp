@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QTableWidget>
 
+#include "shell/screen_number.h"
 #include "formats/picture.h"
 #include "single/result_groups.h"
 
@@ -16,7 +17,7 @@ namespace {
 const char* const kMonthRows[12] = {"January", "February", "March",     "April",   "May",      "June",
                                     "July",    "August",   "September", "October", "November", "December"};
 
-QString pic(float value, const char* pattern) { return QString::fromStdString(formatPicture(value, pattern)); }
+QString pic(float value, const char* pattern) { return screenNumber(value, pattern); }
 
 /// Unit texts of a variable: value columns, vertical gradient, horizontal gradients.
 struct Units {

@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QtConcurrent/QtConcurrentMap>
 
+#include "data/data_info.h"
 #include "engine/engine.h"
 #include "shell/main_window.h"
 #include "shell/message_box.h"
@@ -19,6 +20,10 @@ VariableRun runVariable(const ProgramSettings& settings, const std::string& data
     VariableRun run;
     run.result.variable = static_cast<int16_t>(variable);
     run.result.location = location;
+    if (!holdsVariable(dataFolder, variable)) {
+        run.skipped = true;  // an empty result rather than zeros from an engine without stations
+        return run;
+    }
     try {
         Engine engine(settings, dataFolder, std::move(database));
         run.result = engine.Run(variable, location);
@@ -77,8 +82,11 @@ bool SingleEstimate::start() {
 void SingleEstimate::collect() {
     QStringList errors, messages;
     QList<QPair<QString, QString>> engineMessages;
+    QStringList skipped;
     for (int v = 0; v < kVariableCount; ++v) {
         const VariableRun run = watcher_.future().resultAt(v);
+        skipped_[static_cast<size_t>(v)] = run.skipped;
+        if (run.skipped) skipped << QString::fromStdString(skippedVariableNote(run.result.variable)) + QLatin1Char('.');
         results_[static_cast<size_t>(v)] = run.result;
         if (!run.error.empty() && !errors.contains(QString::fromStdString(run.error)))
             errors << QString::fromStdString(run.error);
@@ -101,6 +109,11 @@ void SingleEstimate::collect() {
     QApplication::restoreOverrideCursor();
     state_.setBusy(false);
     for (const auto& [title, text] : engineMessages) showMessage(messageParent_, title, text, QMessageBox::Critical);
+    // Once per window: the database stays the same, so every later run would say the same.
+    if (!skipped.isEmpty() && !skippedSaid_) {
+        skippedSaid_ = true;
+        showMessage(messageParent_, kDefaultMessageTitle, skipped.join(QLatin1Char('\n')), QMessageBox::Information);
+    }
     if (!errors.isEmpty()) showMessage(messageParent_, kDefaultMessageTitle, errors.join(QLatin1Char('\n')), QMessageBox::NoIcon);
     emit finished();
 }

@@ -2,6 +2,8 @@
 // and its output window saves: the run on a thread pool and the stored results.
 #pragma once
 
+#include <array>
+
 #include <QFutureWatcher>
 #include <QObject>
 #include <QPointer>
@@ -25,6 +27,7 @@ namespace zentrel::gui::single {
 struct VariableRun {
     VariableResult result;
     std::string error;  ///< description of a failure; empty when the run succeeded
+    bool skipped = false;  ///< the database holds no normals of the variable: not estimated
 };
 
 /// Results, neighbour lists and warnings of the eight variables, kept until the location
@@ -41,6 +44,8 @@ public:
     static SingleEstimate& of(MainWindow& main);
 
     const VariableResults& results() const { return results_; }
+    /// True when the last run left `variable` out: the database holds no normals of it.
+    bool skipped(int variable) const { return skipped_[static_cast<size_t>(variable)]; }
     /// The location of the stored results (the current location when the run started).
     const Location& location() const { return location_; }
     bool running() const { return running_; }
@@ -70,6 +75,8 @@ private:
     Location location_;
     QFutureWatcher<VariableRun> watcher_;
     bool running_ = false;
+    bool skippedSaid_ = false;
+    std::array<bool, kVariableCount> skipped_{};  ///< the variables the database lacks were named once already
 };
 
 /// One variable's run: the whole pipeline with its own engine, on the station database when

@@ -1,6 +1,8 @@
 // frmwork: the workbench window, its runs, check boxes, warning panel and views.
 #include "workbench/frm_work.h"
 
+#include <cmath>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -19,6 +21,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "shell/screen_number.h"
 #include "formats/picture.h"
 #include "season/thresholds.h"
 #include "shell/main_window.h"
@@ -29,7 +32,7 @@ namespace zentrel::gui::workbench {
 
 namespace {
 
-QString pic(float value, const char* pattern) { return QString::fromStdString(formatPicture(value, pattern)); }
+QString pic(float value, const char* pattern) { return screenNumber(value, pattern); }
 
 const char* const kDekadLabels[36] = {"Jan. 1", "Jan. 2", "Jan. 3", "Feb. 1", "Feb. 2", "Feb. 3", "Mar. 1", "Mar. 2", "Mar. 3",
                                       "Apr. 1", "Apr. 2", "Apr. 3", "May  1", "May  2", "May  3", "June 1", "June 2", "June 3",
@@ -90,6 +93,7 @@ frmwork::frmwork(MainWindow& main, QWidget* parent) : QWidget(parent), main_(mai
     });
     main_.installEventFilter(this);
     resize(1050, 720);
+    setMinimumSize(880, 560);
 }
 
 frmwork::~frmwork() = default;
@@ -106,10 +110,15 @@ QWidget* frmwork::createTop() {
     for (const char* name : kVariableNames) Combo1->addItem(QLatin1String(name));
     left->addWidget(Combo1);
     auto* levels = new QGroupBox(QStringLiteral("Level of Confidence"), top);
-    auto* levelLayout = new QVBoxLayout(levels);
-    optlev90 = new QRadioButton(QStringLiteral("90 %"), levels);
-    optlev95 = new QRadioButton(QStringLiteral("95 %"), levels);
-    optlev99 = new QRadioButton(QStringLiteral("99 %"), levels);
+    // The labels lie over the options' place, which stays reserved while the options are hidden:
+    // the panel below does not move under the pointer while neighbours are ticked off.
+    auto* levelLayout = new QGridLayout(levels);
+    auto* choices = new QWidget(levels);
+    auto* choiceLayout = new QVBoxLayout(choices);
+    choiceLayout->setContentsMargins(0, 0, 0, 0);
+    optlev90 = new QRadioButton(QStringLiteral("90 %"), choices);
+    optlev95 = new QRadioButton(QStringLiteral("95 %"), choices);
+    optlev99 = new QRadioButton(QStringLiteral("99 %"), choices);
     optlev90->setObjectName(QStringLiteral("optlev90"));
     optlev95->setObjectName(QStringLiteral("optlev95"));
     optlev99->setObjectName(QStringLiteral("optlev99"));
@@ -122,7 +131,14 @@ QWidget* frmwork::createTop() {
         l->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
         l->hide();
     }
-    for (QWidget* w : std::initializer_list<QWidget*>{optlev90, optlev95, optlev99, labfew, Labhit}) levelLayout->addWidget(w);
+    for (QRadioButton* o : {optlev90, optlev95, optlev99}) {
+        QSizePolicy policy = o->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        o->setSizePolicy(policy);
+        choiceLayout->addWidget(o);
+    }
+    levelLayout->addWidget(choices, 0, 0);
+    for (QLabel* l : {labfew, Labhit}) levelLayout->addWidget(l, 0, 0, Qt::AlignLeft | Qt::AlignVCenter);
     for (QRadioButton* o : {optlev90, optlev95, optlev99})
         connect(o, &QRadioButton::toggled, this, [this](bool on) {
             if (!on || engine_->ns.NeighbourCount == 0) return;
@@ -143,6 +159,10 @@ QWidget* frmwork::createTop() {
         auto* box = new QCheckBox(QString::number(i + 1), famAct);
         box->setObjectName(QStringLiteral("Check%1").arg(i + 1));
         box->hide();
+        // Unused neighbours' boxes are hidden but keep their place: the frame never shrinks.
+        QSizePolicy policy = box->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        box->setSizePolicy(policy);
         checkGrid->addWidget(box, i / 10, i % 10);
         connect(box, &QCheckBox::clicked, this, &frmwork::checkClicked);
         checks_[static_cast<size_t>(i)] = box;
@@ -168,6 +188,12 @@ QWidget* frmwork::createTop() {
         (*d.button)->setObjectName(QLatin1String(d.name));
         warnGrid->addWidget(*d.button, k / 4, k % 4);
         ++k;
+    }
+    {
+        // The warning panel comes and goes with the warnings; its place stays reserved.
+        QSizePolicy policy = framWarn->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        framWarn->setSizePolicy(policy);
     }
     framWarn->hide();
     const QString extrapolation = QStringLiteral("The estimate is an extrapolation rather than an interpolation!");
@@ -229,6 +255,9 @@ QWidget* frmwork::createTop() {
 void frmwork::createControls() {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(createTop());
+    workingLabel = new QLabel(this);
+    workingLabel->setObjectName(QStringLiteral("workingLabel"));
+    layout->addWidget(workingLabel);
 
     TabStrip2 = new QTabBar(this);
     TabStrip2->setObjectName(QStringLiteral("TabStrip2"));
@@ -402,6 +431,7 @@ void frmwork::runPipeline() {
         showMessage(this, QString::fromStdString(m.title), QString::fromStdString(m.text), QMessageBox::Critical);
     }
     if (e.ns.NeighbourCount > 0) setWindowTitle(QStringLiteral("Zentrel Workbench"));
+    showWorkingLocation();
     QFont f = font();
     f.setPointSize(8);
     setFont(f);
@@ -429,6 +459,22 @@ void frmwork::checkClicked() {
     }
     Schreib();
     QApplication::restoreOverrideCursor();
+}
+
+void frmwork::showWorkingLocation() {
+    const Location& w = engine_->working;
+    const Location& current = main_.state().currentLocation();
+    const QString at = QStringLiteral("Estimate for Lon %1, Lat %2, Alt %3 m")
+                           .arg(screenNumber(w.Lon, "##0.00"), screenNumber(w.Lat, "##0.00"), screenNumber(w.Alt, "###0"));
+    const bool elsewhere = std::fabs(w.Lon - current.Lon) > 0.005f || std::fabs(w.Lat - current.Lat) > 0.005f;
+    if (elsewhere) {
+        workingLabel->setText(at + QStringLiteral("  \u2013  not the current location (") +
+                              QString::fromStdString(current.Name) + QStringLiteral(")"));
+        workingLabel->setStyleSheet(QStringLiteral("color: #a00000; font-weight: bold"));
+    } else {
+        workingLabel->setText(at + QStringLiteral("  \u2013  ") + QString::fromStdString(current.Name));
+        workingLabel->setStyleSheet(QString());
+    }
 }
 
 void frmwork::Schreib() {

@@ -62,6 +62,9 @@ public:
     QComboBox* Combo1 = nullptr;
     QRadioButton *optlev90 = nullptr, *optlev95 = nullptr, *optlev99 = nullptr;
     QLabel *labfew = nullptr, *Labhit = nullptr;
+    /// The point the shown estimate belongs to, marked when it is not the current location
+    /// (after a right-click on the map answered "No").
+    QLabel* workingLabel = nullptr;
     QGroupBox *framWarn = nullptr, *famAct = nullptr;
     QPushButton *CmdHigh = nullptr, *CmdLow = nullptr, *CmdLonely = nullptr, *CmdDoubled = nullptr, *CmdStrange = nullptr,
                 *CmdFew = nullptr, *CmdHit = nullptr;
@@ -91,6 +94,7 @@ private:
     void runPipeline();
     void checkClicked();
     void Schreib();
+    void showWorkingLocation();
     void setLevels();
     void drawStationTable();
     void drawObservationTable();

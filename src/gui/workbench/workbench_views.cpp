@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "shell/screen_number.h"
 #include "formats/picture.h"
 
 namespace zentrel::gui::workbench {
@@ -46,10 +47,10 @@ void drawAxes(QPainter& p, const Plot& plot, const char* xPattern, const char* y
         p.drawLine(py, QPointF(plot.area.right(), py.y()));
         p.setPen(Qt::black);
         if (xPattern) {
-            const QString t = QString::fromStdString(formatPicture(x, xPattern)).trimmed();
+            const QString t = screenNumber(x, xPattern).trimmed();
             p.drawText(QPointF(px.x() - fm.horizontalAdvance(t) / 2.0, plot.area.bottom() + fm.height()), t);
         }
-        const QString t = QString::fromStdString(formatPicture(y, yPattern)).trimmed();
+        const QString t = screenNumber(y, yPattern).trimmed();
         p.drawText(QPointF(plot.area.left() - fm.horizontalAdvance(t) - 4, py.y() + fm.ascent() / 2.0), t);
     }
     if (!xTitle.isEmpty())
@@ -80,10 +81,10 @@ void AltitudeGraph::setData(const NeighbourSet& neighbours, const EstimateResult
     res_ = result;
     month_ = month;
     const auto m = static_cast<size_t>(month);
-    slope_ = QStringLiteral("Slope = ") + QString::fromStdString(formatPicture(result.VertGrad[m] * 100, "####0.00")).trimmed() +
+    slope_ = QStringLiteral("Slope = ") + screenNumber(result.VertGrad[m] * 100, "####0.00").trimmed() +
              slopeUnit(variable) + QStringLiteral(" /100 m");
     variance_ = QStringLiteral("Explained Variance = ") +
-                QString::fromStdString(formatPicture(result.VertExplVar[m] * 100, "##0.0")).trimmed() + QStringLiteral(" %");
+                screenNumber(result.VertExplVar[m] * 100, "##0.0").trimmed() + QStringLiteral(" %");
     update();
 }
 
@@ -268,7 +269,7 @@ void ResultsGraph::paintEvent(QPaintEvent*) {
                    QLatin1String(months[k]));
     }
     for (int k = 0; k <= (s.monthAxis ? -1 : 4); ++k) {
-        const QString t = QString::fromStdString(formatPicture(s.xFirst + (s.xLast - s.xFirst) * k / 4, "###0.00")).trimmed();
+        const QString t = screenNumber(s.xFirst + (s.xLast - s.xFirst) * k / 4, "###0.00").trimmed();
         const QPointF at = plot.at(1 + (n - 1) * k / 4.0, s.minimum);
         p.drawText(QPointF(at.x() - fm.horizontalAdvance(t) / 2.0, at.y() + fm.height()), t);
     }

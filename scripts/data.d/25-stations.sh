@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# The default station database in ZentrelData: the real station normals of the committed table
+# data/climat-normals.csv, imported with zentrel data import-csv, and the capital file from the
+# demonstration step. Rebuilt when the table changed or the folder still holds the emulated
+# database of older builds.
+# Usage: 25-stations.sh BUILD_DIR DOWNLOADS OUT
+set -euo pipefail
+BUILD_DIR=$1 OUT=$3
+DATA="$OUT/ZentrelData"
+TABLE=data/climat-normals.csv
+STAMP="$BUILD_DIR/climat-normals.stamp"
+
+[ -f "$TABLE" ] || { echo "25-stations: $TABLE is missing" >&2; exit 1; }
+[ -f "$OUT/DemoData/WorldCap.bna" ] || { echo "25-stations: $OUT/DemoData/WorldCap.bna is missing (20-demo-stations.sh)" >&2; exit 1; }
+[ -f "$DATA/WorldCap.bna" ] && cmp -s "$OUT/DemoData/WorldCap.bna" "$DATA/WorldCap.bna" ||
+  cp "$OUT/DemoData/WorldCap.bna" "$DATA/WorldCap.bna"
+
+sum=$(sha256sum "$TABLE" | cut -d' ' -f1)
+if [ ! -e "$DATA/DEMONSTRATION" ] && [ -f "$DATA/about.txt" ] && [ -f "$STAMP" ] && [ "$(cat "$STAMP")" = "$sum" ]; then
+  echo "25-stations: station database already there, skipped"
+  exit 0
+fi
+cmake --build "$BUILD_DIR" --target zentrel >/dev/null
+"$BUILD_DIR/bin/zentrel" data import-csv --in "$TABLE" --out "$DATA" | sed 's/^/25-stations: /'
+echo "$sum" >"$STAMP"

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# The map files of the demonstration folder: the same world map and boundaries as ZentrelData.
+# Usage: 40-demo-maps.sh BUILD_DIR DOWNLOADS OUT
+set -euo pipefail
+OUT=$3
+for f in Worad1.bna woma.bmp; do
+  [ -f "$OUT/ZentrelData/$f" ] || { echo "40-demo-maps: $OUT/ZentrelData/$f is missing (30-maps.sh)" >&2; exit 1; }
+  cmp -s "$OUT/ZentrelData/$f" "$OUT/DemoData/$f" || cp "$OUT/ZentrelData/$f" "$OUT/DemoData/$f"
+done

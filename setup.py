@@ -1,0 +1,56 @@
+# Builds the Python package zentrel: the compiled part with the project's own CMake build (only
+# the target _zentrel, no desktop and no tests), the Python files from src/python/zentrel.
+# Works offline with Debian's setuptools: /usr/bin/python3 -m pip install --no-build-isolation .
+# ZENTREL_PROGRAM_DIR names the folder whose ZentrelData the installed package opens by default
+# (default: build/bin of this source tree, where scripts/setup.sh puts it).
+import os
+import re
+import shutil
+import subprocess
+import sys
+from pathlib import Path
+
+from setuptools import Extension, setup
+from setuptools.command.build_ext import build_ext
+
+ROOT = Path(__file__).resolve().parent
+VERSION = re.search(r"project\(Zentrel VERSION ([0-9.]+)", (ROOT / "CMakeLists.txt").read_text()).group(1)
+WORK = ROOT / "build" / "pip"  # setuptools' own build and metadata folders stay out of the sources
+WORK.mkdir(parents=True, exist_ok=True)
+
+
+class CMakeBuild(build_ext):
+    def build_extension(self, ext):
+        target = Path(self.get_ext_fullpath(ext.name)).resolve()
+        cmake_dir = WORK / "cmake"
+        program_dir = os.environ.get("ZENTREL_PROGRAM_DIR", str(ROOT / "build" / "bin"))
+        configure = ["cmake", "-S", str(ROOT), "-B", str(cmake_dir), "-DCMAKE_BUILD_TYPE=Release",
+                     f"-DPython3_EXECUTABLE={sys.executable}", "-DZENTREL_BUILD_GUI=OFF",
+                     "-DZENTREL_BUILD_TESTS=OFF", "-DZENTREL_BUILD_PYTHON=ON",
+                     f"-DZENTREL_PYTHON_PROGRAM_DIR={program_dir}"]
+        if shutil.which("ninja"):
+            configure += ["-G", "Ninja"]
+        if shutil.which("ccache"):
+            configure.append("-DCMAKE_CXX_COMPILER_LAUNCHER=ccache")
+        subprocess.run(configure, check=True)
+        subprocess.run(["cmake", "--build", str(cmake_dir), "--target", "_zentrel", "-j", str(os.cpu_count() or 1)],
+                       check=True)
+        built = next((cmake_dir / "python" / "zentrel").glob("_zentrel*.so"))
+        target.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copy2(built, target)
+
+
+setup(
+    name="zentrel",
+    version=VERSION,
+    description="Long-term monthly climate estimates for any point on the Earth's land surface",
+    packages=["zentrel"],
+    package_dir={"zentrel": "src/python/zentrel"},
+    package_data={"zentrel": ["__init__.pyi", "py.typed"]},
+    ext_modules=[Extension("zentrel._zentrel", sources=[])],
+    cmdclass={"build_ext": CMakeBuild},
+    python_requires=">=3.9",
+    install_requires=["numpy"],
+    zip_safe=False,
+    options={"build": {"build_base": str(WORK)}, "egg_info": {"egg_base": str(WORK)}},
+)

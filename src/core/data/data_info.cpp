@@ -1,0 +1,208 @@
+// Description of a data folder's station database.
+#include "data/data_info.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+#include <tuple>
+
+#include "data/normals_table.h"
+#include "data/station_file.h"
+#include "data/station_writer.h"
+#include "data/terrain.h"
+#include "error.h"
+#include "files/read_file.h"
+#include "formats/picture.h"
+#include "text_lines.h"
+
+namespace zentrel {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool readWhole(const fs::path& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    text = buffer.str();
+    return true;
+}
+
+// "Years Temp: 10..19" -> variable and the two counts.
+bool parseYearsLine(std::string_view line, int& variable, int& low, int& high) {
+    if (line.substr(0, 6) != "Years ") return false;
+    const size_t colon = line.find(": ");
+    if (colon == std::string_view::npos) return false;
+    variable = variableFromName(std::string(line.substr(6, colon - 6)));
+    return variable >= 0 && std::sscanf(std::string(line.substr(colon + 2)).c_str(), "%d..%d", &low, &high) == 2;
+}
+
+std::string yearsText(const VariableInfo& v) {
+    return v.yearsMax > 0 ? fmt::format("{}..{}", v.yearsMin, v.yearsMax) : std::string();
+}
+
+}  // namespace
+
+DataInfo describeDataFolder(const std::string& folder) {
+    DataInfo info;
+    info.folder = folder;
+    std::error_code ec;
+    info.exists = fs::is_directory(folder, ec);
+    if (!info.exists) {
+        info.problems.push_back("The data folder " + folder + " does not exist.");
+        return info;
+    }
+    const fs::path dir(folder);
+    info.demonstration = fs::exists(dir / "DEMONSTRATION", ec);
+    info.terrain = fs::exists(dir / kTerrainFileName, ec);
+
+    std::string text;
+    if (readWhole(dir / kAboutFileName, text)) {
+        forEachLine(text, [&](long, std::string_view line) {
+            line = trimRight(line);
+            int variable = 0, low = 0, high = 0;
+            if (parseYearsLine(line, variable, low, high)) {
+                info.variables[static_cast<size_t>(variable)].yearsMin = low;
+                info.variables[static_cast<size_t>(variable)].yearsMax = high;
+            } else if (!line.empty()) {
+                info.about.emplace_back(line);
+            }
+        });
+    }
+
+    std::set<std::tuple<float, float, std::string>> distinct;
+    bool any = false;
+    for (int v = 0; v < kVariableCount; ++v) {
+        VariableInfo& vi = info.variables[static_cast<size_t>(v)];
+        for (const std::string& name : stationFilesOf(v)) {
+            if (!readWhole(dir / name, text)) {
+                info.problems.push_back(fmt::format("The station file {} is missing.", (dir / name).string()));
+                continue;
+            }
+            std::vector<Station> stations;
+            try {
+                stations = parseStationText(text, (dir / name).string());
+            } catch (const Error& e) {
+                info.problems.push_back(e.what());
+                continue;
+            }
+            for (const Station& s : stations) {
+                ++vi.stations;
+                if (s.Alt == kUnknown) ++vi.withoutAltitude;
+                if (!distinct.emplace(s.Lat, s.Lon, s.Name).second) continue;
+                if (s.Alt == kUnknown) ++info.withoutAltitude;
+                if (!any) {
+                    info.latMin = info.latMax = s.Lat;
+                    info.lonMin = info.lonMax = s.Lon;
+                    any = true;
+                }
+                info.latMin = std::min(info.latMin, s.Lat);
+                info.latMax = std::max(info.latMax, s.Lat);
+                info.lonMin = std::min(info.lonMin, s.Lon);
+                info.lonMax = std::max(info.lonMax, s.Lon);
+            }
+        }
+    }
+    info.stations = static_cast<int>(distinct.size());
+    return info;
+}
+
+std::string formatDataInfo(const DataInfo& info) {
+    std::string out = "Data folder: " + info.folder + "\n";
+    if (!info.exists) return out + "The folder does not exist.\n";
+    if (info.demonstration)
+        out += "DEMONSTRATION DATA: an emulated station database (real places, emulated climate), not real stations.\n";
+    for (const std::string& line : info.about) out += line + "\n";
+    if (info.about.empty() && !info.demonstration) out += "No description of the station database (no about.txt).\n";
+    out += fmt::format("Stations: {} ({} without altitude)\n", info.stations, info.withoutAltitude);
+    if (info.stations > 0)
+        out += fmt::format("Extent: latitude {} .. {}, longitude {} .. {}\n", shortestFloat(info.latMin),
+                           shortestFloat(info.latMax), shortestFloat(info.lonMin), shortestFloat(info.lonMax));
+    out += fmt::format("Elevation raster: {}\n", info.terrain ? "present" : "missing");
+    out += "\nVariable  Stations  Without altitude  Valid years\n";
+    for (int v = 0; v < kVariableCount; ++v) {
+        const VariableInfo& vi = info.variables[static_cast<size_t>(v)];
+        if (vi.stations == 0)
+            out += fmt::format("{:<8}  {:>8}  {}\n", kVariableNames[static_cast<size_t>(v)], 0,
+                               missingVariableMessage(v));
+        else
+            out += fmt::format("{:<8}  {:>8}  {:>16}  {}\n", kVariableNames[static_cast<size_t>(v)], vi.stations,
+                               vi.withoutAltitude, yearsText(vi));
+    }
+    for (const std::string& p : info.problems) out += "Problem: " + p + "\n";
+    return out;
+}
+
+std::string formatDataInfoJson(const DataInfo& info) {
+    nlohmann::ordered_json doc;
+    doc["folder"] = info.folder;
+    doc["exists"] = info.exists;
+    doc["demonstration"] = info.demonstration;
+    doc["about"] = info.about;
+    doc["stations"] = info.stations;
+    doc["withoutAltitude"] = info.withoutAltitude;
+    if (info.stations > 0)
+        doc["extent"] = {{"latMin", info.latMin}, {"latMax", info.latMax}, {"lonMin", info.lonMin}, {"lonMax", info.lonMax}};
+    doc["terrain"] = info.terrain;
+    nlohmann::ordered_json vars = nlohmann::ordered_json::object();
+    for (int v = 0; v < kVariableCount; ++v) {
+        const VariableInfo& vi = info.variables[static_cast<size_t>(v)];
+        nlohmann::ordered_json j = {{"stations", vi.stations}, {"withoutAltitude", vi.withoutAltitude}};
+        if (vi.yearsMax > 0) j["validYears"] = {vi.yearsMin, vi.yearsMax};
+        vars[kVariableNames[static_cast<size_t>(v)]] = j;
+    }
+    doc["variables"] = vars;
+    doc["problems"] = info.problems;
+    return doc.dump(2);
+}
+
+bool holdsVariable(const std::string& folder, int variable) {
+    for (const std::string& name : stationFilesOf(variable)) {
+        // A folder or FIFO in place of the file is for the loader to refuse by name; opening a
+        // FIFO here would wait for a writer forever.
+        if (!specialFileKind((fs::path(folder) / name).string()).empty()) return true;
+        std::ifstream in(fs::path(folder) / name, std::ios::binary);
+        if (!in) return true;  // missing: the loader says so
+        // Read only as far as the first character that is not blank: one block for a full file.
+        char block[4096];
+        while (in.read(block, sizeof block) || in.gcount() > 0) {
+            const std::string_view text(block, static_cast<size_t>(in.gcount()));
+            if (text.find_first_not_of(" \t\r\n\x1a") != std::string_view::npos) return true;
+        }
+    }
+    return false;
+}
+
+std::string missingVariableMessage(int variable) {
+    return fmt::format("this station database holds no {} normals", kVariableNames[static_cast<size_t>(variable)]);
+}
+
+std::string skippedVariableNote(int variable) {
+    return fmt::format("{} skipped: {}", kVariableNames[static_cast<size_t>(variable)], missingVariableMessage(variable));
+}
+
+std::string writerNeedsMessage(const std::string& writer, int variable) {
+    return fmt::format("{} needs {} normals, but {}; add them with zentrel data import-csv.", writer,
+                       kVariableNames[static_cast<size_t>(variable)], missingVariableMessage(variable));
+}
+
+void writeAboutFile(const std::string& folder, const std::vector<std::string>& lines,
+                    const std::array<VariableInfo, kVariableCount>& years, const std::string& built) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    for (int v = 0; v < kVariableCount; ++v)
+        if (years[static_cast<size_t>(v)].yearsMax > 0)
+            text += fmt::format("Years {}: {}\n", kVariableNames[static_cast<size_t>(v)],
+                                yearsText(years[static_cast<size_t>(v)]));
+    if (!built.empty()) text += "Built: " + built + "\n";
+    writeTextFile((fs::path(folder) / kAboutFileName).string(), text);
+}
+
+}  // namespace zentrel

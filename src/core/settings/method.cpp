@@ -1,0 +1,32 @@
+// Names of the estimation methods.
+#include "settings/method.h"
+
+#include <cctype>
+
+namespace zentrel {
+
+namespace {
+bool sameLetters(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
+    return true;
+}
+}  // namespace
+
+std::optional<Method> parseMethod(std::string_view text) {
+    for (Method m : {Method::Described, Method::Robust, Method::Adaptive})
+        if (sameLetters(text, methodName(m))) return m;
+    return std::nullopt;
+}
+
+const char* methodName(Method method) {
+    switch (method) {
+        case Method::Robust: return "robust";
+        case Method::Adaptive: return "adaptive";
+        case Method::Described: break;
+    }
+    return "described";
+}
+
+}  // namespace zentrel

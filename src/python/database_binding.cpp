@@ -1,0 +1,256 @@
+// zentrel.Database: a data folder opened for estimates, one location at a time or many at once
+// on all cores with the interpreter lock released.
+#include <pybind11/numpy.h>
+#include <pybind11/stl.h>
+
+#include <cmath>
+#include <optional>
+
+#include "data/data_folder.h"
+#include "engine/engine.h"
+#include "python/bindings.h"
+#include "python/estimate_many.h"
+#include "python/estimate_request.h"
+
+namespace zentrel::python {
+
+Database::Database(const std::string& folder) : folder_(folder) {
+    requireDataFolder(folder_);
+    stations_ = std::make_shared<StationDatabase>(folder_);
+    demonstration_ = isDemonstrationData(folder_);
+}
+
+const TerrainRaster& Database::raster() const {
+    std::lock_guard lock(mutex_);
+    if (!raster_) raster_ = std::make_unique<TerrainRaster>(folder_);
+    return *raster_;
+}
+
+const FolderDescription& Database::description() const {
+    std::lock_guard lock(mutex_);
+    if (!description_) description_ = std::make_unique<FolderDescription>(describeFolder(*stations_));
+    return *description_;
+}
+
+namespace {
+
+void warn(const std::string& text) {
+    if (PyErr_WarnEx(PyExc_UserWarning, text.c_str(), 1) < 0) throw py::error_already_set();
+}
+
+// A settings keyword's value as the text a settings box would hold.
+std::string settingText(const std::string& name, py::handle value) {
+    if (py::isinstance<py::str>(value)) return value.cast<std::string>();
+    if (py::isinstance<py::bool_>(value)) return value.cast<bool>() ? "1" : "0";
+    if (PyLong_Check(value.ptr())) return py::str(value).cast<std::string>();
+    if (PyNumber_Check(value.ptr()) && !PyComplex_Check(value.ptr())) {
+        const double d = py::float_(py::reinterpret_borrow<py::object>(value)).cast<double>();
+        // 20.0 is the integer 20, as a user means it; other values in their shortest form.
+        if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 1e15) return std::to_string(static_cast<long long>(d));
+        return py::repr(py::float_(d)).cast<std::string>();
+    }
+    throw ArgumentError{name + " needs a number, not " + py::repr(value).cast<std::string>() + "."};
+}
+
+ProgramSettings requestSettings(const std::string& method, const py::kwargs& kwargs) {
+    std::vector<SettingValue> values;
+    for (const auto& [key, value] : kwargs) {
+        const std::string name = key.cast<std::string>();
+        values.push_back({name, settingText(name, value)});
+    }
+    std::vector<std::string> notes;
+    ProgramSettings settings = makeSettings(method, values, notes);
+    for (const std::string& note : notes) warn("note: " + note);
+    return settings;
+}
+
+void checkPosition(double lon, double lat) {
+    if (!(lon >= -180 && lon <= 180) || !(lat >= -90 && lat <= 90))
+        throw ArgumentError{"lon must lie in -180..180 and lat in -90..90."};
+}
+
+Result estimateOne(const Database& db, double lon, double lat, std::optional<double> alt, const std::string& var,
+                   const std::string& method, int level, const py::kwargs& kwargs) {
+    checkPosition(lon, lat);
+    const int variable = parseVariable(var);
+    checkLevel(level);
+    if (alt && !std::isfinite(*alt)) throw ArgumentError{"alt must be a number of metres (None: from the elevation raster)."};
+    const ProgramSettings settings = requestSettings(method, kwargs);
+    Location location{"", static_cast<float>(lon), static_cast<float>(lat), 0};
+    Result result;
+    result.level = level;
+    int16_t isSea = 0;
+    {
+        py::gil_scoped_release unlocked;
+        location.Alt = alt ? static_cast<float>(*alt) : db.raster().altitude(location.Lon, location.Lat, isSea);
+        Engine engine(settings, db.folder(), db.stations());
+        result.value = engine.Run(variable, location);
+    }
+    if (isSea) warn("note: the point is sea in the elevation raster; altitude 0 m is used.");
+    return result;
+}
+
+// A numeric argument as a C-ordered array of doubles of any shape.
+py::array_t<double, py::array::c_style | py::array::forcecast> doubles(py::handle values, const char* name) {
+    auto array = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(values);
+    if (!array) throw ArgumentError{std::string(name) + " must be an array of numbers."};
+    return array;
+}
+
+py::dict manyEstimates(const Database& db, py::handle lonsIn, py::handle latsIn, py::handle altsIn, const std::string& var,
+                      const std::string& method, py::handle quantitiesIn, int level,
+                      int threads, const py::kwargs& kwargs) {
+    auto lons = doubles(lonsIn, "lons");
+    auto lats = doubles(latsIn, "lats");
+    const std::vector<py::ssize_t> shape(lons.shape(), lons.shape() + lons.ndim());
+    if (std::vector<py::ssize_t>(lats.shape(), lats.shape() + lats.ndim()) != shape)
+        throw ArgumentError{"lons and lats must have the same shape."};
+    // (A default array_t is an empty array, not a null one: the optional says whether alts came.)
+    std::optional<py::array_t<double, py::array::c_style | py::array::forcecast>> alts;
+    if (!altsIn.is_none()) {
+        alts = doubles(altsIn, "alts");
+        if (std::vector<py::ssize_t>(alts->shape(), alts->shape() + alts->ndim()) != shape)
+            throw ArgumentError{"alts must be None or have the shape of lons and lats."};
+    }
+    const size_t count = static_cast<size_t>(lons.size());
+    const double* lon = lons.data();
+    const double* lat = lats.data();
+    for (size_t i = 0; i < count; ++i)
+        if (!(lon[i] >= -180 && lon[i] <= 180) || !(lat[i] >= -90 && lat[i] <= 90))
+            throw ArgumentError{"lons must lie in -180..180 and lats in -90..90; location " + std::to_string(i) + " is (" +
+                                py::repr(py::float_(lon[i])).cast<std::string>() + ", " +
+                                py::repr(py::float_(lat[i])).cast<std::string>() + ")."};
+    const int variable = parseVariable(var);
+    checkLevel(level);
+    if (threads < 0) throw ArgumentError{"threads must be 0 (all cores) or more."};
+    // One name alone or a sequence of names.
+    std::vector<std::string> quantities;
+    if (py::isinstance<py::str>(quantitiesIn)) {
+        quantities.push_back(quantitiesIn.cast<std::string>());
+    } else {
+        try {
+            quantities = quantitiesIn.cast<std::vector<std::string>>();
+        } catch (const py::cast_error&) {
+            throw ArgumentError{"quantities must be a quantity name or a sequence of them."};
+        }
+    }
+    if (quantities.empty()) throw ArgumentError{"quantities must name at least one quantity."};
+    ManyOutput out;
+    bool wantActive = false;
+    std::vector<std::string> names;
+    for (const std::string& q : quantities) {
+        if (q == "active_count") wantActive = true;
+        else out.quantities.push_back(parseQuantity(q));
+        names.push_back(q);
+    }
+    const ProgramSettings settings = requestSettings(method, kwargs);
+
+    std::vector<py::ssize_t> blockShape = shape;
+    blockShape.push_back(13);
+    std::vector<py::array_t<float>> blocks;
+    for (size_t q = 0; q < out.quantities.size(); ++q) {
+        blocks.emplace_back(blockShape);
+        out.blocks.push_back(blocks.back().mutable_data());
+    }
+    py::array_t<int16_t> active(shape);
+    if (wantActive) out.activeCount = active.mutable_data();
+
+    ManyJob job;
+    job.settings = &settings;
+    job.folder = db.folder();
+    job.database = db.stations();
+    job.variable = variable;
+    job.k = confidenceFactor(level);
+    job.threads = static_cast<unsigned>(threads);
+    ManyLocations at{lon, lat, alts ? alts->data() : nullptr, count};
+    bool interrupted = false;
+    if (count > 0) {
+        py::gil_scoped_release unlocked;
+        bool needRaster = !at.alts;
+        for (size_t i = 0; at.alts && i < count && !needRaster; ++i) needRaster = std::isnan(at.alts[i]);
+        if (needRaster) job.raster = &db.raster();
+        // Ctrl-C in the interpreter stops the workers after their current location.
+        const auto poll = [&interrupted] {
+            py::gil_scoped_acquire locked;
+            if (PyErr_CheckSignals() != 0) interrupted = true;
+            return !interrupted;
+        };
+        python::estimateMany(job, at, out, poll);
+    }
+    if (interrupted) throw py::error_already_set();
+    py::dict result;
+    size_t next = 0;
+    for (const std::string& q : names) {
+        if (q == "active_count") result[q.c_str()] = active;
+        else result[q.c_str()] = blocks[next++];
+    }
+    return result;
+}
+
+py::dict info(const Database& db) {
+    const FolderDescription* d = nullptr;
+    {
+        py::gil_scoped_release unlocked;
+        d = &db.description();
+    }
+    py::dict out;
+    out["folder"] = d->folder;
+    out["demonstration"] = d->demonstration;
+    out["elevation_raster"] = d->elevation;
+    py::dict variables;
+    for (int v = 0; v < kVariableCount; ++v) {
+        const VariableHoldings& h = d->variables[static_cast<size_t>(v)];
+        py::dict entry;
+        entry["stations"] = h.stations;
+        entry["files"] = h.files;
+        variables[kVariableNames[static_cast<size_t>(v)]] = entry;
+    }
+    out["variables"] = variables;
+    return out;
+}
+
+}  // namespace
+
+void bindDatabase(py::module_& m) {
+    auto c = py::class_<Database>(m, "Database", "A data folder opened for estimates.");
+    c.def(py::init<const std::string&>(), py::arg("path"));
+    c.def_property_readonly("path", &Database::folder);
+    c.def_property_readonly("demonstration", &Database::demonstration);
+    c.def_property_readonly("variables", [](const Database& db) {
+        std::vector<std::string> held;
+        py::gil_scoped_release unlocked;
+        const FolderDescription& d = db.description();
+        for (int v = 0; v < kVariableCount; ++v)
+            if (d.variables[static_cast<size_t>(v)].stations > 0) held.push_back(kVariableNames[static_cast<size_t>(v)]);
+        return held;
+    });
+    c.def("info", &info);
+    c.def("estimate", &estimateOne, py::arg("lon"), py::arg("lat"), py::arg("alt") = py::none(), py::arg("var") = "Temp",
+          py::arg("method") = "described", py::arg("level") = 90);
+    c.def("estimate_many", &manyEstimates, py::arg("lons"), py::arg("lats"), py::arg("alts") = py::none(),
+          py::arg("var") = "Temp", py::arg("method") = "described",
+          py::arg("quantities") = py::make_tuple("best", "stderr"), py::arg("level") = 90,
+          py::arg("threads") = 0);
+    c.def(
+        "altitude",
+        [](const Database& db, py::handle lonsIn, py::handle latsIn) {
+            auto lons = doubles(lonsIn, "lons");
+            auto lats = doubles(latsIn, "lats");
+            if (lons.size() != lats.size()) throw ArgumentError{"lons and lats must have the same shape."};
+            const std::vector<py::ssize_t> shape(lons.shape(), lons.shape() + lons.ndim());
+            py::array_t<float> alt(shape);
+            py::array_t<bool> sea(shape);
+            const TerrainRaster& raster = db.raster();
+            for (py::ssize_t i = 0; i < lons.size(); ++i) {
+                const double lon = lons.data()[i], lat = lats.data()[i];
+                checkPosition(lon, lat);
+                int16_t isSea = 0;
+                alt.mutable_data()[i] = raster.altitude(static_cast<float>(lon), static_cast<float>(lat), isSea);
+                sea.mutable_data()[i] = isSea != 0;
+            }
+            return py::make_tuple(alt, sea);
+        },
+        py::arg("lons"), py::arg("lats"));
+}
+
+}  // namespace zentrel::python

@@ -1,0 +1,107 @@
+// Argument checks of the module. The texts are the command line's, with the keyword in place of
+// the option ("max_stat" for "--maxstat").
+#include "python/estimate_request.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "engine/types.h"
+
+namespace zentrel::python {
+
+const std::vector<std::string>& methodNames() {
+    // A new method is one more name here and one more branch in applyMethod.
+    static const std::vector<std::string> names{"described", "robust"};
+    return names;
+}
+
+void applyMethod(const std::string& method, SettingsInput& input) {
+    if (method == "described") {
+        input.RobustCorr = false;
+    } else if (method == "robust") {
+        input.RobustCorr = true;
+    } else {
+        std::string allowed;
+        for (const std::string& name : methodNames()) allowed += (allowed.empty() ? "" : ", ") + name;
+        throw ArgumentError{"method must be one of " + allowed + ", not \"" + method + "\"."};
+    }
+}
+
+int parseVariable(const std::string& name) {
+    const int v = variableFromName(name);
+    if (v < 0) throw ArgumentError{"var must be one of Temp, Tmax, Tmin, Prec, Vap, PET, Wind, Sun."};
+    return v;
+}
+
+int checkLevel(int level) {
+    if (level != 90 && level != 95 && level != 99) throw ArgumentError{"level must be 90, 95 or 99."};
+    return level;
+}
+
+const std::vector<std::string>& settingNames() {
+    static const std::vector<std::string> names{"max_stat", "max_dist", "min_dist",  "pow_exp",   "min_high",
+                                                "max_high", "neighb_alt", "alt_corr", "grad_corr", "shad"};
+    return names;
+}
+
+namespace {
+
+// The whole text must be a number, unlike a dialog box that reads its leading number.
+void requireNumber(const SettingValue& v) {
+    char* end = nullptr;
+    const double value = std::strtod(v.text.c_str(), &end);
+    if (v.text.empty() || end != v.text.c_str() + v.text.size() || !std::isfinite(value))
+        throw ArgumentError{v.name + " needs a number, not \"" + v.text + "\"."};
+}
+
+bool requireSwitch(const SettingValue& v) {
+    if (v.text != "0" && v.text != "1") throw ArgumentError{v.name + " must be 0 or 1 (False or True)."};
+    return v.text == "1";
+}
+
+}  // namespace
+
+ProgramSettings makeSettings(const std::string& method, const std::vector<SettingValue>& values,
+                             std::vector<std::string>& notes) {
+    ProgramSettings settings;
+    SettingsInput in = settingsToInput(settings);
+    applyMethod(method, in);
+    for (const SettingValue& v : values) {
+        std::string* box = v.name == "max_stat"   ? &in.MaxStat
+                           : v.name == "max_dist" ? &in.MaxDist
+                           : v.name == "min_dist" ? &in.MinDist
+                           : v.name == "pow_exp"  ? &in.PowExp
+                           : v.name == "min_high" ? &in.MinHigh
+                           : v.name == "max_high" ? &in.MaxHigh
+                           : v.name == "shad"     ? &in.Shad
+                                                  : nullptr;
+        if (box) {
+            requireNumber(v);
+            if (v.name == "max_stat" && v.text.find('.') != std::string::npos)
+                throw ArgumentError{"max_stat: Number of stations must be an integer"};
+            *box = v.text;
+        } else if (v.name == "neighb_alt") {
+            in.NeighbAlt = requireSwitch(v);
+        } else if (v.name == "alt_corr") {
+            in.AltCorr = requireSwitch(v);
+        } else if (v.name == "grad_corr") {
+            in.GradCorr = requireSwitch(v);
+        } else {
+            std::string allowed;
+            for (const std::string& name : settingNames()) allowed += (allowed.empty() ? "" : ", ") + name;
+            throw ArgumentError{"unknown setting \"" + v.name + "\"; the settings are " + allowed + "."};
+        }
+    }
+    const SettingsCheck check = checkBatchSettings(settings, in);
+    for (const SettingsMessage& m : check.messages) {
+        std::string text = m.text;
+        for (char& c : text)
+            if (c == '\r') c = ' ';
+        const std::string line = m.title + ": " + text;
+        if (!check.ok) throw ArgumentError{line};
+        notes.push_back(line);
+    }
+    return settings;
+}
+
+}  // namespace zentrel::python

@@ -1,0 +1,49 @@
+// What one call of estimate, estimate_many or grid asks for: the variable, the method, the
+// confidence level and the settings keywords, checked with the command line's messages.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "settings/program_settings.h"
+
+namespace zentrel::python {
+
+/// Thrown for an argument the module cannot use; becomes a Python ValueError.
+struct ArgumentError {
+    std::string message;
+};
+
+/// The estimation methods a caller may name, in the order of the error message.
+const std::vector<std::string>& methodNames();
+
+/// Sets the settings of a method ("described": the method as the desktop runs it; "robust":
+/// the robust altitude and gradient corrections). Throws ArgumentError naming the allowed
+/// values for any other name.
+void applyMethod(const std::string& method, SettingsInput& input);
+
+/// Variable index of a name ("Temp", case-insensitive). Throws ArgumentError otherwise.
+int parseVariable(const std::string& name);
+
+/// Checks a confidence level 90, 95 or 99. Throws ArgumentError otherwise.
+int checkLevel(int level);
+
+/// One settings keyword with its value as text: numbers as the user would type them into the
+/// settings boxes, switches as "0" or "1".
+struct SettingValue {
+    std::string name;
+    std::string text;
+};
+
+/// The settings keywords, in the order of the settings dialog.
+const std::vector<std::string>& settingNames();
+
+/// The settings of one request: the defaults, the method and the keywords stored and checked
+/// as the batch window checks them. Throws ArgumentError with the message of the first failed
+/// check ("Problem: Too many stations.: More than 20 stations ..."). Corrections that are not
+/// failures (a minimum distance below 0.1 km) are added to `notes`.
+ProgramSettings makeSettings(const std::string& method, const std::vector<SettingValue>& values,
+                             std::vector<std::string>& notes);
+
+}  // namespace zentrel::python

@@ -1,0 +1,52 @@
+// Names and readers of the result quantities.
+#include "python/quantities.h"
+
+#include "python/estimate_request.h"
+#include "season/cycle.h"
+
+namespace zentrel::python {
+
+const std::array<const char*, kQuantityCount>& quantityNames() {
+    static const std::array<const char*, kQuantityCount> names{
+        "best",     "low",          "high",          "stderr",   "bias",     "abs_grad",      "direc_grad",
+        "vert_grad", "long_grad_deg", "lat_grad_deg", "long_grad", "lat_grad", "vert_expl_var", "annual_cycle"};
+    return names;
+}
+
+Quantity parseQuantity(const std::string& name) {
+    const auto& names = quantityNames();
+    for (size_t q = 0; q < names.size(); ++q)
+        if (name == names[q]) return static_cast<Quantity>(q);
+    std::string allowed;
+    for (const char* n : names) allowed += std::string(allowed.empty() ? "" : ", ") + n;
+    throw ArgumentError{"unknown quantity \"" + name + "\"; the quantities are " + allowed + "."};
+}
+
+void quantityValues(const VariableResult& r, Quantity q, float k, float* out) {
+    const EstimateResult& e = r.result;
+    const Monthly* source = nullptr;
+    switch (q) {
+        case Quantity::Low:
+        case Quantity::High:
+            for (size_t m = 1; m <= 13; ++m) {
+                const float bound = q == Quantity::Low ? e.Best[m] - k * e.StdErr[m] : e.Best[m] + k * e.StdErr[m];
+                out[m - 1] = ClipValue(bound, r.variable);
+            }
+            return;
+        case Quantity::Best: source = &e.Best; break;
+        case Quantity::StdErr: source = &e.StdErr; break;
+        case Quantity::Bias: source = &e.Bias; break;
+        case Quantity::AbsGrad: source = &e.AbsGrad; break;
+        case Quantity::DirecGrad: source = &e.DirecGrad; break;
+        case Quantity::VertGrad: source = &e.VertGrad; break;
+        case Quantity::LongGradDeg: source = &e.LongGradDeg; break;
+        case Quantity::LatGradDeg: source = &e.LatGradDeg; break;
+        case Quantity::LongGrad: source = &e.LongGrad; break;
+        case Quantity::LatGrad: source = &e.LatGrad; break;
+        case Quantity::VertExplVar: source = &e.VertExplVar; break;
+        case Quantity::AnnualCycle: source = &e.AnnualCycle; break;
+    }
+    for (size_t m = 1; m <= 13; ++m) out[m - 1] = (*source)[m];
+}
+
+}  // namespace zentrel::python

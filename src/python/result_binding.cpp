@@ -1,0 +1,140 @@
+// zentrel.Result: one variable's estimate with numpy arrays of 13 values (January..December,
+// annual), the neighbours, the warnings and the messages.
+#include <pybind11/numpy.h>
+#include <pybind11/stl.h>
+
+#include "formats/picture.h"
+#include "python/bindings.h"
+#include "python/estimate_request.h"
+#include "python/quantities.h"
+
+namespace zentrel::python {
+
+namespace {
+
+py::array_t<float> months(const Monthly& a) {
+    py::array_t<float> out(13);
+    float* p = out.mutable_data();
+    for (size_t m = 1; m <= 13; ++m) p[m - 1] = a[m];
+    return out;
+}
+
+py::array_t<float> quantity(const Result& r, Quantity q, int level) {
+    py::array_t<float> out(13);
+    quantityValues(r.value, q, confidenceFactor(level), out.mutable_data());
+    return out;
+}
+
+py::dict station(const Station& s) {
+    py::dict d;
+    d["name"] = s.Name;
+    d["country"] = s.Country;
+    d["lon"] = s.Lon;
+    d["lat"] = s.Lat;
+    d["alt"] = s.Alt;
+    d["dist"] = s.Dist;
+    d["dir"] = s.Dir;
+    d["dir_code"] = s.DirCode;
+    d["active"] = s.Active != 0;
+    d["weight"] = s.Weight;
+    d["data"] = months(s.Data);
+    return d;
+}
+
+py::list neighbourList(const Result& r) {
+    py::list out;
+    for (int i = 1; i <= r.value.neighbours.NeighbourCount; ++i) out.append(station(r.value.neighbours[i]));
+    return out;
+}
+
+// A table with one row per neighbour, the monthly data as the columns jan..dec and annual.
+py::object neighbourTable(const Result& r) {
+    py::module_ pandas;
+    try {
+        pandas = py::module_::import("pandas");
+    } catch (const py::error_already_set&) {
+        return neighbourList(r);
+    }
+    static const char* const kMonthColumns[] = {"jan", "feb", "mar", "apr", "may", "jun", "jul",
+                                                "aug", "sep", "oct", "nov", "dec", "annual"};
+    py::list rows;
+    for (int i = 1; i <= r.value.neighbours.NeighbourCount; ++i) {
+        py::dict row = station(r.value.neighbours[i]);
+        const Monthly& data = r.value.neighbours[i].Data;
+        PyDict_DelItemString(row.ptr(), "data");
+        for (size_t m = 1; m <= 13; ++m) row[kMonthColumns[m - 1]] = data[m];
+        rows.append(row);
+    }
+    py::list columns;
+    for (const char* c : {"name", "country", "lon", "lat", "alt", "dist", "dir", "dir_code", "active", "weight"})
+        columns.append(c);
+    for (const char* c : kMonthColumns) columns.append(c);
+    return pandas.attr("DataFrame")(rows, py::arg("columns") = columns);
+}
+
+}  // namespace
+
+void bindResult(py::module_& m) {
+    auto c = py::class_<Result>(m, "Result", "One variable's estimate at one location.");
+    c.def_property_readonly("variable", [](const Result& r) { return kVariableNames[static_cast<size_t>(r.value.variable)]; });
+    c.def_property_readonly("lon", [](const Result& r) { return r.value.location.Lon; });
+    c.def_property_readonly("lat", [](const Result& r) { return r.value.location.Lat; });
+    c.def_property_readonly("alt", [](const Result& r) { return r.value.location.Alt; });
+    c.def_readonly("level", &Result::level);
+    const auto& names = quantityNames();
+    for (size_t q = 0; q < kQuantityCount; ++q) {
+        const Quantity quantity_ = static_cast<Quantity>(q);
+        c.def_property_readonly(names[q], [quantity_](const Result& r) { return quantity(r, quantity_, r.level); });
+    }
+    c.def(
+        "bounds",
+        [](const Result& r, int level) {
+            checkLevel(level);
+            return py::make_tuple(quantity(r, Quantity::Low, level), quantity(r, Quantity::High, level));
+        },
+        py::arg("level"), "Low and High at a confidence level 90, 95 or 99.");
+    c.def_property_readonly("direc_grad_name", [](const Result& r) {
+        std::vector<std::string> out(r.value.result.DirecGradName.begin() + 1, r.value.result.DirecGradName.end());
+        return out;
+    });
+    c.def_property_readonly("neighbour_count", [](const Result& r) { return r.value.neighbours.NeighbourCount; });
+    c.def_property_readonly("active_count", [](const Result& r) { return r.value.neighbours.ActiveCount; });
+    c.def_property_readonly("active_alt_count", [](const Result& r) { return r.value.neighbours.ActiveAltCount; });
+    c.def_property_readonly("neighbours", &neighbourTable);
+    c.def_property_readonly("neighbour_list", &neighbourList);
+    c.def_property_readonly("mean", [](const Result& r) { return station(r.value.neighbours[21]); });
+    c.def_property_readonly("warnings", [](const Result& r) {
+        const WarningFlags& w = r.value.warnings;
+        py::dict d;
+        d["WarnHigh"] = w.WarnHigh;
+        d["WarnLow"] = w.WarnLow;
+        d["WarnLonely"] = w.WarnLonely;
+        d["WarnStrange"] = w.WarnStrange;
+        d["WarnDoubled"] = w.WarnDoubled;
+        d["WarnFew"] = w.WarnFew;
+        d["WarnHit"] = w.WarnHit;
+        d["StrangeMonth"] = w.StrangeMonth;
+        d["StrangeStation"] = w.StrangeStation;
+        return d;
+    });
+    c.def_property_readonly("messages", [](const Result& r) {
+        py::list out;
+        for (const Message& msg : r.value.messages) {
+            py::dict d;
+            d["title"] = msg.title;
+            d["text"] = msg.text;
+            out.append(d);
+        }
+        return out;
+    });
+    c.def("__repr__", [](const Result& r) {
+        const Location& at = r.value.location;
+        return "<zentrel.Result " + std::string(kVariableNames[static_cast<size_t>(r.value.variable)]) + " at lon " +
+               shortestFloat(at.Lon) + ", lat " +
+               shortestFloat(at.Lat) + ", alt " +
+               shortestFloat(at.Alt) + " m, " +
+               std::to_string(r.value.neighbours.ActiveCount) + " active neighbours>";
+    });
+}
+
+}  // namespace zentrel::python

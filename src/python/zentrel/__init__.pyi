@@ -1,0 +1,206 @@
+"""Long-term monthly climate estimates for any point on the Earth's land surface.
+
+Every 13-value array holds January..December at 0..11 and the annual value at 12, in single
+precision, exactly as the command line's `zentrel estimate --json` gives them.
+"""
+
+import os
+from typing import Any, Iterable, Literal, Sequence, TypedDict
+
+import numpy as np
+import numpy.typing as npt
+
+__version__: str
+VARIABLES: tuple[str, ...]
+QUANTITIES: tuple[str, ...]
+METHODS: tuple[str, ...]
+SETTINGS: tuple[str, ...]
+
+Variable = Literal["Temp", "Tmax", "Tmin", "Prec", "Vap", "PET", "Wind", "Sun"]
+Method = Literal["described", "robust"]
+Quantity = Literal["best", "low", "high", "stderr", "bias", "abs_grad", "direc_grad", "vert_grad",
+                   "long_grad_deg", "lat_grad_deg", "long_grad", "lat_grad", "vert_expl_var",
+                   "annual_cycle", "active_count"]
+ArrayLike = npt.ArrayLike
+Months = npt.NDArray[np.float32]
+
+class DataError(Exception):
+    """A data file the estimate needs is missing or cannot be used; the message names the file,
+    line and field, as the command line reports it."""
+
+class Neighbour(TypedDict):
+    name: str
+    country: str
+    lon: float
+    lat: float
+    alt: float
+    dist: float
+    """km from the location"""
+    dir: float
+    """degrees clockwise from north seen from the location; 9999 = none"""
+    dir_code: str
+    active: bool
+    weight: float
+    data: Months
+
+def default_data_folder() -> str:
+    """The data folder Database() opens: $ZENTREL_DATA, else ZentrelData beside the package, else
+    ZentrelData beside the programs of the build the package came from."""
+
+class Result:
+    """One variable's estimate at one location."""
+
+    @property
+    def variable(self) -> str:
+        """"Temp", "Tmax", ..."""
+    @property
+    def lon(self) -> float: ...
+    @property
+    def lat(self) -> float: ...
+    @property
+    def alt(self) -> float:
+        """Altitude in m the estimate ran at (given, or from the elevation raster)."""
+    @property
+    def level(self) -> int:
+        """Confidence level of low and high: 90, 95 or 99 (%)."""
+    @property
+    def best(self) -> Months:
+        """The bias-corrected estimate; annual value = mean of the months (also Prec and PET)."""
+    @property
+    def low(self) -> Months:
+        """best - k stderr at the level (k 1.645, 1.96, 2.576), negative amounts as 0, Sun at most 1."""
+    @property
+    def high(self) -> Months:
+        """best + k stderr at the level, clipped as low."""
+    @property
+    def stderr(self) -> Months:
+        """Cross-validation standard error."""
+    @property
+    def bias(self) -> Months:
+        """Cross-validation bias (already removed from best)."""
+    @property
+    def abs_grad(self) -> Months:
+        """Horizontal gradient length per 100 km."""
+    @property
+    def direc_grad(self) -> Months:
+        """Horizontal gradient direction, degrees clockwise from north."""
+    @property
+    def direc_grad_name(self) -> list[str]:
+        """2-character compass sector of direc_grad, 13 texts ("" without gradient correction)."""
+    @property
+    def vert_grad(self) -> Months:
+        """Altitude slope per m."""
+    @property
+    def long_grad_deg(self) -> Months:
+        """Longitude coefficient per degree (annual value 0)."""
+    @property
+    def lat_grad_deg(self) -> Months:
+        """Latitude coefficient per degree (annual value 0)."""
+    @property
+    def long_grad(self) -> Months:
+        """Eastward gradient per 100 km."""
+    @property
+    def lat_grad(self) -> Months:
+        """Northward gradient per 100 km."""
+    @property
+    def vert_expl_var(self) -> Months:
+        """Explained variance of the altitude regression."""
+    @property
+    def annual_cycle(self) -> Months:
+        """Harmonic fit of the annual course: 0..5 sine, 6..11 cosine coefficients, 12 mean."""
+    @property
+    def neighbour_count(self) -> int: ...
+    @property
+    def active_count(self) -> int:
+        """Active neighbours; 0 means no estimate (every array is 0)."""
+    @property
+    def active_alt_count(self) -> int: ...
+    @property
+    def neighbours(self) -> Any:
+        """A pandas DataFrame, one row per neighbour, nearest first, with the monthly data as
+        columns jan..dec and annual; without pandas the same as neighbour_list."""
+    @property
+    def neighbour_list(self) -> list[Neighbour]:
+        """The neighbours as dicts, nearest first."""
+    @property
+    def mean(self) -> Neighbour:
+        """The mean station of the active neighbours."""
+    @property
+    def warnings(self) -> dict[str, bool | int]:
+        """WarnHigh, WarnLow, WarnLonely, WarnStrange, WarnDoubled, WarnFew, WarnHit (bool),
+        StrangeMonth and StrangeStation (int)."""
+    @property
+    def messages(self) -> list[dict[str, str]]:
+        """Messages of the run, each with "title" and "text"."""
+    def bounds(self, level: int) -> tuple[Months, Months]:
+        """Low and High at a confidence level 90, 95 or 99. ValueError otherwise."""
+
+class Database:
+    """A station database folder opened for estimates. Station files are read on first use and
+    kept; estimates from several Python threads may run at once."""
+
+    def __init__(self, path: str | os.PathLike[str] | None = None) -> None:
+        """path: the data folder; None takes default_data_folder(). DataError when it does not exist."""
+    @property
+    def path(self) -> str: ...
+    @property
+    def demonstration(self) -> bool:
+        """True when the folder holds demonstration data, not real stations."""
+    @property
+    def variables(self) -> list[str]:
+        """The variables the folder holds stations of, in their fixed order."""
+    def info(self) -> dict[str, Any]:
+        """What the folder holds: "folder", "demonstration", "elevation_raster" and "variables",
+        a dict per variable name with "stations" (distinct) and "files"."""
+    def estimate(self, lon: float, lat: float, alt: float | None = None, var: Variable | str = "Temp",
+                 method: Method | str = "described", level: int = 90, **settings: float | int | bool | str) -> Result:
+        """The estimate of one variable at one location.
+
+        lon -180..180, lat -90..90 in decimal degrees; alt in m (None: from the elevation
+        raster, with a UserWarning when the point is sea there; 9999: unknown). var is case-
+        insensitive. settings: max_stat (1..20), max_dist (km, up to 22000), min_dist (km,
+        >= 0.1), pow_exp (0..5), min_high, max_high (m), neighb_alt, alt_corr, grad_corr
+        (0/1 or bool), shad (0..1); defaults as the settings dialog's.
+        Raises ValueError for a bad argument and DataError for unusable data, with the command
+        line's messages. The interpreter lock is released while the engine runs.
+        """
+    def estimate_many(self, lons: ArrayLike, lats: ArrayLike, alts: ArrayLike | None = None,
+                      var: Variable | str = "Temp", method: Method | str = "described",
+                      quantities: Quantity | str | Sequence[Quantity | str] = ("best", "stderr"), level: int = 90,
+                      threads: int = 0, **settings: float | int | bool | str) -> dict[str, npt.NDArray[Any]]:
+        """The estimates of one variable at many locations, on `threads` threads (0: all cores)
+        with the interpreter lock released; Ctrl-C stops them (KeyboardInterrupt).
+
+        lons, lats (and alts) of one shape S; alts None or NaN entries take the elevation
+        raster's altitude. Returns a dict: each quantity an array of shape S + (13,) (float32),
+        "active_count" an int16 array of shape S. Every value equals what estimate() gives at
+        that location, on any number of threads; a location without active neighbours gets zeros.
+        """
+    def altitude(self, lons: ArrayLike, lats: ArrayLike) -> tuple[npt.NDArray[np.float32], npt.NDArray[np.bool_]]:
+        """Altitude in m from the elevation raster and whether each point is sea there (0 m)."""
+    def grid(self, bbox: Sequence[float], res: float, var: Variable | str = "Temp", period: int | str = "all",
+             quantities: Iterable[Quantity | str] = ("best", "stderr"), method: Method | str = "described",
+             level: int = 90, threads: int = 0, sea: bool = False, **settings: float | int | bool | str) -> Any:
+        """Estimates over a regular grid: bbox (west, south, east, north) in degrees, res 0.001..2.
+
+        Cells lie at west + i res, south + j res up to east and north, at the raster's altitude;
+        sea cells are NaN unless sea=True. period "all" keeps a "month" dimension 1..13 (13 =
+        annual); a month 1..12, its name, or 13 / "annual" selects one. Returns an
+        xarray.Dataset (one variable per quantity, ready for to_netcdf), or without xarray a
+        dict of numpy arrays with the "lon", "lat" (and "month") coordinates.
+        """
+
+def cycles(result: Result, level: int | None = None) -> dict[str, npt.NDArray[np.float32]]:
+    """Daily (365) and dekadal (36) values from the result's fitted annual course: "daily",
+    "dekadal", and with a level also "daily_low", "daily_high", "dekadal_low", "dekadal_high".
+    Prec and PET are amounts per day and totals per dekad."""
+
+def growing_seasons(prec: Result | ArrayLike, pet: Result | ArrayLike) -> dict[str, Any]:
+    """The growing seasons of the year from monthly precipitation against half and full PET.
+
+    prec and pet: estimates of Prec and PET, or 12 (or 13) monthly values in mm. Returns
+    "seasons", longest first, each with "type" (1..6), "type_name", "length" (days), "begin",
+    "end", "humid_begin", "humid_end" ((day, month) or None) and "begin_day", "end_day" (day
+    of a 360-day year or None); and "events", (label, date) of every crossing ("b" season
+    begins, "B" humid begins, "E" humid ends, "e" season ends).
+    """

@@ -1,0 +1,97 @@
+// A station database without normals of some variable (the CLIMAT reports carry no wind): the
+// variable asked alone is an error naming it, runs over several variables go on without it and
+// say so once, and writers that need it refuse instead of writing zeros.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "../core/fixture.h"
+#include "run_cli.h"
+
+using namespace zentrel::test;
+
+namespace {
+// Temp, Prec and Sun around Rome, nothing else (empty files for the other variables).
+class MissingVariable : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        folder_ = new TempFolder("missing-var");
+        std::string csv;
+        for (int i = 0; i < 12; ++i) {
+            const std::string place = std::to_string(i) + ",S" + std::to_string(i) + ",IT," + std::to_string(41 + i % 3) +
+                                      "," + std::to_string(11 + i / 3) + "," + std::to_string(20 * i) + ",";
+            csv += place + "Temp,7,8,10,13,17,21,24,24,21,17,12,9\n";
+            csv += place + "Prec,67,73,58,81,53,34,19,33,68,113,111,81\n";
+            csv += place + "Sun,0.4,0.5,0.5,0.55,0.6,0.7,0.8,0.77,0.66,0.55,0.43,0.4\n";
+        }
+        folder_->write("n.csv", csv);
+        folder_->write("places.dat", "12,42,100,A\n12.5,41.5,50,B\n13,42,300,C\n");
+        imported_ = runCli("data import-csv --in " + folder_->file("n.csv") + " --out " + folder_->str()).code;
+    }
+    static void TearDownTestSuite() { delete folder_; }
+    void SetUp() override { ASSERT_EQ(imported_, 0); }
+    static std::string data() { return " --data " + folder_->str(); }
+    static TempFolder* folder_;
+    static int imported_;
+};
+TempFolder* MissingVariable::folder_ = nullptr;
+int MissingVariable::imported_ = -1;
+const std::string kWind = "this station database holds no Wind normals";
+}  // namespace
+
+TEST_F(MissingVariable, EstimateOfTheMissingVariableAloneIsADataError) {
+    const CliResult r = runCli("estimate --lon 12.48 --lat 41.9 --alt 20 --var Wind" + data());
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find(kWind + "; add them with zentrel data import-csv."), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+}
+
+TEST_F(MissingVariable, EstimateOfAllSkipsEachMissingVariableOnceAndEstimatesTheRest) {
+    const CliResult r = runCli("estimate --lon 12.48 --lat 41.9 --alt 20 --var all" + data());
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("zentrel: note: Wind skipped: " + kWind + ".\n"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Wind skipped", r.err.find("Wind skipped") + 1), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Vap skipped"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("Temp  Monthly Mean Temperature"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("Wind  Wind Speed"), std::string::npos) << r.out;  // no table of zeros
+    const CliResult json = runCli("estimate --lon 12.48 --lat 41.9 --alt 20 --var all --json" + data());
+    ASSERT_EQ(json.code, 0) << json.err;
+    EXPECT_EQ(json.out.find("\"Wind\""), std::string::npos) << json.out.substr(0, 300);
+}
+
+TEST_F(MissingVariable, CropWaterFilesRefuseAndNameTheImporterInsteadOfWritingZeros) {
+    const CliResult r = runCli("estimate --lon 12.48 --lat 41.9 --alt 20 --var all --format plantow -o " +
+                               folder_->file("out.lst") + data());
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("The crop-water climate file (--format plantow) needs Tmax normals"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("zentrel data import-csv"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(folder_->file("out.lst")));
+    const CliResult batch = runCli("batch --locations " + folder_->file("places.dat") + " --format plantow --out " + folder_->file("b.lst") + data());
+    EXPECT_EQ(batch.code, 1);
+    EXPECT_NE(batch.err.find("The crop-water climate file needs Tmax normals"), std::string::npos) << batch.err;
+}
+
+TEST_F(MissingVariable, BatchSkipsMissingVariablesAndSaysSoInItsSummary) {
+    TempFolder out("missing-var-batch");
+    const CliResult r = runCli("batch --locations " + folder_->file("places.dat") + " --vars Temp,Wind --out " + out.str() + data());
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("3 of 3 point-variable estimates written (3 locations, 1 variables)"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Wind skipped: " + kWind + ".\n"), std::string::npos) << r.out;
+    EXPECT_EQ(runCli("batch --locations " + folder_->file("places.dat") + " --vars Wind --out " + out.str() + data()).code, 1);
+}
+
+TEST_F(MissingVariable, RasterOfTheMissingVariableIsADataError) {
+    const CliResult r = runCli("raster --var Wind --bbox 11,43,13,41 --res 1 --mask /nonexistent.img -o " +
+                               folder_->file("w.img") + data());
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find(kWind), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(folder_->file("w.img")));
+}
+
+TEST_F(MissingVariable, ValidationOfTheMissingVariableAloneIsADataError) {
+    const CliResult r = runCli("validate --var Wind --folds 3" + data());
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find(kWind), std::string::npos) << r.err;
+}

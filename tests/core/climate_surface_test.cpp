@@ -1,0 +1,261 @@
+// Climate surfaces: the grid of a box, strips, quantities and bands, and the row-block loop.
+#include "maps/climate_surface.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+
+#include "error.h"
+
+using namespace zentrel;
+
+namespace {
+
+// A 6 x 4 mask at 1 degree, columns at longitudes 0..5 and rows at latitudes 3..0; the cell at
+// longitude 1, latitude 2 is sea.
+ImgRaster mask() {
+    ImgRaster map;
+    map.Header.Rows = 4;
+    map.Header.Columns = 6;
+    map.Header.RefLon = 3;
+    map.Header.RefLat = 1;
+    map.Header.RefColumn = 3;
+    map.Header.RefRow = 2;
+    map.Header.CellWidth = 1;
+    map.Header.CellHeight = 1;
+    map.Cells.assign(24, 1);
+    map.Cells[1 * 6 + 1] = kImgNoData;
+    return map;
+}
+
+// Keeps every block it is given, in order.
+struct Collect : SurfaceSink {
+    std::vector<float> values;  // band-major blocks appended
+    std::vector<std::pair<int, int>> blocks;
+    void writeRows(int firstRow, int rowCount, const std::vector<float>& v) override {
+        blocks.emplace_back(firstRow, rowCount);
+        values.insert(values.end(), v.begin(), v.end());
+    }
+};
+
+// Band b, row r, column c of the whole run out of the collected blocks.
+float at(const Collect& sink, int bands, int columns, int b, int r, int c) {
+    size_t offset = 0;
+    for (auto [first, n] : sink.blocks) {
+        if (r < first + n) return sink.values[offset + (static_cast<size_t>(b) * n + (r - first)) * columns + c];
+        offset += static_cast<size_t>(bands) * n * columns;
+    }
+    return NAN;
+}
+
+// An estimate per worker whose values follow from the point: Best = lon * 100 + lat + month,
+// StdErr = month / 10, Bias = -month; no estimate west of longitude 0.5.
+struct FakeEstimates {
+    std::vector<EstimateResult> results = std::vector<EstimateResult>(8);
+    const EstimateResult* operator()(int worker, double lon, double lat) {
+        if (lon < 0.5) return nullptr;
+        EstimateResult& e = results[static_cast<size_t>(worker)];
+        for (int m = 1; m <= 13; ++m) {
+            e.Best[static_cast<size_t>(m)] = static_cast<float>(lon * 100 + lat + m);
+            e.StdErr[static_cast<size_t>(m)] = m / 10.0f;
+            e.Bias[static_cast<size_t>(m)] = static_cast<float>(-m);
+        }
+        return &e;
+    }
+};
+
+}  // namespace
+
+TEST(SurfaceGrid, EdgesAreTheBoxAndATypedFractionOfADegreeMeansTheExactDivision) {
+    const SurfaceGrid world = surfaceGrid(-180, -60, 180, 84, 0.0833333);
+    EXPECT_EQ(world.Columns, 4320);
+    EXPECT_EQ(world.Rows, 1728);
+    EXPECT_EQ(world.CellWidth, 360.0 / 4320);
+    EXPECT_EQ(world.West, -180);
+    EXPECT_EQ(world.North, 84);
+    EXPECT_DOUBLE_EQ(world.lonOfColumn(0), -180 + 1.0 / 24);
+    EXPECT_DOUBLE_EQ(world.east(), 180);
+    EXPECT_EQ(surfaceGrid(-180, -60, 180, 84, 0.0083333).Columns, 43200);
+    // Not a whole number of cells: the cells keep the resolution and the last one reaches past.
+    const SurfaceGrid odd = surfaceGrid(0, 0, 10, 1, 3);
+    EXPECT_EQ(odd.Columns, 4);
+    EXPECT_EQ(odd.CellWidth, 3);
+    EXPECT_EQ(odd.Rows, 1);
+    EXPECT_EQ(odd.CellHeight, 3);  // one row of 3 degrees, reaching south of the box
+    EXPECT_THROW(surfaceGrid(5, 0, 5, 1, 1), Error);
+    EXPECT_THROW(surfaceGrid(0, 0, 1, 1, 0), Error);
+}
+
+TEST(SurfaceGrid, ResolutionInArcMinutesOrSecondsOrWithADecimalComma) {
+    EXPECT_DOUBLE_EQ(*parseAngle("30s"), 1.0 / 120);
+    EXPECT_DOUBLE_EQ(*parseAngle("5m"), 1.0 / 12);
+    EXPECT_DOUBLE_EQ(*parseAngle("2.5m"), 2.5 / 60);
+    EXPECT_DOUBLE_EQ(*parseAngle("0,5"), 0.5);
+    for (const char* bad : {"0", "-1", "x", "", "s", "5x", "nan"}) EXPECT_FALSE(parseAngle(bad)) << bad;
+}
+
+TEST(SurfaceTiles, StripsCoverEveryRowOnceInOrderAndDifferByAtMostOneRow) {
+    for (int rows : {1, 7, 100, 1728})
+        for (int n = 1; n <= std::min(rows, 13); ++n) {
+            int next = 0, least = rows, most = 0;
+            for (int i = 1; i <= n; ++i) {
+                const RowRange r = tileRows(rows, i, n);
+                EXPECT_EQ(r.First, next) << rows << " rows, strip " << i << " of " << n;
+                next = r.First + r.Count;
+                least = std::min(least, r.Count);
+                most = std::max(most, r.Count);
+            }
+            EXPECT_EQ(next, rows);
+            EXPECT_LE(most - least, 1);
+        }
+    const SurfaceGrid grid = surfaceGrid(0, 0, 4, 3, 0.5);
+    const SurfaceGrid strip = subGrid(grid, tileRows(grid.Rows, 2, 3));
+    EXPECT_EQ(strip.Rows, 2);
+    EXPECT_EQ(strip.North, 2);
+    EXPECT_EQ(strip.Columns, grid.Columns);
+}
+
+TEST(SurfaceBands, QuantitiesInTheOrderGivenAndBandsNamedByPeriodAndQuantity) {
+    const auto q = parseQuantities("stderr,best,bias");
+    ASSERT_EQ(q.size(), 3u);
+    EXPECT_EQ(q[0], SurfaceQuantity::StdErr);
+    EXPECT_EQ(q[2], SurfaceQuantity::Bias);
+    try {
+        parseQuantities("best,error");
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("\"error\""), std::string::npos);
+    }
+    EXPECT_THROW(parseQuantities("best,best"), Error);
+    EXPECT_THROW(parseQuantities(""), Error);
+
+    SurfaceLayout layout;
+    layout.Periods = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
+    layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::StdErr};
+    EXPECT_EQ(layout.bandCount(), 26);
+    EXPECT_EQ(layout.bandDescription(0), "January");
+    EXPECT_EQ(layout.bandDescription(12), "Annual");
+    EXPECT_EQ(layout.bandDescription(13), "January stderr");
+    EXPECT_EQ(layout.periodOfBand(21), 9);
+}
+
+TEST(SurfaceBands, LowAndHighAreBestMinusAndPlusKStdErrClippedAsTheBatchFiles) {
+    EstimateResult e;
+    e.Best[7] = 10;
+    e.StdErr[7] = 8;
+    e.Bias[7] = -1.5f;
+    SurfaceLayout layout;
+    layout.Periods = {7};
+    layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::StdErr, SurfaceQuantity::Low,
+                         SurfaceQuantity::High, SurfaceQuantity::Bias};
+    layout.ConfidenceFactor = 1.96f;
+    layout.Variable = Temp;
+    EXPECT_FLOAT_EQ(surfaceValue(layout, 2, e), 10 - 1.96f * 8);  // a temperature may be negative
+    EXPECT_FLOAT_EQ(surfaceValue(layout, 3, e), 10 + 1.96f * 8);
+    EXPECT_FLOAT_EQ(surfaceValue(layout, 4, e), -1.5f);
+    layout.Variable = Prec;
+    EXPECT_EQ(surfaceValue(layout, 2, e), 0);  // precipitation is not
+    EXPECT_EQ(surfaceValue(layout, 1, e), 8);
+}
+
+TEST(SurfaceMetadata, NamesTheMethodFromTheRobustSettingAndCarriesUnitsAndVersion) {
+    ProgramSettings settings;
+    SurfaceLayout layout;
+    layout.Variable = Prec;
+    auto find = [](const auto& pairs, const std::string& key) {
+        for (const auto& [k, v] : pairs)
+            if (k == key) return v;
+        return std::string("(missing)");
+    };
+    auto meta = surfaceMetadata(layout, settings, "my stations");
+    EXPECT_EQ(find(meta, "method"), "described");
+    EXPECT_EQ(find(meta, "units"), "mm");
+    EXPECT_EQ(find(meta, "source"), "my stations");
+    EXPECT_EQ(find(meta, "period"), "Annual");
+    EXPECT_NE(find(meta, "software").find("Zentrel "), std::string::npos);
+    EXPECT_NE(find(meta, "settings").find("MaxStat=20"), std::string::npos);
+    settings.RobustCorr = 1;
+    EXPECT_EQ(find(surfaceMetadata(layout, settings, ""), "method"), "robust");
+}
+
+TEST(SurfaceLoop, SeaAndCellsWithoutEstimateAreNoDataAndValuesFollowTheBands) {
+    const ImgRaster m = mask();
+    const SurfaceGrid grid = surfaceGrid(-0.5, -0.5, 5.5, 3.5, 1);  // cell centres on the mask's cells
+    SurfaceLayout layout;
+    layout.Variable = Temp;
+    layout.Periods = {9, 13};
+    layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::StdErr};
+    FakeEstimates fake;
+    Collect sink;
+    const long long estimated = computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 1, sink);
+    EXPECT_EQ(estimated, 4 * 5 - 1);  // column 0 has no estimate, one cell is sea
+    EXPECT_EQ(at(sink, 4, 6, 0, 0, 0), kSurfaceNoData);  // no estimate
+    EXPECT_EQ(at(sink, 4, 6, 0, 1, 1), kSurfaceNoData);  // sea at longitude 1, latitude 2
+    EXPECT_EQ(at(sink, 4, 6, 2, 1, 1), kSurfaceNoData);  // in every band
+    EXPECT_FLOAT_EQ(at(sink, 4, 6, 0, 1, 2), 200 + 2 + 9);
+    EXPECT_FLOAT_EQ(at(sink, 4, 6, 1, 3, 5), 500 + 0 + 13);
+    EXPECT_FLOAT_EQ(at(sink, 4, 6, 3, 3, 5), 1.3f);
+    // Outside the mask there is no land.
+    Collect wide;
+    computeSurface(surfaceGrid(-0.5, -0.5, 8.5, 3.5, 1), {0, 4}, layout, m, std::ref(fake), 1, wide);
+    EXPECT_EQ(at(wide, 4, 9, 0, 0, 7), kSurfaceNoData);
+}
+
+TEST(SurfaceLoop, ValuesDoNotDependOnThreadsBlocksOrStrips) {
+    const ImgRaster m = mask();
+    const SurfaceGrid grid = surfaceGrid(-0.5, -0.5, 5.5, 3.5, 0.25);
+    SurfaceLayout layout;
+    layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::Bias};
+    FakeEstimates fake;
+    Collect whole;
+    computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 1, whole);
+    ASSERT_EQ(whole.blocks.size(), 1u);
+    Collect small;
+    computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 4, small, nullptr, 1);  // a row per block
+    EXPECT_EQ(small.blocks.size(), static_cast<size_t>(grid.Rows));
+    for (int r = 0; r < grid.Rows; ++r)
+        for (int c = 0; c < grid.Columns; ++c)
+            for (int b = 0; b < 2; ++b) ASSERT_EQ(at(small, 2, grid.Columns, b, r, c), at(whole, 2, grid.Columns, b, r, c));
+    for (int n : {2, 5, 16}) {
+        for (int i = 1; i <= n; ++i) {
+            const RowRange rows = tileRows(grid.Rows, i, n);
+            Collect strip;
+            computeSurface(grid, rows, layout, m, std::ref(fake), 3, strip, nullptr, 200);
+            for (int r = 0; r < rows.Count; ++r)
+                for (int c = 0; c < grid.Columns; ++c)
+                    for (int b = 0; b < 2; ++b)
+                        ASSERT_EQ(at(strip, 2, grid.Columns, b, r, c), at(whole, 2, grid.Columns, b, rows.First + r, c))
+                            << "strip " << i << " of " << n;
+        }
+    }
+}
+
+TEST(SurfaceLoop, CancelReturnsMinusOneAndFailuresOfEstimateOrWriterComeThrough) {
+    const ImgRaster m = mask();
+    const SurfaceGrid grid = surfaceGrid(-0.5, -0.5, 5.5, 3.5, 0.5);
+    SurfaceLayout layout;
+    FakeEstimates fake;
+    Collect sink;
+    Feedback cancelled;
+    cancelled.cancel();
+    EXPECT_EQ(computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 2, sink, &cancelled), -1);
+    EXPECT_TRUE(sink.blocks.empty());
+
+    const auto throwing = [](int, double lon, double) -> const EstimateResult* {
+        if (lon > 4) throw Error("no station file");
+        return nullptr;
+    };
+    EXPECT_THROW(computeSurface(grid, {0, grid.Rows}, layout, m, throwing, 2, sink), Error);
+
+    struct Full : SurfaceSink {
+        void writeRows(int, int, const std::vector<float>&) override { throw Error("disk full"); }
+    } full;
+    EXPECT_THROW(computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 2, full, nullptr, 1), Error);
+
+    Feedback progress;
+    Collect counted;
+    computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 2, counted, &progress);
+    EXPECT_EQ(progress.done(), static_cast<long long>(grid.Rows) * grid.Columns);
+    EXPECT_EQ(progress.total(), progress.done());
+}

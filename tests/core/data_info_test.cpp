@@ -1,0 +1,81 @@
+// describeDataFolder: counts per variable from the station files, distinct stations, extent,
+// the about file, and which variables a database holds none of.
+#include "data/data_info.h"
+
+#include <gtest/gtest.h>
+
+#include "data/station_writer.h"
+#include "fixture.h"
+
+using namespace zentrel;
+using namespace zentrel::test;
+
+namespace {
+StationLists twoPlaces() {
+    StationLists lists;
+    const Station rome = makeStation(12.5f, 41.9f, 20, 15, "Rome");
+    const Station south = makeStation(-45.2f, -60.5f, kUnknown, 1, "South");
+    lists[Temp] = {rome, south};  // the southern one lands in a polar file
+    lists[Prec] = {rome};
+    return lists;
+}
+}  // namespace
+
+TEST(DataInfo, CountsStationsPerVariableAndDistinctStationsWithExtent) {
+    TempFolder folder("info");
+    writeStationDatabase(folder.str(), twoPlaces());
+    std::array<VariableInfo, kVariableCount> years{};
+    years[Temp].yearsMin = 10;
+    years[Temp].yearsMax = 19;
+    writeAboutFile(folder.str(), {"Source: Here.", "Period: 2001-01..2010-12"}, years, "today by hand");
+    const DataInfo info = describeDataFolder(folder.str());
+    EXPECT_TRUE(info.problems.empty()) << info.problems.front();
+    EXPECT_EQ(info.variables[Temp].stations, 2);
+    EXPECT_EQ(info.variables[Temp].withoutAltitude, 1);
+    EXPECT_EQ(info.variables[Prec].stations, 1);
+    EXPECT_EQ(info.variables[Wind].stations, 0);
+    EXPECT_EQ(info.stations, 2);  // Rome in Temp and Prec is one station
+    EXPECT_EQ(info.withoutAltitude, 1);
+    EXPECT_FLOAT_EQ(info.latMin, -60.5f);
+    EXPECT_FLOAT_EQ(info.lonMax, 12.5f);
+    EXPECT_EQ(info.variables[Temp].yearsMax, 19);
+    EXPECT_EQ(info.about, (std::vector<std::string>{"Source: Here.", "Period: 2001-01..2010-12", "Built: today by hand"}));
+    EXPECT_FALSE(info.demonstration);
+    const std::string text = formatDataInfo(info);
+    EXPECT_NE(text.find("Temp             2                 1  10..19\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Wind             0  this station database holds no Wind normals\n"), std::string::npos) << text;
+}
+
+TEST(DataInfo, MissingFilesAreProblemsNotCrashes) {
+    TempFolder folder("info-empty");
+    const DataInfo info = describeDataFolder(folder.str());
+    EXPECT_EQ(info.stations, 0);
+    EXPECT_FALSE(info.problems.empty());
+    EXPECT_NE(formatDataInfo(info).find("No description of the station database"), std::string::npos);
+    const DataInfo none = describeDataFolder(folder.file("absent"));
+    EXPECT_FALSE(none.exists);
+    EXPECT_NE(formatDataInfo(none).find("The folder does not exist."), std::string::npos);
+}
+
+TEST(DataInfo, DemonstrationMarkerIsReported) {
+    TempFolder folder("info-demo");
+    writeStationDatabase(folder.str(), twoPlaces());
+    folder.write("DEMONSTRATION", "emulated\n");
+    const DataInfo info = describeDataFolder(folder.str());
+    EXPECT_TRUE(info.demonstration);
+    EXPECT_NE(formatDataInfo(info).find("DEMONSTRATION DATA"), std::string::npos);
+}
+
+TEST(DataInfo, HoldsVariableOnlyWhenItsFilesHoldAStationOrAreMissing) {
+    TempFolder folder("info-holds");
+    writeStationDatabase(folder.str(), twoPlaces());
+    EXPECT_TRUE(holdsVariable(folder.str(), Temp));
+    EXPECT_TRUE(holdsVariable(folder.str(), Prec));
+    EXPECT_FALSE(holdsVariable(folder.str(), Wind));
+    EXPECT_FALSE(holdsVariable(folder.str(), Vap));
+    // A folder without the files: the loader, not this check, reports them missing.
+    TempFolder empty("info-holds-empty");
+    EXPECT_TRUE(holdsVariable(empty.str(), Wind));
+    EXPECT_EQ(missingVariableMessage(Wind), "this station database holds no Wind normals");
+    EXPECT_EQ(skippedVariableNote(Vap), "Vap skipped: this station database holds no Vap normals");
+}
