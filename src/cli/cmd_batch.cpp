@@ -10,8 +10,10 @@
 
 #include "batch/batch_run.h"
 #include "cli/commands.h"
+#include "cli/number_options.h"
 #include "cli/settings_options.h"
 #include "data/data_folder.h"
+#include "decimal_number.h"
 #include "data/terrain.h"
 #include "error.h"
 #include "locations/location_list.h"
@@ -34,7 +36,8 @@ struct BatchCliOptions {
     int level = 90;
     bool dem = false;
     bool append = false;
-    unsigned threads = 0;
+    bool strict = false;
+    int threads = 0;
     SettingsOptions settings;
 };
 
@@ -94,9 +97,9 @@ bool parseGrid(const std::string& text, GridDefinition& grid) {
     float values[6];
     bool ok = items.size() == 6;
     for (size_t i = 0; ok && i < 6; ++i) {
-        char* end = nullptr;
-        values[i] = std::strtof(items[i].c_str(), &end);
-        ok = !items[i].empty() && end == items[i].c_str() + items[i].size();
+        const std::optional<float> v = parseDecimalFloat(items[i]);
+        ok = v.has_value();
+        values[i] = v.value_or(0.0f);
     }
     if (!ok) {
         std::fprintf(stderr, "zentrel: --grid needs six numbers LONMIN,LONMAX,NLON,LATMIN,LATMAX,NLAT, not \"%s\".\n",
@@ -157,7 +160,7 @@ int runBatchCommand(const BatchCliOptions& o, const CommonOptions& common) {
     options.level = o.level;
     options.useDem = o.dem;
     options.append = o.append;
-    options.threads = o.threads;
+    options.threads = static_cast<unsigned>(o.threads);
     options.destination = o.out;
     if (!parseVariables(o.vars, options.variables) || !parseQuantityList(o.quantities, options.quantities))
         return kExitUsage;
@@ -181,7 +184,17 @@ int runBatchCommand(const BatchCliOptions& o, const CommonOptions& common) {
     if (!o.locations.empty()) {
         Location working = settings.Working;
         LocationFileResult read = readLocationFile(o.locations, elevation, working);
-        for (const std::string& message : read.skipped) std::fprintf(stderr, "zentrel: note: %s\n", message.c_str());
+        for (size_t k = 0; k < read.skipped.size(); ++k)
+            std::fprintf(stderr, "zentrel: note: %s, line %ld: %s\n", o.locations.c_str(), read.skippedLines[k],
+                         read.skipped[k].c_str());
+        for (const std::string& note : read.notes)
+            std::fprintf(stderr, "zentrel: %s: %s, %s\n", o.strict ? "error" : "note", o.locations.c_str(), note.c_str());
+        if (o.strict && !read.notes.empty()) {
+            std::fprintf(stderr, "zentrel: --strict: the location file %s has %zu line%s that the reading rules would "
+                                 "take as shown above; nothing is estimated.\n",
+                         o.locations.c_str(), read.notes.size(), read.notes.size() == 1 ? "" : "s");
+            return kExitData;
+        }
         rows = std::move(read.rows);
         options.sourceName = o.locations;
     } else {
@@ -264,8 +277,11 @@ void registerBatch(CLI::App& app, CommonOptions& common, Runner& run) {
         ->capture_default_str();
     cmd->add_flag("--dem", o->dem, "Altitude from the elevation raster instead of the location list");
     cmd->add_flag("--append", o->append, "zte: append to existing files of the same names, without heads");
-    cmd->add_option("--threads", o->threads, "Threads that estimate (0 = all cores)")->capture_default_str();
-    cmd->add_option("--data", common.dataDir, kDataOptionHelp);
+    cmd->add_flag("--strict", o->strict,
+                  "Refuse a location file with a field that is not a number (read as 0 otherwise), a line of the "
+                  "wrong field count or lines cut off by a Ctrl-Z");
+    addThreadsOption(*cmd, o->threads, "Threads that estimate");
+    addDataOption(*cmd, common);
     addSettingsOptions(*cmd, o->settings);
     cmd->footer("Exit codes: 0 done, 1 data or file error, 2 usage error, 130 cancelled by Ctrl-C (lines written so far are kept).");
     cmd->callback([&run, &common, o] { run = [&common, o] { return runBatchCommand(*o, common); }; });

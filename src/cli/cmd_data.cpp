@@ -1,6 +1,7 @@
 // `zentrel data ...`: importing station normals into a station database, describing one, and
 // where the data is.
 #include <fmt/format.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -13,13 +14,18 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/number_options.h"
 #include "data/climat_import.h"
 #include "data/csv_import.h"
+#include "data/database_replace.h"
 #include "data/data_folder.h"
 #include "data/data_info.h"
 #include "data/normals_table.h"
 #include "data/folder_report.h"
 #include "data/station_writer.h"
+#include "error.h"
+#include "feedback.h"
+#include "files/output_lock.h"
 
 extern char** environ;
 
@@ -70,6 +76,40 @@ bool unpack(const std::string& archive, const std::string& folder) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+/// Exit code of an import stopped by Ctrl-C (the shell's convention for an interrupt).
+constexpr int kExitInterrupted = 130;
+
+// Ctrl-C, a hang-up or a termination request during an import: the import stops at the next
+// file or variable and removes what it built, so that neither a half-built database nor an
+// unpacked archive stays behind.
+Feedback gImportFeedback;
+
+extern "C" void onImportSignal(int) { gImportFeedback.cancel(); }
+
+class ImportSignals {
+public:
+    ImportSignals() {
+        struct sigaction action {};
+        action.sa_handler = onImportSignal;
+        sigemptyset(&action.sa_mask);
+        for (size_t k = 0; k < std::size(kSignals); ++k) sigaction(kSignals[k], &action, &previous_[k]);
+    }
+    ~ImportSignals() {
+        for (size_t k = 0; k < std::size(kSignals); ++k) sigaction(kSignals[k], &previous_[k], nullptr);
+    }
+    ImportSignals(const ImportSignals&) = delete;
+    ImportSignals& operator=(const ImportSignals&) = delete;
+
+private:
+    static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction previous_[std::size(kSignals)] {};
+};
+
+int interrupted(const std::string& out) {
+    std::fprintf(stderr, "zentrel: the import was cancelled; %s is left as it was.\n", out.c_str());
+    return kExitInterrupted;
+}
+
 // "2026-12-06 07:40 UTC by zentrel data import-csv from normals.csv"
 std::string builtLine(const std::string& how, const std::string& from) {
     const std::time_t now = std::time(nullptr);
@@ -96,6 +136,7 @@ void writeAbout(const ImportReport& report, const std::string& out, const std::s
 
 // Writes the database, prints the problems on stderr and the summary on stdout.
 int finish(const ImportReport& report, const std::string& out, const std::string& built) {
+    if (gImportFeedback.isCancelled()) return interrupted(out);
     for (const std::string& p : report.problems) std::fprintf(stderr, "zentrel: %s\n", p.c_str());
     size_t total = 0;
     for (const auto& list : report.lists) total += list.size();
@@ -104,10 +145,13 @@ int finish(const ImportReport& report, const std::string& out, const std::string
         std::fprintf(stderr, "zentrel: nothing could be imported; %s is left as it was.\n", out.c_str());
         return kExitData;
     }
-    writeStationDatabase(out, report.lists);
-    // Imported normals are observations: a demonstration marker left from before would mislabel them.
-    std::error_code ec;
-    fs::remove(fs::path(out) / "DEMONSTRATION", ec);
+    // Built beside the old database and switched in whole; a demonstration marker of the old
+    // folder is not carried over, since imported normals are observations.
+    try {
+        replaceStationDatabase(out, report.lists, [] { return gImportFeedback.isCancelled(); });
+    } catch (const DatabaseReplaceCancelled&) {
+        return interrupted(out);
+    }
     writeAbout(report, out, built);
     std::fputs(formatImportSummary(report).c_str(), stdout);
     std::printf("Station database written to %s\n", out.c_str());
@@ -161,6 +205,8 @@ int importInto(const std::string& out, const CommonOptions& common, const std::f
         std::fprintf(stderr, "zentrel: --out is needed: neither HOME nor XDG_DATA_HOME names a user data folder.\n");
         return kExitUsage;
     }
+    const OutputLock lock(target);
+    const ImportSignals signals;
     const int code = finish(import(), target, built);
     if (code != kExitOk || !out.empty()) return code;
     linkCompanions(common.programDir, target);
@@ -187,6 +233,7 @@ int runClimat(const ClimatCliOptions& o, const CommonOptions& common) {
         std::fprintf(stderr, "zentrel: --min-years must be at least 1.\n");
         return kExitUsage;
     }
+    const ImportSignals signals;
     std::error_code ec;
     std::string folder = o.in;
     std::string archive;
@@ -210,6 +257,7 @@ int runClimat(const ClimatCliOptions& o, const CommonOptions& common) {
     ScratchFolder scratch;
     if (!archive.empty()) {
         if (scratch.path().empty() || !unpack(archive, scratch.path())) {
+            if (gImportFeedback.isCancelled()) return interrupted(o.out);
             std::fprintf(stderr, "zentrel: the archive %s cannot be unpacked (tar -xzf failed).\n", archive.c_str());
             return kExitData;
         }
@@ -219,7 +267,13 @@ int runClimat(const ClimatCliOptions& o, const CommonOptions& common) {
     options.fromYear = o.from;
     options.toYear = o.to;
     options.minYears = o.minYears;
-    const ImportReport report = importClimat(folder, o.stations, options);
+    ImportReport report;
+    try {
+        report = importClimat(folder, o.stations, options, &gImportFeedback);
+    } catch (const Error&) {
+        if (gImportFeedback.isCancelled()) return interrupted(o.out);
+        throw;
+    }
     if (!o.csv.empty()) {
         size_t total = 0;
         for (const auto& list : report.lists) total += list.size();
@@ -265,9 +319,11 @@ void registerData(CLI::App& app, CommonOptions& common, Runner& run) {
     importClimatCmd->add_option("--out", climat->out, kOutHelp);
     importClimatCmd->add_option("--csv", climat->csv,
                                 "Also write the normals as a CSV table that import-csv reads (without --out: only the table)");
-    importClimatCmd->add_option("--from", climat->from, "First year of the period (default: all)");
-    importClimatCmd->add_option("--to", climat->to, "Last year of the period (default: all)");
-    importClimatCmd->add_option("--min-years", climat->minYears, "Valid years a month needs for its normal")
+    importClimatCmd->add_option("--from", climat->from, "First year of the period (default: all)")
+        ->check(wholeIn(0, 9999));
+    importClimatCmd->add_option("--to", climat->to, "Last year of the period (default: all)")->check(wholeIn(0, 9999));
+    importClimatCmd->add_option("--min-years", climat->minYears, "Valid years a month needs for its normal, 1..1000")
+        ->check(wholeIn(1, 1000))
         ->capture_default_str();
     importClimatCmd->callback([&run, &common, climat] { run = [&common, climat] { return runClimat(*climat, common); }; });
 

@@ -12,11 +12,13 @@
 
 #include "cli/commands.h"
 #include "cli/estimate_json.h"
+#include "cli/number_options.h"
 #include "cli/settings_options.h"
 #include "data/data_folder.h"
 #include "data/data_info.h"
 #include "data/terrain.h"
 #include "engine/engine.h"
+#include "files/output_lock.h"
 #include "formats/growing_season_export.h"
 #include "formats/orvane_format.h"
 #include "formats/picture.h"
@@ -79,6 +81,7 @@ int exportResults(const EstimateOptions& o, const ProgramSettings& settings, con
         results[static_cast<size_t>(r.variable)] = r;
         selection[static_cast<size_t>(r.variable)] = true;
     }
+    const OutputLock lock(o.output);
     // The name the desktop would generate for this location, unless one is given.
     location.Name = o.name.empty() ? roundStatusLocation({"", location.Lon, location.Lat, location.Alt}).Name : o.name;
     std::string bytes;
@@ -126,8 +129,15 @@ void printTable(const VariableResult& r, const ProgramSettings& settings, int le
     std::printf("Neighbours: %d, active: %d, active with altitude: %d\n", r.neighbours.NeighbourCount,
                 r.neighbours.ActiveCount, r.neighbours.ActiveAltCount);
     std::printf("%-12s %10s %12s %12s %10s %10s\n", "Month", "Best", lowTitle, highTitle, "StdErr", "Bias");
+    // With one active station the engine takes that station's months as they are and makes no
+    // annual values (index 13 stays 0): the row says so instead of showing 0.00 as a result.
+    const bool annual = hasAnnualValues(r);
     for (int m = 1; m <= 13; ++m) {
         const size_t i = static_cast<size_t>(m);
+        if (m == 13 && !annual) {
+            std::printf("%-12s %10s %12s %12s %10s %10s\n", "Annual", "-", "-", "-", "-", "-");
+            continue;
+        }
         const float best = ClipValue(e.Best[i], r.variable);
         const float low = ClipValue(e.Best[i] - k * e.StdErr[i], r.variable);
         const float high = ClipValue(e.Best[i] + k * e.StdErr[i], r.variable);
@@ -144,6 +154,8 @@ void printTable(const VariableResult& r, const ProgramSettings& settings, int le
         std::printf("  (month %d, neighbour %d: %s)\n", w.StrangeMonth, w.StrangeStation,
                     r.neighbours[w.StrangeStation].Name.c_str());
     if (w.WarnDoubled) std::printf("Two neighbours share one position; the later one is switched off.\n");
+    if (!annual && r.neighbours.ActiveCount == 1)
+        std::printf("Only one active station: its monthly values are taken as they are, without annual values.\n");
     if (w.WarnFew) std::printf("Few active stations: some corrections or error estimates are not made.\n");
     if (w.WarnHit)
         std::printf("Nearest neighbor is closer than %skm away.\nNearest Neighbor Approximation is used.\n",
@@ -257,15 +269,21 @@ int runEstimate(const EstimateOptions& o, const CommonOptions& common) {
 void registerEstimate(CLI::App& app, CommonOptions& common, Runner& run) {
     auto o = std::make_shared<EstimateOptions>();
     auto* cmd = app.add_subcommand("estimate", "Estimate the monthly climate at one location");
-    cmd->add_option("--lon", o->lon, "Longitude in decimal degrees, east positive (-180..180)")->required();
-    cmd->add_option("--lat", o->lat, "Latitude in decimal degrees, north positive (-90..90)")->required();
-    cmd->add_option("--alt", o->alt, "Altitude in m (default: from the elevation raster)");
+    cmd->add_option("--lon", o->lon, "Longitude in decimal degrees, east positive (-180..180)")
+        ->required()
+        ->check(decimalIn(-180, 180));
+    cmd->add_option("--lat", o->lat, "Latitude in decimal degrees, north positive (-90..90)")
+        ->required()
+        ->check(decimalIn(-90, 90));
+    // The range of location files, wider than the dialogs'.
+    cmd->add_option("--alt", o->alt, "Altitude in m, -600..10000 (default: from the elevation raster)")
+        ->check(decimalIn(-600, 10000));
     cmd->add_option("--var", o->var, "Temp, Tmax, Tmin, Prec, Vap, PET, Wind, Sun or all")->capture_default_str();
     cmd->add_option("--level", o->level, "Confidence level of Low/High in the table: 90, 95 or 99")
         ->check(CLI::IsMember({90, 95, 99}))
         ->capture_default_str();
     cmd->add_flag("--json", o->json, "Print the full result as JSON");
-    cmd->add_option("--data", common.dataDir, kDataOptionHelp);
+    addDataOption(*cmd, common);
     cmd->add_option("--format", o->format, "Write the result to -o FILE in an output format")
         ->check(CLI::IsMember({"zte", "orvane", "lgs-input", "lgs-output", "vesk", "plantow"}));
     cmd->add_option("-o,--output", o->output, "Output file of --format");

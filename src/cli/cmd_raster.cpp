@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "cli/commands.h"
+#include "cli/number_options.h"
 #include "cli/settings_options.h"
 #include "data/data_folder.h"
 #include "data/data_info.h"
@@ -23,10 +24,12 @@
 #include "engine/types.h"
 #include "error.h"
 #include "feedback.h"
+#include "files/output_lock.h"
 #include "maps/climate_surface.h"
 #include "maps/map_folder.h"
 #include "maps/raster_export.h"
 #include "maps/surface_files.h"
+#include "worker_threads.h"
 
 namespace zentrel::cli {
 
@@ -166,6 +169,7 @@ struct SurfaceJob {
 // The full-precision surface: Float32 GeoTIFF or netCDF, streamed block by block.
 int runSurface(const RasterOptions& o, const SurfaceJob& job, const ProgramSettings& settings,
                const std::string& folder, const ImgRaster& mask) {
+    const OutputLock lock(o.output);
     Feedback feedback;
     InterruptScope interrupt(feedback);  // from before the first file is made until the last is gone
     const bool netCdf = isNetCdf(o.output);
@@ -180,7 +184,7 @@ int runSurface(const RasterOptions& o, const SurfaceJob& job, const ProgramSetti
     if (netCdf) sink = (nc = std::make_unique<SurfaceNetCdfWriter>(o.output, written, job.layout, metadata)).get();
     else sink = (tiff = std::make_unique<SurfaceGeoTiffWriter>(o.output, written, job.layout, metadata)).get();
 
-    const int threads = o.threads > 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
+    const int threads = static_cast<int>(workerThreadsFor(o.threads));
     auto database = std::make_shared<StationDatabase>(folder);
     RasterCellEstimator estimator(settings, folder, database, job.variable, 13, threads);
     ProgressLine line;
@@ -274,6 +278,18 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
         std::fprintf(stderr, "zentrel: --bbox takes four numbers: LONSTART,LATEND,LONEND,LATSTART.\n");
         return kExitUsage;
     }
+    // Each number on its own first: the panel's messages below only compare them with each
+    // other and with the map, so a longitude of 400 would be reported as a range ending at 181.
+    const char* kBoxNames[] = {"LONSTART", "LATEND", "LONEND", "LATSTART"};
+    for (size_t k = 0; k < 4; ++k) {
+        const double limit = k % 2 == 0 ? 180 : 90;
+        const std::optional<double> v = parseCoordinate(box[k]);
+        if (!v || *v < -limit || *v > limit) {
+            std::fprintf(stderr, "zentrel: --bbox: %s \"%s\" is not a %s in %g..%g.\n", kBoxNames[k], box[k].c_str(),
+                         k % 2 == 0 ? "longitude" : "latitude", -limit, limit);
+            return kExitUsage;
+        }
+    }
     const std::string folder = resolveDataFolder(common.programDir, common.dataDir);
     requireDataFolder(folder);
     if (!holdsVariable(folder, variable)) {
@@ -335,7 +351,8 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
     ImgRaster raster;
     raster.Header = GetNewHeader(plan, mask.Header);
 
-    const int threads = o.threads > 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
+    const OutputLock lock(o.output);
+    const int threads = static_cast<int>(workerThreadsFor(o.threads));
     auto database = std::make_shared<StationDatabase>(folder);
     RasterCellEstimator estimator(settings, folder, database, variable, period, threads);
     Feedback feedback;
@@ -392,9 +409,9 @@ void registerRaster(CLI::App& app, CommonOptions& common, Runner& run) {
         ->capture_default_str();
     cmd->add_option("--level", o->level, "Confidence level of low and high: 90, 95 or 99")->capture_default_str();
     cmd->add_option("--tile", o->tile, "I/N: only strip I of N horizontal strips of the same grid (join with gdalbuildvrt)");
-    cmd->add_option("--threads", o->threads, "Worker threads (default: all cores)");
+    addThreadsOption(*cmd, o->threads, "Worker threads");
     cmd->add_flag("--quiet", o->quiet, "No progress line");
-    cmd->add_option("--data", common.dataDir, kDataOptionHelp);
+    addDataOption(*cmd, common);
     addSettingsOptions(*cmd, o->settings);
     cmd->footer("Exit codes: 0 written, 1 data or file error, 2 usage error, 130 cancelled by Ctrl-C (nothing written).");
     cmd->callback([&run, &common, o] { run = [&common, o] { return runRaster(*o, common); }; });

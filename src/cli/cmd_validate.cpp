@@ -7,14 +7,17 @@
 #include <thread>
 
 #include "cli/commands.h"
+#include "cli/number_options.h"
 #include "cli/settings_options.h"
 #include "data/data_folder.h"
 #include "data/data_info.h"
 #include "data/station_database.h"
+#include "files/output_lock.h"
 #include "formats/text_output.h"
 #include "settings/program_settings.h"
 #include "validation/cross_validation.h"
 #include "validation/validation_report.h"
+#include "worker_threads.h"
 
 namespace zentrel::cli {
 
@@ -69,7 +72,7 @@ int runValidate(const ValidateOptions& o, const CommonOptions& common) {
     vo.folds = o.loo ? 0 : o.folds;
     vo.sample = o.stations;
     vo.seed = o.seed;
-    vo.threads = o.threads > 0 ? o.threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    vo.threads = static_cast<int>(workerThreadsFor(o.threads));
     vo.worst = o.worst;
     const std::string folder = resolveDataFolder(common.programDir, common.dataDir);
     requireDataFolder(folder);
@@ -79,6 +82,9 @@ int runValidate(const ValidateOptions& o, const CommonOptions& common) {
                      missingVariableMessage(vo.variables.front()).c_str());
         return kExitData;
     }
+    std::optional<OutputLock> jsonLock, csvLock;
+    if (!o.json.empty()) jsonLock.emplace(o.json);
+    if (!o.csv.empty() && o.csv != o.json) csvLock.emplace(o.csv);
     Feedback feedback;
     if (::isatty(STDERR_FILENO)) feedback.onProgress = drawProgress;
     auto database = std::make_shared<const StationDatabase>(folder);
@@ -102,15 +108,21 @@ int runValidate(const ValidateOptions& o, const CommonOptions& common) {
 void registerValidate(CLI::App& app, CommonOptions& common, Runner& run) {
     auto o = std::make_shared<ValidateOptions>();
     auto* cmd = app.add_subcommand("validate", "Hold out each station in turn and compare its estimate with its normals");
-    cmd->add_option("--data", common.dataDir, kDataOptionHelp);
+    addDataOption(*cmd, common);
     cmd->add_option("--var", o->var, "Temp, Tmax, Tmin, Prec, Vap, PET, Wind, Sun or all")->capture_default_str();
-    auto* folds = cmd->add_option("--folds", o->folds, "Number of folds")->capture_default_str();
+    auto* folds = cmd->add_option("--folds", o->folds, "Number of folds, 2..100000")
+                      ->check(wholeIn(2, 100000))
+                      ->capture_default_str();
     cmd->add_flag("--loo", o->loo, "Leave one out: every station its own fold")->excludes(folds);
     cmd->add_option("--stations", o->stations, "Hold out only a seeded subsample of N stations per variable")
-        ->check(CLI::PositiveNumber);
-    cmd->add_option("--seed", o->seed, "Seed of the folds and the subsample")->capture_default_str();
-    cmd->add_option("--threads", o->threads, "Worker threads (default: all cores)")->check(CLI::PositiveNumber);
-    cmd->add_option("--worst", o->worst, "Stations in the list of worst residuals")->capture_default_str();
+        ->check(wholeIn(1, 100000000));
+    cmd->add_option("--seed", o->seed, "Seed of the folds and the subsample")
+        ->check(wholeIn(0, 4294967295LL))
+        ->capture_default_str();
+    addThreadsOption(*cmd, o->threads, "Worker threads");
+    cmd->add_option("--worst", o->worst, "Stations in the list of worst residuals, 0..100000")
+        ->check(wholeIn(0, 100000))
+        ->capture_default_str();
     cmd->add_option("--json", o->json, "Also write the report as JSON to FILE");
     cmd->add_option("--csv", o->csv, "Also write every held-out station and month as CSV to FILE");
     addSettingsOptions(*cmd, o->settings);

@@ -13,6 +13,15 @@ void registerCommands(CLI::App& app, CommonOptions& common, Runner& run) {
     registerRaster(app, common, run);
 }
 
+CLI::Option* addDataOption(CLI::App& cmd, CommonOptions& common) {
+    return cmd.add_option("--data", common.dataDir, kDataOptionHelp)
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                return text.empty() ? "the folder name is empty; leave --data out to use the default folder." : "";
+            },
+            ""));
+}
+
 int strayEmptyArgument(CLI::App& app, int argc, const char* const* argv) {
     CLI::App* current = &app;
     for (int i = 1; i < argc; ++i) {

@@ -24,6 +24,9 @@ struct CommonOptions {
     std::string programDir;
 };
 
+/// Adds --data FOLDER; an empty name is refused rather than read as "not given".
+CLI::Option* addDataOption(CLI::App& cmd, CommonOptions& common);
+
 /// A registered command sets `run` when it is parsed; main() calls it.
 using Runner = std::function<int()>;
 

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "formats/picture.h"
+#include "formats/text_output.h"
 #include "version.h"
 
 namespace zentrel::cli {
@@ -17,7 +18,9 @@ std::string num(float v) {
     return shortestFloat(v);
 }
 
-std::string str(const std::string& s) {
+std::string str(const std::string& text) {
+    // Station files may hold Windows-1252 names; JSON must be UTF-8.
+    const std::string s = toValidUtf8(text);
     std::string out = "\"";
     for (unsigned char c : s) {
         switch (c) {
@@ -39,9 +42,9 @@ std::string str(const std::string& s) {
     return out + "\"";
 }
 
-std::string months(const Monthly& a) {
+std::string months(const Monthly& a, bool annual = true) {
     std::string out = "[";
-    for (int m = 1; m <= 13; ++m) out += (m > 1 ? "," : "") + num(a[static_cast<size_t>(m)]);
+    for (int m = 1; m <= 13; ++m) out += (m > 1 ? "," : "") + (m == 13 && !annual ? "null" : num(a[static_cast<size_t>(m)]));
     return out + "]";
 }
 
@@ -83,14 +86,17 @@ std::string estimateJson(const VariableResult& r, int indent) {
     const std::pair<const char*, const Monthly*> arrays[] = {
         {"Best", &e.Best},           {"Bias", &e.Bias},         {"StdErr", &e.StdErr},
         {"AbsGrad", &e.AbsGrad},     {"DirecGrad", &e.DirecGrad}};
-    for (const auto& [name, a] : arrays) out += in + "  " + str(name) + ": " + months(*a) + ",\n";
+    // Annual values are null where the engine makes none (one active station), not 0.
+    const bool annual = hasAnnualValues(r);
+    for (const auto& [name, a] : arrays) out += in + "  " + str(name) + ": " + months(*a, annual) + ",\n";
     out += in + "  \"DirecGradName\": " + monthNames(e.DirecGradName) + ",\n";
     const std::pair<const char*, const Monthly*> rest[] = {
         {"VertGrad", &e.VertGrad}, {"LongGradDeg", &e.LongGradDeg}, {"LatGradDeg", &e.LatGradDeg},
         {"LongGrad", &e.LongGrad}, {"LatGrad", &e.LatGrad},         {"VertExplVar", &e.VertExplVar},
         {"AnnualCycle", &e.AnnualCycle}};
     for (size_t k = 0; k < std::size(rest); ++k)
-        out += in + "  " + str(rest[k].first) + ": " + months(*rest[k].second) + (k + 1 < std::size(rest) ? ",\n" : "\n");
+        out += in + "  " + str(rest[k].first) + ": " + months(*rest[k].second, annual || k + 1 == std::size(rest)) +
+               (k + 1 < std::size(rest) ? ",\n" : "\n");
     out += in + "},\n";
     const WarningFlags& w = r.warnings;
     out += in + "\"warnings\": {\"WarnHigh\":" + boolText(w.WarnHigh) + ",\"WarnLow\":" + boolText(w.WarnLow) +

@@ -1,5 +1,8 @@
 // Entry point of the zentrel command line: parses the subcommand and runs it.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <new>
 #include <exception>
 #include <filesystem>
 #include <string>
@@ -8,6 +11,7 @@
 #include "cli/commands.h"
 #include "data/folder_report.h"
 #include "error.h"
+#include "notices.h"
 
 namespace {
 std::string programFolder(const char* argv0) {
@@ -16,12 +20,24 @@ std::string programFolder(const char* argv0) {
     if (ec) self = std::filesystem::absolute(argv0, ec);
     return self.parent_path().string();
 }
+/// A result that did not reach the standard output (a full disk, a closed pipe) is a failure,
+/// not a success: the exit code says so.
+int finishStandardOutput(int code) {
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "zentrel: The standard output cannot be written: %s.\n",
+                     errno ? std::strerror(errno) : "write error");
+        return code == 0 ? zentrel::cli::kExitData : code;
+    }
+    return code;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace zentrel::cli;
     CLI::App app{"zentrel: long-term monthly climate of any point on the Earth's land surface"};
     app.require_subcommand(1);
+    zentrel::setNoticeHandler([](const std::string& text) { std::fprintf(stderr, "zentrel: note: %s\n", text.c_str()); });
     CommonOptions common;
     common.programDir = programFolder(argv[0]);
     // The version line first (help2man reads it), then the data folder and database in use.
@@ -46,13 +62,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zentrel: %s\nRun 'zentrel --help' for usage.\n", e.what());
         return kExitUsage;
     }
+    int code = kExitUsage;
     try {
-        return run ? run() : kExitUsage;
+        code = run ? run() : kExitUsage;
     } catch (const zentrel::Error& e) {
         std::fprintf(stderr, "zentrel: %s\n", e.what());
-        return kExitData;
+        code = kExitData;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "zentrel: out of memory.\n");
+        code = kExitData;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zentrel: %s\n", e.what());
-        return kExitData;
+        code = kExitData;
     }
+    return finishStandardOutput(code);
 }

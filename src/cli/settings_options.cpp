@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
+#include "decimal_number.h"
 
 namespace zentrel::cli {
 
@@ -26,23 +27,23 @@ void addSettingsOptions(CLI::App& cmd, SettingsOptions& o) {
 
 int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings) {
     SettingsInput in = settingsToInput(settings);
-    auto number = [](const std::optional<std::string>& value, std::string& box, const char* name) {
+    auto number = [](const std::optional<std::string>& value, std::string& box, const char* name, const char* range) {
         if (!value) return true;
         const std::string& text = *value;
-        // The whole argument must be a number, unlike a dialog box that reads its leading number.
-        char* end = nullptr;
-        std::strtod(text.c_str(), &end);
-        if (text.empty() || end != text.c_str() + text.size()) {
-            std::fprintf(stderr, "zentrel: %s needs a number, not \"%s\".\n", name, text.c_str());
+        // The whole argument must be a finite decimal number, unlike a dialog box that reads
+        // its leading number: "nan" or "inf" would pass every range check of the settings.
+        if (const std::string problem = decimalProblem(text, true); !problem.empty()) {
+            std::fprintf(stderr, "zentrel: %s: %s; give a decimal number, %s.\n", name, problem.c_str(), range);
             return false;
         }
         box = text;
         return true;
     };
-    if (!number(o.maxStat, in.MaxStat, "--maxstat") || !number(o.maxDist, in.MaxDist, "--maxdist") ||
-        !number(o.minDist, in.MinDist, "--mindist") || !number(o.powExp, in.PowExp, "--powexp") ||
-        !number(o.minHigh, in.MinHigh, "--minhigh") || !number(o.maxHigh, in.MaxHigh, "--maxhigh") ||
-        !number(o.shad, in.Shad, "--shad"))
+    if (!number(o.maxStat, in.MaxStat, "--maxstat", "1..20") ||
+        !number(o.maxDist, in.MaxDist, "--maxdist", "up to 22000 km") ||
+        !number(o.minDist, in.MinDist, "--mindist", "at least 0.1 km") ||
+        !number(o.powExp, in.PowExp, "--powexp", "0..5") || !number(o.minHigh, in.MinHigh, "--minhigh", "in m") ||
+        !number(o.maxHigh, in.MaxHigh, "--maxhigh", "in m") || !number(o.shad, in.Shad, "--shad", "0..1"))
         return kExitUsage;
     if (o.maxStat && in.MaxStat.find('.') != std::string::npos) {
         std::fprintf(stderr, "zentrel: --maxstat: Number of stations must be an integer\n");

@@ -262,7 +262,7 @@ TEST(RasterCommand, SurfaceOptionsThatDoNotFitAreUsageErrors) {
         {"--tile 1/3" + box + folder.file("x.tif"), "too few for 3 strips"},
         {"--level 80" + box + folder.file("x.tif"), "--level must be 90, 95 or 99"},
         {"--var Temp --bbox 5,45,8,47 --res 0m -o " + folder.file("x.tif"), "--res must be a positive"},
-        {"--var Temp --bbox 5,45,8,95 --res 1 -o " + folder.file("x.tif"), "latitudes in -90..90"},
+        {"--var Temp --bbox 5,45,8,95 --res 1 -o " + folder.file("x.tif"), "LATSTART \"95\" is not a latitude in -90..90"},
     };
     for (const auto& [args, message] : cases) {
         const CliResult r = runCli("raster " + args);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "data/station_database.h"
 #include "error.h"
 #include "fixture.h"
@@ -116,4 +118,66 @@ TEST(StationDatabase, GivesTheFilesCandidatesAndNoticesChanges) {
     db.refresh();
     StationTable table;
     EXPECT_THROW(db.LoadCandidates(Vap, 12.5f, 41.9f, table), Error);
+}
+
+namespace {
+std::string stationError(const std::string& file, const std::string& line) {
+    try {
+        parseStationLine(line, file, 4);
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "accepted";
+}
+}  // namespace
+
+TEST(StationFile, ImpossibleValuesAreRefusedWithFileLineAndField) {
+    EXPECT_EQ(stationError("max.txt", "45,10,1e20,1,2,3,4,5,6,7,8,9,10,11,12,a,b"),
+              "Station file max.txt, line 4, field 3 (altitude): \"1e+20\" is not an altitude in -500..9000 m (9999 = "
+              "unknown).");
+    EXPECT_EQ(stationError("max.txt", "45,10,100,1e30,2,3,4,5,6,7,8,9,10,11,12,a,b"),
+              "Station file max.txt, line 4, field 4 (January): \"1e+30\" lies outside the possible range -100..70 of "
+              "Tmax.");
+    EXPECT_NE(stationError("d/mela3lo5.txt", "95,10,100,1,2,3,4,5,6,7,8,9,10,11,12,a,b").find("field 1 (latitude)"),
+              std::string::npos);
+    EXPECT_NE(stationError("mela3lo5.txt", "45,400,100,1,2,3,4,5,6,7,8,9,10,11,12,a,b").find("field 2 (longitude)"),
+              std::string::npos);
+    EXPECT_NE(stationError("mela3lo5.txt", "45,10,-20000,1,2,3,4,5,6,7,8,9,10,11,12,a,b").find("field 3 (altitude)"),
+              std::string::npos);
+    EXPECT_NE(stationError("prla3lo5.txt", "45,10,100,1,2,3,4,5,6,7,8,9,10,11,9999999,a,b").find("field 15 (December)"),
+              std::string::npos);
+    EXPECT_NE(stationError("sufr.txt", "45,10,100,1,2,3,4,5,6,7,8,9,10,11,101,a,b").find("of Sun"), std::string::npos);
+    EXPECT_NE(stationError("vap.txt", "45,10,100,1,2,3,4,5,6,7,8,9,10,11,-101,a,b").find("-100..100 of Vap"),
+              std::string::npos);
+    EXPECT_NE(stationError("x.txt", "45,10,100,nan,2,3,4,5,6,7,8,9,10,11,12,a,b").find("\"nan\" is not a number"),
+              std::string::npos);
+    EXPECT_NE(stationError("x.txt", "45,10,100,0x10,2,3,4,5,6,7,8,9,10,11,12,a,b").find("\"0x10\" is not a number"),
+              std::string::npos);
+    EXPECT_NE(stationError("x.txt", "45,10,100,1e39,2,3,4,5,6,7,8,9,10,11,12,a,b").find("\"1e39\" is too large a number"),
+              std::string::npos);
+}
+
+TEST(StationFile, UnknownAltitudeAndExtremesOfTheRealWorldAreAccepted) {
+    EXPECT_EQ(stationError("mela1lo1.txt", "-90,-180,9999,-89,2,3,4,5,6,7,8,9,10,11,56,a,b"), "accepted");
+    EXPECT_EQ(stationError("prla1lo1.txt", "90,180,-430,0,2,3,4,5,6,7,8,9,10,11,9300,a,b"), "accepted");
+    EXPECT_EQ(stationError("sufr.txt", "1,1,8848,0,0.2,0.3,0.4,0.5,0.6,0.7,0.8,0.9,1,1,1,a,b"), "accepted");
+}
+
+TEST(StationFile, FolderOrFifoInPlaceOfAStationFileIsRefusedByName) {
+    TempFolder folder("stspecial");
+    std::filesystem::create_directory(folder.path() / "max.txt");
+    ASSERT_EQ(::mkfifo(folder.file("min.txt").c_str(), 0600), 0);
+    StationTable table;
+    try {
+        ReadStationFile(folder.file("max.txt"), table);
+        FAIL() << "a folder read as an empty station file";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), "Station file " + folder.file("max.txt") + " is not a regular file but a folder.");
+    }
+    try {
+        ReadStationFile(folder.file("min.txt"), table);  // would block forever if opened
+        FAIL() << "a FIFO was opened as a station file";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("is not a regular file but a FIFO"), std::string::npos) << e.what();
+    }
 }

@@ -118,9 +118,13 @@ TEST(StationWriter, RealNetworkLoaderFindsEveryStationWithin500KmExactlyOnce) {
     const ImportReport real = importCsv(table);
     ASSERT_GT(real.lists[Temp].size(), 1000u) << table;
     for (int variable : {static_cast<int>(Temp), static_cast<int>(Prec)}) {
-        // One network (Temp's or Prec's) written as both variables; names made distinct.
+        // One network (Temp's or Prec's) written as both variables; names made distinct, values
+        // set to one that both variables can have (the reader refuses a Prec total as a Temp).
         std::vector<Station> stations = real.lists[static_cast<size_t>(variable)];
-        for (size_t i = 0; i < stations.size(); ++i) stations[i].Name = "S" + std::to_string(i);
+        for (size_t i = 0; i < stations.size(); ++i) {
+            stations[i].Name = "S" + std::to_string(i);
+            for (int m = 1; m <= 12; ++m) stations[i].Data[static_cast<size_t>(m)] = 10;
+        }
         TempFolder folder("writer_real");
         writeVariableFiles(folder.str(), Temp, stations);
         writeVariableFiles(folder.str(), Prec, stations);

@@ -24,6 +24,8 @@
 #include "data/terrain.h"
 #include "engine/engine.h"
 #include "error.h"
+#include "worker_threads.h"
+#include "files/output_lock.h"
 #include "formats/orvane_format.h"
 #include "formats/plantow_format.h"
 #include "formats/vesk_format.h"
@@ -231,7 +233,7 @@ void runOrdered(size_t count, unsigned threads,
         pool.clear();
     };
     const unsigned n = static_cast<unsigned>(std::min<size_t>(threads, count));
-    for (unsigned t = 0; t < n; ++t) pool.emplace_back(worker);
+    if (startWorkers(pool, n, worker) == 0 && n > 0) throw Error("No thread could be started for the estimates.");
     try {
         for (size_t i = 0; i < count; ++i) {
             Slot slot;
@@ -299,10 +301,13 @@ BatchSummary runBatch(const std::vector<LocationRow>& rows, const BatchOptions& 
     const std::vector<Quantity> quantities = selectedQuantities(options.quantities);
     if (format == FormatZentrel && quantities.empty())
         throw Error("Nothing selected: please select at least one desired output.");
+    // One run per output: a second run into the same folder or file would tear its lines or
+    // mix its files with this run's (the file prefix changes only once a second).
+    const OutputLock lock(options.destination);
     if (!database) database = std::make_shared<StationDatabase>(dataFolder);
     std::optional<TerrainRaster> raster;
     if (options.useDem) raster.emplace(dataFolder);
-    const unsigned threads = options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+    const unsigned threads = workerThreadsFor(options.threads);
     const float k = confidenceFactor(options.level);
 
     BatchSummary summary;

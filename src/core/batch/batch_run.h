@@ -61,7 +61,8 @@ inline constexpr size_t kMaxSummaryLines = 100000;
 /// Each location's lines reach the disk before the next location's lines are written. Stops
 /// after the current location when `feedback` is cancelled (summary.cancelled; the files
 /// written so far stay). Throws Error naming a file that cannot be written or an unusable data
-/// file; the lines already written stay. Progress: locations times variables done.
+/// file; the lines already written stay. Holds the OutputLock of the destination while it runs
+/// and throws its Error when another run holds it. Progress: locations times variables done.
 BatchSummary runBatch(const std::vector<LocationRow>& rows, const BatchOptions& options, const ProgramSettings& settings,
                       const std::string& dataFolder, std::shared_ptr<const StationDatabase> database = nullptr,
                       Feedback* feedback = nullptr);

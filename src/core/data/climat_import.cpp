@@ -15,6 +15,7 @@
 
 #include "data/penman.h"
 #include "error.h"
+#include "files/read_file.h"
 #include "text_lines.h"
 
 namespace zentrel {
@@ -96,11 +97,10 @@ Station stationOf(const ClimatStation& s) {
 }
 
 std::string readText(const std::string& path, const char* what) {
+    requireRegularFile(path, std::string("The ") + what);
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Error(fmt::format("The {} {} cannot be opened.", what, path));
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    return buffer.str();
+    return readRegularFile(path, std::string("The ") + what);
 }
 
 class ReportReader {

@@ -10,7 +10,10 @@
 #include <set>
 #include <sstream>
 
+#include "data/possible_values.h"
+#include "decimal_number.h"
 #include "error.h"
+#include "files/read_file.h"
 #include "text_lines.h"
 
 namespace zentrel {
@@ -73,12 +76,9 @@ bool splitRow(std::string_view line, std::vector<std::string>& fields) {
 }
 
 bool parseNumber(const std::string& text, float& out) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    const float v = std::strtof(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(v)) return false;
-    out = v;
+    const std::optional<float> v = parseDecimalFloat(text);  // no "0x10", "nan" or "inf"
+    if (!v) return false;
+    out = *v;
     return true;
 }
 
@@ -145,6 +145,11 @@ ImportReport importCsvText(std::string_view text, const std::string& file) {
         else if (ok && !parseNumber(fields[5], s.Alt)) {
             problem(6, fmt::format("\"{}\" is not an altitude in m; the row is dropped.", fields[5]));
             ok = false;
+        } else if (ok && !altitudeProblem(s.Alt).empty()) {
+            problem(6, fmt::format("\"{}\" is not an altitude in -500..9000 m (empty or 9999 = unknown); the row is "
+                                   "dropped.",
+                                   fields[5]));
+            ok = false;
         }
         if (!ok) {
             tally.dropped["malformed rows"]++;
@@ -194,11 +199,10 @@ ImportReport importCsvText(std::string_view text, const std::string& file) {
 }
 
 ImportReport importCsv(const std::string& path) {
+    requireRegularFile(path, "The CSV file");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Error("The CSV file " + path + " cannot be opened.");
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    return importCsvText(buffer.str(), path);
+    return importCsvText(readRegularFile(path, "The CSV file"), path);
 }
 
 }  // namespace zentrel

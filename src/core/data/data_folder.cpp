@@ -96,6 +96,8 @@ std::string locateMapFolder(const std::string& programDir, const std::string& da
 
 void requireDataFolder(const std::string& folder) {
     std::error_code ec;
+    if (fs::exists(folder, ec) && !fs::is_directory(folder, ec))
+        throw Error("The data folder " + folder + " is not a folder but a file. Name the folder with --data.");
     if (!fs::is_directory(folder, ec))
         throw Error("The data folder " + folder + " does not exist. Build it with scripts/setup.sh or name another one with --data.");
 }

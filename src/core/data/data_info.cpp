@@ -16,6 +16,7 @@
 #include "data/station_writer.h"
 #include "data/terrain.h"
 #include "error.h"
+#include "files/read_file.h"
 #include "formats/picture.h"
 #include "text_lines.h"
 
@@ -164,6 +165,9 @@ std::string formatDataInfoJson(const DataInfo& info) {
 
 bool holdsVariable(const std::string& folder, int variable) {
     for (const std::string& name : stationFilesOf(variable)) {
+        // A folder or FIFO in place of the file is for the loader to refuse by name; opening a
+        // FIFO here would wait for a writer forever.
+        if (!specialFileKind((fs::path(folder) / name).string()).empty()) return true;
         std::ifstream in(fs::path(folder) / name, std::ios::binary);
         if (!in) return true;  // missing: the loader says so
         // Read only as far as the first character that is not blank: one block for a full file.

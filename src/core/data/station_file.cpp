@@ -3,6 +3,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -10,8 +11,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "data/possible_values.h"
+#include "decimal_number.h"
 #include "error.h"
+#include "files/read_file.h"
 #include "formats/picture.h"
+#include "notices.h"
 #include "text_lines.h"
 
 namespace zentrel {
@@ -62,6 +67,19 @@ std::string wholeFileName(int variable) {
         case Sun: return "sufr.txt";
         default: return "";
     }
+}
+
+int variableOfStationFile(const std::string& path) {
+    const std::string name = std::filesystem::path(path).filename().string();
+    for (int v = 0; v < kVariableCount; ++v) {
+        if (v == Temp || v == Prec) {
+            const BandBounds& b = boundsOf(v);
+            if (name.rfind(b.prefix, 0) == 0 || name == b.south || name == b.north) return v;
+        } else if (name == wholeFileName(v)) {
+            return v;
+        }
+    }
+    return -1;
 }
 
 std::vector<std::string> candidateFiles(int variable, float lon, float lat) {
@@ -128,14 +146,25 @@ Station parseStationLine(std::string_view line, const std::string& file, long li
             numbers[f] = 0;
             continue;
         }
-        char* end = nullptr;
-        errno = 0;
-        const float v = std::strtof(text.c_str(), &end);
-        if (end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(v))
-            throw Error(fmt::format("Station file {}, line {}, field {} ({}): \"{}\" is not a number.", file,
-                                    lineNumber, f + 1, kFieldNames[f], text));
-        numbers[f] = v;
+        const std::optional<float> v = parseDecimalFloat(text);
+        if (!v)
+            throw Error(fmt::format("Station file {}, line {}, field {} ({}): {}.", file, lineNumber, f + 1,
+                                    kFieldNames[f], decimalProblem(text, true)));
+        numbers[f] = *v;
     }
+    // Values no station can have would turn every estimate within reach into NaN or infinity.
+    auto refuse = [&](int f, const std::string& reason) {
+        throw Error(fmt::format("Station file {}, line {}, field {} ({}): {}.", file, lineNumber, f + 1, kFieldNames[f],
+                                reason));
+    };
+    if (!(numbers[0] >= -90 && numbers[0] <= 90))
+        refuse(0, "\"" + fields[0] + "\" is not a latitude in -90..90");
+    if (!(numbers[1] >= -180 && numbers[1] <= 180))
+        refuse(1, "\"" + fields[1] + "\" is not a longitude in -180..180");
+    if (const std::string problem = altitudeProblem(numbers[2]); !problem.empty()) refuse(2, problem);
+    const int variable = variableOfStationFile(file);
+    for (int f = 3; f < 15; ++f)
+        if (const std::string problem = monthlyValueProblem(numbers[f], variable); !problem.empty()) refuse(f, problem);
     Station s;
     s.Lat = numbers[0];
     s.Lon = numbers[1];
@@ -148,6 +177,14 @@ Station parseStationLine(std::string_view line, const std::string& file, long li
 
 namespace {
 void parseInto(std::string_view text, const std::string& file, std::vector<Station>& out, size_t limit) {
+    if (const size_t ctrlZ = text.find('\x1a'); ctrlZ != std::string_view::npos) {
+        const long after = countLines(textAfterCtrlZ(text));
+        if (after > 0) {
+            const long at = static_cast<long>(std::count(text.begin(), text.begin() + static_cast<long>(ctrlZ), '\n')) + 1;
+            notice(fmt::format("Station file {}, line {}: a Ctrl-Z character ends the file; {} line{} after it {} not read.",
+                               file, at, after, after == 1 ? "" : "s", after == 1 ? "is" : "are"));
+        }
+    }
     forEachLine(text, [&](long lineNumber, std::string_view line) {
         line = trimRight(line);
         if (line.find_first_not_of(" \t") == std::string_view::npos) return;
@@ -159,18 +196,7 @@ void parseInto(std::string_view text, const std::string& file, std::vector<Stati
     });
 }
 
-std::string readWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::error_code ec;
-        if (!std::filesystem::exists(path, ec)) throw Error("Station file " + path + " is missing.");
-        throw Error("Station file " + path + " cannot be read.");
-    }
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad()) throw Error("Station file " + path + " cannot be read.");
-    return buffer.str();
-}
+std::string readWholeFile(const std::string& path) { return readRegularFile(path, "Station file"); }
 }  // namespace
 
 std::vector<Station> parseStationText(std::string_view text, const std::string& file) {

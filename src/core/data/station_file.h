@@ -48,9 +48,16 @@ std::string bandFileName(int variable, int latBand, int lonBand);
 /// Whole-file name of a variable that has no bands ("max.txt", ...), "" for Temp and Prec.
 std::string wholeFileName(int variable);
 
+/// The variable whose values a station file holds, from its name ("mela3lo5.txt", "prsud.txt",
+/// "max.txt" ...); -1 for any other name.
+int variableOfStationFile(const std::string& path);
+
 /// Parses one station line: 17 fields (lat, lon, alt, 12 months, name, country) separated by
 /// commas or blanks, text fields optionally in double quotes; an empty field between two
-/// commas reads as 0. Throws Error naming `file`, `lineNumber` and the field.
+/// commas reads as 0. Throws Error naming `file`, `lineNumber` and the field, also for a value
+/// no station can have: a latitude outside -90..90, a longitude outside -180..180, an altitude
+/// outside -500..9000 m other than 9999, a monthly value outside the possible range of the
+/// file's variable (possibleMonthlyRange).
 Station parseStationLine(std::string_view line, const std::string& file, long lineNumber);
 
 /// Appends every station of `path` to `table` (blank lines skipped, a Ctrl-Z ends the file).

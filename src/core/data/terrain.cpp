@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "error.h"
+#include "files/read_file.h"
 
 namespace zentrel {
 
@@ -14,6 +15,21 @@ std::string rasterPath(const std::string& dataFolder) {
     return (std::filesystem::path(dataFolder) / kTerrainFileName).string();
 }
 constexpr long kRasterBytes = static_cast<long>(kTerrainColumns) * kTerrainRows;
+
+/// Opens the raster after checking that it is a regular file of exactly one byte per cell: a
+/// cut or padded file would put every point after the fault at the wrong altitude.
+std::ifstream openRaster(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) throw Error("The elevation raster " + path + " is missing.");
+    requireRegularFile(path, "The elevation raster");
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec && static_cast<long long>(size) != kRasterBytes)
+        throw Error("The elevation raster " + path + " holds " + std::to_string(size) + " bytes instead of 4320 x 2160 = " +
+                    std::to_string(kRasterBytes) + "; it is cut short or has bytes too many.");
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw Error("The elevation raster " + path + " cannot be read.");
+    return in;
+}
 }  // namespace
 
 long terrainByteOffset(float lon, float lat) {
@@ -38,8 +54,7 @@ int16_t terrainAltitudeOfByte(uint8_t byte, int16_t& isSea) {
 
 int16_t TerrainAltitude(const std::string& dataFolder, float lon, float lat, int16_t& isSea) {
     const std::string path = rasterPath(dataFolder);
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw Error("The elevation raster " + path + " is missing.");
+    std::ifstream in = openRaster(path);
     in.seekg(terrainByteOffset(lon, lat));
     char byte = 0;
     if (!in.get(byte)) throw Error("The elevation raster " + path + " is shorter than 4320 x 2160 bytes.");
@@ -48,8 +63,7 @@ int16_t TerrainAltitude(const std::string& dataFolder, float lon, float lat, int
 
 TerrainRaster::TerrainRaster(const std::string& dataFolder) {
     const std::string path = rasterPath(dataFolder);
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw Error("The elevation raster " + path + " is missing.");
+    std::ifstream in = openRaster(path);
     bytes_.resize(static_cast<size_t>(kRasterBytes));
     in.read(reinterpret_cast<char*>(bytes_.data()), kRasterBytes);
     if (in.gcount() != kRasterBytes)

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "error.h"
+#include "files/output_file.h"
 
 namespace zentrel {
 
@@ -94,6 +94,31 @@ std::string toWindows1252(std::string_view utf8) {
     return out;
 }
 
+std::string toValidUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        if (const size_t length = decodeUtf8(text, i, cp); length > 0) {
+            out.append(text.substr(i, length));
+            i += length;
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(text[i++]);
+        cp = byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : byte;
+        if (cp == 0) cp = 0xFFFD;
+        if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
 size_t textWidth(std::string_view text) {
     size_t width = 0;
     for (size_t i = 0; i < text.size(); ++width) {
@@ -131,11 +156,15 @@ void addLine(std::string& out, std::string_view text) {
 
 void saveOutput(const std::string& path, const std::string& bytes, bool append) {
     namespace fs = std::filesystem;
-    const fs::path target(path);
+    if (path == kStandardOutputName) {
+        writeStandardOutput(bytes);
+        return;
+    }
     std::error_code ec;
-    if (append && fs::exists(target, ec)) {
+    if (append && fs::is_regular_file(resolveOutputPath(path), ec)) {
         // Appending a location to a long batch file must not copy the file each time: add the
         // bytes in place and cut the file back to its old length if the write fails.
+        const fs::path target(resolveOutputPath(path));
         const auto originalSize = fs::file_size(target, ec);
         if (ec) throw Error("Cannot append to the file \"" + path + "\": " + ec.message() + ".");
         std::ofstream out(target, std::ios::binary | std::ios::app);
@@ -148,26 +177,7 @@ void saveOutput(const std::string& path, const std::string& bytes, bool append) 
         }
         return;
     }
-
-    std::random_device random;
-    const fs::path temp = target.parent_path() /
-                          (target.filename().string() + ".tmp" + std::to_string(random() % 1000000));
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) throw Error("Cannot write the file \"" + path + "\": " + std::strerror(errno) + ".");
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            fs::remove(temp, ec);
-            throw Error("Cannot write the file \"" + path + "\": the disk refused the data.");
-        }
-    }
-    fs::rename(temp, target, ec);
-    if (ec) {
-        const std::string reason = ec.message();
-        fs::remove(temp, ec);
-        throw Error("Cannot write the file \"" + path + "\": " + reason + ".");
-    }
+    writeOutputFile(path, bytes);
 }
 
 }  // namespace zentrel

@@ -46,6 +46,10 @@ struct ConfidenceLevel {
 /// Characters without a Windows-1252 byte become "?"; bytes that are not UTF-8 are kept.
 std::string toWindows1252(std::string_view utf8);
 
+/// `text` as valid UTF-8: well-formed sequences are kept, every other byte is read as a
+/// Windows-1252 character (0xE9 -> "é"; unassigned bytes become U+FFFD).
+std::string toValidUtf8(std::string_view text);
+
 /// Characters of `text` as written (UTF-8 sequences count one each).
 size_t textWidth(std::string_view text);
 /// `text` padded with blanks on the left to `width` characters; a longer text is whole.
@@ -58,10 +62,11 @@ std::string firstChars(std::string_view text, size_t count);
 /// Appends `text` and CR LF.
 void addLine(std::string& out, std::string_view text);
 
-/// Writes `bytes` to `path` through a temporary file in the same folder renamed over it, so a
-/// failure never leaves half a file. With `append` and an existing file the bytes are added
-/// at its end, and a failed write cuts the file back to its old length. Throws Error naming
-/// the file.
+/// Writes `bytes` to `path` as writeOutputFile() does (beside and renamed for a regular file,
+/// in place for a device or FIFO, through a symbolic link, "-" = standard output), so a
+/// failure never leaves half a file. With `append` and an existing regular file the bytes
+/// are added at its end, and a failed write cuts the file back to its old length. Throws
+/// Error naming the file.
 void saveOutput(const std::string& path, const std::string& bytes, bool append = false);
 
 }  // namespace zentrel

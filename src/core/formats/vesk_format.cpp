@@ -7,6 +7,16 @@
 
 namespace zentrel {
 
+namespace {
+/// A text field quoted as CSV quotes it: a double quote inside is doubled, so that a name
+/// like `Bar "North", upper` keeps the line's field count.
+std::string quoted(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+}  // namespace
+
 std::string elementCode(int variable) {
     static const char* const codes[kVariableCount] = {"E203", "E201", "E202", "E208", "E298", "E294", "E297", "E296"};
     return variable >= 0 && variable < kVariableCount ? codes[variable] : "";
@@ -21,7 +31,7 @@ std::string veskHeader() {
 }
 
 std::string veskLine(const VariableResult& result, const Location& location) {
-    std::string line = "\"" + location.Name + "\"," + formatPicture(location.Lon, "0##.00") + "," +
+    std::string line = quoted(location.Name) + "," + formatPicture(location.Lon, "0##.00") + "," +
                        formatPicture(location.Lat, "####.00") + "," + formatPicture(location.Alt, "####.0") + "," +
                        elementCode(result.variable);
     for (size_t m = 1; m <= 12; ++m)
@@ -52,7 +62,7 @@ std::string rainfallPetHeader() {
 }
 
 std::string rainfallPetLine(const VariableResult& prec, const VariableResult& pet, const Location& location) {
-    std::string line = "\"" + location.Name + "\"," + formatPicture(location.Lon, "###.00") + "," +
+    std::string line = quoted(location.Name) + "," + formatPicture(location.Lon, "###.00") + "," +
                        formatPicture(location.Lat, "####.00") + "," + formatPicture(location.Alt, "####.0");
     for (size_t m = 1; m <= 12; ++m) line += "," + formatPicture(ClipValue(prec.result.Best[m], Prec), "0");
     for (size_t m = 1; m <= 12; ++m) line += "," + formatPicture(ClipValue(pet.result.Best[m], PET), "0");

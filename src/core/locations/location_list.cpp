@@ -1,11 +1,14 @@
 // Location files and grids for the batch window's list.
 #include "locations/location_list.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string_view>
 
+#include "decimal_number.h"
 #include "error.h"
+#include "files/read_file.h"
 #include "formats/picture.h"
 #include "settings/program_settings.h"
 #include "text_lines.h"
@@ -66,44 +69,65 @@ Location rowLocation(const LocationRow& row) { return {row.name, number(row.lon)
 
 LocationFileResult parseLocationText(const std::string& text, const ElevationLookup& elevation, Location& working) {
     LocationFileResult out;
-    forEachLine(text, [&](long, std::string_view rawLine) {
+    // The rules read a field by its leading number, 0 when there is none: the reading stays,
+    // but each such field is noted so that "abc,41" is not estimated at 0,41 without a word.
+    long lineNumber = 0;
+    auto field = [&](const std::string& text, int index, const char* what) {
+        const float value = number(text);
+        if (!isDecimalNumber(text))
+            out.notes.push_back("line " + std::to_string(lineNumber) + ", field " + std::to_string(index) + " (" + what +
+                                "): \"" + text + "\" is not a number; read as " + shortestFloat(value) + ".");
+        return value;
+    };
+    forEachLine(text, [&](long line, std::string_view rawLine) {
+        lineNumber = line;
         const std::vector<std::string> fields = splitFields(trimBlanks(rawLine));
         std::string name;
         switch (fields.size()) {
             case 2:
             case 3:
-                working.Lon = number(fields[0]);
-                working.Lat = number(fields[1]);
-                working.Alt = fields.size() == 3 ? number(fields[2]) : elevation(working.Lon, working.Lat);
+                working.Lon = field(fields[0], 1, "longitude");
+                working.Lat = field(fields[1], 2, "latitude");
+                working.Alt = fields.size() == 3 ? field(fields[2], 3, "altitude") : elevation(working.Lon, working.Lat);
                 name = generatedName(working.Lon, working.Lat, working.Alt);
                 break;
             case 4:
-                working.Lon = number(fields[0]);
-                working.Lat = number(fields[1]);
-                working.Alt = number(fields[2]);
+                working.Lon = field(fields[0], 1, "longitude");
+                working.Lat = field(fields[1], 2, "latitude");
+                working.Alt = field(fields[2], 3, "altitude");
                 name = fields[3];
                 break;
             default:
                 name = "Wrong Data";  // the working location keeps the values of the line before
+                out.notes.push_back("line " + std::to_string(line) + ": " + std::to_string(fields.size()) +
+                                    " fields instead of 2, 3 or 4; a \"Wrong Data\" row with the position of the line "
+                                    "before.");
                 break;
         }
         const Location& w = working;
         if (!(w.Lon >= -180 && w.Lon <= 180 && w.Lat >= -90 && w.Lat <= 90 && w.Alt >= -600 && w.Alt <= 10000)) {
             out.skipped.push_back("Location " + name + " Skipped : Longitude or Latitude or Altitude not valid.");
+            out.skippedLines.push_back(line);
             return;
         }
         out.rows.push_back({name, shortestFloat(w.Lon), shortestFloat(w.Lat), shortestFloat(w.Alt)});
     });
+    if (const size_t ctrlZ = text.find('\x1a'); ctrlZ != std::string::npos) {
+        const long after = countLines(textAfterCtrlZ(text));
+        const long at = static_cast<long>(std::count(text.begin(), text.begin() + static_cast<long>(ctrlZ), '\n')) + 1;
+        out.notes.push_back("line " + std::to_string(at) + ": a Ctrl-Z character ends the file; " +
+                            std::to_string(after) + (after == 1 ? " line after it is" : " lines after it are") +
+                            " not read.");
+    }
     return out;
 }
 
 LocationFileResult readLocationFile(const std::string& path, const ElevationLookup& elevation, Location& working) {
+    requireRegularFile(path, "The location file");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Error("Cannot open the location file \"" + path + "\".");
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) throw Error("Cannot read the location file \"" + path + "\".");
-    return parseLocationText(text.str(), elevation, working);
+    in.close();
+    return parseLocationText(readRegularFile(path, "The location file"), elevation, working);
 }
 
 long long gridPointCount(const GridDefinition& g) {

@@ -31,6 +31,13 @@ using ElevationLookup = std::function<float(float lon, float lat)>;
 struct LocationFileResult {
     std::vector<LocationRow> rows;
     std::vector<std::string> skipped;
+    /// The line of each skipped message (1-based).
+    std::vector<long> skippedLines;
+    /// What the reading rules took silently, one note per case: a field that is not wholly a
+    /// number ("line 3, field 1 (longitude): \"abc\" is not a number; read as 0."), a line
+    /// of the wrong field count, and the lines a Ctrl-Z character cuts off. The rows stay as
+    /// the rules read them; a strict run refuses the file when there is any.
+    std::vector<std::string> notes;
 };
 
 /// Reads location-file text: one location per line, fields separated by ",", each line and

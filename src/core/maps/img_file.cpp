@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "error.h"
+#include "files/output_file.h"
 #include "maps/real48.h"
 
 namespace zentrel {
@@ -174,24 +175,13 @@ void writeImg(const std::string& path, const ImgRaster& raster) {
     const Bytes header = formatImgHeader(raster.Header);
     // Written beside the target and renamed when whole, so that a full disk never leaves a
     // truncated map nor destroys the file it was to replace.
-    const std::string part = path + ".part";
-    {
+    replaceOutputFile(path, [&](const std::string& part) {
         std::ofstream out(part, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(header.data()), kImgHeaderSize);
         out.write(reinterpret_cast<const char*>(raster.Cells.data()), static_cast<std::streamsize>(cells));
         out.close();
-        if (!out) {
-            std::error_code ec;
-            std::filesystem::remove(part, ec);
-            throw Error("Raster file " + path + " cannot be written.");
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(part, path, ec);
-    if (ec) {
-        std::filesystem::remove(part, ec);
-        throw Error("Raster file " + path + " cannot be written: " + ec.message() + ".");
-    }
+        if (!out) throw Error("Raster file " + path + " cannot be written.");
+    });
 }
 
 }  // namespace zentrel

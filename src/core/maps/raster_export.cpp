@@ -18,6 +18,7 @@
 #include "data/terrain.h"
 #include "engine/engine.h"
 #include "error.h"
+#include "files/output_file.h"
 #include "version.h"
 
 namespace zentrel {
@@ -249,7 +250,13 @@ std::optional<std::vector<uint8_t>> computeRasterCells(const RasterExportPlan& p
     };
 
     std::vector<std::thread> pool;
-    for (int w = 1; w < threads; ++w) pool.emplace_back(work, w);
+    for (int w = 1; w < threads; ++w) {
+        try {
+            pool.emplace_back(work, w);
+        } catch (const std::system_error&) {
+            break;  // the threads started so far share the rows
+        }
+    }
     work(0);
     for (std::thread& t : pool) t.join();
     if (error) std::rethrow_exception(error);
@@ -304,14 +311,15 @@ CellValueFunction RasterCellEstimator::function() {
     return [this](int worker, double lon, double lat) { return (*this)(worker, lon, lat); };
 }
 
-void writeRasterGeoTiff(const std::string& path, const RasterExportPlan& plan, const ImgRaster& raster) {
-    GDALAllRegister();
+namespace {
+
+/// Writes the whole GeoTIFF at `part`; `path` names it in the messages.
+void writeGeoTiffPart(const std::string& part, const std::string& path, const RasterExportPlan& plan,
+                      const ImgRaster& raster) {
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
     if (!driver) throw Error("The GeoTIFF driver is not available; " + path + " cannot be written.");
     char** options = nullptr;
     options = CSLSetNameValue(options, "COMPRESS", "DEFLATE");
-    // Written beside the target and renamed when whole (a full disk leaves the old file).
-    const std::string part = path + ".part";
     CPLErrorReset();
     GDALDataset* ds = driver->Create(part.c_str(), plan.Columns, plan.Rows, 1, GDT_Byte, options);
     CSLDestroy(options);
@@ -338,16 +346,15 @@ void writeRasterGeoTiff(const std::string& path, const RasterExportPlan& plan, c
                                       const_cast<uint8_t*>(raster.Cells.data()), plan.Columns, plan.Rows, GDT_Byte,
                                       0, 0);
     GDALClose(ds);
-    std::error_code ec;
-    if (err != CE_None || CPLGetLastErrorType() == CE_Failure) {
-        std::filesystem::remove(part, ec);
-        throw Error("GeoTIFF file " + path + " cannot be written.");
-    }
-    std::filesystem::rename(part, path, ec);
-    if (ec) {
-        std::filesystem::remove(part, ec);
-        throw Error("GeoTIFF file " + path + " cannot be written: " + ec.message() + ".");
-    }
+    if (err != CE_None || CPLGetLastErrorType() == CE_Failure) throw Error("GeoTIFF file " + path + " cannot be written.");
+}
+
+}  // namespace
+
+void writeRasterGeoTiff(const std::string& path, const RasterExportPlan& plan, const ImgRaster& raster) {
+    GDALAllRegister();
+    // Written beside the target and renamed when whole (a full disk leaves the old file).
+    replaceOutputFile(path, [&](const std::string& part) { writeGeoTiffPart(part, path, plan, raster); });
 }
 
 }  // namespace zentrel

@@ -14,6 +14,7 @@
 #include "data/station_file.h"
 #include "engine/engine.h"
 #include "season/cycle.h"
+#include "worker_threads.h"
 
 namespace zentrel {
 
@@ -164,7 +165,7 @@ ValidationReport validateDatabase(std::shared_ptr<const StationDatabase> databas
         total += static_cast<long long>(plans.back().held.size());
     }
     long long doneBefore = 0;
-    const int threads = std::max(1, options.threads);
+    const int threads = static_cast<int>(workerThreadsFor(options.threads));
     for (const Plan& plan : plans) {
         VariableValidation result;
         result.variable = plan.variable;
@@ -211,12 +212,12 @@ ValidationReport validateDatabase(std::shared_ptr<const StationDatabase> databas
         // outcome is the same for any number of threads. This thread reports the progress.
         std::atomic<int> finished{0};
         std::vector<std::thread> pool;
-        for (int i = 0; i < threads; ++i)
-            pool.emplace_back([&] {
-                work();
-                ++finished;
-            });
-        while (finished.load() < threads) {
+        const int started = static_cast<int>(startWorkers(pool, static_cast<size_t>(threads), [&] {
+            work();
+            ++finished;
+        }));
+        if (started == 0) work();  // the system refused every thread: this one does the work
+        while (finished.load() < started) {
             if (feedback) feedback->setProgress(doneBefore + done.load(), total);
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }

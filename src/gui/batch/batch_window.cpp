@@ -336,6 +336,12 @@ void BatchWindow::readLocationFile(const QString& path) {
         QApplication::restoreOverrideCursor();
         for (const std::string& text : read.skipped)
             showMessage(this, kDefaultMessageTitle, QString::fromStdString(text), QMessageBox::Information);
+        if (!read.notes.empty()) {
+            // What the reading rules took silently (a field read as 0, a cut-off tail), in one box.
+            QString text = QStringLiteral("%1:").arg(path);
+            for (const std::string& note : read.notes) text += QStringLiteral("\n") + QString::fromStdString(note);
+            showMessage(this, kDefaultMessageTitle, text, QMessageBox::Information);
+        }
         setRows(read.rows, path);
     } catch (const Error& e) {
         QApplication::restoreOverrideCursor();

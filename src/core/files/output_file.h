@@ -1,0 +1,33 @@
+// Writing an output file so that nothing is lost: a regular file is written beside the target
+// and renamed over it when whole; a device, FIFO or socket is written in place; a symbolic
+// link is followed; "-" is the standard output.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace zentrel {
+
+/// The name of an output that means the standard output.
+inline constexpr const char* kStandardOutputName = "-";
+
+/// The file an output named `path` really writes: symbolic links followed (also one that
+/// points nowhere yet), `path` itself otherwise.
+std::string resolveOutputPath(const std::string& path);
+
+/// Produces the output: `writePart(part)` writes the whole file at `part` and throws Error
+/// (naming `path`) when it cannot. For a regular or new file `part` lies beside the target
+/// and is renamed over it when whole, keeping the old file's permissions; for a special file
+/// or "-" it lies in the temporary folder and its bytes are copied into the target. The part
+/// never stays behind. Throws Error naming `path` for a folder or a failed copy or rename.
+void replaceOutputFile(const std::string& path, const std::function<void(const std::string& part)>& writePart);
+
+/// replaceOutputFile() for bytes already in memory.
+void writeOutputFile(const std::string& path, std::string_view bytes);
+
+/// Writes `bytes` to the standard output and flushes it. Throws Error when the stream refuses
+/// them (a closed pipe, a full disk).
+void writeStandardOutput(std::string_view bytes);
+
+}  // namespace zentrel

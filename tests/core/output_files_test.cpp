@@ -1,0 +1,122 @@
+// Output files: special files written in place, links followed, whole files or the old ones,
+// and one run per output.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <thread>
+
+#include "error.h"
+#include "files/output_file.h"
+#include "files/output_lock.h"
+#include "fixture.h"
+
+using namespace zentrel;
+using zentrel::test::TempFolder;
+
+namespace {
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+}  // namespace
+
+TEST(OutputFile, FifoTargetStaysAFifoAndReceivesTheBytes) {
+    TempFolder folder("out-fifo");
+    const std::string fifo = folder.file("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = readAll(fifo); });
+    writeOutputFile(fifo, "one\r\ntwo\r\n");
+    reader.join();
+    EXPECT_EQ(received, "one\r\ntwo\r\n");
+    struct stat st {};
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO was replaced by a regular file";
+}
+
+TEST(OutputFile, SymlinkIsFollowedAndStaysALink) {
+    TempFolder folder("out-link");
+    folder.write("real.txt", "old");
+    std::filesystem::create_symlink("real.txt", folder.path() / "link.txt");
+    writeOutputFile(folder.file("link.txt"), "new");
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.path() / "link.txt"));
+    EXPECT_EQ(readAll(folder.file("real.txt")), "new");
+    // A link that points nowhere yet makes its target.
+    std::filesystem::create_symlink("later.txt", folder.path() / "dangling");
+    writeOutputFile(folder.file("dangling"), "made");
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.path() / "dangling"));
+    EXPECT_EQ(readAll(folder.file("later.txt")), "made");
+}
+
+TEST(OutputFile, FolderTargetIsRefusedByName) {
+    TempFolder folder("out-dir");
+    std::filesystem::create_directory(folder.path() / "sub");
+    try {
+        writeOutputFile(folder.file("sub"), "x");
+        FAIL() << "a folder was accepted as an output file";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("sub\": it is a folder"), std::string::npos) << e.what();
+    }
+}
+
+TEST(OutputFile, FullDiskKeepsTheOldFileAndLeavesNoPart) {
+    TempFolder folder("out-full");
+    folder.write("map.txt", "old contents");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1000, 1000};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            writeOutputFile(folder.file("map.txt"), std::string(5000, 'x'));
+        } catch (const Error&) {
+            ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1) << "the write past the limit was not reported";
+    EXPECT_EQ(readAll(folder.file("map.txt")), "old contents");
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder.path())) ++entries;
+    EXPECT_EQ(entries, 1) << "a part file stayed behind";
+}
+
+TEST(OutputLock, SecondRunOnOneOutputIsRefusedNamingItAndTheHolder) {
+    TempFolder folder("out-lock");
+    const std::string out = folder.file("same.csv");
+    {
+        const OutputLock first(out);
+        EXPECT_EQ(first.lockFile(), out + ".lock");
+        try {
+            const OutputLock second(out);
+            FAIL() << "two runs hold one output";
+        } catch (const Error& e) {
+            const std::string m = e.what();
+            EXPECT_NE(m.find("The output " + out + " is being written by another run (process " +
+                             std::to_string(::getpid()) + ")"),
+                      std::string::npos)
+                << m;
+        }
+        const OutputLock other(folder.file("other.csv"));  // another output is free
+    }
+    EXPECT_FALSE(std::filesystem::exists(out + ".lock")) << "the lock file stayed behind";
+    const OutputLock again(out);
+    EXPECT_FALSE(again.lockFile().empty());
+}
+
+TEST(OutputLock, FolderOutputLocksBesideTheFolderAndStdoutTakesNone) {
+    TempFolder folder("out-lockdir");
+    std::filesystem::create_directory(folder.path() / "zte");
+    const OutputLock lock(folder.file("zte") + "/");
+    EXPECT_EQ(lock.lockFile(), folder.file("zte.lock"));
+    EXPECT_THROW(OutputLock(folder.file("zte")), Error);
+    EXPECT_TRUE(OutputLock("-").lockFile().empty());
+}
