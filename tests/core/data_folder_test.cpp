@@ -137,4 +137,9 @@ TEST(DatabaseDescription, SaysDemonstrationAndTheDayOfTheNewestStationFile) {
     EXPECT_EQ(describeDatabase(folder.str()), "demonstration station database, built 2021-03-04");
     fs::remove(folder.path() / "DEMONSTRATION");
     EXPECT_EQ(describeDatabase(folder.str()), "station database, built 2021-03-04");
+    // An imported database names its source and build from its about file.
+    folder.write("about.txt", "Source: Deutscher Wetterdienst, CLIMAT reports.\nPeriod: 2003-03..2021-07\n"
+                              "Built: 2026-12-06 08:30 UTC by zentrel data import-csv\n");
+    EXPECT_EQ(describeDatabase(folder.str()),
+              "Deutscher Wetterdienst, CLIMAT reports, built 2026-12-06 08:30 UTC by zentrel data import-csv");
 }

@@ -60,8 +60,9 @@ void requireDataFolder(const std::string& folder);
 /// (a file "DEMONSTRATION" in the folder).
 bool isDemonstrationData(const std::string& folder);
 
-/// One line about the station database of `folder`: its kind and the day it was built
-/// (the newest station file), e.g. "demonstration station database, built 2026-12-06".
+/// One line about the station database of `folder`: the source and build named by its about
+/// file when an importer wrote one, else its kind and the day it was built (the newest station
+/// file), e.g. "demonstration station database, built 2026-12-06".
 std::string describeDatabase(const std::string& folder);
 
 }  // namespace zentrel
