@@ -1,6 +1,8 @@
 // Names and readers of the result quantities.
 #include "python/quantities.h"
 
+#include <limits>
+
 #include "python/estimate_request.h"
 #include "season/cycle.h"
 
@@ -32,6 +34,7 @@ void quantityValues(const VariableResult& r, Quantity q, float k, float* out) {
                 const float bound = q == Quantity::Low ? e.Best[m] - k * e.StdErr[m] : e.Best[m] + k * e.StdErr[m];
                 out[m - 1] = ClipValue(bound, r.variable);
             }
+            if (!hasAnnualValues(r)) out[12] = std::numeric_limits<float>::quiet_NaN();
             return;
         case Quantity::Best: source = &e.Best; break;
         case Quantity::StdErr: source = &e.StdErr; break;
@@ -47,6 +50,9 @@ void quantityValues(const VariableResult& r, Quantity q, float k, float* out) {
         case Quantity::AnnualCycle: source = &e.AnnualCycle; break;
     }
     for (size_t m = 1; m <= 13; ++m) out[m - 1] = (*source)[m];
+    // As the command line's JSON gives null: no annual value is not an annual value of 0 (the
+    // annual cycle's last entry is no annual value).
+    if (!hasAnnualValues(r) && q != Quantity::AnnualCycle) out[12] = std::numeric_limits<float>::quiet_NaN();
 }
 
 }  // namespace zentrel::python

@@ -104,6 +104,11 @@ struct VariableResult {
     std::vector<Message> messages;
 };
 
+/// False when the engine made no annual values (index 13) for the result: with a single active
+/// station it takes that station's months as they are and leaves the annual values at 0, which
+/// outputs with room for it show as missing rather than as a result.
+inline bool hasAnnualValues(const VariableResult& r) { return r.neighbours.ActiveCount != 1; }
+
 /// Confidence factor k of Low/High = Best -/+ k * StdErr for level 90, 95 or 99 (%).
 float confidenceFactor(int level);
 
