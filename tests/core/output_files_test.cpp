@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <fstream>
 #include <thread>
 
 #include "error.h"
@@ -51,6 +52,36 @@ TEST(OutputFile, SymlinkIsFollowedAndStaysALink) {
     writeOutputFile(folder.file("dangling"), "made");
     EXPECT_TRUE(std::filesystem::is_symlink(folder.path() / "dangling"));
     EXPECT_EQ(readAll(folder.file("later.txt")), "made");
+}
+
+// Writers that create their file by name (the GeoTIFF and netCDF surfaces) get a part beside
+// the real file or, for a special file, in the temporary folder; committing keeps both kinds.
+TEST(OutputFile, PartsOfNamedWritersKeepLinksAndSpecialFiles) {
+    TempFolder folder("out-part");
+    folder.write("real.tif", "old");
+    std::filesystem::create_symlink("real.tif", folder.path() / "link.tif");
+    const std::string part = outputPartPath(folder.file("link.tif"), ".part");
+    EXPECT_EQ(part, folder.file("real.tif") + ".part");
+    std::ofstream(part, std::ios::binary) << "new";
+    commitOutputPart(folder.file("link.tif"), part);
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.path() / "link.tif")) << "the link was replaced";
+    EXPECT_EQ(readAll(folder.file("real.tif")), "new");
+    EXPECT_FALSE(std::filesystem::exists(part));
+
+    const std::string fifo = folder.file("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string fifoPart = outputPartPath(fifo, ".part");
+    EXPECT_NE(std::filesystem::path(fifoPart).parent_path(), folder.path()) << "a part beside a FIFO";
+    std::ofstream(fifoPart, std::ios::binary) << "surface";
+    std::string received;
+    std::thread reader([&] { received = readAll(fifo); });
+    commitOutputPart(fifo, fifoPart);
+    reader.join();
+    EXPECT_EQ(received, "surface");
+    struct stat st {};
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO was replaced by a regular file";
+    EXPECT_FALSE(std::filesystem::exists(fifoPart));
 }
 
 TEST(OutputFile, FolderTargetIsRefusedByName) {

@@ -123,6 +123,51 @@ void replaceOutputFile(const std::string& path, const std::function<void(const s
     }
 }
 
+namespace {
+
+/// "-", or a device, FIFO or socket (after links): written into, not replaced.
+bool isSpecialTarget(const std::string& path) {
+    if (path == kStandardOutputName) return true;
+    struct stat st {};
+    return ::stat(resolveOutputPath(path).c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+std::string outputPartPath(const std::string& path, const std::string& suffix) {
+    if (isSpecialTarget(path)) {
+        const std::string part = temporaryPart();
+        std::error_code ec;
+        fs::remove(part, ec);  // the writer creates it under its own name
+        return part + suffix;
+    }
+    return resolveOutputPath(path) + suffix;
+}
+
+void commitOutputPart(const std::string& path, const std::string& part) {
+    std::error_code ec;
+    if (isSpecialTarget(path)) {
+        try {
+            replaceOutputFile(path, [&part](const std::string& into) {
+                std::error_code copied;
+                fs::copy_file(part, into, fs::copy_options::overwrite_existing, copied);
+                if (copied) throw Error("Cannot write the file \"" + into + "\": " + copied.message() + ".");
+            });
+        } catch (...) {
+            fs::remove(part, ec);
+            throw;
+        }
+        fs::remove(part, ec);
+        return;
+    }
+    fs::rename(part, resolveOutputPath(path), ec);
+    if (ec) {
+        const std::string reason = ec.message();
+        fs::remove(part, ec);
+        throw Error("Cannot write the file \"" + path + "\": " + reason + ".");
+    }
+}
+
 void writeOutputFile(const std::string& path, std::string_view bytes) {
     replaceOutputFile(path, [&](const std::string& part) {
         const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);

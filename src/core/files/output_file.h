@@ -23,6 +23,17 @@ std::string resolveOutputPath(const std::string& path);
 /// never stays behind. Throws Error naming `path` for a folder or a failed copy or rename.
 void replaceOutputFile(const std::string& path, const std::function<void(const std::string& part)>& writePart);
 
+/// For a writer that must create its file by name itself (a library such as GDAL or netCDF):
+/// the file to write, `suffix` added, beside the file `path` really writes (links followed)
+/// for a regular or new file, in the temporary folder for a special file or "-". After it is
+/// whole, commitOutputPart() puts it in place.
+std::string outputPartPath(const std::string& path, const std::string& suffix);
+
+/// Renames the whole `part` from outputPartPath() over the file `path` really writes, or
+/// copies its bytes into a special file or the standard output and removes it. Throws Error
+/// naming `path`.
+void commitOutputPart(const std::string& path, const std::string& part);
+
 /// replaceOutputFile() for bytes already in memory.
 void writeOutputFile(const std::string& path, std::string_view bytes);
 

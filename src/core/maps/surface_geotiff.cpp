@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "error.h"
+#include "files/output_file.h"
 #include "maps/surface_files.h"
 
 namespace zentrel {
@@ -58,9 +59,11 @@ SurfaceGeoTiffWriter::SurfaceGeoTiffWriter(const std::string& path, const Surfac
                                            double memoryBytes)
     : impl_(std::make_unique<Impl>()) {
     Impl& m = *impl_;
+    // Written beside the file the name really stands for (a link is followed), or in the
+    // temporary folder for a device, FIFO or "-", whose bytes it receives when whole.
     m.path = path;
-    m.rowsPath = path + ".rows.part";
-    m.partPath = path + ".part";
+    m.partPath = outputPartPath(path, ".part");
+    m.rowsPath = m.partPath + ".rows";
     m.grid = grid;
     m.bands = layout.bandCount();
     GDALAllRegister();
@@ -165,9 +168,7 @@ void SurfaceGeoTiffWriter::finish() {
     GDALClose(out);
     if (CPLGetLastErrorType() == CE_Failure) m.fail("the tiled copy was not written");
     removeQuietly(m.rowsPath);
-    std::error_code ec;
-    std::filesystem::rename(m.partPath, m.path, ec);
-    if (ec) m.fail(ec.message());
+    commitOutputPart(m.path, m.partPath);
     m.finished = true;
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "error.h"
+#include "files/output_file.h"
 #include "maps/surface_files.h"
 
 namespace zentrel {
@@ -72,8 +73,10 @@ SurfaceNetCdfWriter::SurfaceNetCdfWriter(const std::string& path, const SurfaceG
                                          const SurfaceLayout& layout, const SurfaceMetadata& metadata)
     : impl_(std::make_unique<Impl>()) {
     Impl& m = *impl_;
+    // Written beside the file the name really stands for (a link is followed), or in the
+    // temporary folder for a device, FIFO or "-", whose bytes it receives when whole.
     m.path = path;
-    m.partPath = path + ".part";
+    m.partPath = outputPartPath(path, ".part");
     m.grid = grid;
     m.layout = layout;
     m.check(nc_create(m.partPath.c_str(), NC_CLOBBER | NC_NETCDF4, &m.ncid), "it cannot be created");
@@ -166,9 +169,7 @@ void SurfaceNetCdfWriter::finish() {
     const int status = nc_close(m.ncid);
     m.ncid = -1;
     m.check(status, "closing");
-    std::error_code ec;
-    std::filesystem::rename(m.partPath, m.path, ec);
-    if (ec) throw Error("netCDF file " + m.path + " cannot be written: " + ec.message() + ".");
+    commitOutputPart(m.path, m.partPath);
     m.finished = true;
 }
 
