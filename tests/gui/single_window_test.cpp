@@ -95,6 +95,10 @@ private slots:
         QCOMPARE(third.cell(16, 1), QStringLiteral("[km/h]"));
         QCOMPARE(third.cell(31, 11), QStringLiteral("[hPa/100km]"));
         QCOMPARE(estimatesGrid(1, results).cell(16, 0), QStringLiteral(" PET "));
+        // Sun has no neighbour here (a variable the database lacks): no column of zeros.
+        QCOMPARE(third.cell(2, 0), QStringLiteral("January"));
+        QVERIFY2(third.cell(2, 1).isEmpty(), qPrintable(third.cell(2, 1)));
+        QVERIFY(!third.cell(17, 1).isEmpty());  // Wind, with its neighbours, has its estimate
     }
 
     void estimatesTableOnAHitShowsGradientsButNoErrors() {

@@ -103,9 +103,16 @@ GridText estimatesGrid(int group, const VariableResults& results) {
         const int active = activeCount(vr.neighbours);
         const bool errors = active >= 6 && !vr.warnings.WarnHit;
         const bool gradients = active >= 6;
+        // Without a single neighbour (a variable the database lacks) there is no estimate, and
+        // a column of zeros would read as one: the month rows stay empty.
+        const bool estimated = vr.neighbours.NeighbourCount > 0;
         for (size_t m = 1; m <= 13; ++m) {
             QStringList row = emptyRow(columns);
             row[0] = m <= 12 ? QLatin1String(kMonthRows[m - 1]) : QStringLiteral("Mean");
+            if (!estimated) {
+                grid.rows.push_back(row);
+                continue;
+            }
             row[1] = pic(r.Best[m], "###0.00");
             if (errors) {
                 row[2] = pic(r.Best[m] - 1.645f * r.StdErr[m], "###0.00");
