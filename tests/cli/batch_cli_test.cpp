@@ -16,21 +16,10 @@
 using namespace zentrel;
 using namespace zentrel::test;
 
-namespace {
-
-std::vector<Station> nearStations() {
-    std::vector<Station> out;
-    for (int k = 0; k < 8; ++k)
-        out.push_back(makeStation(10 + static_cast<float>(std::cos(k * 0.8)), 45 + static_cast<float>(std::sin(k * 0.8)),
-                                  100.0f * static_cast<float>(k), 12 - 0.5f * static_cast<float>(k), "S" + std::to_string(k)));
-    return out;
-}
-
-}  // namespace
 
 TEST(BatchCommand, LocationFileGivesOneLinePerLocationAndFormatTwoOneHeader) {
     TempFolder data("cli-batch-data"), out("cli-batch-out");
-    writeDataFolder(data, 10, 45, nearStations());
+    writeDataFolder(data, 10, 45, ringOfEightStations());
     data.write("places.dat", "10,45,200,Valley town\n10.5,45.5,900,Hill\n10,45,10001,Too high\n");
     CliResult r = runCli("batch --locations " + data.file("places.dat") + " --out " + out.str() +
                          " --vars Temp,Sun --quantities best,stderr --threads 2 --data " + data.str());
@@ -60,7 +49,7 @@ TEST(BatchCommand, LocationFileGivesOneLinePerLocationAndFormatTwoOneHeader) {
 
 TEST(BatchCommand, EmptyListMissingFolderAndBadArgumentsAreRefused) {
     TempFolder data("cli-batch-refuse");
-    writeDataFolder(data, 10, 45, nearStations());
+    writeDataFolder(data, 10, 45, ringOfEightStations());
     data.write("empty.dat", "");
     CliResult r = runCli("batch --locations " + data.file("empty.dat") + " --out " + data.str() + " --data " + data.str());
     EXPECT_EQ(r.code, 1);
@@ -79,7 +68,7 @@ TEST(BatchCommand, EmptyListMissingFolderAndBadArgumentsAreRefused) {
 
 TEST(BatchCommand, GridReachesThePolesAndTheDateLineButNoFurther) {
     TempFolder data("cli-batch-grid"), out("cli-batch-grid-out");
-    writeDataFolder(data, 10, 45, nearStations());
+    writeDataFolder(data, 10, 45, ringOfEightStations());
     const std::vector<char> sea(static_cast<size_t>(kTerrainColumns) * kTerrainRows, static_cast<char>(255));
     std::ofstream(data.file(kTerrainFileName), std::ios::binary).write(sea.data(), static_cast<std::streamsize>(sea.size()));
     const std::string tail = " --vars Tmax --maxdist 22000 --out " + out.str() + " --data " + data.str();
@@ -105,7 +94,7 @@ TEST(BatchCommand, GridReachesThePolesAndTheDateLineButNoFurther) {
 // Ctrl-C, and the SIGTERM that `kill` or a scheduler sends, stop after the current location.
 TEST(BatchCommand, CtrlCOrSigtermStopsAfterTheCurrentLocationAndKeepsWholeLines) {
     TempFolder data("cli-batch-int");
-    writeDataFolder(data, 10, 45, nearStations());
+    writeDataFolder(data, 10, 45, ringOfEightStations());
     std::string list;
     for (int i = 0; i < 200000; ++i) list += "10.1,45.1,100,P" + std::to_string(i) + "\n";
     data.write("many.dat", list);
@@ -196,7 +185,7 @@ SpiedRun runSpiedBatch(const TempFolder& data, const TempFolder& out, const std:
 
 /// A small data folder and a location file of `count` rows at one place.
 void writeKillTestData(const TempFolder& data, int count) {
-    writeDataFolder(data, 10, 45, nearStations());
+    writeDataFolder(data, 10, 45, ringOfEightStations());
     std::string list;
     for (int i = 0; i < count; ++i) list += "10.1,45.1,100,Same place\n";
     data.write("many.dat", list);
@@ -285,7 +274,7 @@ TEST(BatchCommand, KilledAtRandomCutsNothingButALastLineAtAPageBoundary) {
 // disk): the run stops with an error naming the file, and what was written is whole lines.
 TEST(BatchCommand, FullDiskStopsWithTheFileNamedAndWholeLines) {
     TempFolder data("cli-batch-full"), out("cli-batch-full-out");
-    writeDataFolder(data, 10, 45, nearStations());
+    writeDataFolder(data, 10, 45, ringOfEightStations());
     std::string list;
     for (int i = 0; i < 5000; ++i) list += "10.1,45.1,100,Same place\n";
     data.write("many.dat", list);

@@ -21,19 +21,6 @@ using namespace zentrel::test;
 
 namespace {
 
-std::vector<Station> ringOfStations() {
-    std::vector<Station> out;
-    for (int k = 0; k < 8; ++k)
-        out.push_back(makeStation(10 + static_cast<float>(std::cos(k * 0.8)), 45 + static_cast<float>(std::sin(k * 0.8)),
-                                  100.0f * static_cast<float>(k), 12 - 0.5f * static_cast<float>(k), "S" + std::to_string(k)));
-    return out;
-}
-
-std::string readFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 std::map<std::string, std::string> folderContents(const std::filesystem::path& folder) {
     std::map<std::string, std::string> out;
     for (const auto& e : std::filesystem::directory_iterator(folder)) out[e.path().filename().string()] = readFile(e.path());
@@ -44,7 +31,7 @@ std::map<std::string, std::string> folderContents(const std::filesystem::path& f
 
 TEST(HostileInput, NonFiniteHexOrHugeOptionsAreRefusedNamingTheOption) {
     TempFolder data("hostile-opts");
-    writeDataFolder(data, 10, 45, ringOfStations());
+    writeDataFolder(data, 10, 45, ringOfEightStations());
     const std::string base = "estimate --lon 10 --lat 45 --var Temp --data " + data.str();
     const std::pair<const char*, const char*> cases[] = {
         {" --alt nan", "--alt: \"nan\" is not a number; give a decimal number in -600..10000."},
@@ -66,7 +53,7 @@ TEST(HostileInput, NonFiniteHexOrHugeOptionsAreRefusedNamingTheOption) {
 
 TEST(HostileInput, ThreadCountsBeyondTheCapOrNegativeAndBadCountsAreRefused) {
     TempFolder data("hostile-threads");
-    writeDataFolder(data, 10, 45, ringOfStations());
+    writeDataFolder(data, 10, 45, ringOfEightStations());
     for (const std::string command :
          {"validate --threads 40000", "validate --threads -3", "batch --grid 9,11,1,44,46,1 --out x --threads 40000",
           "batch --grid 9,11,1,44,46,1 --out x --threads -3", "raster --var Temp --bbox 9,44,11,46 --res 1 -o x.img --threads -3",
@@ -82,7 +69,7 @@ TEST(HostileInput, ThreadCountsBeyondTheCapOrNegativeAndBadCountsAreRefused) {
 
 TEST(HostileInput, StandardOutputThatCannotBeWrittenExitsOne) {
     TempFolder data("hostile-full");
-    writeDataFolder(data, 10, 45, ringOfStations());
+    writeDataFolder(data, 10, 45, ringOfEightStations());
     const CliResult r = runCli("estimate --lon 10 --lat 45 --alt 100 --var Temp --data " + data.str() + " >/dev/full");
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("The standard output cannot be written"), std::string::npos) << r.err;
@@ -90,7 +77,7 @@ TEST(HostileInput, StandardOutputThatCannotBeWrittenExitsOne) {
 
 TEST(HostileInput, DashOutputIsStandardOutputAndSpecialFilesStaySpecial) {
     TempFolder data("hostile-out");
-    writeDataFolder(data, 10, 45, ringOfStations());
+    writeDataFolder(data, 10, 45, ringOfEightStations());
     const std::string base = "estimate --lon 10 --lat 45 --alt 100 --var Temp --data " + data.str();
     const CliResult dash = runCli(base + " --format vesk -o -");
     ASSERT_EQ(dash.code, 0) << dash.err;
@@ -109,7 +96,7 @@ TEST(HostileInput, DashOutputIsStandardOutputAndSpecialFilesStaySpecial) {
 
 TEST(HostileInput, SecondRunOnALockedOutputIsRefusedAndTheOutputKept) {
     TempFolder data("hostile-lock");
-    writeDataFolder(data, 10, 45, ringOfStations());
+    writeDataFolder(data, 10, 45, ringOfEightStations());
     data.write("one.dat", "10,45,100,Here\n");
     const std::string out = data.file("same.csv");
     data.write("same.csv", "earlier run\n");
@@ -126,7 +113,7 @@ TEST(HostileInput, SecondRunOnALockedOutputIsRefusedAndTheOutputKept) {
 
 TEST(HostileInput, PoisonedStationAltitudeIsRefusedInsteadOfNaN) {
     TempFolder data("hostile-poison");
-    std::vector<Station> stations = ringOfStations();
+    std::vector<Station> stations = ringOfEightStations();
     stations[3].Alt = 1e20f;
     writeDataFolder(data, 10, 45, stations);
     const CliResult r = runCli("estimate --lon 10 --lat 45 --alt 100 --var Tmax --data " + data.str());
@@ -137,7 +124,7 @@ TEST(HostileInput, PoisonedStationAltitudeIsRefusedInsteadOfNaN) {
 
 TEST(HostileInput, FolderInPlaceOfAStationFileIsRefusedByName) {
     TempFolder data("hostile-dir");
-    writeDataFolder(data, 10, 45, ringOfStations());
+    writeDataFolder(data, 10, 45, ringOfEightStations());
     std::filesystem::remove(data.path() / "max.txt");
     std::filesystem::create_directory(data.path() / "max.txt");
     const CliResult r = runCli("estimate --lon 10 --lat 45 --alt 100 --var Tmax --data " + data.str());
@@ -179,7 +166,7 @@ TEST(HostileInput, ImportOnAFullDiskLeavesTheOldDatabaseWhole) {
 
 TEST(HostileInput, LocationFieldsReadAsZeroAreSaidAndStrictRefusesThem) {
     TempFolder data("hostile-loc");
-    writeDataFolder(data, 10, 45, ringOfStations());
+    writeDataFolder(data, 10, 45, ringOfEightStations());
     data.write("places.dat", "10,45,100\nabc,41,100\n");
     const std::string args = "batch --locations " + data.file("places.dat") + " --format vesk --out " +
                              data.file("o.csv") + " --vars Temp --data " + data.str();

@@ -24,13 +24,6 @@ std::vector<Station> hillStations() {
     return out;
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 }  // namespace
 
 TEST(MethodOption, ChoosesTheMethodAndNamesItOnlyWhenNotDescribed) {

@@ -12,12 +12,6 @@
 using namespace zentrel::test;
 
 namespace {
-std::string readFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 const std::string kTable = std::string(ZENTREL_SOURCE_DIR) + "/data/climat-normals.csv";
 }  // namespace
 

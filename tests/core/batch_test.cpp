@@ -20,11 +20,6 @@ namespace {
 
 const ElevationLookup kAlt17 = [](float, float) { return 17.0f; };
 
-std::string readAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 size_t countOf(const std::string& text, const std::string& what) {
     size_t n = 0;
     for (size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1)) ++n;
@@ -66,7 +61,7 @@ BatchOptions ownFormat(const std::string& folder, unsigned threads) {
 std::map<std::string, std::string> folderBytes(const TempFolder& folder) {
     std::map<std::string, std::string> out;
     for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
-        out[entry.path().filename().string()] = readAll(entry.path());
+        out[entry.path().filename().string()] = readFile(entry.path());
     return out;
 }
 
@@ -241,7 +236,7 @@ TEST_F(BatchFiles, ManyThreadsWriteTheBytesOfOneThreadAndASecondRunOverwrites) {
     BatchOptions append = ownFormat(one.str(), 2);
     append.append = true;
     runBatch(rows, append, settings, d.data.str());
-    const std::string twice = readAll(one.path() / "Zentrel 15062003_093000_Tmin_Best.zte");
+    const std::string twice = readFile(one.path() / "Zentrel 15062003_093000_Tmin_Best.zte");
     EXPECT_EQ(twice, best + best.substr(best.find("\r\n\r\n") + 4));
 }
 
@@ -254,14 +249,14 @@ TEST_F(BatchFiles, AppendingToAFileWithACutLastLineDropsThePartialLineFirst) {
     ProgramSettings settings;
     runBatch(rows, ownFormat(one.str(), 1), settings, d.data.str());
     const auto path = one.path() / "Zentrel 15062003_093000_Temp_Best.zte";
-    const std::string whole = readAll(path);
+    const std::string whole = readFile(path);
     const size_t lastLine = whole.rfind("\r\n", whole.size() - 3) + 2;  // start of the last line
     std::filesystem::resize_file(path, lastLine + 7);                    // killed 7 bytes into it
 
     BatchOptions append = ownFormat(one.str(), 1);
     append.append = true;
     runBatch(rows, append, settings, d.data.str());
-    const std::string after = readAll(path);
+    const std::string after = readFile(path);
     EXPECT_EQ(after, whole.substr(0, lastLine) + whole.substr(whole.find("\r\n\r\n") + 4));
 }
 
@@ -276,19 +271,19 @@ TEST_F(BatchFiles, CancelStopsAfterTheCurrentLocationAndOtherFormatsWriteTheHead
     const BatchSummary s = runBatch(rows, ownFormat(out.str(), 3), ProgramSettings{}, d.data.str(), nullptr, &feedback);
     EXPECT_TRUE(s.cancelled);
     EXPECT_EQ(s.estimates, 7);
-    EXPECT_EQ(countOf(readAll(out.path() / "Zentrel 15062003_093000_Temp_Bias.zte"), "\r\n"), 3u + 7);
+    EXPECT_EQ(countOf(readFile(out.path() / "Zentrel 15062003_093000_Temp_Bias.zte"), "\r\n"), 3u + 7);
 
     BatchOptions orvane = ownFormat("", 2);
     orvane.format = FormatOrvane;
     orvane.variables = {true, false, false, true, false, false, false, false};
     orvane.destination = out.file("orvane.dat");
     runBatch(rows, orvane, ProgramSettings{}, d.data.str());
-    const std::string text = readAll(out.file("orvane.dat"));
+    const std::string text = readFile(out.file("orvane.dat"));
     EXPECT_EQ(countOf(text, "Station Name = "), 1u);
     EXPECT_EQ(countOf(text, "Temp_mean_mly"), 25u);
     EXPECT_EQ(countOf(text, "\r\n"), 5u + 50);
     // The run information file lies beside the chosen file, one line per location and variable.
-    EXPECT_EQ(countOf(readAll(out.path() / "Zentrel 15062003_093000_INFORMATION.zte"), "\r\n"), 4u + 50);
+    EXPECT_EQ(countOf(readFile(out.path() / "Zentrel 15062003_093000_INFORMATION.zte"), "\r\n"), 4u + 50);
 }
 
 TEST_F(BatchFiles, AFileThatCannotBeWrittenEndsTheRunNamingItAndKeepsEarlierLines) {
@@ -305,8 +300,8 @@ TEST_F(BatchFiles, AFileThatCannotBeWrittenEndsTheRunNamingItAndKeepsEarlierLine
     } catch (const Error& e) {
         EXPECT_NE(std::string(e.what()).find("\"" + blocked + "\""), std::string::npos) << e.what();
     }
-    EXPECT_EQ(countOf(readAll(out.path() / "Zentrel 15062003_093000_Temp_Best.zte"), "\r\n"), 3u + 9);
-    EXPECT_EQ(countOf(readAll(out.path() / "Zentrel 15062003_093000_INFORMATION.zte"), "\r\n"), 4u + 9);
+    EXPECT_EQ(countOf(readFile(out.path() / "Zentrel 15062003_093000_Temp_Best.zte"), "\r\n"), 3u + 9);
+    EXPECT_EQ(countOf(readFile(out.path() / "Zentrel 15062003_093000_INFORMATION.zte"), "\r\n"), 4u + 9);
     o.destination = out.file("missing-folder");
     EXPECT_THROW(runBatch(rows, o, ProgramSettings{}, d.data.str()), Error);
 }
@@ -322,7 +317,7 @@ TEST_F(BatchFiles, ElevationModelReplacesTheListAltitude) {
     o.quantities = {};
     o.quantities.best = true;
     runBatch({{"Here", "10", "45", "17"}}, o, ProgramSettings{}, d.data.str());
-    EXPECT_NE(readAll(out.path() / "Zentrel 15062003_093000_Temp_Best.zte").find("\r\nHere     10.00   45.00     500"),
+    EXPECT_NE(readFile(out.path() / "Zentrel 15062003_093000_Temp_Best.zte").find("\r\nHere     10.00   45.00     500"),
               std::string::npos);
 }
 
@@ -339,7 +334,7 @@ TEST_F(BatchFiles, VariableTheDatabaseLacksIsSkippedWithANoteAndCropWaterFilesRe
     const BatchSummary s = runBatch(rows, orvane, ProgramSettings{}, d.data.str());
     EXPECT_EQ(s.notes, std::vector<std::string>{"Wind skipped: this station database holds no Wind normals"});
     EXPECT_EQ(s.variables, 7);
-    EXPECT_EQ(countOf(readAll(out.file("orvane.dat")), "Wind_sp.mean_mly"), 0u);
+    EXPECT_EQ(countOf(readFile(out.file("orvane.dat")), "Wind_sp.mean_mly"), 0u);
     EXPECT_NE(summaryText(s).find("Wind skipped: this station database holds no Wind normals.\n"), std::string::npos);
 
     BatchOptions plantow = orvane;
@@ -405,7 +400,7 @@ TEST_F(BatchFiles, EveryQuantityFileHoldsTheEnginesValuesAtOneLocation) {
         const EstimateResult e = engine.Run(v, here).result;
         ASSERT_GE(engine.ns.ActiveCount, 6);
         for (const auto& [q, name] : files) {
-            const std::string text = readAll(quantityFileName(prefix, v, q));
+            const std::string text = readFile(quantityFileName(prefix, v, q));
             const size_t at = text.find("\r\nHere  ");
             ASSERT_NE(at, std::string::npos) << name;
             const std::string values = text.substr(at + 2 + 6 + 24, 130);

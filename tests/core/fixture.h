@@ -3,8 +3,10 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -73,6 +75,22 @@ inline void writeDataFolder(const TempFolder& folder, float lon, float lat, cons
         folder.write(files[0], lines);
     }
     for (int v : {1, 2, 4, 5, 6, 7}) folder.write(wholeFileName(v), lines);
+}
+
+/// The whole content of a file, as bytes ("" when it cannot be read).
+inline std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+/// Eight stations on a ring of one degree around 10 E, 45 N, 0..700 m high, their values
+/// falling 0.5 per station from 12.
+inline std::vector<Station> ringOfEightStations() {
+    std::vector<Station> out;
+    for (int k = 0; k < 8; ++k)
+        out.push_back(makeStation(10 + static_cast<float>(std::cos(k * 0.8)), 45 + static_cast<float>(std::sin(k * 0.8)),
+                                  100.0f * static_cast<float>(k), 12 - 0.5f * static_cast<float>(k), "S" + std::to_string(k)));
+    return out;
 }
 
 }  // namespace zentrel::test

@@ -18,20 +18,15 @@
 
 using namespace zentrel;
 using zentrel::test::TempFolder;
+using zentrel::test::readFile;
 
-namespace {
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-}  // namespace
 
 TEST(OutputFile, FifoTargetStaysAFifoAndReceivesTheBytes) {
     TempFolder folder("out-fifo");
     const std::string fifo = folder.file("pipe");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     std::string received;
-    std::thread reader([&] { received = readAll(fifo); });
+    std::thread reader([&] { received = readFile(fifo); });
     writeOutputFile(fifo, "one\r\ntwo\r\n");
     reader.join();
     EXPECT_EQ(received, "one\r\ntwo\r\n");
@@ -46,12 +41,12 @@ TEST(OutputFile, SymlinkIsFollowedAndStaysALink) {
     std::filesystem::create_symlink("real.txt", folder.path() / "link.txt");
     writeOutputFile(folder.file("link.txt"), "new");
     EXPECT_TRUE(std::filesystem::is_symlink(folder.path() / "link.txt"));
-    EXPECT_EQ(readAll(folder.file("real.txt")), "new");
+    EXPECT_EQ(readFile(folder.file("real.txt")), "new");
     // A link that points nowhere yet makes its target.
     std::filesystem::create_symlink("later.txt", folder.path() / "dangling");
     writeOutputFile(folder.file("dangling"), "made");
     EXPECT_TRUE(std::filesystem::is_symlink(folder.path() / "dangling"));
-    EXPECT_EQ(readAll(folder.file("later.txt")), "made");
+    EXPECT_EQ(readFile(folder.file("later.txt")), "made");
 }
 
 // Writers that create their file by name (the GeoTIFF and netCDF surfaces) get a part beside
@@ -65,7 +60,7 @@ TEST(OutputFile, PartsOfNamedWritersKeepLinksAndSpecialFiles) {
     std::ofstream(part, std::ios::binary) << "new";
     commitOutputPart(folder.file("link.tif"), part);
     EXPECT_TRUE(std::filesystem::is_symlink(folder.path() / "link.tif")) << "the link was replaced";
-    EXPECT_EQ(readAll(folder.file("real.tif")), "new");
+    EXPECT_EQ(readFile(folder.file("real.tif")), "new");
     EXPECT_FALSE(std::filesystem::exists(part));
 
     const std::string fifo = folder.file("pipe");
@@ -74,7 +69,7 @@ TEST(OutputFile, PartsOfNamedWritersKeepLinksAndSpecialFiles) {
     EXPECT_NE(std::filesystem::path(fifoPart).parent_path(), folder.path()) << "a part beside a FIFO";
     std::ofstream(fifoPart, std::ios::binary) << "surface";
     std::string received;
-    std::thread reader([&] { received = readAll(fifo); });
+    std::thread reader([&] { received = readFile(fifo); });
     commitOutputPart(fifo, fifoPart);
     reader.join();
     EXPECT_EQ(received, "surface");
@@ -114,7 +109,7 @@ TEST(OutputFile, FullDiskKeepsTheOldFileAndLeavesNoPart) {
     ::waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1) << "the write past the limit was not reported";
-    EXPECT_EQ(readAll(folder.file("map.txt")), "old contents");
+    EXPECT_EQ(readFile(folder.file("map.txt")), "old contents");
     int entries = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder.path())) ++entries;
     EXPECT_EQ(entries, 1) << "a part file stayed behind";
