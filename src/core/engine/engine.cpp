@@ -640,6 +640,7 @@ void Engine::CrossValidate() {
     for (int i = 1; i <= nc; ++i)
         if (ns[i].Active == 1) act[ix(n++)] = i;
     if (samePositions(act, n)) return;
+    res.HasStdErr = true;
     std::array<const SpherePoint*, kMaxPairPoints> points{};
     for (int a = 0; a < n; ++a) points[ix(a)] = &neighbourPoint(act[ix(a)]);
     const int slot = variable >= 0 && variable < NeighbourPairs::kSlots ? variable : 0;

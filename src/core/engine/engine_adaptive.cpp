@@ -55,6 +55,7 @@ void Engine::adaptiveEstimate() {
         res.LatGradDeg[ix(m)] = adaptive_.latGradDeg[k];
     }
     adaptiveValid_ = adaptive_.errorEstimate;
+    res.HasStdErr = adaptive_.errorEstimate;
 }
 
 }  // namespace zentrel

@@ -2,6 +2,10 @@
 #include "engine/types.h"
 
 #include <cctype>
+#include <cmath>
+#include <algorithm>
+#include <limits>
+#include <utility>
 
 namespace zentrel {
 
@@ -28,5 +32,29 @@ float confidenceFactor(int level) {
         default: return 1.645f;
     }
 }
+
+std::string capNames(uint8_t caps) {
+    static constexpr std::pair<uint8_t, const char*> kNames[] = {
+        {CapSlope, "altitude slope"}, {CapPlane, "plane"}, {CapEnvelope, "neighbour envelope"}, {CapRecord, "world records"}};
+    std::string out;
+    for (const auto& [bit, name] : kNames)
+        if (caps & bit) out += (out.empty() ? "" : ", ") + std::string(name);
+    return out;
+}
+
+namespace {
+float bound(const EstimateResult& r, int m, float k) {
+    const size_t i = static_cast<size_t>(m);
+    if (!r.HasStdErr) return std::numeric_limits<float>::quiet_NaN();
+    if (r.StdErrLog[i] > 0) {
+        const double y = std::log(std::max(static_cast<double>(r.Best[i]), 0.0) + r.LogOffset) + k * r.StdErrLog[i];
+        return static_cast<float>(std::max(std::exp(y) - r.LogOffset, 0.0));
+    }
+    return r.Best[i] + k * r.StdErr[i];
+}
+}  // namespace
+
+float lowBound(const EstimateResult& r, int m, float k) { return bound(r, m, -k); }
+float highBound(const EstimateResult& r, int m, float k) { return bound(r, m, k); }
 
 }  // namespace zentrel

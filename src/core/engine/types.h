@@ -73,7 +73,33 @@ struct EstimateResult {
     Monthly VertExplVar{};
     /// 1..6 sine coefficients a1..a6, 7..12 cosine coefficients b1..b6, 13 mean.
     Monthly AnnualCycle{};
+    /// True when Bias and StdErr were estimated (cross-validation ran); false leaves them, and
+    /// the bounds made from them, without a value.
+    bool HasStdErr = false;
+    /// Standard error on the logarithmic scale ln(value + LogOffset) of an estimate made in
+    /// ratio space (positive variables); 0 where the bounds are Best -/+ k StdErr.
+    Monthly StdErrLog{};
+    float LogOffset = 0;
+    /// Per month, the limits that acted on the estimate (bits of CapKind); 0 = none.
+    std::array<uint8_t, 14> Caps{};
 };
+
+/// Limits the robust and adaptive methods put on an estimate that extrapolates.
+enum CapKind : uint8_t {
+    CapSlope = 1,     ///< the altitude factor or slope term was limited
+    CapPlane = 2,     ///< the horizontal plane was limited to the neighbours' own span
+    CapEnvelope = 4,  ///< the value was brought into its neighbours' envelope
+    CapRecord = 8,    ///< the value was brought within the world's records
+};
+
+/// "altitude slope", "plane", "neighbour envelope", "world records" for the set bits, joined by ", ".
+std::string capNames(uint8_t caps);
+
+/// Low and High of month m (1..13) at confidence factor k: Best -/+ k StdErr, or for an
+/// estimate made in ratio space the bounds of ln(Best + LogOffset) -/+ k StdErrLog taken back
+/// (never below 0). NaN when no error was estimated.
+float lowBound(const EstimateResult& r, int m, float k);
+float highBound(const EstimateResult& r, int m, float k);
 
 /// Warning flags of the last estimate.
 struct WarningFlags {
@@ -86,6 +112,8 @@ struct WarningFlags {
     bool WarnHit = false;
     int16_t StrangeMonth = 0;    ///< 1..12, kept from earlier runs when nothing strange is found
     int16_t StrangeStation = 0;  ///< neighbour entry number
+    bool WarnRecord = false;     ///< a value lies beyond the world's records for its variable
+    int16_t RecordMonth = 0;     ///< 1..13, the first such month
 };
 
 /// A message the engine hands to its caller for display (the core never shows anything).

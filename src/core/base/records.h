@@ -1,0 +1,42 @@
+// What a monthly climate normal can plausibly be: the world's records for each variable, and
+// the envelope a location's value may take given its neighbours. The audit of a map and the
+// limits of the robust and adaptive methods both use them.
+#pragma once
+
+#include <cstdint>
+
+namespace zentrel {
+
+/// A closed range of values in the variable's unit.
+struct ValueRange {
+    float low = 0, high = 0;
+    bool contains(float v) const { return v >= low && v <= high; }
+};
+
+/// The world's records for a monthly normal of a variable (0..7, in its unit): Temp -75..42 C,
+/// Tmax -72..50, Tmin -78..35, Prec 0..4000 mm, Vap 0..45 hPa, PET 0..400 mm, Wind 0..50 m/s,
+/// Sun 0..1.
+ValueRange monthlyRecords(int variable);
+
+/// The same for the annual value as the result record holds it (index 13: the mean of the
+/// twelve months for every variable). Precipitation: 13,000 mm a year, so a monthly mean of at
+/// most 13000 / 12 mm; the others as their months.
+ValueRange annualRecords(int variable);
+
+/// One active neighbour as the envelope sees it: its value in one month and its altitude (m;
+/// 9999 = not given).
+struct EnvelopeNeighbour {
+    float value = 0;
+    float alt = 0;
+};
+
+/// The range a location's monthly value may take given its active neighbours, at altitude alt
+/// (m; 9999 = not given). Temperatures: every neighbour's value moved to the location's altitude
+/// with any lapse rate between -9.8 and +5 K per km (inversions), widened by 3 C. Precipitation,
+/// vapour pressure, PET and wind: between the driest neighbour divided by 1.5 and the wettest
+/// times 1.5, each moved by at most a factor 2 per km of altitude difference (at most 3 km
+/// counted), plus a small absolute margin for months near 0. Sunshine: the neighbours' range
+/// widened by 0.15. Always within the world's records. n = 0 gives the records.
+ValueRange neighbourEnvelope(int variable, const EnvelopeNeighbour* neighbours, int n, float alt);
+
+}  // namespace zentrel
