@@ -88,11 +88,6 @@ ProgramSettings requestSettings(const std::string& method, const py::kwargs& kwa
 
 std::string shown(double value) { return py::repr(py::float_(value)).cast<std::string>(); }
 
-void checkPosition(double lon, double lat) {
-    checkArgument(Argument::Lon, lon, shown(lon));
-    checkArgument(Argument::Lat, lat, shown(lat));
-}
-
 // One element of an array argument: "lons[3] must be -180..180, got 200.0".
 void checkElement(Argument argument, const char* name, size_t index, double value) {
     if (acceptsArgument(argument, value)) return;
@@ -101,12 +96,14 @@ void checkElement(Argument argument, const char* name, size_t index, double valu
     throw ArgumentError{message};
 }
 
-Result estimateOne(const Database& db, double lon, double lat, std::optional<double> alt, const std::string& var,
+Result estimateOne(const Database& db, py::handle lonIn, py::handle latIn, py::handle altIn, const std::string& var,
                    const std::string& method, py::handle levelIn, const py::kwargs& kwargs) {
-    checkPosition(lon, lat);
+    // Numbers of any Python kind, shown as the caller wrote them when refused.
+    const double lon = numberArgument(Argument::Lon, lonIn), lat = numberArgument(Argument::Lat, latIn);
+    std::optional<double> alt;
+    if (!altIn.is_none()) alt = numberArgument(Argument::Alt, altIn);
     const int variable = parseVariable(var);
     const int level = levelArgument(levelIn);
-    if (alt) checkArgument(Argument::Alt, *alt, shown(*alt));
     const ProgramSettings settings = requestSettings(method, kwargs);
     Location location{"", static_cast<float>(lon), static_cast<float>(lat), 0};
     Result result;

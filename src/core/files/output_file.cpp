@@ -189,11 +189,9 @@ bool diskIsFull(const std::string& path) {
     if (!std::filesystem::exists(at, ec)) at = at.parent_path().empty() ? "." : at.parent_path();
     struct statvfs fs {};
     if (::statvfs(at.c_str(), &fs) != 0) return false;
-    // Libraries write in blocks of up to a few hundred kilobytes: less than a megabyte free
-    // (and less than a hundredth of the disk) is a disk that refused one.
-    const double free = static_cast<double>(fs.f_bavail) * static_cast<double>(fs.f_frsize);
-    const double size = static_cast<double>(fs.f_blocks) * static_cast<double>(fs.f_frsize);
-    return free < 1048576.0 && free < size / 100;
+    // Libraries write in blocks of up to a few hundred kilobytes: less than a megabyte free is
+    // a disk that refused one.
+    return static_cast<double>(fs.f_bavail) * static_cast<double>(fs.f_frsize) < 1048576.0;
 }
 
 }  // namespace zentrel
