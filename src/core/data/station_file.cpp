@@ -124,11 +124,10 @@ Station parseStationLine(std::string_view line, const std::string& file, long li
                                         fields.size() + 1));
             field = std::string(line.substr(pos + 1, close - pos - 1));
             pos = close + 1;
-            // A quote closes a field only before a comma or the end of the line: `"Rome, "IT"`
+            // A quote closes a field only before a separator or the end of the line: `"Rome, "IT"`
             // lacks the quote after Rome, and would put a comma in the name and a quote in the
             // country (the CSV importer refuses such a row too).
-            skipBlanks();
-            if (pos < n && line[pos] != ',')
+            if (pos < n && line[pos] != ',' && line[pos] != ' ' && line[pos] != '\t')
                 throw Error(fmt::format("Station file {}, line {}: field {} has no closing quote.", file, lineNumber,
                                         fields.size() + 1));
         } else {
