@@ -12,6 +12,7 @@
 #include "engine/types.h"
 #include "data/data_info.h"
 #include "settings/argument_checks.h"
+#include "settings/program_settings.h"
 
 namespace zentrel::python {
 
@@ -80,7 +81,12 @@ double numberArgument(Argument argument, py::handle value);
 /// A confidence level 90, 95 or 99 given as any Python number.
 int levelArgument(py::handle value);
 
+/// The settings of a request: the method and the settings keywords (notes become warnings).
+/// Throws ArgumentError.
+ProgramSettings requestSettings(const std::string& method, const py::kwargs& kwargs);
+
 void bindResult(py::module_& m);
+void bindGrid(py::class_<Database>& c);
 void bindDatabase(py::module_& m);
 void bindSeason(py::module_& m);
 
