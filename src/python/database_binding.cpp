@@ -280,19 +280,21 @@ void bindDatabase(py::module_& m) {
     c.def("estimate", &estimateOne, py::arg("lon"), py::arg("lat"), py::arg("alt") = py::none(), py::arg("var") = "Temp",
           py::arg("method") = "described", py::arg("level") = 90, R"(The estimate of one variable at one location.
 
-lon -180..180, lat -90..90 in decimal degrees; alt in m (None: from the elevation
-raster, with a UserWarning when the point is sea there; 9999: unknown). var is case-
-insensitive. settings: max_stat (1..20), max_dist (km, up to 22000), min_dist (km,
->= 0.1), pow_exp (0..5), min_high, max_high (m), neighb_alt, alt_corr, grad_corr
-(0/1 or bool), shad (0..1); defaults as the settings dialog's.
-Raises ValueError for a bad argument and DataError for unusable data (a variable the
-database holds no normals of), with the command line's messages. The interpreter lock is
-released while the engine runs.)");
+lon -180..180, lat -90..90 in decimal degrees; alt in m, -600..10000 (None: from the
+elevation raster, with a UserWarning when the point is sea there; 9999: unknown). var
+is case-insensitive. settings: max_stat (1..20), max_dist (km, more than 0, up to
+22000), min_dist (km, 0..22000, taken as at least 0.1), pow_exp (0..5), min_high,
+max_high (m, -600..10000), neighb_alt, alt_corr, grad_corr (0/1 or bool), shad (0..1);
+defaults as the settings dialog's. The command line takes exactly the same values.
+Raises ValueError naming a bad argument ("max_stat must be 1..20, got 50") and
+DataError for unusable data (a variable the database holds no normals of) with the
+command line's message. The interpreter lock is released while the engine runs.)");
     c.def("estimate_many", &manyEstimates, py::arg("lons"), py::arg("lats"), py::arg("alts") = py::none(),
           py::arg("var") = "Temp", py::arg("method") = "described",
           py::arg("quantities") = py::make_tuple("best", "stderr"), py::arg("level") = 90,
-          py::arg("threads") = 0, R"(The estimates of one variable at many locations, on `threads` threads (0: all cores)
-with the interpreter lock released; Ctrl-C stops them (KeyboardInterrupt).
+          py::arg("threads") = 0, R"(The estimates of one variable at many locations, on `threads` threads (0: all cores;
+at most 4 x the hardware threads, as on the command line) with the interpreter lock
+released; Ctrl-C stops them (KeyboardInterrupt).
 
 lons, lats (and alts) of one shape S; alts None or NaN entries take the elevation
 raster's altitude. Returns a dict: each quantity an array of shape S + (13,) (float32),
