@@ -115,7 +115,14 @@ void bindResult(py::module_& m) {
         d["WarnHit"] = w.WarnHit;
         d["StrangeMonth"] = w.StrangeMonth;
         d["StrangeStation"] = w.StrangeStation;
+        d["WarnRecord"] = w.WarnRecord;
+        d["RecordMonth"] = w.RecordMonth;
         return d;
+    });
+    c.def_property_readonly("caps", [](const Result& r) {
+        std::vector<std::string> out;
+        for (size_t m = 1; m <= 13; ++m) out.push_back(capNames(r.value.result.Caps[m]));
+        return out;
     });
     c.def_property_readonly("messages", [](const Result& r) {
         py::list out;

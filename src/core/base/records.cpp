@@ -48,6 +48,16 @@ ValueRange annualRecords(int variable) {
     return monthlyRecords(variable);
 }
 
+ValueRange recordsOfPeriod(int variable, int period) {
+    return period == 13 ? annualRecords(variable) : monthlyRecords(variable);
+}
+
+std::string recordWarning(int period) {
+    static const char* const kPeriods[] = {"",     "January", "February",  "March",   "April",    "May",      "June",
+                                           "July", "August",  "September", "October", "November", "December", "the annual value"};
+    return std::string("WARNING: Estimate beyond the world's records in ") + kPeriods[period >= 1 && period <= 13 ? period : 0] + "!";
+}
+
 ValueRange neighbourEnvelope(int variable, const EnvelopeNeighbour* neighbours, int n, float alt) {
     const ValueRange records = monthlyRecords(variable);
     if (n <= 0) return records;

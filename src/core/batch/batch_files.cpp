@@ -214,6 +214,7 @@ std::string warningsField(const VariableResult& r, bool anyAlt, float minAlt, fl
     if (w.WarnHit) text += "Hit  ";
     if (w.WarnLonely) text += "Lonely  ";
     if (w.WarnStrange) text += "Strange  ";
+    if (w.WarnRecord) text += "Record  ";
     return text;
 }
 

@@ -127,8 +127,13 @@ class Result:
         """The mean station of the active neighbours."""
     @property
     def warnings(self) -> dict[str, bool | int]:
-        """WarnHigh, WarnLow, WarnLonely, WarnStrange, WarnDoubled, WarnFew, WarnHit (bool),
-        StrangeMonth and StrangeStation (int)."""
+        """WarnHigh, WarnLow, WarnLonely, WarnStrange, WarnDoubled, WarnFew, WarnHit, WarnRecord
+        (bool), StrangeMonth, StrangeStation and RecordMonth (int; RecordMonth 1..13 is the first
+        period beyond the world's records, 0 none)."""
+    @property
+    def caps(self) -> list[str]:
+        """Per month and the annual value, the limits that acted on the estimate ("altitude
+        slope", "plane", "neighbour envelope", "world records", joined by ", "), "" where none."""
     @property
     def messages(self) -> list[dict[str, str]]:
         """Messages of the run, each with "title" and "text"."""
@@ -154,7 +159,7 @@ class Database:
         lines), "stations", "withoutAltitude", "extent", "terrain", "demonstration", "problems" and
         "variables", a dict per variable name with its station counts and valid years."""
     def estimate(self, lon: float, lat: float, alt: float | None = None, var: Variable | str = "Temp",
-                 method: Method | str = "described", level: int = 90, **settings: float | int | bool | str) -> Result:
+                 method: Method | str = "adaptive", level: int = 90, **settings: float | int | bool | str) -> Result:
         """The estimate of one variable at one location.
 
         lon -180..180, lat -90..90 in decimal degrees; alt in m (None: from the elevation
@@ -166,7 +171,7 @@ class Database:
         line's messages. The interpreter lock is released while the engine runs.
         """
     def estimate_many(self, lons: ArrayLike, lats: ArrayLike, alts: ArrayLike | None = None,
-                      var: Variable | str = "Temp", method: Method | str = "described",
+                      var: Variable | str = "Temp", method: Method | str = "adaptive",
                       quantities: Quantity | str | Sequence[Quantity | str] = ("best", "stderr"), level: int = 90,
                       threads: int = 0, **settings: float | int | bool | str) -> dict[str, npt.NDArray[Any]]:
         """The estimates of one variable at many locations, on `threads` threads (0: all cores)
@@ -180,7 +185,7 @@ class Database:
     def altitude(self, lons: ArrayLike, lats: ArrayLike) -> tuple[npt.NDArray[np.float32], npt.NDArray[np.bool_]]:
         """Altitude in m from the elevation raster and whether each point is sea there (0 m)."""
     def grid(self, bbox: Sequence[float], res: float, var: Variable | str = "Temp", period: int | str = "all",
-             quantities: Iterable[Quantity | str] = ("best", "stderr"), method: Method | str = "described",
+             quantities: Iterable[Quantity | str] = ("best", "stderr"), method: Method | str = "adaptive",
              level: int = 90, threads: int = 0, sea: bool = False, **settings: float | int | bool | str) -> Any:
         """Estimates over a regular grid: bbox (west, south, east, north) in degrees, res 0.001..2.
 
