@@ -214,9 +214,9 @@ void bindDatabase(py::module_& m) {
     });
     c.def("info", &info);
     c.def("estimate", &estimateOne, py::arg("lon"), py::arg("lat"), py::arg("alt") = py::none(), py::arg("var") = "Temp",
-          py::arg("method") = "described", py::arg("level") = 90);
+          py::arg("method") = "adaptive", py::arg("level") = 90);
     c.def("estimate_many", &manyEstimates, py::arg("lons"), py::arg("lats"), py::arg("alts") = py::none(),
-          py::arg("var") = "Temp", py::arg("method") = "described",
+          py::arg("var") = "Temp", py::arg("method") = "adaptive",
           py::arg("quantities") = py::make_tuple("best", "stderr"), py::arg("level") = 90,
           py::arg("threads") = 0);
     c.def(

@@ -197,7 +197,7 @@ TEST_F(BatchFiles, BatchFileNamesNumbersAndLinesPinTheirBytes) {
     ns[21].Dist = 11.6667f;
     ns[21].Alt = 150;
     r.warnings.WarnFew = r.warnings.WarnLonely = true;
-    ProgramSettings settings;
+    ProgramSettings settings = describedSettings();
     EXPECT_EQ(infoLine("My place", r, settings),
               "My place     12.50  -41.90      17         3     1.000     12.25    -41.50         5        12        40"
               "       100       150       200       XXS   Low  Few  Lonely  \r\n");
@@ -212,7 +212,7 @@ TEST_F(BatchFiles, ManyThreadsWriteTheBytesOfOneThreadAndASecondRunOverwrites) {
     std::vector<LocationRow> rows = gridLocations({8, 12, 4, 43, 47, 4}, kAlt17);
     rows[3].name = "A name\twith blanks";
     TempFolder one("batch-one");
-    ProgramSettings settings;
+    ProgramSettings settings = describedSettings();
     const BatchSummary s1 = runBatch(rows, ownFormat(one.str(), 1), settings, d.data.str());
     EXPECT_EQ(s1.estimates, 25 * 8);
     EXPECT_EQ(s1.files.size(), 1u + 8 * 13);
@@ -246,7 +246,7 @@ TEST_F(BatchFiles, AppendingToAFileWithACutLastLineDropsThePartialLineFirst) {
     BatchData d;
     const std::vector<LocationRow> rows = gridLocations({8, 12, 4, 43, 47, 4}, kAlt17);
     TempFolder one("batch-append-cut");
-    ProgramSettings settings;
+    ProgramSettings settings = describedSettings();
     runBatch(rows, ownFormat(one.str(), 1), settings, d.data.str());
     const auto path = one.path() / "Zentrel 15062003_093000_Temp_Best.zte";
     const std::string whole = readFile(path);
@@ -362,7 +362,7 @@ TEST(BatchQuantities, VertGradFileIsPer100Metres) {
 }
 
 TEST(BatchQuantities, CorrectionFlagsFlipAtTheirStationCounts) {
-    ProgramSettings settings;
+    ProgramSettings settings = describedSettings();
     VariableResult r;
     const auto flags = [&](int active, int activeAlt) {
         r.neighbours.ActiveCount = static_cast<int16_t>(active);
@@ -386,7 +386,7 @@ TEST_F(BatchFiles, EveryQuantityFileHoldsTheEnginesValuesAtOneLocation) {
     TempFolder out("batch-values");
     BatchOptions o = ownFormat(out.str(), 1);
     o.level = 95;
-    const ProgramSettings settings;
+    const ProgramSettings settings = describedSettings();
     runBatch({{"Here", "10.2", "45.3", "400"}}, o, settings, d.data.str());
     Engine engine(settings, d.data.str());
     const Location here{"Here", 10.2f, 45.3f, 400};

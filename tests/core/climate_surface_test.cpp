@@ -8,6 +8,8 @@
 
 #include "error.h"
 
+#include "fixture.h"
+
 using namespace zentrel;
 
 namespace {
@@ -160,7 +162,7 @@ TEST(SurfaceBands, LowAndHighAreBestMinusAndPlusKStdErrClippedAsTheBatchFiles) {
 }
 
 TEST(SurfaceMetadata, NamesTheMethodFromTheRobustSettingAndCarriesUnitsAndVersion) {
-    ProgramSettings settings;
+    ProgramSettings settings = test::describedSettings();
     SurfaceLayout layout;
     layout.Variable = Prec;
     auto find = [](const auto& pairs, const std::string& key) {

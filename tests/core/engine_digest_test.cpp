@@ -19,6 +19,8 @@
 #include "data/terrain.h"
 #include "engine/engine.h"
 
+#include "fixture.h"
+
 using namespace zentrel;
 
 namespace {
@@ -49,7 +51,7 @@ void addRun(Fnv& fnv, const Engine& e) {
 uint64_t estimatesDigest(const std::string& folder) {
     auto db = std::make_shared<StationDatabase>(folder);
     TerrainRaster raster(folder);
-    ProgramSettings settings;
+    ProgramSettings settings = test::describedSettings();
     Engine e(settings, folder, db);
     Fnv fnv;
     uint64_t state = 2024;

@@ -60,7 +60,7 @@ TEST_P(SurfaceGeoTiff, Float32BandsWithExactGridNoDataDescriptionsAndMetadata) {
     const SurfaceLayout layout = twoByTwo();
     const std::string path = folder.file("prec.tif");
     {
-        SurfaceGeoTiffWriter writer(path, grid, layout, surfaceMetadata(layout, ProgramSettings(), "test stations"),
+        SurfaceGeoTiffWriter writer(path, grid, layout, surfaceMetadata(layout, test::describedSettings(), "test stations"),
                                     GetParam());
         writeAll(writer, grid, layout, 5);
         writer.finish();
@@ -132,7 +132,7 @@ TEST(SurfaceNetCdf, CfFileWithMonthLatLonUnitsFillValueAndOneVariablePerQuantity
     const SurfaceLayout layout = twoByTwo();
     const std::string path = folder.file("prec.nc");
     {
-        SurfaceNetCdfWriter writer(path, grid, layout, surfaceMetadata(layout, ProgramSettings(), "test stations"));
+        SurfaceNetCdfWriter writer(path, grid, layout, surfaceMetadata(layout, test::describedSettings(), "test stations"));
         writeAll(writer, grid, layout, 1);
         writer.finish();
     }
