@@ -33,10 +33,12 @@ double excessBeyond(int variable, float v, const ValueRange& r) {
                      : std::log((v + kOffset) / (r.high + kOffset));
 }
 
-// Worst first; ties by latitude (north first), then longitude, so the list is one whatever
+// Worst first: cells beyond the world's records before those only beyond their envelope, then
+// by how far; ties by latitude (north first), then longitude, so the list is one whatever
 // worker found the cells.
 bool worseThan(const AuditCell& a, const AuditCell& b) {
-    return std::tie(b.excess, a.lat, b.lon, b.period) < std::tie(a.excess, b.lat, a.lon, a.period);
+    return std::tie(b.beyondRecords, b.excess, a.lat, b.lon, b.period) <
+           std::tie(a.beyondRecords, a.excess, b.lat, a.lon, a.period);
 }
 
 void keepWorst(std::vector<AuditCell>& cells, size_t n) {
@@ -219,11 +221,11 @@ std::string formatMapAuditText(const MapAudit& audit) {
         g.Rows, g.CellWidth, g.West, g.south(), g.east(), g.North, methodName(audit.method));
     out += "Every land cell estimated as the raster command does, each month and the annual value (the mean of the\n"
            "months) compared with the world's records and with the envelope of the cell's active neighbours.\n\n";
-    out += fmt::format("{:<6} {:>8} {:>6} {:>20} {:>20} {:>8} {:>8} {:>9} {:>8} {:>9}\n", "Var", "Cells", "No est",
+    out += fmt::format("{:<6} {:>8} {:>6} {:>24} {:>24} {:>8} {:>8} {:>9} {:>8} {:>9}\n", "Var", "Cells", "No est",
                        "Months from .. to", "Annual from .. to", "Records", "Periods", "Envelope", "Periods", "Share");
     for (const VariableAudit& v : audit.variables) {
         const auto span = [&v](const ValueRange& r) { return num(r.low, v.variable) + " .. " + num(r.high, v.variable); };
-        out += fmt::format("{:<6} {:>8} {:>6} {:>20} {:>20} {:>8} {:>8} {:>9} {:>8} {:>9}\n",
+        out += fmt::format("{:<6} {:>8} {:>6} {:>24} {:>24} {:>8} {:>8} {:>9} {:>8} {:>9}\n",
                            kVariableNames[static_cast<size_t>(v.variable)], v.cells, v.noEstimate, span(v.range[0]),
                            span(v.range[1]), v.recordCells, v.recordPeriods, v.envelopeCells, v.envelopePeriods,
                            v.cells ? fmt::format("{:.2f}%", 100.0 * static_cast<double>(v.envelopeCells) / static_cast<double>(v.cells)) : "-");
@@ -240,7 +242,7 @@ std::string formatMapAuditText(const MapAudit& audit) {
                                periodText(c.period), num(c.value, v.variable), num(c.envelope.low, v.variable),
                                num(c.envelope.high, v.variable), c.beyondRecords ? "  beyond the world's records" : "");
             for (const AuditNeighbour& a : c.neighbours)
-                out += fmt::format("    {:<30} Lon {:>8.3f} Lat {:>7.3f} Alt {:>6}  {}\n", a.name, a.lon, a.lat,
+                out += fmt::format("    {:<34} Lon {:>8.3f} Lat {:>7.3f} Alt {:>6}  {}\n", a.name, a.lon, a.lat,
                                    a.alt == kUnknown ? std::string("-") : fmt::format("{:.0f}", a.alt),
                                    num(a.value, v.variable));
         }
