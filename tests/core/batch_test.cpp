@@ -205,6 +205,8 @@ TEST_F(BatchFiles, BatchFileNamesNumbersAndLinesPinTheirBytes) {
               "Some Information about the last automatic run of Zentrel with the input file grid.dat\r\nPath /out\r\n"
               "   Long.    Lat.    Alt.   Neighb.  Exponent Ave(Long)  Ave(Lat) Min(Dist) Ave(Dist) Max(Dist)  Min(Alt)"
               "  Ave(Alt)  Max(Alt)   Correct.  Warnings\r\n\r\n");
+    EXPECT_NE(infoFileHead(true, "grid.dat", "/out", Method::Adaptive).find("Path /out\r\nEstimation method: adaptive\r\n"),
+              std::string::npos);
 }
 
 TEST_F(BatchFiles, ManyThreadsWriteTheBytesOfOneThreadAndASecondRunOverwrites) {

@@ -371,7 +371,7 @@ BatchSummary runBatch(const std::vector<LocationRow>& rows, const BatchOptions& 
         const std::string path = joinPath(folder, runInfoFileName(summary.prefix));
         runInfo = std::make_unique<OutFile>(path, false);
         addFile(path);
-        runInfo->write(infoFileHead(true, options.sourceName, folder));
+        runInfo->write(infoFileHead(true, options.sourceName, folder, effectiveMethod(settings)));
         runInfo->flush();
     }
 
