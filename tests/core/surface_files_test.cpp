@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "error.h"
+#include "fixture.h"
 #include "maps_test_util.h"
 #include "version.h"
 
