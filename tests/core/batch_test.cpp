@@ -270,7 +270,7 @@ TEST_F(BatchFiles, CancelStopsAfterTheCurrentLocationAndOtherFormatsWriteTheHead
     feedback.onProgress = [&feedback](long long done, long long) {
         if (done == 7) feedback.cancel();
     };
-    const BatchSummary s = runBatch(rows, ownFormat(out.str(), 3), ProgramSettings{}, d.data.str(), nullptr, &feedback);
+    const BatchSummary s = runBatch(rows, ownFormat(out.str(), 3), describedSettings(), d.data.str(), nullptr, &feedback);
     EXPECT_TRUE(s.cancelled);
     EXPECT_EQ(s.estimates, 7);
     EXPECT_EQ(countOf(readFile(out.path() / "Zentrel 15062003_093000_Temp_Bias.zte"), "\r\n"), 3u + 7);
@@ -279,7 +279,7 @@ TEST_F(BatchFiles, CancelStopsAfterTheCurrentLocationAndOtherFormatsWriteTheHead
     orvane.format = FormatOrvane;
     orvane.variables = {true, false, false, true, false, false, false, false};
     orvane.destination = out.file("orvane.dat");
-    runBatch(rows, orvane, ProgramSettings{}, d.data.str());
+    runBatch(rows, orvane, describedSettings(), d.data.str());
     const std::string text = readFile(out.file("orvane.dat"));
     EXPECT_EQ(countOf(text, "Station Name = "), 1u);
     EXPECT_EQ(countOf(text, "Temp_mean_mly"), 25u);
@@ -297,7 +297,7 @@ TEST_F(BatchFiles, AFileThatCannotBeWrittenEndsTheRunNamingItAndKeepsEarlierLine
     std::filesystem::create_directory(blocked);
     BatchOptions o = ownFormat(out.str(), 2);
     try {
-        runBatch(rows, o, ProgramSettings{}, d.data.str());
+        runBatch(rows, o, describedSettings(), d.data.str());
         FAIL() << "no error";
     } catch (const Error& e) {
         EXPECT_NE(std::string(e.what()).find("\"" + blocked + "\""), std::string::npos) << e.what();
@@ -305,7 +305,7 @@ TEST_F(BatchFiles, AFileThatCannotBeWrittenEndsTheRunNamingItAndKeepsEarlierLine
     EXPECT_EQ(countOf(readFile(out.path() / "Zentrel 15062003_093000_Temp_Best.zte"), "\r\n"), 3u + 9);
     EXPECT_EQ(countOf(readFile(out.path() / "Zentrel 15062003_093000_INFORMATION.zte"), "\r\n"), 4u + 9);
     o.destination = out.file("missing-folder");
-    EXPECT_THROW(runBatch(rows, o, ProgramSettings{}, d.data.str()), Error);
+    EXPECT_THROW(runBatch(rows, o, describedSettings(), d.data.str()), Error);
 }
 
 TEST_F(BatchFiles, ElevationModelReplacesTheListAltitude) {
@@ -318,7 +318,7 @@ TEST_F(BatchFiles, ElevationModelReplacesTheListAltitude) {
     o.useDem = true;
     o.quantities = {};
     o.quantities.best = true;
-    runBatch({{"Here", "10", "45", "17"}}, o, ProgramSettings{}, d.data.str());
+    runBatch({{"Here", "10", "45", "17"}}, o, describedSettings(), d.data.str());
     EXPECT_NE(readFile(out.path() / "Zentrel 15062003_093000_Temp_Best.zte").find("\r\nHere     10.00   45.00     500"),
               std::string::npos);
 }
@@ -333,7 +333,7 @@ TEST_F(BatchFiles, VariableTheDatabaseLacksIsSkippedWithANoteAndCropWaterFilesRe
     BatchOptions orvane = ownFormat("", 1);
     orvane.format = FormatOrvane;
     orvane.destination = out.file("orvane.dat");
-    const BatchSummary s = runBatch(rows, orvane, ProgramSettings{}, d.data.str());
+    const BatchSummary s = runBatch(rows, orvane, describedSettings(), d.data.str());
     EXPECT_EQ(s.notes, std::vector<std::string>{"Wind skipped: this station database holds no Wind normals"});
     EXPECT_EQ(s.variables, 7);
     EXPECT_EQ(countOf(readFile(out.file("orvane.dat")), "Wind_sp.mean_mly"), 0u);
@@ -343,7 +343,7 @@ TEST_F(BatchFiles, VariableTheDatabaseLacksIsSkippedWithANoteAndCropWaterFilesRe
     plantow.format = FormatPlantow;
     plantow.destination = out.file("crop.lst");
     try {
-        runBatch(rows, plantow, ProgramSettings{}, d.data.str());
+        runBatch(rows, plantow, describedSettings(), d.data.str());
         FAIL() << "the crop-water files were written without wind";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "The crop-water climate file needs Wind normals, but this station database holds no Wind "
@@ -353,7 +353,7 @@ TEST_F(BatchFiles, VariableTheDatabaseLacksIsSkippedWithANoteAndCropWaterFilesRe
 
     BatchOptions windOnly = orvane;
     windOnly.variables = {false, false, false, false, false, false, true, false};
-    EXPECT_THROW(runBatch(rows, windOnly, ProgramSettings{}, d.data.str()), Error);
+    EXPECT_THROW(runBatch(rows, windOnly, describedSettings(), d.data.str()), Error);
 }
 
 TEST(BatchQuantities, VertGradFileIsPer100Metres) {
