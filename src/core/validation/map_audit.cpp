@@ -98,7 +98,8 @@ void judgeCell(const Engine& engine, int variable, size_t keep, Tally& tally) {
         tally.envelopePeriods += excess > 0;
         beyondRecords = beyondRecords || offRecords;
         beyondEnvelope = beyondEnvelope || excess > 0;
-        if (excess > worst.excess) {
+        // The cell's worst period: one beyond the records before one only beyond the envelope.
+        if (excess > 0 && std::tie(offRecords, excess) > std::tie(worst.beyondRecords, worst.excess)) {
             worst.excess = excess;
             worst.period = m;
             worst.value = v;
