@@ -168,7 +168,7 @@ void printTable(const VariableResult& r, const ProgramSettings& settings, int le
     for (size_t f = 0; f < 4; ++f)
         if (flags[f]) std::printf("%s\n", kWarningTexts[f]);
     if (w.WarnRecord) std::printf("%s\n", recordWarning(w.RecordMonth).c_str());
-    if (const std::string caps = capsText(e, settings); !caps.empty()) std::printf("%s\n", caps.c_str());
+    if (const std::string caps = capsText(r.result, settings); !caps.empty()) std::printf("%s\n", caps.c_str());
     if (w.WarnStrange)
         std::printf("  (month %d, neighbour %d: %s)\n", w.StrangeMonth, w.StrangeStation,
                     r.neighbours[w.StrangeStation].Name.c_str());

@@ -175,7 +175,7 @@ std::string num(float v, int variable) {
     return variable == Sun ? fmt::format("{:.3f}", v) : fmt::format("{:.2f}", v);
 }
 
-std::string periodText(int period) { return period == 13 ? "Annual" : surfacePeriodName(period); }
+std::string periodText(int period) { return period == 13 ? "Annual" : surfacePeriodName(period, Temp); }
 
 nlohmann::json number(float v) { return std::isfinite(v) ? nlohmann::json(v) : nlohmann::json(nullptr); }
 
