@@ -22,7 +22,7 @@ void addSettingsOptions(CLI::App& cmd, SettingsOptions& o) {
     g->add_option("--shad", o.shad, "Shadow correction coefficient 0..1 (1)");
     g->add_option("--robust", o.robust, "1: robust altitude and gradient corrections (0); same as --method robust")
         ->check(CLI::Range(0, 1));
-    g->add_option("--method", o.method, "Estimation method: described, robust or adaptive (described)");
+    g->add_option("--method", o.method, "Estimation method: " + methodChoices() + " (described)");
 }
 
 int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings) {
@@ -55,7 +55,7 @@ int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings) {
     if (o.method) {
         const std::optional<Method> method = parseMethod(*o.method);
         if (!method) {
-            std::fprintf(stderr, "zentrel: --method must be described, robust or adaptive, not \"%s\".\n", o.method->c_str());
+            std::fprintf(stderr, "zentrel: --method must be %s, not \"%s\".\n", methodChoices().c_str(), o.method->c_str());
             return kExitUsage;
         }
         if (o.robust && (*o.robust == 1) != (*method == Method::Robust)) {

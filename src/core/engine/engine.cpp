@@ -125,13 +125,14 @@ VariableResult Engine::result() const {
 }
 
 void Engine::LoadCandidates() {
+    if (method() == Method::Kriging) prepareKriging();
     // With a station database the candidates stay in memory and SelectNeighbours asks it for
     // those near the location; the table is then left empty.
     if (database_ && spatialSearch_) table.stations.clear();
-    else if (database_) database_->LoadCandidates(variable, working.Lon, working.Lat, table, excluded_);
+    else if (database_) database_->LoadCandidates(variable, working.Lon, working.Lat, table, exclusion());
     else {
         zentrel::LoadCandidates(dataFolder_, variable, working.Lon, working.Lat, table);
-        if (excluded_) std::erase_if(table.stations, [this](const Station& s) { return excluded_->contains(s); });
+        if (const StationExclusion* ex = exclusion()) std::erase_if(table.stations, [ex](const Station& s) { return ex->contains(s); });
     }
 }
 
@@ -199,7 +200,7 @@ void Engine::selectNear() {
     double radius = searchRadius_;
     while (true) {
         bool covered = false;
-        database_->nearCandidates(*kept.sources, at, std::max(radius, zeroKm), zeroKm, near_, covered, excluded_);
+        database_->nearCandidates(*kept.sources, at, std::max(radius, zeroKm), zeroKm, near_, covered, exclusion());
         place.fill(Place{});
         const float withinCosine = cosineWithin(radius, eps);
         // The MaxStat-th highest rough cosine: MaxStat candidates lie at least that near, so a
@@ -469,6 +470,10 @@ void Engine::WeightedEstimate() {
     ComputeWeights();
     if (method() == Method::Adaptive) {
         adaptiveEstimate();
+        return;
+    }
+    if (method() == Method::Kriging) {
+        krigingEstimate();
         return;
     }
     const bool robust = robustCorrections();
