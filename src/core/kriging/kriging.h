@@ -32,9 +32,10 @@ struct KrigingParams {
     float seaKm = 300;         ///< km of effective distance per unit of exp(-dsea / 50 km)
     float rangeKm = 1500;      ///< covariance exp(-h / rangeKm)
     float nugget = 0.1f;       ///< share of the variance without spatial structure
-    float kernelKm = 700;      ///< Gaussian kernel of the local coefficient fit
-    int rows = 300;            ///< leave-one-out rows in the local fit
-    float priorStations = 3;   ///< weight of the global coefficients, in typical stations
+    bool localFit = false;     ///< coefficients fitted around each location (else the global ones)
+    float kernelKm = 500;      ///< Gaussian kernel of the local fit and of the error estimate
+    int rows = 150;            ///< nearest leave-one-out rows in the local fit and the error
+    float priorStations = 3;   ///< weight of the global coefficients in the local fit, in typical rows
     int covariates() const { return temperature ? 9 : 6; }
 };
 KrigingParams krigingParams(int variable);
@@ -61,6 +62,7 @@ struct KrigingRow {
     float lon = 0, lat = 0;
     double unit[3] = {1, 0, 0};
     float variance = 1;
+    float trust = 1;  ///< 0..1: less for rows the global fit leaves far off (odd data, odd siting)
     std::array<float, kMaxCovariates> dX{};
     std::array<float, 12> r{};
 };
