@@ -1,4 +1,5 @@
 // `zentrel validate`: hold-out validation of the estimate over a whole station database.
+#include <algorithm>
 #include <unistd.h>
 
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "files/output_lock.h"
 #include "formats/text_output.h"
 #include "settings/program_settings.h"
+#include "kriging/kriging.h"
 #include "validation/cross_validation.h"
 #include "validation/validation_report.h"
 #include "worker_threads.h"
@@ -98,6 +100,13 @@ int runValidate(const ValidateOptions& o, const CommonOptions& common) {
         });
     }
     std::fputs(formatValidationText(report).c_str(), stdout);
+    if (effectiveMethod(settings) == Method::Kriging &&
+        std::any_of(report.variables.begin(), report.variables.end(),
+                    [](const VariableValidation& v) { return v.variable == Tmax || v.variable == Tmin; })) {
+        // Found on the whole database; each fold finds them again among the stations it keeps.
+        const std::string extremes = KrigingModel::describeExtremes(KrigingModel::extremeStations(settings, folder, database, nullptr));
+        if (!extremes.empty()) std::fputs(("\n" + extremes).c_str(), stdout);
+    }
     if (!o.json.empty()) saveOutput(o.json, formatValidationJson(report));
     if (!o.csv.empty()) saveOutput(o.csv, formatValidationCsv(report));
     return kExitOk;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -417,6 +418,18 @@ std::vector<Station> KrigingModel::extremeStations(const ProgramSettings& settin
     std::lock_guard lock(sh.mutex);
     sh.extremes.emplace_back(key, out);
     return *out;
+}
+
+std::string KrigingModel::describeExtremes(const std::vector<Station>& stations) {
+    if (stations.empty()) return "";
+    std::string out = "Tmax/Tmin stations the kriging method leaves out (their fields hold monthly extremes): " +
+                      std::to_string(stations.size()) + "\n";
+    char line[160];
+    for (const Station& s : stations) {
+        std::snprintf(line, sizeof line, "  %-28s %-24s Lon %8.2f  Lat %7.2f\n", s.Name.c_str(), s.Country.c_str(), s.Lon, s.Lat);
+        out += line;
+    }
+    return out;
 }
 
 std::shared_ptr<const KrigingModel> KrigingModel::get(const ProgramSettings& settings, const std::string& folder,

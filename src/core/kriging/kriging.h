@@ -103,6 +103,9 @@ public:
                                                 std::shared_ptr<const StationDatabase> database,
                                                 const StationExclusion* excluded);
     static constexpr float kExtremesLimit = 6;
+    /// The extreme stations as lines for people: a heading with the count, then one line per
+    /// station (name, country, position); "" when there are none.
+    static std::string describeExtremes(const std::vector<Station>& stations);
 
     int variable = 0;
     KrigingParams params;
