@@ -71,6 +71,7 @@ void Engine::krigingEstimate() {
     res.HasStdErr = out.errorEstimate && settings_.MinStatErr <= ns.ActiveCount;
     if (!res.HasStdErr)
         for (int m = 1; m <= 13; ++m) res.StdErr[ix(m)] = res.StdErrLog[ix(m)] = 0;
+    limitAnnualTotal();
 }
 
 }  // namespace zentrel
