@@ -89,9 +89,14 @@ KrigingParams krigingParams(int variable) {
             break;
         default: break;
     }
+    // A small nugget pays for Temp, Tmax and precipitation (Temp 0.735 -> 0.731 C, Tmax 0.869 ->
+    // 0.861 C with 0.02 instead of 0.1; Prec 28.1 -> 27.8 % with 0.02 instead of 0.05 and 800 km
+    // per unit of sea proximity); Tmin (1.036 -> 1.050 C), vapour pressure, PET and sunshine lose.
+    if (variable == Temp || variable == Tmax) p.nugget = 0.02f;
     if (!p.temperature) {
         p.altKmPerM = 0.3f;
-        p.nugget = 0.05f;
+        p.nugget = variable == Prec ? 0.02f : 0.05f;
+        if (variable == Prec) p.seaKm = 800;
     }
     switch (variable) {
         case Prec: p.logOffset = 10; break;  // mm: dry months do not dominate the ratios
