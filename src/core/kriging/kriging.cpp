@@ -123,9 +123,10 @@ std::array<float, kMaxCovariates> krigingCovariates(const KrigingParams& p, floa
 bool krigingWeights(const KrigingParams& p, const KrigingPoint* points, int n, const KrigingPoint& target,
                     float* weights, float& variance) {
     const double sill = 1.0 - p.nugget;
-    auto h = [&](const KrigingPoint& a, const KrigingPoint& b, float d) {
+    auto Distance = [](const SpherePoint& a, const SpherePoint& b) { return chordKm(a.unit, b.unit); };
+    auto h = [&](const KrigingPoint& a, const KrigingPoint& b, double d) {
         const double dz = p.altKmPerM * (a.alt - b.alt), ds = p.seaKm * (a.seaNear - b.seaNear);
-        return std::sqrt(static_cast<double>(d) * d + dz * dz + ds * ds);
+        return std::sqrt(d * d + dz * dz + ds * ds);
     };
     if (n == 1) {
         weights[0] = 1;
@@ -510,8 +511,9 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
     }
     // Local coefficients: kernel-weighted ridge over the nearest rows, shrunk towards the global
     // ones by a prior worth priorStations typical rows.
-    std::vector<std::pair<double, int>> near;  // minus the cosine first, then the distance in km
-    near.reserve(rows.size());
+    thread_local std::vector<std::pair<double, int>> near;  // minus the cosine first, then the distance in km
+    thread_local std::vector<double> kernel, A, R;  // kept between estimates: no allocation in a warm thread
+    near.clear();
     for (size_t j = 0; j < rows.size(); ++j) {
         const double* u = rows[j].unit;
         near.emplace_back(-(at.unit[0] * u[0] + at.unit[1] * u[1] + at.unit[2] * u[2]), static_cast<int>(j));
@@ -523,7 +525,7 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
     std::array<std::array<double, kMaxCovariates>, 12> B{};
     for (int m = 0; m < 12; ++m)
         for (int a = 0; a < p; ++a) B[ix(m)][ix(a)] = global[ix(m)][ix(a)];
-    std::vector<double> kernel(k);
+    kernel.assign(k, 0.0);
     double kernelSum = 0;
     for (size_t j = 0; j < k; ++j) {
         const double d = near[j].first / P.kernelKm;
@@ -531,7 +533,8 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
         kernelSum += kernel[j];
     }
     if (P.localFit && k > 0 && kernelSum > 1e-9) {
-        std::vector<double> A(ix(p * p), 0), R(ix(p * 12), 0);
+        A.assign(ix(p * p), 0.0);
+        R.assign(ix(p * 12), 0.0);
         for (size_t j = 0; j < k; ++j) {
             const KrigingRow& row = rows[ix(near[j].second)];
             const double wj = kernel[j] * row.trust / row.variance;
