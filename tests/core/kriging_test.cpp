@@ -61,6 +61,10 @@ protected:
             tmin[14].Data[static_cast<size_t>(m)] -= 9;
         }
         tmax[14].Data[1] -= 9;
+        // Another reports a July vapour pressure 15 hPa above what its place gives.
+        std::vector<Station> vap = network();
+        vap[20].Data[7] += 15;
+        folder_->write(wholeFileName(Vap), stationLines(vap));
         folder_->write(wholeFileName(Tmax), stationLines(tmax));
         folder_->write(wholeFileName(Tmin), stationLines(tmin));
         TerrainCovariates::writeDerived(folder_->str(), folder_->file(TerrainCovariates::kFileName));
@@ -181,4 +185,15 @@ TEST_F(Kriging, HeldOutStationsLeaveNoRowBehind) {
     const auto without = KrigingModel::get(ProgramSettings{}, folder_->str(), nullptr, Temp, &exclusion);
     ASSERT_EQ(without->rows.size() + 1, all->rows.size());
     for (const KrigingRow& row : without->rows) EXPECT_FALSE(row.lon == held.Lon && row.lat == held.Lat);
+}
+
+TEST_F(Kriging, StrangeDataWarningNamesTheOddNeighbourOnly) {
+    const Station odd = network()[20];
+    for (const auto& [variable, strange] : {std::pair{Vap, true}, {Temp, false}}) {
+        const VariableResult r = estimate(variable, odd.Lon + 0.2f, odd.Lat, 500);
+        EXPECT_EQ(r.warnings.WarnStrange, strange) << kVariableNames[static_cast<size_t>(variable)];
+        if (!strange) continue;
+        EXPECT_EQ(r.neighbours[r.warnings.StrangeStation].Name, odd.Name);
+        EXPECT_EQ(r.warnings.StrangeMonth, 7);
+    }
 }

@@ -814,6 +814,10 @@ void Engine::CrossValidate() {
 void Engine::DetectStrangeData() {
     const int n = ns.ActiveAltCount;
     if (n < 10) return;
+    if (method() == Method::Kriging) {
+        krigingStrangeData();
+        return;
+    }
     if (method() == Method::Adaptive) {
         // The adaptive method tests its own leave-one-out errors, all months and neighbours at once.
         if (!adaptiveValid_) return;

@@ -118,6 +118,7 @@ private:
     void adaptiveEstimate();                      // Best, Bias, StdErr and slopes of the adaptive method
     void prepareKriging();                        // the kriging model of the variable and held-out stations
     void krigingEstimate();                       // Best, StdErr and limits of the kriging method
+    void krigingStrangeData();                    // the strange-data test on the neighbours' own rows
     /// The stations the selection leaves out: those held out, and under the kriging method also
     /// the Tmax/Tmin stations whose fields hold monthly extremes.
     const StationExclusion* exclusion() const;

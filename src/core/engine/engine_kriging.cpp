@@ -74,4 +74,33 @@ void Engine::krigingEstimate() {
     limitAnnualTotal();
 }
 
+void Engine::krigingStrangeData() {
+    // The adaptive method's test (farthest leave-one-out error among all neighbours and months,
+    // against a joint false-alarm rate), on the errors of the neighbours' own rows.
+    if (!kriging_ || !res.HasStdErr) return;
+    AdaptiveField field;
+    AdaptiveOutcome outcome;
+    std::array<const Station*, kMaxNeighbours> active{};
+    std::array<int, kMaxNeighbours> entries{};
+    int n = 0;
+    for (int i = 1; i <= ns.NeighbourCount && n < kMaxNeighbours; ++i)
+        if (ns[i].Active == 1) {
+            entries[ix(n)] = i;
+            active[ix(n)] = &ns[i];
+            field.sAlt[ix(n)] = ns[i].Alt;
+            for (int m = 1; m <= 12; ++m) field.data[ix(n)][ix(m - 1)] = ns[i].Data[ix(m)];
+            ++n;
+        }
+    field.variable = variable;
+    field.n = n;
+    if (!kriging_->neighbourErrors(active.data(), n, outcome.error)) return;
+    outcome.errorEstimate = true;
+    const StrangeFinding found = detectStrangeAdaptive(field, outcome);
+    if (found.found) {
+        warn.WarnStrange = true;
+        warn.StrangeMonth = static_cast<int16_t>(found.month);
+        warn.StrangeStation = static_cast<int16_t>(entries[ix(found.station)]);
+    }
+}
+
 }  // namespace zentrel

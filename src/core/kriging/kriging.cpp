@@ -471,10 +471,30 @@ std::shared_ptr<const KrigingModel> KrigingModel::get(const ProgramSettings& set
     model->rows = buildRows(*model, settings, folder, database, stations, model->neighbourExclusion.get());
     for (int m = 0; m < 12; ++m) model->global[ix(m)] = globalFit(model->rows, model->params.covariates(), m);
     trustRows(*model);
+    for (size_t j = 0; j < model->rows.size(); ++j) model->rowAt_[positionKey(model->rows[j].lon, model->rows[j].lat)] = j;
     std::lock_guard lock(sh.mutex);
     if (sh.models.size() > 256) sh.models.erase(sh.models.begin(), sh.models.begin() + 128);
     sh.models.emplace_back(key, model);
     return model;
+}
+
+bool KrigingModel::neighbourErrors(const Station* const* neighbours, int n,
+                                   std::array<std::array<float, 12>, kKrigingNeighbours>& errors) const {
+    const int p = params.covariates();
+    for (int i = 0; i < std::min(n, kKrigingNeighbours); ++i) {
+        const auto it = rowAt_.find(positionKey(neighbours[i]->Lon, neighbours[i]->Lat));
+        if (it == rowAt_.end()) return false;
+        const KrigingRow& row = rows[it->second];
+        for (int m = 0; m < 12; ++m) {
+            double e = row.r[ix(m)];  // observed minus estimated, working scale
+            for (int a = 0; a < p; ++a) e -= global[ix(m)][ix(a)] * row.dX[ix(a)];
+            const double obs = neighbours[i]->Data[ix(m + 1)];
+            const double est = params.logOffset > 0 ? std::exp(std::log(std::max(obs, 0.0) + params.logOffset) - e) - params.logOffset
+                                                    : obs - e;
+            errors[ix(i)][ix(m)] = static_cast<float>(est - obs);
+        }
+    }
+    return true;
 }
 
 KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Station* const* neighbours, int n) const {

@@ -124,11 +124,17 @@ public:
     };
     StationTerrain stationTerrain(float lon, float lat, float alt) const;
 
+    /// The leave-one-out errors (estimate minus observed, the variable's unit; months 0..11) of
+    /// the n neighbours as the model's rows and global coefficients give them. False when a
+    /// neighbour has no row (held out, or without neighbours of its own).
+    bool neighbourErrors(const Station* const* neighbours, int n, std::array<std::array<float, 12>, kKrigingNeighbours>& errors) const;
+
     /// The estimate at (lon, lat, alt) from n neighbours (lon, lat, alt, 12 monthly values each).
     KrigingOutcome estimate(float lon, float lat, float alt, const Station* const* neighbours, int n) const;
 
 private:
     std::unordered_map<uint64_t, StationTerrain> known_;
+    std::unordered_map<uint64_t, size_t> rowAt_;  // row of each position
 };
 
 }  // namespace zentrel
