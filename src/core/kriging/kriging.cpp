@@ -541,7 +541,9 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
     const size_t k = std::min(near.size(), static_cast<size_t>(P.rows));
     if (k < near.size()) std::nth_element(near.begin(), near.begin() + static_cast<long>(k), near.end());
     near.resize(k);
-    for (auto& [d, j] : near) d = chordKm(at.unit, rows[ix(j)].unit);
+    // Kernel distances as chords (2 R sin(angle / 2) from the cosine, without acos): within
+    // 0.3 % of the arc up to 1500 km, and the kernel is no finer than that.
+    for (auto& [d, j] : near) d = kEarthKm * std::sqrt(std::max(2.0 + 2.0 * d, 0.0));
     std::array<std::array<double, kMaxCovariates>, 12> B{};
     for (int m = 0; m < 12; ++m)
         for (int a = 0; a < p; ++a) B[ix(m)][ix(a)] = global[ix(m)][ix(a)];
@@ -553,17 +555,25 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
         kernelSum += kernel[j];
     }
     if (P.localFit && k > 0 && kernelSum > 1e-9) {
-        A.assign(ix(p * p), 0.0);
-        R.assign(ix(p * 12), 0.0);
+        // Sums in local arrays of fixed size, so that the compiler keeps them in registers and
+        // vectorises the month loop (the row's arrays could otherwise alias them).
+        std::array<double, kMaxCovariates * kMaxCovariates> a0{};
+        std::array<std::array<double, 12>, kMaxCovariates> r0{};
         for (size_t j = 0; j < k; ++j) {
             const KrigingRow& row = rows[ix(near[j].second)];
             const double wj = kernel[j] * row.trust / row.variance;
+            std::array<double, 12> rj;
+            for (size_t m = 0; m < 12; ++m) rj[m] = row.r[m];
             for (int a = 0; a < p; ++a) {
                 const double xa = wj * row.dX[ix(a)];
-                for (int c = 0; c <= a; ++c) A[ix(a * p + c)] += xa * row.dX[ix(c)];
-                for (int m = 0; m < 12; ++m) R[ix(a * 12 + m)] += xa * row.r[ix(m)];
+                for (int c = 0; c <= a; ++c) a0[ix(a * p + c)] += xa * row.dX[ix(c)];
+                for (size_t m = 0; m < 12; ++m) r0[ix(a)][m] += xa * rj[m];
             }
         }
+        A.assign(a0.begin(), a0.begin() + p * p);
+        R.resize(ix(p * 12));
+        for (int a = 0; a < p; ++a)
+            for (int m = 0; m < 12; ++m) R[ix(a * 12 + m)] = r0[ix(a)][ix(m)];
         for (int a = 0; a < p; ++a) {
             const double prior = P.priorStations * A[ix(a * p + a)] / static_cast<double>(k) + 1e-9;
             for (int c = 0; c < a; ++c) A[ix(c * p + a)] = A[ix(a * p + c)];
@@ -578,13 +588,19 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
     // variance, scaled to the location's; plus what the coefficients add where the location's
     // covariates lie beyond every neighbour's.
     std::array<double, 12> s2{};
+    std::array<std::array<double, 12>, kMaxCovariates> Bt{};  // B by covariate, then month
+    for (int m = 0; m < 12; ++m)
+        for (int a = 0; a < p; ++a) Bt[ix(a)][ix(m)] = B[ix(m)][ix(a)];
     for (size_t j = 0; j < k; ++j) {
         const KrigingRow& row = rows[ix(near[j].second)];
-        for (int m = 0; m < 12; ++m) {
-            double e = row.r[ix(m)];
-            for (int a = 0; a < p; ++a) e -= B[ix(m)][ix(a)] * row.dX[ix(a)];
-            s2[ix(m)] += kernel[j] * e * e / row.variance;
+        std::array<double, 12> e;
+        for (size_t m = 0; m < 12; ++m) e[m] = row.r[m];
+        for (int a = 0; a < p; ++a) {
+            const double x = row.dX[ix(a)];
+            for (size_t m = 0; m < 12; ++m) e[m] -= Bt[ix(a)][m] * x;
         }
+        const double w = kernel[j] / row.variance;
+        for (size_t m = 0; m < 12; ++m) s2[m] += w * e[m] * e[m];
     }
     out.errorEstimate = k >= 10 && kernelSum > 1e-9;
     for (int m = 0; m < 12; ++m) {
