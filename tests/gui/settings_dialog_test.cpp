@@ -235,20 +235,20 @@ private slots:
         QCOMPARE(state_->settings().RobustCorr, int16_t(0));
     }
 
-    void methodChoiceIsStoredAndFollowsTheRobustBox() {
+    void methodIsAdaptiveByDefaultAndTheChoiceIsStoredAndFollowsTheRobustBox() {
         auto* method = dialog_->findChild<QComboBox*>("cboMethod");
         QVERIFY(method);
-        QCOMPARE(method->currentText(), QStringLiteral("Described"));
+        QCOMPARE(method->currentText(), QStringLiteral("Adaptive"));
         QCOMPARE(method->count(), static_cast<int>(kMethods.size()));  // every method of the core's list
         method->setCurrentIndex(static_cast<int>(Method::Kriging));
         QCOMPARE(method->currentText(), QStringLiteral("Kriging"));
         QVERIFY(confirm());
         QCOMPARE(state_->settings().Method, Method::Kriging);
         dialog_->show();
-        method->setCurrentIndex(2);  // Adaptive
+        method->setCurrentIndex(0);  // Described
         QVERIFY(!check("chkRobustCorr")->isChecked());
         QVERIFY(confirm());
-        QCOMPARE(state_->settings().Method, Method::Adaptive);
+        QCOMPARE(state_->settings().Method, Method::Described);
         QCOMPARE(state_->settings().RobustCorr, int16_t(0));
         dialog_->show();
         check("chkRobustCorr")->setChecked(true);  // the older switch chooses Robust
@@ -256,7 +256,7 @@ private slots:
         QVERIFY(confirm());
         QCOMPARE(state_->settings().Method, Method::Robust);
         dialog_->show();
-        method->setCurrentIndex(0);
+        method->setCurrentIndex(2);
         QVERIFY(!check("chkRobustCorr")->isChecked());
     }
 
