@@ -24,8 +24,8 @@ void addSettingsOptions(CLI::App& cmd, SettingsOptions& o) {
     g->add_option("--robust", o.robust, "1: robust altitude and gradient corrections, same as --method robust; 0: none, same as --method described")
         ->check(CLI::Range(0, 1));
     g->add_option("--method", o.method,
-                  "Estimation method: adaptive (the default), robust, or described (the classic inverse-distance method "
-                  "with its least-squares corrections)");
+                  "Estimation method: adaptive (the default), robust, described (the classic inverse-distance method "
+                  "with its least-squares corrections), or kriging (with terrain covariates)");
 }
 
 int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings) {
@@ -66,7 +66,7 @@ int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings) {
     if (o.method) {
         const std::optional<Method> method = parseMethod(*o.method);
         if (!method) {
-            std::fprintf(stderr, "zentrel: --method must be described, robust or adaptive, not \"%s\".\n", o.method->c_str());
+            std::fprintf(stderr, "zentrel: --method must be %s, not \"%s\".\n", methodChoices().c_str(), o.method->c_str());
             return kExitUsage;
         }
         if (o.robust && (*o.robust == 1) != (*method == Method::Robust)) {

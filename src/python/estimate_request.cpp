@@ -12,8 +12,11 @@
 namespace zentrel::python {
 
 const std::vector<std::string>& methodNames() {
-    static const std::vector<std::string> names{methodName(Method::Described), methodName(Method::Robust),
-                                                methodName(Method::Adaptive)};
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> all;
+        for (Method m : kMethods) all.emplace_back(methodName(m));
+        return all;
+    }();
     return names;
 }
 

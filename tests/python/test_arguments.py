@@ -34,7 +34,7 @@ def test_VariableNamesAreCaseInsensitiveAsOnTheCommandLine(db):
 
 def test_UnknownMethodNamesTheAllowedMethods(db):
     with pytest.raises(ValueError) as caught:
-        db.estimate(12.48, 41.9, method="kriging")
+        db.estimate(12.48, 41.9, method="krige")
     for method in zentrel.METHODS:
         assert method in str(caught.value)
     with pytest.raises(ValueError, match="described, robust"):

@@ -27,6 +27,8 @@ public:
     explicit StationExclusion(std::vector<std::pair<float, float>> positions);
     bool contains(const Station& station) const;
     bool empty() const { return positions_.empty(); }
+    /// The positions left out, sorted.
+    const std::vector<std::pair<float, float>>& positions() const { return positions_; }
 
 private:
     std::vector<std::pair<float, float>> positions_;  // sorted
