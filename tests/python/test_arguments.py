@@ -11,9 +11,11 @@ from conftest import cli_error
 
 
 def test_PositionOutOfRangeIsAValueError(db):
-    for lon, lat in [(181, 0), (0, -91), (float("nan"), 0), (0, float("inf"))]:
+    for lon, lat in [(181, 0), (0, -91), (0, 91), (float("nan"), 0), (0, float("inf"))]:
         with pytest.raises(ValueError, match=r"lon must lie in -180..180 and lat in -90..90"):
             db.estimate(lon, lat)
+        with pytest.raises(ValueError, match=r"lons must lie in -180..180 and lats in -90..90"):
+            db.estimate_many([lon], [lat])
 
 
 def test_UnknownVariableNamesTheVariables(db):
@@ -36,8 +38,9 @@ def test_UnknownMethodNamesTheAllowedMethods(db):
 
 
 def test_LevelMustBe90Or95Or99(db):
-    with pytest.raises(ValueError, match="level must be 90, 95 or 99"):
-        db.estimate(12.48, 41.9, level=80)
+    for level in (80, 91, 100):
+        with pytest.raises(ValueError, match="level must be 90, 95 or 99"):
+            db.estimate(12.48, 41.9, level=level)
     r = db.estimate(12.48, 41.9)
     with pytest.raises(ValueError):
         r.bounds(50)
