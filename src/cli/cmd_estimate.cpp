@@ -139,8 +139,8 @@ void printTable(const VariableResult& r, const ProgramSettings& settings, int le
             continue;
         }
         const float best = ClipValue(e.Best[i], r.variable);
-        const float low = ClipValue(e.Best[i] - k * e.StdErr[i], r.variable);
-        const float high = ClipValue(e.Best[i] + k * e.StdErr[i], r.variable);
+        const float low = ClipValue(e.StdErrLog[i] > 0 ? lowBound(e, static_cast<int>(i), k) : e.Best[i] - k * e.StdErr[i], r.variable);
+        const float high = ClipValue(e.StdErrLog[i] > 0 ? highBound(e, static_cast<int>(i), k) : e.Best[i] + k * e.StdErr[i], r.variable);
         const std::string name = m == 13 ? "Annual" : settings.MonthNames[i - 1];
         std::printf("%-12s %10s %12s %12s %10s %10s\n", name.c_str(), formatPicture(best, "###0.00").c_str(),
                     formatPicture(low, "###0.00").c_str(), formatPicture(high, "###0.00").c_str(),

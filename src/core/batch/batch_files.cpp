@@ -131,8 +131,8 @@ std::string quantityLine(Quantity q, const std::string& name, const VariableResu
         float value = 0;
         switch (q) {
             case Quantity::Best: value = ClipValue(e.Best[m], v); break;
-            case Quantity::Low: value = ClipValue(e.Best[m] - k * e.StdErr[m], v); break;
-            case Quantity::High: value = ClipValue(e.Best[m] + k * e.StdErr[m], v); break;
+            case Quantity::Low: value = ClipValue(e.StdErrLog[m] > 0 ? lowBound(e, static_cast<int>(m), k) : e.Best[m] - k * e.StdErr[m], v); break;
+            case Quantity::High: value = ClipValue(e.StdErrLog[m] > 0 ? highBound(e, static_cast<int>(m), k) : e.Best[m] + k * e.StdErr[m], v); break;
             case Quantity::StdErr: value = e.StdErr[m]; break;
             case Quantity::Bias: value = e.Bias[m]; break;
             case Quantity::VertGrad: value = e.VertGrad[m] * 100; break;  // stored per metre

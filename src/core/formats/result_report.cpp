@@ -60,9 +60,9 @@ std::vector<Column> monthlyColumns(const VariableResult& vr, const ReportOptions
         }
         // The bounds come from the unclamped Best and are clamped themselves.
         cols.push_back({lowTitle, 15, unit,
-                        [&r, v, z](size_t m) { return two(ClipValue(r.Best[m] - z * r.StdErr[m], v)); }});
+                        [&r, v, z](size_t m) { return two(ClipValue(r.StdErrLog[m] > 0 ? lowBound(r, static_cast<int>(m), z) : r.Best[m] - z * r.StdErr[m], v)); }});
         cols.push_back({highTitle, 15, unit,
-                        [&r, v, z](size_t m) { return two(ClipValue(r.Best[m] + z * r.StdErr[m], v)); }});
+                        [&r, v, z](size_t m) { return two(ClipValue(r.StdErrLog[m] > 0 ? highBound(r, static_cast<int>(m), z) : r.Best[m] + z * r.StdErr[m], v)); }});
     }
     if (q.stdErr) cols.push_back({"Std. Err.", 10, unit, [&r](size_t m) { return two(r.StdErr[m]); }});
     if (q.bias) cols.push_back({"Bias", 10, unit, [&r](size_t m) { return two(r.Bias[m]); }});
