@@ -89,6 +89,8 @@ broken=0
 while IFS=$'\t' read -r binary filter; do
   if ! run_tests "$binary" "$filter"; then
     echo "mutants: $binary $filter fails without any fault:"; tail -20 "$SCRATCH/test.log"; broken=1
+  elif grep -q '^\[==========\] 0 tests' "$SCRATCH/test.log"; then
+    echo "mutants: the filter $filter names no test of $binary"; broken=1
   fi
 done < <(printf '%s\n' "${chosen[@]}" | cut -f2,3 | sort -u)
 [ $broken = 0 ] || exit 2
@@ -107,7 +109,8 @@ for entry in "${chosen[@]}"; do
   fi
   planted=$file
   mv "$TREE/$file.mutant" "$TREE/$file"
-  if ! build "$(target_of "$binary")"; then
+  # shellcheck disable=SC2046
+  if ! build $(target_of "$binary"); then
     restore
     echo "NOT BUILT    $name: the fault does not compile (fix the entry)"
     invalid=$((invalid + 1)); continue
