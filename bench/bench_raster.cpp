@@ -71,7 +71,7 @@ double surfaceExport(const std::string& folder, std::shared_ptr<const StationDat
     ProgramSettings settings;
     const auto start = Clock::now();
     RasterCellEstimator estimator(settings, folder, std::move(db), layout.Variable, 13, threads);
-    SurfaceGeoTiffWriter writer(path, grid, layout, surfaceMetadata(layout, settings, folder));
+    SurfaceGeoTiffWriter writer(path, grid, layout, surfaceMetadata(layout, settings, describeDataFolder(folder)));
     computeSurface(grid, {0, grid.Rows}, layout, map,
                    [&estimator](int w, double lon, double lat) { return estimator.estimateCell(w, lon, lat); },
                    threads, writer);

@@ -18,6 +18,9 @@
 namespace zentrel {
 
 namespace {
+// sqrt(a^2 + b^2) without std::hypot's care for overflow (slow, and the values here are small).
+inline double pythagoras(double a, double b) { return std::sqrt(a * a + b * b); }
+inline float pythagoras(float a, float b) { return std::sqrt(a * a + b * b); }
 constexpr double kPi = 3.1415926535;    // the engine's pi for the shadow and the harmonics
 constexpr float kPiSingle = 3.1415927f;  // single-precision pi of the gradient outputs
 constexpr int kMaxNeighbours = 20;
@@ -553,7 +556,7 @@ void Engine::limitRobust(const std::array<float, 13>& planeAt, const std::array<
         // Errors of extrapolation: the slope's doubt over the altitudes beyond the neighbours',
         // and half the plane value that was cut off (at most its span).
         const float slopeDoubt = temperature ? 0.002f : 0.0003f * (std::max(best, 0.0f) + c);
-        float extra = std::hypot(slopeDoubt * altitudeBeyond_, 0.5f * std::min(std::fabs(planeAt[ix(m)]), planeSpan[ix(m)]));
+        float extra = pythagoras(slopeDoubt * altitudeBeyond_, 0.5f * std::min(std::fabs(planeAt[ix(m)]), planeSpan[ix(m)]));
         float extraLog = extra / (std::max(best, 0.0f) + c);
         const float bounded = std::clamp(best, records.low, records.high);
         if (bounded != best) res.Caps[ix(m)] |= CapRecord;
@@ -562,13 +565,13 @@ void Engine::limitRobust(const std::array<float, 13>& planeAt, const std::array<
         if (kept != bounded) {
             res.Caps[ix(m)] |= CapEnvelope;
             const float cut = std::min(std::fabs(kept - bounded), envelope.high - envelope.low);
-            extra = std::hypot(extra, cut);
-            extraLog = std::hypot(extraLog, std::log((std::max(kept, 0.0f) + cut + c) / (std::max(kept, 0.0f) + c)));
+            extra = pythagoras(extra, cut);
+            extraLog = pythagoras(extraLog, std::log((std::max(kept, 0.0f) + cut + c) / (std::max(kept, 0.0f) + c)));
         }
         best = kept;
         if (!res.HasStdErr) continue;
-        res.StdErr[ix(m)] = std::hypot(res.StdErr[ix(m)], extra);
-        if (variable == Prec) res.StdErrLog[ix(m)] = std::hypot(res.StdErrLog[ix(m)], extraLog);
+        res.StdErr[ix(m)] = pythagoras(res.StdErr[ix(m)], extra);
+        if (variable == Prec) res.StdErrLog[ix(m)] = pythagoras(res.StdErrLog[ix(m)], extraLog);
     }
     if (variable == Prec) res.LogOffset = c;
     limitAnnualTotal();
