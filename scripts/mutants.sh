@@ -6,6 +6,8 @@
 # Environment: MUTANT_JOBS (build jobs, default 1), MUTANT_DIR (scratch folder),
 #              MUTANT_TIMEOUT (seconds a test run may take, default 600).
 set -euo pipefail
+# The whole script is one block, read before it runs: editing the file during a run is safe.
+{
 REPO=$(cd "$(dirname "$0")/.." && pwd)
 LIST=$REPO/tests/mutants/faults.list
 SCRATCH=${MUTANT_DIR:-$REPO/build-mutants}
@@ -70,7 +72,8 @@ target_of() { case $1 in python) echo "_zentrel zentrel" ;; *) echo "$1" ;; esac
 build() { cmake --build "$BUILD" -j "$JOBS" --target "$@" >"$SCRATCH/build.log" 2>&1; }
 run_tests() {  # binary, filter
   case $1 in
-    python)
+    python)  # the arguments split at commas and blanks on purpose
+      # shellcheck disable=SC2086
       (cd "$TREE/tests/python" && PYTHONPATH="$BUILD/python" ZENTREL_BIN="$BUILD/bin/zentrel" PYTHONDONTWRITEBYTECODE=1 \
         timeout "$TIMEOUT" /usr/bin/python3 -m pytest -q -x -p no:cacheprovider ${2//,/ }) ;;
     *) (cd "$BUILD" && timeout "$TIMEOUT" "bin/$1" --gtest_filter="$2" --gtest_brief=1) ;;
@@ -126,3 +129,5 @@ for entry in "${chosen[@]}"; do
 done
 echo "mutants: $caught caught, $survived survived, $invalid not planted or not built, of ${#chosen[@]}"
 [ $survived = 0 ] && [ $invalid = 0 ]
+exit
+}
