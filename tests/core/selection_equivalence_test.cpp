@@ -77,7 +77,7 @@ TEST(SelectionEquivalence, FileTableFromMemoryEqualsReadingTheFiles) {
     TempFolder folder("equivalence-files");
     writeRandomWorld(folder, 1500, 11);
     auto db = std::make_shared<StationDatabase>(folder.str());
-    ProgramSettings settings;
+    ProgramSettings settings = describedSettings();
     Engine reading(settings, folder.str());
     Engine memory(settings, folder.str(), db);
     memory.setSpatialSearch(false);
@@ -100,7 +100,7 @@ TEST_P(DatabaseSearch, EqualsTheWholeTable) {
     auto db = std::make_shared<StationDatabase>(folder.str());
     const int variant = GetParam();
     Lcg rng{7 + static_cast<uint64_t>(variant)};
-    ProgramSettings settings;
+    ProgramSettings settings = describedSettings();
     if (variant == 1) {
         settings.MaxStat = 7;
         settings.MaxDist = 300;
@@ -129,8 +129,8 @@ TEST_P(DatabaseSearch, EqualsTheWholeTable) {
     }
 }
 
-// Default settings; few neighbours within a short distance; an altitude band; a large distance
-// epsilon.
+// The described method's defaults; few neighbours within a short distance; an altitude band; a large
+// distance epsilon.
 INSTANTIATE_TEST_SUITE_P(SelectionEquivalence, DatabaseSearch, ::testing::Values(0, 1, 2, 3));
 
 // A station within a few hundred metres of the location's antipode is at distance 0 (the cosine
@@ -148,7 +148,7 @@ TEST(SelectionEquivalence, StationsAtDistanceZeroFarAwayAreFound) {
     writeDataFolder(folder, lon, lat, stations);
     auto db = std::make_shared<StationDatabase>(folder.str());
     for (float eps : {kDefaultDistEpsilon, 0.01f}) {
-        ProgramSettings settings;
+        ProgramSettings settings = describedSettings();
         settings.DistEpsilon = eps;
         Engine fromFiles(settings, folder.str());
         Engine fromDb(settings, folder.str(), db);
@@ -184,7 +184,7 @@ TEST(SelectionEquivalence, StationReadWithinMaxDistJustBeyondTheSearchRadiusIsFo
     TempFolder folder("search-margin");
     writeDataFolder(folder, 10, lat, {makeStation(10, north, 100, 5, "beyond"), makeStation(13, 49, 100, 7, "far")});
     auto db = std::make_shared<StationDatabase>(folder.str());
-    ProgramSettings settings;
+    ProgramSettings settings = describedSettings();
     settings.MaxDist = maxDist;
     Engine fromFiles(settings, folder.str());
     Engine fromDb(settings, folder.str(), db);
