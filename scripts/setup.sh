@@ -23,7 +23,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-# ccache, where installed, makes a rebuild in a fresh clone mostly cache hits.
+# ccache makes a rebuild in a fresh clone mostly cache hits: paths below the repository are
+# hashed relative to it, so a clone in another folder finds the objects of this one.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 LAUNCHER=(); command -v ccache >/dev/null && LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release "${LAUNCHER[@]}"
 cmake --build "$BUILD_DIR" -j "$(nproc)"

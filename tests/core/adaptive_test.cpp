@@ -198,3 +198,57 @@ TEST(AdaptiveMethod, NormalQuantileMatchesTheTable) {
     EXPECT_NEAR(normalQuantile(0.995), 2.576, 1e-3);
     EXPECT_NEAR(normalQuantile(0.9999), 3.7190, 1e-3);
 }
+
+// The adaptive method's numbers pinned on one fixed field of twelve stations (a curved
+// temperature field with a lapse rate and station noise, not symmetric about the location),
+// with five, six and twelve of them active: below six there is no plane and no error estimate.
+// The values are this implementation's; a deliberate change of the method re-pins them.
+TEST(AdaptiveMethod, PinnedNumbersOnAFixedFieldWithFiveSixAndTwelveStations) {
+    std::vector<Station> field;
+    Noise noise{7};
+    for (int k = 0; k < 12; ++k) {
+        const float lon = 10.0f + 1.3f * static_cast<float>(std::cos(k * 0.9 + 0.3)) + 0.04f * static_cast<float>(k);
+        const float lat = 45.0f + 0.9f * static_cast<float>(std::sin(k * 0.9 + 0.3));
+        const float alt = 150.0f + 210.0f * static_cast<float>((k * 5) % 7);
+        Station s = makeStation(lon, lat, alt, 0, "P" + std::to_string(k));
+        for (size_t m = 1; m <= 12; ++m)
+            s.Data[m] = 9 + 10 * std::sin((static_cast<float>(m) - 4) * 0.5236f) - 0.0058f * alt +
+                        0.4f * (lon - 10) - 0.7f * (lat - 45) + 0.15f * (lon - 10) * (lon - 10) +
+                        0.3f * static_cast<float>(noise.normal());
+        field.push_back(s);
+    }
+    const struct {
+        int16_t count;
+        bool hasStdErr;
+        float best1, best7, stdErr1, stdErr7, vertGrad7, latGradDeg7, weight1, weight2, weightLast;
+    } pinned[] = {{5, false, -3.23179f, 16.69864f, 0, 0, -0.006159f, 0, 0.22321f, 0.21998f, 0.15485f},
+                  {6, true, -3.36003f, 16.53071f, 0.34441f, 0.33788f, -0.006350f, 0.014916f, 0.19677f, 0.19392f, 0.11845f},
+                  {12, true, -3.27341f, 16.69809f, 0.18432f, 0.42686f, -0.006266f, -0.062637f, 0.13285f, 0.13093f, 0.05056f}};
+    for (const auto& p : pinned) {
+        SCOPED_TRACE(p.count);
+        ProgramSettings s;
+        s.Method = Method::Adaptive;
+        s.MaxStat = p.count;
+        Engine e(s, "/nonexistent");
+        e.table.stations = field;
+        e.working = Location{"", 10.2f, 45.15f, 400};
+        e.variable = Temp;
+        e.SelectNeighbours();
+        e.ActivateNeighbours();
+        e.BuildMeanStation();
+        e.Estimate();
+        const VariableResult r = e.result();
+        const EstimateResult& x = r.result;
+        ASSERT_EQ(r.neighbours.ActiveCount, p.count);
+        EXPECT_EQ(x.HasStdErr, p.hasStdErr);
+        EXPECT_NEAR(x.Best[1], p.best1, 1e-4);
+        EXPECT_NEAR(x.Best[7], p.best7, 1e-4);
+        EXPECT_NEAR(x.StdErr[1], p.stdErr1, 1e-4);
+        EXPECT_NEAR(x.StdErr[7], p.stdErr7, 1e-4);
+        EXPECT_NEAR(x.VertGrad[7], p.vertGrad7, 2e-6);
+        EXPECT_NEAR(x.LatGradDeg[7], p.latGradDeg7, 2e-5);
+        EXPECT_NEAR(r.neighbours[1].Weight, p.weight1, 1e-4);
+        EXPECT_NEAR(r.neighbours[2].Weight, p.weight2, 1e-4);
+        EXPECT_NEAR(r.neighbours[p.count].Weight, p.weightLast, 1e-4);
+    }
+}

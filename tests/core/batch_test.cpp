@@ -308,12 +308,8 @@ TEST_F(BatchFiles, AFileThatCannotBeWrittenEndsTheRunNamingItAndKeepsEarlierLine
     const std::string blocked = out.file("Zentrel 15062003_093000_Tmin_Best.zte");
     std::filesystem::create_directory(blocked);
     BatchOptions o = ownFormat(out.str(), 2);
-    try {
-        runBatch(rows, o, describedSettings(), d.data.str());
-        FAIL() << "no error";
-    } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find("\"" + blocked + "\""), std::string::npos) << e.what();
-    }
+    const std::string message = errorOf([&] { runBatch(rows, o, describedSettings(), d.data.str()); });
+    EXPECT_NE(message.find("\"" + blocked + "\""), std::string::npos) << message;
     EXPECT_EQ(countOf(readFile(out.path() / "Zentrel 15062003_093000_Temp_Best.zte"), "\r\n"), 3u + 9);
     EXPECT_EQ(countOf(readFile(out.path() / "Zentrel 15062003_093000_INFORMATION.zte"), "\r\n"), 4u + 9);
     o.destination = out.file("missing-folder");
@@ -354,13 +350,9 @@ TEST_F(BatchFiles, VariableTheDatabaseLacksIsSkippedWithANoteAndCropWaterFilesRe
     BatchOptions plantow = orvane;
     plantow.format = FormatPlantow;
     plantow.destination = out.file("crop.lst");
-    try {
-        runBatch(rows, plantow, describedSettings(), d.data.str());
-        FAIL() << "the crop-water files were written without wind";
-    } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "The crop-water climate file needs Wind normals, but this station database holds no Wind "
-                               "normals; add them with zentrel data import-csv.");
-    }
+    EXPECT_EQ(errorOf([&] { runBatch(rows, plantow, describedSettings(), d.data.str()); }),
+              "The crop-water climate file needs Wind normals, but this station database holds no Wind normals; add "
+              "them with zentrel data import-csv.");
     EXPECT_FALSE(std::filesystem::exists(out.file("crop.lst")));
 
     BatchOptions windOnly = orvane;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "error.h"
+#include "fixture.h"
 
 using namespace zentrel;
 
@@ -47,13 +48,8 @@ TEST(CitiesPbf, DecodesFieldsAndAccumulatesCoordinateDifferences) {
 
 TEST(CitiesPbf, TruncatedDataNamesRecordAndByte) {
     const std::string good = record(text(2, "A"));
-    try {
-        decodeCitiesPbf(good + varint(10) + "abc", "t.pbf");
-        FAIL();
-    } catch (const Error& e) {
-        EXPECT_STREQ(e.what(),
-                     "Town list t.pbf, record 2 (byte 5): the record of 10 bytes runs past the end of the file.");
-    }
+    EXPECT_EQ(zentrel::test::errorOf([&] { decodeCitiesPbf(good + varint(10) + "abc", "t.pbf"); }),
+              "Town list t.pbf, record 2 (byte 5): the record of 10 bytes runs past the end of the file.");
     EXPECT_THROW(decodeCitiesPbf(record(varint(2 << 3 | 3)), "t.pbf"), Error);  // group wire type
     EXPECT_THROW(decodeCitiesPbf(std::string(1, '\x85'), "t.pbf"), Error);      // varint cut off
     EXPECT_THROW(readCitiesPbf("/nonexistent/cities.pbf"), Error);

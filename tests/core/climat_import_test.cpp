@@ -8,6 +8,7 @@
 
 #include "data/penman.h"
 #include "error.h"
+#include "fixture.h"
 
 using namespace zentrel;
 
@@ -131,4 +132,37 @@ TEST(ClimatImport, StationListProblemsAndMissingInput) {
     Feedback cancelled;
     cancelled.cancel();
     EXPECT_THROW(importClimat(kFolder, kList, ClimatOptions{}, &cancelled), Error);
+}
+
+// One report a month for the clean station, its mean temperature and precipitation at the edges
+// of what the importer keeps.
+TEST(ClimatImport, PlausibleRangeEdgesAreKeptAndAHairBeyondIsReported) {
+    const struct {
+        const char* sign;
+        const char* tenths;  // mean temperature in tenths of a degree
+        const char* mm;
+        bool temperatureKept, precipitationKept;
+    } cases[] = {{"1", "900", "3000", true, true},
+                 {"1", "901", "3001", false, false},
+                 {"0", "550", "1200", true, true},  // wetter than any month's PET, still plausible rain
+                 {"0", "551", "0000", false, true}};
+    test::TempFolder folder("climat-edges");
+    std::string text = "year;month;IIiii;G1;Po;G1;P;G1;sn;T;st;G1;sn;Tx;sn;Tn;G1;e;G1;R1;Rd;nr;G1;S1;ps;G1;mp;mT;mTx;"
+                       "mTn;G1;me;mR;mS\n";
+    for (size_t k = 0; k < std::size(cases); ++k)
+        text += "2019;0" + std::to_string(k + 1) + ";10001;1;10100;2;10150;3;" + cases[k].sign + ";" + cases[k].tenths +
+                ";020;;;;;;;;6;" + cases[k].mm + ";3;05;;;;;;;;;;;;\n";
+    folder.write("CLIMAT_RAW_201901.txt", text);
+    ClimatOptions o;
+    o.fromYear = o.toYear = 2019;
+    o.minYears = 1;
+    const ImportReport r = importClimat(folder.str(), kList, o);
+    const auto reported = [&](size_t k, const std::string& field) {
+        const std::string at = "CLIMAT_RAW_201901.txt, line " + std::to_string(k + 2) + ", field " + field;
+        return std::any_of(r.problems.begin(), r.problems.end(), [&](const std::string& p) { return p.find(at) == 0; });
+    };
+    for (size_t k = 0; k < std::size(cases); ++k) {
+        EXPECT_EQ(reported(k, "10 (T)"), !cases[k].temperatureKept) << "case " << k;
+        EXPECT_EQ(reported(k, "20 (R1)"), !cases[k].precipitationKept) << "case " << k;
+    }
 }

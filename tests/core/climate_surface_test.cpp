@@ -166,6 +166,7 @@ TEST(SurfaceBands, QuantitiesInTheOrderGivenAndBandsNamedByPeriodAndQuantity) {
     layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::StdErr};
     EXPECT_EQ(layout.bandCount(), 26);
     EXPECT_EQ(layout.bandDescription(0), "January");
+    EXPECT_EQ(layout.bandDescription(1), "February");  // the periods of one quantity first
     EXPECT_EQ(layout.bandDescription(12), "Annual mean");
     EXPECT_EQ(layout.bandDescription(13), "January stderr");
     EXPECT_EQ(layout.periodOfBand(21), 9);

@@ -1,4 +1,5 @@
-// CSV import of station normals: the documented columns, quoting, and one problem per bad row.
+// CSV import of station normals: the documented columns, quoting, one problem per bad row, and
+// values no station can have refused as the station reader refuses them.
 #include "data/csv_import.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,14 @@
 #include "error.h"
 
 using namespace zentrel;
+
+namespace {
+const std::string kHead = "id,name,country,lat,lon,alt,variable,jan,feb,mar,apr,may,jun,jul,aug,sep,oct,nov,dec\n";
+std::string row(const std::string& id, const std::string& alt, const std::string& jan = "1",
+                const std::string& variable = "Temp") {
+    return id + ",N,XX,41,12," + alt + "," + variable + "," + jan + ",2,3,4,5,6,7,8,9,10,11,12\n";
+}
+}  // namespace
 
 TEST(CsvImport, ReadsRowsPerVariableAndDropsBadOnes) {
     const ImportReport r = importCsv(std::string(ZENTREL_TEST_DATA) + "/csv/normals.csv");
@@ -59,4 +68,35 @@ TEST(ImportSummary, ListsKeptAndDroppedPerVariable) {
               std::string::npos)
         << text;
     EXPECT_NE(text.find("6 problems in the input (listed on stderr)\n"), std::string::npos) << text;
+}
+
+TEST(CsvValueChecks, ImpossibleAltitudeIsDroppedNamingLineAndField) {
+    const ImportReport r = importCsvText(kHead + row("1", "1e20") + row("2", "-20000") + row("3", "9999") + row("4", ""),
+                                         "n.csv");
+    ASSERT_EQ(r.lists[Temp].size(), 2u);  // unknown altitude, written or empty, is kept
+    ASSERT_EQ(r.problems.size(), 2u);
+    EXPECT_EQ(r.problems[0].find("n.csv, line 2, field 6 (alt): \"1e20\" is not an altitude in -500..9000 m"), 0u)
+        << r.problems[0];
+    EXPECT_NE(r.problems[1].find("line 3, field 6"), std::string::npos) << r.problems[1];
+}
+
+TEST(CsvValueChecks, HexNanAndOverflowAreNotNumbers) {
+    const ImportReport r = importCsvText(kHead + row("1", "10", "0x10") + row("2", "10", "nan") + row("3", "0x10"),
+                                         "n.csv");
+    EXPECT_TRUE(r.lists[Temp].empty());
+    EXPECT_EQ(r.problems.size(), 3u);
+}
+
+TEST(CsvValueChecks, PlausibleRangeEdgesAreKeptAndAHairBeyondIsDropped) {
+    const struct {
+        const char* variable;
+        const char* value;
+        bool kept;
+    } cases[] = {{"Temp", "55", true},  {"Temp", "55.1", false}, {"Tmin", "-90", true},  {"Tmin", "-90.1", false},
+                 {"Prec", "0", true},   {"Prec", "-0.1", false}, {"Prec", "3000", true}, {"Prec", "3000.1", false},
+                 {"Vap", "80", true},   {"Vap", "80.1", false},  {"PET", "500", true},   {"PET", "500.1", false}};
+    for (const auto& c : cases) {
+        const ImportReport r = importCsvText(kHead + row("1", "10", c.value, c.variable), "n.csv");
+        EXPECT_EQ(r.problems.empty(), c.kept) << c.variable << " " << c.value;
+    }
 }

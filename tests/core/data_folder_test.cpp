@@ -53,37 +53,39 @@ protected:
 
 }  // namespace
 
-TEST_F(DataFolderLookup, OptionIsTakenAsGivenEvenWhenMissing) {
-    make(beside());
-    ::setenv("ZENTREL_DATA", beside().c_str(), 1);
-    const DataFolderChoice c = locateDataFolder(bin(), "/nonexistent/data");
-    EXPECT_EQ(c.rule, DataFolderRule::Option);
-    EXPECT_EQ(c.folder, "/nonexistent/data");
-}
-
-TEST_F(DataFolderLookup, EnvironmentComesBeforeTheFolderBesideTheProgram) {
-    make(beside());
-    ::setenv("ZENTREL_DATA", "/elsewhere/data", 1);
-    const DataFolderChoice c = locateDataFolder(bin());
-    EXPECT_EQ(c.rule, DataFolderRule::Environment);
-    EXPECT_EQ(c.folder, "/elsewhere/data");
-}
-
-TEST_F(DataFolderLookup, BuildTreeFolderBesideTheProgramComesBeforeUserAndInstalled) {
-    make(beside());
-    make(user());
-    make(installed());
-    const DataFolderChoice c = locateDataFolder(bin());
-    EXPECT_EQ(c.rule, DataFolderRule::BesideProgram);
-    EXPECT_EQ(c.folder, beside());
-}
-
-TEST_F(DataFolderLookup, UserImportedDatabaseComesBeforeTheInstalledOne) {
-    make(user());
-    make(installed());
-    const DataFolderChoice c = locateDataFolder(bin());
-    EXPECT_EQ(c.rule, DataFolderRule::UserData);
-    EXPECT_EQ(c.folder, user());
+// The option and ZENTREL_DATA are taken as given, so that a wrong name is reported, not passed
+// over; the folder beside the program, the user's and the installed one (found from the
+// program's folder without "..") only when they exist.
+TEST_F(DataFolderLookup, OptionThenEnvironmentThenBesideTheProgramThenUserThenInstalled) {
+    using R = DataFolderRule;
+    const struct {
+        bool beside, user, installed;
+        const char* environment;
+        const char* option;
+        R rule;
+    } cases[] = {{true, false, false, "/elsewhere/data", "/nonexistent/data", R::Option},
+                 {true, false, false, "/elsewhere/data", "", R::Environment},
+                 {true, true, true, nullptr, "", R::BesideProgram},
+                 {false, true, true, nullptr, "", R::UserData},
+                 {false, false, true, nullptr, "", R::Installed},
+                 {false, false, false, nullptr, "", R::NotFound}};
+    for (const auto& c : cases) {
+        for (const std::string& folder : {beside(), user(), installed()}) fs::remove_all(folder);
+        if (c.beside) make(beside());
+        if (c.user) make(user());
+        if (c.installed) make(installed());
+        if (c.environment) ::setenv("ZENTREL_DATA", c.environment, 1);
+        else ::unsetenv("ZENTREL_DATA");
+        const DataFolderChoice got = locateDataFolder(bin(), c.option);
+        const std::string expected = c.rule == R::Option        ? c.option
+                                     : c.rule == R::Environment ? c.environment
+                                     : c.rule == R::UserData    ? user()
+                                     : c.rule == R::Installed   ? installed()
+                                                                : beside();
+        EXPECT_EQ(got.rule, c.rule) << expected;
+        EXPECT_EQ(got.folder, expected);
+    }
+    EXPECT_THROW(requireDataFolder(beside()), Error);  // the folder named when none is found
 }
 
 TEST_F(DataFolderLookup, XdgDataHomeNamesTheUserFolderAndARelativeOneIsIgnored) {
@@ -92,20 +94,6 @@ TEST_F(DataFolderLookup, XdgDataHomeNamesTheUserFolderAndARelativeOneIsIgnored) 
     EXPECT_EQ(userDataBase(), (fs::path(xdg) / "zentrel").string());
     ::setenv("XDG_DATA_HOME", "relative/share", 1);
     EXPECT_EQ(userDataBase(), (fs::path(home()) / ".local" / "share" / "zentrel").string());
-}
-
-TEST_F(DataFolderLookup, InstalledFolderIsFoundFromTheProgramFolderWithoutDotDot) {
-    make(installed());
-    const DataFolderChoice c = locateDataFolder(bin());
-    EXPECT_EQ(c.rule, DataFolderRule::Installed);
-    EXPECT_EQ(c.folder, installed());
-}
-
-TEST_F(DataFolderLookup, NothingFoundNamesTheFolderBesideTheProgram) {
-    const DataFolderChoice c = locateDataFolder(bin());
-    EXPECT_EQ(c.rule, DataFolderRule::NotFound);
-    EXPECT_EQ(c.folder, beside());
-    EXPECT_THROW(requireDataFolder(c.folder), Error);
 }
 
 TEST_F(DataFolderLookup, MapsBesideTheDataFolderComeBeforeTheInstalledMaps) {

@@ -13,6 +13,7 @@
 
 #include "data/station_file.h"
 #include "engine/types.h"
+#include "error.h"
 #include "settings/program_settings.h"
 
 namespace zentrel::test {
@@ -94,6 +95,17 @@ inline void writeDataFolder(const TempFolder& folder, float lon, float lat, cons
         folder.write(files[0], bandLines);
     }
     for (int v : {1, 2, 4, 5, 6, 7}) folder.write(wholeFileName(v), lines);
+}
+
+/// The message of the Error that `action` throws; "no error" when it throws none.
+template <typename Action>
+std::string errorOf(Action&& action) {
+    try {
+        action();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "no error";
 }
 
 /// The whole content of a file, as bytes ("" when it cannot be read).

@@ -3,16 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "error.h"
+#include "fixture.h"
 #include "formats/growing_season_export.h"
 #include "formats/plantow_format.h"
 #include "formats/result_report.h"
 #include "formats/text_output.h"
 
 using namespace zentrel;
+using zentrel::test::TempFolder;
+using zentrel::test::readFile;
 namespace fs = std::filesystem;
 
 namespace {
@@ -30,22 +31,6 @@ Monthly constant(float v) {
     for (size_t m = 1; m <= 12; ++m) out[m] = v;
     return out;
 }
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-struct TempFolder {
-    fs::path path;
-    TempFolder() {
-        path = fs::temp_directory_path() / ("zentrel_format_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~TempFolder() { fs::remove_all(path); }
-};
 
 const Location kPlace{"Dry Flat", 12.5f, -3.25f, 250};
 
@@ -104,25 +89,20 @@ TEST(ResultFile, NoLevelMeansFactor1645AndEmptyTitles) {
 
 TEST(SaveOutput, WritesAppendsAndLeavesNoTemporaryFile) {
     TempFolder dir;
-    const fs::path file = dir.path / "out.dat";
+    const fs::path file = dir.path() / "out.dat";
     saveOutput(file.string(), "one\r\n");
     saveOutput(file.string(), "two\r\n", true);
     EXPECT_EQ(readFile(file), "one\r\ntwo\r\n");
     saveOutput(file.string(), "new\r\n");
     EXPECT_EQ(readFile(file), "new\r\n");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
 TEST(SaveOutput, AFolderThatDoesNotExistIsAnErrorNamingTheFile) {
     TempFolder dir;
-    const std::string file = (dir.path / "missing" / "out.dat").string();
-    try {
-        saveOutput(file, "x");
-        FAIL() << "no error";
-    } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find(file), std::string::npos);
-    }
-    EXPECT_FALSE(fs::exists(dir.path / "missing"));
+    const std::string file = (dir.path() / "missing" / "out.dat").string();
+    EXPECT_NE(zentrel::test::errorOf([&] { saveOutput(file, "x"); }).find(file), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir.path() / "missing"));
 }
 
 TEST(CropWaterFiles, EffectiveRainfallRule) {
@@ -134,23 +114,23 @@ TEST(CropWaterFiles, EffectiveRainfallRule) {
 
 TEST(CropWaterFiles, ClimateAndRainfallFilesGoToTheWorkingFolder) {
     TempFolder dir;
-    fs::create_directories(dir.path / "lists");
-    fs::create_directories(dir.path / "work");
-    const std::string list = (dir.path / "lists" / "crops.v1.Lst").string();
+    fs::create_directories(dir.path() / "lists");
+    fs::create_directories(dir.path() / "work");
+    const std::string list = (dir.path() / "lists" / "crops.v1.Lst").string();
     EXPECT_EQ(plantowBaseName(list), "crops");
     VariableResults r{};
     for (size_t v = 0; v < r.size(); ++v) r[v].variable = static_cast<int16_t>(v);
     const Location lakeside{"Lakeside", 5.3f, 41.99f, 17};
     const Location hill{"Hill", 5.5f, 42.1f, 400};
-    savePlantow(list, r, lakeside, true, true, 2, (dir.path / "work").string());
-    savePlantow(list, r, hill, false, true, 2, (dir.path / "work").string());
+    savePlantow(list, r, lakeside, true, true, 2, (dir.path() / "work").string());
+    savePlantow(list, r, hill, false, true, 2, (dir.path() / "work").string());
     EXPECT_EQ(readFile(list), "2 crops\r\nLakeside\t5.3 41.99 17\r\nHill\t5.5 42.1 400\r\n");
-    EXPECT_TRUE(fs::exists(dir.path / "work" / "Lakeside.PEN"));
-    EXPECT_TRUE(fs::exists(dir.path / "work" / "Lakeside.CLI"));
-    EXPECT_TRUE(fs::exists(dir.path / "work" / "Hill.PEN"));
-    EXPECT_FALSE(fs::exists(dir.path / "lists" / "Lakeside.PEN"));
+    EXPECT_TRUE(fs::exists(dir.path() / "work" / "Lakeside.PEN"));
+    EXPECT_TRUE(fs::exists(dir.path() / "work" / "Lakeside.CLI"));
+    EXPECT_TRUE(fs::exists(dir.path() / "work" / "Hill.PEN"));
+    EXPECT_FALSE(fs::exists(dir.path() / "lists" / "Lakeside.PEN"));
 
     // A single location always writes the count line, with 1.
-    savePlantow(list, r, hill, true, false, 7, (dir.path / "work").string());
+    savePlantow(list, r, hill, true, false, 7, (dir.path() / "work").string());
     EXPECT_EQ(readFile(list), "1 crops\r\nHill\t5.5 42.1 400\r\n");
 }

@@ -4,18 +4,14 @@
 #include <gtest/gtest.h>
 
 #include "error.h"
+#include "fixture.h"
 #include "maps_test_util.h"
 
 using namespace zentrel;
 
 namespace {
 std::string errorOf(const std::string& text) {
-    try {
-        parseColourRanges(text, "Elevation.clr");
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "";
+    return zentrel::test::errorOf([&] { parseColourRanges(text, "Elevation.clr"); });
 }
 }  // namespace
 

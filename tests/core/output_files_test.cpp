@@ -79,6 +79,31 @@ TEST(OutputFile, PartsOfNamedWritersKeepLinksAndSpecialFiles) {
     EXPECT_FALSE(std::filesystem::exists(fifoPart));
 }
 
+// Both ways of writing (bytes at once, or a part a named writer fills) replace a file; the
+// replacement keeps the old file's permissions, while a new file gets the umask's.
+TEST(OutputFile, ReplacedFileKeepsItsPermissions) {
+    TempFolder folder("out-mode");
+    for (const mode_t mode : {0600, 0640, 0755}) {
+        for (const bool named : {false, true}) {
+            SCOPED_TRACE(std::to_string(mode) + (named ? " named writer" : " bytes"));
+            const std::string file = folder.file("kept.txt");
+            folder.write("kept.txt", "old");
+            ASSERT_EQ(::chmod(file.c_str(), mode), 0);
+            if (named) {
+                const std::string part = outputPartPath(file, ".part");
+                std::ofstream(part, std::ios::binary) << "new";
+                commitOutputPart(file, part);
+            } else {
+                writeOutputFile(file, "new");
+            }
+            struct stat st {};
+            ASSERT_EQ(::stat(file.c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, mode);
+            EXPECT_EQ(readFile(file), "new");
+        }
+    }
+}
+
 TEST(OutputFile, FolderTargetIsRefusedByName) {
     TempFolder folder("out-dir");
     std::filesystem::create_directory(folder.path() / "sub");

@@ -15,11 +15,15 @@ from conftest import cli_error, run_cli
 
 def test_PositionOutOfRangeIsAValueErrorNamingTheArgument(db):
     cases = [((181, 0), "lon must be -180..180, got 181"), ((0, -91), "lat must be -90..90, got -91"),
+             ((0, 91), "lat must be -90..90, got 91"),
              ((float("nan"), 0), "lon must be -180..180, got nan"), ((0, float("inf")), "lat must be -90..90, got inf")]
     for (lon, lat), message in cases:
         with pytest.raises(ValueError) as caught:
             db.estimate(lon, lat)
         assert str(caught.value) == message
+        # Many locations at once: the same check, naming the list and the place in it.
+        with pytest.raises(ValueError, match=r"^(lons|lats)\[0\] must be"):
+            db.estimate_many([lon], [lat])
 
 
 def test_UnknownVariableNamesTheVariables(db):
@@ -42,8 +46,9 @@ def test_UnknownMethodNamesTheAllowedMethods(db):
 
 
 def test_LevelMustBe90Or95Or99(db):
-    with pytest.raises(ValueError, match="level must be 90, 95 or 99"):
-        db.estimate(12.48, 41.9, level=80)
+    for level in (80, 91, 100):
+        with pytest.raises(ValueError, match="level must be 90, 95 or 99"):
+            db.estimate(12.48, 41.9, level=level)
     r = db.estimate(12.48, 41.9)
     with pytest.raises(ValueError):
         r.bounds(50)

@@ -8,6 +8,7 @@
 #include <queue>
 
 #include "data/penman.h"
+#include "engine/geometry.h"
 
 namespace zentrel {
 
@@ -16,7 +17,7 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kCoarseColumns = 720;  // half-degree cells
 constexpr int kCoarseRows = 360;
-constexpr double kCellKm = 6370.997 * kPi / 360;  // half a degree of latitude
+constexpr double kCellKm = kEarthRadiusKmDouble * kPi / 360;  // half a degree of latitude
 
 double gaussian(double x, double centre, double width) {
     const double d = (x - centre) / width;

@@ -195,7 +195,7 @@ struct CellBox {
 };
 
 CellBox cellBox(float lon, float lat, double radiusKm, int cell, int rows, int cols) {
-    constexpr double kKmPerDegree = 6370.997 * 3.14159265358979 / 180.0;
+    constexpr double kKmPerDegree = kEarthRadiusKmDouble * 3.14159265358979 / 180.0;
     // Distance() rounds the cosine to single precision: near points read up to ~1.6 km short, and
     // a station a few metres beyond the radius can read as within it (and within MaxDist).
     const double reach = radiusKm + 3.0;

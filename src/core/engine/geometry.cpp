@@ -126,7 +126,7 @@ float arcDistance(float cosine, float distEpsilon) {
     const double xd = cosine;
     const double oneMinusX2 = 1.0 - xd * xd;
     if (!(oneMinusX2 >= distEpsilon)) return 0.0f;
-    return static_cast<float>(6370.997 * (2.0 * std::atan(1.0) + std::atan(-xd / std::sqrt(oneMinusX2))));
+    return static_cast<float>(kEarthRadiusKmDouble * (2.0 * std::atan(1.0) + std::atan(-xd / std::sqrt(oneMinusX2))));
 }
 
 float centralCosine(const SpherePoint& a, const SpherePoint& b) {

@@ -6,7 +6,10 @@
 
 namespace zentrel {
 
-inline constexpr float kEarthRadiusKm = 6370.997f;
+/// The Earth's radius in km, of every distance, search box and per-100 km gradient; written here
+/// only, in double precision, and rounded once for the single-precision arithmetic.
+inline constexpr double kEarthRadiusKmDouble = 6370.997;
+inline constexpr float kEarthRadiusKm = static_cast<float>(kEarthRadiusKmDouble);
 inline constexpr float kDefaultDistEpsilon = 1e-10f;
 
 /// Longitude difference a - b in degrees, taken the short way round: within -180..180, so that

@@ -161,7 +161,10 @@ void commitOutputPart(const std::string& path, const std::string& part) {
         fs::remove(part, ec);
         return;
     }
-    fs::rename(part, resolveOutputPath(path), ec);
+    const std::string target = resolveOutputPath(path);
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0) ::chmod(part.c_str(), st.st_mode & 07777);  // a replaced file keeps its mode
+    fs::rename(part, target, ec);
     if (ec) {
         const std::string reason = ec.message();
         fs::remove(part, ec);
