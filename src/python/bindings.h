@@ -49,5 +49,6 @@ struct Result {
 void bindResult(py::module_& m);
 void bindDatabase(py::module_& m);
 void bindSeason(py::module_& m);
+void bindDataLookup(py::module_& m);
 
 }  // namespace zentrel::python

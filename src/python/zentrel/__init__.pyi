@@ -43,9 +43,13 @@ class Neighbour(TypedDict):
     weight: float
     data: Months
 
-def default_data_folder() -> str:
-    """The data folder Database() opens: $ZENTREL_DATA, else ZentrelData beside the package, else
-    ZentrelData beside the programs of the build the package came from."""
+def default_data_folder(data: str | os.PathLike[str] | None = None) -> str:
+    """The data folder Database(data) opens, found as the zentrel programs find theirs: data when
+    given, else $ZENTREL_DATA, else ZentrelData beside the programs, the user's data folder or the
+    installed one. DataError naming the places looked in when there is none."""
+
+def data_folder_candidates() -> list[tuple[str, str]]:
+    """The folders default_data_folder() tries, in order, each with the rule that names it."""
 
 class Result:
     """One variable's estimate at one location."""
@@ -139,8 +143,9 @@ class Database:
     """A station database folder opened for estimates. Station files are read on first use and
     kept; estimates from several Python threads may run at once."""
 
-    def __init__(self, path: str | os.PathLike[str] | None = None) -> None:
-        """path: the data folder; None takes default_data_folder(). DataError when it does not exist."""
+    def __init__(self, data: str | os.PathLike[str] | None = None) -> None:
+        """data: the data folder; None finds it as the zentrel programs do (default_data_folder()).
+        DataError when there is none."""
     @property
     def path(self) -> str: ...
     @property
