@@ -26,9 +26,6 @@ fi
 rm -rf "$OUT/src" "$OUT/state" "$OUT"/*.deb "$OUT"/*.changes "$OUT"/*.buildinfo
 mkdir -p "$OUT/src"
 (cd "$SOURCE" && printf '%s\n' "$files" | tr '\n' '\0' | tar --null -T - -cf -) | tar -xf - -C "$OUT/src"
-# A repository of the copy, to see afterwards what the package build left behind.
-git -C "$OUT/src" init -q && git -C "$OUT/src" add -A &&
-  git -C "$OUT/src" -c user.name=test -c user.email=test@localhost commit -q -m sources
 
 start=$(date +%s)
 jobs=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
@@ -40,8 +37,11 @@ version=$(cd "$OUT/src" && dpkg-parsechangelog -S Version)
 for deb in zentrel_${version}_$arch zentrel-gui_${version}_$arch zentrel-data_${version}_all python3-zentrel_${version}_$arch; do
   [ -f "$OUT/$deb.deb" ] || { ls "$OUT"; fail "dpkg-buildpackage made no $deb.deb"; }
 done
-# What the build leaves in the tree is ignored by git and changes no committed file.
-left=$(git -C "$OUT/src" status --porcelain)
+# What the build leaves in the tree is ignored by git: a repository of the copied files, made
+# afterwards (so that the build sees no repository, as from a source package), shows nothing new.
+git -C "$OUT/src" init -q && (cd "$OUT/src" && printf '%s\n' "$files" | tr '\n' '\0' | xargs -0 git add -f --)
+left=$(git -C "$OUT/src" status --porcelain | grep -v '^A ' || true)
+rm -rf "$OUT/src/.git"
 [ -z "$left" ] || { echo "$left"; fail "the package build leaves files in the tree that git status shows"; }
 
 lintian --fail-on error,warning "$OUT"/zentrel_"${version}"_"$arch".changes >"$OUT/lintian.txt" 2>&1 ||
