@@ -7,6 +7,7 @@
 #include <csignal>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include <mutex>
 #include <thread>
 
+#include "base/records.h"
 #include "cli/commands.h"
 #include "cli/number_options.h"
 #include "cli/settings_options.h"
@@ -22,6 +24,7 @@
 #include "data/data_info.h"
 #include "data/station_database.h"
 #include "engine/types.h"
+#include "season/cycle.h"
 #include "error.h"
 #include "feedback.h"
 #include "files/output_lock.h"
@@ -64,23 +67,6 @@ std::vector<std::string> splitCommas(const std::string& text) {
     }
 }
 
-// The period as a number 1..13 or as the export panel's entry ("September", "Average").
-int parsePeriod(const std::string& text) {
-    if (const int byName = periodNumber(text); byName > 0) return byName;
-    const auto number = parseCoordinate(text);
-    if (number && *number >= 1 && *number <= 13 && *number == std::floor(*number)) return static_cast<int>(*number);
-    return -1;
-}
-
-// The mask: --mask, else the first usable map of the map folder (beside the program, beside the
-// data folder so that --data of another build finds its maps too, the user's or the installed one).
-std::string defaultMask(const CommonOptions& common, const std::string& dataFolder) {
-    const std::string folder = locateMapFolder(common.programDir, dataFolder);
-    if (folder.empty()) return {};
-    const auto maps = listUsableMaps(folder);
-    return maps.empty() ? std::string() : maps.front().Img;
-}
-
 std::string lowerExtension(const std::string& path) {
     std::string ext = fs::path(path).extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -88,6 +74,7 @@ std::string lowerExtension(const std::string& path) {
 }
 bool isGeoTiff(const std::string& path) { return lowerExtension(path) == ".tif" || lowerExtension(path) == ".tiff"; }
 bool isNetCdf(const std::string& path) { return lowerExtension(path) == ".nc"; }
+bool isImg(const std::string& path) { return lowerExtension(path) == ".img"; }
 
 constexpr int kExitInterrupted = 130;
 Feedback* volatile gInterruptTarget = nullptr;
@@ -158,6 +145,13 @@ bool parseTile(const std::string& text, int& index, int& count) {
     return true;
 }
 
+// The end of the summary line: the cells whose estimate lies beyond the world's records, when
+// there are any.
+void endSummaryLine(long long beyondRecords) {
+    if (beyondRecords > 0) std::printf(", %lld cell%s beyond the world's records", beyondRecords, beyondRecords == 1 ? "" : "s");
+    std::printf("\n");
+}
+
 struct SurfaceJob {
     int variable = 0;
     SurfaceLayout layout;
@@ -173,9 +167,7 @@ int runSurface(const RasterOptions& o, const SurfaceJob& job, const ProgramSetti
     Feedback feedback;
     InterruptScope interrupt(feedback);  // from before the first file is made until the last is gone
     const bool netCdf = isNetCdf(o.output);
-    std::string source = "station database in " + fs::absolute(folder).lexically_normal().string();
-    if (isDemonstrationData(folder)) source += " (demonstration data)";
-    SurfaceMetadata metadata = surfaceMetadata(job.layout, settings, source);
+    SurfaceMetadata metadata = surfaceMetadata(job.layout, settings, describeDataFolder(folder));
     if (!job.tile.empty()) metadata.emplace_back("tile", job.tile);
     const SurfaceGrid written = subGrid(job.grid, job.rows);
     std::unique_ptr<SurfaceGeoTiffWriter> tiff;
@@ -191,10 +183,18 @@ int runSurface(const RasterOptions& o, const SurfaceJob& job, const ProgramSetti
     const bool showProgress = !o.quiet && ::isatty(STDERR_FILENO);
     if (showProgress) feedback.onProgress = [&line](long long done, long long total) { line.draw(done, total); };
     const auto start = std::chrono::steady_clock::now();
+    std::atomic<long long> beyondRecords{0};
     const long long estimated = computeSurface(
         job.grid, job.rows, job.layout, mask,
-        [&estimator](int worker, double lon, double lat) { return estimator.estimateCell(worker, lon, lat); }, threads,
-        *sink, &feedback);
+        [&](int worker, double lon, double lat) {
+            const EstimateResult* e = estimator.estimateCell(worker, lon, lat);
+            if (e && std::any_of(job.layout.Periods.begin(), job.layout.Periods.end(), [&](int p) {
+                    return !recordsOfPeriod(job.variable, p).contains(ClipValue(e->Best[static_cast<size_t>(p)], job.variable));
+                }))
+                ++beyondRecords;
+            return e;
+        },
+        threads, *sink, &feedback);
     if (showProgress) line.finish();
     if (estimated < 0) {
         tiff.reset();  // the files of the unfinished run go
@@ -208,12 +208,13 @@ int runSurface(const RasterOptions& o, const SurfaceJob& job, const ProgramSetti
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const long long cells = static_cast<long long>(written.Rows) * written.Columns;
     std::printf("%s: %s, %d band%s, %d columns x %d rows of %s x %s degrees from %s,%s, %lld cells (%lld estimated) in "
-                "%.2f s, %.0f cells/s on %d threads\n",
+                "%.2f s, %.0f cells/s on %d threads",
                 o.output.c_str(), kVariableNames.at(static_cast<size_t>(job.variable)), job.layout.bandCount(),
                 job.layout.bandCount() == 1 ? "" : "s", written.Columns, written.Rows,
                 fmt::format("{}", written.CellWidth).c_str(), fmt::format("{}", written.CellHeight).c_str(),
                 fmt::format("{}", written.West).c_str(), fmt::format("{}", written.North).c_str(), cells, estimated,
                 seconds, seconds > 0 ? cells / seconds : 0.0, threads);
+    endSummaryLine(beyondRecords);
     return kExitOk;
 }
 
@@ -227,6 +228,13 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
     }
     // The one-byte coding is what IMG files hold; GeoTIFF and netCDF get full precision unless
     // the byte coding is asked for.
+    // A name without an extension ("-", a FIFO) takes the raster image as before; an extension
+    // no writer makes is refused rather than filled with another format.
+    if (!lowerExtension(o.output).empty() && !isGeoTiff(o.output) && !isNetCdf(o.output) && !isImg(o.output)) {
+        std::fprintf(stderr, "zentrel: -o %s: no raster writer makes \"%s\" files; name FILE.tif (GeoTIFF), FILE.nc (netCDF) or FILE.img (raster image).\n",
+                     o.output.c_str(), lowerExtension(o.output).c_str());
+        return kExitUsage;
+    }
     const bool img = !isGeoTiff(o.output) && !isNetCdf(o.output);
     if (!o.coding.empty() && o.coding != "byte" && o.coding != "float") {
         std::fprintf(stderr, "zentrel: --coding must be float or byte.\n");
@@ -242,9 +250,9 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
         return kExitUsage;
     }
     const bool allPeriods = o.period == "all";
-    const int period = allPeriods ? 13 : parsePeriod(o.period);
+    const int period = allPeriods ? 13 : parseSurfacePeriod(o.period);
     if (period < 0) {
-        std::fprintf(stderr, "zentrel: --period must be a month 1..12, 13 for the annual value, a name (September, Average) or all.\n");
+        std::fprintf(stderr, "zentrel: --period must be a month 1..12 or its name (July, jul), 13 or Annual for the annual value, or all.\n");
         return kExitUsage;
     }
     if (byte && (allPeriods || o.quantities != "best" || !o.tile.empty())) {
@@ -361,9 +369,17 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
     if (showBar) feedback.onProgress = [&bar](long long done, long long total) { bar.draw(done, total); };
     const auto start = std::chrono::steady_clock::now();
     std::optional<std::vector<uint8_t>> cells;
+    std::atomic<long long> beyondRecords{0};
     {
         InterruptScope interrupt(feedback);
-        cells = computeRasterCells(plan, mask, estimator.function(), threads, &feedback);
+        cells = computeRasterCells(
+            plan, mask,
+            [&](int worker, double lon, double lat) {
+                const float v = estimator(worker, lon, lat);
+                if (!std::isnan(v) && !recordsOfPeriod(variable, period).contains(ClipValue(v, variable))) ++beyondRecords;
+                return v;
+            },
+            threads, &feedback);
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (showBar) bar.finish();
@@ -376,12 +392,13 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
     else writeImg(o.output, raster);
 
     const auto estimated = std::count_if(raster.Cells.begin(), raster.Cells.end(), [](uint8_t c) { return c != kImgNoData; });
-    std::printf("%s: %s, %d columns x %d rows from %s,%s to %s,%s at %s degrees, %lld cells estimated, %.2f s, %.0f cells/s on %d threads\n",
+    std::printf("%s: %s, %d columns x %d rows from %s,%s to %s,%s at %s degrees, %lld cells estimated, %.2f s, %.0f cells/s on %d threads",
                 o.output.c_str(), raster.Header.Title.c_str(), plan.Columns, plan.Rows,
                 fmt::format("{}", plan.LonStart).c_str(), fmt::format("{}", plan.LatStart).c_str(),
                 fmt::format("{}", plan.LonEnd).c_str(), fmt::format("{}", plan.LatEnd).c_str(),
                 fmt::format("{}", plan.Resolution).c_str(), static_cast<long long>(estimated), seconds,
                 seconds > 0 ? plan.Rows * static_cast<double>(plan.Columns) / seconds : 0.0, threads);
+    endSummaryLine(beyondRecords);
     return kExitOk;
 }
 
@@ -392,9 +409,11 @@ void registerRaster(CLI::App& app, CommonOptions& common, Runner& run) {
     auto* cmd = app.add_subcommand("raster", "Estimate a variable over a rectangle as a raster: GeoTIFF or netCDF surfaces, or a raster image (IMG)");
     cmd->add_option("--var", o->var, "Temp, Tmax, Tmin, Prec, Vap, PET, Wind or Sun")->required();
     cmd->add_option("--period", o->period,
-                    "Month 1..12 or 13 for the annual value (or January..December, Average), or all: 13 bands")
+                    "Month 1..12 or its name (July, jul; any case), 13 or Annual for the annual value, or all: 13 bands")
         ->capture_default_str();
-    cmd->add_option("--bbox", o->bbox, "LONSTART,LATEND,LONEND,LATSTART in decimal degrees (west,south,east,north)")
+    cmd->add_option("--bbox", o->bbox,
+                    "LONSTART,LATEND,LONEND,LATSTART in decimal degrees (west,south,east,north; for GeoTIFF and netCDF "
+                    "a west east of the east edge crosses the date line)")
         ->required();
     cmd->add_option("--res", o->res,
                     "Cell size in decimal degrees (\"0,5\" is read as 0.5), or 5m, 30s; 0.001..2 degrees for the byte coding")
@@ -408,7 +427,7 @@ void registerRaster(CLI::App& app, CommonOptions& common, Runner& run) {
     cmd->add_option("--quantities", o->quantities, "Comma-separated: best, stderr, low, high, bias (one band each per period)")
         ->capture_default_str();
     cmd->add_option("--level", o->level, "Confidence level of low and high: 90, 95 or 99")->capture_default_str();
-    cmd->add_option("--tile", o->tile, "I/N: only strip I of N horizontal strips of the same grid (join with gdalbuildvrt)");
+    cmd->add_option("--tile", o->tile, "I/N: only strip I of N horizontal strips of the same grid (join with scripts/merge-tiles.py)");
     addThreadsOption(*cmd, o->threads, "Worker threads");
     cmd->add_flag("--quiet", o->quiet, "No progress line");
     addDataOption(*cmd, common);

@@ -235,14 +235,14 @@ private slots:
         QCOMPARE(state_->settings().RobustCorr, int16_t(0));
     }
 
-    void methodChoiceIsStoredAndFollowsTheRobustBox() {
+    void methodIsAdaptiveByDefaultAndTheChoiceIsStoredAndFollowsTheRobustBox() {
         auto* method = dialog_->findChild<QComboBox*>("cboMethod");
         QVERIFY(method);
-        QCOMPARE(method->currentText(), QStringLiteral("Described"));
-        method->setCurrentIndex(2);  // Adaptive
+        QCOMPARE(method->currentText(), QStringLiteral("Adaptive"));
+        method->setCurrentIndex(0);  // Described
         QVERIFY(!check("chkRobustCorr")->isChecked());
         QVERIFY(confirm());
-        QCOMPARE(state_->settings().Method, Method::Adaptive);
+        QCOMPARE(state_->settings().Method, Method::Described);
         QCOMPARE(state_->settings().RobustCorr, int16_t(0));
         dialog_->show();
         check("chkRobustCorr")->setChecked(true);  // the older switch chooses Robust
@@ -250,7 +250,7 @@ private slots:
         QVERIFY(confirm());
         QCOMPARE(state_->settings().Method, Method::Robust);
         dialog_->show();
-        method->setCurrentIndex(0);
+        method->setCurrentIndex(2);
         QVERIFY(!check("chkRobustCorr")->isChecked());
     }
 

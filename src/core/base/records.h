@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace zentrel {
 
@@ -23,6 +24,13 @@ ValueRange monthlyRecords(int variable);
 /// most 13000 / 12 mm; the others as their months.
 ValueRange annualRecords(int variable);
 
+/// The records a value of `period` (1..12 months, 13 = the annual value) must keep.
+ValueRange recordsOfPeriod(int variable, int period);
+
+/// The warning of an estimate beyond the world's records, naming the first such period (1..13):
+/// "WARNING: Estimate beyond the world's records in March!".
+std::string recordWarning(int period);
+
 /// One active neighbour as the envelope sees it: its value in one month and its altitude (m;
 /// 9999 = not given).
 struct EnvelopeNeighbour {
@@ -38,5 +46,28 @@ struct EnvelopeNeighbour {
 /// counted), plus a small absolute margin for months near 0. Sunshine: the neighbours' range
 /// widened by 0.15. Always within the world's records. n = 0 gives the records.
 ValueRange neighbourEnvelope(int variable, const EnvelopeNeighbour* neighbours, int n, float alt);
+
+// The envelope in pieces, for callers that build many envelopes from the same neighbours (the
+// leave-one-out of the adaptive method): the altitude factor of a neighbour depends only on the
+// altitude difference, not on the month.
+
+/// Largest factor by which a positive variable may change over an altitude difference dz (m;
+/// kUnknown on either side gives 1).
+float envelopeAltitudeFactor(float toAlt, float fromAlt);
+/// One neighbour's value moved to the location: dz = location minus neighbour altitude (m, 0
+/// when either is unknown), factor = envelopeAltitudeFactor of the two. Temperatures are
+/// variables 0..2, sunshine 7.
+inline ValueRange envelopeOfNeighbour(int variable, float value, float dz, float factor) {
+    constexpr float kLapseLow = -0.0098f;  // K/m, dry adiabatic: steeper never lasts a month
+    constexpr float kLapseHigh = 0.005f;   // K/m, inversions of valleys and polar winters
+    if (variable <= 2) {
+        const float a = value + dz * kLapseLow, b = value + dz * kLapseHigh;
+        return a < b ? ValueRange{a, b} : ValueRange{b, a};
+    }
+    if (variable == 7) return {value, value};
+    return {value / factor, value * factor};
+}
+/// The union of the neighbours' moved values widened by the margins and kept within the records.
+ValueRange widenEnvelope(int variable, ValueRange neighbours);
 
 }  // namespace zentrel

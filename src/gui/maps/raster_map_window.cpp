@@ -711,7 +711,7 @@ bool RasterMapWindow::startExport() {
             }
             const std::string name = job->fileName.toStdString();
             SurfaceGeoTiffWriter writer(name, job->grid, job->layout,
-                                        surfaceMetadata(job->layout, job->settings, "station database in " + job->dataFolder));
+                                        surfaceMetadata(job->layout, job->settings, describeDataFolder(job->dataFolder)));
             const long long estimated = computeSurface(
                 job->grid, {0, job->grid.Rows}, job->layout, job->displayed,
                 [&estimator, &job](int worker, double lon, double lat) {
