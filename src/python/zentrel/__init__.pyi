@@ -46,8 +46,9 @@ class _Neighbour(TypedDict):
 
 def default_data_folder(data: str | os.PathLike[str] | None = None) -> str:
     """The data folder Database(data) opens, found as the zentrel programs find theirs: data when
-    given, else $ZENTREL_DATA, else ZentrelData beside the programs, the user's data folder or the
-    installed one. DataError naming the places looked in when there is none."""
+    given, else $ZENTREL_DATA, else ZentrelData beside the programs, the user's data folder
+    ($XDG_DATA_HOME/zentrel/ZentrelData) or the installed one (<prefix>/share/zentrel).
+    Raises DataError naming the places it looked in when there is none."""
 
 def data_folder_candidates() -> list[tuple[str, str]]:
     """The folders default_data_folder() tries, in order, each with the rule that names it."""
