@@ -239,6 +239,12 @@ private slots:
         auto* method = dialog_->findChild<QComboBox*>("cboMethod");
         QVERIFY(method);
         QCOMPARE(method->currentText(), QStringLiteral("Adaptive"));
+        QCOMPARE(method->count(), static_cast<int>(kMethods.size()));  // every method of the core's list
+        method->setCurrentIndex(static_cast<int>(Method::Kriging));
+        QCOMPARE(method->currentText(), QStringLiteral("Kriging"));
+        QVERIFY(confirm());
+        QCOMPARE(state_->settings().Method, Method::Kriging);
+        dialog_->show();
         method->setCurrentIndex(0);  // Described
         QVERIFY(!check("chkRobustCorr")->isChecked());
         QVERIFY(confirm());

@@ -24,7 +24,10 @@ bool positiveVariable(int variable) { return variable != Temp && variable != Tma
 // How far v lies outside the range: 0 inside; infinite for a value that is not a number.
 double excessBeyond(int variable, float v, const ValueRange& r) {
     if (std::isnan(v)) return std::numeric_limits<double>::infinity();
-    if (r.contains(v)) return 0;
+    // Single-precision rounding is no excess: the annual mean of months on their envelope's
+    // edge may differ from the mean of the edges in the last bits.
+    const float slack = 1e-5f * std::max({std::fabs(r.low), std::fabs(r.high), 1.0f});
+    if (v >= r.low - slack && v <= r.high + slack) return 0;
     if (!positiveVariable(variable)) return v < r.low ? r.low - v : v - r.high;
     // Ratios: a dry month 5 times the wettest neighbour is as far off as a wet one. The offset
     // keeps months at 0 finite.
@@ -78,6 +81,9 @@ void judgeCell(const Engine& engine, int variable, size_t keep, Tally& tally) {
     const int lastPeriod = ns.ActiveCount == 1 ? 12 : 13;
     bool beyondRecords = false, beyondEnvelope = false;
     AuditCell worst;
+    // The annual value is the mean of the months, so its envelope is the mean of theirs: a year
+    // of months within their envelopes is within it.
+    double lowSum = 0, highSum = 0;
     for (int m = 1; m <= lastPeriod; ++m) {
         const size_t i = static_cast<size_t>(m);
         const float v = ClipValue(engine.res.Best[i], variable);
@@ -85,7 +91,10 @@ void judgeCell(const Engine& engine, int variable, size_t keep, Tally& tally) {
         for (int k = 1; k <= ns.NeighbourCount; ++k)
             if (ns[k].Active == 1) around[static_cast<size_t>(n++)] = {ns[k].Data[i], ns[k].Alt};
         const ValueRange records = recordsOfPeriod(variable, m);
-        ValueRange envelope = neighbourEnvelope(variable, around.data(), n, engine.working.Alt);
+        ValueRange envelope = m == 13 ? ValueRange{static_cast<float>(lowSum / 12), static_cast<float>(highSum / 12)}
+                                      : neighbourEnvelope(variable, around.data(), n, engine.working.Alt);
+        lowSum += envelope.low;
+        highSum += envelope.high;
         envelope = {std::clamp(envelope.low, records.low, records.high), std::clamp(envelope.high, records.low, records.high)};
         const size_t r = m == 13 ? 1 : 0;
         if (!std::isnan(v)) {

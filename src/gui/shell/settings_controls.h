@@ -23,17 +23,18 @@ struct SettingsControls {
     QCheckBox* chkAltCorr = nullptr;
     QCheckBox* chkGradCorr = nullptr;
     QCheckBox* chkRobustCorr = nullptr;
-    QComboBox* cboMethod = nullptr;  ///< "Estimation Method": Described, Robust, Adaptive
+    QComboBox* cboMethod = nullptr;  ///< "Estimation Method": one entry per kMethods, in its order
 
     /// Makes the method choice. It and the robust check box say the same: the box is ticked
     /// exactly when the choice is Robust, and ticking it chooses Robust (clearing it, Described).
     QComboBox* makeMethodChoice(QWidget* parent) {
         cboMethod = new QComboBox(parent);
         cboMethod->setObjectName(QStringLiteral("cboMethod"));
-        for (const char* name : {"Described", "Robust", "Adaptive"}) cboMethod->addItem(QString::fromLatin1(name));
+        for (Method m : kMethods) cboMethod->addItem(QString::fromStdString(methodTitle(m)));
         cboMethod->setToolTip(QStringLiteral("Adaptive: each location blends estimators (altitude slope, gradient plane, "
                                              "similar-altitude neighbours, ratio scale for totals) by how well they "
-                                             "predict its neighbours"));
+                                             "predict its neighbours; Kriging: kriging weights with a correction by terrain "
+                                             "(altitude, surrounding relief, distance from the sea) fitted on the whole database"));
         QObject::connect(cboMethod, &QComboBox::currentIndexChanged, parent, [this](int index) {
             const bool robust = index == static_cast<int>(Method::Robust);
             if (chkRobustCorr->isChecked() != robust) chkRobustCorr->setChecked(robust);
