@@ -1,8 +1,9 @@
 # Builds the Python package zentrel: the compiled part with the project's own CMake build (only
 # the target _zentrel, no desktop and no tests), the Python files from src/python/zentrel.
-# Works offline with Debian's setuptools: /usr/bin/python3 -m pip install --no-build-isolation .
-# ZENTREL_PROGRAM_DIR names the folder whose ZentrelData the installed package opens by default
-# (default: build/bin of this source tree, where scripts/setup.sh puts it).
+# Works offline with Debian's setuptools, in a virtual environment of Debian's python3:
+#   /usr/bin/python3 -m venv --system-site-packages ENV && ENV/bin/python -m pip install --no-build-isolation .
+# The installed module finds its data as the zentrel programs do (nothing of this tree is fixed
+# into it). CMAKE_BUILD_PARALLEL_LEVEL sets the compile jobs (default: one per CPU).
 import os
 import re
 import shutil
@@ -23,18 +24,16 @@ class CMakeBuild(build_ext):
     def build_extension(self, ext):
         target = Path(self.get_ext_fullpath(ext.name)).resolve()
         cmake_dir = WORK / "cmake"
-        program_dir = os.environ.get("ZENTREL_PROGRAM_DIR", str(ROOT / "build" / "bin"))
         configure = ["cmake", "-S", str(ROOT), "-B", str(cmake_dir), "-DCMAKE_BUILD_TYPE=Release",
                      f"-DPython3_EXECUTABLE={sys.executable}", "-DZENTREL_BUILD_GUI=OFF",
-                     "-DZENTREL_BUILD_TESTS=OFF", "-DZENTREL_BUILD_PYTHON=ON",
-                     f"-DZENTREL_PYTHON_PROGRAM_DIR={program_dir}"]
+                     "-DZENTREL_BUILD_TESTS=OFF", "-DZENTREL_BUILD_BENCH=OFF", "-DZENTREL_BUILD_PYTHON=ON"]
         if shutil.which("ninja"):
             configure += ["-G", "Ninja"]
         if shutil.which("ccache"):
             configure.append("-DCMAKE_CXX_COMPILER_LAUNCHER=ccache")
         subprocess.run(configure, check=True)
-        subprocess.run(["cmake", "--build", str(cmake_dir), "--target", "_zentrel", "-j", str(os.cpu_count() or 1)],
-                       check=True)
+        jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL") or str(os.cpu_count() or 1)
+        subprocess.run(["cmake", "--build", str(cmake_dir), "--target", "_zentrel", "-j", jobs], check=True)
         built = next((cmake_dir / "python" / "zentrel").glob("_zentrel*.so"))
         target.parent.mkdir(parents=True, exist_ok=True)
         shutil.copy2(built, target)
@@ -49,6 +48,11 @@ setup(
     package_data={"zentrel": ["__init__.pyi", "py.typed"]},
     ext_modules=[Extension("zentrel._zentrel", sources=[])],
     cmdclass={"build_ext": CMakeBuild},
+    license="MIT",
+    license_files=["LICENSE"],
+    author="The Zentrel developers",
+    classifiers=["License :: OSI Approved :: MIT License", "Programming Language :: Python :: 3",
+                 "Programming Language :: C++", "Topic :: Scientific/Engineering :: Atmospheric Science"],
     python_requires=">=3.9",
     install_requires=["numpy"],
     zip_safe=False,

@@ -10,7 +10,8 @@ PACKAGES=(cmake ninja-build g++ clang libgtest-dev libbenchmark-dev qt6-base-dev
   xvfb xauth imagemagick poppler-utils fonts-dejavu-core
   pybind11-dev python3-dev python3-numpy python3-pytest python3-pandas python3-xarray python3-netcdf4
   python3-pip python3-venv python3-mypy
-  help2man desktop-file-utils dpkg-dev man-db ccache)
+  help2man desktop-file-utils dpkg-dev man-db ccache
+  debhelper dh-python lintian)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

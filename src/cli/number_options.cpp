@@ -45,9 +45,10 @@ CLI::Validator wholeIn(long long low, long long high) {
         "");
 }
 
+// Without this machine's numbers: the help becomes the manual page, which is built on another
+// machine than the one it is read on.
 std::string threadsHelp(const std::string& what) {
-    return fmt::format("{}: 0 = one per hardware thread ({}), at most {} (4 x the hardware threads)", what,
-                       hardwareThreads(), maxWorkerThreads());
+    return what + ": 0 = one per hardware thread, at most 4 per hardware thread";
 }
 
 CLI::Option* addThreadsOption(CLI::App& cmd, int& threads, const std::string& what) {

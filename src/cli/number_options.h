@@ -21,8 +21,8 @@ CLI::Validator decimalIn(Argument argument);
 /// A whole number written in decimal digits within low..high (bounds included).
 CLI::Validator wholeIn(long long low, long long high);
 
-/// Help text of a --threads option that says the cap, e.g. "Worker threads: 0 = one per
-/// hardware thread (2), at most 8".
+/// Help text of a --threads option that says the cap in words, e.g. "Worker threads: 0 = one per
+/// hardware thread, at most 4 per hardware thread".
 std::string threadsHelp(const std::string& what);
 
 /// Adds --threads taking a whole number 0..maxWorkerThreads().

@@ -89,5 +89,6 @@ void bindResult(py::module_& m);
 void bindGrid(py::class_<Database>& c);
 void bindDatabase(py::module_& m);
 void bindSeason(py::module_& m);
+void bindDataLookup(py::module_& m);
 
 }  // namespace zentrel::python

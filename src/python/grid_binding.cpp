@@ -20,11 +20,6 @@ namespace zentrel::python {
 
 namespace {
 
-#ifdef ZENTREL_PROGRAM_DIR
-constexpr const char* kProgramDir = ZENTREL_PROGRAM_DIR;
-#else
-constexpr const char* kProgramDir = "";
-#endif
 
 struct GridRequest {
     std::vector<double> bbox;  // west, south, east, north
@@ -69,11 +64,12 @@ void writeGrid(const Database& db, const std::string& path, const GridRequest& g
         throw ArgumentError{e.what()};
     }
     const SurfaceMetadata metadata = surfaceMetadata(layout, settings, contents->description());
-    // The land of the command line: the first map of the map folder; without one, or with
-    // sea=True, the elevation raster decides (every cell with sea=True).
+    // The land of the command line: the first map of the map folder (the one beside the data
+    // folder: the module has no program folder of its own); without one, or with sea=True, the
+    // elevation raster decides (every cell with sea=True).
     std::optional<ImgRaster> mask;
     if (!g.sea)
-        if (const std::string folder = locateMapFolder(kProgramDir, db.folder()); !folder.empty())
+        if (const std::string folder = locateMapFolder("", db.folder()); !folder.empty())
             if (const auto maps = listUsableMaps(folder); !maps.empty()) mask = readImg(maps.front().Img);
     const TerrainRaster& terrain = contents->raster();
     const LandFunction land = [&](double lon, double lat) {

@@ -25,11 +25,6 @@ PYBIND11_MODULE(_zentrel, m) {
         }
     });
     m.attr("__version__") = zentrel::programVersion();
-#ifdef ZENTREL_PROGRAM_DIR
-    m.attr("PROGRAM_DIR") = ZENTREL_PROGRAM_DIR;
-#else
-    m.attr("PROGRAM_DIR") = "";
-#endif
     m.attr("METHODS") = py::tuple(py::cast(methodNames()));
     m.attr("SETTINGS") = py::tuple(py::cast(settingNames()));
     py::list quantities;
@@ -38,4 +33,5 @@ PYBIND11_MODULE(_zentrel, m) {
     bindResult(m);
     bindDatabase(m);
     bindSeason(m);
+    bindDataLookup(m);
 }

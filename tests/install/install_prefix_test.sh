@@ -57,6 +57,8 @@ for heading in NAME SYNOPSIS COMMANDS 'DATA FOLDER' ENVIRONMENT; do
   grep -q "^$heading" man.txt || fail "zentrel.1 has no section $heading"
 done
 grep -q 'zentrel estimate' man.txt || fail "zentrel.1 lacks the help of zentrel estimate"
+# The page is built on one machine and read on others: nothing of the build machine in it.
+if grep -nE 'hardware threads? \(|at most [0-9]+ \(' man.txt; then fail "zentrel.1 prints the build machine's thread count"; fi
 desktop-file-validate "$P/share/applications/zentrel.desktop" || fail "zentrel.desktop is not a valid desktop entry"
 exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$P/share/applications/zentrel.desktop")
 [ -x "$P/bin/$exec_name" ] || fail "the menu entry starts $exec_name, which is not installed"

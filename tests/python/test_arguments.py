@@ -114,12 +114,36 @@ def test_SmallMinimumDistanceIsCorrectedWithANote(db):
     np.testing.assert_array_equal(r.best, db.estimate(12.48, 41.9).best)
 
 
-def test_MissingFolderIsADataErrorWithTheCommandLinesMessage(tmp_path):
-    missing = tmp_path / "nowhere"
-    expected = cli_error("estimate", "--data", missing, "--lon", 12.48, "--lat", 41.9)
+@pytest.mark.parametrize("how", ["data=", "ZENTREL_DATA", "nothing found"])
+def test_MissingDataFolderErrorNamesWhereItLookedAndHowToNameOne(tmp_path, monkeypatch, how):
+    missing = str(tmp_path / "nowhere")
+    monkeypatch.delenv("ZENTREL_DATA", raising=False)
+    monkeypatch.delenv("XDG_DATA_HOME", raising=False)
+    monkeypatch.setenv("HOME", str(tmp_path / "home"))
     with pytest.raises(zentrel.DataError) as caught:
-        zentrel.Database(missing)
-    assert str(caught.value) == expected
+        if how == "data=":
+            zentrel.Database(data=tmp_path / "nowhere")
+        elif how == "ZENTREL_DATA":
+            monkeypatch.setenv("ZENTREL_DATA", missing)
+            zentrel.Database()
+        else:  # programs without data beside them, no user folder, nothing installed
+            zentrel._zentrel.find_data_folder(str(tmp_path / "bin"))
+    text = str(caught.value)
+    assert "--data" not in text
+    if how == "nothing found":
+        for place in (tmp_path / "bin" / "ZentrelData", tmp_path / "home/.local/share/zentrel/ZentrelData",
+                      tmp_path / "share/zentrel/ZentrelData"):
+            assert str(place) in text
+        assert "data=" in text and "ZENTREL_DATA" in text
+    else:
+        assert missing in text and how in text
+
+
+def test_DefaultFolderIsTheOneTheCommandLineUses(monkeypatch):
+    monkeypatch.delenv("ZENTREL_DATA", raising=False)
+    code, out, err = run_cli("data", "where")
+    assert code == 0, err
+    assert out.splitlines()[0].startswith(f"Data folder: {zentrel.default_data_folder()} (")
 
 
 def test_BrokenStationFileIsADataErrorNamingTheFile(tmp_path, data_folder):

@@ -34,7 +34,8 @@ data" for the database in use.</li>
 </ul>
 <h4>Software</h4>
 <p>Built with Qt 6 (LGPL), fmt, GDAL, netCDF and CLI11.</p>
-<p>This program comes with no warranty. Estimates from demonstration data show how the program
+<p>Zentrel is free software under the MIT (Expat) licence, copyright The Zentrel developers.
+This program comes with no warranty. Estimates from demonstration data show how the program
 works and are not climate values.</p>)HTML");
 }
 

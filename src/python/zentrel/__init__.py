@@ -11,6 +11,7 @@ Quick start::
 from __future__ import annotations
 
 import os
+import shutil
 from pathlib import Path
 
 from . import _zentrel
@@ -18,6 +19,7 @@ from ._zentrel import DataError, Result, cycles, growing_seasons
 
 __version__ = _zentrel.__version__
 __all__ = ["Database", "DataError", "Result", "cycles", "growing_seasons", "default_data_folder",
+           "data_folder_candidates",
            "VARIABLES", "QUANTITIES", "METHODS", "SETTINGS"]
 
 #: The eight variables, in their fixed order.
@@ -33,16 +35,32 @@ _MONTHS = ("January", "February", "March", "April", "May", "June", "July", "Augu
            "October", "November", "December")
 
 
-def default_data_folder() -> str:
-    """The data folder Database() opens: $ZENTREL_DATA, else ZentrelData beside the package,
-    else ZentrelData beside the programs of the build the package came from."""
-    env = os.environ.get("ZENTREL_DATA")
-    if env:
-        return env
-    beside = Path(__file__).resolve().parent / "ZentrelData"
-    if beside.is_dir():
-        return str(beside)
-    return str(Path(_zentrel.PROGRAM_DIR) / "ZentrelData")
+def _program_folder() -> str:
+    """The folder of the zentrel programs whose data lookup the module shares: the build's bin
+    folder when the module is imported from a build tree (<build>/python/zentrel), else the folder
+    of the zentrel program on PATH, else the bin folder of the prefix the module is installed
+    under (<prefix>/lib/python3*/*-packages/zentrel)."""
+    here = Path(__file__).resolve().parent
+    build_bin = here.parent.parent / "bin"
+    if (build_bin / "zentrel").is_file():
+        return str(build_bin)
+    program = shutil.which("zentrel")
+    if program:
+        return str(Path(program).resolve().parent)
+    return str(here.parents[3] / "bin") if len(here.parents) > 3 else str(here)
+
+
+def default_data_folder(data: str | os.PathLike | None = None) -> str:
+    """The data folder Database(data) opens, found as the zentrel programs find theirs: data when
+    given, else $ZENTREL_DATA, else ZentrelData beside the programs, the user's data folder
+    ($XDG_DATA_HOME/zentrel/ZentrelData) or the installed one (<prefix>/share/zentrel).
+    Raises DataError naming the places it looked in when there is none."""
+    return _zentrel.find_data_folder(_program_folder(), os.fspath(data) if data is not None else None)
+
+
+def data_folder_candidates() -> list[tuple[str, str]]:
+    """The folders default_data_folder() tries, in order, each with the rule that names it."""
+    return _zentrel.data_folder_candidates(_program_folder())
 
 
 def _period_index(period) -> int | None:
@@ -66,13 +84,14 @@ def _period_index(period) -> int | None:
 class Database(_zentrel.Database):
     """A station database folder opened for estimates.
 
-    path: the data folder (str or path-like); None takes default_data_folder().
-    Raises DataError when the folder does not exist.
+    data: the data folder (str or path-like); None finds it as the zentrel programs do
+    (default_data_folder()). Raises DataError when there is none.
     """
 
-    def __init__(self, path: str | os.PathLike | None = None):
-        """path: the data folder; None takes default_data_folder(). DataError when it does not exist."""
-        super().__init__(os.fspath(path) if path is not None else default_data_folder())
+    def __init__(self, data: str | os.PathLike | None = None):
+        """data: the data folder; None finds it as the zentrel programs do (default_data_folder()).
+        DataError when there is none."""
+        super().__init__(default_data_folder(data))
 
     def __repr__(self) -> str:
         return f"<zentrel.Database {self.path!r}>"

@@ -44,9 +44,14 @@ class _Neighbour(TypedDict):
     weight: float
     data: _Months
 
-def default_data_folder() -> str:
-    """The data folder Database() opens: $ZENTREL_DATA, else ZentrelData beside the package, else
-    ZentrelData beside the programs of the build the package came from."""
+def default_data_folder(data: str | os.PathLike[str] | None = None) -> str:
+    """The data folder Database(data) opens, found as the zentrel programs find theirs: data when
+    given, else $ZENTREL_DATA, else ZentrelData beside the programs, the user's data folder
+    ($XDG_DATA_HOME/zentrel/ZentrelData) or the installed one (<prefix>/share/zentrel).
+    Raises DataError naming the places it looked in when there is none."""
+
+def data_folder_candidates() -> list[tuple[str, str]]:
+    """The folders default_data_folder() tries, in order, each with the rule that names it."""
 
 class Result:
     """One variable's estimate at one location."""
@@ -145,8 +150,9 @@ class Database:
     kept until the folder changes on disk (an import replaced it): the next call then reads it
     again whole. Estimates from several Python threads may run at once."""
 
-    def __init__(self, path: str | os.PathLike[str] | None = None) -> None:
-        """path: the data folder; None takes default_data_folder(). DataError when it does not exist."""
+    def __init__(self, data: str | os.PathLike[str] | None = None) -> None:
+        """data: the data folder; None finds it as the zentrel programs do (default_data_folder()).
+        DataError when there is none."""
     @property
     def path(self) -> str:
         """The data folder."""
