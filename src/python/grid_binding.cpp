@@ -20,7 +20,6 @@ namespace zentrel::python {
 
 namespace {
 
-
 struct GridRequest {
     std::vector<double> bbox;  // west, south, east, north
     std::string res;
