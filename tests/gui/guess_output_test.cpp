@@ -193,20 +193,48 @@ private slots:
         QVERIFY2(QFileInfo::exists(bare + QStringLiteral(".Lst")), "crop-water list: out1 must become out1.Lst");
     }
 
-    // Without Wind normals the crop-water files are refused, naming the importer, and not written.
+    // Without Wind normals the crop-water files are refused before a file name is asked for,
+    // and nothing is written.
     void cropWaterFilesWithoutWindAreRefused() {
         data_.write(wholeFileName(Wind), "");
         zentrel::gui::test::MessageRecorder messages;
-        zentrel::test::TempFolder out("gui-save-nowind");
-        const QString target = QString::fromStdString(out.file("crop.lst"));
-        setSaveFileDialog([&](QWidget*, const QString&) { return target; });
+        int dialogs = 0;
+        setSaveFileDialog([&](QWidget*, const QString&) { ++dialogs; return QString(); });
         main_->setOutputFormat(FormatPlantow);
         output_->CmdSave_Click();
-        QCOMPARE(messages.count(), 1);
-        QCOMPARE(messages.last().text, QStringLiteral("The crop-water climate file needs Wind normals, but this station "
-                                                      "database holds no Wind normals; add them with zentrel data "
-                                                      "import-csv."));
-        QVERIFY(!QFile::exists(target));
+        output_->CmdPrint_Click();
+        QCOMPARE(dialogs, 0);
+        QCOMPARE(messages.count(), 2);
+        QCOMPARE(messages.last().text, QStringLiteral("The crop-water files need Wind normals, but this station "
+                                                      "database holds no Wind normals."));
+    }
+
+    // A variable without normals is never written or printed as zeros: its box cannot be
+    // ticked, and one ticked before the data changed is left out.
+    void variableTheDatabaseLacksIsNeitherSavedNorPrinted() {
+        data_.write(wholeFileName(Wind), "");
+        main_->setOutputFormat(FormatZentrel);
+        QVERIFY(!output_->variableBox(Wind)->isEnabled() && output_->variableBox(Temp)->isEnabled());
+        output_->variableBox(Wind)->setChecked(true);
+        output_->quantities()->best()->setChecked(true);
+        output_->stationBox()->setChecked(true);
+        zentrel::gui::test::MessageRecorder messages;
+        setSaveFileDialog([&](QWidget*, const QString&) { return QString(); });
+        output_->CmdSave_Click();
+        QCOMPARE(messages.last().title, QStringLiteral("Nothing selected!"));
+
+        output_->variableBox(Temp)->setChecked(true);
+        zentrel::test::TempFolder out("gui-save-lacking");
+        const QString target = QString::fromStdString(out.file("two.zte"));
+        setSaveFileDialog([&](QWidget*, const QString&) { return target; });
+        output_->CmdSave_Click();
+        QCOMPARE(messages.last().text, QStringLiteral("Data Saved Correctly"));
+        const std::string saved = readFile(target.toStdString());
+        QVERIFY(saved.find("Temperature") != std::string::npos);
+        QVERIFY2(saved.find("Wind") == std::string::npos, "a variable without normals must not be saved");
+        for (const PrintLine& line : output_->printresults())
+            QVERIFY2(!line.text.contains(QLatin1String("Wind")) && !line.header.contains(QLatin1String("Wind")),
+                     "a variable without normals must not be printed");
     }
 
     void printedReportUsesThePrintedTextsAndMakesAPdf() {

@@ -15,7 +15,7 @@ bool sameLetters(std::string_view a, std::string_view b) {
 }  // namespace
 
 std::optional<Method> parseMethod(std::string_view text) {
-    for (Method m : {Method::Described, Method::Robust, Method::Adaptive})
+    for (Method m : kMethods)
         if (sameLetters(text, methodName(m))) return m;
     return std::nullopt;
 }

@@ -23,11 +23,13 @@
 #include <QRubberBand>
 #include <QScrollArea>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <QtConcurrent>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <thread>
@@ -145,6 +147,7 @@ struct RasterMapWindow::ExportJob {
     ImgRaster output;
     ProgramSettings settings;
     std::string dataFolder;
+    std::string source;  ///< the data source the file's metadata names
     std::shared_ptr<const StationDatabase> database;
     Feedback feedback;
     std::atomic<double> lon{0}, lat{0};
@@ -173,20 +176,35 @@ RasterMapWindow::RasterMapWindow(MainWindow& main, QString mapFolder, QWidget* p
     statusBar_ = new QStatusBar(this);
     statusBar_->setSizeGripEnabled(false);
 
-    // The legend scrolls when the panels below leave it too little room.
-    auto* legendArea = new QScrollArea(this);
+    // The legend scrolls when the panels below leave it too little room, but keeps a few
+    // entries in view; the whole side column scrolls when even that does not fit, so that no
+    // field of the panels is ever squashed.
+    auto* sideColumn = new QWidget(this);
+    auto* legendArea = new QScrollArea(sideColumn);
+    legendArea->setObjectName(QStringLiteral("LegendArea"));
     legendArea->setWidget(legend_);
     legendArea->setWidgetResizable(true);
     legendArea->setMinimumWidth(230);
+    legendArea->setMinimumHeight(8 * (fontMetrics().height() + 6));
     legendArea->setFrameShape(QFrame::NoFrame);
-    auto* side = new QVBoxLayout;
+    auto* side = new QVBoxLayout(sideColumn);
+    side->setContentsMargins(0, 0, 0, 0);
     side->addWidget(legendArea, 1);
     side->addWidget(mapList_);
     side->addWidget(exportPanel_);
-    side->addWidget(findChild<QGroupBox*>(QStringLiteral("LocationFrame")));
+    auto* locationFrame = findChild<QGroupBox*>(QStringLiteral("LocationFrame"));
+    side->addWidget(locationFrame);
+    auto* sideArea = new QScrollArea(this);
+    sideArea->setObjectName(QStringLiteral("SideArea"));
+    sideArea->setWidget(sideColumn);
+    sideArea->setWidgetResizable(true);
+    sideArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sideArea->setFrameShape(QFrame::NoFrame);
+    sideArea_ = sideArea;
+    fitSidePanel();
     auto* middle = new QHBoxLayout;
     middle->addWidget(Picture1, 1);
-    middle->addLayout(side);
+    middle->addWidget(sideArea);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->addWidget(Toolbar1);
@@ -220,6 +238,13 @@ RasterMapWindow::~RasterMapWindow() {
     if (watcher_) watcher_->waitForFinished();
 }
 
+void RasterMapWindow::fitSidePanel() {
+    // As wide as the panels now shown need, and room for the scroll bar.
+    QWidget* column = sideArea_->widget();
+    column->layout()->activate();
+    sideArea_->setFixedWidth(column->sizeHint().width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4);
+}
+
 void RasterMapWindow::createToolBar() {
     Toolbar1 = new QToolBar(this);
     Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
@@ -236,6 +261,7 @@ void RasterMapWindow::createToolBar() {
     Toolbar1->addAction(QStringLiteral("Change Map"), this, [this] {
         if (!mapList_->isVisible()) refreshMapList();  // maps saved since the window opened are listed too
         mapList_->setVisible(!mapList_->isVisible());
+        fitSidePanel();
     });
     Toolbar1->addAction(QStringLiteral("Toggle Boundaries"), this, &RasterMapWindow::toggleBoundaries);
     Toolbar1->addAction(QStringLiteral("Toggle Capitals"), this, &RasterMapWindow::toggleCapitals);
@@ -318,6 +344,7 @@ void RasterMapWindow::createExportPanel() {
     connect(fileTypeCombo, &QComboBox::currentIndexChanged, this, [this] {
         geoTiffOptions_->setVisible(geoTiffChosen());
         periodCombo->setEnabled(!(geoTiffChosen() && allMonthsCheck->isChecked()));
+        fitSidePanel();
     });
     connect(allMonthsCheck, &QCheckBox::toggled, this, [this](bool all) { periodCombo->setEnabled(!all); });
     RastellSave = new QPushButton(QStringLiteral("Save"), exportPanel_);
@@ -439,6 +466,7 @@ bool RasterMapWindow::changeMap(int index) {
     capitalColour_ = colours_.Entries[kCapitalsEntry].Colour;
     if (!loadMap(maps_[static_cast<size_t>(index)])) return false;
     mapList_->hide();
+    fitSidePanel();
     Draw();
     return true;
 }
@@ -609,6 +637,7 @@ void RasterMapWindow::acceptColours() {
 void RasterMapWindow::showExportPanel() {
     setMode(Mode::Rectangle);
     exportPanel_->show();
+    fitSidePanel();
 }
 
 bool RasterMapWindow::exportRunning() const { return job_ != nullptr; }
@@ -660,11 +689,15 @@ bool RasterMapWindow::startExport() {
     }
     job->output.Header = GetNewHeader(job->plan, map_->Header);
     if (geoTiffChosen()) {
-        // The cells the export estimates, with their centres on the estimated points.
+        // The cells fill the box exactly, as the command line's surfaces do: the same grid.
         const RasterExportPlan& p = job->plan;
         job->surface = true;
-        job->grid = {p.LonStart - p.Resolution / 2, p.LatStart + p.Resolution / 2, p.Resolution, p.Resolution,
-                     p.Columns, p.Rows};
+        try {
+            job->grid = surfaceGrid(p.LonStart, p.LatEnd, p.LonEnd, p.LatStart, p.Resolution);
+        } catch (const std::exception& e) {
+            showError(QString::fromStdString(e.what()));
+            return false;
+        }
         job->layout.Variable = p.Variable;
         job->layout.Periods = {p.Period};
         if (allMonthsCheck->isChecked()) job->layout.Periods = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
@@ -684,6 +717,10 @@ bool RasterMapWindow::startExport() {
     job->displayed = *map_;
     job->settings = state_.settings();
     job->dataFolder = state_.dataFolderPath();
+    // The file names its data by the folder's name: where it lay on this computer is no
+    // business of those the file is passed on to.
+    job->source = "station database " + QDir(QDir::cleanPath(QString::fromStdString(job->dataFolder))).dirName().toStdString();
+    if (state_.isDemonstrationData()) job->source += " (demonstration data)";
     job->database = state_.stationDatabase();
     job_ = job;
 
@@ -711,7 +748,7 @@ bool RasterMapWindow::startExport() {
             }
             const std::string name = job->fileName.toStdString();
             SurfaceGeoTiffWriter writer(name, job->grid, job->layout,
-                                        surfaceMetadata(job->layout, job->settings, "station database in " + job->dataFolder));
+                                        surfaceMetadata(job->layout, job->settings, job->source));
             const long long estimated = computeSurface(
                 job->grid, {0, job->grid.Rows}, job->layout, job->displayed,
                 [&estimator, &job](int worker, double lon, double lat) {
@@ -744,6 +781,7 @@ void RasterMapWindow::updateExportProgress() {
 void RasterMapWindow::cancelExport() {
     if (!job_) {
         exportPanel_->hide();
+        fitSidePanel();
         setMode(Mode::None);
         return;
     }

@@ -30,6 +30,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QProgressBar;
+class QScrollArea;
 class QPushButton;
 class QStatusBar;
 class QTableWidget;
@@ -129,6 +130,7 @@ private:
     struct ExportJob;
     void createToolBar();
     void createSidePanel();
+    void fitSidePanel();
     void createExportPanel();
     void createColourEditor();
     bool loadMap(const MapFiles& files);
@@ -161,6 +163,7 @@ private:
     QAction *selectAction_ = nullptr, *zoomAction_ = nullptr, *autoSizeAction_ = nullptr, *exportAction_ = nullptr;
     RasterMapPicture* Picture1 = nullptr;
     RasterLegend* legend_ = nullptr;
+    QScrollArea* sideArea_ = nullptr;  ///< the legend and the panels beside the map; scrolls when they do not fit
     QGroupBox* exportPanel_ = nullptr;
     QWidget* geoTiffOptions_ = nullptr;
     QWidget* mapList_ = nullptr;
