@@ -14,6 +14,7 @@
 #include "../core/fixture.h"
 #include "gui_test_support.h"
 #include "shell/main_window.h"
+#include "shell/settings_controls.h"
 #include "single/frm_guess_out.h"
 #include "single/frm_out.h"
 #include "single/frm_summary.h"
@@ -250,6 +251,9 @@ private slots:
         QVERIFY(all.contains(QStringLiteral("Allowed Maximum Number of Stations: 20")));
         QVERIFY(all.contains(QStringLiteral("\nJan.  ")) && all.contains(QStringLiteral("\n       Avg.")));
         QVERIFY(all.contains(QStringLiteral("            5%            95%")));
+        QVERIFY2(all.contains(QStringLiteral("Estimation Method: ") +
+                              methodCaption(effectiveMethod(main_->state().settings()))),
+                 "the print names the method that made its numbers");
         QCOMPARE(document.first().style, PrintLine::Title);
         QCOMPARE(std::count_if(document.begin(), document.end(), [](const PrintLine& l) { return l.newPage; }), 1);
         for (const PrintLine& line : document)
@@ -267,6 +271,23 @@ private slots:
         QVERIFY(bytes.rfind("%PDF", 0) == 0);
         const QString screenshots = qEnvironmentVariable("ZENTREL_SCREENSHOT_DIR");
         if (!screenshots.isEmpty()) QFile::copy(pdf, screenshots + QStringLiteral("/report.pdf"));
+    }
+
+    // A table too wide for the page gets a smaller type, the others keep theirs.
+    void aWideTableDoesNotShrinkTheOthers() {
+        PrintDocument document{{QStringLiteral("Narrow"), PrintLine::Heading},
+                               {QStringLiteral("Jan.   1.00"), PrintLine::Table},
+                               {QStringLiteral("Feb.   2.00"), PrintLine::Table},
+                               {QStringLiteral("Wide"), PrintLine::Heading},
+                               {QString(400, QLatin1Char('x')), PrintLine::Table},
+                               {QString(400, QLatin1Char('x')), PrintLine::Table}};
+        zentrel::test::TempFolder out("gui-print-fonts");
+        QPdfWriter writer(QString::fromStdString(out.file("fonts.pdf")));
+        const PageLayout pages = printDocument(writer, document);
+        const QList<PageLine>& lines = pages.first();
+        QCOMPARE(lines.size(), 6);
+        const double narrow = lines[2].y - lines[1].y, wide = lines[5].y - lines[4].y;
+        QVERIFY2(narrow > 1.5 * wide, qPrintable(QStringLiteral("line steps %1 and %2").arg(narrow).arg(wide)));
     }
 
     void workbenchOutputRules() {

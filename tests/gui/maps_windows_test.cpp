@@ -304,6 +304,10 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         MessageRecorder messages;
         window.openFirstMap();
+        // A map opens at its own extent (9..12 E, 45..47 N), not as a patch on the world.
+        QVERIFY(std::fabs(window.view().lonAt(window.view().Size.width() / 2.0) - 10.5) < 0.5);
+        QVERIFY(window.view().DegreesPerPixel * window.view().Size.width() < 20);
+        for (int k = 0; k < 30; ++k) window.zoomPunto(QPoint(10, 10), false);  // out to the world
         for (int k = 0; k < 2; ++k) {
             window.zoomPunto(window.view().pixelOf(20, 74).toPoint(), true);
             QVERIFY2(window.view().Top <= 78.0 + window.view().DegreesPerPixel,

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QDialog>
 #include <QFileInfo>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -20,6 +21,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QRubberBand>
 #include <QScrollArea>
 #include <QStatusBar>
@@ -65,6 +67,17 @@ protected:
         QPainter p(this);
         p.fillRect(rect(), Qt::white);
         p.drawImage(0, 0, w_.image_);  // `PaintPicture`: the whole image in one operation
+        // The selected point: a cross in a ring, visible on any map colour.
+        if (const auto point = w_.selectedPoint(); point && w_.hasMap()) {
+            const QPointF at = w_.view().pixelOf(point->x(), point->y());
+            p.setRenderHint(QPainter::Antialiasing);
+            for (const auto& [colour, width] : {std::pair{QColor(Qt::white), 4.0}, {QColor(200, 0, 0), 2.0}}) {
+                p.setPen(QPen(colour, width));
+                p.drawEllipse(at, 6, 6);
+                p.drawLine(at - QPointF(10, 0), at + QPointF(10, 0));
+                p.drawLine(at - QPointF(0, 10), at + QPointF(0, 10));
+            }
+        }
     }
     void mouseMoveEvent(QMouseEvent* e) override {
         const QPoint at = e->position().toPoint();
@@ -230,6 +243,12 @@ RasterMapWindow::RasterMapWindow(MainWindow& main, QString mapFolder, QWidget* p
         return getSaveFileName(this, QStringLiteral("Save Rastell"), QStringLiteral("Rastell (*.IMG)"),
                                QDir(mapFolder_).exists() ? mapFolder_ : QString());
     };
+    askMapFile = [this] {
+        const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Open Map"), lastUsedFolder(),
+                                                            QStringLiteral("Rastell (*.img *.IMG)"));
+        rememberFolder(chosen);
+        return chosen;
+    };
     resize(1000, 640);
 }
 
@@ -274,8 +293,16 @@ void RasterMapWindow::createSidePanel() {
     mapList_ = new QGroupBox(QStringLiteral("Maps"), this);
     ListMap = new QListWidget(mapList_);
     ListMap->setObjectName(QStringLiteral("ListMap"));
-    (new QVBoxLayout(mapList_))->addWidget(ListMap);
-    mapList_->setMaximumHeight(140);
+    auto* browse = new QPushButton(QStringLiteral("Browse..."), mapList_);
+    browse->setObjectName(QStringLiteral("CmdBrowse"));
+    connect(browse, &QPushButton::clicked, this, [this] {
+        const QString path = askMapFile ? askMapFile() : QString();
+        if (!path.isEmpty()) openMapFile(path);
+    });
+    auto* listLayout = new QVBoxLayout(mapList_);
+    listLayout->addWidget(ListMap);
+    listLayout->addWidget(browse);
+    mapList_->setMaximumHeight(170);
     mapList_->hide();
     connect(ListMap, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) { changeMap(ListMap->row(item)); });
 
@@ -290,6 +317,12 @@ void RasterMapWindow::createSidePanel() {
     txtLong = edit("txtLong");
     txtLat = edit("txtLat");
     txtElev = edit("txtElev");
+    // Numbers only, as in the other coordinate boxes (a comma is read as the decimal point).
+    auto* number = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*([.,][0-9]*)?")), box);
+    for (QLineEdit* e : {txtLong, txtLat, txtElev}) {
+        e->setValidator(number);
+        connect(e, &QLineEdit::textChanged, this, [this] { Picture1->update(); });
+    }
     Text2 = edit("Text2");
     auto* grid = new QGridLayout(box);
     int row = 0;
@@ -448,6 +481,7 @@ bool RasterMapWindow::loadMap(const MapFiles& files) {
         capitals_ = std::move(capitals);
         setMode(Mode::None);
         legend_->setMinimumHeight(legend_->sizeHint().height());
+        zoomToMap();
         return true;
     } catch (const std::exception& e) {
         showError(QString::fromStdString(e.what()));
@@ -469,6 +503,45 @@ bool RasterMapWindow::changeMap(int index) {
     fitSidePanel();
     Draw();
     return true;
+}
+
+bool RasterMapWindow::openMapFile(const QString& imgPath) {
+    const QFileInfo chosen(imgPath);
+    // The companions are found as the map folder's are: beside the raster, in any letter case.
+    for (const MapFiles& files : listUsableMaps(chosen.absolutePath().toStdString())) {
+        if (QFileInfo(QString::fromStdString(files.Img)) != chosen) continue;
+        boundaryColour_ = capitalColour_ = Rgb{};
+        if (!loadMap(files)) return false;
+        mapList_->hide();
+        fitSidePanel();
+        Draw();
+        return true;
+    }
+    showError(QStringLiteral("The map %1 cannot be shown: its colour table (.clr), capital (.cty) and boundary "
+                             "(.bnd) files must lie beside it.")
+                  .arg(QDir::toNativeSeparators(chosen.absoluteFilePath())));
+    return false;
+}
+
+void RasterMapWindow::zoomToMap() {
+    // Level 1 is the world; each level halves it. The deepest level that still holds the whole
+    // map, centred on it: an export of a region opens filling the picture, not as a patch.
+    const MapExtent e = mapExtent(map_->Header);
+    const double width = std::fabs(e.East - e.West) + map_->Header.CellWidth;
+    const double height = std::fabs(e.North - e.South) + map_->Header.CellHeight;
+    int level = 1;
+    while (level < 30 && 364 / std::ldexp(1.0, level) >= width && 156 / std::ldexp(1.0, level) >= height) ++level;
+    zoomLevel_ = level;
+    zoomCentres_.assign(static_cast<size_t>(level) + 1, QPointF((e.West + e.East) / 2, (e.North + e.South) / 2));
+    zoomCentres_[1] = QPointF(0, 0);
+}
+
+std::optional<QPointF> RasterMapWindow::selectedPoint() const {
+    bool lonOk = false, latOk = false;
+    const double lon = QString(txtLong->text()).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&lonOk);
+    const double lat = QString(txtLat->text()).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&latOk);
+    if (!lonOk || !latOk) return std::nullopt;
+    return QPointF(lon, lat);
 }
 
 void RasterMapWindow::setMode(Mode mode) {
