@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -20,6 +21,7 @@
 #include "shell/main_window.h"
 #include "shell/screen_number.h"
 #include "single/frm_out.h"
+#include "single/output_boxes.h"
 #include "workbench/frm_work.h"
 #include "workbench/workbench_views.h"
 
