@@ -201,9 +201,11 @@ private slots:
         zentrel::gui::test::MessageRecorder messages;
         int dialogs = 0;
         setSaveFileDialog([&](QWidget*, const QString&) { ++dialogs; return QString(); });
+        const PrintHandler previous = setPrintHandler([&](QWidget*, QPrinter&, const PrintDocument&) { ++dialogs; });
         main_->setOutputFormat(FormatPlantow);
         output_->CmdSave_Click();
         output_->CmdPrint_Click();
+        setPrintHandler(previous);
         QCOMPARE(dialogs, 0);
         QCOMPARE(messages.count(), 2);
         QCOMPARE(messages.last().text, QStringLiteral("The crop-water files need Wind normals, but this station "

@@ -280,7 +280,8 @@ private slots:
             if (action->text() == QStringLiteral("Change Map")) action->trigger();
         window.showExportPanel();
         auto* panel = window.findChild<QGroupBox*>(QStringLiteral("ExportPanel"));
-        auto* legend = window.findChild<QWidget*>(QStringLiteral("LegendArea"));
+        // The part of the legend in view: the viewport of its scroll area.
+        auto* legend = window.findChild<QWidget*>(QStringLiteral("Legend"))->parentWidget();
         QVERIFY(panel && legend && window.ListMap->isVisible());
         for (const QSize size : {window.minimumSizeHint(), QSize(1000, 640)}) {
             window.resize(size);

@@ -244,7 +244,12 @@ private slots:
         single::frmOut out(*main_, *w_);
         out.quantities()->best()->setChecked(true);
         messages.clear();
+        int printed = 0;
+        const single::PrintHandler previous =
+            single::setPrintHandler([&](QWidget*, QPrinter&, const single::PrintDocument&) { ++printed; });
         out.CmdPrint_Click();
+        single::setPrintHandler(previous);
+        QCOMPARE(printed, 0);
         QCOMPARE(messages.last().text, QStringLiteral("This station database holds no Wind normals."));
         folder_.write(wholeFileName(Wind), zentrel::test::readFile(folder_.str() + "/" + wholeFileName(Tmax)));
         w_->Combo1->setCurrentIndex(Temp);
