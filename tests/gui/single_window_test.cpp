@@ -113,8 +113,11 @@ private slots:
         QCOMPARE(grid.cell(2, 9), QStringLiteral("146.30"));
         QCOMPARE(grid.cell(2, 10), QStringLiteral("SE"));
         QCOMPARE(grid.cell(2, 11), QStringLiteral("0.90"));
-        // Without the hit the errors appear, the bounds at 1.645 StdErr.
+        // Without the hit the errors appear once they were estimated, the bounds at 1.645 StdErr.
         results[Prec].warnings.WarnHit = false;
+        grid = estimatesGrid(1, results);
+        for (int c : {2, 3, 4, 5}) QVERIFY2(grid.cell(2, c).isEmpty(), "an error not estimated is no value");
+        results[Prec].result.HasStdErr = true;
         grid = estimatesGrid(1, results);
         QCOMPARE(grid.cell(2, 2), QStringLiteral("9.36"));
         QCOMPARE(grid.cell(2, 3), QStringLiteral("12.65"));
