@@ -1,6 +1,7 @@
 // Engine speed on a data folder: database load, eight-variable latency (cold and warm),
 // point-variable estimates per second on one and on all threads, and the ratio to reading
 // the station files for every estimate. Usage: bench_engine [data-folder] [points]
+#include <ctime>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -49,6 +50,12 @@ std::vector<Location> landPoints(const std::string& folder, int count) {
     return out;
 }
 }  // namespace
+
+double threadSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
 
 int main(int argc, char** argv) {
     const std::string folder = bench::benchDataFolder(argc, argv);
@@ -137,7 +144,7 @@ int main(int argc, char** argv) {
     std::printf("speed-up of the database over the files:   %8.0f x\n", one / files);
 
     // Cost per estimate of each method on the same points, relative to the described one
-    // (the adaptive method may cost up to 4 times as much).
+    // (the adaptive method, the default, may cost up to 3 times as much).
     const size_t methodPoints = std::min<size_t>(locs.size(), 500);
     double describedCost = 0;
     for (Method method : {Method::Described, Method::Robust, Method::Adaptive}) {
@@ -145,12 +152,14 @@ int main(int argc, char** argv) {
         ms.Method = method;
         Engine e(ms, folder, db);
         estimateRange(e, 0, std::min<size_t>(methodPoints, 20));  // warm the kept sources
-        a = Clock::now();
+        // The thread's own processor time: on a shared machine the wall clock would count the
+        // other processes too.
+        const double before = threadSeconds();
         estimateRange(e, 0, methodPoints);
-        const double cost = seconds(a, Clock::now()) / static_cast<double>(methodPoints * kVariableCount);
+        const double cost = (threadSeconds() - before) / static_cast<double>(methodPoints * kVariableCount);
         if (method == Method::Described) describedCost = cost;
         std::printf("method %-9s: %8.1f us per estimate    (x%.2f of described%s)\n", methodName(method), cost * 1e6,
-                    cost / describedCost, method == Method::Adaptive ? (cost <= 4 * describedCost ? ", limit 4: met" : ", limit 4: missed") : "");
+                    cost / describedCost, method == Method::Adaptive ? (cost <= 3 * describedCost ? ", limit 3: met" : ", limit 3: missed") : "");
     }
     return 0;
 }

@@ -9,7 +9,7 @@ PACKAGES=(cmake ninja-build g++ clang libgtest-dev libbenchmark-dev qt6-base-dev
   libnetcdf-dev ferret-datasets libgdal-dev gdal-bin libfmt-dev libcli11-dev nlohmann-json3-dev
   xvfb xauth imagemagick poppler-utils fonts-dejavu-core
   pybind11-dev python3-dev python3-numpy python3-pytest python3-pandas python3-xarray python3-netcdf4
-  python3-pip python3-venv
+  python3-pip python3-venv python3-mypy
   help2man desktop-file-utils dpkg-dev man-db ccache)
 
 missing=()

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <unistd.h>
 
@@ -205,6 +206,19 @@ int runBatchCommand(const BatchCliOptions& o, const CommonOptions& common) {
     if (rows.empty()) {
         std::fprintf(stderr, "zentrel: No stations  in the location list: nothing to estimate.\n");
         return kExitData;
+    }
+
+    // The folder of the files (own format), or of the file, is made when it is not there yet.
+    {
+        const std::filesystem::path made = options.format == FormatZentrel
+                                               ? std::filesystem::path(o.out)
+                                               : std::filesystem::path(o.out).parent_path();
+        std::error_code ec;
+        if (!made.empty() && !std::filesystem::is_directory(made, ec) && !std::filesystem::create_directories(made, ec)) {
+            std::fprintf(stderr, "zentrel: --out: the folder %s cannot be made (%s).\n", made.string().c_str(),
+                         ec ? ec.message().c_str() : "a file of that name is in the way");
+            return kExitData;
+        }
     }
 
     Feedback feedback;

@@ -1,6 +1,7 @@
 // `zentrel estimate`: the estimate of one or all variables at one location, as a table or JSON.
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +13,7 @@
 
 #include "cli/commands.h"
 #include "cli/estimate_json.h"
+#include "formats/shown_values.h"
 #include "cli/number_options.h"
 #include "cli/settings_options.h"
 #include "data/data_folder.h"
@@ -120,7 +122,6 @@ const char* kWarningTexts[] = {"WARNING: Location higher than surrounding Statio
                                "WARNING: Strange data detected at surrounding Stations!"};
 
 void printTable(const VariableResult& r, const ProgramSettings& settings, int level) {
-    const EstimateResult& e = r.result;
     const float k = confidenceFactor(level);
     const char* lowTitle = level == 95 ? "Low (2.5%)" : level == 99 ? "Low (.5%)" : "Low (5%)";
     const char* highTitle = level == 95 ? "High (97.5%)" : level == 99 ? "High (99.5%)" : "High (95%)";
@@ -131,20 +132,19 @@ void printTable(const VariableResult& r, const ProgramSettings& settings, int le
     std::printf("%-12s %10s %12s %12s %10s %10s\n", "Month", "Best", lowTitle, highTitle, "StdErr", "Bias");
     // With one active station the engine takes that station's months as they are and makes no
     // annual values (index 13 stays 0): the row says so instead of showing 0.00 as a result.
+    // Without an error estimate the columns of the error say "-" (and so does a row without
+    // any value), never 0.00.
     const bool annual = hasAnnualValues(r);
+    const auto cell = [&](ShownQuantity q, int m) {
+        const float v = shownValue(r, q, m, k);
+        return std::isfinite(v) ? formatPicture(q == ShownQuantity::Best ? ClipValue(v, r.variable) : v, "###0.00")
+                                : std::string("-");
+    };
     for (int m = 1; m <= 13; ++m) {
-        const size_t i = static_cast<size_t>(m);
-        if (m == 13 && !annual) {
-            std::printf("%-12s %10s %12s %12s %10s %10s\n", "Annual", "-", "-", "-", "-", "-");
-            continue;
-        }
-        const float best = ClipValue(e.Best[i], r.variable);
-        const float low = ClipValue(e.Best[i] - k * e.StdErr[i], r.variable);
-        const float high = ClipValue(e.Best[i] + k * e.StdErr[i], r.variable);
-        const std::string name = m == 13 ? "Annual" : settings.MonthNames[i - 1];
-        std::printf("%-12s %10s %12s %12s %10s %10s\n", name.c_str(), formatPicture(best, "###0.00").c_str(),
-                    formatPicture(low, "###0.00").c_str(), formatPicture(high, "###0.00").c_str(),
-                    formatPicture(e.StdErr[i], "###0.00").c_str(), formatPicture(e.Bias[i], "###0.00").c_str());
+        const std::string name = m == 13 ? "Annual" : settings.MonthNames[static_cast<size_t>(m) - 1];
+        std::printf("%-12s %10s %12s %12s %10s %10s\n", name.c_str(), cell(ShownQuantity::Best, m).c_str(),
+                    cell(ShownQuantity::Low, m).c_str(), cell(ShownQuantity::High, m).c_str(),
+                    cell(ShownQuantity::StdErr, m).c_str(), cell(ShownQuantity::Bias, m).c_str());
     }
     const WarningFlags& w = r.warnings;
     const bool flags[] = {w.WarnHigh, w.WarnLow, w.WarnLonely, w.WarnStrange};
@@ -203,16 +203,22 @@ int runEstimate(const EstimateOptions& o, const CommonOptions& common) {
     }
     // Variables the database holds no normals of: asked alone, an error; among others, skipped
     // and said once. The crop-water files cannot do without any of theirs.
-    const std::vector<int> needed = o.format == "plantow"     ? std::vector<int>{Tmax, Tmin, Prec, PET, Wind, Sun}
-                                    : o.format == "lgs-input" ? std::vector<int>{Prec, PET}
-                                                              : std::vector<int>{};
+    const std::vector<int> needed = o.format == "plantow" ? std::vector<int>{Tmax, Tmin, Prec, PET, Wind, Sun}
+                                    : o.format == "lgs-input" || o.format == "lgs-output" ? std::vector<int>{Prec, PET}
+                                                                                          : std::vector<int>{};
     for (int v : needed)
         if (!holdsVariable(folder, v)) {
-            const char* writer = o.format == "plantow" ? "The crop-water climate file (--format plantow)"
-                                                       : "The rainfall and PET file (--format lgs-input)";
+            const char* writer = o.format == "plantow"     ? "The crop-water climate file (--format plantow)"
+                                 : o.format == "lgs-input" ? "The rainfall and PET file (--format lgs-input)"
+                                                           : "The growing-season file (--format lgs-output)";
             std::fprintf(stderr, "zentrel: %s\n", writerNeedsMessage(writer, v).c_str());
             return kExitData;
         }
+    // A writer gets every variable it is made from, whatever --var named: a season from
+    // precipitation without PET would be a season of half its inputs.
+    for (int v : needed)
+        if (std::find(variables.begin(), variables.end(), v) == variables.end()) variables.push_back(v);
+    std::sort(variables.begin(), variables.end());
     std::vector<int> held;
     for (int v : variables) {
         if (holdsVariable(folder, v)) {

@@ -64,14 +64,6 @@ std::vector<std::string> splitCommas(const std::string& text) {
     }
 }
 
-// The period as a number 1..13 or as the export panel's entry ("September", "Average").
-int parsePeriod(const std::string& text) {
-    if (const int byName = periodNumber(text); byName > 0) return byName;
-    const auto number = parseCoordinate(text);
-    if (number && *number >= 1 && *number <= 13 && *number == std::floor(*number)) return static_cast<int>(*number);
-    return -1;
-}
-
 // The mask: --mask, else the first usable map of the map folder (beside the program, beside the
 // data folder so that --data of another build finds its maps too, the user's or the installed one).
 std::string defaultMask(const CommonOptions& common, const std::string& dataFolder) {
@@ -88,6 +80,7 @@ std::string lowerExtension(const std::string& path) {
 }
 bool isGeoTiff(const std::string& path) { return lowerExtension(path) == ".tif" || lowerExtension(path) == ".tiff"; }
 bool isNetCdf(const std::string& path) { return lowerExtension(path) == ".nc"; }
+bool isImg(const std::string& path) { return lowerExtension(path) == ".img"; }
 
 constexpr int kExitInterrupted = 130;
 Feedback* volatile gInterruptTarget = nullptr;
@@ -173,9 +166,7 @@ int runSurface(const RasterOptions& o, const SurfaceJob& job, const ProgramSetti
     Feedback feedback;
     InterruptScope interrupt(feedback);  // from before the first file is made until the last is gone
     const bool netCdf = isNetCdf(o.output);
-    std::string source = "station database in " + fs::absolute(folder).lexically_normal().string();
-    if (isDemonstrationData(folder)) source += " (demonstration data)";
-    SurfaceMetadata metadata = surfaceMetadata(job.layout, settings, source);
+    SurfaceMetadata metadata = surfaceMetadata(job.layout, settings, describeDataFolder(folder));
     if (!job.tile.empty()) metadata.emplace_back("tile", job.tile);
     const SurfaceGrid written = subGrid(job.grid, job.rows);
     std::unique_ptr<SurfaceGeoTiffWriter> tiff;
@@ -227,6 +218,13 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
     }
     // The one-byte coding is what IMG files hold; GeoTIFF and netCDF get full precision unless
     // the byte coding is asked for.
+    // A name without an extension ("-", a FIFO) takes the raster image as before; an extension
+    // no writer makes is refused rather than filled with another format.
+    if (!lowerExtension(o.output).empty() && !isGeoTiff(o.output) && !isNetCdf(o.output) && !isImg(o.output)) {
+        std::fprintf(stderr, "zentrel: -o %s: no raster writer makes \"%s\" files; name FILE.tif (GeoTIFF), FILE.nc (netCDF) or FILE.img (raster image).\n",
+                     o.output.c_str(), lowerExtension(o.output).c_str());
+        return kExitUsage;
+    }
     const bool img = !isGeoTiff(o.output) && !isNetCdf(o.output);
     if (!o.coding.empty() && o.coding != "byte" && o.coding != "float") {
         std::fprintf(stderr, "zentrel: --coding must be float or byte.\n");
@@ -242,9 +240,9 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
         return kExitUsage;
     }
     const bool allPeriods = o.period == "all";
-    const int period = allPeriods ? 13 : parsePeriod(o.period);
+    const int period = allPeriods ? 13 : parseSurfacePeriod(o.period);
     if (period < 0) {
-        std::fprintf(stderr, "zentrel: --period must be a month 1..12, 13 for the annual value, a name (September, Average) or all.\n");
+        std::fprintf(stderr, "zentrel: --period must be a month 1..12 or its name (July, jul), 13 or Annual for the annual value, or all.\n");
         return kExitUsage;
     }
     if (byte && (allPeriods || o.quantities != "best" || !o.tile.empty())) {
@@ -392,9 +390,11 @@ void registerRaster(CLI::App& app, CommonOptions& common, Runner& run) {
     auto* cmd = app.add_subcommand("raster", "Estimate a variable over a rectangle as a raster: GeoTIFF or netCDF surfaces, or a raster image (IMG)");
     cmd->add_option("--var", o->var, "Temp, Tmax, Tmin, Prec, Vap, PET, Wind or Sun")->required();
     cmd->add_option("--period", o->period,
-                    "Month 1..12 or 13 for the annual value (or January..December, Average), or all: 13 bands")
+                    "Month 1..12 or its name (July, jul; any case), 13 or Annual for the annual value, or all: 13 bands")
         ->capture_default_str();
-    cmd->add_option("--bbox", o->bbox, "LONSTART,LATEND,LONEND,LATSTART in decimal degrees (west,south,east,north)")
+    cmd->add_option("--bbox", o->bbox,
+                    "LONSTART,LATEND,LONEND,LATSTART in decimal degrees (west,south,east,north; for GeoTIFF and netCDF "
+                    "a west east of the east edge crosses the date line)")
         ->required();
     cmd->add_option("--res", o->res,
                     "Cell size in decimal degrees (\"0,5\" is read as 0.5), or 5m, 30s; 0.001..2 degrees for the byte coding")
@@ -408,7 +408,7 @@ void registerRaster(CLI::App& app, CommonOptions& common, Runner& run) {
     cmd->add_option("--quantities", o->quantities, "Comma-separated: best, stderr, low, high, bias (one band each per period)")
         ->capture_default_str();
     cmd->add_option("--level", o->level, "Confidence level of low and high: 90, 95 or 99")->capture_default_str();
-    cmd->add_option("--tile", o->tile, "I/N: only strip I of N horizontal strips of the same grid (join with gdalbuildvrt)");
+    cmd->add_option("--tile", o->tile, "I/N: only strip I of N horizontal strips of the same grid (join with scripts/merge-tiles.py)");
     addThreadsOption(*cmd, o->threads, "Worker threads");
     cmd->add_flag("--quiet", o->quiet, "No progress line");
     addDataOption(*cmd, common);

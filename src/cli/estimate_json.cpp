@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "formats/picture.h"
+#include "formats/shown_values.h"
 #include "formats/text_output.h"
 #include "version.h"
 
@@ -15,7 +16,7 @@ namespace {
 
 std::string num(float v) {
     if (!std::isfinite(v)) return "null";
-    return shortestFloat(v);
+    return roundTripFloat(v);
 }
 
 std::string str(const std::string& text) {
@@ -45,6 +46,12 @@ std::string str(const std::string& text) {
 std::string months(const Monthly& a, bool annual = true) {
     std::string out = "[";
     for (int m = 1; m <= 13; ++m) out += (m > 1 ? "," : "") + (m == 13 && !annual ? "null" : num(a[static_cast<size_t>(m)]));
+    return out + "]";
+}
+
+std::string noValues() {
+    std::string out = "[null";
+    for (int m = 2; m <= 13; ++m) out += ",null";
     return out + "]";
 }
 
@@ -83,19 +90,26 @@ std::string estimateJson(const VariableResult& r, int indent) {
     out += r.neighbours.NeighbourCount > 0 ? "\n" + in + "],\n" : "],\n";
     out += in + "\"mean\": " + station(r.neighbours[21]) + ",\n";
     out += in + "\"result\": {\n";
-    const std::pair<const char*, const Monthly*> arrays[] = {
-        {"Best", &e.Best},           {"Bias", &e.Bias},         {"StdErr", &e.StdErr},
-        {"AbsGrad", &e.AbsGrad},     {"DirecGrad", &e.DirecGrad}};
-    // Annual values are null where the engine makes none (one active station), not 0.
-    const bool annual = hasAnnualValues(r);
-    for (const auto& [name, a] : arrays) out += in + "  " + str(name) + ": " + months(*a, annual) + ",\n";
+    // What was not estimated is null, not 0: everything without an active neighbour, annual
+    // values where the engine makes none (one active station), Bias and StdErr without an
+    // error estimate.
+    const bool annual = hasAnnualValues(r) && hasEstimate(r);
+    for (const auto& [name, q] : {std::pair{"Best", ShownQuantity::Best}, std::pair{"Bias", ShownQuantity::Bias},
+                                  std::pair{"StdErr", ShownQuantity::StdErr}}) {
+        Monthly shown{};
+        for (int m = 1; m <= 13; ++m) shown[static_cast<size_t>(m)] = shownValue(r, q, m, 0);
+        out += in + "  " + str(name) + ": " + months(shown) + ",\n";
+    }
+    for (const auto& [name, a] : {std::pair{"AbsGrad", &e.AbsGrad}, std::pair{"DirecGrad", &e.DirecGrad}})
+        out += in + "  " + str(name) + ": " + (hasEstimate(r) ? months(*a, annual) : noValues()) + ",\n";
     out += in + "  \"DirecGradName\": " + monthNames(e.DirecGradName) + ",\n";
     const std::pair<const char*, const Monthly*> rest[] = {
         {"VertGrad", &e.VertGrad}, {"LongGradDeg", &e.LongGradDeg}, {"LatGradDeg", &e.LatGradDeg},
         {"LongGrad", &e.LongGrad}, {"LatGrad", &e.LatGrad},         {"VertExplVar", &e.VertExplVar},
         {"AnnualCycle", &e.AnnualCycle}};
     for (size_t k = 0; k < std::size(rest); ++k)
-        out += in + "  " + str(rest[k].first) + ": " + months(*rest[k].second, annual || k + 1 == std::size(rest)) +
+        out += in + "  " + str(rest[k].first) + ": " +
+               (hasEstimate(r) ? months(*rest[k].second, annual || k + 1 == std::size(rest)) : noValues()) +
                (k + 1 < std::size(rest) ? ",\n" : "\n");
     out += in + "},\n";
     const WarningFlags& w = r.warnings;

@@ -11,6 +11,7 @@
 #include "data/terrain.h"
 #include "engine/types.h"
 #include "data/data_info.h"
+#include "settings/program_settings.h"
 
 namespace zentrel::python {
 
@@ -46,7 +47,12 @@ struct Result {
     int level = 90;
 };
 
+/// The settings of a request: the method and the settings keywords (notes become warnings).
+/// Throws ArgumentError.
+ProgramSettings requestSettings(const std::string& method, const py::kwargs& kwargs);
+
 void bindResult(py::module_& m);
+void bindGrid(py::class_<Database>& c);
 void bindDatabase(py::module_& m);
 void bindSeason(py::module_& m);
 

@@ -7,6 +7,8 @@
 #include <optional>
 
 #include "data/data_folder.h"
+#include "data/data_info.h"
+#include "error.h"
 #include "engine/engine.h"
 #include "python/bindings.h"
 #include "python/estimate_many.h"
@@ -52,6 +54,8 @@ std::string settingText(const std::string& name, py::handle value) {
     throw ArgumentError{name + " needs a number, not " + py::repr(value).cast<std::string>() + "."};
 }
 
+}  // namespace
+
 ProgramSettings requestSettings(const std::string& method, const py::kwargs& kwargs) {
     std::vector<SettingValue> values;
     for (const auto& [key, value] : kwargs) {
@@ -64,6 +68,15 @@ ProgramSettings requestSettings(const std::string& method, const py::kwargs& kwa
     return settings;
 }
 
+namespace {
+
+// As the command line: a variable the database holds no normals of is refused, not estimated
+// as zeros.
+void requireVariable(const Database& db, int variable) {
+    if (!holdsVariable(db.folder(), variable))
+        throw Error(missingVariableMessage(variable) + "; add them with zentrel data import-csv.");
+}
+
 void checkPosition(double lon, double lat) {
     if (!(lon >= -180 && lon <= 180) || !(lat >= -90 && lat <= 90))
         throw ArgumentError{"lon must lie in -180..180 and lat in -90..90."};
@@ -74,6 +87,7 @@ Result estimateOne(const Database& db, double lon, double lat, std::optional<dou
     checkPosition(lon, lat);
     const int variable = parseVariable(var);
     checkLevel(level);
+    requireVariable(db, variable);
     if (alt && !std::isfinite(*alt)) throw ArgumentError{"alt must be a number of metres (None: from the elevation raster)."};
     const ProgramSettings settings = requestSettings(method, kwargs);
     Location location{"", static_cast<float>(lon), static_cast<float>(lat), 0};
@@ -122,6 +136,7 @@ py::dict manyEstimates(const Database& db, py::handle lonsIn, py::handle latsIn,
                                 py::repr(py::float_(lat[i])).cast<std::string>() + ")."};
     const int variable = parseVariable(var);
     checkLevel(level);
+    requireVariable(db, variable);
     if (threads < 0) throw ArgumentError{"threads must be 0 (all cores) or more."};
     // One name alone or a sequence of names.
     std::vector<std::string> quantities;
@@ -201,9 +216,11 @@ py::object info(const Database& db) {
 
 void bindDatabase(py::module_& m) {
     auto c = py::class_<Database>(m, "Database", "A data folder opened for estimates.");
-    c.def(py::init<const std::string&>(), py::arg("path"));
-    c.def_property_readonly("path", &Database::folder);
-    c.def_property_readonly("demonstration", &Database::demonstration);
+    c.def(py::init<const std::string&>(), py::arg("path"),
+          "path: the data folder; None takes default_data_folder(). DataError when it does not exist.");
+    c.def_property_readonly("path", &Database::folder, "The data folder.");
+    c.def_property_readonly("demonstration", &Database::demonstration,
+                            "True when the folder holds demonstration data, not real stations.");
     c.def_property_readonly("variables", [](const Database& db) {
         std::vector<std::string> held;
         py::gil_scoped_release unlocked;
@@ -211,14 +228,34 @@ void bindDatabase(py::module_& m) {
         for (int v = 0; v < kVariableCount; ++v)
             if (d.variables[static_cast<size_t>(v)].stations > 0) held.push_back(kVariableNames[static_cast<size_t>(v)]);
         return held;
-    });
-    c.def("info", &info);
+    }, "The variables the folder holds stations of, in their fixed order.");
+    c.def("info", &info,
+          "What `zentrel data info --json` prints: \"folder\", \"about\" (source, period, derivation\n"
+          "lines), \"stations\", \"withoutAltitude\", \"extent\", \"terrain\", \"demonstration\", \"problems\" and\n"
+          "\"variables\", a dict per variable name with its station counts and valid years.");
+    bindGrid(c);
     c.def("estimate", &estimateOne, py::arg("lon"), py::arg("lat"), py::arg("alt") = py::none(), py::arg("var") = "Temp",
-          py::arg("method") = "described", py::arg("level") = 90);
+          py::arg("method") = "described", py::arg("level") = 90, R"(The estimate of one variable at one location.
+
+lon -180..180, lat -90..90 in decimal degrees; alt in m (None: from the elevation
+raster, with a UserWarning when the point is sea there; 9999: unknown). var is case-
+insensitive. settings: max_stat (1..20), max_dist (km, up to 22000), min_dist (km,
+>= 0.1), pow_exp (0..5), min_high, max_high (m), neighb_alt, alt_corr, grad_corr
+(0/1 or bool), shad (0..1); defaults as the settings dialog's.
+Raises ValueError for a bad argument and DataError for unusable data (a variable the
+database holds no normals of), with the command line's messages. The interpreter lock is
+released while the engine runs.)");
     c.def("estimate_many", &manyEstimates, py::arg("lons"), py::arg("lats"), py::arg("alts") = py::none(),
           py::arg("var") = "Temp", py::arg("method") = "described",
           py::arg("quantities") = py::make_tuple("best", "stderr"), py::arg("level") = 90,
-          py::arg("threads") = 0);
+          py::arg("threads") = 0, R"(The estimates of one variable at many locations, on `threads` threads (0: all cores)
+with the interpreter lock released; Ctrl-C stops them (KeyboardInterrupt).
+
+lons, lats (and alts) of one shape S; alts None or NaN entries take the elevation
+raster's altitude. Returns a dict: each quantity an array of shape S + (13,) (float32),
+"active_count" an int16 array of shape S. Every value equals what estimate() gives at
+that location, on any number of threads; what was not estimated is NaN (every quantity
+of a location without active neighbours).)");
     c.def(
         "altitude",
         [](const Database& db, py::handle lonsIn, py::handle latsIn) {
@@ -238,7 +275,7 @@ void bindDatabase(py::module_& m) {
             }
             return py::make_tuple(alt, sea);
         },
-        py::arg("lons"), py::arg("lats"));
+        py::arg("lons"), py::arg("lats"), "Altitude in m from the elevation raster and whether each point is sea there (0 m).");
 }
 
 }  // namespace zentrel::python

@@ -45,8 +45,8 @@ bool estimateMany(const ManyJob& job, const ManyLocations& at, ManyOutput& out, 
                         location.Alt = job.raster->altitude(location.Lon, location.Lat, isSea);
                     }
                     try {
-                        // A location without neighbours gets zeros, not the values of the
-                        // location this engine estimated before.
+                        // A location without neighbours gets NaN (quantityValues), never the
+                        // values of the location this engine estimated before.
                         engine.res = EstimateResult{};
                         const VariableResult r = engine.Run(job.variable, location);
                         for (size_t q = 0; q < out.quantities.size(); ++q) {

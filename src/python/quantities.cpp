@@ -3,6 +3,7 @@
 
 #include <limits>
 
+#include "formats/shown_values.h"
 #include "python/estimate_request.h"
 #include "season/cycle.h"
 
@@ -26,19 +27,16 @@ Quantity parseQuantity(const std::string& name) {
 
 void quantityValues(const VariableResult& r, Quantity q, float k, float* out) {
     const EstimateResult& e = r.result;
+    const auto shown = [&](ShownQuantity s) {
+        for (int m = 1; m <= 13; ++m) out[m - 1] = shownValue(r, s, m, k);
+    };
     const Monthly* source = nullptr;
     switch (q) {
-        case Quantity::Low:
-        case Quantity::High:
-            for (size_t m = 1; m <= 13; ++m) {
-                const float bound = q == Quantity::Low ? e.Best[m] - k * e.StdErr[m] : e.Best[m] + k * e.StdErr[m];
-                out[m - 1] = ClipValue(bound, r.variable);
-            }
-            if (!hasAnnualValues(r)) out[12] = std::numeric_limits<float>::quiet_NaN();
-            return;
-        case Quantity::Best: source = &e.Best; break;
-        case Quantity::StdErr: source = &e.StdErr; break;
-        case Quantity::Bias: source = &e.Bias; break;
+        case Quantity::Best: return shown(ShownQuantity::Best);
+        case Quantity::Low: return shown(ShownQuantity::Low);
+        case Quantity::High: return shown(ShownQuantity::High);
+        case Quantity::StdErr: return shown(ShownQuantity::StdErr);
+        case Quantity::Bias: return shown(ShownQuantity::Bias);
         case Quantity::AbsGrad: source = &e.AbsGrad; break;
         case Quantity::DirecGrad: source = &e.DirecGrad; break;
         case Quantity::VertGrad: source = &e.VertGrad; break;
@@ -49,10 +47,11 @@ void quantityValues(const VariableResult& r, Quantity q, float k, float* out) {
         case Quantity::VertExplVar: source = &e.VertExplVar; break;
         case Quantity::AnnualCycle: source = &e.AnnualCycle; break;
     }
-    for (size_t m = 1; m <= 13; ++m) out[m - 1] = (*source)[m];
+    const float none = std::numeric_limits<float>::quiet_NaN();
+    for (size_t m = 1; m <= 13; ++m) out[m - 1] = hasEstimate(r) ? (*source)[m] : none;
     // As the command line's JSON gives null: no annual value is not an annual value of 0 (the
     // annual cycle's last entry is no annual value).
-    if (!hasAnnualValues(r) && q != Quantity::AnnualCycle) out[12] = std::numeric_limits<float>::quiet_NaN();
+    if (!hasAnnualValues(r) && q != Quantity::AnnualCycle) out[12] = none;
 }
 
 }  // namespace zentrel::python

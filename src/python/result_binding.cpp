@@ -76,15 +76,37 @@ py::object neighbourTable(const Result& r) {
 
 void bindResult(py::module_& m) {
     auto c = py::class_<Result>(m, "Result", "One variable's estimate at one location.");
-    c.def_property_readonly("variable", [](const Result& r) { return kVariableNames[static_cast<size_t>(r.value.variable)]; });
+    c.def_property_readonly(
+        "variable", [](const Result& r) { return kVariableNames[static_cast<size_t>(r.value.variable)]; },
+        "\"Temp\", \"Tmax\", ...");
     c.def_property_readonly("lon", [](const Result& r) { return r.value.location.Lon; });
     c.def_property_readonly("lat", [](const Result& r) { return r.value.location.Lat; });
-    c.def_property_readonly("alt", [](const Result& r) { return r.value.location.Alt; });
-    c.def_readonly("level", &Result::level);
+    c.def_property_readonly(
+        "alt", [](const Result& r) { return r.value.location.Alt; },
+        "Altitude in m the estimate ran at (given, or from the elevation raster).");
+    c.def_readonly("level", &Result::level, "Confidence level of low and high: 90, 95 or 99 (%).");
+    // In the order of quantityNames().
+    static const char* const kQuantityDocs[kQuantityCount] = {
+        "The bias-corrected estimate; the annual value is the mean of the months (also for Prec and PET).",
+        "Low bound at the level: best - k stderr (k 1.645, 1.96, 2.576), or for an estimate made in ratio\n"
+        "space its bound taken back; negative amounts as 0, Sun at most 1; NaN without an error estimate.",
+        "High bound at the level, as low; NaN without an error estimate.",
+        "Cross-validation standard error; NaN where no error was estimated (fewer than the stations it needs).",
+        "Cross-validation bias (already removed from best); NaN where no error was estimated.",
+        "Horizontal gradient length per 100 km.",
+        "Horizontal gradient direction, degrees clockwise from north.",
+        "Altitude slope per m.",
+        "Longitude coefficient per degree (annual value 0).",
+        "Latitude coefficient per degree (annual value 0).",
+        "Eastward gradient per 100 km.",
+        "Northward gradient per 100 km.",
+        "Explained variance of the altitude regression.",
+        "Harmonic fit of the annual course: 0..5 sine, 6..11 cosine coefficients, 12 mean."};
     const auto& names = quantityNames();
     for (size_t q = 0; q < kQuantityCount; ++q) {
         const Quantity quantity_ = static_cast<Quantity>(q);
-        c.def_property_readonly(names[q], [quantity_](const Result& r) { return quantity(r, quantity_, r.level); });
+        c.def_property_readonly(
+            names[q], [quantity_](const Result& r) { return quantity(r, quantity_, r.level); }, kQuantityDocs[q]);
     }
     c.def(
         "bounds",
@@ -92,17 +114,26 @@ void bindResult(py::module_& m) {
             checkLevel(level);
             return py::make_tuple(quantity(r, Quantity::Low, level), quantity(r, Quantity::High, level));
         },
-        py::arg("level"), "Low and High at a confidence level 90, 95 or 99.");
-    c.def_property_readonly("direc_grad_name", [](const Result& r) {
-        std::vector<std::string> out(r.value.result.DirecGradName.begin() + 1, r.value.result.DirecGradName.end());
-        return out;
-    });
+        py::arg("level"), "Low and High at a confidence level 90, 95 or 99. ValueError otherwise.");
+    c.def_property_readonly(
+        "direc_grad_name",
+        [](const Result& r) {
+            std::vector<std::string> out(r.value.result.DirecGradName.begin() + 1, r.value.result.DirecGradName.end());
+            return out;
+        },
+        "2-character compass sector of direc_grad, 13 texts (\"\" without gradient correction).");
     c.def_property_readonly("neighbour_count", [](const Result& r) { return r.value.neighbours.NeighbourCount; });
-    c.def_property_readonly("active_count", [](const Result& r) { return r.value.neighbours.ActiveCount; });
+    c.def_property_readonly(
+        "active_count", [](const Result& r) { return r.value.neighbours.ActiveCount; },
+        "Active neighbours; 0 means no estimate (every array is NaN).");
     c.def_property_readonly("active_alt_count", [](const Result& r) { return r.value.neighbours.ActiveAltCount; });
-    c.def_property_readonly("neighbours", &neighbourTable);
-    c.def_property_readonly("neighbour_list", &neighbourList);
-    c.def_property_readonly("mean", [](const Result& r) { return station(r.value.neighbours[21]); });
+    c.def_property_readonly("neighbours", &neighbourTable,
+                            "A pandas DataFrame, one row per neighbour, nearest first, with the monthly data as\n"
+                            "columns jan..dec and annual; without pandas the same as neighbour_list.");
+    c.def_property_readonly("neighbour_list", &neighbourList, "The neighbours as dicts, nearest first.");
+    c.def_property_readonly(
+        "mean", [](const Result& r) { return station(r.value.neighbours[21]); },
+        "The mean station of the active neighbours.");
     c.def_property_readonly("warnings", [](const Result& r) {
         const WarningFlags& w = r.value.warnings;
         py::dict d;
@@ -116,7 +147,8 @@ void bindResult(py::module_& m) {
         d["StrangeMonth"] = w.StrangeMonth;
         d["StrangeStation"] = w.StrangeStation;
         return d;
-    });
+    }, "WarnHigh, WarnLow, WarnLonely, WarnStrange, WarnDoubled, WarnFew, WarnHit (bool),\n"
+       "StrangeMonth and StrangeStation (int).");
     c.def_property_readonly("messages", [](const Result& r) {
         py::list out;
         for (const Message& msg : r.value.messages) {
@@ -126,7 +158,7 @@ void bindResult(py::module_& m) {
             out.append(d);
         }
         return out;
-    });
+    }, "Messages of the run, each with \"title\" and \"text\".");
     c.def("__repr__", [](const Result& r) {
         const Location& at = r.value.location;
         return "<zentrel.Result " + std::string(kVariableNames[static_cast<size_t>(r.value.variable)]) + " at lon " +

@@ -117,8 +117,18 @@ py::dict growingSeasons(py::handle precIn, py::handle petIn) {
 }  // namespace
 
 void bindSeason(py::module_& m) {
-    m.def("cycles", &cycles, py::arg("result"), py::arg("level") = py::none());
-    m.def("growing_seasons", &growingSeasons, py::arg("prec"), py::arg("pet"));
+    m.def("cycles", &cycles, py::arg("result"), py::arg("level") = py::none(),
+          R"(Daily (365) and dekadal (36) values from the result's fitted annual course: "daily",
+"dekadal", and with a level also "daily_low", "daily_high", "dekadal_low", "dekadal_high".
+Prec and PET are amounts per day and totals per dekad.)");
+    m.def("growing_seasons", &growingSeasons, py::arg("prec"), py::arg("pet"),
+          R"(The growing seasons of the year from monthly precipitation against half and full PET.
+
+prec and pet: estimates of Prec and PET, or 12 (or 13) monthly values in mm. Returns
+"seasons", longest first, each with "type" (1..6), "type_name", "length" (days), "begin",
+"end", "humid_begin", "humid_end" ((day, month) or None) and "begin_day", "end_day" (day
+of a 360-day year or None); and "events", (label, date) of every crossing ("b" season
+begins, "B" humid begins, "E" humid ends, "e" season ends).)");
 }
 
 }  // namespace zentrel::python

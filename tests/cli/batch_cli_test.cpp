@@ -55,11 +55,23 @@ TEST(BatchCommand, EmptyListMissingFolderAndBadArgumentsAreRefused) {
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("No stations "), std::string::npos) << r.err;
 
-    const std::string missing = data.file("no-such-folder");
+    // A folder that is not there yet is made, for the files or for the file; one that cannot
+    // be made is an error naming it.
     data.write("one.dat", "10,45,100\n");
-    r = runCli("batch --locations " + data.file("one.dat") + " --out " + missing + " --data " + data.str());
+    for (const std::string& out : {data.file("new/folder"), data.file("other/places.csv")}) {
+        const bool zte = out.find(".csv") == std::string::npos;
+        r = runCli("batch --locations " + data.file("one.dat") + " --out " + out + (zte ? "" : " --format vesk") +
+                   " --data " + data.str());
+        EXPECT_EQ(r.code, 0) << out << "\n" << r.err;
+        EXPECT_TRUE(std::filesystem::is_directory(zte ? out : data.file("other"))) << out;
+        if (!zte) {
+            EXPECT_TRUE(std::filesystem::is_regular_file(out));
+        }
+    }
+    const std::string blocked = data.file("one.dat") + "/sub";
+    r = runCli("batch --locations " + data.file("one.dat") + " --out " + blocked + " --data " + data.str());
     EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("Cannot create the file \"" + missing + "/Zentrel "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(blocked), std::string::npos) << r.err;
 
     EXPECT_EQ(runCli("batch --grid 9,11,0,44,46,1 --out " + data.str() + " --data " + data.str()).code, 2);
     EXPECT_EQ(runCli("batch --grid 9,11,1,44,46,1 --locations x --out " + data.str()).code, 2);

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cmath>
+#include <sstream>
 
 #include "../core/fixture.h"
 #include "run_cli.h"
@@ -75,6 +76,46 @@ TEST(EstimateCommand, NoNeighbourIsANormalResultWithTheMessage) {
     EXPECT_EQ(j["messages"][0]["title"], "No calculation can be done with 0 neighbours");
 }
 
+// Missing is never zero: what the engine did not estimate is null in JSON and "-" in the table,
+// in every method.
+TEST(EstimateCommand, WhatWasNotEstimatedIsNullInJsonAndADashInTheTable) {
+    TempFolder folder("cli-missing");
+    writeDataFolder(folder, 12.48f, 41.9f, romeStations());
+    struct Case {
+        const char* settings;
+        bool best, annual, error;  // which values exist
+    };
+    const Case cases[] = {
+        {"--maxdist 5", false, false, false},  // no active neighbour
+        {"--maxstat 1", true, false, false},   // one station: its months, no annual value, no error
+        {"--maxstat 3", true, true, false},    // too few stations for the error estimate
+        {"--maxstat 12", true, true, true},
+    };
+    for (const char* method : {"described", "robust", "adaptive"})
+        for (const Case& c : cases) {
+            const std::string args = std::string("estimate --lon 12.48 --lat 41.9 --alt 17 --var Temp --method ") + method +
+                                     " " + c.settings + " --data " + folder.str();
+            const CliResult r = runCli(args + " --json");
+            ASSERT_EQ(r.code, 0) << args << "\n" << r.err;
+            const auto result = nlohmann::json::parse(r.out)["result"];
+            for (int m : {0, 12}) {
+                const bool best = c.best && (m < 12 || c.annual), error = c.error && best;
+                EXPECT_EQ(result["Best"][m].is_number(), best) << args << " month " << m + 1;
+                EXPECT_EQ(result["StdErr"][m].is_number(), error) << args << " month " << m + 1;
+                EXPECT_EQ(result["Bias"][m].is_number(), error) << args << " month " << m + 1;
+            }
+            const CliResult table = runCli(args);
+            ASSERT_EQ(table.code, 0) << table.err;
+            const size_t row = table.out.find("January");
+            ASSERT_NE(row, std::string::npos) << table.out;
+            std::istringstream january(table.out.substr(row, table.out.find('\n', row) - row));
+            std::string month, best, low, high, error, bias;
+            january >> month >> best >> low >> high >> error >> bias;
+            EXPECT_EQ(best == "-", !c.best) << args;
+            for (const std::string& v : {low, high, error, bias}) EXPECT_EQ(v == "-", !c.error) << args << ": " << v;
+        }
+}
+
 TEST(EstimateCommand, BadArgumentsExitTwo) {
     TempFolder folder("cli-args");
     writeDataFolder(folder, 12.48f, 41.9f, romeStations());
@@ -129,6 +170,17 @@ TEST(EstimateCommand, ExportsEveryOutputFormatToAFile) {
         const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         EXPECT_NE(text.find("\r\n"), std::string::npos) << format;
     }
+    // The season files are made from Prec and PET whatever --var names: never from half of them.
+    const auto fileText = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    for (const std::string format : {"lgs-input", "lgs-output"})
+        for (const std::string var : {"Prec", "PET", "Temp"}) {
+            const std::string out = folder.file(format + "-" + var);
+            ASSERT_EQ(runCli(base + " --var " + var + " --format " + format + " -o " + out).code, 0) << format << " " << var;
+            EXPECT_EQ(fileText(out), fileText(folder.file("out-" + format))) << format << " from --var " << var;
+        }
     std::ifstream report(folder.file("out-zte"), std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(report)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("Latitude = 41.90"), std::string::npos) << text.substr(0, 300);

@@ -38,6 +38,7 @@ struct Surface {
     double transform[6] = {};
     std::vector<float> values;
     std::vector<std::string> descriptions;
+    std::vector<std::string> metadata;  // the file's items, then per band its unit and items
     float at(int band, int row, int column) const {
         return values[(static_cast<size_t>(band) * rows + row) * columns + column];
     }
@@ -51,10 +52,13 @@ Surface readSurface(const std::string& path) {
     s.rows = ds->GetRasterYSize();
     s.bands = ds->GetRasterCount();
     ds->GetGeoTransform(s.transform);
+    for (char** item = ds->GetMetadata(); item && *item; ++item) s.metadata.push_back(*item);
     s.values.resize(static_cast<size_t>(s.columns) * s.rows * s.bands);
     for (int b = 1; b <= s.bands; ++b) {
         GDALRasterBand* band = ds->GetRasterBand(b);
         s.descriptions.push_back(band->GetDescription());
+        s.metadata.push_back(std::string("band unit=") + band->GetUnitType());
+        for (char** item = band->GetMetadata(); item && *item; ++item) s.metadata.push_back(*item);
         if (band->RasterIO(GF_Read, 0, 0, s.columns, s.rows, s.values.data() + static_cast<size_t>(b - 1) * s.columns * s.rows,
                            s.columns, s.rows, GDT_Float32, 0, 0) != CE_None)
             s.values.clear();
@@ -62,7 +66,6 @@ Surface readSurface(const std::string& path) {
     GDALClose(ds);
     return s;
 }
-bool haveCommand(const std::string& name) { return !commandOutput("command -v " + name + " 2>/dev/null").empty(); }
 const std::string kSourceDir = std::filesystem::path(ZENTREL_TEST_DATA).parent_path().parent_path().string();
 
 }  // namespace
@@ -146,7 +149,7 @@ TEST(RasterCommand, FloatGeoTiffHoldsAllMonthsAndTheErrorInTheUnitsOfTheByteCodi
     EXPECT_EQ(s.transform[0], 4.5);
     EXPECT_EQ(s.transform[3], 47.5);
     EXPECT_EQ(s.descriptions[8], "September");
-    EXPECT_EQ(s.descriptions[12], "Annual");
+    EXPECT_EQ(s.descriptions[12], "Annual total");
     EXPECT_EQ(s.descriptions[13 + 8], "September stderr");
     int land = 0;
     for (int r = 0; r < 2; ++r)
@@ -169,6 +172,13 @@ TEST(RasterCommand, FloatGeoTiffHoldsAllMonthsAndTheErrorInTheUnitsOfTheByteCodi
     EXPECT_NE(info.find("\"type\":\"Float32\""), std::string::npos);
     EXPECT_NE(info.find("\"LAYOUT\":\"COG\""), std::string::npos) << info.substr(0, 2000);
     EXPECT_NE(info.find("\"method\":\"described\""), std::string::npos);
+    // The source as `zentrel data info` knows it, never a folder path.
+    const CliResult about = runCli("data info");
+    const size_t source = about.out.find("Source: ");
+    ASSERT_NE(source, std::string::npos) << about.out;
+    const std::string named = about.out.substr(source + 8, about.out.find_first_of(".\n", source) - source - 8);
+    EXPECT_NE(info.find("\"source\":\"" + named), std::string::npos) << named << "\n" << info.substr(0, 3000);
+    EXPECT_EQ(info.find((kBin / "ZentrelData").string()), std::string::npos);
     EXPECT_NE(info.find("\"units\":\"mm\""), std::string::npos);
 }
 
@@ -202,7 +212,8 @@ TEST(RasterCommand, StripsJoinedGiveExactlyTheCellsOfTheSingleRun) {
         EXPECT_EQ(row, w.rows) << n << " strips";
     }
 
-    if (!haveCommand("gdalbuildvrt") || !haveCommand("gdal_translate")) GTEST_SKIP() << "GDAL programs not installed";
+    if (commandOutput("/usr/bin/python3 -c 'import osgeo.gdal' 2>&1; echo $?") != "0\n")
+        GTEST_SKIP() << "GDAL's Python bindings (python3-gdal) not installed";
     const std::string out = folder.file("joined");
     for (int i = 1; i <= 3; ++i) {
         char name[64];
@@ -215,6 +226,7 @@ TEST(RasterCommand, StripsJoinedGiveExactlyTheCellsOfTheSingleRun) {
     const Surface joined = readSurface(out + ".tif");
     EXPECT_EQ(joined.values, w.values);
     EXPECT_EQ(joined.descriptions, w.descriptions);
+    EXPECT_EQ(joined.metadata, w.metadata);  // units, periods, quantities, source, settings, ...
     EXPECT_FALSE(std::filesystem::exists(out + ".strip-0001-of-0003.tif"));
 }
 
@@ -229,12 +241,13 @@ TEST(RasterCommand, NetCdfReadsBackWithTheGeoTiffsValuesAndCoordinates) {
     int id = -1, var = -1;
     ASSERT_EQ(nc_open(folder.file("t.nc").c_str(), NC_NOWRITE, &id), NC_NOERR);
     std::vector<float> values;
-    for (const char* name : {"tmin", "tmin_low", "tmin_high"}) {
-        ASSERT_EQ(nc_inq_varid(id, name, &var), NC_NOERR) << name;
-        std::vector<float> v(static_cast<size_t>(13 * 4 * 6));
-        ASSERT_EQ(nc_get_var_float(id, var, v.data()), NC_NOERR);
-        values.insert(values.end(), v.begin(), v.end());
-    }
+    for (const std::string quantity : {"", "_low", "_high"})  // the months, then the year: the bands' order
+        for (const std::string& name : {"tmin" + quantity, "tmin_annual_mean" + quantity}) {
+            ASSERT_EQ(nc_inq_varid(id, name.c_str(), &var), NC_NOERR) << name;
+            std::vector<float> v(static_cast<size_t>((name.find("annual") == std::string::npos ? 12 : 1) * 4 * 6));
+            ASSERT_EQ(nc_get_var_float(id, var, v.data()), NC_NOERR);
+            values.insert(values.end(), v.begin(), v.end());
+        }
     EXPECT_EQ(values, tif.values);
     double lat[4], lon[6];
     nc_inq_varid(id, "lat", &var);
@@ -244,6 +257,72 @@ TEST(RasterCommand, NetCdfReadsBackWithTheGeoTiffsValuesAndCoordinates) {
     EXPECT_EQ(lat[0], 46.75);
     EXPECT_EQ(lon[5], 7.75);
     nc_close(id);
+    // GIS programs name the datum from the grid mapping.
+    const std::string gdal = commandOutput("gdalinfo 'NETCDF:\"" + folder.file("t.nc") + "\":tmin' 2>&1");
+    if (gdal.empty()) GTEST_SKIP() << "gdalinfo not installed";
+    EXPECT_NE(gdal.find("DATUM[\"World Geodetic System 1984\""), std::string::npos) << gdal.substr(0, 1500);
+}
+
+// Month names in any case and "Annual" as the bands are named; a box across the date line.
+TEST(RasterCommand, PeriodsByNameAndABoxAcrossTheDateLine) {
+    if (!dataBuilt()) GTEST_SKIP() << "data folder not built";
+    TempFolder folder("cli-raster-names");
+    const std::pair<const char*, const char*> periods[] = {
+        {"July", "July"}, {"jul", "July"}, {"JUL", "July"}, {"Annual", "Annual mean"}, {"annual", "Annual mean"}};
+    for (const auto& [period, band] : periods) {
+        const CliResult r = runCli(std::string("raster --var Temp --period ") + period +
+                                   " --bbox 5,45,7,47 --res 1 --quiet -o " + folder.file("p.tif"));
+        ASSERT_EQ(r.code, 0) << period << "\n" << r.err;
+        EXPECT_EQ(readSurface(folder.file("p.tif")).descriptions, std::vector<std::string>{band}) << period;
+    }
+    const CliResult across = runCli("raster --var Temp --period 7 --bbox 170,60,-170,70 --res 2 --quiet -o " +
+                                    folder.file("line.tif"));
+    ASSERT_EQ(across.code, 0) << across.err;
+    const Surface s = readSurface(folder.file("line.tif"));
+    EXPECT_EQ(s.columns, 10);
+    EXPECT_EQ(s.transform[0], 170);
+    int east = 0, west = 0;  // land cells estimated on either side of the line
+    for (int r = 0; r < s.rows; ++r)
+        for (int c = 0; c < s.columns; ++c)
+            if (s.at(0, r, c) != kSurfaceNoData) ++(c < 5 ? east : west);
+    EXPECT_GT(east, 0);
+    EXPECT_GT(west, 0);
+}
+
+// Missing is never zero: where no error could be estimated (few stations) StdErr, Low, High
+// and Bias are NoData, and so is the year of a cell with one station; a real estimate never
+// has an error of exactly 0.
+TEST(RasterCommand, QuantitiesNotEstimatedAreNoDataNeverZero) {
+    if (!dataBuilt()) GTEST_SKIP() << "data folder not built";
+    TempFolder folder("cli-raster-missing");
+    for (const char* method : {"described", "robust", "adaptive"}) {
+        const CliResult r = runCli(std::string("raster --var Temp --period all --quantities best,stderr,low,high,bias "
+                                               "--bbox 20,-35,50,0 --res 1 --quiet --method ") +
+                                   method + " -o " + folder.file("m.tif"));
+        ASSERT_EQ(r.code, 0) << r.err;
+        const Surface s = readSurface(folder.file("m.tif"));
+        ASSERT_EQ(s.bands, 65);
+        int withoutError = 0, withoutYear = 0;
+        for (int row = 0; row < s.rows; ++row)
+            for (int c = 0; c < s.columns; ++c) {
+                if (s.at(0, row, c) == kSurfaceNoData) continue;
+                const bool error = s.at(13, row, c) != kSurfaceNoData;
+                withoutError += !error;
+                withoutYear += s.at(12, row, c) == kSurfaceNoData;
+                for (int q = 1; q < 5; ++q)
+                    for (int m = 0; m < 13; ++m) {
+                        const float v = s.at(13 * q + m, row, c);
+                        if (q == 1) {
+                            ASSERT_NE(v, 0) << method << ": stderr 0 at row " << row << " column " << c;
+                        }
+                        if (m < 12) {
+                            ASSERT_EQ(v != kSurfaceNoData, error) << method << ": band " << 13 * q + m;
+                        }
+                    }
+            }
+        EXPECT_GT(withoutError, 0) << method << ": the box should hold cells with too few stations";
+        EXPECT_GT(withoutYear, 0) << method << ": the box should hold cells with one station";
+    }
 }
 
 TEST(RasterCommand, SurfaceOptionsThatDoNotFitAreUsageErrors) {
@@ -263,6 +342,8 @@ TEST(RasterCommand, SurfaceOptionsThatDoNotFitAreUsageErrors) {
         {"--level 80" + box + folder.file("x.tif"), "--level must be 90, 95 or 99"},
         {"--var Temp --bbox 5,45,8,47 --res 0m -o " + folder.file("x.tif"), "--res must be a positive"},
         {"--var Temp --bbox 5,45,8,95 --res 1 -o " + folder.file("x.tif"), "LATSTART \"95\" is not a latitude in -90..90"},
+        {"--period Juli" + box + folder.file("x.tif"), "--period must be a month 1..12 or its name"},
+        {box + folder.file("map.png"), "no raster writer makes \".png\" files"},
     };
     for (const auto& [args, message] : cases) {
         const CliResult r = runCli("raster " + args);

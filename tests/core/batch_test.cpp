@@ -170,6 +170,8 @@ TEST_F(BatchFiles, BatchFileNamesNumbersAndLinesPinTheirBytes) {
     VariableResult r;
     r.variable = Prec;
     r.location = {"", 12.5f, -41.904f, 17.4f};
+    r.neighbours.ActiveCount = 3;
+    r.result.HasStdErr = true;
     for (size_t m = 1; m <= 13; ++m) {
         r.result.Best[m] = m == 13 ? 1234.5678f : -1.0f;  // negative precipitation is clipped to 0
         r.result.StdErr[m] = 2;
@@ -180,6 +182,16 @@ TEST_F(BatchFiles, BatchFileNamesNumbersAndLinesPinTheirBytes) {
                     "     0.000     0.000     0.000     0.000     0.000     0.000 1,234.568\r\n");
     EXPECT_EQ(quantityLine(Quantity::High, "a", r, 1.645f).substr(27, 10), "     2.290");
     EXPECT_EQ(quantityLine(Quantity::DirecGradString, "a", r, 1.645f).substr(27, 10), "        NW");
+    // What was not estimated is "-", never 0.000: the error without its estimate, the year of a
+    // single station, everything without a neighbour.
+    VariableResult sparse = r;
+    sparse.result.HasStdErr = false;
+    for (Quantity q : {Quantity::Low, Quantity::High, Quantity::StdErr, Quantity::Bias})
+        EXPECT_EQ(quantityLine(q, "a", sparse, 1.645f).substr(27, 10), "         -") << static_cast<int>(q);
+    sparse.neighbours.ActiveCount = 1;
+    EXPECT_EQ(quantityLine(Quantity::Best, "a", sparse, 1.645f).substr(27, 130).substr(110), "     0.000         -");
+    sparse.neighbours.ActiveCount = 0;
+    EXPECT_EQ(quantityLine(Quantity::VertGrad, "a", sparse, 1.645f).substr(27, 10), "         -");
 
     // Neighbours 1..3 active with altitudes 100, 200 and unknown, the location at 17 m.
     NeighbourSet& ns = r.neighbours;
@@ -357,6 +369,7 @@ TEST_F(BatchFiles, VariableTheDatabaseLacksIsSkippedWithANoteAndCropWaterFilesRe
 TEST(BatchQuantities, VertGradFileIsPer100Metres) {
     VariableResult r;
     r.variable = Temp;
+    r.neighbours.ActiveCount = 6;
     for (size_t m = 1; m <= 13; ++m) r.result.VertGrad[m] = -0.0065f;  // K per metre
     EXPECT_EQ(quantityLine(Quantity::VertGrad, "a", r, 1.645f).substr(27, 20), "    -0.650    -0.650");
 }
@@ -412,8 +425,9 @@ TEST_F(BatchFiles, EveryQuantityFileHoldsTheEnginesValuesAtOneLocation) {
                     continue;
                 }
                 const float k = 1.96f;
-                const float expected[] = {ClipValue(e.Best[m], v), ClipValue(e.Best[m] - k * e.StdErr[m], v),
-                                          ClipValue(e.Best[m] + k * e.StdErr[m], v), e.StdErr[m], e.Bias[m],
+                const int month = static_cast<int>(m);
+                const float expected[] = {ClipValue(e.Best[m], v), ClipValue(lowBound(e, month, k), v),
+                                          ClipValue(highBound(e, month, k), v), e.StdErr[m], e.Bias[m],
                                           e.VertGrad[m] * 100, e.VertExplVar[m], e.AbsGrad[m], e.DirecGrad[m],
                                           0, e.LongGrad[m], e.LatGrad[m]};
                 std::string number = cell;

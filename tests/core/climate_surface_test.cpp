@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
+#include <mutex>
 
 #include "error.h"
 
@@ -56,6 +59,7 @@ struct FakeEstimates {
     const EstimateResult* operator()(int worker, double lon, double lat) {
         if (lon < 0.5) return nullptr;
         EstimateResult& e = results[static_cast<size_t>(worker)];
+        e.HasStdErr = true;
         for (int m = 1; m <= 13; ++m) {
             e.Best[static_cast<size_t>(m)] = static_cast<float>(lon * 100 + lat + m);
             e.StdErr[static_cast<size_t>(m)] = m / 10.0f;
@@ -85,6 +89,31 @@ TEST(SurfaceGrid, EdgesAreTheBoxAndATypedFractionOfADegreeMeansTheExactDivision)
     EXPECT_EQ(odd.CellHeight, 3);  // one row of 3 degrees, reaching south of the box
     EXPECT_THROW(surfaceGrid(5, 0, 5, 1, 1), Error);
     EXPECT_THROW(surfaceGrid(0, 0, 1, 1, 0), Error);
+}
+
+TEST(SurfaceGrid, ABoxWhoseWestLiesEastOfItsEastCrossesTheDateLine) {
+    const SurfaceGrid grid = surfaceGrid(170, 50, -170, 70, 1);
+    EXPECT_EQ(grid.Columns, 20);
+    EXPECT_DOUBLE_EQ(grid.lonOfColumn(19), 189.5);  // ascending across the line, as GIS programs read it
+    EXPECT_DOUBLE_EQ(grid.earthLonOfColumn(19), -170.5);
+    EXPECT_DOUBLE_EQ(grid.earthLonOfColumn(9), 179.5);
+    // The cells are estimated at their points on the Earth.
+    SurfaceLayout layout;
+    std::vector<double> lons;
+    std::mutex mutex;
+    FakeEstimates fake;
+    Collect sink;
+    computeSurface(
+        grid, {0, 1}, layout, LandFunction([](double, double) { return true; }),
+        [&](int worker, double lon, double lat) {
+            std::lock_guard lock(mutex);
+            lons.push_back(lon);
+            return fake(worker, lon, lat);
+        },
+        1, sink);
+    ASSERT_EQ(lons.size(), 20u);
+    EXPECT_DOUBLE_EQ(lons.front(), 170.5);
+    EXPECT_DOUBLE_EQ(lons.back(), -170.5);
 }
 
 TEST(SurfaceGrid, ResolutionInArcMinutesOrSecondsOrWithADecimalComma) {
@@ -135,7 +164,7 @@ TEST(SurfaceBands, QuantitiesInTheOrderGivenAndBandsNamedByPeriodAndQuantity) {
     layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::StdErr};
     EXPECT_EQ(layout.bandCount(), 26);
     EXPECT_EQ(layout.bandDescription(0), "January");
-    EXPECT_EQ(layout.bandDescription(12), "Annual");
+    EXPECT_EQ(layout.bandDescription(12), "Annual mean");
     EXPECT_EQ(layout.bandDescription(13), "January stderr");
     EXPECT_EQ(layout.periodOfBand(21), 9);
 }
@@ -145,6 +174,7 @@ TEST(SurfaceBands, LowAndHighAreBestMinusAndPlusKStdErrClippedAsTheBatchFiles) {
     e.Best[7] = 10;
     e.StdErr[7] = 8;
     e.Bias[7] = -1.5f;
+    e.HasStdErr = true;
     SurfaceLayout layout;
     layout.Periods = {7};
     layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::StdErr, SurfaceQuantity::Low,
@@ -157,6 +187,63 @@ TEST(SurfaceBands, LowAndHighAreBestMinusAndPlusKStdErrClippedAsTheBatchFiles) {
     layout.Variable = Prec;
     EXPECT_EQ(surfaceValue(layout, 2, e), 0);  // precipitation is not
     EXPECT_EQ(surfaceValue(layout, 1, e), 8);
+    // An estimate made in ratio space has the bounds of its logarithm.
+    e.StdErrLog[7] = 0.5f;
+    e.LogOffset = 1;
+    EXPECT_FLOAT_EQ(surfaceValue(layout, 2, e), lowBound(e, 7, 1.96f));
+    EXPECT_FLOAT_EQ(surfaceValue(layout, 3, e), highBound(e, 7, 1.96f));
+}
+
+// Missing is never zero: what the estimate does not have is NoData in every band that shows it.
+TEST(SurfaceBands, QuantitiesNotEstimatedAreNoDataNeverZero) {
+    SurfaceLayout layout;
+    layout.Variable = Temp;
+    layout.Periods = {3, 13};
+    layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::StdErr, SurfaceQuantity::Low,
+                         SurfaceQuantity::High, SurfaceQuantity::Bias};
+    EstimateResult noError;  // cross-validation did not run: StdErr and Bias hold 0
+    noError.Best[3] = noError.Best[13] = 4;
+    EstimateResult noAnnual = noError;  // one station: no annual values
+    noAnnual.HasStdErr = true;
+    noAnnual.Best[13] = noAnnual.StdErr[13] = noAnnual.Bias[13] = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        const char* name;
+        const EstimateResult& e;
+        std::vector<int> noDataBands;
+    };
+    for (const Case& c : {Case{"no error estimate", noError, {2, 3, 4, 5, 6, 7, 8, 9}},
+                          Case{"no annual value", noAnnual, {1, 3, 5, 7, 9}}}) {
+        for (int b = 0; b < layout.bandCount(); ++b) {
+            const bool missing = std::count(c.noDataBands.begin(), c.noDataBands.end(), b) > 0;
+            EXPECT_EQ(surfaceValue(layout, b, c.e) == kSurfaceNoData, missing) << c.name << ", band " << b;
+        }
+    }
+}
+
+TEST(SurfaceBands, TheYearOfPrecAndPetIsTheTotalOfTheMonthsAndOfTheOthersTheMean) {
+    EstimateResult e;
+    e.HasStdErr = true;
+    e.Best[13] = 0.5f;  // within every variable's range (a sunshine fraction is at most 1)
+    e.StdErr[13] = 0.25f;
+    SurfaceLayout layout;
+    layout.Periods = {13};
+    layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::StdErr};
+    for (int v = 0; v < kVariableCount; ++v) {
+        layout.Variable = v;
+        const bool total = v == Prec || v == PET;
+        EXPECT_EQ(surfaceValue(layout, 0, e), total ? 6 : 0.5f) << kVariableNames[static_cast<size_t>(v)];
+        EXPECT_EQ(surfaceValue(layout, 1, e), total ? 3 : 0.25f) << kVariableNames[static_cast<size_t>(v)];
+        EXPECT_EQ(layout.bandDescription(0), total ? "Annual total" : "Annual mean");
+        EXPECT_STREQ(periodUnits(v, 13), total ? "mm year-1" : variableUnits(v));
+    }
+}
+
+TEST(SurfacePeriods, MonthNamesAbbreviationsAndAnnualInAnyCase) {
+    const std::pair<const char*, int> cases[] = {{"7", 7},        {"13", 13},       {"July", 7},  {"jul", 7},
+                                                 {"JULY", 7},     {"Annual", 13},   {"annual", 13}, {"Average", 13},
+                                                 {"september", 9}, {"Sep", 9},      {"0", -1},    {"14", -1},
+                                                 {"Ju", -1},      {"Julyy", -1},    {"", -1},     {"7.5", -1}};
+    for (const auto& [text, period] : cases) EXPECT_EQ(parseSurfacePeriod(text), period) << text;
 }
 
 TEST(SurfaceMetadata, NamesTheMethodFromTheRobustSettingAndCarriesUnitsAndVersion) {
@@ -172,7 +259,7 @@ TEST(SurfaceMetadata, NamesTheMethodFromTheRobustSettingAndCarriesUnitsAndVersio
     EXPECT_EQ(find(meta, "method"), "described");
     EXPECT_EQ(find(meta, "units"), "mm");
     EXPECT_EQ(find(meta, "source"), "my stations");
-    EXPECT_EQ(find(meta, "period"), "Annual");
+    EXPECT_EQ(find(meta, "period"), "Annual total");
     EXPECT_NE(find(meta, "software").find("Zentrel "), std::string::npos);
     EXPECT_NE(find(meta, "settings").find("MaxStat=20"), std::string::npos);
     settings.RobustCorr = 1;

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "formats/growing_season_export.h"
 #include "formats/orvane_format.h"
@@ -36,6 +37,7 @@ VariableResult makeResult(int variable, const Monthly& best) {
     vr.variable = static_cast<int16_t>(variable);
     vr.location = {"Lakeside", 5.3f, 41.99f, 17};
     EstimateResult& r = vr.result;
+    r.HasStdErr = true;
     static const char* const sectors[8] = {"N ", "NE", "E ", "SE", "S ", "SW", "W ", "NW"};
     const float scale = (variable == Prec || variable == PET) ? 10.0f : (variable == Sun ? 0.05f : 1.0f);
     for (size_t m = 1; m <= 12; ++m) {
@@ -159,6 +161,28 @@ TEST(GoldenFiles, ReportBestOnlyAndIntervalAt99) {
     const VariableResults r = fixture();
     expectGolden("report_small.zte", reportBlock(r[Temp], plain, best) + reportBlock(r[Prec], plain, interval) +
                                          reportBlock(r[Sun], plain, nothing));
+}
+
+// Missing is never zero: the report shows "-" where nothing was estimated.
+TEST(GoldenFiles, ReportShowsADashForWhatWasNotEstimated) {
+    ReportOptions o;
+    o.location = kLocation;
+    o.quantities.best = o.quantities.interval = o.quantities.stdErr = o.quantities.bias = true;
+    VariableSelection temp{};
+    temp[Temp] = true;
+    VariableResults r = fixture();
+    r[Temp].result.HasStdErr = false;  // too few stations for the error
+    r[Temp].neighbours.ActiveCount = 1;  // and one station: no annual value
+    const std::string text = formatReport(r, temp, settings(), o);
+    const auto cells = [&text](const std::string& row) {
+        const size_t at = text.find(row);
+        std::istringstream line(text.substr(at, text.find('\n', at) - at));
+        std::vector<std::string> out;
+        for (std::string cell; line >> cell;) out.push_back(cell);
+        return out;
+    };
+    EXPECT_EQ(cells("January"), (std::vector<std::string>{"January", "-3.25", "-", "-", "-", "-"}));
+    EXPECT_EQ(cells("Average"), (std::vector<std::string>{"Average", "-", "-", "-", "-", "-"}));
 }
 
 TEST(GoldenFiles, WorkbenchReportWithFinerSections) {

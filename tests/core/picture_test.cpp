@@ -5,6 +5,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <locale>
 
 using zentrel::formatPicture;
@@ -84,12 +85,17 @@ TEST(Picture, PointIsAlwaysAFullStopWhateverTheLocale) {
     std::locale::global(saved);
 }
 
-TEST(Picture, ShortestFloatForm) {
-    EXPECT_EQ(shortestFloat(13.01f), "13.01");
-    EXPECT_EQ(shortestFloat(-999.0f), "-999");
-    EXPECT_EQ(shortestFloat(0.1f), "0.1");
-    EXPECT_EQ(shortestFloat(-0.0f), "0");
-    EXPECT_EQ(shortestFloat(25.03f), "25.03");
+// Without a pattern a single shows at most the seven digits it holds; files read back by a
+// program keep the digits that give the very same single.
+TEST(Picture, ShortestFloatHasAtMostSevenSignificantDigits) {
+    const float sum = 5.955f + 0.0000004f;  // a sum that misses 5.955 by one step of the single
+    ASSERT_NE(sum, 5.955f);
+    const std::pair<float, const char*> cases[] = {
+        {13.01f, "13.01"}, {-999.0f, "-999"}, {0.1f, "0.1"},    {-0.0f, "0"},
+        {25.03f, "25.03"}, {sum, "5.955"},    {3.8200002f, "3.82"}, {1234567.0f, "1234567"}};
+    for (const auto& [value, text] : cases) EXPECT_EQ(shortestFloat(value), text) << text;
+    EXPECT_EQ(std::strtof(zentrel::roundTripFloat(sum).c_str(), nullptr), sum);
+    EXPECT_EQ(zentrel::roundTripFloat(0.1f), "0.1");
 }
 
 TEST(Picture, TextFieldsAlignRightAndNeverCut) {

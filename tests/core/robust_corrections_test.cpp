@@ -1,7 +1,11 @@
 // Robust altitude and gradient corrections: the shrunk slope and plane on hand-worked
-// neighbourhoods, physical bounds, and the method line of the result file.
+// neighbourhoods, physical bounds, the method line of the result file, and the limits the
+// robust and adaptive methods put on estimates beyond their neighbours.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
+#include "base/records.h"
 #include "engine/engine.h"
 #include "fixture.h"
 #include "formats/result_report.h"
@@ -95,5 +99,90 @@ TEST(RobustCorrections, ResultFileNamesTheMethodOnlyWhenOn) {
         const std::string text = formatReport(results, selection, b.settings, options);
         ASSERT_NE(text.find("Climate Gradient Correction"), std::string::npos);
         EXPECT_EQ(text.find("Robust Altitude and Gradient Corrections") != std::string::npos, on == 1);
+    }
+}
+
+namespace {
+// Ten lowland stations 0..90 m high around (120.6, 16.4) whose precipitation rises steeply with
+// altitude within that narrow range (a fitted slope of several per cent per metre), and a
+// location 1500 m high among them, as a mountain town among coastal stations.
+std::vector<Station> lowlandWetterUphill() {
+    std::vector<Station> st;
+    for (int k = 0; k < 10; ++k) {
+        Station s = makeStation(120.0f + 0.3f * static_cast<float>(k % 5), 16.0f + 0.6f * static_cast<float>(k / 5),
+                                static_cast<float>(10 * k), 20.0f + 30.0f * static_cast<float>(k), "s" + std::to_string(k));
+        st.push_back(s);
+    }
+    return st;
+}
+}  // namespace
+
+TEST(PlausibleLimits, EstimateAboveAllNeighboursStaysWithinTheirEnvelopeAndSaysSo) {
+    const std::vector<Station> st = lowlandWetterUphill();
+    std::vector<EnvelopeNeighbour> near;
+    for (const Station& s : st) near.push_back({s.Data[1], s.Alt});
+    const ValueRange envelope = neighbourEnvelope(Prec, near.data(), static_cast<int>(near.size()), 1500);
+    for (Method method : {Method::Robust, Method::Adaptive}) {
+        Bench b;
+        b.settings.Method = method;
+        const VariableResult up = b.run(st, 120.6f, 16.4f, 1500, Prec);
+        const VariableResult level = b.run(st, 120.6f, 16.4f, 45, Prec);
+        for (int m = 1; m <= 12; ++m) {
+            const size_t i = static_cast<size_t>(m);
+            EXPECT_LE(up.result.Best[i], envelope.high) << methodName(method) << " month " << m;
+            EXPECT_NE(up.result.Caps[i], 0) << methodName(method) << " month " << m;
+            // Extrapolated 1400 m beyond the neighbours' altitudes: a wider interval than among them.
+            EXPECT_GT(up.result.StdErrLog[i], level.result.StdErrLog[i]) << methodName(method);
+        }
+        EXPECT_EQ(level.result.Caps[1] & (CapEnvelope | CapRecord), 0) << methodName(method);
+    }
+    // The described method is left as it is: it extrapolates the fitted slope.
+    Bench described;
+    EXPECT_GT(described.run(st, 120.6f, 16.4f, 1500, Prec).result.Best[1], envelope.high);
+}
+
+TEST(PlausibleLimits, PrecipitationBoundsLieInRatioSpace) {
+    Bench b;
+    b.settings.Method = Method::Adaptive;
+    const VariableResult r = b.run(lowlandWetterUphill(), 120.6f, 16.4f, 45, Prec);
+    ASSERT_TRUE(r.result.HasStdErr);
+    for (int m : {1, 7, 13}) {
+        const float best = r.result.Best[static_cast<size_t>(m)];
+        const float low = lowBound(r.result, m, 1.645f), high = highBound(r.result, m, 1.645f);
+        EXPECT_GT(low, 0.0f) << m;
+        EXPECT_LT(best - low, high - best) << "a ratio interval is wider above than below, month " << m;
+    }
+    // Without an error estimate there are no bounds.
+    EstimateResult none;
+    EXPECT_TRUE(std::isnan(lowBound(none, 1, 1.645f)));
+}
+
+TEST(PlausibleLimits, AdaptiveBiasIsTheMeanLeaveOneOutErrorNotZero) {
+    Bench b;
+    b.settings.Method = Method::Adaptive;
+    std::vector<Station> st = lowlandWetterUphill();
+    const VariableResult r = b.run(st, 120.6f, 16.4f, 45, Prec);
+    bool someBias = false;
+    for (int m = 1; m <= 12; ++m) someBias = someBias || r.result.Bias[static_cast<size_t>(m)] != 0;
+    EXPECT_TRUE(someBias);
+}
+
+TEST(PlausibleLimits, PlacesOnEitherSideOfTheDateLineGetOneClimate) {
+    // Stations on both sides of 180 degrees whose values rise eastwards across the line.
+    std::vector<Station> st;
+    for (int k = 0; k < 10; ++k) {
+        const float east = -2.5f + 0.5f * static_cast<float>(k);  // -2.5 .. 2 degrees from the line
+        float lon = 180.0f + east;
+        if (lon > 180) lon -= 360;
+        st.push_back(makeStation(lon, 65.0f + 0.3f * static_cast<float>(k % 3), static_cast<float>(20 * (k % 4)),
+                                 -25.0f + 2.0f * east, "d" + std::to_string(k)));
+    }
+    for (Method method : {Method::Described, Method::Robust, Method::Adaptive}) {
+        Bench west, east;
+        west.settings.Method = east.settings.Method = method;
+        const VariableResult a = west.run(st, 180.0f, 65.3f, 30, Temp);
+        const VariableResult b = east.run(st, -180.0f, 65.3f, 30, Temp);
+        EXPECT_NEAR(a.result.Best[1], b.result.Best[1], 1e-3) << methodName(method);
+        EXPECT_NEAR(a.result.Best[1], -25.0f, 1.5f) << methodName(method);
     }
 }

@@ -89,8 +89,11 @@ TEST_P(SurfaceGeoTiff, Float32BandsWithExactGridNoDataDescriptionsAndMetadata) {
     GDALRasterBand* band = ds->GetRasterBand(3);
     EXPECT_EQ(band->GetRasterDataType(), GDT_Float32);
     EXPECT_STREQ(band->GetDescription(), "September stderr");
-    EXPECT_STREQ(ds->GetRasterBand(2)->GetDescription(), "Annual");
     EXPECT_STREQ(band->GetUnitType(), "mm");
+    // The year of an amount is its total, named and with its unit.
+    EXPECT_STREQ(ds->GetRasterBand(2)->GetDescription(), "Annual total");
+    EXPECT_STREQ(ds->GetRasterBand(2)->GetUnitType(), "mm year-1");
+    EXPECT_STREQ(ds->GetRasterBand(4)->GetMetadataItem("period"), "Annual total");
     int hasNoData = 0;
     EXPECT_EQ(band->GetNoDataValue(&hasNoData), kSurfaceNoData);
     EXPECT_TRUE(hasNoData);
@@ -126,13 +129,15 @@ TEST_P(SurfaceGeoTiff, UnfinishedOrUnwritableFileLeavesNothingAndNamesTheFile) {
     }
 }
 
-TEST(SurfaceNetCdf, CfFileWithMonthLatLonUnitsFillValueAndOneVariablePerQuantity) {
+TEST(SurfaceNetCdf, CfClimatologyAxisBoundsCrsWktAndTheYearInAVariableOfItsOwn) {
     maps_test::ScratchFolder folder;
     const SurfaceGrid grid = surfaceGrid(5, 45, 8, 47, 1);
     const SurfaceLayout layout = twoByTwo();
     const std::string path = folder.file("prec.nc");
     {
-        SurfaceNetCdfWriter writer(path, grid, layout, surfaceMetadata(layout, ProgramSettings(), "test stations"));
+        auto metadata = surfaceMetadata(layout, ProgramSettings(), "test stations");
+        metadata.emplace_back("climatology_years", "2003-2021");
+        SurfaceNetCdfWriter writer(path, grid, layout, metadata);
         writeAll(writer, grid, layout, 1);
         writer.finish();
     }
@@ -143,47 +148,74 @@ TEST(SurfaceNetCdf, CfFileWithMonthLatLonUnitsFillValueAndOneVariablePerQuantity
     EXPECT_EQ(ncText(nc, NC_GLOBAL, "data_source"), "test stations");
     EXPECT_EQ(ncText(nc, NC_GLOBAL, "method"), "described");
     int dim;
-    size_t months = 0, lats = 0, lons = 0;
-    ASSERT_EQ(nc_inq_dimid(nc, "month", &dim), NC_NOERR);
-    nc_inq_dimlen(nc, dim, &months);
+    size_t times = 0, lats = 0, lons = 0;
+    EXPECT_NE(nc_inq_dimid(nc, "month", &dim), NC_NOERR);  // the year is no 13th month
+    ASSERT_EQ(nc_inq_dimid(nc, "time", &dim), NC_NOERR);
+    nc_inq_dimlen(nc, dim, &times);
     nc_inq_dimid(nc, "lat", &dim);
     nc_inq_dimlen(nc, dim, &lats);
     nc_inq_dimid(nc, "lon", &dim);
     nc_inq_dimlen(nc, dim, &lons);
-    EXPECT_EQ(months, 2u);
+    EXPECT_EQ(times, 1u);  // September only
     EXPECT_EQ(lats, 2u);
     EXPECT_EQ(lons, 3u);
     int var;
+    ASSERT_EQ(nc_inq_varid(nc, "time", &var), NC_NOERR);
+    EXPECT_EQ(ncText(nc, var, "climatology"), "climatology_bounds");
+    EXPECT_EQ(ncText(nc, var, "units"), "days since 2003-01-01");
+    double time = 0, climatology[2];
+    nc_get_var_double(nc, var, &time);
+    EXPECT_EQ(time, 243 + 15);  // the middle of September 2003
+    ASSERT_EQ(nc_inq_varid(nc, "climatology_bounds", &var), NC_NOERR);
+    nc_get_var_double(nc, var, climatology);
+    EXPECT_EQ(climatology[0], 243);                 // 1 September 2003
+    EXPECT_EQ(climatology[1], 18 * 365 + 5 + 273);  // 1 October 2021 (five leap days 2004..2020)
     ASSERT_EQ(nc_inq_varid(nc, "lat", &var), NC_NOERR);
-    double lat[2];
+    double lat[2], latBounds[4];
     nc_get_var_double(nc, var, lat);
     EXPECT_EQ(lat[0], 46.5);  // cell centres, north first
     EXPECT_EQ(lat[1], 45.5);
     EXPECT_EQ(ncText(nc, var, "units"), "degrees_north");
+    EXPECT_EQ(ncText(nc, var, "bounds"), "lat_bnds");
+    ASSERT_EQ(nc_inq_varid(nc, "lat_bnds", &var), NC_NOERR);
+    nc_get_var_double(nc, var, latBounds);
+    EXPECT_EQ(latBounds[0], 47);
+    EXPECT_EQ(latBounds[3], 45);
     nc_inq_varid(nc, "lon", &var);
-    double lon[3];
+    double lon[3], lonBounds[6];
     nc_get_var_double(nc, var, lon);
     EXPECT_EQ(lon[0], 5.5);
     EXPECT_EQ(ncText(nc, var, "units"), "degrees_east");
-    nc_inq_varid(nc, "month", &var);
-    int month[2];
-    nc_get_var_int(nc, var, month);
-    EXPECT_EQ(month[0], 9);
-    EXPECT_EQ(month[1], 13);
+    ASSERT_EQ(nc_inq_varid(nc, "lon_bnds", &var), NC_NOERR);
+    nc_get_var_double(nc, var, lonBounds);
+    EXPECT_EQ(lonBounds[0], 5);
+    EXPECT_EQ(lonBounds[5], 8);
+    ASSERT_EQ(nc_inq_varid(nc, "crs", &var), NC_NOERR);
+    for (const char* wkt : {"crs_wkt", "spatial_ref"})
+        EXPECT_NE(ncText(nc, var, wkt).find("WGS 84"), std::string::npos) << wkt;
 
     ASSERT_EQ(nc_inq_varid(nc, "prec", &var), NC_NOERR);
     EXPECT_EQ(ncText(nc, var, "units"), "mm");
+    EXPECT_EQ(ncText(nc, var, "cell_methods"), "time: sum within months time: mean over years");
     EXPECT_EQ(ncText(nc, var, "grid_mapping"), "crs");
     float fill = 0;
     ASSERT_EQ(nc_get_att_float(nc, var, "_FillValue", &fill), NC_NOERR);
     EXPECT_EQ(fill, kSurfaceNoData);
-    float cells[2][2][3];
-    nc_get_var_float(nc, var, &cells[0][0][0]);
-    EXPECT_EQ(cells[1][0][2], value(1, 0, 2));  // the annual value
-    EXPECT_EQ(cells[0][1][0], kSurfaceNoData);
+    float cells[2][3];
+    nc_get_var_float(nc, var, &cells[0][0]);
+    EXPECT_EQ(cells[0][2], value(0, 0, 2));
+    EXPECT_EQ(cells[1][0], kSurfaceNoData);
+    ASSERT_EQ(nc_inq_varid(nc, "prec_annual_total", &var), NC_NOERR);
+    EXPECT_EQ(ncText(nc, var, "units"), "mm year-1");
+    EXPECT_EQ(ncText(nc, var, "cell_methods"), "time: sum within years time: mean over years");
+    nc_get_var_float(nc, var, &cells[0][0]);
+    EXPECT_EQ(cells[0][2], value(1, 0, 2));
     ASSERT_EQ(nc_inq_varid(nc, "prec_stderr", &var), NC_NOERR);
     EXPECT_NE(ncText(nc, var, "long_name").find("standard error"), std::string::npos);
-    nc_get_var_float(nc, var, &cells[0][0][0]);
-    EXPECT_EQ(cells[0][1][2], value(2, 1, 2));  // September's standard error
+    nc_get_var_float(nc, var, &cells[0][0]);
+    EXPECT_EQ(cells[1][2], value(2, 1, 2));  // September's standard error
+    ASSERT_EQ(nc_inq_varid(nc, "prec_annual_total_stderr", &var), NC_NOERR);
+    nc_get_var_float(nc, var, &cells[0][0]);
+    EXPECT_EQ(cells[1][2], value(3, 1, 2));
     nc_close(nc);
 }

@@ -137,12 +137,27 @@ def test_ArraysOfTheWrongShapeOrKindAreValueErrors(db):
 def test_GridArgumentsAreChecked(db):
     with pytest.raises(ValueError, match="bbox takes four numbers"):
         db.grid((1, 2, 3), 0.5)
-    with pytest.raises(ValueError, match="west to east"):
-        db.grid((14, 40, 12, 42), 0.5)
-    with pytest.raises(ValueError, match=r"Resolution in decimal degrees must be in the range \(2,0.001\)"):
-        db.grid((12, 40, 14, 42), 5)
+    with pytest.raises(ValueError, match="east must differ from west"):
+        db.grid((12, 40, 12, 42), 0.5)
+    with pytest.raises(ValueError, match="res must be a positive number"):
+        db.grid((12, 40, 14, 42), 0)
     with pytest.raises(ValueError, match="period"):
         db.grid((12, 40, 14, 42), 0.5, period=14)
+    with pytest.raises(ValueError, match="not a quantity"):
+        db.grid((12, 40, 14, 42), 0.5, quantities=("best", "median"))
+
+
+def test_VariableWithoutNormalsIsRefusedAsOnTheCommandLine(db, data_folder):
+    missing = [v for v in zentrel.VARIABLES if v not in db.variables]
+    if not missing:
+        pytest.skip("the database holds every variable")
+    message = cli_error("estimate", "--data", data_folder, "--lon", 12.48, "--lat", 41.9, "--var", missing[0])
+    for call in (lambda: db.estimate(12.48, 41.9, var=missing[0]),
+                 lambda: db.estimate_many([12.48], [41.9], var=missing[0]),
+                 lambda: db.grid((12, 41, 13, 42), 0.5, var=missing[0])):
+        with pytest.raises(zentrel.DataError) as e:
+            call()
+        assert str(e.value) == message
 
 
 def test_GrowingSeasonsRefuseTheWrongVariableOrLength(db):

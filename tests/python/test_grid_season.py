@@ -1,6 +1,5 @@
-# grid lays estimate_many over a regular grid with the raster's land mask; cycles and
-# growing_seasons give the dekadal/daily values and growing periods of an estimate.
-import sys
+# grid is the command line's surface as a Dataset; cycles and growing_seasons give the
+# dekadal/daily values and growing periods of an estimate.
 
 import numpy as np
 import pytest
@@ -11,21 +10,49 @@ from conftest import run_cli
 BOX = (11.0, 41.0, 13.0, 43.0)  # west, south, east, north: central Italy with some sea
 
 
-def test_GridCellsAreTheEstimatesAtTheirPoints(db):
+def name(var, annual=False):
+    """The Dataset's variable of a variable's estimate (as the command line's netCDF names it)."""
+    if not annual:
+        return var.lower()
+    return var.lower() + ("_annual_total" if var in ("Prec", "PET") else "_annual_mean")
+
+
+def test_GridIsTheCommandLinesNetcdf(db, data_folder, tmp_path):
     xr = pytest.importorskip("xarray")
+    pytest.importorskip("netCDF4")
     var = db.variables[0]
-    ds = db.grid(BOX, 0.5, var=var, quantities=("best", "stderr"))
-    assert isinstance(ds, xr.Dataset)
-    assert ds["best"].dims == ("month", "lat", "lon")
-    np.testing.assert_allclose(ds["lon"], [11, 11.5, 12, 12.5, 13])
-    np.testing.assert_allclose(ds["lat"], [41, 41.5, 42, 42.5, 43])
-    lon2, lat2 = np.meshgrid(ds["lon"].values, ds["lat"].values)
-    _, sea = db.altitude(lon2, lat2)
-    assert sea.any() and (~sea).any(), "the box should hold land and sea"
-    assert np.isnan(ds["best"].values[:, sea]).all()
-    many = db.estimate_many(lon2[~sea], lat2[~sea], var=var)
-    np.testing.assert_array_equal(ds["best"].values[:, ~sea].T, many["best"])
-    np.testing.assert_array_equal(ds["stderr"].values[:, ~sea].T, many["stderr"])
+    path = tmp_path / "cli.nc"
+    code, _, err = run_cli("raster", "--data", data_folder, "--var", var, "--period", "all", "--quantities",
+                           "best,stderr,low", "--level", "95", "--bbox", ",".join(map(str, BOX)), "--res", "0.5",
+                           "--method", "robust", "--quiet", "-o", path)
+    assert code == 0, err
+    with xr.open_dataset(path) as cli:
+        ds = db.grid(BOX, 0.5, var=var, quantities=("best", "stderr", "low"), level=95, method="robust")
+        xr.testing.assert_identical(ds, cli)
+        aligned, _ = xr.align(ds, cli, join="exact")  # the same cells
+        assert aligned.sizes == {"time": 12, "lat": 4, "lon": 4, "nv": 2}
+
+
+def test_GridCellsAreTheEstimatesAtTheirPoints(db):
+    pytest.importorskip("xarray")
+    for var in [v for v in ("Temp", "Prec") if v in db.variables]:
+        ds = db.grid(BOX, 0.5, var=var, quantities=("best", "stderr"), method="robust")
+        assert ds[name(var)].dims == ("time", "lat", "lon")
+        np.testing.assert_allclose(ds["lon"], [11.25, 11.75, 12.25, 12.75])
+        np.testing.assert_allclose(ds["lat"], [42.75, 42.25, 41.75, 41.25])  # from the north, as in the file
+        best = ds[name(var)].values
+        land = ~np.isnan(best[0])
+        assert land.any() and (~land).any(), "the box should hold land and sea"
+        lon2, lat2 = np.meshgrid(ds["lon"].values, ds["lat"].values)
+        many = db.estimate_many(lon2[land], lat2[land], var=var, method="robust")
+        np.testing.assert_array_equal(best[:, land].T, many["best"][:, :12])
+        np.testing.assert_array_equal(ds[name(var) + "_stderr"].values[:, land].T, many["stderr"][:, :12])
+        # The year: the total of the months of an amount, the mean of the others.
+        year = ds[name(var, annual=True)]
+        total = var in ("Prec", "PET")
+        assert year.attrs["units"] == ("mm year-1" if total else ds[name(var)].attrs["units"])
+        assert year.attrs["cell_methods"].startswith("time: sum within years" if total else "time: mean within years")
+        np.testing.assert_allclose(year.values[land], many["best"][:, 12] * (12 if total else 1), rtol=1e-6)
 
 
 def test_GridPeriodSelectsOneMonthOrTheAnnualValue(db):
@@ -34,35 +61,38 @@ def test_GridPeriodSelectsOneMonthOrTheAnnualValue(db):
     every = db.grid(BOX, 1, var=var)
     july = db.grid(BOX, 1, var=var, period="July")
     annual = db.grid(BOX, 1, var=var, period=13)
-    assert july["best"].dims == ("lat", "lon")
-    np.testing.assert_array_equal(july["best"].values, every["best"].values[6])
-    np.testing.assert_array_equal(annual["best"].values, every["best"].values[12])
+    assert july[name(var)].dims == ("time", "lat", "lon") and july.sizes["time"] == 1
+    assert name(var, annual=True) not in july
+    np.testing.assert_array_equal(july[name(var)].values[0], every[name(var)].values[6])
+    assert name(var) not in annual and "time" not in annual.dims
+    np.testing.assert_array_equal(annual[name(var, annual=True)].values, every[name(var, annual=True)].values)
 
 
 def test_GridWithSeaEstimatesEveryCell(db):
     pytest.importorskip("xarray")
-    ds = db.grid(BOX, 1, var=db.variables[0], sea=True, period=1)
-    assert not np.isnan(ds["best"].values).any()
+    var = db.variables[0]
+    ds = db.grid(BOX, 1, var=var, sea=True, period=1)
+    assert not np.isnan(ds[name(var)].values).any()
 
 
-def test_GridWithoutXarrayGivesNumpyArrays(db, monkeypatch):
-    monkeypatch.setitem(sys.modules, "xarray", None)  # import xarray now fails
-    out = db.grid(BOX, 1, var=db.variables[0], quantities=("best",))
-    assert isinstance(out, dict)
-    assert out["best"].shape == (13, 3, 3)
-    np.testing.assert_allclose(out["lon"], [11, 12, 13])
-    np.testing.assert_array_equal(out["month"], np.arange(1, 14))
+def test_GridAcrossTheDateLine(db):
+    pytest.importorskip("xarray")
+    var = db.variables[0]
+    ds = db.grid((170, 60, -170, 70), 2, var=var, period=7)
+    assert np.all(np.diff(ds["lon"].values) > 0) and ds["lon"].values[-1] == 189
+    land = ~np.isnan(ds[name(var)].values[0])
+    assert land[:, :5].any() and land[:, 5:].any()
 
 
 def test_GridIsReadyForNetcdf(db, tmp_path):
     xr = pytest.importorskip("xarray")
     pytest.importorskip("netCDF4")
-    ds = db.grid(BOX, 1, var=db.variables[0], period="annual")
+    var = db.variables[0]
+    ds = db.grid(BOX, 1, var=var, period="annual")
     path = tmp_path / "grid.nc"
     ds.to_netcdf(path)
-    back = xr.open_dataset(path)
-    np.testing.assert_array_equal(back["best"].values, ds["best"].values)
-    back.close()
+    with xr.open_dataset(path) as back:
+        np.testing.assert_array_equal(back[name(var, annual=True)].values, ds[name(var, annual=True)].values)
 
 
 def test_CyclesHaveTheDaysAndDekadsOfTheYear(db):

@@ -46,15 +46,35 @@ def test_RobustMethodAndSettingsReachEveryWorker(db, var):
         np.testing.assert_array_equal(many["best"][i], one.best)
 
 
-def test_LocationWithoutNeighboursGetsZerosNotThePreviousLocationsValues(db, var):
+def test_LocationWithoutNeighboursGetsNanNotThePreviousLocationsValues(db, var):
     # A point in the middle of the Pacific with a small search radius has no neighbour; it comes
     # after a land point on the same worker.
     lons, lats = np.array([12.48, -140.0]), np.array([41.9, 0.0])
     many = db.estimate_many(lons, lats, alts=[20, 0], var=var, max_dist=50,
                             quantities=("best", "active_count"), threads=1)
     assert many["active_count"][1] == 0
-    assert not many["best"][1].any()
-    assert many["active_count"][0] > 0
+    assert np.isnan(many["best"][1]).all()
+    assert many["active_count"][0] > 0 and not np.isnan(many["best"][0]).any()
+
+
+@pytest.mark.parametrize("method", zentrel.METHODS)
+def test_WhatWasNotEstimatedIsNanNeverZero(db, var, method):
+    # A lattice over Africa with a short search radius: places without, with one and with few
+    # neighbours beside well-surrounded ones.
+    lons, lats = np.meshgrid(np.arange(-15, 50, 2.5), np.arange(-35, 35, 2.5))
+    out = db.estimate_many(lons.ravel(), lats.ravel(), var=var, method=method, max_dist=400,
+                           quantities=("best", "stderr", "low", "high", "bias", "active_count"))
+    active = out["active_count"]
+    none, one = active == 0, active == 1
+    assert none.any() and one.any(), "the lattice should hold places without and with one neighbour"
+    for q in ("best", "stderr", "low", "high", "bias"):
+        assert np.isnan(out[q][none]).all(), q
+        assert np.isnan(out[q][one, 12]).all(), q  # a single station gives no annual value
+    no_error = np.isnan(out["stderr"][:, 0]) & ~none
+    assert no_error.any(), "the lattice should hold places with too few stations for an error"
+    for q in ("low", "high", "bias"):
+        assert np.array_equal(np.isnan(out[q][:, :12]), np.isnan(out["stderr"][:, :12])), q
+    assert not (out["stderr"] == 0).any(), "a standard error of 0 is one that was not estimated"
 
 
 def test_ShapeOfTheInputIsKeptWithThirteenValuesLast(db, var):

@@ -10,8 +10,6 @@
 namespace zentrel {
 
 namespace {
-constexpr float kLapseLow = -0.0098f;  // K/m, dry adiabatic: steeper never lasts a month
-constexpr float kLapseHigh = 0.005f;   // K/m, inversions of valleys and polar winters
 constexpr float kTempMargin = 3.0f;    // C
 constexpr float kRatioMargin = 1.5f;   // factor on the driest and wettest neighbour
 constexpr float kFactorPerKm = 2.0f;   // largest altitude factor per km for positive variables
@@ -48,36 +46,37 @@ ValueRange annualRecords(int variable) {
     return monthlyRecords(variable);
 }
 
-ValueRange neighbourEnvelope(int variable, const EnvelopeNeighbour* neighbours, int n, float alt) {
+float envelopeAltitudeFactor(float toAlt, float fromAlt) {
+    if (toAlt == kUnknown || fromAlt == kUnknown) return 1.0f;
+    return std::exp2(std::min(std::fabs(toAlt - fromAlt) / 1000.0f, kMostKm) * std::log2(kFactorPerKm));
+}
+
+ValueRange widenEnvelope(int variable, ValueRange r) {
     const ValueRange records = monthlyRecords(variable);
-    if (n <= 0) return records;
-    float low = std::numeric_limits<float>::infinity(), high = -std::numeric_limits<float>::infinity();
+    if (variable <= Tmin) {
+        r.low -= kTempMargin;
+        r.high += kTempMargin;
+    } else if (variable == Sun) {
+        r.low -= kSunMargin;
+        r.high += kSunMargin;
+    } else {
+        r.low = r.low / kRatioMargin;
+        r.high = r.high * kRatioMargin + absoluteMargin(variable);
+    }
+    return {std::clamp(r.low, records.low, records.high), std::clamp(r.high, records.low, records.high)};
+}
+
+ValueRange neighbourEnvelope(int variable, const EnvelopeNeighbour* neighbours, int n, float alt) {
+    if (n <= 0) return monthlyRecords(variable);
+    ValueRange all{std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()};
     for (int i = 0; i < n; ++i) {
         const EnvelopeNeighbour& e = neighbours[i];
-        const float dz = alt == kUnknown || e.alt == kUnknown ? 0.0f : alt - e.alt;  // m, location above > 0
-        float lo = e.value, hi = e.value;
-        if (variable <= Tmin) {
-            lo = std::min(e.value + dz * kLapseLow, e.value + dz * kLapseHigh);
-            hi = std::max(e.value + dz * kLapseLow, e.value + dz * kLapseHigh);
-        } else if (variable != Sun) {
-            const float factor = std::pow(kFactorPerKm, std::min(std::fabs(dz) / 1000.0f, kMostKm));
-            lo = e.value / factor;
-            hi = e.value * factor;
-        }
-        low = std::min(low, lo);
-        high = std::max(high, hi);
+        const float dz = alt == kUnknown || e.alt == kUnknown ? 0.0f : alt - e.alt;
+        const ValueRange one = envelopeOfNeighbour(variable, e.value, dz, envelopeAltitudeFactor(alt, e.alt));
+        all.low = std::min(all.low, one.low);
+        all.high = std::max(all.high, one.high);
     }
-    if (variable <= Tmin) {
-        low -= kTempMargin;
-        high += kTempMargin;
-    } else if (variable == Sun) {
-        low -= kSunMargin;
-        high += kSunMargin;
-    } else {
-        low = low / kRatioMargin;
-        high = high * kRatioMargin + absoluteMargin(variable);
-    }
-    return {std::clamp(low, records.low, records.high), std::clamp(high, records.low, records.high)};
+    return widenEnvelope(variable, all);
 }
 
 }  // namespace zentrel

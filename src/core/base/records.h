@@ -39,4 +39,27 @@ struct EnvelopeNeighbour {
 /// widened by 0.15. Always within the world's records. n = 0 gives the records.
 ValueRange neighbourEnvelope(int variable, const EnvelopeNeighbour* neighbours, int n, float alt);
 
+// The envelope in pieces, for callers that build many envelopes from the same neighbours (the
+// leave-one-out of the adaptive method): the altitude factor of a neighbour depends only on the
+// altitude difference, not on the month.
+
+/// Largest factor by which a positive variable may change over an altitude difference dz (m;
+/// kUnknown on either side gives 1).
+float envelopeAltitudeFactor(float toAlt, float fromAlt);
+/// One neighbour's value moved to the location: dz = location minus neighbour altitude (m, 0
+/// when either is unknown), factor = envelopeAltitudeFactor of the two. Temperatures are
+/// variables 0..2, sunshine 7.
+inline ValueRange envelopeOfNeighbour(int variable, float value, float dz, float factor) {
+    constexpr float kLapseLow = -0.0098f;  // K/m, dry adiabatic: steeper never lasts a month
+    constexpr float kLapseHigh = 0.005f;   // K/m, inversions of valleys and polar winters
+    if (variable <= 2) {
+        const float a = value + dz * kLapseLow, b = value + dz * kLapseHigh;
+        return a < b ? ValueRange{a, b} : ValueRange{b, a};
+    }
+    if (variable == 7) return {value, value};
+    return {value / factor, value * factor};
+}
+/// The union of the neighbours' moved values widened by the margins and kept within the records.
+ValueRange widenEnvelope(int variable, ValueRange neighbours);
+
 }  // namespace zentrel

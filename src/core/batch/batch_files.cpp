@@ -4,8 +4,10 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "formats/picture.h"
+#include "formats/shown_values.h"
 #include "season/cycle.h"
 
 namespace zentrel {
@@ -128,13 +130,14 @@ std::string quantityLine(Quantity q, const std::string& name, const VariableResu
             text += alignRight(e.DirecGradName[m], 10);
             continue;
         }
+        const int month = static_cast<int>(m);
         float value = 0;
         switch (q) {
-            case Quantity::Best: value = ClipValue(e.Best[m], v); break;
-            case Quantity::Low: value = ClipValue(e.Best[m] - k * e.StdErr[m], v); break;
-            case Quantity::High: value = ClipValue(e.Best[m] + k * e.StdErr[m], v); break;
-            case Quantity::StdErr: value = e.StdErr[m]; break;
-            case Quantity::Bias: value = e.Bias[m]; break;
+            case Quantity::Best: value = ClipValue(shownValue(r, ShownQuantity::Best, month, k), v); break;
+            case Quantity::Low: value = shownValue(r, ShownQuantity::Low, month, k); break;
+            case Quantity::High: value = shownValue(r, ShownQuantity::High, month, k); break;
+            case Quantity::StdErr: value = shownValue(r, ShownQuantity::StdErr, month, k); break;
+            case Quantity::Bias: value = shownValue(r, ShownQuantity::Bias, month, k); break;
             case Quantity::VertGrad: value = e.VertGrad[m] * 100; break;  // stored per metre
             case Quantity::VertExplVar: value = e.VertExplVar[m]; break;
             case Quantity::AbsGrad: value = e.AbsGrad[m]; break;
@@ -143,7 +146,9 @@ std::string quantityLine(Quantity q, const std::string& name, const VariableResu
             case Quantity::LatGrad: value = e.LatGrad[m]; break;
             case Quantity::DirecGradString: break;
         }
-        text += alignRight(formatNumber(value, 3), 10);
+        // What was not estimated (no neighbour, no error estimate, no annual value) is "-".
+        const bool none = !std::isfinite(value) || !hasEstimate(r) || (m == 13 && !hasAnnualValues(r));
+        text += alignRight(none ? std::string("-") : formatNumber(value, 3), 10);
     }
     return line(text);
 }

@@ -222,8 +222,8 @@ std::string formatStationLine(const Station& s) {
             if (c == '"') c = '\'';
         return "\"" + t + "\"";
     };
-    std::string line = shortestFloat(s.Lat) + "," + shortestFloat(s.Lon) + "," + shortestFloat(s.Alt);
-    for (int m = 1; m <= 12; ++m) line += "," + shortestFloat(s.Data[static_cast<size_t>(m)]);
+    std::string line = roundTripFloat(s.Lat) + "," + roundTripFloat(s.Lon) + "," + roundTripFloat(s.Alt);
+    for (int m = 1; m <= 12; ++m) line += "," + roundTripFloat(s.Data[static_cast<size_t>(m)]);
     line += "," + text(s.Name) + "," + text(s.Country);
     return line;
 }

@@ -6,11 +6,14 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/engine.h"  // physicalRange
+#include "base/records.h"
 
 namespace zentrel {
 
 namespace {
+// sqrt(a^2 + b^2) without std::hypot's care for overflow (slow, and the values here are small).
+inline double pythagoras(double a, double b) { return std::sqrt(a * a + b * b); }
+inline float pythagoras(float a, float b) { return std::sqrt(a * a + b * b); }
 
 constexpr double kPi = 3.14159265358979;
 // Shrinkage of the altitude slope towards its prior, in m^2 of centred altitude spread (as the
@@ -34,6 +37,15 @@ constexpr double kBlend = 0.5;
 constexpr double kStrangeTailDegrees = 4.0;
 // Offset of the logarithmic scale of the strange-data test for precipitation, mm.
 constexpr double kStrangeLogOffset = 5.0;
+// Limits of a fitted altitude slope: temperatures between -12 and +8 K per km; on the
+// logarithmic scale (and, relative to the mean value, on the linear one) a factor 4 per km.
+constexpr double kSlopeTempLow = -0.012, kSlopeTempHigh = 0.008;
+constexpr double kSlopeRelative = 1.3862944 / 1000.0;  // ln 4 per km
+// Uncertainty of an altitude slope carried beyond the neighbours' altitudes: 2 K per km for
+// temperatures, 30 % per km for the others.
+constexpr double kSlopeDoubtTemp = 0.002, kSlopeDoubtRelative = 0.0003;
+// Part of a plane value taken beyond the plane's span at the neighbours that counts as error.
+constexpr double kPlaneDoubt = 0.5;
 
 bool isTemperature(int variable) { return variable <= Tmin; }
 
@@ -46,12 +58,8 @@ double logOffset(int variable) {
 struct Scale {
     bool log = false;
     double c = 0;
-    double low = -std::numeric_limits<double>::infinity(), high = std::numeric_limits<double>::infinity();
     double forward(double v) const { return log ? std::log(std::max(v, 0.0) + c) : v; }
-    double back(double y) const {
-        const double v = log ? std::exp(y) - c : y;
-        return std::min(std::max(v, low), high);
-    }
+    double back(double y) const { return log ? std::exp(y) - c : y; }
     // Change of the value per unit of the scale at the value v (for reporting slopes).
     double derivative(double v) const { return log ? std::max(v, 0.0) + c : 1.0; }
 };
@@ -227,23 +235,58 @@ CandidateSet candidatesFor(int variable) {
 
 namespace {
 
+// The envelope each month's estimate is kept within (base/records.h). The left-out stations'
+// estimates are kept within the records only: their own envelopes changed neither the choice
+// nor the errors measurably, and cost a tenth of the estimate.
+using Envelopes = std::array<ValueRange, 12>;
+
+void envelopesOf(const AdaptiveField& f, Envelopes& env) {
+    const size_t un = static_cast<size_t>(f.n);
+    const bool factors = f.variable > Tmin && f.variable != Sun;
+    std::array<float, kAdaptiveNeighbours> factor{}, dz{};
+    for (size_t b = 0; b < un; ++b) {
+        factor[b] = factors ? envelopeAltitudeFactor(f.alt, f.sAlt[b]) : 1.0f;
+        dz[b] = known(f.alt) && known(f.sAlt[b]) ? f.alt - f.sAlt[b] : 0.0f;
+    }
+    constexpr float kInf = std::numeric_limits<float>::infinity();
+    for (size_t m = 0; m < 12; ++m) {
+        ValueRange all{kInf, -kInf};
+        for (size_t b = 0; b < un; ++b) {
+            const ValueRange one = envelopeOfNeighbour(f.variable, f.data[b][m], dz[b], factor[b]);
+            all.low = std::min(all.low, one.low);
+            all.high = std::max(all.high, one.high);
+        }
+        env[m] = f.n > 0 ? widenEnvelope(f.variable, all) : monthlyRecords(f.variable);
+    }
+}
+
 // What the candidates of one scale and one weighting share: the values on the scale, the
 // weighted sums of the location's estimate and of every left-out station's, and the sums of
 // the altitude and plane fits. A weighted estimate with slope s and plane (g1, g2) is then
 // sum w (y + dz s + dlon g1 + dlat g2) = Y + s Z + g1 X1 + g2 X2, so each candidate costs a few
 // operations per station and month instead of a pass over all pairs.
+// A fitted slope is not carried beyond the altitudes it was fitted on: the altitude difference
+// counts up to the nearest end of the neighbours' altitude range (Z), and beyond it only the
+// prior slope acts (E, the weight of the neighbours with an altitude times the distance beyond).
 struct Prepared {
     Scale sc;
     bool errorEstimate = false;
     std::array<double, 12> locY{};       // sum over b of w(b) y(b, m)
     double locZ = 0, locX1 = 0, locX2 = 0;  // sums of w(b) times the altitude, longitude, latitude differences
+    double locE = 0;                     // prior-slope part of the altitude difference
+    double beyond = 0;                   // m the location lies above or below its neighbours' altitudes
+    std::array<double, kAdaptiveNeighbours> x1{}, x2{};  // station minus location, degrees
     std::array<std::array<double, 12>, kAdaptiveNeighbours> looY{};
-    std::array<double, kAdaptiveNeighbours> looZ{}, looX1{}, looX2{};
+    std::array<double, kAdaptiveNeighbours> looZ{}, looX1{}, looX2{}, looE{};
     std::array<std::array<double, 12>, kAdaptiveNeighbours> y{};
-    std::array<double, kAdaptiveNeighbours> u{};  // altitude difference location - station (0 if unknown)
+    std::array<double, kAdaptiveNeighbours> u{};  // altitude difference (range-limited) location - station (0 if unknown)
+    std::array<double, 12> meanY{};               // mean of the values on the scale
     std::array<AltSums, 12> alt{};
     std::array<PlaneSums, 12> plane{};
 };
+
+// The nearest altitude to `alt` within [low, high]; alt itself when the range is empty.
+double withinRange(double alt, double low, double high) { return low <= high ? std::clamp(alt, low, high) : alt; }
 
 void prepare(const AdaptiveField& f, Candidate::Scale scale, bool similarAltitude, Prepared& p) {
     const int n = f.n;
@@ -252,9 +295,14 @@ void prepare(const AdaptiveField& f, Candidate::Scale scale, bool similarAltitud
     p.errorEstimate = f.errorEstimate && n >= 2;
     p.sc.log = scale == Candidate::Scale::Log;
     p.sc.c = logOffset(f.variable);
-    const PhysicalRange range = physicalRange(f.variable);
-    p.sc.low = range.low;
-    p.sc.high = range.high;
+
+    double altLow = std::numeric_limits<double>::infinity(), altHigh = -altLow;
+    for (size_t b = 0; b < un; ++b)
+        if (known(f.sAlt[b])) {
+            altLow = std::min(altLow, static_cast<double>(f.sAlt[b]));
+            altHigh = std::max(altHigh, static_cast<double>(f.sAlt[b]));
+        }
+    const double target = known(f.alt) ? withinRange(f.alt, altLow, altHigh) : 0.0;
 
     std::array<double, kAdaptiveNeighbours> w{};
     double wsum = 0;
@@ -262,59 +310,127 @@ void prepare(const AdaptiveField& f, Candidate::Scale scale, bool similarAltitud
         w[b] = f.weight[b] * (similarAltitude ? altitudeWeight(f.alt, f.sAlt[b]) : 1.0);
         wsum += w[b];
     }
+    double wKnown = 0;
     for (size_t b = 0; b < un; ++b) {
         w[b] = wsum > 0 ? w[b] / wsum : 1.0 / n;
-        p.u[b] = known(f.sAlt[b]) && known(f.alt) ? static_cast<double>(f.alt) - f.sAlt[b] : 0.0;
+        const bool both = known(f.sAlt[b]) && known(f.alt);
+        p.u[b] = both ? target - f.sAlt[b] : 0.0;
+        if (both) wKnown += w[b];
         for (size_t m = 0; m < 12; ++m) p.y[b][m] = p.sc.forward(f.data[b][m]);
+        p.x1[b] = static_cast<double>(f.sLon[b]) - f.lon;
+        p.x2[b] = static_cast<double>(f.sLat[b]) - f.lat;
         p.locZ += w[b] * p.u[b];
-        p.locX1 += w[b] * (static_cast<double>(f.lon) - f.sLon[b]);
-        p.locX2 += w[b] * (static_cast<double>(f.lat) - f.sLat[b]);
-        for (size_t m = 0; m < 12; ++m) p.locY[m] += w[b] * p.y[b][m];
-        const double x1 = static_cast<double>(f.sLon[b]) - f.lon, x2 = static_cast<double>(f.sLat[b]) - f.lat;
+        p.locX1 -= w[b] * p.x1[b];
+        p.locX2 -= w[b] * p.x2[b];
         for (size_t m = 0; m < 12; ++m) {
+            p.locY[m] += w[b] * p.y[b][m];
+            p.meanY[m] += p.y[b][m] / n;
             if (known(f.sAlt[b])) p.alt[m].add(f.sAlt[b], p.y[b][m]);
-            p.plane[m].add(x1, x2, p.y[b][m], p.u[b]);
+            p.plane[m].add(p.x1[b], p.x2[b], p.y[b][m], p.u[b]);
         }
+    }
+    if (known(f.alt)) {
+        p.beyond = std::fabs(f.alt - target);
+        p.locE = wKnown * (f.alt - target);
     }
     if (!p.errorEstimate) return;
     for (size_t a = 0; a < un; ++a) {
         std::array<double, kAdaptiveNeighbours> lw{};
-        double sum = 0;
+        double sum = 0, low = std::numeric_limits<double>::infinity(), high = -low;
         for (size_t b = 0; b < un; ++b) {
             lw[b] = b == a ? 0.0 : f.loo[a][b] * (similarAltitude ? altitudeWeight(f.sAlt[a], f.sAlt[b]) : 1.0);
             sum += lw[b];
+            if (b != a && known(f.sAlt[b])) {
+                low = std::min(low, static_cast<double>(f.sAlt[b]));
+                high = std::max(high, static_cast<double>(f.sAlt[b]));
+            }
         }
+        const double at = known(f.sAlt[a]) ? withinRange(f.sAlt[a], low, high) : 0.0;
+        double knownWeight = 0;
         for (size_t b = 0; b < un; ++b) {
             if (b == a) continue;
             const double wb = sum > 0 ? lw[b] / sum : 1.0 / (n - 1);
-            const double dz = known(f.sAlt[a]) && known(f.sAlt[b]) ? static_cast<double>(f.sAlt[a]) - f.sAlt[b] : 0.0;
-            p.looZ[a] += wb * dz;
-            p.looX1[a] += wb * (static_cast<double>(f.sLon[a]) - f.sLon[b]);
-            p.looX2[a] += wb * (static_cast<double>(f.sLat[a]) - f.sLat[b]);
+            if (known(f.sAlt[a]) && known(f.sAlt[b])) {
+                p.looZ[a] += wb * (at - f.sAlt[b]);
+                knownWeight += wb;
+            }
+            p.looX1[a] += wb * (p.x1[a] - p.x1[b]);
+            p.looX2[a] += wb * (p.x2[a] - p.x2[b]);
             for (size_t m = 0; m < 12; ++m) p.looY[a][m] += wb * p.y[b][m];
         }
+        if (known(f.sAlt[a])) p.looE[a] = knownWeight * (f.sAlt[a] - at);
     }
 }
 
-AdaptiveOutcome estimatePrepared(const AdaptiveField& f, const Prepared& p, const Candidate& cand) {
+// A fitted slope kept within what an atmosphere does (temperatures) or a factor 4 per km.
+double limitSlope(double slope, bool temperature, const Prepared& p, size_t m, bool& limited) {
+    double low = kSlopeTempLow, high = kSlopeTempHigh;
+    if (!temperature) {
+        const double scale = p.sc.log ? 1.0 : std::max(p.meanY[m], 0.0) + p.sc.c;
+        low = -kSlopeRelative * scale;
+        high = kSlopeRelative * scale;
+    }
+    const double kept = std::clamp(slope, low, high);
+    limited = limited || kept != slope;
+    return kept;
+}
+
+AdaptiveOutcome estimatePrepared(const AdaptiveField& f, const Prepared& p, const Envelopes& env, const Candidate& cand) {
     AdaptiveOutcome out;
     out.errorEstimate = p.errorEstimate;
     const int n = f.n;
     const size_t un = static_cast<size_t>(n);
-    const double k = isTemperature(f.variable) ? kShrinkTemp : kShrinkOther;
+    const bool temperature = isTemperature(f.variable);
+    const double k = temperature ? kShrinkTemp : kShrinkOther;
     const bool planeOn = cand.plane && f.gradCorr && n > 5;
+    const ValueRange records = monthlyRecords(f.variable);
+    const double c = logOffset(f.variable);
     for (size_t m = 0; m < 12; ++m) {
         // On the logarithmic scale the prior (0 for those variables) is "no relative change".
-        const double prior = priorAltitudeSlope(f.variable, f.lat, static_cast<int>(m) + 1);
-        const double slope = f.altCorr ? slopeOf(p.alt[m], cand.slope, prior, k) : 0.0;
-        double g1 = 0, g2 = 0;
-        if (planeOn) planeOf(p.plane[m], slope, g1, g2);
-        const double est = p.locY[m] + slope * p.locZ + g1 * p.locX1 + g2 * p.locX2;
+        const double prior = f.altCorr ? priorAltitudeSlope(f.variable, f.lat, static_cast<int>(m) + 1) : 0.0;
+        bool slopeLimited = false;
+        const double slope = f.altCorr ? limitSlope(slopeOf(p.alt[m], cand.slope, prior, k), temperature, p, m, slopeLimited) : 0.0;
+        double g1 = 0, g2 = 0, planeAt = 0, planeSpan = 0;
+        if (planeOn) {
+            planeOf(p.plane[m], slope, g1, g2);
+            // The plane's value at the location kept within its values at the neighbours: no
+            // gradient is carried beyond the stations it was fitted on.
+            double low = std::numeric_limits<double>::infinity(), high = -low;
+            for (size_t b = 0; b < un; ++b) {
+                const double q = g1 * p.x1[b] + g2 * p.x2[b];
+                low = std::min(low, q);
+                high = std::max(high, q);
+            }
+            planeAt = std::clamp(0.0, low, high);
+            planeSpan = high - low;
+        }
+        const double est = p.locY[m] + slope * p.locZ + prior * p.locE + g1 * p.locX1 + g2 * p.locX2 + planeAt;
         // No bias is removed: on held-out stations the neighbours' mean leave-one-out error did
         // not predict the location's own error (removing it made the estimates slightly worse).
-        const double best = p.sc.back(est);
+        double best = p.sc.back(est);
+        uint8_t caps = static_cast<uint8_t>((slopeLimited ? CapSlope : 0) | (planeAt != 0 ? CapPlane : 0));
+        // The error of extrapolation, on the candidate's scale: the slope's doubt over the
+        // altitudes beyond the neighbours', and part of the plane value that was cut off.
+        const double slopeDoubt = temperature ? kSlopeDoubtTemp : kSlopeDoubtRelative * (p.sc.log ? 1.0 : std::max(best, 0.0) + c);
+        const double onScale = pythagoras(f.altCorr ? slopeDoubt * p.beyond : 0.0, kPlaneDoubt * std::min(std::fabs(planeAt), planeSpan));
+        double extraErr = p.sc.log ? onScale * (std::max(best, 0.0) + c) : onScale;
+        double extraLog = p.sc.log ? onScale : onScale / (std::max(best, 0.0) + c);
+        const double bounded = std::clamp(best, static_cast<double>(records.low), static_cast<double>(records.high));
+        if (bounded != best) caps |= CapRecord;
+        const ValueRange& e = env[m];
+        const double kept = std::clamp(bounded, static_cast<double>(e.low), static_cast<double>(e.high));
+        if (kept != bounded) {
+            caps |= CapEnvelope;
+            const double cut = std::min(std::fabs(kept - bounded), static_cast<double>(e.high - e.low));
+            extraErr = pythagoras(extraErr, cut);
+            extraLog = pythagoras(extraLog, std::log((kept + cut + c) / (kept + c)));
+        }
+        best = kept;
         out.best[m] = static_cast<float>(best);
-        const double d = p.sc.derivative(best);
+        out.caps[m] = caps;
+        out.extraErr[m] = static_cast<float>(extraErr);
+        out.extraLog[m] = static_cast<float>(extraLog);
+        const double d = p.sc.log ? std::max(best, 0.0) + p.sc.c : 1.0;
         out.vertGrad[m] = static_cast<float>(slope * d);
         out.longGradDeg[m] = static_cast<float>(g1 * d);
         out.latGradDeg[m] = static_cast<float>(g2 * d);
@@ -323,19 +439,21 @@ AdaptiveOutcome estimatePrepared(const AdaptiveField& f, const Prepared& p, cons
         double sq = 0;
         for (size_t a = 0; a < un; ++a) {
             double sa = slope;
+            bool ignored = false;
             if (f.altCorr && known(f.sAlt[a]) && cand.slope == Candidate::Slope::Shrunk) {
                 AltSums less = p.alt[m];
                 less.add(f.sAlt[a], p.y[a][m], -1);
-                sa = slopeOf(less, cand.slope, prior, k);
+                sa = limitSlope(slopeOf(less, cand.slope, prior, k), temperature, p, m, ignored);
             }
             double a1 = 0, a2 = 0;
             if (planeOn) {
                 PlaneSums less = p.plane[m];
-                less.add(static_cast<double>(f.sLon[a]) - f.lon, static_cast<double>(f.sLat[a]) - f.lat, p.y[a][m], p.u[a], -1);
+                less.add(p.x1[a], p.x2[a], p.y[a][m], p.u[a], -1);
                 planeOf(less, sa, a1, a2);
             }
-            const double e = p.looY[a][m] + sa * p.looZ[a] + a1 * p.looX1[a] + a2 * p.looX2[a];
-            const double err = p.sc.back(e) - f.data[a][m];
+            const double ea = p.looY[a][m] + sa * p.looZ[a] + prior * p.looE[a] + a1 * p.looX1[a] + a2 * p.looX2[a];
+            const double va = std::clamp(p.sc.back(ea), static_cast<double>(records.low), static_cast<double>(records.high));
+            const double err = va - f.data[a][m];
             out.error[a][m] = static_cast<float>(err);
             sq += err * err;
         }
@@ -344,16 +462,42 @@ AdaptiveOutcome estimatePrepared(const AdaptiveField& f, const Prepared& p, cons
     return out;
 }
 
+// Bias, standard errors and ratio-space standard error of an outcome from its leave-one-out
+// errors and its extrapolation errors.
+void finishErrors(const AdaptiveField& f, AdaptiveOutcome& o) {
+    for (size_t m = 0; m < 12; ++m) {
+        double sum = 0, sq = 0, sqLog = 0;
+        for (size_t a = 0; a < static_cast<size_t>(f.n); ++a) {
+            const double e = o.error[a][m], obs = f.data[a][m];
+            sum += e;
+            sq += e * e;
+            if (f.variable != Prec) continue;
+            const double r = std::log((std::max(obs + e, 0.0) + kBoundsLogOffset) / (std::max(obs, 0.0) + kBoundsLogOffset));
+            sqLog += r * r;
+        }
+        const double n = std::max(f.n, 1);
+        o.bias[m] = o.errorEstimate ? static_cast<float>(sum / n) : 0.0f;
+        o.stdErr[m] = o.errorEstimate ? static_cast<float>(pythagoras(std::sqrt(sq / n), static_cast<double>(o.extraErr[m]))) : 0.0f;
+        o.stdErrLog[m] = o.errorEstimate && f.variable == Prec ? static_cast<float>(pythagoras(std::sqrt(sqLog / n), static_cast<double>(o.extraLog[m]))) : 0.0f;
+    }
+}
+
 }  // namespace
 
 AdaptiveOutcome estimateWith(const AdaptiveField& f, const Candidate& cand) {
     Prepared p;
     prepare(f, cand.scale, cand.similarAltitude, p);
-    return estimatePrepared(f, p, cand);
+    Envelopes env;
+    envelopesOf(f, env);
+    AdaptiveOutcome out = estimatePrepared(f, p, env, cand);
+    finishErrors(f, out);
+    return out;
 }
 
 AdaptiveOutcome estimateAdaptive(const AdaptiveField& f) {
     const CandidateSet set = candidatesFor(f.variable);
+    Envelopes env;
+    envelopesOf(f, env);
     // One preparation per scale and weighting, shared by the candidates that use it.
     std::array<Prepared, 4> prepared;
     std::array<bool, 4> ready{};
@@ -361,10 +505,13 @@ AdaptiveOutcome estimateAdaptive(const AdaptiveField& f) {
         const size_t key = (cand.scale == Candidate::Scale::Log ? 2u : 0u) + (cand.similarAltitude ? 1u : 0u);
         if (!ready[key]) prepare(f, cand.scale, cand.similarAltitude, prepared[key]);
         ready[key] = true;
-        return estimatePrepared(f, prepared[key], cand);
+        return estimatePrepared(f, prepared[key], env, cand);
     };
     AdaptiveOutcome best = run(set.list[0]);
-    if (!best.errorEstimate) return best;
+    if (!best.errorEstimate) {
+        finishErrors(f, best);
+        return best;
+    }
     auto score = [&](const AdaptiveOutcome& o) {
         double s = 0;
         for (int a = 0; a < f.n; ++a)
@@ -390,7 +537,10 @@ AdaptiveOutcome estimateAdaptive(const AdaptiveField& f) {
             best.chosen = c;
         }
     }
-    if (bestScore <= 0) return best;
+    if (bestScore <= 0) {
+        finishErrors(f, best);
+        return best;
+    }
     AdaptiveOutcome mix = best;
     std::array<double, 16> w{};
     double wsum = 0;
@@ -400,7 +550,8 @@ AdaptiveOutcome estimateAdaptive(const AdaptiveField& f) {
     }
     for (int m = 0; m < 12; ++m) {
         const size_t um = static_cast<size_t>(m);
-        double b = 0, vg = 0, lg = 0, la = 0;
+        double b = 0, vg = 0, lg = 0, la = 0, xe = 0, xl = 0;
+        uint8_t caps = 0;
         for (int c = 0; c < set.count; ++c) {
             const double wc = w[static_cast<size_t>(c)] / wsum;
             const AdaptiveOutcome& o = all[static_cast<size_t>(c)];
@@ -408,21 +559,25 @@ AdaptiveOutcome estimateAdaptive(const AdaptiveField& f) {
             vg += wc * o.vertGrad[um];
             lg += wc * o.longGradDeg[um];
             la += wc * o.latGradDeg[um];
+            xe += wc * o.extraErr[um];
+            xl += wc * o.extraLog[um];
+            if (wc > 0.01) caps |= o.caps[um];  // limits of candidates that count
         }
         mix.best[um] = static_cast<float>(b);
         mix.vertGrad[um] = static_cast<float>(vg);
         mix.longGradDeg[um] = static_cast<float>(lg);
         mix.latGradDeg[um] = static_cast<float>(la);
-        double sq = 0;
+        mix.extraErr[um] = static_cast<float>(xe);
+        mix.extraLog[um] = static_cast<float>(xl);
+        mix.caps[um] = caps;
         for (int a = 0; a < f.n; ++a) {
             double e = 0;
             for (int c = 0; c < set.count; ++c)
                 e += w[static_cast<size_t>(c)] / wsum * all[static_cast<size_t>(c)].error[static_cast<size_t>(a)][um];
             mix.error[static_cast<size_t>(a)][um] = static_cast<float>(e);
-            sq += e * e;
         }
-        mix.stdErr[um] = static_cast<float>(std::sqrt(sq / f.n));
     }
+    finishErrors(f, mix);
     return mix;
 }
 

@@ -47,15 +47,29 @@ struct CandidateSet {
 CandidateSet candidatesFor(int variable);
 
 struct AdaptiveOutcome {
-    /// Months 0..11: the estimate, within physical bounds; its bias (always 0: no bias is
-    /// removed) and standard error (root mean square of the leave-one-out errors, variable
-    /// units); the slopes used (variable units per m and per degree, at the estimate).
+    /// Months 0..11: the estimate, within its neighbours' envelope and the world's records; its
+    /// bias (the mean leave-one-out error of the estimator, reported, not removed: removing it
+    /// made held-out stations worse) and standard error (root mean square of the leave-one-out
+    /// errors, variable units, grown where the location lies beyond its neighbours' altitudes or
+    /// the plane's span, or where a limit acted); the slopes used (variable units per m and per
+    /// degree, at the estimate).
     std::array<float, 12> best{}, bias{}, stdErr{}, vertGrad{}, longGradDeg{}, latGradDeg{};
+    /// Precipitation: the standard error on the scale ln(value + kBoundsLogOffset), for bounds in
+    /// ratio space; 0 for the other variables.
+    std::array<float, 12> stdErrLog{};
+    std::array<uint8_t, 12> caps{};  ///< bits of CapKind: the limits that acted, per month
+    /// Months 0..11: the part of the standard error that comes from extrapolation and limits, in
+    /// variable units and on the logarithmic scale (already inside stdErr and stdErrLog).
+    std::array<float, 12> extraErr{}, extraLog{};
     int chosen = 0;  ///< index into candidatesFor(variable)
     /// The chosen estimator's leave-one-out errors (estimate minus observed, variable units).
     NeighbourMonths error{};
     bool errorEstimate = false;
 };
+
+/// Offset of the logarithmic scale of precipitation's ratio-space bounds, mm: a dry month's
+/// bounds do not collapse onto 0.
+inline constexpr float kBoundsLogOffset = 5.0f;
 
 /// Prior altitude slope in variable units per m: for temperatures the standard lapse rate of
 /// -0.0065 K/m (three quarters of it for Tmin), weakened in polar and high-latitude winters

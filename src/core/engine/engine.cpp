@@ -9,6 +9,7 @@
 #include <cmath>
 #include <limits>
 
+#include "base/records.h"
 #include "data/station_database.h"
 #include "engine/geometry.h"
 #include "engine/neighbour_pairs.h"
@@ -17,6 +18,9 @@
 namespace zentrel {
 
 namespace {
+// sqrt(a^2 + b^2) without std::hypot's care for overflow (slow, and the values here are small).
+inline double pythagoras(double a, double b) { return std::sqrt(a * a + b * b); }
+inline float pythagoras(float a, float b) { return std::sqrt(a * a + b * b); }
 constexpr double kPi = 3.1415926535;    // the engine's pi for the shadow and the harmonics
 constexpr float kPiSingle = 3.1415927f;  // single-precision pi of the gradient outputs
 constexpr int kMaxNeighbours = 20;
@@ -400,10 +404,10 @@ void Engine::Estimate() {
         return;
     }
     if (ns.ActiveCount != 1) {
-        // The adaptive method applies its prior lapse rate also with one or two neighbours of
-        // known altitude, drawn towards their own slope as far as they span altitude.
-        const int leastAlt = method() == Method::Adaptive ? 1 : 3;
-        if (st.AltCorr == 1 && ns.ActiveAltCount >= leastAlt) AltitudeRegression();
+        // Under the adaptive method these regressions only report the explained variance: its
+        // own fit (which applies the prior lapse rate also with one or two neighbours of known
+        // altitude) replaces the slopes.
+        if (st.AltCorr == 1 && ns.ActiveAltCount >= 3) AltitudeRegression();
         if (st.GradCorr == 1 && ns.ActiveCount > 5) GradientRegression();
         WeightedEstimate();
         PostProcess();
@@ -471,20 +475,118 @@ void Engine::WeightedEstimate() {
         adaptiveEstimate();
         return;
     }
-    const bool robust = robustCorrections();
+    if (robustCorrections()) {
+        robustEstimate();
+        return;
+    }
     for (int m = 1; m <= 12; ++m) {
         float best = 0;
         for (int i = 1; i <= ns.NeighbourCount; ++i) {
             const Station& e = ns[i];
             best += e.Weight * (e.Data[ix(m)] + altitudeDifference(working.Alt, e.Alt) * res.VertGrad[ix(m)] +
-                                (working.Lon - e.Lon) * res.LongGradDeg[ix(m)] +
+                                longitudeDifference(working.Lon, e.Lon) * res.LongGradDeg[ix(m)] +
                                 (working.Lat - e.Lat) * res.LatGradDeg[ix(m)]);
         }
         if (best < 0 && variable >= 3) best = 0;
-        if (robust) best = clampPhysical(best);
         res.Best[ix(m)] = best;
     }
     if (settings_.MinStatErr <= ns.ActiveCount) CrossValidate();
+}
+
+// The robust estimate: as the weighted estimate above, but the fitted altitude slope acts only
+// within the neighbours' altitude range (beyond it the prior lapse rate), the plane's value at
+// the location is kept within its values at the neighbours, and the result is kept within the
+// neighbours' envelope and the world's records, with a standard error grown by what was
+// extrapolated or cut off.
+void Engine::robustEstimate() {
+    float altLow = std::numeric_limits<float>::infinity(), altHigh = -altLow, wsum = 0;
+    for (int i = 1; i <= ns.NeighbourCount; ++i) {
+        const Station& e = ns[i];
+        if (e.Active != 1) continue;
+        wsum += e.Weight;
+        if (e.Alt == kUnknown) continue;
+        altLow = std::min(altLow, e.Alt);
+        altHigh = std::max(altHigh, e.Alt);
+    }
+    const bool altKnown = working.Alt != kUnknown && altLow <= altHigh;
+    const float target = altKnown ? std::clamp(working.Alt, altLow, altHigh) : working.Alt;
+    const bool slopeRan = settings_.AltCorr == 1 && ns.ActiveAltCount >= 3;
+    std::array<float, 13> planeAt{}, planeSpan{};
+    for (int m = 1; m <= 12; ++m) {
+        float best = 0, knownWeight = 0;
+        float low = std::numeric_limits<float>::infinity(), high = -low;
+        for (int i = 1; i <= ns.NeighbourCount; ++i) {
+            const Station& e = ns[i];
+            const float dLon = longitudeDifference(working.Lon, e.Lon), dLat = working.Lat - e.Lat;
+            best += e.Weight * (e.Data[ix(m)] + altitudeDifference(target, e.Alt) * res.VertGrad[ix(m)] +
+                                dLon * res.LongGradDeg[ix(m)] + dLat * res.LatGradDeg[ix(m)]);
+            if (e.Active != 1) continue;
+            if (e.Alt != kUnknown) knownWeight += e.Weight;
+            const float q = -(dLon * res.LongGradDeg[ix(m)] + dLat * res.LatGradDeg[ix(m)]);
+            low = std::min(low, q);
+            high = std::max(high, q);
+        }
+        if (slopeRan && altKnown) best += knownWeight * priorSlope(variable) * (working.Alt - target);
+        if (low <= high) {
+            planeAt[ix(m)] = std::clamp(0.0f, low, high);
+            planeSpan[ix(m)] = high - low;
+            best += wsum * planeAt[ix(m)];
+        }
+        res.Best[ix(m)] = clampPhysical(std::max(best, variable >= 3 ? 0.0f : best));
+        if (planeAt[ix(m)] != 0) res.Caps[ix(m)] |= CapPlane;
+    }
+    if (settings_.MinStatErr <= ns.ActiveCount) CrossValidate();
+    altitudeBeyond_ = altKnown && slopeRan ? std::fabs(working.Alt - target) : 0.0f;
+    limitRobust(planeAt, planeSpan);
+}
+
+void Engine::limitRobust(const std::array<float, 13>& planeAt, const std::array<float, 13>& planeSpan) {
+    std::array<EnvelopeNeighbour, kMaxNeighbours> near{};
+    int n = 0;
+    for (int i = 1; i <= ns.NeighbourCount; ++i)
+        if (ns[i].Active == 1) near[ix(n++)] = {0.0f, ns[i].Alt};
+    const ValueRange records = monthlyRecords(variable);
+    const bool temperature = variable <= Tmin;
+    constexpr float c = kBoundsLogOffset;
+    for (int m = 1; m <= 12; ++m) {
+        int k = 0;
+        for (int i = 1; i <= ns.NeighbourCount; ++i)
+            if (ns[i].Active == 1) near[ix(k++)].value = ns[i].Data[ix(m)];
+        float& best = res.Best[ix(m)];
+        // Errors of extrapolation: the slope's doubt over the altitudes beyond the neighbours',
+        // and half the plane value that was cut off (at most its span).
+        const float slopeDoubt = temperature ? 0.002f : 0.0003f * (std::max(best, 0.0f) + c);
+        float extra = pythagoras(slopeDoubt * altitudeBeyond_, 0.5f * std::min(std::fabs(planeAt[ix(m)]), planeSpan[ix(m)]));
+        float extraLog = extra / (std::max(best, 0.0f) + c);
+        const float bounded = std::clamp(best, records.low, records.high);
+        if (bounded != best) res.Caps[ix(m)] |= CapRecord;
+        const ValueRange envelope = neighbourEnvelope(variable, near.data(), n, working.Alt);
+        const float kept = std::clamp(bounded, envelope.low, envelope.high);
+        if (kept != bounded) {
+            res.Caps[ix(m)] |= CapEnvelope;
+            const float cut = std::min(std::fabs(kept - bounded), envelope.high - envelope.low);
+            extra = pythagoras(extra, cut);
+            extraLog = pythagoras(extraLog, std::log((std::max(kept, 0.0f) + cut + c) / (std::max(kept, 0.0f) + c)));
+        }
+        best = kept;
+        if (!res.HasStdErr) continue;
+        res.StdErr[ix(m)] = pythagoras(res.StdErr[ix(m)], extra);
+        if (variable == Prec) res.StdErrLog[ix(m)] = pythagoras(res.StdErrLog[ix(m)], extraLog);
+    }
+    if (variable == Prec) res.LogOffset = c;
+    limitAnnualTotal();
+}
+
+void Engine::limitAnnualTotal() {
+    const ValueRange annual = annualRecords(variable);
+    float mean = 0;
+    for (int m = 1; m <= 12; ++m) mean += res.Best[ix(m)] / 12.0f;
+    if (!(mean > annual.high)) return;
+    const float factor = annual.high / mean;
+    for (int m = 1; m <= 12; ++m) {
+        res.Best[ix(m)] *= factor;
+        res.Caps[ix(m)] |= CapRecord;
+    }
 }
 
 void Engine::AltitudeRegression() {
@@ -502,7 +604,11 @@ void Engine::AltitudeRegression() {
             Sxx += x * x;
         }
         const float slopeDen = Sx * Sx - n * Sxx;
-        if (robustCorrections()) res.VertGrad[ix(m)] = shrunkAltitudeSlope(m);
+        if (robustCorrections()) {
+            bool limited = false;
+            res.VertGrad[ix(m)] = shrunkAltitudeSlope(m, &limited);
+            if (limited && method() == Method::Robust) res.Caps[ix(m)] |= CapSlope;
+        }
         else if (slopeDen != 0) res.VertGrad[ix(m)] = (Sx * Sy - n * Sxy) / slopeDen;
         const float yDen = n * Syy - Sy * Sy;
         const float xDen = n * Sxx - Sx * Sx;
@@ -517,7 +623,7 @@ void Engine::AltitudeRegression() {
 
 // Posterior slope (Sxx * b + k * b0) / (Sxx + k) = (Sxy + k * b0) / (Sxx + k) with centred
 // sums: neighbours spanning little altitude cannot push the slope far from the prior.
-float Engine::shrunkAltitudeSlope(int m) const {
+float Engine::shrunkAltitudeSlope(int m, bool* limited) const {
     double n = 0, sx = 0, sy = 0;
     for (int i = 1; i <= ns.NeighbourCount; ++i) {
         const Station& e = ns[i];
@@ -537,12 +643,17 @@ float Engine::shrunkAltitudeSlope(int m) const {
         sxy += (e.Alt - mx) * (e.Data[ix(m)] - my);
     }
     const double k = altitudeShrink(variable);
-    return static_cast<float>((sxy + k * prior) / (sxx + k));
+    const double slope = (sxy + k * prior) / (sxx + k);
+    // Within what an atmosphere does (temperatures) or a factor 4 per km of the mean value.
+    const double limit = variable <= Tmin ? 0.0 : 1.3862944e-3 * (std::max(my, 0.0) + kBoundsLogOffset);
+    const double kept = variable <= Tmin ? std::clamp(slope, -0.012, 0.008) : std::clamp(slope, -limit, limit);
+    if (limited) *limited = kept != slope;
+    return static_cast<float>(kept);
 }
 
 void Engine::GradientRegression() {
-    // Reference point of the plane fit: the working location (any fixed point gives the same
-    // slopes; this one keeps the sums small).
+    // Reference point of the plane fit: the working location, with longitude differences taken
+    // the short way round, so that neighbours across the date line lie beside it.
     const float pLon = working.Lon, pLat = working.Lat;
     const float n = ns.ActiveCount;
     for (int m = 1; m <= 12; ++m) {
@@ -550,7 +661,7 @@ void Engine::GradientRegression() {
         for (int i = 1; i <= ns.NeighbourCount; ++i) {
             const Station& e = ns[i];
             if (e.Active != 1) continue;
-            const float x1 = e.Lon - pLon;
+            const float x1 = longitudeDifference(e.Lon, pLon);
             const float x2 = e.Lat - pLat;
             const float y = altitudeDifference(working.Alt, e.Alt) * res.VertGrad[ix(m)] + e.Data[ix(m)];
             S1 += x1;
@@ -660,7 +771,7 @@ void Engine::CrossValidate() {
             if (b == a) continue;
             const Station& s = ns[act[ix(b)]];
             const float wb = w[ix(b)];
-            const float dAlt = altitudeDifference(left.Alt, s.Alt), dLon = left.Lon - s.Lon, dLat = left.Lat - s.Lat;
+            const float dAlt = altitudeDifference(left.Alt, s.Alt), dLon = longitudeDifference(left.Lon, s.Lon), dLat = left.Lat - s.Lat;
             const float* data = &s.Data[1];
             for (size_t m = 0; m < 12; ++m)
                 e[m] += wb * (data[m] + dAlt * vertGrad[m] + dLon * longGrad[m] + dLat * latGrad[m]);
@@ -684,6 +795,17 @@ void Engine::CrossValidate() {
         res.Best[ix(m)] -= bias;
         if (res.Best[ix(m)] < 0 && variable > 2) res.Best[ix(m)] = 0;
         if (robust) res.Best[ix(m)] = clampPhysical(res.Best[ix(m)]);
+        if (robust && variable == Prec) {
+            // Precipitation's bounds lie in ratio space: the errors as log ratios.
+            double sqLog = 0;
+            for (int a = 0; a < n; ++a) {
+                const double obs = std::max(ns[act[ix(a)]].Data[ix(m)], 0.0f);
+                const double est = std::max(obs + err[ix(a)][ix(m - 1)] - bias, 0.0);
+                const double r = std::log((est + kBoundsLogOffset) / (obs + kBoundsLogOffset));
+                sqLog += r * r;
+            }
+            res.StdErrLog[ix(m)] = static_cast<float>(std::sqrt(sqLog / n));
+        }
     }
 }
 
@@ -709,7 +831,7 @@ void Engine::DetectStrangeData() {
             const Station& e = ns[i];
             if (e.Active != 1 || e.Alt == kUnknown) continue;
             R[ix(i)] = e.Data[ix(m)] + altitudeDifference(working.Alt, e.Alt) * res.VertGrad[ix(m)] +
-                       (working.Lon - e.Lon) * res.LongGradDeg[ix(m)] + (working.Lat - e.Lat) * res.LatGradDeg[ix(m)];
+                       longitudeDifference(working.Lon, e.Lon) * res.LongGradDeg[ix(m)] + (working.Lat - e.Lat) * res.LatGradDeg[ix(m)];
             sum += R[ix(i)];
         }
         const float m1 = sum / static_cast<float>(n);
@@ -798,6 +920,12 @@ void Engine::PostProcess() {
         res.LongGrad[13] += res.LongGrad[k] / 12.0f;
         res.LatGrad[13] += res.LatGrad[k] / 12.0f;
         res.DirecGradName[k] = grad ? SectorName(res.DirecGrad[k]) : "";
+    }
+    res.StdErrLog[13] = 0;
+    res.Caps[13] = 0;
+    for (int m = 1; m <= 12; ++m) {
+        res.StdErrLog[13] += res.StdErrLog[ix(m)] / 12.0f;
+        res.Caps[13] |= res.Caps[ix(m)];
     }
     if (grad) {
         res.DirecGrad[13] = gradientDirection(res.LongGrad[13], res.LatGrad[13], res.LatGrad[13] > 0);

@@ -111,10 +111,13 @@ private:
     Method method() const { return effectiveMethod(settings_); }
     bool robustCorrections() const { return method() != Method::Described; }  // robust and adaptive
     float clampPhysical(float value) const;       // into physicalRange(variable) (robust corrections)
-    float shrunkAltitudeSlope(int m) const;       // robust altitude slope of month m
+    float shrunkAltitudeSlope(int m, bool* limited = nullptr) const;       // robust altitude slope of month m
     const SpherePoint& neighbourPoint(int i);     // ns[i]'s position with its sines and cosines
     bool samePositions(const std::array<int, 20>& act, int n);  // two active neighbours at one place (with the message)
     void adaptiveEstimate();                      // Best, Bias, StdErr and slopes of the adaptive method
+    void robustEstimate();                        // Best of the robust method, with its limits
+    void limitRobust(const std::array<float, 13>& planeAt, const std::array<float, 13>& planeSpan);  // envelope, records, grown errors
+    void limitAnnualTotal();                      // months scaled down when their mean exceeds the annual record
 
     const ProgramSettings& settings_;
     std::string dataFolder_;
@@ -137,6 +140,7 @@ private:
     // the neighbour entry of each of the field's stations; valid only after a full estimate.
     AdaptiveField adaptiveField_;
     AdaptiveOutcome adaptive_;
+    float altitudeBeyond_ = 0;  // m the location lies beyond its neighbours' altitudes (robust)
     std::array<int, 20> adaptiveEntries_{};
     bool adaptiveValid_ = false;
     double searchRadius_ = 300;

@@ -27,7 +27,8 @@ void Engine::adaptiveEstimate() {
     f.n = n;
     for (int a = 0; a < n; ++a) {
         const Station& e = ns[act[ix(a)]];
-        f.sLon[ix(a)] = e.Lon;
+        // Unwrapped around the location: every longitude difference is taken the short way round.
+        f.sLon[ix(a)] = working.Lon + longitudeDifference(e.Lon, working.Lon);
         f.sLat[ix(a)] = e.Lat;
         f.sAlt[ix(a)] = e.Alt;
         for (int m = 1; m <= 12; ++m) f.data[ix(a)][ix(m - 1)] = e.Data[ix(m)];
@@ -50,12 +51,16 @@ void Engine::adaptiveEstimate() {
         res.Best[ix(m)] = adaptive_.best[k];
         res.Bias[ix(m)] = adaptive_.bias[k];
         res.StdErr[ix(m)] = adaptive_.stdErr[k];
+        res.StdErrLog[ix(m)] = adaptive_.stdErrLog[k];
+        res.Caps[ix(m)] = adaptive_.caps[k];
         res.VertGrad[ix(m)] = adaptive_.vertGrad[k];
         res.LongGradDeg[ix(m)] = adaptive_.longGradDeg[k];
         res.LatGradDeg[ix(m)] = adaptive_.latGradDeg[k];
     }
+    res.LogOffset = variable == Prec ? kBoundsLogOffset : 0.0f;
     adaptiveValid_ = adaptive_.errorEstimate;
     res.HasStdErr = adaptive_.errorEstimate;
+    limitAnnualTotal();
 }
 
 }  // namespace zentrel

@@ -9,6 +9,16 @@ namespace zentrel {
 inline constexpr float kEarthRadiusKm = 6370.997f;
 inline constexpr float kDefaultDistEpsilon = 1e-10f;
 
+/// Longitude difference a - b in degrees, taken the short way round: within -180..180, so that
+/// places on either side of the date line are near each other. Unchanged (the same bits) when
+/// a - b already lies within that range.
+inline float longitudeDifference(float a, float b) {
+    float d = a - b;
+    if (d > 180.0f) d -= 360.0f;
+    else if (d < -180.0f) d += 360.0f;
+    return d;
+}
+
 /// Great-circle distance in km between two points (single-precision degrees). The cosine of
 /// the central angle is rounded to single precision, so points closer than about 1.5 km are
 /// at distance 0; coinciding and antipodal points (1 - x^2 < distEpsilon) give 0.

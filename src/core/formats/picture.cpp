@@ -112,7 +112,11 @@ std::string formatShortest(const std::string& shortest, std::string_view pattern
 
 }  // namespace
 
-std::string shortestFloat(float value) { return fmt::format("{}", value == 0.0f ? 0.0f : value); }
+// A single holds no more than seven significant decimal digits: the shortest form that reads
+// back to the same single may need nine ("5.9550004"), which is noise to a reader.
+std::string shortestFloat(float value) { return fmt::format("{:.7g}", value == 0.0f ? 0.0f : value); }
+
+std::string roundTripFloat(float value) { return fmt::format("{}", value == 0.0f ? 0.0f : value); }
 
 std::string formatPicture(float value, std::string_view pattern) {
     return formatShortest(fmt::format("{}", value), pattern);

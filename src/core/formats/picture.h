@@ -23,9 +23,14 @@ std::string formatPicture(double value, std::string_view pattern);
 /// blanks on the left. Longer text is returned whole.
 std::string formatText(std::string_view text, std::string_view pattern);
 
-/// The shortest decimal form that reads back to the same single-precision value
-/// (13.01, -3.5, 17, 1e-05); negative zero is "0".
+/// The shortest general decimal form of a single-precision value, the form of every number
+/// written without a pattern: at most seven significant digits, no trailing zeros (13.01,
+/// -3.5, 17, 5.955, 1e-05); negative zero is "0".
 std::string shortestFloat(float value);
+
+/// The shortest decimal form that reads back to the very same single (up to nine digits:
+/// 5.9550004), for files a program reads back (JSON, station files).
+std::string roundTripFloat(float value);
 
 /// Rounds value to the given number of decimals as formatPicture does and returns it as float
 /// (a value that rounds to zero gives +0).

@@ -1,6 +1,7 @@
 // Crop-water tool files: list, climate (".PEN") and rainfall (".CLI").
 #include "formats/plantow_format.h"
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "formats/picture.h"
@@ -56,9 +57,11 @@ PlantowFiles formatPlantow(const VariableResults& results, const Location& locat
         const float pet = roundPicture(clippedBest(results, PET, m), "0.00");
         const float prec = roundPicture(clippedBest(results, Prec, m), "0.00");
         // Effective rainfall from the precipitation as written, rounded to two decimals.
-        const std::string effective = formatPicture(effectiveRainfall(prec), "0.00");
-        addLine(cli, alignRight(formatPicture(pet, "0.00"), 10) + "\t" + alignRight(formatPicture(prec, "0.00"), 10) +
-                         "\t" + alignRight(effective, 10));
+        // The values have no pattern of their own: rounded to two decimals, then written in the
+        // general form of every number without one ("58.9", "84").
+        const float effective = std::strtof(formatPicture(effectiveRainfall(prec), "0.00").c_str(), nullptr);
+        addLine(cli, alignRight(shortestFloat(pet), 10) + "\t" + alignRight(shortestFloat(prec), 10) + "\t" +
+                         alignRight(shortestFloat(effective), 10));
     }
     files.list = toWindows1252(files.list);
     files.climate = toWindows1252(files.climate);

@@ -9,6 +9,7 @@
 #include <fmt/format.h>
 
 #include "formats/picture.h"
+#include "formats/shown_values.h"
 #include "season/cycle.h"
 #include "season/thresholds.h"
 
@@ -53,21 +54,25 @@ std::vector<Column> monthlyColumns(const VariableResult& vr, const ReportOptions
     const float z = o.level.factor();
     const QuantitySelection& q = o.quantities;
     std::vector<Column> cols;
-    if (q.best) cols.push_back({"Best", 10, unit, [&r, v](size_t m) { return two(ClipValue(r.Best[m], v)); }});
+    // What was not estimated (no neighbour, no error estimate, no annual value) is "-".
+    const auto shown = [&vr, z](ShownQuantity q, size_t m) {
+        const float value = shownValue(vr, q, static_cast<int>(m), z);
+        return std::isfinite(value) ? two(q == ShownQuantity::Best ? ClipValue(value, vr.variable) : value)
+                                    : std::string("-");
+    };
+    if (q.best) cols.push_back({"Best", 10, unit, [shown](size_t m) { return shown(ShownQuantity::Best, m); }});
     if (q.interval) {
         std::string lowTitle = o.level.lowTitle(), highTitle = o.level.highTitle();
         if (o.printed) {
             lowTitle = o.level.percent == 90 ? " 5%" : o.level.percent == 95 ? "2.5%" : o.level.percent == 99 ? ".5%" : "";
             highTitle = o.level.percent == 90 ? "95%" : o.level.percent == 95 ? "97.5%" : o.level.percent == 99 ? "99.5%" : "";
         }
-        // The bounds come from the unclamped Best and are clamped themselves.
-        cols.push_back({lowTitle, 15, unit,
-                        [&r, v, z](size_t m) { return two(ClipValue(r.Best[m] - z * r.StdErr[m], v)); }});
-        cols.push_back({highTitle, 15, unit,
-                        [&r, v, z](size_t m) { return two(ClipValue(r.Best[m] + z * r.StdErr[m], v)); }});
+        // The bounds come from the unclamped Best and are clamped themselves (lowBound, highBound).
+        cols.push_back({lowTitle, 15, unit, [shown](size_t m) { return shown(ShownQuantity::Low, m); }});
+        cols.push_back({highTitle, 15, unit, [shown](size_t m) { return shown(ShownQuantity::High, m); }});
     }
-    if (q.stdErr) cols.push_back({"Std. Err.", 10, unit, [&r](size_t m) { return two(r.StdErr[m]); }});
-    if (q.bias) cols.push_back({"Bias", 10, unit, [&r](size_t m) { return two(r.Bias[m]); }});
+    if (q.stdErr) cols.push_back({"Std. Err.", 10, unit, [shown](size_t m) { return shown(ShownQuantity::StdErr, m); }});
+    if (q.bias) cols.push_back({"Bias", 10, unit, [shown](size_t m) { return shown(ShownQuantity::Bias, m); }});
     if (q.slope) cols.push_back({"Slope", 10, unit + "/100m", [&r](size_t m) { return two(r.VertGrad[m] * 100); }});
     if (q.longGrad) cols.push_back({"Lon Grad", 10, unit + "/100km", [&r](size_t m) { return two(r.LongGrad[m]); }});
     if (q.latGrad) cols.push_back({"Lat Grad", 10, unit + "/100km", [&r](size_t m) { return two(r.LatGrad[m]); }});

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cmath>
 #include <future>
 #include <limits>
@@ -46,13 +47,14 @@ void cellsAlong(double extent, double resolution, double& size, int& count, cons
 SurfaceGrid surfaceGrid(double west, double south, double east, double north, double resolution) {
     if (!(resolution > 0) || !std::isfinite(resolution))
         throw Error(fmt::format("The resolution {} is not a positive number of degrees.", resolution));
-    if (!(east > west) || !(north > south))
-        throw Error(fmt::format("The box {},{},{},{} is empty: east must lie east of west and north north of south.",
+    if (east == west || !(north > south) || !std::isfinite(west) || !std::isfinite(east))
+        throw Error(fmt::format("The box {},{},{},{} is empty: east must differ from west and north lie north of south.",
                                 west, south, east, north));
     SurfaceGrid g;
     g.West = west;
     g.North = north;
-    cellsAlong(east - west, resolution, g.CellWidth, g.Columns, "from west to east");
+    // West beyond east: the box runs eastwards across the date line.
+    cellsAlong(east > west ? east - west : east + 360 - west, resolution, g.CellWidth, g.Columns, "from west to east");
     cellsAlong(north - south, resolution, g.CellHeight, g.Rows, "from north to south");
     return g;
 }
@@ -115,34 +117,82 @@ std::vector<SurfaceQuantity> parseQuantities(const std::string& text) {
     }
 }
 
-std::string surfacePeriodName(int period) {
-    static constexpr const char* kNames[] = {"",     "January", "February",  "March",   "April",    "May",     "June",
-                                             "July", "August",  "September", "October", "November", "December", "Annual"};
-    return period >= 1 && period <= 13 ? kNames[period] : "";
+namespace {
+constexpr const char* kMonthNames[] = {"January", "February", "March",     "April",   "May",      "June",
+                                       "July",    "August",   "September", "October", "November", "December"};
+
+std::string lowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+}  // namespace
+
+bool annualIsTotal(int variable) { return variable == Prec || variable == PET; }
+
+std::string surfacePeriodName(int period, int variable) {
+    if (period == 13) return annualIsTotal(variable) ? "Annual total" : "Annual mean";
+    return period >= 1 && period <= 12 ? kMonthNames[period - 1] : "";
+}
+
+int parseSurfacePeriod(const std::string& typed) {
+    const std::string text = lowerCase(typed);
+    if (text == "annual" || text == "average") return 13;
+    for (int m = 1; m <= 12; ++m) {
+        const std::string name = lowerCase(kMonthNames[m - 1]);
+        if (text == name || text == name.substr(0, 3)) return m;
+    }
+    const auto number = parseCoordinate(typed);
+    if (number && *number >= 1 && *number <= 13 && *number == std::floor(*number)) return static_cast<int>(*number);
+    return -1;
 }
 
 std::string SurfaceLayout::bandDescription(int band) const {
     const SurfaceQuantity q = quantityOfBand(band);
-    const std::string period = surfacePeriodName(periodOfBand(band));
+    const std::string period = surfacePeriodName(periodOfBand(band), Variable);
     return q == SurfaceQuantity::Best ? period : period + " " + quantityName(q);
 }
 
 float surfaceValue(const SurfaceLayout& layout, int band, const EstimateResult& e) {
-    const auto m = static_cast<size_t>(layout.periodOfBand(band));
+    const int period = layout.periodOfBand(band);
+    const auto m = static_cast<size_t>(period);
     const float k = layout.ConfidenceFactor;
+    constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
+    float value = kNone;
     switch (layout.quantityOfBand(band)) {
-        case SurfaceQuantity::Best: return ClipValue(e.Best[m], layout.Variable);
-        case SurfaceQuantity::StdErr: return e.StdErr[m];
-        case SurfaceQuantity::Low: return ClipValue(e.Best[m] - k * e.StdErr[m], layout.Variable);
-        case SurfaceQuantity::High: return ClipValue(e.Best[m] + k * e.StdErr[m], layout.Variable);
-        case SurfaceQuantity::Bias: return e.Bias[m];
+        case SurfaceQuantity::Best: value = ClipValue(e.Best[m], layout.Variable); break;
+        case SurfaceQuantity::StdErr: value = e.HasStdErr ? e.StdErr[m] : kNone; break;
+        case SurfaceQuantity::Low: value = ClipValue(lowBound(e, period, k), layout.Variable); break;
+        case SurfaceQuantity::High: value = ClipValue(highBound(e, period, k), layout.Variable); break;
+        case SurfaceQuantity::Bias: value = e.HasStdErr ? e.Bias[m] : kNone; break;
     }
-    return kSurfaceNoData;
+    if (!std::isfinite(value)) return kSurfaceNoData;
+    // The annual value of the record is the mean of the months; an amount's year is their sum.
+    return period == 13 && annualIsTotal(layout.Variable) ? 12 * value : value;
 }
 
 const char* variableUnits(int variable) {
     static constexpr const char* kUnits[kVariableCount] = {"degC", "degC", "degC", "mm", "hPa", "mm", "m s-1", "1"};
     return kUnits[variable];
+}
+
+const char* periodUnits(int variable, int period) {
+    return period == 13 && annualIsTotal(variable) ? "mm year-1" : variableUnits(variable);
+}
+
+std::string surfaceDataSource(const DataInfo& info, int variable) {
+    std::string source, period;
+    for (const std::string& line : info.about) {
+        if (line.rfind("Source: ", 0) == 0) source = line.substr(8);
+        if (line.rfind("Period: ", 0) == 0) period = line.substr(8);
+    }
+    while (!source.empty() && (source.back() == '.' || source.back() == ' ')) source.pop_back();
+    if (source.empty()) source = "station normals without a named source";
+    std::string text = source;
+    if (!period.empty()) text += "; period " + period;
+    const int stations = variable >= 0 && variable < kVariableCount ? info.variables[static_cast<size_t>(variable)].stations : 0;
+    text += fmt::format("; {} {} stations", stations, kVariableNames.at(static_cast<size_t>(variable)));
+    if (info.demonstration) text += " (demonstration data: emulated normals, not measurements)";
+    return text;
 }
 
 std::string surfaceMethodName(const ProgramSettings& settings) {
@@ -152,7 +202,7 @@ std::string surfaceMethodName(const ProgramSettings& settings) {
 std::vector<std::pair<std::string, std::string>> surfaceMetadata(const SurfaceLayout& layout,
                                                                   const ProgramSettings& s, const std::string& source) {
     std::string periods, quantities;
-    for (int p : layout.Periods) periods += (periods.empty() ? "" : ",") + surfacePeriodName(p);
+    for (int p : layout.Periods) periods += (periods.empty() ? "" : ",") + surfacePeriodName(p, layout.Variable);
     for (SurfaceQuantity q : layout.Quantities) quantities += std::string(quantities.empty() ? "" : ",") + quantityName(q);
     const std::string settings = fmt::format(
         "MaxStat={} MaxDist={} MinDist={} PowExp={} NeighbAlt={} MinHigh={} MaxHigh={} AltCorr={} GradCorr={} "
@@ -171,10 +221,43 @@ std::vector<std::pair<std::string, std::string>> surfaceMetadata(const SurfaceLa
             {"software", std::string("Zentrel ") + programVersion()}};
 }
 
+std::vector<std::pair<std::string, std::string>> surfaceMetadata(const SurfaceLayout& layout,
+                                                                  const ProgramSettings& settings,
+                                                                  const DataInfo& info) {
+    auto metadata = surfaceMetadata(layout, settings, surfaceDataSource(info, layout.Variable));
+    // "Period: 2003-03..2021-07": the first and the last year named.
+    for (const std::string& line : info.about) {
+        if (line.rfind("Period: ", 0) != 0) continue;
+        std::vector<int> years;
+        for (size_t i = 8; i + 4 <= line.size(); ++i) {
+            const bool four = std::all_of(line.begin() + static_cast<long>(i), line.begin() + static_cast<long>(i) + 4,
+                                          [](unsigned char c) { return std::isdigit(c); });
+            const bool alone = (i + 4 == line.size() || !std::isdigit(static_cast<unsigned char>(line[i + 4]))) &&
+                               !std::isdigit(static_cast<unsigned char>(line[i - 1]));
+            if (four && alone) years.push_back(std::stoi(line.substr(i, 4)));
+        }
+        if (!years.empty())
+            metadata.emplace_back("climatology_years", fmt::format("{}-{}", years.front(), years.back()));
+    }
+    return metadata;
+}
+
 long long computeSurface(const SurfaceGrid& grid, RowRange rows, const SurfaceLayout& layout, const ImgRaster& mask,
                          const CellEstimateFunction& estimate, int threads, SurfaceSink& sink, Feedback* feedback,
                          size_t maxBlockBytes) {
     const Georeference geo = Georeference::of(mask.Header);
+    // Outside the mask there is no land to estimate.
+    const auto isLand = [&geo, &mask](double lon, double lat) {
+        const long row = geo.rowOf(lat), column = geo.columnOf(lon);
+        return row >= 0 && row < mask.Header.Rows && column >= 0 && column < mask.Header.Columns &&
+               mask.at(static_cast<int>(column), static_cast<int>(row)) != kImgNoData;
+    };
+    return computeSurface(grid, rows, layout, LandFunction(isLand), estimate, threads, sink, feedback, maxBlockBytes);
+}
+
+long long computeSurface(const SurfaceGrid& grid, RowRange rows, const SurfaceLayout& layout, const LandFunction& isLand,
+                         const CellEstimateFunction& estimate, int threads, SurfaceSink& sink, Feedback* feedback,
+                         size_t maxBlockBytes) {
     const int bands = layout.bandCount();
     const int columns = grid.Columns;
     const size_t rowBytes = static_cast<size_t>(bands) * static_cast<size_t>(columns) * sizeof(float);
@@ -202,20 +285,14 @@ long long computeSurface(const SurfaceGrid& grid, RowRange rows, const SurfaceLa
             for (int r = nextRow++; r < n && !cancelled; r = nextRow++) {
                 try {
                     const double lat = grid.latOfRow(rows.First + first + r);
-                    const long mapRow = geo.rowOf(lat);
                     long long here = 0;
                     for (int c = 0; c < columns; ++c) {
                         if (feedback && feedback->isCancelled()) {
                             cancelled = true;
                             return;
                         }
-                        const double lon = grid.lonOfColumn(c);
-                        const long mapColumn = geo.columnOf(lon);
-                        // Outside the mask there is no land to estimate.
-                        if (mapRow < 0 || mapRow >= mask.Header.Rows || mapColumn < 0 ||
-                            mapColumn >= mask.Header.Columns ||
-                            mask.at(static_cast<int>(mapColumn), static_cast<int>(mapRow)) == kImgNoData)
-                            continue;
+                        const double lon = grid.earthLonOfColumn(c);
+                        if (!isLand(lon, lat)) continue;
                         const EstimateResult* e = estimate(worker, lon, lat);
                         if (!e) continue;
                         ++here;

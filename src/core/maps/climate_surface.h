@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "data/data_info.h"
 #include "engine/types.h"
 #include "feedback.h"
 #include "maps/img_file.h"
@@ -27,12 +28,19 @@ struct SurfaceGrid {
     int Columns = 0, Rows = 0;
 
     double lonOfColumn(int column) const { return West + (column + 0.5) * CellWidth; }
+    /// The longitude of a column's centre in -180..180, where its point lies on the Earth.
+    double earthLonOfColumn(int column) const {
+        const double lon = lonOfColumn(column);
+        return lon > 180 ? lon - 360 : lon;
+    }
     double latOfRow(int row) const { return North - (row + 0.5) * CellHeight; }
     double east() const { return West + Columns * CellWidth; }
     double south() const { return North - Rows * CellHeight; }
 };
 
-/// The grid of the box west..east, south..north at `resolution` degrees. When the box is a
+/// The grid of the box west..east, south..north at `resolution` degrees. A box whose west edge
+/// lies east of its east edge crosses the date line: its columns run on past 180 degrees (the
+/// longitudes of the grid then exceed 180 and stay ascending, as GIS programs expect). When the box is a
 /// whole number n of cells to within a millionth of a cell (0.0833333 into 360 degrees), the
 /// cell size is the box divided by n, so that a resolution typed with a few decimals still
 /// gives the grid the user meant (1/12 degree, 4320 columns); otherwise cells have the
@@ -81,14 +89,33 @@ struct SurfaceLayout {
     std::string bandDescription(int band) const;
 };
 
-/// Period names of a surface: 1..12 "January".."December", 13 "Annual".
-std::string surfacePeriodName(int period);
+/// Period names of a surface: 1..12 "January".."December", 13 "Annual total" for the variables
+/// whose months are amounts (Prec, PET) and "Annual mean" for the others.
+std::string surfacePeriodName(int period, int variable);
 
-/// The value of one band for an estimate (ClipValue applied, as the batch files do).
+/// The period of a --period entry: a month 1..12 or 13, a month's name or its first three
+/// letters in any case, "Annual" or "Average" (the export panel's entry) for 13; -1 otherwise.
+int parseSurfacePeriod(const std::string& text);
+
+/// True for the variables whose annual value on a surface is the sum of the months (Prec, PET).
+bool annualIsTotal(int variable);
+
+/// The value of one band for an estimate, ClipValue applied as the batch files do; Low and
+/// High through lowBound/highBound. A quantity the estimate does not have is kSurfaceNoData:
+/// StdErr, Low, High and Bias without an error estimate, any annual value the engine did not
+/// make (NaN in the record). The annual value of Prec and PET is the annual total (12 times
+/// the mean of the months), of the others the mean.
 float surfaceValue(const SurfaceLayout& layout, int band, const EstimateResult& result);
 
 /// Units of a variable as climate tools read them: "degC", "mm", "hPa", "m s-1", "1".
 const char* variableUnits(int variable);
+/// Units of a period's values: the variable's, but "mm year-1" for an annual total.
+const char* periodUnits(int variable, int period);
+
+/// The data source of a surface as `zentrel data info` knows it (describeDataFolder): the about
+/// file's source (whose terms ask that it be named) and period, the number of stations of
+/// `variable`, and a mark for demonstration data. Never a folder path.
+std::string surfaceDataSource(const DataInfo& info, int variable);
 
 /// The name of the estimation method the settings select. Today the only choice is the
 /// altitude and gradient correction: "described" or "robust".
@@ -100,6 +127,11 @@ std::string surfaceMethodName(const ProgramSettings& settings);
 std::vector<std::pair<std::string, std::string>> surfaceMetadata(const SurfaceLayout& layout,
                                                                   const ProgramSettings& settings,
                                                                   const std::string& source);
+/// The same with the source of the station database `info` describes (surfaceDataSource) and,
+/// when its period names them, the years of the normals ("climatology_years", "2003-2021").
+std::vector<std::pair<std::string, std::string>> surfaceMetadata(const SurfaceLayout& layout,
+                                                                  const ProgramSettings& settings,
+                                                                  const DataInfo& info);
 
 /// Receives the values of consecutive blocks of rows, in row order, on one thread.
 class SurfaceSink {
@@ -123,6 +155,14 @@ using CellEstimateFunction = std::function<const EstimateResult*(int worker, dou
 /// the cancel request is polled before every cell. Returns the number of cells estimated, or
 /// -1 when cancelled. Rethrows what `estimate` or `sink` throw (the first failing row's).
 long long computeSurface(const SurfaceGrid& grid, RowRange rows, const SurfaceLayout& layout, const ImgRaster& mask,
+                         const CellEstimateFunction& estimate, int threads, SurfaceSink& sink,
+                         Feedback* feedback = nullptr, size_t maxBlockBytes = size_t{64} << 20);
+
+/// Whether the point lon (-180..180), lat of a cell centre is land to be estimated. Called
+/// concurrently.
+using LandFunction = std::function<bool(double lon, double lat)>;
+/// The same with the land decided by `isLand` instead of a mask map.
+long long computeSurface(const SurfaceGrid& grid, RowRange rows, const SurfaceLayout& layout, const LandFunction& isLand,
                          const CellEstimateFunction& estimate, int threads, SurfaceSink& sink,
                          Feedback* feedback = nullptr, size_t maxBlockBytes = size_t{64} << 20);
 

@@ -304,6 +304,12 @@ const EstimateResult* RasterCellEstimator::estimateCell(int worker, double lon, 
     // Without an active neighbour the engine keeps the previous run's result; in a grid that
     // would be whichever cell this worker computed before, so the cell gets no estimate.
     if (engine.ns.ActiveCount == 0) return nullptr;
+    // With one active station the engine makes no annual values and leaves them 0; the cell
+    // has none either (NaN, which every band reads as no value; the next Estimate starts anew).
+    if (engine.ns.ActiveCount == 1) {
+        const float none = std::numeric_limits<float>::quiet_NaN();
+        engine.res.Best[13] = engine.res.StdErr[13] = engine.res.Bias[13] = none;
+    }
     return &engine.res;
 }
 

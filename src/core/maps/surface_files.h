@@ -34,10 +34,12 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-/// A netCDF-4 file following the CF-1.8 conventions: dimensions month (the periods, 13 = the
-/// annual value), lat (north first) and lon at the cell centres, a latitude_longitude grid
-/// mapping, and one compressed float variable per quantity (the variable's short name in lower
-/// case, "_stderr", "_low", ... after it for the other quantities) with units, long_name and
+/// A netCDF-4 file following the CF-1.8 conventions: a climatological time axis of the months
+/// (with climatology bounds over the years of the metadata item "climatology_years", e.g.
+/// "2003-2021"), lat (north first) and lon at the cell centres with their bounds, a
+/// latitude_longitude grid mapping with its WKT (crs_wkt, spatial_ref), and per quantity one
+/// compressed float variable over time, lat, lon (netCdfVariableName) and, when the periods
+/// hold the annual value, one over lat, lon; with units, long_name, cell_methods and
 /// _FillValue kSurfaceNoData. Written beside the target and renamed by finish(). Throws Error.
 class SurfaceNetCdfWriter : public SurfaceSink {
 public:
@@ -52,7 +54,8 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-/// Name of a quantity's netCDF variable: "prec", "prec_stderr", ...
-std::string netCdfVariableName(int variable, SurfaceQuantity quantity);
+/// Name of a quantity's netCDF variable: "prec", "prec_stderr", ... for the months, and for the
+/// annual value "prec_annual_total", "temp_annual_mean_stderr", ...
+std::string netCdfVariableName(int variable, SurfaceQuantity quantity, bool annual = false);
 
 }  // namespace zentrel

@@ -107,8 +107,8 @@ SurfaceGeoTiffWriter::SurfaceGeoTiffWriter(const std::string& path, const Surfac
         GDALRasterBand* band = m.rows->GetRasterBand(b + 1);
         band->SetNoDataValue(kSurfaceNoData);
         band->SetDescription(layout.bandDescription(b).c_str());
-        band->SetUnitType(variableUnits(layout.Variable));
-        band->SetMetadataItem("period", surfacePeriodName(layout.periodOfBand(b)).c_str());
+        band->SetUnitType(periodUnits(layout.Variable, layout.periodOfBand(b)));
+        band->SetMetadataItem("period", surfacePeriodName(layout.periodOfBand(b), layout.Variable).c_str());
         band->SetMetadataItem("quantity", quantityName(layout.quantityOfBand(b)));
     }
 }

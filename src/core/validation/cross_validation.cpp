@@ -126,10 +126,16 @@ void summarise(VariableValidation& v, int worstCount) {
             if (!h.errorEstimate) continue;
             Coverage one;
             one.n = 1;
+            EstimateResult bounds;
+            bounds.Best[i] = est;
+            bounds.StdErr[i] = h.stdErr[i];
+            bounds.StdErrLog[i] = h.stdErrLog[i];
+            bounds.LogOffset = h.logOffset;
+            bounds.HasStdErr = true;
             for (size_t l = 0; l < 3; ++l) {
                 const float k = confidenceFactor(kLevels[l]);
-                const float low = ClipValue(est - k * h.stdErr[i], v.variable);
-                const float high = ClipValue(est + k * h.stdErr[i], v.variable);
+                const float low = ClipValue(lowBound(bounds, m, k), v.variable);
+                const float high = ClipValue(highBound(bounds, m, k), v.variable);
                 one.inside[l] = obs >= low && obs <= high;
             }
             v.all.coverage.add(one);
@@ -198,6 +204,8 @@ ValidationReport validateDatabase(std::shared_ptr<const StationDatabase> databas
                     h.estimated = r.neighbours.ActiveCount > 0;
                     h.best = r.result.Best;
                     h.stdErr = r.result.StdErr;
+                    h.stdErrLog = r.result.StdErrLog;
+                    h.logOffset = r.result.LogOffset;
                     h.warnings = r.warnings;
                     for (int m = 1; m <= 12; ++m) h.errorEstimate = h.errorEstimate || h.stdErr[static_cast<size_t>(m)] > 0;
                     ++done;

@@ -72,6 +72,8 @@ struct HeldOut {
     int16_t activeCount = 0;
     Monthly best{};          ///< the estimate, 1..12 and 13 (annual mean of months)
     Monthly stdErr{};
+    Monthly stdErrLog{};     ///< ratio-space standard error (precipitation), 0 = symmetric bounds
+    float logOffset = 0;
     WarningFlags warnings;
 };
 

@@ -143,8 +143,11 @@ std::string formatValidationCsv(const ValidationReport& report) {
                 const float est = m == 13 ? annualValue(h.best, v.variable) : h.best[i];
                 float se = h.stdErr[i];
                 if (m == 13 && isTotal(v.variable)) se *= 12;  // the annual error of a total scales with it
-                const std::string z = se > 0 ? shortestFloat((est - obs) / se) : "";
-                out += fmt::format("{},{},{},{},{},{}\n", head, m, shortestFloat(obs), shortestFloat(est), shortestFloat(se), z);
+                // Without an error estimate the fields are empty, not an error of 0.
+                const bool error = h.errorEstimate && se > 0;
+                const std::string z = error ? shortestFloat((est - obs) / se) : "";
+                out += fmt::format("{},{},{},{},{},{}\n", head, m, shortestFloat(obs), shortestFloat(est),
+                                   error ? shortestFloat(se) : "", z);
             }
         }
     return out;

@@ -160,7 +160,6 @@ struct RasterMapWindow::ExportJob {
     ImgRaster output;
     ProgramSettings settings;
     std::string dataFolder;
-    std::string source;  ///< the data source the file's metadata names
     std::shared_ptr<const StationDatabase> database;
     Feedback feedback;
     std::atomic<double> lon{0}, lat{0};
@@ -790,10 +789,6 @@ bool RasterMapWindow::startExport() {
     job->displayed = *map_;
     job->settings = state_.settings();
     job->dataFolder = state_.dataFolderPath();
-    // The file names its data by the folder's name: where it lay on this computer is no
-    // business of those the file is passed on to.
-    job->source = "station database " + QDir(QDir::cleanPath(QString::fromStdString(job->dataFolder))).dirName().toStdString();
-    if (state_.isDemonstrationData()) job->source += " (demonstration data)";
     job->database = state_.stationDatabase();
     job_ = job;
 
@@ -821,7 +816,7 @@ bool RasterMapWindow::startExport() {
             }
             const std::string name = job->fileName.toStdString();
             SurfaceGeoTiffWriter writer(name, job->grid, job->layout,
-                                        surfaceMetadata(job->layout, job->settings, job->source));
+                                        surfaceMetadata(job->layout, job->settings, describeDataFolder(job->dataFolder)));
             const long long estimated = computeSurface(
                 job->grid, {0, job->grid.Rows}, job->layout, job->displayed,
                 [&estimator, &job](int worker, double lon, double lat) {

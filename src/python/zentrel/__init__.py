@@ -29,8 +29,6 @@ METHODS = _zentrel.METHODS
 #: The settings keywords of estimate, estimate_many and grid.
 SETTINGS = _zentrel.SETTINGS
 
-_UNITS = {"Temp": "degC", "Tmax": "degC", "Tmin": "degC", "Prec": "mm/month", "Vap": "hPa",
-          "PET": "mm/month", "Wind": "m/s", "Sun": "1"}
 _MONTHS = ("January", "February", "March", "April", "May", "June", "July", "August", "September",
            "October", "November", "December")
 
@@ -65,12 +63,6 @@ def _period_index(period) -> int | None:
     raise ValueError('period must be "all", a month 1..12 or its name, or 13 / "annual" for the annual value.')
 
 
-def _axis(start: float, end: float, res: float) -> "numpy.ndarray":
-    import numpy as np
-    count = int(np.floor((end - start) / res + 1e-9)) + 1
-    return start + res * np.arange(count)
-
-
 class Database(_zentrel.Database):
     """A station database folder opened for estimates.
 
@@ -79,80 +71,47 @@ class Database(_zentrel.Database):
     """
 
     def __init__(self, path: str | os.PathLike | None = None):
+        """path: the data folder; None takes default_data_folder(). DataError when it does not exist."""
         super().__init__(os.fspath(path) if path is not None else default_data_folder())
 
     def __repr__(self) -> str:
         return f"<zentrel.Database {self.path!r}>"
 
-    def grid(self, bbox, res: float, var: str = "Temp", period="all",
+    def grid(self, bbox, res, var: str = "Temp", period="all",
              quantities=("best", "stderr"), method: str = "described", level: int = 90,
              threads: int = 0, sea: bool = False, **settings):
-        """Estimates over a regular longitude/latitude grid.
+        """Estimates over a regular longitude/latitude grid: the surface `zentrel raster` writes.
 
-        bbox: (west, south, east, north) in decimal degrees; res: cell spacing in degrees
-        (0.001..2). Cells lie at west + i * res and south + j * res up to east and north.
-        Altitudes come from the elevation raster; sea cells are NaN unless sea=True (then
-        they are estimated at 0 m). period: "all" (months 1..12 and the annual value as a
-        "month" dimension 1..13), a month 1..12 or its name, or 13 / "annual".
+        bbox: (west, south, east, north) in decimal degrees, the outer edges of the cells (west
+        greater than east crosses the date line); res: cell size in degrees, or a text such as
+        "5m" or "30s". The cells, their values, names, units and attributes are those of the
+        netCDF file of `zentrel raster --bbox W,S,E,N --res RES -o FILE.nc` with the same
+        variable, periods, quantities, method and settings: lat descending from the north, the
+        months on a climatological "time" axis, the annual value in a variable of its own
+        ("prec_annual_total" in mm per year for Prec and PET, "temp_annual_mean" for the
+        others), one variable per quantity ("prec", "prec_stderr", ...). Cells off the land
+        mask, without an active neighbour, or a quantity that was not estimated there are NaN.
+        sea=True estimates every cell (sea at 0 m). period: "all" (the twelve months and the
+        annual value), a month 1..12 or its name, or 13 / "annual". quantities: best, stderr,
+        low, high, bias.
 
-        Returns an xarray.Dataset with one variable per quantity over (month,) lat, lon when
-        xarray is installed, ready for to_netcdf; otherwise a dict of numpy arrays with "lon",
-        "lat" (and "month") coordinates.
+        Returns an xarray.Dataset (needs xarray and netCDF4).
         """
-        import numpy as np
-        try:
-            west, south, east, north = (float(v) for v in bbox)
-        except (TypeError, ValueError):
-            raise ValueError("bbox takes four numbers: west, south, east, north.") from None
-        if not (-180 <= west < east <= 180) or not (-90 <= south < north <= 90):
-            raise ValueError("bbox must run from west to east within -180..180 and from south to north within -90..90.")
-        try:
-            res = float(res)
-        except (TypeError, ValueError):
-            raise ValueError("Resolution in decimal degrees must be in the range (2,0.001)  ") from None
-        if not (0.001 <= res <= 2):
-            raise ValueError("Resolution in decimal degrees must be in the range (2,0.001)  ")
-        index = _period_index(period)
-        quantities = tuple(quantities) if not isinstance(quantities, str) else (quantities,)
-        lons = _axis(west, east, res)
-        lats = _axis(south, north, res)
-        lon2, lat2 = np.meshgrid(lons, lats)
-        alt, is_sea = self.altitude(lon2, lat2)
-        land = np.ones_like(is_sea) if sea else ~is_sea
-        values = {}
-        if land.any():
-            many = self.estimate_many(lon2[land], lat2[land], alt[land].astype(float), var=var,
-                                      method=method, quantities=quantities, level=level,
-                                      threads=threads, **settings)
-        dims = {}
-        for q in quantities:
-            if q == "active_count":  # one number per cell
-                full = np.full(lon2.shape, -1, dtype=np.int16)
-                if land.any():
-                    full[land] = many[q]
-                values[q], dims[q] = full, ("lat", "lon")
-                continue
-            full = np.full(lon2.shape + (13,), np.nan, dtype=np.float32)
-            if land.any():
-                full[land] = many[q]
-            if index is None:
-                values[q], dims[q] = np.moveaxis(full, -1, 0), ("month", "lat", "lon")
-            else:
-                values[q], dims[q] = full[..., index], ("lat", "lon")
-        coords = {"lon": lons, "lat": lats}
-        if index is None:
-            coords["month"] = np.arange(1, 14)
+        import tempfile
         try:
             import xarray as xr
         except ImportError:
-            return {**values, **coords}
-        data = {q: (dims[q], values[q], {"long_name": f"{var} {q}", "units": _UNITS.get(var, "")})
-                for q in quantities}
-        ds = xr.Dataset(data, coords=coords)
-        ds["lon"].attrs.update(units="degrees_east", long_name="longitude")
-        ds["lat"].attrs.update(units="degrees_north", long_name="latitude")
-        if index is None:
-            ds["month"].attrs["long_name"] = "month 1..12, 13 = annual value"
-        ds.attrs.update(variable=var, method=method, period=str(period), resolution=res,
-                        source=f"zentrel {__version__}, data folder {self.path}")
-        return ds
+            raise ImportError("Database.grid returns an xarray.Dataset: install xarray (python3-xarray).") from None
+        try:
+            box = [float(v) for v in bbox]
+        except (TypeError, ValueError):
+            raise ValueError("bbox takes four numbers: west, south, east, north.") from None
+        index = _period_index(period)
+        periods = list(range(1, 14)) if index is None else [index + 1]
+        quantities = [quantities] if isinstance(quantities, str) else list(quantities)
+        res = res if isinstance(res, str) else repr(float(res))
+        with tempfile.TemporaryDirectory(prefix="zentrel-grid-") as folder:
+            path = os.path.join(folder, "grid.nc")
+            self._grid_file(path, box, res, var, periods, quantities, method, level, threads, sea, **settings)
+            with xr.open_dataset(path) as ds:
+                return ds.load()

@@ -16,19 +16,20 @@ QUANTITIES: tuple[str, ...]
 METHODS: tuple[str, ...]
 SETTINGS: tuple[str, ...]
 
-Variable = Literal["Temp", "Tmax", "Tmin", "Prec", "Vap", "PET", "Wind", "Sun"]
-Method = Literal["described", "robust", "adaptive"]
-Quantity = Literal["best", "low", "high", "stderr", "bias", "abs_grad", "direc_grad", "vert_grad",
+_Variable = Literal["Temp", "Tmax", "Tmin", "Prec", "Vap", "PET", "Wind", "Sun"]
+_Method = Literal["described", "robust", "adaptive"]
+_Quantity = Literal["best", "low", "high", "stderr", "bias", "abs_grad", "direc_grad", "vert_grad",
                    "long_grad_deg", "lat_grad_deg", "long_grad", "lat_grad", "vert_expl_var",
                    "annual_cycle", "active_count"]
-ArrayLike = npt.ArrayLike
-Months = npt.NDArray[np.float32]
+_SurfaceQuantity = Literal["best", "stderr", "low", "high", "bias"]
+_ArrayLike = npt.ArrayLike
+_Months = npt.NDArray[np.float32]
 
 class DataError(Exception):
     """A data file the estimate needs is missing or cannot be used; the message names the file,
     line and field, as the command line reports it."""
 
-class Neighbour(TypedDict):
+class _Neighbour(TypedDict):
     name: str
     country: str
     lon: float
@@ -41,7 +42,7 @@ class Neighbour(TypedDict):
     dir_code: str
     active: bool
     weight: float
-    data: Months
+    data: _Months
 
 def default_data_folder() -> str:
     """The data folder Database() opens: $ZENTREL_DATA, else ZentrelData beside the package, else
@@ -64,55 +65,56 @@ class Result:
     def level(self) -> int:
         """Confidence level of low and high: 90, 95 or 99 (%)."""
     @property
-    def best(self) -> Months:
-        """The bias-corrected estimate; annual value = mean of the months (also Prec and PET)."""
+    def best(self) -> _Months:
+        """The bias-corrected estimate; the annual value is the mean of the months (also for Prec and PET)."""
     @property
-    def low(self) -> Months:
-        """best - k stderr at the level (k 1.645, 1.96, 2.576), negative amounts as 0, Sun at most 1."""
+    def low(self) -> _Months:
+        """Low bound at the level: best - k stderr (k 1.645, 1.96, 2.576), or for an estimate made in ratio
+        space its bound taken back; negative amounts as 0, Sun at most 1; NaN without an error estimate."""
     @property
-    def high(self) -> Months:
-        """best + k stderr at the level, clipped as low."""
+    def high(self) -> _Months:
+        """High bound at the level, as low; NaN without an error estimate."""
     @property
-    def stderr(self) -> Months:
-        """Cross-validation standard error."""
+    def stderr(self) -> _Months:
+        """Cross-validation standard error; NaN where no error was estimated (fewer than the stations it needs)."""
     @property
-    def bias(self) -> Months:
-        """Cross-validation bias (already removed from best)."""
+    def bias(self) -> _Months:
+        """Cross-validation bias (already removed from best); NaN where no error was estimated."""
     @property
-    def abs_grad(self) -> Months:
+    def abs_grad(self) -> _Months:
         """Horizontal gradient length per 100 km."""
     @property
-    def direc_grad(self) -> Months:
+    def direc_grad(self) -> _Months:
         """Horizontal gradient direction, degrees clockwise from north."""
     @property
     def direc_grad_name(self) -> list[str]:
         """2-character compass sector of direc_grad, 13 texts ("" without gradient correction)."""
     @property
-    def vert_grad(self) -> Months:
+    def vert_grad(self) -> _Months:
         """Altitude slope per m."""
     @property
-    def long_grad_deg(self) -> Months:
+    def long_grad_deg(self) -> _Months:
         """Longitude coefficient per degree (annual value 0)."""
     @property
-    def lat_grad_deg(self) -> Months:
+    def lat_grad_deg(self) -> _Months:
         """Latitude coefficient per degree (annual value 0)."""
     @property
-    def long_grad(self) -> Months:
+    def long_grad(self) -> _Months:
         """Eastward gradient per 100 km."""
     @property
-    def lat_grad(self) -> Months:
+    def lat_grad(self) -> _Months:
         """Northward gradient per 100 km."""
     @property
-    def vert_expl_var(self) -> Months:
+    def vert_expl_var(self) -> _Months:
         """Explained variance of the altitude regression."""
     @property
-    def annual_cycle(self) -> Months:
+    def annual_cycle(self) -> _Months:
         """Harmonic fit of the annual course: 0..5 sine, 6..11 cosine coefficients, 12 mean."""
     @property
     def neighbour_count(self) -> int: ...
     @property
     def active_count(self) -> int:
-        """Active neighbours; 0 means no estimate (every array is 0)."""
+        """Active neighbours; 0 means no estimate (every array is NaN)."""
     @property
     def active_alt_count(self) -> int: ...
     @property
@@ -120,10 +122,10 @@ class Result:
         """A pandas DataFrame, one row per neighbour, nearest first, with the monthly data as
         columns jan..dec and annual; without pandas the same as neighbour_list."""
     @property
-    def neighbour_list(self) -> list[Neighbour]:
+    def neighbour_list(self) -> list[_Neighbour]:
         """The neighbours as dicts, nearest first."""
     @property
-    def mean(self) -> Neighbour:
+    def mean(self) -> _Neighbour:
         """The mean station of the active neighbours."""
     @property
     def warnings(self) -> dict[str, bool | int]:
@@ -132,7 +134,7 @@ class Result:
     @property
     def messages(self) -> list[dict[str, str]]:
         """Messages of the run, each with "title" and "text"."""
-    def bounds(self, level: int) -> tuple[Months, Months]:
+    def bounds(self, level: int) -> tuple[_Months, _Months]:
         """Low and High at a confidence level 90, 95 or 99. ValueError otherwise."""
 
 class Database:
@@ -142,7 +144,8 @@ class Database:
     def __init__(self, path: str | os.PathLike[str] | None = None) -> None:
         """path: the data folder; None takes default_data_folder(). DataError when it does not exist."""
     @property
-    def path(self) -> str: ...
+    def path(self) -> str:
+        """The data folder."""
     @property
     def demonstration(self) -> bool:
         """True when the folder holds demonstration data, not real stations."""
@@ -153,8 +156,8 @@ class Database:
         """What `zentrel data info --json` prints: "folder", "about" (source, period, derivation
         lines), "stations", "withoutAltitude", "extent", "terrain", "demonstration", "problems" and
         "variables", a dict per variable name with its station counts and valid years."""
-    def estimate(self, lon: float, lat: float, alt: float | None = None, var: Variable | str = "Temp",
-                 method: Method | str = "described", level: int = 90, **settings: float | int | bool | str) -> Result:
+    def estimate(self, lon: float, lat: float, alt: float | None = None, var: _Variable | str = "Temp",
+                 method: _Method | str = "described", level: int = 90, **settings: float | int | bool | str) -> Result:
         """The estimate of one variable at one location.
 
         lon -180..180, lat -90..90 in decimal degrees; alt in m (None: from the elevation
@@ -162,12 +165,13 @@ class Database:
         insensitive. settings: max_stat (1..20), max_dist (km, up to 22000), min_dist (km,
         >= 0.1), pow_exp (0..5), min_high, max_high (m), neighb_alt, alt_corr, grad_corr
         (0/1 or bool), shad (0..1); defaults as the settings dialog's.
-        Raises ValueError for a bad argument and DataError for unusable data, with the command
-        line's messages. The interpreter lock is released while the engine runs.
+        Raises ValueError for a bad argument and DataError for unusable data (a variable the
+        database holds no normals of), with the command line's messages. The interpreter lock is
+        released while the engine runs.
         """
-    def estimate_many(self, lons: ArrayLike, lats: ArrayLike, alts: ArrayLike | None = None,
-                      var: Variable | str = "Temp", method: Method | str = "described",
-                      quantities: Quantity | str | Sequence[Quantity | str] = ("best", "stderr"), level: int = 90,
+    def estimate_many(self, lons: _ArrayLike, lats: _ArrayLike, alts: _ArrayLike | None = None,
+                      var: _Variable | str = "Temp", method: _Method | str = "described",
+                      quantities: _Quantity | str | Sequence[_Quantity | str] = ("best", "stderr"), level: int = 90,
                       threads: int = 0, **settings: float | int | bool | str) -> dict[str, npt.NDArray[Any]]:
         """The estimates of one variable at many locations, on `threads` threads (0: all cores)
         with the interpreter lock released; Ctrl-C stops them (KeyboardInterrupt).
@@ -175,20 +179,31 @@ class Database:
         lons, lats (and alts) of one shape S; alts None or NaN entries take the elevation
         raster's altitude. Returns a dict: each quantity an array of shape S + (13,) (float32),
         "active_count" an int16 array of shape S. Every value equals what estimate() gives at
-        that location, on any number of threads; a location without active neighbours gets zeros.
+        that location, on any number of threads; what was not estimated is NaN (every quantity
+        of a location without active neighbours).
         """
-    def altitude(self, lons: ArrayLike, lats: ArrayLike) -> tuple[npt.NDArray[np.float32], npt.NDArray[np.bool_]]:
+    def altitude(self, lons: _ArrayLike, lats: _ArrayLike) -> tuple[npt.NDArray[np.float32], npt.NDArray[np.bool_]]:
         """Altitude in m from the elevation raster and whether each point is sea there (0 m)."""
-    def grid(self, bbox: Sequence[float], res: float, var: Variable | str = "Temp", period: int | str = "all",
-             quantities: Iterable[Quantity | str] = ("best", "stderr"), method: Method | str = "described",
-             level: int = 90, threads: int = 0, sea: bool = False, **settings: float | int | bool | str) -> Any:
-        """Estimates over a regular grid: bbox (west, south, east, north) in degrees, res 0.001..2.
+    def grid(self, bbox: Sequence[float], res: float | str, var: _Variable | str = "Temp", period: int | str = "all",
+             quantities: _SurfaceQuantity | Iterable[_SurfaceQuantity | str] = ("best", "stderr"),
+             method: _Method | str = "described", level: int = 90, threads: int = 0, sea: bool = False,
+             **settings: float | int | bool | str) -> Any:
+        """Estimates over a regular longitude/latitude grid: the surface `zentrel raster` writes.
 
-        Cells lie at west + i res, south + j res up to east and north, at the raster's altitude;
-        sea cells are NaN unless sea=True. period "all" keeps a "month" dimension 1..13 (13 =
-        annual); a month 1..12, its name, or 13 / "annual" selects one. Returns an
-        xarray.Dataset (one variable per quantity, ready for to_netcdf), or without xarray a
-        dict of numpy arrays with the "lon", "lat" (and "month") coordinates.
+        bbox: (west, south, east, north) in decimal degrees, the outer edges of the cells (west
+        greater than east crosses the date line); res: cell size in degrees, or a text such as
+        "5m" or "30s". The cells, their values, names, units and attributes are those of the
+        netCDF file of `zentrel raster --bbox W,S,E,N --res RES -o FILE.nc` with the same
+        variable, periods, quantities, method and settings: lat descending from the north, the
+        months on a climatological "time" axis, the annual value in a variable of its own
+        ("prec_annual_total" in mm per year for Prec and PET, "temp_annual_mean" for the
+        others), one variable per quantity ("prec", "prec_stderr", ...). Cells off the land
+        mask, without an active neighbour, or a quantity that was not estimated there are NaN.
+        sea=True estimates every cell (sea at 0 m). period: "all" (the twelve months and the
+        annual value), a month 1..12 or its name, or 13 / "annual". quantities: best, stderr,
+        low, high, bias.
+
+        Returns an xarray.Dataset (needs xarray and netCDF4).
         """
 
 def cycles(result: Result, level: int | None = None) -> dict[str, npt.NDArray[np.float32]]:
@@ -196,7 +211,7 @@ def cycles(result: Result, level: int | None = None) -> dict[str, npt.NDArray[np
     "dekadal", and with a level also "daily_low", "daily_high", "dekadal_low", "dekadal_high".
     Prec and PET are amounts per day and totals per dekad."""
 
-def growing_seasons(prec: Result | ArrayLike, pet: Result | ArrayLike) -> dict[str, Any]:
+def growing_seasons(prec: Result | _ArrayLike, pet: Result | _ArrayLike) -> dict[str, Any]:
     """The growing seasons of the year from monthly precipitation against half and full PET.
 
     prec and pet: estimates of Prec and PET, or 12 (or 13) monthly values in mm. Returns
