@@ -16,6 +16,7 @@
 #include "formats/shown_values.h"
 #include "cli/number_options.h"
 #include "cli/settings_options.h"
+#include "base/records.h"
 #include "data/data_folder.h"
 #include "data/data_info.h"
 #include "data/terrain.h"
@@ -121,6 +122,22 @@ const char* kWarningTexts[] = {"WARNING: Location higher than surrounding Statio
                                "WARNING: Location not surrounded by neighboring Stations!",
                                "WARNING: Strange data detected at surrounding Stations!"};
 
+// "Limits that acted: altitude slope in January, February; plane in July", or "" when none did.
+std::string capsText(const EstimateResult& e, const ProgramSettings& settings) {
+    std::string text;
+    for (uint8_t bit : {CapSlope, CapPlane, CapEnvelope, CapRecord}) {
+        std::string months;
+        for (size_t m = 1; m <= 13; ++m)
+            if (e.Caps[m] & bit) {
+                std::string name = m == 13 ? "Annual" : settings.MonthNames[m - 1];
+                name.erase(name.find_last_not_of(' ') + 1);
+                months += (months.empty() ? "" : ", ") + name;
+            }
+        if (!months.empty()) text += (text.empty() ? "" : "; ") + capNames(bit) + " in " + months;
+    }
+    return text.empty() ? text : "Limits that acted: " + text;
+}
+
 void printTable(const VariableResult& r, const ProgramSettings& settings, int level) {
     const float k = confidenceFactor(level);
     const char* lowTitle = level == 95 ? "Low (2.5%)" : level == 99 ? "Low (.5%)" : "Low (5%)";
@@ -150,6 +167,8 @@ void printTable(const VariableResult& r, const ProgramSettings& settings, int le
     const bool flags[] = {w.WarnHigh, w.WarnLow, w.WarnLonely, w.WarnStrange};
     for (size_t f = 0; f < 4; ++f)
         if (flags[f]) std::printf("%s\n", kWarningTexts[f]);
+    if (w.WarnRecord) std::printf("%s\n", recordWarning(w.RecordMonth).c_str());
+    if (const std::string caps = capsText(r.result, settings); !caps.empty()) std::printf("%s\n", caps.c_str());
     if (w.WarnStrange)
         std::printf("  (month %d, neighbour %d: %s)\n", w.StrangeMonth, w.StrangeStation,
                     r.neighbours[w.StrangeStation].Name.c_str());

@@ -7,6 +7,7 @@
 #include <csignal>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include <mutex>
 #include <thread>
 
+#include "base/records.h"
 #include "cli/commands.h"
 #include "cli/number_options.h"
 #include "cli/settings_options.h"
@@ -22,6 +24,7 @@
 #include "data/data_info.h"
 #include "data/station_database.h"
 #include "engine/types.h"
+#include "season/cycle.h"
 #include "error.h"
 #include "feedback.h"
 #include "files/output_lock.h"
@@ -62,15 +65,6 @@ std::vector<std::string> splitCommas(const std::string& text) {
         if (end == std::string::npos) return parts;
         start = end + 1;
     }
-}
-
-// The mask: --mask, else the first usable map of the map folder (beside the program, beside the
-// data folder so that --data of another build finds its maps too, the user's or the installed one).
-std::string defaultMask(const CommonOptions& common, const std::string& dataFolder) {
-    const std::string folder = locateMapFolder(common.programDir, dataFolder);
-    if (folder.empty()) return {};
-    const auto maps = listUsableMaps(folder);
-    return maps.empty() ? std::string() : maps.front().Img;
 }
 
 std::string lowerExtension(const std::string& path) {
@@ -151,6 +145,13 @@ bool parseTile(const std::string& text, int& index, int& count) {
     return true;
 }
 
+// The end of the summary line: the cells whose estimate lies beyond the world's records, when
+// there are any.
+void endSummaryLine(long long beyondRecords) {
+    if (beyondRecords > 0) std::printf(", %lld cell%s beyond the world's records", beyondRecords, beyondRecords == 1 ? "" : "s");
+    std::printf("\n");
+}
+
 struct SurfaceJob {
     int variable = 0;
     SurfaceLayout layout;
@@ -182,10 +183,18 @@ int runSurface(const RasterOptions& o, const SurfaceJob& job, const ProgramSetti
     const bool showProgress = !o.quiet && ::isatty(STDERR_FILENO);
     if (showProgress) feedback.onProgress = [&line](long long done, long long total) { line.draw(done, total); };
     const auto start = std::chrono::steady_clock::now();
+    std::atomic<long long> beyondRecords{0};
     const long long estimated = computeSurface(
         job.grid, job.rows, job.layout, mask,
-        [&estimator](int worker, double lon, double lat) { return estimator.estimateCell(worker, lon, lat); }, threads,
-        *sink, &feedback);
+        [&](int worker, double lon, double lat) {
+            const EstimateResult* e = estimator.estimateCell(worker, lon, lat);
+            if (e && std::any_of(job.layout.Periods.begin(), job.layout.Periods.end(), [&](int p) {
+                    return !recordsOfPeriod(job.variable, p).contains(ClipValue(e->Best[static_cast<size_t>(p)], job.variable));
+                }))
+                ++beyondRecords;
+            return e;
+        },
+        threads, *sink, &feedback);
     if (showProgress) line.finish();
     if (estimated < 0) {
         tiff.reset();  // the files of the unfinished run go
@@ -199,12 +208,13 @@ int runSurface(const RasterOptions& o, const SurfaceJob& job, const ProgramSetti
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const long long cells = static_cast<long long>(written.Rows) * written.Columns;
     std::printf("%s: %s, %d band%s, %d columns x %d rows of %s x %s degrees from %s,%s, %lld cells (%lld estimated) in "
-                "%.2f s, %.0f cells/s on %d threads\n",
+                "%.2f s, %.0f cells/s on %d threads",
                 o.output.c_str(), kVariableNames.at(static_cast<size_t>(job.variable)), job.layout.bandCount(),
                 job.layout.bandCount() == 1 ? "" : "s", written.Columns, written.Rows,
                 fmt::format("{}", written.CellWidth).c_str(), fmt::format("{}", written.CellHeight).c_str(),
                 fmt::format("{}", written.West).c_str(), fmt::format("{}", written.North).c_str(), cells, estimated,
                 seconds, seconds > 0 ? cells / seconds : 0.0, threads);
+    endSummaryLine(beyondRecords);
     return kExitOk;
 }
 
@@ -359,9 +369,17 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
     if (showBar) feedback.onProgress = [&bar](long long done, long long total) { bar.draw(done, total); };
     const auto start = std::chrono::steady_clock::now();
     std::optional<std::vector<uint8_t>> cells;
+    std::atomic<long long> beyondRecords{0};
     {
         InterruptScope interrupt(feedback);
-        cells = computeRasterCells(plan, mask, estimator.function(), threads, &feedback);
+        cells = computeRasterCells(
+            plan, mask,
+            [&](int worker, double lon, double lat) {
+                const float v = estimator(worker, lon, lat);
+                if (!std::isnan(v) && !recordsOfPeriod(variable, period).contains(ClipValue(v, variable))) ++beyondRecords;
+                return v;
+            },
+            threads, &feedback);
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (showBar) bar.finish();
@@ -374,12 +392,13 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
     else writeImg(o.output, raster);
 
     const auto estimated = std::count_if(raster.Cells.begin(), raster.Cells.end(), [](uint8_t c) { return c != kImgNoData; });
-    std::printf("%s: %s, %d columns x %d rows from %s,%s to %s,%s at %s degrees, %lld cells estimated, %.2f s, %.0f cells/s on %d threads\n",
+    std::printf("%s: %s, %d columns x %d rows from %s,%s to %s,%s at %s degrees, %lld cells estimated, %.2f s, %.0f cells/s on %d threads",
                 o.output.c_str(), raster.Header.Title.c_str(), plan.Columns, plan.Rows,
                 fmt::format("{}", plan.LonStart).c_str(), fmt::format("{}", plan.LatStart).c_str(),
                 fmt::format("{}", plan.LonEnd).c_str(), fmt::format("{}", plan.LatEnd).c_str(),
                 fmt::format("{}", plan.Resolution).c_str(), static_cast<long long>(estimated), seconds,
                 seconds > 0 ? plan.Rows * static_cast<double>(plan.Columns) / seconds : 0.0, threads);
+    endSummaryLine(beyondRecords);
     return kExitOk;
 }
 

@@ -3,6 +3,9 @@
 
 #include <string>
 
+#include "data/data_folder.h"
+#include "maps/map_folder.h"
+
 namespace zentrel::cli {
 
 void registerCommands(CLI::App& app, CommonOptions& common, Runner& run) {
@@ -20,6 +23,15 @@ CLI::Option* addDataOption(CLI::App& cmd, CommonOptions& common) {
                 return text.empty() ? "the folder name is empty; leave --data out to use the default folder." : "";
             },
             ""));
+}
+
+// The first usable map of the map folder: beside the program, beside the data folder so that
+// --data of another build finds its maps too, the user's or the installed one.
+std::string defaultMask(const CommonOptions& common, const std::string& dataFolder) {
+    const std::string folder = locateMapFolder(common.programDir, dataFolder);
+    if (folder.empty()) return {};
+    const auto maps = listUsableMaps(folder);
+    return maps.empty() ? std::string() : maps.front().Img;
 }
 
 int strayEmptyArgument(CLI::App& app, int argc, const char* const* argv) {

@@ -27,6 +27,10 @@ struct CommonOptions {
 /// Adds --data FOLDER; an empty name is refused rather than read as "not given".
 CLI::Option* addDataOption(CLI::App& cmd, CommonOptions& common);
 
+/// The land mask of the raster commands when --mask is not given: the first usable map of
+/// the map folder, or "" when there is none.
+std::string defaultMask(const CommonOptions& common, const std::string& dataFolder);
+
 /// A registered command sets `run` when it is parsed; main() calls it.
 using Runner = std::function<int()>;
 

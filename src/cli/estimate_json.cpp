@@ -103,6 +103,10 @@ std::string estimateJson(const VariableResult& r, int indent) {
     for (const auto& [name, a] : {std::pair{"AbsGrad", &e.AbsGrad}, std::pair{"DirecGrad", &e.DirecGrad}})
         out += in + "  " + str(name) + ": " + (hasEstimate(r) ? months(*a, annual) : noValues()) + ",\n";
     out += in + "  \"DirecGradName\": " + monthNames(e.DirecGradName) + ",\n";
+    // The limits that acted in each month and the annual value, "" where none did.
+    std::array<std::string, 14> caps;
+    for (size_t m = 1; m <= 13; ++m) caps[m] = capNames(e.Caps[m]);
+    out += in + "  \"Caps\": " + monthNames(caps) + ",\n";
     const std::pair<const char*, const Monthly*> rest[] = {
         {"VertGrad", &e.VertGrad}, {"LongGradDeg", &e.LongGradDeg}, {"LatGradDeg", &e.LatGradDeg},
         {"LongGrad", &e.LongGrad}, {"LatGrad", &e.LatGrad},         {"VertExplVar", &e.VertExplVar},
@@ -117,7 +121,8 @@ std::string estimateJson(const VariableResult& r, int indent) {
            ",\"WarnLonely\":" + boolText(w.WarnLonely) + ",\"WarnStrange\":" + boolText(w.WarnStrange) +
            ",\"WarnDoubled\":" + boolText(w.WarnDoubled) + ",\"WarnFew\":" + boolText(w.WarnFew) +
            ",\"WarnHit\":" + boolText(w.WarnHit) + ",\"StrangeMonth\":" + std::to_string(w.StrangeMonth) +
-           ",\"StrangeStation\":" + std::to_string(w.StrangeStation) + "},\n";
+           ",\"StrangeStation\":" + std::to_string(w.StrangeStation) + ",\"WarnRecord\":" + boolText(w.WarnRecord) +
+           ",\"RecordMonth\":" + std::to_string(w.RecordMonth) + "},\n";
     out += in + "\"messages\": [";
     for (size_t k = 0; k < r.messages.size(); ++k)
         out += std::string(k ? "," : "") + "{\"title\":" + str(r.messages[k].title) + ",\"text\":" + str(r.messages[k].text) + "}";

@@ -20,9 +20,11 @@ void addSettingsOptions(CLI::App& cmd, SettingsOptions& o) {
     g->add_option("--altcorr", o.altCorr, "1: local linear altitude correction (1)")->check(CLI::Range(0, 1));
     g->add_option("--gradcorr", o.gradCorr, "1: climate gradient correction (1)")->check(CLI::Range(0, 1));
     g->add_option("--shad", o.shad, "Shadow correction coefficient 0..1 (1)");
-    g->add_option("--robust", o.robust, "1: robust altitude and gradient corrections (0); same as --method robust")
+    g->add_option("--robust", o.robust, "1: robust altitude and gradient corrections, same as --method robust; 0: none, same as --method described")
         ->check(CLI::Range(0, 1));
-    g->add_option("--method", o.method, "Estimation method: described, robust or adaptive (described)");
+    g->add_option("--method", o.method,
+                  "Estimation method: adaptive (the default), robust, or described (the classic inverse-distance method "
+                  "with its least-squares corrections)");
 }
 
 int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings) {
@@ -65,7 +67,12 @@ int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings) {
         in.Method = *method;
         in.RobustCorr = *method == Method::Robust;
     }
-    if (o.robust) in.RobustCorr = *o.robust == 1;
+    if (o.robust) {
+        // Without --method: --robust 1 is the robust method, --robust 0 the one without robust
+        // corrections, the described method (the adaptive method corrects robustly too).
+        in.RobustCorr = *o.robust == 1;
+        if (!o.method) in.Method = in.RobustCorr ? Method::Robust : Method::Described;
+    }
     const SettingsCheck check = checkBatchSettings(settings, in);
     for (const SettingsMessage& m : check.messages) {
         std::string text = m.text;

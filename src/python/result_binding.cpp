@@ -146,9 +146,16 @@ void bindResult(py::module_& m) {
         d["WarnHit"] = w.WarnHit;
         d["StrangeMonth"] = w.StrangeMonth;
         d["StrangeStation"] = w.StrangeStation;
+        d["WarnRecord"] = w.WarnRecord;
+        d["RecordMonth"] = w.RecordMonth;
         return d;
-    }, "WarnHigh, WarnLow, WarnLonely, WarnStrange, WarnDoubled, WarnFew, WarnHit (bool),\n"
-       "StrangeMonth and StrangeStation (int).");
+    }, "WarnHigh, WarnLow, WarnLonely, WarnStrange, WarnDoubled, WarnFew, WarnHit, WarnRecord (bool),\n"
+       "StrangeMonth, StrangeStation and RecordMonth (int; the first period beyond the world's records, 0 none).");
+    c.def_property_readonly("caps", [](const Result& r) {
+        std::vector<std::string> out;
+        for (size_t m = 1; m <= 13; ++m) out.push_back(capNames(r.value.result.Caps[m]));
+        return out;
+    }, "Per month and the annual value, the limits that acted on the estimate, \"\" where none did.");
     c.def_property_readonly("messages", [](const Result& r) {
         py::list out;
         for (const Message& msg : r.value.messages) {

@@ -199,3 +199,33 @@ TEST(EstimateCommand, EmptyStrayArgumentIsAUsageErrorNotAHang) {
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("argument 2 is empty"), std::string::npos) << r.err;
 }
+
+// A month beyond the world's records (5000 mm of rain in March at every neighbour) is warned
+// of in every output of the estimate; a plausible estimate is not.
+TEST(EstimateCommand, EstimateBeyondTheWorldsRecordsIsWarnedInTextJsonAndResultFile) {
+    TempFolder folder("cli-records");
+    std::vector<Station> wet = romeStations();
+    for (Station& s : wet) {
+        for (int m = 1; m <= 12; ++m) s.Data[static_cast<size_t>(m)] = 100;
+        s.Data[3] = 5000;
+    }
+    writeDataFolder(folder, 12.48f, 41.9f, wet);
+    const std::string at = "estimate --lon 12.48 --lat 41.9 --alt 17 --var Prec --method described --data " + folder.str();
+    const std::string warning = "WARNING: Estimate beyond the world's records in March!";
+    const CliResult text = runCli(at);
+    ASSERT_EQ(text.code, 0) << text.err;
+    EXPECT_NE(text.out.find(warning), std::string::npos) << text.out;
+    const CliResult json = runCli(at + " --json");
+    ASSERT_EQ(json.code, 0) << json.err;
+    const auto j = nlohmann::json::parse(json.out);
+    EXPECT_TRUE(j["warnings"]["WarnRecord"]);
+    EXPECT_EQ(j["warnings"]["RecordMonth"], 3);
+    ASSERT_EQ(runCli(at + " --format zte -o " + folder.file("wet.zte")).code, 0);
+    EXPECT_NE(readFile(folder.file("wet.zte")).find(warning), std::string::npos);
+
+    TempFolder plain("cli-records-plain");
+    writeDataFolder(plain, 12.48f, 41.9f, romeStations());
+    const CliResult calm = runCli("estimate --lon 12.48 --lat 41.9 --alt 17 --var Temp --json --data " + plain.str());
+    ASSERT_EQ(calm.code, 0) << calm.err;
+    EXPECT_FALSE(nlohmann::json::parse(calm.out)["warnings"]["WarnRecord"]);
+}

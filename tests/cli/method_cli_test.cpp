@@ -26,29 +26,32 @@ std::vector<Station> hillStations() {
 
 }  // namespace
 
-TEST(MethodOption, ChoosesTheMethodAndNamesItOnlyWhenNotDescribed) {
+TEST(MethodOption, AdaptiveIsTheDefaultAndTheDescribedMethodOneOptionAway) {
     TempFolder folder("cli-method");
     writeDataFolder(folder, 8.4f, 46.3f, hillStations());
     const std::string at = "estimate --lon 8.4 --lat 46.3 --alt 900 --var Temp --format zte --data " + folder.str();
-    ASSERT_EQ(runCli(at + " -o " + folder.file("described.txt")).code, 0);
-    ASSERT_EQ(runCli(at + " --method described -o " + folder.file("named.txt")).code, 0);
+    ASSERT_EQ(runCli(at + " -o " + folder.file("default.txt")).code, 0);
+    ASSERT_EQ(runCli(at + " --method described -o " + folder.file("described.txt")).code, 0);
+    ASSERT_EQ(runCli(at + " --robust 0 -o " + folder.file("unrobust.txt")).code, 0);
     const CliResult adaptive = runCli(at + " --method Adaptive -o " + folder.file("adaptive.txt"));
     ASSERT_EQ(adaptive.code, 0) << adaptive.err;
     ASSERT_EQ(runCli(at + " --robust 1 -o " + folder.file("robust.txt")).code, 0);
     ASSERT_EQ(runCli(at + " --method robust -o " + folder.file("robust2.txt")).code, 0);
 
-    EXPECT_EQ(readFile(folder.file("described.txt")), readFile(folder.file("named.txt")));
-    EXPECT_EQ(readFile(folder.file("described.txt")).find("Adaptive"), std::string::npos);
+    EXPECT_EQ(readFile(folder.file("default.txt")), readFile(folder.file("adaptive.txt")));
     EXPECT_NE(readFile(folder.file("adaptive.txt")).find("Locally Adaptive Method"), std::string::npos);
+    EXPECT_EQ(readFile(folder.file("described.txt")), readFile(folder.file("unrobust.txt")));
+    EXPECT_EQ(readFile(folder.file("described.txt")).find("Adaptive"), std::string::npos);
     EXPECT_EQ(readFile(folder.file("robust.txt")), readFile(folder.file("robust2.txt")));
+    EXPECT_NE(readFile(folder.file("robust.txt")).find("Robust Altitude and Gradient Corrections"), std::string::npos);
 }
 
 TEST(MethodOption, ValidationReportNamesOnlyAMethodOtherThanDescribed) {
     TempFolder folder("cli-method-validate");
     writeDataFolder(folder, 8.4f, 46.3f, hillStations());
     const std::string run = "validate --var Temp --folds 3 --threads 1 --data " + folder.str();
-    const CliResult described = runCli(run);
-    const CliResult adaptive = runCli(run + " --method adaptive");
+    const CliResult described = runCli(run + " --method described");
+    const CliResult adaptive = runCli(run);
     ASSERT_EQ(described.code, 0) << described.err;
     ASSERT_EQ(adaptive.code, 0) << adaptive.err;
     EXPECT_NE(described.out.find("Hold-out validation: 3 folds, seed 1\n"), std::string::npos) << described.out;

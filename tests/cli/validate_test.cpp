@@ -68,3 +68,96 @@ TEST(ValidateCommand, ClassicMethodOnRealStationsIsPinned) {
     expected << golden.rdbuf();
     EXPECT_EQ(csv, expected.str());
 }
+
+namespace {
+const std::filesystem::path kBin = std::filesystem::path(ZENTREL_BIN).parent_path();
+bool mapDataBuilt() {
+    return std::filesystem::exists(kBin / "ZentrelData" / "10k8b.raw") && std::filesystem::exists(kBin / "rastelldata");
+}
+nlohmann::json readJson(const std::string& path) {
+    std::ifstream in(path);
+    return nlohmann::json::parse(in);
+}
+}  // namespace
+
+// The audit of a coarse world map on the default data: neither the robust nor the adaptive
+// method may put a single cell beyond the world's records in any month or the annual value.
+TEST(MapAudit, RobustAndAdaptiveWorldMapsStayWithinTheWorldsRecords) {
+    if (!mapDataBuilt()) GTEST_SKIP() << "no data folder beside the program";
+    TempFolder out("cli-audit-world");
+    for (const char* method : {"robust", "adaptive"}) {
+        const std::string json = out.file(std::string(method) + ".json");
+        const CliResult r = runCli(std::string("validate --map --bbox -180,-60,180,84 --res 3 --worst 3 --threads 2 --method ") +
+                                   method + " --json " + json);
+        ASSERT_EQ(r.code, 0) << r.err;
+        const nlohmann::json doc = readJson(json);
+        ASSERT_EQ(doc["variables"].size(), 7u) << method;  // every variable but Wind
+        for (const auto& v : doc["variables"]) {
+            EXPECT_GT(v["cells"].get<long long>(), 1000) << method << " " << v["variable"];
+            std::string worst;
+            for (const auto& c : v["worst"])
+                worst += "\n  lon " + c["lon"].dump() + " lat " + c["lat"].dump() + " period " + c["period"].dump() +
+                         ": " + c["value"].dump();
+            EXPECT_EQ(v["recordCells"], 0) << method << " " << v["variable"] << ", worst cells:" << worst;
+        }
+    }
+}
+
+// The audit sees the cells the raster command writes, counts each cell beyond the records once
+// whatever number of its periods are, and its report does not depend on the number of threads.
+TEST(MapAudit, SameCellsAsTheRasterAndCountsIndependentOfThreads) {
+    if (!mapDataBuilt()) GTEST_SKIP() << "no data folder beside the program";
+    TempFolder out("cli-audit-box");
+    const std::string box = " --bbox 60,0,150,60 --res 2 --method described";
+    const CliResult one = runCli("validate --map --var Prec,Temp" + box + " --threads 1 --json " + out.file("1.json"));
+    const CliResult three = runCli("validate --map --vars Temp,Prec" + box + " --threads 3 --json " + out.file("3.json"));
+    ASSERT_EQ(one.code, 0) << one.err;
+    ASSERT_EQ(three.code, 0) << three.err;
+    nlohmann::json a = readJson(out.file("1.json")), b = readJson(out.file("3.json"));
+    ASSERT_EQ(a["variables"].size(), 2u);
+    EXPECT_EQ(a["variables"][0], b["variables"][1]);  // listed in the order asked for
+    EXPECT_EQ(a["variables"][1], b["variables"][0]);
+    for (const auto& v : a["variables"]) {
+        const long long cells = v["cells"], records = v["recordCells"], envelope = v["envelopeCells"];
+        EXPECT_LE(records, envelope);  // the envelope lies within the records
+        EXPECT_LE(envelope, cells);
+        EXPECT_LE(records, v["recordPeriods"].get<long long>());
+        EXPECT_LE(v["recordPeriods"].get<long long>(), 13 * records);
+        EXPECT_LE(v["worst"].size(), 5u);
+        for (const auto& c : v["worst"]) {
+            const double value = c["value"], low = c["envelope"][0], high = c["envelope"][1];
+            EXPECT_TRUE(value < low || value > high) << c.dump();
+            EXPECT_FALSE(c["neighbours"].empty());
+        }
+        // The raster of all periods estimates the same cells and finds the same ones beyond the records.
+        const std::string var = v["variable"];
+        const CliResult raster = runCli("raster --var " + var + " --period all --quiet" + box + " -o " + out.file(var + ".tif"));
+        ASSERT_EQ(raster.code, 0) << raster.err;
+        EXPECT_NE(raster.out.find("(" + std::to_string(cells) + " estimated)"), std::string::npos) << raster.out;
+        const std::string beyond = records == 0 ? std::string("records") : std::to_string(records) + " cell";
+        EXPECT_EQ(raster.out.find(beyond) != std::string::npos, records > 0) << raster.out;
+    }
+}
+
+TEST(MapAudit, OptionsThatDoNotFitAreUsageErrors) {
+    const struct {
+        const char* args;
+        const char* message;
+    } cases[] = {
+        {"--map --res 1", "--bbox"},
+        {"--map --bbox 0,0,10", "--bbox"},
+        {"--map --bbox 0,0,200,10 --res 1", "east \"200\" is not a longitude"},
+        {"--map --bbox 0,0,10,10", "--res"},
+        {"--map --bbox 0,0,10,10 --res -1", "--res"},
+        {"--map --bbox 0,0,10,10 --res 1 --folds 3", "excludes"},
+        {"--map --bbox 0,0,10,10 --res 1 --csv x.csv", "excludes"},
+        {"--bbox 0,0,10,10 --res 1", "add --map"},
+        {"--map --bbox 0,0,10,10 --res 1 --var Temp,Rain", "--var must be"},
+        {"--map --bbox 0,0,10,10 --res 1 --var Temp,Temp", "--var must be"},
+    };
+    for (const auto& c : cases) {
+        const CliResult r = runCli(std::string("validate ") + c.args);
+        EXPECT_EQ(r.code, 2) << c.args;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << ": " << r.err;
+    }
+}

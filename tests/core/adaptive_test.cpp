@@ -95,7 +95,7 @@ TEST(AdaptiveMethod, PriorLapseRateAppliedWithFewAltitudeKnownNeighbours) {
     // them down by the lapse rate (6.5 K per km at 45 degrees north in July).
     std::vector<Station> st{makeStation(10, 45, 2000, 0, "high1"), makeStation(10.4f, 45, 2000, 0, "high2"),
                             makeStation(10.2f, 45.3f, kUnknown, 10, "unknown")};
-    ProgramSettings described, adaptive;
+    ProgramSettings described = test::describedSettings(), adaptive;
     adaptive.Method = Method::Adaptive;
     auto run = [&](const ProgramSettings& s) {
         Engine e(s, "/nonexistent");

@@ -209,7 +209,7 @@ TEST_F(BatchFiles, BatchFileNamesNumbersAndLinesPinTheirBytes) {
     ns[21].Dist = 11.6667f;
     ns[21].Alt = 150;
     r.warnings.WarnFew = r.warnings.WarnLonely = true;
-    ProgramSettings settings;
+    ProgramSettings settings = describedSettings();
     EXPECT_EQ(infoLine("My place", r, settings),
               "My place     12.50  -41.90      17         3     1.000     12.25    -41.50         5        12        40"
               "       100       150       200       XXS   Low  Few  Lonely  \r\n");
@@ -217,6 +217,8 @@ TEST_F(BatchFiles, BatchFileNamesNumbersAndLinesPinTheirBytes) {
               "Some Information about the last automatic run of Zentrel with the input file grid.dat\r\nPath /out\r\n"
               "   Long.    Lat.    Alt.   Neighb.  Exponent Ave(Long)  Ave(Lat) Min(Dist) Ave(Dist) Max(Dist)  Min(Alt)"
               "  Ave(Alt)  Max(Alt)   Correct.  Warnings\r\n\r\n");
+    EXPECT_NE(infoFileHead(true, "grid.dat", "/out", Method::Adaptive).find("Path /out\r\nEstimation method: adaptive\r\n"),
+              std::string::npos);
 }
 
 TEST_F(BatchFiles, ManyThreadsWriteTheBytesOfOneThreadAndASecondRunOverwrites) {
@@ -224,7 +226,7 @@ TEST_F(BatchFiles, ManyThreadsWriteTheBytesOfOneThreadAndASecondRunOverwrites) {
     std::vector<LocationRow> rows = gridLocations({8, 12, 4, 43, 47, 4}, kAlt17);
     rows[3].name = "A name\twith blanks";
     TempFolder one("batch-one");
-    ProgramSettings settings;
+    ProgramSettings settings = describedSettings();
     const BatchSummary s1 = runBatch(rows, ownFormat(one.str(), 1), settings, d.data.str());
     EXPECT_EQ(s1.estimates, 25 * 8);
     EXPECT_EQ(s1.files.size(), 1u + 8 * 13);
@@ -258,7 +260,7 @@ TEST_F(BatchFiles, AppendingToAFileWithACutLastLineDropsThePartialLineFirst) {
     BatchData d;
     const std::vector<LocationRow> rows = gridLocations({8, 12, 4, 43, 47, 4}, kAlt17);
     TempFolder one("batch-append-cut");
-    ProgramSettings settings;
+    ProgramSettings settings = describedSettings();
     runBatch(rows, ownFormat(one.str(), 1), settings, d.data.str());
     const auto path = one.path() / "Zentrel 15062003_093000_Temp_Best.zte";
     const std::string whole = readFile(path);
@@ -280,7 +282,7 @@ TEST_F(BatchFiles, CancelStopsAfterTheCurrentLocationAndOtherFormatsWriteTheHead
     feedback.onProgress = [&feedback](long long done, long long) {
         if (done == 7) feedback.cancel();
     };
-    const BatchSummary s = runBatch(rows, ownFormat(out.str(), 3), ProgramSettings{}, d.data.str(), nullptr, &feedback);
+    const BatchSummary s = runBatch(rows, ownFormat(out.str(), 3), describedSettings(), d.data.str(), nullptr, &feedback);
     EXPECT_TRUE(s.cancelled);
     EXPECT_EQ(s.estimates, 7);
     EXPECT_EQ(countOf(readFile(out.path() / "Zentrel 15062003_093000_Temp_Bias.zte"), "\r\n"), 3u + 7);
@@ -289,7 +291,7 @@ TEST_F(BatchFiles, CancelStopsAfterTheCurrentLocationAndOtherFormatsWriteTheHead
     orvane.format = FormatOrvane;
     orvane.variables = {true, false, false, true, false, false, false, false};
     orvane.destination = out.file("orvane.dat");
-    runBatch(rows, orvane, ProgramSettings{}, d.data.str());
+    runBatch(rows, orvane, describedSettings(), d.data.str());
     const std::string text = readFile(out.file("orvane.dat"));
     EXPECT_EQ(countOf(text, "Station Name = "), 1u);
     EXPECT_EQ(countOf(text, "Temp_mean_mly"), 25u);
@@ -307,7 +309,7 @@ TEST_F(BatchFiles, AFileThatCannotBeWrittenEndsTheRunNamingItAndKeepsEarlierLine
     std::filesystem::create_directory(blocked);
     BatchOptions o = ownFormat(out.str(), 2);
     try {
-        runBatch(rows, o, ProgramSettings{}, d.data.str());
+        runBatch(rows, o, describedSettings(), d.data.str());
         FAIL() << "no error";
     } catch (const Error& e) {
         EXPECT_NE(std::string(e.what()).find("\"" + blocked + "\""), std::string::npos) << e.what();
@@ -315,7 +317,7 @@ TEST_F(BatchFiles, AFileThatCannotBeWrittenEndsTheRunNamingItAndKeepsEarlierLine
     EXPECT_EQ(countOf(readFile(out.path() / "Zentrel 15062003_093000_Temp_Best.zte"), "\r\n"), 3u + 9);
     EXPECT_EQ(countOf(readFile(out.path() / "Zentrel 15062003_093000_INFORMATION.zte"), "\r\n"), 4u + 9);
     o.destination = out.file("missing-folder");
-    EXPECT_THROW(runBatch(rows, o, ProgramSettings{}, d.data.str()), Error);
+    EXPECT_THROW(runBatch(rows, o, describedSettings(), d.data.str()), Error);
 }
 
 TEST_F(BatchFiles, ElevationModelReplacesTheListAltitude) {
@@ -328,7 +330,7 @@ TEST_F(BatchFiles, ElevationModelReplacesTheListAltitude) {
     o.useDem = true;
     o.quantities = {};
     o.quantities.best = true;
-    runBatch({{"Here", "10", "45", "17"}}, o, ProgramSettings{}, d.data.str());
+    runBatch({{"Here", "10", "45", "17"}}, o, describedSettings(), d.data.str());
     EXPECT_NE(readFile(out.path() / "Zentrel 15062003_093000_Temp_Best.zte").find("\r\nHere     10.00   45.00     500"),
               std::string::npos);
 }
@@ -343,7 +345,7 @@ TEST_F(BatchFiles, VariableTheDatabaseLacksIsSkippedWithANoteAndCropWaterFilesRe
     BatchOptions orvane = ownFormat("", 1);
     orvane.format = FormatOrvane;
     orvane.destination = out.file("orvane.dat");
-    const BatchSummary s = runBatch(rows, orvane, ProgramSettings{}, d.data.str());
+    const BatchSummary s = runBatch(rows, orvane, describedSettings(), d.data.str());
     EXPECT_EQ(s.notes, std::vector<std::string>{"Wind skipped: this station database holds no Wind normals"});
     EXPECT_EQ(s.variables, 7);
     EXPECT_EQ(countOf(readFile(out.file("orvane.dat")), "Wind_sp.mean_mly"), 0u);
@@ -353,7 +355,7 @@ TEST_F(BatchFiles, VariableTheDatabaseLacksIsSkippedWithANoteAndCropWaterFilesRe
     plantow.format = FormatPlantow;
     plantow.destination = out.file("crop.lst");
     try {
-        runBatch(rows, plantow, ProgramSettings{}, d.data.str());
+        runBatch(rows, plantow, describedSettings(), d.data.str());
         FAIL() << "the crop-water files were written without wind";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "The crop-water climate file needs Wind normals, but this station database holds no Wind "
@@ -363,7 +365,7 @@ TEST_F(BatchFiles, VariableTheDatabaseLacksIsSkippedWithANoteAndCropWaterFilesRe
 
     BatchOptions windOnly = orvane;
     windOnly.variables = {false, false, false, false, false, false, true, false};
-    EXPECT_THROW(runBatch(rows, windOnly, ProgramSettings{}, d.data.str()), Error);
+    EXPECT_THROW(runBatch(rows, windOnly, describedSettings(), d.data.str()), Error);
 }
 
 TEST(BatchQuantities, VertGradFileIsPer100Metres) {
@@ -375,7 +377,7 @@ TEST(BatchQuantities, VertGradFileIsPer100Metres) {
 }
 
 TEST(BatchQuantities, CorrectionFlagsFlipAtTheirStationCounts) {
-    ProgramSettings settings;
+    ProgramSettings settings = describedSettings();
     VariableResult r;
     const auto flags = [&](int active, int activeAlt) {
         r.neighbours.ActiveCount = static_cast<int16_t>(active);
@@ -399,7 +401,7 @@ TEST_F(BatchFiles, EveryQuantityFileHoldsTheEnginesValuesAtOneLocation) {
     TempFolder out("batch-values");
     BatchOptions o = ownFormat(out.str(), 1);
     o.level = 95;
-    const ProgramSettings settings;
+    const ProgramSettings settings = describedSettings();
     runBatch({{"Here", "10.2", "45.3", "400"}}, o, settings, d.data.str());
     Engine engine(settings, d.data.str());
     const Location here{"Here", 10.2f, 45.3f, 400};

@@ -11,6 +11,8 @@
 
 #include "error.h"
 
+#include "fixture.h"
+
 using namespace zentrel;
 
 namespace {
@@ -247,7 +249,7 @@ TEST(SurfacePeriods, MonthNamesAbbreviationsAndAnnualInAnyCase) {
 }
 
 TEST(SurfaceMetadata, NamesTheMethodFromTheRobustSettingAndCarriesUnitsAndVersion) {
-    ProgramSettings settings;
+    ProgramSettings settings = test::describedSettings();
     SurfaceLayout layout;
     layout.Variable = Prec;
     auto find = [](const auto& pairs, const std::string& key) {

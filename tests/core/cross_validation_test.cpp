@@ -66,7 +66,7 @@ TEST(HoldOutValidation, ExclusionEqualsADatabaseWithoutTheStations) {
     const StationExclusion exclusion(out);
     auto fullDb = std::make_shared<StationDatabase>(full.str());
     auto reducedDb = std::make_shared<StationDatabase>(reduced.str());
-    ProgramSettings settings;
+    ProgramSettings settings = describedSettings();
     settings.MaxStat = 8;
     for (int variant = 0; variant < 3; ++variant) {  // spatial search, whole table, files
         Engine a(settings, full.str(), variant == 2 ? nullptr : fullDb);
@@ -91,7 +91,7 @@ TEST(HoldOutValidation, ExclusionEqualsADatabaseWithoutTheStations) {
 }
 
 TEST(HoldOutValidation, KnownFieldsAreRecovered) {
-    ProgramSettings settings;
+    ProgramSettings settings = describedSettings();
     {  // a constant field: every estimate is exact, whatever the corrections
         TempFolder folder("xval-constant");
         writeAll(folder, gridStations([](const Station&, int) { return 7.5f; }));
@@ -122,7 +122,7 @@ TEST(HoldOutValidation, ResultsDoNotDependOnTheThreadCount) {
     writeAll(folder, gridStations([](const Station& s, int m) {
         return std::sin(s.Lon * 0.7f) * 4 + std::cos(s.Lat * 1.3f) * 3 - 0.005f * s.Alt + static_cast<float>(m);
     }));
-    ProgramSettings settings;
+    ProgramSettings settings = describedSettings();
     const ValidationReport one = validate(folder.str(), settings, {Temp, Vap}, 1);
     const ValidationReport three = validate(folder.str(), settings, {Temp, Vap}, 3);
     ASSERT_EQ(one.variables.size(), three.variables.size());

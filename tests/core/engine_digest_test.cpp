@@ -19,6 +19,8 @@
 #include "data/terrain.h"
 #include "engine/engine.h"
 
+#include "fixture.h"
+
 using namespace zentrel;
 
 namespace {
@@ -49,8 +51,7 @@ void addRun(Fnv& fnv, const Engine& e) {
 uint64_t estimatesDigest(const std::string& folder) {
     auto db = std::make_shared<StationDatabase>(folder);
     TerrainRaster raster(folder);
-    ProgramSettings settings;
-    settings.Method = Method::Described;  // with RobustCorr below: the described and the robust method
+    ProgramSettings settings = test::describedSettings();  // with RobustCorr below: the described and the robust method
     Engine e(settings, folder, db);
     Fnv fnv;
     uint64_t state = 2024;

@@ -17,7 +17,7 @@ namespace {
 
 // An engine whose candidate table is filled by hand (no files).
 struct Bench {
-    ProgramSettings settings;
+    ProgramSettings settings = test::describedSettings();
     Engine engine{settings, "/nonexistent"};
 
     void candidates(const std::vector<Station>& stations, float lon, float lat, float alt, int var = Temp) {

@@ -13,7 +13,7 @@ namespace {
 
 // An engine whose candidate table is filled by hand (no files), run through the whole pipeline.
 struct Bench {
-    ProgramSettings settings;
+    ProgramSettings settings = test::describedSettings();
     Engine engine{settings, "/nonexistent"};
 
     const EstimateResult& run(const std::vector<Station>& stations, float lon, float lat, float alt) {

@@ -12,8 +12,17 @@
 
 #include "data/station_file.h"
 #include "engine/types.h"
+#include "settings/program_settings.h"
 
 namespace zentrel::test {
+
+/// The settings of the described method, for the tests that pin its numbers: the program's
+/// default is the adaptive method.
+inline ProgramSettings describedSettings() {
+    ProgramSettings s;
+    s.Method = Method::Described;
+    return s;
+}
 
 /// A fresh temporary folder, removed when the object goes away.
 class TempFolder {

@@ -15,6 +15,8 @@
 #include "formats/result_report.h"
 #include "formats/vesk_format.h"
 
+#include "fixture.h"
+
 using namespace zentrel;
 
 namespace {
@@ -100,7 +102,7 @@ VariableResults fixture() {
 const Location kLocation{"Lakeside", 5.3f, 41.99f, 17};
 
 ProgramSettings settings() {
-    ProgramSettings s;
+    ProgramSettings s = test::describedSettings();
     s.NeighbAlt = 1;
     return s;
 }

@@ -16,9 +16,10 @@ TEST(MethodSetting, NamesReadBackAnyCase) {
     EXPECT_STREQ(methodName(Method::Described), "described");
 }
 
-TEST(MethodSetting, RobustSwitchIsASynonymOfTheRobustMethod) {
+TEST(MethodSetting, AdaptiveUnlessChosenAndTheRobustSwitchIsASynonymOfTheRobustMethod) {
     ProgramSettings s;
-    EXPECT_EQ(effectiveMethod(s), Method::Described);
+    EXPECT_EQ(effectiveMethod(s), Method::Adaptive);
+    s.Method = Method::Described;
     s.RobustCorr = 1;
     EXPECT_EQ(effectiveMethod(s), Method::Robust);
 

@@ -16,7 +16,7 @@ using zentrel::test::makeStation;
 namespace {
 
 struct Bench {
-    ProgramSettings settings;
+    ProgramSettings settings = test::describedSettings();
     Engine engine{settings, "/nonexistent"};
     VariableResult run(const std::vector<Station>& stations, float lon, float lat, float alt, int var) {
         engine.table.stations = stations;

@@ -77,7 +77,7 @@ TEST(SelectionEquivalence, FileTableFromMemoryEqualsReadingTheFiles) {
     TempFolder folder("equivalence-files");
     writeRandomWorld(folder, 1500, 11);
     auto db = std::make_shared<StationDatabase>(folder.str());
-    ProgramSettings settings;
+    ProgramSettings settings = describedSettings();
     Engine reading(settings, folder.str());
     Engine memory(settings, folder.str(), db);
     memory.setSpatialSearch(false);
@@ -98,7 +98,7 @@ TEST(SelectionEquivalence, DatabaseSearchEqualsTheWholeTable) {
     Lcg rng{7};
     const int kLocations = 1000;
     for (int variant = 0; variant < 4; ++variant) {
-        ProgramSettings settings;
+        ProgramSettings settings = describedSettings();
         if (variant == 1) {
             settings.MaxStat = 7;
             settings.MaxDist = 300;
@@ -143,7 +143,7 @@ TEST(SelectionEquivalence, StationsAtDistanceZeroFarAwayAreFound) {
     writeDataFolder(folder, lon, lat, stations);
     auto db = std::make_shared<StationDatabase>(folder.str());
     for (float eps : {kDefaultDistEpsilon, 0.01f}) {
-        ProgramSettings settings;
+        ProgramSettings settings = describedSettings();
         settings.DistEpsilon = eps;
         Engine fromFiles(settings, folder.str());
         Engine fromDb(settings, folder.str(), db);
@@ -179,7 +179,7 @@ TEST(SelectionEquivalence, StationReadWithinMaxDistJustBeyondTheSearchRadiusIsFo
     TempFolder folder("search-margin");
     writeDataFolder(folder, 10, lat, {makeStation(10, north, 100, 5, "beyond"), makeStation(13, 49, 100, 7, "far")});
     auto db = std::make_shared<StationDatabase>(folder.str());
-    ProgramSettings settings;
+    ProgramSettings settings = describedSettings();
     settings.MaxDist = maxDist;
     Engine fromFiles(settings, folder.str());
     Engine fromDb(settings, folder.str(), db);

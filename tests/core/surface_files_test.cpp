@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "error.h"
+#include "fixture.h"
 #include "maps_test_util.h"
 #include "version.h"
 
@@ -60,7 +61,7 @@ TEST_P(SurfaceGeoTiff, Float32BandsWithExactGridNoDataDescriptionsAndMetadata) {
     const SurfaceLayout layout = twoByTwo();
     const std::string path = folder.file("prec.tif");
     {
-        SurfaceGeoTiffWriter writer(path, grid, layout, surfaceMetadata(layout, ProgramSettings(), "test stations"),
+        SurfaceGeoTiffWriter writer(path, grid, layout, surfaceMetadata(layout, test::describedSettings(), "test stations"),
                                     GetParam());
         writeAll(writer, grid, layout, 5);
         writer.finish();
@@ -135,7 +136,7 @@ TEST(SurfaceNetCdf, CfClimatologyAxisBoundsCrsWktAndTheYearInAVariableOfItsOwn) 
     const SurfaceLayout layout = twoByTwo();
     const std::string path = folder.file("prec.nc");
     {
-        auto metadata = surfaceMetadata(layout, ProgramSettings(), "test stations");
+        auto metadata = surfaceMetadata(layout, test::describedSettings(), "test stations");
         metadata.emplace_back("climatology_years", "2003-2021");
         SurfaceNetCdfWriter writer(path, grid, layout, metadata);
         writeAll(writer, grid, layout, 1);

@@ -230,6 +230,8 @@ private slots:
         auto* method = dialog_->findChild<QComboBox*>("cboMethod");
         QVERIFY(method);
         QVERIFY2(!dialog_->findChild<QCheckBox*>("chkRobustCorr"), "a second control for the method");
+        // It opens on the method of the settings (whichever is the default).
+        QCOMPARE(method->currentText(), methodCaption(effectiveMethod(state_->settings())));
         QCOMPARE(method->count(), static_cast<int>(kMethods.size()));
         for (Method m : kMethods) {
             method->setCurrentText(methodCaption(m));

@@ -27,8 +27,8 @@ ARRAYS = {"Best": "best", "Bias": "bias", "StdErr": "stderr", "AbsGrad": "abs_gr
           "VertExplVar": "vert_expl_var", "AnnualCycle": "annual_cycle"}
 
 
-# The command-line options of each method; a method added later is named with --method.
-METHOD_OPTIONS = {"described": [], "robust": ["--robust", 1]}
+# The command-line options of each method: the older switch for the robust one.
+METHOD_OPTIONS = {"robust": ["--robust", 1]}
 
 
 def as_float32(values):

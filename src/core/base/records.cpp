@@ -46,6 +46,16 @@ ValueRange annualRecords(int variable) {
     return monthlyRecords(variable);
 }
 
+ValueRange recordsOfPeriod(int variable, int period) {
+    return period == 13 ? annualRecords(variable) : monthlyRecords(variable);
+}
+
+std::string recordWarning(int period) {
+    static const char* const kPeriods[] = {"",     "January", "February",  "March",   "April",    "May",      "June",
+                                           "July", "August",  "September", "October", "November", "December", "the annual value"};
+    return std::string("WARNING: Estimate beyond the world's records in ") + kPeriods[period >= 1 && period <= 13 ? period : 0] + "!";
+}
+
 float envelopeAltitudeFactor(float toAlt, float fromAlt) {
     if (toAlt == kUnknown || fromAlt == kUnknown) return 1.0f;
     return std::exp2(std::min(std::fabs(toAlt - fromAlt) / 1000.0f, kMostKm) * std::log2(kFactorPerKm));

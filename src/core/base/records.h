@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace zentrel {
 
@@ -22,6 +23,13 @@ ValueRange monthlyRecords(int variable);
 /// twelve months for every variable). Precipitation: 13,000 mm a year, so a monthly mean of at
 /// most 13000 / 12 mm; the others as their months.
 ValueRange annualRecords(int variable);
+
+/// The records a value of `period` (1..12 months, 13 = the annual value) must keep.
+ValueRange recordsOfPeriod(int variable, int period);
+
+/// The warning of an estimate beyond the world's records, naming the first such period (1..13):
+/// "WARNING: Estimate beyond the world's records in March!".
+std::string recordWarning(int period);
 
 /// One active neighbour as the envelope sees it: its value in one month and its altitude (m;
 /// 9999 = not given).

@@ -153,7 +153,7 @@ std::string quantityLine(Quantity q, const std::string& name, const VariableResu
     return line(text);
 }
 
-std::string infoFileHead(bool runFile, const std::string& source, const std::string& folder) {
+std::string infoFileHead(bool runFile, const std::string& source, const std::string& folder, Method method) {
     std::string head = runFile ? "" : "\t\t\t";
     head += alignRight("Long.", 8) + alignRight("Lat.", 8) + alignRight("Alt.", 8);
     for (const char* title : {"Neighb.", "Exponent", "Ave(Long)", "Ave(Lat)", "Min(Dist)", "Ave(Dist)", "Max(Dist)",
@@ -164,6 +164,8 @@ std::string infoFileHead(bool runFile, const std::string& source, const std::str
     if (runFile)
         out = line("Some Information about the last automatic run of Zentrel with the input file " + source) +
               line("Path " + folder);
+    // The described method's files stay as they always were.
+    if (runFile && method != Method::Described) out += line(std::string("Estimation method: ") + methodName(method));
     return out + line(head) + line("");
 }
 
@@ -219,6 +221,7 @@ std::string warningsField(const VariableResult& r, bool anyAlt, float minAlt, fl
     if (w.WarnHit) text += "Hit  ";
     if (w.WarnLonely) text += "Lonely  ";
     if (w.WarnStrange) text += "Strange  ";
+    if (w.WarnRecord) text += "Record  ";
     return text;
 }
 

@@ -44,8 +44,10 @@ std::string quantityLine(Quantity q, const std::string& name, const VariableResu
 
 /// Head of an information file. The run file (`runFile`) starts with the line naming the
 /// location list's `source` and a "Path " line with `folder`; the per-variable file's column
-/// head starts with three tabs. Both end with an empty line.
-std::string infoFileHead(bool runFile, const std::string& source = "", const std::string& folder = "");
+/// head starts with three tabs. Both end with an empty line. A run by a method other than the
+/// described one says so in the run file, after the "Path " line.
+std::string infoFileHead(bool runFile, const std::string& source = "", const std::string& folder = "",
+                         Method method = Method::Described);
 /// The information line of one location and variable: position, neighbour summary,
 /// corrections field ("       AGX") and warnings field ("   Low  Few  ").
 std::string infoLine(const std::string& name, const VariableResult& r, const ProgramSettings& settings);

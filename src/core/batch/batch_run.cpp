@@ -259,7 +259,7 @@ void runOrdered(size_t count, unsigned threads,
 void countWarnings(const VariableResult& r, BatchSummary& summary) {
     const WarningFlags& w = r.warnings;
     const bool flags[] = {w.WarnHigh, w.WarnLow,  w.WarnLonely, w.WarnStrange,
-                          w.WarnDoubled, w.WarnFew, w.WarnHit, r.neighbours.ActiveCount == 0};
+                          w.WarnDoubled, w.WarnFew, w.WarnHit, r.neighbours.ActiveCount == 0, w.WarnRecord};
     for (size_t i = 0; i < std::size(flags); ++i)
         if (flags[i]) ++summary.warnings[i];
 }
@@ -371,7 +371,7 @@ BatchSummary runBatch(const std::vector<LocationRow>& rows, const BatchOptions& 
         const std::string path = joinPath(folder, runInfoFileName(summary.prefix));
         runInfo = std::make_unique<OutFile>(path, false);
         addFile(path);
-        runInfo->write(infoFileHead(true, options.sourceName, folder));
+        runInfo->write(infoFileHead(true, options.sourceName, folder, effectiveMethod(settings)));
         runInfo->flush();
     }
 
@@ -465,7 +465,7 @@ std::string summaryText(const BatchSummary& s) {
     const char* names[] = {"Location higher than surrounding stations", "Location lower than surrounding stations",
                            "Location not surrounded by neighbouring stations", "Strange data at surrounding stations",
                            "Two neighbours at one place", "Few active neighbours", "A station within the minimum distance",
-                           "No neighbour within the search criteria"};
+                           "No neighbour within the search criteria", "Estimate beyond the world's records"};
     text += "\nEstimates with warnings:\n";
     for (size_t i = 0; i < std::size(names); ++i) text += fmt::format("  {:<50} {:>8}\n", names[i], s.warnings[i]);
     text += "\nFiles:\n";

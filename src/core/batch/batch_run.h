@@ -48,8 +48,8 @@ struct BatchSummary {
     /// normals"), one line each.
     std::vector<std::string> notes;
     /// Estimates with each warning flag: WarnHigh, WarnLow, WarnLonely, WarnStrange,
-    /// WarnDoubled, WarnFew, WarnHit, and estimates without any active neighbour.
-    std::array<long long, 8> warnings{};
+    /// WarnDoubled, WarnFew, WarnHit, estimates without any active neighbour, and WarnRecord.
+    std::array<long long, 9> warnings{};
     double seconds = 0;
     /// summaryLine() of each estimate in list order, up to kMaxSummaryLines.
     std::vector<std::string> lines;

@@ -900,6 +900,16 @@ void Engine::EvaluateWarnings() {
     DetectStrangeData();
     warn.WarnFew = ns.ActiveCount < 10 || ns.ActiveAltCount < 3;
     warn.WarnHit = settings_.PowExp > 0.001f && ns[1].Dist < settings_.MinDist && ns.ActiveCount > 1 && ns[1].Active == 1;
+    // Every method's estimate, as the outputs write it, against the world's records; with one
+    // active station there is no annual value to judge.
+    warn.WarnRecord = false;
+    warn.RecordMonth = 0;
+    for (int m = 1; m <= (ns.ActiveCount == 1 ? 12 : 13) && ns.ActiveCount > 0; ++m)
+        if (!recordsOfPeriod(variable, m).contains(ClipValue(res.Best[ix(m)], variable))) {
+            warn.WarnRecord = true;
+            warn.RecordMonth = static_cast<int16_t>(m);
+            break;
+        }
 }
 
 void Engine::PostProcess() {

@@ -8,6 +8,7 @@
 
 #include <fmt/format.h>
 
+#include "base/records.h"
 #include "formats/picture.h"
 #include "formats/shown_values.h"
 #include "season/cycle.h"
@@ -130,6 +131,7 @@ void writeHead(std::string& out, const VariableResult& vr, const ProgramSettings
     if (w.WarnHigh) addLine(out, in + "WARNING: Location higher than surrounding Stations!");
     if (w.WarnLonely) addLine(out, in + "WARNING: Location not surrounded by neighboring Stations!");
     if (w.WarnStrange) addLine(out, in + "WARNING: Strange data detected at surrounding Stations!");
+    if (w.WarnRecord) addLine(out, in + recordWarning(w.RecordMonth));
 }
 
 void writeMonthlyTable(std::string& out, const VariableResult& vr, const ReportOptions& o) {

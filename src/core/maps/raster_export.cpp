@@ -313,6 +313,8 @@ const EstimateResult* RasterCellEstimator::estimateCell(int worker, double lon, 
     return &engine.res;
 }
 
+const Engine& RasterCellEstimator::engine(int worker) const { return *impl_->engines.at(static_cast<size_t>(worker)); }
+
 CellValueFunction RasterCellEstimator::function() {
     return [this](int worker, double lon, double lat) { return (*this)(worker, lon, lat); };
 }

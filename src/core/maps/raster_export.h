@@ -17,6 +17,7 @@
 
 namespace zentrel {
 
+class Engine;
 class StationDatabase;
 class TerrainRaster;
 
@@ -130,6 +131,8 @@ public:
     /// The whole result of the cell's estimate on `worker`'s engine (valid until its next
     /// call), or nullptr when no neighbour is active.
     const EstimateResult* estimateCell(int worker, double lon, double lat);
+    /// `worker`'s engine: after estimateCell, the cell's working location and neighbours.
+    const Engine& engine(int worker) const;
 
 private:
     struct Impl;

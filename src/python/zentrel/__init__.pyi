@@ -129,8 +129,11 @@ class Result:
         """The mean station of the active neighbours."""
     @property
     def warnings(self) -> dict[str, bool | int]:
-        """WarnHigh, WarnLow, WarnLonely, WarnStrange, WarnDoubled, WarnFew, WarnHit (bool),
-        StrangeMonth and StrangeStation (int)."""
+        """WarnHigh, WarnLow, WarnLonely, WarnStrange, WarnDoubled, WarnFew, WarnHit, WarnRecord (bool),
+        StrangeMonth, StrangeStation and RecordMonth (int; the first period beyond the world's records, 0 none)."""
+    @property
+    def caps(self) -> list[str]:
+        """Per month and the annual value, the limits that acted on the estimate, "" where none did."""
     @property
     def messages(self) -> list[dict[str, str]]:
         """Messages of the run, each with "title" and "text"."""
@@ -157,7 +160,7 @@ class Database:
         lines), "stations", "withoutAltitude", "extent", "terrain", "demonstration", "problems" and
         "variables", a dict per variable name with its station counts and valid years."""
     def estimate(self, lon: float, lat: float, alt: float | None = None, var: _Variable | str = "Temp",
-                 method: _Method | str = "described", level: int = 90, **settings: float | int | bool | str) -> Result:
+                 method: _Method | str = "adaptive", level: int = 90, **settings: float | int | bool | str) -> Result:
         """The estimate of one variable at one location.
 
         lon -180..180, lat -90..90 in decimal degrees; alt in m (None: from the elevation
@@ -170,7 +173,7 @@ class Database:
         released while the engine runs.
         """
     def estimate_many(self, lons: _ArrayLike, lats: _ArrayLike, alts: _ArrayLike | None = None,
-                      var: _Variable | str = "Temp", method: _Method | str = "described",
+                      var: _Variable | str = "Temp", method: _Method | str = "adaptive",
                       quantities: _Quantity | str | Sequence[_Quantity | str] = ("best", "stderr"), level: int = 90,
                       threads: int = 0, **settings: float | int | bool | str) -> dict[str, npt.NDArray[Any]]:
         """The estimates of one variable at many locations, on `threads` threads (0: all cores)
@@ -186,7 +189,7 @@ class Database:
         """Altitude in m from the elevation raster and whether each point is sea there (0 m)."""
     def grid(self, bbox: Sequence[float], res: float | str, var: _Variable | str = "Temp", period: int | str = "all",
              quantities: _SurfaceQuantity | Iterable[_SurfaceQuantity | str] = ("best", "stderr"),
-             method: _Method | str = "described", level: int = 90, threads: int = 0, sea: bool = False,
+             method: _Method | str = "adaptive", level: int = 90, threads: int = 0, sea: bool = False,
              **settings: float | int | bool | str) -> Any:
         """Estimates over a regular longitude/latitude grid: the surface `zentrel raster` writes.
 

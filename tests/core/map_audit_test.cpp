@@ -1,0 +1,83 @@
+// The plausibility audit of a map on a small written database: cells beyond the world's
+// records and beyond their neighbours' envelope, counted once per cell and per period.
+#include "validation/map_audit.h"
+
+#include <gtest/gtest.h>
+
+#include "fixture.h"
+
+using namespace zentrel;
+using namespace zentrel::test;
+
+namespace {
+
+// A data folder with the ring of eight stations around 10 E, 45 N (March of every variable set
+// to `march`), a flat elevation raster, and an all-land mask of 1 degree cells over 8..12 E,
+// 43..47 N.
+struct RingMap {
+    TempFolder folder{"map-audit"};
+    ImgRaster mask;
+    ProgramSettings settings = describedSettings();
+
+    explicit RingMap(float march) {
+        std::vector<Station> ring = ringOfEightStations();
+        for (Station& s : ring) s.Data[3] = march;
+        writeDataFolder(folder, 10, 45, ring);
+        folder.write("10k8b.raw", std::string(4320 * 2160, '\0'));
+        mask.Header.Rows = 4;
+        mask.Header.Columns = 4;
+        mask.Header.RefLon = 10;
+        mask.Header.RefLat = 45;
+        mask.Header.RefColumn = 2;
+        mask.Header.RefRow = 2;
+        mask.Header.CellWidth = 1;
+        mask.Header.CellHeight = 1;
+        mask.Cells.assign(16, 1);
+    }
+    MapAudit audit(int variable, int threads, int worst = 3) const {
+        MapAuditOptions o;
+        o.grid = surfaceGrid(9.5, 44.5, 10.5, 45.5, 0.25);
+        o.variables = {variable};
+        o.threads = threads;
+        o.worst = worst;
+        return auditMap(std::make_shared<StationDatabase>(folder.str()), folder.str(), settings, mask, o);
+    }
+};
+
+}  // namespace
+
+TEST(MapAudit, EachCellBeyondTheRecordsIsCountedOnceAndListedWithItsNeighbours) {
+    const RingMap wet(5000);  // mm of rain in March at every neighbour: beyond the records
+    const MapAudit audit = wet.audit(Prec, 2);
+    ASSERT_EQ(audit.variables.size(), 1u);
+    const VariableAudit& v = audit.variables[0];
+    EXPECT_EQ(v.cells, 16);
+    EXPECT_EQ(v.noEstimate, 0);
+    EXPECT_EQ(v.recordCells, 16);
+    EXPECT_EQ(v.recordPeriods, 16);  // March only: the annual mean stays within its record
+    EXPECT_EQ(v.envelopeCells, 16);  // the envelope lies within the records
+    EXPECT_NEAR(v.range[0].high, 5000, 1);
+    ASSERT_EQ(v.worst.size(), 3u);
+    for (const AuditCell& c : v.worst) {
+        EXPECT_EQ(c.period, 3);
+        EXPECT_TRUE(c.beyondRecords);
+        EXPECT_LE(c.envelope.high, 4000);
+        EXPECT_EQ(c.neighbours.size(), 8u);
+    }
+    EXPECT_GE(v.worst[0].excess, v.worst[2].excess);
+    const std::string text = formatMapAuditText(audit);
+    EXPECT_NE(text.find("beyond the world's records"), std::string::npos) << text;
+    EXPECT_NE(formatMapAuditJson(audit).find("\"recordCells\": 16"), std::string::npos);
+}
+
+TEST(MapAudit, PlausibleFieldIsWithinRecordsAndEnvelopeAndTheReportDoesNotDependOnThreads) {
+    const RingMap calm(10);
+    for (int variable : {Temp, Prec}) {
+        const MapAudit one = calm.audit(variable, 1, 100), three = calm.audit(variable, 3, 100);
+        const VariableAudit& v = one.variables.at(0);
+        EXPECT_EQ(v.cells, 16) << variable;
+        EXPECT_EQ(v.recordCells, 0) << variable;
+        EXPECT_EQ(v.envelopeCells, 0) << variable << "\n" << formatMapAuditText(one);
+        EXPECT_EQ(formatMapAuditJson(one), formatMapAuditJson(three));
+    }
+}
