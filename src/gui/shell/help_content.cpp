@@ -114,9 +114,8 @@ them again or end the program.</p>
 <tr><td>Only Stations higher than / lower than</td><td>-350 / 8848</td><td></td><td>altitude limits in m</td></tr>
 <tr><td>Apply Local Linear Altitude Correction</td><td>on</td><td></td><td>corrects for the altitude difference between the location and its neighbours</td></tr>
 <tr><td>Apply Climate Gradient Correction</td><td>on</td><td></td><td>corrects for horizontal gradients of the climate</td></tr>
-<tr><td>Robust Altitude and Gradient Corrections</td><td>off</td><td></td><td>altitude slope drawn towards a typical lapse rate, damped horizontal gradients, values kept within physical bounds</td></tr>
 <tr><td>Shadow Correction Coefficient</td><td>1</td><td>0 to 1</td><td>0 no correction, 1 full correction of neighbours that hide behind others</td></tr>
-<tr><td>Estimation Method</td><td>Adaptive</td><td>Adaptive, Robust, Described (the classic method)</td><td>Robust is the same as the robust box; Adaptive lets each location blend estimators (altitude slope, gradient plane, neighbours of similar altitude, ratio scale for totals) by how well they predict its neighbours, and warns of strange data only where all months and neighbours together make it unlikely by chance</td></tr>
+<tr><td>Estimation Method</td><td>Adaptive</td><td>Adaptive, Robust, Described (the classic method)</td><td>Robust draws the altitude slope towards a typical lapse rate, damps horizontal gradients and keeps values within physical bounds; Adaptive lets each location blend estimators (altitude slope, gradient plane, neighbours of similar altitude, ratio scale for totals) by how well they predict its neighbours, and warns of strange data only where all months and neighbours together make it unlikely by chance</td></tr>
 </table>
 <p>A value that cannot be used is reported when you press <b>OK</b> and the window stays open.
 <b>Cancel</b> shows the settings in force again.</p>
