@@ -60,6 +60,7 @@ void SettingsDialog::createControls() {
     chkGradCorr->setObjectName(QStringLiteral("chkGradCorr"));
     chkGradCorr->setChecked(true);
     makeMethodChoice(this);
+    showMethod(effectiveMethod(state_.settings()));  // the method in force, whichever is the default
     connect(chkNeighbAlt, &QCheckBox::clicked, this, &SettingsDialog::neighbAltClicked);
     onFocusLost(txtMinHigh, [this] { altitudeBoxLeft(true); });
     onFocusLost(txtMaxHigh, [this] { altitudeBoxLeft(false); });
