@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "batch/batch_run.h"
+#include "files/output_lock.h"
 #include "cli/commands.h"
 #include "cli/number_options.h"
 #include "cli/settings_options.h"
@@ -156,6 +157,14 @@ int runBatchCommand(const BatchCliOptions& o, const CommonOptions& common) {
         std::fprintf(stderr, "zentrel: give either --locations FILE or --grid LONMIN,LONMAX,NLON,LATMIN,LATMAX,NLAT.\n");
         return kExitUsage;
     }
+    // Only the result files can take more lines without a second head; the other formats are
+    // one whole table each, which a second run would have to replace.
+    if (o.append && !o.format.empty() && o.format != "zte") {
+        std::fprintf(stderr, "zentrel: --append: a %s file is one table with its own head and cannot be appended to; "
+                             "write it to a new file, or use --format zte.\n",
+                     o.format.c_str());
+        return kExitUsage;
+    }
     BatchOptions options;
     options.format = formatCode(o.format);
     options.level = o.level;
@@ -246,6 +255,12 @@ int runBatchCommand(const BatchCliOptions& o, const CommonOptions& common) {
     BatchSummary summary;
     try {
         summary = runBatch(rows, options, settings, folder, nullptr, &feedback);
+    } catch (const OutputBusy& e) {
+        sigaction(SIGINT, &previous, nullptr);
+        sigaction(SIGTERM, &previousTerm, nullptr);
+        gInterruptTarget = nullptr;
+        std::fprintf(stderr, "zentrel: %s\n", e.what());  // this run wrote nothing
+        return kExitData;
     } catch (const Error& e) {
         sigaction(SIGINT, &previous, nullptr);
         sigaction(SIGTERM, &previousTerm, nullptr);

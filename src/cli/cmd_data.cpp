@@ -26,6 +26,7 @@
 #include "error.h"
 #include "feedback.h"
 #include "files/output_lock.h"
+#include "kriging/kriging.h"
 
 extern char** environ;
 
@@ -174,6 +175,13 @@ int runInfo(const InfoOptions& o, const CommonOptions& common) {
     if (!o.json && choice.rule != DataFolderRule::NotFound && text.rfind("Data folder: ", 0) == 0)
         text = fmt::format("Data folder: {} ({})", choice.folder, dataFolderRuleName(choice.rule)) +
                text.substr(text.find('\n'));
+    // Stations whose Tmax/Tmin fields hold monthly extremes (found by the kriging method's
+    // leave-one-out rows, about a second on the default data); needs the elevation raster.
+    if (!o.json && info.exists && info.terrain) try {
+            text += KrigingModel::describeExtremes(KrigingModel::extremeStations(ProgramSettings{}, choice.folder, nullptr, nullptr));
+        } catch (const Error&) {
+            // unreadable station files are already among the problems above
+        }
     std::fputs(text.c_str(), stdout);
     return info.exists ? kExitOk : kExitData;
 }

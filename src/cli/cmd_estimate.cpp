@@ -296,13 +296,12 @@ void registerEstimate(CLI::App& app, CommonOptions& common, Runner& run) {
     auto* cmd = app.add_subcommand("estimate", "Estimate the monthly climate at one location");
     cmd->add_option("--lon", o->lon, "Longitude in decimal degrees, east positive (-180..180)")
         ->required()
-        ->check(decimalIn(-180, 180));
+        ->check(decimalIn(Argument::Lon));
     cmd->add_option("--lat", o->lat, "Latitude in decimal degrees, north positive (-90..90)")
         ->required()
-        ->check(decimalIn(-90, 90));
-    // The range of location files, wider than the dialogs'.
+        ->check(decimalIn(Argument::Lat));
     cmd->add_option("--alt", o->alt, "Altitude in m, -600..10000 (default: from the elevation raster)")
-        ->check(decimalIn(-600, 10000));
+        ->check(decimalIn(Argument::Alt));
     cmd->add_option("--var", o->var, "Temp, Tmax, Tmin, Prec, Vap, PET, Wind, Sun or all")->capture_default_str();
     cmd->add_option("--level", o->level, "Confidence level of Low/High in the table: 90, 95 or 99")
         ->check(CLI::IsMember({90, 95, 99}))

@@ -345,7 +345,8 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
             return kExitUsage;
         }
         job.rows = tileRows(job.grid.Rows, tileIndex, tileCount);
-        if (job.rows.Count == 0) {
+        // More strips than rows would leave some strips empty: refused for every strip alike.
+        if (tileCount > job.grid.Rows || job.rows.Count == 0) {
             std::fprintf(stderr, "zentrel: --tile %s: the raster has only %d rows, too few for %d strips.\n",
                          o.tile.c_str(), job.grid.Rows, tileCount);
             return kExitUsage;

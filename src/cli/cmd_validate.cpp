@@ -21,6 +21,7 @@
 #include "maps/climate_surface.h"
 #include "maps/raster_export.h"
 #include "settings/program_settings.h"
+#include "kriging/kriging.h"
 #include "validation/cross_validation.h"
 #include "validation/map_audit.h"
 #include "validation/validation_report.h"
@@ -194,6 +195,13 @@ int runValidate(const ValidateOptions& o, const CommonOptions& common) {
         });
     }
     std::fputs(formatValidationText(report).c_str(), stdout);
+    if (effectiveMethod(settings) == Method::Kriging &&
+        std::any_of(report.variables.begin(), report.variables.end(),
+                    [](const VariableValidation& v) { return v.variable == Tmax || v.variable == Tmin; })) {
+        // Found on the whole database; each fold finds them again among the stations it keeps.
+        const std::string extremes = KrigingModel::describeExtremes(KrigingModel::extremeStations(settings, folder, database, nullptr));
+        if (!extremes.empty()) std::fputs(("\n" + extremes).c_str(), stdout);
+    }
     if (!o.json.empty()) saveOutput(o.json, formatValidationJson(report));
     if (!o.csv.empty()) saveOutput(o.csv, formatValidationCsv(report));
     return kExitOk;

@@ -34,14 +34,25 @@ std::string defaultMask(const CommonOptions& common, const std::string& dataFold
     return maps.empty() ? std::string() : maps.front().Img;
 }
 
-int strayEmptyArgument(CLI::App& app, int argc, const char* const* argv) {
+int strayEmptyArgument(CLI::App& app, int argc, const char* const* argv, std::string* option) {
     CLI::App* current = &app;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        // "--tile=" is an empty value as much as "--tile ''"; --data says so in its own words.
+        if (const size_t eq = arg.find('='); arg.size() > 2 && arg[0] == '-' && eq == arg.size() - 1) {
+            const std::string name = arg.substr(0, eq);
+            if (name != "--data" && current->get_option_no_throw(name)) {
+                if (option) *option = name;
+                return i;
+            }
+        }
         if (arg.empty()) {
             const std::string before = argv[i - 1];
-            const CLI::Option* option = before.size() > 1 && before[0] == '-' ? current->get_option_no_throw(before) : nullptr;
-            if (option && option->get_items_expected_max() > 0) continue;  // an empty value of --name and the like
+            const CLI::Option* taker = before.size() > 1 && before[0] == '-' ? current->get_option_no_throw(before) : nullptr;
+            if (taker && taker->get_items_expected_max() > 0) {
+                if (before == "--data") continue;
+                if (option) *option = before;
+            }
             return i;
         }
         if (arg[0] != '-') {

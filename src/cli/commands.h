@@ -37,10 +37,12 @@ using Runner = std::function<int()>;
 /// Registers every command below (commands.cpp).
 void registerCommands(CLI::App& app, CommonOptions& common, Runner& run);
 
-/// The index of an empty argument that no option takes as its value, or 0. The parser loops
-/// forever on such an argument inside a command when an option follows it, so it is refused
-/// before parsing.
-int strayEmptyArgument(CLI::App& app, int argc, const char* const* argv);
+/// The index of an empty argument, or 0. The parser loops forever on an empty argument that no
+/// option takes, and reads an empty option value as the option's default ("--level ''" as
+/// 90, "--tile ''" as the whole raster), so both are refused before parsing. `option`, when
+/// given, receives the option whose value is empty ("--tile", also for "--tile="), or stays
+/// as it is for a stray argument. An empty --data is left to its own check.
+int strayEmptyArgument(CLI::App& app, int argc, const char* const* argv, std::string* option = nullptr);
 
 void registerEstimate(CLI::App& app, CommonOptions& common, Runner& run);
 void registerData(CLI::App& app, CommonOptions& common, Runner& run);

@@ -45,7 +45,13 @@ int main(int argc, char** argv) {
                          "Print the version, the data folder in use and its database, and exit");
     Runner run;
     registerCommands(app, common, run);
-    if (const int stray = strayEmptyArgument(app, argc, argv)) {
+    std::string emptyOption;
+    if (const int stray = strayEmptyArgument(app, argc, argv, &emptyOption)) {
+        if (!emptyOption.empty()) {
+            std::fprintf(stderr, "zentrel: %s: the value is empty; give one or leave %s out.\n", emptyOption.c_str(),
+                         emptyOption.c_str());
+            return kExitUsage;
+        }
         std::fprintf(stderr, "zentrel: argument %d is empty and no option takes it as its value.\nRun 'zentrel --help' for usage.\n", stray);
         return kExitUsage;
     }

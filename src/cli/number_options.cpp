@@ -24,6 +24,11 @@ CLI::Validator decimalIn(double low, double high) {
         "");
 }
 
+CLI::Validator decimalIn(Argument argument) {
+    const ArgumentRule rule = argumentRule(argument);
+    return decimalIn(rule.low, rule.high);
+}
+
 CLI::Validator wholeIn(long long low, long long high) {
     const std::string range = std::to_string(low) + ".." + std::to_string(high);
     return CLI::Validator(
@@ -47,7 +52,7 @@ std::string threadsHelp(const std::string& what) {
 
 CLI::Option* addThreadsOption(CLI::App& cmd, int& threads, const std::string& what) {
     return cmd.add_option("--threads", threads, threadsHelp(what))
-        ->check(wholeIn(0, maxWorkerThreads()))
+        ->check(wholeIn(0, static_cast<long long>(argumentRule(Argument::Threads).high)))
         ->capture_default_str();
 }
 

@@ -6,11 +6,17 @@
 
 #include <string>
 
+#include "settings/argument_checks.h"
+
 namespace zentrel::cli {
 
 /// A decimal number within low..high (bounds included). The parser's message then reads
 /// `--alt: "nan" is not a number; give a decimal number in -600..10000.`
 CLI::Validator decimalIn(double low, double high);
+
+/// A decimal number within the shared range of an estimate argument (the Python module takes
+/// the same values).
+CLI::Validator decimalIn(Argument argument);
 
 /// A whole number written in decimal digits within low..high (bounds included).
 CLI::Validator wholeIn(long long low, long long high);

@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "decimal_number.h"
+#include "settings/argument_checks.h"
 
 namespace zentrel::cli {
 
@@ -12,10 +13,10 @@ void addSettingsOptions(CLI::App& cmd, SettingsOptions& o) {
     auto* g = cmd.add_option_group("Settings", "Estimation settings (defaults as in the settings dialog)");
     g->add_option("--maxstat", o.maxStat, "Maximum number of neighbour stations, 1..20 (20)");
     g->add_option("--maxdist", o.maxDist, "Maximum neighbour distance in km, up to 22000 (1000)");
-    g->add_option("--mindist", o.minDist, "Nearest-neighbour approximation below this distance in km, >= 0.1 (0.1)");
+    g->add_option("--mindist", o.minDist, "Nearest-neighbour approximation below this distance in km, 0..22000, at least 0.1 in effect (0.1)");
     g->add_option("--powexp", o.powExp, "Power of inverse distance weighting, 0..5 (1)");
-    g->add_option("--minhigh", o.minHigh, "Lowest neighbour altitude in m with --neighbalt 1 (-350)");
-    g->add_option("--maxhigh", o.maxHigh, "Highest neighbour altitude in m with --neighbalt 1 (8848)");
+    g->add_option("--minhigh", o.minHigh, "Lowest neighbour altitude in m with --neighbalt 1, -600..10000 (-350)");
+    g->add_option("--maxhigh", o.maxHigh, "Highest neighbour altitude in m with --neighbalt 1, -600..10000 (8848)");
     g->add_option("--neighbalt", o.neighbAlt, "1: neighbours must have an altitude in the range (0)")->check(CLI::Range(0, 1));
     g->add_option("--altcorr", o.altCorr, "1: local linear altitude correction (1)")->check(CLI::Range(0, 1));
     g->add_option("--gradcorr", o.gradCorr, "1: climate gradient correction (1)")->check(CLI::Range(0, 1));
@@ -23,29 +24,37 @@ void addSettingsOptions(CLI::App& cmd, SettingsOptions& o) {
     g->add_option("--robust", o.robust, "1: robust altitude and gradient corrections, same as --method robust; 0: none, same as --method described")
         ->check(CLI::Range(0, 1));
     g->add_option("--method", o.method,
-                  "Estimation method: adaptive (the default), robust, or described (the classic inverse-distance method "
-                  "with its least-squares corrections)");
+                  "Estimation method: adaptive (the default), robust, described (the classic inverse-distance method "
+                  "with its least-squares corrections), or kriging (with terrain covariates)");
 }
 
 int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings) {
     SettingsInput in = settingsToInput(settings);
-    auto number = [](const std::optional<std::string>& value, std::string& box, const char* name, const char* range) {
+    // The first value outside the shared ranges; the batch window's checks below refuse most of
+    // them with their own words, and this one speaks for what they let through.
+    std::string outside;
+    auto number = [&outside](const std::optional<std::string>& value, std::string& box, Argument argument, const char* range) {
         if (!value) return true;
         const std::string& text = *value;
+        const char* name = argumentRule(argument).option;
         // The whole argument must be a finite decimal number, unlike a dialog box that reads
         // its leading number: "nan" or "inf" would pass every range check of the settings.
         if (const std::string problem = decimalProblem(text, true); !problem.empty()) {
             std::fprintf(stderr, "zentrel: %s: %s; give a decimal number, %s.\n", name, problem.c_str(), range);
             return false;
         }
+        if (outside.empty() && !acceptsArgument(argument, *parseDecimal(text)))
+            outside = std::string(name) + ": \"" + text + "\" must be " + allowedText(argument) + ".";
         box = text;
         return true;
     };
-    if (!number(o.maxStat, in.MaxStat, "--maxstat", "1..20") ||
-        !number(o.maxDist, in.MaxDist, "--maxdist", "up to 22000 km") ||
-        !number(o.minDist, in.MinDist, "--mindist", "at least 0.1 km") ||
-        !number(o.powExp, in.PowExp, "--powexp", "0..5") || !number(o.minHigh, in.MinHigh, "--minhigh", "in m") ||
-        !number(o.maxHigh, in.MaxHigh, "--maxhigh", "in m") || !number(o.shad, in.Shad, "--shad", "0..1"))
+    if (!number(o.maxStat, in.MaxStat, Argument::MaxStat, "1..20") ||
+        !number(o.maxDist, in.MaxDist, Argument::MaxDist, "up to 22000 km") ||
+        !number(o.minDist, in.MinDist, Argument::MinDist, "0..22000 km") ||
+        !number(o.powExp, in.PowExp, Argument::PowExp, "0..5") ||
+        !number(o.minHigh, in.MinHigh, Argument::MinHigh, "-600..10000 m") ||
+        !number(o.maxHigh, in.MaxHigh, Argument::MaxHigh, "-600..10000 m") ||
+        !number(o.shad, in.Shad, Argument::Shad, "0..1"))
         return kExitUsage;
     if (o.maxStat && in.MaxStat.find('.') != std::string::npos) {
         std::fprintf(stderr, "zentrel: --maxstat: Number of stations must be an integer\n");
@@ -57,7 +66,7 @@ int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings) {
     if (o.method) {
         const std::optional<Method> method = parseMethod(*o.method);
         if (!method) {
-            std::fprintf(stderr, "zentrel: --method must be described, robust or adaptive, not \"%s\".\n", o.method->c_str());
+            std::fprintf(stderr, "zentrel: --method must be %s, not \"%s\".\n", methodChoices().c_str(), o.method->c_str());
             return kExitUsage;
         }
         if (o.robust && (*o.robust == 1) != (*method == Method::Robust)) {
@@ -79,6 +88,10 @@ int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings) {
         for (char& c : text)
             if (c == '\r') c = ' ';
         std::fprintf(stderr, "zentrel: %s%s: %s\n", check.ok ? "note: " : "", m.title.c_str(), text.c_str());
+    }
+    if (check.ok && !outside.empty()) {
+        std::fprintf(stderr, "zentrel: %s\n", outside.c_str());
+        return kExitUsage;
     }
     return check.ok ? kExitOk : kExitUsage;
 }

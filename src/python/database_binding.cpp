@@ -1,6 +1,7 @@
 // zentrel.Database: a data folder opened for estimates, one location at a time or many at once
 // on all cores with the interpreter lock released.
 #include <pybind11/numpy.h>
+#include <sys/stat.h>
 #include <pybind11/stl.h>
 
 #include <cmath>
@@ -16,22 +17,43 @@
 
 namespace zentrel::python {
 
-Database::Database(const std::string& folder) : folder_(folder) {
+FolderContents::FolderContents(const std::string& folder) : folder_(folder) {
     requireDataFolder(folder_);
     stations_ = std::make_shared<StationDatabase>(folder_);
     demonstration_ = isDemonstrationData(folder_);
 }
 
-const TerrainRaster& Database::raster() const {
+const TerrainRaster& FolderContents::raster() const {
     std::lock_guard lock(mutex_);
     if (!raster_) raster_ = std::make_unique<TerrainRaster>(folder_);
     return *raster_;
 }
 
-const DataInfo& Database::description() const {
+const DataInfo& FolderContents::description() const {
     std::lock_guard lock(mutex_);
     if (!description_) description_ = std::make_unique<DataInfo>(describeDataFolder(folder_));
     return *description_;
+}
+
+Database::Database(const std::string& folder) : folder_(folder) { current(); }
+
+Database::Stamp Database::stampOf(const std::string& folder) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) return {};
+    return {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino),
+            static_cast<long long>(st.st_mtim.tv_sec), static_cast<long long>(st.st_mtim.tv_nsec)};
+}
+
+std::shared_ptr<const FolderContents> Database::current() const {
+    std::lock_guard lock(mutex_);
+    const Stamp now = stampOf(folder_);
+    // The folder's inode changes when an import switches a new database in; its time when a
+    // file comes or goes; a station file edited in place shows in its own size and time.
+    if (!contents_ || !(now == stamp_) || contents_->stations()->changedOnDisk()) {
+        contents_ = std::make_shared<const FolderContents>(folder_);
+        stamp_ = now;
+    }
+    return contents_;
 }
 
 namespace {
@@ -41,7 +63,7 @@ void warn(const std::string& text) {
 }
 
 // A settings keyword's value as the text a settings box would hold.
-std::string settingText(const std::string& name, py::handle value) {
+std::string settingText(py::handle value) {
     if (py::isinstance<py::str>(value)) return value.cast<std::string>();
     if (py::isinstance<py::bool_>(value)) return value.cast<bool>() ? "1" : "0";
     if (PyLong_Check(value.ptr())) return py::str(value).cast<std::string>();
@@ -51,7 +73,7 @@ std::string settingText(const std::string& name, py::handle value) {
         if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 1e15) return std::to_string(static_cast<long long>(d));
         return py::repr(py::float_(d)).cast<std::string>();
     }
-    throw ArgumentError{name + " needs a number, not " + py::repr(value).cast<std::string>() + "."};
+    return "";  // no number: refused by the setting's check, which shows the value
 }
 
 }  // namespace
@@ -60,7 +82,7 @@ ProgramSettings requestSettings(const std::string& method, const py::kwargs& kwa
     std::vector<SettingValue> values;
     for (const auto& [key, value] : kwargs) {
         const std::string name = key.cast<std::string>();
-        values.push_back({name, settingText(name, value)});
+        values.push_back({name, settingText(value), py::repr(value).cast<std::string>()});
     }
     std::vector<std::string> notes;
     ProgramSettings settings = makeSettings(method, values, notes);
@@ -77,18 +99,25 @@ void requireVariable(const Database& db, int variable) {
         throw Error(missingVariableMessage(variable) + "; add them with zentrel data import-csv.");
 }
 
-void checkPosition(double lon, double lat) {
-    if (!(lon >= -180 && lon <= 180) || !(lat >= -90 && lat <= 90))
-        throw ArgumentError{"lon must lie in -180..180 and lat in -90..90."};
+std::string shown(double value) { return py::repr(py::float_(value)).cast<std::string>(); }
+
+// One element of an array argument: "lons[3] must be -180..180, got 200.0".
+void checkElement(Argument argument, const char* name, size_t index, double value) {
+    if (acceptsArgument(argument, value)) return;
+    std::string message = keywordProblem(argument, value, shown(value));
+    message.replace(0, message.find(' '), std::string(name) + "[" + std::to_string(index) + "]");
+    throw ArgumentError{message};
 }
 
-Result estimateOne(const Database& db, double lon, double lat, std::optional<double> alt, const std::string& var,
-                   const std::string& method, int level, const py::kwargs& kwargs) {
-    checkPosition(lon, lat);
+Result estimateOne(const Database& db, py::handle lonIn, py::handle latIn, py::handle altIn, const std::string& var,
+                   const std::string& method, py::handle levelIn, const py::kwargs& kwargs) {
+    // Numbers of any Python kind, shown as the caller wrote them when refused.
+    const double lon = numberArgument(Argument::Lon, lonIn), lat = numberArgument(Argument::Lat, latIn);
+    std::optional<double> alt;
+    if (!altIn.is_none()) alt = numberArgument(Argument::Alt, altIn);
     const int variable = parseVariable(var);
-    checkLevel(level);
+    const int level = levelArgument(levelIn);
     requireVariable(db, variable);
-    if (alt && !std::isfinite(*alt)) throw ArgumentError{"alt must be a number of metres (None: from the elevation raster)."};
     const ProgramSettings settings = requestSettings(method, kwargs);
     Location location{"", static_cast<float>(lon), static_cast<float>(lat), 0};
     Result result;
@@ -96,8 +125,9 @@ Result estimateOne(const Database& db, double lon, double lat, std::optional<dou
     int16_t isSea = 0;
     {
         py::gil_scoped_release unlocked;
-        location.Alt = alt ? static_cast<float>(*alt) : db.raster().altitude(location.Lon, location.Lat, isSea);
-        Engine engine(settings, db.folder(), db.stations());
+        const auto folder = db.current();
+        location.Alt = alt ? static_cast<float>(*alt) : folder->raster().altitude(location.Lon, location.Lat, isSea);
+        Engine engine(settings, folder->folder(), folder->stations());
         result.value = engine.Run(variable, location);
     }
     if (isSea) warn("note: the point is sea in the elevation raster; altitude 0 m is used.");
@@ -112,8 +142,8 @@ py::array_t<double, py::array::c_style | py::array::forcecast> doubles(py::handl
 }
 
 py::dict manyEstimates(const Database& db, py::handle lonsIn, py::handle latsIn, py::handle altsIn, const std::string& var,
-                      const std::string& method, py::handle quantitiesIn, int level,
-                      int threads, const py::kwargs& kwargs) {
+                      const std::string& method, py::handle quantitiesIn, py::handle levelIn,
+                      py::handle threadsIn, const py::kwargs& kwargs) {
     auto lons = doubles(lonsIn, "lons");
     auto lats = doubles(latsIn, "lats");
     const std::vector<py::ssize_t> shape(lons.shape(), lons.shape() + lons.ndim());
@@ -129,15 +159,16 @@ py::dict manyEstimates(const Database& db, py::handle lonsIn, py::handle latsIn,
     const size_t count = static_cast<size_t>(lons.size());
     const double* lon = lons.data();
     const double* lat = lats.data();
-    for (size_t i = 0; i < count; ++i)
-        if (!(lon[i] >= -180 && lon[i] <= 180) || !(lat[i] >= -90 && lat[i] <= 90))
-            throw ArgumentError{"lons must lie in -180..180 and lats in -90..90; location " + std::to_string(i) + " is (" +
-                                py::repr(py::float_(lon[i])).cast<std::string>() + ", " +
-                                py::repr(py::float_(lat[i])).cast<std::string>() + ")."};
+    for (size_t i = 0; i < count; ++i) {
+        checkElement(Argument::Lon, "lons", i, lon[i]);
+        checkElement(Argument::Lat, "lats", i, lat[i]);
+        // NaN: the altitude from the elevation raster.
+        if (alts && !std::isnan(alts->data()[i])) checkElement(Argument::Alt, "alts", i, alts->data()[i]);
+    }
     const int variable = parseVariable(var);
-    checkLevel(level);
+    const int level = levelArgument(levelIn);
     requireVariable(db, variable);
-    if (threads < 0) throw ArgumentError{"threads must be 0 (all cores) or more."};
+    const auto threads = static_cast<unsigned>(numberArgument(Argument::Threads, threadsIn));
     // One name alone or a sequence of names.
     std::vector<std::string> quantities;
     if (py::isinstance<py::str>(quantitiesIn)) {
@@ -170,20 +201,21 @@ py::dict manyEstimates(const Database& db, py::handle lonsIn, py::handle latsIn,
     py::array_t<int16_t> active(shape);
     if (wantActive) out.activeCount = active.mutable_data();
 
+    const auto folder = db.current();
     ManyJob job;
     job.settings = &settings;
-    job.folder = db.folder();
-    job.database = db.stations();
+    job.folder = folder->folder();
+    job.database = folder->stations();
     job.variable = variable;
     job.k = confidenceFactor(level);
-    job.threads = static_cast<unsigned>(threads);
+    job.threads = threads;
     ManyLocations at{lon, lat, alts ? alts->data() : nullptr, count};
     bool interrupted = false;
     if (count > 0) {
         py::gil_scoped_release unlocked;
         bool needRaster = !at.alts;
         for (size_t i = 0; at.alts && i < count && !needRaster; ++i) needRaster = std::isnan(at.alts[i]);
-        if (needRaster) job.raster = &db.raster();
+        if (needRaster) job.raster = &folder->raster();
         // Ctrl-C in the interpreter stops the workers after their current location.
         const auto poll = [&interrupted] {
             py::gil_scoped_acquire locked;
@@ -207,24 +239,35 @@ py::object info(const Database& db) {
     std::string json;
     {
         py::gil_scoped_release unlocked;
-        json = formatDataInfoJson(db.description());
+        json = formatDataInfoJson(db.current()->description());
     }
     return py::module_::import("json").attr("loads")(json);
 }
 
 }  // namespace
 
+double numberArgument(Argument argument, py::handle value) {
+    double number = std::nan("");
+    if (PyNumber_Check(value.ptr()) && !PyComplex_Check(value.ptr()) && !py::isinstance<py::str>(value))
+        number = py::float_(py::reinterpret_borrow<py::object>(value)).cast<double>();
+    return checkArgument(argument, number, py::repr(value).cast<std::string>());
+}
+
+int levelArgument(py::handle value) { return static_cast<int>(numberArgument(Argument::Level, value)); }
+
 void bindDatabase(py::module_& m) {
     auto c = py::class_<Database>(m, "Database", "A data folder opened for estimates.");
     c.def(py::init<const std::string&>(), py::arg("path"),
           "path: the data folder; None takes default_data_folder(). DataError when it does not exist.");
     c.def_property_readonly("path", &Database::folder, "The data folder.");
-    c.def_property_readonly("demonstration", &Database::demonstration,
-                            "True when the folder holds demonstration data, not real stations.");
+    c.def_property_readonly(
+        "demonstration", [](const Database& db) { return db.current()->demonstration(); },
+        "True when the folder holds demonstration data, not real stations.");
     c.def_property_readonly("variables", [](const Database& db) {
         std::vector<std::string> held;
         py::gil_scoped_release unlocked;
-        const DataInfo& d = db.description();
+        const auto folder = db.current();
+        const DataInfo& d = folder->description();
         for (int v = 0; v < kVariableCount; ++v)
             if (d.variables[static_cast<size_t>(v)].stations > 0) held.push_back(kVariableNames[static_cast<size_t>(v)]);
         return held;
@@ -237,19 +280,21 @@ void bindDatabase(py::module_& m) {
     c.def("estimate", &estimateOne, py::arg("lon"), py::arg("lat"), py::arg("alt") = py::none(), py::arg("var") = "Temp",
           py::arg("method") = "adaptive", py::arg("level") = 90, R"(The estimate of one variable at one location.
 
-lon -180..180, lat -90..90 in decimal degrees; alt in m (None: from the elevation
-raster, with a UserWarning when the point is sea there; 9999: unknown). var is case-
-insensitive. settings: max_stat (1..20), max_dist (km, up to 22000), min_dist (km,
->= 0.1), pow_exp (0..5), min_high, max_high (m), neighb_alt, alt_corr, grad_corr
-(0/1 or bool), shad (0..1); defaults as the settings dialog's.
-Raises ValueError for a bad argument and DataError for unusable data (a variable the
-database holds no normals of), with the command line's messages. The interpreter lock is
-released while the engine runs.)");
+lon -180..180, lat -90..90 in decimal degrees; alt in m, -600..10000 (None: from the
+elevation raster, with a UserWarning when the point is sea there; 9999: unknown). var
+is case-insensitive. settings: max_stat (1..20), max_dist (km, more than 0, up to
+22000), min_dist (km, 0..22000, taken as at least 0.1), pow_exp (0..5), min_high,
+max_high (m, -600..10000), neighb_alt, alt_corr, grad_corr (0/1 or bool), shad (0..1);
+defaults as the settings dialog's. The command line takes exactly the same values.
+Raises ValueError naming a bad argument ("max_stat must be 1..20, got 50") and
+DataError for unusable data (a variable the database holds no normals of) with the
+command line's message. The interpreter lock is released while the engine runs.)");
     c.def("estimate_many", &manyEstimates, py::arg("lons"), py::arg("lats"), py::arg("alts") = py::none(),
           py::arg("var") = "Temp", py::arg("method") = "adaptive",
           py::arg("quantities") = py::make_tuple("best", "stderr"), py::arg("level") = 90,
-          py::arg("threads") = 0, R"(The estimates of one variable at many locations, on `threads` threads (0: all cores)
-with the interpreter lock released; Ctrl-C stops them (KeyboardInterrupt).
+          py::arg("threads") = 0, R"(The estimates of one variable at many locations, on `threads` threads (0: all cores;
+at most 4 x the hardware threads, as on the command line) with the interpreter lock
+released; Ctrl-C stops them (KeyboardInterrupt).
 
 lons, lats (and alts) of one shape S; alts None or NaN entries take the elevation
 raster's altitude. Returns a dict: each quantity an array of shape S + (13,) (float32),
@@ -265,10 +310,12 @@ of a location without active neighbours).)");
             const std::vector<py::ssize_t> shape(lons.shape(), lons.shape() + lons.ndim());
             py::array_t<float> alt(shape);
             py::array_t<bool> sea(shape);
-            const TerrainRaster& raster = db.raster();
+            const auto folder = db.current();
+            const TerrainRaster& raster = folder->raster();
             for (py::ssize_t i = 0; i < lons.size(); ++i) {
                 const double lon = lons.data()[i], lat = lats.data()[i];
-                checkPosition(lon, lat);
+                checkElement(Argument::Lon, "lons", static_cast<size_t>(i), lon);
+                checkElement(Argument::Lat, "lats", static_cast<size_t>(i), lat);
                 int16_t isSea = 0;
                 alt.mutable_data()[i] = raster.altitude(static_cast<float>(lon), static_cast<float>(lat), isSea);
                 sea.mutable_data()[i] = isSea != 0;

@@ -5,14 +5,18 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "decimal_number.h"
 #include "engine/types.h"
 #include "settings/method.h"
 
 namespace zentrel::python {
 
 const std::vector<std::string>& methodNames() {
-    static const std::vector<std::string> names{methodName(Method::Described), methodName(Method::Robust),
-                                                methodName(Method::Adaptive)};
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> all;
+        for (Method m : kMethods) all.emplace_back(methodName(m));
+        return all;
+    }();
     return names;
 }
 
@@ -33,9 +37,9 @@ int parseVariable(const std::string& name) {
     return v;
 }
 
-int checkLevel(int level) {
-    if (level != 90 && level != 95 && level != 99) throw ArgumentError{"level must be 90, 95 or 99."};
-    return level;
+double checkArgument(Argument argument, double value, const std::string& shown) {
+    if (!acceptsArgument(argument, value)) throw ArgumentError{keywordProblem(argument, value, shown)};
+    return value;
 }
 
 const std::vector<std::string>& settingNames() {
@@ -46,12 +50,11 @@ const std::vector<std::string>& settingNames() {
 
 namespace {
 
-// The whole text must be a number, unlike a dialog box that reads its leading number.
-void requireNumber(const SettingValue& v) {
-    char* end = nullptr;
-    const double value = std::strtod(v.text.c_str(), &end);
-    if (v.text.empty() || end != v.text.c_str() + v.text.size() || !std::isfinite(value))
-        throw ArgumentError{v.name + " needs a number, not \"" + v.text + "\"."};
+// The whole text must be a decimal number within the command line's range, unlike a dialog
+// box that reads its leading number.
+void requireNumber(const SettingValue& v, Argument argument) {
+    const std::optional<double> value = parseDecimal(v.text);
+    checkArgument(argument, value ? *value : std::nan(""), v.shown);
 }
 
 bool requireSwitch(const SettingValue& v) {
@@ -67,19 +70,17 @@ ProgramSettings makeSettings(const std::string& method, const std::vector<Settin
     SettingsInput in = settingsToInput(settings);
     applyMethod(method, in);
     for (const SettingValue& v : values) {
-        std::string* box = v.name == "max_stat"   ? &in.MaxStat
-                           : v.name == "max_dist" ? &in.MaxDist
-                           : v.name == "min_dist" ? &in.MinDist
-                           : v.name == "pow_exp"  ? &in.PowExp
-                           : v.name == "min_high" ? &in.MinHigh
-                           : v.name == "max_high" ? &in.MaxHigh
-                           : v.name == "shad"     ? &in.Shad
-                                                  : nullptr;
-        if (box) {
-            requireNumber(v);
-            if (v.name == "max_stat" && v.text.find('.') != std::string::npos)
-                throw ArgumentError{"max_stat: Number of stations must be an integer"};
-            *box = v.text;
+        const auto box = v.name == "max_stat"   ? std::make_pair(&in.MaxStat, Argument::MaxStat)
+                         : v.name == "max_dist" ? std::make_pair(&in.MaxDist, Argument::MaxDist)
+                         : v.name == "min_dist" ? std::make_pair(&in.MinDist, Argument::MinDist)
+                         : v.name == "pow_exp"  ? std::make_pair(&in.PowExp, Argument::PowExp)
+                         : v.name == "min_high" ? std::make_pair(&in.MinHigh, Argument::MinHigh)
+                         : v.name == "max_high" ? std::make_pair(&in.MaxHigh, Argument::MaxHigh)
+                         : v.name == "shad"     ? std::make_pair(&in.Shad, Argument::Shad)
+                                                : std::make_pair(static_cast<std::string*>(nullptr), Argument::Lon);
+        if (box.first) {
+            requireNumber(v, box.second);
+            *box.first = v.text;
         } else if (v.name == "neighb_alt") {
             in.NeighbAlt = requireSwitch(v);
         } else if (v.name == "alt_corr") {

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "settings/argument_checks.h"
 #include "settings/program_settings.h"
 
 namespace zentrel::python {
@@ -26,23 +27,25 @@ void applyMethod(const std::string& method, SettingsInput& input);
 /// Variable index of a name ("Temp", case-insensitive). Throws ArgumentError otherwise.
 int parseVariable(const std::string& name);
 
-/// Checks a confidence level 90, 95 or 99. Throws ArgumentError otherwise.
-int checkLevel(int level);
+/// Throws ArgumentError "max_stat must be 1..20, got 50" unless `value` is within the range
+/// that the command line's option of `argument` takes. `shown` is the value as Python wrote it.
+double checkArgument(Argument argument, double value, const std::string& shown);
 
 /// One settings keyword with its value as text: numbers as the user would type them into the
-/// settings boxes, switches as "0" or "1".
+/// settings boxes, switches as "0" or "1"; `shown` is the value as Python writes it (its repr).
 struct SettingValue {
     std::string name;
     std::string text;
+    std::string shown;
 };
 
 /// The settings keywords, in the order of the settings dialog.
 const std::vector<std::string>& settingNames();
 
 /// The settings of one request: the defaults, the method and the keywords stored and checked
-/// as the batch window checks them. Throws ArgumentError with the message of the first failed
-/// check ("Problem: Too many stations.: More than 20 stations ..."). Corrections that are not
-/// failures (a minimum distance below 0.1 km) are added to `notes`.
+/// as the batch window checks them. Numbers are checked against the command line's ranges
+/// first: ArgumentError "max_stat must be 1..20, got 50". Corrections that are not failures
+/// (a minimum distance below 0.1 km) are added to `notes`.
 ProgramSettings makeSettings(const std::string& method, const std::vector<SettingValue>& values,
                              std::vector<std::string>& notes);
 

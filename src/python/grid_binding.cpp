@@ -40,7 +40,7 @@ struct GridRequest {
 
 void writeGrid(const Database& db, const std::string& path, const GridRequest& g, const ProgramSettings& settings) {
     const int variable = parseVariable(g.var);
-    checkLevel(g.level);
+    const auto contents = db.current();  // one database for the whole grid
     if (!holdsVariable(db.folder(), variable))
         throw Error(missingVariableMessage(variable) + "; add them with zentrel data import-csv.");
     if (g.bbox.size() != 4) throw ArgumentError{"bbox takes four numbers: west, south, east, north."};
@@ -50,7 +50,6 @@ void writeGrid(const Database& db, const std::string& path, const GridRequest& g
     const auto resolution = parseAngle(g.res);
     if (!resolution)
         throw ArgumentError{"res must be a positive number of degrees, or of arc-minutes or arc-seconds such as \"5m\" or \"30s\"."};
-    if (g.threads < 0) throw ArgumentError{"threads must be 0 (all cores) or more."};
     SurfaceLayout layout;
     layout.Variable = variable;
     layout.Periods = g.periods;
@@ -69,14 +68,14 @@ void writeGrid(const Database& db, const std::string& path, const GridRequest& g
     } catch (const Error& e) {
         throw ArgumentError{e.what()};
     }
-    const SurfaceMetadata metadata = surfaceMetadata(layout, settings, db.description());
+    const SurfaceMetadata metadata = surfaceMetadata(layout, settings, contents->description());
     // The land of the command line: the first map of the map folder; without one, or with
     // sea=True, the elevation raster decides (every cell with sea=True).
     std::optional<ImgRaster> mask;
     if (!g.sea)
         if (const std::string folder = locateMapFolder(kProgramDir, db.folder()); !folder.empty())
             if (const auto maps = listUsableMaps(folder); !maps.empty()) mask = readImg(maps.front().Img);
-    const TerrainRaster& terrain = db.raster();
+    const TerrainRaster& terrain = contents->raster();
     const LandFunction land = [&](double lon, double lat) {
         if (g.sea) return true;
         int16_t isSea = 0;
@@ -85,7 +84,7 @@ void writeGrid(const Database& db, const std::string& path, const GridRequest& g
     };
 
     const int threads = static_cast<int>(workerThreadsFor(static_cast<unsigned>(g.threads)));
-    RasterCellEstimator estimator(settings, db.folder(), db.stations(), variable, 13, threads);
+    RasterCellEstimator estimator(settings, contents->folder(), contents->stations(), variable, 13, threads);
     SurfaceNetCdfWriter writer(path, grid, layout, metadata);
     // Ctrl-C in the interpreter stops the run; signals are only seen on the calling thread.
     Feedback feedback;
@@ -119,8 +118,10 @@ void bindGrid(py::class_<Database>& c) {
         "_grid_file",
         [](const Database& db, const std::string& path, std::vector<double> bbox, const std::string& res,
            const std::string& var, std::vector<int> periods, std::vector<std::string> quantities,
-           const std::string& method, int level, int threads, bool sea, const py::kwargs& kwargs) {
-            GridRequest g{std::move(bbox), res, var, std::move(periods), std::move(quantities), method, level, threads, sea};
+           const std::string& method, py::handle level, py::handle threads, bool sea, const py::kwargs& kwargs) {
+            // Checked as the command line checks them.
+            GridRequest g{std::move(bbox), res, var, std::move(periods), std::move(quantities), method,
+                          levelArgument(level), static_cast<int>(numberArgument(Argument::Threads, threads)), sea};
             writeGrid(db, path, g, requestSettings(method, kwargs));
         },
         py::arg("path"), py::arg("bbox"), py::arg("res"), py::arg("var"), py::arg("periods"), py::arg("quantities"),

@@ -110,8 +110,8 @@ void bindResult(py::module_& m) {
     }
     c.def(
         "bounds",
-        [](const Result& r, int level) {
-            checkLevel(level);
+        [](const Result& r, py::handle levelIn) {
+            const int level = levelArgument(levelIn);
             return py::make_tuple(quantity(r, Quantity::Low, level), quantity(r, Quantity::High, level));
         },
         py::arg("level"), "Low and High at a confidence level 90, 95 or 99. ValueError otherwise.");

@@ -6,6 +6,9 @@
 #include <cmath>
 #include <optional>
 
+#include <fmt/format.h>
+
+#include "data/possible_values.h"
 #include "python/bindings.h"
 #include "python/estimate_request.h"
 #include "season/cycle.h"
@@ -23,8 +26,9 @@ py::array_t<float> slice(const std::array<float, N>& a, size_t first, size_t cou
     return out;
 }
 
-py::dict cycles(const Result& r, std::optional<int> level) {
-    const float z = level ? confidenceFactor(checkLevel(*level)) : 0.0f;
+py::dict cycles(const Result& r, py::handle levelIn) {
+    const std::optional<int> level = levelIn.is_none() ? std::nullopt : std::optional<int>(levelArgument(levelIn));
+    const float z = level ? confidenceFactor(*level) : 0.0f;
     DailyCycle daily;
     DekadalCycle dekadal;
     fillDailyCycle(r.value.result, r.value.variable, z, daily);
@@ -56,7 +60,11 @@ Monthly monthlyValues(py::handle value, int variable, const char* name) {
         throw ArgumentError{std::string(name) + " must be a Result or 12 monthly values (13 with the annual one)."};
     for (size_t m = 1; m <= 12; ++m) {
         const double v = array.data()[m - 1];
-        if (!std::isfinite(v)) throw ArgumentError{std::string(name) + " holds a value that is not a number."};
+        // The values a station file may hold for the variable, as everywhere else.
+        const PossibleRange range = possibleMonthlyRange(variable);
+        if (!(v >= range.low && v <= range.high))
+            throw ArgumentError{fmt::format("{}[{}] must be {}..{}, got {}", name, m - 1, range.low, range.high,
+                                            py::repr(py::float_(v)).cast<std::string>())};
         out[m] = static_cast<float>(v);
     }
     return out;

@@ -10,7 +10,10 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <map>
+#include <fstream>
+#include <tuple>
 
 #include "../core/fixture.h"
 #include "files/output_lock.h"
@@ -40,6 +43,8 @@ TEST(HostileInput, NonFiniteHexOrHugeOptionsAreRefusedNamingTheOption) {
         {" --shad nan", "--shad: \"nan\" is not a number"},
         {" --maxdist nan", "--maxdist: \"nan\" is not a number"},
         {" --mindist inf", "--mindist: \"inf\" is not a number"},
+        {" --mindist 1e30", "--mindist: \"1e30\" must be 0..22000."},
+        {" --maxhigh 20000", "--maxhigh: \"20000\" must be -600..10000."},
         {" --maxdist 1e39", "--maxdist: \"1e39\" is too large a number"}};
     for (const auto& [args, message] : cases) {
         const CliResult r = runCli(base + args);
@@ -105,6 +110,7 @@ TEST(HostileInput, SecondRunOnALockedOutputIsRefusedAndTheOutputKept) {
                                " --data " + data.str());
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("The output " + out + " is being written by another run"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("written so far"), std::string::npos) << "the refused run wrote nothing: " << r.err;
     EXPECT_EQ(readFile(out), "earlier run\n");
     const CliResult e = runCli("estimate --lon 10 --lat 45 --alt 100 --var Temp --format vesk -o " + out + " --data " +
                                data.str());
@@ -194,4 +200,172 @@ TEST(HostileInput, RepeatedStationShowsNoZeroAnnualValue) {
     const CliResult json = runCli("estimate --lon 10 --lat 45 --alt 100 --var Tmax --json --data " + data.str());
     EXPECT_NE(json.out.find("\"Best\": [15.4,15.4,15.4,15.4,15.4,15.4,15.4,15.4,15.4,15.4,15.4,15.4,null]"), std::string::npos)
         << json.out;
+}
+
+// An empty value is no value: never the option's default ("--level ''" as 90, "--tile ''" as
+// the whole raster).
+TEST(HostileInput, EmptyOptionValuesAreRefusedNamingTheOption) {
+    TempFolder data("hostile-empty");
+    writeDataFolder(data, 10, 45, ringOfEightStations());
+    const std::string raster = "raster --var Temp --bbox 9,44,11,46 --res 1 -o " + data.file("x.tif") + " ";
+    const std::pair<std::string, const char*> cases[] = {
+        {"estimate --lon 10 --lat 45 --alt 100 --var Temp --level ''", "--level"},
+        {"batch --grid 9,11,1,44,46,1 --out " + data.file("b.csv") + " --format vesk --level ''", "--level"},
+        {raster + "--tile ''", "--tile"},
+        {raster + "--tile=", "--tile"},
+        {raster + "--level=", "--level"}};
+    for (const auto& [command, option] : cases) {
+        const CliResult r = runCli(command + " --data " + data.str());
+        EXPECT_EQ(r.code, 2) << command << ": " << r.err;
+        EXPECT_NE(r.err.find(std::string("zentrel: ") + option + ": the value is empty"), std::string::npos)
+            << command << ": " << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(data.file("x.tif")));
+    EXPECT_FALSE(std::filesystem::exists(data.file("b.csv")));
+}
+
+// The formats other than the result files are one table each: --append cannot add to them and
+// must not replace the earlier run's file either.
+TEST(HostileInput, AppendToAFormatThatCannotTakeMoreLinesIsRefusedBeforeWriting) {
+    TempFolder data("hostile-append");
+    writeDataFolder(data, 10, 45, ringOfEightStations());
+    data.write("two.dat", "10,45,100,Here\n10.2,45.1,150,There\n");
+    for (const std::string format : {"vesk", "orvane", "lgs-input"}) {
+        const std::string out = data.file("first." + format);
+        const std::string args = "batch --locations " + data.file("two.dat") + " --vars Temp --format " + format +
+                                 " --out " + out + " --data " + data.str();
+        ASSERT_EQ(runCli(args).code, 0) << format;
+        const std::string first = readFile(out);
+        const CliResult again = runCli(args + " --append");
+        EXPECT_EQ(again.code, 2) << format << ": " << again.err;
+        EXPECT_NE(again.err.find("--append"), std::string::npos) << again.err;
+        EXPECT_EQ(readFile(out), first) << format << ": the first run's file was replaced";
+    }
+}
+
+// Strips of a raster with more strips than rows: every strip is refused alike, so that a
+// cluster job does not write some strips and lose others.
+TEST(HostileInput, MoreStripsThanRowsAreRefusedForEveryStrip) {
+    const std::filesystem::path bin = std::filesystem::path(ZENTREL_BIN).parent_path();
+    if (!std::filesystem::exists(bin / "ZentrelData" / "10k8b.raw")) GTEST_SKIP() << "data folder not built";
+    TempFolder out("hostile-strips");
+    for (int i = 1; i <= 7; ++i) {
+        const std::string file = out.file("s" + std::to_string(i) + ".tif");
+        const CliResult r = runCli("raster --var Temp --bbox 5,45,9,49 --res 1 --quiet --tile " + std::to_string(i) +
+                                   "/7 -o " + file);
+        EXPECT_EQ(r.code, 2) << "strip " << i << ": " << r.err;
+        EXPECT_FALSE(std::filesystem::exists(file)) << "strip " << i;
+    }
+}
+
+// A FIFO waits for a writer forever: every file the program reads is refused by name when it is
+// not a regular file (timeout ends a hang as a failure).
+TEST(HostileInput, FifoInPlaceOfTheAboutFileDoesNotHangAnyCommand) {
+    TempFolder data("hostile-fifo");
+    writeDataFolder(data, 10, 45, ringOfEightStations());
+    ASSERT_EQ(::mkfifo(data.file("about.txt").c_str(), 0600), 0);
+    for (const std::string command : {"data info", "data info --json", "data where", "--version"}) {
+        const CliResult r = runCli(command, "timeout 20 env ZENTREL_DATA=" + data.str() + " ");
+        EXPECT_NE(r.code, 124) << command << " hangs on the FIFO";
+        if (command.rfind("data info", 0) == 0)
+            EXPECT_NE(r.out.find("about.txt is not a regular file but a FIFO"), std::string::npos) << command << ": " << r.out;
+    }
+}
+
+// The about file is anyone's text: bytes that are not UTF-8 and a years line that overflows.
+TEST(HostileInput, AboutFileWithForeignBytesOrHugeYearsIsReportedNotMisread) {
+    TempFolder data("hostile-about");
+    writeDataFolder(data, 10, 45, ringOfEightStations());
+    data.write("about.txt", "Source: Stationsdaten M\xfcnchen \xff\nYears Temp: 12345678901234567890..3\n");
+    const CliResult json = runCli("data info --json --data " + data.str());
+    ASSERT_EQ(json.code, 0) << json.err;
+    EXPECT_NE(json.out.find("\"Source: Stationsdaten M\xc3\xbcnchen"), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("about.txt, line 2"), std::string::npos) << json.out;
+    EXPECT_EQ(json.out.find("validYears"), std::string::npos) << json.out;
+    EXPECT_EQ(runCli("data info --data " + data.str()).out.find("-1..1"), std::string::npos);
+}
+
+// Station lines the CSV importer refuses are refused by the station file reader too, by line.
+TEST(HostileInput, StationLinesTheImporterRefusesAreRefusedByTheReader) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"45.5,10.5,100,1,2,3,4,5,6,7,8,9,10,11,12,\"Rome, \"IT\"", "max.txt, line 9: field 16 has no closing quote"},
+        {"45.5,10.5,100,50,50,50,50,50,50,50,50,50,50,-99,50,\"Rome\",\"IT\"", "field 14 (November): \"-99\""}};
+    for (const auto& [line, message] : cases) {
+        TempFolder data("hostile-line");
+        writeDataFolder(data, 10, 45, ringOfEightStations());
+        const std::string var = message.find("max.txt") != std::string::npos ? "Tmax" : "Prec";
+        const std::string file = var == "Tmax" ? "max.txt" : candidateFiles(Prec, 10, 45)[0];
+        data.write(file, readFile(data.file(file)) + line + "\n");
+        const CliResult r = runCli("estimate --lon 10 --lat 45 --alt 100 --var " + var + " --data " + data.str());
+        EXPECT_EQ(r.code, 1) << line << ": " << r.out;
+        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    }
+}
+
+TEST(HostileInput, ValidationWithNothingHeldOutShowsNoZeroErrors) {
+    TempFolder data("hostile-validate");
+    writeDataFolder(data, 10, 45, {makeStation(10, 45, 100, 12, "Alone")});
+    const CliResult r = runCli("validate --var Temp --folds 2 --json " + data.file("v.json") + " --data " + data.str());
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out.find(" 0.00 "), std::string::npos) << r.out;
+    const std::string json = readFile(data.file("v.json"));
+    EXPECT_NE(json.find("\"mae\": null"), std::string::npos) << json;
+    EXPECT_EQ(json.find("\"mae\": 0.0"), std::string::npos) << json;
+}
+
+// Imports: a killed import's staging folder goes at the next import (a live process's stays),
+// and a database no estimate could use is refused whole.
+TEST(HostileInput, ImportRemovesLeftoversOfKilledImportsAndRefusesAnUnusableDatabase) {
+    TempFolder work("hostile-leftover");
+    const std::string db = work.file("db");
+    const std::string normals = std::string(ZENTREL_TEST_DATA) + "/csv/normals.csv";
+    ASSERT_EQ(runCli("data import-csv --in " + normals + " --out " + db).code, 0);
+    const std::string dead = work.file(".db.new-999999999"), live = work.file(".db.new-" + std::to_string(::getpid()));
+    for (const std::string& f : {dead, live}) std::filesystem::create_directories(f + "/inside");
+    ASSERT_EQ(runCli("data import-csv --in " + normals + " --out " + db).code, 0);
+    EXPECT_FALSE(std::filesystem::exists(dead)) << "the killed import's folder stayed";
+    EXPECT_TRUE(std::filesystem::exists(live)) << "a running import's folder was removed";
+    std::filesystem::remove_all(live);
+
+    const auto before = folderContents(db);
+    std::string csv = "id,name,country,lat,lon,alt,variable,jan,feb,mar,apr,may,jun,jul,aug,sep,oct,nov,dec\n";
+    for (int k = 0; k < 30001; ++k)
+        csv += std::to_string(k) + ",S,XX," + std::to_string(-60 + 0.004 * k) + "," + std::to_string(-170 + 0.011 * k) +
+               ",100,Tmax,1,2,3,4,5,6,7,8,9,10,11,12\n";
+    work.write("many.csv", csv);
+    const CliResult r = runCli("data import-csv --in " + work.file("many.csv") + " --out " + db);
+    EXPECT_EQ(r.code, 1) << r.out;
+    EXPECT_NE(r.err.find("more than the 30000 one estimate can take"), std::string::npos) << r.err;
+    EXPECT_EQ(folderContents(db), before);
+}
+
+// A disk that fills under a map (a small tmpfs): one line that says so, exit 1, no crash in the
+// libraries' exit handlers and no partial file.
+TEST(HostileInput, MapOnAFullDiskSaysSoInOneLine) {
+    const std::filesystem::path bin = std::filesystem::path(ZENTREL_BIN).parent_path();
+    if (!std::filesystem::exists(bin / "ZentrelData" / "10k8b.raw")) GTEST_SKIP() << "data folder not built";
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting a small disk needs root";
+    TempFolder work("hostile-fulldisk");
+    const std::string disk = work.file("disk");
+    std::filesystem::create_directory(disk);
+    if (std::system(("mount -t tmpfs -o size=160k tmpfs " + disk + " 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    struct Unmount {
+        std::string folder;
+        ~Unmount() { (void)std::system(("umount " + folder).c_str()); }
+    } unmount{disk};
+    // The disk fills while the file is closed (when it held everything until then) or at once
+    // (a filler leaves a few kilobytes), and while the GeoTIFF's tiles are made.
+    const std::tuple<const char*, const char*, int> cases[] = {
+        {"s.nc", "netCDF", 0}, {"s.nc", "netCDF", 150 * 1024}, {"s.tif", "GeoTIFF", 0}};
+    for (const auto& [name, kind, filler] : cases) {
+        const std::string out = disk + "/" + name;
+        if (filler) std::ofstream(disk + "/filler") << std::string(static_cast<size_t>(filler), 'x');
+        const CliResult r = runCli("raster --var Temp --period all --quantities best,stderr --quiet --bbox 5,40,15,50 "
+                                   "--res 0.1 -o " + out);
+        std::filesystem::remove(disk + "/filler");
+        EXPECT_EQ(r.code, 1) << name << " (-1: a crash): " << r.err;
+        EXPECT_EQ(r.err, std::string("zentrel: ") + kind + " file " + out + " cannot be written: the disk is full.\n");
+        EXPECT_TRUE(std::filesystem::is_empty(disk)) << name << ": a partial file stayed";
+    }
 }

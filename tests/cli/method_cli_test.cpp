@@ -62,9 +62,9 @@ TEST(MethodOption, UnknownOrContradictoryMethodIsAUsageError) {
     TempFolder folder("cli-method-bad");
     writeDataFolder(folder, 8.4f, 46.3f, hillStations());
     const std::string at = "estimate --lon 8.4 --lat 46.3 --alt 900 --var Temp --data " + folder.str();
-    const CliResult unknown = runCli(at + " --method kriging");
+    const CliResult unknown = runCli(at + " --method krige");
     EXPECT_EQ(unknown.code, 2);
-    EXPECT_NE(unknown.err.find("--method must be described, robust or adaptive"), std::string::npos) << unknown.err;
+    EXPECT_NE(unknown.err.find("--method must be described, robust, adaptive or kriging"), std::string::npos) << unknown.err;
     const CliResult both = runCli(at + " --method adaptive --robust 1");
     EXPECT_EQ(both.code, 2);
     EXPECT_NE(both.err.find("--robust 1 contradicts --method adaptive"), std::string::npos) << both.err;

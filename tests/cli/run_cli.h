@@ -17,10 +17,11 @@ struct CliResult {
     std::string err;
 };
 
-inline CliResult runCli(const std::string& args) {
+/// `prefix` goes before the program ("timeout 20 ").
+inline CliResult runCli(const std::string& args, const std::string& prefix = "") {
     static int counter = 0;
     const std::string errFile = "/tmp/zentrel-cli-err-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    const std::string command = std::string(ZENTREL_BIN) + " " + args + " 2>" + errFile;
+    const std::string command = prefix + std::string(ZENTREL_BIN) + " " + args + " 2>" + errFile;
     CliResult r;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return r;

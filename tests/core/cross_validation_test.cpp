@@ -38,6 +38,7 @@ std::vector<Station> gridStations(Field field, int count = 120) {
 void writeAll(const TempFolder& folder, const std::vector<Station>& stations) {
     StationLists lists;
     for (auto& list : lists) list = stations;
+    lists[Prec] = asPrecipitation(stations);
     writeStationDatabase(folder.str(), lists);
 }
 

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -65,6 +66,14 @@ inline Station makeStation(float lon, float lat, float alt, float value, std::st
     return s;
 }
 
+/// The stations as precipitation stations: values below 0 (the temperatures of a shared
+/// fixture) as 0, since a station file refuses a negative amount.
+inline std::vector<Station> asPrecipitation(std::vector<Station> stations) {
+    for (Station& s : stations)
+        for (float& v : s.Data) v = std::max(v, 0.0f);
+    return stations;
+}
+
 inline std::string stationLines(const std::vector<Station>& stations) {
     std::string text;
     for (const Station& s : stations) text += formatStationLine(s) + "\n";
@@ -77,11 +86,12 @@ inline std::string stationLines(const std::vector<Station>& stations) {
 inline void writeDataFolder(const TempFolder& folder, float lon, float lat, const std::vector<Station>& stations) {
     const std::string lines = stationLines(stations);
     for (int v : {0, 3}) {
+        const std::string bandLines = v == 3 ? stationLines(asPrecipitation(stations)) : lines;
         for (int i = 1; i <= 6; ++i)
             for (int j = 1; j <= 6; ++j) folder.write(bandFileName(v, i, j), "");
         for (const char* polar : {"mesud.txt", "menor.txt", "prsud.txt", "prnor.txt"}) folder.write(polar, "");
         const std::vector<std::string> files = candidateFiles(v, lon, lat);
-        folder.write(files[0], lines);
+        folder.write(files[0], bandLines);
     }
     for (int v : {1, 2, 4, 5, 6, 7}) folder.write(wholeFileName(v), lines);
 }

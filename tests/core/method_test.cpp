@@ -7,7 +7,8 @@
 using namespace zentrel;
 
 TEST(MethodSetting, NamesReadBackAnyCase) {
-    for (Method m : {Method::Described, Method::Robust, Method::Adaptive}) EXPECT_EQ(parseMethod(methodName(m)), m);
+    for (Method m : kMethods) EXPECT_EQ(parseMethod(methodName(m)), m);
+    EXPECT_EQ(methodChoices(), "described, robust, adaptive or kriging");
     EXPECT_EQ(parseMethod("Adaptive"), Method::Adaptive);
     EXPECT_EQ(parseMethod("ROBUST"), Method::Robust);
     EXPECT_FALSE(parseMethod(""));

@@ -43,12 +43,14 @@ void writeRandomWorld(const TempFolder& folder, int count, uint64_t seed) {
         for (int m = 1; m <= 12; ++m) s.Data[static_cast<size_t>(m)] = rng.uniform(-5, 30);
         if (k % 50 == 1) s.Lon = std::round(s.Lon);  // ties in distance along meridians
         const std::string line = formatStationLine(s) + "\n";
+        const std::string precLine = formatStationLine(asPrecipitation({s})[0]) + "\n";
         for (int v : {Temp, Prec}) {
+            const std::string& text = v == Prec ? precLine : line;
             const BandIndex b = bandOf(v, s.Lon, s.Lat);
-            files[bandFileName(v, b.lat, b.lon)] += line;
-            if (rng.next() < 0.1) files[bandFileName(v, b.lat == 1 ? 6 : b.lat - 1, b.lon)] += line;
-            if (s.Lat < -45) files[v == Temp ? "mesud.txt" : "prsud.txt"] += line;
-            if (s.Lat > 55) files[v == Temp ? "menor.txt" : "prnor.txt"] += line;
+            files[bandFileName(v, b.lat, b.lon)] += text;
+            if (rng.next() < 0.1) files[bandFileName(v, b.lat == 1 ? 6 : b.lat - 1, b.lon)] += text;
+            if (s.Lat < -45) files[v == Temp ? "mesud.txt" : "prsud.txt"] += text;
+            if (s.Lat > 55) files[v == Temp ? "menor.txt" : "prnor.txt"] += text;
         }
         for (int v : {Tmax, Tmin, Vap, PET, Wind, Sun}) {
             files[wholeFileName(v)] += line;

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "error.h"
+#include "files/read_file.h"
 
 namespace zentrel {
 
@@ -104,6 +105,7 @@ std::vector<City> decodeCitiesPbf(std::string_view bytes, const std::string& fil
 }
 
 std::vector<City> readCitiesPbf(const std::string& path) {
+    requireRegularFile(path, "The town list");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Error("The town list " + path + " is missing.");
     std::ostringstream buffer;

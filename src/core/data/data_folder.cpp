@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "error.h"
+#include "files/read_file.h"
 #include "maps/map_folder.h"
 
 #ifndef ZENTREL_INSTALLED_DATA_RELATIVE
@@ -118,7 +119,10 @@ std::string describeDatabase(const std::string& folder) {
     }
     if (files == 0) return "no station database";
     // A database an importer wrote names its source and when it was built in its about file.
-    std::ifstream about(fs::path(folder) / kAboutFileName);
+    // (A FIFO in its place would wait for a writer forever: only a regular file is read.)
+    const std::string aboutPath = (fs::path(folder) / kAboutFileName).string();
+    std::ifstream about;
+    if (specialFileKind(aboutPath).empty()) about.open(aboutPath);
     std::string source, built;
     for (std::string line; std::getline(about, line);) {
         if (line.rfind("Source: ", 0) == 0) source = line.substr(8);

@@ -18,6 +18,7 @@
 #include "error.h"
 #include "files/read_file.h"
 #include "formats/picture.h"
+#include "formats/text_output.h"
 #include "text_lines.h"
 
 namespace zentrel {
@@ -26,22 +27,42 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool readWhole(const fs::path& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    text = buffer.str();
+// The bytes of a file of the folder; false when it is missing (no problem) or cannot be read:
+// a folder or FIFO in its place (opening a FIFO would wait for a writer forever) is a problem
+// named in the report.
+bool readWhole(const fs::path& path, std::string& text, std::vector<std::string>& problems, const char* what) {
+    std::error_code ec;
+    if (!fs::exists(path, ec)) return false;
+    try {
+        text = readRegularFile(path.string(), what);
+        return true;
+    } catch (const Error& e) {
+        problems.emplace_back(e.what());
+        return false;
+    }
+}
+
+// A count of years as written: decimal digits only, 0..9999 (no sign, no overflow).
+bool parseYearCount(std::string_view text, int& years) {
+    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string_view::npos) return false;
+    years = std::stoi(std::string(text));
     return true;
 }
 
-// "Years Temp: 10..19" -> variable and the two counts.
-bool parseYearsLine(std::string_view line, int& variable, int& low, int& high) {
+// "Years Temp: 10..19" -> variable and the two counts. Sets `bad` for a Years line of a known
+// variable whose counts are not two such numbers.
+bool parseYearsLine(std::string_view line, int& variable, int& low, int& high, bool& bad) {
+    bad = false;
     if (line.substr(0, 6) != "Years ") return false;
     const size_t colon = line.find(": ");
     if (colon == std::string_view::npos) return false;
     variable = variableFromName(std::string(line.substr(6, colon - 6)));
-    return variable >= 0 && std::sscanf(std::string(line.substr(colon + 2)).c_str(), "%d..%d", &low, &high) == 2;
+    if (variable < 0) return false;
+    const std::string_view range = line.substr(colon + 2);
+    const size_t dots = range.find("..");
+    bad = dots == std::string_view::npos || !parseYearCount(range.substr(0, dots), low) ||
+          !parseYearCount(range.substr(dots + 2), high);
+    return !bad;
 }
 
 std::string yearsText(const VariableInfo& v) {
@@ -64,15 +85,21 @@ DataInfo describeDataFolder(const std::string& folder) {
     info.terrain = fs::exists(dir / kTerrainFileName, ec);
 
     std::string text;
-    if (readWhole(dir / kAboutFileName, text)) {
-        forEachLine(text, [&](long, std::string_view line) {
+    if (readWhole(dir / kAboutFileName, text, info.problems, "The about file")) {
+        forEachLine(text, [&](long lineNumber, std::string_view line) {
             line = trimRight(line);
             int variable = 0, low = 0, high = 0;
-            if (parseYearsLine(line, variable, low, high)) {
+            bool bad = false;
+            if (parseYearsLine(line, variable, low, high, bad)) {
                 info.variables[static_cast<size_t>(variable)].yearsMin = low;
                 info.variables[static_cast<size_t>(variable)].yearsMax = high;
+            } else if (bad) {
+                info.problems.push_back(fmt::format("The about file {}, line {}: \"{}\" does not give the valid years as "
+                                                    "two whole numbers 0..9999.",
+                                                    (dir / kAboutFileName).string(), lineNumber, toValidUtf8(line)));
             } else if (!line.empty()) {
-                info.about.emplace_back(line);
+                // Any bytes may stand in a text file; what is not UTF-8 is read as Windows-1252.
+                info.about.push_back(toValidUtf8(line));
             }
         });
     }
@@ -82,10 +109,11 @@ DataInfo describeDataFolder(const std::string& folder) {
     for (int v = 0; v < kVariableCount; ++v) {
         VariableInfo& vi = info.variables[static_cast<size_t>(v)];
         for (const std::string& name : stationFilesOf(v)) {
-            if (!readWhole(dir / name, text)) {
+            if (!fs::exists(dir / name, ec)) {
                 info.problems.push_back(fmt::format("The station file {} is missing.", (dir / name).string()));
                 continue;
             }
+            if (!readWhole(dir / name, text, info.problems, "The station file")) continue;
             std::vector<Station> stations;
             try {
                 stations = parseStationText(text, (dir / name).string());
@@ -160,7 +188,8 @@ std::string formatDataInfoJson(const DataInfo& info) {
     }
     doc["variables"] = vars;
     doc["problems"] = info.problems;
-    return doc.dump(2);
+    // The folder's name and the problems quote bytes of the disk, which need not be UTF-8.
+    return doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 bool holdsVariable(const std::string& folder, int variable) {

@@ -2,6 +2,7 @@
 #include "data/database_replace.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <unistd.h>
 
@@ -22,6 +23,27 @@ fs::path withoutTrailingSlash(const std::string& folder) {
     std::string f = folder;
     while (f.size() > 1 && f.back() == '/') f.pop_back();
     return fs::path(f);
+}
+
+/// Removes what imports into `target` that were killed left beside it: the hidden ".NAME.new-PID"
+/// and ".NAME.old-PID" folders of processes that no longer run. A live process's folders (an
+/// import running now) are left alone.
+void removeLeftoversOfDeadImports(const fs::path& target) {
+    const fs::path parent = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    const std::string name = "." + target.filename().string() + ".";
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(parent, ec)) {
+        const std::string file = entry.path().filename().string();
+        if (file.rfind(name, 0) != 0) continue;
+        const std::string rest = file.substr(name.size());
+        if (rest.rfind("new-", 0) != 0 && rest.rfind("old-", 0) != 0) continue;
+        const std::string digits = rest.substr(4);
+        if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(digits));
+        if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+        std::error_code removeError;
+        fs::remove_all(entry.path(), removeError);
+    }
 }
 
 /// Removes the staging folder unless it was switched in.
@@ -80,6 +102,7 @@ void replaceStationDatabase(const std::string& folder, const StationLists& lists
     const bool exists = fs::exists(target, ec);
     if (exists && !fs::is_directory(target, ec))
         throw Error("The station database cannot be written: " + folder + " is not a folder.");
+    removeLeftoversOfDeadImports(target);
     Staging staging(stagingFolderOf(folder));
     fs::remove_all(staging.path(), ec);
     if (!fs::create_directories(staging.path(), ec) || ec)

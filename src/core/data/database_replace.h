@@ -19,7 +19,8 @@ std::string stagingFolderOf(const std::string& folder);
 /// folders in one rename. The old database is removed afterwards. `cancelled`, polled
 /// between variables and before the switch, stops the work with the old folder untouched.
 /// On any failure the staging folder is removed and Error names what failed; `folder` is then
-/// as it was.
+/// as it was. Staging folders that killed imports into `folder` left beside it (their process
+/// no longer runs) are removed first.
 void replaceStationDatabase(const std::string& folder, const StationLists& lists,
                             const std::function<bool()>& cancelled = {});
 

@@ -13,9 +13,11 @@ PossibleRange possibleMonthlyRange(int variable) {
         case Temp:
         case Tmax:
         case Tmin: return {-100.0f, 70.0f};
+        // A negative amount of rain is no value in any unit, and the estimate would carry it
+        // into its neighbours' mean unclipped (the importers refuse it too).
+        case Prec: return {0.0f, 15000.0f};
         // Below 0 the estimate clips a value of these variables to 0 anyway; only a value far
         // below is refused.
-        case Prec: return {-100.0f, 15000.0f};
         case Vap: return {-100.0f, 100.0f};
         case PET: return {-100.0f, 1500.0f};
         case Wind: return {-100.0f, 100.0f};

@@ -19,8 +19,8 @@ struct PossibleRange {
 };
 
 /// Monthly values a variable can have, in its file unit: temperatures -100..70 °C,
-/// precipitation up to 15000 mm, vapour pressure up to 100 hPa, PET up to 1500 mm, wind up to
-/// 100 m/s, sunshine fraction up to 100; -100 at the least for every variable. The bounds
+/// precipitation 0..15000 mm, vapour pressure up to 100 hPa, PET up to 1500 mm, wind up to
+/// 100 m/s, sunshine fraction up to 100; -100 at the least for the others. The bounds
 /// catch what cannot be a value in any unit (a sunshine percentage included): the estimate
 /// clips small faults (a negative precipitation, a fraction above 1) itself. A variable of
 /// -1 (unknown) takes the widest of these.

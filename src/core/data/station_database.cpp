@@ -265,6 +265,15 @@ void StationDatabase::nearCandidates(const Sources& from, const SpherePoint& at,
     }
 }
 
+bool StationDatabase::changedOnDisk() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& [name, entry] : files_) {
+        long long size = 0, mtime = 0;
+        if (!statFile(fs::path(folder_) / name, size, mtime) || size != entry.size || mtime != entry.mtime) return true;
+    }
+    return false;
+}
+
 int StationDatabase::refresh() {
     std::lock_guard<std::mutex> lock(mutex_);
     int dropped = 0;

@@ -27,6 +27,8 @@ public:
     explicit StationExclusion(std::vector<std::pair<float, float>> positions);
     bool contains(const Station& station) const;
     bool empty() const { return positions_.empty(); }
+    /// The positions left out, sorted.
+    const std::vector<std::pair<float, float>>& positions() const { return positions_; }
 
 private:
     std::vector<std::pair<float, float>> positions_;  // sorted
@@ -55,6 +57,9 @@ public:
 
     /// Forgets files that changed on disk since they were read. Returns how many.
     int refresh();
+    /// True when a file read so far changed on disk or vanished (what refresh() would drop),
+    /// without forgetting anything: queries running on this database stay on what they read.
+    bool changedOnDisk() const;
 
     /// A candidate of a query: its place in the station table that reading the files would
     /// build (0-based file order), the station, and its position with the sines and cosines

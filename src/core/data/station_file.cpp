@@ -124,10 +124,19 @@ Station parseStationLine(std::string_view line, const std::string& file, long li
                                         fields.size() + 1));
             field = std::string(line.substr(pos + 1, close - pos - 1));
             pos = close + 1;
+            // A quote closes a field only before a separator or the end of the line: `"Rome, "IT"`
+            // lacks the quote after Rome, and would put a comma in the name and a quote in the
+            // country (the CSV importer refuses such a row too).
+            if (pos < n && line[pos] != ',' && line[pos] != ' ' && line[pos] != '\t')
+                throw Error(fmt::format("Station file {}, line {}: field {} has no closing quote.", file, lineNumber,
+                                        fields.size() + 1));
         } else {
             const size_t start = pos;
             while (pos < n && line[pos] != ',' && line[pos] != ' ' && line[pos] != '\t') ++pos;
             field = std::string(line.substr(start, pos - start));
+            if (field.find('"') != std::string::npos)
+                throw Error(fmt::format("Station file {}, line {}: field {} has a quote inside an unquoted value.", file,
+                                        lineNumber, fields.size() + 1));
         }
         fields.push_back(std::move(field));
         skipBlanks();

@@ -1,6 +1,7 @@
 // Station database writer: the staggered band layout, polar files, ASCII text fields.
 #include "data/station_writer.h"
 
+#include <algorithm>
 #include <fmt/format.h>
 
 #include <cmath>
@@ -126,6 +127,31 @@ void checkStation(const Station& s, const std::string& variableName, size_t inde
             throw Error(fmt::format("{}: the value of month {} is not a number.", where(), m));
 }
 
+// An estimate takes at most kMaxStations candidates from the files it reads: a database whose
+// files would give more anywhere could be imported but not used there, so it is refused.
+void checkCandidateLimit(int variable, const std::vector<Station>& stations,
+                         const std::map<std::string, std::string>& contents) {
+    if (stations.size() <= static_cast<size_t>(kMaxStations)) return;
+    std::map<std::string, long> counts;
+    for (const auto& [file, text] : contents) counts[file] = std::count(text.begin(), text.end(), '\n');
+    const std::string name = kVariableNames[static_cast<size_t>(variable)];
+    if (!isBanded(variable))
+        throw Error(fmt::format("{}: {} stations, more than the {} one estimate can take; the import is refused.", name,
+                                stations.size(), kMaxStations));
+    // Every estimate reads the files of its band cell and the polar file beyond 50 S or 60 N:
+    // a point in every half-degree cell meets each combination.
+    for (double lat = -89.75; lat < 90; lat += 0.5)
+        for (double lon = -179.75; lon < 180; lon += 0.5) {
+            long total = 0;
+            for (const std::string& file : candidateFiles(variable, static_cast<float>(lon), static_cast<float>(lat)))
+                total += counts[file];
+            if (total > kMaxStations)
+                throw Error(fmt::format("{}: an estimate near longitude {}, latitude {} would have {} candidate stations, "
+                                        "more than the {} one estimate can take; the import is refused.",
+                                        name, lon, lat, total, kMaxStations));
+        }
+}
+
 }  // namespace
 
 std::string stationFileFor(int variable, float lon, float lat) {
@@ -206,6 +232,7 @@ void writeVariableFiles(const std::string& folder, int variable, const std::vect
         text += formatStationLine(clean);
         text += '\n';
     }
+    checkCandidateLimit(variable, stations, contents);
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     for (const auto& [name, text] : contents) {

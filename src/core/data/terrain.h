@@ -33,6 +33,7 @@ public:
     explicit TerrainRaster(const std::string& dataFolder);
     int16_t altitude(float lon, float lat, int16_t& isSea) const;
     uint8_t byteAt(long offset) const { return bytes_[static_cast<size_t>(offset)]; }
+    const std::vector<uint8_t>& bytes() const { return bytes_; }
 
 private:
     std::vector<uint8_t> bytes_;

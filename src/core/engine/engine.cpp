@@ -129,13 +129,14 @@ VariableResult Engine::result() const {
 }
 
 void Engine::LoadCandidates() {
+    if (method() == Method::Kriging) prepareKriging();
     // With a station database the candidates stay in memory and SelectNeighbours asks it for
     // those near the location; the table is then left empty.
     if (database_ && spatialSearch_) table.stations.clear();
-    else if (database_) database_->LoadCandidates(variable, working.Lon, working.Lat, table, excluded_);
+    else if (database_) database_->LoadCandidates(variable, working.Lon, working.Lat, table, exclusion());
     else {
         zentrel::LoadCandidates(dataFolder_, variable, working.Lon, working.Lat, table);
-        if (excluded_) std::erase_if(table.stations, [this](const Station& s) { return excluded_->contains(s); });
+        if (const StationExclusion* ex = exclusion()) std::erase_if(table.stations, [ex](const Station& s) { return ex->contains(s); });
     }
 }
 
@@ -203,7 +204,7 @@ void Engine::selectNear() {
     double radius = searchRadius_;
     while (true) {
         bool covered = false;
-        database_->nearCandidates(*kept.sources, at, std::max(radius, zeroKm), zeroKm, near_, covered, excluded_);
+        database_->nearCandidates(*kept.sources, at, std::max(radius, zeroKm), zeroKm, near_, covered, exclusion());
         place.fill(Place{});
         const float withinCosine = cosineWithin(radius, eps);
         // The MaxStat-th highest rough cosine: MaxStat candidates lie at least that near, so a
@@ -473,6 +474,10 @@ void Engine::WeightedEstimate() {
     ComputeWeights();
     if (method() == Method::Adaptive) {
         adaptiveEstimate();
+        return;
+    }
+    if (method() == Method::Kriging) {
+        krigingEstimate();
         return;
     }
     if (robustCorrections()) {
@@ -812,6 +817,10 @@ void Engine::CrossValidate() {
 void Engine::DetectStrangeData() {
     const int n = ns.ActiveAltCount;
     if (n < 10) return;
+    if (method() == Method::Kriging) {
+        krigingStrangeData();
+        return;
+    }
     if (method() == Method::Adaptive) {
         // The adaptive method tests its own leave-one-out errors, all months and neighbours at once.
         if (!adaptiveValid_) return;

@@ -18,6 +18,7 @@
 namespace zentrel {
 
 class NeighbourPairs;
+class KrigingModel;
 
 /// Critical value of the strange-data test for n stations at joint level P (0.9): the
 /// standard-normal quantile of p = (1 + P^(1/n)) / 2 from the table, 0 below p = 0.9.
@@ -115,6 +116,12 @@ private:
     const SpherePoint& neighbourPoint(int i);     // ns[i]'s position with its sines and cosines
     bool samePositions(const std::array<int, 20>& act, int n);  // two active neighbours at one place (with the message)
     void adaptiveEstimate();                      // Best, Bias, StdErr and slopes of the adaptive method
+    void prepareKriging();                        // the kriging model of the variable and held-out stations
+    void krigingEstimate();                       // Best, StdErr and limits of the kriging method
+    void krigingStrangeData();                    // the strange-data test on the neighbours' own rows
+    /// The stations the selection leaves out: those held out, and under the kriging method also
+    /// the Tmax/Tmin stations whose fields hold monthly extremes.
+    const StationExclusion* exclusion() const;
     void robustEstimate();                        // Best of the robust method, with its limits
     void limitRobust(const std::array<float, 13>& planeAt, const std::array<float, 13>& planeSpan);  // envelope, records, grown errors
     void limitAnnualTotal();                      // months scaled down when their mean exceeds the annual record
@@ -146,6 +153,14 @@ private:
     double searchRadius_ = 300;
     bool spatialSearch_ = true;
     const StationExclusion* excluded_ = nullptr;
+    // The kriging model of the last selection, kept while variable, exclusion and database stay.
+    std::shared_ptr<const KrigingModel> kriging_;
+    struct KrigingKey {
+        int variable = -1;
+        const StationExclusion* excluded = nullptr;
+        uint64_t generation = 0;
+        bool operator==(const KrigingKey&) const = default;
+    } krigingKey_;
 };
 
 }  // namespace zentrel

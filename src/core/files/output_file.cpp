@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -180,6 +181,17 @@ void writeOutputFile(const std::string& path, std::string_view bytes) {
         }
         if (!ok) throw Error("Cannot write the file \"" + path + "\": " + std::strerror(error) + ".");
     });
+}
+
+bool diskIsFull(const std::string& path) {
+    std::filesystem::path at(path);
+    std::error_code ec;
+    if (!std::filesystem::exists(at, ec)) at = at.parent_path().empty() ? "." : at.parent_path();
+    struct statvfs fs {};
+    if (::statvfs(at.c_str(), &fs) != 0) return false;
+    // Libraries write in blocks of up to a few hundred kilobytes: less than a megabyte free is
+    // a disk that refused one.
+    return static_cast<double>(fs.f_bavail) * static_cast<double>(fs.f_frsize) < 1048576.0;
 }
 
 }  // namespace zentrel

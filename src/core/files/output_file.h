@@ -34,6 +34,11 @@ std::string outputPartPath(const std::string& path, const std::string& suffix);
 /// naming `path`.
 void commitOutputPart(const std::string& path, const std::string& part);
 
+/// True when the file system that holds `path` (a file or the folder it would be in) has
+/// (almost) no room left: what a library's write error on it most likely means. Libraries
+/// (GDAL, netCDF/HDF5) report a full disk in their own words, or not at all.
+bool diskIsFull(const std::string& path);
+
 /// replaceOutputFile() for bytes already in memory.
 void writeOutputFile(const std::string& path, std::string_view bytes);
 

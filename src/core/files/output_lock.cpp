@@ -43,7 +43,7 @@ OutputLock::OutputLock(const std::string& output) {
             ::close(fd);
             if (error != EWOULDBLOCK) return;
             const std::string holder = n > 0 ? std::string(pid, static_cast<size_t>(n)) : std::string();
-            throw Error("The output " + output + " is being written by another run" +
+            throw OutputBusy("The output " + output + " is being written by another run" +
                         (holder.empty() ? std::string() : " (process " + holder + ")") +
                         "; wait until it has finished or choose another output. Its lock file is " + lock + ".");
         }

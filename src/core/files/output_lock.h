@@ -3,7 +3,15 @@
 
 #include <string>
 
+#include "error.h"
+
 namespace zentrel {
+
+/// Another run holds the output: nothing has been written by this one.
+class OutputBusy : public Error {
+public:
+    using Error::Error;
+};
 
 /// Holds the lock of an output (a file or a folder of files) while it lives. The lock is an
 /// flock on "NAME.lock" beside the output, which records the holder's process id and is
@@ -13,7 +21,7 @@ namespace zentrel {
 /// write: the output's own write then fails with its own message).
 class OutputLock {
 public:
-    /// Throws Error naming the output (and the holder's process id when known) when another
+    /// Throws OutputBusy naming the output (and the holder's process id when known) when another
     /// run holds its lock.
     explicit OutputLock(const std::string& output);
     ~OutputLock();

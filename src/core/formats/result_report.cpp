@@ -116,6 +116,8 @@ void writeHead(std::string& out, const VariableResult& vr, const ProgramSettings
         if (method == Method::Robust) addLine(out, in + "Robust Altitude and Gradient Corrections");
         if (method == Method::Adaptive)
             addLine(out, in + "Locally Adaptive Method: estimators blended by the neighbours' leave-one-out errors");
+        if (method == Method::Kriging)
+            addLine(out, in + "Kriging with Terrain Covariates: coefficients fitted on the database's leave-one-out rows");
         // The weight is written as a number with the usual two decimals.
         if (s.Shad != 0) addLine(out, in + "Shadow Correction with weight: " + two(s.Shad));
         const std::string allowed = o.printed ? "Allowed " : "";

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "error.h"
+#include "files/read_file.h"
 
 namespace zentrel {
 
@@ -77,6 +78,7 @@ void writeBmp24(const std::string& path, const RgbImage& image) {
 }
 
 RgbImage readBmp24(const std::string& path) {
+    requireRegularFile(path, "Bitmap");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Error("Bitmap " + path + " is missing or cannot be read.");
     std::vector<uint8_t> bytes;

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "error.h"
+#include "files/read_file.h"
 #include "maps/text_fields.h"
 
 namespace zentrel {
@@ -59,6 +60,7 @@ double coordinate(std::string_view text, double limit, const std::string& fileNa
 }
 
 std::string readWhole(const std::string& path) {
+    requireRegularFile(path, "BNA file");
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         std::error_code ec;

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "error.h"
+#include "files/read_file.h"
 #include "maps/text_fields.h"
 
 namespace zentrel {
@@ -77,6 +78,7 @@ std::vector<ColourRange> parseColourRanges(const std::string& text, const std::s
 }
 
 ColourTable readColourTable(const std::string& path, Rgb boundaryColour, Rgb capitalColour) {
+    requireRegularFile(path, "Colour file");
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         std::error_code ec;

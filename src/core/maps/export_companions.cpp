@@ -11,6 +11,7 @@
 #include <fmt/format.h>
 
 #include "error.h"
+#include "files/read_file.h"
 
 namespace zentrel {
 
@@ -50,6 +51,7 @@ void writeWhole(const std::filesystem::path& path, const std::string& bytes) {
 }
 
 std::string readWhole(const std::string& path) {
+    requireRegularFile(path, "File");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Error("File " + path + " cannot be read.");
     std::ostringstream text;

@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "error.h"
+#include "files/read_file.h"
 #include "files/output_file.h"
 #include "maps/real48.h"
 
@@ -43,6 +44,7 @@ double getReal(const Bytes& b, int at) {
 }
 
 std::ifstream openForReading(const std::string& path) {
+    requireRegularFile(path, "Raster file");
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         std::error_code ec;

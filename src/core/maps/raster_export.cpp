@@ -361,8 +361,20 @@ void writeGeoTiffPart(const std::string& part, const std::string& path, const Ra
 
 void writeRasterGeoTiff(const std::string& path, const RasterExportPlan& plan, const ImgRaster& raster) {
     GDALAllRegister();
+    // GDAL prints each error of a failed write; the one sentence below says what failed.
+    struct QuietGdal {
+        CPLErrorHandler previous = CPLSetErrorHandler(CPLQuietErrorHandler);
+        ~QuietGdal() { CPLSetErrorHandler(previous); }
+    } quiet;
     // Written beside the target and renamed when whole (a full disk leaves the old file).
-    replaceOutputFile(path, [&](const std::string& part) { writeGeoTiffPart(part, path, plan, raster); });
+    replaceOutputFile(path, [&](const std::string& part) {
+        try {
+            writeGeoTiffPart(part, path, plan, raster);
+        } catch (const Error&) {
+            if (diskIsFull(part)) throw Error("GeoTIFF file " + path + " cannot be written: the disk is full.");
+            throw;
+        }
+    });
 }
 
 }  // namespace zentrel

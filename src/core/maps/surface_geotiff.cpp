@@ -42,14 +42,20 @@ struct SurfaceGeoTiffWriter::Impl {
     bool inMemory = false;
     bool finished = false;
 
+    // GDAL prints every error of a failed write (a dozen lines for a full disk); the writer
+    // says what failed in one sentence instead.
+    CPLErrorHandler previousHandler = CPLSetErrorHandler(CPLQuietErrorHandler);
+
     ~Impl() {
         if (rows) GDALClose(rows);
         if (!finished) {
             removeQuietly(rowsPath);
             removeQuietly(partPath);
         }
+        CPLSetErrorHandler(previousHandler);
     }
     [[noreturn]] void fail(const std::string& what) {
+        if (diskIsFull(partPath)) throw Error("GeoTIFF file " + path + " cannot be written: the disk is full.");
         throw Error("GeoTIFF file " + path + " cannot be written: " + what + gdalMessage() + ".");
     }
 };

@@ -1,4 +1,5 @@
 // Climate surfaces as CF netCDF: month, lat, lon, one float variable per quantity.
+#include <hdf5.h>
 #include <netcdf.h>
 #include <ogr_spatialref.h>
 
@@ -104,9 +105,13 @@ struct SurfaceNetCdfWriter::Impl {
         }
     }
     void check(int status, const char* what) {
-        if (status != NC_NOERR)
-            throw Error("netCDF file " + path + " cannot be written: " + what + " (" + nc_strerror(status) + ").");
+        if (status == NC_NOERR) return;
+        if (diskIsFull(partPath)) throw Error("netCDF file " + path + " cannot be written: the disk is full.");
+        throw Error("netCDF file " + path + " cannot be written: " + what + " (" + nc_strerror(status) + ").");
     }
+    // The library below netCDF prints its whole error stack (dozens of lines for a full disk)
+    // on every thread that did not turn that off; the writer says what failed in one sentence.
+    static void quietErrors() { H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr); }
     void text(int var, const char* name, const std::string& value) {
         check(nc_put_att_text(ncid, var, name, value.size(), value.c_str()), name);
     }
@@ -127,6 +132,11 @@ SurfaceNetCdfWriter::SurfaceNetCdfWriter(const std::string& path, const SurfaceG
     m.partPath = outputPartPath(path, ".part");
     m.grid = grid;
     m.layout = layout;
+    // A file whose close failed (a full disk) stays half open inside HDF5, and HDF5's own exit
+    // handler then crashes on it: the handler is not installed (this must come before HDF5's
+    // first use). Files are always closed explicitly here, so the handler has nothing to do.
+    H5dont_atexit();
+    Impl::quietErrors();
     m.check(nc_create(m.partPath.c_str(), NC_CLOBBER | NC_NETCDF4, &m.ncid), "it cannot be created");
     // The months lie on a climatological time axis; the annual value, which is no month, has
     // variables of its own, so that a sum or mean over time holds the months only.
@@ -260,6 +270,7 @@ SurfaceNetCdfWriter::~SurfaceNetCdfWriter() = default;
 
 void SurfaceNetCdfWriter::writeRows(int firstRow, int rowCount, const std::vector<float>& values) {
     Impl& m = *impl_;
+    Impl::quietErrors();  // rows may come from another thread than the one that made the file
     const size_t periods = m.layout.Periods.size();
     const size_t plane = static_cast<size_t>(rowCount) * static_cast<size_t>(m.grid.Columns);
     for (size_t qi = 0; qi < m.layout.Quantities.size(); ++qi)
@@ -277,6 +288,7 @@ void SurfaceNetCdfWriter::writeRows(int firstRow, int rowCount, const std::vecto
 
 void SurfaceNetCdfWriter::finish() {
     Impl& m = *impl_;
+    Impl::quietErrors();
     const int status = nc_close(m.ncid);
     m.ncid = -1;
     m.check(status, "closing");

@@ -24,9 +24,25 @@ const char* methodName(Method method) {
     switch (method) {
         case Method::Robust: return "robust";
         case Method::Adaptive: return "adaptive";
+        case Method::Kriging: return "kriging";
         case Method::Described: break;
     }
     return "described";
+}
+
+std::string methodTitle(Method method) {
+    std::string title = methodName(method);
+    title[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(title[0])));
+    return title;
+}
+
+std::string methodChoices() {
+    std::string out;
+    for (size_t i = 0; i < kMethods.size(); ++i) {
+        if (i > 0) out += i + 1 == kMethods.size() ? " or " : ", ";
+        out += methodName(kMethods[i]);
+    }
+    return out;
 }
 
 }  // namespace zentrel

@@ -14,6 +14,10 @@ namespace {
 
 // Sunshine is a fraction: it needs more decimals than the others.
 std::string num(double v, int variable) { return variable == Sun ? fmt::format("{:.3f}", v) : fmt::format("{:.2f}", v); }
+// An error statistic over no held-out value is no value, not 0.
+std::string num(const ErrorSums& e, double (ErrorSums::*statistic)() const, int variable) {
+    return e.n ? num((e.*statistic)(), variable) : "-";
+}
 std::string percent(const Coverage& c, int level) { return c.n ? fmt::format("{:.1f}", 100.0 * c.fraction(level)) : "-"; }
 bool isTotal(int variable) { return variable == Prec || variable == PET; }
 
@@ -40,10 +44,10 @@ std::string formatValidationText(const ValidationReport& report) {
         const GroupStats& a = v.all;
         out += fmt::format("{:<6} {:>8} {:>6} {:>7} {:>7} {:>7} {:>8} {:>8} {:>8} {:>7} {:>6} {:>6} {:>6} {:>8}\n",
                            kVariableNames[static_cast<size_t>(v.variable)], a.stations, v.notEstimated,
-                           num(a.monthly.mae(), v.variable), num(a.monthly.rmse(), v.variable),
-                           num(a.monthly.bias(), v.variable), num(a.annual.mae(), v.variable),
-                           num(a.annual.rmse(), v.variable), num(a.annual.bias(), v.variable),
-                           isTotal(v.variable) ? fmt::format("{:.1f}%", 100 * a.monthly.relativeMae()) : "-",
+                           num(a.monthly, &ErrorSums::mae, v.variable), num(a.monthly, &ErrorSums::rmse, v.variable),
+                           num(a.monthly, &ErrorSums::bias, v.variable), num(a.annual, &ErrorSums::mae, v.variable),
+                           num(a.annual, &ErrorSums::rmse, v.variable), num(a.annual, &ErrorSums::bias, v.variable),
+                           isTotal(v.variable) && a.monthly.n ? fmt::format("{:.1f}%", 100 * a.monthly.relativeMae()) : "-",
                            percent(a.coverage, 0), percent(a.coverage, 1), percent(a.coverage, 2), v.outsidePhysical);
     }
     for (const VariableValidation& v : report.variables) {
@@ -55,8 +59,8 @@ std::string formatValidationText(const ValidationReport& report) {
             const GroupStats& g = v.continents[static_cast<size_t>(c)];
             if (g.stations == 0) continue;
             out += fmt::format("  {:<14} {:>8} {:>7} {:>7} {:>7} {:>8} {:>6}\n", kContinentNames[static_cast<size_t>(c)],
-                               g.stations, num(g.monthly.mae(), v.variable), num(g.monthly.rmse(), v.variable),
-                               num(g.monthly.bias(), v.variable), num(g.annual.mae(), v.variable), percent(g.coverage, 0));
+                               g.stations, num(g.monthly, &ErrorSums::mae, v.variable), num(g.monthly, &ErrorSums::rmse, v.variable),
+                               num(g.monthly, &ErrorSums::bias, v.variable), num(g.annual, &ErrorSums::mae, v.variable), percent(g.coverage, 0));
         }
         out += "  Warnings:";
         for (int f = 0; f < kWarningKinds; ++f)
@@ -78,16 +82,20 @@ std::string formatValidationText(const ValidationReport& report) {
 
 namespace {
 nlohmann::json errorsJson(const ErrorSums& e) {
+    if (e.n == 0) return {{"n", 0}, {"mae", nullptr}, {"rmse", nullptr}, {"bias", nullptr}, {"relativeMae", nullptr}};
     return {{"n", e.n}, {"mae", e.mae()}, {"rmse", e.rmse()}, {"bias", e.bias()}, {"relativeMae", e.relativeMae()}};
+}
+nlohmann::json fractionJson(const Coverage& c, int level) {
+    return c.n ? nlohmann::json(c.fraction(level)) : nlohmann::json(nullptr);
 }
 nlohmann::json groupJson(const GroupStats& g) {
     return {{"stations", g.stations},
             {"monthly", errorsJson(g.monthly)},
             {"annual", errorsJson(g.annual)},
             {"coverage", {{"n", g.coverage.n},
-                          {"in90", g.coverage.fraction(0)},
-                          {"in95", g.coverage.fraction(1)},
-                          {"in99", g.coverage.fraction(2)}}}};
+                          {"in90", fractionJson(g.coverage, 0)},
+                          {"in95", fractionJson(g.coverage, 1)},
+                          {"in99", fractionJson(g.coverage, 2)}}}};
 }
 }  // namespace
 

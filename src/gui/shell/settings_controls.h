@@ -11,11 +11,7 @@
 namespace zentrel::gui {
 
 /// A method's name as the windows show it: "Described", "Robust", "Adaptive".
-inline QString methodCaption(Method method) {
-    QString name = QString::fromLatin1(methodName(method));
-    if (!name.isEmpty()) name[0] = name[0].toUpper();
-    return name;
-}
+inline QString methodCaption(Method method) { return QString::fromStdString(methodTitle(method)); }
 
 /// The boxes of the estimation settings under their control names, and what they hold.
 struct SettingsControls {
@@ -39,7 +35,8 @@ struct SettingsControls {
         for (Method m : kMethods) cboMethod->addItem(methodCaption(m), static_cast<int>(m));
         cboMethod->setToolTip(QStringLiteral("Robust: altitude slope drawn towards a typical lapse rate, damped "
                                              "gradients, values within physical bounds. Adaptive: each location blends "
-                                             "estimators by how well they predict its neighbours"));
+                                             "estimators by how well they predict its neighbours. Kriging: kriging "
+                                             "weights with a correction by terrain fitted on the whole database"));
         return cboMethod;
     }
     Method method() const {

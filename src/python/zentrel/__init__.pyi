@@ -142,7 +142,8 @@ class Result:
 
 class Database:
     """A station database folder opened for estimates. Station files are read on first use and
-    kept; estimates from several Python threads may run at once."""
+    kept until the folder changes on disk (an import replaced it): the next call then reads it
+    again whole. Estimates from several Python threads may run at once."""
 
     def __init__(self, path: str | os.PathLike[str] | None = None) -> None:
         """path: the data folder; None takes default_data_folder(). DataError when it does not exist."""
@@ -163,21 +164,23 @@ class Database:
                  method: _Method | str = "adaptive", level: int = 90, **settings: float | int | bool | str) -> Result:
         """The estimate of one variable at one location.
 
-        lon -180..180, lat -90..90 in decimal degrees; alt in m (None: from the elevation
-        raster, with a UserWarning when the point is sea there; 9999: unknown). var is case-
-        insensitive. settings: max_stat (1..20), max_dist (km, up to 22000), min_dist (km,
-        >= 0.1), pow_exp (0..5), min_high, max_high (m), neighb_alt, alt_corr, grad_corr
-        (0/1 or bool), shad (0..1); defaults as the settings dialog's.
-        Raises ValueError for a bad argument and DataError for unusable data (a variable the
-        database holds no normals of), with the command line's messages. The interpreter lock is
-        released while the engine runs.
+        lon -180..180, lat -90..90 in decimal degrees; alt in m, -600..10000 (None: from the
+        elevation raster, with a UserWarning when the point is sea there; 9999: unknown). var
+        is case-insensitive. settings: max_stat (1..20), max_dist (km, more than 0, up to
+        22000), min_dist (km, 0..22000, taken as at least 0.1), pow_exp (0..5), min_high,
+        max_high (m, -600..10000), neighb_alt, alt_corr, grad_corr (0/1 or bool), shad (0..1);
+        defaults as the settings dialog's. The command line takes exactly the same values.
+        Raises ValueError naming a bad argument ("max_stat must be 1..20, got 50") and
+        DataError for unusable data (a variable the database holds no normals of) with the
+        command line's message. The interpreter lock is released while the engine runs.
         """
     def estimate_many(self, lons: _ArrayLike, lats: _ArrayLike, alts: _ArrayLike | None = None,
                       var: _Variable | str = "Temp", method: _Method | str = "adaptive",
                       quantities: _Quantity | str | Sequence[_Quantity | str] = ("best", "stderr"), level: int = 90,
                       threads: int = 0, **settings: float | int | bool | str) -> dict[str, npt.NDArray[Any]]:
-        """The estimates of one variable at many locations, on `threads` threads (0: all cores)
-        with the interpreter lock released; Ctrl-C stops them (KeyboardInterrupt).
+        """The estimates of one variable at many locations, on `threads` threads (0: all cores;
+        at most 4 x the hardware threads, as on the command line) with the interpreter lock
+        released; Ctrl-C stops them (KeyboardInterrupt).
 
         lons, lats (and alts) of one shape S; alts None or NaN entries take the elevation
         raster's altitude. Returns a dict: each quantity an array of shape S + (13,) (float32),

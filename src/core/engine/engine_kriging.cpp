@@ -1,0 +1,106 @@
+// The engine's side of the kriging method: the model of the variable, the active neighbours
+// handed to it, and its outcome written into the result record within the neighbour envelope.
+#include <cmath>
+
+#include "base/records.h"
+#include "engine/engine.h"
+#include "kriging/kriging.h"
+
+namespace zentrel {
+
+namespace {
+constexpr int kMaxNeighbours = 20;
+size_t ix(int i) { return static_cast<size_t>(i); }
+}  // namespace
+
+void Engine::prepareKriging() {
+    const KrigingKey key{variable, excluded_, database_ ? database_->generation() : 0};
+    if (kriging_ && key == krigingKey_) return;
+    kriging_ = nullptr;
+    kriging_ = KrigingModel::get(settings_, dataFolder_, database_, variable, excluded_);
+    krigingKey_ = key;
+}
+
+const StationExclusion* Engine::exclusion() const {
+    if (method() == Method::Kriging && kriging_ && krigingKey_.variable == variable && kriging_->neighbourExclusion)
+        return kriging_->neighbourExclusion.get();
+    return excluded_;
+}
+
+void Engine::krigingEstimate() {
+    if (!kriging_ || krigingKey_.variable != variable) prepareKriging();
+    std::array<const Station*, kMaxNeighbours> active{};
+    std::array<int, kMaxNeighbours> entries{};
+    std::array<EnvelopeNeighbour, kMaxNeighbours> envelope{};
+    int n = 0;
+    for (int i = 1; i <= ns.NeighbourCount && n < kMaxNeighbours; ++i)
+        if (ns[i].Active == 1) {
+            entries[ix(n)] = i;
+            active[ix(n++)] = &ns[i];
+        }
+    const KrigingOutcome out = kriging_->estimate(working.Lon, working.Lat, working.Alt, active.data(), n);
+    for (int i = 1; i <= ns.NeighbourCount; ++i) ns[i].Weight = 0;
+    for (int a = 0; a < n; ++a) ns[entries[ix(a)]].Weight = out.weights[ix(a)];
+    const KrigingParams& p = kriging_->params;
+    const bool ratio = p.logOffset > 0;
+    const PhysicalRange physical = physicalRange(variable);
+    for (int m = 1; m <= 12; ++m) {
+        for (int a = 0; a < n; ++a) envelope[ix(a)] = {active[ix(a)]->Data[ix(m)], active[ix(a)]->Alt};
+        const ValueRange within = neighbourEnvelope(variable, envelope.data(), n, working.Alt);
+        float best = out.best[ix(m - 1)];
+        if (!std::isfinite(best)) best = (within.low + within.high) / 2;
+        if (best < within.low || best > within.high) {
+            best = std::fmin(std::fmax(best, within.low), within.high);
+            res.Caps[ix(m)] |= CapEnvelope;
+        }
+        res.Best[ix(m)] = std::fmin(std::fmax(best, physical.low), physical.high);
+        res.Bias[ix(m)] = 0;  // the covariate fit on leave-one-out rows leaves no bias to remove
+        if (ratio) {
+            res.StdErrLog[ix(m)] = out.stdErr[ix(m - 1)];
+            res.StdErr[ix(m)] = static_cast<float>((res.Best[ix(m)] + p.logOffset) * out.stdErr[ix(m - 1)]);
+        } else {
+            res.StdErr[ix(m)] = out.stdErr[ix(m - 1)];
+        }
+    }
+    if (ratio) {
+        res.LogOffset = p.logOffset;
+        float sum = 0;
+        for (int m = 1; m <= 12; ++m) sum += res.StdErrLog[ix(m)];
+        res.StdErrLog[13] = sum / 12;
+    }
+    res.HasStdErr = out.errorEstimate && settings_.MinStatErr <= ns.ActiveCount;
+    if (!res.HasStdErr)
+        for (int m = 1; m <= 13; ++m) res.StdErr[ix(m)] = res.StdErrLog[ix(m)] = 0;
+    limitAnnualTotal();
+}
+
+void Engine::krigingStrangeData() {
+    // The adaptive method's test (farthest leave-one-out error among all neighbours and months,
+    // against a joint false-alarm rate), on the errors of the neighbours' own rows.
+    if (!kriging_ || !res.HasStdErr) return;
+    AdaptiveField field;
+    AdaptiveOutcome outcome;
+    std::array<const Station*, kMaxNeighbours> active{};
+    std::array<int, kMaxNeighbours> entries{};
+    int n = 0;
+    for (int i = 1; i <= ns.NeighbourCount && n < kMaxNeighbours; ++i)
+        if (ns[i].Active == 1) {
+            entries[ix(n)] = i;
+            active[ix(n)] = &ns[i];
+            field.sAlt[ix(n)] = ns[i].Alt;
+            for (int m = 1; m <= 12; ++m) field.data[ix(n)][ix(m - 1)] = ns[i].Data[ix(m)];
+            ++n;
+        }
+    field.variable = variable;
+    field.n = n;
+    if (!kriging_->neighbourErrors(active.data(), n, outcome.error)) return;
+    outcome.errorEstimate = true;
+    const StrangeFinding found = detectStrangeAdaptive(field, outcome);
+    if (found.found) {
+        warn.WarnStrange = true;
+        warn.StrangeMonth = static_cast<int16_t>(found.month);
+        warn.StrangeStation = static_cast<int16_t>(entries[ix(found.station)]);
+    }
+}
+
+}  // namespace zentrel

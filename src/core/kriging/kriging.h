@@ -1,0 +1,140 @@
+// Kriging with terrain covariates: ordinary kriging weights over the neighbours (in a distance
+// that also counts altitude and distance from the sea), corrected by how the location's terrain
+// differs from its neighbours'. The correction's coefficients are fitted on the database's own
+// leave-one-out rows: every station estimated from its neighbours with the same weights.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/geometry.h"
+#include "engine/types.h"
+#include "kriging/terrain_covariates.h"
+#include "settings/program_settings.h"
+
+namespace zentrel {
+
+class StationDatabase;
+class StationExclusion;
+
+inline constexpr int kMaxCovariates = 9;
+inline constexpr int kKrigingNeighbours = 20;
+
+/// How a variable is kriged. Temperatures work on their values with nine covariates; the
+/// positive quantities on ln(value + logOffset) with six; sunshine on its values with six.
+struct KrigingParams {
+    bool temperature = false;  ///< the temperature covariate set
+    float logOffset = 0;       ///< > 0: work on ln(value + logOffset)
+    float altKmPerM = 0.6f;    ///< km of effective distance per m of altitude difference
+    float seaKm = 300;         ///< km of effective distance per unit of exp(-dsea / 50 km)
+    float rangeKm = 1500;      ///< covariance exp(-h / rangeKm)
+    float nugget = 0.1f;       ///< share of the variance without spatial structure
+    bool localFit = false;     ///< coefficients fitted around each location (else the global ones)
+    float kernelKm = 500;      ///< Gaussian kernel of the local fit and of the error estimate
+    int rows = 150;            ///< nearest leave-one-out rows in the local fit and the error
+    float priorStations = 3;   ///< weight of the global coefficients in the local fit, in typical rows
+    int covariates() const { return temperature ? 9 : 6; }
+};
+KrigingParams krigingParams(int variable);
+
+/// Covariates of a point at altitude altM (m) with the terrain around it.
+std::array<float, kMaxCovariates> krigingCovariates(const KrigingParams& p, float lat, float altM, const TerrainAround& t);
+
+/// One point as the kriging weights see it.
+struct KrigingPoint {
+    SpherePoint at;
+    float alt = 0;      ///< m
+    float seaNear = 0;  ///< exp(-dsea / 50 km)
+};
+
+/// Ordinary kriging weights (sum 1) of n points for the target, and the kriging variance in
+/// units of the total variance (0..1+). n = 1 gives weight 1. Returns false when the system
+/// is singular (then the weights are inverse-distance ones).
+bool krigingWeights(const KrigingParams& p, const KrigingPoint* points, int n, const KrigingPoint& target,
+                    float* weights, float& variance);
+
+/// A station's leave-one-out row: its value minus the kriged value of its neighbours (working
+/// scale), its covariates minus theirs, and the kriging variance of that estimate.
+struct KrigingRow {
+    float lon = 0, lat = 0;
+    double unit[3] = {1, 0, 0};
+    float variance = 1;
+    float trust = 1;  ///< 0..1: less for rows the global fit leaves far off (odd data, odd siting)
+    std::array<float, kMaxCovariates> dX{};
+    std::array<float, 12> r{};
+};
+
+/// What the kriging method makes of one location (months 0..11, working scale except best).
+struct KrigingOutcome {
+    std::array<float, 12> best{};    ///< the variable's unit, before any limit
+    std::array<float, 12> stdErr{};  ///< working scale (log scale for positive quantities)
+    std::array<float, 12> stdErrLinear{};  ///< the variable's unit (for log scales: at the estimate)
+    std::array<float, kKrigingNeighbours> weights{};  ///< the kriging weights of the neighbours
+    bool errorEstimate = false;
+};
+
+/// Everything the method keeps of one database and variable: the stations' covariates, the
+/// leave-one-out rows and the global coefficients. Immutable once built.
+class KrigingModel {
+public:
+    struct Key {
+        std::string folder;
+        const void* database = nullptr;
+        uint64_t generation = 0;
+        int variable = 0;
+        uint64_t exclusion = 0;  ///< fingerprint of the stations held out
+        uint64_t settings = 0;   ///< fingerprint of the neighbour selection
+        bool operator==(const Key&) const = default;
+    };
+
+    /// The model of `variable` for the database with the stations in `excluded` held out (null:
+    /// none), built on first use and shared afterwards (thread-safe).
+    static std::shared_ptr<const KrigingModel> get(const ProgramSettings& settings, const std::string& folder,
+                                                   std::shared_ptr<const StationDatabase> database, int variable,
+                                                   const StationExclusion* excluded);
+
+    /// Tmax and Tmin stations whose own minus neighbours' annual Tmax - Tmin exceeds
+    /// kExtremesLimit (K): their fields hold monthly extremes, not mean maxima and minima. Left
+    /// out of the Tmax and Tmin neighbours of the kriging method.
+    static std::vector<Station> extremeStations(const ProgramSettings& settings, const std::string& folder,
+                                                std::shared_ptr<const StationDatabase> database,
+                                                const StationExclusion* excluded);
+    static constexpr float kExtremesLimit = 6;
+    /// The extreme stations as lines for people: a heading with the count, then one line per
+    /// station (name, country, position); "" when there are none.
+    static std::string describeExtremes(const std::vector<Station>& stations);
+
+    int variable = 0;
+    KrigingParams params;
+    std::shared_ptr<const TerrainCovariates> terrain;
+    /// Held-out stations plus, for Tmax and Tmin, the extreme stations; null when none.
+    std::shared_ptr<const StationExclusion> neighbourExclusion;
+    std::vector<KrigingRow> rows;
+    std::array<std::array<float, kMaxCovariates>, 12> global{};  ///< coefficients per month
+
+    /// Covariates and sea proximity of a station (position, altitude as stored; 9999 = the
+    /// raster's altitude), from the stations known at build time or computed anew.
+    struct StationTerrain {
+        std::array<float, kMaxCovariates> x{};
+        float seaNear = 0;
+        float alt = 0;
+    };
+    StationTerrain stationTerrain(float lon, float lat, float alt) const;
+
+    /// The leave-one-out errors (estimate minus observed, the variable's unit; months 0..11) of
+    /// the n neighbours as the model's rows and global coefficients give them. False when a
+    /// neighbour has no row (held out, or without neighbours of its own).
+    bool neighbourErrors(const Station* const* neighbours, int n, std::array<std::array<float, 12>, kKrigingNeighbours>& errors) const;
+
+    /// The estimate at (lon, lat, alt) from n neighbours (lon, lat, alt, 12 monthly values each).
+    KrigingOutcome estimate(float lon, float lat, float alt, const Station* const* neighbours, int n) const;
+
+private:
+    std::unordered_map<uint64_t, StationTerrain> known_;
+    std::unordered_map<uint64_t, size_t> rowAt_;  // row of each position
+};
+
+}  // namespace zentrel

@@ -1,0 +1,199 @@
+// The kriging method: its weights, the terrain covariates, the model fitted on leave-one-out
+// rows and the Tmax/Tmin quality control, on a synthetic continent and station network.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "data/station_database.h"
+#include "data/terrain.h"
+#include "engine/engine.h"
+#include "fixture.h"
+#include "kriging/kriging.h"
+
+using namespace zentrel;
+using namespace zentrel::test;
+
+namespace {
+
+// Ocean everywhere but a square continent at 1000 m (lon 0..40, lat 0..40) with a lake of
+// 10 x 10 cells (far below the sea's least size) at lon 20..20.83, lat 20..20.83.
+std::string continentRaster() {
+    std::string bytes(static_cast<size_t>(kTerrainColumns) * kTerrainRows, '\xff');
+    auto cell = [](double lon, double lat) {
+        const int c = static_cast<int>((lon + 180) * 12), r = static_cast<int>((90 - lat) * 12);
+        return static_cast<size_t>(r) * kTerrainColumns + static_cast<size_t>(c);
+    };
+    for (double lat = 0.04; lat < 40; lat += 1.0 / 12)
+        for (double lon = 0.04; lon < 40; lon += 1.0 / 12) bytes[cell(lon, lat)] = 52;  // 52 * 20 - 40 m
+    for (int r = 0; r < 10; ++r)
+        for (int c = 0; c < 10; ++c) bytes[cell(20.04 + c / 12.0, 20.04 + r / 12.0)] = '\xff';
+    return bytes;
+}
+
+// The "true" temperature of the network: a lapse rate of 6.5 K/km, cooler to the north and
+// with a seasonal course.
+float truth(float lat, float altM, int month) { return 25.0f - 0.0065f * altM - 0.5f * (lat - 20) + 0.8f * static_cast<float>(month % 6); }
+
+std::vector<Station> network() {
+    std::vector<Station> out;
+    for (int k = 0; k < 36; ++k) {
+        const float lon = 17.5f + 0.9f * static_cast<float>(k % 6), lat = 17.5f + 0.9f * static_cast<float>(k / 6);
+        const float alt = static_cast<float>((k * 577) % 2000);  // scattered 0..2000 m
+        Station s = makeStation(lon, lat, alt, 0, "Net " + std::to_string(k));
+        for (int m = 1; m <= 12; ++m) s.Data[static_cast<size_t>(m)] = truth(lat, alt, m);
+        out.push_back(s);
+    }
+    return out;
+}
+
+class Kriging : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        folder_ = new TempFolder("kriging");
+        folder_->write(kTerrainFileName, continentRaster());
+        writeDataFolder(*folder_, 20, 20, network());
+        // One station reports monthly extremes as Tmax and Tmin: 9 K above and below.
+        std::vector<Station> tmax = network(), tmin = network();
+        tmax[14].Data[1] += 9;
+        for (int m = 1; m <= 12; ++m) {
+            tmax[14].Data[static_cast<size_t>(m)] += 9;
+            tmin[14].Data[static_cast<size_t>(m)] -= 9;
+        }
+        tmax[14].Data[1] -= 9;
+        // Another reports a July vapour pressure 15 hPa above what its place gives.
+        std::vector<Station> vap = network();
+        vap[20].Data[7] += 15;
+        folder_->write(wholeFileName(Vap), stationLines(vap));
+        folder_->write(wholeFileName(Tmax), stationLines(tmax));
+        folder_->write(wholeFileName(Tmin), stationLines(tmin));
+        TerrainCovariates::writeDerived(folder_->str(), folder_->file(TerrainCovariates::kFileName));
+    }
+    static void TearDownTestSuite() { delete folder_; }
+
+    static VariableResult estimate(int variable, float lon, float lat, float alt) {
+        ProgramSettings s;
+        s.Method = Method::Kriging;
+        Engine engine(s, folder_->str(), std::make_shared<StationDatabase>(folder_->str()));
+        return engine.Run(variable, Location{"", lon, lat, alt});
+    }
+    static TempFolder* folder_;
+};
+TempFolder* Kriging::folder_ = nullptr;
+
+}  // namespace
+
+TEST(KrigingWeights, SumToOneAndFavourTheNearerAndTheAlikePoint) {
+    const KrigingParams p = krigingParams(Temp);
+    auto at = [](float lon, float lat, float alt, float sea = 0) { return KrigingPoint{spherePoint(lon, lat), alt, sea}; };
+    struct Case {
+        const char* what;
+        std::vector<KrigingPoint> points;
+        KrigingPoint target;
+        float firstAtLeast, firstAtMost;
+    };
+    const std::vector<Case> cases = {
+        {"one point takes all", {at(1, 1, 0)}, at(0, 0, 0), 1, 1},
+        {"mirror images share", {at(-1, 0, 0), at(1, 0, 0)}, at(0, 0, 0), 0.499f, 0.501f},
+        {"the nearer weighs more", {at(0.5f, 0, 0), at(-2, 0, 0)}, at(0, 0, 0), 0.6f, 1},
+        {"the one at the target's altitude weighs more", {at(-1, 0, 500), at(1, 0, 1500)}, at(0, 0, 500), 0.6f, 1},
+        {"the one as near the sea weighs more", {at(-1, 0, 0, 0.9f), at(1, 0, 0, 0)}, at(0, 0, 0, 0.9f), 0.6f, 1},
+    };
+    for (const Case& c : cases) {
+        std::vector<float> w(c.points.size());
+        float variance = 0;
+        krigingWeights(p, c.points.data(), static_cast<int>(c.points.size()), c.target, w.data(), variance);
+        float sum = 0;
+        for (float x : w) sum += x;
+        EXPECT_NEAR(sum, 1, 1e-5) << c.what;
+        EXPECT_GE(w[0], c.firstAtLeast) << c.what;
+        EXPECT_LE(w[0], c.firstAtMost) << c.what;
+        EXPECT_GT(variance, 0) << c.what;
+    }
+}
+
+TEST_F(Kriging, TerrainCovariatesTellSeaFromLakeAndCoastFromInland) {
+    const TerrainCovariates t(folder_->str());
+    EXPECT_TRUE(t.fromFile());
+    const TerrainAround coast = t.at(0.2f, 20), inland = t.at(20.4f, 10), byLake = t.at(20.4f, 20.4f);
+    EXPECT_NEAR(coast.seaNear, std::exp(-22.0f / 50), 0.1f);  // about 22 km from the coast
+    EXPECT_GT(coast.sea100, 0.2f);
+    EXPECT_LT(inland.seaNear, 0.01f);
+    EXPECT_EQ(inland.sea500, 0);
+    EXPECT_NEAR(inland.mean50, 1000, 1);
+    EXPECT_LT(byLake.seaNear, 0.01f);  // a lake is not the sea
+    EXPECT_EQ(byLake.sea25, 0);
+    EXPECT_LT(byLake.mean10, 100);     // but its water lowers the mean altitude around
+    EXPECT_EQ(t.at(-30, 20).seaNear, 1);
+
+    // Grids made for another raster are not used: they are derived anew, with the same answers.
+    TempFolder other("kriging-stale");
+    std::string raster = continentRaster();
+    raster[0] = 0;  // one cell in the far north changes
+    other.write(kTerrainFileName, raster);
+    other.write(TerrainCovariates::kFileName, readFile(folder_->file(TerrainCovariates::kFileName)));
+    const TerrainCovariates fresh(other.str());
+    EXPECT_FALSE(fresh.fromFile());
+    EXPECT_EQ(fresh.at(0.2f, 20).seaNear, coast.seaNear);
+    EXPECT_EQ(fresh.at(20.4f, 20.4f).mean10, byLake.mean10);
+}
+
+TEST_F(Kriging, CarriesTheNetworksLapseRateAboveEveryNeighbour) {
+    // 2500 m is above every station: only the coefficients fitted on the leave-one-out rows
+    // can bring the neighbours' values up there.
+    const VariableResult r = estimate(Temp, 20, 20, 2500);
+    ASSERT_EQ(r.neighbours.ActiveCount, 20);
+    for (int m = 1; m <= 12; ++m) EXPECT_NEAR(r.result.Best[static_cast<size_t>(m)], truth(20, 2500, m), 0.3f) << m;
+    EXPECT_TRUE(r.result.HasStdErr);
+    EXPECT_GT(r.result.StdErr[1], 0);
+    EXPECT_EQ(r.result.Bias[1], 0);
+    float weights = 0;
+    for (int i = 1; i <= r.neighbours.NeighbourCount; ++i) weights += r.neighbours[i].Weight;
+    EXPECT_NEAR(weights, 1, 1e-4);
+}
+
+TEST_F(Kriging, PositiveQuantitiesGetRatioSpaceBounds) {
+    const VariableResult r = estimate(Prec, 20, 20, 900);
+    ASSERT_TRUE(r.result.HasStdErr);
+    EXPECT_EQ(r.result.LogOffset, 10);
+    for (int m = 1; m <= 12; ++m) {
+        const size_t i = static_cast<size_t>(m);
+        EXPECT_GT(r.result.StdErrLog[i], 0);
+        EXPECT_GE(lowBound(r.result, m, 1.645f), 0);
+        EXPECT_LT(lowBound(r.result, m, 1.645f), r.result.Best[i]);
+        // Ratio space: the bound above lies farther from the estimate than the one below.
+        EXPECT_GT(highBound(r.result, m, 1.645f) - r.result.Best[i], r.result.Best[i] - lowBound(r.result, m, 1.645f));
+    }
+}
+
+TEST_F(Kriging, StationWithMonthlyExtremesLeavesTheTmaxAndTminNeighbours) {
+    const std::vector<Station> extremes = KrigingModel::extremeStations(ProgramSettings{}, folder_->str(), nullptr, nullptr);
+    ASSERT_EQ(extremes.size(), 1u);
+    EXPECT_EQ(extremes[0].Name, "Net 14");
+    for (int variable : {Tmax, Tmin, Temp}) {
+        const VariableResult r = estimate(variable, extremes[0].Lon + 0.1f, extremes[0].Lat, 500);
+        bool used = false;
+        for (int i = 1; i <= r.neighbours.NeighbourCount; ++i) used = used || r.neighbours[i].Name == "Net 14";
+        EXPECT_EQ(used, variable == Temp) << kVariableNames[static_cast<size_t>(variable)];
+    }
+}
+
+TEST_F(Kriging, HeldOutStationsLeaveNoRowBehind) {
+    const Station held = network()[7];
+    const StationExclusion exclusion({{held.Lon, held.Lat}});
+    const auto all = KrigingModel::get(ProgramSettings{}, folder_->str(), nullptr, Temp, nullptr);
+    const auto without = KrigingModel::get(ProgramSettings{}, folder_->str(), nullptr, Temp, &exclusion);
+    ASSERT_EQ(without->rows.size() + 1, all->rows.size());
+    for (const KrigingRow& row : without->rows) EXPECT_FALSE(row.lon == held.Lon && row.lat == held.Lat);
+}
+
+TEST_F(Kriging, StrangeDataWarningNamesTheOddNeighbourOnly) {
+    const Station odd = network()[20];
+    for (const auto& [variable, strange] : {std::pair{Vap, true}, {Temp, false}}) {
+        const VariableResult r = estimate(variable, odd.Lon + 0.2f, odd.Lat, 500);
+        EXPECT_EQ(r.warnings.WarnStrange, strange) << kVariableNames[static_cast<size_t>(variable)];
+        if (!strange) continue;
+        EXPECT_EQ(r.neighbours[r.warnings.StrangeStation].Name, odd.Name);
+        EXPECT_EQ(r.warnings.StrangeMonth, 7);
+    }
+}
