@@ -87,6 +87,24 @@ TEST(ResultFile, NoLevelMeansFactor1645AndEmptyTitles) {
     EXPECT_EQ(l99.highTitle(), "High (99.5%)");
 }
 
+// Observed values carry the digits a single-precision value holds ("3.82", not the float's
+// round-trip "3.8200002"), so the columns stay in place; the page shows sea level as 0 m.
+TEST(ResultFile, ObservedValuesHaveSevenDigitsAndThePageShowsSeaLevel) {
+    VariableResult r;
+    r.variable = Prec;
+    r.neighbours.NeighbourCount = 1;
+    r.neighbours[1].Data[1] = 3.8200002f;
+    r.neighbours[1].Data[2] = -0.1f / 3;
+    ReportOptions o;
+    o.location = {"Shore", 12.5f, 41.9f, 0};
+    o.observations = true;
+    const std::string file = reportBlock(r, ProgramSettings{}, o);
+    EXPECT_NE(file.find("1         3.82  -0.03333334 "), std::string::npos) << file;
+    EXPECT_EQ(file.find("3.8200002"), std::string::npos);
+    o.printed = true;
+    EXPECT_NE(reportBlock(r, ProgramSettings{}, o).find(",  Altitude = 0 m"), std::string::npos);
+}
+
 TEST(SaveOutput, WritesAppendsAndLeavesNoTemporaryFile) {
     TempFolder dir;
     const fs::path file = dir.path() / "out.dat";

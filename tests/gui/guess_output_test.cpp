@@ -14,6 +14,7 @@
 #include "../core/fixture.h"
 #include "gui_test_support.h"
 #include "shell/main_window.h"
+#include "shell/settings_controls.h"
 #include "single/frm_guess_out.h"
 #include "single/frm_out.h"
 #include "single/frm_summary.h"
@@ -193,20 +194,50 @@ private slots:
         QVERIFY2(QFileInfo::exists(bare + QStringLiteral(".Lst")), "crop-water list: out1 must become out1.Lst");
     }
 
-    // Without Wind normals the crop-water files are refused, naming the importer, and not written.
+    // Without Wind normals the crop-water files are refused before a file name is asked for,
+    // and nothing is written.
     void cropWaterFilesWithoutWindAreRefused() {
         data_.write(wholeFileName(Wind), "");
         zentrel::gui::test::MessageRecorder messages;
-        zentrel::test::TempFolder out("gui-save-nowind");
-        const QString target = QString::fromStdString(out.file("crop.lst"));
-        setSaveFileDialog([&](QWidget*, const QString&) { return target; });
+        int dialogs = 0;
+        setSaveFileDialog([&](QWidget*, const QString&) { ++dialogs; return QString(); });
+        const PrintHandler previous = setPrintHandler([&](QWidget*, QPrinter&, const PrintDocument&) { ++dialogs; });
         main_->setOutputFormat(FormatPlantow);
         output_->CmdSave_Click();
-        QCOMPARE(messages.count(), 1);
-        QCOMPARE(messages.last().text, QStringLiteral("The crop-water climate file needs Wind normals, but this station "
-                                                      "database holds no Wind normals; add them with zentrel data "
-                                                      "import-csv."));
-        QVERIFY(!QFile::exists(target));
+        output_->CmdPrint_Click();
+        setPrintHandler(previous);
+        QCOMPARE(dialogs, 0);
+        QCOMPARE(messages.count(), 2);
+        QCOMPARE(messages.last().text, QStringLiteral("The crop-water files need Wind normals, but this station "
+                                                      "database holds no Wind normals."));
+    }
+
+    // A variable without normals is never written or printed as zeros: its box cannot be
+    // ticked, and one ticked before the data changed is left out.
+    void variableTheDatabaseLacksIsNeitherSavedNorPrinted() {
+        data_.write(wholeFileName(Wind), "");
+        main_->setOutputFormat(FormatZentrel);
+        QVERIFY(!output_->variableBox(Wind)->isEnabled() && output_->variableBox(Temp)->isEnabled());
+        output_->variableBox(Wind)->setChecked(true);
+        output_->quantities()->best()->setChecked(true);
+        output_->stationBox()->setChecked(true);
+        zentrel::gui::test::MessageRecorder messages;
+        setSaveFileDialog([&](QWidget*, const QString&) { return QString(); });
+        output_->CmdSave_Click();
+        QCOMPARE(messages.last().title, QStringLiteral("Nothing selected!"));
+
+        output_->variableBox(Temp)->setChecked(true);
+        zentrel::test::TempFolder out("gui-save-lacking");
+        const QString target = QString::fromStdString(out.file("two.zte"));
+        setSaveFileDialog([&](QWidget*, const QString&) { return target; });
+        output_->CmdSave_Click();
+        QCOMPARE(messages.last().text, QStringLiteral("Data Saved Correctly"));
+        const std::string saved = readFile(target.toStdString());
+        QVERIFY(saved.find("Temperature") != std::string::npos);
+        QVERIFY2(saved.find("Wind") == std::string::npos, "a variable without normals must not be saved");
+        for (const PrintLine& line : output_->printresults())
+            QVERIFY2(!line.text.contains(QLatin1String("Wind")) && !line.header.contains(QLatin1String("Wind")),
+                     "a variable without normals must not be printed");
     }
 
     void printedReportUsesThePrintedTextsAndMakesAPdf() {
@@ -222,6 +253,9 @@ private slots:
         QVERIFY(all.contains(QStringLiteral("Allowed Maximum Number of Stations: 20")));
         QVERIFY(all.contains(QStringLiteral("\nJan.  ")) && all.contains(QStringLiteral("\n       Avg.")));
         QVERIFY(all.contains(QStringLiteral("            5%            95%")));
+        QVERIFY2(all.contains(QStringLiteral("Estimation Method: ") +
+                              methodCaption(effectiveMethod(main_->state().settings()))),
+                 "the print names the method that made its numbers");
         QCOMPARE(document.first().style, PrintLine::Title);
         QCOMPARE(std::count_if(document.begin(), document.end(), [](const PrintLine& l) { return l.newPage; }), 1);
         for (const PrintLine& line : document)
@@ -239,6 +273,23 @@ private slots:
         QVERIFY(bytes.rfind("%PDF", 0) == 0);
         const QString screenshots = qEnvironmentVariable("ZENTREL_SCREENSHOT_DIR");
         if (!screenshots.isEmpty()) QFile::copy(pdf, screenshots + QStringLiteral("/report.pdf"));
+    }
+
+    // A table too wide for the page gets a smaller type, the others keep theirs.
+    void aWideTableDoesNotShrinkTheOthers() {
+        PrintDocument document{{QStringLiteral("Narrow"), PrintLine::Heading},
+                               {QStringLiteral("Jan.   1.00"), PrintLine::Table},
+                               {QStringLiteral("Feb.   2.00"), PrintLine::Table},
+                               {QStringLiteral("Wide"), PrintLine::Heading},
+                               {QString(400, QLatin1Char('x')), PrintLine::Table},
+                               {QString(400, QLatin1Char('x')), PrintLine::Table}};
+        zentrel::test::TempFolder out("gui-print-fonts");
+        QPdfWriter writer(QString::fromStdString(out.file("fonts.pdf")));
+        const PageLayout pages = printDocument(writer, document);
+        const QList<PageLine>& lines = pages.first();
+        QCOMPARE(lines.size(), 6);
+        const double narrow = lines[2].y - lines[1].y, wide = lines[5].y - lines[4].y;
+        QVERIFY2(narrow > 1.5 * wide, qPrintable(QStringLiteral("line steps %1 and %2").arg(narrow).arg(wide)));
     }
 
     void workbenchOutputRules() {

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include <QCheckBox>
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "../cli/run_cli.h"
 #include "../core/fixture.h"
 #include "formats/picture.h"
 #include "gui_test_support.h"
@@ -262,6 +264,35 @@ private slots:
         QCOMPARE(window.ListMap->count(), 2);
     }
 
+    // With the map list and the export panel open at the window's smallest and default sizes,
+    // every export field keeps its height and the legend a few entries; the side column scrolls.
+    void exportPanelKeepsItsFieldsUsableWithTheMapListOpen() {
+        QTemporaryDir maps, dir;
+        gui::test::writeTerrain(dir, {});
+        writeSmallMap(maps.path());
+        MainWindow main(dir.path());
+        RasterMapWindow window(main, maps.path());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        MessageRecorder messages;
+        window.openFirstMap();
+        for (QAction* action : window.findChildren<QAction*>())
+            if (action->text() == QStringLiteral("Change Map")) action->trigger();
+        window.showExportPanel();
+        auto* panel = window.findChild<QGroupBox*>(QStringLiteral("ExportPanel"));
+        // The part of the legend in view: the viewport of its scroll area.
+        auto* legend = window.findChild<QWidget*>(QStringLiteral("Legend"))->parentWidget();
+        QVERIFY(panel && legend && window.ListMap->isVisible());
+        for (const QSize size : {window.minimumSizeHint(), QSize(1000, 640)}) {
+            window.resize(size);
+            QTest::qWait(20);
+            for (QWidget* field : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                if (field->isVisible() && (qobject_cast<QLineEdit*>(field) || qobject_cast<QComboBox*>(field)))
+                    QVERIFY2(field->height() >= field->minimumSizeHint().height(), qPrintable(field->objectName()));
+            QVERIFY2(legend->height() >= 6 * legend->fontMetrics().height(), "the legend keeps a few entries");
+        }
+    }
+
     void pointZoomNearTheTopEdgeShowsNoBandAboveTheMap() {
         QTemporaryDir maps;
         QTemporaryDir dir;
@@ -274,6 +305,10 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         MessageRecorder messages;
         window.openFirstMap();
+        // A map opens at its own extent (9..12 E, 45..47 N), not as a patch on the world.
+        QVERIFY(std::fabs(window.view().lonAt(window.view().Size.width() / 2.0) - 10.5) < 0.5);
+        QVERIFY(window.view().DegreesPerPixel * window.view().Size.width() < 20);
+        for (int k = 0; k < 30; ++k) window.zoomPunto(QPoint(10, 10), false);  // out to the world
         for (int k = 0; k < 2; ++k) {
             window.zoomPunto(window.view().pixelOf(20, 74).toPoint(), true);
             QVERIFY2(window.view().Top <= 78.0 + window.view().DegreesPerPixel,
@@ -337,12 +372,41 @@ private slots:
         QCOMPARE(ds->GetRasterYSize(), 3);
         QCOMPARE(QString::fromUtf8(ds->GetRasterBand(22)->GetDescription()), QStringLiteral("September stderr"));
         QCOMPARE(ds->GetRasterBand(1)->GetRasterDataType(), GDT_Float32);
-        // The same points as the IMG export: 10 °C at longitude 9, latitude 47, and the sea
-        // cell at longitude 10, latitude 46 without data.
-        float cells[12];
-        QCOMPARE(ds->GetRasterBand(9)->RasterIO(GF_Read, 0, 0, 4, 3, cells, 4, 3, GDT_Float32, 0, 0), CE_None);
-        QVERIFY(std::fabs(cells[0] - 10) < 1e-3);
-        QCOMPARE(cells[2 * 4 + 2], kSurfaceNoData);
+        // The cells fill the box exactly (9..11 E, 45.5..47 N), and they are the command line's
+        // cells: same grid, same values, band by band.
+        double transform[6];
+        QCOMPARE(ds->GetGeoTransform(transform), CE_None);
+        QCOMPARE(transform[0], 9.0);
+        QCOMPARE(transform[3], 47.0);
+        QCOMPARE(transform[1], 0.5);
+        const QString cliFile = QDir(out.path()).filePath(QStringLiteral("cli.tif"));
+        const zentrel::test::CliResult cli = zentrel::test::runCli(
+            "raster --var Temp --period all --quantities best,stderr --bbox 9,45.5,11,47 --res 0.5 --mask " +
+            QDir(maps.path()).filePath(QStringLiteral("small.img")).toStdString() + " --data " + data.str() + " -o " +
+            cliFile.toStdString());
+        QCOMPARE(cli.code, 0);
+        GDALDataset* expected = static_cast<GDALDataset*>(GDALOpen(cliFile.toUtf8().constData(), GA_ReadOnly));
+        QVERIFY(expected);
+        double cliTransform[6];
+        QCOMPARE(expected->GetGeoTransform(cliTransform), CE_None);
+        QCOMPARE(expected->GetRasterCount(), ds->GetRasterCount());
+        for (int i = 0; i < 6; ++i) QCOMPARE(transform[i], cliTransform[i]);
+        float cells[12], cliCells[12];
+        for (int band = 1; band <= ds->GetRasterCount(); ++band) {
+            QCOMPARE(ds->GetRasterBand(band)->RasterIO(GF_Read, 0, 0, 4, 3, cells, 4, 3, GDT_Float32, 0, 0), CE_None);
+            QCOMPARE(expected->GetRasterBand(band)->RasterIO(GF_Read, 0, 0, 4, 3, cliCells, 4, 3, GDT_Float32, 0, 0),
+                     CE_None);
+            for (int k = 0; k < 12; ++k) QCOMPARE(cells[k], cliCells[k]);
+        }
+        GDALClose(expected);
+        // The file names its data source without the absolute path of this computer's folder.
+        const QString dataPath = QString::fromStdString(data.str());
+        for (char** item = ds->GetMetadata(); item && *item; ++item)
+            QVERIFY2(!QString::fromUtf8(*item).contains(dataPath), *item);
+        float best[12];
+        QCOMPARE(ds->GetRasterBand(9)->RasterIO(GF_Read, 0, 0, 4, 3, best, 4, 3, GDT_Float32, 0, 0), CE_None);
+        QVERIFY(std::fabs(best[0] - 10) < 1e-3);  // every station says 10
+        QCOMPARE(best[2 * 4 + 2], kSurfaceNoData);  // the sea cell of the map
         GDALClose(ds);
     }
 

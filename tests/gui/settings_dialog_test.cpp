@@ -33,8 +33,6 @@ private slots:
         QCOMPARE(box("txtMinDist")->text(), QStringLiteral("0.1"));
         QVERIFY(box("txtMinHigh")->isReadOnly());
         QVERIFY(box("txtMaxHigh")->isReadOnly());
-        QVERIFY(!check("chkRobustCorr")->isChecked());
-        QVERIFY(check("chkRobustCorr")->isEnabled());
         MessageRecorder messages;
         QVERIFY(confirm());
         QCOMPARE(messages.count(), 0);
@@ -208,56 +206,46 @@ private slots:
 
     void cancelWritesTheStoredValuesBack() {
         MessageRecorder messages;
+        auto* method = dialog_->findChild<QComboBox*>("cboMethod");
         box("txtPowExp")->setText("5.01");
-        check("chkRobustCorr")->setChecked(true);
+        method->setCurrentText(QStringLiteral("Robust"));
         check("chkAltCorr")->setChecked(false);
         QVERIFY(!confirm());  // refused, but stored
         QCOMPARE(state_->settings().RobustCorr, int16_t(1));
         box("txtPowExp")->setText("3");
         box("txtMaxStat")->setText("7");
-        check("chkRobustCorr")->setChecked(false);
+        method->setCurrentText(QStringLiteral("Described"));
         dialog_->findChild<QPushButton*>("CmdCanc")->click();
         QVERIFY(!dialog_->isVisible());
         QCOMPARE(box("txtPowExp")->text(), QStringLiteral("5.01"));
         QCOMPARE(box("txtMaxStat")->text(), QStringLiteral("20"));
-        QVERIFY(check("chkRobustCorr")->isChecked());
+        QCOMPARE(method->currentText(), QStringLiteral("Robust"));
         QVERIFY(!check("chkAltCorr")->isChecked());
         QCOMPARE(state_->settings().PowExp, 5.01f);
     }
 
-    void robustCorrectionsBoxIsStoredByOk() {
-        check("chkRobustCorr")->setChecked(true);
-        QVERIFY(confirm());
-        QCOMPARE(state_->settings().RobustCorr, int16_t(1));
-        dialog_->show();
-        check("chkRobustCorr")->setChecked(false);
-        QVERIFY(confirm());
-        QCOMPARE(state_->settings().RobustCorr, int16_t(0));
-    }
-
-    void methodIsAdaptiveByDefaultAndTheChoiceIsStoredAndFollowsTheRobustBox() {
+    // One control for the method: every method of the core's list, stored by OK together with
+    // the older robust switch, which always agrees with it.
+    void methodChoiceIsTheOneMethodControlAndIsStored() {
         auto* method = dialog_->findChild<QComboBox*>("cboMethod");
         QVERIFY(method);
-        QCOMPARE(method->currentText(), QStringLiteral("Adaptive"));
-        QCOMPARE(method->count(), static_cast<int>(kMethods.size()));  // every method of the core's list
-        method->setCurrentIndex(static_cast<int>(Method::Kriging));
-        QCOMPARE(method->currentText(), QStringLiteral("Kriging"));
-        QVERIFY(confirm());
-        QCOMPARE(state_->settings().Method, Method::Kriging);
-        dialog_->show();
-        method->setCurrentIndex(0);  // Described
-        QVERIFY(!check("chkRobustCorr")->isChecked());
-        QVERIFY(confirm());
-        QCOMPARE(state_->settings().Method, Method::Described);
-        QCOMPARE(state_->settings().RobustCorr, int16_t(0));
-        dialog_->show();
-        check("chkRobustCorr")->setChecked(true);  // the older switch chooses Robust
+        QVERIFY2(!dialog_->findChild<QCheckBox*>("chkRobustCorr"), "a second control for the method");
+        // It opens on the method of the settings (whichever is the default).
+        QCOMPARE(method->currentText(), methodCaption(effectiveMethod(state_->settings())));
+        QCOMPARE(method->count(), static_cast<int>(kMethods.size()));
+        for (Method m : kMethods) {
+            method->setCurrentText(methodCaption(m));
+            QCOMPARE(method->currentText().toLower(), QString::fromLatin1(methodName(m)));
+            QVERIFY(confirm());
+            QCOMPARE(state_->settings().Method, m);
+            QCOMPARE(state_->settings().RobustCorr, int16_t(m == Method::Robust ? 1 : 0));
+            dialog_->show();
+        }
+        // Settings with only the older switch on show Robust, as the engine reads them.
+        state_->settings().Method = Method::Described;
+        state_->settings().RobustCorr = 1;
+        dialog_->findChild<QPushButton*>("CmdCanc")->click();
         QCOMPARE(method->currentText(), QStringLiteral("Robust"));
-        QVERIFY(confirm());
-        QCOMPARE(state_->settings().Method, Method::Robust);
-        dialog_->show();
-        method->setCurrentIndex(2);
-        QVERIFY(!check("chkRobustCorr")->isChecked());
     }
 
     void zeroShadowIsAcceptedAndShadowStaysOn() {

@@ -6,11 +6,13 @@
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTableWidget>
+#include <QLabel>
 #include <QTest>
 
 #include "../core/fixture.h"
 #include "gui_test_support.h"
 #include "shell/main_window.h"
+#include "shell/settings_controls.h"
 #include "single/frm_guess.h"
 #include "single/graph_axis.h"
 #include "single/result_graph.h"
@@ -111,8 +113,11 @@ private slots:
         QCOMPARE(grid.cell(2, 9), QStringLiteral("146.30"));
         QCOMPARE(grid.cell(2, 10), QStringLiteral("SE"));
         QCOMPARE(grid.cell(2, 11), QStringLiteral("0.90"));
-        // Without the hit the errors appear, the bounds at 1.645 StdErr.
+        // Without the hit the errors appear once they were estimated, the bounds at 1.645 StdErr.
         results[Prec].warnings.WarnHit = false;
+        grid = estimatesGrid(1, results);
+        for (int c : {2, 3, 4, 5}) QVERIFY2(grid.cell(2, c).isEmpty(), "an error not estimated is no value");
+        results[Prec].result.HasStdErr = true;
         grid = estimatesGrid(1, results);
         QCOMPARE(grid.cell(2, 2), QStringLiteral("9.36"));
         QCOMPARE(grid.cell(2, 3), QStringLiteral("12.65"));
@@ -211,8 +216,14 @@ private slots:
         QCOMPARE(window->legendText(3), QString());
         QVERIFY(window->graph(1)->axis().maximum >= 20);
 
+        // The window names the method that made its numbers.
+        const auto methodShown = [&] { return window->methodLabel()->text(); };
+        QCOMPARE(methodShown(), QStringLiteral("Method: ") + methodCaption(effectiveMethod(main.state().settings())));
+
         // A new location marks it stale; the next activation (the main window coming back
-        // from a dialog with this window active) runs again.
+        // from a dialog with this window active) runs again, here with another method.
+        const Method other = effectiveMethod(main.state().settings()) == Method::Robust ? Method::Adaptive : Method::Robust;
+        main.state().settings().Method = other;
         main.WriteStatusLocation(here);
         main.state().markStale();
         QEvent activate(QEvent::WindowActivate);
@@ -220,6 +231,7 @@ private slots:
         QVERIFY(main.state().busy());
         QVERIFY(done.wait(10000));
         QCOMPARE(done.count(), 2);
+        QCOMPARE(methodShown(), QStringLiteral("Method: ") + methodCaption(other));
         window->ShowData();  // not stale: a redraw only
         QTest::qWait(50);
         QCOMPARE(done.count(), 2);

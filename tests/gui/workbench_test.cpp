@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -20,6 +21,7 @@
 #include "shell/main_window.h"
 #include "shell/screen_number.h"
 #include "single/frm_out.h"
+#include "single/output_boxes.h"
 #include "workbench/frm_work.h"
 #include "workbench/workbench_views.h"
 
@@ -213,10 +215,46 @@ private slots:
         QVERIFY2(w_->workingLabel->text().contains(QLatin1String("not the current location")),
                  "after No the workbench must say that it computes another point");
         QVERIFY(w_->workingLabel->text().contains(screenNumber(current.Lon + 0.5f, "##0.00")));
+        // The printed page names the clicked point, with its own name and rounded coordinates.
+        single::frmOut out(*main_, *w_);
+        out.quantities()->best()->setChecked(true);
+        const QString header = out.printresults().first().header;
+        QVERIFY2(header.contains(QLatin1String("ST-Lon13.51-Lat42.19-Alt-300 (Lon 13.51, Lat 42.19, Alt 300 m)")),
+                 qPrintable(header));
         w_->close();
         QCOMPARE(w_->engine().working.Lon, current.Lon);
         QCOMPARE(w_->engine().working.Lat, current.Lat);
         QVERIFY(main_->state().workbenchStale());  // the next opening runs for the current location
+    }
+
+    // A variable the database lacks: said so, and nothing of the variable before stays shown
+    // or can be saved as zeros.
+    void variableWithoutNormalsEmptiesTheViews() {
+        folder_.write(wholeFileName(Wind), "");
+        MessageRecorder messages;
+        w_->Combo1->setCurrentIndex(Wind);
+        emit w_->Combo1->activated(Wind);
+        QCOMPARE(messages.last().text, QStringLiteral("This station database holds no Wind normals."));
+        QVERIFY(!w_->CmdStrange->isEnabled() && !w_->CmdDoubled->isEnabled());
+        QVERIFY(w_->check(1)->isHidden());
+        for (QTableWidget* table : w_->findChildren<QTableWidget*>())
+            for (int r = 0; r < table->rowCount(); ++r)
+                for (int c = 0; c < table->columnCount(); ++c)
+                    QVERIFY2(!table->item(r, c) || table->item(r, c)->text().isEmpty(), qPrintable(table->objectName()));
+        single::frmOut out(*main_, *w_);
+        out.quantities()->best()->setChecked(true);
+        messages.clear();
+        int printed = 0;
+        const single::PrintHandler previous =
+            single::setPrintHandler([&](QWidget*, QPrinter&, const single::PrintDocument&) { ++printed; });
+        out.CmdPrint_Click();
+        single::setPrintHandler(previous);
+        QCOMPARE(printed, 0);
+        QCOMPARE(messages.last().text, QStringLiteral("This station database holds no Wind normals."));
+        folder_.write(wholeFileName(Wind), zentrel::test::readFile(folder_.str() + "/" + wholeFileName(Tmax)));
+        w_->Combo1->setCurrentIndex(Temp);
+        emit w_->Combo1->activated(Temp);
+        QVERIFY(!w_->check(1)->isHidden());
     }
 
     void hitShowsLabhit() {

@@ -6,6 +6,8 @@
 #include <functional>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "base/records.h"
 #include "formats/picture.h"
 #include "formats/shown_values.h"
@@ -90,8 +92,9 @@ void writeHead(std::string& out, const VariableResult& vr, const ProgramSettings
     addLine(out, " ");
     const Location& l = o.location;
     if (o.printed)
+        // The page shows sea level as 0 m (the file's "####" leaves it blank).
         addLine(out, "Location:   Latitude = " + degreesMinutesSeconds(l.Lat, true) + ", Longitude = " +
-                         degreesMinutesSeconds(l.Lon, false) + ",  Altitude = " + formatPicture(l.Alt, "####") + " m");
+                         degreesMinutesSeconds(l.Lon, false) + ",  Altitude = " + formatPicture(l.Alt, "###0") + " m");
     else
         addLine(out, "Location:     Latitude = " + formatPicture(l.Lat, "###.00") + "°,  Longitude = " +
                          formatPicture(l.Lon, "####.00") + "°,  Altitude = " + formatPicture(l.Alt, "####") + " m");
@@ -311,7 +314,11 @@ void atColumn(std::string& line, size_t column, const std::string& text) {
 
 /// A number as the observation table writes it: a blank in place of the sign of a value that
 /// is not negative, and one blank after it.
-std::string printedNumber(float v) { return (v < 0 ? "" : " ") + shortestFloat(v) + " "; }
+/// The number has the seven significant digits a single-precision value carries: a mean or a
+/// converted value reads "3.82", not the float's full round-trip text "3.8200002".
+std::string printedNumber(float v) {
+    return (v < 0 ? "" : " ") + fmt::format("{:.7g}", v == 0.0f ? 0.0f : v) + " ";
+}
 
 void writeObservationTable(std::string& out, const NeighbourSet& n) {
     static const char* const titles[13] = {" Jan", " Feb", " Mar", " Apr", " May", " Jun", " Jul",

@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -66,7 +67,9 @@ QLineEdit* BatchWindow::addSettingsBox(SettingsBox box, const char* name, const 
     auto* edit = new QLineEdit(text, this);
     edit->setObjectName(QLatin1String(name));
     edit->setAlignment(Qt::AlignRight);
+    // Wide enough for any valid value ("8848", "-350", "0.1"), never squeezed below it.
     edit->setMaximumWidth(fontMetrics().horizontalAdvance(QLatin1Char('0')) * 10);
+    edit->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('0')) * 7);
     setUpInputBox(edit, [this, box](char32_t key) {
         if (key > 0x7f) return false;
         const KeyVerdict verdict = filterSettingsKey(box, static_cast<char>(key), true);
@@ -165,9 +168,6 @@ void BatchWindow::createControls() {
     chkNeighbAlt = checkBox(this, "chkNeighbAlt", QStringLiteral("Neighbors must provide Altitude"));
     chkAltCorr = checkBox(this, "chkAltCorr", QStringLiteral("Apply Local Linear Altitude Correction"), true);
     chkGradCorr = checkBox(this, "chkGradCorr", QStringLiteral("Apply Climate Gradient Correction"), true);
-    chkRobustCorr = checkBox(this, "chkRobustCorr", QStringLiteral("Robust Altitude and Gradient Corrections"));
-    chkRobustCorr->setToolTip(QStringLiteral("Altitude slope drawn towards a typical lapse rate when the neighbours span "
-                                             "little altitude, damped horizontal gradients, values kept within physical bounds"));
     setAltitudeBoxesReadOnly(true);
     connect(chkNeighbAlt, &QCheckBox::clicked, this, &BatchWindow::neighbAltClicked);
     // Check boxes store at once too, like the boxes.
@@ -175,7 +175,7 @@ void BatchWindow::createControls() {
     connect(chkGradCorr, &QCheckBox::toggled, this, [this](bool on) { state_.settings().GradCorr = on ? 1 : 0; });
     makeMethodChoice(this);
     showMethod(effectiveMethod(state_.settings()));
-    // The robust check box follows the choice (and the choice the box), so the choice stores both.
+    // The choice stores the method and the older robust switch, so that both agree.
     connect(cboMethod, &QComboBox::currentIndexChanged, this, [this] {
         state_.settings().Method = method();
         state_.settings().RobustCorr = method() == Method::Robust ? 1 : 0;
@@ -217,7 +217,6 @@ void BatchWindow::createControls() {
     QGroupBox* corrFrame = settingsFrame(QStringLiteral("Climatological Corrections"),
                                          {{QString(), chkAltCorr},
                                           {QString(), chkGradCorr},
-                                          {QString(), chkRobustCorr},
                                           {QStringLiteral("Shadow Correction Coefficient"), txtShad},
                                           {QStringLiteral("Estimation Method"), cboMethod}});
 
@@ -232,17 +231,23 @@ void BatchWindow::createControls() {
     connect(CmdRun, &QPushButton::clicked, this, &BatchWindow::setLocation);
     connect(CmdCanc, &QPushButton::clicked, this, &BatchWindow::cancel);
 
-    auto* top = new QGridLayout;
-    top->addWidget(LstStations, 0, 0, 3, 1);
-    top->addWidget(altitudeFrame, 0, 1);
-    top->addWidget(summaryFrame, 1, 1);
-    top->addWidget(filesFrame_, 2, 1);
-    top->setColumnStretch(0, 1);
+    // The list beside the four settings frames (two by two: in one row their labels would
+    // need more than a laptop screen's width); below, what to write and how.
+    auto* settingsGrid = new QGridLayout;
+    settingsGrid->addWidget(sizeFrame, 0, 0);
+    settingsGrid->addWidget(idwFrame, 0, 1);
+    settingsGrid->addWidget(altFrame, 1, 0);
+    settingsGrid->addWidget(corrFrame, 1, 1);
+    auto* top = new QHBoxLayout;
+    top->addWidget(LstStations, 1);
+    top->addLayout(settingsGrid);
+    auto* options = new QVBoxLayout;
+    for (QGroupBox* f : {altitudeFrame, summaryFrame, filesFrame_}) options->addWidget(f);
+    options->addStretch(1);
     auto* middle = new QHBoxLayout;
     middle->addWidget(variableFrame);
     middle->addWidget(outputFrame_, 1);
-    auto* bottom = new QHBoxLayout;
-    for (QGroupBox* f : {sizeFrame, idwFrame, altFrame, corrFrame}) bottom->addWidget(f);
+    middle->addLayout(options);
     auto* buttons = new QHBoxLayout;
     if (!progress_) {  // no main window bar to use: the window shows its own
         progress_ = new QProgressBar(this);
@@ -251,11 +256,28 @@ void BatchWindow::createControls() {
     progress_->hide();
     buttons->addStretch(1);
     for (QPushButton* b : {CmdSave, CmdRun, CmdCanc}) buttons->addWidget(b);
+    // The frames keep their whole texts at any window size: a window smaller than they need
+    // scrolls its contents instead of squeezing them; the buttons stay in view below.
+    auto* content = new QWidget;
+    auto* contentLayout = new QVBoxLayout(content);
+    contentLayout->setContentsMargins(0, 0, 0, 0);
+    contentLayout->addLayout(top, 1);
+    contentLayout->addLayout(middle);
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("BatchScroll"));
+    scroll->setWidget(content);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top, 1);
-    layout->addLayout(middle);
-    layout->addLayout(bottom);
+    layout->addWidget(scroll, 1);
     layout->addLayout(buttons);
+}
+
+QSize BatchWindow::sizeHint() const {
+    // Room for the contents without scrolling, and the buttons.
+    const auto* scroll = findChild<QScrollArea*>(QStringLiteral("BatchScroll"));
+    const QSize inner = scroll->widget()->sizeHint();
+    return QSize(inner.width() + 24, inner.height() + CmdSave->sizeHint().height() + 36);
 }
 
 void BatchWindow::storeBox(SettingsBox box, const QString& text) {

@@ -40,6 +40,8 @@ public:
     /// progress: the main window's progress bar (may be null: the window shows its own).
     BatchWindow(AppState& state, QProgressBar* progress = nullptr, QWidget* parent = nullptr);
     ~BatchWindow() override;
+    /// The size that shows every frame without scrolling.
+    QSize sizeHint() const override;
 
     /// Replaces the list's rows. `source` names where they came from (the run information file).
     void setRows(const std::vector<LocationRow>& rows, const QString& source);

@@ -24,7 +24,7 @@ ChildWindowProvider batchWindowProvider() {
         bar->setMaximumWidth(240);
         main.statusBar()->addPermanentWidget(bar);
         auto* window = new BatchWindow(main.state(), bar);
-        window->resize(1000, 760);
+        // Opened at its size hint, every frame whole; shrunk to a small area, it scrolls.
         return window;
     };
     provider.open = [](QWidget& widget, OpenMode mode) {

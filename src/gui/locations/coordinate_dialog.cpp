@@ -184,7 +184,12 @@ void CoordinateDialog::decimalBoxReleased(QLineEdit* box) {
         giveOldies();
         return;
     }
-    showMessage(this, kStrangeLocationTitle, box == txtlong ? kLongitudeRangeText : kLatitudeRangeText,
+    // The message names the value that is out of range, whichever box the key was typed in
+    // (Ctrl+A in a good latitude box must not blame the latitude for the longitude).
+    const bool longitudeWrong = !longitudeInRange(lon);
+    const bool latitudeWrong = !latitudeInRange(lat);
+    const bool blameLongitude = longitudeWrong && (box == txtlong || !latitudeWrong);
+    showMessage(this, kStrangeLocationTitle, blameLongitude ? kLongitudeRangeText : kLatitudeRangeText,
                 QMessageBox::Critical);
 }
 

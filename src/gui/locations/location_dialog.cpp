@@ -1,6 +1,7 @@
 // FormLocation: typed coordinates, terrain altitude while typing, range and polar checks.
 #include "locations/location_dialog.h"
 
+#include <QApplication>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -51,7 +52,8 @@ void LocationDialog::createControls() {
     connect(txtlong, &QLineEdit::textEdited, this, forgetOldName);
     connect(txtLat, &QLineEdit::textEdited, this, forgetOldName);
     onFocusLost(txtElev, [this] {
-        if (isVisible()) checkElevation();
+        // Leaving the box for "Cancel" cancels: no check stands in its way.
+        if (isVisible() && QApplication::focusWidget() != CmdCanc) checkElevation();
     });
 
     auto* frame = new QGroupBox(QStringLiteral("Location"), this);

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QDialog>
 #include <QFileInfo>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -20,14 +21,17 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QRubberBand>
 #include <QScrollArea>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <QtConcurrent>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <thread>
@@ -63,6 +67,17 @@ protected:
         QPainter p(this);
         p.fillRect(rect(), Qt::white);
         p.drawImage(0, 0, w_.image_);  // `PaintPicture`: the whole image in one operation
+        // The selected point: a cross in a ring, visible on any map colour.
+        if (const auto point = w_.selectedPoint(); point && w_.hasMap()) {
+            const QPointF at = w_.view().pixelOf(point->x(), point->y());
+            p.setRenderHint(QPainter::Antialiasing);
+            for (const auto& [colour, width] : {std::pair{QColor(Qt::white), 4.0}, {QColor(200, 0, 0), 2.0}}) {
+                p.setPen(QPen(colour, width));
+                p.drawEllipse(at, 6, 6);
+                p.drawLine(at - QPointF(10, 0), at + QPointF(10, 0));
+                p.drawLine(at - QPointF(0, 10), at + QPointF(0, 10));
+            }
+        }
     }
     void mouseMoveEvent(QMouseEvent* e) override {
         const QPoint at = e->position().toPoint();
@@ -173,20 +188,35 @@ RasterMapWindow::RasterMapWindow(MainWindow& main, QString mapFolder, QWidget* p
     statusBar_ = new QStatusBar(this);
     statusBar_->setSizeGripEnabled(false);
 
-    // The legend scrolls when the panels below leave it too little room.
-    auto* legendArea = new QScrollArea(this);
+    // The legend scrolls when the panels below leave it too little room, but keeps a few
+    // entries in view; the whole side column scrolls when even that does not fit, so that no
+    // field of the panels is ever squashed.
+    auto* sideColumn = new QWidget(this);
+    auto* legendArea = new QScrollArea(sideColumn);
+    legendArea->setObjectName(QStringLiteral("LegendArea"));
     legendArea->setWidget(legend_);
     legendArea->setWidgetResizable(true);
     legendArea->setMinimumWidth(230);
+    legendArea->setMinimumHeight(8 * (fontMetrics().height() + 6));
     legendArea->setFrameShape(QFrame::NoFrame);
-    auto* side = new QVBoxLayout;
+    auto* side = new QVBoxLayout(sideColumn);
+    side->setContentsMargins(0, 0, 0, 0);
     side->addWidget(legendArea, 1);
     side->addWidget(mapList_);
     side->addWidget(exportPanel_);
-    side->addWidget(findChild<QGroupBox*>(QStringLiteral("LocationFrame")));
+    auto* locationFrame = findChild<QGroupBox*>(QStringLiteral("LocationFrame"));
+    side->addWidget(locationFrame);
+    auto* sideArea = new QScrollArea(this);
+    sideArea->setObjectName(QStringLiteral("SideArea"));
+    sideArea->setWidget(sideColumn);
+    sideArea->setWidgetResizable(true);
+    sideArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sideArea->setFrameShape(QFrame::NoFrame);
+    sideArea_ = sideArea;
+    fitSidePanel();
     auto* middle = new QHBoxLayout;
     middle->addWidget(Picture1, 1);
-    middle->addLayout(side);
+    middle->addWidget(sideArea);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->addWidget(Toolbar1);
@@ -212,12 +242,25 @@ RasterMapWindow::RasterMapWindow(MainWindow& main, QString mapFolder, QWidget* p
         return getSaveFileName(this, QStringLiteral("Save Rastell"), QStringLiteral("Rastell (*.IMG)"),
                                QDir(mapFolder_).exists() ? mapFolder_ : QString());
     };
+    askMapFile = [this] {
+        const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Open Map"), lastUsedFolder(),
+                                                            QStringLiteral("Rastell (*.img *.IMG)"));
+        rememberFolder(chosen);
+        return chosen;
+    };
     resize(1000, 640);
 }
 
 RasterMapWindow::~RasterMapWindow() {
     if (job_) job_->feedback.cancel();
     if (watcher_) watcher_->waitForFinished();
+}
+
+void RasterMapWindow::fitSidePanel() {
+    // As wide as the panels now shown need, and room for the scroll bar.
+    QWidget* column = sideArea_->widget();
+    column->layout()->activate();
+    sideArea_->setFixedWidth(column->sizeHint().width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4);
 }
 
 void RasterMapWindow::createToolBar() {
@@ -236,6 +279,7 @@ void RasterMapWindow::createToolBar() {
     Toolbar1->addAction(QStringLiteral("Change Map"), this, [this] {
         if (!mapList_->isVisible()) refreshMapList();  // maps saved since the window opened are listed too
         mapList_->setVisible(!mapList_->isVisible());
+        fitSidePanel();
     });
     Toolbar1->addAction(QStringLiteral("Toggle Boundaries"), this, &RasterMapWindow::toggleBoundaries);
     Toolbar1->addAction(QStringLiteral("Toggle Capitals"), this, &RasterMapWindow::toggleCapitals);
@@ -248,8 +292,16 @@ void RasterMapWindow::createSidePanel() {
     mapList_ = new QGroupBox(QStringLiteral("Maps"), this);
     ListMap = new QListWidget(mapList_);
     ListMap->setObjectName(QStringLiteral("ListMap"));
-    (new QVBoxLayout(mapList_))->addWidget(ListMap);
-    mapList_->setMaximumHeight(140);
+    auto* browse = new QPushButton(QStringLiteral("Browse..."), mapList_);
+    browse->setObjectName(QStringLiteral("CmdBrowse"));
+    connect(browse, &QPushButton::clicked, this, [this] {
+        const QString path = askMapFile ? askMapFile() : QString();
+        if (!path.isEmpty()) openMapFile(path);
+    });
+    auto* listLayout = new QVBoxLayout(mapList_);
+    listLayout->addWidget(ListMap);
+    listLayout->addWidget(browse);
+    mapList_->setMaximumHeight(170);
     mapList_->hide();
     connect(ListMap, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) { changeMap(ListMap->row(item)); });
 
@@ -264,6 +316,12 @@ void RasterMapWindow::createSidePanel() {
     txtLong = edit("txtLong");
     txtLat = edit("txtLat");
     txtElev = edit("txtElev");
+    // Numbers only, as in the other coordinate boxes (a comma is read as the decimal point).
+    auto* number = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*([.,][0-9]*)?")), box);
+    for (QLineEdit* e : {txtLong, txtLat, txtElev}) {
+        e->setValidator(number);
+        connect(e, &QLineEdit::textChanged, this, [this] { Picture1->update(); });
+    }
     Text2 = edit("Text2");
     auto* grid = new QGridLayout(box);
     int row = 0;
@@ -318,6 +376,7 @@ void RasterMapWindow::createExportPanel() {
     connect(fileTypeCombo, &QComboBox::currentIndexChanged, this, [this] {
         geoTiffOptions_->setVisible(geoTiffChosen());
         periodCombo->setEnabled(!(geoTiffChosen() && allMonthsCheck->isChecked()));
+        fitSidePanel();
     });
     connect(allMonthsCheck, &QCheckBox::toggled, this, [this](bool all) { periodCombo->setEnabled(!all); });
     RastellSave = new QPushButton(QStringLiteral("Save"), exportPanel_);
@@ -421,6 +480,7 @@ bool RasterMapWindow::loadMap(const MapFiles& files) {
         capitals_ = std::move(capitals);
         setMode(Mode::None);
         legend_->setMinimumHeight(legend_->sizeHint().height());
+        zoomToMap();
         return true;
     } catch (const std::exception& e) {
         showError(QString::fromStdString(e.what()));
@@ -439,8 +499,48 @@ bool RasterMapWindow::changeMap(int index) {
     capitalColour_ = colours_.Entries[kCapitalsEntry].Colour;
     if (!loadMap(maps_[static_cast<size_t>(index)])) return false;
     mapList_->hide();
+    fitSidePanel();
     Draw();
     return true;
+}
+
+bool RasterMapWindow::openMapFile(const QString& imgPath) {
+    const QFileInfo chosen(imgPath);
+    // The companions are found as the map folder's are: beside the raster, in any letter case.
+    for (const MapFiles& files : listUsableMaps(chosen.absolutePath().toStdString())) {
+        if (QFileInfo(QString::fromStdString(files.Img)) != chosen) continue;
+        boundaryColour_ = capitalColour_ = Rgb{};
+        if (!loadMap(files)) return false;
+        mapList_->hide();
+        fitSidePanel();
+        Draw();
+        return true;
+    }
+    showError(QStringLiteral("The map %1 cannot be shown: its colour table (.clr), capital (.cty) and boundary "
+                             "(.bnd) files must lie beside it.")
+                  .arg(QDir::toNativeSeparators(chosen.absoluteFilePath())));
+    return false;
+}
+
+void RasterMapWindow::zoomToMap() {
+    // Level 1 is the world; each level halves it. The deepest level that still holds the whole
+    // map, centred on it: an export of a region opens filling the picture, not as a patch.
+    const MapExtent e = mapExtent(map_->Header);
+    const double width = std::fabs(e.East - e.West) + map_->Header.CellWidth;
+    const double height = std::fabs(e.North - e.South) + map_->Header.CellHeight;
+    int level = 1;
+    while (level < 30 && 364 / std::ldexp(1.0, level) >= width && 156 / std::ldexp(1.0, level) >= height) ++level;
+    zoomLevel_ = level;
+    zoomCentres_.assign(static_cast<size_t>(level) + 1, QPointF((e.West + e.East) / 2, (e.North + e.South) / 2));
+    zoomCentres_[1] = QPointF(0, 0);
+}
+
+std::optional<QPointF> RasterMapWindow::selectedPoint() const {
+    bool lonOk = false, latOk = false;
+    const double lon = QString(txtLong->text()).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&lonOk);
+    const double lat = QString(txtLat->text()).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&latOk);
+    if (!lonOk || !latOk) return std::nullopt;
+    return QPointF(lon, lat);
 }
 
 void RasterMapWindow::setMode(Mode mode) {
@@ -609,6 +709,7 @@ void RasterMapWindow::acceptColours() {
 void RasterMapWindow::showExportPanel() {
     setMode(Mode::Rectangle);
     exportPanel_->show();
+    fitSidePanel();
 }
 
 bool RasterMapWindow::exportRunning() const { return job_ != nullptr; }
@@ -660,11 +761,15 @@ bool RasterMapWindow::startExport() {
     }
     job->output.Header = GetNewHeader(job->plan, map_->Header);
     if (geoTiffChosen()) {
-        // The cells the export estimates, with their centres on the estimated points.
+        // The cells fill the box exactly, as the command line's surfaces do: the same grid.
         const RasterExportPlan& p = job->plan;
         job->surface = true;
-        job->grid = {p.LonStart - p.Resolution / 2, p.LatStart + p.Resolution / 2, p.Resolution, p.Resolution,
-                     p.Columns, p.Rows};
+        try {
+            job->grid = surfaceGrid(p.LonStart, p.LatEnd, p.LonEnd, p.LatStart, p.Resolution);
+        } catch (const std::exception& e) {
+            showError(QString::fromStdString(e.what()));
+            return false;
+        }
         job->layout.Variable = p.Variable;
         job->layout.Periods = {p.Period};
         if (allMonthsCheck->isChecked()) job->layout.Periods = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
@@ -744,6 +849,7 @@ void RasterMapWindow::updateExportProgress() {
 void RasterMapWindow::cancelExport() {
     if (!job_) {
         exportPanel_->hide();
+        fitSidePanel();
         setMode(Mode::None);
         return;
     }

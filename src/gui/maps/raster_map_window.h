@@ -30,6 +30,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QProgressBar;
+class QScrollArea;
 class QPushButton;
 class QStatusBar;
 class QTableWidget;
@@ -61,6 +62,11 @@ public:
     const MapFiles& mapFiles() const { return files_; }
     /// "Change Map": asks "Do you want use NAME Map?" and on Yes opens map `index` of the list.
     bool changeMap(int index);
+    /// "Browse": opens the map of an IMG file anywhere (its companion files beside it), at its
+    /// own extent. False, with a message naming the file, when it cannot be shown.
+    bool openMapFile(const QString& imgPath);
+    /// The point of the location fields, drawn as a marker on the map; nullopt when they hold none.
+    std::optional<QPointF> selectedPoint() const;
 
     void setMode(Mode mode);
     Mode mode() const { return mode_; }
@@ -103,6 +109,8 @@ public:
     bool exportRunning() const;
     /// Where the save dialog's answer comes from (tests replace it); empty means no name.
     std::function<QString()> askFileName;
+    /// Where "Browse" gets the map file from (tests replace it); empty means cancelled.
+    std::function<QString()> askMapFile;
 
     QLineEdit *TxtLonStart = nullptr, *TxtLonEnd = nullptr, *TxtLatStart = nullptr, *TxtLatEnd = nullptr;
     QComboBox *resolutionCombo = nullptr, *variableCombo = nullptr, *periodCombo = nullptr;
@@ -129,9 +137,12 @@ private:
     struct ExportJob;
     void createToolBar();
     void createSidePanel();
+    void fitSidePanel();
     void createExportPanel();
     void createColourEditor();
     bool loadMap(const MapFiles& files);
+    /// The zoom level and centre that show the whole map and as little else as possible.
+    void zoomToMap();
     /// Lists the usable maps of the map folder again in `ListMap`.
     void refreshMapList();
     void updateView();
@@ -161,6 +172,7 @@ private:
     QAction *selectAction_ = nullptr, *zoomAction_ = nullptr, *autoSizeAction_ = nullptr, *exportAction_ = nullptr;
     RasterMapPicture* Picture1 = nullptr;
     RasterLegend* legend_ = nullptr;
+    QScrollArea* sideArea_ = nullptr;  ///< the legend and the panels beside the map; scrolls when they do not fit
     QGroupBox* exportPanel_ = nullptr;
     QWidget* geoTiffOptions_ = nullptr;
     QWidget* mapList_ = nullptr;

@@ -35,8 +35,7 @@ data" for the database in use.</li>
 <h4>Software</h4>
 <p>Built with Qt 6 (LGPL), fmt, GDAL, netCDF and CLI11.</p>
 <p>Zentrel is free software under the MIT (Expat) licence, copyright The Zentrel developers.
-This program comes with no warranty. Estimates from demonstration data show how the program
-works and are not climate values.</p>)HTML");
+This program comes with no warranty.</p>)HTML");
 }
 
 QString versionText(const QString& dataFolder) {
@@ -64,7 +63,12 @@ AboutDialog::AboutDialog(const QString& dataFolder, QWidget* parent) : QDialog(p
 
     auto* credits = new QTextBrowser(this);
     credits->setObjectName(QStringLiteral("credits"));
-    credits->setHtml(aboutHtml());
+    // Only a demonstration database is said to be one; real normals are not called that.
+    QString html = aboutHtml();
+    if (isDemonstrationData(dataFolder.toStdString()))
+        html += QStringLiteral("<p>The data folder in use holds demonstration data: its estimates show how the "
+                               "program works and are not climate values.</p>");
+    credits->setHtml(html);
     credits->setMinimumSize(460, 260);
 
     // The same description as `zentrel data info`, read when the window opens.

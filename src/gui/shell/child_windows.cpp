@@ -3,6 +3,7 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QTimer>
 
 #include "batch/batch_windows.h"
 #include "maps/location_map_window.h"
@@ -46,7 +47,14 @@ QWidget* ChildWindows::open(ChildWindow id, OpenMode mode) {
             QMdiSubWindow* sub = area_.addSubWindow(widget);
             // Windows are kept once created: closing one only hides it.
             sub->setAttribute(Qt::WA_DeleteOnClose, false);
-            if (widget->maximumWidth() < QWIDGETSIZE_MAX) sub->setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+            if (widget->maximumWidth() < QWIDGETSIZE_MAX) {
+                sub->setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+                // The area maximises a window activated after a maximised one; a form keeps
+                // its own size all the same.
+                QObject::connect(sub, &QMdiSubWindow::windowStateChanged, sub, [sub](Qt::WindowStates, Qt::WindowStates now) {
+                    if (now & Qt::WindowMaximized) QTimer::singleShot(0, sub, [sub] { sub->showNormal(); });
+                });
+            }
             fitSubWindow(sub, area_.viewport());
             justCreated = true;
         } else if (!widget->parentWidget()) {

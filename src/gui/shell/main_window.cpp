@@ -1,6 +1,7 @@
 // MDIForm1: menus, toolbar, status line, start-up, output format switch and the commands.
 #include "shell/main_window.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include <QAction>
@@ -33,6 +34,9 @@ namespace zentrel::gui {
 MainWindow::MainWindow(const QString& dataFolder, QWidget* parent) : QMainWindow(parent), state_(dataFolder) {
     setObjectName(QStringLiteral("MDIForm1"));
     mdiArea_ = new QMdiArea(this);
+    // Windows that do not fit (tiled above their minimum sizes) are reached by scrolling.
+    mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdiArea_->setObjectName(QStringLiteral("ClientArea"));
     mdiArea_->viewport()->setMouseTracking(true);
     mdiArea_->viewport()->installEventFilter(this);
@@ -418,25 +422,67 @@ void MainWindow::printerSetup() {
 
 void MainWindow::cascadeWindows() { mdiArea_->cascadeSubWindows(); }
 
+namespace {
+
+/// Lengths of n windows along one side of `total` pixels: equal shares, but never below a
+/// window's minimum; the windows that need more take it from the others' shares as long as
+/// those stay above their own minimum. The sum exceeds `total` only when the minima do.
+QList<int> shareLengths(const QList<int>& minima, int total) {
+    const auto n = minima.size();
+    QList<int> lengths(n, 0);
+    QList<bool> fixed(n, false);
+    int left = total;
+    qsizetype free = n;
+    // Windows whose minimum exceeds the equal share of what is left get their minimum.
+    for (bool changed = true; changed && free > 0;) {
+        changed = false;
+        for (qsizetype i = 0; i < n; ++i)
+            if (!fixed[i] && minima[i] > left / free) {
+                fixed[i] = true;
+                lengths[i] = minima[i];
+                left -= minima[i];
+                --free;
+                changed = true;
+                if (free == 0) break;
+            }
+    }
+    int done = 0;
+    for (qsizetype i = 0, k = 0; i < n; ++i)
+        if (!fixed[i]) {
+            lengths[i] = std::max(minima[i], left * static_cast<int>(k + 1) / static_cast<int>(free) - done);
+            done += lengths[i];
+            ++k;
+        }
+    return lengths;
+}
+
+}  // namespace
+
 void MainWindow::tileWindows(Qt::Orientation orientation) {
     QList<QMdiSubWindow*> windows;
     for (QMdiSubWindow* window : mdiArea_->subWindowList())
         if (window->isVisible() && !window->isMinimized()) windows.append(window);
     if (windows.isEmpty()) return;
     // Horizontal tiling lays the windows one above the other, each as wide as the client area;
-    // vertical tiling sets them side by side.
-    const QRect area = mdiArea_->viewport()->rect();
-    const int n = static_cast<int>(windows.size());
-    for (int i = 0; i < n; ++i) {
-        QMdiSubWindow* window = windows[i];
+    // vertical tiling sets them side by side. No window goes below its minimum size, and none
+    // overlaps another: what does not fit lies beyond the area, which then scrolls.
+    for (QMdiSubWindow* window : windows)
         if (window->isMaximized()) window->showNormal();
-        if (orientation == Qt::Horizontal) {
-            const int top = area.height() * i / n, bottom = area.height() * (i + 1) / n;
-            window->setGeometry(0, top, area.width(), bottom - top);
-        } else {
-            const int left = area.width() * i / n, right = area.width() * (i + 1) / n;
-            window->setGeometry(left, 0, right - left, area.height());
-        }
+    const bool stacked = orientation == Qt::Horizontal;
+    const QSize area = mdiArea_->viewport()->size();
+    QList<int> minima;
+    for (QMdiSubWindow* window : windows) {
+        const QSize minimum = window->minimumSize().expandedTo(window->minimumSizeHint());
+        minima.append(stacked ? minimum.height() : minimum.width());
+    }
+    const QList<int> lengths = shareLengths(minima, stacked ? area.height() : area.width());
+    int at = 0;
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        QMdiSubWindow* window = windows[i];
+        const QSize minimum = window->minimumSize().expandedTo(window->minimumSizeHint());
+        if (stacked) window->setGeometry(0, at, std::max(area.width(), minimum.width()), lengths[i]);
+        else window->setGeometry(at, 0, lengths[i], std::max(area.height(), minimum.height()));
+        at += lengths[i];
     }
 }
 

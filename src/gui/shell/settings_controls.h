@@ -10,6 +10,9 @@
 
 namespace zentrel::gui {
 
+/// A method's name as the windows show it: "Described", "Robust", "Adaptive".
+inline QString methodCaption(Method method) { return QString::fromStdString(methodTitle(method)); }
+
 /// The boxes of the estimation settings under their control names, and what they hold.
 struct SettingsControls {
     QLineEdit* txtMaxDist = nullptr;
@@ -22,32 +25,26 @@ struct SettingsControls {
     QCheckBox* chkNeighbAlt = nullptr;
     QCheckBox* chkAltCorr = nullptr;
     QCheckBox* chkGradCorr = nullptr;
-    QCheckBox* chkRobustCorr = nullptr;
-    QComboBox* cboMethod = nullptr;  ///< "Estimation Method": one entry per kMethods, in its order
+    QComboBox* cboMethod = nullptr;  ///< "Estimation Method": one entry per method of the core's list
 
-    /// Makes the method choice. It and the robust check box say the same: the box is ticked
-    /// exactly when the choice is Robust, and ticking it chooses Robust (clearing it, Described).
+    /// Makes the method choice: the one control for the method, an entry per method the core
+    /// offers, captioned with its name ("Adaptive"); the entry's data is the method.
     QComboBox* makeMethodChoice(QWidget* parent) {
         cboMethod = new QComboBox(parent);
         cboMethod->setObjectName(QStringLiteral("cboMethod"));
-        for (Method m : kMethods) cboMethod->addItem(QString::fromStdString(methodTitle(m)));
-        cboMethod->setToolTip(QStringLiteral("Adaptive: each location blends estimators (altitude slope, gradient plane, "
-                                             "similar-altitude neighbours, ratio scale for totals) by how well they "
-                                             "predict its neighbours; Kriging: kriging weights with a correction by terrain "
-                                             "(altitude, surrounding relief, distance from the sea) fitted on the whole database"));
-        QObject::connect(cboMethod, &QComboBox::currentIndexChanged, parent, [this](int index) {
-            const bool robust = index == static_cast<int>(Method::Robust);
-            if (chkRobustCorr->isChecked() != robust) chkRobustCorr->setChecked(robust);
-        });
-        QObject::connect(chkRobustCorr, &QCheckBox::toggled, parent, [this](bool on) {
-            if (on) cboMethod->setCurrentIndex(static_cast<int>(Method::Robust));
-            else if (method() == Method::Robust) cboMethod->setCurrentIndex(static_cast<int>(Method::Described));
-        });
+        for (Method m : kMethods) cboMethod->addItem(methodCaption(m), static_cast<int>(m));
+        cboMethod->setToolTip(QStringLiteral("Robust: altitude slope drawn towards a typical lapse rate, damped "
+                                             "gradients, values within physical bounds. Adaptive: each location blends "
+                                             "estimators by how well they predict its neighbours. Kriging: kriging "
+                                             "weights with a correction by terrain fitted on the whole database"));
         return cboMethod;
     }
-    Method method() const { return cboMethod ? static_cast<Method>(cboMethod->currentIndex()) : Method::Described; }
+    Method method() const {
+        return cboMethod && cboMethod->currentIndex() >= 0 ? static_cast<Method>(cboMethod->currentData().toInt())
+                                                           : Method::Described;
+    }
     void showMethod(Method m) {
-        if (cboMethod) cboMethod->setCurrentIndex(static_cast<int>(m));
+        if (cboMethod) cboMethod->setCurrentIndex(cboMethod->findData(static_cast<int>(m)));
     }
 
     /// The two altitude boxes read-only or editable. A read-only box looks like the window's
@@ -83,7 +80,8 @@ struct SettingsControls {
         in.GradCorr = chkGradCorr->isChecked();
         in.AltCorr = chkAltCorr->isChecked();
         in.NeighbAlt = chkNeighbAlt->isChecked();
-        in.RobustCorr = chkRobustCorr->isChecked();
+        // The older robust switch is stored as the method says, so both always agree.
+        in.RobustCorr = method() == Method::Robust;
         in.Method = method();
         return in;
     }

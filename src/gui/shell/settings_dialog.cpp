@@ -59,11 +59,8 @@ void SettingsDialog::createControls() {
     chkGradCorr = new QCheckBox(QStringLiteral("Apply Climate Gradient Correction"), this);
     chkGradCorr->setObjectName(QStringLiteral("chkGradCorr"));
     chkGradCorr->setChecked(true);
-    chkRobustCorr = new QCheckBox(QStringLiteral("Robust Altitude and Gradient Corrections"), this);
-    chkRobustCorr->setObjectName(QStringLiteral("chkRobustCorr"));
-    chkRobustCorr->setToolTip(QStringLiteral("Altitude slope drawn towards a typical lapse rate when the neighbours span "
-                                             "little altitude, damped horizontal gradients, values kept within physical bounds"));
     makeMethodChoice(this);
+    showMethod(effectiveMethod(state_.settings()));  // the method in force, whichever is the default
     connect(chkNeighbAlt, &QCheckBox::clicked, this, &SettingsDialog::neighbAltClicked);
     onFocusLost(txtMinHigh, [this] { altitudeBoxLeft(true); });
     onFocusLost(txtMaxHigh, [this] { altitudeBoxLeft(false); });
@@ -99,11 +96,10 @@ void SettingsDialog::createControls() {
     auto [corr, corrGrid] = frame(QStringLiteral("Climatological Corrections"));
     corrGrid->addWidget(chkAltCorr, 0, 0, 1, 2);
     corrGrid->addWidget(chkGradCorr, 1, 0, 1, 2);
-    corrGrid->addWidget(chkRobustCorr, 2, 0, 1, 2);
-    corrGrid->addWidget(label(QStringLiteral("Shadow Correction Coefficient")), 3, 0);
-    corrGrid->addWidget(txtShad, 3, 1);
-    corrGrid->addWidget(label(QStringLiteral("Estimation Method")), 4, 0);
-    corrGrid->addWidget(cboMethod, 4, 1);
+    corrGrid->addWidget(label(QStringLiteral("Shadow Correction Coefficient")), 2, 0);
+    corrGrid->addWidget(txtShad, 2, 1);
+    corrGrid->addWidget(label(QStringLiteral("Estimation Method")), 3, 0);
+    corrGrid->addWidget(cboMethod, 3, 1);
 
     Command2 = new QPushButton(QStringLiteral("OK"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
@@ -128,7 +124,7 @@ void SettingsDialog::createControls() {
 
     // Tab order follows the frames: the order Enter moves on in.
     QWidget* order[] = {txtMaxDist, txtMaxStat, txtPowExp, txtMinDist, chkNeighbAlt, txtMinHigh, txtMaxHigh,
-                        chkAltCorr, chkGradCorr, chkRobustCorr, txtShad, cboMethod, Command2, CmdCanc};
+                        chkAltCorr, chkGradCorr, txtShad, cboMethod, Command2, CmdCanc};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -160,8 +156,8 @@ void SettingsDialog::showInput(const SettingsInput& in) {
     chkGradCorr->setChecked(in.GradCorr);
     chkAltCorr->setChecked(in.AltCorr);
     chkNeighbAlt->setChecked(in.NeighbAlt);
-    chkRobustCorr->setChecked(in.RobustCorr);
-    showMethod(in.Method);
+    // The older robust switch alone chooses Robust, as the engine reads it.
+    showMethod(in.RobustCorr && in.Method == Method::Described ? Method::Robust : in.Method);
 }
 
 bool SettingsDialog::confirm() {

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "shell/main_window.h"
+#include "shell/settings_controls.h"
 #include "single/result_graph.h"
 #include "single/result_groups.h"
 #include "single/result_tables.h"
@@ -31,6 +32,7 @@ frmGuess::frmGuess(MainWindow& main, QWidget* parent)
     connect(&estimate_, &SingleEstimate::finished, this, [this] {
         showagain();
         showLegend(TabStrip1->currentIndex());  // names what the run left out
+        LblMethod->setText(QStringLiteral("Method: ") + methodCaption(estimate_.method()));
         Frame2->show();
     });
     // Activation: the window becomes the active child, or the main window becomes active
@@ -73,6 +75,10 @@ void frmGuess::createControls() {
         legendLayout->addWidget(labels_[i], 1);
         legendLayout->addSpacing(18);
     }
+    // Which method made the numbers on every tab.
+    LblMethod = new QLabel(Frame2);
+    LblMethod->setObjectName(QStringLiteral("LblMethod"));
+    legendLayout->addWidget(LblMethod);
     layout->addWidget(Frame2);
 
     connect(TabStrip1, &QTabBar::currentChanged, this, [this](int g) {

@@ -45,6 +45,7 @@ public:
     /// Table of view 2..5 of a group.
     QTableWidget* table(int group, int view) const;
     QGroupBox* legend() const { return Frame2; }
+    QLabel* methodLabel() const { return LblMethod; }
     /// Text of legend label 1..3.
     QString legendText(int label) const;
 
@@ -69,6 +70,7 @@ private:
     QGroupBox* Frame2 = nullptr;
     std::array<QLabel*, 3> labels_{};
     std::array<QLabel*, 3> lines_{};
+    QLabel* LblMethod = nullptr;  ///< "Method: Adaptive": the method of the shown results
 };
 
 }  // namespace zentrel::gui::single

@@ -83,6 +83,13 @@ void frmGuessOut::createControls() {
     grid->addLayout(side, 0, 2, 2, 1);
 }
 
+namespace {
+/// The formats that cover the whole location: their variables are set by the format.
+bool fixedVariables(int outputFormat) {
+    return outputFormat == FormatLgsInput || outputFormat == FormatLgsOutput || outputFormat == FormatPlantow;
+}
+}  // namespace
+
 int frmGuessOut::format() const { return main_.state().outputFormat(); }
 
 void frmGuessOut::Enablecheck(int32_t outputFormat) {
@@ -98,8 +105,7 @@ void frmGuessOut::Enablecheck(int32_t outputFormat) {
     levels_->setEnabled(ownFormat);
     quantities_->best()->setChecked(!ownFormat);
 
-    const bool variablesFixed = outputFormat == FormatLgsInput || outputFormat == FormatLgsOutput ||
-                                outputFormat == FormatPlantow;
+    const bool variablesFixed = fixedVariables(outputFormat);
     for (int v = 0; v < kVariableCount; ++v) {
         QCheckBox* box = variableBox(v);
         box->setEnabled(!variablesFixed);
@@ -107,6 +113,20 @@ void frmGuessOut::Enablecheck(int32_t outputFormat) {
         if (outputFormat == FormatLgsInput || outputFormat == FormatLgsOutput) ticked = v == Prec || v == PET;
         else if (outputFormat == FormatPlantow) ticked = v == PET || v == Tmax || v == Tmin || v == Wind || v == Sun;
         box->setChecked(ticked);
+    }
+    if (!variablesFixed) enableVariableBoxes();
+}
+
+void frmGuessOut::enableVariableBoxes() {
+    const std::string folder = main_.state().dataFolderPath();
+    for (int v = 0; v < kVariableCount; ++v) {
+        QCheckBox* box = variableBox(v);
+        const bool held = holdsVariable(folder, v);
+        // A variable the database lacks has no estimate to write: it cannot be ticked, and the
+        // box says why.
+        if (!held) box->setChecked(false);
+        box->setEnabled(held);
+        box->setToolTip(held ? QString() : QString::fromStdString(skippedVariableNote(v)));
     }
 }
 
@@ -117,6 +137,8 @@ void frmGuessOut::open(OpenMode mode) {
 
 void frmGuessOut::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // The data folder may have changed since the boxes were last set.
+    if (!fixedVariables(format())) enableVariableBoxes();
     // Activation brings the stored estimate up to date (in the background).
     estimate_.start();
 }
@@ -132,7 +154,10 @@ void frmGuessOut::waitForEstimate() {
 
 VariableSelection frmGuessOut::variables() const {
     VariableSelection selection{};
-    for (size_t v = 0; v < kVariableCount; ++v) selection[v] = variableBoxes_[v]->isChecked();
+    const std::string folder = main_.state().dataFolderPath();
+    // Never a variable the database lacks, even when its box was ticked before the data changed.
+    for (size_t v = 0; v < kVariableCount; ++v)
+        selection[v] = variableBoxes_[v]->isChecked() && holdsVariable(folder, static_cast<int>(v));
     return selection;
 }
 
@@ -153,7 +178,23 @@ bool frmGuessOut::selectionValid() const {
     return anyVariable && (quantities_->selection().any() || chkStat->isChecked() || chkObs->isChecked());
 }
 
+bool frmGuessOut::cropWaterRefused() {
+    if (format() != FormatPlantow) return false;
+    for (int v : {Tmax, Tmin, Prec, PET, Wind, Sun}) {
+        if (holdsVariable(main_.state().dataFolderPath(), v)) continue;
+        // Said before any file name is asked for; the importer is the command line's business.
+        showMessage(this, kDefaultMessageTitle,
+                    QStringLiteral("The crop-water files need %1 normals, but %2.")
+                        .arg(QLatin1String(kVariableNames[static_cast<size_t>(v)]),
+                             QString::fromStdString(missingVariableMessage(v))),
+                    QMessageBox::Information);
+        return true;
+    }
+    return false;
+}
+
 void frmGuessOut::CmdSave_Click() {
+    if (cropWaterRefused()) return;
     if (!selectionValid()) {
         showMessage(this, QStringLiteral("Nothing selected!"),
                     QStringLiteral("Please select at least one desired output and one desired variable"),
@@ -183,9 +224,6 @@ void frmGuessOut::SaveResults(const QString& fileName) {
             // The climate and rainfall files go beside the list file, in the folder chosen in
             // the dialog (which becomes the working folder there).
             const std::string folder = std::filesystem::path(path).parent_path().string();
-            for (int v : {Tmax, Tmin, Prec, PET, Wind, Sun})
-                if (!holdsVariable(main_.state().dataFolderPath(), v))
-                    throw Error(writerNeedsMessage("The crop-water climate file", v));
             savePlantow(path, results, location, true, false, 1, folder);
             return;
         }
@@ -200,6 +238,7 @@ void frmGuessOut::SaveResults(const QString& fileName) {
 }
 
 void frmGuessOut::CmdPrint_Click() {
+    if (cropWaterRefused()) return;
     if (!selectionValid()) {
         showMessage(this, QStringLiteral("Nothing selected!"), QStringLiteral("You should select something to print."),
                     QMessageBox::Question);

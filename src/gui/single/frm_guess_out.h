@@ -65,6 +65,10 @@ private:
     void createControls();
     int format() const;
     void waitForEstimate();
+    /// Unticks and disables the boxes of the variables the database lacks (free formats only).
+    void enableVariableBoxes();
+    /// Plantow without all its variables: says which one is missing and returns true.
+    bool cropWaterRefused();
 
     MainWindow& main_;
     SingleEstimate& estimate_;

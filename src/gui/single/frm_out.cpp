@@ -7,6 +7,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <cmath>
+
+#include "data/data_info.h"
 #include "formats/orvane_format.h"
 #include "formats/vesk_format.h"
 #include "shell/main_window.h"
@@ -88,6 +91,14 @@ bool frmOut::selectionValid() const {
 }
 
 bool frmOut::formatRefused() {
+    // The workbench's variable without normals has no estimate: nothing is written as zeros.
+    const VariableResult result = source_.workbenchResult();
+    if (!holdsVariable(main_.state().dataFolderPath(), result.variable)) {
+        const QString missing = QString::fromStdString(missingVariableMessage(result.variable));
+        showMessage(this, kDefaultMessageTitle, missing.left(1).toUpper() + missing.mid(1) + QLatin1Char('.'),
+                    QMessageBox::Information);
+        return true;
+    }
     const int format = main_.state().outputFormat();
     if (format != FormatLgsInput && format != FormatLgsOutput && format != FormatPlantow) return false;
     showMessage(this, kDefaultMessageTitle, QStringLiteral("You Cannot use this Format in WorkBench Mode"),
@@ -97,8 +108,14 @@ bool frmOut::formatRefused() {
 
 ReportOptions frmOut::reportOptions(const VariableResult& result) const {
     ReportOptions o;
-    o.location = result.location;
-    if (o.location.Name.empty()) o.location.Name = main_.state().currentLocation().Name;
+    // The name and coordinates of the point the workbench estimated, rounded as the status
+    // line rounds them: the current location, or a point clicked on the map that did not
+    // become current (named after its coordinates, as an unnamed location is).
+    const Location& current = main_.state().currentLocation();
+    const bool atCurrent = std::fabs(result.location.Lon - current.Lon) <= 0.005f &&
+                           std::fabs(result.location.Lat - current.Lat) <= 0.005f;
+    o.location = atCurrent ? current : roundStatusLocation({std::string(), result.location.Lon, result.location.Lat,
+                                                            result.location.Alt});
     o.quantities = quantities_->selection();
     o.level.percent = levels_->percent();
     o.stations = chkStat->isChecked();

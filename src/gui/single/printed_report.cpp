@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 
 #include "formats/picture.h"
+#include "shell/settings_controls.h"
 
 #include "formats/growing_season_export.h"
 #include "formats/orvane_format.h"
@@ -61,7 +62,14 @@ PrintDocument printedReport(const VariableResults& results, const VariableSelect
     PrintDocument document;
     for (size_t v = 0; v < results.size(); ++v) {
         if (!selection[v]) continue;
-        const QStringList lines = linesOf(reportBlock(results[v], settings, options));
+        QStringList lines = linesOf(reportBlock(results[v], settings, options));
+        // The page names the method that made its numbers, whichever it was (the file names
+        // only the ones other than the described method, so that its files stay as they were).
+        const qsizetype methods = lines.indexOf(QStringLiteral("Applied Methods:"));
+        if (methods >= 0)
+            lines.insert(std::min(methods + 2, lines.size()),
+                         QStringLiteral("     Estimation Method: ") +
+                             methodCaption(effectiveMethod(settings)));
         const qsizetype first = document.size();
         bool table = false;
         for (qsizetype i = 0; i < lines.size(); ++i) {
@@ -170,18 +178,33 @@ PageLayout printDocument(QPagedPaintDevice& device, const PrintDocument& documen
     QFont table(QStringLiteral("Courier"), 9);
     table.setStyleHint(QFont::TypeWriter);
     table.setFixedPitch(true);
-    // Wide tables get a smaller type so that no column is cut off.
-    double widest = 0;
+    // A wide table gets a smaller type so that no column is cut off; each table on its own, so
+    // that one wide table does not shrink all the others beside their headings.
+    QList<QFont> tableFonts(document.size(), table);
     const QFontMetricsF tableMetrics(table, &device);
-    for (const PrintLine& line : document)
-        if (line.style == PrintLine::Table) widest = std::max(widest, tableMetrics.horizontalAdvance(line.text));
-    if (widest > width) table.setPointSizeF(std::max(4.0, 9.0 * width / widest * 0.98));
+    for (qsizetype first = 0; first < document.size();) {
+        if (document[first].style != PrintLine::Table) {
+            ++first;
+            continue;
+        }
+        qsizetype end = first;
+        double widest = 0;
+        for (; end < document.size() && document[end].style == PrintLine::Table; ++end)
+            widest = std::max(widest, tableMetrics.horizontalAdvance(document[end].text));
+        if (widest > width) {
+            QFont smaller = table;
+            smaller.setPointSizeF(std::max(4.0, 9.0 * width / widest * 0.98));
+            for (qsizetype i = first; i < end; ++i) tableFonts[i] = smaller;
+        }
+        first = end;
+    }
 
     const QFontMetricsF smallMetrics(small, &device);
     const double band = smallMetrics.lineSpacing() * 2;  // header and footer bands
     const double top = band, height = page.height() - 2 * band;
-    const auto fontOf = [&](const PrintLine& line) -> const QFont& {
-        return line.style == PrintLine::Title ? title : line.style == PrintLine::Heading ? heading : table;
+    const auto fontAt = [&](qsizetype i) -> const QFont& {
+        const PrintLine& line = document[i];
+        return line.style == PrintLine::Title ? title : line.style == PrintLine::Heading ? heading : tableFonts[i];
     };
 
     // Where every line goes.
@@ -192,7 +215,7 @@ PageLayout printDocument(QPagedPaintDevice& device, const PrintDocument& documen
         const PrintLine& line = document[i];
         if (line.style != PrintLine::Table) heads.clear();
         if (line.columnHead && (i == 0 || !document[i - 1].columnHead)) heads.clear();
-        const double step = QFontMetricsF(fontOf(line), &device).lineSpacing();
+        const double step = QFontMetricsF(fontAt(i), &device).lineSpacing();
         if (!pages.last().isEmpty() && (line.newPage || y + step > height)) {
             const bool continued = !line.newPage && line.style == PrintLine::Table && !line.columnHead;
             pages.append(QList<PageLine>());
@@ -200,7 +223,7 @@ PageLayout printDocument(QPagedPaintDevice& device, const PrintDocument& documen
             if (continued)
                 for (qsizetype h : heads) {
                     pages.last().append(PageLine{h, true, y});
-                    y += QFontMetricsF(table, &device).lineSpacing();
+                    y += QFontMetricsF(tableFonts[h], &device).lineSpacing();
                 }
         }
         pages.last().append(PageLine{i, false, y});
@@ -226,7 +249,7 @@ PageLayout printDocument(QPagedPaintDevice& device, const PrintDocument& documen
         painter.drawLine(QPointF(0, smallMetrics.lineSpacing() * 1.3), QPointF(width, smallMetrics.lineSpacing() * 1.3));
         for (const PageLine& at : lines) {
             const PrintLine& line = document[at.line];
-            const QFont& font = at.repeatedHead ? table : fontOf(line);
+            const QFont& font = fontAt(at.line);
             painter.setFont(font);
             painter.drawText(QPointF(0, top + at.y + QFontMetricsF(font, &device).ascent()), line.text);
         }

@@ -114,9 +114,10 @@ GridText estimatesGrid(int group, const VariableResults& results) {
                 continue;
             }
             row[1] = pic(r.Best[m], "###0.00");
-            if (errors) {
-                row[2] = pic(r.Best[m] - 1.645f * r.StdErr[m], "###0.00");
-                row[3] = pic(r.Best[m] + 1.645f * r.StdErr[m], "###0.00");
+            if (errors && r.HasStdErr) {
+                // The engine's bounds: in ratio space for totals, never below 0.
+                row[2] = pic(lowBound(r, static_cast<int>(m), 1.645f), "###0.00");
+                row[3] = pic(highBound(r, static_cast<int>(m), 1.645f), "###0.00");
                 row[4] = pic(r.StdErr[m], "###0.00");
                 row[5] = pic(r.Bias[m], "##0.00");
             }

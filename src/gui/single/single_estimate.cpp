@@ -69,6 +69,7 @@ bool SingleEstimate::start() {
 
     // Each worker reads its own copy of the settings, so the dialog may change them meanwhile.
     auto settings = std::make_shared<const ProgramSettings>(state_.settings());
+    method_ = effectiveMethod(*settings);
     const std::string folder = state_.dataFolderPath();
     const Location location = location_;
     std::shared_ptr<const StationDatabase> database = state_.stationDatabase();
@@ -129,6 +130,7 @@ void SingleEstimate::ensureCurrent() {
 void SingleEstimate::setResults(const VariableResults& results, const Location& location) {
     results_ = results;
     location_ = location;
+    method_ = effectiveMethod(state_.settings());
     emit finished();
 }
 

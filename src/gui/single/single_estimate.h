@@ -49,6 +49,8 @@ public:
     /// The location of the stored results (the current location when the run started).
     const Location& location() const { return location_; }
     bool running() const { return running_; }
+    /// The method that made the stored results.
+    Method method() const { return method_; }
 
     /// When `Stale` and no run is under way: starts the run of all eight variables, each with
     /// an engine of its own on the global thread pool, and returns true. The busy flag is set
@@ -73,6 +75,7 @@ private:
     QPointer<QWidget> messageParent_;
     VariableResults results_{};
     Location location_;
+    Method method_ = Method::Described;
     QFutureWatcher<VariableRun> watcher_;
     bool running_ = false;
     bool skippedSaid_ = false;

@@ -21,6 +21,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "data/data_info.h"
 #include "shell/screen_number.h"
 #include "formats/picture.h"
 #include "season/thresholds.h"
@@ -415,6 +416,10 @@ void frmwork::fullRun() {
 void frmwork::runPipeline() {
     Engine& e = *engine_;
     e.Select(Combo1->currentIndex(), e.working);
+    if (!holdsVariable(main_.state().dataFolderPath(), Combo1->currentIndex())) {
+        showNoNormals();
+        return;
+    }
     e.InitialActivation();
     for (int i = 1; i <= 20; ++i) {
         check(i)->setChecked(e.ns[i].Active == 1);
@@ -436,6 +441,28 @@ void frmwork::runPipeline() {
     f.setPointSize(8);
     setFont(f);
     Schreib();
+}
+
+void frmwork::showNoNormals() {
+    // Nothing of the variable shown before may stay on screen under the new variable's name.
+    for (int i = 1; i <= 20; ++i) check(i)->setVisible(false);
+    famAct->hide();
+    for (QTableWidget* table : {grdStation, grdObservation, grdResults, grdDekad, GrdDay, grdThreshold})
+        table->clearContents();
+    for (QPushButton* button : {CmdLow, CmdHigh, CmdLonely, CmdDoubled, CmdStrange, CmdFew, CmdHit})
+        button->setEnabled(false);
+    framWarn->hide();
+    picResults->setSeries({});
+    picAltitude->setData(engine_->ns, engine_->res, engine_->variable, Month);
+    picMapStation->setMap({}, {}, {}, {});
+    for (QRadioButton* o : {optlev90, optlev95, optlev99}) o->setVisible(false);
+    labfew->hide();
+    Labhit->hide();
+    showWorkingLocation();
+    const QString missing = QString::fromStdString(missingVariableMessage(Combo1->currentIndex()));
+    setWindowTitle(QStringLiteral("Zentrel Workbench"));
+    showMessage(this, kDefaultMessageTitle, missing.left(1).toUpper() + missing.mid(1) + QLatin1Char('.'),
+                QMessageBox::Information);
 }
 
 std::array<int16_t, 20> frmwork::checkStates() const {

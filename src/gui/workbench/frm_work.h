@@ -104,6 +104,8 @@ private:
     void drawMap();
     void drawAltitudeGraph();
     void colourRows(QTableWidget& table);
+    /// The database holds no normals of the chosen variable: says so and empties every view.
+    void showNoNormals();
     void beep();
     std::array<int16_t, 20> checkStates() const;
     void explain(const QString& title, const QString& text);
