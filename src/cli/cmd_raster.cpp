@@ -304,12 +304,9 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
         std::fprintf(stderr, "zentrel: %s; add them with zentrel data import-csv.\n", missingVariableMessage(variable).c_str());
         return kExitData;
     }
-    const std::string maskPath = o.mask.empty() ? defaultMask(common, folder) : o.mask;
-    if (maskPath.empty()) {
-        std::fprintf(stderr, "zentrel: No Map available: give the land mask with --mask MAP.img.\n");
-        return kExitData;
-    }
-    const ImgRaster mask = readImg(maskPath);
+    const std::optional<ImgRaster> landMaskMap = landMask(common, folder, o.mask);
+    if (!landMaskMap) return kExitData;
+    const ImgRaster& mask = *landMaskMap;
     // The panel's checks belong to the byte coding, whose points lie on the box's edges; a
     // surface's cells lie inside its box, and cells off the mask are left without data.
     if (!byte) {

@@ -129,12 +129,9 @@ int runMapAudit(const ValidateOptions& o, const CommonOptions& common, const Pro
             return kExitData;
         }
     }
-    const std::string maskPath = o.mask.empty() ? defaultMask(common, folder) : o.mask;
-    if (maskPath.empty()) {
-        std::fprintf(stderr, "zentrel: No Map available: give the land mask with --mask MAP.img.\n");
-        return kExitData;
-    }
-    const ImgRaster mask = readImg(maskPath);
+    const std::optional<ImgRaster> landMaskMap = landMask(common, folder, o.mask);
+    if (!landMaskMap) return kExitData;
+    const ImgRaster& mask = *landMaskMap;
     mo.threads = static_cast<int>(workerThreadsFor(o.threads));
     mo.worst = o.worstGiven ? o.worst : 5;  // each with its neighbours: a few make a readable report
     std::optional<OutputLock> jsonLock;

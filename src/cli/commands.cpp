@@ -1,6 +1,7 @@
 // The list of zentrel's commands, in the order of the usage text.
 #include "cli/commands.h"
 
+#include <cstdio>
 #include <string>
 
 #include "data/data_folder.h"
@@ -32,6 +33,15 @@ std::string defaultMask(const CommonOptions& common, const std::string& dataFold
     if (folder.empty()) return {};
     const auto maps = listUsableMaps(folder);
     return maps.empty() ? std::string() : maps.front().Img;
+}
+
+std::optional<ImgRaster> landMask(const CommonOptions& common, const std::string& dataFolder, const std::string& given) {
+    const std::string path = given.empty() ? defaultMask(common, dataFolder) : given;
+    if (path.empty()) {
+        std::fprintf(stderr, "zentrel: No Map available: give the land mask with --mask MAP.img.\n");
+        return std::nullopt;
+    }
+    return readImg(path);
 }
 
 int strayEmptyArgument(CLI::App& app, int argc, const char* const* argv, std::string* option) {

@@ -4,7 +4,10 @@
 #include <CLI/CLI.hpp>
 
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "maps/img_file.h"
 
 namespace zentrel::cli {
 
@@ -30,6 +33,10 @@ CLI::Option* addDataOption(CLI::App& cmd, CommonOptions& common);
 /// The land mask of the raster commands when --mask is not given: the first usable map of
 /// the map folder, or "" when there is none.
 std::string defaultMask(const CommonOptions& common, const std::string& dataFolder);
+
+/// The land mask of a map run: the given map, else the first map of the map folder. Null, with
+/// the message said, when there is none.
+std::optional<ImgRaster> landMask(const CommonOptions& common, const std::string& dataFolder, const std::string& given);
 
 /// A registered command sets `run` when it is parsed; main() calls it.
 using Runner = std::function<int()>;
