@@ -30,8 +30,8 @@ if [ "${ZENTREL_SANITIZER_PASS:-1}" = 1 ]; then
   fi
   # Only what this pass runs: the core and command-line tests and the program they drive.
   cmake --build "$ASAN_DIR" -j "$(nproc)" --target zentrel core_tests cli_tests write_spy
-  # Leaks are findings too; a report fails the test that caused it. The install tests belong
-  # to the first pass.
+  # Leaks are findings too; a report fails the test that caused it. The install, package and
+  # virtual-environment tests belong to the first pass.
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-  (cd "$ASAN_DIR" && ctest --output-on-failure -j "$(nproc)" --timeout 900 -E '^install_')
+  (cd "$ASAN_DIR" && ctest --output-on-failure -j "$(nproc)" --timeout 900 -E '^(install_|debian_packages_|python_pip_venv)')
 fi
