@@ -135,7 +135,7 @@ TEST(StationFile, ValuesBeyondThePossibleRangeAreRefusedWithFileLineAndFieldAndT
         {"mela3lo5.txt", "45,400,100,1,2,3,4,5,6,7,8,9,10,11,12,a,b", "field 2 (longitude)"},
         {"mela3lo5.txt", "45,10,-20000,1,2,3,4,5,6,7,8,9,10,11,12,a,b", "field 3 (altitude)"},
         {"prla3lo5.txt", "45,10,100,1,2,3,4,5,6,7,8,9,10,11,9999999,a,b", "field 15 (December)"},
-        {"prla3lo5.txt", "45,10,100,-100.5,2,3,4,5,6,7,8,9,10,11,12,a,b", "-100..15000 of Prec"},
+        {"prla3lo5.txt", "45,10,100,-100.5,2,3,4,5,6,7,8,9,10,11,12,a,b", "0..15000 of Prec"},
         {"sufr.txt", "45,10,100,1,2,3,4,5,6,7,8,9,10,11,101,a,b", "of Sun"},
         {"vap.txt", "45,10,100,1,2,3,4,5,6,7,8,9,10,11,-101,a,b", "-100..100 of Vap"},
         {"x.txt", "45,10,100,nan,2,3,4,5,6,7,8,9,10,11,12,a,b", "\"nan\" is not a number"},
@@ -145,8 +145,8 @@ TEST(StationFile, ValuesBeyondThePossibleRangeAreRefusedWithFileLineAndFieldAndT
         {"mela1lo1.txt", "-90,-180,9999,-89,2,3,4,5,6,7,8,9,10,11,56,a,b", "no error"},
         {"prla1lo1.txt", "90,180,-430,0,2,3,4,5,6,7,8,9,10,11,9300,a,b", "no error"},
         {"sufr.txt", "1,1,8848,0,0.2,0.3,0.4,0.5,0.6,0.7,0.8,0.9,1,1,1,a,b", "no error"},
-        // Small negative precipitation is a fault the estimate clips, not a reason to refuse.
-        {"prla3lo5.txt", "45,10,100,-100,-3,3,4,5,6,7,8,9,10,11,12,a,b", "no error"},
+        // Precipitation below 0 is refused as the importers refuse it, however small.
+        {"prla3lo5.txt", "45,10,100,0,-0.5,3,4,5,6,7,8,9,10,11,12,a,b", "field 5 (February)"},
     };
     for (const auto& c : cases) {
         const std::string got = errorOf([&] { parseStationLine(c.line, c.file, 4); });
