@@ -12,15 +12,16 @@ arch=$(dpkg --print-architecture)
 deb() { ls "$OUT/$1"_*_"${2:-$arch}".deb; }
 
 # Relations: the command line pulls in no Qt, the desktop program its data, the data fit any machine.
+# Read whole before grep looks at it: with pipefail, grep -q leaving early would fail the pipe.
 field() { dpkg-deb -f "$(deb "$@")" "${@:3}"; }
-if field zentrel "$arch" Depends | grep -q 'libqt6'; then fail "zentrel depends on Qt: $(field zentrel "$arch" Depends)"; fi
-field zentrel-gui "$arch" Depends | grep -q 'zentrel-data' || fail "zentrel-gui does not depend on zentrel-data"
+if grep -q 'libqt6' <<<"$(field zentrel "$arch" Depends)"; then fail "zentrel depends on Qt: $(field zentrel "$arch" Depends)"; fi
+grep -q 'zentrel-data' <<<"$(field zentrel-gui "$arch" Depends)" || fail "zentrel-gui does not depend on zentrel-data"
 [ "$(field zentrel-data all Architecture)" = all ] || fail "zentrel-data is not Architecture: all"
-field python3-zentrel "$arch" Depends | grep -q 'python3-numpy' || fail "python3-zentrel does not depend on python3-numpy"
+grep -q 'python3-numpy' <<<"$(field python3-zentrel "$arch" Depends)" || fail "python3-zentrel does not depend on python3-numpy"
 for p in zentrel zentrel-gui python3-zentrel; do
-  field "$p" "$arch" Description | grep -qi 'station' || fail "the description of $p does not say what it estimates from"
+  grep -qi 'station' <<<"$(field "$p" "$arch" Description)" || fail "the description of $p does not say what it estimates from"
 done
-field zentrel-data all Description | grep -qi 'real station normals' || fail "zentrel-data does not say it holds real station normals"
+grep -qi 'real station normals' <<<"$(field zentrel-data all Description)" || fail "zentrel-data does not say it holds real station normals"
 
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT

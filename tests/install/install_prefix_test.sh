@@ -36,7 +36,7 @@ grep -qF "Map folder: $P/share/zentrel/rastelldata" where.txt || { cat where.txt
 run "$P/bin/zentrel" --version >version.txt || fail "zentrel --version failed"
 head -1 version.txt | grep -qE '^zentrel [0-9]+\.[0-9]+\.[0-9]+' || { cat version.txt; fail "zentrel --version does not start with the version"; }
 grep -qE 'Database: .*, built [0-9]{4}-[0-9]{2}-[0-9]{2}' version.txt || { cat version.txt; fail "zentrel --version does not name the database and its date"; }
-run "$P/bin/zentrel-gui" --version | grep -qF "$P/share/zentrel/ZentrelData (installed)" || fail "zentrel-gui --version does not name the installed data folder"
+grep -qF "$P/share/zentrel/ZentrelData (installed)" <<<"$(run "$P/bin/zentrel-gui" --version)" || fail "zentrel-gui --version does not name the installed data folder"
 
 run "$P/bin/zentrel" estimate --lon 12.48 --lat 41.9 --var Temp >estimate.txt || { cat estimate.txt; fail "an estimate fails in the installation"; }
 grep -q 'Temp' estimate.txt || fail "the installed estimate prints no Temp table"
@@ -48,7 +48,7 @@ before=$(cd "$P/share/zentrel" && ls -lR --time-style=full-iso)
 run "$P/bin/zentrel" data import-csv --in "$SOURCE/tests/data/csv/normals.csv" >import.txt 2>import.err || { cat import.txt; fail "an import without --out fails"; }
 grep -qF "written to $WORK/home/.local/share/zentrel/ZentrelData" import.txt || { cat import.txt; fail "an import without --out does not say it wrote the user data folder"; }
 [ "$before" = "$(cd "$P/share/zentrel" && ls -lR --time-style=full-iso)" ] || fail "an import changed the installed data folder"
-run "$P/bin/zentrel" data where | grep -qF "(user data folder)" || fail "the user's imported database is not used after the installed one"
+grep -qF "(user data folder)" <<<"$(run "$P/bin/zentrel" data where)" || fail "the user's imported database is not used after the installed one"
 [ -e "$WORK/home/.local/share/zentrel/ZentrelData/10k8b.raw" ] || fail "the user data folder did not get the elevation raster of the installed one"
 
 # Manual page and menu entry.
@@ -64,7 +64,7 @@ exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$P/share/applications/zentrel.des
 [ -x "$P/bin/$exec_name" ] || fail "the menu entry starts $exec_name, which is not installed"
 
 for program in zentrel zentrel-gui; do
-  if readelf -d "$P/bin/$program" | grep -qE 'RPATH|RUNPATH'; then fail "the installed $program keeps a run path"; fi
+  if grep -qE 'RPATH|RUNPATH' <<<"$(readelf -d "$P/bin/$program")"; then fail "the installed $program keeps a run path"; fi
 done
 # Nothing installed names the build tree (no run path, no data path, no manual page path).
 if grep -rlF "$BUILD" "$P" >leaks.txt; then cat leaks.txt; fail "installed files name the build folder $BUILD"; fi
