@@ -23,28 +23,12 @@ Monthly constant(float v) {
     return out;
 }
 
-void expectRow(const SeasonAnalysis& a, int row, std::array<float, 8> expected) {
+void expectRow(const SeasonAnalysis& a, int row, const std::array<float, 8>& expected) {
     for (int c = 1; c <= 8; ++c)
         EXPECT_FLOAT_EQ(a.cell(row, c), expected[size_t(c - 1)]) << "row " << row << " column " << c;
 }
 
 }  // namespace
-
-TEST(GrowingSeason, YearsWithoutCrossingsAreTypedByJune) {
-    SeasonAnalysis dry = analyseGrowingSeasons(constant(10), constant(100));
-    EXPECT_EQ(dry.SeasonCount, 1);
-    expectRow(dry, 1, {1, -999, -999, -999, -999, -999, -999, 0});
-
-    SeasonAnalysis humid = analyseGrowingSeasons(constant(200), constant(100));
-    expectRow(humid, 1, {5, -999, -999, -999, -999, -999, -999, 365});
-
-    SeasonAnalysis between = analyseGrowingSeasons(constant(70), constant(100));
-    expectRow(between, 1, {4, -999, -999, -999, -999, -999, -999, 365});
-
-    // Negative estimates are clamped to 0 first; P = E = 0 is then nudged to P = 0.01 > E.
-    SeasonAnalysis negative = analyseGrowingSeasons(constant(-5), constant(-5));
-    EXPECT_EQ(negative.cell(1, 1), SeasonHumidAllYear);
-}
 
 TEST(GrowingSeason, MonthsOnALimitLineAreNudged) {
     SeasonAnalysis a;
@@ -106,40 +90,46 @@ TEST(GrowingSeason, LengthAtTheYearWrapAddsTheYearOnlyToNegativeDifferences) {
     expectRow(a, 3, {2, 10.04f, 10.04f, -999, -999, 100, 100, 1});
 }
 
-TEST(GrowingSeason, SeasonWithoutHumidPeriod) {
-    // Rain crosses half the PET 10 days after mid-March and 20 days after mid-August.
-    SeasonAnalysis a = analyseGrowingSeasons(months({20, 20, 40, 70, 70, 70, 70, 70, 40, 20, 20, 20}), constant(100));
-    EXPECT_EQ(a.EventCount, 2);
-    EXPECT_EQ(a.SeasonCount, 1);
-    expectRow(a, 1, {2, 25.03f, 5.09f, -999, -999, 85, 245, 161});
-}
-
-TEST(GrowingSeason, SeasonWithHumidPeriod) {
-    SeasonAnalysis a = analyseGrowingSeasons(months({20, 20, 75, 150, 90, 30, 20, 20, 20, 20, 20, 20}), constant(100));
-    EXPECT_EQ(a.EventCount, 4);
-    expectRow(a, 1, {3, 1.03f, 5.06f, 25.03f, 10.05f, 61, 155, 95});
-}
-
-TEST(GrowingSeason, SeasonOverTheTurnOfTheYear) {
-    // Events come out "e" (February) then "b" (November); the list is turned to begin with "b".
-    SeasonAnalysis a = analyseGrowingSeasons(months({70, 70, 20, 20, 20, 20, 20, 20, 20, 20, 20, 70}), constant(100));
-    EXPECT_EQ(a.EventLabels[1], "b");
-    expectRow(a, 1, {2, 3.12f, 27.02f, -999, -999, 333, 57, 90});
-}
-
-TEST(GrowingSeason, AllYearSeasonWithHumidPeriodOverNewYear) {
-    SeasonAnalysis a =
-        analyseGrowingSeasons(months({150, 150, 60, 60, 60, 60, 60, 60, 60, 60, 60, 150}), constant(100));
-    EXPECT_EQ(a.SeasonCount, 1);
-    expectRow(a, 1, {6, -999, -999, 28.11f, 2.03f, 328, 62, 365});
-}
-
-TEST(GrowingSeason, TwoSeasonsLongestFirst) {
-    // A short season in spring and a long one in autumn.
-    SeasonAnalysis a = analyseGrowingSeasons(months({20, 20, 70, 20, 20, 20, 70, 70, 70, 70, 20, 20}), constant(100));
-    ASSERT_EQ(a.SeasonCount, 2);
-    expectRow(a, 1, {2, 3.07f, 27.1f, -999, -999, 183, 297, 115});
-    expectRow(a, 2, {2, 3.03f, 27.03f, -999, -999, 63, 87, 25});
+// Rows: type, begin and end of the season, of the humid period, their day numbers, length.
+TEST(GrowingSeason, SeasonsAndHumidPeriodsOfTypicalYears) {
+    using Row = std::array<float, 8>;
+    const float no = -999;
+    const struct {
+        const char* year;
+        Monthly prec;
+        float pet;
+        int events;  // -1: not checked
+        std::vector<Row> rows;
+    } cases[] = {
+        // Years without crossings are typed by June.
+        {"dry", constant(10), 100, -1, {{1, no, no, no, no, no, no, 0}}},
+        {"humid", constant(200), 100, -1, {{5, no, no, no, no, no, no, 365}}},
+        {"between", constant(70), 100, -1, {{4, no, no, no, no, no, no, 365}}},
+        // Negative estimates are clamped to 0 first; P = E = 0 is then nudged to P = 0.01 > E.
+        {"negative", constant(-5), -5, -1, {{SeasonHumidAllYear, no, no, no, no, no, no, 365}}},
+        // Rain crosses half the PET 10 days after mid-March and 20 days after mid-August.
+        {"no humid period", months({20, 20, 40, 70, 70, 70, 70, 70, 40, 20, 20, 20}), 100, 2,
+         {{2, 25.03f, 5.09f, no, no, 85, 245, 161}}},
+        {"humid period", months({20, 20, 75, 150, 90, 30, 20, 20, 20, 20, 20, 20}), 100, 4,
+         {{3, 1.03f, 5.06f, 25.03f, 10.05f, 61, 155, 95}}},
+        // Events come out "e" (February) then "b" (November); the list is turned to begin with "b".
+        {"over the turn of the year", months({70, 70, 20, 20, 20, 20, 20, 20, 20, 20, 20, 70}), 100, -1,
+         {{2, 3.12f, 27.02f, no, no, 333, 57, 90}}},
+        {"all year, humid over new year", months({150, 150, 60, 60, 60, 60, 60, 60, 60, 60, 60, 150}), 100, -1,
+         {{6, no, no, 28.11f, 2.03f, 328, 62, 365}}},
+        // A short season in spring and a long one in autumn: the longest first.
+        {"two seasons", months({20, 20, 70, 20, 20, 20, 70, 70, 70, 70, 20, 20}), 100, -1,
+         {{2, 3.07f, 27.1f, no, no, 183, 297, 115}, {2, 3.03f, 27.03f, no, no, 63, 87, 25}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.year);
+        const SeasonAnalysis a = analyseGrowingSeasons(c.prec, constant(c.pet));
+        if (c.events >= 0) {
+            EXPECT_EQ(a.EventCount, c.events);
+        }
+        ASSERT_EQ(a.SeasonCount, static_cast<int>(c.rows.size()));
+        for (size_t r = 0; r < c.rows.size(); ++r) expectRow(a, static_cast<int>(r + 1), c.rows[r]);
+    }
 }
 
 TEST(GrowingSeason, SortingKeepsEqualLengthsInOrder) {
