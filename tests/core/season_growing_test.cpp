@@ -51,14 +51,11 @@ TEST(GrowingSeason, AdjustPlacesTheCrossingAfterMidMonth) {
     Adjust(a, "B", 12, 15.0f);  // day 0 exactly becomes the 1st
     Adjust(a, "b", 12, 15.5f);  // day 0.5 is kept as computed: day 0
     Adjust(a, "e", 9, 20.5f);
-    EXPECT_EQ(a.EventCount, 6);
+    ASSERT_EQ(a.EventCount, 6);
     EXPECT_EQ(a.EventLabels[1], "b");
-    EXPECT_EQ(a.EventDates[1], "25.03");
-    EXPECT_EQ(a.EventDates[2], "5.04");
-    EXPECT_EQ(a.EventDates[3], "5.01");
-    EXPECT_EQ(a.EventDates[4], "1.01");
-    EXPECT_EQ(a.EventDates[5], "0.01");
-    EXPECT_EQ(a.EventDates[6], "5.1");  // 5 October
+    // The 5th of October shows as "5.1".
+    EXPECT_EQ(std::vector<std::string>(a.EventDates.begin() + 1, a.EventDates.begin() + 7),
+              (std::vector<std::string>{"25.03", "5.04", "5.01", "1.01", "0.01", "5.1"}));
 }
 
 TEST(GrowingSeason, DayNumbersAndLengths) {
@@ -139,9 +136,7 @@ TEST(GrowingSeason, SortingKeepsEqualLengthsInOrder) {
     a.cell(2, 1) = 3; a.cell(2, 8) = 120;
     a.cell(3, 1) = 6; a.cell(3, 8) = 120;
     sortSeasons(a);
-    EXPECT_EQ(a.cell(1, 1), 3);
-    EXPECT_EQ(a.cell(2, 1), 6);
-    EXPECT_EQ(a.cell(3, 1), 2);
+    EXPECT_EQ(std::vector<float>({a.cell(1, 1), a.cell(2, 1), a.cell(3, 1)}), std::vector<float>({3, 6, 2}));
 }
 
 TEST(GrowingSeason, SixSeasonBeginsOverflowTheTable) {
@@ -156,13 +151,8 @@ TEST(ThresholdDays, BestOnlySpansTheDailyRange) {
     for (size_t d = 1; d <= 365; ++d) c.Daily[d] = float(366 - d);  // 365 down to 1
     ThresholdDays t = countThresholdDays(c, 0);
     EXPECT_FALSE(t.hasBounds);
-    EXPECT_EQ(t.Threshold[1], 1.0f);
-    EXPECT_EQ(t.Days[1], 365);
-    EXPECT_EQ(t.Threshold[51], 183.0f);
-    EXPECT_EQ(t.Days[51], 183);
-    EXPECT_EQ(t.Threshold[101], 365.0f);
-    EXPECT_EQ(t.Days[101], 1);
-    EXPECT_EQ(t.DaysLow[1], 0);
+    EXPECT_EQ(std::vector<float>({t.Threshold[1], t.Threshold[51], t.Threshold[101]}), std::vector<float>({1, 183, 365}));
+    EXPECT_EQ(std::vector<int>({t.Days[1], t.Days[51], t.Days[101], t.DaysLow[1]}), std::vector<int>({365, 183, 1, 0}));
 }
 
 TEST(ThresholdDays, WithBoundsTheRangeRunsFromLowestLowToHighestHigh) {
@@ -173,12 +163,7 @@ TEST(ThresholdDays, WithBoundsTheRangeRunsFromLowestLowToHighestHigh) {
         c.DailyHigh[d] = float(d) + 10;
     }
     ThresholdDays t = countThresholdDays(c, 1.96f);
-    EXPECT_EQ(t.Threshold[1], -9.0f);
-    EXPECT_EQ(t.Threshold[101], 375.0f);
-    EXPECT_EQ(t.Days[1], 365);
-    EXPECT_EQ(t.Days[2], 365);
-    EXPECT_EQ(t.Days[101], 0);
-    EXPECT_EQ(t.DaysHigh[101], 1);
-    EXPECT_EQ(t.DaysLow[1], 365);
-    EXPECT_EQ(t.DaysLow[100], 0);
+    EXPECT_EQ(std::vector<float>({t.Threshold[1], t.Threshold[101]}), std::vector<float>({-9, 375}));
+    EXPECT_EQ(std::vector<int>({t.Days[1], t.Days[2], t.Days[101], t.DaysHigh[101], t.DaysLow[1], t.DaysLow[100]}),
+              std::vector<int>({365, 365, 0, 1, 365, 0}));
 }
