@@ -58,33 +58,24 @@ TEST(GrowingSeason, AdjustPlacesTheCrossingAfterMidMonth) {
               (std::vector<std::string>{"25.03", "5.04", "5.01", "1.01", "0.01", "5.1"}));
 }
 
-TEST(GrowingSeason, DayNumbersAndLengths) {
+// Day numbers of the dates, and lengths. Only a negative difference runs over the turn of the year: a season ending the day before it
+// begins has 0 days (100 - 99 ... 99 - 100 + 1 = 0 is not negative), two days before gives 364.
+TEST(GrowingSeason, DayNumbersAndLengthsWithTheYearAddedOnlyToNegativeDifferences) {
+    SeasonAnalysis a;
     EXPECT_EQ(GetNumDay(2.9999f, 15), 75);
     EXPECT_EQ(GetNumDay(12, 30), 360);
-    SeasonAnalysis a;
-    a.SeasonCount = 1;
-    a.cell(1, 1) = SeasonDry;
-    a.cell(1, 2) = 1.11f;  // 1 November
-    a.cell(1, 3) = 1.02f;  // 1 February
-    completeSeasons(a);
-    expectRow(a, 1, {2, 1.11f, 1.02f, -999, -999, 301, 31, 96});
-}
-
-// Only a negative difference runs over the turn of the year: a season ending the day before it
-// begins has 0 days (100 - 99 ... 99 - 100 + 1 = 0 is not negative), two days before gives 364.
-TEST(GrowingSeason, LengthAtTheYearWrapAddsTheYearOnlyToNegativeDifferences) {
-    SeasonAnalysis a;
-    a.SeasonCount = 3;
-    const float ends[] = {9.04f, 8.04f, 10.04f};  // begin 10 April, day 100, in every row
-    for (int k = 1; k <= 3; ++k) {
+    a.SeasonCount = 4;
+    const float begins[] = {10.04f, 10.04f, 10.04f, 1.11f}, ends[] = {9.04f, 8.04f, 10.04f, 1.02f};  // 10 April is day 100
+    for (int k = 1; k <= 4; ++k) {
         a.cell(k, 1) = SeasonDry;
-        a.cell(k, 2) = 10.04f;
+        a.cell(k, 2) = begins[k - 1];
         a.cell(k, 3) = ends[k - 1];
     }
     completeSeasons(a);
     expectRow(a, 1, {2, 10.04f, 9.04f, -999, -999, 100, 99, 0});
     expectRow(a, 2, {2, 10.04f, 8.04f, -999, -999, 100, 98, 364});
     expectRow(a, 3, {2, 10.04f, 10.04f, -999, -999, 100, 100, 1});
+    expectRow(a, 4, {2, 1.11f, 1.02f, -999, -999, 301, 31, 96});  // 1 November to 1 February
 }
 
 // Rows: type, begin and end of the season, of the humid period, their day numbers, length.
