@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "data/station_file.h"
 #include "error.h"
 
 using namespace zentrel;
@@ -21,8 +20,7 @@ TEST(CsvImport, ReadsRowsPerVariableDropsBadOnesAndSumsThemUp) {
     const std::string file = std::string(ZENTREL_TEST_DATA) + "/csv/normals.csv";
     const ImportReport r = importCsv(file);
     ASSERT_EQ(r.lists[Temp].size(), 2u);
-    EXPECT_EQ(formatStationLine(r.lists[Temp][0]).substr(0, 15), "41.8,12.58,105,");
-    EXPECT_FLOAT_EQ(r.lists[Temp][0].Data[12], 8.6f);
+    // The first station's fields, as the station files hold them, are pinned by the import command's test.
     EXPECT_EQ(r.lists[Temp][0].Name + "|" + r.lists[Temp][0].Country, "Roma, Ciampino|Italy");
     EXPECT_EQ(r.lists[Temp][1].Name, "Say \"hi\"");
     EXPECT_FLOAT_EQ(r.lists[Temp][1].Alt, kUnknown);  // empty altitude

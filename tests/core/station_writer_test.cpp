@@ -41,30 +41,6 @@ Station stationAt(float lon, float lat, const std::string& name) {
     return s;
 }
 
-// The files the loader reads for `stations` (distinct names) at `locations` hold every station
-// within 500 km and no station twice.
-void expectEveryNearStationExactlyOnce(const std::string& folder, const std::vector<Station>& stations,
-                                       const std::vector<std::pair<float, float>>& locations) {
-    for (int variable : {static_cast<int>(Temp), static_cast<int>(Prec)}) {
-        for (const auto& [lon, lat] : locations) {
-            StationTable table;
-            LoadCandidates(folder, variable, lon, lat, table);
-            std::set<std::string> seen;
-            for (const Station& s : table.stations)
-                ASSERT_TRUE(seen.insert(s.Name).second)
-                    << s.Name << " read twice for variable " << variable << " at " << lon << ", " << lat;
-            for (const Station& s : stations) {
-                // Distance gives 0 for antipodes too; those are no neighbours.
-                const bool near = Distance(lon, lat, s.Lon, s.Lat) <= 500 && std::fabs(lat - s.Lat) < 10;
-                if (!near && !(s.Lon == lon && s.Lat == lat)) continue;
-                ASSERT_TRUE(seen.count(s.Name))
-                    << s.Name << " at " << s.Lon << ", " << s.Lat << " is missing for variable " << variable << " at "
-                    << lon << ", " << lat;
-            }
-        }
-    }
-}
-
 }  // namespace
 
 // The main property of the layout: for any location the files the loader reads hold every
@@ -97,7 +73,24 @@ TEST(StationWriter, LoaderFindsEveryStationWithin500KmExactlyOnce) {
         for (float lon : {-180.0f, -138.0f, -133.0f, -87.0f, -61.0f, 29.99f, 107.9f, 165.0f, 180.0f})
             locations.emplace_back(lon, lat);
 
-    expectEveryNearStationExactlyOnce(folder.str(), stations, locations);
+    for (int variable : {static_cast<int>(Temp), static_cast<int>(Prec)}) {
+        for (const auto& [lon, lat] : locations) {
+            StationTable table;
+            LoadCandidates(folder.str(), variable, lon, lat, table);
+            std::set<std::string> seen;
+            for (const Station& s : table.stations)
+                ASSERT_TRUE(seen.insert(s.Name).second)
+                    << s.Name << " read twice for variable " << variable << " at " << lon << ", " << lat;
+            for (const Station& s : stations) {
+                // Distance gives 0 for antipodes too; those are no neighbours.
+                const bool near = Distance(lon, lat, s.Lon, s.Lat) <= 500 && std::fabs(lat - s.Lat) < 10;
+                if (!near && !(s.Lon == lon && s.Lat == lat)) continue;
+                ASSERT_TRUE(seen.count(s.Name))
+                    << s.Name << " at " << s.Lon << ", " << s.Lat << " is missing for variable " << variable << " at "
+                    << lon << ", " << lat;
+            }
+        }
+    }
 }
 
 TEST(StationWriter, PolarAndStaggeredFileNames) {
