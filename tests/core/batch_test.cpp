@@ -1,4 +1,4 @@
-// Location files, grids, the batch files' bytes and the batch run (order, threads, cancel, failures).
+// The batch files' bytes and the batch run (order, threads, cancel, failures).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -42,11 +42,6 @@ std::vector<Station> stations() {
     return out;
 }
 
-struct BatchData {
-    TempFolder data{"batch-data"};
-    BatchData() { writeDataFolder(data, 10, 45, stations()); }
-};
-
 BatchOptions ownFormat(const std::string& folder, unsigned threads) {
     BatchOptions o;
     o.variables.fill(true);
@@ -58,101 +53,22 @@ BatchOptions ownFormat(const std::string& folder, unsigned threads) {
     return o;
 }
 
-std::map<std::string, std::string> folderBytes(const TempFolder& folder) {
-    std::map<std::string, std::string> out;
-    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
-        out[entry.path().filename().string()] = readFile(entry.path());
-    return out;
-}
-
+// One data folder for all runs, the clock's time zone UTC (the file names carry the start time).
 class BatchFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
+    static void SetUpTestSuite() {
         setenv("TZ", "UTC", 1);
         tzset();
+        data_ = new TempFolder("batch-data");
+        writeDataFolder(*data_, 10, 45, stations());
     }
+    static void TearDownTestSuite() { delete data_; }
+    static std::string data() { return data_->str(); }
+    static inline TempFolder* data_ = nullptr;
+    const std::vector<LocationRow> rows = gridLocations({8, 12, 4, 43, 47, 4}, kAlt17);  // 25 places
 };
 
 }  // namespace
-
-TEST(LocationGrid, DefaultIsElevenByElevenFromSouthWestRowByRow) {
-    const auto rows = gridLocations(GridDefinition{}, kAlt17);
-    ASSERT_EQ(rows.size(), 121u);
-    EXPECT_EQ(rows[0].name, " Lon : 5.00 Lat : 40.00 Alt : 17");
-    EXPECT_EQ(rows[1].lon, "6.00");
-    EXPECT_EQ(rows[11].lat, "41.00");
-    EXPECT_EQ(rows[120].name, " Lon : 15.00 Lat : 50.00 Alt : 17");
-    EXPECT_EQ(rows[120].alt, "17");
-}
-
-TEST(LocationGrid, OneIntervalCornersDescendingStepsAndSinglePrecisionCounter) {
-    const auto corners = gridLocations({5, 15, 1, 40, 50, 1}, kAlt17);
-    ASSERT_EQ(corners.size(), 4u);
-    EXPECT_EQ(corners[1].lon + "," + corners[1].lat, "15.00,40.00");
-    EXPECT_EQ(corners[2].lon + "," + corners[2].lat, "5.00,50.00");
-    // Maximum below minimum: the loop runs downwards.
-    const auto down = gridLocations({15, 5, 10, 40, 40, 1}, kAlt17);
-    ASSERT_EQ(down.size(), 11u);
-    EXPECT_EQ(down.front().lon, "15.00");
-    EXPECT_EQ(down.back().lon, "5.00");
-    // Ten float steps of 0.1 overshoot 1, so the last column is dropped.
-    EXPECT_EQ(gridPointCount({0, 1, 10, 0, 0, 1}), 10);
-    EXPECT_THROW(gridLocations({5, 15, 0, 40, 50, 10}, kAlt17), Error);
-    EXPECT_THROW(gridLocations({5, 15, 1e8f, 40, 50, 10}, kAlt17), Error);  // step too small to advance
-}
-
-TEST(LocationFile, FieldCountsNamesSkipsAndWrongData) {
-    Location working{"", 12.483f, 41.9f, 17};
-    const std::string text =
-        "x,y,z,a,b\n"                  // five fields first: the working location's coordinates
-        "12.5,41.9\n"                  // altitude from the elevation lookup
-        "  12.5 , 41.9 , 17 ,Lake side town \r\n"
-        "1,2,10000\n"
-        "1,2,3,4,5\n"                  // five fields: the line before's coordinates
-        "\n"
-        "1,2,10001\n"
-        "lon,lat\n"                    // a header reads as 0, 0
-        "-181,0,5,West\n";
-    const LocationFileResult r = parseLocationText(text, kAlt17, working);
-    ASSERT_EQ(r.rows.size(), 7u);
-    EXPECT_EQ(r.rows[0].name, "Wrong Data");
-    EXPECT_EQ(r.rows[0].lon + " " + r.rows[0].lat + " " + r.rows[0].alt, "12.483 41.9 17");
-    EXPECT_EQ(r.rows[1].name, " Lon : 12.5 Lat : 41.9 Alt : 17");
-    EXPECT_EQ(r.rows[2].name, "Lake side town");
-    EXPECT_EQ(r.rows[3].alt, "10000");
-    EXPECT_EQ(r.rows[4].name, "Wrong Data");
-    EXPECT_EQ(r.rows[4].alt, "10000");
-    EXPECT_EQ(r.rows[5].name, "Wrong Data");
-    EXPECT_EQ(r.rows[6].name, " Lon : 0 Lat : 0 Alt : 17");
-    ASSERT_EQ(r.skipped.size(), 2u);
-    EXPECT_EQ(r.skipped[0], "Location  Lon : 1 Lat : 2 Alt : 10001 Skipped : Longitude or Latitude or Altitude not valid.");
-    EXPECT_EQ(r.skipped[1], "Location West Skipped : Longitude or Latitude or Altitude not valid.");
-    EXPECT_EQ(working.Lon, -181.0f);  // the working location holds the last values read
-    EXPECT_THROW(readLocationFile("/nonexistent/locations.dat", kAlt17, working), Error);
-}
-
-TEST(LocationFile, LimitsAreInclusiveAndAHairPastIsSkipped) {
-    Location working{"", 0, 0, 0};
-    const LocationFileResult r = parseLocationText(
-        "-180,-90,-600,SW corner\n180,90,10000,NE corner\n12.5,41.9,17,Lake side town\n"
-        "180.001,0,0,a\n-180.001,0,0,b\n0,90.001,0,c\n0,-90.001,0,d\n0,0,-600.5,e\n0,0,10000.5,f\n",
-        kAlt17, working);
-    ASSERT_EQ(r.rows.size(), 3u);
-    const auto row = [&](size_t k) { return r.rows[k].name + ": " + r.rows[k].lon + " " + r.rows[k].lat + " " + r.rows[k].alt; };
-    EXPECT_EQ(row(0), "SW corner: -180 -90 -600");
-    EXPECT_EQ(row(1), "NE corner: 180 90 10000");
-    EXPECT_EQ(row(2), "Lake side town: 12.5 41.9 17");  // four fields: position and altitude as written
-    ASSERT_EQ(r.skipped.size(), 6u);
-    for (size_t k = 0; k < 6; ++k)
-        EXPECT_EQ(r.skipped[k], std::string("Location ") + "abcdef"[k] + " Skipped : Longitude or Latitude or Altitude not valid.");
-}
-
-TEST(LocationGrid, PolesAndTheDateLineAreGridPoints) {
-    const auto rows = gridLocations({-180, 180, 2, -90, 90, 2}, kAlt17);
-    ASSERT_EQ(rows.size(), 9u);
-    EXPECT_EQ(rows[0].lon + "," + rows[0].lat, "-180.00,-90.00");
-    EXPECT_EQ(rows[8].lon + "," + rows[8].lat, "180.00,90.00");
-}
 
 TEST_F(BatchFiles, BatchFileNamesNumbersAndLinesPinTheirBytes) {
     EXPECT_EQ(runPrefix(1055669400), "Zentrel 15062003_093000");
@@ -222,15 +138,14 @@ TEST_F(BatchFiles, BatchFileNamesNumbersAndLinesPinTheirBytes) {
 }
 
 TEST_F(BatchFiles, ManyThreadsWriteTheBytesOfOneThreadAndASecondRunOverwrites) {
-    BatchData d;
-    std::vector<LocationRow> rows = gridLocations({8, 12, 4, 43, 47, 4}, kAlt17);
+    std::vector<LocationRow> rows = this->rows;
     rows[3].name = "A name\twith blanks";
     TempFolder one("batch-one");
     ProgramSettings settings = describedSettings();
-    const BatchSummary s1 = runBatch(rows, ownFormat(one.str(), 1), settings, d.data.str());
+    const BatchSummary s1 = runBatch(rows, ownFormat(one.str(), 1), settings, data());
     EXPECT_EQ(s1.estimates, 25 * 8);
     EXPECT_EQ(s1.files.size(), 1u + 8 * 13);
-    const auto bytes = folderBytes(one);
+    const auto bytes = folderFiles(one.path());
     const std::string best = bytes.at("Zentrel 15062003_093000_Tmin_Best.zte");
     EXPECT_EQ(countOf(best, "\r\n"), 3u + 25);
     EXPECT_NE(best.find("\r\nA name\twith blanks     11.00   43.00      17"), std::string::npos);
@@ -241,27 +156,19 @@ TEST_F(BatchFiles, ManyThreadsWriteTheBytesOfOneThreadAndASecondRunOverwrites) {
     EXPECT_EQ(s1.lines[25].rfind("Tmin, 8.00, 43.00, 17, ", 0), 0u) << s1.lines[25];
 
     // A second run in the same second with four threads overwrites every file with the same bytes.
-    runBatch(rows, ownFormat(one.str(), 4), settings, d.data.str());
-    const auto again = folderBytes(one);
+    runBatch(rows, ownFormat(one.str(), 4), settings, data());
+    const auto again = folderFiles(one.path());
     ASSERT_EQ(again.size(), bytes.size());
     for (const auto& [name, text] : bytes) EXPECT_TRUE(again.at(name) == text) << name;
 
-    // Append: no heads, the lines are added.
-    BatchOptions append = ownFormat(one.str(), 2);
-    append.append = true;
-    runBatch(rows, append, settings, d.data.str());
-    const std::string twice = readFile(one.path() / "Zentrel 15062003_093000_Tmin_Best.zte");
-    EXPECT_EQ(twice, best + best.substr(best.find("\r\n\r\n") + 4));
 }
 
 // A run killed during a write can leave a file's last line cut (at a page boundary); a run that
 // appends to that file cuts the partial line away first, so the lines it adds stay whole.
 TEST_F(BatchFiles, AppendingToAFileWithACutLastLineDropsThePartialLineFirst) {
-    BatchData d;
-    const std::vector<LocationRow> rows = gridLocations({8, 12, 4, 43, 47, 4}, kAlt17);
     TempFolder one("batch-append-cut");
     ProgramSettings settings = describedSettings();
-    runBatch(rows, ownFormat(one.str(), 1), settings, d.data.str());
+    runBatch(rows, ownFormat(one.str(), 1), settings, data());
     const auto path = one.path() / "Zentrel 15062003_093000_Temp_Best.zte";
     const std::string whole = readFile(path);
     const size_t lastLine = whole.rfind("\r\n", whole.size() - 3) + 2;  // start of the last line
@@ -269,20 +176,18 @@ TEST_F(BatchFiles, AppendingToAFileWithACutLastLineDropsThePartialLineFirst) {
 
     BatchOptions append = ownFormat(one.str(), 1);
     append.append = true;
-    runBatch(rows, append, settings, d.data.str());
+    runBatch(rows, append, settings, data());
     const std::string after = readFile(path);
     EXPECT_EQ(after, whole.substr(0, lastLine) + whole.substr(whole.find("\r\n\r\n") + 4));
 }
 
 TEST_F(BatchFiles, CancelStopsAfterTheCurrentLocationAndOtherFormatsWriteTheHeaderOnce) {
-    BatchData d;
-    const std::vector<LocationRow> rows = gridLocations({8, 12, 4, 43, 47, 4}, kAlt17);
     TempFolder out("batch-cancel");
     Feedback feedback;
     feedback.onProgress = [&feedback](long long done, long long) {
         if (done == 7) feedback.cancel();
     };
-    const BatchSummary s = runBatch(rows, ownFormat(out.str(), 3), describedSettings(), d.data.str(), nullptr, &feedback);
+    const BatchSummary s = runBatch(rows, ownFormat(out.str(), 3), describedSettings(), data(), nullptr, &feedback);
     EXPECT_TRUE(s.cancelled);
     EXPECT_EQ(s.estimates, 7);
     EXPECT_EQ(countOf(readFile(out.path() / "Zentrel 15062003_093000_Temp_Bias.zte"), "\r\n"), 3u + 7);
@@ -291,7 +196,7 @@ TEST_F(BatchFiles, CancelStopsAfterTheCurrentLocationAndOtherFormatsWriteTheHead
     orvane.format = FormatOrvane;
     orvane.variables = {true, false, false, true, false, false, false, false};
     orvane.destination = out.file("orvane.dat");
-    runBatch(rows, orvane, describedSettings(), d.data.str());
+    runBatch(rows, orvane, describedSettings(), data());
     const std::string text = readFile(out.file("orvane.dat"));
     EXPECT_EQ(countOf(text, "Station Name = "), 1u);
     EXPECT_EQ(countOf(text, "Temp_mean_mly"), 25u);
@@ -301,63 +206,34 @@ TEST_F(BatchFiles, CancelStopsAfterTheCurrentLocationAndOtherFormatsWriteTheHead
 }
 
 TEST_F(BatchFiles, AFileThatCannotBeWrittenEndsTheRunNamingItAndKeepsEarlierLines) {
-    BatchData d;
     const std::vector<LocationRow> rows = gridLocations({8, 12, 2, 43, 47, 2}, kAlt17);
     TempFolder out("batch-fail");
     // The Tmin pass (after Temp) cannot create its Best file: a folder has that name.
     const std::string blocked = out.file("Zentrel 15062003_093000_Tmin_Best.zte");
     std::filesystem::create_directory(blocked);
     BatchOptions o = ownFormat(out.str(), 2);
-    const std::string message = errorOf([&] { runBatch(rows, o, describedSettings(), d.data.str()); });
+    const std::string message = errorOf([&] { runBatch(rows, o, describedSettings(), data()); });
     EXPECT_NE(message.find("\"" + blocked + "\""), std::string::npos) << message;
     EXPECT_EQ(countOf(readFile(out.path() / "Zentrel 15062003_093000_Temp_Best.zte"), "\r\n"), 3u + 9);
     EXPECT_EQ(countOf(readFile(out.path() / "Zentrel 15062003_093000_INFORMATION.zte"), "\r\n"), 4u + 9);
     o.destination = out.file("missing-folder");
-    EXPECT_THROW(runBatch(rows, o, describedSettings(), d.data.str()), Error);
+    EXPECT_THROW(runBatch(rows, o, describedSettings(), data()), Error);
 }
 
 TEST_F(BatchFiles, ElevationModelReplacesTheListAltitude) {
-    BatchData d;
+    TempFolder own("batch-dem-data");  // a data folder of its own: the others have no elevation model
+    writeDataFolder(own, 10, 45, stations());
     std::vector<char> bytes(static_cast<size_t>(kTerrainColumns) * kTerrainRows, static_cast<char>(255));
     bytes[static_cast<size_t>(terrainByteOffset(10, 45))] = 27;  // 27 * 20 - 40 = 500 m
-    std::ofstream(d.data.file(kTerrainFileName), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(own.file(kTerrainFileName), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     TempFolder out("batch-dem");
     BatchOptions o = ownFormat(out.str(), 1);
     o.useDem = true;
     o.quantities = {};
     o.quantities.best = true;
-    runBatch({{"Here", "10", "45", "17"}}, o, describedSettings(), d.data.str());
+    runBatch({{"Here", "10", "45", "17"}}, o, describedSettings(), own.str());
     EXPECT_NE(readFile(out.path() / "Zentrel 15062003_093000_Temp_Best.zte").find("\r\nHere     10.00   45.00     500"),
               std::string::npos);
-}
-
-// A database without Wind normals: the run leaves Wind out and says so once in its summary; the
-// crop-water files, which need wind, refuse before writing anything; Wind alone is an error.
-TEST_F(BatchFiles, VariableTheDatabaseLacksIsSkippedWithANoteAndCropWaterFilesRefuse) {
-    BatchData d;
-    d.data.write(wholeFileName(Wind), "");
-    const std::vector<LocationRow> rows = gridLocations({9, 11, 1, 44, 46, 1}, kAlt17);
-    TempFolder out("batch-nowind");
-    BatchOptions orvane = ownFormat("", 1);
-    orvane.format = FormatOrvane;
-    orvane.destination = out.file("orvane.dat");
-    const BatchSummary s = runBatch(rows, orvane, describedSettings(), d.data.str());
-    EXPECT_EQ(s.notes, std::vector<std::string>{"Wind skipped: this station database holds no Wind normals"});
-    EXPECT_EQ(s.variables, 7);
-    EXPECT_EQ(countOf(readFile(out.file("orvane.dat")), "Wind_sp.mean_mly"), 0u);
-    EXPECT_NE(summaryText(s).find("Wind skipped: this station database holds no Wind normals.\n"), std::string::npos);
-
-    BatchOptions plantow = orvane;
-    plantow.format = FormatPlantow;
-    plantow.destination = out.file("crop.lst");
-    EXPECT_EQ(errorOf([&] { runBatch(rows, plantow, describedSettings(), d.data.str()); }),
-              "The crop-water climate file needs Wind normals, but this station database holds no Wind normals; add "
-              "them with zentrel data import-csv.");
-    EXPECT_FALSE(std::filesystem::exists(out.file("crop.lst")));
-
-    BatchOptions windOnly = orvane;
-    windOnly.variables = {false, false, false, false, false, false, true, false};
-    EXPECT_THROW(runBatch(rows, windOnly, describedSettings(), d.data.str()), Error);
 }
 
 TEST(BatchQuantities, VertGradFileIsPer100Metres) {
@@ -389,31 +265,27 @@ TEST(BatchQuantities, CorrectionFlagsFlipAtTheirStationCounts) {
 // One location, every quantity of every variable: each number in the files is the engine's own
 // result for that quantity, written with three decimals.
 TEST_F(BatchFiles, EveryQuantityFileHoldsTheEnginesValuesAtOneLocation) {
-    BatchData d;
     TempFolder out("batch-values");
     BatchOptions o = ownFormat(out.str(), 1);
     o.level = 95;
     const ProgramSettings settings = describedSettings();
-    runBatch({{"Here", "10.2", "45.3", "400"}}, o, settings, d.data.str());
-    Engine engine(settings, d.data.str());
+    runBatch({{"Here", "10.2", "45.3", "400"}}, o, settings, data());
+    Engine engine(settings, data());
     const Location here{"Here", 10.2f, 45.3f, 400};
     const std::string prefix = out.file("Zentrel 15062003_093000");
-    const std::vector<std::pair<Quantity, const char*>> files = {
-        {Quantity::Best, "Best"},       {Quantity::Low, "Low"},         {Quantity::High, "High"},
-        {Quantity::StdErr, "StdErr"},   {Quantity::Bias, "Bias"},       {Quantity::VertGrad, "VertGrad"},
-        {Quantity::VertExplVar, "VertExplVar"}, {Quantity::AbsGrad, "AbsGrad"}, {Quantity::DirecGrad, "DirecGrad"},
-        {Quantity::LongGrad, "LongGrad"}, {Quantity::LatGrad, "LatGrad"}, {Quantity::DirecGradString, "DirecGradString"}};
     for (int v = 0; v < kVariableCount; ++v) {
         const EstimateResult e = engine.Run(v, here).result;
         ASSERT_GE(engine.ns.ActiveCount, 6);
-        for (const auto& [q, name] : files) {
-            const std::string text = readFile(quantityFileName(prefix, v, q));
+        for (int qi = 0; qi <= static_cast<int>(Quantity::LatGrad); ++qi) {
+            const auto q = static_cast<Quantity>(qi);
+            const std::string name = quantityFileName(prefix, v, q);
+            const std::string text = readFile(name);
             const size_t at = text.find("\r\nHere  ");
             ASSERT_NE(at, std::string::npos) << name;
             const std::string values = text.substr(at + 2 + 6 + 24, 130);
             for (size_t m = 1; m <= 13; ++m) {
                 const std::string cell = values.substr((m - 1) * 10, 10);
-                const std::string where = std::string(name) + " of variable " + std::to_string(v) + " month " + std::to_string(m);
+                const std::string where = name + " of variable " + std::to_string(v) + " month " + std::to_string(m);
                 if (q == Quantity::DirecGradString) {
                     EXPECT_EQ(cell, std::string(10 - e.DirecGradName[m].size(), ' ') + e.DirecGradName[m]) << where;
                     continue;

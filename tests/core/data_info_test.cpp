@@ -21,7 +21,7 @@ StationLists twoPlaces() {
 }
 }  // namespace
 
-TEST(DataInfo, CountsStationsPerVariableAndDistinctStationsWithExtent) {
+TEST(DataInfo, CountsStationsPerVariableAndDistinctStationsWithExtentAndTheHeldVariables) {
     TempFolder folder("info");
     writeStationDatabase(folder.str(), twoPlaces());
     std::array<VariableInfo, kVariableCount> years{};
@@ -44,9 +44,19 @@ TEST(DataInfo, CountsStationsPerVariableAndDistinctStationsWithExtent) {
     const std::string text = formatDataInfo(info);
     EXPECT_NE(text.find("Temp             2                 1  10..19\n"), std::string::npos) << text;
     EXPECT_NE(text.find("Wind             0  this station database holds no Wind normals\n"), std::string::npos) << text;
+
+    // A variable is held when its files hold a station; the marker says it is demonstration data.
+    EXPECT_TRUE(holdsVariable(folder.str(), Temp));
+    EXPECT_TRUE(holdsVariable(folder.str(), Prec));
+    EXPECT_FALSE(holdsVariable(folder.str(), Wind));
+    EXPECT_FALSE(holdsVariable(folder.str(), Vap));
+    folder.write("DEMONSTRATION", "emulated\n");
+    const DataInfo demo = describeDataFolder(folder.str());
+    EXPECT_TRUE(demo.demonstration);
+    EXPECT_NE(formatDataInfo(demo).find("DEMONSTRATION DATA"), std::string::npos);
 }
 
-TEST(DataInfo, MissingFilesAreProblemsNotCrashes) {
+TEST(DataInfo, MissingFilesAreProblemsNotCrashesAndNoReasonToSkipAVariable) {
     TempFolder folder("info-empty");
     const DataInfo info = describeDataFolder(folder.str());
     EXPECT_EQ(info.stations, 0);
@@ -55,27 +65,6 @@ TEST(DataInfo, MissingFilesAreProblemsNotCrashes) {
     const DataInfo none = describeDataFolder(folder.file("absent"));
     EXPECT_FALSE(none.exists);
     EXPECT_NE(formatDataInfo(none).find("The folder does not exist."), std::string::npos);
-}
-
-TEST(DataInfo, DemonstrationMarkerIsReported) {
-    TempFolder folder("info-demo");
-    writeStationDatabase(folder.str(), twoPlaces());
-    folder.write("DEMONSTRATION", "emulated\n");
-    const DataInfo info = describeDataFolder(folder.str());
-    EXPECT_TRUE(info.demonstration);
-    EXPECT_NE(formatDataInfo(info).find("DEMONSTRATION DATA"), std::string::npos);
-}
-
-TEST(DataInfo, HoldsVariableOnlyWhenItsFilesHoldAStationOrAreMissing) {
-    TempFolder folder("info-holds");
-    writeStationDatabase(folder.str(), twoPlaces());
-    EXPECT_TRUE(holdsVariable(folder.str(), Temp));
-    EXPECT_TRUE(holdsVariable(folder.str(), Prec));
-    EXPECT_FALSE(holdsVariable(folder.str(), Wind));
-    EXPECT_FALSE(holdsVariable(folder.str(), Vap));
-    // A folder without the files: the loader, not this check, reports them missing.
-    TempFolder empty("info-holds-empty");
-    EXPECT_TRUE(holdsVariable(empty.str(), Wind));
-    EXPECT_EQ(missingVariableMessage(Wind), "this station database holds no Wind normals");
-    EXPECT_EQ(skippedVariableNote(Vap), "Vap skipped: this station database holds no Vap normals");
+    // Without the files the loader, not this check, reports them missing.
+    EXPECT_TRUE(holdsVariable(folder.str(), Wind));
 }

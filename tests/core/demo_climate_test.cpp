@@ -21,7 +21,9 @@ DemoSite siteAt(double lat, double continentality, double alt = 0, double rise =
     s.windwardRise = rise;
     return s;
 }
-double amplitude(const DemoNormals& n) {
+// The annual temperature range and the warmest month of a site at sea level without noise.
+double amplitude(double lat, double continentality) {
+    const DemoNormals n = emulateNormals(siteAt(lat, continentality), nullptr);
     double lo = 1e9, hi = -1e9;
     for (int m = 1; m <= 12; ++m) {
         lo = std::min(lo, static_cast<double>(n.temp[m]));
@@ -29,13 +31,16 @@ double amplitude(const DemoNormals& n) {
     }
     return hi - lo;
 }
-int warmestMonth(const DemoNormals& n) {
+int warmestMonth(double lat, double continentality) {
+    const DemoNormals n = emulateNormals(siteAt(lat, continentality), nullptr);
     int best = 1;
     for (int m = 2; m <= 12; ++m)
         if (n.temp[m] > n.temp[best]) best = m;
     return best;
 }
-double annualPrec(const DemoNormals& n) {
+// The annual precipitation of a site without noise.
+double annualPrec(double lat, double continentality, double alt = 0, double rise = 0) {
+    const DemoNormals n = emulateNormals(siteAt(lat, continentality, alt, rise), nullptr);
     double sum = 0;
     for (int m = 1; m <= 12; ++m) sum += n.prec[m];
     return sum;
@@ -47,32 +52,26 @@ TEST(DemoClimate, LapseRateSeasonsAndHemispheres) {
     const DemoNormals high = emulateNormals(siteAt(45, 0.3, 1000), nullptr);
     for (int m = 1; m <= 12; ++m) EXPECT_NEAR(low.temp[m] - high.temp[m], 6.5, 0.11) << m;
 
-    EXPECT_GT(amplitude(emulateNormals(siteAt(60, 0.9), nullptr)),
-              amplitude(emulateNormals(siteAt(60, 0.1), nullptr)) + 5);
-    EXPECT_GT(amplitude(emulateNormals(siteAt(60, 0.1), nullptr)),
-              amplitude(emulateNormals(siteAt(20, 0.1), nullptr)) + 3);
-    EXPECT_LT(amplitude(emulateNormals(siteAt(0, 0.1), nullptr)), 2);
+    EXPECT_GT(amplitude(60, 0.9), amplitude(60, 0.1) + 5);
+    EXPECT_GT(amplitude(60, 0.1), amplitude(20, 0.1) + 3);
+    EXPECT_LT(amplitude(0, 0.1), 2);
 
-    const int north = warmestMonth(emulateNormals(siteAt(50, 0.5), nullptr));
-    const int south = warmestMonth(emulateNormals(siteAt(-50, 0.5), nullptr));
+    const int north = warmestMonth(50, 0.5), south = warmestMonth(-50, 0.5);
     EXPECT_TRUE(north >= 6 && north <= 8) << north;
     EXPECT_TRUE(south == 12 || south <= 2) << south;
 }
 
 TEST(DemoClimate, PrecipitationZonesAndOrography) {
-    const double equator = annualPrec(emulateNormals(siteAt(0, 0.2), nullptr));
-    const double subtropics = annualPrec(emulateNormals(siteAt(25, 0.2), nullptr));
-    const double stormTrack = annualPrec(emulateNormals(siteAt(50, 0.2), nullptr));
-    const double polar = annualPrec(emulateNormals(siteAt(80, 0.2), nullptr));
-    EXPECT_GT(equator, 1500);
+    const double subtropics = annualPrec(25, 0.2), stormTrack = annualPrec(50, 0.2);
+    EXPECT_GT(annualPrec(0, 0.2), 1500);
     EXPECT_LT(subtropics, 300);
     EXPECT_GT(stormTrack, 2 * subtropics);
-    EXPECT_LT(polar, stormTrack / 2);
-    EXPECT_GT(annualPrec(emulateNormals(siteAt(50, 0.8), nullptr)), 0);
-    EXPECT_LT(annualPrec(emulateNormals(siteAt(50, 0.8), nullptr)), stormTrack);  // drier inland
-    const double flat = annualPrec(emulateNormals(siteAt(45, 0.2, 500, 0), nullptr));
-    EXPECT_GT(annualPrec(emulateNormals(siteAt(45, 0.2, 500, 800), nullptr)), 1.5 * flat);   // windward slope
-    EXPECT_LT(annualPrec(emulateNormals(siteAt(45, 0.2, 500, -800), nullptr)), 0.7 * flat);  // rain shadow
+    EXPECT_LT(annualPrec(80, 0.2), stormTrack / 2);
+    EXPECT_GT(annualPrec(50, 0.8), 0);
+    EXPECT_LT(annualPrec(50, 0.8), stormTrack);  // drier inland
+    const double flat = annualPrec(45, 0.2, 500, 0);
+    EXPECT_GT(annualPrec(45, 0.2, 500, 800), 1.5 * flat);   // windward slope
+    EXPECT_LT(annualPrec(45, 0.2, 500, -800), 0.7 * flat);  // rain shadow
 }
 
 TEST(DemoClimate, InvariantsHoldAtNoisySitesEverywhere) {

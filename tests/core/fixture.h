@@ -125,3 +125,42 @@ inline std::vector<Station> ringOfEightStations() {
 }
 
 }  // namespace zentrel::test
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <csignal>
+#include <map>
+
+namespace zentrel::test {
+
+/// Every file of a folder by name, with its bytes.
+inline std::map<std::string, std::string> folderFiles(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> out;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        out[entry.path().filename().string()] = readFile(entry.path());
+    return out;
+}
+
+/// Runs `action` in a child process that may write no file past `bytes` (a disk that fills up);
+/// true when the action reported that with an Error.
+template <typename Action>
+bool reportsFullDisk(rlim_t bytes, Action&& action) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes, bytes};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            action();
+        } catch (const Error&) {
+            ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 1;
+}
+
+}  // namespace zentrel::test

@@ -107,18 +107,8 @@ ProgramSettings settings() {
     return s;
 }
 
-QuantitySelection allQuantities() {
-    QuantitySelection q;
-    q.best = q.interval = q.stdErr = q.bias = q.slope = q.explVar = q.absGrad = q.dirGrad = q.longGrad = q.latGrad =
-        true;
-    return q;
-}
-
-VariableSelection allVariables() {
-    VariableSelection s;
-    s.fill(true);
-    return s;
-}
+const QuantitySelection kAllQuantities{true, true, true, true, true, true, true, true, true, true};
+const VariableSelection kAllVariables{true, true, true, true, true, true, true, true};
 
 void expectGolden(const std::string& name, const std::string& bytes) {
     const std::filesystem::path path = std::filesystem::path(ZENTREL_TEST_DATA) / "golden" / name;
@@ -137,11 +127,11 @@ void expectGolden(const std::string& name, const std::string& bytes) {
 TEST(GoldenFiles, ReportWithEverySectionAt95) {
     ReportOptions o;
     o.location = kLocation;
-    o.quantities = allQuantities();
+    o.quantities = kAllQuantities;
     o.level.percent = 95;
     o.stations = o.observations = true;
     o.demonstrationData = true;
-    expectGolden("report_all.zte", formatReport(fixture(), allVariables(), settings(), o));
+    expectGolden("report_all.zte", formatReport(fixture(), kAllVariables, settings(), o));
 }
 
 TEST(GoldenFiles, ReportBestOnlyAndIntervalAt99) {
@@ -199,8 +189,8 @@ TEST(GoldenFiles, WorkbenchReportWithFinerSections) {
 
 TEST(GoldenFiles, StationFormats) {
     const VariableResults r = fixture();
-    expectGolden("orvane.dat", formatOrvane(r, allVariables(), kLocation));
-    expectGolden("vesk.dat", formatVesk(r, allVariables(), kLocation));
+    expectGolden("orvane.dat", formatOrvane(r, kAllVariables, kLocation));
+    expectGolden("vesk.dat", formatVesk(r, kAllVariables, kLocation));
     expectGolden("rainfall_pet.dat", formatRainfallPet(r, kLocation, true));
     expectGolden("growing_season.dat", formatGrowingSeasons(r, kLocation, true));
 }

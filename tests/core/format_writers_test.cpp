@@ -10,67 +10,50 @@
 #include "formats/plantow_format.h"
 #include "formats/result_report.h"
 #include "formats/text_output.h"
+#include "formats/vesk_format.h"
 
 using namespace zentrel;
 using zentrel::test::TempFolder;
 using zentrel::test::readFile;
 namespace fs = std::filesystem;
 
-namespace {
-
-VariableResults precAndPet(const Monthly& prec, const Monthly& pet) {
-    VariableResults r{};
-    for (size_t v = 0; v < r.size(); ++v) r[v].variable = static_cast<int16_t>(v);
-    r[Prec].result.Best = prec;
-    r[PET].result.Best = pet;
-    return r;
+TEST(GrowingSeasonFile, DryHumidAndSeasonalYearsWithDatesAndHeader) {
+    const struct {
+        std::array<float, 12> prec;  // PET 100 mm in every month
+        bool header;
+        const char* expected;
+    } cases[] = {
+        {{10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10}, false,
+         "\"Dry Flat\",12.50,-3.25,250.0,1,1,1,0,-999,-999,-999,-999,-999\r\n"},
+        {{200, 200, 200, 200, 200, 200, 200, 200, 200, 200, 200, 200}, false,
+         "\"Dry Flat\",12.50,-3.25,250.0,1,1,5,365,-999,-999,-999,-999,-999\r\n"},
+        {{20, 20, 75, 150, 90, 30, 20, 20, 20, 20, 20, 20}, true,
+         " Length of growing season with F= .5\r\n"
+         ",\"Lon\",\"Lat\",\"Alt\",\"SeasTot\",\"Nr\",\"Type\",\"LGS\",\"BegSd.m\",\"begSJul\",\"EndSd.m\",\"BegHd.m\","
+         "\"EndHd.m\"\r\n"
+         "\"Dry Flat\",12.50,-3.25,250.0,1,1,3,95,1.03,61,5.06,25.03,10.05\r\n"}};
+    for (const auto& c : cases) {
+        VariableResults r{};
+        for (size_t v = 0; v < r.size(); ++v) r[v].variable = static_cast<int16_t>(v);
+        for (size_t m = 1; m <= 12; ++m) {
+            r[Prec].result.Best[m] = c.prec[m - 1];
+            r[PET].result.Best[m] = 100;
+        }
+        EXPECT_EQ(formatGrowingSeasons(r, {"Dry Flat", 12.5f, -3.25f, 250}, c.header), c.expected);
+    }
 }
 
-Monthly constant(float v) {
-    Monthly out{};
-    for (size_t m = 1; m <= 12; ++m) out[m] = v;
-    return out;
-}
-
-const Location kPlace{"Dry Flat", 12.5f, -3.25f, 250};
-
-}  // namespace
-
-TEST(GrowingSeasonFile, YearsWithoutSeasonOrAlwaysHumid) {
-    const VariableResults dry = precAndPet(constant(10), constant(100));
-    EXPECT_EQ(formatGrowingSeasons(dry, kPlace, false), "\"Dry Flat\",12.50,-3.25,250.0,1,1,1,0,-999,-999,-999,-999,-999\r\n");
-    const VariableResults wet = precAndPet(constant(200), constant(100));
-    EXPECT_EQ(formatGrowingSeasons(wet, kPlace, false),
-              "\"Dry Flat\",12.50,-3.25,250.0,1,1,5,365,-999,-999,-999,-999,-999\r\n");
-}
-
-TEST(GrowingSeasonFile, HumidPeriodDatesAndHeader) {
-    Monthly prec{};
-    const float values[12] = {20, 20, 75, 150, 90, 30, 20, 20, 20, 20, 20, 20};
-    for (size_t m = 1; m <= 12; ++m) prec[m] = values[m - 1];
-    const std::string text = formatGrowingSeasons(precAndPet(prec, constant(100)), kPlace, true);
-    EXPECT_EQ(text,
-              " Length of growing season with F= .5\r\n"
-              ",\"Lon\",\"Lat\",\"Alt\",\"SeasTot\",\"Nr\",\"Type\",\"LGS\",\"BegSd.m\",\"begSJul\",\"EndSd.m\",\"BegHd.m\","
-              "\"EndHd.m\"\r\n"
-              "\"Dry Flat\",12.50,-3.25,250.0,1,1,3,95,1.03,61,5.06,25.03,10.05\r\n");
-}
-
-TEST(GrowingSeasonFile, SixSeasonsAreAnError) {
-    Monthly prec{};
-    for (size_t m = 1; m <= 12; ++m) prec[m] = m % 2 ? 20.0f : 70.0f;
-    EXPECT_THROW(formatGrowingSeasons(precAndPet(prec, constant(100)), kPlace, true), Error);
-}
-
-TEST(Windows1252, ConvertsUtf8AndKeepsSingleByteText) {
+// Text goes out as Windows-1252 and comes in as valid UTF-8; widths count characters.
+TEST(TextOutput, Windows1252BothWaysAndColumnWidthsByCharacter) {
     EXPECT_EQ(toWindows1252("23 °C"), "23 \xB0" "C");
     EXPECT_EQ(toWindows1252("Col d'Aré"), "Col d'Ar\xE9");
     EXPECT_EQ(toWindows1252("€ – ‰"), "\x80 \x96 \x89");
     EXPECT_EQ(toWindows1252("東京"), "??");
     EXPECT_EQ(toWindows1252("Ar\xE9 \xB0"), "Ar\xE9 \xB0");  // already Windows-1252
-}
+    EXPECT_EQ(toValidUtf8("S\xe3o Tom\xe9"), "S\xc3\xa3o Tom\xc3\xa9");
+    EXPECT_EQ(toValidUtf8("\x80 \xc3\xa9"), "\xe2\x82\xac \xc3\xa9");  // euro sign; UTF-8 kept
+    EXPECT_EQ(toValidUtf8("\x81"), "\xef\xbf\xbd");                   // unassigned byte
 
-TEST(Columns, WidthsCountCharactersNotBytes) {
     EXPECT_EQ(alignRight("°C ", 10), "       °C ");
     EXPECT_EQ(toWindows1252(alignRight("°C ", 10)).size(), 10u);
     EXPECT_EQ(alignLeft("Pot._Eva._mly", 25), "Pot._Eva._mly            ");
@@ -78,13 +61,11 @@ TEST(Columns, WidthsCountCharactersNotBytes) {
     EXPECT_EQ(alignRight("a long text", 4), "a long text");
 }
 
-TEST(ResultFile, NoLevelMeansFactor1645AndEmptyTitles) {
-    ConfidenceLevel none;
-    EXPECT_FLOAT_EQ(none.factor(), 1.645f);
-    EXPECT_EQ(none.lowTitle(), "");
-    ConfidenceLevel l99{99};
-    EXPECT_FLOAT_EQ(l99.factor(), 2.576f);
-    EXPECT_EQ(l99.highTitle(), "High (99.5%)");
+TEST(TextOutput, VeskNameWithQuoteAndCommaKeepsTheFieldCount) {
+    VariableResult r;
+    r.variable = Temp;
+    const std::string line = veskLine(r, {"Bar \"North\", upper", 5.3f, 45, 100});
+    EXPECT_EQ(line.find("\"Bar \"\"North\"\", upper\",005.30,"), 0u) << line;
 }
 
 // Observed values carry the digits a single-precision value holds ("3.82", not the float's
@@ -105,7 +86,7 @@ TEST(ResultFile, ObservedValuesHaveSevenDigitsAndThePageShowsSeaLevel) {
     EXPECT_NE(reportBlock(r, ProgramSettings{}, o).find(",  Altitude = 0 m"), std::string::npos);
 }
 
-TEST(SaveOutput, WritesAppendsAndLeavesNoTemporaryFile) {
+TEST(SaveOutput, WritesAppendsLeavesNoTemporaryFileAndNamesAFileInAMissingFolder) {
     TempFolder dir;
     const fs::path file = dir.path() / "out.dat";
     saveOutput(file.string(), "one\r\n");
@@ -114,41 +95,29 @@ TEST(SaveOutput, WritesAppendsAndLeavesNoTemporaryFile) {
     saveOutput(file.string(), "new\r\n");
     EXPECT_EQ(readFile(file), "new\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
-}
 
-TEST(SaveOutput, AFolderThatDoesNotExistIsAnErrorNamingTheFile) {
-    TempFolder dir;
-    const std::string file = (dir.path() / "missing" / "out.dat").string();
-    EXPECT_NE(zentrel::test::errorOf([&] { saveOutput(file, "x"); }).find(file), std::string::npos);
+    const std::string missing = (dir.path() / "missing" / "out.dat").string();
+    EXPECT_NE(zentrel::test::errorOf([&] { saveOutput(missing, "x"); }).find(missing), std::string::npos);
     EXPECT_FALSE(fs::exists(dir.path() / "missing"));
-}
-
-TEST(CropWaterFiles, EffectiveRainfallRule) {
-    EXPECT_DOUBLE_EQ(effectiveRainfall(100), 84);
-    EXPECT_DOUBLE_EQ(effectiveRainfall(300), 155);
-    EXPECT_DOUBLE_EQ(effectiveRainfall(250), 150);
-    EXPECT_DOUBLE_EQ(effectiveRainfall(0), 0);
 }
 
 TEST(CropWaterFiles, ClimateAndRainfallFilesGoToTheWorkingFolder) {
     TempFolder dir;
     fs::create_directories(dir.path() / "lists");
-    fs::create_directories(dir.path() / "work");
+    const std::string work = (dir.path() / "work").string();
+    fs::create_directories(work);
     const std::string list = (dir.path() / "lists" / "crops.v1.Lst").string();
     EXPECT_EQ(plantowBaseName(list), "crops");
     VariableResults r{};
     for (size_t v = 0; v < r.size(); ++v) r[v].variable = static_cast<int16_t>(v);
-    const Location lakeside{"Lakeside", 5.3f, 41.99f, 17};
     const Location hill{"Hill", 5.5f, 42.1f, 400};
-    savePlantow(list, r, lakeside, true, true, 2, (dir.path() / "work").string());
-    savePlantow(list, r, hill, false, true, 2, (dir.path() / "work").string());
+    savePlantow(list, r, {"Lakeside", 5.3f, 41.99f, 17}, true, true, 2, work);
+    savePlantow(list, r, hill, false, true, 2, work);
     EXPECT_EQ(readFile(list), "2 crops\r\nLakeside\t5.3 41.99 17\r\nHill\t5.5 42.1 400\r\n");
-    EXPECT_TRUE(fs::exists(dir.path() / "work" / "Lakeside.PEN"));
-    EXPECT_TRUE(fs::exists(dir.path() / "work" / "Lakeside.CLI"));
-    EXPECT_TRUE(fs::exists(dir.path() / "work" / "Hill.PEN"));
+    for (const char* name : {"Lakeside.PEN", "Lakeside.CLI", "Hill.PEN"}) EXPECT_TRUE(fs::exists(fs::path(work) / name));
     EXPECT_FALSE(fs::exists(dir.path() / "lists" / "Lakeside.PEN"));
 
     // A single location always writes the count line, with 1.
-    savePlantow(list, r, hill, true, false, 7, (dir.path() / "work").string());
+    savePlantow(list, r, hill, true, false, 7, work);
     EXPECT_EQ(readFile(list), "1 crops\r\nHill\t5.5 42.1 400\r\n");
 }

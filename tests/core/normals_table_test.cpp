@@ -53,17 +53,9 @@ TEST(NormalsTable, ReadsBackThroughTheCsvImporterWithAboutLinesAndYears) {
     original.lists[Sun][0].Data[0] = original.lists[Sun][0].Data[13] = 0;
     const ImportReport back = importCsvText(formatNormalsTable(original), "table.csv");
     EXPECT_TRUE(back.problems.empty()) << back.problems.front();
-    EXPECT_EQ(back.about, original.about);
-    ASSERT_EQ(back.lists[Temp].size(), 2u);
-    EXPECT_EQ(back.lists[Temp][0].Name, "Jan \"Mayen\"");
+    // Written again, it gives the same table: quoted names, unknown altitudes and years, about lines.
+    EXPECT_EQ(formatNormalsTable(back), formatNormalsTable(original));
     EXPECT_EQ(back.lists[Temp][0].Alt, kUnknown);
-    EXPECT_EQ(back.lists[Temp][1].Data, original.lists[Temp][1].Data);
-    ASSERT_EQ(back.sources[Temp].size(), 2u);
-    EXPECT_EQ(back.sources[Temp][1].id, "16239");
-    EXPECT_EQ(back.sources[Temp][1].yearsMin, 10);
-    EXPECT_EQ(back.sources[Temp][1].yearsMax, 17);
-    ASSERT_EQ(back.sources[Sun].size(), 1u);
-    EXPECT_EQ(back.sources[Sun][0].yearsMax, 0);  // empty: not known
 }
 
 TEST(CsvImport, OptionalYearColumnsAreCheckedAndNineteenFieldRowsStillRead) {

@@ -39,7 +39,7 @@ TEST(Penman, NeverNegativeAndPolarNightHasNoDaylight) {
     EXPECT_DOUBLE_EQ(dayLengthHours(-75, 172), 0.0);
 }
 
-TEST(Penman, DayLengthExampleAndMonthSums) {
+TEST(Penman, DayLengthExampleMonthSumsAndSaturationVapourPressure) {
     // FAO-56 example 9: 20° S on 3 September (day 246) -> N = 11.7 h.
     EXPECT_NEAR(dayLengthHours(-20, 246), 11.7, 0.05);
     EXPECT_NEAR(dayLengthHours(0, 100), 12.0, 1e-9);
@@ -47,9 +47,6 @@ TEST(Penman, DayLengthExampleAndMonthSums) {
     EXPECT_NEAR(monthlyDaylightHours(0, 2020, 2), 29 * 12.0, 1e-6);
     EXPECT_EQ(daysInMonth(1900, 2), 28);
     EXPECT_EQ(daysInMonth(2000, 2), 29);
-}
-
-TEST(Penman, SaturationVapourPressure) {
     EXPECT_NEAR(saturationVapourPressure(0), 6.108, 1e-9);
     EXPECT_NEAR(saturationVapourPressure(25), 31.68, 0.01);  // FAO-56 annex table 2.3: 3.168 kPa
 }

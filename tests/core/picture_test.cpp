@@ -13,59 +13,33 @@ using zentrel::formatText;
 using zentrel::roundPicture;
 using zentrel::shortestFloat;
 
-TEST(Picture, TwoDecimalPatternsPadAndRound) {
-    EXPECT_EQ(formatPicture(1234.5f, "###0.00"), "1234.50");
-    EXPECT_EQ(formatPicture(1234.5f, "0.00"), "1234.50");
-    EXPECT_EQ(formatPicture(-3.25f, "##0.00"), "-3.25");
-    EXPECT_EQ(formatPicture(0.5f, "###0.00"), "0.50");
-    EXPECT_EQ(formatPicture(0.0f, "0.00"), "0.00");
-    // '#' after the point shows a digit only when it is significant.
-    EXPECT_EQ(formatPicture(14.0f, "###0.0###"), "14.0");
-    EXPECT_EQ(formatPicture(-7.125f, "###0.0###"), "-7.125");
-    EXPECT_EQ(formatPicture(0.123456f, "###0.0###"), "0.1235");
-    // A value longer than the pattern is written whole.
-    EXPECT_EQ(formatPicture(123456.7f, "##0.00"), "123456.70");
-}
-
-TEST(Picture, HalvesRoundAwayFromZeroOnTheDecimalDigitsTheUserSees) {
-    // 13.015f is 13.01499..., but reads as 13.015.
-    EXPECT_EQ(formatPicture(13.015f, "##0.00"), "13.02");
-    EXPECT_EQ(formatPicture(-13.015f, "##0.00"), "-13.02");
-    EXPECT_EQ(formatPicture(2.5f, "###0"), "3");
-    EXPECT_EQ(formatPicture(-2.5f, "###0"), "-3");
-    EXPECT_EQ(formatPicture(1234.6f, "0"), "1235");
-    EXPECT_EQ(formatPicture(999.995f, "0.00"), "1000.00");
-    EXPECT_EQ(formatPicture(9.96f, "0.0"), "10.0");
-    EXPECT_EQ(formatPicture(0.00005f, "0.0000"), "0.0001");
-    EXPECT_EQ(formatPicture(1e-05f, "0.0000"), "0.0000");
-}
-
-TEST(Picture, NegativeValueRoundingToZeroKeepsItsSign) {
-    EXPECT_EQ(formatPicture(-0.001f, "0.00"), "-0.00");
-    EXPECT_EQ(formatPicture(-0.4f, "###0"), "-0");
-    EXPECT_EQ(formatPicture(-0.0f, "0.00"), "0.00");
+TEST(Picture, PatternsPadRoundAndPlaceTheSign) {
+    const struct {
+        float value;
+        const char* pattern;
+        const char* text;
+    } cases[] = {
+        {1234.5f, "###0.00", "1234.50"}, {1234.5f, "0.00", "1234.50"}, {-3.25f, "##0.00", "-3.25"},
+        {0.5f, "###0.00", "0.50"},       {0.0f, "0.00", "0.00"},
+        // '#' after the point shows a digit only when it is significant.
+        {14.0f, "###0.0###", "14.0"}, {-7.125f, "###0.0###", "-7.125"}, {0.123456f, "###0.0###", "0.1235"},
+        {123456.7f, "##0.00", "123456.70"},  // a value longer than the pattern is written whole
+        // Halves round away from zero on the decimal digits the user sees: 13.015f is
+        // 13.01499..., but reads as 13.015.
+        {13.015f, "##0.00", "13.02"}, {-13.015f, "##0.00", "-13.02"}, {2.5f, "###0", "3"}, {-2.5f, "###0", "-3"},
+        {1234.6f, "0", "1235"}, {999.995f, "0.00", "1000.00"}, {9.96f, "0.0", "10.0"},
+        {0.00005f, "0.0000", "0.0001"}, {1e-05f, "0.0000", "0.0000"},
+        // A negative value rounding to zero keeps its sign.
+        {-0.001f, "0.00", "-0.00"}, {-0.4f, "###0", "-0"}, {-0.0f, "0.00", "0.00"},
+        // Zero places are filled, hash places are not.
+        {5.3f, "0##.00", "005.30"}, {-5.3f, "0##.00", "-005.30"}, {125.25f, "0##.00", "125.25"},
+        {5.3f, "###.00", "5.30"}, {0.5f, "###.00", ".50"}, {0.5f, "####.0", ".5"}, {0.0f, "####.0", ".0"},
+        {17.0f, "####.0", "17.0"}, {0.0f, "####", ""}, {17.4f, "####", "17"}, {0.0f, "###0", "0"},
+        {0.12345f, "0.0000", "0.1235"}, {25.03f, "##.00", "25.03"}, {5.1f, "##.00", "5.10"}};
+    for (const auto& c : cases) EXPECT_EQ(formatPicture(c.value, c.pattern), c.text) << c.value << " as " << c.pattern;
     EXPECT_EQ(roundPicture(-0.001f, "0.00"), 0.0f);
     EXPECT_FALSE(std::signbit(roundPicture(-0.001f, "0.00")));
-}
-
-TEST(Picture, ZeroPlacesAreFilledHashPlacesAreNot) {
-    EXPECT_EQ(formatPicture(5.3f, "0##.00"), "005.30");
-    EXPECT_EQ(formatPicture(-5.3f, "0##.00"), "-005.30");
-    EXPECT_EQ(formatPicture(125.25f, "0##.00"), "125.25");
-    EXPECT_EQ(formatPicture(5.3f, "###.00"), "5.30");
-    EXPECT_EQ(formatPicture(0.5f, "###.00"), ".50");
-    EXPECT_EQ(formatPicture(0.5f, "####.0"), ".5");
-    EXPECT_EQ(formatPicture(0.0f, "####.0"), ".0");
-    EXPECT_EQ(formatPicture(17.0f, "####.0"), "17.0");
-    EXPECT_EQ(formatPicture(0.0f, "####"), "");
-    EXPECT_EQ(formatPicture(17.4f, "####"), "17");
-    EXPECT_EQ(formatPicture(0.0f, "###0"), "0");
-    EXPECT_EQ(formatPicture(0.12345f, "0.0000"), "0.1235");
-    EXPECT_EQ(formatPicture(25.03f, "##.00"), "25.03");
-    EXPECT_EQ(formatPicture(5.1f, "##.00"), "5.10");
-}
-
-TEST(Picture, DoubleOverloadUsesTheDoubleDigits) {
+    // The double overload uses the double's digits.
     EXPECT_EQ(formatPicture(0.125, "0.00"), "0.13");
     EXPECT_EQ(formatPicture(1.0e-7, "0.00"), "0.00");
 }

@@ -1,34 +1,40 @@
-// The order and texts of the "OK" and batch checks, and their corrections.
+// The order and texts of the "OK" and batch checks, their corrections, and the method setting.
 #include "settings/program_settings.h"
 
 #include <gtest/gtest.h>
 
+#include "settings/method.h"
+
 using namespace zentrel;
 
 namespace {
-SettingsCheck ok(ProgramSettings& s, SettingsInput& in) { return acceptSettingsDialog(s, in); }
-}  // namespace
-
-TEST(Settings, PowerLimitsAndTinyPowerStoredAsZero) {
+// The settings and the dialog's fields as typed, checked by "OK" or by the batch check.
+class Settings : public ::testing::Test {
+protected:
+    SettingsCheck ok() { return acceptSettingsDialog(s, in); }
+    std::string firstTitle() { return ok().messages.at(0).title; }
+    std::string batchTitle() { return checkBatchSettings(s, in).messages.at(0).title; }
     ProgramSettings s;
     SettingsInput in;
+};
+}  // namespace
+
+TEST_F(Settings, PowerLimitsAndTinyPowerStoredAsZero) {
     in.PowExp = "5";
-    EXPECT_TRUE(ok(s, in).ok);
+    EXPECT_TRUE(ok().ok);
     in.PowExp = "5.01";
-    auto c = ok(s, in);
+    auto c = ok();
     ASSERT_FALSE(c.ok);
     EXPECT_EQ(c.messages[0].title, "Rather high power!");
     EXPECT_FLOAT_EQ(s.PowExp, 5.01f);  // stored before the check
     in.PowExp = "0.00005";
-    EXPECT_TRUE(ok(s, in).ok);
+    EXPECT_TRUE(ok().ok);
     EXPECT_EQ(s.PowExp, 0);
 }
 
-TEST(Settings, SmallMinDistIsRaisedWithANoteAndTheDialogCloses) {
-    ProgramSettings s;
-    SettingsInput in;
+TEST_F(Settings, SmallMinDistIsRaisedWithANoteAndTheDialogCloses) {
     in.MinDist = "0,05";
-    auto c = ok(s, in);
+    auto c = ok();
     EXPECT_TRUE(c.ok);
     ASSERT_EQ(c.messages.size(), 1u);
     EXPECT_EQ(c.messages[0].title, "Too small Minimum Distance");
@@ -37,75 +43,65 @@ TEST(Settings, SmallMinDistIsRaisedWithANoteAndTheDialogCloses) {
     EXPECT_FLOAT_EQ(s.MinDist, 0.1f);
 }
 
-TEST(Settings, AreaChecksResetMaxStat) {
-    ProgramSettings s;
-    SettingsInput in;
+TEST_F(Settings, AreaChecksResetMaxStat) {
     in.MaxDist = "22000";
-    EXPECT_TRUE(ok(s, in).ok);
+    EXPECT_TRUE(ok().ok);
     in.MaxDist = "22000.5";
     in.MaxStat = "25";  // checked before the area, so the station message comes first
-    auto c = ok(s, in);
-    EXPECT_EQ(c.messages[0].title, "Problem: To many stations.");
+    EXPECT_EQ(firstTitle(), "Problem: To many stations.");
     in.MaxStat = "12";
-    c = ok(s, in);
+    auto c = ok();
     ASSERT_FALSE(c.ok);
     EXPECT_EQ(c.messages[0].title, "Problem: Area definitely to large.");
     EXPECT_EQ(s.MaxStat, 20);
 }
 
-TEST(Settings, PastedDecimalStationCountIsRoundedHalfToEven) {
-    ProgramSettings s;
-    SettingsInput in;
+TEST_F(Settings, PastedDecimalStationCountIsRoundedHalfToEven) {
     in.MaxStat = "12,5";
-    EXPECT_TRUE(ok(s, in).ok);
+    EXPECT_TRUE(ok().ok);
     EXPECT_EQ(in.MaxStat, "12.5");
     EXPECT_EQ(s.MaxStat, 12);
     in.MaxStat = "13.5";
-    ok(s, in);
+    ok();
     EXPECT_EQ(s.MaxStat, 14);
 }
 
-TEST(Settings, CheckOrderOfTheDialog) {
-    ProgramSettings s;
-    SettingsInput in;
+TEST_F(Settings, CheckOrderOfTheDialog) {
     in.PowExp = "-1";
     in.Shad = "-1";
-    EXPECT_EQ(ok(s, in).messages[0].title, "Wrong sign of power");
+    EXPECT_EQ(firstTitle(), "Wrong sign of power");
     in.PowExp = "1";
-    EXPECT_EQ(ok(s, in).messages[0].title, "Negative coefficients are meaningless!");
+    EXPECT_EQ(firstTitle(), "Negative coefficients are meaningless!");
     in.Shad = "1.5";
-    EXPECT_EQ(ok(s, in).messages[0].title, "Please correct input!");
+    EXPECT_EQ(firstTitle(), "Please correct input!");
     in.Shad = "0";
     in.MaxStat = "0";
-    EXPECT_EQ(ok(s, in).messages[0].title, "Problem: To few stations.");
+    EXPECT_EQ(firstTitle(), "Problem: To few stations.");
     in.MaxStat = "20";
     in.MaxDist = "0";
-    EXPECT_EQ(ok(s, in).messages[0].title, "Problem: Area too  small.");
+    EXPECT_EQ(firstTitle(), "Problem: Area too  small.");
     in.MaxDist = "100";
-    EXPECT_TRUE(ok(s, in).ok);
+    EXPECT_TRUE(ok().ok);
     EXPECT_EQ(s.ShadowOn, 1);  // Shad 0 never switches the shadow off
 }
 
-TEST(Settings, BatchChecksHaveTheirOwnOrderAndTexts) {
-    ProgramSettings s;
-    SettingsInput in;
+TEST_F(Settings, BatchChecksHaveTheirOwnOrderAndTexts) {
     in.PowExp = "-1";
     in.Shad = "-1";
-    EXPECT_EQ(checkBatchSettings(s, in).messages[0].title, "Negative coefficients are meaningless!");
+    EXPECT_EQ(batchTitle(), "Negative coefficients are meaningless!");
     in.Shad = "1";
     in.PowExp = "6";
-    EXPECT_EQ(checkBatchSettings(s, in).messages[0].title, "Problem: Too large power selected.");
+    EXPECT_EQ(batchTitle(), "Problem: Too large power selected.");
     in.PowExp = "1";
     in.MaxStat = "21";
-    EXPECT_EQ(checkBatchSettings(s, in).messages[0].title, "Problem: Too many stations.");
+    EXPECT_EQ(batchTitle(), "Problem: Too many stations.");
     in.MaxStat = "20";
     in.MinDist = "0.01";
-    auto c = checkBatchSettings(s, in);
-    EXPECT_TRUE(c.ok);
-    EXPECT_EQ(c.messages[0].title, "Too small Minimum Distance");
+    EXPECT_TRUE(checkBatchSettings(s, in).ok);
+    EXPECT_EQ(batchTitle(), "Too small Minimum Distance");
 }
 
-TEST(Settings, KeyFilters) {
+TEST(SettingsKeys, FiltersPerBoxAndAltitudeOrder) {
     EXPECT_TRUE(filterSettingsKey(SettingsBox::MaxStat, '7', false).accept);
     auto dot = filterSettingsKey(SettingsBox::MaxStat, '.', false);
     EXPECT_FALSE(dot.accept);
@@ -132,9 +128,38 @@ TEST(StatusLocation, RoundsAndGeneratesAName) {
 }
 
 TEST(LeadingNumber, ReadsTheLeadingNumberOnly) {
-    EXPECT_EQ(leadingNumber("12.5abc"), 12.5);
-    EXPECT_EQ(leadingNumber("abc"), 0);
-    EXPECT_EQ(leadingNumber("  -3"), -3);
-    EXPECT_EQ(leadingNumber("."), 0);
-    EXPECT_EQ(leadingNumber("1e3"), 1000);
+    const std::pair<const char*, double> cases[] = {{"12.5abc", 12.5}, {"abc", 0}, {"  -3", -3}, {".", 0}, {"1e3", 1000}};
+    for (const auto& [text, value] : cases) EXPECT_EQ(leadingNumber(text), value) << text;
+}
+
+TEST(MethodSetting, NamesReadBackAnyCase) {
+    for (Method m : kMethods) EXPECT_EQ(parseMethod(methodName(m)), m);
+    EXPECT_EQ(methodChoices(), "described, robust, adaptive or kriging");
+    EXPECT_EQ(parseMethod("Adaptive"), Method::Adaptive);
+    EXPECT_EQ(parseMethod("ROBUST"), Method::Robust);
+    for (const char* wrong : {"", "adaptiv", "adaptive "}) EXPECT_FALSE(parseMethod(wrong)) << wrong;
+}
+
+TEST(MethodSetting, AdaptiveUnlessChosenAndTheRobustSwitchIsASynonymOfTheRobustMethod) {
+    ProgramSettings s;
+    EXPECT_EQ(effectiveMethod(s), Method::Adaptive);
+    s.Method = Method::Described;
+    s.RobustCorr = 1;
+    EXPECT_EQ(effectiveMethod(s), Method::Robust);
+
+    SettingsInput in = settingsToInput(s);
+    EXPECT_EQ(in.Method, Method::Robust);
+    in.RobustCorr = false;  // clearing the check box leaves the described method
+    storeSettings(s, in);
+    EXPECT_EQ(s.Method, Method::Described);
+    EXPECT_EQ(s.RobustCorr, 0);
+
+    in.Method = Method::Adaptive;
+    storeSettings(s, in);
+    EXPECT_EQ(effectiveMethod(s), Method::Adaptive);
+    EXPECT_EQ(s.RobustCorr, 0);
+    in.Method = Method::Robust;
+    in.RobustCorr = true;
+    storeSettings(s, in);
+    EXPECT_EQ(s.RobustCorr, 1);
 }

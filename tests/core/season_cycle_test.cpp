@@ -31,16 +31,19 @@ TEST(CycleMean, IsTheExactMeanOfTheHarmonicSeries) {
 }
 
 TEST(ClipValue, ClampsAllButTemperaturesAndCapsSunshine) {
-    EXPECT_EQ(ClipValue(-3.0f, Temp), -3.0f);
-    EXPECT_EQ(ClipValue(-3.0f, Tmin), -3.0f);
-    EXPECT_EQ(ClipValue(-0.5f, Prec), 0.0f);
-    EXPECT_EQ(ClipValue(-0.5f, Wind), 0.0f);
-    EXPECT_EQ(ClipValue(1.03f, Sun), 1.0f);
-    EXPECT_EQ(ClipValue(1.03f, Vap), 1.03f);
+    const struct {
+        float value;
+        int variable;
+        float clipped;
+    } cases[] = {{-3, Temp, -3}, {-3, Tmin, -3}, {-0.5f, Prec, 0}, {-0.5f, Wind, 0}, {1.03f, Sun, 1}, {1.03f, Vap, 1.03f}};
+    for (const auto& c : cases) EXPECT_EQ(ClipValue(c.value, c.variable), c.clipped) << c.variable;
 }
 
-TEST(DailyCycle, ConstantMonthsGiveConstantDays) {
+// A zero factor leaves the bounds as they were.
+TEST(DailyCycle, ConstantMonthsGiveConstantDaysAndAZeroFactorNoBounds) {
     DailyCycle temp;
+    temp.DailyLow.fill(7.0f);
+    temp.DailyHigh.fill(8.0f);
     fillDailyCycle(constantCycle(12.5f), Temp, 0, temp);
     DailyCycle prec;
     // 60.875 mm in a mean-length month is 2 mm a day.
@@ -50,6 +53,8 @@ TEST(DailyCycle, ConstantMonthsGiveConstantDays) {
         EXPECT_FLOAT_EQ(prec.Daily[d], 2.0f);
     }
     EXPECT_EQ(temp.Daily[366], 0.0f);
+    EXPECT_EQ(temp.DailyLow[100], 7.0f);
+    EXPECT_EQ(temp.DailyHigh[100], 8.0f);
 }
 
 TEST(DailyCycle, BoundsUseTheMonthOfTheDayWithDay31InFebruary) {
@@ -69,15 +74,6 @@ TEST(DailyCycle, BoundsUseTheMonthOfTheDayWithDay31InFebruary) {
     fillDailyCycle(p, Prec, 1.0f, pc);
     EXPECT_FLOAT_EQ(pc.DailyHigh[100], 3.0f);
     EXPECT_EQ(pc.DailyLow[100], 0.0f);
-}
-
-TEST(DailyCycle, ZeroFactorLeavesTheBoundsAlone) {
-    DailyCycle c;
-    c.DailyLow.fill(7.0f);
-    c.DailyHigh.fill(8.0f);
-    fillDailyCycle(constantCycle(1.0f), Temp, 0, c);
-    EXPECT_EQ(c.DailyLow[100], 7.0f);
-    EXPECT_EQ(c.DailyHigh[100], 8.0f);
 }
 
 TEST(DailyCycle, SunshineAboveOneIsShownAsOne) {
