@@ -66,6 +66,7 @@ private slots:
         SingleEstimate::of(*main_).ensureCurrent();
         output_ = static_cast<frmGuessOut*>(main_->childWindows().open(ChildWindow::EstimateOutput, OpenMode::Save));
         QVERIFY(output_);
+        messages.reset();
     }
     void cleanup() {
         main_.reset();
@@ -104,15 +105,12 @@ private slots:
     }
 
     void nothingSelectedAsksForASelection() {
-        zentrel::gui::test::MessageRecorder messages;
         int dialogs = 0;
         setSaveFileDialog([&](QWidget*, const QString&) { ++dialogs; return QString(); });
         output_->variableBox(Temp)->setChecked(true);  // a variable but no output
         output_->CmdSave_Click();
         QCOMPARE(messages.count(), 1);
-        QCOMPARE(messages.last().title, QStringLiteral("Nothing selected!"));
-        QCOMPARE(messages.last().text, QStringLiteral("Please select at least one desired output and one desired variable"));
-        QCOMPARE(messages.last().icon, QMessageBox::Question);
+        QCOMPARE(messages.said(), QStringLiteral("Nothing selected! | Please select at least one desired output and one desired variable | Question"));
         output_->variableBox(Temp)->setChecked(false);
         output_->stationBox()->setChecked(true);  // an output but no variable
         output_->CmdPrint_Click();
@@ -125,7 +123,6 @@ private slots:
     }
 
     void saveWritesTheCommandLinesBytes() {
-        zentrel::gui::test::MessageRecorder messages;
         zentrel::test::TempFolder out("gui-save");
         QString target;
         setSaveFileDialog([&](QWidget*, const QString& filter) {
@@ -167,7 +164,6 @@ private slots:
     }
 
     void bareSaveNameGetsTheFormatsExtension() {
-        zentrel::gui::test::MessageRecorder messages;
         zentrel::test::TempFolder out("gui-save-ext");
         const QString bare = QString::fromStdString(out.file("out1"));
         setSaveFileDialog([&](QWidget*, const QString&) { return bare; });
@@ -198,7 +194,6 @@ private slots:
     // and nothing is written.
     void cropWaterFilesWithoutWindAreRefused() {
         data_.write(wholeFileName(Wind), "");
-        zentrel::gui::test::MessageRecorder messages;
         int dialogs = 0;
         setSaveFileDialog([&](QWidget*, const QString&) { ++dialogs; return QString(); });
         const PrintHandler previous = setPrintHandler([&](QWidget*, QPrinter&, const PrintDocument&) { ++dialogs; });
@@ -221,7 +216,6 @@ private slots:
         output_->variableBox(Wind)->setChecked(true);
         output_->quantities()->best()->setChecked(true);
         output_->stationBox()->setChecked(true);
-        zentrel::gui::test::MessageRecorder messages;
         setSaveFileDialog([&](QWidget*, const QString&) { return QString(); });
         output_->CmdSave_Click();
         QCOMPARE(messages.last().title, QStringLiteral("Nothing selected!"));
@@ -293,7 +287,6 @@ private slots:
     }
 
     void workbenchOutputRules() {
-        zentrel::gui::test::MessageRecorder messages;
         FakeWorkbench workbench;
         workbench.result = SingleEstimate::of(*main_).results()[Prec];
         frmOut out(*main_, workbench);
@@ -391,6 +384,7 @@ private slots:
     }
 
 private:
+    zentrel::gui::test::MessageRecorder messages;
     zentrel::test::TempFolder data_{"gui-output-data"};
     std::unique_ptr<MainWindow> main_;
     frmGuessOut* output_ = nullptr;

@@ -20,12 +20,15 @@ class LocationDialogsTest : public QObject {
 private slots:
     void initTestCase() {
         // Sea everywhere but a cell near Rome (20 m), one in the Alps (1960 m) and one at the equator (-40 m).
-        test::writeTerrain(terrain_, {{12.483f, 41.9f, 3}, {10.0f, 45.0f, 100}, {30.0f, 0.0f, 0}});
+        test::writeTerrain(terrain_.path(), {{12.483f, 41.9f, 3}, {10.0f, 45.0f, 100}, {30.0f, 0.0f, 0}});
     }
     void init() {
         state_ = std::make_unique<AppState>(terrain_.path());
         location_ = std::make_unique<LocationDialog>(*state_, nullptr);
         coord_ = std::make_unique<CoordinateDialog>(*state_, nullptr);
+        location_->show();
+        coord_->show();
+        messages.reset();
     }
     void cleanup() {
         location_.reset();
@@ -35,17 +38,7 @@ private slots:
 
     // ---- FormLocation ----
 
-    void locationOpensWithTheCurrentLocation() {
-        location_->show();
-        QCOMPARE(box(*location_, "Text2")->text(), QStringLiteral("East of Rome"));
-        QCOMPARE(box(*location_, "txtlong")->text(), QStringLiteral("13.01"));
-        QCOMPARE(box(*location_, "txtLat")->text(), QStringLiteral("41.99"));
-        QCOMPARE(box(*location_, "txtElev")->text(), QStringLiteral("17"));  // not the raster's sea 0
-        QCOMPARE(box(*location_, "txtlong")->toolTip(), QStringLiteral("Give Longitude as a decimal number"));
-    }
-
     void typingCoordinatesLooksUpTheTerrainAltitude() {
-        location_->show();
         QLineEdit* lon = box(*location_, "txtlong");
         QLineEdit* lat = box(*location_, "txtLat");
         QLineEdit* elev = box(*location_, "txtElev");
@@ -68,18 +61,14 @@ private slots:
         QTemporaryDir empty;
         AppState state(empty.path());
         LocationDialog dialog(state, nullptr);
-        MessageRecorder messages;
         dialog.show();
-        box(dialog, "txtlong")->setText("10");
-        box(dialog, "txtlong")->setText("11");
+        fill(dialog, {{"txtlong", "10"}, {"txtlong", "11"}});
         QCOMPARE(messages.count(), 1);
         QVERIFY(messages.last().text.contains(QStringLiteral("10k8b.raw")));
         QCOMPARE(box(dialog, "txtElev")->text(), QStringLiteral("17"));
     }
 
     void elevationLimits() {
-        MessageRecorder messages;
-        location_->show();
         QLineEdit* elev = box(*location_, "txtElev");
         elev->setText("8848");
         leave(elev);
@@ -88,9 +77,7 @@ private slots:
         elev->setText("8849");
         leave(elev);
         QCOMPARE(messages.count(), 1);
-        QCOMPARE(messages.last().title, QStringLiteral("Please Correct"));
-        QCOMPARE(messages.last().text, QStringLiteral("Elevation should be between -350 and 8848m."));
-        QCOMPARE(messages.last().icon, QMessageBox::Critical);
+        QCOMPARE(messages.said(), QStringLiteral("Please Correct | Elevation should be between -350 and 8848m. | Critical"));
 
         elev->setText("-351");
         leave(elev);
@@ -100,8 +87,7 @@ private slots:
         elev->setText("-350");
         messages.answers.push_back(QMessageBox::Cancel);
         QVERIFY(!location_->checkElevation());
-        QCOMPARE(messages.last().title, QStringLiteral("Warning!"));
-        QCOMPARE(messages.last().text, QStringLiteral("Your location is below Mean Sea Level."));
+        QVERIFY(messages.said().startsWith(QStringLiteral("Warning! | Your location is below Mean Sea Level. |")));
         QCOMPARE(messages.last().buttons, QMessageBox::Ok | QMessageBox::Cancel);
         QCOMPARE(messages.last().icon, QMessageBox::Question);
         QVERIFY(location_->checkElevation());  // OK leaves the value
@@ -109,8 +95,6 @@ private slots:
     }
 
     void tabbingAwayFromABadElevationComesBack() {
-        MessageRecorder messages;
-        location_->show();
         location_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(location_.get()));
         QLineEdit* elev = box(*location_, "txtElev");
@@ -129,15 +113,10 @@ private slots:
     }
 
     void okRefusesCoordinatesOutOfRange() {
-        MessageRecorder messages;
-        location_->show();
         box(*location_, "txtlong")->setText("180.5");
         QVERIFY(!location_->confirm());
-        QCOMPARE(messages.last().title, QStringLiteral("Strange Location"));
-        QCOMPARE(messages.last().text, QStringLiteral("Longitude should be between -180 and +180   degrees."));
-        QCOMPARE(messages.last().icon, QMessageBox::Critical);
-        box(*location_, "txtlong")->setText("-180");
-        box(*location_, "txtLat")->setText("-90.5");
+        QCOMPARE(messages.said(), QStringLiteral("Strange Location | Longitude should be between -180 and +180   degrees. | Critical"));
+        fill(*location_, {{"txtlong", "-180"}, {"txtLat", "-90.5"}});
         QVERIFY(!location_->confirm());
         QCOMPARE(messages.last().text, QStringLiteral("Latitude should be between -90° and +90°."));
         QVERIFY(location_->isVisible());
@@ -145,10 +124,7 @@ private slots:
     }
 
     void polarQuestionAboveSeventyDegrees() {
-        MessageRecorder messages;
-        location_->show();
-        box(*location_, "txtLat")->setText("70");
-        box(*location_, "txtElev")->setText("5");
+        fill(*location_, {{"txtLat", "70"}, {"txtElev", "5"}});
         QVERIFY(location_->confirm());
         QCOMPARE(messages.count(), 0);
         QCOMPARE(state_->currentLocation().Lat, 70.0f);
@@ -172,14 +148,11 @@ private slots:
     }
 
     void okSetsTheRoundedLocationAndMarksStale() {
-        location_->show();
         state_->setSingleStale(false);
         state_->setWorkbenchStale(false);
         QSignalSpy changed(state_.get(), &AppState::currentLocationChanged);
         box(*location_, "Text2")->clear();
-        box(*location_, "txtlong")->setText("13.014");
-        box(*location_, "txtLat")->setText("41.987");
-        box(*location_, "txtElev")->setText("17.4");
+        fill(*location_, {{"txtlong", "13.014"}, {"txtLat", "41.987"}, {"txtElev", "17.4"}});
         QVERIFY(location_->confirm());
         QVERIFY(!location_->isVisible());
         QCOMPARE(changed.count(), 1);
@@ -189,63 +162,66 @@ private slots:
     }
 
     void saveAsksForTheOutputWindowOnlyAfterOk() {
-        MessageRecorder messages;
         QSignalSpy save(location_.get(), &LocationDialog::saveRequested);
         location_->show();
         box(*location_, "txtlong")->setText("200");
         location_->findChild<QPushButton*>("CmdSave")->click();
         QCOMPARE(save.count(), 0);
-        box(*location_, "txtlong")->setText("12");
-        box(*location_, "Text2")->setText("Tivoli");
+        fill(*location_, {{"txtlong", "12"}, {"Text2", "Tivoli"}});
         location_->findChild<QPushButton*>("CmdSave")->click();
         QCOMPARE(save.count(), 1);
         QCOMPARE(state_->currentLocation().Name, std::string("Tivoli"));
     }
 
-    void cancelLeavesTheLocation() {
-        location_->show();
+    void cancelLeavesTheLocationAndReopeningShowsIt() {
         box(*location_, "txtlong")->setText("1");
         location_->findChild<QPushButton*>("CmdCanc")->click();
         QVERIFY(!location_->isVisible());
         QCOMPARE(state_->currentLocation().Lon, 13.01f);
         location_->show();  // a new opening shows the current location again
+        QCOMPARE(box(*location_, "Text2")->text(), QStringLiteral("East of Rome"));
         QCOMPARE(box(*location_, "txtlong")->text(), QStringLiteral("13.01"));
+        QCOMPARE(box(*location_, "txtLat")->text(), QStringLiteral("41.99"));
+        QCOMPARE(box(*location_, "txtElev")->text(), QStringLiteral("17"));  // not the raster's sea 0
     }
 
     // ---- frmCoord ----
 
-    void decimalToDegreesTruncates() {
-        coord_->show();
-        box(*coord_, "txtlong")->setText("12.483");
-        box(*coord_, "txtLat")->setText("41.9");
-        coord_->giveOldies();
-        QCOMPARE(parts("Long"), QStringList({"12", "28", "58", "E"}));  // 58.8 seconds
-        QCOMPARE(parts("Lat"), QStringList({"41", "54", "0", "N"}));
+    // Decimal degrees typed or of the current location shown as truncated degrees, minutes and
+    // seconds; 0 counts as west and south and comes back as 0.
+    void decimalToDegreesTruncates_data() {
+        QTest::addColumn<bool>("typed");  // else the current location
+        QTest::addColumn<float>("lon");
+        QTest::addColumn<float>("lat");
+        QTest::addColumn<QString>("longitude");
+        QTest::addColumn<QString>("latitude");
+        QTest::newRow("typed") << true << 12.483f << 41.9f << "12 28 58 E" << "41 54 0 N";  // 58.8 seconds
         // The status line rounds the current location to 12.48, whose single-precision value
         // is 12.47999...: 47.99 seconds, truncated.
-        setCurrent(12.483f, 41.9f);
-        coord_->show();
-        QCOMPARE(parts("Long"), QStringList({"12", "28", "47", "E"}));
-        setCurrent(-0.25f, -33.5f);
-        coord_->show();
-        QCOMPARE(parts("Long"), QStringList({"0", "15", "0", "W"}));
-        QCOMPARE(parts("Lat"), QStringList({"33", "30", "0", "S"}));
+        QTest::newRow("current") << false << 12.483f << 41.9f << "12 28 47 E" << "41 54 0 N";
+        QTest::newRow("west and south") << false << -0.25f << -33.5f << "0 15 0 W" << "33 30 0 S";
+        QTest::newRow("zero") << false << 0.0f << 0.0f << "0 0 0 W" << "0 0 0 S";
     }
-
-    void zeroIsWestAndSouthAndComesBackAsZero() {
-        setCurrent(0, 0);
+    void decimalToDegreesTruncates() {
+        QFETCH(bool, typed);
+        QFETCH(float, lon);
+        QFETCH(float, lat);
+        if (!typed) setCurrent(lon, lat);
         coord_->show();
-        QCOMPARE(parts("Long"), QStringList({"0", "0", "0", "W"}));
-        QCOMPARE(parts("Lat"), QStringList({"0", "0", "0", "S"}));
+        if (typed) {
+            fill(*coord_, {{"txtlong", QString::number(lon)}, {"txtLat", QString::number(lat)}});
+            coord_->giveOldies();
+        }
+        QTEST(parts("Long").join(' '), "longitude");
+        QTEST(parts("Lat").join(' '), "latitude");
+        if (lon != 0) return;
         coord_->degreesToDecimal();
         QCOMPARE(box(*coord_, "txtlong")->text(), QStringLiteral("0"));
         QCOMPARE(box(*coord_, "txtLat")->text(), QStringLiteral("0"));
     }
 
     void typingDegreesUpdatesTheDecimalBoxes() {
-        coord_->show();
-        box(*coord_, "txtlong")->setText("12.483");
-        box(*coord_, "txtLat")->setText("41.9");
+        fill(*coord_, {{"txtlong", "12.483"}, {"txtLat", "41.9"}});
         coord_->giveOldies();
         QLineEdit* seconds = box(*coord_, "txtLongSec");
         seconds->selectAll();
@@ -266,7 +242,6 @@ private slots:
     }
 
     void keyFiltersOfTheCoordinateBoxes() {
-        MessageRecorder messages;
         setCurrent(12.483f, 41.9f);
         coord_->show();
         QLineEdit* degrees = box(*coord_, "txtLatGrad");
@@ -296,8 +271,6 @@ private slots:
     }
 
     void longitudeOutOfRangeWarnsAtEachKeyRelease() {
-        MessageRecorder messages;
-        coord_->show();
         QLineEdit* lon = box(*coord_, "txtlong");
         lon->clear();
         QTest::keyClicks(lon, "20");
@@ -305,9 +278,7 @@ private slots:
         QCOMPARE(box(*coord_, "txtLongGrad")->text(), QStringLiteral("20"));
         QTest::keyClick(lon, '0');
         QCOMPARE(messages.count(), 1);
-        QCOMPARE(messages.last().title, QStringLiteral("Strange Location"));
-        QCOMPARE(messages.last().text, QStringLiteral("Longitude should be between -180 and +180   degrees."));
-        QCOMPARE(messages.last().icon, QMessageBox::Critical);
+        QCOMPARE(messages.said(), QStringLiteral("Strange Location | Longitude should be between -180 and +180   degrees. | Critical"));
         QTest::keyClick(lon, '5');
         QCOMPARE(messages.count(), 2);
         QTest::keyClick(lon, Qt::Key_Backspace);
@@ -324,8 +295,6 @@ private slots:
     }
 
     void enterThatClosedTheMessageDoesNotReopenIt() {
-        MessageRecorder messages;
-        coord_->show();
         QLineEdit* lon = box(*coord_, "txtlong");
         lon->clear();
         QTest::keyClicks(lon, "200");
@@ -353,8 +322,6 @@ private slots:
     }
 
     void newCoordinatesInFormLocationForgetTheOldName() {
-        MessageRecorder messages;
-        location_->show();
         QLineEdit* name = box(*location_, "Text2");
         QLineEdit* lon = box(*location_, "txtlong");
         QCOMPARE(name->text(), QStringLiteral("East of Rome"));
@@ -379,7 +346,6 @@ private slots:
     }
 
     void reopenedDialogKeepsItsPlace() {
-        location_->show();
         location_->move(150, 120);
         const QPoint placed = location_->pos();
         for (int i = 0; i < 3; ++i) {
@@ -390,11 +356,8 @@ private slots:
     }
 
     void okTakesTheTerrainAltitudeAndAGeneratedName() {
-        MessageRecorder messages;
-        coord_->show();
         state_->setSingleStale(false);
-        box(*coord_, "txtlong")->setText("10");
-        box(*coord_, "txtLat")->setText("95");
+        fill(*coord_, {{"txtlong", "10"}, {"txtLat", "95"}});
         QVERIFY(!coord_->confirm());
         QCOMPARE(messages.last().text, QStringLiteral("Latitude of your location should be between -90° and +90°."));
         box(*coord_, "txtLat")->setText("45");
@@ -407,6 +370,9 @@ private slots:
 
 private:
     static QLineEdit* box(QWidget& dialog, const char* name) { return dialog.findChild<QLineEdit*>(QLatin1String(name)); }
+    static void fill(QWidget& dialog, std::initializer_list<std::pair<const char*, QString>> texts) {
+        for (const auto& [name, text] : texts) box(dialog, name)->setText(text);
+    }
     QStringList parts(const char* axis) {
         QStringList out;
         const QString prefix = QStringLiteral("txt") + QLatin1String(axis);
@@ -425,6 +391,7 @@ private:
         QApplication::sendEvent(edit, &out);
     }
 
+    MessageRecorder messages;
     QTemporaryDir terrain_;
     std::unique_ptr<AppState> state_;
     std::unique_ptr<LocationDialog> location_;
