@@ -39,9 +39,9 @@ private slots:
         QVERIFY(gui::test::shown(*main_, QSize(1200, 900)));
     }
     void cleanupTestCase() { main_.reset(); }
+    void init() { messages.reset(); }
 
     void gridDialogFiltersKeysChecksBoxesAndFillsTheList() {
-        gui::test::MessageRecorder messages;
         main_->action(QStringLiteral("mn_LocationGrid"))->trigger();
         auto* dialog = main_->findChild<GridDialog*>(QStringLiteral("FrmGrid"));
         QVERIFY(dialog && dialog->isVisible());
@@ -75,7 +75,6 @@ private slots:
     }
 
     void saveRefusesEmptySelectionsAndReadsLocationFiles() {
-        gui::test::MessageRecorder messages;
         BatchWindow* window = batch();
         window->setRows({}, QString());
         window->save();
@@ -103,7 +102,6 @@ private slots:
     }
 
     void runWritesFilesShowsSummaryAndCancelAsks() {
-        gui::test::MessageRecorder messages;
         BatchWindow* window = batch();
         zentrel::test::TempFolder out("gui-batch-out");
         window->chooseDestination = [&out](bool folder, const QString&) {
@@ -153,6 +151,7 @@ private:
         return dynamic_cast<BatchWindow*>(main_->childWindows().open(ChildWindow::Batch));
     }
 
+    gui::test::MessageRecorder messages;
     zentrel::test::TempFolder data_{"gui-batch-data"};
     std::unique_ptr<MainWindow> main_;
 };

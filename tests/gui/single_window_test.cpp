@@ -67,6 +67,7 @@ EstimateResult flat(float best, float stdErr) {
 class SingleWindowTest : public QObject {
     Q_OBJECT
 private slots:
+    void init() { messages.reset(); }
     void estimatesTableLeavesErrorsAndGradientsEmptyBelowSixActive() {
         VariableResults results{};
         results[Temp] = fixedResult(Temp, 8, 5, false);
@@ -257,7 +258,6 @@ private slots:
         MainWindow main(data);
         Location here{"Here", 12.48f, 41.9f, 20};
         main.WriteStatusLocation(here);
-        zentrel::gui::test::MessageRecorder messages;
         SingleEstimate& estimate = SingleEstimate::of(main);
         QSignalSpy done(&estimate, &SingleEstimate::finished);
         QVERIFY(estimate.start());
@@ -276,7 +276,6 @@ private slots:
     void aFailedRunIsReportedAndClearsTheFlags() {
         QTemporaryDir empty;  // no station files at all
         MainWindow main(empty.path());
-        zentrel::gui::test::MessageRecorder messages;
         SingleEstimate& estimate = SingleEstimate::of(main);
         QSignalSpy done(&estimate, &SingleEstimate::finished);
         QVERIFY(estimate.start());
@@ -287,6 +286,7 @@ private slots:
         QVERIFY(!messages.last().text.isEmpty());
     }
 private:
+    zentrel::gui::test::MessageRecorder messages;
     /// Nine stations on a ring around 12.48 E 41.9 N with monthly values 5 + m + k/10.
     static QString nineStations(const zentrel::test::TempFolder& folder) {
         std::vector<Station> stations;

@@ -61,6 +61,7 @@ private slots:
         QVERIFY(w_);
     }
     void cleanupTestCase() { main_.reset(); }
+    void init() { messages.reset(); }
 
     void neighboursTablesAndDoubledStation() {
         const NeighbourSet& ns = w_->engine().ns;
@@ -75,7 +76,6 @@ private slots:
         QCOMPARE(QString::fromStdString(ns[doubled].Name), QStringLiteral("Twin"));
         QVERIFY(!w_->framWarn->isHidden());
         QVERIFY(w_->CmdDoubled->isEnabled());
-        MessageRecorder messages;
         w_->CmdDoubled->click();
         QVERIFY(messages.said().startsWith(QStringLiteral("Double Location Warning | Some of the selected stations are too "
                                                           "close to each other.\nDouble locations are skipped and inactivated! |")));
@@ -198,7 +198,6 @@ private slots:
     }
 
     void rightClickNoKeepsTheCurrentLocation() {
-        MessageRecorder messages;
         messages.answers.push_back(QMessageBox::No);
         const Location current = main_->state().currentLocation();
         w_->mapRightClick(0.5f, 0.2f);
@@ -225,7 +224,6 @@ private slots:
     // or can be saved as zeros.
     void variableWithoutNormalsEmptiesTheViews() {
         folder_.write(wholeFileName(Wind), "");
-        MessageRecorder messages;
         w_->Combo1->setCurrentIndex(Wind);
         emit w_->Combo1->activated(Wind);
         QCOMPARE(messages.last().text, QStringLiteral("This station database holds no Wind normals."));
@@ -264,7 +262,6 @@ private slots:
     }
 
     void outputWindowSavesTheWorkbenchReport() {
-        MessageRecorder messages;
         main_->action("mn_SaveWorkBench")->trigger();
         auto* out = main_->findChild<single::frmOut*>(QStringLiteral("frmOut"));
         QVERIFY(out);
@@ -283,6 +280,7 @@ private slots:
     }
 
 private:
+    MessageRecorder messages;
     zentrel::test::TempFolder folder_;
     std::unique_ptr<MainWindow> main_;
     frmwork* w_ = nullptr;
