@@ -4,7 +4,6 @@
 
 #include <deque>
 #include <fstream>
-#include <initializer_list>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -57,7 +56,7 @@ private:
 };
 
 /// A terrain raster of sea everywhere except the given (lon, lat, byte) cells, written into folder.
-inline void writeTerrain(const QString& folder, std::initializer_list<std::tuple<float, float, uint8_t>> cells) {
+inline void writeTerrain(const QString& folder, const std::vector<std::tuple<float, float, uint8_t>>& cells) {
     std::vector<char> bytes(static_cast<size_t>(kTerrainColumns) * kTerrainRows, static_cast<char>(255));
     for (auto [lon, lat, byte] : cells) bytes[static_cast<size_t>(terrainByteOffset(lon, lat))] = static_cast<char>(byte);
     std::ofstream out(QDir(folder).filePath(kTerrainFileName).toStdString(), std::ios::binary);

@@ -83,16 +83,6 @@ private slots:
         QCOMPARE(window_->statusPanelText(4), QStringLiteral("Summit"));
     }
 
-    void menuBarOrderAndSeparators() {
-        QStringList titles;
-        for (QAction* top : window_->menuBar()->actions()) titles << top->text();
-        QCOMPARE(titles, QStringList({"Files", "Locations", "View", "Output Formats", "Options", "Window", "Help"}));
-        QStringList files;
-        for (QAction* a : window_->findChild<QMenu*>("mn_files")->actions()) files << (a->isSeparator() ? "-" : a->text());
-        QCOMPARE(files, QStringList({"Save", "Printer  Setup", "Print", "-", "Exit"}));
-        QVERIFY(window_->findChild<QMenu*>("mn_Tessomar")->actions().contains(window_->action("mn_TessomarOutput")));
-    }
-
     void hintOfTheItemUnderTheMouseGoesToPanelOne() {
         window_->action("mn_SetLocation")->showStatusText(window_->menuBar());
         QCOMPARE(window_->statusPanelText(1), QStringLiteral("Set Location "));

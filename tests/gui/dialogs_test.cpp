@@ -1,21 +1,28 @@
-// FormLocation and frmCoord: terrain altitude while typing, range, elevation and polar rules,
-// degrees-minutes-seconds both ways, hemisphere key filters.
+// The dialogs of the main window. FormLocation and frmCoord: terrain altitude while typing,
+// range, elevation and polar rules, degrees-minutes-seconds both ways, hemisphere key filters.
+// frmSettings: "OK" stores then checks in order with the core's messages, key filters, the
+// altitude switch, "Cancel".
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
+#include <map>
+
 #include "gui_test_support.h"
 #include "locations/coordinate_dialog.h"
 #include "locations/location_dialog.h"
 #include "shell/app_state.h"
+#include "shell/settings_dialog.h"
 
 using namespace zentrel;
 using namespace zentrel::gui;
 using zentrel::gui::test::MessageRecorder;
 
-class LocationDialogsTest : public QObject {
+class DialogsTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() {
@@ -26,13 +33,16 @@ private slots:
         state_ = std::make_unique<AppState>(terrain_.path());
         location_ = std::make_unique<LocationDialog>(*state_, nullptr);
         coord_ = std::make_unique<CoordinateDialog>(*state_, nullptr);
+        settings_ = std::make_unique<SettingsDialog>(*state_, nullptr);
         location_->show();
         coord_->show();
+        settings_->show();
         messages.reset();
     }
     void cleanup() {
         location_.reset();
         coord_.reset();
+        settings_.reset();
         state_.reset();
     }
 
@@ -134,11 +144,9 @@ private slots:
         messages.answers.push_back(QMessageBox::No);
         QVERIFY(!location_->confirm());
         QCOMPARE(messages.count(), 1);
-        QCOMPARE(messages.last().title, QStringLiteral(" Polar Region"));
-        QCOMPARE(messages.last().text,
-                 QStringLiteral("Please note that the specified point lies in the polar region. Do you want continue?"));
+        QCOMPARE(messages.said(), QStringLiteral(" Polar Region | Please note that the specified point lies in the polar "
+                                                 "region. Do you want continue? | Question"));
         QCOMPARE(messages.last().buttons, QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(messages.last().icon, QMessageBox::Question);
         QVERIFY(location_->isVisible());
         QCOMPARE(state_->currentLocation().Lat, 70.0f);
 
@@ -179,10 +187,8 @@ private slots:
         QVERIFY(!location_->isVisible());
         QCOMPARE(state_->currentLocation().Lon, 13.01f);
         location_->show();  // a new opening shows the current location again
-        QCOMPARE(box(*location_, "Text2")->text(), QStringLiteral("East of Rome"));
-        QCOMPARE(box(*location_, "txtlong")->text(), QStringLiteral("13.01"));
-        QCOMPARE(box(*location_, "txtLat")->text(), QStringLiteral("41.99"));
-        QCOMPARE(box(*location_, "txtElev")->text(), QStringLiteral("17"));  // not the raster's sea 0
+        // Elevation 17, not the raster's sea 0.
+        QCOMPARE(texts(*location_, {"Text2", "txtlong", "txtLat", "txtElev"}), QStringList({"East of Rome", "13.01", "41.99", "17"}));
     }
 
     // ---- frmCoord ----
@@ -216,8 +222,7 @@ private slots:
         QTEST(parts("Lat").join(' '), "latitude");
         if (lon != 0) return;
         coord_->degreesToDecimal();
-        QCOMPARE(box(*coord_, "txtlong")->text(), QStringLiteral("0"));
-        QCOMPARE(box(*coord_, "txtLat")->text(), QStringLiteral("0"));
+        QCOMPARE(texts(*coord_, {"txtlong", "txtLat"}), QStringList({"0", "0"}));
     }
 
     void typingDegreesUpdatesTheDecimalBoxes() {
@@ -368,8 +373,209 @@ private slots:
         QVERIFY(state_->singleStale());
     }
 
+    // ---- frmSettings ----
+
+    void defaultsShowAndPassUnchanged() {
+        QCOMPARE(texts(*settings_, {"txtMaxDist", "txtMaxStat", "txtMinDist"}), QStringList({"1000", "20", "0.1"}));
+        QVERIFY(field("txtMinHigh")->isReadOnly() && field("txtMaxHigh")->isReadOnly());
+        QVERIFY(confirmSettings());  // closes
+        QCOMPARE(messages.count(), 0);
+    }
+
+    // "OK" stores what was typed, then checks it: accepted values close the dialog and mark
+    // the estimates stale; a refused one is stored all the same and leaves the dialog open.
+    void okStoresThenAcceptsOrRefuses_data() {
+        QTest::addColumn<QString>("typed");   // box=text;...
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("said");    // the message shown (its start), none when empty
+        QTest::addColumn<QString>("stored");  // field=value;... of the settings after OK
+        QTest::addColumn<QString>("shown");   // box=text;... after OK
+        QTest::newRow("power 5") << "txtPowExp=5" << true << "" << "PowExp=5" << "";
+        QTest::newRow("power 5.01") << "txtPowExp=5.01" << false
+                                    << "Rather high power! | Even a power of 5 means\nthat half the distance makes 32 times the effect. | Critical"
+                                    << "PowExp=5.01" << "";
+        QTest::newRow("tiny power") << "txtPowExp=0.00005" << true << "" << "PowExp=0" << "";
+        QTest::newRow("minimum distance raised")
+            << "txtMinDist=0.05" << true
+            << "Too small Minimum Distance | Inverse Distance Averaging not allowed \nif the   Nearest Neighbour is closer than "
+               "100 m.\n\nDistance  was changed to 100m.  |"
+            << "MinDist=0.1" << "txtMinDist=0.1";
+        QTest::newRow("area at its limit") << "txtMaxDist=22000" << true << "" << "MaxDist=22000" << "";
+        QTest::newRow("area too large")
+            << "txtMaxDist=22000.5;txtMaxStat=5" << false
+            << "Problem: Area definitely to large. | More than half of the Earths surface\nis covered by the neighbourhoods size "
+               "you chose.\nThis may not really represent your local climate. |"
+            << "MaxDist=22000.5;MaxStat=20" << "";
+        QTest::newRow("zero shadow") << "txtShad=0" << true << "" << "Shad=0;ShadowOn=1" << "";
+        QTest::newRow("pasted comma") << "txtMaxStat=12,5" << true << "" << "MaxStat=12" << "txtMaxStat=12.5";
+    }
+    void okStoresThenAcceptsOrRefuses() {
+        QFETCH(QString, typed);
+        QFETCH(bool, accepted);
+        QFETCH(QString, said);
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        state_->setSingleStale(false);
+        state_->setWorkbenchStale(false);
+        for (const QString& edit : typed.split(';')) field(edit.section(QLatin1Char('='), 0, 0))->setText(edit.section('=', 1));
+        QCOMPARE(confirmSettings(), accepted);
+        QCOMPARE(state_->singleStale() && state_->workbenchStale(), accepted);
+        QCOMPARE(messages.count(), said.isEmpty() ? 0 : 1);
+        if (!said.isEmpty()) QVERIFY2(messages.said().startsWith(said), qPrintable(messages.said()));
+        const ProgramSettings& settings = state_->settings();
+        const std::map<QString, double> fields{{"PowExp", settings.PowExp}, {"MinDist", settings.MinDist},
+                                               {"MaxDist", settings.MaxDist}, {"MaxStat", settings.MaxStat},
+                                               {"Shad", settings.Shad},       {"ShadowOn", settings.ShadowOn}};
+        for (const QString& field : stored.split(';'))
+            QCOMPARE(fields.at(field.section('=', 0, 0)), double(float(field.section('=', 1).toDouble())));
+        for (const QString& edit : shown.split(';', Qt::SkipEmptyParts))
+            QCOMPARE(field(edit.section(QLatin1Char('='), 0, 0))->text(), edit.section('=', 1));
+    }
+
+    void firstFailureInOrderIsTheOnlyOneShown() {
+        field("txtPowExp")->setText("6");
+        field("txtShad")->setText("2");
+        field("txtMaxDist")->setText("0");
+        QVERIFY(!confirmSettings());
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.last().title, QStringLiteral("Rather high power!"));
+        // The minimum-distance note comes before a later failure.
+        field("txtPowExp")->setText("1");
+        field("txtShad")->setText("1");
+        field("txtMinDist")->setText("0");
+        messages.clear();
+        QVERIFY(!confirmSettings());
+        QCOMPARE(messages.count(), 2);
+        QCOMPARE(messages.requests[0].title, QStringLiteral("Too small Minimum Distance"));
+        QCOMPARE(messages.requests[1].title, QStringLiteral("Problem: Area too  small."));
+    }
+
+    void keyFiltersRefuseWithTheirMessages() {
+        QLineEdit* maxStat = field("txtMaxStat");
+        maxStat->clear();
+        QTest::keyClicks(maxStat, "1a2");
+        QCOMPARE(maxStat->text(), QStringLiteral("12"));
+        QCOMPARE(messages.count(), 0);
+        QTest::keyClick(maxStat, '.');
+        QVERIFY(messages.said().startsWith(QStringLiteral("Problem | Number of stations must be an integer |")));
+        QTest::keyClick(maxStat, '-');
+        QVERIFY(messages.said().startsWith(QStringLiteral("Problem: To few stations. | You should allow one neighbour at least.\nJust to get a result. |")));
+        QCOMPARE(maxStat->text(), QStringLiteral("12"));
+        QTest::keyClick(maxStat, Qt::Key_Backspace);
+        QCOMPARE(maxStat->text(), QStringLiteral("1"));
+
+        const std::pair<const char*, const char*> minusTitles[] = {
+            {"txtMaxDist", "Problem: Area too small."},
+            {"txtMinDist", "Wrong sign of  Minimum Distance"},
+            {"txtPowExp", "Wrong sign of power"},
+            {"txtShad", "Problem: No negative shadows."}};
+        for (auto [name, title] : minusTitles) {
+            messages.clear();
+            field(name)->setText("0");
+            field(name)->end(false);
+            QTest::keyClicks(field(name), ".5x-");
+            QCOMPARE(field(name)->text(), QStringLiteral("0.5"));
+            QCOMPARE(messages.count(), 1);
+            QCOMPARE(messages.last().title, QString::fromLatin1(title));
+            QCOMPARE(messages.last().icon, QMessageBox::Critical);
+        }
+
+        tick("chkNeighbAlt")->click();
+        messages.clear();
+        field("txtMinHigh")->clear();
+        QTest::keyClicks(field("txtMinHigh"), "-12.5e");
+        QCOMPARE(field("txtMinHigh")->text(), QStringLiteral("-12.5"));
+        QCOMPARE(messages.count(), 0);
+    }
+
+    void enterMovesOnAsTab() {
+        settings_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(settings_.get()));
+        field("txtMaxDist")->setFocus();
+        QTRY_VERIFY(field("txtMaxDist")->hasFocus());
+        QTest::keyClick(field("txtMaxDist"), Qt::Key_Return);
+        QVERIFY(field("txtMaxStat")->hasFocus());
+        QCOMPARE(field("txtMaxDist")->text(), QStringLiteral("1000"));
+        QVERIFY(settings_->isVisible());
+    }
+
+    void uncheckingNeighbAltResetsTheAltitudeBoxes() {
+        tick("chkNeighbAlt")->click();
+        QVERIFY(!field("txtMinHigh")->isReadOnly());
+        field("txtMinHigh")->setText("200");
+        field("txtMaxHigh")->setText("1500");
+        tick("chkNeighbAlt")->click();
+        QCOMPARE(texts(*settings_, {"txtMinHigh", "txtMaxHigh"}), QStringList({"-350", "8848"}));
+        QVERIFY(field("txtMinHigh")->isReadOnly());
+        QVERIFY(field("txtMaxHigh")->isReadOnly());
+    }
+
+    void leavingAnAltitudeBoxInWrongOrderWarns() {
+        tick("chkNeighbAlt")->click();
+        field("txtMinHigh")->setText("900");
+        field("txtMaxHigh")->setText("100");
+        leave(field("txtMinHigh"));
+        QCOMPARE(messages.count(), 1);
+        QVERIFY(messages.said().startsWith(QStringLiteral("Altitude Confusion | Lowest Altitude should be below highest altitude! |")));
+        leave(field("txtMaxHigh"));
+        QCOMPARE(messages.last().text, QStringLiteral("Highest Altitude should be above lowest altitude!"));
+        QCOMPARE(field("txtMinHigh")->text(), QStringLiteral("900"));  // values stay as typed
+        // Switching to another window is not leaving the box.
+        messages.clear();
+        QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+        QApplication::sendEvent(field("txtMinHigh"), &away);
+        QCOMPARE(messages.count(), 0);
+    }
+
+    void cancelWritesTheStoredValuesBack() {
+        auto* method = settings_->findChild<QComboBox*>("cboMethod");
+        field("txtPowExp")->setText("5.01");
+        method->setCurrentText(QStringLiteral("Robust"));
+        tick("chkAltCorr")->setChecked(false);
+        QVERIFY(!confirmSettings());  // refused, but stored
+        QCOMPARE(state_->settings().RobustCorr, int16_t(1));
+        field("txtPowExp")->setText("3");
+        field("txtMaxStat")->setText("7");
+        method->setCurrentText(QStringLiteral("Described"));
+        settings_->findChild<QPushButton*>("CmdCanc")->click();
+        QVERIFY(!settings_->isVisible());
+        QCOMPARE(texts(*settings_, {"txtPowExp", "txtMaxStat"}), QStringList({"5.01", "20"}));
+        QCOMPARE(method->currentText(), QStringLiteral("Robust"));
+        QVERIFY(!tick("chkAltCorr")->isChecked());
+        QCOMPARE(state_->settings().PowExp, 5.01f);
+    }
+
+    // One control for the method: every method of the core's list, stored by OK together with
+    // the older robust switch, which always agrees with it.
+    void methodChoiceIsTheOneMethodControlAndIsStored() {
+        auto* method = settings_->findChild<QComboBox*>("cboMethod");
+        QVERIFY(method);
+        QVERIFY2(!settings_->findChild<QCheckBox*>("chkRobustCorr"), "a second control for the method");
+        // It opens on the method of the settings (whichever is the default).
+        QCOMPARE(method->currentText(), methodCaption(effectiveMethod(state_->settings())));
+        QCOMPARE(method->count(), static_cast<int>(kMethods.size()));
+        for (Method m : kMethods) {
+            method->setCurrentText(methodCaption(m));
+            QCOMPARE(method->currentText().toLower(), QString::fromLatin1(methodName(m)));
+            QVERIFY(confirmSettings());
+            QCOMPARE(state_->settings().Method, m);
+            QCOMPARE(state_->settings().RobustCorr, int16_t(m == Method::Robust ? 1 : 0));
+            settings_->show();
+        }
+        // Settings with only the older switch on show Robust, as the engine reads them.
+        state_->settings().Method = Method::Described;
+        state_->settings().RobustCorr = 1;
+        settings_->findChild<QPushButton*>("CmdCanc")->click();
+        QCOMPARE(method->currentText(), QStringLiteral("Robust"));
+    }
+
 private:
     static QLineEdit* box(QWidget& dialog, const char* name) { return dialog.findChild<QLineEdit*>(QLatin1String(name)); }
+    static QStringList texts(QWidget& dialog, std::initializer_list<const char*> names) {
+        QStringList out;
+        for (const char* name : names) out << box(dialog, name)->text();
+        return out;
+    }
     static void fill(QWidget& dialog, std::initializer_list<std::pair<const char*, QString>> texts) {
         for (const auto& [name, text] : texts) box(dialog, name)->setText(text);
     }
@@ -386,6 +592,12 @@ private:
         Location l{"Here", lon, lat, 0};
         state_->WriteStatusLocation(l);
     }
+    QLineEdit* field(const QString& name) { return settings_->findChild<QLineEdit*>(name); }
+    QCheckBox* tick(const char* name) { return settings_->findChild<QCheckBox*>(QLatin1String(name)); }
+    bool confirmSettings() {
+        settings_->findChild<QPushButton*>("Command2")->click();
+        return !settings_->isVisible();
+    }
     static void leave(QLineEdit* edit) {
         QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
         QApplication::sendEvent(edit, &out);
@@ -396,7 +608,8 @@ private:
     std::unique_ptr<AppState> state_;
     std::unique_ptr<LocationDialog> location_;
     std::unique_ptr<CoordinateDialog> coord_;
+    std::unique_ptr<SettingsDialog> settings_;
 };
 
-QTEST_MAIN(LocationDialogsTest)
-#include "location_dialogs_test.moc"
+QTEST_MAIN(DialogsTest)
+#include "dialogs_test.moc"
