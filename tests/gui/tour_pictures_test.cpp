@@ -64,6 +64,7 @@ private slots:
     }
 
     void workbench() {
+        main_->resize(1280, 860);
         main_->action("mn_WorkBench")->trigger();
         auto* w = main_->findChild<workbench::frmwork*>(QStringLiteral("frmwork"));
         QVERIFY(w);
