@@ -66,8 +66,7 @@ private slots:
 
         lonStep->setText(QStringLiteral("1"));
         latStep->setText(QStringLiteral("1"));
-        QVERIFY(dialog->confirm());
-        QVERIFY(!dialog->isVisible());
+        QVERIFY(dialog->confirm() && !dialog->isVisible());
         auto* list = batch()->findChild<QTreeWidget*>(QStringLiteral("LstStations"));
         QCOMPARE(list->topLevelItemCount(), 4);
         QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral(" Lon : 9.50 Lat : 40.00 Alt : 0"));
@@ -134,8 +133,7 @@ private slots:
         window->cancel();
         QCOMPARE(messages.last().text, QStringLiteral("Do you want end Export Data ?"));
         window->waitForRun();
-        QVERIFY(window->lastSummary().cancelled);
-        QVERIFY(window->lastSummary().estimates < 6000);
+        QVERIFY(window->lastSummary().cancelled && window->lastSummary().estimates < 6000);
 
         // "Set Location": the selected row becomes the current location.
         auto* list = window->findChild<QTreeWidget*>(QStringLiteral("LstStations"));

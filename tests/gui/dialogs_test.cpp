@@ -161,8 +161,7 @@ private slots:
         QSignalSpy changed(state_.get(), &AppState::currentLocationChanged);
         box(*location_, "Text2")->clear();
         fill(*location_, {{"txtlong", "13.014"}, {"txtLat", "41.987"}, {"txtElev", "17.4"}});
-        QVERIFY(location_->confirm());
-        QVERIFY(!location_->isVisible());
+        QVERIFY(location_->confirm() && !location_->isVisible());
         QCOMPARE(changed.count(), 1);
         QCOMPARE(state_->currentLocation().Name, std::string("ST-Lon13.01-Lat41.99-Alt-17"));
         QCOMPARE(state_->currentLocation().Alt, 17.0f);
@@ -366,8 +365,7 @@ private slots:
         QVERIFY(!coord_->confirm());
         QCOMPARE(messages.last().text, QStringLiteral("Latitude of your location should be between -90° and +90°."));
         box(*coord_, "txtLat")->setText("45");
-        QVERIFY(coord_->confirm());
-        QVERIFY(!coord_->isVisible());
+        QVERIFY(coord_->confirm() && !coord_->isVisible());
         QCOMPARE(state_->currentLocation().Name, std::string("ST-Lon10-Lat45-Alt-1960"));
         QCOMPARE(state_->currentLocation().Alt, 1960.0f);
         QVERIFY(state_->singleStale());
@@ -506,8 +504,7 @@ private slots:
         field("txtMaxHigh")->setText("1500");
         tick("chkNeighbAlt")->click();
         QCOMPARE(texts(*settings_, {"txtMinHigh", "txtMaxHigh"}), QStringList({"-350", "8848"}));
-        QVERIFY(field("txtMinHigh")->isReadOnly());
-        QVERIFY(field("txtMaxHigh")->isReadOnly());
+        QVERIFY(field("txtMinHigh")->isReadOnly() && field("txtMaxHigh")->isReadOnly());
     }
 
     void leavingAnAltitudeBoxInWrongOrderWarns() {

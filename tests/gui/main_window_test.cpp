@@ -55,10 +55,8 @@ private slots:
 
     void startsOnTheDefaultLocationAndFormat() {
         MainWindow& w = *window_;
-        QCOMPARE(w.statusPanelText(1), QString());
-        QCOMPARE(w.statusPanelText(2), QStringLiteral("Zentrel Format"));
-        QCOMPARE(w.statusPanelText(3), QStringLiteral(" Lon : 13.01 Lat : 41.99 Alt : 17"));
-        QCOMPARE(w.statusPanelText(4), QStringLiteral("East of Rome"));
+        const QStringList panels{w.statusPanelText(1), w.statusPanelText(2), w.statusPanelText(3), w.statusPanelText(4)};
+        QCOMPARE(panels, QStringList({"", "Zentrel Format", " Lon : 13.01 Lat : 41.99 Alt : 17", "East of Rome"}));
         QVERIFY(w.action("mn_OutputZentrel")->isChecked());
         QVERIFY(w.state().singleStale() && w.state().workbenchStale() && !w.state().busy());
         QVERIFY(!w.windowTitle().contains(QStringLiteral("demonstration")));
@@ -152,9 +150,7 @@ private slots:
 
         window_->showSettings();
         messages.answers.push_back(QMessageBox::Yes);
-        QVERIFY(window_->exitApplication());
-        QVERIFY(!window_->isVisible());
-        QVERIFY(!window_->settingsDialog()->isVisible());
+        QVERIFY(window_->exitApplication() && !window_->isVisible() && !window_->settingsDialog()->isVisible());
     }
 
     void dialogsAndHelpOpenFromTheirMenus() {

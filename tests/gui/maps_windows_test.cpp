@@ -77,8 +77,7 @@ private slots:
         double lon = 0, lat = 0;
         QString text;
         QVERIFY(window.positionAt(QPoint(0, 0), lon, lat, &text));
-        QCOMPARE(lon, -180.0);
-        QCOMPARE(lat, 90.0);
+        QCOMPARE(std::pair(lon, lat), std::pair(-180.0, 90.0));
         QVERIFY(text.startsWith(QStringLiteral("Longitude= 180° 0' 0'' W  Latitude= 90° 0' 0'' N")));
         QVERIFY(!window.positionAt(QPoint(500, 10), lon, lat, &text));  // right of the bitmap at 1:1
         QCOMPARE(text, QStringLiteral("X OUT"));
@@ -93,8 +92,7 @@ private slots:
         h->setValue(h->maximum());
         v->setValue(v->maximum());
         QVERIFY(window.positionAt(QPoint(view.width(), view.height()), lon, lat));
-        QCOMPARE(lon, 180.0);
-        QCOMPARE(lat, -90.0);
+        QCOMPARE(std::pair(lon, lat), std::pair(180.0, -90.0));
         window.ImpostaZoom(-2);
         window.ImpostaZoomPunto(QPoint(10, 10), true);
         QCOMPARE(window.zoomStep(), 1);
@@ -205,8 +203,7 @@ private slots:
         QVERIFY(finished.wait(60000));
         QCOMPARE(finished.first().first().toString(), file);
         QCOMPARE(messages.last().text, QStringLiteral("Data Saved Correctly"));
-        QVERIFY(window.RastellSave->isEnabled());
-        QVERIFY(!window.exportPanel()->isVisible());
+        QVERIFY(window.RastellSave->isEnabled() && !window.exportPanel()->isVisible());
         const ImgRaster raster = readImg(file.toStdString());
         QCOMPARE(QFile(file).size(), qint64(534 + 4 * 3));
         QCOMPARE(raster.Header.Title, std::string("Mirvo/Zentrel-Temp-September"));

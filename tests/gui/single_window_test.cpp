@@ -56,6 +56,12 @@ VariableResult fixedResult(int variable, int found, int active, bool hit) {
     return r;
 }
 
+QStringList cells(const GridText& grid, std::initializer_list<std::pair<int, int>> at) {
+    QStringList out;
+    for (auto [row, column] : at) out << grid.cell(row, column);
+    return out;
+}
+
 EstimateResult flat(float best, float stdErr) {
     EstimateResult r{};
     for (size_t m = 1; m <= 13; ++m) r.Best[m] = best, r.StdErr[m] = stdErr;
@@ -74,15 +80,9 @@ private slots:
         const GridText grid = estimatesGrid(0, results);
         QCOMPARE(grid.rowCount(), 1 + 3 * 15);
         // Block titles and units in rows 1, 16 and 31; months from row 2, the mean in row 14.
-        QCOMPARE(grid.cell(31, 0), QStringLiteral("T_Min"));
-        QCOMPARE(grid.cell(1, 6), QStringLiteral("[°C/100m]"));
-        QCOMPARE(grid.cell(1, 7), QStringLiteral("[°C/100km]"));
-        QCOMPARE(grid.cell(14, 0), QStringLiteral("Mean"));
+        QCOMPARE(cells(grid, {{31, 0}, {1, 6}, {1, 7}, {14, 0}}), QStringList({"T_Min", "[°C/100m]", "[°C/100km]", "Mean"}));
         // 5 active: Best, vertical gradient and explained variance only.
-        QCOMPARE(grid.cell(2, 1), QStringLiteral("11.00"));
-        QCOMPARE(grid.cell(14, 1), QStringLiteral("23.00"));
-        QCOMPARE(grid.cell(2, 6), QStringLiteral("-0.65"));
-        QCOMPARE(grid.cell(2, 12), QStringLiteral("0.80"));
+        QCOMPARE(cells(grid, {{2, 1}, {14, 1}, {2, 6}, {2, 12}}), QStringList({"11.00", "23.00", "-0.65", "0.80"}));
         for (int c : {2, 3, 4, 5, 7, 8, 9, 10, 11}) QVERIFY2(grid.cell(2, c).isEmpty(), qPrintable(QString::number(c)));
 
         // Units of the other groups.
@@ -101,11 +101,7 @@ private slots:
         results[Prec].result.HasStdErr = true;  // estimated, but a hit shows no errors
         GridText grid = estimatesGrid(1, results);
         for (int c : {2, 3, 4, 5}) QVERIFY(grid.cell(2, c).isEmpty());
-        QCOMPARE(grid.cell(2, 7), QStringLiteral("0.50"));
-        QCOMPARE(grid.cell(2, 8), QStringLiteral("-0.75"));
-        QCOMPARE(grid.cell(2, 9), QStringLiteral("146.30"));
-        QCOMPARE(grid.cell(2, 10), QStringLiteral("SE"));
-        QCOMPARE(grid.cell(2, 11), QStringLiteral("0.90"));
+        QCOMPARE(cells(grid, {{2, 7}, {2, 8}, {2, 9}, {2, 10}, {2, 11}}), QStringList({"0.50", "-0.75", "146.30", "SE", "0.90"}));
         // Without the hit the errors appear once they were estimated, the bounds at 1.645 StdErr.
         results[Prec].warnings.WarnHit = false;
         results[Prec].result.HasStdErr = false;
@@ -113,10 +109,7 @@ private slots:
         for (int c : {2, 3, 4, 5}) QVERIFY2(grid.cell(2, c).isEmpty(), "an error not estimated is no value");
         results[Prec].result.HasStdErr = true;
         grid = estimatesGrid(1, results);
-        QCOMPARE(grid.cell(2, 2), QStringLiteral("9.36"));
-        QCOMPARE(grid.cell(2, 3), QStringLiteral("12.65"));
-        QCOMPARE(grid.cell(2, 4), QStringLiteral("1.00"));
-        QCOMPARE(grid.cell(2, 5), QStringLiteral("-0.25"));
+        QCOMPARE(cells(grid, {{2, 2}, {2, 3}, {2, 4}, {2, 5}}), QStringList({"9.36", "12.65", "1.00", "-0.25"}));
     }
 
     void stationObservationAndWarningTables() {
@@ -128,43 +121,26 @@ private slots:
         results[Tmax].warnings.WarnFew = true;
         const GridText stations = stationGrid(0, results);
         const int block = 1 + 2 * 23;  // Tmin is the third block
-        QCOMPARE(stations.cell(block, 0), QStringLiteral("T_Min"));
-        QCOMPARE(stations.cell(block + 1, 1), QStringLiteral("12.10"));
-        QCOMPARE(stations.cell(block + 1, 3), QStringLiteral("100"));
-        QCOMPARE(stations.cell(block + 1, 6), QStringLiteral(" E"));
-        QCOMPARE(stations.cell(block + 2, 5), QString());  // no direction
-        QCOMPARE(stations.cell(block + 4, 1), QString());  // past the neighbours found
-        QCOMPARE(stations.cell(block + 21, 0), QStringLiteral("Mean"));
-        const GridText obs = observationGrid(0, results);
-        QCOMPARE(obs.cell(block + 1, 1), QStringLiteral("5.00"));
-        QCOMPARE(obs.cell(block + 1, 14), QStringLiteral("0.5000"));
-        const GridText warn = warningGrid(0, results);
-        QCOMPARE(warn.cell(1, 0), QStringLiteral("T_min"));
-        QCOMPARE(warn.cell(1, 3), QStringLiteral("X"));
-        QCOMPARE(warn.cell(3, 0), QStringLiteral("T_max"));
-        QCOMPARE(warn.cell(3, 6), QStringLiteral("X"));
-        QCOMPARE(warn.cell(2, 3), QString());
+        // The second station has no direction; the fourth row lies past the neighbours found.
+        QCOMPARE(cells(stations, {{block, 0}, {block + 1, 1}, {block + 1, 3}, {block + 1, 6}, {block + 2, 5}, {block + 4, 1}, {block + 21, 0}}),
+                 QStringList({"T_Min", "12.10", "100", " E", "", "", "Mean"}));
+        QCOMPARE(cells(observationGrid(0, results), {{block + 1, 1}, {block + 1, 14}}), QStringList({"5.00", "0.5000"}));
+        QCOMPARE(cells(warningGrid(0, results), {{1, 0}, {1, 3}, {3, 0}, {3, 6}, {2, 3}}), QStringList({"T_min", "X", "T_max", "X", ""}));
     }
 
     void axisLadders() {
         GraphAxis a = graphAxis(-3.2f, 27.9f);
-        QCOMPARE(a.minimum, -4.0f);
-        QCOMPARE(a.maximum, 40.0f);
+        QCOMPARE(std::pair(a.minimum, a.maximum), std::pair(-4.0f, 40.0f));
         QVERIFY(std::fabs(a.step - 4.4f) < 1e-5f);
         a = graphAxis(0.31f, 0.78f);
-        QCOMPARE(a.minimum, 0.0f);
-        QCOMPARE(a.maximum, 1.0f);
-        QCOMPARE(roundAxisMaximum(20), 40.0f);
-        QCOMPARE(roundAxisMaximum(10000), 20000.0f);
-        QCOMPARE(roundAxisMinimum(0), -1.0f);
-        QCOMPARE(roundAxisMinimum(25000), 20000.0f);
-        QCOMPARE(roundAxisMinimum(-30000), -30000.0f);
+        QCOMPARE(std::pair(a.minimum, a.maximum), std::pair(0.0f, 1.0f));
+        QCOMPARE(QList<float>({roundAxisMaximum(20), roundAxisMaximum(10000)}), QList<float>({40, 20000}));
+        QCOMPARE(QList<float>({roundAxisMinimum(0), roundAxisMinimum(25000), roundAxisMinimum(-30000)}), QList<float>({-1, 20000, -30000}));
         // The group's bounds are Best -/+ 2 StdErr.
         EstimateResult r;
         for (size_t m = 1; m <= 12; ++m) r.Best[m] = 10, r.StdErr[m] = 5.5f;
         a = graphAxis({&r});
-        QCOMPARE(a.minimum, -2.0f);
-        QCOMPARE(a.maximum, 40.0f);
+        QCOMPARE(std::pair(a.minimum, a.maximum), std::pair(-2.0f, 40.0f));
     }
 
     void negativeZeroIsShownAsZero() {
@@ -208,15 +184,12 @@ private slots:
 
         main.viewData();
         auto* window = main.findChild<frmGuess*>(QStringLiteral("frmGuess"));
-        QVERIFY(window);
-        QVERIFY(main.state().busy());
-        QVERIFY(!window->legend()->isVisible());
+        QVERIFY(window && main.state().busy() && !window->legend()->isVisible());
         QVERIFY(done.wait(10000));
         QCOMPARE(done.count(), 1);
         QVERIFY(!main.state().busy() && !main.state().singleStale());
         QCOMPARE(busy.count(), 2);
-        QVERIFY(!main.progressBar()->isVisible());
-        QVERIFY(window->legend()->isVisible());
+        QVERIFY(!main.progressBar()->isVisible() && window->legend()->isVisible());
         QCOMPARE(estimate.results()[Sun].neighbours[21].Active, 9);
         QVERIFY(estimate.location().Name == "Here");
 

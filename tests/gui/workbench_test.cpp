@@ -72,8 +72,7 @@ private slots:
         for (int i = 13; i <= 20; ++i) QVERIFY(w_->check(i)->isHidden());
         QVERIFY(doubled > 0);
         QCOMPARE(QString::fromStdString(ns[doubled].Name), QStringLiteral("Twin"));
-        QVERIFY(!w_->framWarn->isHidden());
-        QVERIFY(w_->CmdDoubled->isEnabled());
+        QVERIFY(!w_->framWarn->isHidden() && w_->CmdDoubled->isEnabled());
         w_->CmdDoubled->click();
         QVERIFY(messages.said().startsWith(QStringLiteral("Double Location Warning | Some of the selected stations are too "
                                                           "close to each other.\nDouble locations are skipped and inactivated! |")));
@@ -104,8 +103,7 @@ private slots:
         QVERIFY(w_->optlev95->isHidden() && w_->optlev90->isHidden() && w_->optlev99->isHidden());
         QVERIFY(w_->Labhit->isHidden());
         w_->check(1)->click();
-        QVERIFY(w_->labfew->isHidden());
-        QVERIFY(!w_->optlev95->isHidden());
+        QVERIFY(w_->labfew->isHidden() && !w_->optlev95->isHidden());
     }
 
     void topPanelKeepsItsPlaceWhileNeighboursAreTicked() {
@@ -166,9 +164,8 @@ private slots:
     }
 
     void mapExtentAndTerrainClasses() {
-        QCOMPARE(longitudeOffset(-175, 175), 10.0f);
-        QCOMPARE(longitudeOffset(175, -175), -10.0f);
-        QCOMPARE(longitudeOffset(0, -180), -180.0f);
+        QCOMPARE(QList<float>({longitudeOffset(-175, 175), longitudeOffset(175, -175), longitudeOffset(0, -180)}),
+                 QList<float>({10, -10, -180}));
         int beeps = 0;
         int16_t zoom = 1;
         MapFrame f = mapExtent({{2, 1}, {-2, -1}}, 0, zoom, beeps);
@@ -180,17 +177,12 @@ private slots:
         // Near the pole the north edge is cut; a huge zoom is halved back inside the world.
         zoom = 64;
         f = mapExtent({{10, 5}, {-10, -5}}, 80, zoom, beeps);
-        QVERIFY(f.north <= 10.0f);
-        QVERIFY(zoom < 64 && beeps > 0);
-        QCOMPARE(halveZoom(1), int16_t(0));
-        QCOMPARE(halveZoom(3), int16_t(2));
-        QCOMPARE(halveZoom(5), int16_t(2));
-        QCOMPARE(altitudeClass(0, true), kAltitudeClassCount - 1);
-        QCOMPARE(altitudeClass(-1, false), 22);
-        QCOMPARE(altitudeClass(99, false), 21);
-        QCOMPARE(altitudeClass(100, false), 20);
-        QCOMPARE(altitudeClass(1000, false), 11);
-        QCOMPARE(altitudeClass(5000, false), 0);
+        QVERIFY(f.north <= 10.0f && zoom < 64 && beeps > 0);
+        QCOMPARE(QList<int>({halveZoom(1), halveZoom(3), halveZoom(5)}), QList<int>({0, 2, 2}));
+        QCOMPARE(altitudeClass(0, true), kAltitudeClassCount - 1);  // sea
+        QList<int> classes;
+        for (int altitude : {-1, 99, 100, 1000, 5000}) classes << altitudeClass(altitude, false);
+        QCOMPARE(classes, QList<int>({22, 21, 20, 11, 0}));
         QCOMPARE(terrainColour(3600, false), qRgb(200, 150, 125));
         QCOMPARE(pointerDmsText(-12.5f, 41.99f), QStringLiteral("12\u00B0 30' 0'' W 41\u00B0 59' 24'' N "));
     }
@@ -225,8 +217,7 @@ private slots:
         w_->Combo1->setCurrentIndex(Wind);
         emit w_->Combo1->activated(Wind);
         QCOMPARE(messages.last().text, QStringLiteral("This station database holds no Wind normals."));
-        QVERIFY(!w_->CmdStrange->isEnabled() && !w_->CmdDoubled->isEnabled());
-        QVERIFY(w_->check(1)->isHidden());
+        QVERIFY(!w_->CmdStrange->isEnabled() && !w_->CmdDoubled->isEnabled() && w_->check(1)->isHidden());
         for (QTableWidget* table : w_->findChildren<QTableWidget*>())
             for (int r = 0; r < table->rowCount(); ++r)
                 for (int c = 0; c < table->columnCount(); ++c)
@@ -253,9 +244,7 @@ private slots:
         main_->state().WriteStatusLocation(at);
         main_->state().markStale();
         w_->ShowData();
-        QVERIFY(w_->engine().warn.WarnHit);
-        QVERIFY(!w_->Labhit->isHidden());
-        QVERIFY(w_->labfew->isHidden());
+        QVERIFY(w_->engine().warn.WarnHit && !w_->Labhit->isHidden() && w_->labfew->isHidden());
         QVERIFY(w_->optlev95->isHidden());
     }
 
