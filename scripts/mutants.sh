@@ -3,7 +3,8 @@
 # catch each of them. The faults go into a scratch copy of the tree (<repo>/build-mutants/tree),
 # never into the checkout, so an interrupted run leaves nothing changed.
 # Usage: scripts/mutants.sh [-l] [REGEX...]   (-l lists the entries; REGEX picks entries by name)
-# Environment: MUTANT_JOBS (build jobs, default 1), MUTANT_DIR (scratch folder),
+# Entries of the desktop program (binary gui_*) build the scratch tree with the GUI and run
+# offscreen. Environment: MUTANT_JOBS (build jobs, default 1), MUTANT_DIR (scratch folder),
 #              MUTANT_TIMEOUT (seconds a test run may take, default 600).
 set -euo pipefail
 # The whole script is one block, read before it runs: editing the file during a run is safe.
@@ -76,6 +77,9 @@ run_tests() {  # binary, filter
       # shellcheck disable=SC2086
       (cd "$TREE/tests/python" && PYTHONPATH="$BUILD/python" ZENTREL_BIN="$BUILD/bin/zentrel" PYTHONDONTWRITEBYTECODE=1 \
         timeout "$TIMEOUT" /usr/bin/python3 -m pytest -q -x -p no:cacheprovider ${2//,/ }) ;;
+    gui_*)  # Qt Test: the filter names test functions, joined by commas
+      # shellcheck disable=SC2086
+      (cd "$BUILD" && QT_QPA_PLATFORM=offscreen timeout "$TIMEOUT" "bin/$1" ${2//,/ }) ;;
     *) (cd "$BUILD" && timeout "$TIMEOUT" "bin/$1" --gtest_filter="$2" --gtest_brief=1) ;;
   esac >"$SCRATCH/test.log" 2>&1
 }
@@ -85,6 +89,9 @@ mapfile -t chosen < <(entries | while read -r name binary filter file script; do
   pick "$name" "$@" && printf '%s\n' "$name"$'\t'"$binary"$'\t'"$filter"$'\t'"$file"$'\t'"$script"; done)
 [ ${#chosen[@]} -gt 0 ] || { echo "mutants: no entry matches"; exit 2; }
 targets=$(printf '%s\n' "${chosen[@]}" | cut -f2 | sort -u | while read -r b; do target_of "$b"; done)
+if [[ $targets == *gui_* ]] && grep -q '^ZENTREL_BUILD_GUI:BOOL=OFF' "$BUILD/CMakeCache.txt"; then
+  cmake -S "$TREE" -B "$BUILD" -DZENTREL_BUILD_GUI=ON >/dev/null
+fi
 # shellcheck disable=SC2086
 build zentrel $targets || { echo "mutants: the unchanged tree does not build (see $SCRATCH/build.log)"; exit 2; }
 [ -n "${NEED_DATA:-}" ] && "$TREE/scripts/build-data.sh" "$BUILD" >/dev/null

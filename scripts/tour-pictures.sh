@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Remakes the pictures of docs/tour.md from the default data: the desktop program's own
-# screenshot tests run under a virtual display, then the chosen shots are cut to 256 colours.
+# Remakes the pictures of docs/tour.md from the default data: the desktop program's tour
+# pictures test runs under a virtual display, then the chosen shots are cut to 256 colours.
 # Needs the data folder built (scripts/build-data.sh), xvfb-run, ImageMagick and pdftoppm.
 # Usage: scripts/tour-pictures.sh [build-dir]   (default: build)
 set -euo pipefail
@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 BUILD_DIR=$(cd "${1:-build}" && pwd)
 DATA="$BUILD_DIR/bin/ZentrelData"
 [ -f "$DATA/max.txt" ] || { echo "tour-pictures: $DATA is not built (scripts/build-data.sh)" >&2; exit 1; }
-cmake --build "$BUILD_DIR" --target gui_single_screenshots_test gui_workbench_test gui_maps_windows_test
+cmake --build "$BUILD_DIR" --target gui_tour_pictures_test
 
 SHOTS=$(mktemp -d)
 trap 'rm -rf "$SHOTS"' EXIT
@@ -18,9 +18,7 @@ shoot() {  # test program, test functions
   xvfb-run -a -s "-screen 0 1400x1000x24" "$BUILD_DIR/bin/$program" "$@" >"$SHOTS/$program.log" 2>&1 \
     || { cat "$SHOTS/$program.log" >&2; echo "tour-pictures: $program failed" >&2; exit 1; }
 }
-shoot gui_single_screenshots_test everyView reportOnPaper
-shoot gui_workbench_test screenshots
-shoot gui_maps_windows_test screenshots
+shoot gui_tour_pictures_test
 
 # name in docs <- shot
 pick() {  # name shot [ImageMagick options]

@@ -1,11 +1,8 @@
 // FrmGrid and frmList driven as a user drives them: key filter, box checks, the grid, location
-// files, "Save" with its refusals, a run with its summary, cancel, "Set Location". With
-// ZENTREL_SCREENSHOT_DIR set it also saves pictures of both windows.
+// files, "Save" with its refusals, a run with its summary, cancel, "Set Location".
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -37,19 +34,14 @@ class BatchWindows : public QObject {
 private slots:
     void initTestCase() {
         zentrel::test::writeDataFolder(data_, 10, 45, stations());
-        // Sea everywhere but one cell of 500 m (byte 27) at 10 E 45 N.
-        std::vector<char> bytes(static_cast<size_t>(kTerrainColumns) * kTerrainRows, static_cast<char>(255));
-        bytes[static_cast<size_t>(terrainByteOffset(10, 45))] = 27;
-        std::ofstream(data_.file(kTerrainFileName), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        gui::test::writeTerrain(QString::fromStdString(data_.str()), {{10, 45, 27}});  // one cell of 500 m
         main_ = std::make_unique<MainWindow>(QString::fromStdString(data_.str()));
-        main_->resize(1200, 900);
-        main_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
+        QVERIFY(gui::test::shown(*main_, QSize(1200, 900)));
     }
     void cleanupTestCase() { main_.reset(); }
+    void init() { messages.reset(); }
 
     void gridDialogFiltersKeysChecksBoxesAndFillsTheList() {
-        gui::test::MessageRecorder messages;
         main_->action(QStringLiteral("mn_LocationGrid"))->trigger();
         auto* dialog = main_->findChild<GridDialog*>(QStringLiteral("FrmGrid"));
         QVERIFY(dialog && dialog->isVisible());
@@ -65,9 +57,7 @@ private slots:
         QCOMPARE(lonMin->text(), QStringLiteral("9.5"));
         lonMax->setText(QStringLiteral("180.5"));
         QVERIFY(!dialog->checkBox(lonMax));
-        QCOMPARE(messages.last().title, QStringLiteral("Strange Location"));
-        QCOMPARE(messages.last().text, QStringLiteral("Longitudes should be between -180 and +180 degrees."));
-        QCOMPARE(messages.last().icon, QMessageBox::Critical);
+        QCOMPARE(messages.said(), QStringLiteral("Strange Location | Longitudes should be between -180 and +180 degrees. | Critical"));
         lonMax->setText(QStringLiteral("10.5"));
         latStep->setText(QStringLiteral("0"));
         QVERIFY(!dialog->confirm());  // "OK" refuses a number of intervals that is not positive
@@ -76,8 +66,7 @@ private slots:
 
         lonStep->setText(QStringLiteral("1"));
         latStep->setText(QStringLiteral("1"));
-        QVERIFY(dialog->confirm());
-        QVERIFY(!dialog->isVisible());
+        QVERIFY(dialog->confirm() && !dialog->isVisible());
         auto* list = batch()->findChild<QTreeWidget*>(QStringLiteral("LstStations"));
         QCOMPARE(list->topLevelItemCount(), 4);
         QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral(" Lon : 9.50 Lat : 40.00 Alt : 0"));
@@ -85,12 +74,10 @@ private slots:
     }
 
     void saveRefusesEmptySelectionsAndReadsLocationFiles() {
-        gui::test::MessageRecorder messages;
         BatchWindow* window = batch();
         window->setRows({}, QString());
         window->save();
-        QCOMPARE(messages.last().text, QStringLiteral("No stations "));
-        QCOMPARE(messages.last().icon, QMessageBox::Question);
+        QVERIFY(messages.said().endsWith(QStringLiteral("| No stations  | Question")));
         for (const char* name : {"chkMean", "chkPrec"}) window->findChild<QCheckBox*>(QLatin1String(name))->setChecked(false);
         window->save();
         QCOMPARE(messages.last().title, QStringLiteral("Nothing selected!"));
@@ -100,9 +87,8 @@ private slots:
         messages.clear();
         window->readLocationFile(QString::fromStdString(data_.file("places.csv")));
         QCOMPARE(messages.count(), 1);
-        QCOMPARE(messages.last().text,
-                 QStringLiteral("Location  Lon : 10 Lat : 45 Alt : -601 Skipped : Longitude or Latitude or Altitude not valid."));
-        QCOMPARE(messages.last().icon, QMessageBox::Information);
+        QVERIFY(messages.said().endsWith(QStringLiteral(
+            "| Location  Lon : 10 Lat : 45 Alt : -601 Skipped : Longitude or Latitude or Altitude not valid. | Information")));
         const auto rows = window->rows();
         QCOMPARE(rows.size(), size_t{2});
         QCOMPARE(QString::fromStdString(rows[0].name), QStringLiteral(" Lon : 10 Lat : 45 Alt : 500"));
@@ -115,7 +101,6 @@ private slots:
     }
 
     void runWritesFilesShowsSummaryAndCancelAsks() {
-        gui::test::MessageRecorder messages;
         BatchWindow* window = batch();
         zentrel::test::TempFolder out("gui-batch-out");
         window->chooseDestination = [&out](bool folder, const QString&) {
@@ -148,8 +133,7 @@ private slots:
         window->cancel();
         QCOMPARE(messages.last().text, QStringLiteral("Do you want end Export Data ?"));
         window->waitForRun();
-        QVERIFY(window->lastSummary().cancelled);
-        QVERIFY(window->lastSummary().estimates < 6000);
+        QVERIFY(window->lastSummary().cancelled && window->lastSummary().estimates < 6000);
 
         // "Set Location": the selected row becomes the current location.
         auto* list = window->findChild<QTreeWidget*>(QStringLiteral("LstStations"));
@@ -160,28 +144,12 @@ private slots:
         window->findChild<QCheckBox*>(QStringLiteral("chksum"))->setChecked(false);
     }
 
-    void screenshots() {
-        const QString folder = qEnvironmentVariable("ZENTREL_SCREENSHOT_DIR");
-        if (folder.isEmpty()) QSKIP("ZENTREL_SCREENSHOT_DIR not set");
-        QDir().mkpath(folder);
-        main_->action(QStringLiteral("mn_LocationGrid"))->trigger();
-        auto* dialog = main_->findChild<GridDialog*>(QStringLiteral("FrmGrid"));
-        QVERIFY(QTest::qWaitForWindowExposed(dialog));
-        QTest::qWait(100);
-        QVERIFY(dialog->grab().save(QDir(folder).filePath(QStringLiteral("grid_dialog.png"))));
-        QVERIFY(dialog->confirm());
-        QWidget* frame = batch()->parentWidget();
-        frame->move(0, 0);
-        frame->resize(1180, 800);
-        QTest::qWait(200);
-        QVERIFY(main_->grab().save(QDir(folder).filePath(QStringLiteral("batch_window.png"))));
-    }
-
 private:
     BatchWindow* batch() {
         return dynamic_cast<BatchWindow*>(main_->childWindows().open(ChildWindow::Batch));
     }
 
+    gui::test::MessageRecorder messages;
     zentrel::test::TempFolder data_{"gui-batch-data"};
     std::unique_ptr<MainWindow> main_;
 };

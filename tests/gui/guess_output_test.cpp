@@ -14,6 +14,7 @@
 #include "../core/fixture.h"
 #include "gui_test_support.h"
 #include "shell/main_window.h"
+#include "shell/save_dialog.h"
 #include "shell/settings_controls.h"
 #include "single/frm_guess_out.h"
 #include "single/frm_out.h"
@@ -48,10 +49,7 @@ struct FakeWorkbench : WorkbenchOutputSource {
     int workbenchLevel() const override { return level; }
 };
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using zentrel::test::readFile;
 
 }  // namespace
 
@@ -66,10 +64,21 @@ private slots:
         SingleEstimate::of(*main_).ensureCurrent();
         output_ = static_cast<frmGuessOut*>(main_->childWindows().open(ChildWindow::EstimateOutput, OpenMode::Save));
         QVERIFY(output_);
+        messages.reset();
     }
     void cleanup() {
         main_.reset();
         setSaveFileDialog({});
+    }
+
+    void dialogsOpenInTheLastUsedFolderNeverTheProgramsOwn() {
+        QVERIFY(!lastUsedFolder().isEmpty());
+        QVERIFY(QDir(lastUsedFolder()) != QDir(QCoreApplication::applicationDirPath()));
+        QTemporaryDir dir, other;
+        rememberFolder(QDir(dir.path()).filePath(QStringLiteral("out1.zte")));
+        QCOMPARE(QDir(lastUsedFolder()), QDir(dir.path()));
+        rememberFolder(other.path(), true);
+        QCOMPARE(QDir(lastUsedFolder()), QDir(other.path()));
     }
 
     void configurationFollowsTheFormat() {
@@ -104,15 +113,12 @@ private slots:
     }
 
     void nothingSelectedAsksForASelection() {
-        zentrel::gui::test::MessageRecorder messages;
         int dialogs = 0;
         setSaveFileDialog([&](QWidget*, const QString&) { ++dialogs; return QString(); });
         output_->variableBox(Temp)->setChecked(true);  // a variable but no output
         output_->CmdSave_Click();
         QCOMPARE(messages.count(), 1);
-        QCOMPARE(messages.last().title, QStringLiteral("Nothing selected!"));
-        QCOMPARE(messages.last().text, QStringLiteral("Please select at least one desired output and one desired variable"));
-        QCOMPARE(messages.last().icon, QMessageBox::Question);
+        QCOMPARE(messages.said(), QStringLiteral("Nothing selected! | Please select at least one desired output and one desired variable | Question"));
         output_->variableBox(Temp)->setChecked(false);
         output_->stationBox()->setChecked(true);  // an output but no variable
         output_->CmdPrint_Click();
@@ -125,7 +131,6 @@ private slots:
     }
 
     void saveWritesTheCommandLinesBytes() {
-        zentrel::gui::test::MessageRecorder messages;
         zentrel::test::TempFolder out("gui-save");
         QString target;
         setSaveFileDialog([&](QWidget*, const QString& filter) {
@@ -167,7 +172,6 @@ private slots:
     }
 
     void bareSaveNameGetsTheFormatsExtension() {
-        zentrel::gui::test::MessageRecorder messages;
         zentrel::test::TempFolder out("gui-save-ext");
         const QString bare = QString::fromStdString(out.file("out1"));
         setSaveFileDialog([&](QWidget*, const QString&) { return bare; });
@@ -192,13 +196,23 @@ private slots:
         main_->setOutputFormat(FormatPlantow);
         output_->CmdSave_Click();
         QVERIFY2(QFileInfo::exists(bare + QStringLiteral(".Lst")), "crop-water list: out1 must become out1.Lst");
+
+        // The extension is the filter's first pattern; "out1." keeps its dot, a dot in a
+        // folder name is no extension of the file, and cancel stays cancel.
+        const QString zte = QStringLiteral("Zentrel (*.zte)");
+        QCOMPARE(filterExtension(QStringLiteral("Data (*.Dat)|*.Dat")), QStringLiteral(".Dat"));
+        QCOMPARE(filterExtension(QStringLiteral("All Files (*)")), QString());
+        QCOMPARE(withFilterExtension(QStringLiteral("/tmp/out1."), zte), QStringLiteral("/tmp/out1.zte"));
+        QCOMPARE(withFilterExtension(QStringLiteral("/tmp/out1.zte"), zte), QStringLiteral("/tmp/out1.zte"));
+        QCOMPARE(withFilterExtension(QStringLiteral("/tmp/v1.2/out"), zte), QStringLiteral("/tmp/v1.2/out.zte"));
+        QCOMPARE(withFilterExtension(QString(), zte), QString());
     }
+
 
     // Without Wind normals the crop-water files are refused before a file name is asked for,
     // and nothing is written.
     void cropWaterFilesWithoutWindAreRefused() {
         data_.write(wholeFileName(Wind), "");
-        zentrel::gui::test::MessageRecorder messages;
         int dialogs = 0;
         setSaveFileDialog([&](QWidget*, const QString&) { ++dialogs; return QString(); });
         const PrintHandler previous = setPrintHandler([&](QWidget*, QPrinter&, const PrintDocument&) { ++dialogs; });
@@ -221,7 +235,6 @@ private slots:
         output_->variableBox(Wind)->setChecked(true);
         output_->quantities()->best()->setChecked(true);
         output_->stationBox()->setChecked(true);
-        zentrel::gui::test::MessageRecorder messages;
         setSaveFileDialog([&](QWidget*, const QString&) { return QString(); });
         output_->CmdSave_Click();
         QCOMPARE(messages.last().title, QStringLiteral("Nothing selected!"));
@@ -269,10 +282,7 @@ private slots:
             QPdfWriter writer(pdf);
             printDocument(writer, document);
         }
-        const std::string bytes = readFile(pdf.toStdString());
-        QVERIFY(bytes.rfind("%PDF", 0) == 0);
-        const QString screenshots = qEnvironmentVariable("ZENTREL_SCREENSHOT_DIR");
-        if (!screenshots.isEmpty()) QFile::copy(pdf, screenshots + QStringLiteral("/report.pdf"));
+        QVERIFY(readFile(pdf.toStdString()).rfind("%PDF", 0) == 0);
     }
 
     // A table too wide for the page gets a smaller type, the others keep theirs.
@@ -293,14 +303,12 @@ private slots:
     }
 
     void workbenchOutputRules() {
-        zentrel::gui::test::MessageRecorder messages;
         FakeWorkbench workbench;
         workbench.result = SingleEstimate::of(*main_).results()[Prec];
         frmOut out(*main_, workbench);
         main_->setOutputFormat(FormatLgsOutput);
         out.CmdPrint_Click();
-        QCOMPARE(messages.last().text, QStringLiteral("You Cannot use this Format in WorkBench Mode"));
-        QCOMPARE(messages.last().icon, QMessageBox::Information);
+        QVERIFY(messages.said().endsWith(QStringLiteral("| You Cannot use this Format in WorkBench Mode | Information")));
         main_->setOutputFormat(FormatZentrel);
         out.CmdSave_Click();
         QCOMPARE(messages.last().title, QStringLiteral("Nothing selected!"));
@@ -383,14 +391,10 @@ private slots:
                      qPrintable(QStringLiteral("page %1 starts with a bare table row: ").arg(p + 1) + line.text));
         }
         QVERIFY2(continued > 0, "the daily table runs over pages and must repeat its heads");
-        const QString screenshots = qEnvironmentVariable("ZENTREL_SCREENSHOT_DIR");
-        if (!screenshots.isEmpty()) {
-            QFile::remove(screenshots + QStringLiteral("/workbench_report.pdf"));
-            QFile::copy(pdf, screenshots + QStringLiteral("/workbench_report.pdf"));
-        }
     }
 
 private:
+    zentrel::gui::test::MessageRecorder messages;
     zentrel::test::TempFolder data_{"gui-output-data"};
     std::unique_ptr<MainWindow> main_;
     frmGuessOut* output_ = nullptr;

@@ -1,15 +1,17 @@
-// Helpers of the desktop program's Qt Tests: a message-box recorder and a small terrain raster.
+// Helpers of the desktop program's Qt Tests: a message-box recorder, a small terrain raster,
+// windows shown offscreen.
 #pragma once
 
 #include <deque>
 #include <fstream>
-#include <initializer_list>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include <QDir>
 #include <QString>
-#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
 
 #include "data/terrain.h"
 #include "shell/message_box.h"
@@ -36,8 +38,15 @@ public:
     ~MessageRecorder() { setMessageBoxHandler(std::move(previous_)); }
 
     void clear() { requests.clear(); }
+    void reset() { requests.clear(), answers.clear(); }
     int count() const { return static_cast<int>(requests.size()); }
     const MessageRequest& last() const { return requests.back(); }
+    /// The last box as "title | text | icon", to compare in one step.
+    QString said() const {
+        if (requests.empty()) return QStringLiteral("(no message)");
+        static const char* icons[] = {"NoIcon", "Information", "Warning", "Critical", "Question"};
+        return last().title + QStringLiteral(" | ") + last().text + QStringLiteral(" | ") + QLatin1String(icons[last().icon]);
+    }
 
     std::vector<MessageRequest> requests;
     std::deque<QMessageBox::StandardButton> answers;
@@ -46,12 +55,19 @@ private:
     MessageBoxHandler previous_;
 };
 
-/// A terrain raster of sea everywhere except the given (lon, lat, byte) cells, written into dir.
-inline void writeTerrain(const QTemporaryDir& dir, std::initializer_list<std::tuple<float, float, uint8_t>> cells) {
+/// A terrain raster of sea everywhere except the given (lon, lat, byte) cells, written into folder.
+inline void writeTerrain(const QString& folder, const std::vector<std::tuple<float, float, uint8_t>>& cells) {
     std::vector<char> bytes(static_cast<size_t>(kTerrainColumns) * kTerrainRows, static_cast<char>(255));
     for (auto [lon, lat, byte] : cells) bytes[static_cast<size_t>(terrainByteOffset(lon, lat))] = static_cast<char>(byte);
-    std::ofstream out(QDir(dir.path()).filePath(kTerrainFileName).toStdString(), std::ios::binary);
+    std::ofstream out(QDir(folder).filePath(kTerrainFileName).toStdString(), std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+/// Shows a window at the given size (its own when empty) and waits until it is on screen.
+inline bool shown(QWidget& window, QSize size = {}) {
+    if (!size.isEmpty()) window.resize(size);
+    window.show();
+    return QTest::qWaitForWindowExposed(&window);
 }
 
 }  // namespace zentrel::gui::test

@@ -1,7 +1,5 @@
 // The map windows: bitmap coordinates, zoom range and the location buttons of frmMap; the
-// raster map window's panel checks and an export run off the GUI thread to a file. With
-// ZENTREL_SCREENSHOT_DIR set and the data built beside the program, screenshots of both
-// windows and of an exported raster shown again as a background map.
+// raster map window's panel checks and exports run off the GUI thread to files.
 #include <gdal_priv.h>
 
 #include <cmath>
@@ -64,25 +62,22 @@ void writeSmallMap(const QString& folder) {
 class MapsWindowsTest : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() {
+        writeSmallMap(maps_.path());
+        gui::test::writeTerrain(sea_.path(), {});
+    }
+    void init() { messages.reset(); }
     void locationMapCoordinatesZoomAndButtons() {
-        QTemporaryDir dir;
-        gui::test::writeTerrain(dir, {});
-        MainWindow main(dir.path());
-        auto layers = std::make_shared<WorldMapLayers>();
-        layers->bitmap = QImage(360, 180, QImage::Format_RGB888);
-        layers->bitmap.fill(Qt::blue);
-        LocationMapWindow window(main, layers);
-        window.resize(600, 400);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        MainWindow main(seaFolder());
+        LocationMapWindow window(main, blueWorld(360));
+        QVERIFY(gui::test::shown(window, QSize(600, 400)));
 
         window.horizontalScrollBar()->setValue(0);
         window.verticalScrollBar()->setValue(0);
         double lon = 0, lat = 0;
         QString text;
         QVERIFY(window.positionAt(QPoint(0, 0), lon, lat, &text));
-        QCOMPARE(lon, -180.0);
-        QCOMPARE(lat, 90.0);
+        QCOMPARE(std::pair(lon, lat), std::pair(-180.0, 90.0));
         QVERIFY(text.startsWith(QStringLiteral("Longitude= 180° 0' 0'' W  Latitude= 90° 0' 0'' N")));
         QVERIFY(!window.positionAt(QPoint(500, 10), lon, lat, &text));  // right of the bitmap at 1:1
         QCOMPARE(text, QStringLiteral("X OUT"));
@@ -97,38 +92,27 @@ private slots:
         h->setValue(h->maximum());
         v->setValue(v->maximum());
         QVERIFY(window.positionAt(QPoint(view.width(), view.height()), lon, lat));
-        QCOMPARE(lon, 180.0);
-        QCOMPARE(lat, -90.0);
+        QCOMPARE(std::pair(lon, lat), std::pair(180.0, -90.0));
         window.ImpostaZoom(-2);
         window.ImpostaZoomPunto(QPoint(10, 10), true);
         QCOMPARE(window.zoomStep(), 1);
         QCOMPARE(window.statusText(), QStringLiteral("SCALA 1:1"));
-
-        MessageRecorder messages;
         window.longitudeBox()->setText(QStringLiteral("12,5"));
         window.latitudeBox()->setText(QStringLiteral("75"));
         QVERIFY(window.setLocation());
         QCOMPARE(messages.count(), 1);
-        QCOMPARE(messages.last().title, QStringLiteral(" Polar Region"));
-        QCOMPARE(messages.last().icon, QMessageBox::Information);
+        QVERIFY(messages.said().startsWith(QStringLiteral(" Polar Region | ")) && messages.said().endsWith(QStringLiteral("| Information")));
         QCOMPARE(main.state().currentLocation().Lat, 75.0f);
         QCOMPARE(main.state().currentLocation().Lon, 12.5f);
         window.latitudeBox()->setText(QStringLiteral("95"));
         QVERIFY(!window.setLocation());
-        QCOMPARE(messages.last().title, QStringLiteral("Strange Location"));
-        QCOMPARE(messages.last().icon, QMessageBox::Critical);
+        QVERIFY(messages.said().startsWith(QStringLiteral("Strange Location | ")) && messages.said().endsWith(QStringLiteral("| Critical")));
     }
 
     void locationMapOpensCentredOnTheCurrentLocationAndZoomKeepsTheCentre() {
-        QTemporaryDir dir;
-        gui::test::writeTerrain(dir, {});
-        MainWindow main(dir.path());
-        auto layers = std::make_shared<WorldMapLayers>();
-        layers->bitmap = QImage(2160, 1080, QImage::Format_RGB888);
-        layers->bitmap.fill(Qt::blue);
-        LocationMapWindow window(main, layers);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        MainWindow main(seaFolder());
+        LocationMapWindow window(main, blueWorld(2160));
+        QVERIFY(gui::test::shown(window));
         const QSize view = window.viewport()->size();
         QVERIFY2(view.width() >= 500 && view.height() >= 350, "the map opens too small to be used");
 
@@ -157,15 +141,9 @@ private slots:
     }
 
     void pointPickedOnTheLocationMapGetsItsOwnName() {
-        QTemporaryDir dir;
-        gui::test::writeTerrain(dir, {});
-        MainWindow main(dir.path());
-        auto layers = std::make_shared<WorldMapLayers>();
-        layers->bitmap = QImage(2160, 1080, QImage::Format_RGB888);
-        layers->bitmap.fill(Qt::blue);
-        LocationMapWindow window(main, layers);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        MainWindow main(seaFolder());
+        LocationMapWindow window(main, blueWorld(2160));
+        QVERIFY(gui::test::shown(window));
         QCOMPARE(window.nameBox()->text(), QStringLiteral("East of Rome"));
         window.selectPoint(window.viewportPointOf(-3.67, 40.33).toPoint());
         QCOMPARE(window.nameBox()->text(), QString());
@@ -184,19 +162,10 @@ private slots:
     }
 
     void rasterMapChecksThePanelAndExportsOffTheGuiThread() {
-        QTemporaryDir maps, out;
-        zentrel::test::TempFolder data("gui-raster");
-        std::vector<Station> stations;
-        for (int k = 0; k < 8; ++k) stations.push_back(zentrel::test::makeStation(9.5f + 0.4f * k, 45.2f + 0.25f * k, 0, 10));
-        zentrel::test::writeDataFolder(data, 10, 46, stations);
-        data.write(kTerrainFileName, std::string(static_cast<size_t>(kTerrainColumns) * kTerrainRows, '\xff'));
-        writeSmallMap(maps.path());
-        MainWindow main(QString::fromStdString(data.str()));
-        RasterMapWindow window(main, maps.path());
-        window.resize(900, 600);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        MessageRecorder messages;
+        QTemporaryDir out;
+        MainWindow main(stationFolder());
+        RasterMapWindow window(main, maps_.path());
+        QVERIFY(gui::test::shown(window, QSize(900, 600)));
         window.openFirstMap();
         QVERIFY(window.hasMap());
         QCOMPARE(window.colourTable().Entries[kCapitalsEntry].Label, std::string("Capitals"));
@@ -234,8 +203,7 @@ private slots:
         QVERIFY(finished.wait(60000));
         QCOMPARE(finished.first().first().toString(), file);
         QCOMPARE(messages.last().text, QStringLiteral("Data Saved Correctly"));
-        QVERIFY(window.RastellSave->isEnabled());
-        QVERIFY(!window.exportPanel()->isVisible());
+        QVERIFY(window.RastellSave->isEnabled() && !window.exportPanel()->isVisible());
         const ImgRaster raster = readImg(file.toStdString());
         QCOMPARE(QFile(file).size(), qint64(534 + 4 * 3));
         QCOMPARE(raster.Header.Title, std::string("Mirvo/Zentrel-Temp-September"));
@@ -257,24 +225,20 @@ private slots:
         QVERIFY(again.hasMap());
         QCOMPARE(again.ListMap->count(), 1);
         // Saved into the map folder, the export is listed at once by "Change Map".
-        const QString intoMaps = QDir(maps.path()).filePath(QStringLiteral("again.img"));
+        const QString intoMaps = QDir(maps_.path()).filePath(QStringLiteral("again.img"));
         window.askFileName = [intoMaps] { return intoMaps; };
         QVERIFY(window.startExport());
         QVERIFY(finished.wait(60000));
         QCOMPARE(window.ListMap->count(), 2);
+        for (const QString& f : QDir(maps_.path()).entryList({QStringLiteral("again.*")})) QFile::remove(maps_.filePath(f));
     }
 
     // With the map list and the export panel open at the window's smallest and default sizes,
     // every export field keeps its height and the legend a few entries; the side column scrolls.
     void exportPanelKeepsItsFieldsUsableWithTheMapListOpen() {
-        QTemporaryDir maps, dir;
-        gui::test::writeTerrain(dir, {});
-        writeSmallMap(maps.path());
-        MainWindow main(dir.path());
-        RasterMapWindow window(main, maps.path());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        MessageRecorder messages;
+        MainWindow main(seaFolder());
+        RasterMapWindow window(main, maps_.path());
+        QVERIFY(gui::test::shown(window));
         window.openFirstMap();
         for (QAction* action : window.findChildren<QAction*>())
             if (action->text() == QStringLiteral("Change Map")) action->trigger();
@@ -294,16 +258,9 @@ private slots:
     }
 
     void pointZoomNearTheTopEdgeShowsNoBandAboveTheMap() {
-        QTemporaryDir maps;
-        QTemporaryDir dir;
-        gui::test::writeTerrain(dir, {});
-        writeSmallMap(maps.path());
-        MainWindow main(dir.path());
-        RasterMapWindow window(main, maps.path());
-        window.resize(900, 600);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        MessageRecorder messages;
+        MainWindow main(seaFolder());
+        RasterMapWindow window(main, maps_.path());
+        QVERIFY(gui::test::shown(window, QSize(900, 600)));
         window.openFirstMap();
         // A map opens at its own extent (9..12 E, 45..47 N), not as a patch on the world.
         QVERIFY(std::fabs(window.view().lonAt(window.view().Size.width() / 2.0) - 10.5) < 0.5);
@@ -324,19 +281,10 @@ private slots:
     // The GeoTIFF choice of the panel: its options show only for GeoTIFF, the file name comes
     // first, and the file holds every month and the standard error in full precision.
     void rasterMapExportsAGeoTiffWithAllMonthsAndTheError() {
-        QTemporaryDir maps, out;
-        zentrel::test::TempFolder data("gui-raster-tif");
-        std::vector<Station> stations;
-        for (int k = 0; k < 8; ++k) stations.push_back(zentrel::test::makeStation(9.5f + 0.4f * k, 45.2f + 0.25f * k, 0, 10));
-        zentrel::test::writeDataFolder(data, 10, 46, stations);
-        data.write(kTerrainFileName, std::string(static_cast<size_t>(kTerrainColumns) * kTerrainRows, '\xff'));
-        writeSmallMap(maps.path());
-        MainWindow main(QString::fromStdString(data.str()));
-        RasterMapWindow window(main, maps.path());
-        window.resize(900, 600);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        MessageRecorder messages;
+        QTemporaryDir out;
+        MainWindow main(stationFolder());
+        RasterMapWindow window(main, maps_.path());
+        QVERIFY(gui::test::shown(window, QSize(900, 600)));
         window.openFirstMap();
         window.showExportPanel();
         QVERIFY(!window.allMonthsCheck->isVisible());
@@ -350,10 +298,6 @@ private slots:
         window.TxtLatStart->setText(QStringLiteral("47"));
         window.TxtLatEnd->setText(QStringLiteral("45.5"));
         window.resolutionCombo->setCurrentText(QStringLiteral("0.5"));
-        if (const QString shots = qEnvironmentVariable("ZENTREL_SCREENSHOT_DIR"); !shots.isEmpty()) {
-            QDir().mkpath(shots);
-            QVERIFY(window.grab().save(QDir(shots).filePath(QStringLiteral("map_raster_geotiff_panel.png"))));
-        }
         window.askFileName = [] { return QString(); };
         QVERIFY(!window.startExport());  // no name, nothing computed
         QVERIFY(!window.exportRunning());
@@ -364,109 +308,58 @@ private slots:
         QVERIFY(finished.wait(60000));
         QCOMPARE(finished.first().first().toString(), file);
         QCOMPARE(messages.last().text, QStringLiteral("Data Saved Correctly"));
-        GDALAllRegister();
-        GDALDataset* ds = static_cast<GDALDataset*>(GDALOpen(file.toUtf8().constData(), GA_ReadOnly));
-        QVERIFY(ds);
-        QCOMPARE(ds->GetRasterCount(), 26);
-        QCOMPARE(ds->GetRasterXSize(), 4);
-        QCOMPARE(ds->GetRasterYSize(), 3);
-        QCOMPARE(QString::fromUtf8(ds->GetRasterBand(22)->GetDescription()), QStringLiteral("September stderr"));
-        QCOMPARE(ds->GetRasterBand(1)->GetRasterDataType(), GDT_Float32);
-        // The cells fill the box exactly (9..11 E, 45.5..47 N), and they are the command line's
-        // cells: same grid, same values, band by band.
-        double transform[6];
-        QCOMPARE(ds->GetGeoTransform(transform), CE_None);
-        QCOMPARE(transform[0], 9.0);
-        QCOMPARE(transform[3], 47.0);
-        QCOMPARE(transform[1], 0.5);
+        // The file is the command line's for the same box, band by band: every month, best and
+        // standard error, in full precision; the sea cell of the map is NoData.
         const QString cliFile = QDir(out.path()).filePath(QStringLiteral("cli.tif"));
         const zentrel::test::CliResult cli = zentrel::test::runCli(
             "raster --var Temp --period all --quantities best,stderr --bbox 9,45.5,11,47 --res 0.5 --mask " +
-            QDir(maps.path()).filePath(QStringLiteral("small.img")).toStdString() + " --data " + data.str() + " -o " +
+            QDir(maps_.path()).filePath(QStringLiteral("small.img")).toStdString() + " --data " + data_.str() + " -o " +
             cliFile.toStdString());
         QCOMPARE(cli.code, 0);
-        GDALDataset* expected = static_cast<GDALDataset*>(GDALOpen(cliFile.toUtf8().constData(), GA_ReadOnly));
-        QVERIFY(expected);
-        double cliTransform[6];
+        GDALAllRegister();
+        std::unique_ptr<GDALDataset> ds(GDALDataset::Open(file.toUtf8().constData())),
+            expected(GDALDataset::Open(cliFile.toUtf8().constData()));
+        QVERIFY(ds && expected);
+        QCOMPARE(ds->GetRasterCount(), 26);
+        QCOMPARE(QString::fromUtf8(ds->GetRasterBand(22)->GetDescription()), QStringLiteral("September stderr"));
+        QCOMPARE(ds->GetRasterBand(1)->GetRasterDataType(), GDT_Float32);
+        double transform[6], cliTransform[6];
+        QCOMPARE(ds->GetGeoTransform(transform), CE_None);
         QCOMPARE(expected->GetGeoTransform(cliTransform), CE_None);
+        QCOMPARE(QVector<double>(transform, transform + 6), QVector<double>(cliTransform, cliTransform + 6));
+        QCOMPARE(QVector<double>({transform[0], transform[3], transform[1]}), QVector<double>({9, 47, 0.5}));
         QCOMPARE(expected->GetRasterCount(), ds->GetRasterCount());
-        for (int i = 0; i < 6; ++i) QCOMPARE(transform[i], cliTransform[i]);
-        float cells[12], cliCells[12];
-        for (int band = 1; band <= ds->GetRasterCount(); ++band) {
-            QCOMPARE(ds->GetRasterBand(band)->RasterIO(GF_Read, 0, 0, 4, 3, cells, 4, 3, GDT_Float32, 0, 0), CE_None);
-            QCOMPARE(expected->GetRasterBand(band)->RasterIO(GF_Read, 0, 0, 4, 3, cliCells, 4, 3, GDT_Float32, 0, 0),
-                     CE_None);
-            for (int k = 0; k < 12; ++k) QCOMPARE(cells[k], cliCells[k]);
-        }
-        GDALClose(expected);
+        const auto cells = [](GDALDataset& d, int band) {
+            QVector<float> v(12);
+            return d.GetRasterBand(band)->RasterIO(GF_Read, 0, 0, 4, 3, v.data(), 4, 3, GDT_Float32, 0, 0) == CE_None ? v : QVector<float>();
+        };
+        for (int band = 1; band <= ds->GetRasterCount(); ++band) QCOMPARE(cells(*ds, band), cells(*expected, band));
+        QVERIFY(std::fabs(cells(*ds, 9)[0] - 10) < 1e-3);  // every station says 10
+        QCOMPARE(cells(*ds, 9)[2 * 4 + 2], kSurfaceNoData);
         // The file names its data source without the absolute path of this computer's folder.
-        const QString dataPath = QString::fromStdString(data.str());
         for (char** item = ds->GetMetadata(); item && *item; ++item)
-            QVERIFY2(!QString::fromUtf8(*item).contains(dataPath), *item);
-        float best[12];
-        QCOMPARE(ds->GetRasterBand(9)->RasterIO(GF_Read, 0, 0, 4, 3, best, 4, 3, GDT_Float32, 0, 0), CE_None);
-        QVERIFY(std::fabs(best[0] - 10) < 1e-3);  // every station says 10
-        QCOMPARE(best[2 * 4 + 2], kSurfaceNoData);  // the sea cell of the map
-        GDALClose(ds);
+            QVERIFY2(!QString::fromUtf8(*item).contains(QString::fromStdString(data_.str())), *item);
+    }
+private:
+    QString seaFolder() const { return sea_.path(); }
+    /// Eight stations around 10 E 46 N that all say 10, on a terrain of sea.
+    QString stationFolder() {
+        std::vector<Station> stations;
+        for (int k = 0; k < 8; ++k) stations.push_back(zentrel::test::makeStation(9.5f + 0.4f * k, 45.2f + 0.25f * k, 0, 10));
+        zentrel::test::writeDataFolder(data_, 10, 46, stations);
+        gui::test::writeTerrain(QString::fromStdString(data_.str()), {});
+        return QString::fromStdString(data_.str());
+    }
+    static std::shared_ptr<WorldMapLayers> blueWorld(int width) {
+        auto layers = std::make_shared<WorldMapLayers>();
+        layers->bitmap = QImage(width, width / 2, QImage::Format_RGB888);
+        layers->bitmap.fill(Qt::blue);
+        return layers;
     }
 
-    void screenshots() {
-        const QString folder = qEnvironmentVariable("ZENTREL_SCREENSHOT_DIR");
-        const QDir bin(QCoreApplication::applicationDirPath());
-        if (folder.isEmpty() || !bin.exists(QStringLiteral("ZentrelData/woma.bmp")))
-            QSKIP("ZENTREL_SCREENSHOT_DIR not set or data not built");
-        QDir().mkpath(folder);
-        MainWindow main(bin.filePath(QStringLiteral("ZentrelData")));
-        main.resize(1200, 760);
-        main.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&main));
-        auto* bitmap = qobject_cast<LocationMapWindow*>(main.childWindows().open(ChildWindow::LocationMap));
-        QVERIFY(bitmap);
-        bitmap->parentWidget()->resize(1100, 640);
-        bitmap->ImpostaZoom(2);
-        bitmap->horizontalScrollBar()->setValue(1900);
-        bitmap->verticalScrollBar()->setValue(400);
-        QTest::qWait(200);
-        QVERIFY(bitmap->grab().save(QDir(folder).filePath(QStringLiteral("map_bitmap.png"))));
-        bitmap->parentWidget()->close();
-
-        auto* raster = qobject_cast<RasterMapWindow*>(main.childWindows().open(ChildWindow::RasterMap));
-        QVERIFY(raster);
-        raster->parentWidget()->resize(1150, 700);
-        QTest::qWait(600);
-        raster->Draw();
-        raster->showExportPanel();
-        raster->TxtLonStart->setText(QStringLiteral("-10"));
-        raster->TxtLonEnd->setText(QStringLiteral("40"));
-        raster->TxtLatStart->setText(QStringLiteral("71"));
-        raster->TxtLatEnd->setText(QStringLiteral("35"));
-        raster->resolutionCombo->setCurrentText(QStringLiteral("0.5"));
-        raster->periodCombo->setCurrentText(QStringLiteral("July"));
-        QTemporaryDir exported;
-        const QString file = QDir(exported.path()).filePath(QStringLiteral("TempJuly.img"));
-        raster->askFileName = [file] { return file; };
-        MessageRecorder messages;
-        QSignalSpy finished(raster, &RasterMapWindow::exportFinished);
-        QVERIFY(raster->startExport());
-        QTest::qWait(300);
-        QVERIFY(raster->grab().save(QDir(folder).filePath(QStringLiteral("map_raster_export.png"))));
-        // On a small database the export may be over before the picture is taken.
-        QVERIFY2(!finished.isEmpty() || finished.wait(300000),
-                 qPrintable(messages.count() ? messages.last().text : QStringLiteral("no message")));
-        QCOMPARE(finished.first().first().toString(), file);
-
-        // The export shown again as a background map, with the companions written beside it.
-        RasterMapWindow again(main, exported.path());
-        again.resize(1000, 600);
-        again.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&again));
-        again.openFirstMap();
-        QVERIFY(again.hasMap());
-        again.zoomPunto(again.view().pixelOf(15, 53).toPoint(), true);
-        again.zoomPunto(again.view().pixelOf(15, 53).toPoint(), true);
-        QTest::qWait(200);
-        QVERIFY(again.grab().save(QDir(folder).filePath(QStringLiteral("map_raster_exported.png"))));
-    }
+    MessageRecorder messages;
+    QTemporaryDir maps_, sea_;
+    zentrel::test::TempFolder data_{"gui-raster"};
 };
 
 QTEST_MAIN(MapsWindowsTest)

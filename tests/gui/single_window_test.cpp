@@ -1,5 +1,5 @@
-// The single-location window: table cells of fixed estimates, the graph axis, and a run on
-// a small data folder through the main window.
+// The single-location window: table cells of fixed estimates, numbers, units and axes of the
+// graph, and a run on a small data folder through the main window.
 #include <cmath>
 
 #include <QGroupBox>
@@ -12,6 +12,7 @@
 #include "../core/fixture.h"
 #include "gui_test_support.h"
 #include "shell/main_window.h"
+#include "shell/screen_number.h"
 #include "shell/settings_controls.h"
 #include "single/frm_guess.h"
 #include "single/graph_axis.h"
@@ -55,48 +56,39 @@ VariableResult fixedResult(int variable, int found, int active, bool hit) {
     return r;
 }
 
+QStringList cells(const GridText& grid, std::initializer_list<std::pair<int, int>> at) {
+    QStringList out;
+    for (auto [row, column] : at) out << grid.cell(row, column);
+    return out;
+}
+
+EstimateResult flat(float best, float stdErr) {
+    EstimateResult r{};
+    for (size_t m = 1; m <= 13; ++m) r.Best[m] = best, r.StdErr[m] = stdErr;
+    return r;
+}
+
 }  // namespace
 
 class SingleWindowTest : public QObject {
     Q_OBJECT
 private slots:
+    void init() { messages.reset(); }
     void estimatesTableLeavesErrorsAndGradientsEmptyBelowSixActive() {
         VariableResults results{};
         results[Temp] = fixedResult(Temp, 8, 5, false);
         const GridText grid = estimatesGrid(0, results);
         QCOMPARE(grid.rowCount(), 1 + 3 * 15);
-        QCOMPARE(grid.cell(0, 0), QString());
-        QCOMPARE(grid.cell(0, 1), QStringLiteral("Best Estimate"));
-        QCOMPARE(grid.cell(0, 5), QStringLiteral("  Bias  "));
-        QCOMPARE(grid.cell(0, 8), QStringLiteral("Latitudinal Gradient "));
-        QCOMPARE(grid.cell(0, 12), QStringLiteral("Expl. Var of Alt. Corr."));
-        // Block titles and units in rows 1, 16 and 31.
-        QCOMPARE(grid.cell(1, 0), QStringLiteral("T_Mean"));
-        QCOMPARE(grid.cell(16, 0), QStringLiteral("T_Max"));
-        QCOMPARE(grid.cell(31, 0), QStringLiteral("T_Min"));
-        QCOMPARE(grid.cell(1, 1), QStringLiteral("[°C]"));
-        QCOMPARE(grid.cell(1, 6), QStringLiteral("[°C/100m]"));
-        QCOMPARE(grid.cell(1, 7), QStringLiteral("[°C/100km]"));
-        QCOMPARE(grid.cell(1, 9), QStringLiteral("Degrees"));
-        QCOMPARE(grid.cell(2, 0), QStringLiteral("January"));
-        QCOMPARE(grid.cell(14, 0), QStringLiteral("Mean"));
-        QCOMPARE(grid.cell(15, 0), QString());
+        // Block titles and units in rows 1, 16 and 31; months from row 2, the mean in row 14.
+        QCOMPARE(cells(grid, {{31, 0}, {1, 6}, {1, 7}, {14, 0}}), QStringList({"T_Min", "[°C/100m]", "[°C/100km]", "Mean"}));
         // 5 active: Best, vertical gradient and explained variance only.
-        QCOMPARE(grid.cell(2, 1), QStringLiteral("11.00"));
-        QCOMPARE(grid.cell(14, 1), QStringLiteral("23.00"));
-        QCOMPARE(grid.cell(2, 6), QStringLiteral("-0.65"));
-        QCOMPARE(grid.cell(2, 12), QStringLiteral("0.80"));
+        QCOMPARE(cells(grid, {{2, 1}, {14, 1}, {2, 6}, {2, 12}}), QStringList({"11.00", "23.00", "-0.65", "0.80"}));
         for (int c : {2, 3, 4, 5, 7, 8, 9, 10, 11}) QVERIFY2(grid.cell(2, c).isEmpty(), qPrintable(QString::number(c)));
 
         // Units of the other groups.
         results[Wind] = fixedResult(Wind, 8, 5, false);
         const GridText third = estimatesGrid(2, results);
-        QCOMPARE(third.cell(1, 0), QStringLiteral("Sun "));
-        QCOMPARE(third.cell(1, 1), QStringLiteral(" "));
-        QCOMPARE(third.cell(1, 6), QStringLiteral("[1/100m]"));
         QCOMPARE(third.cell(16, 1), QStringLiteral("[km/h]"));
-        QCOMPARE(third.cell(31, 11), QStringLiteral("[hPa/100km]"));
-        QCOMPARE(estimatesGrid(1, results).cell(16, 0), QStringLiteral(" PET "));
         // Sun has no neighbour here (a variable the database lacks): no column of zeros.
         QCOMPARE(third.cell(2, 0), QStringLiteral("January"));
         QVERIFY2(third.cell(2, 1).isEmpty(), qPrintable(third.cell(2, 1)));
@@ -106,23 +98,18 @@ private slots:
     void estimatesTableOnAHitShowsGradientsButNoErrors() {
         VariableResults results{};
         results[Prec] = fixedResult(Prec, 12, 10, true);
+        results[Prec].result.HasStdErr = true;  // estimated, but a hit shows no errors
         GridText grid = estimatesGrid(1, results);
         for (int c : {2, 3, 4, 5}) QVERIFY(grid.cell(2, c).isEmpty());
-        QCOMPARE(grid.cell(2, 7), QStringLiteral("0.50"));
-        QCOMPARE(grid.cell(2, 8), QStringLiteral("-0.75"));
-        QCOMPARE(grid.cell(2, 9), QStringLiteral("146.30"));
-        QCOMPARE(grid.cell(2, 10), QStringLiteral("SE"));
-        QCOMPARE(grid.cell(2, 11), QStringLiteral("0.90"));
+        QCOMPARE(cells(grid, {{2, 7}, {2, 8}, {2, 9}, {2, 10}, {2, 11}}), QStringList({"0.50", "-0.75", "146.30", "SE", "0.90"}));
         // Without the hit the errors appear once they were estimated, the bounds at 1.645 StdErr.
         results[Prec].warnings.WarnHit = false;
+        results[Prec].result.HasStdErr = false;
         grid = estimatesGrid(1, results);
         for (int c : {2, 3, 4, 5}) QVERIFY2(grid.cell(2, c).isEmpty(), "an error not estimated is no value");
         results[Prec].result.HasStdErr = true;
         grid = estimatesGrid(1, results);
-        QCOMPARE(grid.cell(2, 2), QStringLiteral("9.36"));
-        QCOMPARE(grid.cell(2, 3), QStringLiteral("12.65"));
-        QCOMPARE(grid.cell(2, 4), QStringLiteral("1.00"));
-        QCOMPARE(grid.cell(2, 5), QStringLiteral("-0.25"));
+        QCOMPARE(cells(grid, {{2, 2}, {2, 3}, {2, 4}, {2, 5}}), QStringList({"9.36", "12.65", "1.00", "-0.25"}));
     }
 
     void stationObservationAndWarningTables() {
@@ -134,59 +121,60 @@ private slots:
         results[Tmax].warnings.WarnFew = true;
         const GridText stations = stationGrid(0, results);
         const int block = 1 + 2 * 23;  // Tmin is the third block
-        QCOMPARE(stations.cell(block, 0), QStringLiteral("T_Min"));
-        QCOMPARE(stations.cell(block + 1, 1), QStringLiteral("12.10"));
-        QCOMPARE(stations.cell(block + 1, 3), QStringLiteral("100"));
-        QCOMPARE(stations.cell(block + 1, 6), QStringLiteral(" E"));
-        QCOMPARE(stations.cell(block + 2, 5), QString());  // no direction
-        QCOMPARE(stations.cell(block + 4, 1), QString());  // past the neighbours found
-        QCOMPARE(stations.cell(block + 21, 0), QStringLiteral("Mean"));
-        const GridText obs = observationGrid(0, results);
-        QCOMPARE(obs.cell(0, 1), QStringLiteral(" January "));
-        QCOMPARE(obs.cell(0, 14), QStringLiteral(" Weight"));
-        QCOMPARE(obs.cell(block + 1, 1), QStringLiteral("5.00"));
-        QCOMPARE(obs.cell(block + 1, 14), QStringLiteral("0.5000"));
-        const GridText warn = warningGrid(0, results);
-        QCOMPARE(warn.cell(0, 0), QStringLiteral("Warnings"));
-        QCOMPARE(warn.cell(1, 0), QStringLiteral("T_min"));
-        QCOMPARE(warn.cell(1, 3), QStringLiteral("X"));
-        QCOMPARE(warn.cell(3, 0), QStringLiteral("T_max"));
-        QCOMPARE(warn.cell(3, 6), QStringLiteral("X"));
-        QCOMPARE(warn.cell(2, 3), QString());
+        // The second station has no direction; the fourth row lies past the neighbours found.
+        QCOMPARE(cells(stations, {{block, 0}, {block + 1, 1}, {block + 1, 3}, {block + 1, 6}, {block + 2, 5}, {block + 4, 1}, {block + 21, 0}}),
+                 QStringList({"T_Min", "12.10", "100", " E", "", "", "Mean"}));
+        QCOMPARE(cells(observationGrid(0, results), {{block + 1, 1}, {block + 1, 14}}), QStringList({"5.00", "0.5000"}));
+        QCOMPARE(cells(warningGrid(0, results), {{1, 0}, {1, 3}, {3, 0}, {3, 6}, {2, 3}}), QStringList({"T_min", "X", "T_max", "X", ""}));
     }
 
     void axisLadders() {
         GraphAxis a = graphAxis(-3.2f, 27.9f);
-        QCOMPARE(a.minimum, -4.0f);
-        QCOMPARE(a.maximum, 40.0f);
+        QCOMPARE(std::pair(a.minimum, a.maximum), std::pair(-4.0f, 40.0f));
         QVERIFY(std::fabs(a.step - 4.4f) < 1e-5f);
         a = graphAxis(0.31f, 0.78f);
-        QCOMPARE(a.minimum, 0.0f);
-        QCOMPARE(a.maximum, 1.0f);
-        QCOMPARE(roundAxisMaximum(20), 40.0f);
-        QCOMPARE(roundAxisMaximum(10000), 20000.0f);
-        QCOMPARE(roundAxisMinimum(0), -1.0f);
-        QCOMPARE(roundAxisMinimum(25000), 20000.0f);
-        QCOMPARE(roundAxisMinimum(-30000), -30000.0f);
+        QCOMPARE(std::pair(a.minimum, a.maximum), std::pair(0.0f, 1.0f));
+        QCOMPARE(QList<float>({roundAxisMaximum(20), roundAxisMaximum(10000)}), QList<float>({40, 20000}));
+        QCOMPARE(QList<float>({roundAxisMinimum(0), roundAxisMinimum(25000), roundAxisMinimum(-30000)}), QList<float>({-1, 20000, -30000}));
         // The group's bounds are Best -/+ 2 StdErr.
         EstimateResult r;
         for (size_t m = 1; m <= 12; ++m) r.Best[m] = 10, r.StdErr[m] = 5.5f;
         a = graphAxis({&r});
-        QCOMPARE(a.minimum, -2.0f);
-        QCOMPARE(a.maximum, 40.0f);
+        QCOMPARE(std::pair(a.minimum, a.maximum), std::pair(-2.0f, 40.0f));
+    }
+
+    void negativeZeroIsShownAsZero() {
+        QCOMPARE(screenNumber(-0.001f, "###0.00"), QStringLiteral("0.00"));
+        QCOMPARE(screenNumber(-0.004f, "0.00"), QStringLiteral("0.00"));
+        QCOMPARE(screenNumber(-0.02f, "##0.00"), QStringLiteral("-0.02"));  // a real negative keeps its sign
+        QCOMPARE(screenNumber(-10.0f, "###0.00"), QStringLiteral("-10.00"));
+        QCOMPARE(withoutNegativeZero(QStringLiteral("-0")), QStringLiteral("0"));
+        QCOMPARE(withoutNegativeZero(QStringLiteral("-0.0")), QStringLiteral("0.0"));
+    }
+
+    // Wind is drawn in the km/h its legend names; the sunshine fraction gets a scale of its own
+    // beside other curves, the ordinary one alone.
+    void windInKilometresPerHourAndSunshineOnItsOwnScale() {
+        const GraphCurve wind = screenCurve(Wind, flat(2.5f, 0.5f), 10, true);
+        QCOMPARE(wind.result.Best[1], 9.0f);
+        QCOMPARE(wind.result.StdErr[7], 1.8f);
+        QVERIFY(!wind.rightAxis);
+        QCOMPARE(screenCurve(Vap, flat(12.0f, 1.0f), 1, true).result.Best[1], 12.0f);
+        ResultGraph graph;
+        graph.setCurves({screenCurve(Sun, flat(0.55f, 0.05f), 6, true), screenCurve(Vap, flat(14.0f, 1.0f), 1, true)});
+        QVERIFY(graph.rightAxis());
+        QCOMPARE(graph.rightAxis()->minimum, 0.0f);
+        QCOMPARE(graph.rightAxis()->maximum, 1.0f);
+        QCOMPARE(graph.axis().maximum, 20.0f);  // vapour alone sets the left scale
+        QVERIFY(graph.curves().front().rightAxis);
+        graph.setCurves({screenCurve(Sun, flat(0.55f, 0.05f), 6, false)});
+        QVERIFY(!graph.rightAxis());
+        QCOMPARE(graph.axis().maximum, 1.0f);
     }
 
     void viewDataRunsOnceOnAThreadPoolAndFillsTheViews() {
         zentrel::test::TempFolder folder("gui-single");
-        std::vector<Station> stations;
-        for (int k = 0; k < 9; ++k) {
-            Station s = zentrel::test::makeStation(12.48f + 0.3f * std::cos(k * 0.7f), 41.9f + 0.3f * std::sin(k * 0.7f),
-                                          40.0f * k, 0, "S" + std::to_string(k));
-            for (size_t m = 1; m <= 12; ++m) s.Data[m] = 5.0f + m + 0.1f * k;
-            stations.push_back(s);
-        }
-        zentrel::test::writeDataFolder(folder, 12.48f, 41.9f, stations);
-        MainWindow main(QString::fromStdString(folder.str()));
+        MainWindow main(nineStations(folder));
         main.show();
         Location here{"Here", 12.48f, 41.9f, 20};
         main.WriteStatusLocation(here);
@@ -196,15 +184,12 @@ private slots:
 
         main.viewData();
         auto* window = main.findChild<frmGuess*>(QStringLiteral("frmGuess"));
-        QVERIFY(window);
-        QVERIFY(main.state().busy());
-        QVERIFY(!window->legend()->isVisible());
+        QVERIFY(window && main.state().busy() && !window->legend()->isVisible());
         QVERIFY(done.wait(10000));
         QCOMPARE(done.count(), 1);
         QVERIFY(!main.state().busy() && !main.state().singleStale());
         QCOMPARE(busy.count(), 2);
-        QVERIFY(!main.progressBar()->isVisible());
-        QVERIFY(window->legend()->isVisible());
+        QVERIFY(!main.progressBar()->isVisible() && window->legend()->isVisible());
         QCOMPARE(estimate.results()[Sun].neighbours[21].Active, 9);
         QVERIFY(estimate.location().Name == "Here");
 
@@ -241,23 +226,17 @@ private slots:
     // Wind empty instead of zeros from no stations, and says so once per window.
     void aVariableTheDatabaseLacksIsSkippedAndSaidOnce() {
         zentrel::test::TempFolder folder("gui-single-nowind");
-        std::vector<Station> stations;
-        for (int k = 0; k < 9; ++k)
-            stations.push_back(zentrel::test::makeStation(12.48f + 0.1f * k, 41.9f - 0.05f * k, 40.0f * k, 10,
-                                                          "S" + std::to_string(k)));
-        zentrel::test::writeDataFolder(folder, 12.48f, 41.9f, stations);
+        const QString data = nineStations(folder);
         folder.write(wholeFileName(Wind), "");
-        MainWindow main(QString::fromStdString(folder.str()));
+        MainWindow main(data);
         Location here{"Here", 12.48f, 41.9f, 20};
         main.WriteStatusLocation(here);
-        zentrel::gui::test::MessageRecorder messages;
         SingleEstimate& estimate = SingleEstimate::of(main);
         QSignalSpy done(&estimate, &SingleEstimate::finished);
         QVERIFY(estimate.start());
         QVERIFY(done.wait(10000));
         QCOMPARE(messages.count(), 1);
-        QCOMPARE(messages.last().text,
-                 QStringLiteral("Wind skipped: this station database holds no Wind normals."));
+        QCOMPARE(messages.last().text, QStringLiteral("Wind skipped: this station database holds no Wind normals."));
         QCOMPARE(estimate.results()[Wind].neighbours.NeighbourCount, int16_t(0));
         QVERIFY(estimate.skipped(Wind) && !estimate.skipped(Sun));
         QCOMPARE(estimate.results()[Temp].neighbours[21].Active, 9);
@@ -270,7 +249,6 @@ private slots:
     void aFailedRunIsReportedAndClearsTheFlags() {
         QTemporaryDir empty;  // no station files at all
         MainWindow main(empty.path());
-        zentrel::gui::test::MessageRecorder messages;
         SingleEstimate& estimate = SingleEstimate::of(main);
         QSignalSpy done(&estimate, &SingleEstimate::finished);
         QVERIFY(estimate.start());
@@ -279,6 +257,20 @@ private slots:
         QCOMPARE(messages.count(), 1);
         QCOMPARE(messages.last().icon, QMessageBox::NoIcon);
         QVERIFY(!messages.last().text.isEmpty());
+    }
+private:
+    zentrel::gui::test::MessageRecorder messages;
+    /// Nine stations on a ring around 12.48 E 41.9 N with monthly values 5 + m + k/10.
+    static QString nineStations(const zentrel::test::TempFolder& folder) {
+        std::vector<Station> stations;
+        for (int k = 0; k < 9; ++k) {
+            Station s = zentrel::test::makeStation(12.48f + 0.3f * std::cos(k * 0.7f), 41.9f + 0.3f * std::sin(k * 0.7f),
+                                                   40.0f * k, 0, "S" + std::to_string(k));
+            for (size_t m = 1; m <= 12; ++m) s.Data[m] = 5.0f + m + 0.1f * k;
+            stations.push_back(s);
+        }
+        zentrel::test::writeDataFolder(folder, 12.48f, 41.9f, stations);
+        return QString::fromStdString(folder.str());
     }
 };
 

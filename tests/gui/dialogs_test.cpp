@@ -1,0 +1,612 @@
+// The dialogs of the main window. FormLocation and frmCoord: terrain altitude while typing,
+// range, elevation and polar rules, degrees-minutes-seconds both ways, hemisphere key filters.
+// frmSettings: "OK" stores then checks in order with the core's messages, key filters, the
+// altitude switch, "Cancel".
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <map>
+
+#include "gui_test_support.h"
+#include "locations/coordinate_dialog.h"
+#include "locations/location_dialog.h"
+#include "shell/app_state.h"
+#include "shell/settings_dialog.h"
+
+using namespace zentrel;
+using namespace zentrel::gui;
+using zentrel::gui::test::MessageRecorder;
+
+class DialogsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        // Sea everywhere but a cell near Rome (20 m), one in the Alps (1960 m) and one at the equator (-40 m).
+        test::writeTerrain(terrain_.path(), {{12.483f, 41.9f, 3}, {10.0f, 45.0f, 100}, {30.0f, 0.0f, 0}});
+    }
+    void init() {
+        state_ = std::make_unique<AppState>(terrain_.path());
+        location_ = std::make_unique<LocationDialog>(*state_, nullptr);
+        coord_ = std::make_unique<CoordinateDialog>(*state_, nullptr);
+        settings_ = std::make_unique<SettingsDialog>(*state_, nullptr);
+        location_->show();
+        coord_->show();
+        settings_->show();
+        messages.reset();
+    }
+    void cleanup() {
+        location_.reset();
+        coord_.reset();
+        settings_.reset();
+        state_.reset();
+    }
+
+    // ---- FormLocation ----
+
+    void typingCoordinatesLooksUpTheTerrainAltitude() {
+        QLineEdit* lon = box(*location_, "txtlong");
+        QLineEdit* lat = box(*location_, "txtLat");
+        QLineEdit* elev = box(*location_, "txtElev");
+        lon->setText("10");
+        lat->setText("45");
+        QCOMPARE(elev->text(), QStringLiteral("1960"));
+        lat->setText("95");  // out of range: left alone
+        QCOMPARE(elev->text(), QStringLiteral("1960"));
+        lon->setText("12,483");  // a comma reads as a point while typing
+        lat->setText("41,9");
+        QCOMPARE(elev->text(), QStringLiteral("20"));
+        lon->setText("30");
+        lat->setText("0");
+        QCOMPARE(elev->text(), QStringLiteral("-40"));
+        lon->setText("-30");  // sea
+        QCOMPARE(elev->text(), QStringLiteral("0"));
+    }
+
+    void missingRasterIsReportedOncePerOpening() {
+        QTemporaryDir empty;
+        AppState state(empty.path());
+        LocationDialog dialog(state, nullptr);
+        dialog.show();
+        fill(dialog, {{"txtlong", "10"}, {"txtlong", "11"}});
+        QCOMPARE(messages.count(), 1);
+        QVERIFY(messages.last().text.contains(QStringLiteral("10k8b.raw")));
+        QCOMPARE(box(dialog, "txtElev")->text(), QStringLiteral("17"));
+    }
+
+    void elevationLimits() {
+        QLineEdit* elev = box(*location_, "txtElev");
+        elev->setText("8848");
+        leave(elev);
+        QCOMPARE(messages.count(), 0);
+
+        elev->setText("8849");
+        leave(elev);
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.said(), QStringLiteral("Please Correct | Elevation should be between -350 and 8848m. | Critical"));
+
+        elev->setText("-351");
+        leave(elev);
+        QCOMPARE(messages.last().title, QStringLiteral("Please Correct"));
+
+        messages.clear();
+        elev->setText("-350");
+        messages.answers.push_back(QMessageBox::Cancel);
+        QVERIFY(!location_->checkElevation());
+        QVERIFY(messages.said().startsWith(QStringLiteral("Warning! | Your location is below Mean Sea Level. |")));
+        QCOMPARE(messages.last().buttons, QMessageBox::Ok | QMessageBox::Cancel);
+        QCOMPARE(messages.last().icon, QMessageBox::Question);
+        QVERIFY(location_->checkElevation());  // OK leaves the value
+        QCOMPARE(elev->text(), QStringLiteral("-350"));
+    }
+
+    void tabbingAwayFromABadElevationComesBack() {
+        location_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(location_.get()));
+        QLineEdit* elev = box(*location_, "txtElev");
+        elev->setFocus();
+        QTRY_VERIFY(elev->hasFocus());
+        elev->setText("9000");
+        QTest::keyClick(elev, Qt::Key_Return);  // Enter moves on as Tab does
+        QCOMPARE(messages.count(), 1);
+        QTRY_VERIFY(elev->hasFocus());
+        QTest::qWait(20);
+        QCOMPARE(messages.count(), 1);  // coming back does not ask again
+        elev->setText("100");
+        QTest::keyClick(elev, Qt::Key_Tab);
+        QTRY_VERIFY(!elev->hasFocus());
+        QCOMPARE(messages.count(), 1);
+    }
+
+    void okRefusesCoordinatesOutOfRange() {
+        box(*location_, "txtlong")->setText("180.5");
+        QVERIFY(!location_->confirm());
+        QCOMPARE(messages.said(), QStringLiteral("Strange Location | Longitude should be between -180 and +180   degrees. | Critical"));
+        fill(*location_, {{"txtlong", "-180"}, {"txtLat", "-90.5"}});
+        QVERIFY(!location_->confirm());
+        QCOMPARE(messages.last().text, QStringLiteral("Latitude should be between -90° and +90°."));
+        QVERIFY(location_->isVisible());
+        QCOMPARE(state_->currentLocation().Name, std::string("East of Rome"));
+    }
+
+    void polarQuestionAboveSeventyDegrees() {
+        fill(*location_, {{"txtLat", "70"}, {"txtElev", "5"}});
+        QVERIFY(location_->confirm());
+        QCOMPARE(messages.count(), 0);
+        QCOMPARE(state_->currentLocation().Lat, 70.0f);
+
+        location_->show();
+        box(*location_, "txtLat")->setText("70.001");
+        messages.answers.push_back(QMessageBox::No);
+        QVERIFY(!location_->confirm());
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.said(), QStringLiteral(" Polar Region | Please note that the specified point lies in the polar "
+                                                 "region. Do you want continue? | Question"));
+        QCOMPARE(messages.last().buttons, QMessageBox::Yes | QMessageBox::No);
+        QVERIFY(location_->isVisible());
+        QCOMPARE(state_->currentLocation().Lat, 70.0f);
+
+        box(*location_, "txtLat")->setText("-70.5");
+        QVERIFY(location_->confirm());  // Yes
+        QCOMPARE(state_->currentLocation().Lat, -70.5f);
+    }
+
+    void okSetsTheRoundedLocationAndMarksStale() {
+        state_->setSingleStale(false);
+        state_->setWorkbenchStale(false);
+        QSignalSpy changed(state_.get(), &AppState::currentLocationChanged);
+        box(*location_, "Text2")->clear();
+        fill(*location_, {{"txtlong", "13.014"}, {"txtLat", "41.987"}, {"txtElev", "17.4"}});
+        QVERIFY(location_->confirm() && !location_->isVisible());
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(state_->currentLocation().Name, std::string("ST-Lon13.01-Lat41.99-Alt-17"));
+        QCOMPARE(state_->currentLocation().Alt, 17.0f);
+        QVERIFY(state_->singleStale() && state_->workbenchStale());
+    }
+
+    void saveAsksForTheOutputWindowOnlyAfterOk() {
+        QSignalSpy save(location_.get(), &LocationDialog::saveRequested);
+        location_->show();
+        box(*location_, "txtlong")->setText("200");
+        location_->findChild<QPushButton*>("CmdSave")->click();
+        QCOMPARE(save.count(), 0);
+        fill(*location_, {{"txtlong", "12"}, {"Text2", "Tivoli"}});
+        location_->findChild<QPushButton*>("CmdSave")->click();
+        QCOMPARE(save.count(), 1);
+        QCOMPARE(state_->currentLocation().Name, std::string("Tivoli"));
+    }
+
+    void cancelLeavesTheLocationAndReopeningShowsIt() {
+        box(*location_, "txtlong")->setText("1");
+        location_->findChild<QPushButton*>("CmdCanc")->click();
+        QVERIFY(!location_->isVisible());
+        QCOMPARE(state_->currentLocation().Lon, 13.01f);
+        location_->show();  // a new opening shows the current location again
+        // Elevation 17, not the raster's sea 0.
+        QCOMPARE(texts(*location_, {"Text2", "txtlong", "txtLat", "txtElev"}), QStringList({"East of Rome", "13.01", "41.99", "17"}));
+    }
+
+    // ---- frmCoord ----
+
+    // Decimal degrees typed or of the current location shown as truncated degrees, minutes and
+    // seconds; 0 counts as west and south and comes back as 0.
+    void decimalToDegreesTruncates_data() {
+        QTest::addColumn<bool>("typed");  // else the current location
+        QTest::addColumn<float>("lon");
+        QTest::addColumn<float>("lat");
+        QTest::addColumn<QString>("longitude");
+        QTest::addColumn<QString>("latitude");
+        QTest::newRow("typed") << true << 12.483f << 41.9f << "12 28 58 E" << "41 54 0 N";  // 58.8 seconds
+        // The status line rounds the current location to 12.48, whose single-precision value
+        // is 12.47999...: 47.99 seconds, truncated.
+        QTest::newRow("current") << false << 12.483f << 41.9f << "12 28 47 E" << "41 54 0 N";
+        QTest::newRow("west and south") << false << -0.25f << -33.5f << "0 15 0 W" << "33 30 0 S";
+        QTest::newRow("zero") << false << 0.0f << 0.0f << "0 0 0 W" << "0 0 0 S";
+    }
+    void decimalToDegreesTruncates() {
+        QFETCH(bool, typed);
+        QFETCH(float, lon);
+        QFETCH(float, lat);
+        if (!typed) setCurrent(lon, lat);
+        coord_->show();
+        if (typed) {
+            fill(*coord_, {{"txtlong", QString::number(lon)}, {"txtLat", QString::number(lat)}});
+            coord_->giveOldies();
+        }
+        QTEST(parts("Long").join(' '), "longitude");
+        QTEST(parts("Lat").join(' '), "latitude");
+        if (lon != 0) return;
+        coord_->degreesToDecimal();
+        QCOMPARE(texts(*coord_, {"txtlong", "txtLat"}), QStringList({"0", "0"}));
+    }
+
+    void typingDegreesUpdatesTheDecimalBoxes() {
+        fill(*coord_, {{"txtlong", "12.483"}, {"txtLat", "41.9"}});
+        coord_->giveOldies();
+        QLineEdit* seconds = box(*coord_, "txtLongSec");
+        seconds->selectAll();
+        QTest::keyClicks(seconds, "59");
+        QCOMPARE(box(*coord_, "txtlong")->text(), QStringLiteral("12.483"));  // 12.48306
+        seconds->selectAll();
+        QTest::keyClicks(seconds, "0");
+        QCOMPARE(box(*coord_, "txtlong")->text(), QStringLiteral("12.467"));
+        QLineEdit* ns = box(*coord_, "txtLatNS");
+        ns->selectAll();
+        QTest::keyClick(ns, 's');
+        QCOMPARE(ns->text(), QStringLiteral("s"));
+        QCOMPARE(box(*coord_, "txtLat")->text(), QStringLiteral("-41.9"));
+        QLineEdit* ow = box(*coord_, "txtLongOW");
+        ow->selectAll();
+        QTest::keyClick(ow, 'W');
+        QCOMPARE(box(*coord_, "txtlong")->text(), QStringLiteral("-12.467"));
+    }
+
+    void keyFiltersOfTheCoordinateBoxes() {
+        setCurrent(12.483f, 41.9f);
+        coord_->show();
+        QLineEdit* degrees = box(*coord_, "txtLatGrad");
+        degrees->selectAll();
+        QTest::keyClicks(degrees, "4-.x5");
+        QCOMPARE(degrees->text(), QStringLiteral("45"));
+        QCOMPARE(messages.count(), 0);
+
+        QLineEdit* ns = box(*coord_, "txtLatNS");
+        QTest::keyClick(ns, 'e');
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.last().title, QString());
+        QCOMPARE(messages.last().text, QStringLiteral("S for South or N for North. That's all."));
+        QCOMPARE(messages.last().icon, QMessageBox::NoIcon);
+        QCOMPARE(ns->text(), QStringLiteral("N"));
+
+        QLineEdit* ow = box(*coord_, "txtLongOW");
+        QTest::keyClick(ow, 'n');
+        QCOMPARE(messages.last().text, QStringLiteral("E for East or W for West. That's all."));
+        QCOMPARE(ow->text(), QStringLiteral("E"));
+
+        QLineEdit* lat = box(*coord_, "txtLat");
+        lat->clear();
+        QTest::keyClicks(lat, "-4a1,.5");
+        QCOMPARE(lat->text(), QStringLiteral("-41.5"));
+        QCOMPARE(messages.count(), 2);
+    }
+
+    void longitudeOutOfRangeWarnsAtEachKeyRelease() {
+        QLineEdit* lon = box(*coord_, "txtlong");
+        lon->clear();
+        QTest::keyClicks(lon, "20");
+        QCOMPARE(messages.count(), 0);
+        QCOMPARE(box(*coord_, "txtLongGrad")->text(), QStringLiteral("20"));
+        QTest::keyClick(lon, '0');
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.said(), QStringLiteral("Strange Location | Longitude should be between -180 and +180   degrees. | Critical"));
+        QTest::keyClick(lon, '5');
+        QCOMPARE(messages.count(), 2);
+        QTest::keyClick(lon, Qt::Key_Backspace);
+        QCOMPARE(messages.count(), 3);
+        QTest::keyClick(lon, Qt::Key_Backspace);
+        QCOMPARE(messages.count(), 3);
+        QCOMPARE(box(*coord_, "txtLongGrad")->text(), QStringLiteral("20"));
+
+        QLineEdit* lat = box(*coord_, "txtLat");
+        lat->setText("9");
+        lat->end(false);
+        QTest::keyClick(lat, '1');
+        QCOMPARE(messages.last().text, QStringLiteral("Latitude should be between -90° and +90°."));
+    }
+
+    void enterThatClosedTheMessageDoesNotReopenIt() {
+        QLineEdit* lon = box(*coord_, "txtlong");
+        lon->clear();
+        QTest::keyClicks(lon, "200");
+        QCOMPARE(messages.count(), 1);
+        // The Enter press went to the message box and closed it; only its release reaches the box.
+        QTest::keyRelease(lon, Qt::Key_Return);
+        QTest::keyRelease(lon, Qt::Key_Enter);
+        QCOMPARE(messages.count(), 1);
+        // A message box takes the focus while it shows: a key pressed before it opened and
+        // released after it closed does not count either.
+        QTest::keyPress(lon, '0');
+        QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason), in(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+        QApplication::sendEvent(lon, &out);
+        QApplication::sendEvent(lon, &in);
+        QTest::keyRelease(lon, '0');
+        QCOMPARE(messages.count(), 1);
+        // Ctrl+A (to retype the value) and lone modifier keys edit nothing and check nothing.
+        QTest::keyClick(lon, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(lon, Qt::Key_Shift);
+        QCOMPARE(messages.count(), 1);
+        // A key typed into the box still checks at its release.
+        lon->end(false);
+        QTest::keyClick(lon, '5');
+        QCOMPARE(messages.count(), 2);
+    }
+
+    void newCoordinatesInFormLocationForgetTheOldName() {
+        QLineEdit* name = box(*location_, "Text2");
+        QLineEdit* lon = box(*location_, "txtlong");
+        QCOMPARE(name->text(), QStringLiteral("East of Rome"));
+        lon->selectAll();
+        QTest::keyClicks(lon, "10");
+        QCOMPARE(name->text(), QString());
+        box(*location_, "txtLat")->setText("45");
+        QVERIFY(location_->confirm());
+        QCOMPARE(state_->currentLocation().Name, std::string("ST-Lon10-Lat45-Alt-1960"));
+
+        // A name the user typed is kept, whatever the order of typing.
+        location_->show();
+        name = box(*location_, "Text2");
+        lon = box(*location_, "txtlong");
+        name->setText(QStringLiteral("Alps"));
+        lon->selectAll();
+        QTest::keyClicks(lon, "10");
+        QCOMPARE(name->text(), QStringLiteral("Alps"));
+        // Setting the boxes from code (opening) keeps the loaded name.
+        location_->load();
+        QCOMPARE(name->text(), QStringLiteral("ST-Lon10-Lat45-Alt-1960"));
+    }
+
+    void reopenedDialogKeepsItsPlace() {
+        location_->move(150, 120);
+        const QPoint placed = location_->pos();
+        for (int i = 0; i < 3; ++i) {
+            location_->hide();
+            location_->show();
+        }
+        QCOMPARE(location_->pos(), placed);
+    }
+
+    void okTakesTheTerrainAltitudeAndAGeneratedName() {
+        state_->setSingleStale(false);
+        fill(*coord_, {{"txtlong", "10"}, {"txtLat", "95"}});
+        QVERIFY(!coord_->confirm());
+        QCOMPARE(messages.last().text, QStringLiteral("Latitude of your location should be between -90° and +90°."));
+        box(*coord_, "txtLat")->setText("45");
+        QVERIFY(coord_->confirm() && !coord_->isVisible());
+        QCOMPARE(state_->currentLocation().Name, std::string("ST-Lon10-Lat45-Alt-1960"));
+        QCOMPARE(state_->currentLocation().Alt, 1960.0f);
+        QVERIFY(state_->singleStale());
+    }
+
+    // ---- frmSettings ----
+
+    void defaultsShowAndPassUnchanged() {
+        QCOMPARE(texts(*settings_, {"txtMaxDist", "txtMaxStat", "txtMinDist"}), QStringList({"1000", "20", "0.1"}));
+        QVERIFY(field("txtMinHigh")->isReadOnly() && field("txtMaxHigh")->isReadOnly());
+        QVERIFY(confirmSettings());  // closes
+        QCOMPARE(messages.count(), 0);
+    }
+
+    // "OK" stores what was typed, then checks it: accepted values close the dialog and mark
+    // the estimates stale; a refused one is stored all the same and leaves the dialog open.
+    void okStoresThenAcceptsOrRefuses_data() {
+        QTest::addColumn<QString>("typed");   // box=text;...
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("said");    // the message shown (its start), none when empty
+        QTest::addColumn<QString>("stored");  // field=value;... of the settings after OK
+        QTest::addColumn<QString>("shown");   // box=text;... after OK
+        QTest::newRow("power 5") << "txtPowExp=5" << true << "" << "PowExp=5" << "";
+        QTest::newRow("power 5.01") << "txtPowExp=5.01" << false
+                                    << "Rather high power! | Even a power of 5 means\nthat half the distance makes 32 times the effect. | Critical"
+                                    << "PowExp=5.01" << "";
+        QTest::newRow("tiny power") << "txtPowExp=0.00005" << true << "" << "PowExp=0" << "";
+        QTest::newRow("minimum distance raised")
+            << "txtMinDist=0.05" << true
+            << "Too small Minimum Distance | Inverse Distance Averaging not allowed \nif the   Nearest Neighbour is closer than "
+               "100 m.\n\nDistance  was changed to 100m.  |"
+            << "MinDist=0.1" << "txtMinDist=0.1";
+        QTest::newRow("area at its limit") << "txtMaxDist=22000" << true << "" << "MaxDist=22000" << "";
+        QTest::newRow("area too large")
+            << "txtMaxDist=22000.5;txtMaxStat=5" << false
+            << "Problem: Area definitely to large. | More than half of the Earths surface\nis covered by the neighbourhoods size "
+               "you chose.\nThis may not really represent your local climate. |"
+            << "MaxDist=22000.5;MaxStat=20" << "";
+        QTest::newRow("zero shadow") << "txtShad=0" << true << "" << "Shad=0;ShadowOn=1" << "";
+        QTest::newRow("pasted comma") << "txtMaxStat=12,5" << true << "" << "MaxStat=12" << "txtMaxStat=12.5";
+    }
+    void okStoresThenAcceptsOrRefuses() {
+        QFETCH(QString, typed);
+        QFETCH(bool, accepted);
+        QFETCH(QString, said);
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        state_->setSingleStale(false);
+        state_->setWorkbenchStale(false);
+        for (const QString& edit : typed.split(';')) field(edit.section(QLatin1Char('='), 0, 0))->setText(edit.section('=', 1));
+        QCOMPARE(confirmSettings(), accepted);
+        QCOMPARE(state_->singleStale() && state_->workbenchStale(), accepted);
+        QCOMPARE(messages.count(), said.isEmpty() ? 0 : 1);
+        if (!said.isEmpty()) QVERIFY2(messages.said().startsWith(said), qPrintable(messages.said()));
+        const ProgramSettings& settings = state_->settings();
+        const std::map<QString, double> fields{{"PowExp", settings.PowExp}, {"MinDist", settings.MinDist},
+                                               {"MaxDist", settings.MaxDist}, {"MaxStat", settings.MaxStat},
+                                               {"Shad", settings.Shad},       {"ShadowOn", settings.ShadowOn}};
+        for (const QString& field : stored.split(';'))
+            QCOMPARE(fields.at(field.section('=', 0, 0)), double(float(field.section('=', 1).toDouble())));
+        for (const QString& edit : shown.split(';', Qt::SkipEmptyParts))
+            QCOMPARE(field(edit.section(QLatin1Char('='), 0, 0))->text(), edit.section('=', 1));
+    }
+
+    void firstFailureInOrderIsTheOnlyOneShown() {
+        field("txtPowExp")->setText("6");
+        field("txtShad")->setText("2");
+        field("txtMaxDist")->setText("0");
+        QVERIFY(!confirmSettings());
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.last().title, QStringLiteral("Rather high power!"));
+        // The minimum-distance note comes before a later failure.
+        field("txtPowExp")->setText("1");
+        field("txtShad")->setText("1");
+        field("txtMinDist")->setText("0");
+        messages.clear();
+        QVERIFY(!confirmSettings());
+        QCOMPARE(messages.count(), 2);
+        QCOMPARE(messages.requests[0].title, QStringLiteral("Too small Minimum Distance"));
+        QCOMPARE(messages.requests[1].title, QStringLiteral("Problem: Area too  small."));
+    }
+
+    void keyFiltersRefuseWithTheirMessages() {
+        QLineEdit* maxStat = field("txtMaxStat");
+        maxStat->clear();
+        QTest::keyClicks(maxStat, "1a2");
+        QCOMPARE(maxStat->text(), QStringLiteral("12"));
+        QCOMPARE(messages.count(), 0);
+        QTest::keyClick(maxStat, '.');
+        QVERIFY(messages.said().startsWith(QStringLiteral("Problem | Number of stations must be an integer |")));
+        QTest::keyClick(maxStat, '-');
+        QVERIFY(messages.said().startsWith(QStringLiteral("Problem: To few stations. | You should allow one neighbour at least.\nJust to get a result. |")));
+        QCOMPARE(maxStat->text(), QStringLiteral("12"));
+        QTest::keyClick(maxStat, Qt::Key_Backspace);
+        QCOMPARE(maxStat->text(), QStringLiteral("1"));
+
+        const std::pair<const char*, const char*> minusTitles[] = {
+            {"txtMaxDist", "Problem: Area too small."},
+            {"txtMinDist", "Wrong sign of  Minimum Distance"},
+            {"txtPowExp", "Wrong sign of power"},
+            {"txtShad", "Problem: No negative shadows."}};
+        for (auto [name, title] : minusTitles) {
+            messages.clear();
+            field(name)->setText("0");
+            field(name)->end(false);
+            QTest::keyClicks(field(name), ".5x-");
+            QCOMPARE(field(name)->text(), QStringLiteral("0.5"));
+            QCOMPARE(messages.count(), 1);
+            QCOMPARE(messages.last().title, QString::fromLatin1(title));
+            QCOMPARE(messages.last().icon, QMessageBox::Critical);
+        }
+
+        tick("chkNeighbAlt")->click();
+        messages.clear();
+        field("txtMinHigh")->clear();
+        QTest::keyClicks(field("txtMinHigh"), "-12.5e");
+        QCOMPARE(field("txtMinHigh")->text(), QStringLiteral("-12.5"));
+        QCOMPARE(messages.count(), 0);
+    }
+
+    void enterMovesOnAsTab() {
+        settings_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(settings_.get()));
+        field("txtMaxDist")->setFocus();
+        QTRY_VERIFY(field("txtMaxDist")->hasFocus());
+        QTest::keyClick(field("txtMaxDist"), Qt::Key_Return);
+        QVERIFY(field("txtMaxStat")->hasFocus());
+        QCOMPARE(field("txtMaxDist")->text(), QStringLiteral("1000"));
+        QVERIFY(settings_->isVisible());
+    }
+
+    void uncheckingNeighbAltResetsTheAltitudeBoxes() {
+        tick("chkNeighbAlt")->click();
+        QVERIFY(!field("txtMinHigh")->isReadOnly());
+        field("txtMinHigh")->setText("200");
+        field("txtMaxHigh")->setText("1500");
+        tick("chkNeighbAlt")->click();
+        QCOMPARE(texts(*settings_, {"txtMinHigh", "txtMaxHigh"}), QStringList({"-350", "8848"}));
+        QVERIFY(field("txtMinHigh")->isReadOnly() && field("txtMaxHigh")->isReadOnly());
+    }
+
+    void leavingAnAltitudeBoxInWrongOrderWarns() {
+        tick("chkNeighbAlt")->click();
+        field("txtMinHigh")->setText("900");
+        field("txtMaxHigh")->setText("100");
+        leave(field("txtMinHigh"));
+        QCOMPARE(messages.count(), 1);
+        QVERIFY(messages.said().startsWith(QStringLiteral("Altitude Confusion | Lowest Altitude should be below highest altitude! |")));
+        leave(field("txtMaxHigh"));
+        QCOMPARE(messages.last().text, QStringLiteral("Highest Altitude should be above lowest altitude!"));
+        QCOMPARE(field("txtMinHigh")->text(), QStringLiteral("900"));  // values stay as typed
+        // Switching to another window is not leaving the box.
+        messages.clear();
+        QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+        QApplication::sendEvent(field("txtMinHigh"), &away);
+        QCOMPARE(messages.count(), 0);
+    }
+
+    void cancelWritesTheStoredValuesBack() {
+        auto* method = settings_->findChild<QComboBox*>("cboMethod");
+        field("txtPowExp")->setText("5.01");
+        method->setCurrentText(QStringLiteral("Robust"));
+        tick("chkAltCorr")->setChecked(false);
+        QVERIFY(!confirmSettings());  // refused, but stored
+        QCOMPARE(state_->settings().RobustCorr, int16_t(1));
+        field("txtPowExp")->setText("3");
+        field("txtMaxStat")->setText("7");
+        method->setCurrentText(QStringLiteral("Described"));
+        settings_->findChild<QPushButton*>("CmdCanc")->click();
+        QVERIFY(!settings_->isVisible());
+        QCOMPARE(texts(*settings_, {"txtPowExp", "txtMaxStat"}), QStringList({"5.01", "20"}));
+        QCOMPARE(method->currentText(), QStringLiteral("Robust"));
+        QVERIFY(!tick("chkAltCorr")->isChecked());
+        QCOMPARE(state_->settings().PowExp, 5.01f);
+    }
+
+    // One control for the method: every method of the core's list, stored by OK together with
+    // the older robust switch, which always agrees with it.
+    void methodChoiceIsTheOneMethodControlAndIsStored() {
+        auto* method = settings_->findChild<QComboBox*>("cboMethod");
+        QVERIFY(method);
+        QVERIFY2(!settings_->findChild<QCheckBox*>("chkRobustCorr"), "a second control for the method");
+        // It opens on the method of the settings (whichever is the default).
+        QCOMPARE(method->currentText(), methodCaption(effectiveMethod(state_->settings())));
+        QCOMPARE(method->count(), static_cast<int>(kMethods.size()));
+        for (Method m : kMethods) {
+            method->setCurrentText(methodCaption(m));
+            QCOMPARE(method->currentText().toLower(), QString::fromLatin1(methodName(m)));
+            QVERIFY(confirmSettings());
+            QCOMPARE(state_->settings().Method, m);
+            QCOMPARE(state_->settings().RobustCorr, int16_t(m == Method::Robust ? 1 : 0));
+            settings_->show();
+        }
+        // Settings with only the older switch on show Robust, as the engine reads them.
+        state_->settings().Method = Method::Described;
+        state_->settings().RobustCorr = 1;
+        settings_->findChild<QPushButton*>("CmdCanc")->click();
+        QCOMPARE(method->currentText(), QStringLiteral("Robust"));
+    }
+
+private:
+    static QLineEdit* box(QWidget& dialog, const char* name) { return dialog.findChild<QLineEdit*>(QLatin1String(name)); }
+    static QStringList texts(QWidget& dialog, std::initializer_list<const char*> names) {
+        QStringList out;
+        for (const char* name : names) out << box(dialog, name)->text();
+        return out;
+    }
+    static void fill(QWidget& dialog, std::initializer_list<std::pair<const char*, QString>> texts) {
+        for (const auto& [name, text] : texts) box(dialog, name)->setText(text);
+    }
+    QStringList parts(const char* axis) {
+        QStringList out;
+        const QString prefix = QStringLiteral("txt") + QLatin1String(axis);
+        const QString hemisphere = QLatin1String(axis) == QLatin1String("Long") ? QStringLiteral("OW") : QStringLiteral("NS");
+        for (const QString& suffix : {QStringLiteral("Grad"), QStringLiteral("Min"), QStringLiteral("Sec"), hemisphere})
+            out << coord_->findChild<QLineEdit*>(prefix + suffix)->text();
+        return out;
+    }
+    void setCurrent(float lon, float lat) {
+        coord_->hide();
+        Location l{"Here", lon, lat, 0};
+        state_->WriteStatusLocation(l);
+    }
+    QLineEdit* field(const QString& name) { return settings_->findChild<QLineEdit*>(name); }
+    QCheckBox* tick(const char* name) { return settings_->findChild<QCheckBox*>(QLatin1String(name)); }
+    bool confirmSettings() {
+        settings_->findChild<QPushButton*>("Command2")->click();
+        return !settings_->isVisible();
+    }
+    static void leave(QLineEdit* edit) {
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(edit, &out);
+    }
+
+    MessageRecorder messages;
+    QTemporaryDir terrain_;
+    std::unique_ptr<AppState> state_;
+    std::unique_ptr<LocationDialog> location_;
+    std::unique_ptr<CoordinateDialog> coord_;
+    std::unique_ptr<SettingsDialog> settings_;
+};
+
+QTEST_MAIN(DialogsTest)
+#include "dialogs_test.moc"
