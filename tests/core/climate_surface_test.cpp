@@ -12,27 +12,14 @@
 #include "error.h"
 
 #include "fixture.h"
+#include "maps_test_util.h"
 
 using namespace zentrel;
 
 namespace {
 
-// A 6 x 4 mask at 1 degree, columns at longitudes 0..5 and rows at latitudes 3..0; the cell at
-// longitude 1, latitude 2 is sea.
-ImgRaster mask() {
-    ImgRaster map;
-    map.Header.Rows = 4;
-    map.Header.Columns = 6;
-    map.Header.RefLon = 3;
-    map.Header.RefLat = 1;
-    map.Header.RefColumn = 3;
-    map.Header.RefRow = 2;
-    map.Header.CellWidth = 1;
-    map.Header.CellHeight = 1;
-    map.Cells.assign(24, 1);
-    map.Cells[1 * 6 + 1] = kImgNoData;
-    return map;
-}
+// The mask: columns at longitudes 0..5 and rows at latitudes 3..0; the cell at longitude 1, latitude 2 is sea.
+const ImgRaster m = maps_test::smallMap();
 
 // Keeps every block it is given, in order.
 struct Collect : SurfaceSink {
@@ -52,6 +39,15 @@ float at(const Collect& sink, int bands, int columns, int b, int r, int c) {
         offset += static_cast<size_t>(bands) * n * columns;
     }
     return NAN;
+}
+
+// Rows 0..rows - 1 of the whole run, each row band by band.
+std::vector<float> byRow(const Collect& sink, int bands, int rows, int columns) {
+    std::vector<float> out;
+    for (int r = 0; r < rows; ++r)
+        for (int b = 0; b < bands; ++b)
+            for (int c = 0; c < columns; ++c) out.push_back(at(sink, bands, columns, b, r, c));
+    return out;
 }
 
 // An estimate per worker whose values follow from the point: Best = lon * 100 + lat + month,
@@ -152,12 +148,7 @@ TEST(SurfaceBands, QuantitiesInTheOrderGivenAndBandsNamedByPeriodAndQuantity) {
     ASSERT_EQ(q.size(), 3u);
     EXPECT_EQ(q[0], SurfaceQuantity::StdErr);
     EXPECT_EQ(q[2], SurfaceQuantity::Bias);
-    try {
-        parseQuantities("best,error");
-        FAIL();
-    } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find("\"error\""), std::string::npos);
-    }
+    EXPECT_NE(test::errorOf([] { parseQuantities("best,error"); }).find("\"error\""), std::string::npos);
     EXPECT_THROW(parseQuantities("best,best"), Error);
     EXPECT_THROW(parseQuantities(""), Error);
 
@@ -253,24 +244,22 @@ TEST(SurfaceMetadata, NamesTheMethodFromTheRobustSettingAndCarriesUnitsAndVersio
     ProgramSettings settings = test::describedSettings();
     SurfaceLayout layout;
     layout.Variable = Prec;
-    auto find = [](const auto& pairs, const std::string& key) {
-        for (const auto& [k, v] : pairs)
-            if (k == key) return v;
-        return std::string("(missing)");
+    auto metadata = [&](const std::string& source) {
+        const auto pairs = surfaceMetadata(layout, settings, source);
+        return std::map<std::string, std::string>(pairs.begin(), pairs.end());
     };
-    auto meta = surfaceMetadata(layout, settings, "my stations");
-    EXPECT_EQ(find(meta, "method"), "described");
-    EXPECT_EQ(find(meta, "units"), "mm");
-    EXPECT_EQ(find(meta, "source"), "my stations");
-    EXPECT_EQ(find(meta, "period"), "Annual total");
-    EXPECT_NE(find(meta, "software").find("Zentrel "), std::string::npos);
-    EXPECT_NE(find(meta, "settings").find("MaxStat=20"), std::string::npos);
+    auto meta = metadata("my stations");
+    EXPECT_EQ(meta["method"], "described");
+    EXPECT_EQ(meta["units"], "mm");
+    EXPECT_EQ(meta["source"], "my stations");
+    EXPECT_EQ(meta["period"], "Annual total");
+    EXPECT_NE(meta["software"].find("Zentrel "), std::string::npos);
+    EXPECT_NE(meta["settings"].find("MaxStat=20"), std::string::npos);
     settings.RobustCorr = 1;
-    EXPECT_EQ(find(surfaceMetadata(layout, settings, ""), "method"), "robust");
+    EXPECT_EQ(metadata("")["method"], "robust");
 }
 
 TEST(SurfaceLoop, SeaAndCellsWithoutEstimateAreNoDataAndValuesFollowTheBands) {
-    const ImgRaster m = mask();
     const SurfaceGrid grid = surfaceGrid(-0.5, -0.5, 5.5, 3.5, 1);  // cell centres on the mask's cells
     SurfaceLayout layout;
     layout.Variable = Temp;
@@ -293,7 +282,6 @@ TEST(SurfaceLoop, SeaAndCellsWithoutEstimateAreNoDataAndValuesFollowTheBands) {
 }
 
 TEST(SurfaceLoop, ValuesDoNotDependOnThreadsBlocksOrStrips) {
-    const ImgRaster m = mask();
     const SurfaceGrid grid = surfaceGrid(-0.5, -0.5, 5.5, 3.5, 0.25);
     SurfaceLayout layout;
     layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::Bias};
@@ -301,28 +289,25 @@ TEST(SurfaceLoop, ValuesDoNotDependOnThreadsBlocksOrStrips) {
     Collect whole;
     computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 1, whole);
     ASSERT_EQ(whole.blocks.size(), 1u);
+    const size_t perRow = 2 * static_cast<size_t>(grid.Columns);
+    const std::vector<float> expected = byRow(whole, 2, grid.Rows, grid.Columns);
     Collect small;
     computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 4, small, nullptr, 1);  // a row per block
     EXPECT_EQ(small.blocks.size(), static_cast<size_t>(grid.Rows));
-    for (int r = 0; r < grid.Rows; ++r)
-        for (int c = 0; c < grid.Columns; ++c)
-            for (int b = 0; b < 2; ++b) ASSERT_EQ(at(small, 2, grid.Columns, b, r, c), at(whole, 2, grid.Columns, b, r, c));
-    for (int n : {2, 5, 16}) {
+    EXPECT_EQ(byRow(small, 2, grid.Rows, grid.Columns), expected);
+    for (int n : {2, 5, 16})
         for (int i = 1; i <= n; ++i) {
             const RowRange rows = tileRows(grid.Rows, i, n);
             Collect strip;
             computeSurface(grid, rows, layout, m, std::ref(fake), 3, strip, nullptr, 200);
-            for (int r = 0; r < rows.Count; ++r)
-                for (int c = 0; c < grid.Columns; ++c)
-                    for (int b = 0; b < 2; ++b)
-                        ASSERT_EQ(at(strip, 2, grid.Columns, b, r, c), at(whole, 2, grid.Columns, b, rows.First + r, c))
-                            << "strip " << i << " of " << n;
+            EXPECT_EQ(byRow(strip, 2, rows.Count, grid.Columns),
+                      std::vector<float>(expected.begin() + static_cast<long>(rows.First * perRow),
+                                         expected.begin() + static_cast<long>((rows.First + rows.Count) * perRow)))
+                << "strip " << i << " of " << n;
         }
-    }
 }
 
 TEST(SurfaceLoop, CancelReturnsMinusOneAndFailuresOfEstimateOrWriterComeThrough) {
-    const ImgRaster m = mask();
     const SurfaceGrid grid = surfaceGrid(-0.5, -0.5, 5.5, 3.5, 0.5);
     SurfaceLayout layout;
     FakeEstimates fake;

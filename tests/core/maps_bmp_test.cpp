@@ -22,7 +22,7 @@ TEST(Bmp, GoldenBytesWithRowPaddingAndBottomUpRows) {
     EXPECT_EQ(bytes[54 + 12 + 6], 160);  // top-right blue
     maps_test::ScratchFolder folder;
     writeBmp24(folder.file("t.bmp"), image);
-    EXPECT_EQ(maps_test::readBytes(folder.file("t.bmp")), maps_test::readBytes(maps_test::golden("golden_3x2.bmp")));
+    EXPECT_EQ(maps_test::readFile(folder.file("t.bmp")), maps_test::golden("golden_3x2.bmp"));
     const RgbImage back = readBmp24(folder.file("t.bmp"));
     EXPECT_EQ(back.Width, 3);
     EXPECT_EQ(back.Height, 2);
@@ -33,7 +33,7 @@ TEST(Bmp, MalformedFilesAreRefused) {
     maps_test::ScratchFolder folder;
     auto bytes = formatBmp24(RgbImage(3, 2));
     auto readWith = [&](const std::vector<uint8_t>& b) {
-        maps_test::writeText(folder.file("b.bmp"), std::string(b.begin(), b.end()));
+        folder.write("b.bmp", std::string(b.begin(), b.end()));
         return readBmp24(folder.file("b.bmp"));
     };
     auto truncated = bytes;

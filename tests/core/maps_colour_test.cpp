@@ -77,7 +77,7 @@ TEST(ColourFile, GoldenWriterAndRoundTrip) {
     const std::vector<ColourRange> ranges = {{0, 1, {50, 146, 138}, "< 0 m"}, {2, 5, {46, 127, 58}, "Tab\there"}};
     maps_test::ScratchFolder folder;
     writeColourFile(folder.file("m.clr"), "First\tLast\tRed\tGreen\tBlue\tLabel", ranges);
-    EXPECT_EQ(maps_test::readBytes(folder.file("m.clr")), maps_test::readBytes(maps_test::golden("golden.clr")));
+    EXPECT_EQ(maps_test::readFile(folder.file("m.clr")), maps_test::golden("golden.clr"));
     const auto table = readColourTable(folder.file("m.clr"));
     EXPECT_EQ(table.Entries[1].Label, "< 0 m");
     EXPECT_EQ(table.Entries[5].Label, "Tab here");

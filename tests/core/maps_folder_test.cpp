@@ -22,7 +22,7 @@ TEST(MapFolder, OnlyMapsWithAllFourFilesAreListed) {
                              "C.IMG", "C.clr", "c.CTY", "C.bnd",      // exported name, mixed case
                              "d.v2.img", "d.clr", "d.cty", "d.bnd",   // base name before the first "."
                              "e.clr", "e.cty", "e.bnd", "notes.txt"})  // no raster
-        maps_test::writeText(folder.file(name), "x");
+        folder.write(name, "x");
     const auto maps = listUsableMaps(folder.path().string());
     EXPECT_EQ(bases(maps), (std::vector<std::string>{"C", "a", "d"}));
     EXPECT_EQ(maps[0].Img, folder.file("C.IMG"));
