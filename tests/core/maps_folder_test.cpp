@@ -15,7 +15,7 @@ std::vector<std::string> bases(const std::vector<MapFiles>& maps) {
 }
 }  // namespace
 
-TEST(MapFolder, OnlyMapsWithAllFourFilesAreListed) {
+TEST(MapFolder, OnlyMapsWithAllFourFilesAreListedAndAMissingFolderHasNone) {
     maps_test::ScratchFolder folder;
     for (const char* name : {"a.img", "a.clr", "a.cty", "a.bnd",      // complete
                              "b.img", "b.clr", "b.bnd",               // no capitals
@@ -29,6 +29,5 @@ TEST(MapFolder, OnlyMapsWithAllFourFilesAreListed) {
     EXPECT_EQ(maps[0].Cty, folder.file("c.CTY"));
     EXPECT_EQ(maps[2].Img, folder.file("d.v2.img"));
     EXPECT_EQ(maps[2].Clr, folder.file("d.clr"));
+    EXPECT_TRUE(listUsableMaps("/nonexistent/rastelldata").empty());
 }
-
-TEST(MapFolder, MissingFolderListsNothing) { EXPECT_TRUE(listUsableMaps("/nonexistent/rastelldata").empty()); }
