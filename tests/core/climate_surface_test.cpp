@@ -18,6 +18,9 @@ using namespace zentrel;
 
 namespace {
 
+using Q = SurfaceQuantity;
+const std::vector<Q> kAll = {Q::Best, Q::StdErr, Q::Low, Q::High, Q::Bias};
+
 // The mask: columns at longitudes 0..5 and rows at latitudes 3..0; the cell at longitude 1, latitude 2 is sea.
 const ImgRaster m = maps_test::smallMap();
 
@@ -144,17 +147,12 @@ TEST(SurfaceTiles, StripsCoverEveryRowOnceInOrderAndDifferByAtMostOneRow) {
 }
 
 TEST(SurfaceBands, QuantitiesInTheOrderGivenAndBandsNamedByPeriodAndQuantity) {
-    const auto q = parseQuantities("stderr,best,bias");
-    ASSERT_EQ(q.size(), 3u);
-    EXPECT_EQ(q[0], SurfaceQuantity::StdErr);
-    EXPECT_EQ(q[2], SurfaceQuantity::Bias);
+    EXPECT_EQ(parseQuantities("stderr,best,bias"), (std::vector<Q>{Q::StdErr, Q::Best, Q::Bias}));
     EXPECT_NE(test::errorOf([] { parseQuantities("best,error"); }).find("\"error\""), std::string::npos);
     EXPECT_THROW(parseQuantities("best,best"), Error);
     EXPECT_THROW(parseQuantities(""), Error);
 
-    SurfaceLayout layout;
-    layout.Periods = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
-    layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::StdErr};
+    const SurfaceLayout layout{.Periods = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}, .Quantities = {Q::Best, Q::StdErr}};
     EXPECT_EQ(layout.bandCount(), 26);
     EXPECT_EQ(layout.bandDescription(0), "January");
     EXPECT_EQ(layout.bandDescription(1), "February");  // the periods of one quantity first
@@ -169,12 +167,7 @@ TEST(SurfaceBands, LowAndHighAreBestMinusAndPlusKStdErrClippedAsTheBatchFiles) {
     e.StdErr[7] = 8;
     e.Bias[7] = -1.5f;
     e.HasStdErr = true;
-    SurfaceLayout layout;
-    layout.Periods = {7};
-    layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::StdErr, SurfaceQuantity::Low,
-                         SurfaceQuantity::High, SurfaceQuantity::Bias};
-    layout.ConfidenceFactor = 1.96f;
-    layout.Variable = Temp;
+    SurfaceLayout layout{.Variable = Temp, .Periods = {7}, .Quantities = kAll, .ConfidenceFactor = 1.96f};
     EXPECT_FLOAT_EQ(surfaceValue(layout, 2, e), 10 - 1.96f * 8);  // a temperature may be negative
     EXPECT_FLOAT_EQ(surfaceValue(layout, 3, e), 10 + 1.96f * 8);
     EXPECT_FLOAT_EQ(surfaceValue(layout, 4, e), -1.5f);
@@ -190,11 +183,7 @@ TEST(SurfaceBands, LowAndHighAreBestMinusAndPlusKStdErrClippedAsTheBatchFiles) {
 
 // Missing is never zero: what the estimate does not have is NoData in every band that shows it.
 TEST(SurfaceBands, QuantitiesNotEstimatedAreNoDataNeverZero) {
-    SurfaceLayout layout;
-    layout.Variable = Temp;
-    layout.Periods = {3, 13};
-    layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::StdErr, SurfaceQuantity::Low,
-                         SurfaceQuantity::High, SurfaceQuantity::Bias};
+    const SurfaceLayout layout{.Variable = Temp, .Periods = {3, 13}, .Quantities = kAll};
     EstimateResult noError;  // cross-validation did not run: StdErr and Bias hold 0
     noError.Best[3] = noError.Best[13] = 4;
     EstimateResult noAnnual = noError;  // one station: no annual values
@@ -219,9 +208,7 @@ TEST(SurfaceBands, TheYearOfPrecAndPetIsTheTotalOfTheMonthsAndOfTheOthersTheMean
     e.HasStdErr = true;
     e.Best[13] = 0.5f;  // within every variable's range (a sunshine fraction is at most 1)
     e.StdErr[13] = 0.25f;
-    SurfaceLayout layout;
-    layout.Periods = {13};
-    layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::StdErr};
+    SurfaceLayout layout{.Periods = {13}, .Quantities = {Q::Best, Q::StdErr}};
     for (int v = 0; v < kVariableCount; ++v) {
         layout.Variable = v;
         const bool total = v == Prec || v == PET;
@@ -242,8 +229,7 @@ TEST(SurfacePeriods, MonthNamesAbbreviationsAndAnnualInAnyCase) {
 
 TEST(SurfaceMetadata, NamesTheMethodFromTheRobustSettingAndCarriesUnitsAndVersion) {
     ProgramSettings settings = test::describedSettings();
-    SurfaceLayout layout;
-    layout.Variable = Prec;
+    const SurfaceLayout layout{.Variable = Prec};
     auto metadata = [&](const std::string& source) {
         const auto pairs = surfaceMetadata(layout, settings, source);
         return std::map<std::string, std::string>(pairs.begin(), pairs.end());
@@ -261,10 +247,7 @@ TEST(SurfaceMetadata, NamesTheMethodFromTheRobustSettingAndCarriesUnitsAndVersio
 
 TEST(SurfaceLoop, SeaAndCellsWithoutEstimateAreNoDataAndValuesFollowTheBands) {
     const SurfaceGrid grid = surfaceGrid(-0.5, -0.5, 5.5, 3.5, 1);  // cell centres on the mask's cells
-    SurfaceLayout layout;
-    layout.Variable = Temp;
-    layout.Periods = {9, 13};
-    layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::StdErr};
+    const SurfaceLayout layout{.Variable = Temp, .Periods = {9, 13}, .Quantities = {Q::Best, Q::StdErr}};
     FakeEstimates fake;
     Collect sink;
     const long long estimated = computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 1, sink);
@@ -283,8 +266,7 @@ TEST(SurfaceLoop, SeaAndCellsWithoutEstimateAreNoDataAndValuesFollowTheBands) {
 
 TEST(SurfaceLoop, ValuesDoNotDependOnThreadsBlocksOrStrips) {
     const SurfaceGrid grid = surfaceGrid(-0.5, -0.5, 5.5, 3.5, 0.25);
-    SurfaceLayout layout;
-    layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::Bias};
+    const SurfaceLayout layout{.Quantities = {Q::Best, Q::Bias}};
     FakeEstimates fake;
     Collect whole;
     computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 1, whole);

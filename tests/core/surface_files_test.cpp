@@ -18,13 +18,7 @@ using namespace zentrel;
 
 namespace {
 
-SurfaceLayout twoByTwo() {
-    SurfaceLayout layout;
-    layout.Variable = Prec;
-    layout.Periods = {9, 13};
-    layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::StdErr};
-    return layout;
-}
+const SurfaceLayout kLayout{.Variable = Prec, .Periods = {9, 13}, .Quantities = {SurfaceQuantity::Best, SurfaceQuantity::StdErr}};
 
 // Value of band b at (r, c): distinct everywhere, one cell without data.
 float value(int b, int r, int c) { return r == 1 && c == 0 ? kSurfaceNoData : b * 1000 + r * 10 + c + 0.25f; }
@@ -77,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(RowsInMemoryOrInAFile, SurfaceGeoTiff, ::testing::Value
 TEST_P(SurfaceGeoTiff, Float32BandsWithExactGridNoDataDescriptionsAndMetadata) {
     maps_test::ScratchFolder folder;
     const SurfaceGrid grid = surfaceGrid(-180, 80, 180, 84, 0.0833333);  // 4320 x 48
-    const SurfaceLayout layout = twoByTwo();
+    const SurfaceLayout& layout = kLayout;
     const std::string path = folder.file("prec.tif");
     {
         SurfaceGeoTiffWriter writer(path, grid, layout, surfaceMetadata(layout, test::describedSettings(), "test stations"),
@@ -131,7 +125,7 @@ TEST_P(SurfaceGeoTiff, Float32BandsWithExactGridNoDataDescriptionsAndMetadata) {
 TEST_P(SurfaceGeoTiff, UnfinishedOrUnwritableFileLeavesNothingAndNamesTheFile) {
     maps_test::ScratchFolder folder;
     const SurfaceGrid grid = surfaceGrid(0, 0, 3, 2, 1);
-    const SurfaceLayout layout = twoByTwo();
+    const SurfaceLayout& layout = kLayout;
     {
         SurfaceGeoTiffWriter writer(folder.file("x.tif"), grid, layout, {}, GetParam());
         writeAll(writer, grid, layout, 1);
@@ -148,7 +142,7 @@ TEST_P(SurfaceGeoTiff, UnfinishedOrUnwritableFileLeavesNothingAndNamesTheFile) {
 TEST(SurfaceNetCdf, CfClimatologyAxisBoundsCrsWktAndTheYearInAVariableOfItsOwn) {
     maps_test::ScratchFolder folder;
     const SurfaceGrid grid = surfaceGrid(5, 45, 8, 47, 1);
-    const SurfaceLayout layout = twoByTwo();
+    const SurfaceLayout& layout = kLayout;
     const std::string path = folder.file("prec.nc");
     {
         auto metadata = surfaceMetadata(layout, test::describedSettings(), "test stations");
