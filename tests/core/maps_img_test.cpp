@@ -46,24 +46,11 @@ TEST(Real48, OutOfRangeValues) {
 
 namespace {
 ImgRaster exportLike3x2() {
-    ImgRaster r;
-    ImgHeader& h = r.Header;
-    h.Rows = 2;
-    h.Columns = 3;
-    h.Title = "Temp - Average";
-    h.RefLat = 41.0;
-    h.RefLon = 12.5;
-    h.RefColumn = 1.5;
-    h.RefRow = 1.0;
-    h.CellWidth = 1.0;
-    h.CellHeight = 1.0;
-    h.Scale = 0.4;
-    h.Offset = -50;
-    h.Byte22 = 0x11;
-    h.Byte23 = 0x22;
-    h.Bytes168.fill(0x33);
-    h.Byte204 = 0x44;
-    r.Cells = {0, 1, 175, 250, 254, 255};
+    ImgRaster r{.Header = {.Byte22 = 0x11, .Byte23 = 0x22, .Rows = 2, .Columns = 3, .Title = "Temp - Average", .RefLat = 41.0,
+                           .RefLon = 12.5, .RefColumn = 1.5, .RefRow = 1.0, .CellWidth = 1.0, .CellHeight = 1.0, .Scale = 0.4,
+                           .Offset = -50, .Byte204 = 0x44},
+                .Cells = {0, 1, 175, 250, 254, 255}};
+    r.Header.Bytes168.fill(0x33);
     return r;
 }
 }  // namespace
