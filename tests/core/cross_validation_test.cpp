@@ -20,11 +20,10 @@ template <class Field>
 std::vector<Station> gridStations(Field field, int count = 120) {
     std::vector<Station> out;
     Random rng{12345};
-    auto next = [&rng] { return rng.uniform(0, 1); };
     for (int k = 0; k < count; ++k) {
-        const float lon = -5 + static_cast<float>(k % 12) * 2.5f + next();
-        const float lat = 38 + static_cast<float>(k / 12) * 2.0f + next();
-        const float alt = std::round(next() * 2500);
+        const float lon = -5 + static_cast<float>(k % 12) * 2.5f + rng.uniform(0, 1);
+        const float lat = 38 + static_cast<float>(k / 12) * 2.0f + rng.uniform(0, 1);
+        const float alt = std::round(rng.uniform(0, 2500));
         Station s = makeStation(lon, lat, alt, 0, "S" + std::to_string(k));
         for (int m = 1; m <= 12; ++m) s.Data[static_cast<size_t>(m)] = field(s, m);
         out.push_back(s);
