@@ -87,12 +87,9 @@ TEST_P(SurfaceGeoTiff, Float32BandsWithExactGridNoDataDescriptionsAndMetadata) {
     EXPECT_EQ(ds->GetRasterXSize(), 4320);
     EXPECT_EQ(ds->GetRasterYSize(), 48);
     ASSERT_EQ(ds->GetRasterCount(), 4);
-    double t[6];
-    ds->GetGeoTransform(t);
-    EXPECT_EQ(t[0], -180);
-    EXPECT_EQ(t[1], 360.0 / 4320);  // not rounded to three decimals
-    EXPECT_EQ(t[3], 84);
-    EXPECT_EQ(t[5], -360.0 / 4320);
+    std::array<double, 6> t{};
+    ds->GetGeoTransform(t.data());
+    EXPECT_EQ(t, (std::array<double, 6>{-180, 360.0 / 4320, 0, 84, 0, -360.0 / 4320}));  // not rounded to three decimals
     EXPECT_NE(std::string(ds->GetProjectionRef()).find("WGS 84"), std::string::npos);
     EXPECT_STREQ(ds->GetMetadataItem("method"), "described");
     EXPECT_STREQ(ds->GetMetadataItem("software"), (std::string("Zentrel ") + programVersion()).c_str());
@@ -107,10 +104,9 @@ TEST_P(SurfaceGeoTiff, Float32BandsWithExactGridNoDataDescriptionsAndMetadata) {
     int hasNoData = 0;
     EXPECT_EQ(band->GetNoDataValue(&hasNoData), kSurfaceNoData);
     EXPECT_TRUE(hasNoData);
-    int bx = 0, by = 0;
-    band->GetBlockSize(&bx, &by);
-    EXPECT_EQ(bx, 256);
-    EXPECT_EQ(by, 256);
+    std::pair<int, int> block;
+    band->GetBlockSize(&block.first, &block.second);
+    EXPECT_EQ(block, std::pair(256, 256));
     EXPECT_GE(band->GetOverviewCount(), 1);  // 4320 columns: overviews down to a tile
     std::vector<float> row(4320);
     for (int b = 1; b <= 4; ++b)
