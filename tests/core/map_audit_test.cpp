@@ -28,10 +28,11 @@ struct RingMap {
         mask.Header.RefLat = 45;
         mask.Cells.assign(mask.Cells.size(), 1);
     }
-    MapAudit audit(int variable, int threads, int worst = 3) const {
+    MapAudit audit(int variable, int threads, int worst = 3) const { return audit(std::vector<int>{variable}, threads, worst); }
+    MapAudit audit(std::vector<int> variables, int threads, int worst = 3) const {
         MapAuditOptions o;
         o.grid = surfaceGrid(9.5, 44.5, 10.5, 45.5, 0.25);
-        o.variables = {variable};
+        o.variables = std::move(variables);
         o.threads = threads;
         o.worst = worst;
         return auditMap(std::make_shared<StationDatabase>(folder.str()), folder.str(), settings, mask, o);
@@ -74,4 +75,29 @@ TEST(MapAudit, PlausibleFieldIsWithinRecordsAndEnvelopeAndTheReportDoesNotDepend
         EXPECT_EQ(v.envelopeCells, 0) << variable << "\n" << formatMapAuditText(one);
         EXPECT_EQ(formatMapAuditJson(one), formatMapAuditJson(three));
     }
+}
+
+TEST(MapAudit, CellsWhoseVariablesAreNoOneClimateAreCountedTogether) {
+    // March of every variable 10 at every station; then minima of 15 C (above the mean) and a
+    // vapour pressure of 40 hPa (saturation at 10 C is 12.3 hPa).
+    RingMap map(10);
+    const auto consistency = [&map] {
+        return map.audit(std::vector<int>{Temp, Tmax, Tmin, Vap}, 2).consistency;
+    };
+    const ConsistencyAudit fine = consistency();
+    EXPECT_TRUE(fine.temperatures && fine.vapour);
+    EXPECT_EQ(fine.orderCells + fine.saturationCells, 0);
+    std::vector<Station> ring = ringOfEightStations();
+    for (Station& s : ring) s.Data[3] = 15;
+    map.folder.write("min.txt", stationLines(ring));
+    for (Station& s : ring) s.Data[3] = 40;
+    map.folder.write("vap.txt", stationLines(ring));
+    const ConsistencyAudit odd = consistency();
+    EXPECT_EQ(odd.orderCells, 16);
+    EXPECT_EQ(odd.orderMonths, 16);  // March only
+    EXPECT_EQ(odd.saturationCells, 16);
+    ASSERT_FALSE(odd.examples.empty());
+    EXPECT_EQ(odd.examples[0].month, 3);
+    // Not judged when a variable of the pair was not audited.
+    EXPECT_FALSE(map.audit(std::vector<int>{Temp, Tmin}, 1).consistency.temperatures);
 }

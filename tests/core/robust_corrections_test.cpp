@@ -3,7 +3,9 @@
 // robust and adaptive methods put on estimates beyond their neighbours.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <string>
 
 #include "base/records.h"
 #include "engine/engine.h"
@@ -185,4 +187,52 @@ TEST(PlausibleLimits, PlacesOnEitherSideOfTheDateLineGetOneClimate) {
         EXPECT_NEAR(a.result.Best[1], b.result.Best[1], 1e-3) << methodName(method);
         EXPECT_NEAR(a.result.Best[1], -25.0f, 1.5f) << methodName(method);
     }
+}
+
+TEST(PlausibleLimits, AboveEveryNeighbourTemperaturesKeepTheirOrderAndVapourFalls) {
+    // Coastal stations of a polar winter (0..90 m, Tmin 8 C below Tmax) and a place 2,800 m up on
+    // the ice, with all the neighbours and with only the nearest one: every temperature falls by
+    // the standard lapse rate beyond the neighbours' altitudes (the polar inversion of the prior
+    // belongs to the valleys among them), and vapour pressure by a tenth per 6.3 km.
+    const float base[3] = {-20, -16, -24};  // Temp, Tmax, Tmin
+    for (Method method : {Method::Robust, Method::Adaptive})
+        for (int16_t maxStat : {int16_t{20}, int16_t{1}}) {
+            SCOPED_TRACE(std::string(methodName(method)) + " with " + std::to_string(maxStat) + " neighbours");
+            std::array<float, 3> at{};
+            for (int v = Temp; v <= Tmin; ++v) {
+                std::vector<Station> st;
+                for (int k = 0; k < 10; ++k)
+                    st.push_back(makeStation(-20.0f - 0.4f * static_cast<float>(k), 74.0f + 0.3f * static_cast<float>(k % 3),
+                                             static_cast<float>(10 * k), base[v] + 0.1f * static_cast<float>(k), "c" + std::to_string(k)));
+                Bench b;
+                b.settings.Method = method;
+                b.settings.MaxStat = maxStat;
+                at[static_cast<size_t>(v)] = b.run(st, -22.0f, 74.3f, 2800, v).result.Best[1];
+            }
+            EXPECT_LT(at[Tmin], at[Temp]);
+            EXPECT_LT(at[Temp], at[Tmax]);
+            EXPECT_NEAR(at[Temp], -20.5f - 0.0065f * 2760, 1.5f);
+            std::vector<Station> vap;
+            for (int k = 0; k < 10; ++k)
+                vap.push_back(makeStation(-20.0f - 0.4f * static_cast<float>(k), 74.0f + 0.3f * static_cast<float>(k % 3),
+                                          static_cast<float>(10 * k), 1.5f, "v" + std::to_string(k)));
+            Bench b;
+            b.settings.Method = method;
+            b.settings.MaxStat = maxStat;
+            EXPECT_NEAR(b.run(vap, -22.0f, 74.3f, 2800, Vap).result.Best[1], 1.5f * std::pow(10.0f, -2760.0f / 6300), 0.15f);
+        }
+}
+
+TEST(PlausibleLimits, LoneNeighbourAtTheLocationsAltitudeDoesNotDecideItsClimate) {
+    // Lowland stations near a hill town at 1,400 m get 400 mm; one station 1,300 m up, far
+    // away, gets 2,800 mm. The similar-altitude weights widen to the second most similar
+    // neighbour, so the far summit does not become the town's climate.
+    std::vector<Station> st;
+    for (int k = 0; k < 9; ++k)
+        st.push_back(makeStation(92.0f + 0.5f * static_cast<float>(k % 3), 23.5f + 0.5f * static_cast<float>(k / 3),
+                                 static_cast<float>(20 + 30 * k), 400, "l" + std::to_string(k)));
+    st.push_back(makeStation(91.7f, 25.3f, 1300, 2800, "summit"));
+    Bench b;
+    b.settings.Method = Method::Adaptive;
+    EXPECT_LT(b.run(st, 92.5f, 24.0f, 1400, Prec).result.Best[7], 1000.0f);
 }

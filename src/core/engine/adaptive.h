@@ -77,6 +77,16 @@ inline constexpr float kBoundsLogOffset = 5.0f;
 /// relative change with altitude).
 float priorAltitudeSlope(int variable, float lat, int month);
 
+/// Change of a value carried dz metres beyond the altitudes of the neighbours (dz > 0: above
+/// the highest), where no fitted slope reaches; `prior` is priorAltitudeSlope (variable units per
+/// m) and `value` a typical value of the neighbours. Temperatures above every neighbour: the
+/// standard lapse rate for all three, whatever the season (a place above all its neighbours
+/// lies on a slope, a plateau or an ice sheet, not in a valley's inversion; one rate keeps
+/// Tmin <= Temp <= Tmax); below every neighbour: the prior. Vapour pressure: a tenth per 6.3 km,
+/// both ways (the atmosphere's water lies low). The others: the prior. With `logScale` the
+/// change is that of ln(value).
+double changeBeyondNeighbours(int variable, double prior, double value, double dz, bool logScale);
+
 /// Runs every candidate and blends them by their squared leave-one-out errors over the twelve
 /// months, the best weighing most (without error estimate: the first candidate alone).
 /// `chosen` is the best single candidate.

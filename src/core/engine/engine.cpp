@@ -425,6 +425,19 @@ void Engine::Estimate() {
     for (int i = 1; i <= kMaxNeighbours; ++i) ns[i].Weight = 0;
     for (int m = 1; m <= 12; ++m) res.Best[ix(m)] = ns[only].Data[ix(m)];
     ns[only].Weight = 1;
+    // The robust and adaptive methods move the station's values to the location's altitude (a
+    // plateau's one coastal neighbour is not its climate) and keep them plausible.
+    if (robustCorrections() && st.AltCorr == 1 && working.Alt != kUnknown && ns[only].Alt != kUnknown) {
+        const float dz = working.Alt - ns[only].Alt;
+        for (int m = 1; m <= 12; ++m) {
+            const float value = ns[only].Data[ix(m)];
+            const double prior = method() == Method::Adaptive ? priorAltitudeSlope(variable, working.Lat, m) : priorSlope(variable);
+            const float moved = value + static_cast<float>(changeBeyondNeighbours(variable, prior, value, dz, false));
+            const EnvelopeNeighbour here{value, ns[only].Alt};
+            const ValueRange envelope = neighbourEnvelope(variable, &here, 1, working.Alt);
+            res.Best[ix(m)] = std::clamp(moved, envelope.low, envelope.high);
+        }
+    }
 }
 
 void Engine::ComputeWeights() {
@@ -531,7 +544,13 @@ void Engine::robustEstimate() {
             low = std::min(low, q);
             high = std::max(high, q);
         }
-        if (slopeRan && altKnown) best += knownWeight * priorSlope(variable) * (working.Alt - target);
+        if (slopeRan && altKnown && working.Alt != target) {
+            float mean = 0;
+            for (int i = 1; i <= ns.NeighbourCount; ++i)
+                if (ns[i].Active == 1) mean += ns[i].Weight * ns[i].Data[ix(m)];
+            best += knownWeight * static_cast<float>(changeBeyondNeighbours(variable, priorSlope(variable), mean,
+                                                                             working.Alt - target, false));
+        }
         if (low <= high) {
             planeAt[ix(m)] = std::clamp(0.0f, low, high);
             planeSpan[ix(m)] = high - low;

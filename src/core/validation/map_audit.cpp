@@ -4,8 +4,10 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <nlohmann/json.hpp>
 #include <tuple>
 
@@ -136,9 +138,32 @@ public:
     void writeRows(int, int, const std::vector<float>&) override {}
 };
 
+// Keeps the twelve months of every cell, month after month over the whole grid (NaN where
+// there is no estimate), for the consistency of the variables.
+class MonthsSink : public SurfaceSink {
+public:
+    MonthsSink(const SurfaceGrid& grid, std::vector<float>& months) : grid_(grid), months_(months) {
+        months_.assign(cellCount() * 12, kNaN);
+    }
+    void writeRows(int firstRow, int rowCount, const std::vector<float>& values) override {
+        const size_t columns = static_cast<size_t>(grid_.Columns), rows = static_cast<size_t>(rowCount);
+        for (size_t m = 0; m < 12; ++m)
+            for (size_t r = 0; r < rows; ++r)
+                for (size_t c = 0; c < columns; ++c) {
+                    const float v = values[(m * rows + r) * columns + c];
+                    months_[m * cellCount() + (static_cast<size_t>(firstRow) + r) * columns + c] = v == kSurfaceNoData ? kNaN : v;
+                }
+    }
+
+private:
+    size_t cellCount() const { return static_cast<size_t>(grid_.Rows) * static_cast<size_t>(grid_.Columns); }
+    const SurfaceGrid& grid_;
+    std::vector<float>& months_;
+};
+
 VariableAudit auditVariable(std::shared_ptr<const StationDatabase> database, const std::string& folder,
                             const ProgramSettings& settings, const ImgRaster& mask, const MapAuditOptions& o,
-                            int variable, Feedback* inner) {
+                            int variable, Feedback* inner, std::vector<float>* months) {
     const int threads = std::max(1, o.threads);
     const size_t keep = static_cast<size_t>(std::max(0, o.worst));
     // Estimated exactly as the raster command's cells, from the same grid loop.
@@ -147,7 +172,13 @@ VariableAudit auditVariable(std::shared_ptr<const StationDatabase> database, con
     std::vector<Tally> tallies(static_cast<size_t>(threads));
     SurfaceLayout layout;
     layout.Variable = variable;
-    NoSink sink;
+    NoSink none;
+    std::optional<MonthsSink> kept;
+    if (months) {
+        layout.Periods = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+        kept.emplace(o.grid, *months);
+    }
+    SurfaceSink& sink = kept ? static_cast<SurfaceSink&>(*kept) : none;
     computeSurface(
         o.grid, RowRange{0, o.grid.Rows}, layout, mask,
         [&](int worker, double lon, double lat) -> const EstimateResult* {
@@ -179,6 +210,58 @@ VariableAudit auditVariable(std::shared_ptr<const StationDatabase> database, con
     return v;
 }
 
+// Saturation vapour pressure over water in hPa at t degrees C (Tetens), as the stations report it.
+double saturation(double t) { return 6.1078 * std::exp(17.27 * t / (t + 237.3)); }
+
+// Rounding of the written values is no inconsistency.
+constexpr double kDegreesSlack = 0.01;    // C
+constexpr double kSaturationSlack = 1.01;  // factor
+
+ConsistencyAudit judgeConsistency(const SurfaceGrid& grid, const std::array<std::vector<float>, kVariableCount>& months,
+                                  int worst) {
+    ConsistencyAudit c;
+    const auto has = [&](int v) { return !months[static_cast<size_t>(v)].empty(); };
+    c.temperatures = has(Temp) && has(Tmax) && has(Tmin);
+    c.vapour = has(Vap) && has(Tmax);
+    const size_t cells = static_cast<size_t>(grid.Rows) * static_cast<size_t>(grid.Columns);
+    const auto at = [&](int v, size_t m, size_t i) { return has(v) ? months[static_cast<size_t>(v)][m * cells + i] : kNaN; };
+    std::vector<std::pair<double, InconsistentCell>> found;
+    for (size_t i = 0; i < cells; ++i) {
+        bool order = false, saturated = false;
+        double worstExcess = 0;
+        InconsistentCell cell;
+        for (size_t m = 0; m < 12; ++m) {
+            const float temp = at(Temp, m, i), tmax = at(Tmax, m, i), tmin = at(Tmin, m, i), vap = at(Vap, m, i);
+            double excess = 0;  // C beyond the order, or the log ratio beyond saturation
+            if (c.temperatures) {
+                const double beyond = std::max(tmin - temp, temp - tmax);  // NaN where one is missing
+                if (beyond > kDegreesSlack) {
+                    ++c.orderMonths;
+                    order = true;
+                    excess = beyond;
+                }
+            }
+            if (c.vapour && vap > kSaturationSlack * saturation(tmax)) {
+                ++c.saturationMonths;
+                saturated = true;
+                excess = std::max(excess, std::log(vap / saturation(tmax)));
+            }
+            if (excess > worstExcess) {
+                worstExcess = excess;
+                cell = {grid.earthLonOfColumn(static_cast<int>(i % static_cast<size_t>(grid.Columns))),
+                        grid.latOfRow(static_cast<int>(i / static_cast<size_t>(grid.Columns))), static_cast<int>(m) + 1,
+                        temp, tmax, tmin, vap};
+            }
+        }
+        c.orderCells += order;
+        c.saturationCells += saturated;
+        if (worstExcess > 0) found.emplace_back(worstExcess, cell);
+    }
+    std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (size_t k = 0; k < found.size() && k < static_cast<size_t>(std::max(worst, 0)); ++k) c.examples.push_back(found[k].second);
+    return c;
+}
+
 std::string num(float v, int variable) {
     if (std::isnan(v)) return "-";
     return variable == Sun ? fmt::format("{:.3f}", v) : fmt::format("{:.2f}", v);
@@ -199,6 +282,17 @@ MapAudit auditMap(std::shared_ptr<const StationDatabase> database, const std::st
     const long long perVariable = static_cast<long long>(options.grid.Rows) * options.grid.Columns;
     const long long total = perVariable * static_cast<long long>(options.variables.size());
     long long before = 0;
+    // The months of the variables whose consistency is judged, unless the grid is too large to
+    // hold them (a quarter of a GB each).
+    const auto audited = [&](int v) { return std::find(options.variables.begin(), options.variables.end(), v) != options.variables.end(); };
+    const bool temperatures = audited(Temp) && audited(Tmax) && audited(Tmin), vapour = audited(Vap) && audited(Tmax);
+    constexpr long long kMostKept = 64LL << 20;  // floats per variable
+    audit.consistency.tooLarge = (temperatures || vapour) && perVariable * 12 > kMostKept;
+    std::array<std::vector<float>, kVariableCount> months;
+    const auto keep = [&](int v) {
+        if (audit.consistency.tooLarge) return false;
+        return v == Tmax ? temperatures || vapour : (v == Temp || v == Tmin) ? temperatures : v == Vap && vapour;
+    };
     for (int variable : options.variables) {
         if (feedback && feedback->isCancelled()) {
             audit.cancelled = true;
@@ -212,7 +306,8 @@ MapAudit auditMap(std::shared_ptr<const StationDatabase> database, const std::st
             feedback->setProgress(before + done, total);
             if (feedback->isCancelled()) inner.cancel();
         };
-        VariableAudit v = auditVariable(database, dataFolder, settings, mask, options, variable, &inner);
+        VariableAudit v = auditVariable(database, dataFolder, settings, mask, options, variable, &inner,
+                                        keep(variable) ? &months[static_cast<size_t>(variable)] : nullptr);
         const bool cancelled = inner.isCancelled();
         if (cancelled) {
             audit.cancelled = true;
@@ -221,6 +316,7 @@ MapAudit auditMap(std::shared_ptr<const StationDatabase> database, const std::st
         audit.variables.push_back(std::move(v));
         before += perVariable;
     }
+    if (!audit.cancelled && !audit.consistency.tooLarge) audit.consistency = judgeConsistency(options.grid, months, options.worst);
     return audit;
 }
 
@@ -243,6 +339,18 @@ std::string formatMapAuditText(const MapAudit& audit) {
     out += "\nRecords, Envelope: cells with some period beyond the world's records or the neighbour envelope; Periods:\n"
            "such cell-periods; Share: the cells beyond the envelope among the cells estimated.\n";
     if (audit.cancelled) out += "Cancelled: the variables above are complete, the others were not audited.\n";
+    const ConsistencyAudit& c = audit.consistency;
+    if (c.tooLarge) out += "\nThe variables' consistency was not checked: the grid is too large to hold their months.\n";
+    if (c.temperatures || c.vapour) {
+        out += "\nOne climate per cell:\n";
+        if (c.temperatures)
+            out += fmt::format("  Tmin above Temp or Temp above Tmax: {} cells, {} cell-months\n", c.orderCells, c.orderMonths);
+        if (c.vapour)
+            out += fmt::format("  Vap above saturation at Tmax:       {} cells, {} cell-months\n", c.saturationCells, c.saturationMonths);
+        for (const InconsistentCell& e : c.examples)
+            out += fmt::format("    Lon {:.3f} Lat {:.3f} {}: Tmin {} Temp {} Tmax {} Vap {}\n", e.lon, e.lat, periodText(e.month),
+                               num(e.tmin, Tmin), num(e.temp, Temp), num(e.tmax, Tmax), num(e.vap, Vap));
+    }
     for (const VariableAudit& v : audit.variables) {
         if (v.worst.empty()) continue;
         out += fmt::format("\n{}: the {} cells farthest beyond their neighbour envelope\n",
@@ -302,6 +410,15 @@ std::string formatMapAuditJson(const MapAudit& audit) {
         }
         doc["variables"].push_back(std::move(j));
     }
+    const ConsistencyAudit& c = audit.consistency;
+    nlohmann::json consistency = {{"checked", !c.tooLarge && (c.temperatures || c.vapour)}};
+    if (c.temperatures) consistency["temperatureOrder"] = {{"cells", c.orderCells}, {"cellMonths", c.orderMonths}};
+    if (c.vapour) consistency["vapourAboveSaturation"] = {{"cells", c.saturationCells}, {"cellMonths", c.saturationMonths}};
+    consistency["examples"] = nlohmann::json::array();
+    for (const InconsistentCell& e : c.examples)
+        consistency["examples"].push_back({{"lon", e.lon}, {"lat", e.lat}, {"month", e.month}, {"tmin", number(e.tmin)},
+                                           {"temp", number(e.temp)}, {"tmax", number(e.tmax)}, {"vap", number(e.vap)}});
+    doc["consistency"] = std::move(consistency);
     return doc.dump(2) + "\n";
 }
 

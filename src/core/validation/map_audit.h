@@ -60,10 +60,31 @@ struct VariableAudit {
     std::vector<AuditCell> worst;   ///< the cells farthest beyond their envelope, worst first
 };
 
+/// One place whose variables are no climate of the Earth, at its worst month.
+struct InconsistentCell {
+    double lon = 0, lat = 0;  ///< the cell's centre
+    int month = 1;
+    float temp = 0, tmax = 0, tmin = 0, vap = 0;  ///< NaN where not audited
+};
+
+/// Whether each cell's variables form one climate: the mean daily minimum not above the mean,
+/// the mean not above the mean daily maximum (no station-month of the default data breaks
+/// either), and the vapour pressure not above saturation at the mean daily maximum (one
+/// station-month in 21,192 does). Checked where the variables were audited together.
+struct ConsistencyAudit {
+    bool temperatures = false;  ///< Temp, Tmax and Tmin were audited
+    bool vapour = false;        ///< Vap and Tmax were audited
+    bool tooLarge = false;      ///< the grid is too large to hold the months of each variable
+    long long orderCells = 0, orderMonths = 0;            ///< Tmin above Temp or Temp above Tmax
+    long long saturationCells = 0, saturationMonths = 0;  ///< Vap above saturation at Tmax
+    std::vector<InconsistentCell> examples;  ///< the worst cells, worst first
+};
+
 struct MapAudit {
     SurfaceGrid grid;
     Method method = Method::Described;
     std::vector<VariableAudit> variables;
+    ConsistencyAudit consistency;
     bool cancelled = false;  ///< the report holds the variables finished before the cancel
 };
 
