@@ -15,20 +15,10 @@ using namespace zentrel::test;
 
 namespace {
 
-// Small deterministic generator (the same numbers on every machine).
-struct Lcg {
-    uint64_t state;
-    double next() {
-        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<double>(state >> 11) / static_cast<double>(1ULL << 53);
-    }
-    float uniform(double lo, double hi) { return static_cast<float>(lo + (hi - lo) * next()); }
-};
-
 // A world of random stations. Each lands in the band file of its own position and, sometimes,
 // also in a neighbouring one (overlapping files give doubles), and in the polar files.
-void writeRandomWorld(const TempFolder& folder, int count, uint64_t seed) {
-    Lcg rng{seed};
+void writeRandomWorld(const TempFolder& folder, int count, uint32_t seed) {
+    Random rng{seed};
     std::map<std::string, std::string> files;
     for (int v : {Temp, Prec})
         for (int i = 1; i <= 6; ++i)
@@ -38,7 +28,7 @@ void writeRandomWorld(const TempFolder& folder, int count, uint64_t seed) {
         const bool cluster = k % 7 == 0;  // some dense clusters, for ties and near stations
         Station s = makeStation(cluster ? rng.uniform(10, 11) : rng.uniform(-180, 180),
                                 cluster ? rng.uniform(45, 46) : static_cast<float>(std::asin(rng.uniform(-1, 1)) * 180 / M_PI),
-                                rng.next() < 0.05 ? kUnknown : rng.uniform(-50, 3000), 0, "S" + std::to_string(k));
+                                rng.uniform(0, 1) < 0.05 ? kUnknown : rng.uniform(-50, 3000), 0, "S" + std::to_string(k));
         for (int m = 1; m <= 12; ++m) s.Data[static_cast<size_t>(m)] = rng.uniform(-5, 30);
         if (k % 50 == 1) s.Lon = std::round(s.Lon);  // ties in distance along meridians
         const std::string line = formatStationLine(s) + "\n";
@@ -47,7 +37,7 @@ void writeRandomWorld(const TempFolder& folder, int count, uint64_t seed) {
             const std::string& text = v == Prec ? precLine : line;
             const BandIndex b = bandOf(v, s.Lon, s.Lat);
             files[bandFileName(v, b.lat, b.lon)] += text;
-            if (rng.next() < 0.1) files[bandFileName(v, b.lat == 1 ? 6 : b.lat - 1, b.lon)] += text;
+            if (rng.uniform(0, 1) < 0.1) files[bandFileName(v, b.lat == 1 ? 6 : b.lat - 1, b.lon)] += text;
             if (s.Lat < -45) files[v == Temp ? "mesud.txt" : "prsud.txt"] += text;
             if (s.Lat > 55) files[v == Temp ? "menor.txt" : "prnor.txt"] += text;
         }
@@ -72,7 +62,7 @@ TEST_P(DatabaseSearch, SelectsAndEstimatesWhatTheWholeTableDoes) {
     TempFolder folder("equivalence");
     writeRandomWorld(folder, files ? 1500 : 3000, files ? 11 : 42);
     auto db = std::make_shared<StationDatabase>(folder.str());
-    Lcg rng{7 + static_cast<uint64_t>(variant)};
+    Random rng{7 + static_cast<uint32_t>(variant)};
     ProgramSettings settings = describedSettings();
     if (variant == 1) {
         settings.MaxStat = 7;
