@@ -137,10 +137,6 @@ struct Random {
     }
 };
 
-}  // namespace zentrel::test
-
-namespace zentrel::test {
-
 /// The first difference between two engines' last runs (the neighbours' names, distances and
 /// activity; the estimates and standard errors), "" when there is none.
 template <class Engine>

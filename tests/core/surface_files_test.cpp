@@ -127,12 +127,9 @@ TEST_P(SurfaceGeoTiff, UnfinishedOrUnwritableFileLeavesNothingAndNamesTheFile) {
         writeAll(writer, grid, layout, 1);
     }  // cancelled: no finish
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
-    try {
-        SurfaceGeoTiffWriter writer(folder.file("missing/x.tif"), grid, layout, {}, GetParam());
-        FAIL();
-    } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find(folder.file("missing/x.tif")), std::string::npos) << e.what();
-    }
+    const std::string message =
+        test::errorOf([&] { SurfaceGeoTiffWriter(folder.file("missing/x.tif"), grid, layout, {}, GetParam()); });
+    EXPECT_NE(message.find(folder.file("missing/x.tif")), std::string::npos) << message;
 }
 
 TEST(SurfaceNetCdf, CfClimatologyAxisBoundsCrsWktAndTheYearInAVariableOfItsOwn) {
