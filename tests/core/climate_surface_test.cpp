@@ -12,27 +12,17 @@
 #include "error.h"
 
 #include "fixture.h"
+#include "maps_test_util.h"
 
 using namespace zentrel;
 
 namespace {
 
-// A 6 x 4 mask at 1 degree, columns at longitudes 0..5 and rows at latitudes 3..0; the cell at
-// longitude 1, latitude 2 is sea.
-ImgRaster mask() {
-    ImgRaster map;
-    map.Header.Rows = 4;
-    map.Header.Columns = 6;
-    map.Header.RefLon = 3;
-    map.Header.RefLat = 1;
-    map.Header.RefColumn = 3;
-    map.Header.RefRow = 2;
-    map.Header.CellWidth = 1;
-    map.Header.CellHeight = 1;
-    map.Cells.assign(24, 1);
-    map.Cells[1 * 6 + 1] = kImgNoData;
-    return map;
-}
+using Q = SurfaceQuantity;
+const std::vector<Q> kAll = {Q::Best, Q::StdErr, Q::Low, Q::High, Q::Bias};
+
+// The mask: columns at longitudes 0..5 and rows at latitudes 3..0; the cell at longitude 1, latitude 2 is sea.
+const ImgRaster m = maps_test::smallMap();
 
 // Keeps every block it is given, in order.
 struct Collect : SurfaceSink {
@@ -52,6 +42,15 @@ float at(const Collect& sink, int bands, int columns, int b, int r, int c) {
         offset += static_cast<size_t>(bands) * n * columns;
     }
     return NAN;
+}
+
+// Rows 0..rows - 1 of the whole run, each row band by band.
+std::vector<float> byRow(const Collect& sink, int bands, int rows, int columns) {
+    std::vector<float> out;
+    for (int r = 0; r < rows; ++r)
+        for (int b = 0; b < bands; ++b)
+            for (int c = 0; c < columns; ++c) out.push_back(at(sink, bands, columns, b, r, c));
+    return out;
 }
 
 // An estimate per worker whose values follow from the point: Best = lon * 100 + lat + month,
@@ -148,23 +147,12 @@ TEST(SurfaceTiles, StripsCoverEveryRowOnceInOrderAndDifferByAtMostOneRow) {
 }
 
 TEST(SurfaceBands, QuantitiesInTheOrderGivenAndBandsNamedByPeriodAndQuantity) {
-    const auto q = parseQuantities("stderr,best,bias");
-    ASSERT_EQ(q.size(), 3u);
-    EXPECT_EQ(q[0], SurfaceQuantity::StdErr);
-    EXPECT_EQ(q[2], SurfaceQuantity::Bias);
-    try {
-        parseQuantities("best,error");
-        FAIL();
-    } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find("\"error\""), std::string::npos);
-    }
+    EXPECT_EQ(parseQuantities("stderr,best,bias"), (std::vector<Q>{Q::StdErr, Q::Best, Q::Bias}));
+    EXPECT_NE(test::errorOf([] { parseQuantities("best,error"); }).find("\"error\""), std::string::npos);
     EXPECT_THROW(parseQuantities("best,best"), Error);
     EXPECT_THROW(parseQuantities(""), Error);
 
-    SurfaceLayout layout;
-    layout.Periods = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
-    layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::StdErr};
-    EXPECT_EQ(layout.bandCount(), 26);
+    const SurfaceLayout layout{.Periods = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}, .Quantities = {Q::Best, Q::StdErr}};
     EXPECT_EQ(layout.bandDescription(0), "January");
     EXPECT_EQ(layout.bandDescription(1), "February");  // the periods of one quantity first
     EXPECT_EQ(layout.bandDescription(12), "Annual mean");
@@ -178,12 +166,7 @@ TEST(SurfaceBands, LowAndHighAreBestMinusAndPlusKStdErrClippedAsTheBatchFiles) {
     e.StdErr[7] = 8;
     e.Bias[7] = -1.5f;
     e.HasStdErr = true;
-    SurfaceLayout layout;
-    layout.Periods = {7};
-    layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::StdErr, SurfaceQuantity::Low,
-                         SurfaceQuantity::High, SurfaceQuantity::Bias};
-    layout.ConfidenceFactor = 1.96f;
-    layout.Variable = Temp;
+    SurfaceLayout layout{.Variable = Temp, .Periods = {7}, .Quantities = kAll, .ConfidenceFactor = 1.96f};
     EXPECT_FLOAT_EQ(surfaceValue(layout, 2, e), 10 - 1.96f * 8);  // a temperature may be negative
     EXPECT_FLOAT_EQ(surfaceValue(layout, 3, e), 10 + 1.96f * 8);
     EXPECT_FLOAT_EQ(surfaceValue(layout, 4, e), -1.5f);
@@ -199,11 +182,7 @@ TEST(SurfaceBands, LowAndHighAreBestMinusAndPlusKStdErrClippedAsTheBatchFiles) {
 
 // Missing is never zero: what the estimate does not have is NoData in every band that shows it.
 TEST(SurfaceBands, QuantitiesNotEstimatedAreNoDataNeverZero) {
-    SurfaceLayout layout;
-    layout.Variable = Temp;
-    layout.Periods = {3, 13};
-    layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::StdErr, SurfaceQuantity::Low,
-                         SurfaceQuantity::High, SurfaceQuantity::Bias};
+    const SurfaceLayout layout{.Variable = Temp, .Periods = {3, 13}, .Quantities = kAll};
     EstimateResult noError;  // cross-validation did not run: StdErr and Bias hold 0
     noError.Best[3] = noError.Best[13] = 4;
     EstimateResult noAnnual = noError;  // one station: no annual values
@@ -228,9 +207,7 @@ TEST(SurfaceBands, TheYearOfPrecAndPetIsTheTotalOfTheMonthsAndOfTheOthersTheMean
     e.HasStdErr = true;
     e.Best[13] = 0.5f;  // within every variable's range (a sunshine fraction is at most 1)
     e.StdErr[13] = 0.25f;
-    SurfaceLayout layout;
-    layout.Periods = {13};
-    layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::StdErr};
+    SurfaceLayout layout{.Periods = {13}, .Quantities = {Q::Best, Q::StdErr}};
     for (int v = 0; v < kVariableCount; ++v) {
         layout.Variable = v;
         const bool total = v == Prec || v == PET;
@@ -251,31 +228,25 @@ TEST(SurfacePeriods, MonthNamesAbbreviationsAndAnnualInAnyCase) {
 
 TEST(SurfaceMetadata, NamesTheMethodFromTheRobustSettingAndCarriesUnitsAndVersion) {
     ProgramSettings settings = test::describedSettings();
-    SurfaceLayout layout;
-    layout.Variable = Prec;
-    auto find = [](const auto& pairs, const std::string& key) {
-        for (const auto& [k, v] : pairs)
-            if (k == key) return v;
-        return std::string("(missing)");
+    const SurfaceLayout layout{.Variable = Prec};
+    auto metadata = [&](const std::string& source) {
+        const auto pairs = surfaceMetadata(layout, settings, source);
+        return std::map<std::string, std::string>(pairs.begin(), pairs.end());
     };
-    auto meta = surfaceMetadata(layout, settings, "my stations");
-    EXPECT_EQ(find(meta, "method"), "described");
-    EXPECT_EQ(find(meta, "units"), "mm");
-    EXPECT_EQ(find(meta, "source"), "my stations");
-    EXPECT_EQ(find(meta, "period"), "Annual total");
-    EXPECT_NE(find(meta, "software").find("Zentrel "), std::string::npos);
-    EXPECT_NE(find(meta, "settings").find("MaxStat=20"), std::string::npos);
+    auto meta = metadata("my stations");
+    EXPECT_EQ(meta["method"], "described");
+    EXPECT_EQ(meta["units"], "mm");
+    EXPECT_EQ(meta["source"], "my stations");
+    EXPECT_EQ(meta["period"], "Annual total");
+    EXPECT_NE(meta["software"].find("Zentrel "), std::string::npos);
+    EXPECT_NE(meta["settings"].find("MaxStat=20"), std::string::npos);
     settings.RobustCorr = 1;
-    EXPECT_EQ(find(surfaceMetadata(layout, settings, ""), "method"), "robust");
+    EXPECT_EQ(metadata("")["method"], "robust");
 }
 
 TEST(SurfaceLoop, SeaAndCellsWithoutEstimateAreNoDataAndValuesFollowTheBands) {
-    const ImgRaster m = mask();
     const SurfaceGrid grid = surfaceGrid(-0.5, -0.5, 5.5, 3.5, 1);  // cell centres on the mask's cells
-    SurfaceLayout layout;
-    layout.Variable = Temp;
-    layout.Periods = {9, 13};
-    layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::StdErr};
+    const SurfaceLayout layout{.Variable = Temp, .Periods = {9, 13}, .Quantities = {Q::Best, Q::StdErr}};
     FakeEstimates fake;
     Collect sink;
     const long long estimated = computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 1, sink);
@@ -293,36 +264,31 @@ TEST(SurfaceLoop, SeaAndCellsWithoutEstimateAreNoDataAndValuesFollowTheBands) {
 }
 
 TEST(SurfaceLoop, ValuesDoNotDependOnThreadsBlocksOrStrips) {
-    const ImgRaster m = mask();
     const SurfaceGrid grid = surfaceGrid(-0.5, -0.5, 5.5, 3.5, 0.25);
-    SurfaceLayout layout;
-    layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::Bias};
+    const SurfaceLayout layout{.Quantities = {Q::Best, Q::Bias}};
     FakeEstimates fake;
     Collect whole;
     computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 1, whole);
     ASSERT_EQ(whole.blocks.size(), 1u);
+    const size_t perRow = 2 * static_cast<size_t>(grid.Columns);
+    const std::vector<float> expected = byRow(whole, 2, grid.Rows, grid.Columns);
     Collect small;
     computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 4, small, nullptr, 1);  // a row per block
     EXPECT_EQ(small.blocks.size(), static_cast<size_t>(grid.Rows));
-    for (int r = 0; r < grid.Rows; ++r)
-        for (int c = 0; c < grid.Columns; ++c)
-            for (int b = 0; b < 2; ++b) ASSERT_EQ(at(small, 2, grid.Columns, b, r, c), at(whole, 2, grid.Columns, b, r, c));
-    for (int n : {2, 5, 16}) {
+    EXPECT_EQ(byRow(small, 2, grid.Rows, grid.Columns), expected);
+    for (int n : {2, 5, 16})
         for (int i = 1; i <= n; ++i) {
             const RowRange rows = tileRows(grid.Rows, i, n);
             Collect strip;
             computeSurface(grid, rows, layout, m, std::ref(fake), 3, strip, nullptr, 200);
-            for (int r = 0; r < rows.Count; ++r)
-                for (int c = 0; c < grid.Columns; ++c)
-                    for (int b = 0; b < 2; ++b)
-                        ASSERT_EQ(at(strip, 2, grid.Columns, b, r, c), at(whole, 2, grid.Columns, b, rows.First + r, c))
-                            << "strip " << i << " of " << n;
+            EXPECT_EQ(byRow(strip, 2, rows.Count, grid.Columns),
+                      std::vector<float>(expected.begin() + static_cast<long>(rows.First * perRow),
+                                         expected.begin() + static_cast<long>((rows.First + rows.Count) * perRow)))
+                << "strip " << i << " of " << n;
         }
-    }
 }
 
 TEST(SurfaceLoop, CancelReturnsMinusOneAndFailuresOfEstimateOrWriterComeThrough) {
-    const ImgRaster m = mask();
     const SurfaceGrid grid = surfaceGrid(-0.5, -0.5, 5.5, 3.5, 0.5);
     SurfaceLayout layout;
     FakeEstimates fake;

@@ -1,13 +1,17 @@
 // Test helpers: temporary data folders with synthetic station files.
 #pragma once
 
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -124,16 +128,6 @@ inline std::vector<Station> ringOfEightStations() {
     return out;
 }
 
-}  // namespace zentrel::test
-
-#include <sys/resource.h>
-#include <sys/wait.h>
-
-#include <csignal>
-#include <map>
-
-namespace zentrel::test {
-
 /// Every file of a folder by name, with its bytes.
 inline std::map<std::string, std::string> folderFiles(const std::filesystem::path& folder) {
     std::map<std::string, std::string> out;
@@ -161,6 +155,29 @@ bool reportsFullDisk(rlim_t bytes, Action&& action) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 1;
+}
+
+/// A small deterministic generator (the same numbers on every machine): uniform in [lo, hi).
+struct Random {
+    uint32_t state;
+    float uniform(float lo, float hi) {
+        state = state * 1664525u + 1013904223u;
+        return lo + (hi - lo) * static_cast<float>(state >> 8) / 16777216.0f;
+    }
+};
+
+/// The first difference between two engines' last runs (the neighbours' names, distances and
+/// activity; the estimates and standard errors), "" when there is none.
+template <class Engine>
+std::string engineDifference(const Engine& a, const Engine& b) {
+    if (a.ns.NeighbourCount != b.ns.NeighbourCount)
+        return std::to_string(a.ns.NeighbourCount) + " against " + std::to_string(b.ns.NeighbourCount) + " neighbours";
+    for (int i = 1; i <= a.ns.NeighbourCount; ++i)
+        if (a.ns[i].Name != b.ns[i].Name || a.ns[i].Dist != b.ns[i].Dist || a.ns[i].Active != b.ns[i].Active)
+            return "neighbour " + std::to_string(i) + ": " + a.ns[i].Name + " against " + b.ns[i].Name;
+    for (size_t m = 1; m <= 13; ++m)
+        if (a.res.Best[m] != b.res.Best[m] || a.res.StdErr[m] != b.res.StdErr[m]) return "month " + std::to_string(m);
+    return "";
 }
 
 }  // namespace zentrel::test

@@ -7,92 +7,69 @@
 #include <cmath>
 #include <cstdint>
 
+#include "fixture.h"
+
 using namespace zentrel;
 
 // The tolerances are a few single-precision steps: an Earth radius of 6371 km instead of 6370.997
 // moves the quarter circle by 4.7 m and the third of a circle by 6.3 m, beyond them.
-TEST(Distance, IdenticalPointsAreZeroAndArcsAreTheRadiusOf6370997Metres) {
+TEST(Distance, ArcsAreTheRadiusOf6370997MetresAndSinglePrecisionMakesNearPointsAndAntipodesZero) {
     EXPECT_EQ(Distance(10, 20, 10, 20), 0.0f);
     EXPECT_NEAR(Distance(0, 0, 0, 90), 6370.997 * M_PI / 2, 0.002);
     EXPECT_NEAR(Distance(0, 0, 120, 0), 6370.997 * M_PI * 2 / 3, 0.003);
     EXPECT_NEAR(Distance(-30, 0, 30, 0), 6370.997 * M_PI / 3, 0.0015);
-}
-
-TEST(Distance, CosineInSinglePrecisionMakesVeryNearPointsCoincide) {
     // 50 m apart: the cosine of the central angle rounds to 1 in single precision.
     EXPECT_EQ(Distance(12.0f, 41.0f, 12.0f, 41.00045f), 0.0f);
     EXPECT_GT(Distance(12.0f, 41.0f, 12.0f, 41.05f), 5.0f);
+    EXPECT_EQ(Distance(0, 0, 180, 0), 0.0f);
 }
 
-TEST(Distance, AntipodesAreAtDistanceZero) { EXPECT_EQ(Distance(0, 0, 180, 0), 0.0f); }
-
-TEST(Direction, NearCaseWithEqualCoordinateHasNoDirection) {
-    EXPECT_EQ(Direction(10, 10, 10, 10.005), 9999);
-    EXPECT_EQ(SectorName(static_cast<float>(Direction(10, 10, 10, 10.005))), "X ");
-}
-
-TEST(Direction, NearCaseQuadrantsFromBothSigns) {
-    EXPECT_NEAR(Direction(10, 10, 10.005, 10.005), 45, 1e-6);
-    EXPECT_EQ(SectorName(static_cast<float>(Direction(10, 10, 10.005, 10.005))), "NE");
-    EXPECT_NEAR(Direction(10, 10, 9.995, 9.995), 225, 1e-6);
-    EXPECT_NEAR(Direction(10, 10, 10.005, 9.995), 135, 1e-6);
-    EXPECT_NEAR(Direction(10, 10, 9.995, 10.005), 315, 1e-6);
-}
-
-TEST(Direction, EastAndWestOnTheEquator) {
-    EXPECT_NEAR(Direction(0, 0, 1, 0), 90, 1e-6);
-    EXPECT_NEAR(Direction(0, 0, -1, 0), 270, 1e-6);
-    EXPECT_EQ(SectorName(90), "E ");
-    EXPECT_EQ(SectorName(270), "W ");
-}
-
-TEST(Direction, PolesAndAntipode) {
-    EXPECT_EQ(Direction(10, 90, 50, 40), 180);
-    EXPECT_EQ(Direction(10, -90, 50, 40), 0);
-    EXPECT_EQ(Direction(10, 40, 50, 90), 0);
-    EXPECT_EQ(Direction(10, 40, 50, -90), 180);
-    EXPECT_EQ(Direction(0, 0, 180, 0), 9999);
-}
-
-TEST(Direction, DueNorthOnTheWesternSideGives360) {
-    // cosA > 0.9999 gives 0, and the east/west step still turns a western target into 360.
-    EXPECT_EQ(Direction(10, 10, 9.99999, 20), 360);
-    EXPECT_EQ(SectorName(360), "N ");
-    EXPECT_NEAR(Direction(10, 10, 10, 20), 0, 1e-6);
-}
-
-TEST(Direction, AcrossTheDateLine) {
-    EXPECT_NEAR(Direction(179, 0, -179, 0), 90, 1e-6);
-    EXPECT_NEAR(Direction(-179, 0, 179, 0), 270, 1e-6);
+TEST(Direction, HandWorkedBearingsNearFarAtThePolesAndAcrossTheDateLine) {
+    const struct {
+        double lon1, lat1, lon2, lat2, degrees;
+        const char* sector;
+    } cases[] = {
+        {10, 10, 10, 10.005, 9999, "X "},  // near case with an equal coordinate: no direction
+        {10, 10, 10.005, 10.005, 45, "NE"},  // near case, quadrants from both signs
+        {10, 10, 9.995, 9.995, 225, "SW"},
+        {10, 10, 10.005, 9.995, 135, "SE"},
+        {10, 10, 9.995, 10.005, 315, "NW"},
+        {0, 0, 1, 0, 90, "E "},
+        {0, 0, -1, 0, 270, "W "},
+        {10, 90, 50, 40, 180, "S "},
+        {10, -90, 50, 40, 0, "N "},
+        {10, 40, 50, 90, 0, "N "},
+        {10, 40, 50, -90, 180, "S "},
+        {0, 0, 180, 0, 9999, "X "},  // antipode
+        // cosA > 0.9999 gives 0, and the east/west step still turns a western target into 360.
+        {10, 10, 9.99999, 20, 360, "N "},
+        {10, 10, 10, 20, 0, "N "},
+        {179, 0, -179, 0, 90, "E "},
+        {-179, 0, 179, 0, 270, "W "},
+    };
+    for (const auto& c : cases) {
+        const double d = Direction(c.lon1, c.lat1, c.lon2, c.lat2);
+        EXPECT_NEAR(d, c.degrees, 1e-6) << c.lon1 << " " << c.lat1 << " to " << c.lon2 << " " << c.lat2;
+        EXPECT_EQ(SectorName(static_cast<float>(d)), c.sector) << d;
+    }
 }
 
 TEST(SectorName, BoundariesBelongToTheSectorClockwise) {
-    EXPECT_EQ(SectorName(0), "N ");
-    EXPECT_EQ(SectorName(22.4f), "N ");
-    EXPECT_EQ(SectorName(22.5f), "NE");
-    EXPECT_EQ(SectorName(67.5f), "E ");
-    EXPECT_EQ(SectorName(157.5f), "S ");
-    EXPECT_EQ(SectorName(180), "S ");
-    EXPECT_EQ(SectorName(202.5f), "SW");
-    EXPECT_EQ(SectorName(292.5f), "NW");
-    EXPECT_EQ(SectorName(337.4f), "NW");
-    EXPECT_EQ(SectorName(337.5f), "N ");
-    EXPECT_EQ(SectorName(9999), "X ");
+    const std::pair<float, const char*> cases[] = {{0, "N "},      {22.4f, "N "},  {22.5f, "NE"},  {67.5f, "E "},
+                                                   {157.5f, "S "}, {180, "S "},    {202.5f, "SW"}, {292.5f, "NW"},
+                                                   {337.4f, "NW"}, {337.5f, "N "}, {9999, "X "}};
+    for (const auto& [degrees, sector] : cases) EXPECT_EQ(SectorName(degrees), sector) << degrees;
 }
 
 // The cached-trigonometry overloads the cross-validation uses must give the plain calls' bits,
 // and Distance must be symmetric, since each pair is measured once.
 TEST(Geometry, SpherePointOverloadsAndSymmetryGiveThePlainBits) {
-    uint32_t state = 99;
-    const auto next = [&](float lo, float hi) {
-        state = state * 1664525u + 1013904223u;
-        return lo + (hi - lo) * static_cast<float>(state >> 8) / 16777216.0f;
-    };
+    test::Random rng{99};
     for (int k = 0; k < 20000; ++k) {
-        const float lon1 = next(-180, 180), lat1 = next(-90, 90);
+        const float lon1 = rng.uniform(-180, 180), lat1 = rng.uniform(-90, 90);
         // Mostly near pairs, some far, some within the 0.01-degree plane case.
         const float spread = k % 3 == 0 ? 0.005f : (k % 3 == 1 ? 5.0f : 170.0f);
-        const float lon2 = lon1 + next(-spread, spread), lat2 = std::clamp(lat1 + next(-spread, spread), -90.0f, 90.0f);
+        const float lon2 = lon1 + rng.uniform(-spread, spread), lat2 = std::clamp(lat1 + rng.uniform(-spread, spread), -90.0f, 90.0f);
         const SpherePoint a = spherePoint(lon1, lat1), b = spherePoint(lon2, lat2);
         ASSERT_EQ(Distance(a, b), Distance(lon1, lat1, lon2, lat2));
         ASSERT_EQ(Distance(b, a), Distance(lon1, lat1, lon2, lat2));
@@ -118,16 +95,12 @@ TEST(Geometry, SpherePointOverloadsAndSymmetryGiveThePlainBits) {
 // The selection passes over candidates by their cosine alone: a cosine lower by 1e-6 must be
 // strictly farther, and a lower one never nearer, over the whole range and near both ends.
 TEST(Geometry, ArcDistanceFallsWithTheCosine) {
-    uint32_t state = 7;
-    const auto next = [&] {
-        state = state * 1664525u + 1013904223u;
-        return static_cast<float>(state >> 8) / 16777216.0f;
-    };
+    test::Random rng{7};
     for (int k = 0; k < 200000; ++k) {
-        float x = 2.0f * next() - 1.0f;
-        if (k % 4 == 1) x = 1.0f - next() * 1e-4f;
-        if (k % 4 == 2) x = -1.0f + next() * 1e-4f;
-        const float lower = std::nextafter(x, -2.0f), far = x - 1e-6f - next() * 1e-5f;
+        float x = rng.uniform(-1, 1);
+        if (k % 4 == 1) x = 1.0f - rng.uniform(0, 1e-4f);
+        if (k % 4 == 2) x = -1.0f + rng.uniform(0, 1e-4f);
+        const float lower = std::nextafter(x, -2.0f), far = x - 1e-6f - rng.uniform(0, 1e-5f);
         if (!arcIsRegular(x) || !arcIsRegular(far)) continue;
         if (arcIsRegular(lower)) {
             ASSERT_GE(arcDistance(lower), arcDistance(x)) << x;

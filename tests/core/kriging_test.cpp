@@ -54,16 +54,12 @@ protected:
         folder_->write(kTerrainFileName, continentRaster());
         writeDataFolder(*folder_, 20, 20, network());
         // One station reports monthly extremes as Tmax and Tmin: 9 K above and below.
-        std::vector<Station> tmax = network(), tmin = network();
-        tmax[14].Data[1] += 9;
-        for (int m = 1; m <= 12; ++m) {
-            tmax[14].Data[static_cast<size_t>(m)] += 9;
-            tmin[14].Data[static_cast<size_t>(m)] -= 9;
+        std::vector<Station> tmax = network(), tmin = network(), vap = network();
+        for (size_t m = 1; m <= 12; ++m) {
+            tmax[14].Data[m] += 9;
+            tmin[14].Data[m] -= 9;
         }
-        tmax[14].Data[1] -= 9;
-        // Another reports a July vapour pressure 15 hPa above what its place gives.
-        std::vector<Station> vap = network();
-        vap[20].Data[7] += 15;
+        vap[20].Data[7] += 15;  // another reports a July vapour pressure 15 hPa above what its place gives
         folder_->write(wholeFileName(Vap), stationLines(vap));
         folder_->write(wholeFileName(Tmax), stationLines(tmax));
         folder_->write(wholeFileName(Tmin), stationLines(tmin));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "fixture.h"
+#include "maps_test_util.h"
 
 using namespace zentrel;
 using namespace zentrel::test;
@@ -12,11 +13,10 @@ using namespace zentrel::test;
 namespace {
 
 // A data folder with the ring of eight stations around 10 E, 45 N (March of every variable set
-// to `march`), a flat elevation raster, and an all-land mask of 1 degree cells over 8..12 E,
-// 43..47 N.
+// to `march`), a flat elevation raster, and an all-land mask of 1 degree cells around them.
 struct RingMap {
     TempFolder folder{"map-audit"};
-    ImgRaster mask;
+    ImgRaster mask = maps_test::smallMap();
     ProgramSettings settings = describedSettings();
 
     explicit RingMap(float march) {
@@ -24,15 +24,9 @@ struct RingMap {
         for (Station& s : ring) s.Data[3] = march;
         writeDataFolder(folder, 10, 45, ring);
         folder.write("10k8b.raw", std::string(4320 * 2160, '\0'));
-        mask.Header.Rows = 4;
-        mask.Header.Columns = 4;
-        mask.Header.RefLon = 10;
+        mask.Header.RefLon = 10;  // the small map moved to 7..12 E, 44..47 N, all land
         mask.Header.RefLat = 45;
-        mask.Header.RefColumn = 2;
-        mask.Header.RefRow = 2;
-        mask.Header.CellWidth = 1;
-        mask.Header.CellHeight = 1;
-        mask.Cells.assign(16, 1);
+        mask.Cells.assign(mask.Cells.size(), 1);
     }
     MapAudit audit(int variable, int threads, int worst = 3) const { return audit(std::vector<int>{variable}, threads, worst); }
     MapAudit audit(std::vector<int> variables, int threads, int worst = 3) const {

@@ -17,13 +17,3 @@ TEST(AltitudeClasses, FirstBoundAboveTheAltitudeDecides) {
     EXPECT_EQ(altitudeClasses().size(), 23u);
     EXPECT_STREQ(altitudeClasses().front().Label, " > 5000 m");
 }
-
-TEST(AltitudeClasses, OnlyTheClassFrom3500PaintsAnotherColourThanItsLegendBox) {
-    const AltitudeClass& c = altitudeClassOf(3700);
-    EXPECT_EQ(c.LegendColour, (Rgb{200, 151, 124}));
-    EXPECT_EQ(c.MapColour, (Rgb{200, 150, 125}));
-    int differing = 0;
-    for (const AltitudeClass& k : altitudeClasses()) differing += !(k.LegendColour == k.MapColour);
-    EXPECT_EQ(differing, 1);
-    EXPECT_EQ(seaClass().LegendColour, (Rgb{0, 0, 160}));
-}

@@ -44,21 +44,20 @@ TEST(BnaRead, BadCoordinatesNameFileLineAndField) {
 
 TEST(BnaRead, LoadersReadTheirOwnFileOfTheDataFolder) {
     maps_test::ScratchFolder folder;
-    maps_test::writeText(folder.file("Worad1.bna"), "\"Land\",\"\",2\n-180,90\n180,-90\n");
+    folder.write("Worad1.bna", "\"Land\",\"\",2\n-180,90\n180,-90\n");
     EXPECT_THROW(CaricaCapitali(folder.path().string(), 100, 50), Error);  // no WorldCap.bna yet
-    maps_test::writeText(folder.file("WorldCap.bna"), "\"Rome\",\"Italy\",1\n12.48,41.9\n");
+    folder.write("WorldCap.bna", "\"Rome\",\"Italy\",1\n12.48,41.9\n");
     const auto boundaries = CaricaConfini(folder.path().string(), 100, 50);
     ASSERT_EQ(boundaries.size(), 1u);
-    EXPECT_EQ(boundaries[0].Points, (std::vector<PixelPoint>{{0, 0}, {100, 50}}));
+    EXPECT_EQ(boundaries[0].Points, (std::vector<PixelPoint>{{0, 0}, {100, 50}}));  // the world's edges, one beyond the last pixel
     const auto capitals = CaricaCapitali(folder.path().string(), 100, 50);
     ASSERT_EQ(capitals.size(), 1u);
     EXPECT_EQ(capitals[0].Name, "Rome");
     EXPECT_EQ(capitals[0].Points, (std::vector<PixelPoint>{{53, 13}}));
 }
 
-TEST(BnaPixels, WorldEdgesMapToTheBitmapEdges) {
-    EXPECT_EQ(toPixel({-180, 90}, 2160, 1080), (PixelPoint{0, 0}));
-    EXPECT_EQ(toPixel({180, -90}, 2160, 1080), (PixelPoint{2160, 1080}));  // one beyond the last pixel
+// The world's edges: see the loaders' test.
+TEST(BnaPixels, PixelsRoundDown) {
     EXPECT_EQ(toPixel({0, 0}, 2160, 1080), (PixelPoint{1080, 540}));
     EXPECT_EQ(toPixel({-179.9, 89.9}, 2160, 1080), (PixelPoint{0, 0}));  // Int rounds down
     EXPECT_EQ(toPixel({12.48, 41.9}, 2160, 1080), (PixelPoint{1154, 288}));
@@ -83,7 +82,7 @@ TEST(BnaWrite, GoldenBytesAndRoundTrip) {
     };
     maps_test::ScratchFolder folder;
     writeBna(folder.file("out.bna"), shapes);
-    EXPECT_EQ(maps_test::readBytes(folder.file("out.bna")), maps_test::readBytes(maps_test::golden("golden.bna")));
+    EXPECT_EQ(maps_test::readFile(folder.file("out.bna")), maps_test::golden("golden.bna"));
 
     const auto back = readBna(folder.file("out.bna"));
     ASSERT_EQ(back.size(), 2u);

@@ -15,7 +15,7 @@ std::string errorOf(const std::string& text) {
 }
 }  // namespace
 
-TEST(ColourFile, RangeLineColoursEveryCountAndLaterLinesOverwrite) {
+TEST(ColourFile, RangeLineColoursEveryCountLaterLinesOverwriteAndTheLabelIsOptional) {
     const auto table = ColourTable::fromRanges(
         parseColourRanges("First\tLast\tR\tG\tB\tLabel\n10\t12\t255\t0\t0\tHot\n 12 \t 13\t0\t0\t255\t Cold \r\n", "x.clr"));
     for (int k : {10, 11}) {
@@ -26,9 +26,7 @@ TEST(ColourFile, RangeLineColoursEveryCountAndLaterLinesOverwrite) {
     EXPECT_EQ(table.Entries[13].Colour, (Rgb{0, 0, 255}));
     EXPECT_EQ(table.Entries[9].Label, "");
     EXPECT_EQ(table.Entries[14].Label, "");
-}
-
-TEST(ColourFile, HeaderLineIsSkippedAndLabelIsOptional) {
+    // The first line is a header, whatever it holds.
     const auto ranges = parseColourRanges("1\t2\t3\t4\t5\tnot data\n\n7\t7\t1\t2\t3\n", "x.clr");
     ASSERT_EQ(ranges.size(), 1u);
     EXPECT_EQ(ranges[0], (ColourRange{7, 7, {1, 2, 3}, ""}));
@@ -77,7 +75,7 @@ TEST(ColourFile, GoldenWriterAndRoundTrip) {
     const std::vector<ColourRange> ranges = {{0, 1, {50, 146, 138}, "< 0 m"}, {2, 5, {46, 127, 58}, "Tab\there"}};
     maps_test::ScratchFolder folder;
     writeColourFile(folder.file("m.clr"), "First\tLast\tRed\tGreen\tBlue\tLabel", ranges);
-    EXPECT_EQ(maps_test::readBytes(folder.file("m.clr")), maps_test::readBytes(maps_test::golden("golden.clr")));
+    EXPECT_EQ(maps_test::readFile(folder.file("m.clr")), maps_test::golden("golden.clr"));
     const auto table = readColourTable(folder.file("m.clr"));
     EXPECT_EQ(table.Entries[1].Label, "< 0 m");
     EXPECT_EQ(table.Entries[5].Label, "Tab here");

@@ -21,12 +21,10 @@ namespace {
 const std::filesystem::path kBin = std::filesystem::read_symlink("/proc/self/exe").parent_path();
 const std::string kData = (kBin / kDataFolderName).string();
 const std::string kMaps = (kBin / kMapFolderName).string();
-
-bool built(const std::string& path) { return std::filesystem::exists(path); }
 }  // namespace
 
 TEST(BuiltMaps, WorldBitmapShowsSeaAndLandWhereTheRasterDoes) {
-    if (!built(kData + "/woma.bmp")) GTEST_SKIP() << "woma.bmp not built (scripts/build-data.sh)";
+    if (!std::filesystem::exists(kData + "/woma.bmp")) GTEST_SKIP() << "woma.bmp not built (scripts/build-data.sh)";
     const RgbImage image = readBmp24(kData + "/woma.bmp");
     ASSERT_EQ(image.Width, 2160);
     ASSERT_EQ(image.Height, 1080);
@@ -39,7 +37,7 @@ TEST(BuiltMaps, WorldBitmapShowsSeaAndLandWhereTheRasterDoes) {
 }
 
 TEST(BuiltMaps, BoundaryFileCoversTheCountriesWithinTheMap) {
-    if (!built(kData + "/" + kBoundaryFileName)) GTEST_SKIP() << "Worad1.bna not built";
+    if (!std::filesystem::exists(kData + "/" + kBoundaryFileName)) GTEST_SKIP() << "Worad1.bna not built";
     const auto shapes = readBna(kData + "/" + kBoundaryFileName);
     EXPECT_GT(shapes.size(), 1000u);
     bool italy = false;

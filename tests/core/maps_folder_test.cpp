@@ -15,20 +15,19 @@ std::vector<std::string> bases(const std::vector<MapFiles>& maps) {
 }
 }  // namespace
 
-TEST(MapFolder, OnlyMapsWithAllFourFilesAreListed) {
+TEST(MapFolder, OnlyMapsWithAllFourFilesAreListedAndAMissingFolderHasNone) {
     maps_test::ScratchFolder folder;
     for (const char* name : {"a.img", "a.clr", "a.cty", "a.bnd",      // complete
                              "b.img", "b.clr", "b.bnd",               // no capitals
                              "C.IMG", "C.clr", "c.CTY", "C.bnd",      // exported name, mixed case
                              "d.v2.img", "d.clr", "d.cty", "d.bnd",   // base name before the first "."
                              "e.clr", "e.cty", "e.bnd", "notes.txt"})  // no raster
-        maps_test::writeText(folder.file(name), "x");
+        folder.write(name, "x");
     const auto maps = listUsableMaps(folder.path().string());
     EXPECT_EQ(bases(maps), (std::vector<std::string>{"C", "a", "d"}));
     EXPECT_EQ(maps[0].Img, folder.file("C.IMG"));
     EXPECT_EQ(maps[0].Cty, folder.file("c.CTY"));
     EXPECT_EQ(maps[2].Img, folder.file("d.v2.img"));
     EXPECT_EQ(maps[2].Clr, folder.file("d.clr"));
+    EXPECT_TRUE(listUsableMaps("/nonexistent/rastelldata").empty());
 }
-
-TEST(MapFolder, MissingFolderListsNothing) { EXPECT_TRUE(listUsableMaps("/nonexistent/rastelldata").empty()); }

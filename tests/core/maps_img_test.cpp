@@ -46,127 +46,89 @@ TEST(Real48, OutOfRangeValues) {
 
 namespace {
 ImgRaster exportLike3x2() {
-    ImgRaster r;
-    ImgHeader& h = r.Header;
-    h.Rows = 2;
-    h.Columns = 3;
-    h.Title = "Temp - Average";
-    h.RefLat = 41.0;
-    h.RefLon = 12.5;
-    h.RefColumn = 1.5;
-    h.RefRow = 1.0;
-    h.CellWidth = 1.0;
-    h.CellHeight = 1.0;
-    h.Scale = 0.4;
-    h.Offset = -50;
-    h.Byte22 = 0x11;
-    h.Byte23 = 0x22;
-    h.Bytes168.fill(0x33);
-    h.Byte204 = 0x44;
-    r.Cells = {0, 1, 175, 250, 254, 255};
+    ImgRaster r{.Header = {.Byte22 = 0x11, .Byte23 = 0x22, .Rows = 2, .Columns = 3, .Title = "Temp - Average", .RefLat = 41.0,
+                           .RefLon = 12.5, .RefColumn = 1.5, .RefRow = 1.0, .CellWidth = 1.0, .CellHeight = 1.0, .Scale = 0.4,
+                           .Offset = -50, .Byte204 = 0x44},
+                .Cells = {0, 1, 175, 250, 254, 255}};
+    r.Header.Bytes168.fill(0x33);
     return r;
 }
 }  // namespace
 
-TEST(ImgHeader, EveryFieldAtItsOffset) {
+TEST(ImgHeader, EveryFieldAtItsOffsetAndANewHeaderTakesThePassThroughBytes) {
     const auto b = formatImgHeader(exportLike3x2().Header);
     EXPECT_EQ(b[22], 0x11);
     EXPECT_EQ(b[23], 0x22);
     EXPECT_EQ(b[30], 2);  // rows, little-endian 16-bit
     EXPECT_EQ(b[31], 0);
     EXPECT_EQ(b[32], 3);  // columns
-    EXPECT_EQ(b[38], 'T');
-    EXPECT_EQ(b[38 + 13], 'e');
-    EXPECT_EQ(b[38 + 14], ' ');  // padded with blanks to 80 characters
-    EXPECT_EQ(b[117], ' ');
-    EXPECT_EQ(b[118], 0);
+    EXPECT_EQ(std::string(b.begin() + 38, b.begin() + 119), "Temp - Average" + std::string(66, ' ') + '\0');  // padded to 80
     auto real = [&](int at) { return Real48{b[at], b[at + 1], b[at + 2], b[at + 3], b[at + 4], b[at + 5]}; };
-    EXPECT_EQ(Real48ToDouble(real(120)), 41.0);
-    EXPECT_EQ(Real48ToDouble(real(128)), 12.5);
-    EXPECT_EQ(Real48ToDouble(real(136)), 1.5);
-    EXPECT_EQ(Real48ToDouble(real(144)), 1.0);
-    EXPECT_EQ(Real48ToDouble(real(152)), 1.0);
-    EXPECT_EQ(Real48ToDouble(real(160)), 1.0);
+    for (const auto& [at, value] : {std::pair{120, 41.0}, {128, 12.5}, {136, 1.5}, {144, 1.0}, {152, 1.0}, {160, 1.0}, {196, -50.0}})
+        EXPECT_EQ(Real48ToDouble(real(at)), value) << at;
     EXPECT_EQ(real(188), DoubleToReal48(0.4));
-    EXPECT_EQ(Real48ToDouble(real(196)), -50.0);
     EXPECT_EQ(b[126], 0);  // the last two bytes of an 8-byte number field
     EXPECT_EQ(b[127], 0);
     for (int k = 168; k <= 186; ++k) EXPECT_EQ(b[k], 0x33) << k;
     EXPECT_EQ(b[187], 0);
     EXPECT_EQ(b[204], 0x44);
     for (int k : {0, 21, 24, 29, 34, 37, 205, 533}) EXPECT_EQ(b[k], 0) << k;
+
+    ImgHeader fresh;
+    fresh.copyPassThroughFrom(exportLike3x2().Header);
+    const auto f = formatImgHeader(fresh);
+    EXPECT_EQ(f[22], 0x11);
+    EXPECT_EQ(f[186], 0x33);
+    EXPECT_EQ(f[204], 0x44);
 }
 
 TEST(ImgFile, GoldenThreeByTwoExportAndRoundTrip) {
     maps_test::ScratchFolder folder;
     const ImgRaster raster = exportLike3x2();
     writeImg(folder.file("t.img"), raster);
-    const auto bytes = maps_test::readBytes(folder.file("t.img"));
-    EXPECT_EQ(bytes.size(), 540u);
-    EXPECT_EQ(bytes, maps_test::readBytes(maps_test::golden("golden_3x2.img")));
+    const std::string bytes = maps_test::readFile(folder.file("t.img"));
+    EXPECT_EQ(bytes, maps_test::golden("golden_3x2.img"));  // 540 bytes
 
     const ImgRaster back = readImg(folder.file("t.img"));
     EXPECT_EQ(back.Header.Title, "Temp - Average");
-    EXPECT_EQ(back.Header.Rows, 2);
-    EXPECT_EQ(back.Header.Columns, 3);
     EXPECT_EQ(back.Cells, raster.Cells);
     EXPECT_EQ(back.at(2, 0), 175);  // row 0 is the northern row
     EXPECT_EQ(back.at(0, 1), 250);
     EXPECT_NEAR(back.Header.valueOf(175), 20.0, 1e-9);
     EXPECT_EQ(formatImgHeader(back.Header), formatImgHeader(raster.Header));
-    EXPECT_EQ(parseImg(bytes, "t.img").Cells, raster.Cells);
-    EXPECT_THROW(parseImg(std::vector<uint8_t>(bytes.begin(), bytes.end() - 1), "t.img"), Error);
-}
-
-TEST(ImgFile, NewHeaderTakesThePassThroughBytesOfTheDisplayedMap) {
-    ImgHeader fresh;
-    fresh.copyPassThroughFrom(exportLike3x2().Header);
-    const auto b = formatImgHeader(fresh);
-    EXPECT_EQ(b[22], 0x11);
-    EXPECT_EQ(b[186], 0x33);
-    EXPECT_EQ(b[204], 0x44);
+    const std::vector<uint8_t> data(bytes.begin(), bytes.end());
+    EXPECT_EQ(parseImg(data, "t.img").Cells, raster.Cells);
+    EXPECT_THROW(parseImg(std::vector<uint8_t>(data.begin(), data.end() - 1), "t.img"), Error);
 }
 
 TEST(ImgFile, MalformedFilesNameTheFileAndField) {
     maps_test::ScratchFolder folder;
     const std::string path = folder.file("bad.img");
+    const auto header = formatImgHeader(exportLike3x2().Header);
+    const struct {
+        std::vector<std::pair<int, uint8_t>> patch;  // header bytes changed
+        std::string cells, fragment;
+    } cases[] = {
+        {{}, "12345", "fewer cells"},  // one cell short
+        {{{30, 0}, {31, 0}}, "123456", "offset 30 (rows)"},
+        {{{30, 0xFF}, {31, 0xFF}}, "123456", "offset 30 (rows)"},  // -1
+        {{{32, 0xFF}, {33, 0x7F}}, "123456", "fewer cells"},  // 32767 x 255 columns claimed: refused before allocating
+        {{{152, 0}}, "123456", "offset 152 (cell width)"},
+    };
     auto expectError = [&](const std::string& fragment) {
-        try {
-            readImg(path);
-            ADD_FAILURE() << "no error for " << fragment;
-        } catch (const Error& e) {
-            EXPECT_NE(std::string(e.what()).find(fragment), std::string::npos) << e.what();
-            EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
-        }
+        const std::string message = zentrel::test::errorOf([&] { readImg(path); });
+        EXPECT_NE(message.find(fragment), std::string::npos) << message;
+        EXPECT_NE(message.find(path), std::string::npos) << message;
     };
-    maps_test::writeText(path, std::string(100, '\0'));
+    folder.write("bad.img", std::string(100, '\0'));
     expectError("shorter than its 534-byte header");
-
-    auto header = formatImgHeader(exportLike3x2().Header);
-    auto writeHeader = [&](const std::string& tail) {
-        maps_test::writeText(path, std::string(header.begin(), header.end()) + tail);
-    };
-    writeHeader("12345");  // one cell short
-    expectError("fewer cells");
-    header[30] = 0;
-    header[31] = 0;
-    writeHeader("123456");
-    expectError("offset 30 (rows)");
-    header[30] = 0xFF;  // -1
-    header[31] = 0xFF;
-    writeHeader("123456");
-    expectError("offset 30 (rows)");
-    header = formatImgHeader(exportLike3x2().Header);
-    header[32] = 0xFF;  // 32767 x 255 columns claimed: refused before allocating
-    header[33] = 0x7F;
-    writeHeader("123456");
-    expectError("fewer cells");
-    header = formatImgHeader(exportLike3x2().Header);
-    header[152] = 0;  // cell width 0
-    writeHeader("123456");
-    expectError("offset 152 (cell width)");
+    for (const auto& c : cases) {
+        auto bytes = header;
+        for (auto [at, value] : c.patch) bytes[static_cast<size_t>(at)] = value;
+        folder.write("bad.img", std::string(bytes.begin(), bytes.end()) + c.cells);
+        expectError(c.fragment);
+    }
     EXPECT_THROW(readImg(folder.file("missing.img")), Error);
-
     ImgRaster wrongCount = exportLike3x2();
     wrongCount.Cells.pop_back();
     EXPECT_THROW(writeImg(path, wrongCount), Error);

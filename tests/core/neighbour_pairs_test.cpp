@@ -9,20 +9,15 @@
 #include <cstdint>
 #include <vector>
 
-using namespace zentrel;
+#include "fixture.h"
 
-namespace {
-uint32_t state = 5;
-float next(float lo, float hi) {
-    state = state * 1664525u + 1013904223u;
-    return lo + (hi - lo) * static_cast<float>(state >> 8) / 16777216.0f;
-}
-}  // namespace
+using namespace zentrel;
 
 TEST(NeighbourPairs, KeptTablesGiveTheBitsOfFreshOnes) {
     // A pool of stations around one region; each set draws some of them, often the last set's.
+    test::Random rng{5};
     std::vector<SpherePoint> pool;
-    for (int k = 0; k < 40; ++k) pool.push_back(spherePoint(next(8, 14), next(44, 48)));
+    for (int k = 0; k < 40; ++k) pool.push_back(spherePoint(rng.uniform(8, 14), rng.uniform(44, 48)));
     NeighbourPairs kept;
     int reuse[3] = {};
     std::vector<int> lastOf[3];  // each slot's last set
@@ -32,8 +27,8 @@ TEST(NeighbourPairs, KeptTablesGiveTheBitsOfFreshOnes) {
         const int slot = round % 3;
         std::vector<int> pick = lastOf[round % 10 == 4 ? (slot + 1) % 3 : slot];
         if (pick.empty() || round % 5 == 0) pick.clear();
-        while (pick.size() < 3 || (pick.size() < 20 && next(0, 1) < 0.9f)) {
-            const int k = static_cast<int>(next(0, 39.99f));
+        while (pick.size() < 3 || (pick.size() < 20 && rng.uniform(0, 1) < 0.9f)) {
+            const int k = static_cast<int>(rng.uniform(0, 39.99f));
             if (std::find(pick.begin(), pick.end(), k) == pick.end()) pick.push_back(k);
         }
         if (round % 3 == 1 && pick.size() > 4) pick.erase(pick.begin() + 2);  // one leaves, the rest move up
@@ -51,15 +46,14 @@ TEST(NeighbourPairs, KeptTablesGiveTheBitsOfFreshOnes) {
         for (int a = 0; a < n; ++a) ASSERT_EQ(kept.leaveOneOut(a), fresh.leaveOneOut(a)) << "round " << round << " point " << a;
     }
     // Every path was taken: all kept, some pairs kept, none.
-    EXPECT_GT(reuse[0], 0);
-    EXPECT_GT(reuse[1], 0);
-    EXPECT_GT(reuse[2], 0);
+    for (int path : reuse) EXPECT_GT(path, 0);
 }
 
 // For the usual powers the weight is taken by a division where that cannot change the result.
 TEST(NeighbourPairs, InverseDistanceWeightsAreThePowerBits) {
+    test::Random rng{5};
     for (int k = 0; k < 200000; ++k) {
-        const float d = k % 2 ? next(0, 3000) : std::exp(next(-20, 9));
+        const float d = k % 2 ? rng.uniform(0, 3000) : std::exp(rng.uniform(-20, 9));
         for (float p : {1.0f, 2.0f, 1.5f})
             ASSERT_EQ(inverseDistanceWeight(d, p), static_cast<float>(std::pow(static_cast<double>(d), -static_cast<double>(p)))) << d;
     }

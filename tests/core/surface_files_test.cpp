@@ -18,13 +18,7 @@ using namespace zentrel;
 
 namespace {
 
-SurfaceLayout twoByTwo() {
-    SurfaceLayout layout;
-    layout.Variable = Prec;
-    layout.Periods = {9, 13};
-    layout.Quantities = {SurfaceQuantity::Best, SurfaceQuantity::StdErr};
-    return layout;
-}
+const SurfaceLayout kLayout{.Variable = Prec, .Periods = {9, 13}, .Quantities = {SurfaceQuantity::Best, SurfaceQuantity::StdErr}};
 
 // Value of band b at (r, c): distinct everywhere, one cell without data.
 float value(int b, int r, int c) { return r == 1 && c == 0 ? kSurfaceNoData : b * 1000 + r * 10 + c + 0.25f; }
@@ -39,6 +33,25 @@ void writeAll(SurfaceSink& sink, const SurfaceGrid& grid, const SurfaceLayout& l
                 for (int c = 0; c < grid.Columns; ++c) v.push_back(value(b, r, c));
         sink.writeRows(first, n, v);
     }
+}
+
+// The values of a variable of `count` numbers ({} when it is missing).
+template <class T>
+std::vector<T> ncValues(int ncid, const char* name, size_t count) {
+    int var = -1;
+    std::vector<T> values(count);
+    if (nc_inq_varid(ncid, name, &var) != NC_NOERR) return {};
+    if constexpr (std::is_same_v<T, float>) nc_get_var_float(ncid, var, values.data());
+    else nc_get_var_double(ncid, var, values.data());
+    return values;
+}
+
+size_t ncLength(int ncid, const char* dimension) {
+    int dim = -1;
+    size_t length = 0;
+    if (nc_inq_dimid(ncid, dimension, &dim) != NC_NOERR) return 0;
+    nc_inq_dimlen(ncid, dim, &length);
+    return length;
 }
 
 std::string ncText(int ncid, int var, const char* name) {
@@ -58,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(RowsInMemoryOrInAFile, SurfaceGeoTiff, ::testing::Value
 TEST_P(SurfaceGeoTiff, Float32BandsWithExactGridNoDataDescriptionsAndMetadata) {
     maps_test::ScratchFolder folder;
     const SurfaceGrid grid = surfaceGrid(-180, 80, 180, 84, 0.0833333);  // 4320 x 48
-    const SurfaceLayout layout = twoByTwo();
+    const SurfaceLayout& layout = kLayout;
     const std::string path = folder.file("prec.tif");
     {
         SurfaceGeoTiffWriter writer(path, grid, layout, surfaceMetadata(layout, test::describedSettings(), "test stations"),
@@ -74,16 +87,11 @@ TEST_P(SurfaceGeoTiff, Float32BandsWithExactGridNoDataDescriptionsAndMetadata) {
     EXPECT_EQ(ds->GetRasterXSize(), 4320);
     EXPECT_EQ(ds->GetRasterYSize(), 48);
     ASSERT_EQ(ds->GetRasterCount(), 4);
-    double t[6];
-    ds->GetGeoTransform(t);
-    EXPECT_EQ(t[0], -180);
-    EXPECT_EQ(t[1], 360.0 / 4320);  // not rounded to three decimals
-    EXPECT_EQ(t[3], 84);
-    EXPECT_EQ(t[5], -360.0 / 4320);
+    std::array<double, 6> t{};
+    ds->GetGeoTransform(t.data());
+    EXPECT_EQ(t, (std::array<double, 6>{-180, 360.0 / 4320, 0, 84, 0, -360.0 / 4320}));  // not rounded to three decimals
     EXPECT_NE(std::string(ds->GetProjectionRef()).find("WGS 84"), std::string::npos);
     EXPECT_STREQ(ds->GetMetadataItem("method"), "described");
-    EXPECT_STREQ(ds->GetMetadataItem("units"), "mm");
-    EXPECT_STREQ(ds->GetMetadataItem("source"), "test stations");
     EXPECT_STREQ(ds->GetMetadataItem("software"), (std::string("Zentrel ") + programVersion()).c_str());
     EXPECT_STREQ(ds->GetMetadataItem("COMPRESSION", "IMAGE_STRUCTURE"), "DEFLATE");
     EXPECT_STREQ(ds->GetMetadataItem("PREDICTOR", "IMAGE_STRUCTURE"), "3");
@@ -91,17 +99,14 @@ TEST_P(SurfaceGeoTiff, Float32BandsWithExactGridNoDataDescriptionsAndMetadata) {
     EXPECT_EQ(band->GetRasterDataType(), GDT_Float32);
     EXPECT_STREQ(band->GetDescription(), "September stderr");
     EXPECT_STREQ(band->GetUnitType(), "mm");
-    // The year of an amount is its total, named and with its unit.
-    EXPECT_STREQ(ds->GetRasterBand(2)->GetDescription(), "Annual total");
-    EXPECT_STREQ(ds->GetRasterBand(2)->GetUnitType(), "mm year-1");
+    EXPECT_STREQ(ds->GetRasterBand(2)->GetUnitType(), "mm year-1");  // the year of an amount is its total
     EXPECT_STREQ(ds->GetRasterBand(4)->GetMetadataItem("period"), "Annual total");
     int hasNoData = 0;
     EXPECT_EQ(band->GetNoDataValue(&hasNoData), kSurfaceNoData);
     EXPECT_TRUE(hasNoData);
-    int bx = 0, by = 0;
-    band->GetBlockSize(&bx, &by);
-    EXPECT_EQ(bx, 256);
-    EXPECT_EQ(by, 256);
+    std::pair<int, int> block;
+    band->GetBlockSize(&block.first, &block.second);
+    EXPECT_EQ(block, std::pair(256, 256));
     EXPECT_GE(band->GetOverviewCount(), 1);  // 4320 columns: overviews down to a tile
     std::vector<float> row(4320);
     for (int b = 1; b <= 4; ++b)
@@ -116,24 +121,21 @@ TEST_P(SurfaceGeoTiff, Float32BandsWithExactGridNoDataDescriptionsAndMetadata) {
 TEST_P(SurfaceGeoTiff, UnfinishedOrUnwritableFileLeavesNothingAndNamesTheFile) {
     maps_test::ScratchFolder folder;
     const SurfaceGrid grid = surfaceGrid(0, 0, 3, 2, 1);
-    const SurfaceLayout layout = twoByTwo();
+    const SurfaceLayout& layout = kLayout;
     {
         SurfaceGeoTiffWriter writer(folder.file("x.tif"), grid, layout, {}, GetParam());
         writeAll(writer, grid, layout, 1);
     }  // cancelled: no finish
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
-    try {
-        SurfaceGeoTiffWriter writer(folder.file("missing/x.tif"), grid, layout, {}, GetParam());
-        FAIL();
-    } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find(folder.file("missing/x.tif")), std::string::npos) << e.what();
-    }
+    const std::string message =
+        test::errorOf([&] { SurfaceGeoTiffWriter(folder.file("missing/x.tif"), grid, layout, {}, GetParam()); });
+    EXPECT_NE(message.find(folder.file("missing/x.tif")), std::string::npos) << message;
 }
 
 TEST(SurfaceNetCdf, CfClimatologyAxisBoundsCrsWktAndTheYearInAVariableOfItsOwn) {
     maps_test::ScratchFolder folder;
     const SurfaceGrid grid = surfaceGrid(5, 45, 8, 47, 1);
-    const SurfaceLayout layout = twoByTwo();
+    const SurfaceLayout& layout = kLayout;
     const std::string path = folder.file("prec.nc");
     {
         auto metadata = surfaceMetadata(layout, test::describedSettings(), "test stations");
@@ -148,49 +150,24 @@ TEST(SurfaceNetCdf, CfClimatologyAxisBoundsCrsWktAndTheYearInAVariableOfItsOwn) 
     EXPECT_EQ(ncText(nc, NC_GLOBAL, "Conventions"), "CF-1.8");
     EXPECT_EQ(ncText(nc, NC_GLOBAL, "data_source"), "test stations");
     EXPECT_EQ(ncText(nc, NC_GLOBAL, "method"), "described");
-    int dim;
-    size_t times = 0, lats = 0, lons = 0;
-    EXPECT_NE(nc_inq_dimid(nc, "month", &dim), NC_NOERR);  // the year is no 13th month
-    ASSERT_EQ(nc_inq_dimid(nc, "time", &dim), NC_NOERR);
-    nc_inq_dimlen(nc, dim, &times);
-    nc_inq_dimid(nc, "lat", &dim);
-    nc_inq_dimlen(nc, dim, &lats);
-    nc_inq_dimid(nc, "lon", &dim);
-    nc_inq_dimlen(nc, dim, &lons);
-    EXPECT_EQ(times, 1u);  // September only
-    EXPECT_EQ(lats, 2u);
-    EXPECT_EQ(lons, 3u);
+    EXPECT_EQ(ncLength(nc, "month"), 0u);  // the year is no 13th month
+    EXPECT_EQ(ncLength(nc, "time"), 1u);  // September only
+    EXPECT_EQ(ncLength(nc, "lat"), 2u);
+    EXPECT_EQ(ncLength(nc, "lon"), 3u);
+    EXPECT_EQ(ncValues<double>(nc, "time", 1), std::vector<double>{243 + 15});  // the middle of September 2003
+    // 1 September 2003 to 1 October 2021 (five leap days 2004..2020)
+    EXPECT_EQ(ncValues<double>(nc, "climatology_bounds", 2), (std::vector<double>{243, 18 * 365 + 5 + 273}));
+    EXPECT_EQ(ncValues<double>(nc, "lat", 2), (std::vector<double>{46.5, 45.5}));  // cell centres, north first
+    EXPECT_EQ(ncValues<double>(nc, "lat_bnds", 4), (std::vector<double>{47, 46, 46, 45}));
+    EXPECT_EQ(ncValues<double>(nc, "lon", 3), (std::vector<double>{5.5, 6.5, 7.5}));
+    EXPECT_EQ(ncValues<double>(nc, "lon_bnds", 6), (std::vector<double>{5, 6, 6, 7, 7, 8}));
     int var;
-    ASSERT_EQ(nc_inq_varid(nc, "time", &var), NC_NOERR);
-    EXPECT_EQ(ncText(nc, var, "climatology"), "climatology_bounds");
-    EXPECT_EQ(ncText(nc, var, "units"), "days since 2003-01-01");
-    double time = 0, climatology[2];
-    nc_get_var_double(nc, var, &time);
-    EXPECT_EQ(time, 243 + 15);  // the middle of September 2003
-    ASSERT_EQ(nc_inq_varid(nc, "climatology_bounds", &var), NC_NOERR);
-    nc_get_var_double(nc, var, climatology);
-    EXPECT_EQ(climatology[0], 243);                 // 1 September 2003
-    EXPECT_EQ(climatology[1], 18 * 365 + 5 + 273);  // 1 October 2021 (five leap days 2004..2020)
-    ASSERT_EQ(nc_inq_varid(nc, "lat", &var), NC_NOERR);
-    double lat[2], latBounds[4];
-    nc_get_var_double(nc, var, lat);
-    EXPECT_EQ(lat[0], 46.5);  // cell centres, north first
-    EXPECT_EQ(lat[1], 45.5);
-    EXPECT_EQ(ncText(nc, var, "units"), "degrees_north");
-    EXPECT_EQ(ncText(nc, var, "bounds"), "lat_bnds");
-    ASSERT_EQ(nc_inq_varid(nc, "lat_bnds", &var), NC_NOERR);
-    nc_get_var_double(nc, var, latBounds);
-    EXPECT_EQ(latBounds[0], 47);
-    EXPECT_EQ(latBounds[3], 45);
-    nc_inq_varid(nc, "lon", &var);
-    double lon[3], lonBounds[6];
-    nc_get_var_double(nc, var, lon);
-    EXPECT_EQ(lon[0], 5.5);
-    EXPECT_EQ(ncText(nc, var, "units"), "degrees_east");
-    ASSERT_EQ(nc_inq_varid(nc, "lon_bnds", &var), NC_NOERR);
-    nc_get_var_double(nc, var, lonBounds);
-    EXPECT_EQ(lonBounds[0], 5);
-    EXPECT_EQ(lonBounds[5], 8);
+    for (const auto& [name, attribute, text] :
+         {std::tuple{"time", "climatology", "climatology_bounds"}, {"time", "units", "days since 2003-01-01"},
+          {"lat", "units", "degrees_north"}, {"lat", "bounds", "lat_bnds"}, {"lon", "units", "degrees_east"}}) {
+        ASSERT_EQ(nc_inq_varid(nc, name, &var), NC_NOERR) << name;
+        EXPECT_EQ(ncText(nc, var, attribute), text) << name << " " << attribute;
+    }
     ASSERT_EQ(nc_inq_varid(nc, "crs", &var), NC_NOERR);
     for (const char* wkt : {"crs_wkt", "spatial_ref"})
         EXPECT_NE(ncText(nc, var, wkt).find("WGS 84"), std::string::npos) << wkt;
@@ -202,21 +179,16 @@ TEST(SurfaceNetCdf, CfClimatologyAxisBoundsCrsWktAndTheYearInAVariableOfItsOwn) 
     float fill = 0;
     ASSERT_EQ(nc_get_att_float(nc, var, "_FillValue", &fill), NC_NOERR);
     EXPECT_EQ(fill, kSurfaceNoData);
-    float cells[2][3];
-    nc_get_var_float(nc, var, &cells[0][0]);
-    EXPECT_EQ(cells[0][2], value(0, 0, 2));
-    EXPECT_EQ(cells[1][0], kSurfaceNoData);
+    // The months and the year, each best value and standard error in a variable of its own.
+    for (const auto& [name, band] : {std::pair{"prec", 0}, {"prec_annual_total", 1}, {"prec_stderr", 2}, {"prec_annual_total_stderr", 3}}) {
+        const std::vector<float> cells = ncValues<float>(nc, name, 6);
+        ASSERT_EQ(cells.size(), 6u) << name;
+        for (int k = 0; k < 6; ++k) EXPECT_EQ(cells[static_cast<size_t>(k)], value(band, k / 3, k % 3)) << name << " " << k;
+    }
     ASSERT_EQ(nc_inq_varid(nc, "prec_annual_total", &var), NC_NOERR);
     EXPECT_EQ(ncText(nc, var, "units"), "mm year-1");
     EXPECT_EQ(ncText(nc, var, "cell_methods"), "time: sum within years time: mean over years");
-    nc_get_var_float(nc, var, &cells[0][0]);
-    EXPECT_EQ(cells[0][2], value(1, 0, 2));
     ASSERT_EQ(nc_inq_varid(nc, "prec_stderr", &var), NC_NOERR);
     EXPECT_NE(ncText(nc, var, "long_name").find("standard error"), std::string::npos);
-    nc_get_var_float(nc, var, &cells[0][0]);
-    EXPECT_EQ(cells[1][2], value(2, 1, 2));  // September's standard error
-    ASSERT_EQ(nc_inq_varid(nc, "prec_annual_total_stderr", &var), NC_NOERR);
-    nc_get_var_float(nc, var, &cells[0][0]);
-    EXPECT_EQ(cells[1][2], value(3, 1, 2));
     nc_close(nc);
 }

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-# Reference numbers of LeaveOneOut.* in tests/core/error_estimate_test.cpp: the method step by step
+# Reference numbers of LeaveOneOut.* in tests/core/engine_test.cpp: the method step by step
 # in double precision (altitude slope, plane, shadowed inverse distances, each station from the others).
 import math
 import struct
