@@ -5,48 +5,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "../core/fixture.h"
+#include <gtest/gtest.h>
+
+#include "run_cli.h"
 
 namespace zentrel::test {
 
-struct CliResult {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-/// The standard output of a shell command.
-inline std::string shellOutput(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return out;
-}
-
-/// Runs `zentrel args` through the shell; `prefix` goes before the program ("timeout 20 ").
-inline CliResult runCli(const std::string& args, const std::string& prefix = "") {
-    static int counter = 0;
-    const std::string errFile = "/tmp/zentrel-cli-err-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    CliResult r;
-    const std::string command = prefix + ZENTREL_BIN + " " + args + " 2>" + errFile + "; echo \"<exit=$?>\"";
-    r.out = shellOutput(command);
-    const size_t mark = r.out.rfind("<exit=");
-    if (mark != std::string::npos) {
-        r.code = std::atoi(r.out.c_str() + mark + 6);
-        r.out.erase(mark);
-    }
-    r.err = readFile(errFile);
-    std::remove(errFile.c_str());
+/// runCli for a run that must succeed: a failure names the command and what it said.
+inline CliResult runCliOk(const std::string& args, const std::string& prefix = "") {
+    CliResult r = runCli(args, prefix);
+    EXPECT_EQ(r.code, 0) << args << "\n" << r.err;
     return r;
 }
 
@@ -100,26 +73,5 @@ inline const TempFolder* climatSample() {
     (void)imported;
     return there ? &folder : nullptr;
 }
-
-/// Sets an environment variable (or removes it when value is empty) for the child processes
-/// of one test and restores it afterwards.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value.empty()) ::unsetenv(name);
-        else ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_) ::setenv(name_, old_->c_str(), 1);
-        else ::unsetenv(name_);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 }  // namespace zentrel::test
