@@ -56,8 +56,7 @@ inline bool programDataBuilt() {
 /// tests that break its files make their own.
 inline const TempFolder& ringFolder() {
     static const TempFolder folder("cli-ring");
-    static const bool written = (writeDataFolder(folder, 10, 45, ringOfEightStations()), true);
-    (void)written;
+    [[maybe_unused]] static const bool written = (writeDataFolder(folder, 10, 45, ringOfEightStations()), true);
     return folder;
 }
 
@@ -67,10 +66,9 @@ inline const TempFolder* climatSample() {
     static const std::string shared = std::string(ZENTREL_SHARED_DATA) + "/climat";
     static const TempFolder folder("cli-climat-sample");
     static const bool there = std::filesystem::exists(shared + "/CLIMAT_RAW_2003-2021.tgz");
-    static const int imported = there ? runCli("data import-climat --in " + shared + " --stations " + shared +
+    [[maybe_unused]] static const int imported = there ? runCli("data import-climat --in " + shared + " --stations " + shared +
                                                "/stations_list_CLIMAT_data.txt --out " + folder.file("db") + " --csv " +
                                                folder.file("table.csv")).code : -1;
-    (void)imported;
     return there ? &folder : nullptr;
 }
 

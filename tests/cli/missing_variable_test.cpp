@@ -31,6 +31,8 @@ const TempFolder& folder() {
     return f;
 }
 std::string data() { return " --data " + folder().str(); }
+std::string at(const std::string& name) { return folder().file(name); }
+std::string batch() { return "batch --locations " + at("places.dat") + " "; }
 const std::string kWind = "this station database holds no Wind normals";
 }  // namespace
 
@@ -40,14 +42,13 @@ TEST(MissingVariable, TheMissingVariableAloneIsADataErrorNamingIt) {
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find(kWind + "; add them with zentrel data import-csv."), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
-    for (const std::string& command : {std::string("raster --var Wind --bbox 11,43,13,41 --res 1 --mask /nonexistent.img -o ") + folder().file("w.img"),
-                                      std::string("validate --var Wind --folds 3"),
-                                      "batch --locations " + folder().file("places.dat") + " --vars Wind --out " + folder().file("b")}) {
+    for (const std::string& command : {"raster --var Wind --bbox 11,43,13,41 --res 1 --mask /nonexistent.img -o " + at("w.img"),
+                                      batch() + "--vars Wind --out " + at("b"), std::string("validate --var Wind --folds 3")}) {
         const CliResult c = runCli(command + data());
         EXPECT_EQ(c.code, 1) << command;
         EXPECT_NE(c.err.find(kWind), std::string::npos) << command << ": " << c.err;
     }
-    EXPECT_FALSE(std::filesystem::exists(folder().file("w.img")));
+    EXPECT_FALSE(std::filesystem::exists(at("w.img")));
 }
 
 // Runs over several variables estimate the others and say once, per variable, what was skipped.
@@ -61,20 +62,18 @@ TEST(MissingVariable, EstimateOfAllOrBatchSkipsEachMissingVariableOnceAndEstimat
     const CliResult json = runCliOk("estimate --lon 12.48 --lat 41.9 --alt 20 --var all --json" + data());
     EXPECT_EQ(json.out.find("\"Wind\""), std::string::npos) << json.out.substr(0, 300);
     TempFolder out("missing-var-batch");
-    const CliResult batch = runCliOk("batch --locations " + folder().file("places.dat") + " --vars Temp,Wind --out " + out.str() + data());
-    EXPECT_NE(batch.out.find("3 of 3 point-variable estimates written (3 locations, 1 variables)"), std::string::npos) << batch.out;
-    EXPECT_NE(batch.out.find("Wind skipped: " + kWind + ".\n"), std::string::npos) << batch.out;
+    const CliResult b = runCliOk(batch() + "--vars Temp,Wind --out " + out.str() + data());
+    EXPECT_NE(b.out.find("3 of 3 point-variable estimates written (3 locations, 1 variables)"), std::string::npos) << b.out;
+    EXPECT_NE(b.out.find("Wind skipped: " + kWind + ".\n"), std::string::npos) << b.out;
 }
 
 TEST(MissingVariable, CropWaterFilesRefuseAndNameTheImporterInsteadOfWritingZeros) {
-    const CliResult r = runCli("estimate --lon 12.48 --lat 41.9 --alt 20 --var all --format plantow -o " +
-                               folder().file("out.lst") + data());
+    const CliResult r = runCli("estimate --lon 12.48 --lat 41.9 --alt 20 --var all --format plantow -o " + at("out.lst") + data());
     EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("The crop-water climate file (--format plantow) needs Tmax normals"), std::string::npos)
-        << r.err;
+    EXPECT_NE(r.err.find("The crop-water climate file (--format plantow) needs Tmax normals"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("zentrel data import-csv"), std::string::npos) << r.err;
-    EXPECT_FALSE(std::filesystem::exists(folder().file("out.lst")));
-    const CliResult batch = runCli("batch --locations " + folder().file("places.dat") + " --format plantow --out " + folder().file("b.lst") + data());
-    EXPECT_EQ(batch.code, 1);
-    EXPECT_NE(batch.err.find("The crop-water climate file needs Tmax normals"), std::string::npos) << batch.err;
+    EXPECT_FALSE(std::filesystem::exists(at("out.lst")));
+    const CliResult b = runCli(batch() + "--format plantow --out " + at("b.lst") + data());
+    EXPECT_EQ(b.code, 1);
+    EXPECT_NE(b.err.find("The crop-water climate file needs Tmax normals"), std::string::npos) << b.err;
 }

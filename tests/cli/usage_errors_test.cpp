@@ -1,9 +1,11 @@
-// Usage errors of every command: exit code 2, a message on stderr that names the option or the
-// problem, and no file written. One table; each row is a command line a user could type.
+// What every command refuses, as tables of command lines a user could type: usage errors (exit
+// code 2, a message that names the option or the problem, no file written) and inputs or
+// outputs that are not there (exit code 1, a message that names them).
 #include <gtest/gtest.h>
 
 #include "cli_fixture.h"
 
+using namespace zentrel;
 using namespace zentrel::test;
 
 TEST(UsageErrors, ExitTwoWithAMessageNamingTheProblemAndNothingWritten) {
@@ -11,7 +13,6 @@ TEST(UsageErrors, ExitTwoWithAMessageNamingTheProblemAndNothingWritten) {
     const std::string e = "estimate --lon 12 --lat 41.9 --alt 0 ", b = "batch --grid 9,11,1,44,46,1 --out OUT/b.csv --format vesk ",
                       r = "raster --var Temp --bbox 5,45,8,47 --res 1 --quiet -o OUT/x.tif ",
                       m = "validate --map --bbox 0,0,10,10 --res 1 ";
-    const std::string tests = ZENTREL_TEST_DATA;
     const std::vector<std::pair<std::string, std::string>> rows = {
         // estimate: missing or impossible values, numbers that are not numbers
         {"estimate --lat 41.9", "zentrel: "}, {"estimate --lon 200 --lat 41.9 --alt 0", "zentrel: "},
@@ -82,7 +83,7 @@ TEST(UsageErrors, ExitTwoWithAMessageNamingTheProblemAndNothingWritten) {
         {m + "--var Temp,Temp", "--var must be"},
         // imports
         {"data import-csv --out OUT", "zentrel: "},
-        {"data import-climat --in " + tests + "/climat --stations x --out OUT --from 2020 --to 2019",
+        {"data import-climat --in " + std::string(ZENTREL_TEST_DATA) + "/climat --stations x --out OUT --from 2020 --to 2019",
          "--from 2020 lies after --to 2019"},
     };
     // Strips of a raster with more strips than rows: every strip is refused alike, so that a
@@ -108,4 +109,54 @@ TEST(UsageErrors, HelpSaysTheThreadCapAndTheMethodOption) {
     EXPECT_NE(runCli("batch --help").out.find("at most "), std::string::npos) << "the cap is not said in --help";
     for (const char* command : {"batch", "raster", "validate"})
         EXPECT_NE(runCli(std::string(command) + " --help").out.find("--method"), std::string::npos) << command;
+}
+
+// Inputs that are not there or cannot be read, and outputs that cannot be made: data errors
+// that name the file (and the line and field of a station file that cannot be read).
+TEST(DataErrors, MissingOrBrokenInputsAndOutputsThatCannotBeMadeExitOneNamingThem) {
+    TempFolder in("cli-data-errors");  // a data folder with a broken file for each of six variables
+    std::vector<Station> stations = ringOfEightStations();
+    writeDataFolder(in, 10, 45, stations);
+    stations[3].Alt = 1e20f;  // an altitude that would make the estimate NaN
+    in.write("min.txt", stationLines(stations));
+    const auto append = [&](const std::string& file, const std::string& line) {
+        in.write(file, readFile(in.file(file)) + line + "\n");
+    };
+    append("vap.txt", "41.9,12.5,17,1,2,3");
+    append("max.txt", "45.5,10.5,100,1,2,3,4,5,6,7,8,9,10,11,12,\"Rome, \"IT\"");  // as the CSV importer refuses them
+    append(candidateFiles(Prec, 10, 45)[0], "45.5,10.5,100,50,50,50,50,50,50,50,50,50,50,-99,50,\"Rome\",\"IT\"");
+    std::filesystem::remove(in.file("sufr.txt"));
+    std::filesystem::remove(in.file("windsp.txt"));
+    std::filesystem::create_directory(in.file("windsp.txt"));
+    in.write("empty.csv", "# nothing\n");
+    in.write("empty.dat", "");
+    in.write("one.dat", "10,45,100\n");
+    const std::string ring = " --data " + ringFolder().str(), broken = "estimate --lon 10 --lat 45 --alt 100 --data IN --var ";
+    const std::pair<std::string, std::string> rows[] = {
+        {broken + "Vap", "vap.txt, line 9"},
+        {broken + "Sun", "sufr.txt is missing"},
+        {broken + "Wind", "windsp.txt is not a regular file but a folder."},
+        {broken + "Tmax", "max.txt, line 9: field 16 has no closing quote"},
+        {broken + "Prec", "field 14 (November): \"-99\""},
+        {broken + "Tmin", "min.txt, line 4, field 3 (altitude)"},
+        {"estimate --lon 12.48 --lat 41.9 --alt 17 --data /nonexistent/folder", "/nonexistent/folder"},
+        {"estimate --lon 10 --lat 45 --alt 100 --format zte -o /nonexistent/dir/file.zte" + ring, "/nonexistent/dir/file.zte"},
+        {"data import-csv --in /nonexistent.csv --out IN/db", "/nonexistent.csv"},
+        {"data import-csv --in IN/empty.csv --out IN/db", "nothing could be imported"},
+        {"batch --locations IN/empty.dat --out IN" + ring, "No stations "},
+        {"batch --locations IN/one.dat --out IN/one.dat/sub" + ring, "IN/one.dat/sub"},  // a folder that cannot be made
+    };
+    for (auto [args, message] : rows) {
+        for (std::string* text : {&args, &message})
+            for (size_t at; (at = text->find("IN")) != std::string::npos;) text->replace(at, 2, in.str());
+        const CliResult r = runCli(args);
+        EXPECT_EQ(r.code, 1) << args << "\n" << r.err;
+        EXPECT_NE(r.err.find(message), std::string::npos) << args << "\n" << r.err;
+        EXPECT_EQ(r.out.find("nan"), std::string::npos) << args;
+    }
+    // The commands that describe the data folder say so on the standard output.
+    EXPECT_EQ(runCli("data info --data /nonexistent/zentrel-data").code, 1);
+    const CliResult where = runCli("data where --data /nonexistent/zentrel-data");
+    EXPECT_EQ(where.code, 1);
+    EXPECT_NE(where.out.find("--data              /nonexistent/zentrel-data (used, but missing)"), std::string::npos) << where.out;
 }
