@@ -56,17 +56,6 @@ struct RasterOptions {
     SettingsOptions settings;
 };
 
-std::vector<std::string> splitCommas(const std::string& text) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        const size_t end = text.find(',', start);
-        parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-        if (end == std::string::npos) return parts;
-        start = end + 1;
-    }
-}
-
 std::string lowerExtension(const std::string& path) {
     std::string ext = fs::path(path).extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -288,16 +277,8 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
     }
     // Each number on its own first: the panel's messages below only compare them with each
     // other and with the map, so a longitude of 400 would be reported as a range ending at 181.
-    const char* kBoxNames[] = {"LONSTART", "LATEND", "LONEND", "LATSTART"};
-    for (size_t k = 0; k < 4; ++k) {
-        const double limit = k % 2 == 0 ? 180 : 90;
-        const std::optional<double> v = parseCoordinate(box[k]);
-        if (!v || *v < -limit || *v > limit) {
-            std::fprintf(stderr, "zentrel: --bbox: %s \"%s\" is not a %s in %g..%g.\n", kBoxNames[k], box[k].c_str(),
-                         k % 2 == 0 ? "longitude" : "latitude", -limit, limit);
-            return kExitUsage;
-        }
-    }
+    const std::optional<std::array<double, 4>> edges = boxEdges(box, {"LONSTART", "LATEND", "LONEND", "LATSTART"});
+    if (!edges) return kExitUsage;
     const std::string folder = resolveDataFolder(common.programDir, common.dataDir);
     requireDataFolder(folder);
     if (!holdsVariable(folder, variable)) {
@@ -309,18 +290,13 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
     const ImgRaster& mask = *landMaskMap;
     // The panel's checks belong to the byte coding, whose points lie on the box's edges; a
     // surface's cells lie inside its box, and cells off the mask are left without data.
-    if (!byte) {
-        const auto west = parseCoordinate(box[0]), south = parseCoordinate(box[1]), east = parseCoordinate(box[2]),
-                   north = parseCoordinate(box[3]);
-        if (!west || !south || !east || !north || *south < -90 || *north > 90) {
-            std::fprintf(stderr, "zentrel: --bbox takes four numbers: west,south,east,north, with latitudes in -90..90.\n");
+    if (byte) {
+        if (const std::string message =
+                checkExportRectangle(box[0], box[2], box[3], box[1], mapExtent(mask.Header));
+            !message.empty()) {
+            std::fprintf(stderr, "zentrel: %s\n", message.c_str());
             return kExitUsage;
         }
-    } else if (const std::string message =
-                   checkExportRectangle(box[0], box[2], box[3], box[1], mapExtent(mask.Header));
-               !message.empty()) {
-        std::fprintf(stderr, "zentrel: %s\n", message.c_str());
-        return kExitUsage;
     }
     if (!byte) {
         SurfaceJob job;
@@ -335,8 +311,7 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
         job.layout.ConfidenceLevel = o.level;
         job.layout.ConfidenceFactor = confidenceFactor(o.level);
         try {
-            job.grid = surfaceGrid(*parseCoordinate(box[0]), *parseCoordinate(box[1]), *parseCoordinate(box[2]),
-                                   *parseCoordinate(box[3]), *resolution);
+            job.grid = surfaceGrid((*edges)[0], (*edges)[1], (*edges)[2], (*edges)[3], *resolution);
         } catch (const Error& e) {
             std::fprintf(stderr, "zentrel: %s\n", e.what());
             return kExitUsage;
@@ -352,8 +327,7 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
         return runSurface(o, job, settings, folder, mask);
     }
     const RasterExportPlan plan =
-        planRasterExport(variable, period, *resolution, *parseCoordinate(box[0]), *parseCoordinate(box[2]),
-                         *parseCoordinate(box[3]), *parseCoordinate(box[1]));
+        planRasterExport(variable, period, *resolution, (*edges)[0], (*edges)[2], (*edges)[3], (*edges)[1]);
     ImgRaster raster;
     raster.Header = GetNewHeader(plan, mask.Header);
 

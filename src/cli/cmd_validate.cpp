@@ -83,30 +83,13 @@ void drawProgress(long long done, long long total, const char* unit) {
 // records and its neighbours' envelope.
 int runMapAudit(const ValidateOptions& o, const CommonOptions& common, const ProgramSettings& settings,
                 std::vector<int> variables, bool all) {
-    const std::vector<std::string> box = [&o] {
-        std::vector<std::string> parts;
-        size_t start = 0;
-        for (size_t end; (end = o.bbox.find(',', start)) != std::string::npos; start = end + 1)
-            parts.push_back(o.bbox.substr(start, end - start));
-        parts.push_back(o.bbox.substr(start));
-        return parts;
-    }();
-    std::array<double, 4> edges{};
-    const char* kEdgeNames[] = {"west", "south", "east", "north"};
-    for (size_t k = 0; k < 4 && box.size() == 4; ++k) {
-        const double limit = k % 2 == 0 ? 180 : 90;
-        const std::optional<double> v = parseCoordinate(box[k]);
-        if (!v || *v < -limit || *v > limit) {
-            std::fprintf(stderr, "zentrel: --bbox: %s \"%s\" is not a %s in %g..%g.\n", kEdgeNames[k], box[k].c_str(),
-                         k % 2 == 0 ? "longitude" : "latitude", -limit, limit);
-            return kExitUsage;
-        }
-        edges[k] = *v;
-    }
+    const std::vector<std::string> box = splitCommas(o.bbox);
     if (box.size() != 4) {
         std::fprintf(stderr, "zentrel: --map needs --bbox WEST,SOUTH,EAST,NORTH in decimal degrees.\n");
         return kExitUsage;
     }
+    const std::optional<std::array<double, 4>> edges = boxEdges(box, {"west", "south", "east", "north"});
+    if (!edges) return kExitUsage;
     const std::optional<double> resolution = parseAngle(o.res);
     if (!resolution) {
         std::fprintf(stderr, "zentrel: --map needs --res, a positive number of degrees, or of arc-minutes or arc-seconds such as 5m or 30s.\n");
@@ -114,7 +97,7 @@ int runMapAudit(const ValidateOptions& o, const CommonOptions& common, const Pro
     }
     MapAuditOptions mo;
     try {
-        mo.grid = surfaceGrid(edges[0], edges[1], edges[2], edges[3], *resolution);
+        mo.grid = surfaceGrid((*edges)[0], (*edges)[1], (*edges)[2], (*edges)[3], *resolution);
     } catch (const Error& e) {
         std::fprintf(stderr, "zentrel: %s\n", e.what());
         return kExitUsage;

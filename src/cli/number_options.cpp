@@ -3,7 +3,10 @@
 
 #include <fmt/format.h>
 
+#include <cstdio>
+
 #include "decimal_number.h"
+#include "maps/raster_export.h"
 #include "worker_threads.h"
 
 namespace zentrel::cli {
@@ -55,6 +58,32 @@ CLI::Option* addThreadsOption(CLI::App& cmd, int& threads, const std::string& wh
     return cmd.add_option("--threads", threads, threadsHelp(what))
         ->check(wholeIn(0, static_cast<long long>(argumentRule(Argument::Threads).high)))
         ->capture_default_str();
+}
+
+std::vector<std::string> splitCommas(const std::string& text) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = text.find(',', start);
+        parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos) return parts;
+        start = end + 1;
+    }
+}
+
+std::optional<std::array<double, 4>> boxEdges(const std::vector<std::string>& box, const std::array<const char*, 4>& names) {
+    std::array<double, 4> edges{};
+    for (size_t k = 0; k < 4; ++k) {
+        const double limit = k % 2 == 0 ? 180 : 90;
+        const std::optional<double> v = parseCoordinate(box.at(k));
+        if (!v || *v < -limit || *v > limit) {
+            std::fprintf(stderr, "zentrel: --bbox: %s \"%s\" is not a %s in %g..%g.\n", names[k], box[k].c_str(),
+                         k % 2 == 0 ? "longitude" : "latitude", -limit, limit);
+            return std::nullopt;
+        }
+        edges[k] = *v;
+    }
+    return edges;
 }
 
 }  // namespace zentrel::cli

@@ -4,7 +4,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <array>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "settings/argument_checks.h"
 
@@ -27,5 +30,13 @@ std::string threadsHelp(const std::string& what);
 
 /// Adds --threads taking a whole number 0..maxWorkerThreads().
 CLI::Option* addThreadsOption(CLI::App& cmd, int& threads, const std::string& what);
+
+/// The comma-separated parts of an option's text ("" between two commas).
+std::vector<std::string> splitCommas(const std::string& text);
+
+/// The four numbers of a --bbox, each checked on its own (a longitude in -180..180 at 0 and 2, a
+/// latitude in -90..90 at 1 and 3) before any check compares them; `names` are what the message
+/// calls them. Prints the message and returns nothing when one is not such a number.
+std::optional<std::array<double, 4>> boxEdges(const std::vector<std::string>& box, const std::array<const char*, 4>& names);
 
 }  // namespace zentrel::cli

@@ -236,3 +236,46 @@ TEST(PlausibleLimits, LoneNeighbourAtTheLocationsAltitudeDoesNotDecideItsClimate
     b.settings.Method = Method::Adaptive;
     EXPECT_LT(b.run(st, 92.5f, 24.0f, 1400, Prec).result.Best[7], 1000.0f);
 }
+
+TEST(PlausibleLimits, TemperaturesAndVapourOfAnExtrapolatedPlaceAreOneClimate) {
+    // The ice sheet 2,000 m up: Tmax, Tmin and Vap know only coastal stations (0..90 m), so each
+    // falls by its own prior; the mean temperature also knows a station 1,900 m up, much colder
+    // than the lapse rate says. Tmax and Tmin move to the mean temperature, keeping their range,
+    // and vapour pressure stays below saturation at the Tmax kept.
+    const float lon = -40, lat = 72, alt = 2000;
+    std::vector<Station> coast;
+    for (int k = 0; k < 10; ++k)
+        coast.push_back(makeStation(lon - 2.0f + 0.4f * static_cast<float>(k), lat - 2.0f + 0.3f * static_cast<float>(k % 3),
+                                    static_cast<float>(10 * k), 0, "c" + std::to_string(k)));
+    const auto at = [&](float value) {
+        std::vector<Station> st = coast;
+        for (Station& s : st) s.Data.fill(value);
+        return st;
+    };
+    test::TempFolder folder("one-climate");
+    test::writeDataFolder(folder, lon, lat, at(-20));
+    std::vector<Station> temp = at(-20);
+    temp.push_back(makeStation(lon + 0.2f, lat, 1900, -40, "summit"));
+    folder.write(candidateFiles(Temp, lon, lat)[0], test::stationLines(temp));
+    folder.write(wholeFileName(Tmax), test::stationLines(at(-16)));
+    folder.write(wholeFileName(Tmin), test::stationLines(at(-24)));
+    folder.write(wholeFileName(Vap), test::stationLines(at(1.5f)));
+    for (Method method : {Method::Robust, Method::Adaptive}) {
+        SCOPED_TRACE(methodName(method));
+        ProgramSettings settings = test::describedSettings();
+        settings.Method = method;
+        Engine engine(settings, folder.path().string());
+        const Location ice{"ice", lon, lat, alt};
+        std::array<EstimateResult, 5> r{};
+        for (int v : {Temp, Tmax, Tmin, Vap}) r[static_cast<size_t>(v)] = engine.Run(v, ice).result;
+        const float t = r[Temp].Best[1], tmax = r[Tmax].Best[1], tmin = r[Tmin].Best[1];
+        EXPECT_LT(t, -35.0f) << "the summit station decides the mean temperature";
+        EXPECT_NEAR((tmax + tmin) / 2, t, 0.01f);
+        EXPECT_NEAR(tmax - tmin, 8.0f, 0.5f) << "the range of Tmax and Tmin is kept";
+        EXPECT_TRUE(r[Tmax].Caps[1] & CapTemperatureOrder);
+        EXPECT_TRUE(r[Tmin].Caps[1] & CapTemperatureOrder);
+        EXPECT_LE(r[Vap].Best[1], 6.1078f * std::exp(17.27f * tmax / (tmax + 237.3f)) * 1.0001f);
+        EXPECT_TRUE(r[Vap].Caps[1] & CapSaturation);
+        EXPECT_EQ(r[Temp].Caps[1] & (CapTemperatureOrder | CapSaturation), 0) << "the mean temperature stays";
+    }
+}

@@ -112,6 +112,7 @@ VariableResult Engine::Run(int var, const Location& location) {
     ActivateNeighbours();
     BuildMeanStation();
     Estimate();
+    KeepOneClimate();
     EvaluateWarnings();
     if (ns.ActiveCount == 0) messages.push_back(noNeighbourMessage());
     return result();

@@ -83,6 +83,16 @@ public:
     void EvaluateWarnings();
     void PostProcess();
     void FitAnnualCycle();
+    /// One climate per place (robust, adaptive and kriging methods; Run and the map cells call
+    /// it after Estimate). Where the estimate of Tmax, Tmin or Vap extrapolates (more than 500 m
+    /// beyond its neighbours' altitudes, or from too few stations for an error estimate), the
+    /// temperatures it must agree with are estimated at the same place: when Tmin <= Temp <=
+    /// Tmax breaks, Tmax and Tmin move together so that their midpoint is the mean temperature,
+    /// keeping their estimated range (the estimates of Tmax and of Tmin move alike); vapour
+    /// pressure is kept at most at saturation at Tmax. Among their stations the variables agree
+    /// (no station of the default data breaks the order, one station-month in 21,192 the
+    /// saturation), so elsewhere nothing is estimated twice.
+    void KeepOneClimate();
 
     /// Copy of the state a window keeps per variable.
     VariableResult result() const;
@@ -143,6 +153,8 @@ private:
     std::array<KeptSources, kVariableCount> sources_;
     std::array<SpherePoint, 21> points_;  // of the neighbours 1..20, kept while their positions stay
     std::unique_ptr<NeighbourPairs> pairs_;  // the cross-validation's geometry, kept between estimates
+    std::unique_ptr<Engine> companion_;      // estimates the other temperatures for KeepOneClimate
+    bool reconcile_ = true;                  // false in a companion
     // The adaptive method's last estimate, for its strange-data test: the field, its outcome and
     // the neighbour entry of each of the field's stations; valid only after a full estimate.
     AdaptiveField adaptiveField_;

@@ -35,7 +35,8 @@ float confidenceFactor(int level) {
 
 std::string capNames(uint8_t caps) {
     static constexpr std::pair<uint8_t, const char*> kNames[] = {
-        {CapSlope, "altitude slope"}, {CapPlane, "plane"}, {CapEnvelope, "neighbour envelope"}, {CapRecord, "world records"}};
+        {CapSlope, "altitude slope"}, {CapPlane, "plane"}, {CapEnvelope, "neighbour envelope"}, {CapRecord, "world records"},
+        {CapTemperatureOrder, "temperature order"}, {CapSaturation, "saturation"}};
     std::string out;
     for (const auto& [bit, name] : kNames)
         if (caps & bit) out += (out.empty() ? "" : ", ") + std::string(name);

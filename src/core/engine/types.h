@@ -90,6 +90,8 @@ enum CapKind : uint8_t {
     CapPlane = 2,     ///< the horizontal plane was limited to the neighbours' own span
     CapEnvelope = 4,  ///< the value was brought into its neighbours' envelope
     CapRecord = 8,    ///< the value was brought within the world's records
+    CapTemperatureOrder = 16,  ///< Tmax and Tmin were moved to keep Tmin <= Temp <= Tmax
+    CapSaturation = 32,        ///< vapour pressure brought down to saturation at Tmax
 };
 
 /// "altitude slope", "plane", "neighbour envelope", "world records" for the set bits, joined by ", ".

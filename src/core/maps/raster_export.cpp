@@ -301,6 +301,7 @@ const EstimateResult* RasterCellEstimator::estimateCell(int worker, double lon, 
     engine.ActivateNeighbours();
     engine.BuildMeanStation();
     engine.Estimate();
+    engine.KeepOneClimate();
     // Without an active neighbour the engine keeps the previous run's result; in a grid that
     // would be whichever cell this worker computed before, so the cell gets no estimate.
     if (engine.ns.ActiveCount == 0) return nullptr;

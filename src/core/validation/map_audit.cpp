@@ -86,6 +86,9 @@ void judgeCell(const Engine& engine, int variable, size_t keep, Tally& tally) {
     // The annual value is the mean of the months, so its envelope is the mean of theirs: a year
     // of months within their envelopes is within it.
     double lowSum = 0, highSum = 0;
+    // Months moved to keep one climate left their own neighbours on purpose (the consistency
+    // table judges them), and so did the year of such months.
+    bool movedForOneClimate = false;
     for (int m = 1; m <= lastPeriod; ++m) {
         const size_t i = static_cast<size_t>(m);
         const float v = ClipValue(engine.res.Best[i], variable);
@@ -104,7 +107,9 @@ void judgeCell(const Engine& engine, int variable, size_t keep, Tally& tally) {
             tally.range[r].high = std::max(tally.range[r].high, v);
         }
         const bool offRecords = !records.contains(v);
-        const double excess = excessBeyond(variable, v, envelope);
+        if (m <= 12 && (engine.res.Caps[i] & CapTemperatureOrder)) movedForOneClimate = true;
+        const double excess = movedForOneClimate && (m == 13 || (engine.res.Caps[i] & CapTemperatureOrder))
+                                  ? 0.0 : excessBeyond(variable, v, envelope);
         tally.recordPeriods += offRecords;
         tally.envelopePeriods += excess > 0;
         beyondRecords = beyondRecords || offRecords;

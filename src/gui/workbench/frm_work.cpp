@@ -428,6 +428,8 @@ void frmwork::runPipeline() {
     famAct->show();
     e.ReadActivation(checkStates());
     e.BuildMeanStation();
+    // What the checked neighbours say, alone: the workbench does not reconcile the variable with
+    // the other temperatures (KeepOneClimate), which know nothing of the check boxes.
     e.Estimate();
     if (e.ns.ActiveCount > 0) e.EvaluateWarnings();
     ++estimates_;
