@@ -101,7 +101,7 @@ KrigingParams krigingParams(int variable) {
     // Coefficients by season rather than calendar month (10 folds, seed 1): Africa Temp 0.830 ->
     // 0.816 C, Oceania Prec 35.7 -> 34.7 %, PET 21.9 -> 20.3 %, the world within 0.002 C; a hard
     // switch at the equator gained a little less than the blend over +-10 degrees, +-20 as much
-    // with tighter bounds. A span of 5 RMS for the local coefficients: Temp 0.730 -> 0.729 C,
+    // with bounds holding a little less. A span of 5 RMS for the local coefficients: Temp 0.730 -> 0.729 C,
     // Tmax 0.846 -> 0.844 C (seed 2: 0.715 -> 0.713, 0.849 -> 0.844); 2 and 3 RMS lose a little.
     switch (variable) {
         case Prec: p.logOffset = 10; break;  // mm: dry months do not dominate the ratios
