@@ -68,7 +68,9 @@ protected:
         std::vector<Station> tmax = network(), tmin = network(), vap = network();
         for (Station& s : tmin)
             for (int m = 1; m <= 12; ++m) s.Data[static_cast<size_t>(m)] = seasonalTmin(s.Lat, s.Alt, m);
-        for (Station s : tmin) {
+        const size_t north = tmin.size();
+        for (size_t i = 0; i < north; ++i) {  // by index: the loop appends to tmin
+            Station s = tmin[i];
             s.Lon += 100;
             s.Lat = -s.Lat;
             s.Name += " south";
