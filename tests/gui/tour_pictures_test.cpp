@@ -47,6 +47,12 @@ private slots:
             QTest::qWait(50);
             save(main_->grab(), QStringLiteral("view_data_1_%1").arg(view));
         }
+        // The amounts' graphs, for a look (not in the tour).
+        for (int group : {1, 2}) {
+            window->setGroup(group);
+            QTest::qWait(50);
+            save(main_->grab(), QStringLiteral("view_data_%1_1").arg(group + 1));
+        }
     }
 
     // The printed report of Temp as the printer gets it (no preview).
@@ -73,6 +79,14 @@ private slots:
         w->setResolutionTab(0);
         QTest::qWait(50);
         save(main_->grab(), QStringLiteral("workbench_2_0"));
+        // The results graph at each resolution, for a look (not in the tour).
+        w->setView(5);
+        for (int tab = 0; tab < 4; ++tab) {
+            w->setResolutionTab(tab);
+            QTest::qWait(50);
+            save(w->grab(), QStringLiteral("workbench_5_%1").arg(tab));
+        }
+        w->setView(2);
     }
 
     // The export panel while an export runs, then the export shown again as a background map.
