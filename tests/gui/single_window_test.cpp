@@ -170,7 +170,8 @@ private slots:
         QCOMPARE(graph.axis().minimum, 0.0f);
     }
 
-    // A narrow legend wraps between words: never inside a unit such as "[mm/month]".
+    // A narrow legend wraps between words: never inside a unit such as "[mm/month]", nor
+    // between the unit and the word it belongs to.
     void legendWrapsBetweenWordsNeverInsideAUnit() {
         QTemporaryDir empty;
         MainWindow main(empty.path());
@@ -192,7 +193,8 @@ private slots:
                     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
                         line.setLineWidth(width);
                         const QString before = text.left(line.textStart());
-                        QVERIFY2(before.count(QLatin1Char('[')) == before.count(QLatin1Char(']')),
+                        QVERIFY2(before.count(QLatin1Char('[')) == before.count(QLatin1Char(']')) &&
+                                     !text.mid(line.textStart()).startsWith(QLatin1Char('[')),
                                  qPrintable(QStringLiteral("\"%1\" broken after \"%2\" at %3 px").arg(window.legendText(i), before).arg(width)));
                     }
                     layout.endLayout();

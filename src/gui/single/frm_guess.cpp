@@ -25,16 +25,21 @@ namespace zentrel::gui::single {
 
 namespace {
 
-// A word joiner after each "/" of a unit: a narrow legend wraps between words, never inside
-// "[mm/month]".
+// A narrow legend wraps between words, never inside "[mm/month]" nor before it: a word joiner
+// follows each "/" of a unit and a no-break space ties the unit to the word before it.
 constexpr QChar kWordJoiner(0x2060);
 
 QString unbreakableUnits(QString text) {
     bool inUnit = false;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == QLatin1Char('[')) inUnit = true;
-        else if (text[i] == QLatin1Char(']')) inUnit = false;
-        else if (inUnit && text[i] == QLatin1Char('/')) text.insert(++i, kWordJoiner);
+        if (text[i] == QLatin1Char('[')) {
+            inUnit = true;
+            if (i > 0 && text[i - 1] == QLatin1Char(' ')) text[i - 1] = QChar::Nbsp;
+        } else if (text[i] == QLatin1Char(']')) {
+            inUnit = false;
+        } else if (inUnit && text[i] == QLatin1Char('/')) {
+            text.insert(++i, kWordJoiner);
+        }
     }
     return text;
 }
@@ -162,7 +167,7 @@ QTableWidget* frmGuess::table(int group, int view) const {
 }
 
 QString frmGuess::legendText(int label) const {
-    return labels_[static_cast<size_t>(label - 1)]->text().remove(kWordJoiner);
+    return labels_[static_cast<size_t>(label - 1)]->text().remove(kWordJoiner).replace(QChar::Nbsp, QLatin1Char(' '));
 }
 
 void frmGuess::showLegend(int group) {

@@ -20,9 +20,9 @@ using TickMaker = std::vector<AxisTick> (*)(double, double, int);
 std::vector<AxisTick> valueTicks(double lo, double hi, int n) { return roundTicks(lo, hi, n); }
 std::vector<AxisTick> altitudeTicks(double lo, double hi, int n) { return roundTicks(lo, hi, n, 1); }
 
-// Ticks along a vertical axis of `length` pixels: about two text lines apart at least.
+// Ticks along a vertical axis of `length` pixels: two and a half text lines apart at least.
 std::vector<AxisTick> verticalTicks(double lo, double hi, double length, const QFontMetricsF& fm, TickMaker make) {
-    return make(lo, hi, std::max(2, static_cast<int>(length / (2 * fm.height())) + 1));
+    return make(lo, hi, std::max(2, static_cast<int>(length / (2.5 * fm.height())) + 1));
 }
 
 // Ticks along a horizontal axis of `length` pixels: as many as leave room between the labels.
