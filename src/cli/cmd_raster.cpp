@@ -177,8 +177,10 @@ int runSurface(const RasterOptions& o, const SurfaceJob& job, const ProgramSetti
         job.grid, job.rows, job.layout, mask,
         [&](int worker, double lon, double lat) {
             const EstimateResult* e = estimator.estimateCell(worker, lon, lat);
+            // A value not estimated (the year of a single station) is missing, not beyond the records.
             if (e && std::any_of(job.layout.Periods.begin(), job.layout.Periods.end(), [&](int p) {
-                    return !recordsOfPeriod(job.variable, p).contains(ClipValue(e->Best[static_cast<size_t>(p)], job.variable));
+                    const float v = ClipValue(e->Best[static_cast<size_t>(p)], job.variable);
+                    return !std::isnan(v) && !recordsOfPeriod(job.variable, p).contains(v);
                 }))
                 ++beyondRecords;
             return e;

@@ -155,7 +155,9 @@ void bindResult(py::module_& m) {
         std::vector<std::string> out;
         for (size_t m = 1; m <= 13; ++m) out.push_back(capNames(r.value.result.Caps[m]));
         return out;
-    }, "Per month and the annual value, the limits that acted on the estimate, \"\" where none did.");
+    }, "Per month and the annual value, the limits that acted on the estimate, comma-separated\n"
+       "(\"altitude slope\", \"plane\", \"neighbour envelope\", \"world records\", \"temperature order\",\n"
+       "\"saturation\"), \"\" where none did.");
     c.def_property_readonly("messages", [](const Result& r) {
         py::list out;
         for (const Message& msg : r.value.messages) {

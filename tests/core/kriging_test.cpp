@@ -17,7 +17,8 @@ using namespace zentrel::test;
 namespace {
 
 // Ocean everywhere but a square continent at 1000 m (lon 0..40, lat 0..40) with a lake of
-// 10 x 10 cells (far below the sea's least size) at lon 20..20.83, lat 20..20.83.
+// 10 x 10 cells (far below the sea's least size) at lon 20..20.83, lat 20..20.83, and its
+// southern twin at lon 100..140, lat -40..0.
 std::string continentRaster() {
     std::string bytes(static_cast<size_t>(kTerrainColumns) * kTerrainRows, '\xff');
     auto cell = [](double lon, double lat) {
@@ -25,7 +26,10 @@ std::string continentRaster() {
         return static_cast<size_t>(r) * kTerrainColumns + static_cast<size_t>(c);
     };
     for (double lat = 0.04; lat < 40; lat += 1.0 / 12)
-        for (double lon = 0.04; lon < 40; lon += 1.0 / 12) bytes[cell(lon, lat)] = 52;  // 52 * 20 - 40 m
+        for (double lon = 0.04; lon < 40; lon += 1.0 / 12) {
+            bytes[cell(lon, lat)] = 52;  // 52 * 20 - 40 m
+            bytes[cell(lon + 100, -lat)] = 52;
+        }
     for (int r = 0; r < 10; ++r)
         for (int c = 0; c < 10; ++c) bytes[cell(20.04 + c / 12.0, 20.04 + r / 12.0)] = '\xff';
     return bytes;
@@ -34,6 +38,13 @@ std::string continentRaster() {
 // The "true" temperature of the network: a lapse rate of 6.5 K/km, cooler to the north and
 // with a seasonal course.
 float truth(float lat, float altM, int month) { return 25.0f - 0.0065f * altM - 0.5f * (lat - 20) + 0.8f * static_cast<float>(month % 6); }
+
+// Minimum temperatures whose lapse rate follows the local season: 8.5 K/km in the summer
+// (July in the north, January in the south), 4.5 K/km in the winter.
+float seasonalTmin(float lat, float altM, int month) {
+    const float summer = static_cast<float>(std::cos(2 * M_PI * (month - (lat < 0 ? 1 : 7)) / 12));
+    return 15.0f - (0.0065f + 0.002f * summer) * altM - 0.5f * (std::fabs(lat) - 20) + 3 * summer;
+}
 
 std::vector<Station> network() {
     std::vector<Station> out;
@@ -53,8 +64,20 @@ protected:
         folder_ = new TempFolder("kriging");
         folder_->write(kTerrainFileName, continentRaster());
         writeDataFolder(*folder_, 20, 20, network());
-        // One station reports monthly extremes as Tmax and Tmin: 9 K above and below.
+        // Tmin has the seasonal lapse rate and a twin network on the southern continent.
         std::vector<Station> tmax = network(), tmin = network(), vap = network();
+        for (Station& s : tmin)
+            for (int m = 1; m <= 12; ++m) s.Data[static_cast<size_t>(m)] = seasonalTmin(s.Lat, s.Alt, m);
+        const size_t north = tmin.size();
+        for (size_t i = 0; i < north; ++i) {  // by index: the loop appends to tmin
+            Station s = tmin[i];
+            s.Lon += 100;
+            s.Lat = -s.Lat;
+            s.Name += " south";
+            for (int m = 1; m <= 12; ++m) s.Data[static_cast<size_t>(m)] = seasonalTmin(s.Lat, s.Alt, m);
+            tmin.push_back(s);
+        }
+        // One station reports monthly extremes as Tmax and Tmin: 9 K above and below.
         for (size_t m = 1; m <= 12; ++m) {
             tmax[14].Data[m] += 9;
             tmin[14].Data[m] -= 9;
@@ -146,6 +169,19 @@ TEST_F(Kriging, CarriesTheNetworksLapseRateAboveEveryNeighbour) {
     float weights = 0;
     for (int i = 1; i <= r.neighbours.NeighbourCount; ++i) weights += r.neighbours[i].Weight;
     EXPECT_NEAR(weights, 1, 1e-4);
+}
+
+TEST_F(Kriging, LapseRateFollowsTheSeasonOfEachHemisphere) {
+    // Both networks lapse most in their own summer. Coefficients kept by calendar month would
+    // pull each hemisphere's towards the other's opposite season (the global coefficients are
+    // the local fit's prior) and miss January and July by about 1 K at 2300 m (the highest
+    // station is at 1887 m).
+    for (const auto& [lon, lat] : {std::pair{20.0f, 20.0f}, {120.0f, -20.0f}}) {
+        const VariableResult r = estimate(Tmin, lon, lat, 2300);
+        ASSERT_EQ(r.neighbours.ActiveCount, 20) << lat;
+        for (int m = 1; m <= 12; ++m)
+            EXPECT_NEAR(r.result.Best[static_cast<size_t>(m)], seasonalTmin(lat, 2300, m), 0.3f) << "lat " << lat << " month " << m;
+    }
 }
 
 TEST_F(Kriging, PositiveQuantitiesGetRatioSpaceBounds) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/records.h"
+#include "data/station_database.h"
 #include "engine/engine.h"
 #include "fixture.h"
 #include "formats/result_report.h"
@@ -278,4 +279,30 @@ TEST(PlausibleLimits, TemperaturesAndVapourOfAnExtrapolatedPlaceAreOneClimate) {
         EXPECT_TRUE(r[Vap].Caps[1] & CapSaturation);
         EXPECT_EQ(r[Temp].Caps[1] & (CapTemperatureOrder | CapSaturation), 0) << "the mean temperature stays";
     }
+}
+
+TEST(PlausibleLimits, AStationAtTheAntipodeIsNotTheNearestNeighbour) {
+    // The distance formula gives 0 at the antipode: the described method keeps that, the others
+    // leave a station on the far side of the Earth out.
+    const float lon = 111.25f, lat = 30.25f;
+    std::vector<Station> st{makeStation(lon - 180, -lat, 1175, 30, "antipode")};
+    for (int k = 0; k < 6; ++k)
+        st.push_back(makeStation(lon + 0.5f * static_cast<float>(k % 3), lat + 0.4f * static_cast<float>(k / 3), 100, 8, "n" + std::to_string(k)));
+    test::TempFolder folder("antipode");
+    test::writeDataFolder(folder, lon, lat, st);
+    const auto database = std::make_shared<StationDatabase>(folder.str());
+    for (Method method : {Method::Described, Method::Robust, Method::Adaptive})
+        for (bool spatial : {true, false}) {  // the database's search, and the files read whole
+            SCOPED_TRACE(std::string(methodName(method)) + (spatial ? " from the database" : " from the files"));
+            ProgramSettings settings = test::describedSettings();
+            settings.Method = method;
+            Engine engine(settings, folder.str(), spatial ? database : nullptr);
+            const VariableResult r = engine.Run(Tmax, Location{"", lon, lat, 100});
+            bool antipode = false;
+            for (int i = 1; i <= r.neighbours.NeighbourCount; ++i) antipode = antipode || r.neighbours[i].Name == "antipode";
+            EXPECT_EQ(antipode, method == Method::Described);
+            if (method != Method::Described) {
+                EXPECT_NEAR(r.result.Best[1], 8.0f, 0.5f);
+            }
+        }
 }

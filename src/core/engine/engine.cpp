@@ -198,6 +198,10 @@ void Engine::selectNear() {
     // Rough cosines inside this band are surely regular (1 - x^2 >= DistEpsilon).
     const double epsilon = eps < 1 ? std::max(0.0, static_cast<double>(eps)) : 1.0;  // NaN: all irregular
     const double regularBand = std::sqrt(1.0 - epsilon) - 1e-5;
+    // The distance formula gives 0 at the antipode as at the location itself. The described method
+    // keeps that (a station on the far side of the Earth may become the nearest neighbour); the
+    // others take the antipode as what it is, the farthest place.
+    const bool antipodeIsNear = method() == Method::Described;
     // Irregular cosines give distance 0, also far away: stations within this angle of the
     // location or of its antipode (with some kilometres for the rounding of the cosine) must
     // be among the candidates whatever the radius.
@@ -237,6 +241,7 @@ void Engine::selectNear() {
             }
             const float x = centralCosine(at, *cand.point);
             const bool regular = arcIsRegular(x, eps);
+            if (!regular && x < 0 && !antipodeIsNear) continue;
             if (regular && !roughRegular && x >= withinCosine) ++within;
             if (regular && (x < last.cosine - 1e-6f || (x <= last.cosine && cand.order > last.order))) continue;
             const float dist = arcDistance(x, eps);
@@ -278,7 +283,12 @@ void Engine::SelectNeighbours() {
     picked_.clear();
 
     if (!database_ || !spatialSearch_) {
-        for (Station& c : table.stations) c.Dist = Distance(working.Lon, working.Lat, c.Lon, c.Lat, settings_.DistEpsilon);
+        const SpherePoint at = spherePoint(working.Lon, working.Lat);
+        for (Station& c : table.stations) {
+            c.Dist = Distance(working.Lon, working.Lat, c.Lon, c.Lat, settings_.DistEpsilon);
+            // As in selectNear: only the described method takes the antipode for the location.
+            if (c.Dist == 0 && method() != Method::Described && centralCosine(at, spherePoint(c.Lon, c.Lat)) < 0) c.Dist = 20000.0f;
+        }
         d.fill(20000.0f);
         s.fill(kNone);
         const int count = table.StationCount();

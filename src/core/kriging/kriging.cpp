@@ -98,6 +98,11 @@ KrigingParams krigingParams(int variable) {
         p.nugget = variable == Prec ? 0.02f : 0.05f;
         if (variable == Prec) p.seaKm = 800;
     }
+    // Coefficients by season rather than calendar month (10 folds, seed 1): Africa Temp 0.830 ->
+    // 0.816 C, Oceania Prec 35.7 -> 34.7 %, PET 21.9 -> 20.3 %, the world within 0.002 C; a hard
+    // switch at the equator gained a little less than the blend over +-10 degrees, +-20 as much
+    // with bounds holding a little less. A span of 5 RMS for the local coefficients: Temp 0.730 -> 0.729 C,
+    // Tmax 0.846 -> 0.844 C (seed 2: 0.715 -> 0.713, 0.849 -> 0.844); 2 and 3 RMS lose a little.
     switch (variable) {
         case Prec: p.logOffset = 10; break;  // mm: dry months do not dominate the ratios
         case Vap: p.logOffset = 1; break;    // hPa
@@ -106,6 +111,11 @@ KrigingParams krigingParams(int variable) {
         default: break;
     }
     return p;
+}
+
+float southernSeason(const KrigingParams& p, float lat) {
+    if (p.seasonBlendDeg <= 0) return lat < 0 ? 1.0f : 0.0f;
+    return std::clamp(0.5f - lat / (2 * p.seasonBlendDeg), 0.0f, 1.0f);
 }
 
 std::array<float, kMaxCovariates> krigingCovariates(const KrigingParams& p, float lat, float altM, const TerrainAround& t) {
@@ -209,7 +219,7 @@ std::array<float, kMaxCovariates> globalFit(const std::vector<KrigingRow>& rows,
     std::array<float, kMaxCovariates> b{};
     if (static_cast<int>(rows.size()) < 2 * p) return b;
     std::vector<double> absR;
-    for (const KrigingRow& row : rows) absR.push_back(std::fabs(row.r[ix(month)]));
+    for (const KrigingRow& row : rows) absR.push_back(std::fabs(row.season[ix(month)]));
     std::nth_element(absR.begin(), absR.begin() + static_cast<long>(absR.size() / 2), absR.end());
     const double delta = std::max(absR[absR.size() / 2] * 0.5, 1e-3);
     std::vector<double> u(rows.size(), 1.0);
@@ -219,7 +229,7 @@ std::array<float, kMaxCovariates> globalFit(const std::vector<KrigingRow>& rows,
             const KrigingRow& row = rows[j];
             const double w = u[j] / row.variance;
             for (int a = 0; a < p; ++a) {
-                B[ix(a)] += w * row.dX[ix(a)] * row.r[ix(month)];
+                B[ix(a)] += w * row.dX[ix(a)] * row.season[ix(month)];
                 for (int c = 0; c <= a; ++c) A[ix(a * p + c)] += w * row.dX[ix(a)] * row.dX[ix(c)];
             }
         }
@@ -230,7 +240,7 @@ std::array<float, kMaxCovariates> globalFit(const std::vector<KrigingRow>& rows,
         if (!choleskySolve(A, p, B, 1)) break;
         for (int a = 0; a < p; ++a) b[ix(a)] = static_cast<float>(B[ix(a)]);
         for (size_t j = 0; j < rows.size(); ++j) {
-            double e = rows[j].r[ix(month)];
+            double e = rows[j].season[ix(month)];
             for (int a = 0; a < p; ++a) e -= b[ix(a)] * rows[j].dX[ix(a)];
             u[j] = 1.0 / std::sqrt(e * e + delta * delta);
         }
@@ -249,7 +259,7 @@ void trustRows(KrigingModel& model) {
     for (int m = 0; m < 12; ++m) {
         std::vector<double> a(rows.size());
         for (size_t j = 0; j < rows.size(); ++j) {
-            double r = rows[j].r[ix(m)];
+            double r = rows[j].season[ix(m)];
             for (int c = 0; c < p; ++c) r -= model.global[ix(m)][ix(c)] * rows[j].dX[ix(c)];
             e[j][ix(m)] = r / std::sqrt(rows[j].variance);
             a[j] = std::fabs(e[j][ix(m)]);
@@ -347,6 +357,8 @@ std::vector<KrigingRow> buildRows(const KrigingModel& model, const ProgramSettin
             for (int i = 0; i < n; ++i) sum += w[ix(i)] * toScale(model.params, active[ix(i)]->Data[ix(m + 1)]);
             row.r[ix(m)] = toScale(model.params, s.Data[ix(m + 1)]) - sum;
         }
+        row.south = southernSeason(model.params, s.Lat);
+        for (int k = 0; k < 12; ++k) row.season[ix(k)] = (1 - row.south) * row.r[ix(k)] + row.south * row.r[ix((k + 6) % 12)];
         rows.push_back(row);
     }
     engine.setExclusion(nullptr);
@@ -487,7 +499,9 @@ bool KrigingModel::neighbourErrors(const Station* const* neighbours, int n,
         const KrigingRow& row = rows[it->second];
         for (int m = 0; m < 12; ++m) {
             double e = row.r[ix(m)];  // observed minus estimated, working scale
-            for (int a = 0; a < p; ++a) e -= global[ix(m)][ix(a)] * row.dX[ix(a)];
+            const auto& own = global[ix(m)];
+            const auto& opposite = global[ix((m + 6) % 12)];
+            for (int a = 0; a < p; ++a) e -= ((1 - row.south) * own[ix(a)] + row.south * opposite[ix(a)]) * row.dX[ix(a)];
             const double obs = neighbours[i]->Data[ix(m + 1)];
             const double est = params.logOffset > 0 ? std::exp(std::log(std::max(obs, 0.0) + params.logOffset) - e) - params.logOffset
                                                     : obs - e;
@@ -554,22 +568,32 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
         kernel[j] = std::exp(-0.5 * d * d);
         kernelSum += kernel[j];
     }
+    // The local coefficients act within the differences their rows show (localSpan times their
+    // kernel-weighted root mean square); beyond, the global coefficients carry the rest. A
+    // place 2.4 km above its coastal neighbours takes the world's lapse rate, not one fitted on
+    // rows a few hundred metres apart.
+    std::array<double, kMaxCovariates> span;
+    span.fill(HUGE_VAL);
     if (P.localFit && k > 0 && kernelSum > 1e-9) {
         // Sums in local arrays of fixed size, so that the compiler keeps them in registers and
         // vectorises the month loop (the row's arrays could otherwise alias them).
         std::array<double, kMaxCovariates * kMaxCovariates> a0{};
         std::array<std::array<double, 12>, kMaxCovariates> r0{};
+        double weightSum = 0;
         for (size_t j = 0; j < k; ++j) {
             const KrigingRow& row = rows[ix(near[j].second)];
             const double wj = kernel[j] * row.trust / row.variance;
+            weightSum += wj;
             std::array<double, 12> rj;
-            for (size_t m = 0; m < 12; ++m) rj[m] = row.r[m];
+            for (size_t m = 0; m < 12; ++m) rj[m] = row.season[m];
             for (int a = 0; a < p; ++a) {
                 const double xa = wj * row.dX[ix(a)];
                 for (int c = 0; c <= a; ++c) a0[ix(a * p + c)] += xa * row.dX[ix(c)];
                 for (size_t m = 0; m < 12; ++m) r0[ix(a)][m] += xa * rj[m];
             }
         }
+        if (weightSum > 0)
+            for (int a = 0; a < p; ++a) span[ix(a)] = P.localSpan * std::sqrt(a0[ix(a * p + a)] / weightSum);
         A.assign(a0.begin(), a0.begin() + p * p);
         R.resize(ix(p * 12));
         for (int a = 0; a < p; ++a)
@@ -587,14 +611,14 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
     // Standard error: the rows' residuals after the correction, standardised by their kriging
     // variance, scaled to the location's; plus what the coefficients add where the location's
     // covariates lie beyond every neighbour's.
-    std::array<double, 12> s2{};
+    std::array<double, 12> s2{};  // by season
     std::array<std::array<double, 12>, kMaxCovariates> Bt{};  // B by covariate, then month
     for (int m = 0; m < 12; ++m)
         for (int a = 0; a < p; ++a) Bt[ix(a)][ix(m)] = B[ix(m)][ix(a)];
     for (size_t j = 0; j < k; ++j) {
         const KrigingRow& row = rows[ix(near[j].second)];
         std::array<double, 12> e;
-        for (size_t m = 0; m < 12; ++m) e[m] = row.r[m];
+        for (size_t m = 0; m < 12; ++m) e[m] = row.season[m];
         for (int a = 0; a < p; ++a) {
             const double x = row.dX[ix(a)];
             for (size_t m = 0; m < 12; ++m) e[m] -= Bt[ix(a)][m] * x;
@@ -603,16 +627,23 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
         for (size_t m = 0; m < 12; ++m) s2[m] += w * e[m] * e[m];
     }
     out.errorEstimate = k >= 10 && kernelSum > 1e-9;
+    // The location's calendar month m takes season m in the north, season m + 6 in the south.
+    const double south = southernSeason(P, lat);
     for (int m = 0; m < 12; ++m) {
+        const int opposite = (m + 6) % 12;
         double y = 0;
         for (int i = 0; i < n; ++i) y += w[ix(i)] * toScale(P, neighbours[i]->Data[ix(m + 1)]);
         double extra = 0;
         for (int a = 0; a < p; ++a) {
-            y += dx[ix(a)] * B[ix(m)][ix(a)];
+            const double b = (1 - south) * B[ix(m)][ix(a)] + south * B[ix(opposite)][ix(a)];
+            const double g = (1 - south) * global[ix(m)][ix(a)] + south * global[ix(opposite)][ix(a)];
+            const double within = std::clamp(dx[ix(a)], -span[ix(a)], span[ix(a)]);
+            y += within * b + (dx[ix(a)] - within) * g;
             const double beyond = std::max({0.0, x0[ix(a)] - hi[ix(a)], lo[ix(a)] - x0[ix(a)]});
-            extra += std::fabs(B[ix(m)][ix(a)]) * beyond;
+            extra += std::fabs(b) * beyond;
         }
-        const double se = out.errorEstimate ? std::sqrt(s2[ix(m)] / kernelSum * v0 + extra * extra) : 0.0;
+        const double s2m = (1 - south) * s2[ix(m)] + south * s2[ix(opposite)];
+        const double se = out.errorEstimate ? std::sqrt(s2m / kernelSum * v0 + extra * extra) : 0.0;
         out.stdErr[ix(m)] = static_cast<float>(se);
         if (P.logOffset > 0) {
             const double value = std::max(std::exp(y) - P.logOffset, 0.0);

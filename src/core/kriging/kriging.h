@@ -36,9 +36,17 @@ struct KrigingParams {
     float kernelKm = 500;      ///< Gaussian kernel of the local fit and of the error estimate
     int rows = 150;            ///< nearest leave-one-out rows in the local fit and the error
     float priorStations = 3;   ///< weight of the global coefficients in the local fit, in typical rows
+    float localSpan = 5;       ///< local coefficients act within this many RMS of their rows' covariate differences
+    float seasonBlendDeg = 10; ///< latitudes within +- this many degrees blend the two hemispheres' seasons
     int covariates() const { return temperature ? 9 : 6; }
 };
 KrigingParams krigingParams(int variable);
+
+/// How much of a place's year follows the southern seasons: 0 north of +seasonBlendDeg, 1 south
+/// of -seasonBlendDeg, linear in between. The covariate coefficients are kept by season: set k
+/// is calendar month k in the north and month k + 6 in the south (a southern July is a northern
+/// January), so that continentality and lapse rates act with the place's own winter and summer.
+float southernSeason(const KrigingParams& p, float lat);
 
 /// Covariates of a point at altitude altM (m) with the terrain around it.
 std::array<float, kMaxCovariates> krigingCovariates(const KrigingParams& p, float lat, float altM, const TerrainAround& t);
@@ -63,8 +71,10 @@ struct KrigingRow {
     double unit[3] = {1, 0, 0};
     float variance = 1;
     float trust = 1;  ///< 0..1: less for rows the global fit leaves far off (odd data, odd siting)
+    float south = 0;  ///< southernSeason of the station
     std::array<float, kMaxCovariates> dX{};
-    std::array<float, 12> r{};
+    std::array<float, 12> r{};       ///< by calendar month
+    std::array<float, 12> season{};  ///< by season: (1 - south) r[k] + south r[k + 6]
 };
 
 /// What the kriging method makes of one location (months 0..11, working scale except best).
@@ -113,7 +123,7 @@ public:
     /// Held-out stations plus, for Tmax and Tmin, the extreme stations; null when none.
     std::shared_ptr<const StationExclusion> neighbourExclusion;
     std::vector<KrigingRow> rows;
-    std::array<std::array<float, kMaxCovariates>, 12> global{};  ///< coefficients per month
+    std::array<std::array<float, kMaxCovariates>, 12> global{};  ///< coefficients per season (see southernSeason)
 
     /// Covariates and sea proximity of a station (position, altitude as stored; 9999 = the
     /// raster's altitude), from the stations known at build time or computed anew.

@@ -138,7 +138,9 @@ class Result:
         StrangeMonth, StrangeStation and RecordMonth (int; the first period beyond the world's records, 0 none)."""
     @property
     def caps(self) -> list[str]:
-        """Per month and the annual value, the limits that acted on the estimate, "" where none did."""
+        """Per month and the annual value, the limits that acted on the estimate, comma-separated
+        ("altitude slope", "plane", "neighbour envelope", "world records", "temperature order",
+        "saturation"), "" where none did."""
     @property
     def messages(self) -> list[dict[str, str]]:
         """Messages of the run, each with "title" and "text"."""
