@@ -184,6 +184,26 @@ TEST_F(Kriging, LapseRateFollowsTheSeasonOfEachHemisphere) {
     }
 }
 
+TEST_F(Kriging, FarAboveEveryNeighbourTheStandardLapseRateTakesOver) {
+    // The fitted model is carried 500 m above the highest neighbour; beyond, temperatures fall
+    // by 6.5 K per km, as in the other methods (the network's winter rate is 4.5 K per km). The
+    // estimate alone: Run would also keep Tmin below this network's mean temperature.
+    ProgramSettings s;
+    s.Method = Method::Kriging;
+    Engine engine(s, folder_->str(), std::make_shared<StationDatabase>(folder_->str()));
+    engine.Select(Tmin, Location{"", 20, 20, 4000});
+    engine.ActivateNeighbours();
+    engine.BuildMeanStation();
+    engine.Estimate();
+    const VariableResult r = engine.result();
+    float highest = 0;
+    for (int i = 1; i <= r.neighbours.NeighbourCount; ++i) highest = std::max(highest, r.neighbours[i].Alt);
+    const float reach = highest + 500;
+    for (int m : {1, 7})
+        EXPECT_NEAR(r.result.Best[static_cast<size_t>(m)], seasonalTmin(20, reach, m) - 0.0065f * (4000 - reach), 0.3f) << m;
+    EXPECT_GT(r.result.StdErr[1], 0.002f * (4000 - reach)) << "the altitude beyond counts in the error";
+}
+
 TEST_F(Kriging, PositiveQuantitiesGetRatioSpaceBounds) {
     const VariableResult r = estimate(Prec, 20, 20, 900);
     ASSERT_TRUE(r.result.HasStdErr);
