@@ -128,6 +128,14 @@ private slots:
         QCOMPARE(window_->clientArea()->subWindowList().size(), 1);  // created once, kept
     }
 
+    void viewMenuSeparatesViewDataFromWorkBench() {
+        const QList<QAction*> items = window_->findChild<QMenu*>(QStringLiteral("mn_View"))->actions();
+        QCOMPARE(items.size(), 3);
+        QCOMPARE(items[0], window_->action("mn_ViewData"));
+        QVERIFY(items[1]->isSeparator());
+        QCOMPARE(items[2], window_->action("mn_WorkBench"));
+    }
+
     void busyRefusesViewDataAndWorkBench() {
         window_->state().setBusy(true);
         for (const char* name : {"mn_ViewData", "mn_WorkBench"}) {

@@ -8,6 +8,7 @@
 #include <QTableWidget>
 #include <QLabel>
 #include <QTest>
+#include <QTextLayout>
 
 #include "../core/fixture.h"
 #include "gui_test_support.h"
@@ -141,6 +142,67 @@ private slots:
         for (size_t m = 1; m <= 12; ++m) r.Best[m] = 10, r.StdErr[m] = 5.5f;
         a = graphAxis({&r});
         QCOMPARE(std::pair(a.minimum, a.maximum), std::pair(-2.0f, 40.0f));
+    }
+
+    // An amount's scale never shows negatives: the ladder's rung below zero becomes 0 for
+    // precipitation and the other amounts, while temperatures keep it.
+    void amountScalesStartAtZero() {
+        struct Row {
+            int variable;
+            float best, stdErr;
+            GraphAxis expected;
+        };
+        const Row rows[] = {{Prec, 10, 5.5f, {40, 0, 4}},  // raw -1 would give -2
+                            {PET, 0, 0, {1, 0, 0.1f}},     // raw 0 would give -1
+                            {Vap, 8, 5, {20, 0, 2}},
+                            {Temp, 10, 5.5f, {40, -2, 4.2f}}};
+        for (const Row& row : rows) {
+            ResultGraph graph;
+            graph.setCurves({screenCurve(row.variable, flat(row.best, row.stdErr), 9, false)});
+            const QString name = QString::number(row.variable);
+            QCOMPARE(graph.axis().minimum, row.expected.minimum);
+            QCOMPARE(graph.axis().maximum, row.expected.maximum);
+            QVERIFY2(std::fabs(graph.axis().step - row.expected.step) < 1e-5f, qPrintable(name));
+        }
+        // The precipitation group's two curves together, as the window draws them.
+        ResultGraph graph;
+        graph.setCurves({screenCurve(Prec, flat(30, 20), 9, true), screenCurve(PET, flat(60, 10), 12, true)});
+        QCOMPARE(graph.axis().minimum, 0.0f);
+    }
+
+    // A narrow legend wraps between words: never inside a unit such as "[mm/month]", nor
+    // between the unit and the word it belongs to.
+    void legendWrapsBetweenWordsNeverInsideAUnit() {
+        QTemporaryDir empty;
+        MainWindow main(empty.path());
+        frmGuess window(main);
+        QVERIFY(gui::test::shown(window, window.minimumSize()));
+        for (int group = 0; group < kGroupCount; ++group) {
+            window.setGroup(group);
+            QCoreApplication::processEvents();
+            for (int i = 1; i <= 3; ++i) {
+                const auto* label = window.findChild<QLabel*>(QStringLiteral("Label%1").arg(i));
+                const QString text = label->text();
+                // The label's own wrapping at its width now and at any narrower one.
+                for (int width = label->contentsRect().width(); width >= 40; width -= 7) {
+                    QTextLayout layout(text, label->font());
+                    QTextOption option;
+                    option.setWrapMode(QTextOption::WordWrap);
+                    layout.setTextOption(option);
+                    layout.beginLayout();
+                    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+                        line.setLineWidth(width);
+                        const QString before = text.left(line.textStart());
+                        QVERIFY2(before.count(QLatin1Char('[')) == before.count(QLatin1Char(']')) &&
+                                     !text.mid(line.textStart()).startsWith(QLatin1Char('[')),
+                                 qPrintable(QStringLiteral("\"%1\" broken after \"%2\" at %3 px").arg(window.legendText(i), before).arg(width)));
+                    }
+                    layout.endLayout();
+                }
+            }
+        }
+        window.setGroup(1);
+        QCOMPARE(window.legendText(2), QStringLiteral("Potential Evapotranspiration (PET) [mm/month]"));
     }
 
     void negativeZeroIsShownAsZero() {

@@ -144,6 +144,94 @@ private slots:
         w_->setView(0);
     }
 
+    // Every numeric axis of the graphs is ticked at round values (steps of 1, 2, 2.5 or 5 x 10^k,
+    // days by 30, 60 or 90), the months at their first days, and both axes carry titles with units.
+    void graphTicksAreRoundAndAxesTitled() {
+        const auto round = [](const std::vector<AxisTick>& ticks, bool days) {
+            if (ticks.size() < 2) return QStringLiteral("fewer than two ticks");
+            const double step = ticks[1].value - ticks[0].value;
+            const double mantissa = step / std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+            const bool roundStep = days ? std::fmod(step, 30.0) == 0
+                                        : std::min({std::fabs(mantissa - 1), std::fabs(mantissa - 2), std::fabs(mantissa - 2.5),
+                                                    std::fabs(mantissa - 5)}) < 1e-6;
+            if (!roundStep) return QStringLiteral("step %1").arg(step);
+            for (const AxisTick& t : ticks)
+                if (std::fabs(t.value / step - std::round(t.value / step)) > 1e-6 || std::fabs(t.text.toDouble() - t.value) > 1e-9)
+                    return QStringLiteral("tick %1 labelled %2").arg(t.value).arg(t.text);
+            return QString();
+        };
+        w_->setView(2);
+        QCoreApplication::processEvents();
+        const GraphFrame altitude = w_->picAltitude->frame();
+        QCOMPARE(round(altitude.xTicks, false), QString());
+        QCOMPARE(round(altitude.yTicks, false), QString());
+        QCOMPARE(altitude.xTitle, QStringLiteral("Altitude [m]"));
+        QCOMPARE(altitude.yTitle, QStringLiteral("Mean Temperature [\u00B0C]"));
+        w_->setView(5);
+        struct Row {
+            int tab;
+            QString xTitle, yTitle;
+        };
+        const Row rows[] = {{0, "Month", "Mean Temperature [\u00B0C]"},
+                            {1, "Dekad (three per month)", "Mean Temperature [\u00B0C]"},
+                            {2, "Day of the Year", "Mean Temperature [\u00B0C]"},
+                            {3, "Threshold: Mean Temperature [\u00B0C]", "Days above Threshold"}};
+        for (const Row& row : rows) {
+            w_->setResolutionTab(row.tab);
+            QCoreApplication::processEvents();
+            const GraphFrame f = w_->picResults->frame();
+            QCOMPARE(round(f.yTicks, row.tab == 3), QString());
+            QCOMPARE(std::pair(f.xTitle, f.yTitle), std::pair(row.xTitle, row.yTitle));
+            if (row.tab == 3) {
+                QCOMPARE(round(f.xTicks, false), QString());
+            } else {
+                QCOMPARE(f.xTicks.size(), size_t(13));
+                QCOMPARE(f.xBetween.front().text, QStringLiteral("Jan"));
+            }
+        }
+        // The daily graph's grid lines fall on the first days of the months (day d at x = d).
+        w_->setResolutionTab(2);
+        const GraphFrame daily = w_->picResults->frame();
+        QCOMPARE(QList<double>({daily.xTicks[1].value, daily.xTicks[2].value, daily.xTicks[11].value}),
+                 QList<double>({31.5, 59.5, 334.5}));
+        w_->setResolutionTab(0);
+        w_->setView(0);
+    }
+
+    // The numbers of the observation-altitude graph never cover each other, whatever the month
+    // (the twin shares its station's place); the station under the pointer always shows its number.
+    void altitudeGraphLabelsNeverOverlap() {
+        w_->setView(2);
+        QCoreApplication::processEvents();
+        for (int month = 1; month <= 12; ++month, w_->cmdmonthnext->click()) {
+            const std::vector<StationMark> marks = w_->picAltitude->marks();
+            const GraphFrame f = w_->picAltitude->frame();
+            QCOMPARE(int(marks.size()), 12);
+            int shown = 0;
+            for (size_t a = 0; a < marks.size(); ++a) {
+                if (marks[a].label.isNull()) continue;
+                ++shown;
+                QVERIFY(f.area.contains(marks[a].label));
+                for (size_t b = a + 1; b < marks.size(); ++b)
+                    QVERIFY2(marks[b].label.isNull() || !marks[a].label.intersects(marks[b].label),
+                             qPrintable(QStringLiteral("month %1: %2 and %3").arg(month).arg(marks[a].station).arg(marks[b].station)));
+            }
+            QVERIFY(shown >= 6);
+        }
+        QCOMPARE(w_->month(), int16_t(1));
+        // Each station in turn under the pointer: the station there shows its number (the twin
+        // and its station lie on one spot, so either may be the one).
+        for (const StationMark& mark : w_->picAltitude->marks()) {
+            QTest::mouseMove(w_->picAltitude, mark.centre.toPoint());
+            bool labelled = false;
+            for (const StationMark& now : w_->picAltitude->marks())
+                if (now.station == w_->picAltitude->hovered())
+                    labelled = !now.label.isNull() && QLineF(now.centre, mark.centre).length() < 2;
+            QVERIFY2(labelled, qPrintable(QString::number(mark.station)));
+        }
+        w_->setView(0);
+    }
+
     void monthZoomAndResolutionButtons() {
         QCOMPARE(w_->month(), int16_t(1));
         w_->cmdmonthback->click();

@@ -23,6 +23,29 @@
 
 namespace zentrel::gui::single {
 
+namespace {
+
+// A narrow legend wraps between words, never inside "[mm/month]" nor before it: a word joiner
+// follows each "/" of a unit and a no-break space ties the unit to the word before it.
+constexpr QChar kWordJoiner(0x2060);
+
+QString unbreakableUnits(QString text) {
+    bool inUnit = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('[')) {
+            inUnit = true;
+            if (i > 0 && text[i - 1] == QLatin1Char(' ')) text[i - 1] = QChar::Nbsp;
+        } else if (text[i] == QLatin1Char(']')) {
+            inUnit = false;
+        } else if (inUnit && text[i] == QLatin1Char('/')) {
+            text.insert(++i, kWordJoiner);
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
 frmGuess::frmGuess(MainWindow& main, QWidget* parent)
     : QWidget(parent), main_(main), estimate_(SingleEstimate::of(main)) {
     setObjectName(QStringLiteral("frmGuess"));
@@ -143,15 +166,18 @@ QTableWidget* frmGuess::table(int group, int view) const {
     return view >= 2 && view <= 5 ? tables_[static_cast<size_t>(group)][static_cast<size_t>(view - 1)] : nullptr;
 }
 
-QString frmGuess::legendText(int label) const { return labels_[static_cast<size_t>(label - 1)]->text(); }
+QString frmGuess::legendText(int label) const {
+    return labels_[static_cast<size_t>(label - 1)]->text().remove(kWordJoiner).replace(QChar::Nbsp, QLatin1Char(' '));
+}
 
 void frmGuess::showLegend(int group) {
     const auto entries = legendEntries(group);
     for (size_t i = 0; i < 3; ++i) {
-        labels_[i]->setText(entries[i].text);
+        QString text = entries[i].text;
         for (const GroupVariable& gv : groupVariables(group))
             if (gv.colour == entries[i].colour && estimate_.skipped(gv.variable))
-                labels_[i]->setText(entries[i].text + QStringLiteral(": not in this database"));
+                text += QStringLiteral(": not in this database");
+        labels_[i]->setText(unbreakableUnits(text));
         lines_[i]->setVisible(entries[i].colour >= 0);
         if (entries[i].colour >= 0) {
             QPalette palette = lines_[i]->palette();

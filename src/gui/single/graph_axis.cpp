@@ -38,7 +38,7 @@ GraphAxis graphAxis(float rawMinimum, float rawMaximum) {
     return axis;
 }
 
-GraphAxis graphAxis(const std::vector<const EstimateResult*>& curves) {
+GraphAxis graphAxis(const std::vector<const EstimateResult*>& curves, bool amounts) {
     float low = std::numeric_limits<float>::max(), high = std::numeric_limits<float>::lowest();
     for (const EstimateResult* r : curves)
         for (size_t m = 1; m <= 12; ++m) {
@@ -46,7 +46,14 @@ GraphAxis graphAxis(const std::vector<const EstimateResult*>& curves) {
             high = std::max(high, r->Best[m] + 2 * r->StdErr[m]);
         }
     if (curves.empty()) low = high = 0;
-    return graphAxis(low, high);
+    GraphAxis axis = graphAxis(low, high);
+    // Precipitation, vapour pressure and the like: an interval reaching below zero says the
+    // error is large, not that the amount may be negative, so the scale shows no negatives.
+    if (amounts && axis.minimum < 0) {
+        axis.minimum = 0;
+        axis.step = axis.maximum / 10;
+    }
+    return axis;
 }
 
 }  // namespace zentrel::gui::single

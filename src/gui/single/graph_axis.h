@@ -25,7 +25,8 @@ float roundAxisMaximum(float rawMaximum);
 /// The axis of raw bounds (the smallest Best - 2 StdErr, the largest Best + 2 StdErr).
 GraphAxis graphAxis(float rawMinimum, float rawMaximum);
 
-/// The axis of the curves of a group: bounds over months 1..12 of Best -/+ 2 StdErr.
-GraphAxis graphAxis(const std::vector<const EstimateResult*>& curves);
+/// The axis of the curves of a group: bounds over months 1..12 of Best -/+ 2 StdErr. An axis
+/// of `amounts` (quantities that are never negative) starts at 0 where the ladder would take it below.
+GraphAxis graphAxis(const std::vector<const EstimateResult*>& curves, bool amounts = false);
 
 }  // namespace zentrel::gui::single

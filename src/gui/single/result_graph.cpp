@@ -19,7 +19,7 @@
 namespace zentrel::gui::single {
 
 GraphCurve screenCurve(int variable, const EstimateResult& result, int colour, bool shared) {
-    GraphCurve curve{result, colour, false};
+    GraphCurve curve{result, colour, false, variable != Temp && variable != Tmax && variable != Tmin};
     if (variable == Wind) {
         // The estimate is in m/s; the graph's legend says km/h.
         for (size_t m = 0; m < curve.result.Best.size(); ++m) {
@@ -55,7 +55,10 @@ void paintResultGraph(QPainter& painter, const QRectF& area, const std::vector<G
         const double y = py(value);
         painter.drawLine(QPointF(px(-0.2), y), QPointF(px(12), y));
         // The label is written from about x = -0.8 and ends before the line starts.
-        const QString label = QString::fromStdString(formatPicture(static_cast<float>(value), "####.0"));
+        QString label = QString::fromStdString(formatPicture(static_cast<float>(value), "####.0"));
+        // The pattern drops the zero before the point: 0 would read ".0", 0.4 ".4".
+        const qsizetype point = label.indexOf(QLatin1Char('.'));
+        if (point == 0 || (point == 1 && label[0] == QLatin1Char('-'))) label.insert(point, QLatin1Char('0'));
         const QRectF box(px(-2), y - metrics.height() / 2, px(-0.25) - px(-2), metrics.height());
         painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, label);
     }
@@ -144,11 +147,15 @@ ResultGraph::ResultGraph(QWidget* parent) : QWidget(parent) {
 void ResultGraph::setCurves(std::vector<GraphCurve> curves) {
     curves_ = std::move(curves);
     std::vector<const EstimateResult*> left, right;
-    for (const GraphCurve& c : curves_) (c.rightAxis ? right : left).push_back(&c.result);
-    if (left.empty()) left.swap(right);
-    axis_ = graphAxis(left);
+    bool leftAmounts = true, rightAmounts = true;
+    for (const GraphCurve& c : curves_) {
+        (c.rightAxis ? right : left).push_back(&c.result);
+        (c.rightAxis ? rightAmounts : leftAmounts) &= c.amount;
+    }
+    if (left.empty()) left.swap(right), std::swap(leftAmounts, rightAmounts);
+    axis_ = graphAxis(left, leftAmounts);
     hasRight_ = !right.empty();
-    if (hasRight_) right_ = graphAxis(right);
+    if (hasRight_) right_ = graphAxis(right, rightAmounts);
     update();
 }
 

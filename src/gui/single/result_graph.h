@@ -22,6 +22,8 @@ struct GraphCurve {
     int colour = 0;
     /// Drawn against a scale of its own on the right (a fraction among quantities of tens).
     bool rightAxis = false;
+    /// A quantity that is never negative (all but the temperatures): its scale starts at 0 at the lowest.
+    bool amount = false;
 };
 
 /// The curve of a variable as the screen shows it: wind in km/h (the unit its legend and

@@ -647,6 +647,8 @@ void frmwork::drawResultsGraph() {
         if (z > 0) s.low = ml, s.high = mh;
         s.legendLine = QStringLiteral("Line = Best Estimate");
         s.legendInterval = QStringLiteral("Red Area = Confidence Interval");
+        s.xTitle = QStringLiteral("Month");
+        s.yTitle = valueTitle(variable, "month");
     } else if (tab == 1) {
         DekadalCycle c;
         fillDekadalCycle(e.res, variable, z, c);
@@ -660,6 +662,8 @@ void frmwork::drawResultsGraph() {
         }
         s.legendLine = QStringLiteral("Black Line = Best Estimate");
         s.legendInterval = QStringLiteral("Red Area = Confidence Interval");
+        s.xTitle = QStringLiteral("Dekad (three per month)");
+        s.yTitle = valueTitle(variable, "dekad");
     } else if (tab == 2) {
         DailyCycle c;
         fillDailyCycle(e.res, variable, z, c);
@@ -670,6 +674,8 @@ void frmwork::drawResultsGraph() {
         rangeOf(s.best, lo, hi), rangeOf(s.low, lo, hi), rangeOf(s.high, lo, hi);
         s.legendLine = QStringLiteral("Black Line = Best Estimate");
         s.legendInterval = QStringLiteral("Red Lines = Confidence Interval");
+        s.xTitle = QStringLiteral("Day of the Year");
+        s.yTitle = valueTitle(variable, "day");
     } else {
         DailyCycle c;
         fillDailyCycle(e.res, variable, z, c);
@@ -685,6 +691,9 @@ void frmwork::drawResultsGraph() {
         lo = 0, hi = 365;
         s.legendLine = QStringLiteral("Black Line = Days above Threshold");
         s.legendInterval = QStringLiteral("Red Lines = Confidence Interval");
+        s.dayCounts = true;
+        s.xTitle = QStringLiteral("Threshold: ") + valueTitle(variable, "day");
+        s.yTitle = QStringLiteral("Days above Threshold");
     }
     const float pad = std::max(0.05f * (hi - lo), 0.01f);
     s.minimum = lo - pad;

@@ -15,16 +15,35 @@ namespace zentrel::gui::workbench {
 
 namespace {
 
-// A plotting frame: value ranges mapped into the widget with room for the axis labels.
-struct Plot {
-    QRectF area;
-    double x0, x1, y0, y1;
-    QPointF at(double x, double y) const {
-        return {area.left() + (x - x0) / (x1 - x0) * area.width(), area.bottom() - (y - y0) / (y1 - y0) * area.height()};
-    }
-};
+using TickMaker = std::vector<AxisTick> (*)(double, double, int);
 
-void niceRange(double& lo, double& hi) {
+std::vector<AxisTick> valueTicks(double lo, double hi, int n) { return roundTicks(lo, hi, n); }
+std::vector<AxisTick> altitudeTicks(double lo, double hi, int n) { return roundTicks(lo, hi, n, 1); }
+
+// Ticks along a vertical axis of `length` pixels: two and a half text lines apart at least.
+std::vector<AxisTick> verticalTicks(double lo, double hi, double length, const QFontMetricsF& fm, TickMaker make) {
+    return make(lo, hi, std::max(2, static_cast<int>(length / (2.5 * fm.height())) + 1));
+}
+
+// Ticks along a horizontal axis of `length` pixels: as many as leave room between the labels.
+std::vector<AxisTick> horizontalTicks(double lo, double hi, double length, const QFontMetricsF& fm, TickMaker make) {
+    for (int n = std::max(2, static_cast<int>(length / 40)); n > 2; --n) {
+        const std::vector<AxisTick> ticks = make(lo, hi, n);
+        double widest = 0;
+        for (const AxisTick& t : ticks) widest = std::max(widest, fm.horizontalAdvance(t.text));
+        if ((widest + 3 * fm.averageCharWidth()) * static_cast<double>(ticks.size()) <= length) return ticks;
+    }
+    return make(lo, hi, 2);
+}
+
+// Room left of the plot for the upright value title and the widest value label.
+double leftMargin(const std::vector<AxisTick>& ticks, const QFontMetricsF& fm) {
+    double widest = 0;
+    for (const AxisTick& t : ticks) widest = std::max(widest, fm.horizontalAdvance(t.text));
+    return 8 + fm.height() + 8 + widest + 6;
+}
+
+void padRange(double& lo, double& hi) {
     if (!(hi > lo)) {
         lo -= 1;
         hi += 1;
@@ -34,28 +53,38 @@ void niceRange(double& lo, double& hi) {
     hi += pad;
 }
 
-// Axes with five ticks each, labelled by the patterns given.
-void drawAxes(QPainter& p, const Plot& plot, const char* xPattern, const char* yPattern, const QString& xTitle) {
-    p.setPen(QPen(Qt::black, 1));
-    p.drawRect(plot.area);
-    const QFontMetrics fm(p.font());
-    for (int k = 0; k <= 5; ++k) {
-        const double x = plot.x0 + (plot.x1 - plot.x0) * k / 5, y = plot.y0 + (plot.y1 - plot.y0) * k / 5;
-        const QPointF px = plot.at(x, plot.y0), py = plot.at(plot.x0, y);
-        p.setPen(QPen(QColor(210, 210, 210), 1, Qt::DotLine));
-        p.drawLine(QPointF(px.x(), plot.area.top()), px);
-        p.drawLine(py, QPointF(plot.area.right(), py.y()));
+// The frame of a graph: box, dotted grid lines with their tick labels, names between the x
+// grid lines, the x title under them and the value title upright on the left.
+void drawFrame(QPainter& p, const GraphFrame& f) {
+    const QFontMetricsF fm(p.font());
+    p.save();
+    p.setBrush(Qt::NoBrush);
+    for (const AxisTick& t : f.xTicks) {
+        const double x = f.at(t.value, f.y0).x();
+        p.setPen(QPen(QColor(200, 200, 200), 1, Qt::DotLine));
+        p.drawLine(QPointF(x, f.area.top()), QPointF(x, f.area.bottom()));
         p.setPen(Qt::black);
-        if (xPattern) {
-            const QString t = screenNumber(x, xPattern).trimmed();
-            p.drawText(QPointF(px.x() - fm.horizontalAdvance(t) / 2.0, plot.area.bottom() + fm.height()), t);
-        }
-        const QString t = screenNumber(y, yPattern).trimmed();
-        p.drawText(QPointF(plot.area.left() - fm.horizontalAdvance(t) - 4, py.y() + fm.ascent() / 2.0), t);
+        p.drawText(QPointF(x - fm.horizontalAdvance(t.text) / 2, f.area.bottom() + fm.height()), t.text);
     }
-    if (!xTitle.isEmpty())
-        p.drawText(QPointF(plot.area.center().x() - fm.horizontalAdvance(xTitle) / 2.0, plot.area.bottom() + 2 * fm.height() + 2),
-                   xTitle);
+    for (const AxisTick& t : f.xBetween) {
+        const double x = f.at(t.value, f.y0).x();
+        p.drawText(QPointF(x - fm.horizontalAdvance(t.text) / 2, f.area.bottom() + fm.height()), t.text);
+    }
+    for (const AxisTick& t : f.yTicks) {
+        const double y = f.at(f.x0, t.value).y();
+        p.setPen(QPen(QColor(200, 200, 200), 1, Qt::DotLine));
+        p.drawLine(QPointF(f.area.left(), y), QPointF(f.area.right(), y));
+        p.setPen(Qt::black);
+        p.drawText(QPointF(f.area.left() - fm.horizontalAdvance(t.text) - 6, y + (fm.ascent() - fm.descent()) / 2), t.text);
+    }
+    p.setPen(QPen(Qt::black, 1));
+    p.drawRect(f.area);
+    p.drawText(QPointF(f.area.center().x() - fm.horizontalAdvance(f.xTitle) / 2, f.area.bottom() + 2 * fm.height() + 4),
+               f.xTitle);
+    p.translate(8 + fm.ascent(), f.area.center().y() + fm.horizontalAdvance(f.yTitle) / 2);
+    p.rotate(-90);
+    p.drawText(QPointF(0, 0), f.yTitle);
+    p.restore();
 }
 
 QString slopeUnit(int variable) {
@@ -70,15 +99,30 @@ QString slopeUnit(int variable) {
 
 }  // namespace
 
+QString valueTitle(int variable, const char* period) {
+    switch (variable) {
+        case Temp: return QStringLiteral("Mean Temperature [\u00B0C]");
+        case Tmax: return QStringLiteral("Maximum Temperature [\u00B0C]");
+        case Tmin: return QStringLiteral("Minimum Temperature [\u00B0C]");
+        case Prec: return QStringLiteral("Precipitation [mm/%1]").arg(QLatin1String(period));
+        case PET: return QStringLiteral("Potential Evapotranspiration [mm/%1]").arg(QLatin1String(period));
+        case Vap: return QStringLiteral("Water Vapor Pressure [hPa]");
+        case Wind: return QStringLiteral("Wind Speed [m/s]");
+        default: return QStringLiteral("Sunshine Fraction");
+    }
+}
+
 AltitudeGraph::AltitudeGraph(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("picAltitude"));
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Base);
+    setMouseTracking(true);
 }
 
 void AltitudeGraph::setData(const NeighbourSet& neighbours, const EstimateResult& result, int variable, int month) {
     ns_ = neighbours;
     res_ = result;
+    variable_ = variable;
     month_ = month;
     const auto m = static_cast<size_t>(month);
     slope_ = QStringLiteral("Slope = ") + screenNumber(result.VertGrad[m] * 100, "####0.00").trimmed() +
@@ -88,46 +132,128 @@ void AltitudeGraph::setData(const NeighbourSet& neighbours, const EstimateResult
     update();
 }
 
-void AltitudeGraph::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
+GraphFrame AltitudeGraph::frame() const {
     const auto m = static_cast<size_t>(month_);
     double a0 = 1e9, a1 = -1e9, v0 = 1e9, v1 = -1e9;
-    double sa = 0, sv = 0;
-    int n = 0;
     for (int i = 1; i <= ns_.NeighbourCount; ++i) {
         const Station& s = ns_[i];
         if (s.Alt == kUnknown) continue;
         a0 = std::min<double>(a0, s.Alt), a1 = std::max<double>(a1, s.Alt);
         v0 = std::min<double>(v0, s.Data[m]), v1 = std::max<double>(v1, s.Data[m]);
-        if (s.Active == 1) sa += s.Alt, sv += s.Data[m], ++n;
     }
-    if (a0 > a1) return;
-    niceRange(a0, a1);
-    niceRange(v0, v1);
-    const QFontMetrics fm(font());
-    Plot plot{QRectF(70, 10 + 2 * fm.height(), width() - 90, height() - 4 * fm.height() - 30), a0, a1, v0, v1};
+    GraphFrame f;
+    if (a0 > a1) return f;
+    padRange(a0, a1);
+    padRange(v0, v1);
+    const QFontMetricsF fm(font());
+    f.x0 = a0, f.x1 = a1, f.y0 = v0, f.y1 = v1;
+    const double top = 10 + 2 * fm.height(), bottom = height() - 3 * fm.height() - 12;
+    f.yTicks = verticalTicks(v0, v1, bottom - top, fm, valueTicks);
+    const double left = leftMargin(f.yTicks, fm);
+    f.area = QRectF(left, top, std::max(10.0, width() - left - 20), std::max(10.0, bottom - top));
+    // The altitude ticks keep a decimal, as the station tables write altitudes.
+    f.xTicks = horizontalTicks(a0, a1, f.area.width(), fm, altitudeTicks);
+    f.xTitle = QStringLiteral("Altitude [m]");
+    f.yTitle = valueTitle(variable_);
+    return f;
+}
+
+std::vector<StationMark> AltitudeGraph::marks(const GraphFrame& f) const {
+    std::vector<StationMark> marks;
+    if (f.area.isEmpty()) return marks;
+    const auto m = static_cast<size_t>(month_);
+    const QFontMetricsF fm(font());
+    std::vector<QPointF> centres;
+    std::vector<QSizeF> sizes;
+    for (int i = 1; i <= ns_.NeighbourCount; ++i) {
+        const Station& s = ns_[i];
+        if (s.Alt == kUnknown) continue;
+        marks.push_back({i, f.at(s.Alt, s.Data[m]), {}});
+        centres.push_back(marks.back().centre);
+        sizes.emplace_back(fm.horizontalAdvance(QString::number(i)) + 2, fm.height());
+    }
+    // The station under the pointer first, then the active ones, then the others.
+    std::vector<size_t> order(marks.size());
+    for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        const auto rank = [&](size_t k) {
+            return marks[k].station == hovered_ ? 0 : ns_[marks[k].station].Active == 1 ? 1 : 2;
+        };
+        return rank(a) < rank(b);
+    });
+    const std::vector<QRectF> labels = placeLabels(centres, sizes, order, f.area, 4);
+    for (size_t k = 0; k < marks.size(); ++k) marks[k].label = labels[k];
+    return marks;
+}
+
+std::vector<StationMark> AltitudeGraph::marks() const { return marks(frame()); }
+
+void AltitudeGraph::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const GraphFrame f = frame();
+    if (f.area.isEmpty()) return;
+    const auto m = static_cast<size_t>(month_);
+    const QFontMetricsF fm(font());
     static const char* const months[] = {"January", "February", "March", "April", "May", "June", "July",
                                          "August", "September", "October", "November", "December"};
-    p.drawText(QPointF(plot.area.left(), fm.height()), QLatin1String(months[m - 1]) + QStringLiteral("    ") + slope_ +
-                                                            QStringLiteral("    ") + variance_);
-    drawAxes(p, plot, (a1 - a0) < 5 ? "####.00" : "####.0", "###0.00", QStringLiteral("Altitude"));
-    p.setClipRect(plot.area);
+    p.drawText(QPointF(f.area.left(), fm.height()), QLatin1String(months[m - 1]) + QStringLiteral("    ") + slope_ +
+                                                        QStringLiteral("    ") + variance_);
+    drawFrame(p, f);
+    p.setClipRect(f.area);
+    double sa = 0, sv = 0;
+    int n = 0;
+    for (int i = 1; i <= ns_.NeighbourCount; ++i) {
+        const Station& s = ns_[i];
+        if (s.Alt != kUnknown && s.Active == 1) sa += s.Alt, sv += s.Data[m], ++n;
+    }
     if (n > 0) {
         // The regression line runs through the mean of the active stations with an altitude.
         const double ma = sa / n, mv = sv / n, slope = res_.VertGrad[m];
         p.setPen(QPen(Qt::red, 2));
-        p.drawLine(plot.at(a0, mv + slope * (a0 - ma)), plot.at(a1, mv + slope * (a1 - ma)));
+        p.drawLine(f.at(f.x0, mv + slope * (f.x0 - ma)), f.at(f.x1, mv + slope * (f.x1 - ma)));
     }
-    for (int i = 1; i <= ns_.NeighbourCount; ++i) {
-        const Station& s = ns_[i];
-        if (s.Alt == kUnknown) continue;
-        const QPointF c = plot.at(s.Alt, s.Data[m]);
-        p.setPen(QPen(s.Active == 1 ? Qt::blue : Qt::gray, 1.5));
-        p.setBrush(s.Active == 1 ? QBrush(Qt::blue) : Qt::NoBrush);
-        p.drawEllipse(c, 4, 4);
-        p.drawText(c + QPointF(6, -4), QString::number(i));
+    for (const StationMark& mark : marks(f)) {
+        const bool active = ns_[mark.station].Active == 1;
+        p.setPen(QPen(active ? Qt::blue : Qt::gray, 1.5));
+        p.setBrush(active ? QBrush(Qt::blue) : Qt::NoBrush);
+        p.drawEllipse(mark.centre, 4, 4);
+        if (mark.station == hovered_) {
+            p.setBrush(Qt::NoBrush);
+            p.drawEllipse(mark.centre, 7, 7);
+        }
+        if (!mark.label.isNull()) p.drawText(mark.label, Qt::AlignCenter, QString::number(mark.station));
     }
+}
+
+void AltitudeGraph::mouseMoveEvent(QMouseEvent* event) {
+    // The nearest marker within a few pixels of the pointer.
+    int under = 0;
+    double nearest = 7;
+    for (const StationMark& mark : marks()) {
+        const double distance = QLineF(mark.centre, event->position()).length();
+        if (distance <= nearest) under = mark.station, nearest = distance;
+    }
+    if (under == hovered_) return;
+    hovered_ = under;
+    // The tool tip names the station whose number a crowd may hide.
+    if (under > 0) {
+        const Station& s = ns_[under];
+        setToolTip(QStringLiteral("%1  %2: %3 m, %4")
+                       .arg(under)
+                       .arg(QString::fromStdString(s.Name).trimmed())
+                       .arg(s.Alt, 0, 'f', 0)
+                       .arg(screenNumber(s.Data[static_cast<size_t>(month_)], "###0.00").trimmed()));
+    } else {
+        setToolTip({});
+    }
+    update();
+}
+
+void AltitudeGraph::leaveEvent(QEvent*) {
+    if (hovered_ == 0) return;
+    hovered_ = 0;
+    update();
 }
 
 RegionalMap::RegionalMap(QWidget* parent) : QWidget(parent) {
@@ -228,28 +354,65 @@ void ResultsGraph::setSeries(ResultSeries series) {
     update();
 }
 
+GraphFrame ResultsGraph::frame() const {
+    const ResultSeries& s = series_;
+    GraphFrame f;
+    if (s.best.empty()) return f;
+    const QFontMetricsF fm(font());
+    const int n = static_cast<int>(s.best.size());
+    f.y0 = s.minimum, f.y1 = s.maximum;
+    const double top = 10, bottom = height() - 4 * fm.height() - 16;
+    f.yTicks = verticalTicks(f.y0, f.y1, bottom - top, fm, s.dayCounts ? dayTicks : valueTicks);
+    const double left = leftMargin(f.yTicks, fm);
+    f.area = QRectF(left, top, std::max(10.0, width() - left - 20), std::max(10.0, bottom - top));
+    if (s.monthAxis) {
+        // Point i (1..n) at x = i; grid lines where the months start, their names between.
+        f.x0 = 0.5, f.x1 = n + 0.5;
+        std::vector<double> starts;
+        for (int k = 0; k < 12; ++k)
+            starts.push_back(n == 365 ? monthStartDays()[size_t(k)] - 0.5 : 0.5 + k * n / 12.0);
+        starts.push_back(n + 0.5);
+        static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+        for (int k = 0; k < 12; ++k) {
+            f.xTicks.push_back({starts[size_t(k)], {}});
+            f.xBetween.push_back({(starts[size_t(k)] + starts[size_t(k) + 1]) / 2, QLatin1String(months[k])});
+        }
+        f.xTicks.push_back({starts.back(), {}});
+    } else {
+        // Point i at its threshold; half a threshold step of room on either side.
+        const double d = n > 1 && s.xLast > s.xFirst ? (s.xLast - s.xFirst) / (n - 1) : 1;
+        f.x0 = s.xFirst - d / 2, f.x1 = s.xFirst + (n - 1) * d + d / 2;
+        f.xTicks = horizontalTicks(f.x0, f.x1, f.area.width(), fm, valueTicks);
+    }
+    f.xTitle = s.xTitle;
+    f.yTitle = s.yTitle;
+    return f;
+}
+
 void ResultsGraph::paintEvent(QPaintEvent*) {
     const ResultSeries& s = series_;
     if (s.best.empty()) return;
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QFontMetrics fm(font());
+    const QFontMetricsF fm(font());
+    const GraphFrame f = frame();
     const int n = static_cast<int>(s.best.size());
-    Plot plot{QRectF(70, 10, width() - 90, height() - 3 * fm.height() - 24), 0.5, n + 0.5, s.minimum, s.maximum};
-    drawAxes(p, plot, nullptr, "###0.00", {});
-    p.setClipRect(plot.area);
+    const double d = n > 1 && s.xLast > s.xFirst ? (s.xLast - s.xFirst) / (n - 1) : 1;
+    const auto xOf = [&](int i) { return s.monthAxis ? i + 1.0 : s.xFirst + i * d; };
+    drawFrame(p, f);
+    p.setClipRect(f.area);
     const bool bounds = !s.low.empty();
     if (bounds && s.area) {
         QPolygonF band;
-        for (int i = 0; i < n; ++i) band << plot.at(i + 1, s.high[size_t(i)]);
-        for (int i = n - 1; i >= 0; --i) band << plot.at(i + 1, s.low[size_t(i)]);
+        for (int i = 0; i < n; ++i) band << f.at(xOf(i), s.high[size_t(i)]);
+        for (int i = n - 1; i >= 0; --i) band << f.at(xOf(i), s.low[size_t(i)]);
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(255, 120, 120));
         p.drawPolygon(band);
     }
     auto line = [&](const std::vector<float>& v, const QPen& pen) {
         QPolygonF poly;
-        for (int i = 0; i < n; ++i) poly << plot.at(i + 1, v[size_t(i)]);
+        for (int i = 0; i < n; ++i) poly << f.at(xOf(i), v[size_t(i)]);
         p.setPen(pen);
         p.setBrush(Qt::NoBrush);
         p.drawPolyline(poly);
@@ -260,22 +423,9 @@ void ResultsGraph::paintEvent(QPaintEvent*) {
     }
     line(s.best, QPen(Qt::black, 2));
     p.setClipping(false);
-    // Month labels under the axis (months are 1, 3 or about 30 points wide).
-    static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    for (int k = 0; k < (s.monthAxis ? 12 : 0); ++k) {
-        const double x = 0.5 + (k + 0.5) * n / 12.0;
-        const QPointF at = plot.at(x, s.minimum);
-        p.drawText(QPointF(at.x() - fm.horizontalAdvance(QLatin1String(months[k])) / 2.0, at.y() + fm.height()),
-                   QLatin1String(months[k]));
-    }
-    for (int k = 0; k <= (s.monthAxis ? -1 : 4); ++k) {
-        const QString t = screenNumber(s.xFirst + (s.xLast - s.xFirst) * k / 4, "###0.00").trimmed();
-        const QPointF at = plot.at(1 + (n - 1) * k / 4.0, s.minimum);
-        p.drawText(QPointF(at.x() - fm.horizontalAdvance(t) / 2.0, at.y() + fm.height()), t);
-    }
-    const double y = plot.area.bottom() + 2 * fm.height() + 6;
-    p.drawText(QPointF(plot.area.left(), y), s.legendLine);
-    if (bounds) p.drawText(QPointF(plot.area.left() + plot.area.width() / 2, y), s.legendInterval);
+    const double y = f.area.bottom() + 3 * fm.height() + 8;
+    p.drawText(QPointF(f.area.left(), y), s.legendLine);
+    if (bounds) p.drawText(QPointF(f.area.left() + f.area.width() / 2, y), s.legendInterval);
 }
 
 }  // namespace zentrel::gui::workbench
