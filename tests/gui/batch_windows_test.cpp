@@ -1,19 +1,10 @@
 // FrmGrid and frmList driven as a user drives them: key filter, box checks, the grid, location
 // files, "Save" with its refusals, a run with its summary, cancel, "Set Location".
-#include <QCheckBox>
-#include <QDir>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTest>
-#include <QTreeWidget>
 
-#include "../core/fixture.h"
 #include "batch/batch_window.h"
 #include "single/frm_summary.h"
 #include "gui_test_support.h"
 #include "locations/grid_dialog.h"
-#include "shell/main_window.h"
 
 using namespace zentrel;
 using namespace zentrel::gui;

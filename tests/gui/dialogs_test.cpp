@@ -2,15 +2,6 @@
 // range, elevation and polar rules, degrees-minutes-seconds both ways, hemisphere key filters.
 // frmSettings: "OK" stores then checks in order with the core's messages, key filters, the
 // altitude switch, "Cancel".
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFocusEvent>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTest>
-
-#include <map>
 
 #include "gui_test_support.h"
 #include "locations/coordinate_dialog.h"
@@ -27,7 +18,7 @@ class DialogsTest : public QObject {
 private slots:
     void initTestCase() {
         // Sea everywhere but a cell near Rome (20 m), one in the Alps (1960 m) and one at the equator (-40 m).
-        test::writeTerrain(terrain_.path(), {{12.483f, 41.9f, 3}, {10.0f, 45.0f, 100}, {30.0f, 0.0f, 0}});
+        gui::test::writeTerrain(terrain_.path(), {{12.483f, 41.9f, 3}, {10.0f, 45.0f, 100}, {30.0f, 0.0f, 0}});
     }
     void init() {
         state_ = std::make_unique<AppState>(terrain_.path());

@@ -1,19 +1,7 @@
 // The estimate output window: configuration by format, the selection messages, files that
 // match the command line's byte for byte, and the printed pages.
-#include <cmath>
-#include <fstream>
 
-#include <QCheckBox>
-#include <QFileInfo>
-#include <QPdfWriter>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTest>
-
-#include "../cli/run_cli.h"
-#include "../core/fixture.h"
 #include "gui_test_support.h"
-#include "shell/main_window.h"
 #include "shell/save_dialog.h"
 #include "shell/settings_controls.h"
 #include "single/frm_guess_out.h"
@@ -207,7 +195,6 @@ private slots:
         QCOMPARE(withFilterExtension(QStringLiteral("/tmp/v1.2/out"), zte), QStringLiteral("/tmp/v1.2/out.zte"));
         QCOMPARE(withFilterExtension(QString(), zte), QString());
     }
-
 
     // Without Wind normals the crop-water files are refused before a file name is asked for,
     // and nothing is written.

@@ -1,19 +1,19 @@
 // Helpers of the desktop program's Qt Tests: a message-box recorder, a small terrain raster,
-// windows shown offscreen.
+// windows shown offscreen, children found by name. Brings Qt's widgets and test modules, the
+// data-folder fixtures and the command line runner, so a test includes only what it drives.
 #pragma once
 
 #include <deque>
-#include <fstream>
 #include <tuple>
 #include <utility>
 #include <vector>
 
-#include <QDir>
-#include <QString>
-#include <QTest>
-#include <QWidget>
+#include <QtTest>
+#include <QtWidgets>
 
+#include "../cli/run_cli.h"
 #include "data/terrain.h"
+#include "shell/main_window.h"
 #include "shell/message_box.h"
 
 namespace zentrel::gui::test {

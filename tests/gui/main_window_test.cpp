@@ -1,27 +1,10 @@
 // The main window: status panels, menus and tool bar, output formats, refusals, dialogs, the
 // data folder it names, and the child windows of its client area (sizes and tiling).
-#include <QAbstractButton>
-#include <QCoreApplication>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMdiArea>
-#include <QMdiSubWindow>
-#include <QMenu>
-#include <QMenuBar>
-#include <QMouseEvent>
-#include <QPlainTextEdit>
-#include <QScrollBar>
-#include <QStyle>
-#include <QTabWidget>
-#include <QTest>
-#include <QToolButton>
 
 #include "gui_test_support.h"
 #include "locations/coordinate_dialog.h"
 #include "locations/location_dialog.h"
 #include "shell/help_window.h"
-#include "shell/main_window.h"
 #include "shell/settings_dialog.h"
 #include "version.h"
 
@@ -44,7 +27,7 @@ class MainWindowTest : public QObject {
 private slots:
     void init() {
         dir_ = std::make_unique<QTemporaryDir>();
-        test::writeTerrain(dir_->path(), {});
+        gui::test::writeTerrain(dir_->path(), {});
         window_ = std::make_unique<MainWindow>(dir_->path());
         messages.reset();
     }
@@ -228,7 +211,7 @@ private slots:
     // On a common laptop screen: a window larger than the area is shrunk into it, never below
     // its minimum, and an output form is not stretched over maximised windows.
     void windowsOpenInsideTheAreaAndFormsKeepTheirSize() {
-        QVERIFY(test::shown(*window_, QSize(1280, 800)));
+        QVERIFY(gui::test::shown(*window_, QSize(1280, 800)));
         QWidget* batch = window_->childWindows().open(ChildWindow::Batch);  // wants more than the area is high
         auto* batchSub = qobject_cast<QMdiSubWindow*>(batch->parentWidget());
         QVERIFY(batchSub);
@@ -251,7 +234,7 @@ private slots:
     }
     void batchWindowShowsEveryFieldAndLabelWhole() {
         QFETCH(QSize, screen);
-        QVERIFY(test::shown(*window_, screen));
+        QVERIFY(gui::test::shown(*window_, screen));
         QWidget* batch = window_->childWindows().open(ChildWindow::Batch);
         QTest::qWait(50);
         const int frame = batch->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
@@ -281,7 +264,7 @@ private slots:
     }
     void tiledWindowsNeverOverlapAndTheAreaScrolls() {
         QFETCH(QString, action);
-        QVERIFY(test::shown(*window_, QSize(1366, 740)));
+        QVERIFY(gui::test::shown(*window_, QSize(1366, 740)));
         for (ChildWindow window : {ChildWindow::SingleLocation, ChildWindow::Batch, ChildWindow::RasterMap})
             QVERIFY(window_->childWindows().open(window));
         QVERIFY(window_->childWindows().open(ChildWindow::EstimateOutput, OpenMode::Save));

@@ -2,23 +2,6 @@
 // raster map window's panel checks and exports run off the GUI thread to files.
 #include <gdal_priv.h>
 
-#include <cmath>
-
-#include <QCheckBox>
-#include <QAction>
-#include <QComboBox>
-#include <QDir>
-#include <QGroupBox>
-#include <QFile>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QScrollBar>
-#include <QSignalSpy>
-#include <QPushButton>
-#include <QTest>
-
-#include "../cli/run_cli.h"
-#include "../core/fixture.h"
 #include "formats/picture.h"
 #include "gui_test_support.h"
 #include "maps/climate_surface.h"
@@ -28,7 +11,6 @@
 #include "maps/map_folder.h"
 #include "maps/location_map_window.h"
 #include "maps/raster_map_window.h"
-#include "shell/main_window.h"
 
 using namespace zentrel;
 using namespace zentrel::gui;

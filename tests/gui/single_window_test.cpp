@@ -1,18 +1,7 @@
 // The single-location window: table cells of fixed estimates, numbers, units and axes of the
 // graph, and a run on a small data folder through the main window.
-#include <cmath>
 
-#include <QGroupBox>
-#include <QProgressBar>
-#include <QSignalSpy>
-#include <QTableWidget>
-#include <QLabel>
-#include <QTest>
-#include <QTextLayout>
-
-#include "../core/fixture.h"
 #include "gui_test_support.h"
-#include "shell/main_window.h"
 #include "shell/screen_number.h"
 #include "shell/settings_controls.h"
 #include "single/frm_guess.h"

@@ -1,18 +1,9 @@
 // The pictures of docs/tour.md (scripts/tour-pictures.sh), taken on the data folder
 // ZENTREL_SCREENSHOT_DATA into ZENTREL_SCREENSHOT_DIR; skipped unless both are set.
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QLineEdit>
-#include <QMdiSubWindow>
-#include <QMenu>
 #include <QPrinter>
-#include <QSignalSpy>
-#include <QTest>
 
 #include "gui_test_support.h"
 #include "maps/raster_map_window.h"
-#include "shell/main_window.h"
 #include "single/frm_guess.h"
 #include "single/frm_guess_out.h"
 #include "single/output_boxes.h"
@@ -33,7 +24,7 @@ private slots:
         if (folder_.isEmpty() || data.isEmpty()) QSKIP("ZENTREL_SCREENSHOT_DIR or ZENTREL_SCREENSHOT_DATA not set");
         QDir().mkpath(folder_);
         main_ = std::make_unique<MainWindow>(data);
-        QVERIFY(test::shown(*main_, QSize(1280, 800)));
+        QVERIFY(gui::test::shown(*main_, QSize(1280, 800)));
     }
     void cleanupTestCase() { main_.reset(); }
 
@@ -127,7 +118,7 @@ private slots:
         QTemporaryDir exported;
         const QString file = QDir(exported.path()).filePath(QStringLiteral("TempJuly.img"));
         raster->askFileName = [file] { return file; };
-        test::MessageRecorder messages;
+        gui::test::MessageRecorder messages;
         QSignalSpy finished(raster, &RasterMapWindow::exportFinished);
         QVERIFY(raster->startExport());
         QTest::qWait(300);
@@ -135,7 +126,7 @@ private slots:
         // On a small database the export may be over before the picture is taken.
         QVERIFY2(!finished.isEmpty() || finished.wait(300000), qPrintable(messages.said()));
         RasterMapWindow again(*main_, exported.path());
-        QVERIFY(test::shown(again, QSize(1000, 600)));
+        QVERIFY(gui::test::shown(again, QSize(1000, 600)));
         again.openFirstMap();
         QVERIFY(again.hasMap());
         for (int k = 0; k < 2; ++k) again.zoomPunto(again.view().pixelOf(15, 53).toPoint(), true);
@@ -150,7 +141,7 @@ private:
 
     QString folder_;
     // Message boxes (a real database without Wind names it once) are recorded, not waited on.
-    test::MessageRecorder messages_;
+    gui::test::MessageRecorder messages_;
     std::unique_ptr<MainWindow> main_;
 };
 

@@ -1,23 +1,8 @@
 // The workbench: check boxes and re-estimation, confidence levels and warning labels, the
 // month, zoom and resolution buttons, the map extent and terrain classes, the output window.
-#include <cmath>
-#include <fstream>
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QGroupBox>
-#include <QLabel>
-#include <QMdiSubWindow>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTableWidget>
-#include <QTest>
-
-#include "../core/fixture.h"
 #include "formats/picture.h"
 #include "gui_test_support.h"
-#include "shell/main_window.h"
 #include "shell/screen_number.h"
 #include "single/frm_out.h"
 #include "single/output_boxes.h"
