@@ -147,13 +147,7 @@ private slots:
         QTemporaryDir out;
         MainWindow main(stationFolder());
         RasterMapWindow window(main, maps_.path());
-        QVERIFY(gui::test::shown(window, QSize(900, 600)));
-        window.openFirstMap();
-        QVERIFY(window.hasMap());
-        QCOMPARE(window.colourTable().Entries[kCapitalsEntry].Label, std::string("Capitals"));
-        QCOMPARE(window.colourTable().Entries[kBoundariesEntry].Label, std::string("Boundaries"));
-
-        window.showExportPanel();
+        QVERIFY(openedWithPanel(window));
         QCOMPARE(window.mode(), RasterMapWindow::Mode::Rectangle);
         // The rubber band's corners fill the panel: west and east, north and south.
         window.setExportRectangle(window.view().pixelOf(11, 45).toPoint(), window.view().pixelOf(9, 47).toPoint());
@@ -161,19 +155,14 @@ private slots:
         QVERIFY(std::fabs(window.TxtLonEnd->text().toDouble() - 11) < 0.5);
         QVERIFY(std::fabs(window.TxtLatStart->text().toDouble() - 47) < 0.5);
         QVERIFY(std::fabs(window.TxtLatEnd->text().toDouble() - 45) < 0.5);
-        window.TxtLonStart->setText(QStringLiteral("9"));
-        window.TxtLonEnd->setText(QStringLiteral("11"));
-        window.TxtLatStart->setText(QStringLiteral("47"));
-        window.TxtLatEnd->setText(QStringLiteral("45"));
-        window.resolutionCombo->setCurrentText(QStringLiteral("0,5"));
+        setBox(window, "45", "0,5");
         QVERIFY(!window.startExport());  // the south edge is not accepted
         QCOMPARE(messages.last().text, QStringLiteral("End Latitude must be in the range (45;47)  "));
         window.resolutionCombo->setCurrentText(QStringLiteral("3"));
         QVERIFY(!window.startExport());
         QCOMPARE(messages.last().text, QStringLiteral("Resolution in decimal degrees must be in the range (2,0.001)  "));
 
-        window.resolutionCombo->setCurrentText(QStringLiteral("0,5"));
-        window.TxtLatEnd->setText(QStringLiteral("45.6"));
+        setBox(window, "45.6", "0,5");
         window.variableCombo->setCurrentIndex(Temp);
         window.periodCombo->setCurrentText(QStringLiteral("September"));
         const QString file = QDir(out.path()).filePath(QStringLiteral("export.IMG"));
@@ -266,20 +255,14 @@ private slots:
         QTemporaryDir out;
         MainWindow main(stationFolder());
         RasterMapWindow window(main, maps_.path());
-        QVERIFY(gui::test::shown(window, QSize(900, 600)));
-        window.openFirstMap();
-        window.showExportPanel();
+        QVERIFY(openedWithPanel(window));
         QVERIFY(!window.allMonthsCheck->isVisible());
         window.fileTypeCombo->setCurrentIndex(1);
         QVERIFY(window.allMonthsCheck->isVisible());
         window.allMonthsCheck->setChecked(true);
         QVERIFY(!window.periodCombo->isEnabled());
         window.stdErrCheck->setChecked(true);
-        window.TxtLonStart->setText(QStringLiteral("9"));
-        window.TxtLonEnd->setText(QStringLiteral("11"));
-        window.TxtLatStart->setText(QStringLiteral("47"));
-        window.TxtLatEnd->setText(QStringLiteral("45.5"));
-        window.resolutionCombo->setCurrentText(QStringLiteral("0.5"));
+        setBox(window, "45.5", "0.5");
         window.askFileName = [] { return QString(); };
         QVERIFY(!window.startExport());  // no name, nothing computed
         QVERIFY(!window.exportRunning());
@@ -303,19 +286,19 @@ private slots:
             expected(GDALDataset::Open(cliFile.toUtf8().constData()));
         QVERIFY(ds && expected);
         QCOMPARE(ds->GetRasterCount(), 26);
-        QCOMPARE(QString::fromUtf8(ds->GetRasterBand(22)->GetDescription()), QStringLiteral("September stderr"));
-        QCOMPARE(ds->GetRasterBand(1)->GetRasterDataType(), GDT_Float32);
         double transform[6], cliTransform[6];
-        QCOMPARE(ds->GetGeoTransform(transform), CE_None);
-        QCOMPARE(expected->GetGeoTransform(cliTransform), CE_None);
+        QVERIFY(ds->GetGeoTransform(transform) == CE_None && expected->GetGeoTransform(cliTransform) == CE_None);
         QCOMPARE(QVector<double>(transform, transform + 6), QVector<double>(cliTransform, cliTransform + 6));
-        QCOMPARE(QVector<double>({transform[0], transform[3], transform[1]}), QVector<double>({9, 47, 0.5}));
         QCOMPARE(expected->GetRasterCount(), ds->GetRasterCount());
         const auto cells = [](GDALDataset& d, int band) {
             QVector<float> v(12);
             return d.GetRasterBand(band)->RasterIO(GF_Read, 0, 0, 4, 3, v.data(), 4, 3, GDT_Float32, 0, 0) == CE_None ? v : QVector<float>();
         };
-        for (int band = 1; band <= ds->GetRasterCount(); ++band) QCOMPARE(cells(*ds, band), cells(*expected, band));
+        for (int band = 1; band <= ds->GetRasterCount(); ++band) {
+            QCOMPARE(cells(*ds, band), cells(*expected, band));
+            QCOMPARE(ds->GetRasterBand(band)->GetDescription(), expected->GetRasterBand(band)->GetDescription());
+            QCOMPARE(ds->GetRasterBand(band)->GetRasterDataType(), GDT_Float32);
+        }
         QVERIFY(std::fabs(cells(*ds, 9)[0] - 10) < 1e-3);  // every station says 10
         QCOMPARE(cells(*ds, 9)[2 * 4 + 2], kSurfaceNoData);
         // The file names its data source without the absolute path of this computer's folder.
@@ -324,6 +307,21 @@ private slots:
     }
 private:
     QString seaFolder() const { return sea_.path(); }
+    /// Shows the window at its working size on the small map with the export panel open.
+    static bool openedWithPanel(RasterMapWindow& window) {
+        const bool ok = gui::test::shown(window, QSize(900, 600));
+        window.openFirstMap();
+        window.showExportPanel();
+        return ok && window.hasMap();
+    }
+    /// The export box 9..11 E, 47 N down to latSouth, at the resolution typed.
+    static void setBox(RasterMapWindow& window, const char* latSouth, const char* resolution) {
+        window.TxtLonStart->setText(QStringLiteral("9"));
+        window.TxtLonEnd->setText(QStringLiteral("11"));
+        window.TxtLatStart->setText(QStringLiteral("47"));
+        window.TxtLatEnd->setText(QString::fromLatin1(latSouth));
+        window.resolutionCombo->setCurrentText(QString::fromLatin1(resolution));
+    }
     /// Eight stations around 10 E 46 N that all say 10, on a terrain of sea.
     QString stationFolder() {
         std::vector<Station> stations;
