@@ -39,25 +39,6 @@ private slots:
             QTest::qWait(50);
             save(main_->grab(), QStringLiteral("view_data_1_%1").arg(view));
         }
-        // The amounts' graphs, for a look (not in the tour).
-        for (int group : {1, 2}) {
-            window->setGroup(group);
-            QTest::qWait(50);
-            save(main_->grab(), QStringLiteral("view_data_%1_1").arg(group + 1));
-        }
-        // The View menu open, and the precipitation legend at the window's smallest size.
-        auto* viewMenu = main_->findChild<QMenu*>(QStringLiteral("mn_View"));
-        viewMenu->popup(main_->mapToGlobal(QPoint(150, 20)));
-        QTest::qWait(100);
-        save(viewMenu->grab(), QStringLiteral("view_menu"));
-        viewMenu->hide();
-        auto* sub = qobject_cast<QMdiSubWindow*>(window->parentWidget());
-        sub->showNormal();
-        sub->resize(window->minimumSize() + QSize(20, 40));
-        window->setGroup(1);
-        QTest::qWait(50);
-        save(sub->grab(), QStringLiteral("view_data_2_narrow"));
-        sub->showMaximized();
     }
 
     // The printed report of Temp as the printer gets it (no preview).
@@ -84,21 +65,6 @@ private slots:
         w->setResolutionTab(0);
         QTest::qWait(50);
         save(main_->grab(), QStringLiteral("workbench_2_0"));
-        // The results graph at each resolution, then precipitation's graphs, for a look (not in the tour).
-        w->setView(5);
-        for (int tab = 0; tab < 4; ++tab) {
-            w->setResolutionTab(tab);
-            QTest::qWait(50);
-            save(w->grab(), QStringLiteral("workbench_5_%1").arg(tab));
-        }
-        w->Combo1->setCurrentIndex(Prec);
-        emit w->Combo1->activated(Prec);
-        for (int view : {2, 5}) {
-            w->setView(view);
-            QTest::qWait(50);
-            save(w->grab(), QStringLiteral("workbench_prec_%1").arg(view));
-        }
-        w->setView(2);
     }
 
     // The export panel while an export runs, then the export shown again as a background map.
