@@ -69,8 +69,7 @@ private slots:
         QScrollBar* h = window.horizontalScrollBar();
         QScrollBar* v = window.verticalScrollBar();
         const QSize view = window.viewport()->size();
-        QCOMPARE(h->maximum(), 360 * 16 - view.width());
-        QCOMPARE(v->maximum(), 180 * 16 - view.height());
+        QCOMPARE(std::pair(h->maximum(), v->maximum()), std::pair(360 * 16 - view.width(), 180 * 16 - view.height()));
         h->setValue(h->maximum());
         v->setValue(v->maximum());
         QVERIFY(window.positionAt(QPoint(view.width(), view.height()), lon, lat));
@@ -84,8 +83,7 @@ private slots:
         QVERIFY(window.setLocation());
         QCOMPARE(messages.count(), 1);
         QVERIFY(messages.said().startsWith(QStringLiteral(" Polar Region | ")) && messages.said().endsWith(QStringLiteral("| Information")));
-        QCOMPARE(main.state().currentLocation().Lat, 75.0f);
-        QCOMPARE(main.state().currentLocation().Lon, 12.5f);
+        QCOMPARE(std::pair(main.state().currentLocation().Lon, main.state().currentLocation().Lat), std::pair(12.5f, 75.0f));
         window.latitudeBox()->setText(QStringLiteral("95"));
         QVERIFY(!window.setLocation());
         QVERIFY(messages.said().startsWith(QStringLiteral("Strange Location | ")) && messages.said().endsWith(QStringLiteral("| Critical")));
@@ -151,10 +149,9 @@ private slots:
         QCOMPARE(window.mode(), RasterMapWindow::Mode::Rectangle);
         // The rubber band's corners fill the panel: west and east, north and south.
         window.setExportRectangle(window.view().pixelOf(11, 45).toPoint(), window.view().pixelOf(9, 47).toPoint());
-        QVERIFY(std::fabs(window.TxtLonStart->text().toDouble() - 9) < 0.5);
-        QVERIFY(std::fabs(window.TxtLonEnd->text().toDouble() - 11) < 0.5);
-        QVERIFY(std::fabs(window.TxtLatStart->text().toDouble() - 47) < 0.5);
-        QVERIFY(std::fabs(window.TxtLatEnd->text().toDouble() - 45) < 0.5);
+        const std::pair<QLineEdit*, double> corners[] = {
+            {window.TxtLonStart, 9}, {window.TxtLonEnd, 11}, {window.TxtLatStart, 47}, {window.TxtLatEnd, 45}};
+        for (auto [box, expected] : corners) QVERIFY2(std::fabs(box->text().toDouble() - expected) < 0.5, qPrintable(box->objectName()));
         setBox(window, "45", "0,5");
         QVERIFY(!window.startExport());  // the south edge is not accepted
         QCOMPARE(messages.last().text, QStringLiteral("End Latitude must be in the range (45;47)  "));
@@ -172,8 +169,7 @@ private slots:
         QCOMPARE(window.TxtLatEnd->text(), QStringLiteral("45.5"));  // snapped down to the resolution
         QVERIFY(!window.RastellSave->isEnabled());
         QVERIFY(finished.wait(60000));
-        QCOMPARE(finished.first().first().toString(), file);
-        QCOMPARE(messages.last().text, QStringLiteral("Data Saved Correctly"));
+        QCOMPARE(std::pair(finished.first().first().toString(), messages.last().text), std::pair(file, QStringLiteral("Data Saved Correctly")));
         QVERIFY(window.RastellSave->isEnabled() && !window.exportPanel()->isVisible());
         const ImgRaster raster = readImg(file.toStdString());
         QCOMPARE(QFile(file).size(), qint64(534 + 4 * 3));
@@ -271,8 +267,7 @@ private slots:
         QSignalSpy finished(&window, &RasterMapWindow::exportFinished);
         QVERIFY(window.startExport());
         QVERIFY(finished.wait(60000));
-        QCOMPARE(finished.first().first().toString(), file);
-        QCOMPARE(messages.last().text, QStringLiteral("Data Saved Correctly"));
+        QCOMPARE(std::pair(finished.first().first().toString(), messages.last().text), std::pair(file, QStringLiteral("Data Saved Correctly")));
         // The file is the command line's for the same box, band by band: every month, best and
         // standard error, in full precision; the sea cell of the map is NoData.
         const QString cliFile = QDir(out.path()).filePath(QStringLiteral("cli.tif"));

@@ -148,10 +148,8 @@ private slots:
         for (const Row& row : rows) {
             ResultGraph graph;
             graph.setCurves({screenCurve(row.variable, flat(row.best, row.stdErr), 9, false)});
-            const QString name = QString::number(row.variable);
-            QCOMPARE(graph.axis().minimum, row.expected.minimum);
-            QCOMPARE(graph.axis().maximum, row.expected.maximum);
-            QVERIFY2(std::fabs(graph.axis().step - row.expected.step) < 1e-5f, qPrintable(name));
+            QCOMPARE(std::pair(graph.axis().minimum, graph.axis().maximum), std::pair(row.expected.minimum, row.expected.maximum));
+            QVERIFY2(std::fabs(graph.axis().step - row.expected.step) < 1e-5f, qPrintable(QString::number(row.variable)));
         }
         // The precipitation group's two curves together, as the window draws them.
         ResultGraph graph;
@@ -195,27 +193,22 @@ private slots:
     }
 
     void negativeZeroIsShownAsZero() {
-        QCOMPARE(screenNumber(-0.001f, "###0.00"), QStringLiteral("0.00"));
-        QCOMPARE(screenNumber(-0.004f, "0.00"), QStringLiteral("0.00"));
-        QCOMPARE(screenNumber(-0.02f, "##0.00"), QStringLiteral("-0.02"));  // a real negative keeps its sign
-        QCOMPARE(screenNumber(-10.0f, "###0.00"), QStringLiteral("-10.00"));
-        QCOMPARE(withoutNegativeZero(QStringLiteral("-0")), QStringLiteral("0"));
-        QCOMPARE(withoutNegativeZero(QStringLiteral("-0.0")), QStringLiteral("0.0"));
+        // A real negative keeps its sign.
+        QCOMPARE(QStringList({screenNumber(-0.001f, "###0.00"), screenNumber(-0.004f, "0.00"), screenNumber(-0.02f, "##0.00"),
+                              screenNumber(-10.0f, "###0.00"), withoutNegativeZero("-0"), withoutNegativeZero("-0.0")}),
+                 QStringList({"0.00", "0.00", "-0.02", "-10.00", "0", "0.0"}));
     }
 
     // Wind is drawn in the km/h its legend names; the sunshine fraction gets a scale of its own
     // beside other curves, the ordinary one alone.
     void windInKilometresPerHourAndSunshineOnItsOwnScale() {
         const GraphCurve wind = screenCurve(Wind, flat(2.5f, 0.5f), 10, true);
-        QCOMPARE(wind.result.Best[1], 9.0f);
-        QCOMPARE(wind.result.StdErr[7], 1.8f);
-        QVERIFY(!wind.rightAxis);
+        QCOMPARE(std::tuple(wind.result.Best[1], wind.result.StdErr[7], wind.rightAxis), std::tuple(9.0f, 1.8f, false));
         QCOMPARE(screenCurve(Vap, flat(12.0f, 1.0f), 1, true).result.Best[1], 12.0f);
         ResultGraph graph;
         graph.setCurves({screenCurve(Sun, flat(0.55f, 0.05f), 6, true), screenCurve(Vap, flat(14.0f, 1.0f), 1, true)});
         QVERIFY(graph.rightAxis());
-        QCOMPARE(graph.rightAxis()->minimum, 0.0f);
-        QCOMPARE(graph.rightAxis()->maximum, 1.0f);
+        QCOMPARE(std::pair(graph.rightAxis()->minimum, graph.rightAxis()->maximum), std::pair(0.0f, 1.0f));
         QCOMPARE(graph.axis().maximum, 20.0f);  // vapour alone sets the left scale
         QVERIFY(graph.curves().front().rightAxis);
         graph.setCurves({screenCurve(Sun, flat(0.55f, 0.05f), 6, false)});
@@ -248,8 +241,7 @@ private slots:
         QCOMPARE(window->table(0, 2)->item(1, 0)->text(), QStringLiteral("January"));
         QVERIFY(!window->table(0, 2)->item(1, 1)->text().isEmpty());
         window->setGroup(1);
-        QCOMPARE(window->legendText(1), QStringLiteral("Precipitation [mm/month]"));
-        QCOMPARE(window->legendText(3), QString());
+        QCOMPARE(std::pair(window->legendText(1), window->legendText(3)), std::pair(QStringLiteral("Precipitation [mm/month]"), QString()));
         QVERIFY(window->graph(1)->axis().maximum >= 20);
 
         // The window names the method that made its numbers.
@@ -306,8 +298,7 @@ private slots:
         QVERIFY(done.wait(10000));
         QVERIFY(!main.state().busy());
         QCOMPARE(messages.count(), 1);
-        QCOMPARE(messages.last().icon, QMessageBox::NoIcon);
-        QVERIFY(!messages.last().text.isEmpty());
+        QVERIFY(messages.last().icon == QMessageBox::NoIcon && !messages.last().text.isEmpty());
     }
 private:
     zentrel::gui::test::MessageRecorder messages;
