@@ -123,30 +123,28 @@ private slots:
         }
     }
 
-    void exitAsksAndNoLeavesEverything() {
+    // The dialogs and the help open from their menus ("About" has its own test below); "Exit"
+    // asks, "No" leaves everything as it was, "Yes" closes the window and its dialogs.
+    void dialogsOpenFromTheirMenusAndExitAsksBeforeClosingThem() {
         window_->show();
+        const std::pair<const char*, QWidget*> opened[] = {{"mnChangeSettings", window_->settingsDialog()},
+                                                           {"mn_SetLocation", window_->locationDialog()},
+                                                           {"mn_Coordinate", window_->coordinateDialog()},
+                                                           {"mn_Index", window_->helpWindow()}};
+        for (auto [menu, dialog] : opened) {
+            window_->action(menu)->trigger();
+            QVERIFY2(dialog->isVisible(), menu);
+        }
         messages.answers.push_back(QMessageBox::No);
         window_->action("mn_Close")->trigger();
         QCOMPARE(messages.count(), 1);
         QCOMPARE(messages.said(), QStringLiteral("End | Really end Application? | Question"));
         QCOMPARE(messages.last().buttons, QMessageBox::Yes | QMessageBox::No);
-        QVERIFY(window_->isVisible() && window_->statusPanelText(4) == QStringLiteral("East of Rome"));
-
-        window_->showSettings();
+        QVERIFY(window_->isVisible() && window_->settingsDialog()->isVisible());
+        QCOMPARE(window_->statusPanelText(4), QStringLiteral("East of Rome"));
         messages.answers.push_back(QMessageBox::Yes);
-        QVERIFY(window_->exitApplication() && !window_->isVisible() && !window_->settingsDialog()->isVisible());
-    }
-
-    void dialogsAndHelpOpenFromTheirMenus() {
-        window_->show();
-        window_->action("mnChangeSettings")->trigger();
-        QVERIFY(window_->settingsDialog()->isVisible());
-        window_->action("mn_SetLocation")->trigger();
-        QVERIFY(window_->locationDialog()->isVisible());
-        window_->action("mn_Coordinate")->trigger();
-        QVERIFY(window_->coordinateDialog()->isVisible());
-        window_->action("mn_Index")->trigger();
-        QVERIFY(window_->helpWindow()->isVisible());  // "About" with its own test below
+        QVERIFY(window_->exitApplication() && !window_->isVisible());
+        for (auto [menu, dialog] : opened) QVERIFY2(!dialog->isVisible(), menu);
     }
 
     void aboutNamesTheVersionAndDescribesTheDataFolderInUse() {
