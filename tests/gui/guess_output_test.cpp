@@ -117,8 +117,7 @@ private slots:
         setSaveFileDialog([&](QWidget*, const QString&) { ++dialogs; return QString(); });
         output_->variableBox(Temp)->setChecked(true);  // a variable but no output
         output_->CmdSave_Click();
-        QCOMPARE(messages.count(), 1);
-        QCOMPARE(messages.said(), QStringLiteral("Nothing selected! | Please select at least one desired output and one desired variable | Question"));
+        QCOMPARE(messages.saidOnce(), QStringLiteral("Nothing selected! | Please select at least one desired output and one desired variable | Question"));
         output_->variableBox(Temp)->setChecked(false);
         output_->stationBox()->setChecked(true);  // an output but no variable
         output_->CmdPrint_Click();
@@ -161,8 +160,7 @@ private slots:
             target = QString::fromStdString(out.file(std::string("gui.") + c.format));
             messages.clear();
             output_->CmdSave_Click();
-            QCOMPARE(messages.count(), 1);
-            QCOMPARE(messages.last().text, QStringLiteral("Data Saved Correctly"));
+            QVERIFY(messages.saidOnce().contains(QStringLiteral(" | Data Saved Correctly | ")));
             const std::string expected = out.file(std::string("cli.") + c.format);
             const zentrel::test::CliResult r =
                 zentrel::test::runCli(cli + " --format " + c.format + " -o " + expected + c.options);

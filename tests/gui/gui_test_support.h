@@ -41,6 +41,8 @@ public:
     void reset() { requests.clear(), answers.clear(); }
     int count() const { return static_cast<int>(requests.size()); }
     const MessageRequest& last() const { return requests.back(); }
+    /// The only box shown since the last clear, as said(); "(N messages)" for none or more.
+    QString saidOnce() const { return count() == 1 ? said() : QStringLiteral("(%1 messages)").arg(count()); }
     /// The last box as "title | text | icon", to compare in one step.
     QString said() const {
         if (requests.empty()) return QStringLiteral("(no message)");

@@ -118,8 +118,7 @@ private slots:
         for (const char* name : {"mn_ViewData", "mn_WorkBench"}) {
             messages.clear();
             window_->action(name)->trigger();
-            QCOMPARE(messages.count(), 1);
-            QCOMPARE(messages.said(), kDefaultMessageTitle + QStringLiteral(" | Zentrel Busy | Information"));
+            QCOMPARE(messages.saidOnce(), kDefaultMessageTitle + QStringLiteral(" | Zentrel Busy | Information"));
         }
     }
 
@@ -137,8 +136,7 @@ private slots:
         }
         messages.answers.push_back(QMessageBox::No);
         window_->action("mn_Close")->trigger();
-        QCOMPARE(messages.count(), 1);
-        QCOMPARE(messages.said(), QStringLiteral("End | Really end Application? | Question"));
+        QCOMPARE(messages.saidOnce(), QStringLiteral("End | Really end Application? | Question"));
         QCOMPARE(messages.last().buttons, QMessageBox::Yes | QMessageBox::No);
         QVERIFY(window_->isVisible() && window_->settingsDialog()->isVisible());
         QCOMPARE(window_->statusPanelText(4), QStringLiteral("East of Rome"));

@@ -274,8 +274,7 @@ private slots:
         QSignalSpy done(&estimate, &SingleEstimate::finished);
         QVERIFY(estimate.start());
         QVERIFY(done.wait(10000));
-        QCOMPARE(messages.count(), 1);
-        QCOMPARE(messages.last().text, QStringLiteral("Wind skipped: this station database holds no Wind normals."));
+        QVERIFY(messages.saidOnce().contains(QStringLiteral(" | Wind skipped: this station database holds no Wind normals. | ")));
         QCOMPARE(estimate.results()[Wind].neighbours.NeighbourCount, int16_t(0));
         QVERIFY(estimate.skipped(Wind) && !estimate.skipped(Sun));
         QCOMPARE(estimate.results()[Temp].neighbours[21].Active, 9);
@@ -293,8 +292,7 @@ private slots:
         QVERIFY(estimate.start());
         QVERIFY(done.wait(10000));
         QVERIFY(!main.state().busy());
-        QCOMPARE(messages.count(), 1);
-        QVERIFY(messages.last().icon == QMessageBox::NoIcon && !messages.last().text.isEmpty());
+        QVERIFY(messages.saidOnce().endsWith(QStringLiteral(" | NoIcon")) && !messages.last().text.isEmpty());
     }
 private:
     zentrel::gui::test::MessageRecorder messages;
