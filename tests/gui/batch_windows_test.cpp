@@ -36,10 +36,8 @@ private slots:
         main_->action(QStringLiteral("mn_LocationGrid"))->trigger();
         auto* dialog = main_->findChild<GridDialog*>(QStringLiteral("FrmGrid"));
         QVERIFY(dialog && dialog->isVisible());
-        auto* lonMin = dialog->findChild<QLineEdit*>(QStringLiteral("txtLongMin"));
-        auto* lonMax = dialog->findChild<QLineEdit*>(QStringLiteral("txtLongMax"));
-        auto* lonStep = dialog->findChild<QLineEdit*>(QStringLiteral("txtLongStep"));
-        auto* latStep = dialog->findChild<QLineEdit*>(QStringLiteral("txtLatStep"));
+        QLineEdit* lonMin = gui::test::box(*dialog, "txtLongMin");
+        QLineEdit* lonMax = gui::test::box(*dialog, "txtLongMax");
         lonMin->clear();
         QTest::keyClicks(lonMin, QStringLiteral("a9,-.5x"));
         QCOMPARE(lonMin->text(), QStringLiteral("9-.5"));
@@ -49,14 +47,11 @@ private slots:
         lonMax->setText(QStringLiteral("180.5"));
         QVERIFY(!dialog->checkBox(lonMax));
         QCOMPARE(messages.said(), QStringLiteral("Strange Location | Longitudes should be between -180 and +180 degrees. | Critical"));
-        lonMax->setText(QStringLiteral("10.5"));
-        latStep->setText(QStringLiteral("0"));
+        gui::test::fill(*dialog, {{"txtLongMax", "10.5"}, {"txtLatStep", "0"}});
         QVERIFY(!dialog->confirm());  // "OK" refuses a number of intervals that is not positive
-        QCOMPARE(messages.last().title, QStringLiteral("Please,Corect."));
-        QCOMPARE(messages.last().text, QStringLiteral("Number of steps should be positive"));
+        QVERIFY(messages.said().startsWith(QStringLiteral("Please,Corect. | Number of steps should be positive |")));
 
-        lonStep->setText(QStringLiteral("1"));
-        latStep->setText(QStringLiteral("1"));
+        gui::test::fill(*dialog, {{"txtLongStep", "1"}, {"txtLatStep", "1"}});
         QVERIFY(dialog->confirm() && !dialog->isVisible());
         auto* list = batch()->findChild<QTreeWidget*>(QStringLiteral("LstStations"));
         QCOMPARE(list->topLevelItemCount(), 4);

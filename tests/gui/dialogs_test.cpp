@@ -11,7 +11,7 @@
 
 using namespace zentrel;
 using namespace zentrel::gui;
-using zentrel::gui::test::MessageRecorder;
+using namespace zentrel::gui::test;
 
 class DialogsTest : public QObject {
     Q_OBJECT
@@ -530,15 +530,6 @@ private slots:
     }
 
 private:
-    static QLineEdit* box(QWidget& dialog, const char* name) { return dialog.findChild<QLineEdit*>(QLatin1String(name)); }
-    static QStringList texts(QWidget& dialog, std::initializer_list<const char*> names) {
-        QStringList out;
-        for (const char* name : names) out << box(dialog, name)->text();
-        return out;
-    }
-    static void fill(QWidget& dialog, std::initializer_list<std::pair<const char*, QString>> texts) {
-        for (const auto& [name, text] : texts) box(dialog, name)->setText(text);
-    }
     QStringList parts(const char* axis) {
         QStringList out;
         const QString prefix = QStringLiteral("txt") + QLatin1String(axis);

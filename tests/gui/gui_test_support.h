@@ -65,6 +65,17 @@ inline void writeTerrain(const QString& folder, const std::vector<std::tuple<flo
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+/// The line edits of a window by name: one, the texts of several, several filled in.
+inline QLineEdit* box(QWidget& window, const char* name) { return window.findChild<QLineEdit*>(QLatin1String(name)); }
+inline QStringList texts(QWidget& window, std::initializer_list<const char*> names) {
+    QStringList out;
+    for (const char* name : names) out << box(window, name)->text();
+    return out;
+}
+inline void fill(QWidget& window, std::initializer_list<std::pair<const char*, QString>> texts) {
+    for (const auto& [name, text] : texts) box(window, name)->setText(text);
+}
+
 /// Shows a window at the given size (its own when empty) and waits until it is on screen.
 inline bool shown(QWidget& window, QSize size = {}) {
     if (!size.isEmpty()) window.resize(size);
