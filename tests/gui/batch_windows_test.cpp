@@ -9,22 +9,11 @@
 using namespace zentrel;
 using namespace zentrel::gui;
 
-namespace {
-std::vector<Station> stations() {
-    std::vector<Station> out;
-    for (int k = 0; k < 10; ++k)
-        out.push_back(zentrel::test::makeStation(10 + 1.5f * static_cast<float>(std::cos(k * 0.63)),
-                                                 45 + static_cast<float>(std::sin(k * 0.63)), 80.0f * static_cast<float>(k),
-                                                 14 - 0.4f * static_cast<float>(k), "S" + std::to_string(k)));
-    return out;
-}
-}  // namespace
-
 class BatchWindows : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() {
-        zentrel::test::writeDataFolder(data_, 10, 45, stations());
+        zentrel::test::writeDataFolder(data_, 10, 45, zentrel::test::ringOfEightStations());
         gui::test::writeTerrain(QString::fromStdString(data_.str()), {{10, 45, 27}});  // one cell of 500 m
         main_ = std::make_unique<MainWindow>(QString::fromStdString(data_.str()));
         QVERIFY(gui::test::shown(*main_, QSize(1200, 900)));

@@ -16,18 +16,6 @@ using namespace zentrel::gui::single;
 
 namespace {
 
-std::vector<Station> stations() {
-    std::vector<Station> out;
-    for (int k = 0; k < 10; ++k) {
-        Station s = zentrel::test::makeStation(12.48f + 0.4f * std::cos(k * 0.63f) + 0.01f * k,
-                                               41.9f + 0.3f * std::sin(k * 0.63f), 50.0f * (k % 4), 0,
-                                               "Station " + std::to_string(k));
-        for (size_t m = 1; m <= 12; ++m) s.Data[m] = 30 + 25 * std::sin((static_cast<float>(m) - 4) * 0.5236f) + k;
-        out.push_back(s);
-    }
-    return out;
-}
-
 /// The workbench as its output window sees it: a fixed estimate and level.
 struct FakeWorkbench : WorkbenchOutputSource {
     VariableResult result;
@@ -57,7 +45,7 @@ class GuessOutputTest : public QObject {
     Q_OBJECT
 private slots:
     void init() {
-        zentrel::test::writeDataFolder(data_, 12.48f, 41.9f, stations());
+        zentrel::test::writeDataFolder(data_, 12.48f, 41.9f, zentrel::test::ringOfEightStations());
         main_ = std::make_unique<MainWindow>(QString::fromStdString(data_.str()));
         Location here{"Here", 12.48f, 41.9f, 17};
         main_->WriteStatusLocation(here);
