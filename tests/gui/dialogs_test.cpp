@@ -40,22 +40,16 @@ private slots:
     // ---- FormLocation ----
 
     void typingCoordinatesLooksUpTheTerrainAltitude() {
-        QLineEdit* lon = box(*location_, "txtlong");
-        QLineEdit* lat = box(*location_, "txtLat");
-        QLineEdit* elev = box(*location_, "txtElev");
-        lon->setText("10");
-        lat->setText("45");
-        QCOMPARE(elev->text(), QStringLiteral("1960"));
-        lat->setText("95");  // out of range: left alone
-        QCOMPARE(elev->text(), QStringLiteral("1960"));
-        lon->setText("12,483");  // a comma reads as a point while typing
-        lat->setText("41,9");
-        QCOMPARE(elev->text(), QStringLiteral("20"));
-        lon->setText("30");
-        lat->setText("0");
-        QCOMPARE(elev->text(), QStringLiteral("-40"));
-        lon->setText("-30");  // sea
-        QCOMPARE(elev->text(), QStringLiteral("0"));
+        // Longitude, latitude typed in this order, and the altitude shown.
+        const char* typed[][3] = {{"10", "45", "1960"},
+                                  {"10", "95", "1960"},  // out of range: left alone
+                                  {"12,483", "41,9", "20"},  // a comma reads as a point while typing
+                                  {"30", "0", "-40"},
+                                  {"-30", "0", "0"}};  // sea
+        for (auto [lon, lat, elevation] : typed) {
+            fill(*location_, {{"txtlong", lon}, {"txtLat", lat}});
+            QCOMPARE(box(*location_, "txtElev")->text(), QString::fromLatin1(elevation));
+        }
     }
 
     void missingRasterIsReportedOncePerOpening() {
