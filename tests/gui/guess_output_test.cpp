@@ -292,14 +292,13 @@ private slots:
         QCOMPARE(messages.last().title, QStringLiteral("Nothing selected!"));
 
         // Boxes that need a level take the workbench's; the last one unticked clears it.
-        QCOMPARE(out.levels()->percent(), 0);
-        out.dekadalBox()->setChecked(true);
-        QCOMPARE(out.levels()->percent(), 95);
-        out.quantities()->interval()->setChecked(true);
-        out.dekadalBox()->setChecked(false);
-        QCOMPARE(out.levels()->percent(), 95);
-        out.quantities()->interval()->setChecked(false);
-        QCOMPARE(out.levels()->percent(), 0);
+        QList<int> levels{out.levels()->percent()};
+        for (auto [box, on] : {std::pair<QAbstractButton*, bool>{out.dekadalBox(), true}, {out.quantities()->interval(), true},
+                               {out.dekadalBox(), false}, {out.quantities()->interval(), false}}) {
+            box->setChecked(on);
+            levels << out.levels()->percent();
+        }
+        QCOMPARE(levels, QList<int>({0, 95, 95, 95, 0}));
 
         // Save writes what the command line writes for the one variable.
         out.quantities()->best()->setChecked(true);

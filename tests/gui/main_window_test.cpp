@@ -45,8 +45,7 @@ private slots:
         QVERIFY(!w.windowTitle().contains(QStringLiteral("demonstration")));
         QFile(QDir(dir_->path()).filePath("DEMONSTRATION")).open(QIODevice::WriteOnly);
         MainWindow demo(dir_->path());
-        QVERIFY(demo.windowTitle().startsWith(MainWindow::caption()));
-        QVERIFY(demo.windowTitle().contains(QStringLiteral("demonstration data")));
+        QVERIFY(demo.windowTitle().startsWith(MainWindow::caption()) && demo.windowTitle().contains(QStringLiteral("demonstration data")));
     }
 
     void writeStatusLocationRoundsAndNamesAnEmptyName() {
