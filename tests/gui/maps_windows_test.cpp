@@ -310,10 +310,7 @@ private:
     }
     /// The export box 9..11 E, 47 N down to latSouth, at the resolution typed.
     static void setBox(RasterMapWindow& window, const char* latSouth, const char* resolution) {
-        window.TxtLonStart->setText(QStringLiteral("9"));
-        window.TxtLonEnd->setText(QStringLiteral("11"));
-        window.TxtLatStart->setText(QStringLiteral("47"));
-        window.TxtLatEnd->setText(QString::fromLatin1(latSouth));
+        gui::test::fill(window, {{"TxtLonStart", "9"}, {"TxtLonEnd", "11"}, {"TxtLatStart", "47"}, {"TxtLatEnd", latSouth}});
         window.resolutionCombo->setCurrentText(QString::fromLatin1(resolution));
     }
     /// Eight stations around 10 E 46 N that all say 10, on a terrain of sea.

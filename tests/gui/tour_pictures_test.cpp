@@ -75,10 +75,7 @@ private slots:
         QTest::qWait(600);
         raster->Draw();
         raster->showExportPanel();
-        raster->TxtLonStart->setText(QStringLiteral("-10"));
-        raster->TxtLonEnd->setText(QStringLiteral("40"));
-        raster->TxtLatStart->setText(QStringLiteral("71"));
-        raster->TxtLatEnd->setText(QStringLiteral("35"));
+        gui::test::fill(*raster, {{"TxtLonStart", "-10"}, {"TxtLonEnd", "40"}, {"TxtLatStart", "71"}, {"TxtLatEnd", "35"}});
         raster->resolutionCombo->setCurrentText(QStringLiteral("0.5"));
         raster->periodCombo->setCurrentText(QStringLiteral("July"));
         QTemporaryDir exported;
