@@ -125,11 +125,7 @@ private slots:
             return filter.contains(QLatin1String("*.")) ? target : QString();
         });
         const std::string cli = "estimate --lon 12.48 --lat 41.9 --alt 17 --name Here --data " + data_.str();
-        struct Case {
-            int code;
-            const char* format;
-            const char* options;
-        };
+        struct Case { int code; const char* format; const char* options; };
         const Case cases[] = {{FormatZentrel, "zte", " --quantities best,interval,stderr,dirgrad --level 95 --stations --observations"},
                               {FormatOrvane, "orvane", ""},
                               {FormatVesk, "vesk", ""},

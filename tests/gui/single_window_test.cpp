@@ -132,11 +132,7 @@ private slots:
     // precipitation and the other amounts, while temperatures keep it (the bounds are Best -/+
     // 2 StdErr: Temp's -1 and 21 give -2 and 40).
     void amountScalesStartAtZero() {
-        struct Row {
-            int variable;
-            float best, stdErr;
-            GraphAxis expected;
-        };
+        struct Row { int variable; float best, stdErr; GraphAxis expected; };
         const Row rows[] = {{Prec, 10, 5.5f, {40, 0, 4}},  // raw -1 would give -2
                             {PET, 0, 0, {1, 0, 0.1f}},     // raw 0 would give -1
                             {Vap, 8, 5, {20, 0, 2}},
