@@ -31,20 +31,16 @@ TEST(RasterCoding, ExactMultiplesKeepTheirCountAndTheRangeEndsAt250) {
 }
 
 TEST(RasterPanel, PeriodsResolutionAndTitle) {
-    EXPECT_EQ(periodNumber("September"), 9);
-    EXPECT_EQ(periodNumber("Average"), 13);
-    EXPECT_EQ(periodNumber("Sept"), -1);
+    EXPECT_EQ(std::vector<int>({periodNumber("September"), periodNumber("Average"), periodNumber("Sept")}),
+              std::vector<int>({9, 13, -1}));
     EXPECT_EQ(periodName(13), "Average");
     EXPECT_EQ(rasterTitle(Prec, 9), "Mirvo/Zentrel-Prec-September");
 
-    EXPECT_EQ(parseResolution("0,5"), 0.5);
-    EXPECT_EQ(parseResolution("2"), 2.0);
-    EXPECT_EQ(parseResolution(" 0.001"), 0.001);
+    for (const auto& [text, value] : {std::pair{"0,5", 0.5}, {"2", 2.0}, {" 0.001", 0.001}}) EXPECT_EQ(parseResolution(text), value) << text;
     for (const char* bad : {"2.01", "0.0009", "0", "-1", "", "1x", "abc"}) EXPECT_FALSE(parseResolution(bad)) << bad;
-    EXPECT_EQ(resolutionDecimals(0.5), 1);
-    EXPECT_EQ(resolutionDecimals(1), 0);
-    EXPECT_EQ(resolutionDecimals(0.25), 2);
-    EXPECT_EQ(resolutionDecimals(0.0004), 0);  // 0.000 rounded to three decimals
+    // 0.0004 is 0.000 rounded to three decimals.
+    EXPECT_EQ(std::vector<int>({resolutionDecimals(0.5), resolutionDecimals(1), resolutionDecimals(0.25), resolutionDecimals(0.0004)}),
+              std::vector<int>({1, 0, 2, 0}));
     // Snapping rounds down to multiples, and a multiple stays itself despite binary rounding.
     EXPECT_DOUBLE_EQ(snapToResolution(0.3, 0.1, 1), 0.3);
     EXPECT_DOUBLE_EQ(snapToResolution(-10.26, 0.5, 1), -10.5);
@@ -53,10 +49,7 @@ TEST(RasterPanel, PeriodsResolutionAndTitle) {
 
 TEST(RasterPanel, RectangleChecksInOrderWithTheirMessages) {
     const MapExtent e = mapExtent(smallMap().Header);
-    EXPECT_EQ(e.West, 0);
-    EXPECT_EQ(e.East, 5);
-    EXPECT_EQ(e.North, 3);
-    EXPECT_EQ(e.South, 0);
+    EXPECT_EQ(std::vector<double>({e.West, e.East, e.North, e.South}), std::vector<double>({0, 5, 3, 0}));
     // The west edge is accepted; the south edge is not.
     EXPECT_EQ(checkExportRectangle("0", "3", "3", "1", e), "");
     EXPECT_EQ(checkExportRectangle("0", "3", "3", "0", e), "End Latitude must be in the range (0;3)  ");
@@ -71,22 +64,14 @@ TEST(RasterPanel, RectangleChecksInOrderWithTheirMessages) {
 TEST(RasterExport, ThreeByTwoAtOneDegreeTakesTheDisplayedMapsBytesAndCodesSeaAndRange) {
     const ImgRaster map = smallMap();
     const RasterExportPlan plan = planRasterExport(Temp, 9, 1, 0.4, 3.2, 2.7, 0.9);
-    EXPECT_EQ(plan.LonStart, 0);
-    EXPECT_EQ(plan.LatStart, 2);
-    EXPECT_EQ(plan.Columns, 3);
-    EXPECT_EQ(plan.Rows, 2);
-    ImgRaster out;
-    out.Header = GetNewHeader(plan, map.Header);
-    EXPECT_EQ(out.Header.Title, "Mirvo/Zentrel-Temp-September");
-    EXPECT_EQ(out.Header.RefColumn, 1.5);
-    EXPECT_EQ(out.Header.RefRow, 1);
-    EXPECT_EQ(out.Header.RefLon, 2);  // 1.5 rounded half to even at 0 decimals
-    EXPECT_EQ(out.Header.RefLat, 1);
-    EXPECT_EQ(out.Header.CellWidth, 1);
-    EXPECT_EQ(out.Header.Scale, 0.4);
-    EXPECT_EQ(out.Header.Offset, -50);
-    EXPECT_EQ(out.Header.Byte22, 7);
-    EXPECT_EQ(out.Header.Byte204, 9);
+    EXPECT_EQ(std::vector<double>({plan.LonStart, plan.LatStart}), std::vector<double>({0, 2}));
+    EXPECT_EQ(std::pair(plan.Columns, plan.Rows), std::pair(3, 2));
+    const ImgHeader h = GetNewHeader(plan, map.Header);
+    EXPECT_EQ(h.Title, "Mirvo/Zentrel-Temp-September");
+    // Reference column, row, longitude (1.5 rounded half to even at 0 decimals), latitude; cell
+    // width, scale, offset; the pass-through bytes of the displayed map.
+    EXPECT_EQ(std::vector<double>({h.RefColumn, h.RefRow, h.RefLon, h.RefLat, h.CellWidth, h.Scale, h.Offset, double(h.Byte22), double(h.Byte204)}),
+              std::vector<double>({1.5, 1, 2, 1, 1, 0.4, -50, 7, 9}));
 
     // Value = longitude * 10 + latitude: 22 at (2, 2) codes to 180; 61 at (2, 1) lies above the range.
     const auto value = [](int, double lon, double lat) { return static_cast<float>(lon * 10 + lat + (lon == 2 && lat == 1 ? 40 : 0)); };
@@ -100,16 +85,13 @@ TEST(RasterExport, ThreeByTwoAtOneDegreeTakesTheDisplayedMapsBytesAndCodesSeaAnd
 TEST(RasterExport, ThreeRowsByFiveColumnsPutTheReferenceAtRowOneAndAHalfColumnTwoAndAHalf) {
     maps_test::ScratchFolder folder;
     const RasterExportPlan plan = planRasterExport(Temp, 13, 0.2, 10, 11, 45.6, 45);
-    EXPECT_EQ(plan.Rows, 3);
-    EXPECT_EQ(plan.Columns, 5);
+    EXPECT_EQ(std::pair(plan.Rows, plan.Columns), std::pair(3, 5));
     ImgRaster out;
     out.Header = GetNewHeader(plan, smallMap().Header);
-    EXPECT_EQ(out.Header.RefRow, 1.5);
-    EXPECT_EQ(out.Header.RefColumn, 2.5);
-    EXPECT_NEAR(out.Header.RefLon, 10.5, 1e-12);
-    EXPECT_NEAR(out.Header.RefLat, 45.3, 1e-12);
-    EXPECT_NEAR(out.Header.CellWidth, 0.2, 1e-12);
-    EXPECT_NEAR(out.Header.CellHeight, 0.2, 1e-12);
+    EXPECT_EQ(std::pair(out.Header.RefRow, out.Header.RefColumn), std::pair(1.5, 2.5));
+    for (const auto& [got, expected] : {std::pair{out.Header.RefLon, 10.5}, {out.Header.RefLat, 45.3}, {out.Header.CellWidth, 0.2},
+                                        {out.Header.CellHeight, 0.2}})
+        EXPECT_NEAR(got, expected, 1e-12);
     out.Cells.assign(15, 1);
     writeImg(folder.file("odd.img"), out);
     // Read back: row 0 lies at the start latitude and column 0 at the start longitude.
