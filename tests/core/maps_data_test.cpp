@@ -55,10 +55,8 @@ TEST(BuiltMaps, ElevationMapIsListedAndCodesTheRasterAltitude) {
     ASSERT_EQ(maps.front().Base, "Elevation");
     const ImgRaster map = readImg(maps.front().Img);
     const Georeference g = Georeference::of(map.Header);
-    EXPECT_EQ(g.lonOfColumn(0), -180);
-    EXPECT_EQ(g.latOfRow(0), 90);
-    EXPECT_EQ(g.lonOfColumn(map.Header.Columns - 1), 180);
-    EXPECT_EQ(g.latOfRow(map.Header.Rows - 1), -90);
+    EXPECT_EQ(std::vector<double>({g.lonOfColumn(0), g.latOfRow(0), g.lonOfColumn(map.Header.Columns - 1), g.latOfRow(map.Header.Rows - 1)}),
+              std::vector<double>({-180, 90, 180, -90}));
 
     const TerrainRaster terrain(kData);
     for (const auto& [lon, lat] : {std::pair{12.5, 41.875}, {86.875, 28.0}, {-70.0, -15.0}, {5.625, 52.5}}) {
