@@ -74,10 +74,9 @@ TEST_F(BatchFiles, BatchFileNamesNumbersAndLinesPinTheirBytes) {
     EXPECT_EQ(runPrefix(1055669400), "Zentrel 15062003_093000");
     EXPECT_EQ(quantityFileName("P", Prec, Quantity::DirecGradString), "P_Prec_DirecGradString.zte");
     EXPECT_EQ(variableInfoFileName("P", Sun), "P_Sun_INFO.zte");
-    EXPECT_EQ(formatNumber(1234.5678f, 3), "1,234.568");
-    EXPECT_EQ(formatNumber(-1234567.5f, 0), "-1,234,568");
-    EXPECT_EQ(formatNumber(-0.0001f, 3), "0.000");
-    EXPECT_EQ(formatNumber(0.5f, 2), "0.50");
+    for (const auto& [value, decimals, text] : {std::tuple{1234.5678f, 3, "1,234.568"}, {-1234567.5f, 0, "-1,234,568"},
+                                                {-0.0001f, 3, "0.000"}, {0.5f, 2, "0.50"}})
+        EXPECT_EQ(formatNumber(value, decimals), text) << value;
 
     EXPECT_EQ(quantityFileHead(Quantity::VertExplVar, Temp),
               "Explained Variance of Verical Gradient of Monthly Mean Temperature in \xB0"
@@ -96,8 +95,8 @@ TEST_F(BatchFiles, BatchFileNamesNumbersAndLinesPinTheirBytes) {
     const std::string best = quantityLine(Quantity::Best, "My place", r, 1.645f);
     EXPECT_EQ(best, "My place     12.50  -41.90      17     0.000     0.000     0.000     0.000     0.000     0.000"
                     "     0.000     0.000     0.000     0.000     0.000     0.000 1,234.568\r\n");
-    EXPECT_EQ(quantityLine(Quantity::High, "a", r, 1.645f).substr(27, 10), "     2.290");
-    EXPECT_EQ(quantityLine(Quantity::DirecGradString, "a", r, 1.645f).substr(27, 10), "        NW");
+    EXPECT_EQ(quantityLine(Quantity::High, "a", r, 1.645f).substr(27, 10) + quantityLine(Quantity::DirecGradString, "a", r, 1.645f).substr(27, 10),
+              "     2.290        NW");
     // What was not estimated is "-", never 0.000: the error without its estimate, the year of a
     // single station, everything without a neighbour.
     VariableResult sparse = r;
@@ -120,10 +119,7 @@ TEST_F(BatchFiles, BatchFileNamesNumbersAndLinesPinTheirBytes) {
         ns[i].Alt = alt[i];
         ns[i].Active = i <= 3;
     }
-    ns[21].Lon = 12.25f;
-    ns[21].Lat = -41.5f;
-    ns[21].Dist = 11.6667f;
-    ns[21].Alt = 150;
+    std::tie(ns[21].Lon, ns[21].Lat, ns[21].Dist, ns[21].Alt) = std::tuple(12.25f, -41.5f, 11.6667f, 150.0f);
     r.warnings.WarnFew = r.warnings.WarnLonely = true;
     ProgramSettings settings = describedSettings();
     EXPECT_EQ(infoLine("My place", r, settings),
@@ -252,11 +248,9 @@ TEST(BatchQuantities, CorrectionFlagsFlipAtTheirStationCounts) {
         r.neighbours.ActiveAltCount = static_cast<int16_t>(activeAlt);
         return correctionsField(r, settings);
     };
-    EXPECT_EQ(flags(6, 3), "AGS");
-    EXPECT_EQ(flags(6, 2), "XGS");  // altitude correction from 3 stations with an altitude
-    EXPECT_EQ(flags(5, 3), "AXS");  // gradient correction from 6 active stations
-    EXPECT_EQ(flags(3, 3), "AXS");
-    EXPECT_EQ(flags(2, 2), "XXX");  // shadow correction from 3 active stations
+    // Altitude correction from 3 stations with an altitude, gradient correction from 6 active
+    // stations, shadow correction from 3 active stations.
+    EXPECT_EQ(flags(6, 3) + flags(6, 2) + flags(5, 3) + flags(3, 3) + flags(2, 2), "AGS" "XGS" "AXS" "AXS" "XXX");
     settings.AltCorr = settings.GradCorr = 0;
     settings.ShadowOn = 0;
     EXPECT_EQ(flags(20, 20), "XXX");

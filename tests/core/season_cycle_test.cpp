@@ -52,9 +52,7 @@ TEST(DailyCycle, ConstantMonthsGiveConstantDaysAndAZeroFactorNoBounds) {
         EXPECT_FLOAT_EQ(temp.Daily[d], 12.5f);
         EXPECT_FLOAT_EQ(prec.Daily[d], 2.0f);
     }
-    EXPECT_EQ(temp.Daily[366], 0.0f);
-    EXPECT_EQ(temp.DailyLow[100], 7.0f);
-    EXPECT_EQ(temp.DailyHigh[100], 8.0f);
+    EXPECT_EQ(std::vector<float>({temp.Daily[366], temp.DailyLow[100], temp.DailyHigh[100]}), std::vector<float>({0, 7, 8}));
 }
 
 TEST(DailyCycle, BoundsUseTheMonthOfTheDayWithDay31InFebruary) {
@@ -72,8 +70,7 @@ TEST(DailyCycle, BoundsUseTheMonthOfTheDayWithDay31InFebruary) {
     for (size_t m = 1; m <= 12; ++m) p.StdErr[m] = 60.875f;
     DailyCycle pc;
     fillDailyCycle(p, Prec, 1.0f, pc);
-    EXPECT_FLOAT_EQ(pc.DailyHigh[100], 3.0f);
-    EXPECT_EQ(pc.DailyLow[100], 0.0f);
+    EXPECT_EQ(std::pair(pc.DailyHigh[100], pc.DailyLow[100]), std::pair(3.0f, 0.0f));
 }
 
 TEST(DailyCycle, SunshineAboveOneIsShownAsOne) {
@@ -86,8 +83,7 @@ TEST(DailyCycle, SunshineAboveOneIsShownAsOne) {
         highest = std::max(highest, c.Daily[d]);
         lowest = std::min(lowest, c.Daily[d]);
     }
-    EXPECT_EQ(highest, 1.0f);
-    EXPECT_EQ(c.Daily[91], 1.0f);
+    EXPECT_EQ(std::pair(highest, c.Daily[91]), std::pair(1.0f, 1.0f));
     EXPECT_NEAR(lowest, 0.6f, 0.001f);
 }
 
@@ -115,9 +111,8 @@ TEST(DekadalCycle, BoundMonthsAndTheUnclampedLowerBound) {
     for (size_t m = 1; m <= 12; ++m) r.StdErr[m] = float(m);
     DekadalCycle c;
     fillDekadalCycle(r, Wind, 1.0f, c);
-    EXPECT_FLOAT_EQ(c.DekadalHigh[3], 2.0f);   // January
-    EXPECT_FLOAT_EQ(c.DekadalHigh[4], 3.0f);   // February
-    EXPECT_FLOAT_EQ(c.DekadalLow[36], -11.0f); // December, not clamped
+    // January, February; December's lower bound is not clamped.
+    EXPECT_EQ(std::vector<float>({c.DekadalHigh[3], c.DekadalHigh[4], c.DekadalLow[36]}), std::vector<float>({2, 3, -11}));
 
     EstimateResult p = constantCycle(30.4375f);
     for (size_t m = 1; m <= 12; ++m) p.StdErr[m] = 30.4375f;
