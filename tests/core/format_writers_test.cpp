@@ -45,14 +45,14 @@ TEST(GrowingSeasonFile, DryHumidAndSeasonalYearsWithDatesAndHeader) {
 
 // Text goes out as Windows-1252 and comes in as valid UTF-8; widths count characters.
 TEST(TextOutput, Windows1252BothWaysAndColumnWidthsByCharacter) {
-    EXPECT_EQ(toWindows1252("23 °C"), "23 \xB0" "C");
-    EXPECT_EQ(toWindows1252("Col d'Aré"), "Col d'Ar\xE9");
-    EXPECT_EQ(toWindows1252("€ – ‰"), "\x80 \x96 \x89");
-    EXPECT_EQ(toWindows1252("東京"), "??");
-    EXPECT_EQ(toWindows1252("Ar\xE9 \xB0"), "Ar\xE9 \xB0");  // already Windows-1252
-    EXPECT_EQ(toValidUtf8("S\xe3o Tom\xe9"), "S\xc3\xa3o Tom\xc3\xa9");
-    EXPECT_EQ(toValidUtf8("\x80 \xc3\xa9"), "\xe2\x82\xac \xc3\xa9");  // euro sign; UTF-8 kept
-    EXPECT_EQ(toValidUtf8("\x81"), "\xef\xbf\xbd");                   // unassigned byte
+    // The last is Windows-1252 already.
+    const std::pair<const char*, const char*> out[] = {{"23 °C", "23 \xB0" "C"}, {"Col d'Aré", "Col d'Ar\xE9"},
+        {"€ – ‰", "\x80 \x96 \x89"}, {"東京", "??"}, {"Ar\xE9 \xB0", "Ar\xE9 \xB0"}};
+    for (const auto& [text, bytes] : out) EXPECT_EQ(toWindows1252(text), bytes) << text;
+    // A euro sign, UTF-8 kept; an unassigned byte.
+    const std::pair<const char*, const char*> in[] = {{"S\xe3o Tom\xe9", "S\xc3\xa3o Tom\xc3\xa9"},
+        {"\x80 \xc3\xa9", "\xe2\x82\xac \xc3\xa9"}, {"\x81", "\xef\xbf\xbd"}};
+    for (const auto& [bytes, text] : in) EXPECT_EQ(toValidUtf8(bytes), text) << bytes;
 
     EXPECT_EQ(alignRight("°C ", 10), "       °C ");
     EXPECT_EQ(toWindows1252(alignRight("°C ", 10)).size(), 10u);
