@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
+#include <map>
 
 #include "data/data_folder.h"
 #include "data/folder_report.h"
@@ -21,21 +21,17 @@ namespace {
 // and a home folder; the environment variables of the lookup are set for the test and restored.
 class DataFolderLookup : public ::testing::Test {
 protected:
+    static constexpr const char* kVariables[] = {"ZENTREL_DATA", "XDG_DATA_HOME", "HOME"};
     void SetUp() override {
-        for (const char* name : {"ZENTREL_DATA", "XDG_DATA_HOME", "HOME"}) {
-            const char* value = std::getenv(name);
-            saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
-        }
+        for (const char* name : kVariables)
+            if (const char* value = std::getenv(name)) saved_[name] = value;
         ::unsetenv("ZENTREL_DATA");
         ::unsetenv("XDG_DATA_HOME");
         ::setenv("HOME", home().c_str(), 1);
         fs::create_directories(bin());
     }
     void TearDown() override {
-        for (const auto& [name, value] : saved_) {
-            if (value) ::setenv(name.c_str(), value->c_str(), 1);
-            else ::unsetenv(name.c_str());
-        }
+        for (const char* name : kVariables) saved_.count(name) ? ::setenv(name, saved_[name].c_str(), 1) : ::unsetenv(name);
     }
     std::string bin() const { return (root_.path() / "prefix" / "bin").string(); }
     std::string home() const { return (root_.path() / "home").string(); }
@@ -48,7 +44,7 @@ protected:
     std::string user() const { return (fs::path(home()) / ".local" / "share" / "zentrel" / "ZentrelData").string(); }
 
     zentrel::test::TempFolder root_{"data-lookup"};
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+    std::map<std::string, std::string> saved_;
 };
 
 }  // namespace
@@ -109,10 +105,9 @@ TEST_F(DataFolderLookup, MapsBesideTheDataFolderComeBeforeTheInstalledMaps) {
 TEST_F(DataFolderLookup, WhereReportMarksTheUsedRuleAndTheMissingOnes) {
     make(installed());
     const std::string report = dataFolderReport(bin(), "");
-    EXPECT_NE(report.find("Data folder: " + installed() + " (installed)"), std::string::npos) << report;
-    EXPECT_NE(report.find("ZENTREL_DATA        not set"), std::string::npos) << report;
-    EXPECT_NE(report.find(beside() + " (missing)"), std::string::npos) << report;
-    EXPECT_NE(report.find(installed() + " (used)"), std::string::npos) << report;
+    for (const std::string& line : {"Data folder: " + installed() + " (installed)", std::string("ZENTREL_DATA        not set"),
+                                    beside() + " (missing)", installed() + " (used)"})
+        EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
 }
 
 TEST(DatabaseDescription, SaysDemonstrationAndTheDayOfTheNewestStationFile) {

@@ -65,35 +65,30 @@ TEST_F(Settings, PastedDecimalStationCountIsRoundedHalfToEven) {
     EXPECT_EQ(s.MaxStat, 14);
 }
 
+// Each row mends the first problem of the row before: power, shadow, stations, area.
 TEST_F(Settings, CheckOrderOfTheDialog) {
-    in.PowExp = "-1";
-    in.Shad = "-1";
-    EXPECT_EQ(firstTitle(), "Wrong sign of power");
-    in.PowExp = "1";
-    EXPECT_EQ(firstTitle(), "Negative coefficients are meaningless!");
-    in.Shad = "1.5";
-    EXPECT_EQ(firstTitle(), "Please correct input!");
-    in.Shad = "0";
-    in.MaxStat = "0";
-    EXPECT_EQ(firstTitle(), "Problem: To few stations.");
-    in.MaxStat = "20";
-    in.MaxDist = "0";
-    EXPECT_EQ(firstTitle(), "Problem: Area too  small.");
+    const std::array<const char*, 5> steps[] = {{"-1", "-1", "20", "1000", "Wrong sign of power"},
+                                                {"1", "-1", "20", "1000", "Negative coefficients are meaningless!"},
+                                                {"1", "1.5", "20", "1000", "Please correct input!"},
+                                                {"1", "0", "0", "1000", "Problem: To few stations."},
+                                                {"1", "0", "20", "0", "Problem: Area too  small."}};
+    for (const auto& [power, shad, maxStat, maxDist, title] : steps) {
+        std::tie(in.PowExp, in.Shad, in.MaxStat, in.MaxDist) = std::tuple(power, shad, maxStat, maxDist);
+        EXPECT_EQ(firstTitle(), title);
+    }
     in.MaxDist = "100";
     EXPECT_TRUE(ok().ok);
     EXPECT_EQ(s.ShadowOn, 1);  // Shad 0 never switches the shadow off
 }
 
 TEST_F(Settings, BatchChecksHaveTheirOwnOrderAndTexts) {
-    in.PowExp = "-1";
-    in.Shad = "-1";
-    EXPECT_EQ(batchTitle(), "Negative coefficients are meaningless!");
-    in.Shad = "1";
-    in.PowExp = "6";
-    EXPECT_EQ(batchTitle(), "Problem: Too large power selected.");
-    in.PowExp = "1";
-    in.MaxStat = "21";
-    EXPECT_EQ(batchTitle(), "Problem: Too many stations.");
+    const std::array<const char*, 4> steps[] = {{"-1", "-1", "20", "Negative coefficients are meaningless!"},
+                                                {"6", "1", "20", "Problem: Too large power selected."},
+                                                {"1", "1", "21", "Problem: Too many stations."}};
+    for (const auto& [power, shad, maxStat, title] : steps) {
+        std::tie(in.PowExp, in.Shad, in.MaxStat) = std::tuple(power, shad, maxStat);
+        EXPECT_EQ(batchTitle(), title);
+    }
     in.MaxStat = "20";
     in.MinDist = "0.01";
     EXPECT_TRUE(checkBatchSettings(s, in).ok);
