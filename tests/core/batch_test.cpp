@@ -71,9 +71,8 @@ protected:
 }  // namespace
 
 TEST_F(BatchFiles, BatchFileNamesNumbersAndLinesPinTheirBytes) {
-    EXPECT_EQ(runPrefix(1055669400), "Zentrel 15062003_093000");
-    EXPECT_EQ(quantityFileName("P", Prec, Quantity::DirecGradString), "P_Prec_DirecGradString.zte");
-    EXPECT_EQ(variableInfoFileName("P", Sun), "P_Sun_INFO.zte");
+    EXPECT_EQ(runPrefix(1055669400) + "|" + quantityFileName("P", Prec, Quantity::DirecGradString) + "|" + variableInfoFileName("P", Sun),
+              "Zentrel 15062003_093000|P_Prec_DirecGradString.zte|P_Sun_INFO.zte");
     for (const auto& [value, decimals, text] : {std::tuple{1234.5678f, 3, "1,234.568"}, {-1234567.5f, 0, "-1,234,568"},
                                                 {-0.0001f, 3, "0.000"}, {0.5f, 2, "0.50"}})
         EXPECT_EQ(formatNumber(value, decimals), text) << value;
@@ -83,8 +82,7 @@ TEST_F(BatchFiles, BatchFileNamesNumbersAndLinesPinTheirBytes) {
               "C (dimensionless)\r\n\t\t\t   Long.    Lat.    Alt.       Jan       Feb       Mar       Apr       May"
               "       Jun       Jul       Aug       Sep       Oct       Nov       Dec    Annual\r\n\r\n");
     VariableResult r;
-    r.variable = Prec;
-    r.location = {"", 12.5f, -41.904f, 17.4f};
+    std::tie(r.variable, r.location) = std::tuple(Prec, Location{"", 12.5f, -41.904f, 17.4f});
     r.neighbours.ActiveCount = 3;
     r.result.HasStdErr = true;
     for (size_t m = 1; m <= 13; ++m) {
@@ -92,8 +90,7 @@ TEST_F(BatchFiles, BatchFileNamesNumbersAndLinesPinTheirBytes) {
         r.result.StdErr[m] = 2;
         r.result.DirecGradName[m] = "NW";
     }
-    const std::string best = quantityLine(Quantity::Best, "My place", r, 1.645f);
-    EXPECT_EQ(best, "My place     12.50  -41.90      17     0.000     0.000     0.000     0.000     0.000     0.000"
+    EXPECT_EQ(quantityLine(Quantity::Best, "My place", r, 1.645f), "My place     12.50  -41.90      17     0.000     0.000     0.000     0.000     0.000     0.000"
                     "     0.000     0.000     0.000     0.000     0.000     0.000 1,234.568\r\n");
     EXPECT_EQ(quantityLine(Quantity::High, "a", r, 1.645f).substr(27, 10) + quantityLine(Quantity::DirecGradString, "a", r, 1.645f).substr(27, 10),
               "     2.290        NW");
@@ -121,8 +118,7 @@ TEST_F(BatchFiles, BatchFileNamesNumbersAndLinesPinTheirBytes) {
     }
     std::tie(ns[21].Lon, ns[21].Lat, ns[21].Dist, ns[21].Alt) = std::tuple(12.25f, -41.5f, 11.6667f, 150.0f);
     r.warnings.WarnFew = r.warnings.WarnLonely = true;
-    ProgramSettings settings = describedSettings();
-    EXPECT_EQ(infoLine("My place", r, settings),
+    EXPECT_EQ(infoLine("My place", r, describedSettings()),
               "My place     12.50  -41.90      17         3     1.000     12.25    -41.50         5        12        40"
               "       100       150       200       XXS   Low  Few  Lonely  \r\n");
     EXPECT_EQ(infoFileHead(true, "grid.dat", "/out"),
@@ -137,10 +133,9 @@ TEST_F(BatchFiles, ManyThreadsWriteTheBytesOfOneThreadAndASecondRunOverwrites) {
     std::vector<LocationRow> rows = this->rows;
     rows[3].name = "A name\twith blanks";
     TempFolder one("batch-one");
-    ProgramSettings settings = describedSettings();
+    const ProgramSettings settings = describedSettings();
     const BatchSummary s1 = runBatch(rows, ownFormat(one.str(), 1), settings, data());
-    EXPECT_EQ(s1.estimates, 25 * 8);
-    EXPECT_EQ(s1.files.size(), 1u + 8 * 13);
+    EXPECT_EQ(std::pair(s1.estimates, s1.files.size()), std::pair(25LL * 8, 1ul + 8 * 13));
     const auto bytes = folderFiles(one.path());
     const std::string best = bytes.at("Zentrel 15062003_093000_Tmin_Best.zte");
     EXPECT_EQ(countOf(best, "\r\n"), 3u + 25);
@@ -194,9 +189,8 @@ TEST_F(BatchFiles, CancelStopsAfterTheCurrentLocationAndOtherFormatsWriteTheHead
     orvane.destination = out.file("orvane.dat");
     runBatch(rows, orvane, describedSettings(), data());
     const std::string text = readFile(out.file("orvane.dat"));
-    EXPECT_EQ(countOf(text, "Station Name = "), 1u);
-    EXPECT_EQ(countOf(text, "Temp_mean_mly"), 25u);
-    EXPECT_EQ(countOf(text, "\r\n"), 5u + 50);
+    EXPECT_EQ(std::vector<size_t>({countOf(text, "Station Name = "), countOf(text, "Temp_mean_mly"), countOf(text, "\r\n")}),
+              std::vector<size_t>({1, 25, 5 + 50}));
     // The run information file lies beside the chosen file, one line per location and variable.
     EXPECT_EQ(countOf(readFile(out.path() / "Zentrel 15062003_093000_INFORMATION.zte"), "\r\n"), 4u + 50);
 }
@@ -225,8 +219,7 @@ TEST_F(BatchFiles, ElevationModelReplacesTheListAltitude) {
     TempFolder out("batch-dem");
     BatchOptions o = ownFormat(out.str(), 1);
     o.useDem = true;
-    o.quantities = {};
-    o.quantities.best = true;
+    o.quantities = {.best = true};
     runBatch({{"Here", "10", "45", "17"}}, o, describedSettings(), own.str());
     EXPECT_NE(readFile(out.path() / "Zentrel 15062003_093000_Temp_Best.zte").find("\r\nHere     10.00   45.00     500"),
               std::string::npos);

@@ -106,7 +106,9 @@ TEST(GrowingSeason, SeasonsAndHumidPeriodsOfTypicalYears) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.year);
         const SeasonAnalysis a = analyseGrowingSeasons(c.prec, constant(c.pet));
-        if (c.events >= 0) EXPECT_EQ(a.EventCount, c.events);
+        if (c.events >= 0) {
+            EXPECT_EQ(a.EventCount, c.events);
+        }
         ASSERT_EQ(a.SeasonCount, static_cast<int>(c.rows.size()));
         for (size_t r = 0; r < c.rows.size(); ++r) expectRow(a, static_cast<int>(r + 1), c.rows[r]);
     }
