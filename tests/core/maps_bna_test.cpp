@@ -28,8 +28,7 @@ TEST(BnaRead, HeadersStartShapesAndPointLinesFollow) {
     const auto shapes = parseBna(text, "x.bna");
     ASSERT_EQ(shapes.size(), 2u);
     EXPECT_EQ(shapes[0].Name + "|" + shapes[0].SecondName + "|" + shapes[1].Name, "Italy|IT|Korea, Republic of");
-    EXPECT_EQ(shapes[0].Points, (std::vector<LonLat>{{12.48, 41.9}, {13, 42}}));
-    EXPECT_EQ(shapes[1].Points, (std::vector<LonLat>{{127, 37.5}}));
+    EXPECT_EQ(std::pair(shapes[0].Points, shapes[1].Points), (std::pair(std::vector<LonLat>{{12.48, 41.9}, {13, 42}}, std::vector<LonLat>{{127, 37.5}})));
 }
 
 TEST(BnaRead, BadCoordinatesNameFileLineAndField) {

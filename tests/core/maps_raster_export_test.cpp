@@ -22,12 +22,11 @@ TEST(RasterCoding, ExactMultiplesKeepTheirCountAndTheRangeEndsAt250) {
         for (int n = 0; n <= 250; ++n)
             ASSERT_EQ(codeValue(static_cast<float>(c.Offset + c.Scale * n), c), n) << "variable " << v << " count " << n;
     }
-    EXPECT_EQ(codeValue(50.3f, rasterCoding(Temp)), 250);
-    EXPECT_EQ(codeValue(50.4f, rasterCoding(Temp)), kImgAboveRange);  // 251
-    EXPECT_EQ(codeValue(1e6f, rasterCoding(Prec)), kImgAboveRange);   // beyond 255 as well
-    EXPECT_THROW(codeValue(-50.01f, rasterCoding(Temp)), Error);
-    EXPECT_THROW(codeValue(-0.5f, rasterCoding(Prec)), Error);
-    EXPECT_THROW(codeValue(std::nanf(""), rasterCoding(Prec)), Error);
+    // Above the range is 251, also beyond 255.
+    EXPECT_EQ(std::vector<int>({codeValue(50.3f, rasterCoding(Temp)), codeValue(50.4f, rasterCoding(Temp)), codeValue(1e6f, rasterCoding(Prec))}),
+              std::vector<int>({250, kImgAboveRange, kImgAboveRange}));
+    for (const auto& [value, variable] : {std::pair{-50.01f, Temp}, {-0.5f, Prec}, {std::nanf(""), Prec}})
+        EXPECT_THROW(codeValue(value, rasterCoding(variable)), Error) << value;
 }
 
 TEST(RasterPanel, PeriodsResolutionAndTitle) {
@@ -51,14 +50,16 @@ TEST(RasterPanel, RectangleChecksInOrderWithTheirMessages) {
     const MapExtent e = mapExtent(smallMap().Header);
     EXPECT_EQ(std::vector<double>({e.West, e.East, e.North, e.South}), std::vector<double>({0, 5, 3, 0}));
     // The west edge is accepted; the south edge is not.
-    EXPECT_EQ(checkExportRectangle("0", "3", "3", "1", e), "");
-    EXPECT_EQ(checkExportRectangle("0", "3", "3", "0", e), "End Latitude must be in the range (0;3)  ");
-    EXPECT_EQ(checkExportRectangle("-0.5", "3", "3", "1", e), "Start Longitude must be in the range (1;5)  ");
-    EXPECT_EQ(checkExportRectangle("x", "3", "3", "1", e), "Start Longitude must be in the range (1;5)  ");
-    EXPECT_EQ(checkExportRectangle("1.50", "1.5", "3", "1", e), "End Longitude must be in the range (1.50;5)  ");
-    EXPECT_EQ(checkExportRectangle("0", "3", "1", "1", e), "Start Latitude must be in the range (1;3)  ");
     // East and north are not checked here: the grid loop finds the cell off the map.
-    EXPECT_EQ(checkExportRectangle("0", "99", "99", "1", e), "");
+    const std::array<const char*, 5> cases[] = {{"0", "3", "3", "1", ""},
+                                                {"0", "3", "3", "0", "End Latitude must be in the range (0;3)  "},
+                                                {"-0.5", "3", "3", "1", "Start Longitude must be in the range (1;5)  "},
+                                                {"x", "3", "3", "1", "Start Longitude must be in the range (1;5)  "},
+                                                {"1.50", "1.5", "3", "1", "End Longitude must be in the range (1.50;5)  "},
+                                                {"0", "3", "1", "1", "Start Latitude must be in the range (1;3)  "},
+                                                {"0", "99", "99", "1", ""}};
+    for (const auto& [lonStart, lonEnd, latStart, latEnd, message] : cases)
+        EXPECT_EQ(checkExportRectangle(lonStart, lonEnd, latStart, latEnd, e), message) << lonStart << " " << lonEnd << " " << latStart << " " << latEnd;
 }
 
 TEST(RasterExport, ThreeByTwoAtOneDegreeTakesTheDisplayedMapsBytesAndCodesSeaAndRange) {
