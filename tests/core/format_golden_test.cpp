@@ -2,11 +2,9 @@
 // Set ZENTREL_UPDATE_GOLDEN=1 to rewrite them after a deliberate change (then read the diff).
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "formats/growing_season_export.h"

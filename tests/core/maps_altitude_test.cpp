@@ -10,6 +10,4 @@ TEST(AltitudeClasses, FirstBoundAboveTheAltitudeDecides) {
                                                     {100, " 99 - 199 m"},      {1199, " 1000 - 1199 m"},  {2000, " 2000 - 2499 m"},
                                                     {4999, " 4500 - 4999 m"},  {5000, " > 5000 m"}};
     for (const auto& [altitude, label] : cases) EXPECT_STREQ(altitudeClassOf(altitude).Label, label) << altitude;
-    EXPECT_EQ(altitudeClasses().size(), 23u);
-    EXPECT_STREQ(altitudeClasses().front().Label, " > 5000 m");
 }

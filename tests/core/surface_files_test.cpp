@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <netcdf.h>
 
-#include <cstring>
 #include <filesystem>
 
 #include "error.h"
