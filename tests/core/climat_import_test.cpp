@@ -27,9 +27,8 @@ ImportReport importPeriod(int from, int to, int minYears) {
 }
 
 const Station* find(const std::vector<Station>& list, const std::string& name) {
-    for (const Station& s : list)
-        if (s.Name == name) return &s;
-    return nullptr;
+    const auto at = std::find_if(list.begin(), list.end(), [&](const Station& s) { return s.Name == name; });
+    return at == list.end() ? nullptr : &*at;
 }
 
 // Gottingen's twelve normals of `variable`, as a station file writes them.
@@ -123,8 +122,7 @@ TEST(ClimatImport, PeriodAndMinimumYears) {
     EXPECT_TRUE(tooFew.lists[Temp].empty());
     EXPECT_EQ(tooFew.tally[Temp].stationsDropped.at("fewer than 4 valid years in some month"), 2);
     const ImportReport one = importPeriod(2020, 2020, 1);
-    EXPECT_FLOAT_EQ(find(one.lists[Temp], "Gottingen")->Data[1], 2.0f);
-    EXPECT_FLOAT_EQ(find(one.lists[Prec], "Gottingen")->Data[1], 0.0f);
+    EXPECT_EQ(std::pair(find(one.lists[Temp], "Gottingen")->Data[1], find(one.lists[Prec], "Gottingen")->Data[1]), std::pair(2.0f, 0.0f));
 }
 
 // One report a month for the clean station, its mean temperature and precipitation at the edges

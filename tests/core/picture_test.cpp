@@ -73,7 +73,5 @@ TEST(Picture, ShortestFloatHasAtMostSevenSignificantDigits) {
 }
 
 TEST(Picture, TextFieldsAlignRightAndNeverCut) {
-    EXPECT_EQ(formatText("ab", "@@@"), " ab");
-    EXPECT_EQ(formatText("abcd", "@@@"), "abcd");
-    EXPECT_EQ(formatText("", "@@@@"), "    ");
+    EXPECT_EQ(formatText("ab", "@@@") + "|" + formatText("abcd", "@@@") + "|" + formatText("", "@@@@"), " ab|abcd|    ");
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "error.h"
 
 using namespace zentrel;
@@ -12,16 +14,11 @@ namespace {
 
 Monthly months(std::initializer_list<float> values) {
     Monthly out{};
-    size_t m = 1;
-    for (float v : values) out[m++] = v;
+    std::copy(values.begin(), values.end(), out.begin() + 1);
     return out;
 }
 
-Monthly constant(float v) {
-    Monthly out{};
-    for (size_t m = 1; m <= 12; ++m) out[m] = v;
-    return out;
-}
+Monthly constant(float v) { return months({v, v, v, v, v, v, v, v, v, v, v, v}); }
 
 void expectRow(const SeasonAnalysis& a, int row, const std::array<float, 8>& expected) {
     for (int c = 1; c <= 8; ++c)
