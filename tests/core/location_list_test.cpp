@@ -42,8 +42,7 @@ TEST(LocationGrid, FromSouthWestRowByRowDescendingStepsAndSinglePrecisionCounter
     EXPECT_EQ(rowText(rows[120]), " Lon : 15.00 Lat : 50.00 Alt : 17: 15.00 50.00 17");
     const auto corners = gridLocations({5, 15, 1, 40, 50, 1}, kAlt17);
     ASSERT_EQ(corners.size(), 4u);
-    EXPECT_EQ(corners[1].lon + "," + corners[1].lat, "15.00,40.00");
-    EXPECT_EQ(corners[2].lon + "," + corners[2].lat, "5.00,50.00");
+    EXPECT_EQ(corners[1].lon + "," + corners[1].lat + " " + corners[2].lon + "," + corners[2].lat, "15.00,40.00 5.00,50.00");
     // Maximum below minimum: the loop runs downwards.
     const auto down = gridLocations({15, 5, 10, 40, 40, 1}, kAlt17);
     ASSERT_EQ(down.size(), 11u);

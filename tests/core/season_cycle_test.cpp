@@ -60,10 +60,10 @@ TEST(DailyCycle, BoundsUseTheMonthOfTheDayWithDay31InFebruary) {
     for (size_t m = 1; m <= 12; ++m) r.StdErr[m] = float(m);
     DailyCycle c;
     fillDailyCycle(r, Temp, 2.0f, c);
-    EXPECT_FLOAT_EQ(c.DailyHigh[30] - c.Daily[30], 2.0f);   // January
-    EXPECT_FLOAT_EQ(c.DailyHigh[31] - c.Daily[31], 4.0f);   // 31 / 30.4374 = 1.018: February
-    EXPECT_FLOAT_EQ(c.Daily[61] - c.DailyLow[61], 6.0f);    // March
-    EXPECT_FLOAT_EQ(c.DailyHigh[365] - c.Daily[365], 24.0f);  // capped at December
+    // Day 30 in January; day 31 (31 / 30.4374 = 1.018) in February; 61 in March; 365 capped at December.
+    for (const auto& [bound, expected] : {std::pair{c.DailyHigh[30] - c.Daily[30], 2.0f}, {c.DailyHigh[31] - c.Daily[31], 4.0f},
+                                          {c.Daily[61] - c.DailyLow[61], 6.0f}, {c.DailyHigh[365] - c.Daily[365], 24.0f}})
+        EXPECT_FLOAT_EQ(bound, expected);
 
     // Totals: the bound is per day too; a lower bound below zero is clamped.
     EstimateResult p = constantCycle(30.4375f);
@@ -90,9 +90,8 @@ TEST(DailyCycle, SunshineAboveOneIsShownAsOne) {
 TEST(DekadalCycle, TotalsScaleWithTheDekadLength) {
     DekadalCycle c;
     fillDekadalCycle(constantCycle(60.875f), Prec, 0, c);
-    EXPECT_FLOAT_EQ(c.Dekadal[1], 20.0f);
-    EXPECT_FLOAT_EQ(c.Dekadal[3], 22.0f);   // third dekad of January: 11 days
-    EXPECT_FLOAT_EQ(c.Dekadal[6], 16.5f);   // third dekad of February: 8.25 days
+    // The third dekad of January has 11 days, of February 8.25.
+    for (const auto& [dekad, total] : {std::pair{1, 20.0f}, {3, 22.0f}, {6, 16.5f}}) EXPECT_FLOAT_EQ(c.Dekadal[size_t(dekad)], total) << dekad;
     float total = 0, length = 0;
     for (int k = 1; k <= 36; ++k) {
         total += c.Dekadal[size_t(k)];
