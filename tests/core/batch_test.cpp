@@ -143,8 +143,7 @@ TEST_F(BatchFiles, ManyThreadsWriteTheBytesOfOneThreadAndASecondRunOverwrites) {
     EXPECT_EQ(countOf(bytes.at("Zentrel 15062003_093000_INFORMATION.zte"), "\r\n"), 4u + 25 * 8);
     // The summary window's lines: one per estimate, variable by variable in list order.
     ASSERT_EQ(s1.lines.size(), 25u * 8);
-    EXPECT_EQ(s1.lines[0].rfind("Temp, 8.00, 43.00, 17, ", 0), 0u) << s1.lines[0];
-    EXPECT_EQ(s1.lines[25].rfind("Tmin, 8.00, 43.00, 17, ", 0), 0u) << s1.lines[25];
+    EXPECT_EQ(s1.lines[0].substr(0, 23) + "|" + s1.lines[25].substr(0, 23), "Temp, 8.00, 43.00, 17, |Tmin, 8.00, 43.00, 17, ");
 
     // A second run in the same second with four threads overwrites every file with the same bytes.
     runBatch(rows, ownFormat(one.str(), 4), settings, data());
@@ -179,8 +178,7 @@ TEST_F(BatchFiles, CancelStopsAfterTheCurrentLocationAndOtherFormatsWriteTheHead
         if (done == 7) feedback.cancel();
     };
     const BatchSummary s = runBatch(rows, ownFormat(out.str(), 3), describedSettings(), data(), nullptr, &feedback);
-    EXPECT_TRUE(s.cancelled);
-    EXPECT_EQ(s.estimates, 7);
+    EXPECT_EQ(std::pair(s.cancelled, s.estimates), std::pair(true, 7LL));
     EXPECT_EQ(countOf(readFile(out.path() / "Zentrel 15062003_093000_Temp_Bias.zte"), "\r\n"), 3u + 7);
 
     BatchOptions orvane = ownFormat("", 2);
@@ -227,7 +225,6 @@ TEST_F(BatchFiles, ElevationModelReplacesTheListAltitude) {
 
 TEST(BatchQuantities, VertGradFileIsPer100Metres) {
     VariableResult r;
-    r.variable = Temp;
     r.neighbours.ActiveCount = 6;
     for (size_t m = 1; m <= 13; ++m) r.result.VertGrad[m] = -0.0065f;  // K per metre
     EXPECT_EQ(quantityLine(Quantity::VertGrad, "a", r, 1.645f).substr(27, 20), "    -0.650    -0.650");

@@ -93,8 +93,7 @@ TEST_F(DataFolderLookup, XdgDataHomeNamesTheUserFolderAndARelativeOneIsIgnored) 
 }
 
 TEST_F(DataFolderLookup, MapsBesideTheDataFolderComeBeforeTheInstalledMaps) {
-    const fs::path prefix = root_.path() / "prefix";
-    const std::string installedMaps = make(prefix / "share" / "zentrel" / "rastelldata");
+    const std::string installedMaps = make(root_.path() / "prefix" / "share" / "zentrel" / "rastelldata");
     EXPECT_EQ(locateMapFolder(bin(), user()), installedMaps);
     const std::string other = make(root_.path() / "other" / "rastelldata");
     EXPECT_EQ(locateMapFolder(bin(), (root_.path() / "other" / "ZentrelData").string()), other);

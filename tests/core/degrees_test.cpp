@@ -54,7 +54,6 @@ TEST(PrintedDegrees, SecondsAreRoundedAndCarried) {
         {-0.5f, false, "0\u00B030' 0'' W "},     {10.99999f, true, "11\u00B00' 0'' N "}, {7.0082f, true, "7\u00B00' 30'' N "}};
     for (const auto& [value, latitude, text] : cases) EXPECT_EQ(degreesMinutesSeconds(value, latitude), text) << value;
     VariableResult r;
-    r.variable = Temp;
     ReportOptions o;
     o.location = {"", 12.483f, -41.9f, 17};
     o.printed = true;

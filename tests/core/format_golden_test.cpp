@@ -132,8 +132,6 @@ TEST(GoldenFiles, ReportBestOnlyAndIntervalAt99) {
     ReportOptions best;
     best.location = kLocation;
     best.quantities.best = true;
-    VariableSelection temp{};
-    temp[Temp] = true;
     ReportOptions interval = best;
     interval.quantities = {};
     interval.quantities.interval = true;

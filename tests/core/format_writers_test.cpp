@@ -53,7 +53,6 @@ TEST(TextOutput, Windows1252BothWaysAndColumnWidthsByCharacter) {
 
 TEST(TextOutput, VeskNameWithQuoteAndCommaKeepsTheFieldCount) {
     VariableResult r;
-    r.variable = Temp;
     const std::string line = veskLine(r, {"Bar \"North\", upper", 5.3f, 45, 100});
     EXPECT_EQ(line.find("\"Bar \"\"North\"\", upper\",005.30,"), 0u) << line;
 }

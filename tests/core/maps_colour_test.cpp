@@ -18,10 +18,7 @@ std::string errorOf(const std::string& text) {
 TEST(ColourFile, RangeLineColoursEveryCountLaterLinesOverwriteAndTheLabelIsOptional) {
     const auto table = ColourTable::fromRanges(
         parseColourRanges("First\tLast\tR\tG\tB\tLabel\n10\t12\t255\t0\t0\tHot\n 12 \t 13\t0\t0\t255\t Cold \r\n", "x.clr"));
-    for (int k : {10, 11}) {
-        EXPECT_EQ(table.Entries[k].Label, "Hot");
-        EXPECT_EQ(table.Entries[k].Colour, (Rgb{255, 0, 0}));
-    }
+    for (int k : {10, 11}) EXPECT_EQ(std::pair(table.Entries[k].Label, table.Entries[k].Colour), std::pair(std::string("Hot"), Rgb{255, 0, 0})) << k;
     EXPECT_EQ(table.Entries[9].Label + "|" + table.Entries[12].Label + "|" + table.Entries[14].Label, "|Cold|");
     EXPECT_EQ(table.Entries[13].Colour, (Rgb{0, 0, 255}));
     // The first line is a header, whatever it holds.
