@@ -68,15 +68,11 @@ TEST(CsvValueChecks, ImpossibleAltitudesNonNumbersAndValuesBeyondThePlausibleRan
                                            "n.csv");
     EXPECT_EQ(std::pair(hex.lists[Temp].size(), hex.problems.size()), std::pair(0ul, 3ul));
 
-    const struct {
-        const char* variable;
-        const char* value;
-        bool kept;
-    } cases[] = {{"Temp", "55", true},  {"Temp", "55.1", false}, {"Tmin", "-90", true},  {"Tmin", "-90.1", false},
+    const std::tuple<const char*, const char*, bool> cases[] = {{"Temp", "55", true},  {"Temp", "55.1", false}, {"Tmin", "-90", true},  {"Tmin", "-90.1", false},
                  {"Prec", "0", true},   {"Prec", "-0.1", false}, {"Prec", "3000", true}, {"Prec", "3000.1", false},
                  {"Vap", "80", true},   {"Vap", "80.1", false},  {"PET", "500", true},   {"PET", "500.1", false}};
-    for (const auto& c : cases) {
-        const ImportReport r = importCsvText(kHead + row("1", "10", c.value, c.variable), "n.csv");
-        EXPECT_EQ(r.problems.empty(), c.kept) << c.variable << " " << c.value;
+    for (const auto& [variable, value, kept] : cases) {
+        const ImportReport r = importCsvText(kHead + row("1", "10", value, variable), "n.csv");
+        EXPECT_EQ(r.problems.empty(), kept) << variable << " " << value;
     }
 }

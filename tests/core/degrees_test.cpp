@@ -11,16 +11,13 @@ using namespace zentrel;
 
 // The parts are truncated, never rounded, and unsigned; the hemisphere of 0 is west and south.
 TEST(Degrees, PartsAreTruncatedUnsignedAndZeroIsWestAndSouth) {
-    const struct {
-        float value;
-        int degrees, minutes, seconds;
-    } cases[] = {{41.9f, 41, 54, 0},      {12.483f, 12, 28, 58} /* 58.8 seconds */, {10.99999f, 10, 59, 59},
-                 {0.5f, 0, 30, 0},        {180.0f, 180, 0, 0},   {-12.483f, 12, 28, 58},
-                 {-0.25f, 0, 15, 0},      {-90.0f, 90, 0, 0}};
-    for (const auto& c : cases) {
-        const DegreesMinutesSeconds dms = toDegreesMinutesSeconds(c.value);
-        EXPECT_EQ(std::vector<int>({dms.Degrees, dms.Minutes, dms.Seconds}), std::vector<int>({c.degrees, c.minutes, c.seconds}))
-            << c.value;
+    // 12.483 is 12 28' 58.8''.
+    const std::pair<float, std::vector<int>> cases[] = {{41.9f, {41, 54, 0}},    {12.483f, {12, 28, 58}}, {10.99999f, {10, 59, 59}},
+                                                        {0.5f, {0, 30, 0}},      {180.0f, {180, 0, 0}},   {-12.483f, {12, 28, 58}},
+                                                        {-0.25f, {0, 15, 0}},    {-90.0f, {90, 0, 0}}};
+    for (const auto& [value, parts] : cases) {
+        const DegreesMinutesSeconds dms = toDegreesMinutesSeconds(value);
+        EXPECT_EQ(std::vector<int>({dms.Degrees, dms.Minutes, dms.Seconds}), parts) << value;
     }
     EXPECT_EQ(std::string() + longitudeHemisphere(12.483f) + longitudeHemisphere(0.0f) + longitudeHemisphere(-0.001f) +
                   latitudeHemisphere(41.9f) + latitudeHemisphere(0.0f),

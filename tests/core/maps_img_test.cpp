@@ -91,10 +91,7 @@ TEST(ImgFile, MalformedFilesNameTheFileAndField) {
     maps_test::ScratchFolder folder;
     const std::string path = folder.file("bad.img");
     const auto header = formatImgHeader(exportLike3x2().Header);
-    const struct {
-        std::vector<std::pair<int, uint8_t>> patch;  // header bytes changed
-        std::string cells, fragment;
-    } cases[] = {
+    const std::tuple<std::vector<std::pair<int, uint8_t>>, std::string, std::string> cases[] = {  // header bytes changed, cells, message
         {{}, "12345", "fewer cells"},  // one cell short
         {{{30, 0}, {31, 0}}, "123456", "offset 30 (rows)"},
         {{{30, 0xFF}, {31, 0xFF}}, "123456", "offset 30 (rows)"},  // -1
@@ -108,11 +105,11 @@ TEST(ImgFile, MalformedFilesNameTheFileAndField) {
     };
     folder.write("bad.img", std::string(100, '\0'));
     expectError("shorter than its 534-byte header");
-    for (const auto& c : cases) {
+    for (const auto& [patch, cells, fragment] : cases) {
         auto bytes = header;
-        for (auto [at, value] : c.patch) bytes[static_cast<size_t>(at)] = value;
-        folder.write("bad.img", std::string(bytes.begin(), bytes.end()) + c.cells);
-        expectError(c.fragment);
+        for (auto [at, value] : patch) bytes[static_cast<size_t>(at)] = value;
+        folder.write("bad.img", std::string(bytes.begin(), bytes.end()) + cells);
+        expectError(fragment);
     }
     EXPECT_THROW(readImg(folder.file("missing.img")), Error);
     ImgRaster wrongCount = exportLike3x2();

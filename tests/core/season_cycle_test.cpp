@@ -31,12 +31,8 @@ TEST(CycleMean, IsTheExactMeanOfTheHarmonicSeries) {
 }
 
 TEST(ClipValue, ClampsAllButTemperaturesAndCapsSunshine) {
-    const struct {
-        float value;
-        int variable;
-        float clipped;
-    } cases[] = {{-3, Temp, -3}, {-3, Tmin, -3}, {-0.5f, Prec, 0}, {-0.5f, Wind, 0}, {1.03f, Sun, 1}, {1.03f, Vap, 1.03f}};
-    for (const auto& c : cases) EXPECT_EQ(ClipValue(c.value, c.variable), c.clipped) << c.variable;
+    const std::tuple<float, int, float> cases[] = {{-3, Temp, -3}, {-3, Tmin, -3}, {-0.5f, Prec, 0}, {-0.5f, Wind, 0}, {1.03f, Sun, 1}, {1.03f, Vap, 1.03f}};
+    for (const auto& [value, variable, clipped] : cases) EXPECT_EQ(ClipValue(value, variable), clipped) << variable;
 }
 
 // A zero factor leaves the bounds as they were.
