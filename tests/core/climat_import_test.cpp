@@ -128,10 +128,9 @@ TEST(ClimatImport, PeriodAndMinimumYears) {
 // One report a month for the clean station, its mean temperature and precipitation at the edges
 // of what the importer keeps.
 TEST(ClimatImport, PlausibleRangeEdgesAreKeptAndAHairBeyondIsReported) {
+    // Sign and tenths of a degree of the mean temperature, precipitation, whether each is kept.
     const struct {
-        const char* sign;
-        const char* tenths;  // mean temperature in tenths of a degree
-        const char* mm;
+        const char *sign, *tenths, *mm;
         bool temperatureKept, precipitationKept;
     } cases[] = {{"1", "900", "3000", true, true},
                  {"1", "901", "3001", false, false},

@@ -73,13 +73,8 @@ TEST(GrowingSeason, DayNumbersAndLengthsWithTheYearAddedOnlyToNegativeDifference
 TEST(GrowingSeason, SeasonsAndHumidPeriodsOfTypicalYears) {
     using Row = std::array<float, 8>;
     const float no = -999;
-    const struct {
-        const char* year;
-        Monthly prec;
-        float pet;
-        int events;  // -1: not checked
-        std::vector<Row> rows;
-    } cases[] = {
+    // The year, its rain and PET, its events (-1: not checked), its rows.
+    const std::tuple<const char*, Monthly, float, int, std::vector<Row>> cases[] = {
         // Years without crossings are typed by June.
         {"dry", constant(10), 100, -1, {{1, no, no, no, no, no, no, 0}}},
         {"humid", constant(200), 100, -1, {{5, no, no, no, no, no, no, 365}}},
@@ -100,14 +95,14 @@ TEST(GrowingSeason, SeasonsAndHumidPeriodsOfTypicalYears) {
         {"two seasons", months({20, 20, 70, 20, 20, 20, 70, 70, 70, 70, 20, 20}), 100, -1,
          {{2, 3.07f, 27.1f, no, no, 183, 297, 115}, {2, 3.03f, 27.03f, no, no, 63, 87, 25}}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.year);
-        const SeasonAnalysis a = analyseGrowingSeasons(c.prec, constant(c.pet));
-        if (c.events >= 0) {
-            EXPECT_EQ(a.EventCount, c.events);
+    for (const auto& [year, prec, pet, events, rows] : cases) {
+        SCOPED_TRACE(year);
+        const SeasonAnalysis a = analyseGrowingSeasons(prec, constant(pet));
+        if (events >= 0) {
+            EXPECT_EQ(a.EventCount, events);
         }
-        ASSERT_EQ(a.SeasonCount, static_cast<int>(c.rows.size()));
-        for (size_t r = 0; r < c.rows.size(); ++r) expectRow(a, static_cast<int>(r + 1), c.rows[r]);
+        ASSERT_EQ(a.SeasonCount, static_cast<int>(rows.size()));
+        for (size_t r = 0; r < rows.size(); ++r) expectRow(a, static_cast<int>(r + 1), rows[r]);
     }
 }
 
