@@ -54,31 +54,30 @@ protected:
 // program's folder without "..") only when they exist.
 TEST_F(DataFolderLookup, OptionThenEnvironmentThenBesideTheProgramThenUserThenInstalled) {
     using R = DataFolderRule;
-    const struct {
-        bool beside, user, installed;
-        const char* environment;
-        const char* option;
-        R rule;
-    } cases[] = {{true, false, false, "/elsewhere/data", "/nonexistent/data", R::Option},
-                 {true, false, false, "/elsewhere/data", "", R::Environment},
-                 {true, true, true, nullptr, "", R::BesideProgram},
-                 {false, true, true, nullptr, "", R::UserData},
-                 {false, false, true, nullptr, "", R::Installed},
-                 {false, false, false, nullptr, "", R::NotFound}};
-    for (const auto& c : cases) {
-        for (const std::string& folder : {beside(), user(), installed()}) fs::remove_all(folder);
-        if (c.beside) make(beside());
-        if (c.user) make(user());
-        if (c.installed) make(installed());
-        if (c.environment) ::setenv("ZENTREL_DATA", c.environment, 1);
+    // Which of the folders beside the program, the user's and the installed one exist;
+    // ZENTREL_DATA; the option; the rule that decides.
+    const std::tuple<std::array<bool, 3>, const char*, const char*, R> cases[] = {
+        {{true, false, false}, "/elsewhere/data", "/nonexistent/data", R::Option},
+        {{true, false, false}, "/elsewhere/data", "", R::Environment},
+        {{true, true, true}, nullptr, "", R::BesideProgram},
+        {{false, true, true}, nullptr, "", R::UserData},
+        {{false, false, true}, nullptr, "", R::Installed},
+        {{false, false, false}, nullptr, "", R::NotFound}};
+    for (const auto& [exist, environment, option, rule] : cases) {
+        const std::string folders[] = {beside(), user(), installed()};
+        for (size_t k = 0; k < 3; ++k) {
+            fs::remove_all(folders[k]);
+            if (exist[k]) make(folders[k]);
+        }
+        if (environment) ::setenv("ZENTREL_DATA", environment, 1);
         else ::unsetenv("ZENTREL_DATA");
-        const DataFolderChoice got = locateDataFolder(bin(), c.option);
-        const std::string expected = c.rule == R::Option        ? c.option
-                                     : c.rule == R::Environment ? c.environment
-                                     : c.rule == R::UserData    ? user()
-                                     : c.rule == R::Installed   ? installed()
-                                                                : beside();
-        EXPECT_EQ(got.rule, c.rule) << expected;
+        const DataFolderChoice got = locateDataFolder(bin(), option);
+        const std::string expected = rule == R::Option        ? option
+                                     : rule == R::Environment ? environment
+                                     : rule == R::UserData    ? user()
+                                     : rule == R::Installed   ? installed()
+                                                              : beside();
+        EXPECT_EQ(got.rule, rule) << expected;
         EXPECT_EQ(got.folder, expected);
     }
     EXPECT_THROW(requireDataFolder(beside()), Error);  // the folder named when none is found
