@@ -25,10 +25,7 @@ TEST(Distance, ArcsAreTheRadiusOf6370997MetresAndSinglePrecisionMakesNearPointsA
 }
 
 TEST(Direction, HandWorkedBearingsNearFarAtThePolesAndAcrossTheDateLine) {
-    const struct {
-        double lon1, lat1, lon2, lat2, degrees;
-        const char* sector;
-    } cases[] = {
+    const struct { double lon1, lat1, lon2, lat2, degrees; const char* sector; } cases[] = {
         {10, 10, 10, 10.005, 9999, "X "},  // near case with an equal coordinate: no direction
         // Near cases, quadrants from both signs; then far ones, from and to the poles.
         {10, 10, 10.005, 10.005, 45, "NE"}, {10, 10, 9.995, 9.995, 225, "SW"}, {10, 10, 10.005, 9.995, 135, "SE"},

@@ -27,12 +27,7 @@ protected:
 // Land or sea, and the altitude within [low, high] where it is known.
 TEST_F(BuiltTerrain, LandSeaAndReliefOfKnownPlaces) {
     const int any = 32767;
-    const struct {
-        const char* place;
-        float lon, lat;
-        bool sea;
-        int low, high;
-    } cases[] = {
+    const struct { const char* place; float lon, lat; bool sea; int low, high; } cases[] = {
         {"Dead Sea (the 5-minute cell reads +41 m)", 35.5f, 31.5f, false, 40, 40},
         {"Qattara Depression", 27.0f, 29.5f, false, -any, -20},
         {"Amsterdam", 4.9f, 52.37f, false, -any, 20},
