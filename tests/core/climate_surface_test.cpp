@@ -182,11 +182,7 @@ TEST(SurfaceBands, QuantitiesNotEstimatedAreNoDataNeverZero) {
     EstimateResult noAnnual = noError;  // one station: no annual values
     noAnnual.HasStdErr = true;
     noAnnual.Best[13] = noAnnual.StdErr[13] = noAnnual.Bias[13] = std::numeric_limits<float>::quiet_NaN();
-    struct Case {
-        const char* name;
-        const EstimateResult& e;
-        std::vector<int> noDataBands;
-    };
+    struct Case { const char* name; const EstimateResult& e; std::vector<int> noDataBands; };
     for (const Case& c : {Case{"no error estimate", noError, {2, 3, 4, 5, 6, 7, 8, 9}},
                           Case{"no annual value", noAnnual, {1, 3, 5, 7, 9}}}) {
         for (int b = 0; b < layout.bandCount(); ++b) {

@@ -99,12 +99,7 @@ TempFolder* Kriging::folder_ = nullptr;
 TEST(KrigingWeights, SumToOneAndFavourTheNearerAndTheAlikePoint) {
     const KrigingParams p = krigingParams(Temp);
     auto at = [](float lon, float lat, float alt, float sea = 0) { return KrigingPoint{spherePoint(lon, lat), alt, sea}; };
-    struct Case {
-        const char* what;
-        std::vector<KrigingPoint> points;
-        KrigingPoint target;
-        float firstAtLeast, firstAtMost;
-    };
+    struct Case { const char* what; std::vector<KrigingPoint> points; KrigingPoint target; float firstAtLeast, firstAtMost; };
     const std::vector<Case> cases = {
         {"one point takes all", {at(1, 1, 0)}, at(0, 0, 0), 1, 1},
         {"mirror images share", {at(-1, 0, 0), at(1, 0, 0)}, at(0, 0, 0), 0.499f, 0.501f},
