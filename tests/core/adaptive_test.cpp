@@ -34,6 +34,13 @@ AdaptiveField gridField(int n, int variable) {
     return f;
 }
 
+// Sets month m (0..11) of station b to value(b, m), station by station.
+template <class Value>
+void fillData(AdaptiveField& f, Value value) {
+    for (int b = 0; b < f.n; ++b)
+        for (int m = 0; m < 12; ++m) f.data[static_cast<size_t>(b)][static_cast<size_t>(m)] = static_cast<float>(value(b, m));
+}
+
 // A small deterministic generator, so the noisy fields are the same on every machine.
 struct Noise {
     uint64_t state;
@@ -58,9 +65,7 @@ TEST(AdaptiveMethod, LogScalePrecipitationIsNeverNegative) {
     // plane extrapolated to the dry side goes far below zero on the linear scale.
     AdaptiveField f = gridField(20, Prec);
     f.lon = 8.8f;  // west of the driest column
-    for (int b = 0; b < f.n; ++b)
-        for (int m = 0; m < 12; ++m)
-            f.data[static_cast<size_t>(b)][static_cast<size_t>(m)] = 2.0f * std::pow(3.2f, static_cast<float>(b % 5)) + static_cast<float>(m);
+    fillData(f, [](int b, int m) { return 2.0f * std::pow(3.2f, static_cast<float>(b % 5)) + static_cast<float>(m); });
     const CandidateSet set = candidatesFor(Prec);
     bool triedLog = false;
     for (int c = 0; c < set.count; ++c) {
@@ -81,7 +86,7 @@ TEST(AdaptiveMethod, LogScaleKeepsRatiosOfAWetAndADryNeighbour) {
     // (about 100 mm), not the arithmetic 505 mm.
     AdaptiveField f = gridField(6, Prec);
     f.errorEstimate = false;
-    for (int b = 0; b < 6; ++b) f.data[static_cast<size_t>(b)].fill(b % 2 ? 1000.0f : 10.0f);
+    fillData(f, [](int b, int) { return b % 2 ? 1000.0f : 10.0f; });
     f.altCorr = f.gradCorr = false;
     Candidate logScale{Candidate::Scale::Log, Candidate::Slope::None, false, false};
     Candidate linear{Candidate::Scale::Linear, Candidate::Slope::None, false, false};
@@ -95,25 +100,15 @@ TEST(AdaptiveMethod, PriorLapseRateAppliedWithFewAltitudeKnownNeighbours) {
     // them down by the lapse rate (6.5 K per km at 45 degrees north in July).
     std::vector<Station> st{makeStation(10, 45, 2000, 0, "high1"), makeStation(10.4f, 45, 2000, 0, "high2"),
                             makeStation(10.2f, 45.3f, kUnknown, 10, "unknown")};
-    ProgramSettings described = test::describedSettings(), adaptive;
-    adaptive.Method = Method::Adaptive;
-    auto run = [&](const ProgramSettings& s) {
-        Engine e(s, "/nonexistent");
-        e.table.stations = st;
-        e.working = Location{"", 10.2f, 45.1f, 0};
-        e.variable = Temp;
-        e.SelectNeighbours();
-        e.ActivateNeighbours();
-        e.BuildMeanStation();
-        e.Estimate();
-        return e.result();
-    };
-    const VariableResult d = run(described), a = run(adaptive);
-    ASSERT_EQ(a.neighbours.ActiveAltCount, 2);
-    EXPECT_EQ(d.result.VertGrad[7], 0.0f);
-    EXPECT_NEAR(a.result.VertGrad[7], -0.0065f, 1e-6f);
+    test::EngineBench b;
+    const EstimateResult d = b.run(st, 10.2f, 45.1f, 0);
+    b.settings.Method = Method::Adaptive;
+    const EstimateResult& a = b.run(st, 10.2f, 45.1f, 0);
+    ASSERT_EQ(b.ns.ActiveAltCount, 2);
+    EXPECT_EQ(d.VertGrad[7], 0.0f);
+    EXPECT_NEAR(a.VertGrad[7], -0.0065f, 1e-6f);
     // The two high stations carry their share moved down by 13 K; the unknown one is unmoved.
-    EXPECT_GT(a.result.Best[7], d.result.Best[7] + 5.0f);
+    EXPECT_GT(a.Best[7], d.Best[7] + 5.0f);
 }
 
 TEST(AdaptiveMethod, PriorLapseRateWeakensInPolarWinterOnly) {
@@ -134,9 +129,7 @@ TEST(AdaptiveMethod, ChoiceTakesTheCandidateWithTheSmallestLeaveOneOutError) {
     AdaptiveField f = gridField(20, Temp);
     for (float& alt : f.sAlt) alt *= 3;
     f.alt = 3000;
-    for (int b = 0; b < f.n; ++b)
-        for (int m = 0; m < 12; ++m)
-            f.data[static_cast<size_t>(b)][static_cast<size_t>(m)] = 25.0f - 0.010f * f.sAlt[static_cast<size_t>(b)] + static_cast<float>(m);
+    fillData(f, [&f](int b, int m) { return 25.0f - 0.010f * f.sAlt[static_cast<size_t>(b)] + static_cast<float>(m); });
     const AdaptiveOutcome chosen = estimateAdaptive(f);
     const CandidateSet set = candidatesFor(Temp);
     ASSERT_GT(set.count, 1);
@@ -155,7 +148,7 @@ TEST(AdaptiveMethod, ChoiceTakesTheCandidateWithTheSmallestLeaveOneOutError) {
 TEST(AdaptiveMethod, WithoutErrorEstimateTheFirstCandidateIsUsed) {
     AdaptiveField f = gridField(5, Temp);
     f.errorEstimate = false;
-    for (int b = 0; b < f.n; ++b) f.data[static_cast<size_t>(b)].fill(static_cast<float>(b));
+    fillData(f, [](int b, int) { return b; });
     const AdaptiveOutcome o = estimateAdaptive(f);
     EXPECT_EQ(o.chosen, 0);
     EXPECT_FALSE(o.errorEstimate);
@@ -171,10 +164,7 @@ TEST(AdaptiveMethod, StrangeDataFalseAlarmsHeldFamilyWise) {
     constexpr int kFields = 400;
     for (int k = 0; k < kFields; ++k) {
         AdaptiveField f = gridField(20, Temp);
-        for (int b = 0; b < f.n; ++b)
-            for (int m = 0; m < 12; ++m)
-                f.data[static_cast<size_t>(b)][static_cast<size_t>(m)] =
-                    static_cast<float>(10.0 - 0.0065 * f.sAlt[static_cast<size_t>(b)] + noise.normal());
+        fillData(f, [&](int b, int) { return 10.0 - 0.0065 * f.sAlt[static_cast<size_t>(b)] + noise.normal(); });
         fired += detectStrangeAdaptive(f, estimateAdaptive(f)).found;
     }
     EXPECT_LE(fired, kFields * 15 / 100);
@@ -183,9 +173,7 @@ TEST(AdaptiveMethod, StrangeDataFalseAlarmsHeldFamilyWise) {
 TEST(AdaptiveMethod, StrangeDataNamesTheStationAndMonth) {
     AdaptiveField f = gridField(20, Temp);
     Noise noise{7};
-    for (int b = 0; b < f.n; ++b)
-        for (int m = 0; m < 12; ++m)
-            f.data[static_cast<size_t>(b)][static_cast<size_t>(m)] = static_cast<float>(10.0 + 0.1 * noise.normal());
+    fillData(f, [&noise](int, int) { return 10.0 + 0.1 * noise.normal(); });
     f.data[13][3] += 8.0f;  // a typing error in April at the fourteenth station
     const StrangeFinding s = detectStrangeAdaptive(f, estimateAdaptive(f));
     EXPECT_TRUE(s.found);
@@ -226,20 +214,12 @@ TEST(AdaptiveMethod, PinnedNumbersOnAFixedFieldWithFiveSixAndTwelveStations) {
                   {12, true, -3.28782f, 16.68126f, 0.18444f, 0.42419f, -0.006266f, -0.062181f, 0.13285f, 0.13093f, 0.05056f}};
     for (const auto& p : pinned) {
         SCOPED_TRACE(p.count);
-        ProgramSettings s;
-        s.Method = Method::Adaptive;
-        s.MaxStat = p.count;
-        Engine e(s, "/nonexistent");
-        e.table.stations = field;
-        e.working = Location{"", 10.2f, 45.15f, 400};
-        e.variable = Temp;
-        e.SelectNeighbours();
-        e.ActivateNeighbours();
-        e.BuildMeanStation();
-        e.Estimate();
-        const VariableResult r = e.result();
-        const EstimateResult& x = r.result;
-        ASSERT_EQ(r.neighbours.ActiveCount, p.count);
+        test::EngineBench b;
+        b.settings.Method = Method::Adaptive;
+        b.settings.MaxStat = p.count;
+        const EstimateResult& x = b.run(field, 10.2f, 45.15f, 400);
+        const NeighbourSet& ns = b.ns;
+        ASSERT_EQ(ns.ActiveCount, p.count);
         EXPECT_EQ(x.HasStdErr, p.hasStdErr);
         EXPECT_NEAR(x.Best[1], p.best1, 1e-4);
         EXPECT_NEAR(x.Best[7], p.best7, 1e-4);
@@ -247,8 +227,8 @@ TEST(AdaptiveMethod, PinnedNumbersOnAFixedFieldWithFiveSixAndTwelveStations) {
         EXPECT_NEAR(x.StdErr[7], p.stdErr7, 1e-4);
         EXPECT_NEAR(x.VertGrad[7], p.vertGrad7, 2e-6);
         EXPECT_NEAR(x.LatGradDeg[7], p.latGradDeg7, 2e-5);
-        EXPECT_NEAR(r.neighbours[1].Weight, p.weight1, 1e-4);
-        EXPECT_NEAR(r.neighbours[2].Weight, p.weight2, 1e-4);
-        EXPECT_NEAR(r.neighbours[p.count].Weight, p.weightLast, 1e-4);
+        EXPECT_NEAR(ns[1].Weight, p.weight1, 1e-4);
+        EXPECT_NEAR(ns[2].Weight, p.weight2, 1e-4);
+        EXPECT_NEAR(ns[p.count].Weight, p.weightLast, 1e-4);
     }
 }

@@ -37,11 +37,9 @@ TEST(CitiesPbf, DecodesFieldsAndAccumulatesCoordinateDifferences) {
     const City& r = cities[0];
     EXPECT_EQ(std::to_string(r.id) + " " + r.name + " " + r.country + " " + r.featureCode + " " + std::to_string(r.population),
               "3169070 Rome IT PPLC 2318895");
-    EXPECT_NEAR(cities[0].lon, 0.01248, 1e-12);
-    EXPECT_NEAR(cities[0].lat, 41.89193, 1e-12);
     EXPECT_EQ(cities[1].population, 0);
-    EXPECT_NEAR(cities[1].lon, -46.6339, 1e-12);
-    EXPECT_NEAR(cities[1].lat, -23.5475, 1e-12);
+    for (const auto& [got, expected] : {std::pair{r.lon, 0.01248}, {r.lat, 41.89193}, {cities[1].lon, -46.6339}, {cities[1].lat, -23.5475}})
+        EXPECT_NEAR(got, expected, 1e-12);
 }
 
 TEST(CitiesPbf, TruncatedDataNamesRecordAndByte) {

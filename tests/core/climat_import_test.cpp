@@ -27,9 +27,8 @@ ImportReport importPeriod(int from, int to, int minYears) {
 }
 
 const Station* find(const std::vector<Station>& list, const std::string& name) {
-    for (const Station& s : list)
-        if (s.Name == name) return &s;
-    return nullptr;
+    const auto at = std::find_if(list.begin(), list.end(), [&](const Station& s) { return s.Name == name; });
+    return at == list.end() ? nullptr : &*at;
 }
 
 // Gottingen's twelve normals of `variable`, as a station file writes them.
@@ -50,16 +49,12 @@ TEST(ClimatImport, NormalsAreMeansOverTheValidYearsOfThePeriod) {
     const ImportReport r = importPeriod(2019, 2020, 2);
     const Station* temp = find(r.lists[Temp], "Gottingen");
     ASSERT_NE(temp, nullptr);
-    EXPECT_EQ(temp->Country, "Germany");
-    EXPECT_FLOAT_EQ(temp->Lat, 50);
-    EXPECT_FLOAT_EQ(temp->Alt, 200);
-    EXPECT_EQ(gottingen(r, Temp), "1.5,2.5,3.5,4.5,5.5,6.5,7.5,8.5,9.5,10.5,11.5,12.5");
-    EXPECT_EQ(gottingen(r, Tmax), "6.5,7.5,8.5,9.5,10.5,11.5,12.5,13.5,14.5,15.5,16.5,17.5");
-    EXPECT_EQ(gottingen(r, Tmin), "-3.5,-2.5,-1.5,-0.5,0.5,1.5,2.5,3.5,4.5,5.5,6.5,7.5");
-    EXPECT_EQ(gottingen(r, Vap), "8,8,8,8,8,8,8,8,8,8,8,8");
+    EXPECT_EQ(temp->Country + " " + roundTripFloat(temp->Lat) + " " + roundTripFloat(temp->Alt), "Germany 50 200");
+    EXPECT_EQ(gottingen(r, Temp) + " " + gottingen(r, Tmax) + " " + gottingen(r, Tmin) + " " + gottingen(r, Vap),
+              "1.5,2.5,3.5,4.5,5.5,6.5,7.5,8.5,9.5,10.5,11.5,12.5 6.5,7.5,8.5,9.5,10.5,11.5,12.5,13.5,14.5,15.5,16.5,17.5 "
+              "-3.5,-2.5,-1.5,-0.5,0.5,1.5,2.5,3.5,4.5,5.5,6.5,7.5 8,8,8,8,8,8,8,8,8,8,8,8");
     // 9999 in January 2020 reports a trace: 0 mm.
-    EXPECT_FLOAT_EQ(find(r.lists[Prec], "Gottingen")->Data[1], 5.0f);
-    EXPECT_FLOAT_EQ(find(r.lists[Prec], "Gottingen")->Data[6], 70.0f);
+    EXPECT_EQ(std::pair(find(r.lists[Prec], "Gottingen")->Data[1], find(r.lists[Prec], "Gottingen")->Data[6]), std::pair(5.0f, 70.0f));
     // 100 hours of sunshine as a fraction of each month's astronomical day length, 2020 a leap year.
     const double february = (100 / monthlyDaylightHours(50, 2019, 2) + 100 / monthlyDaylightHours(50, 2020, 2)) / 2;
     EXPECT_NEAR(find(r.lists[Sun], "Gottingen")->Data[2], february, 0.0006);
@@ -104,15 +99,13 @@ TEST(ClimatImport, BrokenRecordsAndListEntriesAreReportedAndCostOnlyTheirMonth) 
     for (int v : {Temp, Tmax, Prec}) EXPECT_EQ(find(r.lists[v], "Bad Data"), nullptr) << v;
     const Station* vap = find(r.lists[Vap], "Bad Data");
     ASSERT_NE(vap, nullptr);
-    EXPECT_FLOAT_EQ(vap->Alt, kUnknown);
-    EXPECT_FLOAT_EQ(vap->Data[4], 12);
-    EXPECT_EQ(r.tally[Prec].dropped.at("implausible"), 1);
-    EXPECT_EQ(r.tally[Prec].dropped.at("incomplete months"), 1);
-    EXPECT_EQ(r.tally[Tmax].dropped.at("implausible"), 1);
-    EXPECT_EQ(r.tally[Temp].stationsDropped.at("fewer than 2 valid years in some month"), 1);
-    EXPECT_EQ(r.tally[Temp].stationsDropped.at("is not in the station list"), 1);
-    EXPECT_EQ(r.tally[Temp].stationsKept, 1);
-    EXPECT_EQ(r.tally[Vap].stationsKept, 2);
+    EXPECT_EQ(std::pair(vap->Alt, vap->Data[4]), std::pair(kUnknown, 12.0f));
+    EXPECT_EQ(std::vector<long>({r.tally[Prec].dropped.at("implausible"), r.tally[Prec].dropped.at("incomplete months"),
+                                r.tally[Tmax].dropped.at("implausible"),
+                                r.tally[Temp].stationsDropped.at("fewer than 2 valid years in some month"),
+                                r.tally[Temp].stationsDropped.at("is not in the station list"), r.tally[Temp].stationsKept,
+                                r.tally[Vap].stationsKept}),
+              std::vector<long>({1, 1, 1, 1, 1, 1, 2}));
 
     EXPECT_THROW(importClimat(kFolder, kFolder + "/none.txt", ClimatOptions{}), Error);
     EXPECT_THROW(importClimat(std::string(ZENTREL_TEST_DATA) + "/station_writer", kList, ClimatOptions{}), Error);
@@ -129,17 +122,15 @@ TEST(ClimatImport, PeriodAndMinimumYears) {
     EXPECT_TRUE(tooFew.lists[Temp].empty());
     EXPECT_EQ(tooFew.tally[Temp].stationsDropped.at("fewer than 4 valid years in some month"), 2);
     const ImportReport one = importPeriod(2020, 2020, 1);
-    EXPECT_FLOAT_EQ(find(one.lists[Temp], "Gottingen")->Data[1], 2.0f);
-    EXPECT_FLOAT_EQ(find(one.lists[Prec], "Gottingen")->Data[1], 0.0f);
+    EXPECT_EQ(std::pair(find(one.lists[Temp], "Gottingen")->Data[1], find(one.lists[Prec], "Gottingen")->Data[1]), std::pair(2.0f, 0.0f));
 }
 
 // One report a month for the clean station, its mean temperature and precipitation at the edges
 // of what the importer keeps.
 TEST(ClimatImport, PlausibleRangeEdgesAreKeptAndAHairBeyondIsReported) {
+    // Sign and tenths of a degree of the mean temperature, precipitation, whether each is kept.
     const struct {
-        const char* sign;
-        const char* tenths;  // mean temperature in tenths of a degree
-        const char* mm;
+        const char *sign, *tenths, *mm;
         bool temperatureKept, precipitationKept;
     } cases[] = {{"1", "900", "3000", true, true},
                  {"1", "901", "3001", false, false},

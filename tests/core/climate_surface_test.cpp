@@ -24,34 +24,28 @@ const std::vector<Q> kAll = {Q::Best, Q::StdErr, Q::Low, Q::High, Q::Bias};
 // The mask: columns at longitudes 0..5 and rows at latitudes 3..0; the cell at longitude 1, latitude 2 is sea.
 const ImgRaster m = maps_test::smallMap();
 
-// Keeps every block it is given, in order.
+// Keeps every block it is given; each row of the run band by band.
 struct Collect : SurfaceSink {
-    std::vector<float> values;  // band-major blocks appended
+    explicit Collect(int columns) : columns(static_cast<size_t>(columns)) {}
+    size_t columns;
     std::vector<std::pair<int, int>> blocks;
+    std::map<int, std::vector<float>> rows;
     void writeRows(int firstRow, int rowCount, const std::vector<float>& v) override {
         blocks.emplace_back(firstRow, rowCount);
-        values.insert(values.end(), v.begin(), v.end());
+        const size_t n = static_cast<size_t>(rowCount);
+        for (size_t b = 0; b < v.size() / (n * columns); ++b)  // the blocks are band-major
+            for (size_t r = 0; r < n; ++r) {
+                std::vector<float>& row = rows[firstRow + static_cast<int>(r)];
+                row.insert(row.end(), v.begin() + static_cast<long>((b * n + r) * columns), v.begin() + static_cast<long>((b * n + r + 1) * columns));
+            }
+    }
+    float at(int b, int r, int c) const { return rows.at(r).at(static_cast<size_t>(b) * columns + static_cast<size_t>(c)); }
+    std::vector<float> all() const {
+        std::vector<float> out;
+        for (const auto& [r, row] : rows) out.insert(out.end(), row.begin(), row.end());
+        return out;
     }
 };
-
-// Band b, row r, column c of the whole run out of the collected blocks.
-float at(const Collect& sink, int bands, int columns, int b, int r, int c) {
-    size_t offset = 0;
-    for (auto [first, n] : sink.blocks) {
-        if (r < first + n) return sink.values[offset + (static_cast<size_t>(b) * n + (r - first)) * columns + c];
-        offset += static_cast<size_t>(bands) * n * columns;
-    }
-    return NAN;
-}
-
-// Rows 0..rows - 1 of the whole run, each row band by band.
-std::vector<float> byRow(const Collect& sink, int bands, int rows, int columns) {
-    std::vector<float> out;
-    for (int r = 0; r < rows; ++r)
-        for (int b = 0; b < bands; ++b)
-            for (int c = 0; c < columns; ++c) out.push_back(at(sink, bands, columns, b, r, c));
-    return out;
-}
 
 // An estimate per worker whose values follow from the point: Best = lon * 100 + lat + month,
 // StdErr = month / 10, Bias = -month; no estimate west of longitude 0.5.
@@ -103,7 +97,7 @@ TEST(SurfaceGrid, ABoxWhoseWestLiesEastOfItsEastCrossesTheDateLine) {
     std::vector<double> lons;
     std::mutex mutex;
     FakeEstimates fake;
-    Collect sink;
+    Collect sink{grid.Columns};
     computeSurface(
         grid, {0, 1}, layout, LandFunction([](double, double) { return true; }),
         [&](int worker, double lon, double lat) {
@@ -188,11 +182,7 @@ TEST(SurfaceBands, QuantitiesNotEstimatedAreNoDataNeverZero) {
     EstimateResult noAnnual = noError;  // one station: no annual values
     noAnnual.HasStdErr = true;
     noAnnual.Best[13] = noAnnual.StdErr[13] = noAnnual.Bias[13] = std::numeric_limits<float>::quiet_NaN();
-    struct Case {
-        const char* name;
-        const EstimateResult& e;
-        std::vector<int> noDataBands;
-    };
+    struct Case { const char* name; const EstimateResult& e; std::vector<int> noDataBands; };
     for (const Case& c : {Case{"no error estimate", noError, {2, 3, 4, 5, 6, 7, 8, 9}},
                           Case{"no annual value", noAnnual, {1, 3, 5, 7, 9}}}) {
         for (int b = 0; b < layout.bandCount(); ++b) {
@@ -248,40 +238,40 @@ TEST(SurfaceLoop, SeaAndCellsWithoutEstimateAreNoDataAndValuesFollowTheBands) {
     const SurfaceGrid grid = surfaceGrid(-0.5, -0.5, 5.5, 3.5, 1);  // cell centres on the mask's cells
     const SurfaceLayout layout{.Variable = Temp, .Periods = {9, 13}, .Quantities = {Q::Best, Q::StdErr}};
     FakeEstimates fake;
-    Collect sink;
+    Collect sink{grid.Columns};
     const long long estimated = computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 1, sink);
     EXPECT_EQ(estimated, 4 * 5 - 1);  // column 0 has no estimate, one cell is sea
-    EXPECT_EQ(at(sink, 4, 6, 0, 0, 0), kSurfaceNoData);  // no estimate
-    EXPECT_EQ(at(sink, 4, 6, 0, 1, 1), kSurfaceNoData);  // sea at longitude 1, latitude 2
-    EXPECT_EQ(at(sink, 4, 6, 2, 1, 1), kSurfaceNoData);  // in every band
-    EXPECT_FLOAT_EQ(at(sink, 4, 6, 0, 1, 2), 200 + 2 + 9);
-    EXPECT_FLOAT_EQ(at(sink, 4, 6, 1, 3, 5), 500 + 0 + 13);
-    EXPECT_FLOAT_EQ(at(sink, 4, 6, 3, 3, 5), 1.3f);
+    EXPECT_EQ(sink.at(0, 0, 0), kSurfaceNoData);  // no estimate
+    EXPECT_EQ(sink.at(0, 1, 1), kSurfaceNoData);  // sea at longitude 1, latitude 2
+    EXPECT_EQ(sink.at(2, 1, 1), kSurfaceNoData);  // in every band
+    EXPECT_FLOAT_EQ(sink.at(0, 1, 2), 200 + 2 + 9);
+    EXPECT_FLOAT_EQ(sink.at(1, 3, 5), 500 + 0 + 13);
+    EXPECT_FLOAT_EQ(sink.at(3, 3, 5), 1.3f);
     // Outside the mask there is no land.
-    Collect wide;
+    Collect wide{9};
     computeSurface(surfaceGrid(-0.5, -0.5, 8.5, 3.5, 1), {0, 4}, layout, m, std::ref(fake), 1, wide);
-    EXPECT_EQ(at(wide, 4, 9, 0, 0, 7), kSurfaceNoData);
+    EXPECT_EQ(wide.at(0, 0, 7), kSurfaceNoData);
 }
 
 TEST(SurfaceLoop, ValuesDoNotDependOnThreadsBlocksOrStrips) {
     const SurfaceGrid grid = surfaceGrid(-0.5, -0.5, 5.5, 3.5, 0.25);
     const SurfaceLayout layout{.Quantities = {Q::Best, Q::Bias}};
     FakeEstimates fake;
-    Collect whole;
+    Collect whole{grid.Columns};
     computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 1, whole);
     ASSERT_EQ(whole.blocks.size(), 1u);
     const size_t perRow = 2 * static_cast<size_t>(grid.Columns);
-    const std::vector<float> expected = byRow(whole, 2, grid.Rows, grid.Columns);
-    Collect small;
+    const std::vector<float> expected = whole.all();
+    Collect small{grid.Columns};
     computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 4, small, nullptr, 1);  // a row per block
     EXPECT_EQ(small.blocks.size(), static_cast<size_t>(grid.Rows));
-    EXPECT_EQ(byRow(small, 2, grid.Rows, grid.Columns), expected);
+    EXPECT_EQ(small.all(), expected);
     for (int n : {2, 5, 16})
         for (int i = 1; i <= n; ++i) {
             const RowRange rows = tileRows(grid.Rows, i, n);
-            Collect strip;
+            Collect strip{grid.Columns};
             computeSurface(grid, rows, layout, m, std::ref(fake), 3, strip, nullptr, 200);
-            EXPECT_EQ(byRow(strip, 2, rows.Count, grid.Columns),
+            EXPECT_EQ(strip.all(),
                       std::vector<float>(expected.begin() + static_cast<long>(rows.First * perRow),
                                          expected.begin() + static_cast<long>((rows.First + rows.Count) * perRow)))
                 << "strip " << i << " of " << n;
@@ -292,7 +282,7 @@ TEST(SurfaceLoop, CancelReturnsMinusOneAndFailuresOfEstimateOrWriterComeThrough)
     const SurfaceGrid grid = surfaceGrid(-0.5, -0.5, 5.5, 3.5, 0.5);
     SurfaceLayout layout;
     FakeEstimates fake;
-    Collect sink;
+    Collect sink{grid.Columns};
     Feedback cancelled;
     cancelled.cancel();
     EXPECT_EQ(computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 2, sink, &cancelled), -1);
@@ -310,7 +300,7 @@ TEST(SurfaceLoop, CancelReturnsMinusOneAndFailuresOfEstimateOrWriterComeThrough)
     EXPECT_THROW(computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 2, full, nullptr, 1), Error);
 
     Feedback progress;
-    Collect counted;
+    Collect counted{grid.Columns};
     computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 2, counted, &progress);
     EXPECT_EQ(progress.done(), static_cast<long long>(grid.Rows) * grid.Columns);
     EXPECT_EQ(progress.total(), progress.done());

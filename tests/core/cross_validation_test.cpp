@@ -134,15 +134,11 @@ TEST(HoldOutValidation, ResultsDoNotDependOnTheThreadCount) {
 }
 
 TEST(HoldOutValidation, ContinentsOfKnownPlaces) {
-    const struct {
-        float lon, lat;
-        Continent c;
-    } places[] = {{2.35f, 48.85f, Europe},    {-21.9f, 64.1f, Europe},      {-25.7f, 37.7f, Europe},
-                  {-51.7f, 64.2f, NorthAmerica}, {-79.5f, 9.0f, NorthAmerica}, {-75.5f, 10.4f, SouthAmerica},
-                  {3.0f, 36.7f, Africa},      {-4.4f, 36.7f, Europe},       {-16.3f, 28.5f, Africa},
-                  {39.2f, 21.5f, Asia},       {32.3f, 15.6f, Africa},       {29.9f, 31.2f, Africa},
-                  {28.9f, 41.0f, Asia},       {37.6f, 55.8f, Europe},       {151.2f, -33.9f, Oceania},
-                  {-157.9f, 21.3f, Oceania},  {106.8f, -6.2f, Asia},        {166.7f, -77.8f, Antarctica},
-                  {57.5f, -20.2f, Africa},    {44.8f, 41.7f, Asia}};
+    const struct { float lon, lat; Continent c; } places[] = {
+        {2.35f, 48.85f, Europe},  {-21.9f, 64.1f, Europe},   {-25.7f, 37.7f, Europe},  {-51.7f, 64.2f, NorthAmerica},
+        {-79.5f, 9.0f, NorthAmerica}, {-75.5f, 10.4f, SouthAmerica}, {3.0f, 36.7f, Africa}, {-4.4f, 36.7f, Europe},
+        {-16.3f, 28.5f, Africa},  {39.2f, 21.5f, Asia},      {32.3f, 15.6f, Africa},   {29.9f, 31.2f, Africa},
+        {28.9f, 41.0f, Asia},     {37.6f, 55.8f, Europe},    {151.2f, -33.9f, Oceania}, {-157.9f, 21.3f, Oceania},
+        {106.8f, -6.2f, Asia},    {166.7f, -77.8f, Antarctica}, {57.5f, -20.2f, Africa}, {44.8f, 41.7f, Asia}};
     for (const auto& p : places) EXPECT_EQ(continentOf(p.lon, p.lat), p.c) << p.lon << " " << p.lat;
 }

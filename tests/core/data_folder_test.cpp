@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
+#include <map>
 
 #include "data/data_folder.h"
 #include "data/folder_report.h"
@@ -21,21 +21,17 @@ namespace {
 // and a home folder; the environment variables of the lookup are set for the test and restored.
 class DataFolderLookup : public ::testing::Test {
 protected:
+    static constexpr const char* kVariables[] = {"ZENTREL_DATA", "XDG_DATA_HOME", "HOME"};
     void SetUp() override {
-        for (const char* name : {"ZENTREL_DATA", "XDG_DATA_HOME", "HOME"}) {
-            const char* value = std::getenv(name);
-            saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
-        }
+        for (const char* name : kVariables)
+            if (const char* value = std::getenv(name)) saved_[name] = value;
         ::unsetenv("ZENTREL_DATA");
         ::unsetenv("XDG_DATA_HOME");
         ::setenv("HOME", home().c_str(), 1);
         fs::create_directories(bin());
     }
     void TearDown() override {
-        for (const auto& [name, value] : saved_) {
-            if (value) ::setenv(name.c_str(), value->c_str(), 1);
-            else ::unsetenv(name.c_str());
-        }
+        for (const char* name : kVariables) saved_.count(name) ? ::setenv(name, saved_[name].c_str(), 1) : ::unsetenv(name);
     }
     std::string bin() const { return (root_.path() / "prefix" / "bin").string(); }
     std::string home() const { return (root_.path() / "home").string(); }
@@ -48,7 +44,7 @@ protected:
     std::string user() const { return (fs::path(home()) / ".local" / "share" / "zentrel" / "ZentrelData").string(); }
 
     zentrel::test::TempFolder root_{"data-lookup"};
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+    std::map<std::string, std::string> saved_;
 };
 
 }  // namespace
@@ -58,31 +54,30 @@ protected:
 // program's folder without "..") only when they exist.
 TEST_F(DataFolderLookup, OptionThenEnvironmentThenBesideTheProgramThenUserThenInstalled) {
     using R = DataFolderRule;
-    const struct {
-        bool beside, user, installed;
-        const char* environment;
-        const char* option;
-        R rule;
-    } cases[] = {{true, false, false, "/elsewhere/data", "/nonexistent/data", R::Option},
-                 {true, false, false, "/elsewhere/data", "", R::Environment},
-                 {true, true, true, nullptr, "", R::BesideProgram},
-                 {false, true, true, nullptr, "", R::UserData},
-                 {false, false, true, nullptr, "", R::Installed},
-                 {false, false, false, nullptr, "", R::NotFound}};
-    for (const auto& c : cases) {
-        for (const std::string& folder : {beside(), user(), installed()}) fs::remove_all(folder);
-        if (c.beside) make(beside());
-        if (c.user) make(user());
-        if (c.installed) make(installed());
-        if (c.environment) ::setenv("ZENTREL_DATA", c.environment, 1);
+    // Which of the folders beside the program, the user's and the installed one exist;
+    // ZENTREL_DATA; the option; the rule that decides.
+    const std::tuple<std::array<bool, 3>, const char*, const char*, R> cases[] = {
+        {{true, false, false}, "/elsewhere/data", "/nonexistent/data", R::Option},
+        {{true, false, false}, "/elsewhere/data", "", R::Environment},
+        {{true, true, true}, nullptr, "", R::BesideProgram},
+        {{false, true, true}, nullptr, "", R::UserData},
+        {{false, false, true}, nullptr, "", R::Installed},
+        {{false, false, false}, nullptr, "", R::NotFound}};
+    for (const auto& [exist, environment, option, rule] : cases) {
+        const std::string folders[] = {beside(), user(), installed()};
+        for (size_t k = 0; k < 3; ++k) {
+            fs::remove_all(folders[k]);
+            if (exist[k]) make(folders[k]);
+        }
+        if (environment) ::setenv("ZENTREL_DATA", environment, 1);
         else ::unsetenv("ZENTREL_DATA");
-        const DataFolderChoice got = locateDataFolder(bin(), c.option);
-        const std::string expected = c.rule == R::Option        ? c.option
-                                     : c.rule == R::Environment ? c.environment
-                                     : c.rule == R::UserData    ? user()
-                                     : c.rule == R::Installed   ? installed()
-                                                                : beside();
-        EXPECT_EQ(got.rule, c.rule) << expected;
+        const DataFolderChoice got = locateDataFolder(bin(), option);
+        const std::string expected = rule == R::Option        ? option
+                                     : rule == R::Environment ? environment
+                                     : rule == R::UserData    ? user()
+                                     : rule == R::Installed   ? installed()
+                                                              : beside();
+        EXPECT_EQ(got.rule, rule) << expected;
         EXPECT_EQ(got.folder, expected);
     }
     EXPECT_THROW(requireDataFolder(beside()), Error);  // the folder named when none is found
@@ -97,8 +92,7 @@ TEST_F(DataFolderLookup, XdgDataHomeNamesTheUserFolderAndARelativeOneIsIgnored) 
 }
 
 TEST_F(DataFolderLookup, MapsBesideTheDataFolderComeBeforeTheInstalledMaps) {
-    const fs::path prefix = root_.path() / "prefix";
-    const std::string installedMaps = make(prefix / "share" / "zentrel" / "rastelldata");
+    const std::string installedMaps = make(root_.path() / "prefix" / "share" / "zentrel" / "rastelldata");
     EXPECT_EQ(locateMapFolder(bin(), user()), installedMaps);
     const std::string other = make(root_.path() / "other" / "rastelldata");
     EXPECT_EQ(locateMapFolder(bin(), (root_.path() / "other" / "ZentrelData").string()), other);
@@ -109,10 +103,9 @@ TEST_F(DataFolderLookup, MapsBesideTheDataFolderComeBeforeTheInstalledMaps) {
 TEST_F(DataFolderLookup, WhereReportMarksTheUsedRuleAndTheMissingOnes) {
     make(installed());
     const std::string report = dataFolderReport(bin(), "");
-    EXPECT_NE(report.find("Data folder: " + installed() + " (installed)"), std::string::npos) << report;
-    EXPECT_NE(report.find("ZENTREL_DATA        not set"), std::string::npos) << report;
-    EXPECT_NE(report.find(beside() + " (missing)"), std::string::npos) << report;
-    EXPECT_NE(report.find(installed() + " (used)"), std::string::npos) << report;
+    for (const std::string& line : {"Data folder: " + installed() + " (installed)", std::string("ZENTREL_DATA        not set"),
+                                    beside() + " (missing)", installed() + " (used)"})
+        EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
 }
 
 TEST(DatabaseDescription, SaysDemonstrationAndTheDayOfTheNewestStationFile) {

@@ -45,8 +45,7 @@ TEST(DatabaseReplace, NewDatabaseKeepsOtherFilesButNotTheDemonstrationMarker) {
     std::ofstream(std::filesystem::path(db) / "DEMONSTRATION") << "demo";
     replaceStationDatabase(db + "/", listsOf(3, 5));
     const auto after = folderFiles(db);
-    EXPECT_EQ(after.at("10k8b.raw"), "raster");
-    EXPECT_EQ(after.count("DEMONSTRATION"), 0u);
+    EXPECT_EQ(after.at("10k8b.raw") + " " + std::to_string(after.count("DEMONSTRATION")), "raster 0");
     EXPECT_NE(after.at("max.txt").find("Station number 2"), std::string::npos);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(parent.path()), {}), 1);
 

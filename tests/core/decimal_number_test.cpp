@@ -12,10 +12,7 @@ TEST(DecimalNumber, HexNanInfAndBlanksAreNotNumbers) {
 }
 
 TEST(DecimalNumber, DecimalFormsAreRead) {
-    EXPECT_EQ(parseDecimal("-12"), -12.0);
-    EXPECT_EQ(parseDecimal("+.5"), 0.5);
-    EXPECT_EQ(parseDecimal("2."), 2.0);
-    EXPECT_EQ(parseDecimal("1E3"), 1000.0);
+    for (const auto& [text, value] : {std::pair{"-12", -12.0}, {"+.5", 0.5}, {"2.", 2.0}, {"1E3", 1000.0}}) EXPECT_EQ(parseDecimal(text), value) << text;
     EXPECT_EQ(parseDecimalFloat("0.1"), 0.1f);
 }
 

@@ -11,16 +11,13 @@ using namespace zentrel;
 
 // The parts are truncated, never rounded, and unsigned; the hemisphere of 0 is west and south.
 TEST(Degrees, PartsAreTruncatedUnsignedAndZeroIsWestAndSouth) {
-    const struct {
-        float value;
-        int degrees, minutes, seconds;
-    } cases[] = {{41.9f, 41, 54, 0},      {12.483f, 12, 28, 58} /* 58.8 seconds */, {10.99999f, 10, 59, 59},
-                 {0.5f, 0, 30, 0},        {180.0f, 180, 0, 0},   {-12.483f, 12, 28, 58},
-                 {-0.25f, 0, 15, 0},      {-90.0f, 90, 0, 0}};
-    for (const auto& c : cases) {
-        const DegreesMinutesSeconds dms = toDegreesMinutesSeconds(c.value);
-        EXPECT_EQ(std::vector<int>({dms.Degrees, dms.Minutes, dms.Seconds}), std::vector<int>({c.degrees, c.minutes, c.seconds}))
-            << c.value;
+    // 12.483 is 12 28' 58.8''.
+    const std::pair<float, std::vector<int>> cases[] = {{41.9f, {41, 54, 0}},    {12.483f, {12, 28, 58}}, {10.99999f, {10, 59, 59}},
+                                                        {0.5f, {0, 30, 0}},      {180.0f, {180, 0, 0}},   {-12.483f, {12, 28, 58}},
+                                                        {-0.25f, {0, 15, 0}},    {-90.0f, {90, 0, 0}}};
+    for (const auto& [value, parts] : cases) {
+        const DegreesMinutesSeconds dms = toDegreesMinutesSeconds(value);
+        EXPECT_EQ(std::vector<int>({dms.Degrees, dms.Minutes, dms.Seconds}), parts) << value;
     }
     EXPECT_EQ(std::string() + longitudeHemisphere(12.483f) + longitudeHemisphere(0.0f) + longitudeHemisphere(-0.001f) +
                   latitudeHemisphere(41.9f) + latitudeHemisphere(0.0f),
@@ -28,19 +25,16 @@ TEST(Degrees, PartsAreTruncatedUnsignedAndZeroIsWestAndSouth) {
     // Only the first letter names the hemisphere.
     for (const char* south : {"S", "s", "Sx"}) EXPECT_TRUE(isSouthern(south)) << south;
     for (const char* other : {"NS", ""}) EXPECT_FALSE(isSouthern(other)) << other;
-    EXPECT_TRUE(isWestern("w"));
-    EXPECT_FALSE(isWestern("E"));
-    EXPECT_FALSE(isWestern(" W"));
+    EXPECT_EQ(std::vector<bool>({isWestern("w"), isWestern("E"), isWestern(" W")}), std::vector<bool>({true, false, false}));
 }
 
 // Back to decimal degrees rounded to three decimals, shown in the shortest text; 0 south or
 // west comes back as a plain 0.
 TEST(Degrees, BackToDecimalRoundsToThreeDecimalsWithAPlainZero) {
-    EXPECT_DOUBLE_EQ(fromDegreesMinutesSeconds(41, 54, 0, false), 41.9);
-    EXPECT_DOUBLE_EQ(fromDegreesMinutesSeconds(12, 28, 58, false), 12.483);  // 12.48277...
-    EXPECT_DOUBLE_EQ(fromDegreesMinutesSeconds(12, 28, 58, true), -12.483);
-    EXPECT_DOUBLE_EQ(fromDegreesMinutesSeconds(0, 0, 1, false), 0.0);      // 0.00028 rounds away
-    EXPECT_DOUBLE_EQ(fromDegreesMinutesSeconds(0, 0, 2, false), 0.001);    // 0.00056
+    // 12 28' 58'' is 12.48277...; 1'' is 0.00028 and rounds away, 2'' is 0.00056.
+    const std::tuple<int, int, int, bool, double> cases[] = {
+        {41, 54, 0, false, 41.9}, {12, 28, 58, false, 12.483}, {12, 28, 58, true, -12.483}, {0, 0, 1, false, 0.0}, {0, 0, 2, false, 0.001}};
+    for (const auto& [d, m, s, south, value] : cases) EXPECT_DOUBLE_EQ(fromDegreesMinutesSeconds(d, m, s, south), value) << d << " " << m << " " << s;
     const double back = fromDegreesMinutesSeconds(0, 0, 0, true);
     EXPECT_EQ(back, 0.0);
     EXPECT_FALSE(std::signbit(back));
@@ -51,14 +45,12 @@ TEST(Degrees, BackToDecimalRoundsToThreeDecimalsWithAPlainZero) {
 // The printed report rounds to whole seconds, unlike the coordinate dialog, and carries the
 // rounding into minutes and degrees; its head gives the location so.
 TEST(PrintedDegrees, SecondsAreRoundedAndCarried) {
-    EXPECT_EQ(degreesMinutesSeconds(12.483f, false), "12\u00B028' 59'' E ");  // 28' 58.8''
-    EXPECT_EQ(degreesMinutesSeconds(41.9f, true), "41\u00B054' 0'' N ");
-    EXPECT_EQ(degreesMinutesSeconds(-41.9f, true), "41\u00B054' 0'' S ");
-    EXPECT_EQ(degreesMinutesSeconds(-0.5f, false), "0\u00B030' 0'' W ");
-    EXPECT_EQ(degreesMinutesSeconds(10.99999f, true), "11\u00B00' 0'' N ");  // 59' 59.96''
-    EXPECT_EQ(degreesMinutesSeconds(7.0082f, true), "7\u00B00' 30'' N ");    // 29.52'' up
+    // 12.483 is 28' 58.8''; 10.99999 is 59' 59.96''; 7.0082 is 0' 29.52''.
+    const std::tuple<float, bool, const char*> cases[] = {
+        {12.483f, false, "12\u00B028' 59'' E "}, {41.9f, true, "41\u00B054' 0'' N "},  {-41.9f, true, "41\u00B054' 0'' S "},
+        {-0.5f, false, "0\u00B030' 0'' W "},     {10.99999f, true, "11\u00B00' 0'' N "}, {7.0082f, true, "7\u00B00' 30'' N "}};
+    for (const auto& [value, latitude, text] : cases) EXPECT_EQ(degreesMinutesSeconds(value, latitude), text) << value;
     VariableResult r;
-    r.variable = Temp;
     ReportOptions o;
     o.location = {"", 12.483f, -41.9f, 17};
     o.printed = true;

@@ -21,29 +21,22 @@ DemoSite siteAt(double lat, double continentality, double alt = 0, double rise =
     s.windwardRise = rise;
     return s;
 }
-// The annual temperature range and the warmest month of a site at sea level without noise.
-double amplitude(double lat, double continentality) {
-    const DemoNormals n = emulateNormals(siteAt(lat, continentality), nullptr);
-    double lo = 1e9, hi = -1e9;
+// The annual temperature range, the warmest month and the annual precipitation of a site without noise.
+struct Year {
+    double range, prec = 0;
+    int warmest = 1;
+};
+Year yearAt(double lat, double continentality, double alt = 0, double rise = 0) {
+    const DemoNormals n = emulateNormals(siteAt(lat, continentality, alt, rise), nullptr);
+    Year y;
+    double lo = 1e9;
     for (int m = 1; m <= 12; ++m) {
         lo = std::min(lo, static_cast<double>(n.temp[m]));
-        hi = std::max(hi, static_cast<double>(n.temp[m]));
+        if (n.temp[m] > n.temp[y.warmest]) y.warmest = m;
+        y.prec += n.prec[m];
     }
-    return hi - lo;
-}
-int warmestMonth(double lat, double continentality) {
-    const DemoNormals n = emulateNormals(siteAt(lat, continentality), nullptr);
-    int best = 1;
-    for (int m = 2; m <= 12; ++m)
-        if (n.temp[m] > n.temp[best]) best = m;
-    return best;
-}
-// The annual precipitation of a site without noise.
-double annualPrec(double lat, double continentality, double alt = 0, double rise = 0) {
-    const DemoNormals n = emulateNormals(siteAt(lat, continentality, alt, rise), nullptr);
-    double sum = 0;
-    for (int m = 1; m <= 12; ++m) sum += n.prec[m];
-    return sum;
+    y.range = n.temp[y.warmest] - lo;
+    return y;
 }
 }  // namespace
 
@@ -52,26 +45,26 @@ TEST(DemoClimate, LapseRateSeasonsAndHemispheres) {
     const DemoNormals high = emulateNormals(siteAt(45, 0.3, 1000), nullptr);
     for (int m = 1; m <= 12; ++m) EXPECT_NEAR(low.temp[m] - high.temp[m], 6.5, 0.11) << m;
 
-    EXPECT_GT(amplitude(60, 0.9), amplitude(60, 0.1) + 5);
-    EXPECT_GT(amplitude(60, 0.1), amplitude(20, 0.1) + 3);
-    EXPECT_LT(amplitude(0, 0.1), 2);
+    EXPECT_GT(yearAt(60, 0.9).range, yearAt(60, 0.1).range + 5);
+    EXPECT_GT(yearAt(60, 0.1).range, yearAt(20, 0.1).range + 3);
+    EXPECT_LT(yearAt(0, 0.1).range, 2);
 
-    const int north = warmestMonth(50, 0.5), south = warmestMonth(-50, 0.5);
+    const int north = yearAt(50, 0.5).warmest, south = yearAt(-50, 0.5).warmest;
     EXPECT_TRUE(north >= 6 && north <= 8) << north;
     EXPECT_TRUE(south == 12 || south <= 2) << south;
 }
 
 TEST(DemoClimate, PrecipitationZonesAndOrography) {
-    const double subtropics = annualPrec(25, 0.2), stormTrack = annualPrec(50, 0.2);
-    EXPECT_GT(annualPrec(0, 0.2), 1500);
+    const double subtropics = yearAt(25, 0.2).prec, stormTrack = yearAt(50, 0.2).prec;
+    EXPECT_GT(yearAt(0, 0.2).prec, 1500);
     EXPECT_LT(subtropics, 300);
     EXPECT_GT(stormTrack, 2 * subtropics);
-    EXPECT_LT(annualPrec(80, 0.2), stormTrack / 2);
-    EXPECT_GT(annualPrec(50, 0.8), 0);
-    EXPECT_LT(annualPrec(50, 0.8), stormTrack);  // drier inland
-    const double flat = annualPrec(45, 0.2, 500, 0);
-    EXPECT_GT(annualPrec(45, 0.2, 500, 800), 1.5 * flat);   // windward slope
-    EXPECT_LT(annualPrec(45, 0.2, 500, -800), 0.7 * flat);  // rain shadow
+    EXPECT_LT(yearAt(80, 0.2).prec, stormTrack / 2);
+    EXPECT_GT(yearAt(50, 0.8).prec, 0);
+    EXPECT_LT(yearAt(50, 0.8).prec, stormTrack);  // drier inland
+    const double flat = yearAt(45, 0.2, 500, 0).prec;
+    EXPECT_GT(yearAt(45, 0.2, 500, 800).prec, 1.5 * flat);   // windward slope
+    EXPECT_LT(yearAt(45, 0.2, 500, -800).prec, 0.7 * flat);  // rain shadow
 }
 
 TEST(DemoClimate, InvariantsHoldAtNoisySitesEverywhere) {

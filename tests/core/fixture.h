@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "data/station_file.h"
+#include "engine/engine.h"
 #include "engine/types.h"
 #include "error.h"
 #include "settings/program_settings.h"
@@ -179,5 +180,34 @@ std::string engineDifference(const Engine& a, const Engine& b) {
         if (a.res.Best[m] != b.res.Best[m] || a.res.StdErr[m] != b.res.StdErr[m]) return "month " + std::to_string(m);
     return "";
 }
+
+/// An engine whose candidate table is filled by hand (no files), on the described method's
+/// settings, which a test may change between runs.
+struct EngineBench {
+    ProgramSettings settings = describedSettings();
+    Engine engine{settings, "/nonexistent"};
+    const NeighbourSet& ns = engine.ns;
+    const EstimateResult& res = engine.res;
+    const WarningFlags& warn = engine.warn;
+
+    void candidates(const std::vector<Station>& stations, float lon, float lat, float alt, int var = Temp) {
+        engine.table.stations = stations;
+        engine.working = Location{"", lon, lat, alt};
+        engine.variable = static_cast<int16_t>(var);
+    }
+    void select() {
+        engine.SelectNeighbours();
+        engine.ActivateNeighbours();
+    }
+    /// The whole pipeline on `stations` as candidates: selection to warnings.
+    const EstimateResult& run(const std::vector<Station>& stations, float lon, float lat, float alt, int var = Temp) {
+        candidates(stations, lon, lat, alt, var);
+        select();
+        engine.BuildMeanStation();
+        engine.Estimate();
+        engine.EvaluateWarnings();
+        return engine.res;
+    }
+};
 
 }  // namespace zentrel::test

@@ -17,53 +17,42 @@ using zentrel::test::TempFolder;
 using zentrel::test::readFile;
 namespace fs = std::filesystem;
 
-TEST(GrowingSeasonFile, DryHumidAndSeasonalYearsWithDatesAndHeader) {
-    const struct {
-        std::array<float, 12> prec;  // PET 100 mm in every month
-        bool header;
-        const char* expected;
-    } cases[] = {
-        {{10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10}, false,
-         "\"Dry Flat\",12.50,-3.25,250.0,1,1,1,0,-999,-999,-999,-999,-999\r\n"},
-        {{200, 200, 200, 200, 200, 200, 200, 200, 200, 200, 200, 200}, false,
+TEST(GrowingSeasonFile, DryHumidAndSeasonalYearsWithTheirDates) {
+    // The header is pinned by the golden file.
+    const std::pair<std::array<float, 12>, const char*> cases[] = {  // PET 100 mm in every month
+        {{10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10}, "\"Dry Flat\",12.50,-3.25,250.0,1,1,1,0,-999,-999,-999,-999,-999\r\n"},
+        {{200, 200, 200, 200, 200, 200, 200, 200, 200, 200, 200, 200},
          "\"Dry Flat\",12.50,-3.25,250.0,1,1,5,365,-999,-999,-999,-999,-999\r\n"},
-        {{20, 20, 75, 150, 90, 30, 20, 20, 20, 20, 20, 20}, true,
-         " Length of growing season with F= .5\r\n"
-         ",\"Lon\",\"Lat\",\"Alt\",\"SeasTot\",\"Nr\",\"Type\",\"LGS\",\"BegSd.m\",\"begSJul\",\"EndSd.m\",\"BegHd.m\","
-         "\"EndHd.m\"\r\n"
-         "\"Dry Flat\",12.50,-3.25,250.0,1,1,3,95,1.03,61,5.06,25.03,10.05\r\n"}};
-    for (const auto& c : cases) {
+        {{20, 20, 75, 150, 90, 30, 20, 20, 20, 20, 20, 20}, "\"Dry Flat\",12.50,-3.25,250.0,1,1,3,95,1.03,61,5.06,25.03,10.05\r\n"}};
+    for (const auto& [prec, expected] : cases) {
         VariableResults r{};
         for (size_t v = 0; v < r.size(); ++v) r[v].variable = static_cast<int16_t>(v);
         for (size_t m = 1; m <= 12; ++m) {
-            r[Prec].result.Best[m] = c.prec[m - 1];
+            r[Prec].result.Best[m] = prec[m - 1];
             r[PET].result.Best[m] = 100;
         }
-        EXPECT_EQ(formatGrowingSeasons(r, {"Dry Flat", 12.5f, -3.25f, 250}, c.header), c.expected);
+        EXPECT_EQ(formatGrowingSeasons(r, {"Dry Flat", 12.5f, -3.25f, 250}, false), expected);
     }
 }
 
 // Text goes out as Windows-1252 and comes in as valid UTF-8; widths count characters.
 TEST(TextOutput, Windows1252BothWaysAndColumnWidthsByCharacter) {
-    EXPECT_EQ(toWindows1252("23 °C"), "23 \xB0" "C");
-    EXPECT_EQ(toWindows1252("Col d'Aré"), "Col d'Ar\xE9");
-    EXPECT_EQ(toWindows1252("€ – ‰"), "\x80 \x96 \x89");
-    EXPECT_EQ(toWindows1252("東京"), "??");
-    EXPECT_EQ(toWindows1252("Ar\xE9 \xB0"), "Ar\xE9 \xB0");  // already Windows-1252
-    EXPECT_EQ(toValidUtf8("S\xe3o Tom\xe9"), "S\xc3\xa3o Tom\xc3\xa9");
-    EXPECT_EQ(toValidUtf8("\x80 \xc3\xa9"), "\xe2\x82\xac \xc3\xa9");  // euro sign; UTF-8 kept
-    EXPECT_EQ(toValidUtf8("\x81"), "\xef\xbf\xbd");                   // unassigned byte
+    // The last is Windows-1252 already.
+    const std::pair<const char*, const char*> out[] = {{"23 °C", "23 \xB0" "C"}, {"Col d'Aré", "Col d'Ar\xE9"},
+        {"€ – ‰", "\x80 \x96 \x89"}, {"東京", "??"}, {"Ar\xE9 \xB0", "Ar\xE9 \xB0"}};
+    for (const auto& [text, bytes] : out) EXPECT_EQ(toWindows1252(text), bytes) << text;
+    // A euro sign, UTF-8 kept; an unassigned byte.
+    const std::pair<const char*, const char*> in[] = {{"S\xe3o Tom\xe9", "S\xc3\xa3o Tom\xc3\xa9"},
+        {"\x80 \xc3\xa9", "\xe2\x82\xac \xc3\xa9"}, {"\x81", "\xef\xbf\xbd"}};
+    for (const auto& [bytes, text] : in) EXPECT_EQ(toValidUtf8(bytes), text) << bytes;
 
-    EXPECT_EQ(alignRight("°C ", 10), "       °C ");
     EXPECT_EQ(toWindows1252(alignRight("°C ", 10)).size(), 10u);
-    EXPECT_EQ(alignLeft("Pot._Eva._mly", 25), "Pot._Eva._mly            ");
-    EXPECT_EQ(firstChars("Bärenstein-Süd", 13), "Bärenstein-Sü");
-    EXPECT_EQ(alignRight("a long text", 4), "a long text");
+    EXPECT_EQ(alignRight("°C ", 10) + "|" + alignLeft("Pot._Eva._mly", 25) + "|" + firstChars("Bärenstein-Süd", 13) + "|" + alignRight("a long text", 4),
+              "       °C |Pot._Eva._mly            |Bärenstein-Sü|a long text");
 }
 
 TEST(TextOutput, VeskNameWithQuoteAndCommaKeepsTheFieldCount) {
     VariableResult r;
-    r.variable = Temp;
     const std::string line = veskLine(r, {"Bar \"North\", upper", 5.3f, 45, 100});
     EXPECT_EQ(line.find("\"Bar \"\"North\"\", upper\",005.30,"), 0u) << line;
 }

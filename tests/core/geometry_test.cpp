@@ -25,27 +25,16 @@ TEST(Distance, ArcsAreTheRadiusOf6370997MetresAndSinglePrecisionMakesNearPointsA
 }
 
 TEST(Direction, HandWorkedBearingsNearFarAtThePolesAndAcrossTheDateLine) {
-    const struct {
-        double lon1, lat1, lon2, lat2, degrees;
-        const char* sector;
-    } cases[] = {
+    const struct { double lon1, lat1, lon2, lat2, degrees; const char* sector; } cases[] = {
         {10, 10, 10, 10.005, 9999, "X "},  // near case with an equal coordinate: no direction
-        {10, 10, 10.005, 10.005, 45, "NE"},  // near case, quadrants from both signs
-        {10, 10, 9.995, 9.995, 225, "SW"},
-        {10, 10, 10.005, 9.995, 135, "SE"},
-        {10, 10, 9.995, 10.005, 315, "NW"},
-        {0, 0, 1, 0, 90, "E "},
-        {0, 0, -1, 0, 270, "W "},
-        {10, 90, 50, 40, 180, "S "},
-        {10, -90, 50, 40, 0, "N "},
-        {10, 40, 50, 90, 0, "N "},
-        {10, 40, 50, -90, 180, "S "},
-        {0, 0, 180, 0, 9999, "X "},  // antipode
+        // Near cases, quadrants from both signs; then far ones, from and to the poles.
+        {10, 10, 10.005, 10.005, 45, "NE"}, {10, 10, 9.995, 9.995, 225, "SW"}, {10, 10, 10.005, 9.995, 135, "SE"},
+        {10, 10, 9.995, 10.005, 315, "NW"}, {0, 0, 1, 0, 90, "E "},           {0, 0, -1, 0, 270, "W "},
+        {10, 90, 50, 40, 180, "S "},        {10, -90, 50, 40, 0, "N "},        {10, 40, 50, 90, 0, "N "},
+        {10, 40, 50, -90, 180, "S "},       {0, 0, 180, 0, 9999, "X "},  // antipode
         // cosA > 0.9999 gives 0, and the east/west step still turns a western target into 360.
-        {10, 10, 9.99999, 20, 360, "N "},
-        {10, 10, 10, 20, 0, "N "},
-        {179, 0, -179, 0, 90, "E "},
-        {-179, 0, 179, 0, 270, "W "},
+        {10, 10, 9.99999, 20, 360, "N "},   {10, 10, 10, 20, 0, "N "},
+        {179, 0, -179, 0, 90, "E "},        {-179, 0, 179, 0, 270, "W "},
     };
     for (const auto& c : cases) {
         const double d = Direction(c.lon1, c.lat1, c.lon2, c.lat2);

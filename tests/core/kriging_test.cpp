@@ -46,12 +46,14 @@ float seasonalTmin(float lat, float altM, int month) {
     return 15.0f - (0.0065f + 0.002f * summer) * altM - 0.5f * (std::fabs(lat) - 20) + 3 * summer;
 }
 
-std::vector<Station> network() {
+// Six by six stations around 20 E, 20 N; or the twin of that network on the southern continent.
+std::vector<Station> network(bool south = false) {
     std::vector<Station> out;
     for (int k = 0; k < 36; ++k) {
-        const float lon = 17.5f + 0.9f * static_cast<float>(k % 6), lat = 17.5f + 0.9f * static_cast<float>(k / 6);
+        const float lon = 17.5f + 0.9f * static_cast<float>(k % 6) + (south ? 100.0f : 0.0f);
+        const float lat = (17.5f + 0.9f * static_cast<float>(k / 6)) * (south ? -1.0f : 1.0f);
         const float alt = static_cast<float>((k * 577) % 2000);  // scattered 0..2000 m
-        Station s = makeStation(lon, lat, alt, 0, "Net " + std::to_string(k));
+        Station s = makeStation(lon, lat, alt, 0, "Net " + std::to_string(k) + (south ? " south" : ""));
         for (int m = 1; m <= 12; ++m) s.Data[static_cast<size_t>(m)] = truth(lat, alt, m);
         out.push_back(s);
     }
@@ -65,18 +67,10 @@ protected:
         folder_->write(kTerrainFileName, continentRaster());
         writeDataFolder(*folder_, 20, 20, network());
         // Tmin has the seasonal lapse rate and a twin network on the southern continent.
-        std::vector<Station> tmax = network(), tmin = network(), vap = network();
+        std::vector<Station> tmax = network(), tmin = network(), vap = network(), south = network(true);
+        tmin.insert(tmin.end(), south.begin(), south.end());
         for (Station& s : tmin)
             for (int m = 1; m <= 12; ++m) s.Data[static_cast<size_t>(m)] = seasonalTmin(s.Lat, s.Alt, m);
-        const size_t north = tmin.size();
-        for (size_t i = 0; i < north; ++i) {  // by index: the loop appends to tmin
-            Station s = tmin[i];
-            s.Lon += 100;
-            s.Lat = -s.Lat;
-            s.Name += " south";
-            for (int m = 1; m <= 12; ++m) s.Data[static_cast<size_t>(m)] = seasonalTmin(s.Lat, s.Alt, m);
-            tmin.push_back(s);
-        }
         // One station reports monthly extremes as Tmax and Tmin: 9 K above and below.
         for (size_t m = 1; m <= 12; ++m) {
             tmax[14].Data[m] += 9;
@@ -105,12 +99,7 @@ TempFolder* Kriging::folder_ = nullptr;
 TEST(KrigingWeights, SumToOneAndFavourTheNearerAndTheAlikePoint) {
     const KrigingParams p = krigingParams(Temp);
     auto at = [](float lon, float lat, float alt, float sea = 0) { return KrigingPoint{spherePoint(lon, lat), alt, sea}; };
-    struct Case {
-        const char* what;
-        std::vector<KrigingPoint> points;
-        KrigingPoint target;
-        float firstAtLeast, firstAtMost;
-    };
+    struct Case { const char* what; std::vector<KrigingPoint> points; KrigingPoint target; float firstAtLeast, firstAtMost; };
     const std::vector<Case> cases = {
         {"one point takes all", {at(1, 1, 0)}, at(0, 0, 0), 1, 1},
         {"mirror images share", {at(-1, 0, 0), at(1, 0, 0)}, at(0, 0, 0), 0.499f, 0.501f},

@@ -9,7 +9,9 @@ using namespace zentrel;
 
 namespace {
 const ElevationLookup kAlt17 = [](float, float) { return 17.0f; };
-}
+// A row as "name: lon lat alt".
+std::string rowText(const LocationRow& r) { return r.name + ": " + r.lon + " " + r.lat + " " + r.alt; }
+}  // namespace
 
 TEST(LocationNotes, FieldsReadAsZeroAreNotedWithLineAndFieldAndStillReadAsZero) {
     Location working;
@@ -25,26 +27,22 @@ TEST(LocationNotes, WrongFieldCountCtrlZTailAndSkippedLinesCarryLineNumbersAndAC
     Location working;
     const LocationFileResult r =
         parseLocationText("10,45,100\n1,2,3,4,5\n200,0,5\n1,2,3\x1a\n4,5,6\n\n7,8,9\n", kAlt17, working);
-    ASSERT_EQ(r.notes.size(), 2u);
-    EXPECT_EQ(r.notes[0], "line 2: 5 fields instead of 2, 3 or 4; a \"Wrong Data\" row with the position of the line before.");
-    EXPECT_EQ(r.notes[1], "line 4: a Ctrl-Z character ends the file; 2 lines after it are not read.");
-    ASSERT_EQ(r.skippedLines.size(), 1u);
-    EXPECT_EQ(r.skippedLines[0], 3);
+    EXPECT_EQ(r.notes, (std::vector<std::string>{
+                           "line 2: 5 fields instead of 2, 3 or 4; a \"Wrong Data\" row with the position of the line before.",
+                           "line 4: a Ctrl-Z character ends the file; 2 lines after it are not read."}));
+    EXPECT_EQ(r.skippedLines, std::vector<long>{3});
     EXPECT_TRUE(parseLocationText("10,45\n-1.5e1,+2.,100,Town\n", kAlt17, working).notes.empty()) << "a clean file";
 }
 
 TEST(LocationGrid, FromSouthWestRowByRowDescendingStepsAndSinglePrecisionCounter) {
     const auto rows = gridLocations(GridDefinition{}, kAlt17);  // eleven by eleven
     ASSERT_EQ(rows.size(), 121u);
-    EXPECT_EQ(rows[0].name, " Lon : 5.00 Lat : 40.00 Alt : 17");
-    EXPECT_EQ(rows[1].lon, "6.00");
-    EXPECT_EQ(rows[11].lat, "41.00");
-    EXPECT_EQ(rows[120].name, " Lon : 15.00 Lat : 50.00 Alt : 17");
-    EXPECT_EQ(rows[120].alt, "17");
+    EXPECT_EQ(rowText(rows[0]), " Lon : 5.00 Lat : 40.00 Alt : 17: 5.00 40.00 17");
+    EXPECT_EQ(rows[1].lon + " " + rows[11].lat, "6.00 41.00");
+    EXPECT_EQ(rowText(rows[120]), " Lon : 15.00 Lat : 50.00 Alt : 17: 15.00 50.00 17");
     const auto corners = gridLocations({5, 15, 1, 40, 50, 1}, kAlt17);
     ASSERT_EQ(corners.size(), 4u);
-    EXPECT_EQ(corners[1].lon + "," + corners[1].lat, "15.00,40.00");
-    EXPECT_EQ(corners[2].lon + "," + corners[2].lat, "5.00,50.00");
+    EXPECT_EQ(corners[1].lon + "," + corners[1].lat + " " + corners[2].lon + "," + corners[2].lat, "15.00,40.00 5.00,50.00");
     // Maximum below minimum: the loop runs downwards.
     const auto down = gridLocations({15, 5, 10, 40, 40, 1}, kAlt17);
     ASSERT_EQ(down.size(), 11u);
@@ -69,18 +67,11 @@ TEST(LocationFile, FieldCountsNamesSkipsAndWrongData) {
         "-181,0,5,West\n";
     const LocationFileResult r = parseLocationText(text, kAlt17, working);
     ASSERT_EQ(r.rows.size(), 7u);
-    EXPECT_EQ(r.rows[0].name, "Wrong Data");
-    EXPECT_EQ(r.rows[0].lon + " " + r.rows[0].lat + " " + r.rows[0].alt, "12.483 41.9 17");
-    EXPECT_EQ(r.rows[1].name, " Lon : 12.5 Lat : 41.9 Alt : 17");
-    EXPECT_EQ(r.rows[2].name, "Lake side town");
-    EXPECT_EQ(r.rows[3].alt, "10000");
-    EXPECT_EQ(r.rows[4].name, "Wrong Data");
-    EXPECT_EQ(r.rows[4].alt, "10000");
-    EXPECT_EQ(r.rows[5].name, "Wrong Data");
-    EXPECT_EQ(r.rows[6].name, " Lon : 0 Lat : 0 Alt : 17");
-    ASSERT_EQ(r.skipped.size(), 2u);
-    EXPECT_EQ(r.skipped[0], "Location  Lon : 1 Lat : 2 Alt : 10001 Skipped : Longitude or Latitude or Altitude not valid.");
-    EXPECT_EQ(r.skipped[1], "Location West Skipped : Longitude or Latitude or Altitude not valid.");
+    EXPECT_EQ(rowText(r.rows[0]), "Wrong Data: 12.483 41.9 17");
+    EXPECT_EQ(r.rows[1].name + "|" + r.rows[2].name + "|" + r.rows[6].name, " Lon : 12.5 Lat : 41.9 Alt : 17|Lake side town| Lon : 0 Lat : 0 Alt : 17");
+    EXPECT_EQ(r.rows[3].alt + " " + r.rows[4].name + " " + r.rows[4].alt + " " + r.rows[5].name, "10000 Wrong Data 10000 Wrong Data");
+    EXPECT_EQ(r.skipped, (std::vector<std::string>{"Location  Lon : 1 Lat : 2 Alt : 10001 Skipped : Longitude or Latitude or Altitude not valid.",
+                                                   "Location West Skipped : Longitude or Latitude or Altitude not valid."}));
     EXPECT_EQ(working.Lon, -181.0f);  // the working location holds the last values read
     EXPECT_THROW(readLocationFile("/nonexistent/locations.dat", kAlt17, working), Error);
 }
@@ -92,10 +83,9 @@ TEST(LocationFile, LimitsAreInclusiveAndAHairPastIsSkipped) {
         "180.001,0,0,a\n-180.001,0,0,b\n0,90.001,0,c\n0,-90.001,0,d\n0,0,-600.5,e\n0,0,10000.5,f\n",
         kAlt17, working);
     ASSERT_EQ(r.rows.size(), 3u);
-    const auto row = [&](size_t k) { return r.rows[k].name + ": " + r.rows[k].lon + " " + r.rows[k].lat + " " + r.rows[k].alt; };
-    EXPECT_EQ(row(0), "SW corner: -180 -90 -600");
-    EXPECT_EQ(row(1), "NE corner: 180 90 10000");
-    EXPECT_EQ(row(2), "Lake side town: 12.5 41.9 17");  // four fields: position and altitude as written
+    // Four fields: position and altitude as written.
+    EXPECT_EQ(rowText(r.rows[0]) + ", " + rowText(r.rows[1]) + ", " + rowText(r.rows[2]),
+              "SW corner: -180 -90 -600, NE corner: 180 90 10000, Lake side town: 12.5 41.9 17");
     ASSERT_EQ(r.skipped.size(), 6u);
     for (size_t k = 0; k < 6; ++k)
         EXPECT_EQ(r.skipped[k], std::string("Location ") + "abcdef"[k] + " Skipped : Longitude or Latitude or Altitude not valid.");

@@ -28,7 +28,6 @@ struct RingMap {
         mask.Header.RefLat = 45;
         mask.Cells.assign(mask.Cells.size(), 1);
     }
-    MapAudit audit(int variable, int threads, int worst = 3) const { return audit(std::vector<int>{variable}, threads, worst); }
     MapAudit audit(std::vector<int> variables, int threads, int worst = 3) const {
         MapAuditOptions o;
         o.grid = surfaceGrid(9.5, 44.5, 10.5, 45.5, 0.25);
@@ -43,7 +42,7 @@ struct RingMap {
 
 TEST(MapAudit, EachCellBeyondTheRecordsIsCountedOnceAndListedWithItsNeighbours) {
     const RingMap wet(5000);  // mm of rain in March at every neighbour: beyond the records
-    const MapAudit audit = wet.audit(Prec, 2);
+    const MapAudit audit = wet.audit({Prec}, 2);
     ASSERT_EQ(audit.variables.size(), 1u);
     const VariableAudit& v = audit.variables[0];
     EXPECT_EQ(v.cells, 16);
@@ -68,7 +67,7 @@ TEST(MapAudit, EachCellBeyondTheRecordsIsCountedOnceAndListedWithItsNeighbours) 
 TEST(MapAudit, PlausibleFieldIsWithinRecordsAndEnvelopeAndTheReportDoesNotDependOnThreads) {
     const RingMap calm(10);
     for (int variable : {Temp, Prec}) {
-        const MapAudit one = calm.audit(variable, 1, 100), three = calm.audit(variable, 3, 100);
+        const MapAudit one = calm.audit({variable}, 1, 100), three = calm.audit({variable}, 3, 100);
         const VariableAudit& v = one.variables.at(0);
         EXPECT_EQ(v.cells, 16) << variable;
         EXPECT_EQ(v.recordCells, 0) << variable;
@@ -81,9 +80,7 @@ TEST(MapAudit, CellsWhoseVariablesAreNoOneClimateAreCountedTogether) {
     // March of every variable 10 at every station; then minima of 15 C (above the mean) and a
     // vapour pressure of 40 hPa (saturation at 10 C is 12.3 hPa).
     RingMap map(10);
-    const auto consistency = [&map] {
-        return map.audit(std::vector<int>{Temp, Tmax, Tmin, Vap}, 2).consistency;
-    };
+    const auto consistency = [&map] { return map.audit({Temp, Tmax, Tmin, Vap}, 2).consistency; };
     const ConsistencyAudit fine = consistency();
     EXPECT_TRUE(fine.temperatures && fine.vapour);
     EXPECT_EQ(fine.orderCells + fine.saturationCells, 0);
@@ -99,5 +96,5 @@ TEST(MapAudit, CellsWhoseVariablesAreNoOneClimateAreCountedTogether) {
     ASSERT_FALSE(odd.examples.empty());
     EXPECT_EQ(odd.examples[0].month, 3);
     // Not judged when a variable of the pair was not audited.
-    EXPECT_FALSE(map.audit(std::vector<int>{Temp, Tmin}, 1).consistency.temperatures);
+    EXPECT_FALSE(map.audit({Temp, Tmin}, 1).consistency.temperatures);
 }

@@ -27,19 +27,19 @@ TEST(BnaRead, HeadersStartShapesAndPointLinesFollow) {
         "127, 37.5\n";
     const auto shapes = parseBna(text, "x.bna");
     ASSERT_EQ(shapes.size(), 2u);
-    EXPECT_EQ(shapes[0].Name, "Italy");
-    EXPECT_EQ(shapes[0].SecondName, "IT");
-    EXPECT_EQ(shapes[0].Points, (std::vector<LonLat>{{12.48, 41.9}, {13, 42}}));
-    EXPECT_EQ(shapes[1].Name, "Korea, Republic of");
-    EXPECT_EQ(shapes[1].Points, (std::vector<LonLat>{{127, 37.5}}));
+    EXPECT_EQ(shapes[0].Name + "|" + shapes[0].SecondName + "|" + shapes[1].Name, "Italy|IT|Korea, Republic of");
+    EXPECT_EQ(std::pair(shapes[0].Points, shapes[1].Points), (std::pair(std::vector<LonLat>{{12.48, 41.9}, {13, 42}}, std::vector<LonLat>{{127, 37.5}})));
 }
 
 TEST(BnaRead, BadCoordinatesNameFileLineAndField) {
-    EXPECT_EQ(errorOf("\"A\"\n1,2\nx,3\n"), "BNA file World.bnd, line 3, field 1 (longitude): \"x\" is not a number.");
-    EXPECT_EQ(errorOf("\"A\"\n1,nan\n"), "BNA file World.bnd, line 2, field 2 (latitude): \"nan\" is not a number.");
-    EXPECT_EQ(errorOf("\"A\"\n180.5,0\n"), "BNA file World.bnd, line 2, field 1 (longitude): 180.5 lies outside -180 to 180.");
-    EXPECT_EQ(errorOf("\"A\"\n0,-91\n"), "BNA file World.bnd, line 2, field 2 (latitude): -91 lies outside -90 to 90.");
-    EXPECT_EQ(errorOf("\"A\"\n1e400,0\n"), "BNA file World.bnd, line 2, field 1 (longitude): \"1e400\" is not a number.");
+    const std::pair<const char*, const char*> cases[] = {
+        {"1,2\nx,3", "line 3, field 1 (longitude): \"x\" is not a number."},
+        {"1,nan", "line 2, field 2 (latitude): \"nan\" is not a number."},
+        {"180.5,0", "line 2, field 1 (longitude): 180.5 lies outside -180 to 180."},
+        {"0,-91", "line 2, field 2 (latitude): -91 lies outside -90 to 90."},
+        {"1e400,0", "line 2, field 1 (longitude): \"1e400\" is not a number."}};
+    for (const auto& [points, message] : cases)
+        EXPECT_EQ(errorOf(std::string("\"A\"\n") + points + "\n"), std::string("BNA file World.bnd, ") + message);
 }
 
 TEST(BnaRead, LoadersReadTheirOwnFileOfTheDataFolder) {
@@ -52,8 +52,7 @@ TEST(BnaRead, LoadersReadTheirOwnFileOfTheDataFolder) {
     EXPECT_EQ(boundaries[0].Points, (std::vector<PixelPoint>{{0, 0}, {100, 50}}));  // the world's edges, one beyond the last pixel
     const auto capitals = CaricaCapitali(folder.path().string(), 100, 50);
     ASSERT_EQ(capitals.size(), 1u);
-    EXPECT_EQ(capitals[0].Name, "Rome");
-    EXPECT_EQ(capitals[0].Points, (std::vector<PixelPoint>{{53, 13}}));
+    EXPECT_EQ(std::pair(capitals[0].Name, capitals[0].Points), std::pair(std::string("Rome"), std::vector<PixelPoint>{{53, 13}}));
 }
 
 // The world's edges: see the loaders' test.
@@ -70,9 +69,8 @@ TEST(BnaPixels, RepeatedPixelsAreStoredOnceWithinAShape) {
     };
     const auto pixels = toPixelShapes(shapes, 4000, 2000);
     ASSERT_EQ(pixels.size(), 2u);
-    EXPECT_EQ(pixels[0].Points.size(), 3u);  // 10.01 falls on the pixel of 10.0
+    EXPECT_EQ(std::pair(pixels[0].Points.size(), pixels[1].Points.size()), std::pair(3ul, 1ul));  // 10.01 falls on the pixel of 10.0
     EXPECT_EQ(pixels[0].Points.front(), pixels[0].Points.back());
-    EXPECT_EQ(pixels[1].Points.size(), 1u);
 }
 
 TEST(BnaWrite, GoldenBytesAndRoundTrip) {
@@ -86,7 +84,6 @@ TEST(BnaWrite, GoldenBytesAndRoundTrip) {
 
     const auto back = readBna(folder.file("out.bna"));
     ASSERT_EQ(back.size(), 2u);
-    EXPECT_EQ(back[0].Name, "Italy");
+    EXPECT_EQ(back[0].Name + "|" + back[1].Name, "Italy|Say 'hi'");
     EXPECT_EQ(back[0].Points[1], (LonLat{0, -33.12346}));
-    EXPECT_EQ(back[1].Name, "Say 'hi'");
 }

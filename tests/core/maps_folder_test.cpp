@@ -25,9 +25,7 @@ TEST(MapFolder, OnlyMapsWithAllFourFilesAreListedAndAMissingFolderHasNone) {
         folder.write(name, "x");
     const auto maps = listUsableMaps(folder.path().string());
     EXPECT_EQ(bases(maps), (std::vector<std::string>{"C", "a", "d"}));
-    EXPECT_EQ(maps[0].Img, folder.file("C.IMG"));
-    EXPECT_EQ(maps[0].Cty, folder.file("c.CTY"));
-    EXPECT_EQ(maps[2].Img, folder.file("d.v2.img"));
-    EXPECT_EQ(maps[2].Clr, folder.file("d.clr"));
+    EXPECT_EQ(std::vector<std::string>({maps[0].Img, maps[0].Cty, maps[2].Img, maps[2].Clr}),
+              std::vector<std::string>({folder.file("C.IMG"), folder.file("c.CTY"), folder.file("d.v2.img"), folder.file("d.clr")}));
     EXPECT_TRUE(listUsableMaps("/nonexistent/rastelldata").empty());
 }

@@ -48,25 +48,18 @@ TEST(OutputFile, FifoAndSymlinkTargetsStayWhatTheyAreAndReceiveTheBytes) {
         reader.join();
         EXPECT_EQ(received, "one\r\ntwo\r\n");
         EXPECT_EQ(fs::symlink_status(fifo).type(), fs::file_type::fifo) << "the FIFO was replaced";
-        if (named) {
-            EXPECT_NE(fs::path(part).parent_path(), folder.path()) << "a part beside a FIFO";
-            EXPECT_FALSE(fs::exists(part));
-        }
+        EXPECT_TRUE(!named || (fs::path(part).parent_path() != folder.path() && !fs::exists(part))) << "a part beside a FIFO, or left: " << part;
 
         folder.write("real.txt", "old");
         fs::create_symlink("real.txt", folder.path() / "link.txt");
         part = replaceFile(folder.file("link.txt"), "new", named);
         EXPECT_TRUE(fs::is_symlink(folder.path() / "link.txt")) << "the link was replaced";
         EXPECT_EQ(readFile(folder.file("real.txt")), "new");
-        if (named) {
-            EXPECT_EQ(part, folder.file("real.txt") + ".part");
-            EXPECT_FALSE(fs::exists(part));
-        }
+        EXPECT_TRUE(!named || (part == folder.file("real.txt") + ".part" && !fs::exists(part))) << part;
         // A link that points nowhere yet makes its target.
         fs::create_symlink("later.txt", folder.path() / "dangling");
         replaceFile(folder.file("dangling"), "made", named);
-        EXPECT_TRUE(fs::is_symlink(folder.path() / "dangling"));
-        EXPECT_EQ(readFile(folder.file("later.txt")), "made");
+        EXPECT_TRUE(fs::is_symlink(folder.path() / "dangling") && readFile(folder.file("later.txt")) == "made");
     }
 }
 

@@ -14,11 +14,7 @@ using zentrel::roundPicture;
 using zentrel::shortestFloat;
 
 TEST(Picture, PatternsPadRoundAndPlaceTheSign) {
-    const struct {
-        float value;
-        const char* pattern;
-        const char* text;
-    } cases[] = {
+    const std::tuple<float, const char*, const char*> cases[] = {
         {1234.5f, "###0.00", "1234.50"}, {1234.5f, "0.00", "1234.50"}, {-3.25f, "##0.00", "-3.25"},
         {0.5f, "###0.00", "0.50"},       {0.0f, "0.00", "0.00"},
         // '#' after the point shows a digit only when it is significant.
@@ -36,7 +32,7 @@ TEST(Picture, PatternsPadRoundAndPlaceTheSign) {
         {5.3f, "###.00", "5.30"}, {0.5f, "###.00", ".50"}, {0.5f, "####.0", ".5"}, {0.0f, "####.0", ".0"},
         {17.0f, "####.0", "17.0"}, {0.0f, "####", ""}, {17.4f, "####", "17"}, {0.0f, "###0", "0"},
         {0.12345f, "0.0000", "0.1235"}, {25.03f, "##.00", "25.03"}, {5.1f, "##.00", "5.10"}};
-    for (const auto& c : cases) EXPECT_EQ(formatPicture(c.value, c.pattern), c.text) << c.value << " as " << c.pattern;
+    for (const auto& [value, pattern, text] : cases) EXPECT_EQ(formatPicture(value, pattern), text) << value << " as " << pattern;
     EXPECT_EQ(roundPicture(-0.001f, "0.00"), 0.0f);
     EXPECT_FALSE(std::signbit(roundPicture(-0.001f, "0.00")));
     // The double overload uses the double's digits.
@@ -73,7 +69,5 @@ TEST(Picture, ShortestFloatHasAtMostSevenSignificantDigits) {
 }
 
 TEST(Picture, TextFieldsAlignRightAndNeverCut) {
-    EXPECT_EQ(formatText("ab", "@@@"), " ab");
-    EXPECT_EQ(formatText("abcd", "@@@"), "abcd");
-    EXPECT_EQ(formatText("", "@@@@"), "    ");
+    EXPECT_EQ(formatText("ab", "@@@") + "|" + formatText("abcd", "@@@") + "|" + formatText("", "@@@@"), " ab|abcd|    ");
 }

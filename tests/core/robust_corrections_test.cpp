@@ -3,6 +3,7 @@
 // robust and adaptive methods put on estimates beyond their neighbours.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string>
@@ -16,25 +17,7 @@
 using namespace zentrel;
 using zentrel::test::makeStation;
 
-namespace {
-
-struct Bench {
-    ProgramSettings settings = test::describedSettings();
-    Engine engine{settings, "/nonexistent"};
-    VariableResult run(const std::vector<Station>& stations, float lon, float lat, float alt, int var) {
-        engine.table.stations = stations;
-        engine.working = Location{"", lon, lat, alt};
-        engine.variable = static_cast<int16_t>(var);
-        engine.SelectNeighbours();
-        engine.ActivateNeighbours();
-        engine.BuildMeanStation();
-        engine.Estimate();
-        engine.EvaluateWarnings();
-        return engine.result();
-    }
-};
-
-}  // namespace
+using Bench = test::EngineBench;
 
 TEST(RobustCorrections, AltitudeSlopeIsShrunkTowardsTheLapseRate) {
     // Altitudes 0, 1000, 2000 m with -6 K/km: Sxx = 2e6 m^2, so with k = 2e6 m^2 the slope is
@@ -43,11 +26,11 @@ TEST(RobustCorrections, AltitudeSlopeIsShrunkTowardsTheLapseRate) {
                             makeStation(10, 50.5f, 2000, -2, "c")};
     Bench classic, robust;
     robust.settings.RobustCorr = 1;
-    EXPECT_NEAR(classic.run(st, 10.2f, 50.2f, 500, Temp).result.VertGrad[1], -0.006f, 1e-6);
-    EXPECT_NEAR(robust.run(st, 10.2f, 50.2f, 500, Temp).result.VertGrad[1], -0.00625f, 1e-6);
+    EXPECT_NEAR(classic.run(st, 10.2f, 50.2f, 500).VertGrad[1], -0.006f, 1e-6);
+    EXPECT_NEAR(robust.run(st, 10.2f, 50.2f, 500).VertGrad[1], -0.00625f, 1e-6);
     // Other variables shrink towards no slope, lightly (k = 1e4 m^2).
     for (Station& s : st) s.Data.fill(s.Data[1] + 20);
-    EXPECT_NEAR(robust.run(st, 10.2f, 50.2f, 500, Vap).result.VertGrad[1], -0.006 * 2e6 / (2e6 + 1e4), 1e-6);
+    EXPECT_NEAR(robust.run(st, 10.2f, 50.2f, 500, Vap).VertGrad[1], -0.006 * 2e6 / (2e6 + 1e4), 1e-6);
 }
 
 TEST(RobustCorrections, NarrowAltitudeRangeStaysWithinPhysicalBounds) {
@@ -59,18 +42,17 @@ TEST(RobustCorrections, NarrowAltitudeRangeStaysWithinPhysicalBounds) {
                                  static_cast<float>(100 + k), k % 2 ? -20.0f : -10.0f, "s" + std::to_string(k)));
     Bench classic, robust;
     robust.settings.RobustCorr = 1;
-    const VariableResult c = classic.run(st, 0.8f, 0.2f, 3100, Temp);
-    const VariableResult r = robust.run(st, 0.8f, 0.2f, 3100, Temp);
-    EXPECT_LT(c.result.Best[1], -90.0f);
-    EXPECT_NEAR(r.result.VertGrad[1], -0.0065f, 0.001f);
-    for (int m = 1; m <= 12; ++m) {
-        EXPECT_GE(r.result.Best[static_cast<size_t>(m)], -90.0f);
-        EXPECT_LE(r.result.Best[static_cast<size_t>(m)], 60.0f);
+    EXPECT_LT(classic.run(st, 0.8f, 0.2f, 3100).Best[1], -90.0f);
+    const EstimateResult& r = robust.run(st, 0.8f, 0.2f, 3100);
+    EXPECT_NEAR(r.VertGrad[1], -0.0065f, 0.001f);
+    for (size_t m = 1; m <= 12; ++m) {
+        EXPECT_GE(r.Best[m], -90.0f);
+        EXPECT_LE(r.Best[m], 60.0f);
     }
     // Sunshine fractions stay within 0..1 even where the plain method leaves them.
     for (Station& s : st) s.Data.fill(0.98f - 0.001f * (s.Alt - 100) * (s.Name.back() % 2 ? 1 : -1));
-    const VariableResult sun = robust.run(st, 0.8f, 0.2f, 3100, Sun);
-    for (int m = 1; m <= 12; ++m) EXPECT_LE(sun.result.Best[static_cast<size_t>(m)], 1.0f);
+    robust.run(st, 0.8f, 0.2f, 3100, Sun);
+    for (size_t m = 1; m <= 12; ++m) EXPECT_LE(robust.res.Best[m], 1.0f);
 }
 
 TEST(RobustCorrections, PlaneIsDampedByRidge) {
@@ -81,9 +63,9 @@ TEST(RobustCorrections, PlaneIsDampedByRidge) {
         st.push_back(makeStation(static_cast<float>(x), 0, 0, 10 + 0.7f * static_cast<float>(x), "x" + std::to_string(x)));
     Bench robust;
     robust.settings.RobustCorr = 1;
-    const VariableResult r = robust.run(st, 0, 0.1f, 0, Prec);
-    EXPECT_NEAR(r.result.LongGradDeg[1], 0.7 * 70 / 86, 1e-4);
-    EXPECT_NEAR(r.result.LatGradDeg[1], 0, 1e-6);
+    robust.run(st, 0, 0.1f, 0, Prec);
+    EXPECT_NEAR(robust.res.LongGradDeg[1], 0.7 * 70 / 86, 1e-4);
+    EXPECT_NEAR(robust.res.LatGradDeg[1], 0, 1e-6);
 }
 
 TEST(RobustCorrections, ResultFileNamesTheMethodOnlyWhenOn) {
@@ -92,9 +74,10 @@ TEST(RobustCorrections, ResultFileNamesTheMethodOnlyWhenOn) {
     for (int on = 0; on <= 1; ++on) {
         Bench b;
         b.settings.RobustCorr = static_cast<int16_t>(on);
+        b.run(st, 10.2f, 50.2f, 500);
         VariableResults results{};
         VariableSelection selection{};
-        results[Temp] = b.run(st, 10.2f, 50.2f, 500, Temp);
+        results[Temp] = b.engine.result();
         selection[Temp] = true;
         ReportOptions options;
         options.location = {"Here", 10.2f, 50.2f, 500};
@@ -111,11 +94,9 @@ namespace {
 // location 1500 m high among them, as a mountain town among coastal stations.
 std::vector<Station> lowlandWetterUphill() {
     std::vector<Station> st;
-    for (int k = 0; k < 10; ++k) {
-        Station s = makeStation(120.0f + 0.3f * static_cast<float>(k % 5), 16.0f + 0.6f * static_cast<float>(k / 5),
-                                static_cast<float>(10 * k), 20.0f + 30.0f * static_cast<float>(k), "s" + std::to_string(k));
-        st.push_back(s);
-    }
+    for (int k = 0; k < 10; ++k)
+        st.push_back(makeStation(120.0f + 0.3f * static_cast<float>(k % 5), 16.0f + 0.6f * static_cast<float>(k / 5),
+                                 static_cast<float>(10 * k), 20.0f + 30.0f * static_cast<float>(k), "s" + std::to_string(k)));
     return st;
 }
 }  // namespace
@@ -128,46 +109,33 @@ TEST(PlausibleLimits, EstimateAboveAllNeighboursStaysWithinTheirEnvelopeAndSaysS
     for (Method method : {Method::Robust, Method::Adaptive}) {
         Bench b;
         b.settings.Method = method;
-        const VariableResult up = b.run(st, 120.6f, 16.4f, 1500, Prec);
-        const VariableResult level = b.run(st, 120.6f, 16.4f, 45, Prec);
-        for (int m = 1; m <= 12; ++m) {
-            const size_t i = static_cast<size_t>(m);
-            EXPECT_LE(up.result.Best[i], envelope.high) << methodName(method) << " month " << m;
-            EXPECT_NE(up.result.Caps[i], 0) << methodName(method) << " month " << m;
+        const EstimateResult up = b.run(st, 120.6f, 16.4f, 1500, Prec), level = b.run(st, 120.6f, 16.4f, 45, Prec);
+        for (size_t m = 1; m <= 12; ++m) {
+            EXPECT_LE(up.Best[m], envelope.high) << methodName(method) << " month " << m;
+            EXPECT_NE(up.Caps[m], 0) << methodName(method) << " month " << m;
             // Extrapolated 1400 m beyond the neighbours' altitudes: a wider interval than among them.
-            EXPECT_GT(up.result.StdErrLog[i], level.result.StdErrLog[i]) << methodName(method);
+            EXPECT_GT(up.StdErrLog[m], level.StdErrLog[m]) << methodName(method);
         }
-        EXPECT_EQ(level.result.Caps[1] & (CapEnvelope | CapRecord), 0) << methodName(method);
+        EXPECT_EQ(level.Caps[1] & (CapEnvelope | CapRecord), 0) << methodName(method);
     }
     // The described method is left as it is: it extrapolates the fitted slope.
     Bench described;
-    EXPECT_GT(described.run(st, 120.6f, 16.4f, 1500, Prec).result.Best[1], envelope.high);
+    EXPECT_GT(described.run(st, 120.6f, 16.4f, 1500, Prec).Best[1], envelope.high);
 }
 
-TEST(PlausibleLimits, PrecipitationBoundsLieInRatioSpace) {
+TEST(PlausibleLimits, AdaptivePrecipitationBoundsLieInRatioSpaceAndItsBiasIsTheMeanLeaveOneOutErrorNotZero) {
     Bench b;
     b.settings.Method = Method::Adaptive;
-    const VariableResult r = b.run(lowlandWetterUphill(), 120.6f, 16.4f, 45, Prec);
-    ASSERT_TRUE(r.result.HasStdErr);
+    const EstimateResult& r = b.run(lowlandWetterUphill(), 120.6f, 16.4f, 45, Prec);
+    ASSERT_TRUE(r.HasStdErr);
     for (int m : {1, 7, 13}) {
-        const float best = r.result.Best[static_cast<size_t>(m)];
-        const float low = lowBound(r.result, m, 1.645f), high = highBound(r.result, m, 1.645f);
+        const float best = r.Best[static_cast<size_t>(m)], low = lowBound(r, m, 1.645f), high = highBound(r, m, 1.645f);
         EXPECT_GT(low, 0.0f) << m;
         EXPECT_LT(best - low, high - best) << "a ratio interval is wider above than below, month " << m;
     }
+    EXPECT_TRUE(std::any_of(r.Bias.begin() + 1, r.Bias.begin() + 13, [](float bias) { return bias != 0; }));
     // Without an error estimate there are no bounds.
-    EstimateResult none;
-    EXPECT_TRUE(std::isnan(lowBound(none, 1, 1.645f)));
-}
-
-TEST(PlausibleLimits, AdaptiveBiasIsTheMeanLeaveOneOutErrorNotZero) {
-    Bench b;
-    b.settings.Method = Method::Adaptive;
-    std::vector<Station> st = lowlandWetterUphill();
-    const VariableResult r = b.run(st, 120.6f, 16.4f, 45, Prec);
-    bool someBias = false;
-    for (int m = 1; m <= 12; ++m) someBias = someBias || r.result.Bias[static_cast<size_t>(m)] != 0;
-    EXPECT_TRUE(someBias);
+    EXPECT_TRUE(std::isnan(lowBound(EstimateResult{}, 1, 1.645f)));
 }
 
 TEST(PlausibleLimits, PlacesOnEitherSideOfTheDateLineGetOneClimate) {
@@ -181,12 +149,11 @@ TEST(PlausibleLimits, PlacesOnEitherSideOfTheDateLineGetOneClimate) {
                                  -25.0f + 2.0f * east, "d" + std::to_string(k)));
     }
     for (Method method : {Method::Described, Method::Robust, Method::Adaptive}) {
-        Bench west, east;
-        west.settings.Method = east.settings.Method = method;
-        const VariableResult a = west.run(st, 180.0f, 65.3f, 30, Temp);
-        const VariableResult b = east.run(st, -180.0f, 65.3f, 30, Temp);
-        EXPECT_NEAR(a.result.Best[1], b.result.Best[1], 1e-3) << methodName(method);
-        EXPECT_NEAR(a.result.Best[1], -25.0f, 1.5f) << methodName(method);
+        Bench b;
+        b.settings.Method = method;
+        const float west = b.run(st, 180.0f, 65.3f, 30).Best[1];
+        EXPECT_NEAR(b.run(st, -180.0f, 65.3f, 30).Best[1], west, 1e-3) << methodName(method);
+        EXPECT_NEAR(west, -25.0f, 1.5f) << methodName(method);
     }
 }
 
@@ -195,32 +162,24 @@ TEST(PlausibleLimits, AboveEveryNeighbourTemperaturesKeepTheirOrderAndVapourFall
     // the ice, with all the neighbours and with only the nearest one: every temperature falls by
     // the standard lapse rate beyond the neighbours' altitudes (the polar inversion of the prior
     // belongs to the valleys among them), and vapour pressure by a tenth per 6.3 km.
-    const float base[3] = {-20, -16, -24};  // Temp, Tmax, Tmin
     for (Method method : {Method::Robust, Method::Adaptive})
         for (int16_t maxStat : {int16_t{20}, int16_t{1}}) {
             SCOPED_TRACE(std::string(methodName(method)) + " with " + std::to_string(maxStat) + " neighbours");
-            std::array<float, 3> at{};
-            for (int v = Temp; v <= Tmin; ++v) {
-                std::vector<Station> st;
-                for (int k = 0; k < 10; ++k)
-                    st.push_back(makeStation(-20.0f - 0.4f * static_cast<float>(k), 74.0f + 0.3f * static_cast<float>(k % 3),
-                                             static_cast<float>(10 * k), base[v] + 0.1f * static_cast<float>(k), "c" + std::to_string(k)));
-                Bench b;
-                b.settings.Method = method;
-                b.settings.MaxStat = maxStat;
-                at[static_cast<size_t>(v)] = b.run(st, -22.0f, 74.3f, 2800, v).result.Best[1];
-            }
-            EXPECT_LT(at[Tmin], at[Temp]);
-            EXPECT_LT(at[Temp], at[Tmax]);
-            EXPECT_NEAR(at[Temp], -20.5f - 0.0065f * 2760, 1.5f);
-            std::vector<Station> vap;
-            for (int k = 0; k < 10; ++k)
-                vap.push_back(makeStation(-20.0f - 0.4f * static_cast<float>(k), 74.0f + 0.3f * static_cast<float>(k % 3),
-                                          static_cast<float>(10 * k), 1.5f, "v" + std::to_string(k)));
             Bench b;
             b.settings.Method = method;
             b.settings.MaxStat = maxStat;
-            EXPECT_NEAR(b.run(vap, -22.0f, 74.3f, 2800, Vap).result.Best[1], 1.5f * std::pow(10.0f, -2760.0f / 6300), 0.15f);
+            const auto coast = [&b](int v, float value, float rise) {  // the stations' values rise by `rise` each
+                std::vector<Station> st;
+                for (int k = 0; k < 10; ++k)
+                    st.push_back(makeStation(-20.0f - 0.4f * static_cast<float>(k), 74.0f + 0.3f * static_cast<float>(k % 3),
+                                             static_cast<float>(10 * k), value + rise * static_cast<float>(k), "c" + std::to_string(k)));
+                return b.run(st, -22.0f, 74.3f, 2800, v).Best[1];
+            };
+            const float temp = coast(Temp, -20, 0.1f), tmax = coast(Tmax, -16, 0.1f), tmin = coast(Tmin, -24, 0.1f);
+            EXPECT_LT(tmin, temp);
+            EXPECT_LT(temp, tmax);
+            EXPECT_NEAR(temp, -20.5f - 0.0065f * 2760, 1.5f);
+            EXPECT_NEAR(coast(Vap, 1.5f, 0), 1.5f * std::pow(10.0f, -2760.0f / 6300), 0.15f);
         }
 }
 
@@ -235,7 +194,7 @@ TEST(PlausibleLimits, LoneNeighbourAtTheLocationsAltitudeDoesNotDecideItsClimate
     st.push_back(makeStation(91.7f, 25.3f, 1300, 2800, "summit"));
     Bench b;
     b.settings.Method = Method::Adaptive;
-    EXPECT_LT(b.run(st, 92.5f, 24.0f, 1400, Prec).result.Best[7], 1000.0f);
+    EXPECT_LT(b.run(st, 92.5f, 24.0f, 1400, Prec).Best[7], 1000.0f);
 }
 
 TEST(PlausibleLimits, TemperaturesAndVapourOfAnExtrapolatedPlaceAreOneClimate) {

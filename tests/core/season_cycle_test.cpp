@@ -31,12 +31,8 @@ TEST(CycleMean, IsTheExactMeanOfTheHarmonicSeries) {
 }
 
 TEST(ClipValue, ClampsAllButTemperaturesAndCapsSunshine) {
-    const struct {
-        float value;
-        int variable;
-        float clipped;
-    } cases[] = {{-3, Temp, -3}, {-3, Tmin, -3}, {-0.5f, Prec, 0}, {-0.5f, Wind, 0}, {1.03f, Sun, 1}, {1.03f, Vap, 1.03f}};
-    for (const auto& c : cases) EXPECT_EQ(ClipValue(c.value, c.variable), c.clipped) << c.variable;
+    const std::tuple<float, int, float> cases[] = {{-3, Temp, -3}, {-3, Tmin, -3}, {-0.5f, Prec, 0}, {-0.5f, Wind, 0}, {1.03f, Sun, 1}, {1.03f, Vap, 1.03f}};
+    for (const auto& [value, variable, clipped] : cases) EXPECT_EQ(ClipValue(value, variable), clipped) << variable;
 }
 
 // A zero factor leaves the bounds as they were.
@@ -52,9 +48,7 @@ TEST(DailyCycle, ConstantMonthsGiveConstantDaysAndAZeroFactorNoBounds) {
         EXPECT_FLOAT_EQ(temp.Daily[d], 12.5f);
         EXPECT_FLOAT_EQ(prec.Daily[d], 2.0f);
     }
-    EXPECT_EQ(temp.Daily[366], 0.0f);
-    EXPECT_EQ(temp.DailyLow[100], 7.0f);
-    EXPECT_EQ(temp.DailyHigh[100], 8.0f);
+    EXPECT_EQ(std::vector<float>({temp.Daily[366], temp.DailyLow[100], temp.DailyHigh[100]}), std::vector<float>({0, 7, 8}));
 }
 
 TEST(DailyCycle, BoundsUseTheMonthOfTheDayWithDay31InFebruary) {
@@ -62,18 +56,17 @@ TEST(DailyCycle, BoundsUseTheMonthOfTheDayWithDay31InFebruary) {
     for (size_t m = 1; m <= 12; ++m) r.StdErr[m] = float(m);
     DailyCycle c;
     fillDailyCycle(r, Temp, 2.0f, c);
-    EXPECT_FLOAT_EQ(c.DailyHigh[30] - c.Daily[30], 2.0f);   // January
-    EXPECT_FLOAT_EQ(c.DailyHigh[31] - c.Daily[31], 4.0f);   // 31 / 30.4374 = 1.018: February
-    EXPECT_FLOAT_EQ(c.Daily[61] - c.DailyLow[61], 6.0f);    // March
-    EXPECT_FLOAT_EQ(c.DailyHigh[365] - c.Daily[365], 24.0f);  // capped at December
+    // Day 30 in January; day 31 (31 / 30.4374 = 1.018) in February; 61 in March; 365 capped at December.
+    for (const auto& [bound, expected] : {std::pair{c.DailyHigh[30] - c.Daily[30], 2.0f}, {c.DailyHigh[31] - c.Daily[31], 4.0f},
+                                          {c.Daily[61] - c.DailyLow[61], 6.0f}, {c.DailyHigh[365] - c.Daily[365], 24.0f}})
+        EXPECT_FLOAT_EQ(bound, expected);
 
     // Totals: the bound is per day too; a lower bound below zero is clamped.
     EstimateResult p = constantCycle(30.4375f);
     for (size_t m = 1; m <= 12; ++m) p.StdErr[m] = 60.875f;
     DailyCycle pc;
     fillDailyCycle(p, Prec, 1.0f, pc);
-    EXPECT_FLOAT_EQ(pc.DailyHigh[100], 3.0f);
-    EXPECT_EQ(pc.DailyLow[100], 0.0f);
+    EXPECT_EQ(std::pair(pc.DailyHigh[100], pc.DailyLow[100]), std::pair(3.0f, 0.0f));
 }
 
 TEST(DailyCycle, SunshineAboveOneIsShownAsOne) {
@@ -86,17 +79,15 @@ TEST(DailyCycle, SunshineAboveOneIsShownAsOne) {
         highest = std::max(highest, c.Daily[d]);
         lowest = std::min(lowest, c.Daily[d]);
     }
-    EXPECT_EQ(highest, 1.0f);
-    EXPECT_EQ(c.Daily[91], 1.0f);
+    EXPECT_EQ(std::pair(highest, c.Daily[91]), std::pair(1.0f, 1.0f));
     EXPECT_NEAR(lowest, 0.6f, 0.001f);
 }
 
 TEST(DekadalCycle, TotalsScaleWithTheDekadLength) {
     DekadalCycle c;
     fillDekadalCycle(constantCycle(60.875f), Prec, 0, c);
-    EXPECT_FLOAT_EQ(c.Dekadal[1], 20.0f);
-    EXPECT_FLOAT_EQ(c.Dekadal[3], 22.0f);   // third dekad of January: 11 days
-    EXPECT_FLOAT_EQ(c.Dekadal[6], 16.5f);   // third dekad of February: 8.25 days
+    // The third dekad of January has 11 days, of February 8.25.
+    for (const auto& [dekad, total] : {std::pair{1, 20.0f}, {3, 22.0f}, {6, 16.5f}}) EXPECT_FLOAT_EQ(c.Dekadal[size_t(dekad)], total) << dekad;
     float total = 0, length = 0;
     for (int k = 1; k <= 36; ++k) {
         total += c.Dekadal[size_t(k)];
@@ -115,9 +106,8 @@ TEST(DekadalCycle, BoundMonthsAndTheUnclampedLowerBound) {
     for (size_t m = 1; m <= 12; ++m) r.StdErr[m] = float(m);
     DekadalCycle c;
     fillDekadalCycle(r, Wind, 1.0f, c);
-    EXPECT_FLOAT_EQ(c.DekadalHigh[3], 2.0f);   // January
-    EXPECT_FLOAT_EQ(c.DekadalHigh[4], 3.0f);   // February
-    EXPECT_FLOAT_EQ(c.DekadalLow[36], -11.0f); // December, not clamped
+    // January, February; December's lower bound is not clamped.
+    EXPECT_EQ(std::vector<float>({c.DekadalHigh[3], c.DekadalHigh[4], c.DekadalLow[36]}), std::vector<float>({2, 3, -11}));
 
     EstimateResult p = constantCycle(30.4375f);
     for (size_t m = 1; m <= 12; ++m) p.StdErr[m] = 30.4375f;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "error.h"
 
 using namespace zentrel;
@@ -12,16 +14,11 @@ namespace {
 
 Monthly months(std::initializer_list<float> values) {
     Monthly out{};
-    size_t m = 1;
-    for (float v : values) out[m++] = v;
+    std::copy(values.begin(), values.end(), out.begin() + 1);
     return out;
 }
 
-Monthly constant(float v) {
-    Monthly out{};
-    for (size_t m = 1; m <= 12; ++m) out[m] = v;
-    return out;
-}
+Monthly constant(float v) { return months({v, v, v, v, v, v, v, v, v, v, v, v}); }
 
 void expectRow(const SeasonAnalysis& a, int row, const std::array<float, 8>& expected) {
     for (int c = 1; c <= 8; ++c)
@@ -31,16 +28,11 @@ void expectRow(const SeasonAnalysis& a, int row, const std::array<float, 8>& exp
 }  // namespace
 
 TEST(GrowingSeason, MonthsOnALimitLineAreNudged) {
-    SeasonAnalysis a;
+    SeasonAnalysis a, h;
     FindSeasonCrossings(a, constant(100), constant(100));
-    EXPECT_FLOAT_EQ(a.P[3], 100.01f);
-    EXPECT_EQ(a.cell(1, 1), SeasonHumidAllYear);
-
-    SeasonAnalysis h;
     FindSeasonCrossings(h, constant(50), constant(100));
-    EXPECT_FLOAT_EQ(h.H[3], 49.99f);
-    EXPECT_FLOAT_EQ(h.P[13], 50.0f);
-    EXPECT_EQ(h.cell(1, 1), SeasonAllYear);
+    EXPECT_EQ(std::vector<float>({a.P[3], h.H[3], h.P[13]}), std::vector<float>({100.01f, 49.99f, 50}));
+    EXPECT_EQ(std::pair(a.cell(1, 1), h.cell(1, 1)), std::pair(float(SeasonHumidAllYear), float(SeasonAllYear)));
 }
 
 TEST(GrowingSeason, AdjustPlacesTheCrossingAfterMidMonth) {
@@ -62,8 +54,7 @@ TEST(GrowingSeason, AdjustPlacesTheCrossingAfterMidMonth) {
 // begins has 0 days (100 - 99 ... 99 - 100 + 1 = 0 is not negative), two days before gives 364.
 TEST(GrowingSeason, DayNumbersAndLengthsWithTheYearAddedOnlyToNegativeDifferences) {
     SeasonAnalysis a;
-    EXPECT_EQ(GetNumDay(2.9999f, 15), 75);
-    EXPECT_EQ(GetNumDay(12, 30), 360);
+    EXPECT_EQ(std::vector<int>({GetNumDay(2.9999f, 15), GetNumDay(12, 30)}), std::vector<int>({75, 360}));
     a.SeasonCount = 4;
     const float begins[] = {10.04f, 10.04f, 10.04f, 1.11f}, ends[] = {9.04f, 8.04f, 10.04f, 1.02f};  // 10 April is day 100
     for (int k = 1; k <= 4; ++k) {
@@ -82,13 +73,8 @@ TEST(GrowingSeason, DayNumbersAndLengthsWithTheYearAddedOnlyToNegativeDifference
 TEST(GrowingSeason, SeasonsAndHumidPeriodsOfTypicalYears) {
     using Row = std::array<float, 8>;
     const float no = -999;
-    const struct {
-        const char* year;
-        Monthly prec;
-        float pet;
-        int events;  // -1: not checked
-        std::vector<Row> rows;
-    } cases[] = {
+    // The year, its rain and PET, its events (-1: not checked), its rows.
+    const std::tuple<const char*, Monthly, float, int, std::vector<Row>> cases[] = {
         // Years without crossings are typed by June.
         {"dry", constant(10), 100, -1, {{1, no, no, no, no, no, no, 0}}},
         {"humid", constant(200), 100, -1, {{5, no, no, no, no, no, no, 365}}},
@@ -109,14 +95,14 @@ TEST(GrowingSeason, SeasonsAndHumidPeriodsOfTypicalYears) {
         {"two seasons", months({20, 20, 70, 20, 20, 20, 70, 70, 70, 70, 20, 20}), 100, -1,
          {{2, 3.07f, 27.1f, no, no, 183, 297, 115}, {2, 3.03f, 27.03f, no, no, 63, 87, 25}}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.year);
-        const SeasonAnalysis a = analyseGrowingSeasons(c.prec, constant(c.pet));
-        if (c.events >= 0) {
-            EXPECT_EQ(a.EventCount, c.events);
+    for (const auto& [year, prec, pet, events, rows] : cases) {
+        SCOPED_TRACE(year);
+        const SeasonAnalysis a = analyseGrowingSeasons(prec, constant(pet));
+        if (events >= 0) {
+            EXPECT_EQ(a.EventCount, events);
         }
-        ASSERT_EQ(a.SeasonCount, static_cast<int>(c.rows.size()));
-        for (size_t r = 0; r < c.rows.size(); ++r) expectRow(a, static_cast<int>(r + 1), c.rows[r]);
+        ASSERT_EQ(a.SeasonCount, static_cast<int>(rows.size()));
+        for (size_t r = 0; r < rows.size(); ++r) expectRow(a, static_cast<int>(r + 1), rows[r]);
     }
 }
 

@@ -14,15 +14,12 @@ using namespace zentrel;
 using namespace zentrel::test;
 
 TEST(Bands, BoundsAreComparedWithLessThan) {
-    const struct {
-        int variable;
-        float degrees;
-        int band;
-    } lats[] = {{Temp, -2.0f, 2}, {Temp, -2.01f, 1}, {Prec, 0.0f, 2}, {Temp, 89.9f, 5}, {Temp, 90.0f, 6}},
-      lons[] = {{Temp, 180.0f, 6}, {Temp, -180.0f, 6}, {Temp, -138.0f, 1}, {Temp, 179.9f, 6}, {Prec, -7.0f, 4},
+    // Variable, degrees, band.
+    const std::tuple<int, float, int> lats[] = {{Temp, -2.0f, 2}, {Temp, -2.01f, 1}, {Prec, 0.0f, 2}, {Temp, 89.9f, 5}, {Temp, 90.0f, 6}},
+                                      lons[] = {{Temp, 180.0f, 6}, {Temp, -180.0f, 6}, {Temp, -138.0f, 1}, {Temp, 179.9f, 6}, {Prec, -7.0f, 4},
                 {Prec, -7.01f, 3}};
-    for (const auto& c : lats) EXPECT_EQ(bandOf(c.variable, 0, c.degrees).lat, c.band) << "latitude " << c.degrees;
-    for (const auto& c : lons) EXPECT_EQ(bandOf(c.variable, c.degrees, 0).lon, c.band) << "longitude " << c.degrees;
+    for (const auto& [variable, degrees, band] : lats) EXPECT_EQ(bandOf(variable, 0, degrees).lat, band) << "latitude " << degrees;
+    for (const auto& [variable, degrees, band] : lons) EXPECT_EQ(bandOf(variable, degrees, 0).lon, band) << "longitude " << degrees;
 }
 
 TEST(Bands, FourFilesInOrderWithWrappingAndPolarFiles) {
@@ -31,11 +28,9 @@ TEST(Bands, FourFilesInOrderWithWrappingAndPolarFiles) {
     // Latitude 90: band 6, whose next band is 1; northern polar file after the band files.
     EXPECT_EQ(candidateFiles(Temp, 150, 90),
               (std::vector<std::string>{"mela6lo6.txt", "mela1lo6.txt", "mela6lo1.txt", "mela1lo1.txt", "menor.txt"}));
-    EXPECT_EQ(candidateFiles(Prec, 0, -60).back(), "prsud.txt");
-    EXPECT_EQ(candidateFiles(Temp, 0, -60).size(), 5u);
-    EXPECT_EQ(candidateFiles(Temp, 0, -50).size(), 4u);
-    EXPECT_EQ(candidateFiles(Temp, 0, 60).size(), 4u);
-    EXPECT_EQ(candidateFiles(Temp, 0, 60.5f).back(), "menor.txt");
+    EXPECT_EQ(candidateFiles(Prec, 0, -60).back() + " " + candidateFiles(Temp, 0, 60.5f).back(), "prsud.txt menor.txt");
+    EXPECT_EQ(std::vector<size_t>({candidateFiles(Temp, 0, -60).size(), candidateFiles(Temp, 0, -50).size(), candidateFiles(Temp, 0, 60).size()}),
+              std::vector<size_t>({5, 4, 4}));
     EXPECT_EQ(candidateFiles(Wind, 0, 70), (std::vector<std::string>{"windsp.txt"}));
     EXPECT_EQ(candidateFiles(Sun, 0, -70), (std::vector<std::string>{"sufr.txt"}));
 }
@@ -45,20 +40,14 @@ TEST(StationLine, CommasBlanksQuotesAndEmptyFields) {
     EXPECT_EQ(std::vector<float>({a.Lat, a.Lon, a.Alt, a.Data[12]}), std::vector<float>({41.9f, 12.48f, 17, 12}));
     EXPECT_EQ(a.Name + "|" + a.Country, "Roma Urbe|IT");
     const Station b = parseStationLine("1,2,9999,,2,3,4,5,6,7,8,9,10,11,12,Name,XX", "f", 1);
-    EXPECT_EQ(b.Data[1], 0);
-    EXPECT_EQ(b.Alt, kUnknown);
+    EXPECT_EQ(std::pair(b.Data[1], b.Alt), std::pair(0.0f, kUnknown));
     const Station round = parseStationLine(formatStationLine(a), "f", 1);
-    EXPECT_EQ(round.Lat, a.Lat);
-    EXPECT_EQ(round.Name, a.Name);
+    EXPECT_EQ(std::pair(round.Lat, round.Name), std::pair(a.Lat, a.Name));
 }
 
 // Each line is read as line 4 of the named file; "no error" or a part of the message expected.
 TEST(StationFile, BadLinesAndValuesBeyondThePossibleRangeAreRefusedWithFileLineAndFieldAndTheEdgesAccepted) {
-    const struct {
-        const char* file;
-        const char* line;
-        const char* expected;
-    } cases[] = {
+    const std::array<const char*, 3> cases[] = {  // file, line, expected
         {"mela1lo1.txt", "1,2,3", "Station file mela1lo1.txt, line 4"},
         {"mela1lo1.txt", "1,2,3", "found 3"},
         {"max.txt", "1,2,3,4,x5,6,7,8,9,10,11,12,13,14,15,a,b", "field 5 (February)"},
@@ -85,9 +74,9 @@ TEST(StationFile, BadLinesAndValuesBeyondThePossibleRangeAreRefusedWithFileLineA
         // Precipitation below 0 is refused as the importers refuse it, however small.
         {"prla3lo5.txt", "45,10,100,0,-0.5,3,4,5,6,7,8,9,10,11,12,a,b", "field 5 (February)"},
     };
-    for (const auto& c : cases) {
-        const std::string got = errorOf([&] { parseStationLine(c.line, c.file, 4); });
-        EXPECT_NE(got.find(c.expected), std::string::npos) << c.file << ": " << c.line << "\n -> " << got;
+    for (const auto& [file, line, expected] : cases) {
+        const std::string got = errorOf([&] { parseStationLine(line, file, 4); });
+        EXPECT_NE(got.find(expected), std::string::npos) << file << ": " << line << "\n -> " << got;
     }
 }
 

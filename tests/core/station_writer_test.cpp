@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
 #include <filesystem>
 #include <set>
 
@@ -19,26 +18,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Small deterministic generator for test positions (splitmix64).
-struct Sequence {
-    uint64_t state;
-    double next() {
-        uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return static_cast<double>((z ^ (z >> 31)) >> 11) / 9007199254740992.0;
-    }
-};
-
+// A station whose month m holds m.
 Station stationAt(float lon, float lat, const std::string& name) {
-    Station s;
-    s.Lon = lon;
-    s.Lat = lat;
-    s.Alt = 100;
-    for (int m = 1; m <= 12; ++m) s.Data[static_cast<size_t>(m)] = static_cast<float>(m);
-    s.Name = name;
-    s.Country = "XX";
+    Station s = zentrel::test::makeStation(lon, lat, 100, 0, name);
+    for (size_t m = 1; m <= 12; ++m) s.Data[m] = static_cast<float>(m);
     return s;
+}
+
+// A point uniform over the sphere.
+std::pair<float, float> anywhere(zentrel::test::Random& r) {
+    return {r.uniform(-180, 180), static_cast<float>(std::asin(r.uniform(-1, 1)) * 180 / 3.14159265358979)};
 }
 
 }  // namespace
@@ -47,12 +36,11 @@ Station stationAt(float lon, float lat, const std::string& name) {
 // station within 500 km, and hold no station twice.
 TEST(StationWriter, LoaderFindsEveryStationWithin500KmExactlyOnce) {
     TempFolder folder("writer_cover");
-    Sequence seq{20240501};
+    zentrel::test::Random random{20240501};
     std::vector<Station> stations;
-    // Uniform over the sphere, about 12 stations within 500 km of any point.
+    // About 12 stations within 500 km of any point.
     for (int k = 0; k < 8000; ++k) {
-        const float lon = static_cast<float>(-180 + 360 * seq.next());
-        const float lat = static_cast<float>(std::asin(2 * seq.next() - 1) * 180 / 3.14159265358979);
+        const auto [lon, lat] = anywhere(random);
         stations.push_back(stationAt(lon, lat, "S" + std::to_string(k)));
     }
     // Stations on the edges of the layout and of the loader's bands.
@@ -65,9 +53,7 @@ TEST(StationWriter, LoaderFindsEveryStationWithin500KmExactlyOnce) {
         writeVariableFiles(folder.str(), variable, stations);
 
     std::vector<std::pair<float, float>> locations;
-    for (int k = 0; k < 500; ++k)
-        locations.emplace_back(static_cast<float>(-180 + 360 * seq.next()),
-                               static_cast<float>(std::asin(2 * seq.next() - 1) * 180 / 3.14159265358979));
+    for (int k = 0; k < 500; ++k) locations.push_back(anywhere(random));
     for (float lat :
          {-90.0f, -60.0f, -54.5f, -50.0f, -49.99f, -2.0f, 0.0f, 37.0f, 59.99f, 60.0f, 60.01f, 64.5f, 89.9f, 90.0f})
         for (float lon : {-180.0f, -138.0f, -133.0f, -87.0f, -61.0f, 29.99f, 107.9f, 165.0f, 180.0f})
@@ -94,16 +80,13 @@ TEST(StationWriter, LoaderFindsEveryStationWithin500KmExactlyOnce) {
 }
 
 TEST(StationWriter, PolarAndStaggeredFileNames) {
-    EXPECT_EQ(stationFileFor(Temp, 0, 65), "menor.txt");
-    EXPECT_EQ(stationFileFor(Temp, 0, 64.99f), "mela6lo4.txt");  // north of the middle of band 5 (63.5)
-    EXPECT_EQ(stationFileFor(Prec, 0, -55.01f), "prsud.txt");
-    EXPECT_EQ(stationFileFor(Prec, 0, -55), "prla1lo4.txt");
-    // Band 6 of Temp runs from 108 across the date line to -138; its middle is 165.
-    EXPECT_EQ(stationFileFor(Temp, 164.9f, 0), "mela2lo6.txt");
-    EXPECT_EQ(stationFileFor(Temp, 165, 0), "mela2lo1.txt");
-    EXPECT_EQ(stationFileFor(Temp, -180, 0), "mela2lo1.txt");
-    EXPECT_EQ(stationFileFor(Temp, 180, 0), "mela2lo1.txt");
-    EXPECT_EQ(stationFileFor(Sun, 0, 89), "sufr.txt");
+    // North of the middle of band 5 (63.5); band 6 of Temp runs from 108 across the date line
+    // to -138, its middle is 165.
+    const std::tuple<int, float, float, const char*> cases[] = {
+        {Temp, 0, 65, "menor.txt"},          {Temp, 0, 64.99f, "mela6lo4.txt"}, {Prec, 0, -55.01f, "prsud.txt"},
+        {Prec, 0, -55, "prla1lo4.txt"},      {Temp, 164.9f, 0, "mela2lo6.txt"}, {Temp, 165, 0, "mela2lo1.txt"},
+        {Temp, -180, 0, "mela2lo1.txt"},     {Temp, 180, 0, "mela2lo1.txt"},    {Sun, 0, 89, "sufr.txt"}};
+    for (const auto& [variable, lon, lat, file] : cases) EXPECT_EQ(stationFileFor(variable, lon, lat), file) << lon << " " << lat;
     EXPECT_EQ(stationFilesOf(Prec).size(), 38u);
     EXPECT_EQ(stationFilesOf(Wind), std::vector<std::string>{"windsp.txt"});
 }
@@ -125,13 +108,9 @@ TEST(StationWriter, WritesGoldenBytes) {
     const fs::path golden = fs::path(ZENTREL_TEST_DATA) / "station_writer";
     for (const char* name : {"mela5lo5.txt", "menor.txt", "sufr.txt"})
         EXPECT_EQ(zentrel::test::readFile(folder.path() / name), zentrel::test::readFile(golden / name)) << name;
-    int files = 0, empty = 0;
-    for (const auto& entry : fs::directory_iterator(folder.path())) {
-        ++files;
-        if (fs::file_size(entry.path()) == 0) ++empty;
-    }
-    EXPECT_EQ(files, 38 + 38 + 6);
-    EXPECT_EQ(empty, files - 3);
+    const auto files = zentrel::test::folderFiles(folder.path());
+    EXPECT_EQ(files.size(), 38u + 38 + 6);
+    EXPECT_EQ(std::count_if(files.begin(), files.end(), [](const auto& f) { return f.second.empty(); }), std::ssize(files) - 3);
 }
 
 TEST(StationWriter, AsciiTextFoldsDiacriticsAndLatin1) {
