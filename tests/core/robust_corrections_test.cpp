@@ -12,7 +12,6 @@
 #include "data/station_database.h"
 #include "engine/engine.h"
 #include "fixture.h"
-#include "formats/result_report.h"
 
 using namespace zentrel;
 using zentrel::test::makeStation;
@@ -66,26 +65,6 @@ TEST(RobustCorrections, PlaneIsDampedByRidge) {
     robust.run(st, 0, 0.1f, 0, Prec);
     EXPECT_NEAR(robust.res.LongGradDeg[1], 0.7 * 70 / 86, 1e-4);
     EXPECT_NEAR(robust.res.LatGradDeg[1], 0, 1e-6);
-}
-
-TEST(RobustCorrections, ResultFileNamesTheMethodOnlyWhenOn) {
-    std::vector<Station> st{makeStation(10, 50, 0, 10, "a"), makeStation(10.5f, 50, 1000, 4, "b"),
-                            makeStation(10, 50.5f, 2000, -2, "c")};
-    for (int on = 0; on <= 1; ++on) {
-        Bench b;
-        b.settings.RobustCorr = static_cast<int16_t>(on);
-        b.run(st, 10.2f, 50.2f, 500);
-        VariableResults results{};
-        VariableSelection selection{};
-        results[Temp] = b.engine.result();
-        selection[Temp] = true;
-        ReportOptions options;
-        options.location = {"Here", 10.2f, 50.2f, 500};
-        options.quantities.best = true;
-        const std::string text = formatReport(results, selection, b.settings, options);
-        ASSERT_NE(text.find("Climate Gradient Correction"), std::string::npos);
-        EXPECT_EQ(text.find("Robust Altitude and Gradient Corrections") != std::string::npos, on == 1);
-    }
 }
 
 namespace {

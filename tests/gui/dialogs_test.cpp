@@ -363,14 +363,18 @@ private slots:
             << "Too small Minimum Distance | Inverse Distance Averaging not allowed \nif the   Nearest Neighbour is closer than "
                "100 m.\n\nDistance  was changed to 100m.  |"
             << "MinDist=0.1" << "txtMinDist=0.1";
+        QTest::newRow("minimum distance with a comma") << "txtMinDist=0,05" << true << "Too small Minimum Distance | " << "MinDist=0.1" << "";
         QTest::newRow("area at its limit") << "txtMaxDist=22000" << true << "" << "MaxDist=22000" << "";
         QTest::newRow("area too large")
             << "txtMaxDist=22000.5;txtMaxStat=5" << false
             << "Problem: Area definitely to large. | More than half of the Earths surface\nis covered by the neighbourhoods size "
                "you chose.\nThis may not really represent your local climate. |"
             << "MaxDist=22000.5;MaxStat=20" << "";
+        QTest::newRow("stations before the area") << "txtMaxDist=22000.5;txtMaxStat=25" << false << "Problem: To many stations. | "
+                                                  << "MaxDist=22000.5;MaxStat=25" << "";
         QTest::newRow("zero shadow") << "txtShad=0" << true << "" << "Shad=0;ShadowOn=1" << "";
         QTest::newRow("pasted comma") << "txtMaxStat=12,5" << true << "" << "MaxStat=12" << "txtMaxStat=12.5";
+        QTest::newRow("half to even") << "txtMaxStat=13.5" << true << "" << "MaxStat=14" << "";
     }
     void okStoresThenAcceptsOrRefuses() {
         QFETCH(QString, typed);

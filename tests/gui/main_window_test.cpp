@@ -59,6 +59,9 @@ private slots:
         window_->WriteStatusLocation(named);
         QCOMPARE(QStringList({window_->statusPanelText(3), window_->statusPanelText(4)}),
                  QStringList({" Lon : -3.46 Lat : 0 Alt : 813", "Summit"}));
+        Location half{"", -3.455f, 1, 0};
+        window_->WriteStatusLocation(half);
+        QCOMPARE(half.Lon, -3.46f);
     }
 
     void hintOfTheItemUnderTheMouseGoesToPanelOne() {

@@ -1,8 +1,7 @@
 // The map windows: bitmap coordinates, zoom range and the location buttons of frmMap; the
 // raster map window's panel checks and exports run off the GUI thread to files.
-#include <gdal_priv.h>
-
 #include "formats/picture.h"
+#include "core/maps_test_util.h"
 #include "gui_test_support.h"
 #include "maps/climate_surface.h"
 #include "maps/colour_table.h"
@@ -20,17 +19,9 @@ namespace {
 
 // A 4 x 3 map at 1 degree: columns at longitudes 9..12, rows at latitudes 47..45; one sea cell.
 void writeSmallMap(const QString& folder) {
-    ImgRaster map;
-    map.Header.Rows = 3;
-    map.Header.Columns = 4;
-    map.Header.RefLon = 11;
-    map.Header.RefLat = 46;
-    map.Header.RefColumn = 2;
-    map.Header.RefRow = 1;
-    map.Header.CellWidth = 1;
-    map.Header.CellHeight = 1;
-    map.Header.Title = "Small";
-    map.Cells = {10, 10, 20, 20, 10, kImgNoData, 20, 20, 10, 10, 20, 20};
+    const ImgRaster map{.Header = {.Rows = 3, .Columns = 4, .Title = "Small", .RefLat = 46, .RefLon = 11, .RefColumn = 2, .RefRow = 1,
+                                   .CellWidth = 1, .CellHeight = 1},
+                        .Cells = {10, 10, 20, 20, 10, kImgNoData, 20, 20, 10, 10, 20, 20}};
     const std::string base = QDir(folder).filePath(QStringLiteral("small")).toStdString();
     writeImg(base + ".img", map);
     writeColourFile(base + ".clr", "First\tLast\tRed\tGreen\tBlue\tLabel",
@@ -275,29 +266,14 @@ private slots:
             QDir(maps_.path()).filePath(QStringLiteral("small.img")).toStdString() + " --data " + data_.str() + " -o " +
             cliFile.toStdString());
         QCOMPARE(cli.code, 0);
-        GDALAllRegister();
-        std::unique_ptr<GDALDataset> ds(GDALDataset::Open(file.toUtf8().constData())),
-            expected(GDALDataset::Open(cliFile.toUtf8().constData()));
-        QVERIFY(ds && expected);
-        QCOMPARE(ds->GetRasterCount(), 26);
-        double transform[6], cliTransform[6];
-        QVERIFY(ds->GetGeoTransform(transform) == CE_None && expected->GetGeoTransform(cliTransform) == CE_None);
-        QCOMPARE(QVector<double>(transform, transform + 6), QVector<double>(cliTransform, cliTransform + 6));
-        QCOMPARE(expected->GetRasterCount(), ds->GetRasterCount());
-        const auto cells = [](GDALDataset& d, int band) {
-            QVector<float> v(12);
-            return d.GetRasterBand(band)->RasterIO(GF_Read, 0, 0, 4, 3, v.data(), 4, 3, GDT_Float32, 0, 0) == CE_None ? v : QVector<float>();
-        };
-        for (int band = 1; band <= ds->GetRasterCount(); ++band) {
-            QCOMPARE(cells(*ds, band), cells(*expected, band));
-            QCOMPARE(ds->GetRasterBand(band)->GetDescription(), expected->GetRasterBand(band)->GetDescription());
-            QCOMPARE(ds->GetRasterBand(band)->GetRasterDataType(), GDT_Float32);
-        }
-        QVERIFY(std::fabs(cells(*ds, 9)[0] - 10) < 1e-3);  // every station says 10
-        QCOMPARE(cells(*ds, 9)[2 * 4 + 2], kSurfaceNoData);
+        const maps_test::Surface s = maps_test::readSurface(file.toStdString()), expected = maps_test::readSurface(cliFile.toStdString());
+        QCOMPARE(std::pair(s.bands, s.values.size()), std::pair(26, size_t(26 * 12)));
+        QVERIFY(s.transform == expected.transform && s.values == expected.values && s.descriptions == expected.descriptions);
+        QVERIFY(s.types == std::vector<GDALDataType>(26, GDT_Float32));
+        QVERIFY(std::fabs(s.at(8, 0, 0) - 10) < 1e-3);  // every station says 10
+        QCOMPARE(s.at(8, 2, 2), kSurfaceNoData);
         // The file names its data source without the absolute path of this computer's folder.
-        for (char** item = ds->GetMetadata(); item && *item; ++item)
-            QVERIFY2(!QString::fromUtf8(*item).contains(QString::fromStdString(data_.str())), *item);
+        for (const std::string& item : s.metadata) QVERIFY2(item.find(data_.str()) == std::string::npos, item.c_str());
     }
 private:
     QString seaFolder() const { return sea_.path(); }
