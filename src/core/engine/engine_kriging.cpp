@@ -54,7 +54,9 @@ void Engine::krigingEstimate() {
     const bool spanned = working.Alt != kUnknown && lowAlt <= highAlt;
     const float modelAlt = spanned ? std::fmin(std::fmax(working.Alt, lowAlt - kModelReach), highAlt + kModelReach) : working.Alt;
     const double dz = spanned ? static_cast<double>(working.Alt) - modelAlt : 0.0;
-    const KrigingOutcome out = kriging_->estimate(working.Lon, working.Lat, modelAlt, active.data(), n);
+    // The place keeps its height above its surroundings: a highland taken 500 m above lowland
+    // neighbours is not a deep valley there (which, in the z - mean50 term, made it warmer).
+    const KrigingOutcome out = kriging_->estimate(working.Lon, working.Lat, modelAlt, active.data(), n, static_cast<float>(dz));
     for (int i = 1; i <= ns.NeighbourCount; ++i) ns[i].Weight = 0;
     for (int a = 0; a < n; ++a) ns[entries[ix(a)]].Weight = out.weights[ix(a)];
     const KrigingParams& p = kriging_->params;

@@ -20,10 +20,10 @@ namespace zentrel {
 class StationDatabase;
 class StationExclusion;
 
-inline constexpr int kMaxCovariates = 9;
+inline constexpr int kMaxCovariates = 11;
 inline constexpr int kKrigingNeighbours = 20;
 
-/// How a variable is kriged. Temperatures work on their values with nine covariates; the
+/// How a variable is kriged. Temperatures work on their values with eleven covariates; the
 /// positive quantities on ln(value + logOffset) with six; sunshine on its values with six.
 struct KrigingParams {
     bool temperature = false;  ///< the temperature covariate set
@@ -38,7 +38,9 @@ struct KrigingParams {
     float priorStations = 3;   ///< weight of the global coefficients in the local fit, in typical rows
     float localSpan = 5;       ///< local coefficients act within this many RMS of their rows' covariate differences
     float seasonBlendDeg = 10; ///< latitudes within +- this many degrees blend the two hemispheres' seasons
-    int covariates() const { return temperature ? 9 : 6; }
+    float polarFromDeg = 10;   ///< the temperatures' altitude and latitude terms turn from tropical ...
+    float polarToDeg = 30;     ///< ... to extratropical between these latitudes (see extratropical)
+    int covariates() const { return temperature ? 11 : 6; }
 };
 KrigingParams krigingParams(int variable);
 
@@ -47,6 +49,12 @@ KrigingParams krigingParams(int variable);
 /// is calendar month k in the north and month k + 6 in the south (a southern July is a northern
 /// January), so that continentality and lapse rates act with the place's own winter and summer.
 float southernSeason(const KrigingParams& p, float lat);
+
+/// How far a latitude is extratropical for the temperatures' altitude and latitude terms: 0
+/// within polarFromDeg of the equator, 1 beyond polarToDeg, linear in between. The temperature
+/// changes far less with latitude in the tropics than in the winters of the middle latitudes,
+/// and lapse rates may differ too, so each band gets its own coefficients, blended smoothly.
+float extratropical(const KrigingParams& p, float lat);
 
 /// Covariates of a point at altitude altM (m) with the terrain around it.
 std::array<float, kMaxCovariates> krigingCovariates(const KrigingParams& p, float lat, float altM, const TerrainAround& t);
@@ -140,7 +148,10 @@ public:
     bool neighbourErrors(const Station* const* neighbours, int n, std::array<std::array<float, 12>, kKrigingNeighbours>& errors) const;
 
     /// The estimate at (lon, lat, alt) from n neighbours (lon, lat, alt, 12 monthly values each).
-    KrigingOutcome estimate(float lon, float lat, float alt, const Station* const* neighbours, int n) const;
+    /// When the model is taken at an altitude other than the place's own, `lowered` (m) is how
+    /// far below the place it is: the terrain around moves with it, so that the place keeps its
+    /// height above or below its surroundings.
+    KrigingOutcome estimate(float lon, float lat, float alt, const Station* const* neighbours, int n, float lowered = 0) const;
 
 private:
     std::unordered_map<uint64_t, StationTerrain> known_;
