@@ -431,10 +431,11 @@ AdaptiveOutcome estimatePrepared(const AdaptiveField& f, const Prepared& p, cons
             planeAt = std::clamp(0.0, low, high);
             planeSpan = high - low;
         }
-        const auto beyond = [&](double dz) {
-            return f.altCorr ? changeBeyondNeighbours(f.variable, prior, p.locY[m], dz, p.sc.log) : 0.0;
-        };
-        const double est = p.locY[m] + slope * p.locZ + beyond(p.locE) + g1 * p.locX1 + g2 * p.locX2 + planeAt;
+        // Beyond the neighbours' altitudes a relative change (vapour pressure on the linear scale)
+        // acts on the whole value at their edge, plane included: added after it, the plane's
+        // share stayed and drove the ice sheet's winter vapour to 0.
+        const double atEdge = p.locY[m] + slope * p.locZ + g1 * p.locX1 + g2 * p.locX2 + planeAt;
+        const double est = atEdge + (f.altCorr ? changeBeyondNeighbours(f.variable, prior, atEdge, p.locE, p.sc.log) : 0.0);
         // No bias is removed: on held-out stations the neighbours' mean leave-one-out error did
         // not predict the location's own error (removing it made the estimates slightly worse).
         double best = p.sc.back(est);
@@ -481,7 +482,8 @@ AdaptiveOutcome estimatePrepared(const AdaptiveField& f, const Prepared& p, cons
                 less.add(p.x1[a], p.x2[a], p.y[a][m], p.u[a], -1);
                 planeOf(less, sa, a1, a2);
             }
-            const double ea = p.looY[a][m] + sa * p.looZ[a] + beyond(p.looE[a]) + a1 * p.looX1[a] + a2 * p.looX2[a];
+            const double edge = p.looY[a][m] + sa * p.looZ[a] + a1 * p.looX1[a] + a2 * p.looX2[a];
+            const double ea = edge + (f.altCorr ? changeBeyondNeighbours(f.variable, prior, edge, p.looE[a], p.sc.log) : 0.0);
             const double va = std::clamp(p.sc.back(ea), static_cast<double>(records.low), static_cast<double>(records.high));
             const double err = va - f.data[a][m];
             out.error[a][m] = static_cast<float>(err);
