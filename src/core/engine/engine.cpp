@@ -23,7 +23,6 @@ inline double pythagoras(double a, double b) { return std::sqrt(a * a + b * b); 
 inline float pythagoras(float a, float b) { return std::sqrt(a * a + b * b); }
 constexpr double kPi = 3.1415926535;    // the engine's pi for the shadow and the harmonics
 constexpr float kPiSingle = 3.1415927f;  // single-precision pi of the gradient outputs
-constexpr int kMaxNeighbours = 20;
 constexpr int kMean = 21;               // the mean station's entry
 
 size_t ix(int i) { return static_cast<size_t>(i); }

@@ -10,7 +10,6 @@
 namespace zentrel {
 
 namespace {
-constexpr int kMaxNeighbours = 20;
 size_t ix(int i) { return static_cast<size_t>(i); }
 }  // namespace
 

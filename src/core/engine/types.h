@@ -46,6 +46,9 @@ struct Station {
     float Weight = 0;       ///< interpolation weight
 };
 
+/// The most neighbours an estimate takes (MaxStat's upper limit).
+inline constexpr int kMaxNeighbours = 20;
+
 /// The up to 20 neighbours, nearest first. Entry(1..20) are neighbours, Entry(21) the mean station.
 struct NeighbourSet {
     std::array<Station, 22> entries{};  ///< index 0 unused
