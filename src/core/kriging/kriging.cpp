@@ -566,6 +566,16 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
         }
         dx[ix(a)] = x0[ix(a)] - sum;
     }
+    // Above every neighbour the place is not only higher but often farther from the sea than
+    // any of them (an ice sheet behind a coastal network): its sea terms stay within a quarter
+    // of the neighbours' range beyond it, so that summer continentality fitted on lowland rows
+    // does not warm the ice (Greenland at 2920 m in July was -7.6 C, about -12 there).
+    const bool above = lowered > 0;
+    if (above)
+        for (int a = P.temperature ? kFirstSeaCovariate : kFirstSeaCovariateOther; a < p; ++a) {
+            const double margin = 0.25 * (hi[ix(a)] - lo[ix(a)]);
+            dx[ix(a)] += std::clamp(static_cast<double>(x0[ix(a)]), lo[ix(a)] - margin, hi[ix(a)] + margin) - x0[ix(a)];
+        }
     // Local coefficients: kernel-weighted ridge over the nearest rows, shrunk towards the global
     // ones by a prior worth priorStations typical rows.
     thread_local std::vector<std::pair<double, int>> near;  // minus the cosine first, then the distance in km
@@ -658,8 +668,11 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
         for (int i = 0; i < n; ++i) y += w[ix(i)] * toScale(P, neighbours[i]->Data[ix(m + 1)]);
         double extra = 0;
         for (int a = 0; a < p; ++a) {
-            const double b = (1 - south) * B[ix(m)][ix(a)] + south * B[ix(opposite)][ix(a)];
             const double g = (1 - south) * global[ix(m)][ix(a)] + south * global[ix(opposite)][ix(a)];
+            // Above every neighbour the altitude terms take the world's coefficients: a lapse
+            // rate fitted among lowland rows is the wrong one for the highland above them.
+            const bool altitude = a == 0 || (P.temperature && a == 1);
+            const double b = above && altitude ? g : (1 - south) * B[ix(m)][ix(a)] + south * B[ix(opposite)][ix(a)];
             const double within = std::clamp(dx[ix(a)], -span[ix(a)], span[ix(a)]);
             y += within * b + (dx[ix(a)] - within) * g;
             const double beyond = std::max({0.0, x0[ix(a)] - hi[ix(a)], lo[ix(a)] - x0[ix(a)]});

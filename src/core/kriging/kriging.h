@@ -22,6 +22,8 @@ class StationExclusion;
 
 inline constexpr int kMaxCovariates = 11;
 inline constexpr int kKrigingNeighbours = 20;
+/// The sea terms (proximity, then sea fractions) run from these covariates to the last.
+inline constexpr int kFirstSeaCovariate = 7, kFirstSeaCovariateOther = 3;
 
 /// How a variable is kriged. Temperatures work on their values with eleven covariates; the
 /// positive quantities on ln(value + logOffset) with six; sunshine on its values with six.
@@ -150,7 +152,8 @@ public:
     /// The estimate at (lon, lat, alt) from n neighbours (lon, lat, alt, 12 monthly values each).
     /// When the model is taken at an altitude other than the place's own, `lowered` (m) is how
     /// far below the place it is: the terrain around moves with it, so that the place keeps its
-    /// height above or below its surroundings.
+    /// height above or below its surroundings. Taken lower (above every neighbour), the altitude
+    /// terms use the global coefficients and the sea terms stay near the neighbours' range.
     KrigingOutcome estimate(float lon, float lat, float alt, const Station* const* neighbours, int n, float lowered = 0) const;
 
 private:
