@@ -24,8 +24,8 @@ void addSettingsOptions(CLI::App& cmd, SettingsOptions& o) {
     g->add_option("--robust", o.robust, "1: robust altitude and gradient corrections, same as --method robust; 0: none, same as --method described")
         ->check(CLI::Range(0, 1));
     g->add_option("--method", o.method,
-                  "Estimation method: adaptive (the default), robust, described (the classic inverse-distance method "
-                  "with its least-squares corrections), or kriging (with terrain covariates)");
+                  "Estimation method: kriging (with terrain covariates, the default), adaptive, robust, or described "
+                  "(the classic inverse-distance method with its least-squares corrections)");
 }
 
 int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings) {

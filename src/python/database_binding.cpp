@@ -278,7 +278,7 @@ void bindDatabase(py::module_& m) {
           "\"variables\", a dict per variable name with its station counts and valid years.");
     bindGrid(c);
     c.def("estimate", &estimateOne, py::arg("lon"), py::arg("lat"), py::arg("alt") = py::none(), py::arg("var") = "Temp",
-          py::arg("method") = "adaptive", py::arg("level") = 90, R"(The estimate of one variable at one location.
+          py::arg("method") = "kriging", py::arg("level") = 90, R"(The estimate of one variable at one location.
 
 lon -180..180, lat -90..90 in decimal degrees; alt in m, -600..10000 (None: from the
 elevation raster, with a UserWarning when the point is sea there; 9999: unknown). var
@@ -290,7 +290,7 @@ Raises ValueError naming a bad argument ("max_stat must be 1..20, got 50") and
 DataError for unusable data (a variable the database holds no normals of) with the
 command line's message. The interpreter lock is released while the engine runs.)");
     c.def("estimate_many", &manyEstimates, py::arg("lons"), py::arg("lats"), py::arg("alts") = py::none(),
-          py::arg("var") = "Temp", py::arg("method") = "adaptive",
+          py::arg("var") = "Temp", py::arg("method") = "kriging",
           py::arg("quantities") = py::make_tuple("best", "stderr"), py::arg("level") = 90,
           py::arg("threads") = 0, R"(The estimates of one variable at many locations, on `threads` threads (0: all cores;
 at most 4 x the hardware threads, as on the command line) with the interpreter lock

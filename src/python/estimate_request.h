@@ -19,7 +19,7 @@ struct ArgumentError {
 /// The estimation methods a caller may name, in the order of the error message.
 const std::vector<std::string>& methodNames();
 
-/// Sets the settings of a method ("adaptive", the default; "robust": the robust altitude and
+/// Sets the settings of a method ("kriging", the default; "adaptive"; "robust": the robust altitude and
 /// gradient corrections; "described": the classic method). Throws ArgumentError naming the allowed
 /// values for any other name.
 void applyMethod(const std::string& method, SettingsInput& input);

@@ -158,10 +158,10 @@ TEST(EstimateCommand, ExportsEveryOutputFormatToAFile) {
     EXPECT_EQ(runCli(at("--var Prec --format zte --daily --dekadal --thresholds -o " + rome().file("wb"))).code, 0);
 }
 
-// --method picks the method by any of its names; the adaptive method is the default and
+// --method picks the method by any of its names; the kriging method is the default and
 // --robust 0 or 1 name the described and the robust one. The result file names the method, and
 // its robust corrections only when they are on.
-TEST(EstimateCommand, AdaptiveIsTheDefaultAndEachMethodHasItsNames) {
+TEST(EstimateCommand, KrigingIsTheDefaultAndEachMethodHasItsNames) {
     const auto report = [](const std::string& options) {
         const std::string out = rome().file("method" + std::to_string(std::hash<std::string>{}(options)));
         const CliResult r = runCli(at("--var Temp --format zte " + options + " -o " + out));
@@ -169,8 +169,9 @@ TEST(EstimateCommand, AdaptiveIsTheDefaultAndEachMethodHasItsNames) {
         return readFile(out);
     };
     const std::string adaptive = report("--method Adaptive"), described = report("--method described"),
-                      robust = report("--robust 1");
-    EXPECT_EQ(report(""), adaptive);
+                      robust = report("--robust 1"), kriging = report("--method KRIGING");
+    EXPECT_EQ(report(""), kriging);
+    EXPECT_NE(kriging.find("Kriging with Terrain Covariates"), std::string::npos);
     EXPECT_NE(adaptive.find("Locally Adaptive Method"), std::string::npos);
     EXPECT_EQ(report("--robust 0"), described);
     EXPECT_EQ(described.find("Adaptive"), std::string::npos);

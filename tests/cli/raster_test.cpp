@@ -83,8 +83,8 @@ TEST_F(RasterCommand, ByteCodingOnAnyThreadsAndTheFloatSurfaceHoldItsValuesInFul
                                     std::string("TIFFTAG_SOFTWARE=Zentrel ") + programVersion()})
         EXPECT_NE(info.find(said), std::string::npos) << said << "\n" << info;
     const std::string json = shellOutput("gdalinfo -json " + folder.file("prec.tif") + " 2>/dev/null");
-    // The adaptive method is the default.
-    for (const char* said : {"\"type\":\"Float32\"", "\"LAYOUT\":\"COG\"", "\"method\":\"adaptive\"", "\"units\":\"mm\""})
+    // The kriging method is the default.
+    for (const char* said : {"\"type\":\"Float32\"", "\"LAYOUT\":\"COG\"", "\"method\":\"kriging\"", "\"units\":\"mm\""})
         EXPECT_NE(json.find(said), std::string::npos) << said << "\n" << json.substr(0, 2000);
     // The source as `zentrel data info` knows it, never a folder path.
     const CliResult about = runCli("data info");

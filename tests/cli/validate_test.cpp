@@ -29,7 +29,7 @@ TEST(ValidateCommand, ReportsTablesAndJsonNamingTheMethod) {
     writeStationDatabase(db.str(), lists);
     const std::string json = db.file("report.json"), run = "validate --data " + db.str() + " --folds 3 ";
     const CliResult r = runCliOk(run + "--threads 2 --json " + json);
-    for (const char* said : {"Hold-out validation: 3 folds, seed 1, method adaptive\n", "Temp: 30 of 30 stations held out"})
+    for (const char* said : {"Hold-out validation: 3 folds, seed 1, method kriging\n", "Temp: 30 of 30 stations held out"})
         EXPECT_NE(r.out.find(said), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("zentrel: note: Tmax skipped: this station database holds no Tmax normals."), std::string::npos) << r.err;
     const auto doc = readJson(json);

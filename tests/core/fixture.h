@@ -24,7 +24,7 @@
 namespace zentrel::test {
 
 /// The settings of the described method, for the tests that pin its numbers: the program's
-/// default is the adaptive method.
+/// default is the kriging method.
 inline ProgramSettings describedSettings() {
     ProgramSettings s;
     s.Method = Method::Described;

@@ -76,9 +76,9 @@ TEST(MethodSetting, NamesReadBackAnyCase) {
     for (const char* wrong : {"", "adaptiv", "adaptive "}) EXPECT_FALSE(parseMethod(wrong)) << wrong;
 }
 
-TEST(MethodSetting, AdaptiveUnlessChosenAndTheRobustSwitchIsASynonymOfTheRobustMethod) {
+TEST(MethodSetting, KrigingUnlessChosenAndTheRobustSwitchIsASynonymOfTheRobustMethod) {
     ProgramSettings s;
-    EXPECT_EQ(effectiveMethod(s), Method::Adaptive);
+    EXPECT_EQ(std::pair(effectiveMethod(s), settingsToInput(s).Method), std::pair(Method::Kriging, Method::Kriging));
     s.Method = Method::Described;
     s.RobustCorr = 1;
     EXPECT_EQ(effectiveMethod(s), Method::Robust);

@@ -138,7 +138,9 @@ float extratropicalDegrees(const KrigingParams& p, float lat) {
 
 std::array<float, kMaxCovariates> krigingCovariates(const KrigingParams& p, float lat, float altM, const TerrainAround& t) {
     std::array<float, kMaxCovariates> x{};
-    const float z = altM / 1000.0f, m10 = t.mean10 / 1000.0f, m50 = t.mean50 / 1000.0f;
+    // Without terrain (no elevation raster) the relief terms are 0 and the sea is nowhere near:
+    // the model keeps its altitude and latitude terms.
+    const float z = altM / 1000.0f, m10 = t.known ? t.mean10 / 1000.0f : z, m50 = t.known ? t.mean50 / 1000.0f : z;
     if (p.temperature) {
         // Altitude and distance from the equator each split into a tropical and an extratropical
         // part (northern and southern apart beyond the tropics, as the seasons differ there).
@@ -236,9 +238,13 @@ namespace {
 
 // Global coefficients of one month: iteratively reweighted least squares towards the L1 fit
 // (weights 1 / sqrt(e^2 + delta^2)), rows weighted by their kriging variance.
-std::array<float, kMaxCovariates> globalFit(const std::vector<KrigingRow>& rows, int p, int month) {
+std::array<float, kMaxCovariates> globalFit(const std::vector<KrigingRow>& rows, int p, int month, bool temperature) {
     std::array<float, kMaxCovariates> b{};
-    if (static_cast<int>(rows.size()) < 2 * p) return b;
+    // A small database (a national network of a few dozen stations) cannot carry every term:
+    // below two rows per covariate only the altitude terms are fitted, the others stay 0.
+    const bool few = static_cast<int>(rows.size()) < 2 * p;
+    if (rows.size() < 4) return b;
+    const auto fitted = [&](int a) { return !few || a == 0 || (temperature && a == 1); };
     std::vector<double> absR;
     for (const KrigingRow& row : rows) absR.push_back(std::fabs(row.season[ix(month)]));
     std::nth_element(absR.begin(), absR.begin() + static_cast<long>(absR.size() / 2), absR.end());
@@ -257,6 +263,7 @@ std::array<float, kMaxCovariates> globalFit(const std::vector<KrigingRow>& rows,
         for (int a = 0; a < p; ++a) {
             for (int c = 0; c < a; ++c) A[ix(c * p + a)] = A[ix(a * p + c)];
             A[ix(a * p + a)] += 1e-6 * (A[ix(a * p + a)] + 1e-6);
+            if (!fitted(a)) A[ix(a * p + a)] += 1e12;  // its coefficient held at 0
         }
         if (!choleskySolve(A, p, B, 1)) break;
         for (int a = 0; a < p; ++a) b[ix(a)] = static_cast<float>(B[ix(a)]);
@@ -485,12 +492,14 @@ std::shared_ptr<const KrigingModel> KrigingModel::get(const ProgramSettings& set
         return nullptr;
     };
     if (auto found = find()) return found;
+    // The variable's own stations first: a broken file of its own is the error to report, not
+    // one of the other temperature's the quality control reads.
+    const std::vector<Station> stations = databaseStations(*database, variable);
     std::vector<std::pair<float, float>> held = positionsOf(excluded);
     if (variable == Tmax || variable == Tmin)
         for (const Station& s : extremeStations(settings, folder, database, excluded)) held.emplace_back(s.Lon, s.Lat);
     std::lock_guard building(sh.build);
     if (auto found = find()) return found;
-    const std::vector<Station> stations = databaseStations(*database, variable);
     auto model = bareModel(folder, variable);
     for (const Station& s : stations) {
         const TerrainAround t = model->terrain->at(s.Lon, s.Lat);
@@ -502,7 +511,7 @@ std::shared_ptr<const KrigingModel> KrigingModel::get(const ProgramSettings& set
     }
     if (!held.empty()) model->neighbourExclusion = std::make_shared<const StationExclusion>(held);
     model->rows = buildRows(*model, settings, folder, database, stations, model->neighbourExclusion.get());
-    for (int m = 0; m < 12; ++m) model->global[ix(m)] = globalFit(model->rows, model->params.covariates(), m);
+    for (int m = 0; m < 12; ++m) model->global[ix(m)] = globalFit(model->rows, model->params.covariates(), m, model->params.temperature);
     trustRows(*model);
     for (size_t j = 0; j < model->rows.size(); ++j) model->rowAt_[positionKey(model->rows[j].lon, model->rows[j].lat)] = j;
     std::lock_guard lock(sh.mutex);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "data/terrain.h"
@@ -202,6 +203,8 @@ bool TerrainCovariates::parse(const std::string& in, uint64_t rasterSum) {
 }
 
 TerrainCovariates::TerrainCovariates(const std::string& dataFolder) {
+    std::error_code ec;
+    if (!std::filesystem::exists(std::filesystem::path(dataFolder) / kTerrainFileName, ec)) return;
     raster_ = TerrainRaster(dataFolder).bytes();
     const uint64_t sum = fnv1a(raster_);
     std::ifstream in(dataFolder + "/" + kFileName, std::ios::binary | std::ios::ate);
@@ -225,6 +228,10 @@ TerrainAround TerrainCovariates::at(float lon, float lat) const {
     const int c = wrap(static_cast<int>(std::floor((wrapped + 180.0) * W / 360.0)), W);
     const int r = std::clamp(static_cast<int>(std::floor((90.0 - lat) * H / 180.0)), 0, H - 1);
     TerrainAround t;
+    if (!known()) {
+        t.known = false;
+        return t;
+    }
     t.landAlt = altitudeOf(raster_[cell(r, c, W)]);
     t.seaNear = seaNear_[cell(r, c, W)] / 255.0f;
     // Mean altitude within about 10 km: the cell and its neighbours.

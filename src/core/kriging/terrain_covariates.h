@@ -19,6 +19,7 @@ struct TerrainAround {
     float sea25 = 0;     ///< fraction of sea within about 25 km
     float sea100 = 0;    ///< ... 100 km
     float sea500 = 0;    ///< ... 500 km
+    bool known = true;   ///< false: the folder has no elevation raster, and only landAlt (0) is set
 };
 
 /// The grids. The sea is every connected water region of the raster of at least kMinSeaCells
@@ -28,8 +29,9 @@ struct TerrainAround {
 class TerrainCovariates {
 public:
     /// Reads the folder's raster and its derived grids, or derives them (a few seconds) when the
-    /// file is missing, damaged or made from another raster. Throws Error naming the raster
-    /// when it is missing or of the wrong size.
+    /// file is missing, damaged or made from another raster. A folder without a raster (an
+    /// imported database on its own) has no terrain: every point is then unknown (known =
+    /// false). Throws Error naming the raster when it is of the wrong size.
     explicit TerrainCovariates(const std::string& dataFolder);
 
     /// Derives the grids of `dataFolder`'s raster and writes them to `path` (replaced whole).
@@ -41,6 +43,8 @@ public:
 
     /// True when the grids came from the derived file rather than being derived at load.
     bool fromFile() const { return fromFile_; }
+    /// False when the folder has no elevation raster.
+    bool known() const { return !raster_.empty(); }
 
     static constexpr int kMinSeaCells = 3000;
     static constexpr const char* kFileName = "kriging-terrain.bin";

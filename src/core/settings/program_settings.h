@@ -38,10 +38,10 @@ struct ProgramSettings {
     float Shad = 1.0f;          ///< shadow correction coefficient 0..1
     int16_t ShadowOn = 1;       ///< engine switch; set whenever a non-zero Shad is stored, never cleared
     int16_t RobustCorr = 0;     ///< 1 = robust altitude and gradient corrections (off: the classic method)
-    /// The estimation method: adaptive unless the user picks another, since it keeps estimates
-    /// plausible away from the stations. RobustCorr = 1 with Described is read as Robust (the
-    /// older switch).
-    zentrel::Method Method = zentrel::Method::Adaptive;
+    /// The estimation method: kriging unless the user picks another (the smallest errors on
+    /// held-out stations, and plausible away from them). RobustCorr = 1 with Described is read
+    /// as Robust (the older switch).
+    zentrel::Method Method = zentrel::Method::Kriging;
     float MinStatErr = 6;       ///< least active neighbours for error estimate and gradient correction
     float DistEpsilon = 1e-10f; ///< threshold of the great-circle distance
     int32_t OutputFormat = FormatZentrel;
@@ -80,7 +80,7 @@ struct SettingsInput {
     std::string PowExp = "1", MaxDist = "1000", MaxStat = "20", MinHigh = "-350", MaxHigh = "8848",
                 MinDist = "0.1", Shad = "1";
     bool GradCorr = true, AltCorr = true, NeighbAlt = false, RobustCorr = false;
-    zentrel::Method Method = zentrel::Method::Adaptive;  ///< RobustCorr = true with Described means Robust
+    zentrel::Method Method = zentrel::Method::Kriging;  ///< RobustCorr = true with Described means Robust
 };
 
 /// Outcome of a validation: ok = no failure; messages in the order they are shown

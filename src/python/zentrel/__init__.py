@@ -97,7 +97,7 @@ class Database(_zentrel.Database):
         return f"<zentrel.Database {self.path!r}>"
 
     def grid(self, bbox, res, var: str = "Temp", period="all",
-             quantities=("best", "stderr"), method: str = "adaptive", level: int = 90,
+             quantities=("best", "stderr"), method: str = "kriging", level: int = 90,
              threads: int = 0, sea: bool = False, **settings):
         """Estimates over a regular longitude/latitude grid: the surface `zentrel raster` writes.
 

@@ -17,7 +17,7 @@ METHODS: tuple[str, ...]
 SETTINGS: tuple[str, ...]
 
 _Variable = Literal["Temp", "Tmax", "Tmin", "Prec", "Vap", "PET", "Wind", "Sun"]
-_Method = Literal["described", "robust", "adaptive"]
+_Method = Literal["described", "robust", "adaptive", "kriging"]
 _Quantity = Literal["best", "low", "high", "stderr", "bias", "abs_grad", "direc_grad", "vert_grad",
                    "long_grad_deg", "lat_grad_deg", "long_grad", "lat_grad", "vert_expl_var",
                    "annual_cycle", "active_count"]
@@ -169,7 +169,7 @@ class Database:
         lines), "stations", "withoutAltitude", "extent", "terrain", "demonstration", "problems" and
         "variables", a dict per variable name with its station counts and valid years."""
     def estimate(self, lon: float, lat: float, alt: float | None = None, var: _Variable | str = "Temp",
-                 method: _Method | str = "adaptive", level: int = 90, **settings: float | int | bool | str) -> Result:
+                 method: _Method | str = "kriging", level: int = 90, **settings: float | int | bool | str) -> Result:
         """The estimate of one variable at one location.
 
         lon -180..180, lat -90..90 in decimal degrees; alt in m, -600..10000 (None: from the
@@ -183,7 +183,7 @@ class Database:
         command line's message. The interpreter lock is released while the engine runs.
         """
     def estimate_many(self, lons: _ArrayLike, lats: _ArrayLike, alts: _ArrayLike | None = None,
-                      var: _Variable | str = "Temp", method: _Method | str = "adaptive",
+                      var: _Variable | str = "Temp", method: _Method | str = "kriging",
                       quantities: _Quantity | str | Sequence[_Quantity | str] = ("best", "stderr"), level: int = 90,
                       threads: int = 0, **settings: float | int | bool | str) -> dict[str, npt.NDArray[Any]]:
         """The estimates of one variable at many locations, on `threads` threads (0: all cores;
@@ -200,7 +200,7 @@ class Database:
         """Altitude in m from the elevation raster and whether each point is sea there (0 m)."""
     def grid(self, bbox: Sequence[float], res: float | str, var: _Variable | str = "Temp", period: int | str = "all",
              quantities: _SurfaceQuantity | Iterable[_SurfaceQuantity | str] = ("best", "stderr"),
-             method: _Method | str = "adaptive", level: int = 90, threads: int = 0, sea: bool = False,
+             method: _Method | str = "kriging", level: int = 90, threads: int = 0, sea: bool = False,
              **settings: float | int | bool | str) -> Any:
         """Estimates over a regular longitude/latitude grid: the surface `zentrel raster` writes.
 
