@@ -42,8 +42,8 @@ void Engine::krigingEstimate() {
     // lowest neighbour the model is carried 500 m (a valley's lapse rate holds that far; the
     // folds lose nothing); above the highest it stops there, and the climb follows the priors
     // of the other methods (changeBeyondNeighbours). Rows of a lowland network show a lapse
-    // rate of 3 K per km where the highland above them has 6: carried 500 m up, it left Addis
-    // Ababa 3 K too warm; stopping at the highest neighbour costs the folds 0.005 C of Tmax.
+    // rate of 3 K per km where the highland above them has 6: carried 500 m up, it kept Addis
+    // Ababa 0.7 K warmer still; stopping at the highest neighbour costs the folds 0.005 C of Tmax.
     constexpr float kModelReachBelow = 500, kModelReachAbove = 0;  // m
     float lowAlt = kUnknown, highAlt = -kUnknown;
     for (int a = 0; a < n; ++a)
