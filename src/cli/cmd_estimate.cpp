@@ -125,7 +125,7 @@ const char* kWarningTexts[] = {"WARNING: Location higher than surrounding Statio
 // "Limits that acted: altitude slope in January, February; plane in July", or "" when none did.
 std::string capsText(const EstimateResult& e, const ProgramSettings& settings) {
     std::string text;
-    for (uint8_t bit : {CapSlope, CapPlane, CapEnvelope, CapRecord, CapTemperatureOrder, CapSaturation}) {
+    for (uint8_t bit : kCapKinds) {
         std::string months;
         for (size_t m = 1; m <= 13; ++m)
             if (e.Caps[m] & bit) {

@@ -3,10 +3,15 @@
 // limits of the robust and adaptive methods both use them.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 
 namespace zentrel {
+
+/// Saturation vapour pressure over water in hPa at t degrees C (Tetens), as stations report
+/// vapour pressure: the most a monthly mean vapour pressure can be at its mean daily maximum.
+inline float saturationOverWater(float t) { return 6.1078f * std::exp(17.27f * t / (t + 237.3f)); }
 
 /// A closed range of values in the variable's unit.
 struct ValueRange {

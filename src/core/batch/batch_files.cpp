@@ -14,8 +14,6 @@ namespace zentrel {
 
 namespace {
 
-const char* const kMonthTitles[13] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul",
-                                      "Aug", "Sep", "Oct", "Nov", "Dec", "Annual"};
 
 std::string line(const std::string& text) {
     std::string out;
@@ -117,7 +115,8 @@ std::string quantityFileHead(Quantity q, int variable) {
         case Quantity::LatGrad: first = "Latitudinal Gradient of " + title + " per 100 km"; break;
     }
     std::string head = "\t\t\t" + alignRight("Long.", 8) + alignRight("Lat.", 8) + alignRight("Alt.", 8);
-    for (const char* month : kMonthTitles) head += alignRight(month, 10);
+    for (const char* month : kMonthAbbreviations) head += alignRight(month, 10);
+    head += alignRight("Annual", 10);
     return line(first) + line(head) + line("");
 }
 

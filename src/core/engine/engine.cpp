@@ -450,6 +450,16 @@ void Engine::Estimate() {
     }
 }
 
+ValueRange Engine::activeAltitudes() const {
+    ValueRange r{kUnknown, -kUnknown};
+    for (int i = 1; i <= ns.NeighbourCount; ++i)
+        if (ns[i].Active == 1 && ns[i].Alt != kUnknown) {
+            r.low = std::min(r.low, ns[i].Alt);
+            r.high = std::max(r.high, ns[i].Alt);
+        }
+    return r;
+}
+
 void Engine::ComputeWeights() {
     const float p = powExp();
     // An active neighbour at distance 0 takes the whole weight (with PowExp 0 it weighs like

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/records.h"
 #include "data/station_database.h"
 #include "data/station_file.h"
 #include "engine/adaptive.h"
@@ -121,6 +122,8 @@ private:
     float altitudeDifference(float toAlt, float fromAlt) const;
     Method method() const { return effectiveMethod(settings_); }
     bool robustCorrections() const { return method() != Method::Described; }  // robust and adaptive
+    // Lowest and highest altitude among the active neighbours (low > high when none is known).
+    ValueRange activeAltitudes() const;
     float clampPhysical(float value) const;       // into physicalRange(variable) (robust corrections)
     float shrunkAltitudeSlope(int m, bool* limited = nullptr) const;       // robust altitude slope of month m
     const SpherePoint& neighbourPoint(int i);     // ns[i]'s position with its sines and cosines

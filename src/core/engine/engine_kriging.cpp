@@ -45,14 +45,10 @@ void Engine::krigingEstimate() {
     // rate of 3 K per km where the highland above them has 6: carried 500 m up, it kept Addis
     // Ababa 0.7 K warmer still; stopping at the highest neighbour costs the folds 0.005 C of Tmax.
     constexpr float kModelReachBelow = 500, kModelReachAbove = 0;  // m
-    float lowAlt = kUnknown, highAlt = -kUnknown;
-    for (int a = 0; a < n; ++a)
-        if (active[ix(a)]->Alt != kUnknown) {
-            lowAlt = std::fmin(lowAlt, active[ix(a)]->Alt);
-            highAlt = std::fmax(highAlt, active[ix(a)]->Alt);
-        }
-    const bool spanned = working.Alt != kUnknown && lowAlt <= highAlt;
-    const float modelAlt = spanned ? std::fmin(std::fmax(working.Alt, lowAlt - kModelReachBelow), highAlt + kModelReachAbove) : working.Alt;
+    const ValueRange alts = activeAltitudes();
+    const bool spanned = working.Alt != kUnknown && alts.low <= alts.high;
+    const float modelAlt =
+        spanned ? std::fmin(std::fmax(working.Alt, alts.low - kModelReachBelow), alts.high + kModelReachAbove) : working.Alt;
     const double dz = spanned ? static_cast<double>(working.Alt) - modelAlt : 0.0;
     // The place keeps its height above its surroundings: a highland taken 500 m above lowland
     // neighbours is not a deep valley there (which, in the z - mean50 term, made it warmer).

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 
+#include "base/records.h"
 #include "engine/engine.h"
 
 namespace zentrel {
@@ -11,22 +12,15 @@ namespace zentrel {
 namespace {
 constexpr float kFarBeyond = 500.0f;  // m beyond the neighbours' altitudes
 size_t ix(int i) { return static_cast<size_t>(i); }
-
-// Saturation vapour pressure over water in hPa at t degrees C (Tetens), as stations report it.
-float saturation(float t) { return 6.1078f * std::exp(17.27f * t / (t + 237.3f)); }
 }  // namespace
 
 void Engine::KeepOneClimate() {
     if (!reconcile_ || method() == Method::Described || (variable != Tmax && variable != Tmin && variable != Vap) ||
         ns.ActiveCount == 0)
         return;
-    float low = kUnknown, high = -kUnknown;
-    for (int i = 1; i <= ns.NeighbourCount; ++i)
-        if (ns[i].Active == 1 && ns[i].Alt != kUnknown) {
-            low = std::min(low, ns[i].Alt);
-            high = std::max(high, ns[i].Alt);
-        }
-    const bool beyond = working.Alt != kUnknown && low <= high && (working.Alt > high + kFarBeyond || working.Alt < low - kFarBeyond);
+    const ValueRange alts = activeAltitudes();
+    const bool beyond = working.Alt != kUnknown && alts.low <= alts.high &&
+                        (working.Alt > alts.high + kFarBeyond || working.Alt < alts.low - kFarBeyond);
     if (!beyond && ns.ActiveCount >= settings_.MinStatErr) return;
 
     if (!companion_) {
@@ -66,7 +60,7 @@ void Engine::KeepOneClimate() {
         const float mine = res.Best[ix(m)];
         float kept = mine;
         if (variable == Vap) {
-            kept = std::min(mine, saturation(tmax[ix(m)]));  // at the Tmax kept in order
+            kept = std::min(mine, saturationOverWater(tmax[ix(m)]));  // at the Tmax kept in order
             if (kept < mine) res.Caps[ix(m)] |= CapSaturation;
         } else if (ordered[ix(m)]) {
             kept = variable == Tmax ? tmax[ix(m)] : tmin[ix(m)];

@@ -34,12 +34,11 @@ float confidenceFactor(int level) {
 }
 
 std::string capNames(uint8_t caps) {
-    static constexpr std::pair<uint8_t, const char*> kNames[] = {
-        {CapSlope, "altitude slope"}, {CapPlane, "plane"}, {CapEnvelope, "neighbour envelope"}, {CapRecord, "world records"},
-        {CapTemperatureOrder, "temperature order"}, {CapSaturation, "saturation"}};
+    static constexpr std::array<const char*, kCapKinds.size()> kNames{"altitude slope", "plane",        "neighbour envelope",
+                                                                     "world records",  "temperature order", "saturation"};
     std::string out;
-    for (const auto& [bit, name] : kNames)
-        if (caps & bit) out += (out.empty() ? "" : ", ") + std::string(name);
+    for (size_t k = 0; k < kCapKinds.size(); ++k)
+        if (caps & kCapKinds[k]) out += (out.empty() ? "" : ", ") + std::string(kNames[k]);
     return out;
 }
 

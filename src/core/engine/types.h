@@ -19,6 +19,9 @@ inline constexpr int kVariableCount = 8;
 extern const std::array<const char*, kVariableCount> kVariableNames;
 /// Variable index of a short name (case-insensitive), or -1.
 int variableFromName(const std::string& name);
+/// "Jan", "Feb", ... "Dec": the months as tables and graph axes abbreviate them.
+inline constexpr std::array<const char*, 12> kMonthAbbreviations{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 /// A target point. Lon, Lat in decimal degrees (east, north positive); Alt in m (9999 = none).
 struct Location {
@@ -97,7 +100,11 @@ enum CapKind : uint8_t {
     CapSaturation = 32,        ///< vapour pressure brought down to saturation at Tmax
 };
 
-/// "altitude slope", "plane", "neighbour envelope", "world records" for the set bits, joined by ", ".
+/// Every limit, in the order the outputs name them.
+inline constexpr std::array<uint8_t, 6> kCapKinds{CapSlope, CapPlane, CapEnvelope, CapRecord, CapTemperatureOrder, CapSaturation};
+
+/// "altitude slope", "plane", "neighbour envelope", "world records", "temperature order",
+/// "saturation" for the set bits, joined by ", ".
 std::string capNames(uint8_t caps);
 
 /// Low and High of month m (1..13) at confidence factor k: Best -/+ k StdErr, or for an

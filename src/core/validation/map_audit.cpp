@@ -215,9 +215,6 @@ VariableAudit auditVariable(std::shared_ptr<const StationDatabase> database, con
     return v;
 }
 
-// Saturation vapour pressure over water in hPa at t degrees C (Tetens), as the stations report it.
-double saturation(double t) { return 6.1078 * std::exp(17.27 * t / (t + 237.3)); }
-
 // Rounding of the written values is no inconsistency.
 constexpr double kDegreesSlack = 0.01;    // C
 constexpr double kSaturationSlack = 1.01;  // factor
@@ -246,10 +243,10 @@ ConsistencyAudit judgeConsistency(const SurfaceGrid& grid, const std::array<std:
                     excess = beyond;
                 }
             }
-            if (c.vapour && vap > kSaturationSlack * saturation(tmax)) {
+            if (c.vapour && vap > kSaturationSlack * saturationOverWater(tmax)) {
                 ++c.saturationMonths;
                 saturated = true;
-                excess = std::max(excess, std::log(vap / saturation(tmax)));
+                excess = std::max(excess, std::log(static_cast<double>(vap) / saturationOverWater(tmax)));
             }
             if (excess > worstExcess) {
                 worstExcess = excess;

@@ -81,12 +81,10 @@ void paintResultGraph(QPainter& painter, const QRectF& area, const std::vector<G
             painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, label);
         }
     }
-    static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     painter.setPen(QPen(Qt::black, unit));
     for (int m = 0; m < 12; ++m) {
         const QRectF box(px(m - 0.5), py(axis.minimum) + metrics.height() * 0.3, px(1) - px(0), metrics.height());
-        painter.drawText(box, Qt::AlignCenter, QLatin1String(kMonths[m]));
+        painter.drawText(box, Qt::AlignCenter, QLatin1String(kMonthAbbreviations[static_cast<size_t>(m)]));
     }
 
     for (const GraphCurve& curve : curves) {

@@ -354,6 +354,14 @@ void ResultsGraph::setSeries(ResultSeries series) {
     update();
 }
 
+namespace {
+// The x step between two points of a threshold axis (1 for a single point).
+double thresholdStep(const ResultSeries& s) {
+    const int n = static_cast<int>(s.best.size());
+    return n > 1 && s.xLast > s.xFirst ? (s.xLast - s.xFirst) / (n - 1) : 1;
+}
+}  // namespace
+
 GraphFrame ResultsGraph::frame() const {
     const ResultSeries& s = series_;
     GraphFrame f;
@@ -372,15 +380,14 @@ GraphFrame ResultsGraph::frame() const {
         for (int k = 0; k < 12; ++k)
             starts.push_back(n == 365 ? monthStartDays()[size_t(k)] - 0.5 : 0.5 + k * n / 12.0);
         starts.push_back(n + 0.5);
-        static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
         for (int k = 0; k < 12; ++k) {
             f.xTicks.push_back({starts[size_t(k)], {}});
-            f.xBetween.push_back({(starts[size_t(k)] + starts[size_t(k) + 1]) / 2, QLatin1String(months[k])});
+            f.xBetween.push_back({(starts[size_t(k)] + starts[size_t(k) + 1]) / 2, QLatin1String(kMonthAbbreviations[size_t(k)])});
         }
         f.xTicks.push_back({starts.back(), {}});
     } else {
         // Point i at its threshold; half a threshold step of room on either side.
-        const double d = n > 1 && s.xLast > s.xFirst ? (s.xLast - s.xFirst) / (n - 1) : 1;
+        const double d = thresholdStep(s);
         f.x0 = s.xFirst - d / 2, f.x1 = s.xFirst + (n - 1) * d + d / 2;
         f.xTicks = horizontalTicks(f.x0, f.x1, f.area.width(), fm, valueTicks);
     }
@@ -397,7 +404,7 @@ void ResultsGraph::paintEvent(QPaintEvent*) {
     const QFontMetricsF fm(font());
     const GraphFrame f = frame();
     const int n = static_cast<int>(s.best.size());
-    const double d = n > 1 && s.xLast > s.xFirst ? (s.xLast - s.xFirst) / (n - 1) : 1;
+    const double d = thresholdStep(s);
     const auto xOf = [&](int i) { return s.monthAxis ? i + 1.0 : s.xFirst + i * d; };
     drawFrame(p, f);
     p.setClipRect(f.area);
