@@ -25,27 +25,17 @@ private slots:
         location_ = std::make_unique<LocationDialog>(*state_, nullptr);
         coord_ = std::make_unique<CoordinateDialog>(*state_, nullptr);
         settings_ = std::make_unique<SettingsDialog>(*state_, nullptr);
-        location_->show();
-        coord_->show();
-        settings_->show();
+        for (QWidget* dialog : std::initializer_list<QWidget*>{location_.get(), coord_.get(), settings_.get()}) dialog->show();
         messages.reset();
     }
-    void cleanup() {
-        location_.reset();
-        coord_.reset();
-        settings_.reset();
-        state_.reset();
-    }
+    void cleanup() { location_.reset(), coord_.reset(), settings_.reset(), state_.reset(); }
 
     // ---- FormLocation ----
 
     void typingCoordinatesLooksUpTheTerrainAltitude() {
         // Longitude, latitude typed in this order, and the altitude shown.
-        const char* typed[][3] = {{"10", "45", "1960"},
-                                  {"10", "95", "1960"},  // out of range: left alone
-                                  {"12,483", "41,9", "20"},  // a comma reads as a point while typing
-                                  {"30", "0", "-40"},
-                                  {"-30", "0", "0"}};  // sea
+        // 95 is out of range: left alone; a comma reads as a point while typing; -30 is sea.
+        const char* typed[][3] = {{"10", "45", "1960"}, {"10", "95", "1960"}, {"12,483", "41,9", "20"}, {"30", "0", "-40"}, {"-30", "0", "0"}};
         for (auto [lon, lat, elevation] : typed) {
             fill(*location_, {{"txtlong", lon}, {"txtLat", lat}});
             QCOMPARE(box(*location_, "txtElev")->text(), QString::fromLatin1(elevation));
@@ -171,32 +161,23 @@ private slots:
 
     // Decimal degrees typed or of the current location shown as truncated degrees, minutes and
     // seconds; 0 counts as west and south and comes back as 0.
-    void decimalToDegreesTruncates_data() {
-        QTest::addColumn<bool>("typed");  // else the current location
-        QTest::addColumn<float>("lon");
-        QTest::addColumn<float>("lat");
-        QTest::addColumn<QString>("longitude");
-        QTest::addColumn<QString>("latitude");
-        QTest::newRow("typed") << true << 12.483f << 41.9f << "12 28 58 E" << "41 54 0 N";  // 58.8 seconds
-        // The status line rounds the current location to 12.48, whose single-precision value
-        // is 12.47999...: 47.99 seconds, truncated.
-        QTest::newRow("current") << false << 12.483f << 41.9f << "12 28 47 E" << "41 54 0 N";
-        QTest::newRow("west and south") << false << -0.25f << -33.5f << "0 15 0 W" << "33 30 0 S";
-        QTest::newRow("zero") << false << 0.0f << 0.0f << "0 0 0 W" << "0 0 0 S";
-    }
     void decimalToDegreesTruncates() {
-        QFETCH(bool, typed);
-        QFETCH(float, lon);
-        QFETCH(float, lat);
-        if (!typed) setCurrent(lon, lat);
-        coord_->show();
-        if (typed) {
-            fill(*coord_, {{"txtlong", QString::number(lon)}, {"txtLat", QString::number(lat)}});
-            coord_->giveOldies();
+        // typed, else the current location; lon, lat; the degrees shown for each. The status line
+        // rounds the current location to 12.48, whose single-precision value is 12.47999...:
+        // 47.99 seconds, truncated, where the typed 12.483 has 58.8.
+        struct Case { bool typed; float lon, lat; const char* shown; };
+        for (const Case& c : {Case{true, 12.483f, 41.9f, "12 28 58 E / 41 54 0 N"}, Case{false, 12.483f, 41.9f, "12 28 47 E / 41 54 0 N"},
+                              Case{false, -0.25f, -33.5f, "0 15 0 W / 33 30 0 S"}, Case{false, 0.0f, 0.0f, "0 0 0 W / 0 0 0 S"}}) {
+            if (!c.typed) setCurrent(c.lon, c.lat);
+            coord_->show();
+            if (c.typed) {
+                fill(*coord_, {{"txtlong", QString::number(c.lon)}, {"txtLat", QString::number(c.lat)}});
+                coord_->giveOldies();
+            }
+            QCOMPARE(texts(*coord_, {"txtLongGrad", "txtLongMin", "txtLongSec", "txtLongOW"}).join(' ') + " / " +
+                         texts(*coord_, {"txtLatGrad", "txtLatMin", "txtLatSec", "txtLatNS"}).join(' '),
+                     QString::fromLatin1(c.shown));
         }
-        QTEST(parts("Long").join(' '), "longitude");
-        QTEST(parts("Lat").join(' '), "latitude");
-        if (lon != 0) return;
         coord_->degreesToDecimal();
         QCOMPARE(texts(*coord_, {"txtlong", "txtLat"}), QStringList({"0", "0"}));
     }
@@ -204,31 +185,21 @@ private slots:
     void typingDegreesUpdatesTheDecimalBoxes() {
         fill(*coord_, {{"txtlong", "12.483"}, {"txtLat", "41.9"}});
         coord_->giveOldies();
-        QLineEdit* seconds = box(*coord_, "txtLongSec");
-        seconds->selectAll();
-        QTest::keyClicks(seconds, "59");
+        retype(box(*coord_, "txtLongSec"), "59");
         QCOMPARE(box(*coord_, "txtlong")->text(), QStringLiteral("12.483"));  // 12.48306
-        seconds->selectAll();
-        QTest::keyClicks(seconds, "0");
+        retype(box(*coord_, "txtLongSec"), "0");
         QCOMPARE(box(*coord_, "txtlong")->text(), QStringLiteral("12.467"));
-        QLineEdit* ns = box(*coord_, "txtLatNS");
-        ns->selectAll();
-        QTest::keyClick(ns, 's');
-        QCOMPARE(ns->text(), QStringLiteral("s"));
-        QCOMPARE(box(*coord_, "txtLat")->text(), QStringLiteral("-41.9"));
-        QLineEdit* ow = box(*coord_, "txtLongOW");
-        ow->selectAll();
-        QTest::keyClick(ow, 'W');
+        retype(box(*coord_, "txtLatNS"), "s");
+        QCOMPARE(texts(*coord_, {"txtLatNS", "txtLat"}), QStringList({"s", "-41.9"}));
+        retype(box(*coord_, "txtLongOW"), "W");
         QCOMPARE(box(*coord_, "txtlong")->text(), QStringLiteral("-12.467"));
     }
 
     void keyFiltersOfTheCoordinateBoxes() {
         setCurrent(12.483f, 41.9f);
         coord_->show();
-        QLineEdit* degrees = box(*coord_, "txtLatGrad");
-        degrees->selectAll();
-        QTest::keyClicks(degrees, "4-.x5");
-        QCOMPARE(degrees->text(), QStringLiteral("45"));
+        retype(box(*coord_, "txtLatGrad"), "4-.x5");
+        QCOMPARE(box(*coord_, "txtLatGrad")->text(), QStringLiteral("45"));
         QCOMPARE(messages.count(), 0);
 
         QLineEdit* ns = box(*coord_, "txtLatNS");
@@ -297,10 +268,8 @@ private slots:
 
     void newCoordinatesInFormLocationForgetTheOldName() {
         QLineEdit* name = box(*location_, "Text2");
-        QLineEdit* lon = box(*location_, "txtlong");
         QCOMPARE(name->text(), QStringLiteral("East of Rome"));
-        lon->selectAll();
-        QTest::keyClicks(lon, "10");
+        retype(box(*location_, "txtlong"), "10");
         QCOMPARE(name->text(), QString());
         box(*location_, "txtLat")->setText("45");
         QVERIFY(location_->confirm());
@@ -309,10 +278,8 @@ private slots:
         // A name the user typed is kept, whatever the order of typing.
         location_->show();
         name = box(*location_, "Text2");
-        lon = box(*location_, "txtlong");
         name->setText(QStringLiteral("Alps"));
-        lon->selectAll();
-        QTest::keyClicks(lon, "10");
+        retype(box(*location_, "txtlong"), "10");
         QCOMPARE(name->text(), QStringLiteral("Alps"));
         // Setting the boxes from code (opening) keeps the loaded name.
         location_->load();
@@ -504,7 +471,6 @@ private slots:
     // the older robust switch, which always agrees with it.
     void methodChoiceIsTheOneMethodControlAndIsStored() {
         auto* method = settings_->findChild<QComboBox*>("cboMethod");
-        QVERIFY(method);
         QVERIFY2(!settings_->findChild<QCheckBox*>("chkRobustCorr"), "a second control for the method");
         // It opens on the method of the settings (whichever is the default).
         QCOMPARE(method->currentText(), methodCaption(effectiveMethod(state_->settings())));
@@ -525,13 +491,9 @@ private slots:
     }
 
 private:
-    QStringList parts(const char* axis) {
-        QStringList out;
-        const QString prefix = QStringLiteral("txt") + QLatin1String(axis);
-        const QString hemisphere = QLatin1String(axis) == QLatin1String("Long") ? QStringLiteral("OW") : QStringLiteral("NS");
-        for (const QString& suffix : {QStringLiteral("Grad"), QStringLiteral("Min"), QStringLiteral("Sec"), hemisphere})
-            out << coord_->findChild<QLineEdit*>(prefix + suffix)->text();
-        return out;
+    static void retype(QLineEdit* edit, const char* keys) {
+        edit->selectAll();
+        QTest::keyClicks(edit, QString::fromLatin1(keys));
     }
     void setCurrent(float lon, float lat) {
         coord_->hide();

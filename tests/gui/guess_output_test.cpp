@@ -74,30 +74,20 @@ private slots:
         main_->childWindows().open(ChildWindow::EstimateOutput, OpenMode::Print);
         QVERIFY(!output_->saveButton()->isVisibleTo(output_) && output_->printButton()->isVisibleTo(output_));
 
-        const auto ticked = [this] {
-            QString s;
-            for (int v = 0; v < kVariableCount; ++v) s += output_->variableBox(v)->isChecked() ? QLatin1Char('x') : QLatin1Char('.');
-            return s;
-        };
-        const auto variablesEnabled = [this] { return output_->variableBox(Temp)->isEnabled(); };
-        const auto boxesEnabled = [this] {
-            return output_->quantities()->best()->isEnabled() && output_->levels()->isEnabled() &&
-                   output_->stationBox()->isEnabled();
-        };
-        main_->setOutputFormat(FormatLgsOutput);
-        QCOMPARE(ticked(), QStringLiteral("...x.x.."));  // Prec and PET
-        QVERIFY(!variablesEnabled() && !boxesEnabled() && output_->quantities()->best()->isChecked());
-        main_->setOutputFormat(FormatPlantow);
-        QCOMPARE(ticked(), QStringLiteral(".xx..xxx"));  // Tmax, Tmin, PET, Wind, Sun
-        QVERIFY(!variablesEnabled() && !boxesEnabled());
-        for (int code : {FormatOrvane, FormatVesk, FormatRastell}) {
-            main_->setOutputFormat(code);
-            QCOMPARE(ticked(), QStringLiteral("........"));
-            QVERIFY(variablesEnabled() && !boxesEnabled() && output_->quantities()->best()->isChecked());
+        // The variables ticked (Prec and PET; Tmax, Tmin, PET, Wind, Sun), whether the variables and
+        // the other boxes can be changed, and whether the best estimate is ticked.
+        struct Case { int code; const char* ticked; bool variables, boxes, best; };
+        for (const Case& c : {Case{FormatLgsOutput, "...x.x..", false, false, true}, Case{FormatPlantow, ".xx..xxx", false, false, true},
+                              Case{FormatOrvane, "........", true, false, true}, Case{FormatVesk, "........", true, false, true},
+                              Case{FormatRastell, "........", true, false, true}, Case{FormatZentrel, "........", true, true, false}}) {
+            main_->setOutputFormat(c.code);
+            QString ticked;
+            for (int v = 0; v < kVariableCount; ++v) ticked += output_->variableBox(v)->isChecked() ? QLatin1Char('x') : QLatin1Char('.');
+            QCOMPARE(ticked, QString::fromLatin1(c.ticked));
+            QCOMPARE(output_->variableBox(Temp)->isEnabled(), c.variables);
+            QCOMPARE(output_->quantities()->best()->isEnabled() && output_->levels()->isEnabled() && output_->stationBox()->isEnabled(), c.boxes);
+            QCOMPARE(output_->quantities()->best()->isChecked(), c.best);
         }
-        main_->setOutputFormat(FormatZentrel);
-        QCOMPARE(ticked(), QStringLiteral("........"));
-        QVERIFY(variablesEnabled() && boxesEnabled() && !output_->quantities()->best()->isChecked());
     }
 
     void nothingSelectedAsksForASelection() {
@@ -136,8 +126,7 @@ private slots:
             if (c.code == FormatZentrel) {
                 for (int i : {0, 1, 2, 7}) output_->quantities()->boxes()[static_cast<size_t>(i)]->setChecked(true);
                 output_->levels()->option(1)->setChecked(true);
-                output_->stationBox()->setChecked(true);
-                output_->observationBox()->setChecked(true);
+                for (QCheckBox* box : {output_->stationBox(), output_->observationBox()}) box->setChecked(true);
             }
             if (output_->variableBox(Temp)->isEnabled())
                 for (int v = 0; v < kVariableCount; ++v) output_->variableBox(v)->setChecked(true);
@@ -157,8 +146,7 @@ private slots:
         zentrel::test::TempFolder out("gui-save-ext");
         const QString bare = QString::fromStdString(out.file("out1"));
         setSaveFileDialog([&](QWidget*, const QString&) { return bare; });
-        output_->variableBox(Temp)->setChecked(true);
-        output_->quantities()->best()->setChecked(true);
+        for (QCheckBox* box : {output_->variableBox(Temp), output_->quantities()->best()}) box->setChecked(true);
         output_->CmdSave_Click();
         QCOMPARE(messages.last().text, QStringLiteral("Data Saved Correctly"));
         QVERIFY2(QFileInfo::exists(bare + QStringLiteral(".zte")), "own format: out1 must become out1.zte");
@@ -181,13 +169,10 @@ private slots:
 
         // The extension is the filter's first pattern; "out1." keeps its dot, a dot in a
         // folder name is no extension of the file, and cancel stays cancel.
-        const QString zte = QStringLiteral("Zentrel (*.zte)");
         QCOMPARE(filterExtension(QStringLiteral("Data (*.Dat)|*.Dat")), QStringLiteral(".Dat"));
         QCOMPARE(filterExtension(QStringLiteral("All Files (*)")), QString());
-        QCOMPARE(withFilterExtension(QStringLiteral("/tmp/out1."), zte), QStringLiteral("/tmp/out1.zte"));
-        QCOMPARE(withFilterExtension(QStringLiteral("/tmp/out1.zte"), zte), QStringLiteral("/tmp/out1.zte"));
-        QCOMPARE(withFilterExtension(QStringLiteral("/tmp/v1.2/out"), zte), QStringLiteral("/tmp/v1.2/out.zte"));
-        QCOMPARE(withFilterExtension(QString(), zte), QString());
+        for (auto [name, expected] : {std::pair{"/tmp/out1.", "/tmp/out1.zte"}, {"/tmp/out1.zte", "/tmp/out1.zte"}, {"/tmp/v1.2/out", "/tmp/v1.2/out.zte"}, {"", ""}})
+            QCOMPARE(withFilterExtension(QString::fromLatin1(name), QStringLiteral("Zentrel (*.zte)")), QString::fromLatin1(expected));
     }
 
     // Without Wind normals the crop-water files are refused before a file name is asked for,
@@ -213,9 +198,7 @@ private slots:
         data_.write(wholeFileName(Wind), "");
         main_->setOutputFormat(FormatZentrel);
         QVERIFY(!output_->variableBox(Wind)->isEnabled() && output_->variableBox(Temp)->isEnabled());
-        output_->variableBox(Wind)->setChecked(true);
-        output_->quantities()->best()->setChecked(true);
-        output_->stationBox()->setChecked(true);
+        for (QCheckBox* box : {output_->variableBox(Wind), output_->quantities()->best(), output_->stationBox()}) box->setChecked(true);
         setSaveFileDialog([&](QWidget*, const QString&) { return QString(); });
         output_->CmdSave_Click();
         QCOMPARE(messages.last().title, QStringLiteral("Nothing selected!"));
@@ -236,10 +219,8 @@ private slots:
 
     // The pages themselves, on a PDF writer for want of a printer, in the two tests below.
     void printedReportUsesThePrintedTextsAndStyles() {
-        output_->variableBox(Prec)->setChecked(true);
-        output_->variableBox(Sun)->setChecked(true);
-        output_->quantities()->interval()->setChecked(true);
-        output_->stationBox()->setChecked(true);
+        for (QCheckBox* box : {output_->variableBox(Prec), output_->variableBox(Sun), output_->quantities()->interval(), output_->stationBox()})
+            box->setChecked(true);
         const PrintDocument document = output_->printresults();
         QStringList text;
         for (const PrintLine& line : document) text << line.text;
@@ -293,8 +274,7 @@ private slots:
         QCOMPARE(levels, QList<int>({0, 95, 95, 95, 0}));
 
         // Save writes what the command line writes for the one variable.
-        out.quantities()->best()->setChecked(true);
-        out.dekadalBox()->setChecked(true);
+        for (QCheckBox* box : {out.quantities()->best(), out.dekadalBox()}) box->setChecked(true);
         zentrel::test::TempFolder files("gui-workbench");
         const QString target = QString::fromStdString(files.file("wb.zte"));
         setSaveFileDialog([&](QWidget*, const QString&) { return target; });
@@ -312,12 +292,8 @@ private slots:
         workbench.result = SingleEstimate::of(*main_).results()[Temp];
         frmOut out(*main_, workbench);
         main_->setOutputFormat(FormatZentrel);
-        out.quantities()->best()->setChecked(true);
-        out.quantities()->interval()->setChecked(true);
-        out.dekadalBox()->setChecked(true);
-        out.dailyBox()->setChecked(true);
-        out.thresholdBox()->setChecked(true);
-        out.stationBox()->setChecked(true);
+        for (QCheckBox* box : {out.quantities()->best(), out.quantities()->interval(), out.dekadalBox(), out.dailyBox(), out.thresholdBox(), out.stationBox()})
+            box->setChecked(true);
         const PrintDocument document = out.printresults();
         int heads = 0;
         for (const PrintLine& line : document) {
