@@ -85,7 +85,8 @@ private slots:
             for (int v = 0; v < kVariableCount; ++v) ticked += output_->variableBox(v)->isChecked() ? QLatin1Char('x') : QLatin1Char('.');
             QCOMPARE(ticked, QString::fromLatin1(c.ticked));
             QCOMPARE(output_->variableBox(Temp)->isEnabled(), c.variables);
-            QCOMPARE(output_->quantities()->best()->isEnabled() && output_->levels()->isEnabled() && output_->stationBox()->isEnabled(), c.boxes);
+            QCOMPARE(output_->quantities()->best()->isEnabled() && output_->levels()->isEnabled() && output_->stationBox()->isEnabled(),
+                     c.boxes);
             QCOMPARE(output_->quantities()->best()->isChecked(), c.best);
         }
     }
@@ -171,7 +172,8 @@ private slots:
         // folder name is no extension of the file, and cancel stays cancel.
         QCOMPARE(filterExtension(QStringLiteral("Data (*.Dat)|*.Dat")), QStringLiteral(".Dat"));
         QCOMPARE(filterExtension(QStringLiteral("All Files (*)")), QString());
-        for (auto [name, expected] : {std::pair{"/tmp/out1.", "/tmp/out1.zte"}, {"/tmp/out1.zte", "/tmp/out1.zte"}, {"/tmp/v1.2/out", "/tmp/v1.2/out.zte"}, {"", ""}})
+        for (auto [name, expected] :
+             {std::pair{"/tmp/out1.", "/tmp/out1.zte"}, {"/tmp/out1.zte", "/tmp/out1.zte"}, {"/tmp/v1.2/out", "/tmp/v1.2/out.zte"}, {"", ""}})
             QCOMPARE(withFilterExtension(QString::fromLatin1(name), QStringLiteral("Zentrel (*.zte)")), QString::fromLatin1(expected));
     }
 
@@ -292,7 +294,8 @@ private slots:
         workbench.result = SingleEstimate::of(*main_).results()[Temp];
         frmOut out(*main_, workbench);
         main_->setOutputFormat(FormatZentrel);
-        for (QCheckBox* box : {out.quantities()->best(), out.quantities()->interval(), out.dekadalBox(), out.dailyBox(), out.thresholdBox(), out.stationBox()})
+        for (QCheckBox* box :
+             {out.quantities()->best(), out.quantities()->interval(), out.dekadalBox(), out.dailyBox(), out.thresholdBox(), out.stationBox()})
             box->setChecked(true);
         const PrintDocument document = out.printresults();
         int heads = 0;
