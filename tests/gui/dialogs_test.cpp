@@ -90,36 +90,28 @@ private slots:
         QCOMPARE(messages.count(), 1);
     }
 
-    void okRefusesCoordinatesOutOfRange() {
-        box(*location_, "txtlong")->setText("180.5");
-        QVERIFY(!location_->confirm());
-        QCOMPARE(messages.said(), QStringLiteral("Strange Location | Longitude should be between -180 and +180   degrees. | Critical"));
-        fill(*location_, {{"txtlong", "-180"}, {"txtLat", "-90.5"}});
-        QVERIFY(!location_->confirm());
-        QCOMPARE(messages.last().text, QStringLiteral("Latitude should be between -90° and +90°."));
-        QVERIFY(location_->isVisible());
-        QCOMPARE(state_->currentLocation().Name, std::string("East of Rome"));
-    }
-
-    void polarQuestionAboveSeventyDegrees() {
-        fill(*location_, {{"txtLat", "70"}, {"txtElev", "5"}});
-        QVERIFY(location_->confirm());
-        QCOMPARE(messages.count(), 0);
-        QCOMPARE(state_->currentLocation().Lat, 70.0f);
-
-        location_->show();
-        box(*location_, "txtLat")->setText("70.001");
-        messages.answers.push_back(QMessageBox::No);
-        QVERIFY(!location_->confirm());
-        QCOMPARE(messages.saidOnce(), QStringLiteral(" Polar Region | Please note that the specified point lies in the polar "
-                                                 "region. Do you want continue? | Question"));
-        QCOMPARE(messages.last().buttons, QMessageBox::Yes | QMessageBox::No);
-        QVERIFY(location_->isVisible());
-        QCOMPARE(state_->currentLocation().Lat, 70.0f);
-
-        box(*location_, "txtLat")->setText("-70.5");
-        QVERIFY(location_->confirm());  // Yes
-        QCOMPARE(state_->currentLocation().Lat, -70.5f);
+    // "OK" refuses coordinates out of range and asks before it takes a point beyond 70 degrees; a
+    // refused or declined point leaves the dialog open and the current location as it was.
+    void okRefusesOutOfRangeAndAsksAboveSeventyDegrees() {
+        const char* polar = " Polar Region | Please note that the specified point lies in the polar region. Do you want continue? | Question";
+        struct Case { const char *lon, *lat; QMessageBox::StandardButton answer; bool accepted; float latAfter; const char* said; };
+        for (const Case& c : {Case{"180.5", "41.99", QMessageBox::NoButton, false, 41.99f,
+                                   "Strange Location | Longitude should be between -180 and +180   degrees. | Critical"},
+                              Case{"-180", "-90.5", QMessageBox::NoButton, false, 41.99f,
+                                   "Strange Location | Latitude should be between -90° and +90°. | Critical"},
+                              Case{"13.01", "70", QMessageBox::NoButton, true, 70.0f, "(0 messages)"},
+                              Case{"13.01", "70.001", QMessageBox::No, false, 70.0f, polar},
+                              Case{"13.01", "-70.5", QMessageBox::Yes, true, -70.5f, polar}}) {
+            messages.reset();
+            if (c.answer != QMessageBox::NoButton) messages.answers.push_back(c.answer);
+            location_->show();
+            fill(*location_, {{"txtlong", c.lon}, {"txtLat", c.lat}, {"txtElev", "5"}});
+            QCOMPARE(location_->confirm(), c.accepted);
+            QCOMPARE(messages.saidOnce(), QString::fromUtf8(c.said));
+            if (c.answer != QMessageBox::NoButton) QCOMPARE(messages.last().buttons, QMessageBox::Yes | QMessageBox::No);
+            QCOMPARE(location_->isVisible(), !c.accepted);
+            QCOMPARE(std::pair(state_->currentLocation().Lon, state_->currentLocation().Lat), std::pair(13.01f, c.latAfter));
+        }
     }
 
     void okSetsTheRoundedLocationAndMarksStale() {
@@ -313,27 +305,24 @@ private slots:
         QTest::newRow("shown defaults") << "" << true << "" << "MaxDist=1000;MaxStat=20;MinDist=0.1"
                                         << "txtMaxDist=1000;txtMaxStat=20;txtMinDist=0.1";
         QTest::newRow("power 5") << "txtPowExp=5" << true << "" << "PowExp=5" << "";
-        QTest::newRow("power 5.01") << "txtPowExp=5.01" << false
-                                    << "Rather high power! | Even a power of 5 means\nthat half the distance makes 32 times the effect. | Critical"
-                                    << "PowExp=5.01" << "";
+        QTest::newRow("power 5.01") << "txtPowExp=5.01" << false << "Rather high power! | Even a power of 5 means\nthat half the distance "
+                                    "makes 32 times the effect. | Critical" << "PowExp=5.01" << "";
         QTest::newRow("tiny power") << "txtPowExp=0.00005" << true << "" << "PowExp=0" << "";
-        QTest::newRow("minimum distance raised")
-            << "txtMinDist=0.05" << true
-            << "Too small Minimum Distance | Inverse Distance Averaging not allowed \nif the   Nearest Neighbour is closer than "
-               "100 m.\n\nDistance  was changed to 100m.  |"
-            << "MinDist=0.1" << "txtMinDist=0.1";
+        QTest::newRow("minimum distance raised") << "txtMinDist=0.05" << true << "Too small Minimum Distance | Inverse Distance Averaging "
+            "not allowed \nif the   Nearest Neighbour is closer than 100 m.\n\nDistance  was changed to 100m.  |" << "MinDist=0.1" << "txtMinDist=0.1";
         QTest::newRow("minimum distance with a comma") << "txtMinDist=0,05" << true << "Too small Minimum Distance | " << "MinDist=0.1" << "";
         QTest::newRow("area at its limit") << "txtMaxDist=22000" << true << "" << "MaxDist=22000" << "";
-        QTest::newRow("area too large")
-            << "txtMaxDist=22000.5;txtMaxStat=5" << false
-            << "Problem: Area definitely to large. | More than half of the Earths surface\nis covered by the neighbourhoods size "
-               "you chose.\nThis may not really represent your local climate. |"
+        QTest::newRow("area too large") << "txtMaxDist=22000.5;txtMaxStat=5" << false << "Problem: Area definitely to large. | More than half "
+            "of the Earths surface\nis covered by the neighbourhoods size you chose.\nThis may not really represent your local climate. |"
             << "MaxDist=22000.5;MaxStat=20" << "";
         QTest::newRow("stations before the area") << "txtMaxDist=22000.5;txtMaxStat=25" << false << "Problem: To many stations. | "
                                                   << "MaxDist=22000.5;MaxStat=25" << "";
         QTest::newRow("zero shadow") << "txtShad=0" << true << "" << "Shad=0;ShadowOn=1" << "";
         QTest::newRow("pasted comma") << "txtMaxStat=12,5" << true << "" << "MaxStat=12" << "txtMaxStat=12.5";
         QTest::newRow("half to even") << "txtMaxStat=13.5" << true << "" << "MaxStat=14" << "";
+        // Only the first failure in order is shown.
+        QTest::newRow("first failure only") << "txtPowExp=6;txtShad=2;txtMaxDist=0" << false << "Rather high power! | "
+                                            << "PowExp=6;Shad=2;MaxDist=0" << "";
     }
     void okStoresThenAcceptsOrRefuses() {
         QFETCH(QString, typed);
@@ -356,13 +345,8 @@ private slots:
             QCOMPARE(field(edit.section(QLatin1Char('='), 0, 0))->text(), edit.section('=', 1));
     }
 
-    void firstFailureInOrderIsTheOnlyOneShown() {
-        fill(*settings_, {{"txtPowExp", "6"}, {"txtShad", "2"}, {"txtMaxDist", "0"}});
-        QVERIFY(!confirmSettings());
-        QVERIFY(messages.saidOnce().startsWith(QStringLiteral("Rather high power! | ")));
-        // The minimum-distance note comes before a later failure.
-        fill(*settings_, {{"txtPowExp", "1"}, {"txtShad", "1"}, {"txtMinDist", "0"}});
-        messages.clear();
+    void minimumDistanceNoteComesBeforeALaterFailure() {
+        fill(*settings_, {{"txtPowExp", "1"}, {"txtShad", "1"}, {"txtMinDist", "0"}, {"txtMaxDist", "0"}});
         QVERIFY(!confirmSettings());
         QCOMPARE(messages.count(), 2);
         QCOMPARE(messages.requests[0].title, QStringLiteral("Too small Minimum Distance"));
