@@ -26,14 +26,12 @@ struct FakeWorkbench : WorkbenchOutputSource {
 
 using zentrel::test::readFile;
 
-/// Prints the document into a PDF file; with `layout`, on A4 whose printer asks for margins of
-/// only 3.5 mm, and gives back the page layout the pages got.
+/// Prints the document into a PDF file on A4 whose printer asks for margins of only 3.5 mm; with
+/// `layout`, gives back the page layout the pages got.
 PageLayout printPdf(const std::string& file, const PrintDocument& document, QPageLayout* layout = nullptr) {
     QPdfWriter writer(QString::fromStdString(file));
-    if (layout) {
-        writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setPageMargins(QMarginsF(3.5, 3.5, 3.5, 3.5), QPageLayout::Millimeter);
-    }
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setPageMargins(QMarginsF(3.5, 3.5, 3.5, 3.5), QPageLayout::Millimeter);
     const PageLayout pages = printDocument(writer, document);
     if (layout) *layout = writer.pageLayout();
     return pages;
@@ -117,12 +115,9 @@ private slots:
         });
         const std::string cli = "estimate --lon 12.48 --lat 41.9 --alt 17 --name Here --data " + data_.str();
         struct Case { int code; const char* format; const char* options; };
-        const Case cases[] = {{FormatZentrel, "zte", " --quantities best,interval,stderr,dirgrad --level 95 --stations --observations"},
-                              {FormatOrvane, "orvane", ""},
-                              {FormatVesk, "vesk", ""},
-                              {FormatLgsInput, "lgs-input", ""},
-                              {FormatLgsOutput, "lgs-output", ""}};
-        for (const Case& c : cases) {
+        for (const Case& c : {Case{FormatZentrel, "zte", " --quantities best,interval,stderr,dirgrad --level 95 --stations --observations"},
+                              Case{FormatOrvane, "orvane", ""}, Case{FormatVesk, "vesk", ""}, Case{FormatLgsInput, "lgs-input", ""},
+                              Case{FormatLgsOutput, "lgs-output", ""}}) {
             main_->setOutputFormat(c.code);
             if (c.code == FormatZentrel) {
                 for (int i : {0, 1, 2, 7}) output_->quantities()->boxes()[static_cast<size_t>(i)]->setChecked(true);
