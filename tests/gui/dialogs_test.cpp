@@ -128,7 +128,6 @@ private slots:
 
     void saveAsksForTheOutputWindowOnlyAfterOk() {
         QSignalSpy save(location_.get(), &LocationDialog::saveRequested);
-        location_->show();
         box(*location_, "txtlong")->setText("200");
         location_->findChild<QPushButton*>("CmdSave")->click();
         QCOMPARE(save.count(), 0);
@@ -207,8 +206,7 @@ private slots:
     // releases of keys pressed for or before a message box, do not.
     void outOfRangeWarnsAtTheReleaseOfEachKeyTypedIntoTheBox() {
         QLineEdit* lon = box(*coord_, "txtlong");
-        lon->clear();
-        QTest::keyClicks(lon, "20");
+        retype(lon, "20");
         QCOMPARE(messages.count(), 0);
         QCOMPARE(box(*coord_, "txtLongGrad")->text(), QStringLiteral("20"));
         QTest::keyClick(lon, '0');
@@ -273,10 +271,7 @@ private slots:
     void reopenedDialogKeepsItsPlace() {
         location_->move(150, 120);
         const QPoint placed = location_->pos();
-        for (int i = 0; i < 3; ++i) {
-            location_->hide();
-            location_->show();
-        }
+        for (int i = 0; i < 3; ++i) location_->hide(), location_->show();
         QCOMPARE(location_->pos(), placed);
     }
 

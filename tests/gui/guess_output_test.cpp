@@ -109,10 +109,8 @@ private slots:
     void saveWritesTheCommandLinesBytes() {
         zentrel::test::TempFolder out("gui-save");
         QString target;
-        setSaveFileDialog([&](QWidget*, const QString& filter) {
-            // The filter of the format is offered.
-            return filter.contains(QLatin1String("*.")) ? target : QString();
-        });
+        // The filter of the format is offered.
+        setSaveFileDialog([&](QWidget*, const QString& filter) { return filter.contains(QLatin1String("*.")) ? target : QString(); });
         const std::string cli = "estimate --lon 12.48 --lat 41.9 --alt 17 --name Here --data " + data_.str();
         struct Case { int code; const char* format; const char* options; };
         for (const Case& c : {Case{FormatZentrel, "zte", " --quantities best,interval,stderr,dirgrad --level 95 --stations --observations"},
@@ -131,9 +129,7 @@ private slots:
             output_->CmdSave_Click();
             QVERIFY(messages.saidOnce().contains(QStringLiteral(" | Data Saved Correctly | ")));
             const std::string expected = out.file(std::string("cli.") + c.format);
-            const zentrel::test::CliResult r =
-                zentrel::test::runCli(cli + " --format " + c.format + " -o " + expected + c.options);
-            QCOMPARE(r.code, 0);
+            QCOMPARE(zentrel::test::runCli(cli + " --format " + c.format + " -o " + expected + c.options).code, 0);
             QVERIFY2(readFile(expected).size() > 100 && readFile(target.toStdString()) == readFile(expected), c.format);
         }
     }
@@ -172,9 +168,10 @@ private slots:
             QCOMPARE(withFilterExtension(QString::fromLatin1(name), QStringLiteral("Zentrel (*.zte)")), QString::fromLatin1(expected));
     }
 
-    // Without Wind normals the crop-water files are refused before a file name is asked for,
-    // and nothing is written.
-    void cropWaterFilesWithoutWindAreRefused() {
+    // A variable without normals is never written or printed as zeros: the crop-water files,
+    // which need Wind, are refused before a file name is asked for; its box cannot be ticked,
+    // and one ticked before the data changed is left out.
+    void variableTheDatabaseLacksIsNeitherSavedNorPrinted() {
         data_.write(wholeFileName(Wind), "");
         int dialogs = 0;
         setSaveFileDialog([&](QWidget*, const QString&) { ++dialogs; return QString(); });
@@ -187,16 +184,10 @@ private slots:
         QCOMPARE(messages.count(), 2);
         QCOMPARE(messages.last().text, QStringLiteral("The crop-water files need Wind normals, but this station "
                                                       "database holds no Wind normals."));
-    }
 
-    // A variable without normals is never written or printed as zeros: its box cannot be
-    // ticked, and one ticked before the data changed is left out.
-    void variableTheDatabaseLacksIsNeitherSavedNorPrinted() {
-        data_.write(wholeFileName(Wind), "");
         main_->setOutputFormat(FormatZentrel);
         QVERIFY(!output_->variableBox(Wind)->isEnabled() && output_->variableBox(Temp)->isEnabled());
         for (QCheckBox* box : {output_->variableBox(Wind), output_->quantities()->best(), output_->stationBox()}) box->setChecked(true);
-        setSaveFileDialog([&](QWidget*, const QString&) { return QString(); });
         output_->CmdSave_Click();
         QCOMPARE(messages.last().title, QStringLiteral("Nothing selected!"));
 
@@ -277,10 +268,8 @@ private slots:
         setSaveFileDialog([&](QWidget*, const QString&) { return target; });
         out.CmdSave_Click();
         QCOMPARE(messages.last().text, QStringLiteral("Data Saved Correctly"));
-        const zentrel::test::CliResult r = zentrel::test::runCli(
-            "estimate --lon 12.48 --lat 41.9 --alt 17 --name Here --var Prec --format zte --quantities best --dekadal "
-            "--level 95 -o " + files.file("cli.zte") + " --data " + data_.str());
-        QCOMPARE(r.code, 0);
+        QCOMPARE(zentrel::test::runCli("estimate --lon 12.48 --lat 41.9 --alt 17 --name Here --var Prec --format zte --quantities best "
+                                       "--dekadal --level 95 -o " + files.file("cli.zte") + " --data " + data_.str()).code, 0);
         QVERIFY(readFile(files.file("cli.zte")) == readFile(target.toStdString()));
     }
 
