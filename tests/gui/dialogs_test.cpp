@@ -186,8 +186,6 @@ private slots:
     }
 
     void keyFiltersOfTheCoordinateBoxes() {
-        setCurrent(12.483f, 41.9f);
-        coord_->show();
         retype(box(*coord_, "txtLatGrad"), "4-.x5");
         QCOMPARE(box(*coord_, "txtLatGrad")->text(), QStringLiteral("45"));
         QCOMPARE(messages.count(), 0);

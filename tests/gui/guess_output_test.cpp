@@ -151,13 +151,13 @@ private slots:
         QVERIFY(QFileInfo::exists(typed));
         QVERIFY(!QFileInfo::exists(typed + QStringLiteral(".zte")));
 
-        main_->setOutputFormat(FormatLgsOutput);
+        // The growing-season file and the crop-water list.
         setSaveFileDialog([&](QWidget*, const QString&) { return bare; });
-        output_->CmdSave_Click();
-        QVERIFY2(QFileInfo::exists(bare + QStringLiteral(".Dat")), "growing-season file: out1 must become out1.Dat");
-        main_->setOutputFormat(FormatPlantow);
-        output_->CmdSave_Click();
-        QVERIFY2(QFileInfo::exists(bare + QStringLiteral(".Lst")), "crop-water list: out1 must become out1.Lst");
+        for (auto [code, extension] : {std::pair{FormatLgsOutput, ".Dat"}, {FormatPlantow, ".Lst"}}) {
+            main_->setOutputFormat(code);
+            output_->CmdSave_Click();
+            QVERIFY2(QFileInfo::exists(bare + QLatin1String(extension)), qPrintable(QStringLiteral("out1 must become out1") + extension));
+        }
 
         // The extension is the filter's first pattern; "out1." keeps its dot, a dot in a
         // folder name is no extension of the file, and cancel stays cancel.
