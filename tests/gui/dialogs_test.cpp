@@ -13,6 +13,11 @@ using namespace zentrel;
 using namespace zentrel::gui;
 using namespace zentrel::gui::test;
 
+/// A row of the settings table: box=text;... typed, whether "OK" accepts it, the message shown
+/// (its start; none when empty), field=value;... of the settings after "OK", box=text;... shown.
+struct SettingsCase { QString typed; bool accepted; QString said, stored, shown; };
+Q_DECLARE_METATYPE(SettingsCase)
+
 class DialogsTest : public QObject {
     Q_OBJECT
 private slots:
@@ -290,51 +295,43 @@ private slots:
     // "OK" stores what was typed, then checks it: accepted values close the dialog and mark
     // the estimates stale; a refused one is stored all the same and leaves the dialog open.
     void okStoresThenAcceptsOrRefuses_data() {
-        QTest::addColumn<QString>("typed");   // box=text;...
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<QString>("said");    // the message shown (its start), none when empty
-        QTest::addColumn<QString>("stored");  // field=value;... of the settings after OK
-        QTest::addColumn<QString>("shown");   // box=text;... after OK
-        QTest::newRow("shown defaults") << "" << true << "" << "MaxDist=1000;MaxStat=20;MinDist=0.1"
-                                        << "txtMaxDist=1000;txtMaxStat=20;txtMinDist=0.1";
-        QTest::newRow("power 5") << "txtPowExp=5" << true << "" << "PowExp=5" << "";
-        QTest::newRow("power 5.01") << "txtPowExp=5.01" << false << "Rather high power! | Even a power of 5 means\nthat half the distance "
-                                    "makes 32 times the effect. | Critical" << "PowExp=5.01" << "";
-        QTest::newRow("tiny power") << "txtPowExp=0.00005" << true << "" << "PowExp=0" << "";
-        QTest::newRow("minimum distance raised") << "txtMinDist=0.05" << true << "Too small Minimum Distance | Inverse Distance Averaging "
-            "not allowed \nif the   Nearest Neighbour is closer than 100 m.\n\nDistance  was changed to 100m.  |" << "MinDist=0.1" << "txtMinDist=0.1";
-        QTest::newRow("minimum distance with a comma") << "txtMinDist=0,05" << true << "Too small Minimum Distance | " << "MinDist=0.1" << "";
-        QTest::newRow("area at its limit") << "txtMaxDist=22000" << true << "" << "MaxDist=22000" << "";
-        QTest::newRow("area too large") << "txtMaxDist=22000.5;txtMaxStat=5" << false << "Problem: Area definitely to large. | More than half "
-            "of the Earths surface\nis covered by the neighbourhoods size you chose.\nThis may not really represent your local climate. |"
-            << "MaxDist=22000.5;MaxStat=20" << "";
-        QTest::newRow("stations before the area") << "txtMaxDist=22000.5;txtMaxStat=25" << false << "Problem: To many stations. | "
-                                                  << "MaxDist=22000.5;MaxStat=25" << "";
-        QTest::newRow("zero shadow") << "txtShad=0" << true << "" << "Shad=0;ShadowOn=1" << "";
-        QTest::newRow("pasted comma") << "txtMaxStat=12,5" << true << "" << "MaxStat=12" << "txtMaxStat=12.5";
-        QTest::newRow("half to even") << "txtMaxStat=13.5" << true << "" << "MaxStat=14" << "";
+        QTest::addColumn<SettingsCase>("c");
+        const auto row = [](const char* name, const SettingsCase& c) { QTest::newRow(name) << c; };
+        row("shown defaults", {"", true, "", "MaxDist=1000;MaxStat=20;MinDist=0.1", "txtMaxDist=1000;txtMaxStat=20;txtMinDist=0.1"});
+        row("power 5", {"txtPowExp=5", true, "", "PowExp=5", ""});
+        row("power 5.01", {"txtPowExp=5.01", false, "Rather high power! | Even a power of 5 means\nthat half the distance makes 32 times "
+                           "the effect. | Critical", "PowExp=5.01", ""});
+        row("tiny power", {"txtPowExp=0.00005", true, "", "PowExp=0", ""});
+        row("minimum distance raised", {"txtMinDist=0.05", true, "Too small Minimum Distance | Inverse Distance Averaging not allowed \nif "
+                                        "the   Nearest Neighbour is closer than 100 m.\n\nDistance  was changed to 100m.  |",
+                                        "MinDist=0.1", "txtMinDist=0.1"});
+        row("minimum distance with a comma", {"txtMinDist=0,05", true, "Too small Minimum Distance | ", "MinDist=0.1", ""});
+        row("area at its limit", {"txtMaxDist=22000", true, "", "MaxDist=22000", ""});
+        row("area too large", {"txtMaxDist=22000.5;txtMaxStat=5", false, "Problem: Area definitely to large. | More than half of the Earths "
+                               "surface\nis covered by the neighbourhoods size you chose.\nThis may not really represent your local climate. |",
+                               "MaxDist=22000.5;MaxStat=20", ""});
+        row("stations before the area",
+            {"txtMaxDist=22000.5;txtMaxStat=25", false, "Problem: To many stations. | ", "MaxDist=22000.5;MaxStat=25", ""});
+        row("zero shadow", {"txtShad=0", true, "", "Shad=0;ShadowOn=1", ""});
+        row("pasted comma", {"txtMaxStat=12,5", true, "", "MaxStat=12", "txtMaxStat=12.5"});
+        row("half to even", {"txtMaxStat=13.5", true, "", "MaxStat=14", ""});
         // Only the first failure in order is shown.
-        QTest::newRow("first failure only") << "txtPowExp=6;txtShad=2;txtMaxDist=0" << false << "Rather high power! | "
-                                            << "PowExp=6;Shad=2;MaxDist=0" << "";
+        row("first failure only", {"txtPowExp=6;txtShad=2;txtMaxDist=0", false, "Rather high power! | ", "PowExp=6;Shad=2;MaxDist=0", ""});
     }
     void okStoresThenAcceptsOrRefuses() {
-        QFETCH(QString, typed);
-        QFETCH(bool, accepted);
-        QFETCH(QString, said);
-        QFETCH(QString, stored);
-        QFETCH(QString, shown);
+        QFETCH(SettingsCase, c);
         state_->setSingleStale(false), state_->setWorkbenchStale(false);
-        for (const QString& edit : typed.split(';', Qt::SkipEmptyParts)) field(edit.section('=', 0, 0))->setText(edit.section('=', 1));
-        QCOMPARE(confirmSettings(), accepted);
-        QCOMPARE(state_->singleStale() && state_->workbenchStale(), accepted);
-        QCOMPARE(messages.count(), said.isEmpty() ? 0 : 1);
-        if (!said.isEmpty()) QVERIFY2(messages.said().startsWith(said), qPrintable(messages.said()));
+        for (const QString& edit : c.typed.split(';', Qt::SkipEmptyParts)) field(edit.section('=', 0, 0))->setText(edit.section('=', 1));
+        QCOMPARE(confirmSettings(), c.accepted);
+        QCOMPARE(state_->singleStale() && state_->workbenchStale(), c.accepted);
+        QCOMPARE(messages.count(), c.said.isEmpty() ? 0 : 1);
+        if (!c.said.isEmpty()) QVERIFY2(messages.said().startsWith(c.said), qPrintable(messages.said()));
         const ProgramSettings& settings = state_->settings();
         const std::map<QString, double> fields{{"PowExp", settings.PowExp}, {"MinDist", settings.MinDist}, {"MaxDist", settings.MaxDist},
                                                {"MaxStat", settings.MaxStat}, {"Shad", settings.Shad}, {"ShadowOn", settings.ShadowOn}};
-        for (const QString& field : stored.split(';'))
+        for (const QString& field : c.stored.split(';'))
             QCOMPARE(fields.at(field.section('=', 0, 0)), double(float(field.section('=', 1).toDouble())));
-        for (const QString& edit : shown.split(';', Qt::SkipEmptyParts))
+        for (const QString& edit : c.shown.split(';', Qt::SkipEmptyParts))
             QCOMPARE(field(edit.section(QLatin1Char('='), 0, 0))->text(), edit.section('=', 1));
     }
 

@@ -19,9 +19,8 @@ namespace {
 /// The workbench as its output window sees it: a fixed estimate and level.
 struct FakeWorkbench : WorkbenchOutputSource {
     VariableResult result;
-    int level = 95;
     VariableResult workbenchResult() override { return result; }
-    int workbenchLevel() const override { return level; }
+    int workbenchLevel() const override { return 95; }
 };
 
 using zentrel::test::readFile;
@@ -58,8 +57,7 @@ private slots:
     }
 
     void dialogsOpenInTheLastUsedFolderNeverTheProgramsOwn() {
-        QVERIFY(!lastUsedFolder().isEmpty());
-        QVERIFY(QDir(lastUsedFolder()) != QDir(QCoreApplication::applicationDirPath()));
+        QVERIFY(!lastUsedFolder().isEmpty() && QDir(lastUsedFolder()) != QDir(QCoreApplication::applicationDirPath()));
         QTemporaryDir dir, other;
         rememberFolder(QDir(dir.path()).filePath(QStringLiteral("out1.zte")));
         QCOMPARE(QDir(lastUsedFolder()), QDir(dir.path()));
@@ -216,8 +214,7 @@ private slots:
         for (const char* printed : {"Location:   Latitude = 41°54' 0'' N , Longitude = 12°28' 48'' E ,",
                                     "Allowed Maximum Number of Stations: 20", "\nJan.  ", "\n       Avg.", "            5%            95%"})
             QVERIFY2(all.contains(QString::fromUtf8(printed)), printed);
-        QVERIFY2(all.contains(QStringLiteral("Estimation Method: ") +
-                              methodCaption(effectiveMethod(main_->state().settings()))),
+        QVERIFY2(all.contains(QStringLiteral("Estimation Method: ") + methodCaption(effectiveMethod(main_->state().settings()))),
                  "the print names the method that made its numbers");
         QCOMPARE(document.first().style, PrintLine::Title);
         QCOMPARE(std::count_if(document.begin(), document.end(), [](const PrintLine& l) { return l.newPage; }), 1);
