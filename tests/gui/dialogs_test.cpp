@@ -167,7 +167,11 @@ private slots:
         struct Case { bool typed; float lon, lat; const char* shown; };
         for (const Case& c : {Case{true, 12.483f, 41.9f, "12 28 58 E / 41 54 0 N"}, Case{false, 12.483f, 41.9f, "12 28 47 E / 41 54 0 N"},
                               Case{false, -0.25f, -33.5f, "0 15 0 W / 33 30 0 S"}, Case{false, 0.0f, 0.0f, "0 0 0 W / 0 0 0 S"}}) {
-            if (!c.typed) setCurrent(c.lon, c.lat);
+            if (!c.typed) {
+                coord_->hide();
+                Location here{"Here", c.lon, c.lat, 0};
+                state_->WriteStatusLocation(here);
+            }
             coord_->show();
             if (c.typed) {
                 fill(*coord_, {{"txtlong", QString::number(c.lon)}, {"txtLat", QString::number(c.lat)}});
@@ -446,11 +450,6 @@ private:
     static void retype(QLineEdit* edit, const char* keys) {
         edit->selectAll();
         QTest::keyClicks(edit, QString::fromLatin1(keys));
-    }
-    void setCurrent(float lon, float lat) {
-        coord_->hide();
-        Location l{"Here", lon, lat, 0};
-        state_->WriteStatusLocation(l);
     }
     QLineEdit* field(const QString& name) { return settings_->findChild<QLineEdit*>(name); }
     QCheckBox* tick(const char* name) { return settings_->findChild<QCheckBox*>(QLatin1String(name)); }
