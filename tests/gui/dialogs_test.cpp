@@ -33,15 +33,22 @@ private slots:
         for (QWidget* dialog : std::initializer_list<QWidget*>{location_.get(), coord_.get(), settings_.get()}) dialog->show();
         messages.reset();
     }
-    void cleanup() { location_.reset(), coord_.reset(), settings_.reset(), state_.reset(); }
+    void cleanup() {
+        location_.reset();
+        coord_.reset();
+        settings_.reset();
+        state_.reset();
+    }
 
     // ---- FormLocation ----
 
     void typingCoordinatesLooksUpTheTerrainAltitude() {
         // Longitude, latitude typed in this order, and the altitude shown.
-        // 95 is out of range: left alone; a comma reads as a point while typing; -30 is sea.
-        const char* typed[][3] = {{"10", "45", "1960"}, {"10", "95", "1960"}, {"12,483", "41,9", "20"},
-                                  {"30", "0", "-40"}, {"-30", "0", "0"}};
+        const char* typed[][3] = {{"10", "45", "1960"},
+                                  {"10", "95", "1960"},  // out of range: left alone
+                                  {"12,483", "41,9", "20"},  // a comma reads as a point while typing
+                                  {"30", "0", "-40"},
+                                  {"-30", "0", "0"}};  // sea
         for (auto [lon, lat, elevation] : typed) {
             fill(*location_, {{"txtlong", lon}, {"txtLat", lat}});
             QCOMPARE(box(*location_, "txtElev")->text(), QString::fromLatin1(elevation));
@@ -102,7 +109,8 @@ private slots:
     // "OK" refuses coordinates out of range and asks before it takes a point beyond 70 degrees; a
     // refused or declined point leaves the dialog open and the current location as it was.
     void okRefusesOutOfRangeAndAsksAboveSeventyDegrees() {
-        const char* polar = " Polar Region | Please note that the specified point lies in the polar region. Do you want continue? | Question";
+        const char* polar =
+            " Polar Region | Please note that the specified point lies in the polar region. Do you want continue? | Question";
         struct Case { const char *lon, *lat; QMessageBox::StandardButton answer; bool accepted; float latAfter; const char* said; };
         for (const Case& c : {Case{"180.5", "41.99", QMessageBox::NoButton, false, 41.99f,
                                    "Strange Location | Longitude should be between -180 and +180   degrees. | Critical"},
@@ -124,7 +132,8 @@ private slots:
     }
 
     void okSetsTheRoundedLocationAndMarksStale() {
-        state_->setSingleStale(false), state_->setWorkbenchStale(false);
+        state_->setSingleStale(false);
+        state_->setWorkbenchStale(false);
         QSignalSpy changed(state_.get(), &AppState::currentLocationChanged);
         box(*location_, "Text2")->clear();
         fill(*location_, {{"txtlong", "13.014"}, {"txtLat", "41.987"}, {"txtElev", "17.4"}});
@@ -282,7 +291,10 @@ private slots:
     void reopenedDialogKeepsItsPlace() {
         location_->move(150, 120);
         const QPoint placed = location_->pos();
-        for (int i = 0; i < 3; ++i) location_->hide(), location_->show();
+        for (int i = 0; i < 3; ++i) {
+            location_->hide();
+            location_->show();
+        }
         QCOMPARE(location_->pos(), placed);
     }
 
@@ -315,9 +327,9 @@ private slots:
                                         "MinDist=0.1", "txtMinDist=0.1"});
         row("minimum distance with a comma", {"txtMinDist=0,05", true, "Too small Minimum Distance | ", "MinDist=0.1", ""});
         row("area at its limit", {"txtMaxDist=22000", true, "", "MaxDist=22000", ""});
-        row("area too large", {"txtMaxDist=22000.5;txtMaxStat=5", false, "Problem: Area definitely to large. | More than half of the Earths "
-                               "surface\nis covered by the neighbourhoods size you chose.\nThis may not really represent your local climate. |",
-                               "MaxDist=22000.5;MaxStat=20", ""});
+        row("area too large", {"txtMaxDist=22000.5;txtMaxStat=5", false, "Problem: Area definitely to large. | More than half of the "
+                               "Earths surface\nis covered by the neighbourhoods size you chose.\nThis may not really represent your "
+                               "local climate. |", "MaxDist=22000.5;MaxStat=20", ""});
         row("stations before the area",
             {"txtMaxDist=22000.5;txtMaxStat=25", false, "Problem: To many stations. | ", "MaxDist=22000.5;MaxStat=25", ""});
         row("zero shadow", {"txtShad=0", true, "", "Shad=0;ShadowOn=1", ""});
@@ -328,15 +340,17 @@ private slots:
     }
     void okStoresThenAcceptsOrRefuses() {
         QFETCH(SettingsCase, c);
-        state_->setSingleStale(false), state_->setWorkbenchStale(false);
+        state_->setSingleStale(false);
+        state_->setWorkbenchStale(false);
         for (const QString& edit : c.typed.split(';', Qt::SkipEmptyParts)) field(edit.section('=', 0, 0))->setText(edit.section('=', 1));
         QCOMPARE(confirmSettings(), c.accepted);
         QCOMPARE(state_->singleStale() && state_->workbenchStale(), c.accepted);
         QCOMPARE(messages.count(), c.said.isEmpty() ? 0 : 1);
         if (!c.said.isEmpty()) QVERIFY2(messages.said().startsWith(c.said), qPrintable(messages.said()));
         const ProgramSettings& settings = state_->settings();
-        const std::map<QString, double> fields{{"PowExp", settings.PowExp}, {"MinDist", settings.MinDist}, {"MaxDist", settings.MaxDist},
-                                               {"MaxStat", settings.MaxStat}, {"Shad", settings.Shad}, {"ShadowOn", settings.ShadowOn}};
+        const std::map<QString, double> fields{{"PowExp", settings.PowExp}, {"MinDist", settings.MinDist},
+                                               {"MaxDist", settings.MaxDist}, {"MaxStat", settings.MaxStat},
+                                               {"Shad", settings.Shad},       {"ShadowOn", settings.ShadowOn}};
         for (const QString& field : c.stored.split(';'))
             QCOMPARE(fields.at(field.section('=', 0, 0)), double(float(field.section('=', 1).toDouble())));
         for (const QString& edit : c.shown.split(';', Qt::SkipEmptyParts))

@@ -18,6 +18,7 @@ namespace {
 
 /// The workbench as its output window sees it: a fixed estimate and level.
 struct FakeWorkbench : WorkbenchOutputSource {
+    explicit FakeWorkbench(VariableResult r) : result(std::move(r)) {}
     VariableResult result;
     VariableResult workbenchResult() override { return result; }
     int workbenchLevel() const override { return 95; }
@@ -107,8 +108,10 @@ private slots:
     void saveWritesTheCommandLinesBytes() {
         zentrel::test::TempFolder out("gui-save");
         QString target;
-        // The filter of the format is offered.
-        setSaveFileDialog([&](QWidget*, const QString& filter) { return filter.contains(QLatin1String("*.")) ? target : QString(); });
+        setSaveFileDialog([&](QWidget*, const QString& filter) {
+            // The filter of the format is offered.
+            return filter.contains(QLatin1String("*.")) ? target : QString();
+        });
         const std::string cli = "estimate --lon 12.48 --lat 41.9 --alt 17 --name Here --data " + data_.str();
         struct Case { int code; const char* format; const char* options; };
         for (const Case& c : {Case{FormatZentrel, "zte", " --quantities best,interval,stderr,dirgrad --level 95 --stations --observations"},
@@ -161,9 +164,10 @@ private slots:
         // folder name is no extension of the file, and cancel stays cancel.
         QCOMPARE(filterExtension(QStringLiteral("Data (*.Dat)|*.Dat")), QStringLiteral(".Dat"));
         QCOMPARE(filterExtension(QStringLiteral("All Files (*)")), QString());
-        for (auto [name, expected] :
-             {std::pair{"/tmp/out1.", "/tmp/out1.zte"}, {"/tmp/out1.zte", "/tmp/out1.zte"}, {"/tmp/v1.2/out", "/tmp/v1.2/out.zte"}, {"", ""}})
-            QCOMPARE(withFilterExtension(QString::fromLatin1(name), QStringLiteral("Zentrel (*.zte)")), QString::fromLatin1(expected));
+        const QString zte = QStringLiteral("Zentrel (*.zte)");
+        for (auto [name, expected] : {std::pair{"/tmp/out1.", "/tmp/out1.zte"}, {"/tmp/out1.zte", "/tmp/out1.zte"},
+                                      {"/tmp/v1.2/out", "/tmp/v1.2/out.zte"}, {"", ""}})
+            QCOMPARE(withFilterExtension(QString::fromLatin1(name), zte), QString::fromLatin1(expected));
     }
 
     // A variable without normals is never written or printed as zeros: the crop-water files,
@@ -185,7 +189,8 @@ private slots:
 
         main_->setOutputFormat(FormatZentrel);
         QVERIFY(!output_->variableBox(Wind)->isEnabled() && output_->variableBox(Temp)->isEnabled());
-        for (QCheckBox* box : {output_->variableBox(Wind), output_->quantities()->best(), output_->stationBox()}) box->setChecked(true);
+        for (QCheckBox* box : {output_->variableBox(Wind), output_->quantities()->best(), output_->stationBox()})
+            box->setChecked(true);
         output_->CmdSave_Click();
         QCOMPARE(messages.last().title, QStringLiteral("Nothing selected!"));
 
@@ -205,7 +210,8 @@ private slots:
 
     // The pages themselves, on a PDF writer for want of a printer, in the two tests below.
     void printedReportUsesThePrintedTextsAndStyles() {
-        for (QCheckBox* box : {output_->variableBox(Prec), output_->variableBox(Sun), output_->quantities()->interval(), output_->stationBox()})
+        for (QCheckBox* box :
+             {output_->variableBox(Prec), output_->variableBox(Sun), output_->quantities()->interval(), output_->stationBox()})
             box->setChecked(true);
         const PrintDocument document = output_->printresults();
         QStringList text;
@@ -214,7 +220,8 @@ private slots:
         for (const char* printed : {"Location:   Latitude = 41°54' 0'' N , Longitude = 12°28' 48'' E ,",
                                     "Allowed Maximum Number of Stations: 20", "\nJan.  ", "\n       Avg.", "            5%            95%"})
             QVERIFY2(all.contains(QString::fromUtf8(printed)), printed);
-        QVERIFY2(all.contains(QStringLiteral("Estimation Method: ") + methodCaption(effectiveMethod(main_->state().settings()))),
+        QVERIFY2(all.contains(QStringLiteral("Estimation Method: ") +
+                              methodCaption(effectiveMethod(main_->state().settings()))),
                  "the print names the method that made its numbers");
         QCOMPARE(document.first().style, PrintLine::Title);
         QCOMPARE(std::count_if(document.begin(), document.end(), [](const PrintLine& l) { return l.newPage; }), 1);
@@ -225,9 +232,12 @@ private slots:
 
     // A table too wide for the page gets a smaller type, the others keep theirs.
     void aWideTableDoesNotShrinkTheOthers() {
-        PrintDocument document{{QStringLiteral("Narrow"), PrintLine::Heading}, {QStringLiteral("Jan.   1.00"), PrintLine::Table},
-                               {QStringLiteral("Feb.   2.00"), PrintLine::Table}, {QStringLiteral("Wide"), PrintLine::Heading},
-                               {QString(400, QLatin1Char('x')), PrintLine::Table}, {QString(400, QLatin1Char('x')), PrintLine::Table}};
+        PrintDocument document{{QStringLiteral("Narrow"), PrintLine::Heading},
+                               {QStringLiteral("Jan.   1.00"), PrintLine::Table},
+                               {QStringLiteral("Feb.   2.00"), PrintLine::Table},
+                               {QStringLiteral("Wide"), PrintLine::Heading},
+                               {QString(400, QLatin1Char('x')), PrintLine::Table},
+                               {QString(400, QLatin1Char('x')), PrintLine::Table}};
         zentrel::test::TempFolder out("gui-print-fonts");
         const QList<PageLine> lines = printPdf(out.file("fonts.pdf"), document).first();
         QCOMPARE(lines.size(), 6);
@@ -236,8 +246,7 @@ private slots:
     }
 
     void workbenchOutputRules() {
-        FakeWorkbench workbench;
-        workbench.result = SingleEstimate::of(*main_).results()[Prec];
+        FakeWorkbench workbench(SingleEstimate::of(*main_).results()[Prec]);
         frmOut out(*main_, workbench);
         main_->setOutputFormat(FormatLgsOutput);
         out.CmdPrint_Click();
@@ -268,12 +277,11 @@ private slots:
     }
 
     void printedWorkbenchReportHasMarginsRunningHeadsAndRepeatedColumnHeads() {
-        FakeWorkbench workbench;
-        workbench.result = SingleEstimate::of(*main_).results()[Temp];
+        FakeWorkbench workbench(SingleEstimate::of(*main_).results()[Temp]);
         frmOut out(*main_, workbench);
         main_->setOutputFormat(FormatZentrel);
-        for (QCheckBox* box :
-             {out.quantities()->best(), out.quantities()->interval(), out.dekadalBox(), out.dailyBox(), out.thresholdBox(), out.stationBox()})
+        for (QCheckBox* box : {out.quantities()->best(), out.quantities()->interval(), out.dekadalBox(), out.dailyBox(),
+                               out.thresholdBox(), out.stationBox()})
             box->setChecked(true);
         const PrintDocument document = out.printresults();
         int heads = 0;
@@ -297,7 +305,8 @@ private slots:
             const PageLine& first = pages[p].first();
             const PrintLine& line = document[first.line];
             continued += first.repeatedHead ? 1 : 0;
-            QVERIFY2(first.repeatedHead ? line.columnHead : line.style != PrintLine::Table || line.columnHead || line.text.trimmed().isEmpty(),
+            QVERIFY2(first.repeatedHead ? line.columnHead
+                                        : line.style != PrintLine::Table || line.columnHead || line.text.trimmed().isEmpty(),
                      qPrintable(QStringLiteral("page %1 starts with a bare table row: ").arg(p + 1) + line.text));
         }
         QVERIFY2(continued > 0, "the daily table runs over pages and must repeat its heads");

@@ -43,7 +43,6 @@ private slots:
         w_ = main_->findChild<frmwork*>(QStringLiteral("frmwork"));
         QVERIFY(w_);
     }
-    void cleanupTestCase() { main_.reset(); }
     void init() { messages.reset(); }
 
     void neighboursTablesAndDoubledStation() {
@@ -252,7 +251,8 @@ private slots:
         single::frmOut out(*main_, *w_);
         out.quantities()->best()->setChecked(true);
         const QString header = out.printresults().first().header;
-        QVERIFY2(header.contains(QLatin1String("ST-Lon13.51-Lat42.19-Alt-300 (Lon 13.51, Lat 42.19, Alt 300 m)")), qPrintable(header));
+        QVERIFY2(header.contains(QLatin1String("ST-Lon13.51-Lat42.19-Alt-300 (Lon 13.51, Lat 42.19, Alt 300 m)")),
+                 qPrintable(header));
         w_->close();
         QCOMPARE(std::pair(w_->engine().working.Lon, w_->engine().working.Lat), std::pair(current.Lon, current.Lat));
         QVERIFY(main_->state().workbenchStale());  // the next opening runs for the current location
@@ -274,7 +274,8 @@ private slots:
         out.quantities()->best()->setChecked(true);
         messages.clear();
         int printed = 0;
-        const single::PrintHandler previous = single::setPrintHandler([&](QWidget*, QPrinter&, const single::PrintDocument&) { ++printed; });
+        const single::PrintHandler previous =
+            single::setPrintHandler([&](QWidget*, QPrinter&, const single::PrintDocument&) { ++printed; });
         out.CmdPrint_Click();
         single::setPrintHandler(previous);
         QCOMPARE(printed, 0);
