@@ -105,7 +105,7 @@ TEST(Activation, DoubledPositionIsSwitchedOffAndWarnedAndTheMeanStationTakesKnow
     EXPECT_FLOAT_EQ(b.ns[1].Data[13], 3);
 }
 
-TEST(Weights, ShadowHidesStationsBehindNearerOnesButNotOppositeOnesAndPowerZeroIsThePlainMean) {
+TEST(Weights, ShadowHidesStationsBehindNearerOnesNotOppositeOnesNorWithShadZeroAndPowerZeroIsThePlainMean) {
     Bench b;
     b.candidates({makeStation(10.1f, 0, 0, 1), makeStation(9.8f, 0, 0, 1), makeStation(10.3f, 0, 0, 1)}, 10, 0, 0);
     b.select();
