@@ -144,8 +144,7 @@ TEST(PlausibleLimits, AboveEveryNeighbourTemperaturesKeepTheirOrderAndVapourFall
                 return b.run(st, -22.0f, 74.3f, 2800, v).Best[1];
             };
             const float temp = coast(Temp, -20, 0.1f), tmax = coast(Tmax, -16, 0.1f), tmin = coast(Tmin, -24, 0.1f);
-            EXPECT_LT(tmin, temp);
-            EXPECT_LT(temp, tmax);
+            EXPECT_TRUE(tmin < temp && temp < tmax) << tmin << " < " << temp << " < " << tmax;
             EXPECT_NEAR(temp, -20.5f - 0.0065f * 2760, 1.5f);
             EXPECT_NEAR(coast(Vap, 1.5f, 0), 1.5f * std::pow(10.0f, -2760.0f / 6300), 0.15f);
         }
