@@ -233,11 +233,9 @@ TEST(LeaveOneOut, BiasAndStandardErrorOfTheCurvedFieldFromSixStationsOnAndWithTh
 }
 
 TEST(StrangeData, CriticalValueTable) {
-    EXPECT_FLOAT_EQ(CriticalValue(10, 0.9f), 2.512f);
-    EXPECT_FLOAT_EQ(CriticalValue(1, 0.9f), 1.44f);  // p = 0.95 is not above 0.95
-    EXPECT_FLOAT_EQ(CriticalValue(20, 0.9f), 2.748f);  // p = 0.99737
-    EXPECT_FLOAT_EQ(CriticalValue(100000, 0.9f), 3.7119f);
-    EXPECT_FLOAT_EQ(CriticalValue(1, 0.5f), 0);
+    // For one station p = 0.95 is not above 0.95; twenty have p = 0.99737.
+    for (const auto& [n, level, value] : {std::tuple{10, 0.9f, 2.512f}, {1, 0.9f, 1.44f}, {20, 0.9f, 2.748f}, {100000, 0.9f, 3.7119f}, {1, 0.5f, 0.0f}})
+        EXPECT_FLOAT_EQ(CriticalValue(n, level), value) << n << " stations at " << level;
 }
 
 TEST(StrangeData, FlaggedJustAboveTheCriticalValueOfItsStationCountNamingMonthAndStation) {
@@ -275,8 +273,7 @@ TEST(Warnings, FewStationsBelowTenActiveOrThreeWithAltitude) {
 
 TEST(Warnings, HigherAndLowerOnlyBeyondTheNeighboursAltitudesLonelyWhenAllLieOnOneSide) {
     std::vector<Station> stations = forStrangeData(10, 0);
-    stations[0].Alt = 50;
-    stations[1].Alt = 700;
+    std::tie(stations[0].Alt, stations[1].Alt) = std::tuple(50.0f, 700.0f);
     const struct { float alt; bool high, low; } cases[] = {{700, false, false}, {700.5f, true, false}, {50, false, false}, {49.5f, false, true}};
     for (const auto& c : cases) {
         Bench b;

@@ -77,8 +77,7 @@ TEST(PlausibleLimits, EstimateAboveAllNeighboursStaysWithinTheirEnvelopeAndSaysS
     for (const Station& s : st) near.push_back({s.Data[1], s.Alt});
     const ValueRange envelope = neighbourEnvelope(Prec, near.data(), static_cast<int>(near.size()), 1500);
     for (Method method : {Method::Robust, Method::Adaptive}) {
-        Bench b;
-        b.settings.Method = method;
+        Bench b(method);
         const EstimateResult up = b.run(st, 120.6f, 16.4f, 1500, Prec), level = b.run(st, 120.6f, 16.4f, 45, Prec);
         // Extrapolated 1400 m beyond the neighbours' altitudes: a wider interval than among them.
         for (size_t m = 1; m <= 12; ++m)
@@ -92,8 +91,7 @@ TEST(PlausibleLimits, EstimateAboveAllNeighboursStaysWithinTheirEnvelopeAndSaysS
 }
 
 TEST(PlausibleLimits, AdaptivePrecipitationBoundsLieInRatioSpaceAndItsBiasIsTheMeanLeaveOneOutErrorNotZero) {
-    Bench b;
-    b.settings.Method = Method::Adaptive;
+    Bench b(Method::Adaptive);
     const EstimateResult& r = b.run(lowlandWetterUphill(), 120.6f, 16.4f, 45, Prec);
     ASSERT_TRUE(r.HasStdErr);
     for (int m : {1, 7, 13}) {
@@ -115,8 +113,7 @@ TEST(PlausibleLimits, PlacesOnEitherSideOfTheDateLineGetOneClimate) {
                                  -25.0f + 2.0f * east, "d" + std::to_string(k)));
     }
     for (Method method : {Method::Described, Method::Robust, Method::Adaptive}) {
-        Bench b;
-        b.settings.Method = method;
+        Bench b(method);
         const float west = b.run(st, 180.0f, 65.3f, 30).Best[1];
         EXPECT_NEAR(b.run(st, -180.0f, 65.3f, 30).Best[1], west, 1e-3) << methodName(method);
         EXPECT_NEAR(west, -25.0f, 1.5f) << methodName(method);
@@ -131,8 +128,7 @@ TEST(PlausibleLimits, AboveEveryNeighbourTemperaturesKeepTheirOrderAndVapourFall
     for (Method method : {Method::Robust, Method::Adaptive})
         for (int16_t maxStat : {int16_t{20}, int16_t{1}}) {
             SCOPED_TRACE(std::string(methodName(method)) + " with " + std::to_string(maxStat) + " neighbours");
-            Bench b;
-            b.settings.Method = method;
+            Bench b(method);
             b.settings.MaxStat = maxStat;
             const auto coast = [&b](int v, float value, float rise) {  // the stations' values rise by `rise` each
                 std::vector<Station> st;
@@ -156,8 +152,7 @@ TEST(PlausibleLimits, LoneNeighbourAtTheLocationsAltitudeDoesNotDecideItsClimate
     for (int k = 0; k < 9; ++k) st.push_back(makeStation(92.0f + 0.5f * static_cast<float>(k % 3), 23.5f + 0.5f * static_cast<float>(k / 3),
                                  static_cast<float>(20 + 30 * k), 400, "l" + std::to_string(k)));
     st.push_back(makeStation(91.7f, 25.3f, 1300, 2800, "summit"));
-    Bench b;
-    b.settings.Method = Method::Adaptive;
+    Bench b(Method::Adaptive);
     EXPECT_LT(b.run(st, 92.5f, 24.0f, 1400, Prec).Best[7], 1000.0f);
 }
 
@@ -186,8 +181,7 @@ TEST(PlausibleLimits, TemperaturesAndVapourOfAnExtrapolatedPlaceAreOneClimate) {
     folder.write(wholeFileName(Vap), test::stationLines(at(1.5f)));
     for (Method method : {Method::Robust, Method::Adaptive}) {
         SCOPED_TRACE(methodName(method));
-        ProgramSettings settings = test::describedSettings();
-        settings.Method = method;
+        const ProgramSettings settings = test::describedSettings(method);
         Engine engine(settings, folder.path().string());
         std::array<EstimateResult, 5> r{};
         for (int v : {Temp, Tmax, Tmin, Vap}) r[static_cast<size_t>(v)] = engine.Run(v, Location{"ice", lon, lat, alt}).result;
@@ -215,8 +209,7 @@ TEST(PlausibleLimits, AStationAtTheAntipodeIsNotTheNearestNeighbour) {
     for (Method method : {Method::Described, Method::Robust, Method::Adaptive})
         for (bool spatial : {true, false}) {  // the database's search, and the files read whole
             SCOPED_TRACE(std::string(methodName(method)) + (spatial ? " from the database" : " from the files"));
-            ProgramSettings settings = test::describedSettings();
-            settings.Method = method;
+            const ProgramSettings settings = test::describedSettings(method);
             Engine engine(settings, folder.str(), spatial ? database : nullptr);
             const VariableResult r = engine.Run(Tmax, Location{"", lon, lat, 100});
             bool antipode = false;
