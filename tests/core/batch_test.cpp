@@ -206,9 +206,8 @@ TEST_F(BatchFiles, ElevationModelReplacesTheListAltitude) {
 TEST(BatchQuantities, CorrectionFlagsFlipAtTheirStationCounts) {
     ProgramSettings settings = describedSettings();
     VariableResult r;
-    const auto flags = [&](int active, int activeAlt) {
-        r.neighbours.ActiveCount = static_cast<int16_t>(active);
-        r.neighbours.ActiveAltCount = static_cast<int16_t>(activeAlt);
+    const auto flags = [&](int16_t active, int16_t activeAlt) {
+        std::tie(r.neighbours.ActiveCount, r.neighbours.ActiveAltCount) = std::tuple(active, activeAlt);
         return correctionsField(r, settings);
     };
     // Altitude correction from 3 stations with an altitude, gradient correction from 6 active
