@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
 #include <cmath>
+#include <tuple>
 
 #include "engine/geometry.h"
 #include "error.h"
