@@ -189,7 +189,8 @@ TEST(PlausibleLimits, TemperaturesAndVapourOfAnExtrapolatedPlaceAreOneClimate) {
         EXPECT_LT(t, -35.0f) << "the summit station decides the mean temperature";
         EXPECT_NEAR((tmax + tmin) / 2, t, 0.01f);
         EXPECT_NEAR(tmax - tmin, 8.0f, 0.5f) << "the range of Tmax and Tmin is kept";
-        EXPECT_EQ(std::tuple(r[Tmax].Caps[1] & CapTemperatureOrder, r[Tmin].Caps[1] & CapTemperatureOrder), std::tuple(CapTemperatureOrder, CapTemperatureOrder));
+        EXPECT_EQ(std::tuple(r[Tmax].Caps[1] & CapTemperatureOrder, r[Tmin].Caps[1] & CapTemperatureOrder),
+                  std::tuple(CapTemperatureOrder, CapTemperatureOrder));
         EXPECT_LE(r[Vap].Best[1], 6.1078f * std::exp(17.27f * tmax / (tmax + 237.3f)) * 1.0001f);
         EXPECT_TRUE(r[Vap].Caps[1] & CapSaturation);
         EXPECT_EQ(r[Temp].Caps[1] & (CapTemperatureOrder | CapSaturation), 0) << "the mean temperature stays";
