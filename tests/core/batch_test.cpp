@@ -34,7 +34,8 @@ std::vector<Station> stations() {
         const float lat = 45 + 2.0f * static_cast<float>(std::sin(k * 0.45));
         const float alt = 40.0f + 130.0f * static_cast<float>(k % 6);
         Station s = makeStation(lon, lat, alt, 0, "Station " + std::to_string(k));
-        for (int m = 1; m <= 12; ++m) s.Data[static_cast<size_t>(m)] = 10 + 9 * std::sin((m - 4) * 0.5236f) - 0.006f * alt + 0.3f * (lon - 10) +
+        for (int m = 1; m <= 12; ++m)
+            s.Data[static_cast<size_t>(m)] = 10 + 9 * std::sin((m - 4) * 0.5236f) - 0.006f * alt + 0.3f * (lon - 10) +
                                              0.2f * static_cast<float>(k % 3);
         out.push_back(s);
     }
@@ -76,7 +77,8 @@ TEST_F(BatchFiles, BatchFileNamesNumbersAndLinesPinTheirBytes) {
                                                 {-0.0001f, 3, "0.000"}, {0.5f, 2, "0.50"}})
         EXPECT_EQ(formatNumber(value, decimals), text) << value;
 
-    EXPECT_EQ(quantityFileHead(Quantity::VertExplVar, Temp), "Explained Variance of Verical Gradient of Monthly Mean Temperature in \xB0"
+    EXPECT_EQ(quantityFileHead(Quantity::VertExplVar, Temp),
+              "Explained Variance of Verical Gradient of Monthly Mean Temperature in \xB0"
               "C (dimensionless)\r\n\t\t\t   Long.    Lat.    Alt.       Jan       Feb       Mar       Apr       May"
               "       Jun       Jul       Aug       Sep       Oct       Nov       Dec    Annual\r\n\r\n");
     VariableResult r;
@@ -112,7 +114,8 @@ TEST_F(BatchFiles, BatchFileNamesNumbersAndLinesPinTheirBytes) {
               "Some Information about the last automatic run of Zentrel with the input file grid.dat\r\nPath /out\r\n"
               "   Long.    Lat.    Alt.   Neighb.  Exponent Ave(Long)  Ave(Lat) Min(Dist) Ave(Dist) Max(Dist)  Min(Alt)"
               "  Ave(Alt)  Max(Alt)   Correct.  Warnings\r\n\r\n");
-    EXPECT_NE(infoFileHead(true, "grid.dat", "/out", Method::Adaptive).find("Path /out\r\nEstimation method: adaptive\r\n"), std::string::npos);
+    EXPECT_NE(infoFileHead(true, "grid.dat", "/out", Method::Adaptive).find("Path /out\r\nEstimation method: adaptive\r\n"),
+              std::string::npos);
 }
 
 TEST_F(BatchFiles, ManyThreadsWriteTheBytesOfOneThreadAndASecondRunOverwrites) {
@@ -200,7 +203,8 @@ TEST_F(BatchFiles, ElevationModelReplacesTheListAltitude) {
     BatchOptions o = ownFormat(out.str(), 1);
     std::tie(o.useDem, o.quantities) = std::tuple(true, QuantitySelection{.best = true});
     runBatch({{"Here", "10", "45", "17"}}, o, describedSettings(), own.str());
-    EXPECT_NE(readFile(out.path() / "Zentrel 15062003_093000_Temp_Best.zte").find("\r\nHere     10.00   45.00     500"), std::string::npos);
+    EXPECT_NE(readFile(out.path() / "Zentrel 15062003_093000_Temp_Best.zte").find("\r\nHere     10.00   45.00     500"),
+              std::string::npos);
 }
 
 TEST(BatchQuantities, CorrectionFlagsFlipAtTheirStationCounts) {
@@ -247,7 +251,8 @@ TEST_F(BatchFiles, EveryQuantityFileHoldsTheEnginesValuesAtOneLocation) {
                 const int month = static_cast<int>(m);
                 const float expected[] = {ClipValue(e.Best[m], v), ClipValue(lowBound(e, month, 1.96f), v),
                                           ClipValue(highBound(e, month, 1.96f), v), e.StdErr[m], e.Bias[m],
-                                          e.VertGrad[m] * 100, e.VertExplVar[m], e.AbsGrad[m], e.DirecGrad[m], 0, e.LongGrad[m], e.LatGrad[m]};
+                                          e.VertGrad[m] * 100, e.VertExplVar[m], e.AbsGrad[m], e.DirecGrad[m],
+                                          0, e.LongGrad[m], e.LatGrad[m]};
                 std::string number = cell;
                 std::erase(number, ',');
                 EXPECT_NEAR(std::stod(number), expected[static_cast<size_t>(q)], 0.0005001) << where << ": " << cell;

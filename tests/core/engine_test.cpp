@@ -61,7 +61,8 @@ TEST(Selection, NearestFirstTiesInFileOrderMaxDistInclusiveAndAtMostTwenty) {
     b.settings.MaxStat = 3;
     // Two candidates at the same distance (east and west), one farther, one beyond MaxDist.
     b.candidates({makeStation(11, 0, 0, 1, "far"), makeStation(10.5f, 0, 0, 2, "east"), makeStation(9.5f, 0, 0, 3, "west"),
-                  makeStation(30, 0, 0, 4, "out")}, 10, 0, 0);
+                  makeStation(30, 0, 0, 4, "out")},
+                 10, 0, 0);
     b.settings.MaxDist = Distance(10, 0, 11, 0);  // exactly the farthest kept one
     b.engine.SelectNeighbours();
     EXPECT_EQ(std::tuple(b.ns.NeighbourCount, b.ns[1].Name, b.ns[2].Name, b.ns[3].Name), std::tuple(3, "east", "west", "far"));
@@ -77,8 +78,8 @@ TEST(Selection, NearestFirstTiesInFileOrderMaxDistInclusiveAndAtMostTwenty) {
 
 TEST(Selection, UnknownAltitudeOnlyWithoutAltitudeRestriction) {
     Bench b;
-    b.candidates({makeStation(10.1f, 0, kUnknown, 1, "unknown"), makeStation(10.5f, 0, 5000, 1, "high"),
-                  makeStation(10.7f, 0, 50, 1, "low")}, 10, 0, 0);
+    b.candidates({makeStation(10.1f, 0, kUnknown, 1, "unknown"), makeStation(10.5f, 0, 5000, 1, "high"), makeStation(10.7f, 0, 50, 1, "low")},
+                 10, 0, 0);
     b.engine.SelectNeighbours();
     EXPECT_EQ(b.ns.NeighbourCount, 3);
     std::tie(b.settings.NeighbAlt, b.settings.MaxHigh) = std::tuple(1, 4000);
@@ -88,7 +89,8 @@ TEST(Selection, UnknownAltitudeOnlyWithoutAltitudeRestriction) {
 
 TEST(Activation, DoubledPositionIsSwitchedOffAndWarnedAndTheMeanStationTakesKnownAltitudesOnly) {
     Bench b;
-    b.candidates({makeStation(10.2f, 0, 0, 1, "a"), makeStation(10.2f, 0, 0, 1, "a again"), makeStation(10.4f, 0, kUnknown, 1, "b")}, 10, 0, 0);
+    b.candidates({makeStation(10.2f, 0, 0, 1, "a"), makeStation(10.2f, 0, 0, 1, "a again"), makeStation(10.4f, 0, kUnknown, 1, "b")},
+                 10, 0, 0);
     b.select();
     EXPECT_EQ(std::tuple(b.ns[1].Active, b.ns[2].Active, b.warn.WarnDoubled, b.ns.ActiveCount, b.ns.ActiveAltCount),
               std::tuple(1, 0, true, 2, 1));

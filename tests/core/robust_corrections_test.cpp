@@ -35,7 +35,8 @@ TEST(RobustCorrections, NarrowAltitudeRangeStaysWithinPhysicalBounds) {
     // Ten neighbours within 9 m of altitude and noisy values: the least-squares slope is
     // several K/m and a location 3000 m higher is extrapolated far out of range.
     std::vector<Station> st;
-    for (int k = 0; k < 10; ++k) st.push_back(makeStation(static_cast<float>(k % 5) * 0.4f, static_cast<float>(k / 5) * 0.4f,
+    for (int k = 0; k < 10; ++k)
+        st.push_back(makeStation(static_cast<float>(k % 5) * 0.4f, static_cast<float>(k / 5) * 0.4f,
                                  static_cast<float>(100 + k), k % 2 ? -20.0f : -10.0f, "s" + std::to_string(k)));
     Bench classic, robust;
     robust.settings.RobustCorr = 1;
@@ -66,7 +67,8 @@ TEST(RobustCorrections, PlaneIsDampedByRidge) {
 // location 1500 m high among them, as a mountain town among coastal stations.
 static std::vector<Station> lowlandWetterUphill() {
     std::vector<Station> st;
-    for (int k = 0; k < 10; ++k) st.push_back(makeStation(120.0f + 0.3f * static_cast<float>(k % 5), 16.0f + 0.6f * static_cast<float>(k / 5),
+    for (int k = 0; k < 10; ++k)
+        st.push_back(makeStation(120.0f + 0.3f * static_cast<float>(k % 5), 16.0f + 0.6f * static_cast<float>(k / 5),
                                  static_cast<float>(10 * k), 20.0f + 30.0f * static_cast<float>(k), "s" + std::to_string(k)));
     return st;
 }
@@ -149,7 +151,8 @@ TEST(PlausibleLimits, LoneNeighbourAtTheLocationsAltitudeDoesNotDecideItsClimate
     // away, gets 2,800 mm. The similar-altitude weights widen to the second most similar
     // neighbour, so the far summit does not become the town's climate.
     std::vector<Station> st;
-    for (int k = 0; k < 9; ++k) st.push_back(makeStation(92.0f + 0.5f * static_cast<float>(k % 3), 23.5f + 0.5f * static_cast<float>(k / 3),
+    for (int k = 0; k < 9; ++k)
+        st.push_back(makeStation(92.0f + 0.5f * static_cast<float>(k % 3), 23.5f + 0.5f * static_cast<float>(k / 3),
                                  static_cast<float>(20 + 30 * k), 400, "l" + std::to_string(k)));
     st.push_back(makeStation(91.7f, 25.3f, 1300, 2800, "summit"));
     Bench b(Method::Adaptive);
