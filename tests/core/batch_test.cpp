@@ -82,14 +82,9 @@ TEST_F(BatchFiles, BatchFileNamesNumbersAndLinesPinTheirBytes) {
               "C (dimensionless)\r\n\t\t\t   Long.    Lat.    Alt.       Jan       Feb       Mar       Apr       May"
               "       Jun       Jul       Aug       Sep       Oct       Nov       Dec    Annual\r\n\r\n");
     VariableResult r;
-    std::tie(r.variable, r.location) = std::tuple(Prec, Location{"", 12.5f, -41.904f, 17.4f});
-    r.neighbours.ActiveCount = 3;
-    r.result.HasStdErr = true;
-    for (size_t m = 1; m <= 13; ++m) {
-        r.result.Best[m] = m == 13 ? 1234.5678f : -1.0f;  // negative precipitation is clipped to 0
-        r.result.StdErr[m] = 2;
-        r.result.DirecGradName[m] = "NW";
-    }
+    std::tie(r.variable, r.location, r.neighbours.ActiveCount, r.result.HasStdErr) = std::tuple(Prec, Location{"", 12.5f, -41.904f, 17.4f}, 3, true);
+    for (size_t m = 1; m <= 13; ++m)  // negative precipitation is clipped to 0
+        std::tie(r.result.Best[m], r.result.StdErr[m], r.result.DirecGradName[m]) = std::tuple(m == 13 ? 1234.5678f : -1.0f, 2.0f, "NW");
     EXPECT_EQ(quantityLine(Quantity::Best, "My place", r, 1.645f), "My place     12.50  -41.90      17     0.000     0.000     0.000     0.000     0.000     0.000"
                     "     0.000     0.000     0.000     0.000     0.000     0.000 1,234.568\r\n");
     EXPECT_EQ(quantityLine(Quantity::High, "a", r, 1.645f).substr(27, 10) + quantityLine(Quantity::DirecGradString, "a", r, 1.645f).substr(27, 10),
@@ -107,15 +102,9 @@ TEST_F(BatchFiles, BatchFileNamesNumbersAndLinesPinTheirBytes) {
 
     // Neighbours 1..3 active with altitudes 100, 200 and unknown, the location at 17 m.
     NeighbourSet& ns = r.neighbours;
-    ns.NeighbourCount = 4;
-    ns.ActiveCount = 3;
-    ns.ActiveAltCount = 2;
+    std::tie(ns.NeighbourCount, ns.ActiveCount, ns.ActiveAltCount) = std::tuple(4, 3, 2);
     const float dist[] = {0, 5, 10, 20, 40}, alt[] = {0, 100, 200, kUnknown, 5};
-    for (int i = 1; i <= 4; ++i) {
-        ns[i].Dist = dist[i];
-        ns[i].Alt = alt[i];
-        ns[i].Active = i <= 3;
-    }
+    for (int i = 1; i <= 4; ++i) std::tie(ns[i].Dist, ns[i].Alt, ns[i].Active) = std::tuple(dist[i], alt[i], i <= 3);
     std::tie(ns[21].Lon, ns[21].Lat, ns[21].Dist, ns[21].Alt) = std::tuple(12.25f, -41.5f, 11.6667f, 150.0f);
     r.warnings.WarnFew = r.warnings.WarnLonely = true;
     EXPECT_EQ(infoLine("My place", r, describedSettings()),
@@ -157,8 +146,7 @@ TEST_F(BatchFiles, ManyThreadsWriteTheBytesOfOneThreadAndASecondRunOverwrites) {
 // appends to that file cuts the partial line away first, so the lines it adds stay whole.
 TEST_F(BatchFiles, AppendingToAFileWithACutLastLineDropsThePartialLineFirst) {
     TempFolder one("batch-append-cut");
-    ProgramSettings settings = describedSettings();
-    runBatch(rows, ownFormat(one.str(), 1), settings, data());
+    runBatch(rows, ownFormat(one.str(), 1), describedSettings(), data());
     const auto path = one.path() / "Zentrel 15062003_093000_Temp_Best.zte";
     const std::string whole = readFile(path);
     const size_t lastLine = whole.rfind("\r\n", whole.size() - 3) + 2;  // start of the last line
@@ -166,9 +154,8 @@ TEST_F(BatchFiles, AppendingToAFileWithACutLastLineDropsThePartialLineFirst) {
 
     BatchOptions append = ownFormat(one.str(), 1);
     append.append = true;
-    runBatch(rows, append, settings, data());
-    const std::string after = readFile(path);
-    EXPECT_EQ(after, whole.substr(0, lastLine) + whole.substr(whole.find("\r\n\r\n") + 4));
+    runBatch(rows, append, describedSettings(), data());
+    EXPECT_EQ(readFile(path), whole.substr(0, lastLine) + whole.substr(whole.find("\r\n\r\n") + 4));
 }
 
 TEST_F(BatchFiles, CancelStopsAfterTheCurrentLocationAndOtherFormatsWriteTheHeaderOnce) {
@@ -181,14 +168,12 @@ TEST_F(BatchFiles, CancelStopsAfterTheCurrentLocationAndOtherFormatsWriteTheHead
     EXPECT_EQ(std::pair(s.cancelled, s.estimates), std::pair(true, 7LL));
     EXPECT_EQ(countOf(readFile(out.path() / "Zentrel 15062003_093000_Temp_Bias.zte"), "\r\n"), 3u + 7);
 
-    BatchOptions orvane = ownFormat("", 2);
+    BatchOptions orvane = ownFormat(out.file("orvane.dat"), 2);
     orvane.format = FormatOrvane;
     orvane.variables = {true, false, false, true, false, false, false, false};
-    orvane.destination = out.file("orvane.dat");
     runBatch(rows, orvane, describedSettings(), data());
     const std::string text = readFile(out.file("orvane.dat"));
-    EXPECT_EQ(std::vector<size_t>({countOf(text, "Station Name = "), countOf(text, "Temp_mean_mly"), countOf(text, "\r\n")}),
-              std::vector<size_t>({1, 25, 5 + 50}));
+    EXPECT_EQ(std::tuple(countOf(text, "Station Name = "), countOf(text, "Temp_mean_mly"), countOf(text, "\r\n")), std::tuple(1, 25, 5 + 50));
     // The run information file lies beside the chosen file, one line per location and variable.
     EXPECT_EQ(countOf(readFile(out.path() / "Zentrel 15062003_093000_INFORMATION.zte"), "\r\n"), 4u + 50);
 }
@@ -216,8 +201,7 @@ TEST_F(BatchFiles, ElevationModelReplacesTheListAltitude) {
     std::ofstream(own.file(kTerrainFileName), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     TempFolder out("batch-dem");
     BatchOptions o = ownFormat(out.str(), 1);
-    o.useDem = true;
-    o.quantities = {.best = true};
+    std::tie(o.useDem, o.quantities) = std::tuple(true, QuantitySelection{.best = true});
     runBatch({{"Here", "10", "45", "17"}}, o, describedSettings(), own.str());
     EXPECT_NE(readFile(out.path() / "Zentrel 15062003_093000_Temp_Best.zte").find("\r\nHere     10.00   45.00     500"),
               std::string::npos);
@@ -226,16 +210,14 @@ TEST_F(BatchFiles, ElevationModelReplacesTheListAltitude) {
 TEST(BatchQuantities, CorrectionFlagsFlipAtTheirStationCounts) {
     ProgramSettings settings = describedSettings();
     VariableResult r;
-    const auto flags = [&](int active, int activeAlt) {
-        r.neighbours.ActiveCount = static_cast<int16_t>(active);
-        r.neighbours.ActiveAltCount = static_cast<int16_t>(activeAlt);
+    const auto flags = [&](int16_t active, int16_t activeAlt) {
+        std::tie(r.neighbours.ActiveCount, r.neighbours.ActiveAltCount) = std::tuple(active, activeAlt);
         return correctionsField(r, settings);
     };
     // Altitude correction from 3 stations with an altitude, gradient correction from 6 active
     // stations, shadow correction from 3 active stations.
     EXPECT_EQ(flags(6, 3) + flags(6, 2) + flags(5, 3) + flags(3, 3) + flags(2, 2), "AGS" "XGS" "AXS" "AXS" "XXX");
-    settings.AltCorr = settings.GradCorr = 0;
-    settings.ShadowOn = 0;
+    settings.AltCorr = settings.GradCorr = settings.ShadowOn = 0;
     EXPECT_EQ(flags(20, 20), "XXX");
 }
 
@@ -245,7 +227,7 @@ TEST_F(BatchFiles, EveryQuantityFileHoldsTheEnginesValuesAtOneLocation) {
     TempFolder out("batch-values");
     BatchOptions o = ownFormat(out.str(), 1);
     o.level = 95;
-    const ProgramSettings settings = describedSettings();
+    const ProgramSettings settings = describedSettings();  // the engine keeps a reference
     runBatch({{"Here", "10.2", "45.3", "400"}}, o, settings, data());
     Engine engine(settings, data());
     const Location here{"Here", 10.2f, 45.3f, 400};
@@ -259,18 +241,16 @@ TEST_F(BatchFiles, EveryQuantityFileHoldsTheEnginesValuesAtOneLocation) {
             const std::string text = readFile(name);
             const size_t at = text.find("\r\nHere  ");
             ASSERT_NE(at, std::string::npos) << name;
-            const std::string values = text.substr(at + 2 + 6 + 24, 130);
             for (size_t m = 1; m <= 13; ++m) {
-                const std::string cell = values.substr((m - 1) * 10, 10);
+                const std::string cell = text.substr(at + 2 + 6 + 24 + (m - 1) * 10, 10);
                 const std::string where = name + " of variable " + std::to_string(v) + " month " + std::to_string(m);
                 if (q == Quantity::DirecGradString) {
                     EXPECT_EQ(cell, std::string(10 - e.DirecGradName[m].size(), ' ') + e.DirecGradName[m]) << where;
                     continue;
                 }
-                const float k = 1.96f;
                 const int month = static_cast<int>(m);
-                const float expected[] = {ClipValue(e.Best[m], v), ClipValue(lowBound(e, month, k), v),
-                                          ClipValue(highBound(e, month, k), v), e.StdErr[m], e.Bias[m],
+                const float expected[] = {ClipValue(e.Best[m], v), ClipValue(lowBound(e, month, 1.96f), v),
+                                          ClipValue(highBound(e, month, 1.96f), v), e.StdErr[m], e.Bias[m],
                                           e.VertGrad[m] * 100, e.VertExplVar[m], e.AbsGrad[m], e.DirecGrad[m],
                                           0, e.LongGrad[m], e.LatGrad[m]};
                 std::string number = cell;

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <map>
 
 #include "error.h"
@@ -38,11 +37,6 @@ struct Collect : SurfaceSink {
             }
     }
     float at(int b, int r, int c) const { return rows.at(r).at(static_cast<size_t>(b) * columns + static_cast<size_t>(c)); }
-    std::vector<float> all() const {
-        std::vector<float> out;
-        for (const auto& [r, row] : rows) out.insert(out.end(), row.begin(), row.end());
-        return out;
-    }
 };
 
 // An estimate per worker whose values follow from the point: Best = lon * 100 + lat + month,
@@ -53,11 +47,8 @@ struct FakeEstimates {
         if (lon < 0.5) return nullptr;
         EstimateResult& e = results[static_cast<size_t>(worker)];
         e.HasStdErr = true;
-        for (int m = 1; m <= 13; ++m) {
-            e.Best[static_cast<size_t>(m)] = static_cast<float>(lon * 100 + lat + m);
-            e.StdErr[static_cast<size_t>(m)] = m / 10.0f;
-            e.Bias[static_cast<size_t>(m)] = static_cast<float>(-m);
-        }
+        for (size_t m = 1; m <= 13; ++m)
+            std::tie(e.Best[m], e.StdErr[m], e.Bias[m]) = std::tuple(lon * 100 + lat + m, m / 10.0f, -static_cast<float>(m));
         return &e;
     }
 };
@@ -66,20 +57,14 @@ struct FakeEstimates {
 
 TEST(SurfaceGrid, EdgesAreTheBoxAndATypedFractionOfADegreeMeansTheExactDivision) {
     const SurfaceGrid world = surfaceGrid(-180, -60, 180, 84, 0.0833333);
-    EXPECT_EQ(world.Columns, 4320);
-    EXPECT_EQ(world.Rows, 1728);
-    EXPECT_EQ(world.CellWidth, 360.0 / 4320);
-    EXPECT_EQ(world.West, -180);
-    EXPECT_EQ(world.North, 84);
+    EXPECT_EQ(std::tuple(world.Columns, world.Rows, world.CellWidth, world.West, world.North), std::tuple(4320, 1728, 360.0 / 4320, -180, 84));
     EXPECT_DOUBLE_EQ(world.lonOfColumn(0), -180 + 1.0 / 24);
     EXPECT_DOUBLE_EQ(world.east(), 180);
     EXPECT_EQ(surfaceGrid(-180, -60, 180, 84, 0.0083333).Columns, 43200);
     // Not a whole number of cells: the cells keep the resolution and the last one reaches past.
     const SurfaceGrid odd = surfaceGrid(0, 0, 10, 1, 3);
-    EXPECT_EQ(odd.Columns, 4);
-    EXPECT_EQ(odd.CellWidth, 3);
-    EXPECT_EQ(odd.Rows, 1);
-    EXPECT_EQ(odd.CellHeight, 3);  // one row of 3 degrees, reaching south of the box
+    // One row of 3 degrees, reaching south of the box.
+    EXPECT_EQ(std::tuple(odd.Columns, odd.CellWidth, odd.Rows, odd.CellHeight), std::tuple(4, 3, 1, 3));
     EXPECT_THROW(surfaceGrid(5, 0, 5, 1, 1), Error);
     EXPECT_THROW(surfaceGrid(0, 0, 1, 1, 0), Error);
 }
@@ -94,10 +79,8 @@ TEST(SurfaceGrid, ABoxWhoseWestLiesEastOfItsEastCrossesTheDateLine) {
 }
 
 TEST(SurfaceGrid, ResolutionInArcMinutesOrSecondsOrWithADecimalComma) {
-    EXPECT_DOUBLE_EQ(*parseAngle("30s"), 1.0 / 120);
-    EXPECT_DOUBLE_EQ(*parseAngle("5m"), 1.0 / 12);
-    EXPECT_DOUBLE_EQ(*parseAngle("2.5m"), 2.5 / 60);
-    EXPECT_DOUBLE_EQ(*parseAngle("0,5"), 0.5);
+    for (const auto& [text, degrees] : {std::pair{"30s", 1.0 / 120}, {"5m", 1.0 / 12}, {"2.5m", 2.5 / 60}, {"0,5", 0.5}})
+        EXPECT_DOUBLE_EQ(parseAngle(text).value_or(-1), degrees) << text;
     for (const char* bad : {"0", "-1", "x", "", "s", "5x", "nan"}) EXPECT_FALSE(parseAngle(bad)) << bad;
 }
 
@@ -117,31 +100,24 @@ TEST(SurfaceTiles, StripsCoverEveryRowOnceInOrderAndDifferByAtMostOneRow) {
         }
     const SurfaceGrid grid = surfaceGrid(0, 0, 4, 3, 0.5);
     const SurfaceGrid strip = subGrid(grid, tileRows(grid.Rows, 2, 3));
-    EXPECT_EQ(strip.Rows, 2);
-    EXPECT_EQ(strip.North, 2);
-    EXPECT_EQ(strip.Columns, grid.Columns);
+    EXPECT_EQ(std::tuple(strip.Rows, strip.North, strip.Columns), std::tuple(2, 2, grid.Columns));
 }
 
 TEST(SurfaceBands, QuantitiesInTheOrderGivenAndBandsNamedByPeriodAndQuantity) {
     EXPECT_EQ(parseQuantities("stderr,best,bias"), (std::vector<Q>{Q::StdErr, Q::Best, Q::Bias}));
     EXPECT_NE(test::errorOf([] { parseQuantities("best,error"); }).find("\"error\""), std::string::npos);
-    EXPECT_THROW(parseQuantities("best,best"), Error);
-    EXPECT_THROW(parseQuantities(""), Error);
+    for (const char* bad : {"best,best", ""}) EXPECT_THROW(parseQuantities(bad), Error) << bad;
 
     const SurfaceLayout layout{.Periods = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}, .Quantities = {Q::Best, Q::StdErr}};
-    EXPECT_EQ(layout.bandDescription(0), "January");
-    EXPECT_EQ(layout.bandDescription(1), "February");  // the periods of one quantity first
-    EXPECT_EQ(layout.bandDescription(12), "Annual mean");
-    EXPECT_EQ(layout.bandDescription(13), "January stderr");
+    // The periods of one quantity first.
+    for (const auto& [band, text] : {std::pair{0, "January"}, {1, "February"}, {12, "Annual mean"}, {13, "January stderr"}})
+        EXPECT_EQ(layout.bandDescription(band), text) << band;
     EXPECT_EQ(layout.periodOfBand(21), 9);
 }
 
 TEST(SurfaceBands, LowAndHighAreBestMinusAndPlusKStdErrClippedAsTheBatchFiles) {
     EstimateResult e;
-    e.Best[7] = 10;
-    e.StdErr[7] = 8;
-    e.Bias[7] = -1.5f;
-    e.HasStdErr = true;
+    std::tie(e.Best[7], e.StdErr[7], e.Bias[7], e.HasStdErr) = std::tuple(10.0f, 8.0f, -1.5f, true);
     SurfaceLayout layout{.Variable = Temp, .Periods = {7}, .Quantities = kAll, .ConfidenceFactor = 1.96f};
     EXPECT_FLOAT_EQ(surfaceValue(layout, 2, e), 10 - 1.96f * 8);  // a temperature may be negative
     EXPECT_FLOAT_EQ(surfaceValue(layout, 3, e), 10 + 1.96f * 8);
@@ -150,33 +126,28 @@ TEST(SurfaceBands, LowAndHighAreBestMinusAndPlusKStdErrClippedAsTheBatchFiles) {
     EXPECT_EQ(surfaceValue(layout, 2, e), 0);  // precipitation is not
     EXPECT_EQ(surfaceValue(layout, 1, e), 8);
     // An estimate made in ratio space has the bounds of its logarithm.
-    e.StdErrLog[7] = 0.5f;
-    e.LogOffset = 1;
+    std::tie(e.StdErrLog[7], e.LogOffset) = std::tuple(0.5f, 1);
     EXPECT_FLOAT_EQ(surfaceValue(layout, 2, e), lowBound(e, 7, 1.96f));
     EXPECT_FLOAT_EQ(surfaceValue(layout, 3, e), highBound(e, 7, 1.96f));
 }
 
 TEST(SurfaceBands, TheYearOfPrecAndPetIsTheTotalOfTheMonthsAndOfTheOthersTheMean) {
-    EstimateResult e;
-    e.HasStdErr = true;
-    e.Best[13] = 0.5f;  // within every variable's range (a sunshine fraction is at most 1)
-    e.StdErr[13] = 0.25f;
+    EstimateResult e;  // Best within every variable's range (a sunshine fraction is at most 1)
+    std::tie(e.HasStdErr, e.Best[13], e.StdErr[13]) = std::tuple(true, 0.5f, 0.25f);
     SurfaceLayout layout{.Periods = {13}, .Quantities = {Q::Best, Q::StdErr}};
     for (int v = 0; v < kVariableCount; ++v) {
         layout.Variable = v;
         const bool total = v == Prec || v == PET;
-        EXPECT_EQ(surfaceValue(layout, 0, e), total ? 6 : 0.5f) << kVariableNames[static_cast<size_t>(v)];
-        EXPECT_EQ(surfaceValue(layout, 1, e), total ? 3 : 0.25f) << kVariableNames[static_cast<size_t>(v)];
-        EXPECT_EQ(layout.bandDescription(0), total ? "Annual total" : "Annual mean");
-        EXPECT_STREQ(periodUnits(v, 13), total ? "mm year-1" : variableUnits(v));
+        EXPECT_EQ(std::tuple(surfaceValue(layout, 0, e), surfaceValue(layout, 1, e), layout.bandDescription(0), std::string(periodUnits(v, 13))),
+                  std::tuple(total ? 6 : 0.5f, total ? 3 : 0.25f, total ? "Annual total" : "Annual mean", total ? "mm year-1" : variableUnits(v)))
+            << kVariableNames[static_cast<size_t>(v)];
     }
 }
 
 TEST(SurfacePeriods, MonthNamesAbbreviationsAndAnnualInAnyCase) {
-    const std::pair<const char*, int> cases[] = {{"7", 7},        {"13", 13},       {"July", 7},  {"jul", 7},
-                                                 {"JULY", 7},     {"Annual", 13},   {"annual", 13}, {"Average", 13},
-                                                 {"september", 9}, {"Sep", 9},      {"0", -1},    {"14", -1},
-                                                 {"Ju", -1},      {"Julyy", -1},    {"", -1},     {"7.5", -1}};
+    const std::pair<const char*, int> cases[] = {{"7", 7}, {"13", 13}, {"July", 7}, {"jul", 7}, {"JULY", 7}, {"Annual", 13},
+                                                 {"annual", 13}, {"Average", 13}, {"september", 9}, {"Sep", 9}, {"0", -1},
+                                                 {"14", -1}, {"Ju", -1}, {"Julyy", -1}, {"", -1}, {"7.5", -1}};
     for (const auto& [text, period] : cases) EXPECT_EQ(parseSurfacePeriod(text), period) << text;
 }
 
@@ -188,10 +159,8 @@ TEST(SurfaceMetadata, NamesTheMethodFromTheRobustSettingAndCarriesUnitsAndVersio
         return std::map<std::string, std::string>(pairs.begin(), pairs.end());
     };
     auto meta = metadata("my stations");
-    EXPECT_EQ(meta["method"], "described");
-    EXPECT_EQ(meta["units"], "mm");
-    EXPECT_EQ(meta["source"], "my stations");
-    EXPECT_EQ(meta["period"], "Annual total");
+    EXPECT_EQ(std::tuple(meta["method"], meta["units"], meta["source"], meta["period"]),
+              std::tuple("described", "mm", "my stations", "Annual total"));
     EXPECT_NE(meta["software"].find("Zentrel "), std::string::npos);
     EXPECT_NE(meta["settings"].find("MaxStat=20"), std::string::npos);
     settings.RobustCorr = 1;
@@ -205,9 +174,8 @@ TEST(SurfaceLoop, SeaAndCellsWithoutEstimateAreNoDataAndValuesFollowTheBands) {
     Collect sink{grid.Columns};
     const long long estimated = computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 1, sink);
     EXPECT_EQ(estimated, 4 * 5 - 1);  // column 0 has no estimate, one cell is sea
-    EXPECT_EQ(sink.at(0, 0, 0), kSurfaceNoData);  // no estimate
-    EXPECT_EQ(sink.at(0, 1, 1), kSurfaceNoData);  // sea at longitude 1, latitude 2
-    EXPECT_EQ(sink.at(2, 1, 1), kSurfaceNoData);  // in every band
+    // No estimate; sea at longitude 1, latitude 2, in every band.
+    EXPECT_EQ(std::tuple(sink.at(0, 0, 0), sink.at(0, 1, 1), sink.at(2, 1, 1)), std::tuple(kSurfaceNoData, kSurfaceNoData, kSurfaceNoData));
     EXPECT_FLOAT_EQ(sink.at(0, 1, 2), 200 + 2 + 9);
     EXPECT_FLOAT_EQ(sink.at(1, 3, 5), 500 + 0 + 13);
     EXPECT_FLOAT_EQ(sink.at(3, 3, 5), 1.3f);
@@ -228,7 +196,7 @@ TEST(SurfaceLoop, ValuesDoNotDependOnThreadsOrBlocks) {
     Collect small{grid.Columns};
     computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 4, small, nullptr, 1);  // a row per block
     EXPECT_EQ(small.blocks.size(), static_cast<size_t>(grid.Rows));
-    EXPECT_EQ(small.all(), whole.all());
+    EXPECT_EQ(small.rows, whole.rows);
 }
 
 TEST(SurfaceLoop, CancelReturnsMinusOneAndFailuresOfEstimateOrWriterComeThrough) {
@@ -255,6 +223,5 @@ TEST(SurfaceLoop, CancelReturnsMinusOneAndFailuresOfEstimateOrWriterComeThrough)
     Feedback progress;
     Collect counted{grid.Columns};
     computeSurface(grid, {0, grid.Rows}, layout, m, std::ref(fake), 2, counted, &progress);
-    EXPECT_EQ(progress.done(), static_cast<long long>(grid.Rows) * grid.Columns);
-    EXPECT_EQ(progress.total(), progress.done());
+    EXPECT_EQ(std::tuple(progress.done(), progress.total()), std::tuple(grid.Rows * grid.Columns, grid.Rows * grid.Columns));
 }

@@ -23,11 +23,11 @@
 
 namespace zentrel::test {
 
-/// The settings of the described method, for the tests that pin its numbers: the program's
-/// default is the kriging method.
-inline ProgramSettings describedSettings() {
+/// The settings of the described method (or of `method`, the rest as described), for the tests
+/// that pin its numbers: the program's default is the kriging method.
+inline ProgramSettings describedSettings(Method method = Method::Described) {
     ProgramSettings s;
-    s.Method = Method::Described;
+    s.Method = method;
     return s;
 }
 
@@ -182,9 +182,10 @@ std::string engineDifference(const Engine& a, const Engine& b) {
 }
 
 /// An engine whose candidate table is filled by hand (no files), on the described method's
-/// settings, which a test may change between runs.
+/// settings (or another method's), which a test may change between runs.
 struct EngineBench {
-    ProgramSettings settings = describedSettings();
+    explicit EngineBench(Method method = Method::Described) : settings(describedSettings(method)) {}
+    ProgramSettings settings;
     Engine engine{settings, "/nonexistent"};
     const NeighbourSet& ns = engine.ns;
     const EstimateResult& res = engine.res;
