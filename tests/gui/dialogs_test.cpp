@@ -13,6 +13,11 @@ using namespace zentrel;
 using namespace zentrel::gui;
 using namespace zentrel::gui::test;
 
+/// A row of the settings table: box=text;... typed, whether "OK" accepts it, the message shown
+/// (its start; none when empty), field=value;... of the settings after "OK", box=text;... shown.
+struct SettingsCase { QString typed; bool accepted; QString said, stored, shown; };
+Q_DECLARE_METATYPE(SettingsCase)
+
 class DialogsTest : public QObject {
     Q_OBJECT
 private slots:
@@ -25,9 +30,7 @@ private slots:
         location_ = std::make_unique<LocationDialog>(*state_, nullptr);
         coord_ = std::make_unique<CoordinateDialog>(*state_, nullptr);
         settings_ = std::make_unique<SettingsDialog>(*state_, nullptr);
-        location_->show();
-        coord_->show();
-        settings_->show();
+        for (QWidget* dialog : std::initializer_list<QWidget*>{location_.get(), coord_.get(), settings_.get()}) dialog->show();
         messages.reset();
     }
     void cleanup() {
@@ -75,61 +78,57 @@ private slots:
         elev->setText("-350");
         messages.answers.push_back(QMessageBox::Cancel);
         QVERIFY(!location_->checkElevation());
-        QVERIFY(messages.said().startsWith(QStringLiteral("Warning! | Your location is below Mean Sea Level. |")));
+        QCOMPARE(messages.said(), QStringLiteral("Warning! | Your location is below Mean Sea Level. | Question"));
         QCOMPARE(messages.last().buttons, QMessageBox::Ok | QMessageBox::Cancel);
-        QCOMPARE(messages.last().icon, QMessageBox::Question);
         QVERIFY(location_->checkElevation());  // OK leaves the value
         QCOMPARE(elev->text(), QStringLiteral("-350"));
     }
 
-    void tabbingAwayFromABadElevationComesBack() {
+    // Enter moves on as Tab does, and never closes the dialog; leaving a bad elevation warns once
+    // and brings the focus back.
+    void enterMovesOnAsTabAndABadElevationComesBack() {
         location_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(location_.get()));
         QLineEdit* elev = box(*location_, "txtElev");
         elev->setFocus();
         QTRY_VERIFY(elev->hasFocus());
         elev->setText("9000");
-        QTest::keyClick(elev, Qt::Key_Return);  // Enter moves on as Tab does
+        QTest::keyClick(elev, Qt::Key_Return);
         QCOMPARE(messages.count(), 1);
         QTRY_VERIFY(elev->hasFocus());
         QTest::qWait(20);
         QCOMPARE(messages.count(), 1);  // coming back does not ask again
         elev->setText("100");
-        QTest::keyClick(elev, Qt::Key_Tab);
+        QTest::keyClick(elev, Qt::Key_Return);
         QTRY_VERIFY(!elev->hasFocus());
         QCOMPARE(messages.count(), 1);
+        QVERIFY(location_->isVisible());
+        QCOMPARE(elev->text(), QStringLiteral("100"));
     }
 
-    void okRefusesCoordinatesOutOfRange() {
-        box(*location_, "txtlong")->setText("180.5");
-        QVERIFY(!location_->confirm());
-        QCOMPARE(messages.said(), QStringLiteral("Strange Location | Longitude should be between -180 and +180   degrees. | Critical"));
-        fill(*location_, {{"txtlong", "-180"}, {"txtLat", "-90.5"}});
-        QVERIFY(!location_->confirm());
-        QCOMPARE(messages.last().text, QStringLiteral("Latitude should be between -90° and +90°."));
-        QVERIFY(location_->isVisible());
-        QCOMPARE(state_->currentLocation().Name, std::string("East of Rome"));
-    }
-
-    void polarQuestionAboveSeventyDegrees() {
-        fill(*location_, {{"txtLat", "70"}, {"txtElev", "5"}});
-        QVERIFY(location_->confirm());
-        QCOMPARE(messages.count(), 0);
-        QCOMPARE(state_->currentLocation().Lat, 70.0f);
-
-        location_->show();
-        box(*location_, "txtLat")->setText("70.001");
-        messages.answers.push_back(QMessageBox::No);
-        QVERIFY(!location_->confirm());
-        QCOMPARE(messages.saidOnce(), QStringLiteral(" Polar Region | Please note that the specified point lies in the polar "
-                                                 "region. Do you want continue? | Question"));
-        QCOMPARE(messages.last().buttons, QMessageBox::Yes | QMessageBox::No);
-        QVERIFY(location_->isVisible());
-        QCOMPARE(state_->currentLocation().Lat, 70.0f);
-
-        box(*location_, "txtLat")->setText("-70.5");
-        QVERIFY(location_->confirm());  // Yes
-        QCOMPARE(state_->currentLocation().Lat, -70.5f);
+    // "OK" refuses coordinates out of range and asks before it takes a point beyond 70 degrees; a
+    // refused or declined point leaves the dialog open and the current location as it was.
+    void okRefusesOutOfRangeAndAsksAboveSeventyDegrees() {
+        const char* polar =
+            " Polar Region | Please note that the specified point lies in the polar region. Do you want continue? | Question";
+        struct Case { const char *lon, *lat; QMessageBox::StandardButton answer; bool accepted; float latAfter; const char* said; };
+        for (const Case& c : {Case{"180.5", "41.99", QMessageBox::NoButton, false, 41.99f,
+                                   "Strange Location | Longitude should be between -180 and +180   degrees. | Critical"},
+                              Case{"-180", "-90.5", QMessageBox::NoButton, false, 41.99f,
+                                   "Strange Location | Latitude should be between -90° and +90°. | Critical"},
+                              Case{"13.01", "70", QMessageBox::NoButton, true, 70.0f, "(0 messages)"},
+                              Case{"13.01", "70.001", QMessageBox::No, false, 70.0f, polar},
+                              Case{"13.01", "-70.5", QMessageBox::Yes, true, -70.5f, polar}}) {
+            messages.reset();
+            if (c.answer != QMessageBox::NoButton) messages.answers.push_back(c.answer);
+            location_->show();
+            fill(*location_, {{"txtlong", c.lon}, {"txtLat", c.lat}, {"txtElev", "5"}});
+            QCOMPARE(location_->confirm(), c.accepted);
+            QCOMPARE(messages.saidOnce(), QString::fromUtf8(c.said));
+            if (c.answer != QMessageBox::NoButton) QCOMPARE(messages.last().buttons, QMessageBox::Yes | QMessageBox::No);
+            QCOMPARE(location_->isVisible(), !c.accepted);
+            QCOMPARE(std::pair(state_->currentLocation().Lon, state_->currentLocation().Lat), std::pair(13.01f, c.latAfter));
+        }
     }
 
     void okSetsTheRoundedLocationAndMarksStale() {
@@ -147,7 +146,6 @@ private slots:
 
     void saveAsksForTheOutputWindowOnlyAfterOk() {
         QSignalSpy save(location_.get(), &LocationDialog::saveRequested);
-        location_->show();
         box(*location_, "txtlong")->setText("200");
         location_->findChild<QPushButton*>("CmdSave")->click();
         QCOMPARE(save.count(), 0);
@@ -171,32 +169,27 @@ private slots:
 
     // Decimal degrees typed or of the current location shown as truncated degrees, minutes and
     // seconds; 0 counts as west and south and comes back as 0.
-    void decimalToDegreesTruncates_data() {
-        QTest::addColumn<bool>("typed");  // else the current location
-        QTest::addColumn<float>("lon");
-        QTest::addColumn<float>("lat");
-        QTest::addColumn<QString>("longitude");
-        QTest::addColumn<QString>("latitude");
-        QTest::newRow("typed") << true << 12.483f << 41.9f << "12 28 58 E" << "41 54 0 N";  // 58.8 seconds
-        // The status line rounds the current location to 12.48, whose single-precision value
-        // is 12.47999...: 47.99 seconds, truncated.
-        QTest::newRow("current") << false << 12.483f << 41.9f << "12 28 47 E" << "41 54 0 N";
-        QTest::newRow("west and south") << false << -0.25f << -33.5f << "0 15 0 W" << "33 30 0 S";
-        QTest::newRow("zero") << false << 0.0f << 0.0f << "0 0 0 W" << "0 0 0 S";
-    }
     void decimalToDegreesTruncates() {
-        QFETCH(bool, typed);
-        QFETCH(float, lon);
-        QFETCH(float, lat);
-        if (!typed) setCurrent(lon, lat);
-        coord_->show();
-        if (typed) {
-            fill(*coord_, {{"txtlong", QString::number(lon)}, {"txtLat", QString::number(lat)}});
-            coord_->giveOldies();
+        // typed, else the current location; lon, lat; the degrees shown for each. The status line
+        // rounds the current location to 12.48, whose single-precision value is 12.47999...:
+        // 47.99 seconds, truncated, where the typed 12.483 has 58.8.
+        struct Case { bool typed; float lon, lat; const char* shown; };
+        for (const Case& c : {Case{true, 12.483f, 41.9f, "12 28 58 E / 41 54 0 N"}, Case{false, 12.483f, 41.9f, "12 28 47 E / 41 54 0 N"},
+                              Case{false, -0.25f, -33.5f, "0 15 0 W / 33 30 0 S"}, Case{false, 0.0f, 0.0f, "0 0 0 W / 0 0 0 S"}}) {
+            if (!c.typed) {
+                coord_->hide();
+                Location here{"Here", c.lon, c.lat, 0};
+                state_->WriteStatusLocation(here);
+            }
+            coord_->show();
+            if (c.typed) {
+                fill(*coord_, {{"txtlong", QString::number(c.lon)}, {"txtLat", QString::number(c.lat)}});
+                coord_->giveOldies();
+            }
+            QCOMPARE(texts(*coord_, {"txtLongGrad", "txtLongMin", "txtLongSec", "txtLongOW"}).join(' ') + " / " +
+                         texts(*coord_, {"txtLatGrad", "txtLatMin", "txtLatSec", "txtLatNS"}).join(' '),
+                     QString::fromLatin1(c.shown));
         }
-        QTEST(parts("Long").join(' '), "longitude");
-        QTEST(parts("Lat").join(' '), "latitude");
-        if (lon != 0) return;
         coord_->degreesToDecimal();
         QCOMPARE(texts(*coord_, {"txtlong", "txtLat"}), QStringList({"0", "0"}));
     }
@@ -204,47 +197,28 @@ private slots:
     void typingDegreesUpdatesTheDecimalBoxes() {
         fill(*coord_, {{"txtlong", "12.483"}, {"txtLat", "41.9"}});
         coord_->giveOldies();
-        QLineEdit* seconds = box(*coord_, "txtLongSec");
-        seconds->selectAll();
-        QTest::keyClicks(seconds, "59");
+        retype(box(*coord_, "txtLongSec"), "59");
         QCOMPARE(box(*coord_, "txtlong")->text(), QStringLiteral("12.483"));  // 12.48306
-        seconds->selectAll();
-        QTest::keyClicks(seconds, "0");
+        retype(box(*coord_, "txtLongSec"), "0");
         QCOMPARE(box(*coord_, "txtlong")->text(), QStringLiteral("12.467"));
-        QLineEdit* ns = box(*coord_, "txtLatNS");
-        ns->selectAll();
-        QTest::keyClick(ns, 's');
-        QCOMPARE(ns->text(), QStringLiteral("s"));
-        QCOMPARE(box(*coord_, "txtLat")->text(), QStringLiteral("-41.9"));
-        QLineEdit* ow = box(*coord_, "txtLongOW");
-        ow->selectAll();
-        QTest::keyClick(ow, 'W');
+        retype(box(*coord_, "txtLatNS"), "s");
+        QCOMPARE(texts(*coord_, {"txtLatNS", "txtLat"}), QStringList({"s", "-41.9"}));
+        retype(box(*coord_, "txtLongOW"), "W");
         QCOMPARE(box(*coord_, "txtlong")->text(), QStringLiteral("-12.467"));
     }
 
     void keyFiltersOfTheCoordinateBoxes() {
-        setCurrent(12.483f, 41.9f);
-        coord_->show();
-        QLineEdit* degrees = box(*coord_, "txtLatGrad");
-        degrees->selectAll();
-        QTest::keyClicks(degrees, "4-.x5");
-        QCOMPARE(degrees->text(), QStringLiteral("45"));
+        retype(box(*coord_, "txtLatGrad"), "4-.x5");
+        QCOMPARE(box(*coord_, "txtLatGrad")->text(), QStringLiteral("45"));
         QCOMPARE(messages.count(), 0);
 
-        QLineEdit* ns = box(*coord_, "txtLatNS");
-        QTest::keyClick(ns, 'e');
+        QTest::keyClick(box(*coord_, "txtLatNS"), 'e');
         QCOMPARE(messages.saidOnce(), QStringLiteral(" | S for South or N for North. That's all. | NoIcon"));
-        QCOMPARE(ns->text(), QStringLiteral("N"));
-
-        QLineEdit* ow = box(*coord_, "txtLongOW");
-        QTest::keyClick(ow, 'n');
+        QTest::keyClick(box(*coord_, "txtLongOW"), 'n');
         QCOMPARE(messages.last().text, QStringLiteral("E for East or W for West. That's all."));
-        QCOMPARE(ow->text(), QStringLiteral("E"));
-
-        QLineEdit* lat = box(*coord_, "txtLat");
-        lat->clear();
-        QTest::keyClicks(lat, "-4a1,.5");
-        QCOMPARE(lat->text(), QStringLiteral("-41.5"));
+        QCOMPARE(texts(*coord_, {"txtLatNS", "txtLongOW"}), QStringList({"N", "E"}));
+        retype(box(*coord_, "txtLat"), "-4a1,.5");
+        QCOMPARE(box(*coord_, "txtLat")->text(), QStringLiteral("-41.5"));
         QCOMPARE(messages.count(), 2);
     }
 
@@ -252,8 +226,7 @@ private slots:
     // releases of keys pressed for or before a message box, do not.
     void outOfRangeWarnsAtTheReleaseOfEachKeyTypedIntoTheBox() {
         QLineEdit* lon = box(*coord_, "txtlong");
-        lon->clear();
-        QTest::keyClicks(lon, "20");
+        retype(lon, "20");
         QCOMPARE(messages.count(), 0);
         QCOMPARE(box(*coord_, "txtLongGrad")->text(), QStringLiteral("20"));
         QTest::keyClick(lon, '0');
@@ -297,10 +270,8 @@ private slots:
 
     void newCoordinatesInFormLocationForgetTheOldName() {
         QLineEdit* name = box(*location_, "Text2");
-        QLineEdit* lon = box(*location_, "txtlong");
         QCOMPARE(name->text(), QStringLiteral("East of Rome"));
-        lon->selectAll();
-        QTest::keyClicks(lon, "10");
+        retype(box(*location_, "txtlong"), "10");
         QCOMPARE(name->text(), QString());
         box(*location_, "txtLat")->setText("45");
         QVERIFY(location_->confirm());
@@ -309,10 +280,8 @@ private slots:
         // A name the user typed is kept, whatever the order of typing.
         location_->show();
         name = box(*location_, "Text2");
-        lon = box(*location_, "txtlong");
         name->setText(QStringLiteral("Alps"));
-        lon->selectAll();
-        QTest::keyClicks(lon, "10");
+        retype(box(*location_, "txtlong"), "10");
         QCOMPARE(name->text(), QStringLiteral("Alps"));
         // Setting the boxes from code (opening) keeps the loaded name.
         location_->load();
@@ -346,66 +315,50 @@ private slots:
     // "OK" stores what was typed, then checks it: accepted values close the dialog and mark
     // the estimates stale; a refused one is stored all the same and leaves the dialog open.
     void okStoresThenAcceptsOrRefuses_data() {
-        QTest::addColumn<QString>("typed");   // box=text;...
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<QString>("said");    // the message shown (its start), none when empty
-        QTest::addColumn<QString>("stored");  // field=value;... of the settings after OK
-        QTest::addColumn<QString>("shown");   // box=text;... after OK
-        QTest::newRow("shown defaults") << "" << true << "" << "MaxDist=1000;MaxStat=20;MinDist=0.1"
-                                        << "txtMaxDist=1000;txtMaxStat=20;txtMinDist=0.1";
-        QTest::newRow("power 5") << "txtPowExp=5" << true << "" << "PowExp=5" << "";
-        QTest::newRow("power 5.01") << "txtPowExp=5.01" << false
-                                    << "Rather high power! | Even a power of 5 means\nthat half the distance makes 32 times the effect. | Critical"
-                                    << "PowExp=5.01" << "";
-        QTest::newRow("tiny power") << "txtPowExp=0.00005" << true << "" << "PowExp=0" << "";
-        QTest::newRow("minimum distance raised")
-            << "txtMinDist=0.05" << true
-            << "Too small Minimum Distance | Inverse Distance Averaging not allowed \nif the   Nearest Neighbour is closer than "
-               "100 m.\n\nDistance  was changed to 100m.  |"
-            << "MinDist=0.1" << "txtMinDist=0.1";
-        QTest::newRow("minimum distance with a comma") << "txtMinDist=0,05" << true << "Too small Minimum Distance | " << "MinDist=0.1" << "";
-        QTest::newRow("area at its limit") << "txtMaxDist=22000" << true << "" << "MaxDist=22000" << "";
-        QTest::newRow("area too large")
-            << "txtMaxDist=22000.5;txtMaxStat=5" << false
-            << "Problem: Area definitely to large. | More than half of the Earths surface\nis covered by the neighbourhoods size "
-               "you chose.\nThis may not really represent your local climate. |"
-            << "MaxDist=22000.5;MaxStat=20" << "";
-        QTest::newRow("stations before the area") << "txtMaxDist=22000.5;txtMaxStat=25" << false << "Problem: To many stations. | "
-                                                  << "MaxDist=22000.5;MaxStat=25" << "";
-        QTest::newRow("zero shadow") << "txtShad=0" << true << "" << "Shad=0;ShadowOn=1" << "";
-        QTest::newRow("pasted comma") << "txtMaxStat=12,5" << true << "" << "MaxStat=12" << "txtMaxStat=12.5";
-        QTest::newRow("half to even") << "txtMaxStat=13.5" << true << "" << "MaxStat=14" << "";
+        QTest::addColumn<SettingsCase>("c");
+        const auto row = [](const char* name, const SettingsCase& c) { QTest::newRow(name) << c; };
+        row("shown defaults", {"", true, "", "MaxDist=1000;MaxStat=20;MinDist=0.1", "txtMaxDist=1000;txtMaxStat=20;txtMinDist=0.1"});
+        row("power 5", {"txtPowExp=5", true, "", "PowExp=5", ""});
+        row("power 5.01", {"txtPowExp=5.01", false, "Rather high power! | Even a power of 5 means\nthat half the distance makes 32 times "
+                           "the effect. | Critical", "PowExp=5.01", ""});
+        row("tiny power", {"txtPowExp=0.00005", true, "", "PowExp=0", ""});
+        row("minimum distance raised", {"txtMinDist=0.05", true, "Too small Minimum Distance | Inverse Distance Averaging not allowed \nif "
+                                        "the   Nearest Neighbour is closer than 100 m.\n\nDistance  was changed to 100m.  |",
+                                        "MinDist=0.1", "txtMinDist=0.1"});
+        row("minimum distance with a comma", {"txtMinDist=0,05", true, "Too small Minimum Distance | ", "MinDist=0.1", ""});
+        row("area at its limit", {"txtMaxDist=22000", true, "", "MaxDist=22000", ""});
+        row("area too large", {"txtMaxDist=22000.5;txtMaxStat=5", false, "Problem: Area definitely to large. | More than half of the "
+                               "Earths surface\nis covered by the neighbourhoods size you chose.\nThis may not really represent your "
+                               "local climate. |", "MaxDist=22000.5;MaxStat=20", ""});
+        row("stations before the area",
+            {"txtMaxDist=22000.5;txtMaxStat=25", false, "Problem: To many stations. | ", "MaxDist=22000.5;MaxStat=25", ""});
+        row("zero shadow", {"txtShad=0", true, "", "Shad=0;ShadowOn=1", ""});
+        row("pasted comma", {"txtMaxStat=12,5", true, "", "MaxStat=12", "txtMaxStat=12.5"});
+        row("half to even", {"txtMaxStat=13.5", true, "", "MaxStat=14", ""});
+        // Only the first failure in order is shown.
+        row("first failure only", {"txtPowExp=6;txtShad=2;txtMaxDist=0", false, "Rather high power! | ", "PowExp=6;Shad=2;MaxDist=0", ""});
     }
     void okStoresThenAcceptsOrRefuses() {
-        QFETCH(QString, typed);
-        QFETCH(bool, accepted);
-        QFETCH(QString, said);
-        QFETCH(QString, stored);
-        QFETCH(QString, shown);
+        QFETCH(SettingsCase, c);
         state_->setSingleStale(false);
         state_->setWorkbenchStale(false);
-        for (const QString& edit : typed.split(';', Qt::SkipEmptyParts)) field(edit.section('=', 0, 0))->setText(edit.section('=', 1));
-        QCOMPARE(confirmSettings(), accepted);
-        QCOMPARE(state_->singleStale() && state_->workbenchStale(), accepted);
-        QCOMPARE(messages.count(), said.isEmpty() ? 0 : 1);
-        if (!said.isEmpty()) QVERIFY2(messages.said().startsWith(said), qPrintable(messages.said()));
+        for (const QString& edit : c.typed.split(';', Qt::SkipEmptyParts)) field(edit.section('=', 0, 0))->setText(edit.section('=', 1));
+        QCOMPARE(confirmSettings(), c.accepted);
+        QCOMPARE(state_->singleStale() && state_->workbenchStale(), c.accepted);
+        QCOMPARE(messages.count(), c.said.isEmpty() ? 0 : 1);
+        if (!c.said.isEmpty()) QVERIFY2(messages.said().startsWith(c.said), qPrintable(messages.said()));
         const ProgramSettings& settings = state_->settings();
         const std::map<QString, double> fields{{"PowExp", settings.PowExp}, {"MinDist", settings.MinDist},
                                                {"MaxDist", settings.MaxDist}, {"MaxStat", settings.MaxStat},
                                                {"Shad", settings.Shad},       {"ShadowOn", settings.ShadowOn}};
-        for (const QString& field : stored.split(';'))
+        for (const QString& field : c.stored.split(';'))
             QCOMPARE(fields.at(field.section('=', 0, 0)), double(float(field.section('=', 1).toDouble())));
-        for (const QString& edit : shown.split(';', Qt::SkipEmptyParts))
+        for (const QString& edit : c.shown.split(';', Qt::SkipEmptyParts))
             QCOMPARE(field(edit.section(QLatin1Char('='), 0, 0))->text(), edit.section('=', 1));
     }
 
-    void firstFailureInOrderIsTheOnlyOneShown() {
-        fill(*settings_, {{"txtPowExp", "6"}, {"txtShad", "2"}, {"txtMaxDist", "0"}});
-        QVERIFY(!confirmSettings());
-        QVERIFY(messages.saidOnce().startsWith(QStringLiteral("Rather high power! | ")));
-        // The minimum-distance note comes before a later failure.
-        fill(*settings_, {{"txtPowExp", "1"}, {"txtShad", "1"}, {"txtMinDist", "0"}});
-        messages.clear();
+    void minimumDistanceNoteComesBeforeALaterFailure() {
+        fill(*settings_, {{"txtPowExp", "1"}, {"txtShad", "1"}, {"txtMinDist", "0"}, {"txtMaxDist", "0"}});
         QVERIFY(!confirmSettings());
         QCOMPARE(messages.count(), 2);
         QCOMPARE(messages.requests[0].title, QStringLiteral("Too small Minimum Distance"));
@@ -414,8 +367,7 @@ private slots:
 
     void keyFiltersRefuseWithTheirMessages() {
         QLineEdit* maxStat = field("txtMaxStat");
-        maxStat->clear();
-        QTest::keyClicks(maxStat, "1a2");
+        retype(maxStat, "1a2");
         QCOMPARE(maxStat->text(), QStringLiteral("12"));
         QCOMPARE(messages.count(), 0);
         QTest::keyClick(maxStat, '.');
@@ -442,34 +394,16 @@ private slots:
 
         tick("chkNeighbAlt")->click();
         messages.clear();
-        field("txtMinHigh")->clear();
-        QTest::keyClicks(field("txtMinHigh"), "-12.5e");
+        retype(field("txtMinHigh"), "-12.5e");
         QCOMPARE(field("txtMinHigh")->text(), QStringLiteral("-12.5"));
         QCOMPARE(messages.count(), 0);
     }
 
-    void enterMovesOnAsTab() {
-        settings_->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(settings_.get()));
-        field("txtMaxDist")->setFocus();
-        QTRY_VERIFY(field("txtMaxDist")->hasFocus());
-        QTest::keyClick(field("txtMaxDist"), Qt::Key_Return);
-        QVERIFY(field("txtMaxStat")->hasFocus());
-        QCOMPARE(field("txtMaxDist")->text(), QStringLiteral("1000"));
-        QVERIFY(settings_->isVisible());
-    }
-
-    void uncheckingNeighbAltResetsTheAltitudeBoxes() {
+    // The altitude boxes of the neighbours: leaving one in the wrong order warns, unticking the
+    // switch resets both and makes them read-only again.
+    void altitudeBoxesWarnInWrongOrderAndResetWhenUnticked() {
         tick("chkNeighbAlt")->click();
         QVERIFY(!field("txtMinHigh")->isReadOnly());
-        fill(*settings_, {{"txtMinHigh", "200"}, {"txtMaxHigh", "1500"}});
-        tick("chkNeighbAlt")->click();
-        QCOMPARE(texts(*settings_, {"txtMinHigh", "txtMaxHigh"}), QStringList({"-350", "8848"}));
-        QVERIFY(field("txtMinHigh")->isReadOnly() && field("txtMaxHigh")->isReadOnly());
-    }
-
-    void leavingAnAltitudeBoxInWrongOrderWarns() {
-        tick("chkNeighbAlt")->click();
         fill(*settings_, {{"txtMinHigh", "900"}, {"txtMaxHigh", "100"}});
         leave(field("txtMinHigh"));
         QVERIFY(messages.saidOnce().startsWith(QStringLiteral("Altitude Confusion | Lowest Altitude should be below highest altitude! |")));
@@ -481,6 +415,9 @@ private slots:
         QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
         QApplication::sendEvent(field("txtMinHigh"), &away);
         QCOMPARE(messages.count(), 0);
+        tick("chkNeighbAlt")->click();
+        QCOMPARE(texts(*settings_, {"txtMinHigh", "txtMaxHigh"}), QStringList({"-350", "8848"}));
+        QVERIFY(field("txtMinHigh")->isReadOnly() && field("txtMaxHigh")->isReadOnly());
     }
 
     void cancelWritesTheStoredValuesBack() {
@@ -504,7 +441,6 @@ private slots:
     // the older robust switch, which always agrees with it.
     void methodChoiceIsTheOneMethodControlAndIsStored() {
         auto* method = settings_->findChild<QComboBox*>("cboMethod");
-        QVERIFY(method);
         QVERIFY2(!settings_->findChild<QCheckBox*>("chkRobustCorr"), "a second control for the method");
         // It opens on the method of the settings (whichever is the default).
         QCOMPARE(method->currentText(), methodCaption(effectiveMethod(state_->settings())));
@@ -525,18 +461,9 @@ private slots:
     }
 
 private:
-    QStringList parts(const char* axis) {
-        QStringList out;
-        const QString prefix = QStringLiteral("txt") + QLatin1String(axis);
-        const QString hemisphere = QLatin1String(axis) == QLatin1String("Long") ? QStringLiteral("OW") : QStringLiteral("NS");
-        for (const QString& suffix : {QStringLiteral("Grad"), QStringLiteral("Min"), QStringLiteral("Sec"), hemisphere})
-            out << coord_->findChild<QLineEdit*>(prefix + suffix)->text();
-        return out;
-    }
-    void setCurrent(float lon, float lat) {
-        coord_->hide();
-        Location l{"Here", lon, lat, 0};
-        state_->WriteStatusLocation(l);
+    static void retype(QLineEdit* edit, const char* keys) {
+        edit->selectAll();
+        QTest::keyClicks(edit, QString::fromLatin1(keys));
     }
     QLineEdit* field(const QString& name) { return settings_->findChild<QLineEdit*>(name); }
     QCheckBox* tick(const char* name) { return settings_->findChild<QCheckBox*>(QLatin1String(name)); }

@@ -18,22 +18,20 @@ namespace {
 
 /// The workbench as its output window sees it: a fixed estimate and level.
 struct FakeWorkbench : WorkbenchOutputSource {
+    explicit FakeWorkbench(VariableResult r) : result(std::move(r)) {}
     VariableResult result;
-    int level = 95;
     VariableResult workbenchResult() override { return result; }
-    int workbenchLevel() const override { return level; }
+    int workbenchLevel() const override { return 95; }
 };
 
 using zentrel::test::readFile;
 
-/// Prints the document into a PDF file; with `layout`, on A4 whose printer asks for margins of
-/// only 3.5 mm, and gives back the page layout the pages got.
+/// Prints the document into a PDF file on A4 whose printer asks for margins of only 3.5 mm; with
+/// `layout`, gives back the page layout the pages got.
 PageLayout printPdf(const std::string& file, const PrintDocument& document, QPageLayout* layout = nullptr) {
     QPdfWriter writer(QString::fromStdString(file));
-    if (layout) {
-        writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setPageMargins(QMarginsF(3.5, 3.5, 3.5, 3.5), QPageLayout::Millimeter);
-    }
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setPageMargins(QMarginsF(3.5, 3.5, 3.5, 3.5), QPageLayout::Millimeter);
     const PageLayout pages = printDocument(writer, document);
     if (layout) *layout = writer.pageLayout();
     return pages;
@@ -60,8 +58,7 @@ private slots:
     }
 
     void dialogsOpenInTheLastUsedFolderNeverTheProgramsOwn() {
-        QVERIFY(!lastUsedFolder().isEmpty());
-        QVERIFY(QDir(lastUsedFolder()) != QDir(QCoreApplication::applicationDirPath()));
+        QVERIFY(!lastUsedFolder().isEmpty() && QDir(lastUsedFolder()) != QDir(QCoreApplication::applicationDirPath()));
         QTemporaryDir dir, other;
         rememberFolder(QDir(dir.path()).filePath(QStringLiteral("out1.zte")));
         QCOMPARE(QDir(lastUsedFolder()), QDir(dir.path()));
@@ -74,30 +71,21 @@ private slots:
         main_->childWindows().open(ChildWindow::EstimateOutput, OpenMode::Print);
         QVERIFY(!output_->saveButton()->isVisibleTo(output_) && output_->printButton()->isVisibleTo(output_));
 
-        const auto ticked = [this] {
-            QString s;
-            for (int v = 0; v < kVariableCount; ++v) s += output_->variableBox(v)->isChecked() ? QLatin1Char('x') : QLatin1Char('.');
-            return s;
-        };
-        const auto variablesEnabled = [this] { return output_->variableBox(Temp)->isEnabled(); };
-        const auto boxesEnabled = [this] {
-            return output_->quantities()->best()->isEnabled() && output_->levels()->isEnabled() &&
-                   output_->stationBox()->isEnabled();
-        };
-        main_->setOutputFormat(FormatLgsOutput);
-        QCOMPARE(ticked(), QStringLiteral("...x.x.."));  // Prec and PET
-        QVERIFY(!variablesEnabled() && !boxesEnabled() && output_->quantities()->best()->isChecked());
-        main_->setOutputFormat(FormatPlantow);
-        QCOMPARE(ticked(), QStringLiteral(".xx..xxx"));  // Tmax, Tmin, PET, Wind, Sun
-        QVERIFY(!variablesEnabled() && !boxesEnabled());
-        for (int code : {FormatOrvane, FormatVesk, FormatRastell}) {
-            main_->setOutputFormat(code);
-            QCOMPARE(ticked(), QStringLiteral("........"));
-            QVERIFY(variablesEnabled() && !boxesEnabled() && output_->quantities()->best()->isChecked());
+        // The variables ticked (Prec and PET; Tmax, Tmin, PET, Wind, Sun), whether the variables and
+        // the other boxes can be changed, and whether the best estimate is ticked.
+        struct Case { int code; const char* ticked; bool variables, boxes, best; };
+        for (const Case& c : {Case{FormatLgsOutput, "...x.x..", false, false, true}, Case{FormatPlantow, ".xx..xxx", false, false, true},
+                              Case{FormatOrvane, "........", true, false, true}, Case{FormatVesk, "........", true, false, true},
+                              Case{FormatRastell, "........", true, false, true}, Case{FormatZentrel, "........", true, true, false}}) {
+            main_->setOutputFormat(c.code);
+            QString ticked;
+            for (int v = 0; v < kVariableCount; ++v) ticked += output_->variableBox(v)->isChecked() ? QLatin1Char('x') : QLatin1Char('.');
+            QCOMPARE(ticked, QString::fromLatin1(c.ticked));
+            QCOMPARE(output_->variableBox(Temp)->isEnabled(), c.variables);
+            QCOMPARE(output_->quantities()->best()->isEnabled() && output_->levels()->isEnabled() && output_->stationBox()->isEnabled(),
+                     c.boxes);
+            QCOMPARE(output_->quantities()->best()->isChecked(), c.best);
         }
-        main_->setOutputFormat(FormatZentrel);
-        QCOMPARE(ticked(), QStringLiteral("........"));
-        QVERIFY(variablesEnabled() && boxesEnabled() && !output_->quantities()->best()->isChecked());
     }
 
     void nothingSelectedAsksForASelection() {
@@ -126,18 +114,14 @@ private slots:
         });
         const std::string cli = "estimate --lon 12.48 --lat 41.9 --alt 17 --name Here --data " + data_.str();
         struct Case { int code; const char* format; const char* options; };
-        const Case cases[] = {{FormatZentrel, "zte", " --quantities best,interval,stderr,dirgrad --level 95 --stations --observations"},
-                              {FormatOrvane, "orvane", ""},
-                              {FormatVesk, "vesk", ""},
-                              {FormatLgsInput, "lgs-input", ""},
-                              {FormatLgsOutput, "lgs-output", ""}};
-        for (const Case& c : cases) {
+        for (const Case& c : {Case{FormatZentrel, "zte", " --quantities best,interval,stderr,dirgrad --level 95 --stations --observations"},
+                              Case{FormatOrvane, "orvane", ""}, Case{FormatVesk, "vesk", ""}, Case{FormatLgsInput, "lgs-input", ""},
+                              Case{FormatLgsOutput, "lgs-output", ""}}) {
             main_->setOutputFormat(c.code);
             if (c.code == FormatZentrel) {
                 for (int i : {0, 1, 2, 7}) output_->quantities()->boxes()[static_cast<size_t>(i)]->setChecked(true);
                 output_->levels()->option(1)->setChecked(true);
-                output_->stationBox()->setChecked(true);
-                output_->observationBox()->setChecked(true);
+                for (QCheckBox* box : {output_->stationBox(), output_->observationBox()}) box->setChecked(true);
             }
             if (output_->variableBox(Temp)->isEnabled())
                 for (int v = 0; v < kVariableCount; ++v) output_->variableBox(v)->setChecked(true);
@@ -146,9 +130,7 @@ private slots:
             output_->CmdSave_Click();
             QVERIFY(messages.saidOnce().contains(QStringLiteral(" | Data Saved Correctly | ")));
             const std::string expected = out.file(std::string("cli.") + c.format);
-            const zentrel::test::CliResult r =
-                zentrel::test::runCli(cli + " --format " + c.format + " -o " + expected + c.options);
-            QCOMPARE(r.code, 0);
+            QCOMPARE(zentrel::test::runCli(cli + " --format " + c.format + " -o " + expected + c.options).code, 0);
             QVERIFY2(readFile(expected).size() > 100 && readFile(target.toStdString()) == readFile(expected), c.format);
         }
     }
@@ -157,8 +139,7 @@ private slots:
         zentrel::test::TempFolder out("gui-save-ext");
         const QString bare = QString::fromStdString(out.file("out1"));
         setSaveFileDialog([&](QWidget*, const QString&) { return bare; });
-        output_->variableBox(Temp)->setChecked(true);
-        output_->quantities()->best()->setChecked(true);
+        for (QCheckBox* box : {output_->variableBox(Temp), output_->quantities()->best()}) box->setChecked(true);
         output_->CmdSave_Click();
         QCOMPARE(messages.last().text, QStringLiteral("Data Saved Correctly"));
         QVERIFY2(QFileInfo::exists(bare + QStringLiteral(".zte")), "own format: out1 must become out1.zte");
@@ -171,28 +152,28 @@ private slots:
         QVERIFY(QFileInfo::exists(typed));
         QVERIFY(!QFileInfo::exists(typed + QStringLiteral(".zte")));
 
-        main_->setOutputFormat(FormatLgsOutput);
+        // The growing-season file and the crop-water list.
         setSaveFileDialog([&](QWidget*, const QString&) { return bare; });
-        output_->CmdSave_Click();
-        QVERIFY2(QFileInfo::exists(bare + QStringLiteral(".Dat")), "growing-season file: out1 must become out1.Dat");
-        main_->setOutputFormat(FormatPlantow);
-        output_->CmdSave_Click();
-        QVERIFY2(QFileInfo::exists(bare + QStringLiteral(".Lst")), "crop-water list: out1 must become out1.Lst");
+        for (auto [code, extension] : {std::pair{FormatLgsOutput, ".Dat"}, {FormatPlantow, ".Lst"}}) {
+            main_->setOutputFormat(code);
+            output_->CmdSave_Click();
+            QVERIFY2(QFileInfo::exists(bare + QLatin1String(extension)), qPrintable(QStringLiteral("out1 must become out1") + extension));
+        }
 
         // The extension is the filter's first pattern; "out1." keeps its dot, a dot in a
         // folder name is no extension of the file, and cancel stays cancel.
-        const QString zte = QStringLiteral("Zentrel (*.zte)");
         QCOMPARE(filterExtension(QStringLiteral("Data (*.Dat)|*.Dat")), QStringLiteral(".Dat"));
         QCOMPARE(filterExtension(QStringLiteral("All Files (*)")), QString());
-        QCOMPARE(withFilterExtension(QStringLiteral("/tmp/out1."), zte), QStringLiteral("/tmp/out1.zte"));
-        QCOMPARE(withFilterExtension(QStringLiteral("/tmp/out1.zte"), zte), QStringLiteral("/tmp/out1.zte"));
-        QCOMPARE(withFilterExtension(QStringLiteral("/tmp/v1.2/out"), zte), QStringLiteral("/tmp/v1.2/out.zte"));
-        QCOMPARE(withFilterExtension(QString(), zte), QString());
+        const QString zte = QStringLiteral("Zentrel (*.zte)");
+        for (auto [name, expected] : {std::pair{"/tmp/out1.", "/tmp/out1.zte"}, {"/tmp/out1.zte", "/tmp/out1.zte"},
+                                      {"/tmp/v1.2/out", "/tmp/v1.2/out.zte"}, {"", ""}})
+            QCOMPARE(withFilterExtension(QString::fromLatin1(name), zte), QString::fromLatin1(expected));
     }
 
-    // Without Wind normals the crop-water files are refused before a file name is asked for,
-    // and nothing is written.
-    void cropWaterFilesWithoutWindAreRefused() {
+    // A variable without normals is never written or printed as zeros: the crop-water files,
+    // which need Wind, are refused before a file name is asked for; its box cannot be ticked,
+    // and one ticked before the data changed is left out.
+    void variableTheDatabaseLacksIsNeitherSavedNorPrinted() {
         data_.write(wholeFileName(Wind), "");
         int dialogs = 0;
         setSaveFileDialog([&](QWidget*, const QString&) { ++dialogs; return QString(); });
@@ -205,18 +186,11 @@ private slots:
         QCOMPARE(messages.count(), 2);
         QCOMPARE(messages.last().text, QStringLiteral("The crop-water files need Wind normals, but this station "
                                                       "database holds no Wind normals."));
-    }
 
-    // A variable without normals is never written or printed as zeros: its box cannot be
-    // ticked, and one ticked before the data changed is left out.
-    void variableTheDatabaseLacksIsNeitherSavedNorPrinted() {
-        data_.write(wholeFileName(Wind), "");
         main_->setOutputFormat(FormatZentrel);
         QVERIFY(!output_->variableBox(Wind)->isEnabled() && output_->variableBox(Temp)->isEnabled());
-        output_->variableBox(Wind)->setChecked(true);
-        output_->quantities()->best()->setChecked(true);
-        output_->stationBox()->setChecked(true);
-        setSaveFileDialog([&](QWidget*, const QString&) { return QString(); });
+        for (QCheckBox* box : {output_->variableBox(Wind), output_->quantities()->best(), output_->stationBox()})
+            box->setChecked(true);
         output_->CmdSave_Click();
         QCOMPARE(messages.last().title, QStringLiteral("Nothing selected!"));
 
@@ -236,10 +210,9 @@ private slots:
 
     // The pages themselves, on a PDF writer for want of a printer, in the two tests below.
     void printedReportUsesThePrintedTextsAndStyles() {
-        output_->variableBox(Prec)->setChecked(true);
-        output_->variableBox(Sun)->setChecked(true);
-        output_->quantities()->interval()->setChecked(true);
-        output_->stationBox()->setChecked(true);
+        for (QCheckBox* box :
+             {output_->variableBox(Prec), output_->variableBox(Sun), output_->quantities()->interval(), output_->stationBox()})
+            box->setChecked(true);
         const PrintDocument document = output_->printresults();
         QStringList text;
         for (const PrintLine& line : document) text << line.text;
@@ -273,8 +246,7 @@ private slots:
     }
 
     void workbenchOutputRules() {
-        FakeWorkbench workbench;
-        workbench.result = SingleEstimate::of(*main_).results()[Prec];
+        FakeWorkbench workbench(SingleEstimate::of(*main_).results()[Prec]);
         frmOut out(*main_, workbench);
         main_->setOutputFormat(FormatLgsOutput);
         out.CmdPrint_Click();
@@ -293,31 +265,24 @@ private slots:
         QCOMPARE(levels, QList<int>({0, 95, 95, 95, 0}));
 
         // Save writes what the command line writes for the one variable.
-        out.quantities()->best()->setChecked(true);
-        out.dekadalBox()->setChecked(true);
+        for (QCheckBox* box : {out.quantities()->best(), out.dekadalBox()}) box->setChecked(true);
         zentrel::test::TempFolder files("gui-workbench");
         const QString target = QString::fromStdString(files.file("wb.zte"));
         setSaveFileDialog([&](QWidget*, const QString&) { return target; });
         out.CmdSave_Click();
         QCOMPARE(messages.last().text, QStringLiteral("Data Saved Correctly"));
-        const zentrel::test::CliResult r = zentrel::test::runCli(
-            "estimate --lon 12.48 --lat 41.9 --alt 17 --name Here --var Prec --format zte --quantities best --dekadal "
-            "--level 95 -o " + files.file("cli.zte") + " --data " + data_.str());
-        QCOMPARE(r.code, 0);
+        QCOMPARE(zentrel::test::runCli("estimate --lon 12.48 --lat 41.9 --alt 17 --name Here --var Prec --format zte --quantities best "
+                                       "--dekadal --level 95 -o " + files.file("cli.zte") + " --data " + data_.str()).code, 0);
         QVERIFY(readFile(files.file("cli.zte")) == readFile(target.toStdString()));
     }
 
     void printedWorkbenchReportHasMarginsRunningHeadsAndRepeatedColumnHeads() {
-        FakeWorkbench workbench;
-        workbench.result = SingleEstimate::of(*main_).results()[Temp];
+        FakeWorkbench workbench(SingleEstimate::of(*main_).results()[Temp]);
         frmOut out(*main_, workbench);
         main_->setOutputFormat(FormatZentrel);
-        out.quantities()->best()->setChecked(true);
-        out.quantities()->interval()->setChecked(true);
-        out.dekadalBox()->setChecked(true);
-        out.dailyBox()->setChecked(true);
-        out.thresholdBox()->setChecked(true);
-        out.stationBox()->setChecked(true);
+        for (QCheckBox* box : {out.quantities()->best(), out.quantities()->interval(), out.dekadalBox(), out.dailyBox(),
+                               out.thresholdBox(), out.stationBox()})
+            box->setChecked(true);
         const PrintDocument document = out.printresults();
         int heads = 0;
         for (const PrintLine& line : document) {
@@ -336,15 +301,12 @@ private slots:
         QVERIFY(pages.size() > 3);
         int continued = 0;
         for (qsizetype p = 1; p < pages.size(); ++p) {
+            // A page starts with its repeated heads, a section or a new variable, never a bare table row.
             const PageLine& first = pages[p].first();
-            if (first.repeatedHead) {
-                ++continued;
-                QVERIFY(document[first.line].columnHead);
-                continue;
-            }
-            // A page that does not repeat heads starts a section or a new variable, never a bare table row.
             const PrintLine& line = document[first.line];
-            QVERIFY2(line.style != PrintLine::Table || line.columnHead || line.text.trimmed().isEmpty(),
+            continued += first.repeatedHead ? 1 : 0;
+            QVERIFY2(first.repeatedHead ? line.columnHead
+                                        : line.style != PrintLine::Table || line.columnHead || line.text.trimmed().isEmpty(),
                      qPrintable(QStringLiteral("page %1 starts with a bare table row: ").arg(p + 1) + line.text));
         }
         QVERIFY2(continued > 0, "the daily table runs over pages and must repeat its heads");
