@@ -23,7 +23,13 @@ WORK.mkdir(parents=True, exist_ok=True)
 class CMakeBuild(build_ext):
     def build_extension(self, ext):
         target = Path(self.get_ext_fullpath(ext.name)).resolve()
-        cmake_dir = WORK / "cmake"
+        # One level below the sources, as the project's own build/: ccache rewrites paths relative
+        # to the compiler's working folder, so a build lying alike finds that build's objects.
+        cmake_dir = ROOT / "build-pip"
+        env = dict(os.environ)
+        flags = ROOT / "scripts" / "build-flags.sh"
+        if "CXXFLAGS" not in env and flags.exists() and not (cmake_dir / "CMakeCache.txt").exists():
+            env["CXXFLAGS"] = subprocess.run(["bash", str(flags)], check=True, capture_output=True, text=True).stdout.strip()
         configure = ["cmake", "-S", str(ROOT), "-B", str(cmake_dir), "-DCMAKE_BUILD_TYPE=Release",
                      f"-DPython3_EXECUTABLE={sys.executable}", "-DZENTREL_BUILD_GUI=OFF",
                      "-DZENTREL_BUILD_TESTS=OFF", "-DZENTREL_BUILD_BENCH=OFF", "-DZENTREL_BUILD_PYTHON=ON"]
@@ -31,7 +37,7 @@ class CMakeBuild(build_ext):
             configure += ["-G", "Ninja"]
         if shutil.which("ccache"):
             configure.append("-DCMAKE_CXX_COMPILER_LAUNCHER=ccache")
-        subprocess.run(configure, check=True)
+        subprocess.run(configure, check=True, env=env)
         jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL") or str(os.cpu_count() or 1)
         subprocess.run(["cmake", "--build", str(cmake_dir), "--target", "_zentrel", "-j", jobs], check=True)
         built = next((cmake_dir / "python" / "zentrel").glob("_zentrel*.so"))

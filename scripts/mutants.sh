@@ -58,7 +58,7 @@ mv "$SCRATCH/files.now" "$SCRATCH/files.before"
 
 if [ ! -f "$BUILD/build.ninja" ]; then
   LAUNCHER=(); command -v ccache >/dev/null && LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-  cmake -S "$TREE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZENTREL_BUILD_GUI=OFF \
+  CXXFLAGS="${CXXFLAGS:-$("$REPO/scripts/build-flags.sh")}" cmake -S "$TREE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZENTREL_BUILD_GUI=OFF \
     -DZENTREL_SHARED_DATA="$REPO/../shared/data" "${LAUNCHER[@]}" >/dev/null
 fi
 # The data folders beside the programs: the checkout's build has them; made from scratch otherwise.

@@ -28,7 +28,13 @@ fi
 # hashed relative to it, so a clone in another folder finds the objects of this one.
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 LAUNCHER=(); command -v ccache >/dev/null && LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release "${LAUNCHER[@]}"
+# Configured once with the flags of the Debian package build (scripts/build-flags.sh), whose build
+# then takes these objects from ccache.
+if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
+  CXXFLAGS="${CXXFLAGS:-$(scripts/build-flags.sh)}" cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release "${LAUNCHER[@]}"
+else
+  cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release "${LAUNCHER[@]}"
+fi
 cmake --build "$BUILD_DIR" -j "$(nproc)"
 
 # The default data folder beside the programs (built once; rebuilt when missing).

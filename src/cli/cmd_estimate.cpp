@@ -209,6 +209,8 @@ int runEstimate(const EstimateOptions& o, const CommonOptions& common) {
         std::fprintf(stderr, "zentrel: --dekadal, --daily and --thresholds belong to the result file of one variable (--format zte --var V).\n");
         return kExitUsage;
     }
+    // The quantities are a usage matter too, found before any data is looked for.
+    if (ReportOptions checked; !parseQuantities(o.quantities, checked.quantities)) return kExitUsage;
     const std::string folder = resolveDataFolder(common.programDir, common.dataDir);
     requireDataFolder(folder);
 

@@ -281,27 +281,23 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
     // other and with the map, so a longitude of 400 would be reported as a range ending at 181.
     const std::optional<std::array<double, 4>> edges = boxEdges(box, {"LONSTART", "LATEND", "LONEND", "LATSTART"});
     if (!edges) return kExitUsage;
-    const std::string folder = resolveDataFolder(common.programDir, common.dataDir);
-    requireDataFolder(folder);
-    if (!holdsVariable(folder, variable)) {
-        std::fprintf(stderr, "zentrel: %s; add them with zentrel data import-csv.\n", missingVariableMessage(variable).c_str());
-        return kExitData;
-    }
-    const std::optional<ImgRaster> landMaskMap = landMask(common, folder, o.mask);
-    if (!landMaskMap) return kExitData;
-    const ImgRaster& mask = *landMaskMap;
-    // The panel's checks belong to the byte coding, whose points lie on the box's edges; a
-    // surface's cells lie inside its box, and cells off the mask are left without data.
+    // The panel's checks against the whole world first: a wrong box is a usage error whether or
+    // not a map is there to check it against (a smaller map's own edges are checked below).
     if (byte) {
-        if (const std::string message =
-                checkExportRectangle(box[0], box[2], box[3], box[1], mapExtent(mask.Header));
+        if (const std::string message = checkExportRectangle(box[0], box[2], box[3], box[1], {-180, 180, 90, -90});
             !message.empty()) {
             std::fprintf(stderr, "zentrel: %s\n", message.c_str());
             return kExitUsage;
         }
+        try {
+            planRasterExport(variable, period, *resolution, (*edges)[0], (*edges)[2], (*edges)[3], (*edges)[1]);
+        } catch (const Error& e) {
+            std::fprintf(stderr, "zentrel: %s\n", e.what());
+            return kExitUsage;
+        }
     }
+    SurfaceJob job;  // the surface's grid and strip: usage errors too, found before any data
     if (!byte) {
-        SurfaceJob job;
         job.variable = variable;
         job.layout.Variable = variable;
         job.layout.Periods.clear();
@@ -326,8 +322,27 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
             return kExitUsage;
         }
         if (!o.tile.empty()) job.tile = fmt::format("{}/{}", tileIndex, tileCount);
-        return runSurface(o, job, settings, folder, mask);
     }
+    const std::string folder = resolveDataFolder(common.programDir, common.dataDir);
+    requireDataFolder(folder);
+    if (!holdsVariable(folder, variable)) {
+        std::fprintf(stderr, "zentrel: %s; add them with zentrel data import-csv.\n", missingVariableMessage(variable).c_str());
+        return kExitData;
+    }
+    const std::optional<ImgRaster> landMaskMap = landMask(common, folder, o.mask);
+    if (!landMaskMap) return kExitData;
+    const ImgRaster& mask = *landMaskMap;
+    // The panel's checks belong to the byte coding, whose points lie on the box's edges; a
+    // surface's cells lie inside its box, and cells off the mask are left without data.
+    if (byte) {
+        if (const std::string message =
+                checkExportRectangle(box[0], box[2], box[3], box[1], mapExtent(mask.Header));
+            !message.empty()) {
+            std::fprintf(stderr, "zentrel: %s\n", message.c_str());
+            return kExitUsage;
+        }
+    }
+    if (!byte) return runSurface(o, job, settings, folder, mask);
     const RasterExportPlan plan =
         planRasterExport(variable, period, *resolution, (*edges)[0], (*edges)[2], (*edges)[3], (*edges)[1]);
     ImgRaster raster;
