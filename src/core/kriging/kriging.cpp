@@ -11,6 +11,7 @@
 
 #include "data/station_database.h"
 #include "engine/engine.h"
+#include "kriging/model_file.h"
 #include "validation/cross_validation.h"  // databaseStations
 
 namespace zentrel {
@@ -499,12 +500,25 @@ std::shared_ptr<const KrigingModel> KrigingModel::get(const ProgramSettings& set
     // The variable's own stations first: a broken file of its own is the error to report, not
     // one of the other temperature's the quality control reads.
     const std::vector<Station> stations = databaseStations(*database, variable);
-    std::vector<std::pair<float, float>> held = positionsOf(excluded);
-    if (variable == Tmax || variable == Tmin)
-        for (const Station& s : extremeStations(settings, folder, database, excluded)) held.emplace_back(s.Lon, s.Lat);
-    std::lock_guard building(sh.build);
-    if (auto found = find()) return found;
     auto model = bareModel(folder, variable);
+    // The whole database at the default neighbour selection has its model prepared beside it,
+    // keyed by what it is made from; held-out folds and other selections are derived in memory.
+    const bool keep = !excluded && settingsFingerprint(settings) == settingsFingerprint(ProgramSettings{});
+    const bool temperaturePair = variable == Tmax || variable == Tmin;
+    const uint64_t contentKey =
+        keep ? krigingContentKey(variable, stations,
+                                 temperaturePair ? databaseStations(*database, variable == Tmax ? Tmin : Tmax) : std::vector<Station>{},
+                                 model->terrain->rasterSum(), settingsFingerprint(settings))
+             : 0;
+    PreparedKriging prepared;
+    const bool fromFile = keep && readKrigingModel(krigingModelPath(folder, variable), contentKey, prepared);
+    std::vector<std::pair<float, float>> held = positionsOf(excluded);
+    if (fromFile) held = prepared.held;
+    else if (temperaturePair)
+        for (const Station& s : extremeStations(settings, folder, database, excluded)) held.emplace_back(s.Lon, s.Lat);
+    std::unique_lock building(sh.build, std::defer_lock);
+    if (!fromFile) building.lock();
+    if (auto found = find()) return found;
     for (const Station& s : stations) {
         const TerrainAround t = model->terrain->at(s.Lon, s.Lat);
         StationTerrain st;
@@ -514,9 +528,21 @@ std::shared_ptr<const KrigingModel> KrigingModel::get(const ProgramSettings& set
         model->known_[positionKey(s.Lon, s.Lat)] = st;
     }
     if (!held.empty()) model->neighbourExclusion = std::make_shared<const StationExclusion>(held);
-    model->rows = buildRows(*model, settings, folder, database, stations, model->neighbourExclusion.get());
-    for (int m = 0; m < 12; ++m) model->global[ix(m)] = globalFit(model->rows, model->params.covariates(), m, model->params.temperature);
-    trustRows(*model);
+    if (fromFile) {
+        model->rows = std::move(prepared.rows);
+        model->global = prepared.global;
+    } else {
+        model->rows = buildRows(*model, settings, folder, database, stations, model->neighbourExclusion.get());
+        for (int m = 0; m < 12; ++m)
+            model->global[ix(m)] = globalFit(model->rows, model->params.covariates(), m, model->params.temperature);
+        trustRows(*model);
+        if (keep) {
+            prepared.rows = model->rows;
+            prepared.global = model->global;
+            prepared.held = std::move(held);
+            writeKrigingModel(krigingModelPath(folder, variable), contentKey, prepared);
+        }
+    }
     for (size_t j = 0; j < model->rows.size(); ++j) model->rowAt_[positionKey(model->rows[j].lon, model->rows[j].lat)] = j;
     std::lock_guard lock(sh.mutex);
     if (sh.models.size() > 256) sh.models.erase(sh.models.begin(), sh.models.begin() + 128);

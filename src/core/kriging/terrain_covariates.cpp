@@ -207,6 +207,7 @@ TerrainCovariates::TerrainCovariates(const std::string& dataFolder) {
     if (!std::filesystem::exists(std::filesystem::path(dataFolder) / kTerrainFileName, ec)) return;
     raster_ = TerrainRaster(dataFolder).bytes();
     const uint64_t sum = fnv1a(raster_);
+    rasterSum_ = sum;
     std::ifstream in(dataFolder + "/" + kFileName, std::ios::binary | std::ios::ate);
     if (in) {
         std::string bytes(static_cast<size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');

@@ -45,6 +45,8 @@ public:
     bool fromFile() const { return fromFile_; }
     /// False when the folder has no elevation raster.
     bool known() const { return !raster_.empty(); }
+    /// Checksum of the elevation raster the grids come from (0 without one).
+    uint64_t rasterSum() const { return rasterSum_; }
 
     static constexpr int kMinSeaCells = 3000;
     static constexpr const char* kFileName = "kriging-terrain.bin";
@@ -61,6 +63,7 @@ private:
     std::vector<uint16_t> mean50_;  // 15': mean altitude + 1000 m
     std::vector<uint16_t> sea100_, sea500_;  // 15': fraction x 65535
     bool fromFile_ = false;
+    uint64_t rasterSum_ = 0;
 };
 
 }  // namespace zentrel

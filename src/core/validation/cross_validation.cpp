@@ -4,12 +4,14 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <mutex>
 #include <numeric>
 #include <random>
 #include <thread>
+#include <unordered_set>
 
 #include "data/station_file.h"
 #include "engine/engine.h"
@@ -42,15 +44,16 @@ std::vector<Station> databaseStations(const StationDatabase& database, int varia
         names.push_back(wholeFileName(variable));
     }
     std::vector<Station> out;
-    std::vector<std::pair<float, float>> seen;
+    std::unordered_set<uint64_t> seen;  // positions, as the bits of longitude and latitude
     for (const std::string& name : names) {
         std::error_code ec;
         if (!fs::exists(fs::path(database.folder()) / name, ec)) continue;
         for (const Station& s : *database.file(name)) {
-            const std::pair<float, float> pos{s.Lon, s.Lat};
-            const auto at = std::lower_bound(seen.begin(), seen.end(), pos);
-            if (at != seen.end() && *at == pos) continue;
-            seen.insert(at, pos);
+            const float lonValue = s.Lon + 0.0f, latValue = s.Lat + 0.0f;  // -0 is 0
+            uint32_t lon = 0, lat = 0;
+            std::memcpy(&lon, &lonValue, 4);
+            std::memcpy(&lat, &latValue, 4);
+            if (!seen.insert((static_cast<uint64_t>(lon) << 32) | lat).second) continue;
             out.push_back(s);
         }
     }

@@ -1,0 +1,160 @@
+// The kriging method's prepared model files: layout, key and checks.
+#include "kriging/model_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <type_traits>
+
+#include "files/output_file.h"
+#include "source_identity.h"
+
+namespace zentrel {
+
+namespace {
+
+// Layout: the magic and format (8 bytes), the key, the payload's length and its checksum, then
+// the payload: the counts of rows and held stations, the rows, the global coefficients and the
+// held positions, all in this machine's byte order (the file is derived where it is used).
+constexpr char kMagic[8] = {'Z', 'K', 'M', 'O', 'D', 'E', 'L', '1'};
+constexpr size_t kHeader = sizeof kMagic + 3 * sizeof(uint64_t);
+constexpr size_t kMaxFileBytes = size_t{1} << 30;
+static_assert(std::is_trivially_copyable_v<KrigingRow>);
+
+struct Hash {
+    uint64_t h = 1469598103934665603ULL;  // FNV-1a, 64 bits
+    void bytes(const void* data, size_t n) {
+        const auto* p = static_cast<const unsigned char*>(data);
+        for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ULL;
+    }
+    template <class T>
+    void value(const T& v) {
+        static_assert(std::is_trivially_copyable_v<T>);
+        bytes(&v, sizeof v);
+    }
+};
+
+void hashStations(Hash& hash, const std::vector<Station>& stations) {
+    hash.value(stations.size());
+    for (const Station& s : stations) {
+        hash.value(s.Lon);
+        hash.value(s.Lat);
+        hash.value(s.Alt);
+        for (int m = 1; m <= 12; ++m) hash.value(s.Data[static_cast<size_t>(m)]);
+    }
+}
+
+template <class T>
+void append(std::string& out, const T* data, size_t count) {
+    out.append(reinterpret_cast<const char*>(data), count * sizeof(T));
+}
+
+template <class T>
+bool take(const std::string& in, size_t& pos, T* data, size_t count) {
+    const size_t n = count * sizeof(T);
+    if (count > in.size() / sizeof(T) || in.size() - pos < n) return false;
+    std::memcpy(static_cast<void*>(data), in.data() + pos, n);
+    pos += n;
+    return true;
+}
+
+// The whole file when it is a regular file of a sane size; "" otherwise. Opened without
+// blocking, so that a FIFO put in its place cannot hang the estimate.
+std::string readWhole(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return {};
+    std::string bytes;
+    struct stat st{};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<size_t>(st.st_size) >= kHeader &&
+        static_cast<size_t>(st.st_size) <= kMaxFileBytes) {
+        bytes.resize(static_cast<size_t>(st.st_size));
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+            if (n <= 0) break;
+            done += static_cast<size_t>(n);
+        }
+        if (done != bytes.size()) bytes.clear();
+    }
+    ::close(fd);
+    return bytes;
+}
+
+}  // namespace
+
+std::string krigingModelPath(const std::string& dataFolder, int variable) {
+    return dataFolder + "/kriging-model-" + kVariableNames.at(static_cast<size_t>(variable)) + ".bin";
+}
+
+uint64_t krigingContentKey(int variable, const std::vector<Station>& stations, const std::vector<Station>& others,
+                           uint64_t rasterSum, uint64_t settingsFingerprint) {
+    Hash hash;
+    hash.value(kSourceIdentity);
+    hash.value(variable);
+    hash.value(rasterSum);
+    hash.value(settingsFingerprint);
+    hashStations(hash, stations);
+    hashStations(hash, others);
+    return hash.h;
+}
+
+bool readKrigingModel(const std::string& path, uint64_t key, PreparedKriging& out) {
+    const std::string in = readWhole(path);
+    if (in.size() < kHeader || std::memcmp(in.data(), kMagic, sizeof kMagic) != 0) return false;
+    uint64_t fileKey = 0, length = 0, sum = 0;
+    size_t pos = sizeof kMagic;
+    take(in, pos, &fileKey, 1);
+    take(in, pos, &length, 1);
+    take(in, pos, &sum, 1);
+    if (fileKey != key || length != in.size() - kHeader) return false;
+    Hash check;
+    check.bytes(in.data() + kHeader, in.size() - kHeader);
+    if (check.h != sum) return false;
+    uint64_t rows = 0, held = 0;
+    if (!take(in, pos, &rows, 1) || !take(in, pos, &held, 1)) return false;
+    PreparedKriging model;
+    if (rows > in.size() / sizeof(KrigingRow) || held > in.size() / sizeof(float)) return false;
+    model.rows.resize(rows);
+    model.held.resize(held);
+    std::vector<float> positions(2 * held);
+    if (!take(in, pos, model.rows.data(), rows) || !take(in, pos, model.global.data(), model.global.size()) ||
+        !take(in, pos, positions.data(), positions.size()) || pos != in.size())
+        return false;
+    for (size_t i = 0; i < held; ++i) model.held[i] = {positions[2 * i], positions[2 * i + 1]};
+    out = std::move(model);
+    return true;
+}
+
+bool writeKrigingModel(const std::string& path, uint64_t key, const PreparedKriging& model) noexcept {
+    try {
+        std::string payload;
+        const uint64_t rows = model.rows.size(), held = model.held.size();
+        append(payload, &rows, 1);
+        append(payload, &held, 1);
+        append(payload, model.rows.data(), model.rows.size());
+        append(payload, model.global.data(), model.global.size());
+        for (const auto& [lon, lat] : model.held) {
+            append(payload, &lon, 1);
+            append(payload, &lat, 1);
+        }
+        Hash sum;
+        sum.bytes(payload.data(), payload.size());
+        const uint64_t length = payload.size();
+        std::string out(kMagic, sizeof kMagic);
+        append(out, &key, 1);
+        append(out, &length, 1);
+        append(out, &sum.h, 1);
+        out += payload;
+        // Only over a regular file or none: a derived file never replaces anything else.
+        struct stat st{};
+        if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return false;
+        writeOutputFile(path, out);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace zentrel
