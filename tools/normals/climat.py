@@ -41,3 +41,26 @@ def read_climat(path):
                                           origin=f"{path}, line {line}")
         s.normals[variable] = Normal(values, "CLIMAT", PERIOD, *(None if y is None else int(y) for y in years))
     return list(stations.values()), problems
+
+
+def read_station_list(path):
+    """WMO number -> (name, country, lon, lat) of the CLIMAT station list (semicolon table, header first)."""
+    path = Path(path)
+    out, problems = {}, []
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for line, text in enumerate(f, start=1):
+            fields = [x.strip() for x in text.rstrip("\r\n").split(";")]
+            if line == 1 or not text.strip():
+                continue
+            if len(fields) == 6 and not (fields[2] and fields[3]):
+                continue  # a station listed without position
+            try:
+                if len(fields) != 6:
+                    raise InputError(path, line, f"{len(fields)} fields, expected 6.")
+                lat = number(fields[2], path, line, 3, "Latitude")
+                lon = number(fields[3], path, line, 4, "Longitude")
+            except InputError as e:
+                problems.append(e)
+                continue
+            out.setdefault(fields[0], (fields[1], fields[5], lon, lat))
+    return out, problems

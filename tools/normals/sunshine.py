@@ -34,7 +34,12 @@ def monthly_daylight_hours(lat, year, month):
 def normal_daylight_hours(lat, month, first_year=1991, last_year=2020):
     """Mean monthly day length over the years of a normal: February counts its leap days as the hours do."""
     years = range(first_year, last_year + 1)
-    return sum(monthly_daylight_hours(lat, y, month) for y in years) / len(years)
+    leap = sum(is_leap(y) for y in years)
+    if month != 2 or leap == 0:
+        return monthly_daylight_hours(lat, 2001, month)
+    # Only February differs between the years: weigh its common and leap forms.
+    return (monthly_daylight_hours(lat, 2001, 2) * (len(years) - leap) + monthly_daylight_hours(lat, 2000, 2) * leap
+            ) / len(years)
 
 
 def sunshine_fraction(hours, lat, month, first_year=1991, last_year=2020):
