@@ -5,7 +5,7 @@ import pytest
 
 from tools.normals import dwd, jma_world, merge, neighbours, period, qc, wind, wmo
 from tools.normals.model import Normal, Station
-from tools.normals.penman import wind_at_2m
+from tools.normals.penman import monthly_pet, wind_at_2m
 from tools.normals.sunshine import sunshine_fraction
 from tools.normals.table import decimal
 from tools.normals.terrain import COLUMNS, ROWS, SEA, Terrain
@@ -272,3 +272,13 @@ class TestNeighbours:
 
 def test_distance_of_a_degree_of_latitude():
     assert merge.distance_km(0, 0, 0, 1) == pytest.approx(6370.997 * math.pi / 180)
+
+
+def test_pet_agrees_with_the_cpp_importer_at_tromso():
+    # Station 01026 of data/climat-normals.csv: its inputs and the PET the C++ importer wrote (1 decimal).
+    tmax = [-1.04, -1.03, 0.86, 4.68, 9.52, 12.84, 16.72, 15.19, 11.31, 5.76, 2.69, 0.89]
+    tmin = [-5.26, -5.51, -4.21, -1.18, 2.79, 6.16, 9.24, 8.49, 5.61, 1.42, -1.33, -3.37]
+    vap = [3.94, 3.92, 4.05, 4.93, 6.23, 8.34, 10.81, 10.58, 8.6, 6.45, 5.26, 4.53]
+    sun = [0.07, 0.209, 0.308, 0.366, 0.359, 0.312, 0.334, 0.326, 0.265, 0.239, 0.09, 0]
+    expected = [6, 4.4, 15.2, 34, 65.3, 77.7, 85.9, 60.7, 32, 11.6, 7.2, 8.6]
+    assert monthly_pet(69.65, 114, tmax, tmin, vap, sun, [2.0] * 12) == pytest.approx(expected, abs=0.051)

@@ -74,8 +74,10 @@ class Derivation:
 
     def collect(self, problems, incomplete):
         for p in problems:
-            self.problems.append(str(p))
-            self.excluded.append(["", "", "", "", "", "", "", "", f"unreadable line: {p}"])
+            # Files named within the shared folder, so that the list is the same on every machine.
+            text = str(p).replace(str(self.shared) + "/", "")
+            self.problems.append(text)
+            self.excluded.append(["", "", "", "", "", "", "", "", f"unreadable line: {text}"])
         for s, variable, why in incomplete:
             self.exclude(s, variable, why)
 

@@ -25,6 +25,9 @@ DAILY_RANGE_LIMIT = 20.0
 RELIEF_MARGIN = 400
 
 
+LOWEST_LAND, HIGHEST_STATION = -450, 9000  # the Dead Sea shore; above every summit
+
+
 def saturation_over_water(t):
     """hPa at t °C (Tetens), as stations report it over water."""
     return 6.1078 * math.exp(17.27 * t / (t + 237.3))
@@ -81,10 +84,12 @@ def relief(terrain: Terrain, lon, lat, alt):
     around = terrain.window(lon, lat, RELIEF_RADIUS)
     if not around:
         return None  # on the coast: the raster has no land point to compare with
+    if not LOWEST_LAND <= alt <= HIGHEST_STATION:
+        return f"altitude {alt:g} m lies outside {LOWEST_LAND}..{HIGHEST_STATION} m"
     low, high = min(around), max(around)
-    # Land below -40 m reads -40 m.
+    # Land below -40 m reads -40 m: it may lie as low as the Dead Sea shore.
     if low <= -40:
-        low = -1000
+        low = LOWEST_LAND
     if alt < low - RELIEF_MARGIN:
         return f"altitude {alt:g} m lies {low - alt:.0f} m below the relief around it ({low}..{high} m)"
     if alt > high + RELIEF_MARGIN:
