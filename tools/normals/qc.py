@@ -15,14 +15,16 @@ VAP_FACTOR, VAP_OFFSET = 1.3, 0.5
 # 9 km): coastal and island stations fall on sea points of the coarse land mask.
 SEA_RADIUS = 2
 # A station's altitude may lie this far (m) below the lowest or above the highest land point
-# within one point around it: the points are 9 km apart, coded in 20 m steps, and a valley
-# station sits below a raster point on its slopes.
-RELIEF_RADIUS = 1
+# within two points (10' of arc, about 18 km) around it. The points sample the relief every 9 km
+# and miss summits and deep valleys: summit stations (Zugspitze, Sniezka) lie up to about 800 m
+# above every point near them, Himalayan valley stations as far below. Beyond that the altitude
+# or the coordinates are wrong (data/README.md gives the counts at other limits).
+RELIEF_RADIUS = 2
+RELIEF_MARGIN = 800
 # The annual mean of Tmax - Tmin (K) beyond which the two are not daily means: the widest ranges
 # of high deserts stay below; wider ones in the WMO composites are whole countries whose Tmax
 # and Tmin are extremes.
 DAILY_RANGE_LIMIT = 20.0
-RELIEF_MARGIN = 400
 
 
 LOWEST_LAND, HIGHEST_STATION = -450, 9000  # the Dead Sea shore; above every summit
