@@ -183,7 +183,8 @@ class Derivation:
                 n = self.offsets.pairs(v, level)
                 if n == 0:
                     continue
-                used = "applied" if n >= period.MIN_PAIRS else f"fewer than {period.MIN_PAIRS} pairs"
+                used = ("measured only" if v not in period.APPLIED else
+                        "applied" if n >= period.MIN_PAIRS else f"fewer than {period.MIN_PAIRS} pairs")
                 kind = "ratio" if v in period.MULTIPLICATIVE else "difference"
                 medians = self.offsets.medians[(v, level)]
                 self.offset_rows.append(["WMO 1991-2020 minus CLIMAT 2003-2021", v, level, str(n), kind, used]
@@ -192,6 +193,9 @@ class Derivation:
         for ident, head, normals, notes, members in self.stations:
             for v, n in list(normals.items()):
                 if n.source != "CLIMAT" or v not in period.ADDITIVE + period.MULTIPLICATIVE:
+                    continue
+                if v not in period.APPLIED:
+                    notes[v].append("not adjusted (offset to 1991-2020 below 0.02)")
                     continue
                 level, offsets = self.offsets.offsets(v, head.lon, head.lat)
                 if offsets is None:

@@ -3,6 +3,9 @@ import statistics
 
 ADDITIVE = ("Temp", "Tmax", "Tmin", "Vap", "Sun")
 MULTIPLICATIVE = ("Prec",)
+# Sunshine is measured, not applied: its offsets stay within 0.02 of the fraction and change sign
+# from month to month, less than recorders differ; the others move by more than their rounding.
+APPLIED = ("Temp", "Tmax", "Tmin", "Prec", "Vap")
 # A region's own offsets need this many stations with both normals; with fewer its latitude band
 # (all longitudes) stands in, and with fewer there too the whole world.
 MIN_PAIRS = 30
