@@ -20,7 +20,7 @@ TIMEOUT=${MUTANT_TIMEOUT:-600}
 # base_dir at the repository and no hashed working folder) serves the objects the checkout made.
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$REPO} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 
-# Entries: name, test binary (core_tests, cli_tests or python), gtest filter or pytest arguments
+# Entries: name, test binary (core_tests, cli_tests, python or tools), gtest filter or pytest arguments
 # (no blanks), source file, and the sed script that plants the fault (the rest of the line).
 entries() { grep -v '^[[:space:]]*\(#\|$\)' "$LIST"; }
 
@@ -69,13 +69,17 @@ for d in ZentrelData DemoData rastelldata; do
   fi
 done
 
-target_of() { case $1 in python) echo "_zentrel zentrel" ;; *) echo "$1" ;; esac; }
-build() { cmake --build "$BUILD" -j "$JOBS" --target "$@" >"$SCRATCH/build.log" 2>&1; }
+target_of() { case $1 in python) echo "_zentrel zentrel" ;; tools) ;; *) echo "$1" ;; esac; }
+build() { [ $# -gt 0 ] || return 0; cmake --build "$BUILD" -j "$JOBS" --target "$@" >"$SCRATCH/build.log" 2>&1; }
 run_tests() {  # binary, filter
   case $1 in
     python)  # the arguments split at commas and blanks on purpose
       # shellcheck disable=SC2086
       (cd "$TREE/tests/python" && PYTHONPATH="$BUILD/python" ZENTREL_BIN="$BUILD/bin/zentrel" PYTHONDONTWRITEBYTECODE=1 \
+        timeout "$TIMEOUT" /usr/bin/python3 -m pytest -q -x -p no:cacheprovider ${2//,/ }) ;;
+    tools)  # the Python tools' tests run on the tree's sources; nothing to build
+      # shellcheck disable=SC2086
+      (cd "$TREE/tests/tools" && PYTHONPATH="$TREE" PYTHONDONTWRITEBYTECODE=1 \
         timeout "$TIMEOUT" /usr/bin/python3 -m pytest -q -x -p no:cacheprovider ${2//,/ }) ;;
     gui_*)  # Qt Test: the filter names test functions, joined by commas
       # shellcheck disable=SC2086

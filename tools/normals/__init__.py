@@ -1,0 +1,1 @@
+"""Derivation of the default station table from the station sources of ../shared/data."""
