@@ -8,6 +8,8 @@
 #include <cstring>
 #include <type_traits>
 
+#include "data/data_info.h"
+#include "data/station_database.h"
 #include "files/output_file.h"
 #include "source_identity.h"
 
@@ -155,6 +157,12 @@ bool writeKrigingModel(const std::string& path, uint64_t key, const PreparedKrig
     } catch (...) {
         return false;
     }
+}
+
+void prepareKrigingModels(const std::string& dataFolder) {
+    auto database = std::make_shared<const StationDatabase>(dataFolder);
+    for (int v = 0; v < kVariableCount; ++v)
+        if (holdsVariable(dataFolder, v)) KrigingModel::get(ProgramSettings{}, dataFolder, database, v, nullptr);
 }
 
 }  // namespace zentrel

@@ -40,4 +40,10 @@ bool readKrigingModel(const std::string& path, uint64_t key, PreparedKriging& ou
 /// one). False when it cannot be written (a read-only folder): the model then lives in memory.
 bool writeKrigingModel(const std::string& path, uint64_t key, const PreparedKriging& model) noexcept;
 
+/// Derives and keeps beside the database the model of every variable it holds stations of, at
+/// the default neighbour selection (what an import does last, so that the first estimate needs
+/// no derivation). Models already kept and current are only read. Throws Error as the station
+/// files' reading does.
+void prepareKrigingModels(const std::string& dataFolder);
+
 }  // namespace zentrel
