@@ -140,15 +140,19 @@ std::string capsText(const EstimateResult& e, const ProgramSettings& settings) {
 
 // The neighbours with where each comes from ("-" where the data folder does not say).
 void printNeighbours(const VariableResult& r) {
-    std::printf("%-3s %-24s %-8s %7s %8s %7s %8s %6s  %-20s %s\n", "No", "Station", "Country", "Dist km", "Alt m", "Weight",
-                "Active", "Years", "Source", "Note");
+    const auto line = [](std::string text) {
+        text.erase(text.find_last_not_of(' ') + 1);
+        std::printf("%s\n", text.c_str());
+    };
+    line(fmt::format("{:<3} {:<24} {:<8} {:>7} {:>6} {:>7} {:>6} {:>7}  {:<20} {}", "No", "Station", "Country", "Dist km",
+                     "Alt m", "Weight", "Active", "Years", "Source", "Note"));
     for (int i = 1; i <= r.neighbours.NeighbourCount; ++i) {
         const Station& s = r.neighbours[i];
         const StationOrigin* o = r.origins[static_cast<size_t>(i)].get();
-        std::printf("%-3d %-24s %-8s %7s %8s %7s %8s %6s  %-20s %s\n", i, s.Name.c_str(), s.Country.c_str(),
-                    formatPicture(s.Dist, "###0.0").c_str(), s.Alt == kUnknown ? "-" : formatPicture(s.Alt, "###0").c_str(),
-                    formatPicture(s.Weight, "0.000").c_str(), s.Active ? "yes" : "no", originYearsText(o).c_str(),
-                    originText(o).c_str(), o && !o->note.empty() ? o->note.c_str() : "");
+        line(fmt::format("{:<3} {:<24} {:<8} {:>7} {:>6} {:>7} {:>6} {:>7}  {:<20} {}", i, s.Name, s.Country,
+                         formatPicture(s.Dist, "###0.0"), s.Alt == kUnknown ? "-" : formatPicture(s.Alt, "###0"),
+                         formatPicture(s.Weight, "0.000"), s.Active ? "yes" : "no", originYearsText(o), originText(o),
+                         o ? o->note : std::string()));
     }
 }
 
