@@ -124,6 +124,8 @@ TEST(ExcludedList, CommentsAndStationlessLinesAreReadAMalformedLineIsNamedByFile
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].reason, "jump in 2010");
     EXPECT_TRUE(std::isnan(list[1].lat));
+    EXPECT_EQ(errorOf([&] { parseExcludedStations(head + "B9,Bad,Italy,-90.5,10,,Temp,CLIMAT,far\n", "x.csv"); }),
+              "The excluded list x.csv, line 3, field 4 (lat): \"-90.5\" is not a latitude in -90..90.");
     EXPECT_EQ(errorOf([&] { parseExcludedStations(head + "B9,Bad,Italy,45,190,,Temp,CLIMAT,far\n", "x.csv"); }),
               "The excluded list x.csv, line 3, field 5 (lon): \"190\" is not a longitude in -180..180.");
     EXPECT_EQ(errorOf([&] { parseExcludedStations(head + "B9,Bad,Italy,45,10,,Rain,CLIMAT,far\n", "x.csv"); }),
