@@ -9,6 +9,7 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,8 +23,10 @@
 #include "data/data_info.h"
 #include "data/normals_table.h"
 #include "data/folder_report.h"
+#include "data/station_origins.h"
 #include "data/station_writer.h"
 #include "error.h"
+#include "files/read_file.h"
 #include "feedback.h"
 #include "files/output_lock.h"
 #include "kriging/kriging.h"
@@ -37,11 +40,12 @@ namespace {
 namespace fs = std::filesystem;
 
 struct CsvOptions {
-    std::string in, out;
+    std::string in, out, excluded;
 };
 
 struct InfoOptions {
     bool json = false;
+    bool excluded = false;
 };
 
 struct ClimatCliOptions {
@@ -121,8 +125,10 @@ std::string builtLine(const std::string& how, const std::string& from) {
     return std::string(when) + " by zentrel data " + how + " from " + fs::path(from).filename().string();
 }
 
-// The about file of an import: the source's own description and the years per variable.
-void writeAbout(const ImportReport& report, const std::string& out, const std::string& built) {
+// The files that describe an import's stations, written with them: the about file (the
+// source's own description and the years per variable), the station table (where each station
+// comes from) and the excluded list when the input came with one.
+std::map<std::string, std::string> describingFiles(const ImportReport& report, const std::string& built) {
     std::array<VariableInfo, kVariableCount> years{};
     for (int v = 0; v < kVariableCount; ++v) {
         VariableInfo& y = years[static_cast<size_t>(v)];
@@ -132,7 +138,10 @@ void writeAbout(const ImportReport& report, const std::string& out, const std::s
             y.yearsMax = std::max(y.yearsMax, s.yearsMax);
         }
     }
-    writeAboutFile(out, report.about, years, built);
+    std::map<std::string, std::string> files{{kAboutFileName, aboutFileText(report.about, years, built)},
+                                             {kStationTableFileName, formatStationTable(report)}};
+    if (!report.excluded.empty()) files[kExcludedFileName] = report.excluded;
+    return files;
 }
 
 // Writes the database, prints the problems on stderr and the summary on stdout.
@@ -149,11 +158,11 @@ int finish(const ImportReport& report, const std::string& out, const std::string
     // Built beside the old database and switched in whole; a demonstration marker of the old
     // folder is not carried over, since imported normals are observations.
     try {
-        replaceStationDatabase(out, report.lists, [] { return gImportFeedback.isCancelled(); });
+        replaceStationDatabase(out, report.lists, [] { return gImportFeedback.isCancelled(); },
+                               describingFiles(report, built));
     } catch (const DatabaseReplaceCancelled&) {
         return interrupted(out);
     }
-    writeAbout(report, out, built);
     std::fputs(formatImportSummary(report).c_str(), stdout);
     std::printf("Station database written to %s\n", out.c_str());
     return kExitOk;
@@ -169,6 +178,16 @@ std::string importTarget(const std::string& out) {
 
 int runInfo(const InfoOptions& o, const CommonOptions& common) {
     const DataFolderChoice choice = locateDataFolder(common.programDir, common.dataDir);
+    if (o.excluded) {
+        std::error_code ec;
+        if (!fs::is_directory(choice.folder, ec)) {
+            std::fprintf(stderr, "zentrel: the data folder %s does not exist.\n", choice.folder.c_str());
+            return kExitData;
+        }
+        const std::string text = o.json ? formatExcludedInfoJson(choice.folder) + "\n" : formatExcludedInfo(choice.folder);
+        std::fputs(text.c_str(), stdout);
+        return kExitOk;
+    }
     const DataInfo info = describeDataFolder(choice.folder);
     std::string text = o.json ? formatDataInfoJson(info) + "\n" : formatDataInfo(info);
     // The first line says which rule of the lookup picked the folder.
@@ -229,7 +248,20 @@ int importInto(const std::string& out, const CommonOptions& common, const std::f
 }
 
 int runCsv(const CsvOptions& o, const CommonOptions& common) {
-    return importInto(o.out, common, [&o] { return importCsv(o.in); }, builtLine("import-csv", o.in));
+    // The excluded list is checked before anything is written: a bad one leaves the folder as it was.
+    std::string excluded;
+    if (!o.excluded.empty()) {
+        excluded = readRegularFile(o.excluded, "The excluded list");
+        parseExcludedStations(excluded, o.excluded);
+    }
+    return importInto(
+        o.out, common,
+        [&o, &excluded] {
+            ImportReport report = importCsv(o.in);
+            report.excluded = excluded;
+            return report;
+        },
+        builtLine("import-csv", o.in));
 }
 
 int runClimat(const ClimatCliOptions& o, const CommonOptions& common) {
@@ -312,9 +344,12 @@ void registerData(CLI::App& app, CommonOptions& common, Runner& run) {
     auto* importCsvCmd = data->add_subcommand(
         "import-csv",
         "Import station normals from a CSV file with the columns id, name, country, lat, lon, alt, variable, jan..dec "
-        "(see data/README.md)");
+        "[, years_min, years_max [, source, period, note]] (see data/README.md)");
     importCsvCmd->add_option("--in", csv->in, "CSV file of station normals")->required();
     importCsvCmd->add_option("--out", csv->out, kOutHelp);
+    importCsvCmd->add_option("--excluded", csv->excluded,
+                             "CSV list of the stations left out of the table (id, name, country, lat, lon, alt, variable, "
+                             "source, reason), kept in the folder for zentrel data info --excluded");
     importCsvCmd->callback([&run, &common, csv] { run = [&common, csv] { return runCsv(*csv, common); }; });
 
     auto climat = std::make_shared<ClimatCliOptions>();
@@ -350,6 +385,7 @@ void registerData(CLI::App& app, CommonOptions& common, Runner& run) {
         "info", "Describe a station database: source, period, stations per variable, extent, how it was built");
     infoCmd->add_option("--data", common.dataDir, kDataOptionHelp);
     infoCmd->add_flag("--json", info->json, "Print the description as JSON");
+    infoCmd->add_flag("--excluded", info->excluded, "List the stations left out of the database, with the reasons");
     infoCmd->callback([&run, &common, info] { run = [&common, info] { return runInfo(*info, common); }; });
 }
 

@@ -138,7 +138,25 @@ std::string capsText(const EstimateResult& e, const ProgramSettings& settings) {
     return text.empty() ? text : "Limits that acted: " + text;
 }
 
-void printTable(const VariableResult& r, const ProgramSettings& settings, int level) {
+// The neighbours with where each comes from ("-" where the data folder does not say).
+void printNeighbours(const VariableResult& r) {
+    const auto line = [](std::string text) {
+        text.erase(text.find_last_not_of(' ') + 1);
+        std::printf("%s\n", text.c_str());
+    };
+    line(fmt::format("{:<3} {:<24} {:<8} {:>7} {:>6} {:>7} {:>6} {:>7}  {:<20} {}", "No", "Station", "Country", "Dist km",
+                     "Alt m", "Weight", "Active", "Years", "Source", "Note"));
+    for (int i = 1; i <= r.neighbours.NeighbourCount; ++i) {
+        const Station& s = r.neighbours[i];
+        const StationOrigin* o = r.origins[static_cast<size_t>(i)].get();
+        line(fmt::format("{:<3} {:<24} {:<8} {:>7} {:>6} {:>7} {:>6} {:>7}  {:<20} {}", i, s.Name, s.Country,
+                         formatPicture(s.Dist, "###0.0"), s.Alt == kUnknown ? "-" : formatPicture(s.Alt, "###0"),
+                         formatPicture(s.Weight, "0.000"), s.Active ? "yes" : "no", originYearsText(o), originText(o),
+                         o ? o->note : std::string()));
+    }
+}
+
+void printTable(const VariableResult& r, const ProgramSettings& settings, int level, bool stations) {
     const float k = confidenceFactor(level);
     const char* lowTitle = level == 95 ? "Low (2.5%)" : level == 99 ? "Low (.5%)" : "Low (5%)";
     const char* highTitle = level == 95 ? "High (97.5%)" : level == 99 ? "High (99.5%)" : "High (95%)";
@@ -180,6 +198,7 @@ void printTable(const VariableResult& r, const ProgramSettings& settings, int le
         std::printf("Nearest neighbor is closer than %skm away.\nNearest Neighbor Approximation is used.\n",
                     shortestFloat(settings.MinDist).c_str());
     for (const Message& m : r.messages) std::printf("%s: %s\n", m.title.c_str(), m.text.c_str());
+    if (stations) printNeighbours(r);
     std::printf("\n");
 }
 
@@ -287,7 +306,7 @@ int runEstimate(const EstimateOptions& o, const CommonOptions& common) {
     if (demo) std::printf("DEMONSTRATION DATA: estimates from an emulated station database, not real stations.\n");
     std::printf("Location: Lon %s  Lat %s  Alt %s m\n\n", shortestFloat(location.Lon).c_str(),
                 shortestFloat(location.Lat).c_str(), shortestFloat(location.Alt).c_str());
-    for (const VariableResult& r : results) printTable(r, settings, o.level);
+    for (const VariableResult& r : results) printTable(r, settings, o.level, o.stations);
     return kExitOk;
 }
 
@@ -316,7 +335,8 @@ void registerEstimate(CLI::App& app, CommonOptions& common, Runner& run) {
     cmd->add_option("--quantities", o->quantities,
                     "Result-file columns: best,interval,stderr,bias,slope,explvar,absgrad,dirgrad,longrad,latgrad")
         ->capture_default_str();
-    cmd->add_flag("--stations", o->stations, "Result file: the neighbour station table");
+    cmd->add_flag("--stations", o->stations, "The neighbour station table: in the result file, or below each variable's table with the "
+                  "stations' sources");
     cmd->add_flag("--observations", o->observations, "Result file: the observed data with weights");
     cmd->add_option("--name", o->name, "Location name in the file (default: generated from the position)");
     cmd->add_flag("--dekadal", o->dekadal, "Result file of one variable: dekadal values");

@@ -68,6 +68,19 @@ std::string station(const Station& s) {
            ",\"data\":" + months(s.Data) + "}";
 }
 
+// A neighbour: the station, then where it comes from (null where the folder keeps no station
+// table or the table does not list it).
+std::string neighbour(const Station& s, const StationOrigin* o) {
+    std::string out = station(s);
+    out.pop_back();
+    const auto text = [](const std::string& t) { return t.empty() ? std::string("null") : str(t); };
+    out += ",\"source\":" + (o ? text(o->source) : "null") + ",\"period\":" + (o ? text(o->period) : "null");
+    out += ",\"years\":";
+    if (!o || o->yearsMax <= 0) out += "null";
+    else out += "[" + std::to_string(o->yearsMin) + "," + std::to_string(o->yearsMax) + "]";
+    return out + "}";
+}
+
 const char* boolText(bool b) { return b ? "true" : "false"; }
 
 }  // namespace
@@ -86,7 +99,8 @@ std::string estimateJson(const VariableResult& r, int indent) {
     out += in + "\"activeAltCount\": " + std::to_string(r.neighbours.ActiveAltCount) + ",\n";
     out += in + "\"neighbours\": [";
     for (int i = 1; i <= r.neighbours.NeighbourCount; ++i)
-        out += std::string(i > 1 ? "," : "") + "\n" + in + "  " + station(r.neighbours[i]);
+        out += std::string(i > 1 ? "," : "") + "\n" + in + "  " +
+               neighbour(r.neighbours[i], r.origins[static_cast<size_t>(i)].get());
     out += r.neighbours.NeighbourCount > 0 ? "\n" + in + "],\n" : "],\n";
     out += in + "\"mean\": " + station(r.neighbours[21]) + ",\n";
     out += in + "\"result\": {\n";

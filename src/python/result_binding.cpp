@@ -25,7 +25,9 @@ py::array_t<float> quantity(const Result& r, Quantity q, int level) {
     return out;
 }
 
-py::dict station(const Station& s) {
+// A station with where it comes from: None where the data folder keeps no station table, the
+// table does not list it, or (the mean station) it is no single station.
+py::dict station(const Station& s, const StationOrigin* o = nullptr) {
     py::dict d;
     d["name"] = s.Name;
     d["country"] = s.Country;
@@ -38,12 +40,21 @@ py::dict station(const Station& s) {
     d["active"] = s.Active != 0;
     d["weight"] = s.Weight;
     d["data"] = months(s.Data);
+    const auto text = [](const std::string& t) { return t.empty() ? py::object(py::none()) : py::object(py::str(t)); };
+    const auto years = [o](int n) { return o && o->yearsMax > 0 ? py::object(py::int_(n)) : py::object(py::none()); };
+    d["source"] = o ? text(o->source) : py::none();
+    d["period"] = o ? text(o->period) : py::none();
+    d["years_min"] = years(o ? o->yearsMin : 0);
+    d["years_max"] = years(o ? o->yearsMax : 0);
+    d["note"] = o ? text(o->note) : py::none();
     return d;
 }
 
+const StationOrigin* originOf(const Result& r, int i) { return r.value.origins[static_cast<size_t>(i)].get(); }
+
 py::list neighbourList(const Result& r) {
     py::list out;
-    for (int i = 1; i <= r.value.neighbours.NeighbourCount; ++i) out.append(station(r.value.neighbours[i]));
+    for (int i = 1; i <= r.value.neighbours.NeighbourCount; ++i) out.append(station(r.value.neighbours[i], originOf(r, i)));
     return out;
 }
 
@@ -59,7 +70,7 @@ py::object neighbourTable(const Result& r) {
                                                 "aug", "sep", "oct", "nov", "dec", "annual"};
     py::list rows;
     for (int i = 1; i <= r.value.neighbours.NeighbourCount; ++i) {
-        py::dict row = station(r.value.neighbours[i]);
+        py::dict row = station(r.value.neighbours[i], originOf(r, i));
         const Monthly& data = r.value.neighbours[i].Data;
         PyDict_DelItemString(row.ptr(), "data");
         for (size_t m = 1; m <= 13; ++m) row[kMonthColumns[m - 1]] = data[m];
@@ -69,6 +80,7 @@ py::object neighbourTable(const Result& r) {
     for (const char* c : {"name", "country", "lon", "lat", "alt", "dist", "dir", "dir_code", "active", "weight"})
         columns.append(c);
     for (const char* c : kMonthColumns) columns.append(c);
+    for (const char* c : {"source", "period", "years_min", "years_max", "note"}) columns.append(c);
     return pandas.attr("DataFrame")(rows, py::arg("columns") = columns);
 }
 
@@ -129,7 +141,9 @@ void bindResult(py::module_& m) {
     c.def_property_readonly("active_alt_count", [](const Result& r) { return r.value.neighbours.ActiveAltCount; });
     c.def_property_readonly("neighbours", &neighbourTable,
                             "A pandas DataFrame, one row per neighbour, nearest first, with the monthly data as\n"
-                            "columns jan..dec and annual; without pandas the same as neighbour_list.");
+                            "columns jan..dec and annual, then where each comes from (source, period,\n"
+                            "years_min, years_max, note; None where the data folder does not say); without\n"
+                            "pandas the same as neighbour_list.");
     c.def_property_readonly("neighbour_list", &neighbourList, "The neighbours as dicts, nearest first.");
     c.def_property_readonly(
         "mean", [](const Result& r) { return station(r.value.neighbours[21]); },

@@ -115,3 +115,61 @@ TEST(DataImport, WithoutOutWritesTheUserDataFolderAndSaysWhere) {
                   std::string::npos) << r.out;
     }
 }
+
+namespace {
+// Two sources near 10 E, 45 N, with an excluded list beside them.
+void writeSourcedTable(const TempFolder& in) {
+    const std::string months = "1,2,3,4,5,6,7,8,9,10,11,12";
+    in.write("normals.csv", "# Period: 1991-2020; stations with 2003-2021 normals adjusted\n"
+                            "id,name,country,lat,lon,alt,variable,jan,feb,mar,apr,may,jun,jul,aug,sep,oct,nov,dec,"
+                            "years_min,years_max,source,period,note\n"
+                            "A1,Alpha,Italy,45.1,10.1,100,Temp," + months + ",28,30,WMO,1991-2020,\n"
+                            "A2,Beta,Italy,45.3,9.8,200,Temp," + months + ",,,CLIMAT,2003-2021,adjusted to 1991-2020\n");
+    in.write("excluded.csv", "id,name,country,lat,lon,alt,variable,source,reason\n# quality control\n"
+                             "B9,Bad,Italy,45,10,,Temp,CLIMAT,jump in 2010\n");
+}
+}  // namespace
+
+TEST(StationSources, ImportedSourcesShowInEstimateTextJsonAndDataInfoWithTheExcludedList) {
+    TempFolder in("cli-sources-in"), out("cli-sources");
+    writeSourcedTable(in);
+    runCliOk("data import-csv --in " + in.file("normals.csv") + " --excluded " + in.file("excluded.csv") + " --out " + out.str());
+    const std::string where = " --lon 10 --lat 45 --alt 150 --var Temp --data " + out.str();
+    const CliResult text = runCliOk("estimate --stations" + where);
+    EXPECT_NE(text.out.find(" yes  28..30  WMO 1991-2020\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find(" yes       -  CLIMAT 2003-2021     adjusted to 1991-2020\n"), std::string::npos) << text.out;
+    const CliResult json = runCliOk("estimate --json" + where);
+    EXPECT_NE(json.out.find("\"source\":\"WMO\",\"period\":\"1991-2020\",\"years\":[28,30]}"), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("\"source\":\"CLIMAT\",\"period\":\"2003-2021\",\"years\":null}"), std::string::npos) << json.out;
+
+    const CliResult info = runCliOk("data info --data " + out.str());
+    for (const char* line : {"Period: 1991-2020; stations with 2003-2021 normals adjusted\n",
+                             "WMO        1991-2020                1     0     0     0     0     0     0     0\n"})
+        EXPECT_NE(info.out.find(line), std::string::npos) << line << info.out;
+    EXPECT_EQ(runCliOk("data info --excluded --data " + out.str()).out,
+              "Excluded stations: 1 (from " + out.file("excluded-stations.csv") + ")\nB9 Bad (Italy) [Temp, CLIMAT]: jump in 2010\n");
+    EXPECT_NE(runCliOk("data info --excluded --json --data " + out.str()).out.find("\"reason\": \"jump in 2010\""),
+              std::string::npos);
+}
+
+TEST(StationSources, MalformedExcludedListIsRefusedByFileLineAndFieldBeforeAnythingIsWritten) {
+    TempFolder in("cli-sources-bad"), parent("cli-sources-parent");
+    writeSourcedTable(in);
+    in.write("excluded.csv", "id,name,country,lat,lon,alt,variable,source,reason\nB9,Bad,Italy,95,10,,Temp,CLIMAT,x\n");
+    const CliResult r = runCli("data import-csv --in " + in.file("normals.csv") + " --excluded " + in.file("excluded.csv") +
+                               " --out " + parent.file("db"));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "zentrel: The excluded list " + in.file("excluded.csv") +
+                         ", line 2, field 4 (lat): \"95\" is not a latitude in -90..90.\n");
+    EXPECT_FALSE(fs::exists(parent.path() / "db"));
+}
+
+TEST(StationSources, FolderWithoutStationTableShowsUnknownSourcesAndNoExcludedList) {
+    const std::string folder = ringFolder().str();
+    const std::string where = " --lon 10 --lat 45 --alt 150 --var Temp --data " + folder;
+    EXPECT_NE(runCliOk("estimate --json" + where).out.find("\"source\":null,\"period\":null,\"years\":null}"), std::string::npos);
+    const CliResult text = runCliOk("estimate --stations" + where);
+    EXPECT_NE(text.out.find(" yes       -  -\n"), std::string::npos) << text.out;
+    EXPECT_EQ(runCliOk("data info --excluded --data " + folder).out,
+              "The data folder " + folder + " keeps no list of excluded stations (excluded-stations.csv).\n");
+}

@@ -27,8 +27,8 @@ TEST(CsvImport, ReadsRowsPerVariableDropsBadOnesAndSumsThemUp) {
 
     const std::vector<std::string> expected = {
         file +
-            ", line 7: 10 fields, expected 19 (id, name, country, lat, lon, alt, variable and twelve months) or 21 (and "
-            "years_min, years_max); the row is dropped.",
+            ", line 7: 10 fields, expected 19 (id, name, country, lat, lon, alt, variable and twelve months), 21 (and "
+            "years_min, years_max) or 24 (and source, period, note); the row is dropped.",
         file +
             ", line 8, field 7 (variable): \"Rain\" is not one of Temp, Tmax, Tmin, Prec, Vap, PET, Wind, Sun; the row "
             "is dropped.",

@@ -152,6 +152,10 @@ private slots:
         QVERIFY(about.open(QIODevice::WriteOnly));
         about.write("Source: A test source.\nYears Temp: 10..19\n");
         about.close();
+        QFile table(QDir(dir_->path()).filePath("stations.csv"));
+        QVERIFY(table.open(QIODevice::WriteOnly));
+        table.write("variable,id,lat,lon,alt,name,source,period,years_min,years_max,note\nTemp,1,45,10,1,S,DWD,1991-2020,,,\n");
+        table.close();
         window_->show();
         window_->action("mn_About")->trigger();
         auto* version = window_->findChild<QDialog*>("frmAbout")->findChild<QLabel*>("version");
@@ -161,6 +165,9 @@ private slots:
         QVERIFY2(text.contains(QStringLiteral("Data folder: ") + dir_->path()), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("Source: A test source.")), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("this station database holds no Wind normals")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("DWD        1991-2020                1     0")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("  DWD: ")), qPrintable(text));  // its terms of use
+        table.remove();
     }
 
     // The data folder built beside the programs is the real one: its source, no demonstration label.

@@ -32,6 +32,10 @@ private slots:
         twin.Name = "Twin";
         stations.push_back(twin);
         zentrel::test::writeDataFolder(folder_, 13.01f, 41.99f, stations);
+        // The station table names the source of one Temp station; the others are not listed.
+        folder_.write("stations.csv", "variable,id,lat,lon,alt,name,source,period,years_min,years_max,note\nTemp,1," +
+                                          roundTripFloat(stations[0].Lat) + "," + roundTripFloat(stations[0].Lon) +
+                                          ",50,Station 0,WMO,1991-2020,30,30,\n");
         // Land of 300 m around the location, sea elsewhere.
         std::vector<std::tuple<float, float, uint8_t>> land;
         for (float lon = 11; lon < 15; lon += 0.05f)
@@ -59,6 +63,14 @@ private slots:
         w_->CmdDoubled->click();
         QVERIFY(messages.said().startsWith(QStringLiteral("Double Location Warning | Some of the selected stations are too "
                                                           "close to each other.\nDouble locations are skipped and inactivated! |")));
+        // The column after the fixed ones: the listed station's source and period, "-" for the
+        // others, nothing for the mean station.
+        const int source = w_->grdStation->columnCount() - 1;
+        QCOMPARE(w_->grdStation->horizontalHeaderItem(source)->text(), QStringLiteral("Source"));
+        for (int i = 1; i <= 12; ++i)
+            QCOMPARE(w_->grdStation->item(i - 1, source)->text(),
+                     ns[i].Name == "Station 0" ? QStringLiteral("WMO 1991-2020") : QStringLiteral("-"));
+        QVERIFY(w_->grdStation->item(20, source)->text().isEmpty());
         // Rows 13..20 empty, Mean in place; active rows in the selection colours, the doubled one not.
         for (QTableWidget* t : {w_->grdStation, w_->grdObservation}) {
             QCOMPARE(t->rowCount(), 21);

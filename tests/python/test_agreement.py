@@ -62,6 +62,7 @@ def assert_same(result, expected):
         for key in ("lon", "lat", "alt", "dist", "dir", "weight"):
             assert np.float32(mine[key]) == np.float32(theirs[key]), key
         np.testing.assert_array_equal(mine["data"], as_float32(theirs["data"]))
+        assert (mine["source"], mine["period"]) == (theirs["source"], theirs["period"])
     assert result.warnings == expected["warnings"]
     assert result.messages == expected["messages"]
 

@@ -464,7 +464,7 @@ ImportReport importClimat(const std::string& reportFolder, const std::string& st
             if (!acc.any[o]) continue;
             const auto& byMonth = acc.values[static_cast<size_t>(o)];
             complete[o] = true;
-            source[o] = {id, 9999, 0};
+            source[o] = {id, 9999, 0, "CLIMAT", {}, {}};
             for (int m = 1; m <= 12; ++m) {
                 const auto& v = byMonth[static_cast<size_t>(m)];
                 if (static_cast<int>(v.size()) < options.minYears || v.empty()) {
@@ -505,7 +505,7 @@ ImportReport importClimat(const std::string& reportFolder, const std::string& st
             for (int m = 1; m <= 12; ++m) st.Data[static_cast<size_t>(m)] = roundTo(et0[static_cast<size_t>(m)], 0.1);
             report.lists[PET].push_back(st);
             // PET stands on all four inputs: its years are the fewest of theirs.
-            StationSource petSource{id, 9999, 9999};
+            StationSource petSource{id, 9999, 9999, "CLIMAT", {}, "PET with assumed wind 2 m/s"};
             for (Observed o : {kTx, kTn, kE, kS}) {
                 petSource.yearsMin = std::min(petSource.yearsMin, source[o].yearsMin);
                 petSource.yearsMax = std::min(petSource.yearsMax, source[o].yearsMax);

@@ -20,8 +20,20 @@ namespace zentrel {
 
 namespace {
 
-constexpr const char* kFieldNames[21] = {"id",  "name", "country", "lat", "lon", "alt", "variable", "jan", "feb", "mar", "apr",
-                                         "may", "jun",  "jul",     "aug", "sep", "oct", "nov",      "dec", "years_min", "years_max"};
+constexpr const char* kFieldNames[24] = {"id",  "name", "country", "lat", "lon", "alt", "variable", "jan", "feb", "mar", "apr",
+                                         "may", "jun",  "jul",     "aug", "sep", "oct", "nov",      "dec", "years_min", "years_max",
+                                         "source", "period", "note"};
+
+// A station's observation period: empty (not known) or "first-last", two years 1000..2999
+// in order ("1991-2020").
+bool isPeriod(const std::string& text) {
+    if (text.empty()) return true;
+    if (text.size() != 9 || text[4] != '-') return false;
+    const std::string first = text.substr(0, 4), last = text.substr(5);
+    for (const std::string& y : {first, last})
+        if (y.find_first_not_of("0123456789") != std::string::npos || y[0] < '1' || y[0] > '2') return false;
+    return first <= last;
+}
 
 // The optional count of valid years: empty (not known) or a whole number 0..9999.
 bool parseYears(const std::string& text, int& out) {
@@ -34,13 +46,14 @@ bool parseYears(const std::string& text, int& out) {
 
 // Comment lines "# Key: value" with these keys describe the whole table.
 bool isAboutLine(std::string_view line) {
-    for (std::string_view key : {"# Source: ", "# Period: ", "# Derivation: ", "# Note: "})
+    for (std::string_view key : {"# Source: ", "# Period: ", "# Derivation: ", "# Note: ", "# Terms "})
         if (line.substr(0, key.size()) == key) return true;
     return false;
 }
 
-// Splits one CSV row; returns false when a quoted field is not closed.
-bool splitRow(std::string_view line, std::vector<std::string>& fields) {
+}  // namespace
+
+bool splitCsvRow(std::string_view line, std::vector<std::string>& fields) {
     fields.clear();
     std::string field;
     size_t i = 0;
@@ -75,6 +88,8 @@ bool splitRow(std::string_view line, std::vector<std::string>& fields) {
     }
 }
 
+namespace {
+
 bool parseNumber(const std::string& text, float& out) {
     const std::optional<float> v = parseDecimalFloat(text);  // no "0x10", "nan" or "inf"
     if (!v) return false;
@@ -104,15 +119,16 @@ ImportReport importCsvText(std::string_view text, const std::string& file) {
                                                               kFieldNames[field - 1], why)
                                                 : fmt::format("{}, line {}: {}", file, lineNumber, why));
         };
-        if (!splitRow(line, fields)) {
+        if (!splitCsvRow(line, fields)) {
             problem(0, "a quoted field has no closing quote; the row is dropped.");
             return;
         }
         // The variable first: the tally is per variable.
         const int variable = fields.size() >= 7 ? variableFromName(fields[6]) : -1;
-        if (fields.size() != 19 && fields.size() != 21) {
+        if (fields.size() != 19 && fields.size() != 21 && fields.size() != 24) {
             problem(0, fmt::format("{} fields, expected 19 (id, name, country, lat, lon, alt, variable and twelve "
-                                   "months) or 21 (and years_min, years_max); the row is dropped.",
+                                   "months), 21 (and years_min, years_max) or 24 (and source, period, note); the row "
+                                   "is dropped.",
                                    fields.size()));
             if (variable >= 0) {
                 report.tally[static_cast<size_t>(variable)].valuesRead++;
@@ -173,8 +189,8 @@ ImportReport importCsvText(std::string_view text, const std::string& file) {
             }
         }
         if (!ok) return;
-        StationSource source{fields[0], 0, 0};
-        if (fields.size() == 21) {
+        StationSource source{fields[0], 0, 0, {}, {}, {}};
+        if (fields.size() >= 21) {
             for (int f = 20; f <= 21; ++f) {
                 int& years = f == 20 ? source.yearsMin : source.yearsMax;
                 if (!parseYears(fields[static_cast<size_t>(f - 1)], years)) {
@@ -184,6 +200,17 @@ ImportReport importCsvText(std::string_view text, const std::string& file) {
                     return;
                 }
             }
+        }
+        if (fields.size() == 24) {
+            if (!isPeriod(fields[22])) {
+                problem(23, fmt::format("\"{}\" is not a period of years like 1991-2020; the row is dropped.",
+                                        fields[22]));
+                tally.dropped["malformed rows"]++;
+                return;
+            }
+            source.source = fields[21];
+            source.period = fields[22];
+            source.note = fields[23];
         }
         if (!seen.insert({fields[0], variable}).second) {
             problem(1, fmt::format("station \"{}\" has a second {} row; the first one is kept.", fields[0],

@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -13,6 +14,7 @@
 
 #include "data/normals_table.h"
 #include "data/station_file.h"
+#include "data/station_origins.h"
 #include "data/station_writer.h"
 #include "data/terrain.h"
 #include "error.h"
@@ -139,6 +141,30 @@ DataInfo describeDataFolder(const std::string& folder) {
         }
     }
     info.stations = static_cast<int>(distinct.size());
+
+    // The sources, from the station table; the terms from the about file's "Terms <source>:"
+    // lines, else the known ones.
+    if (readWhole(dir / kStationTableFileName, text, info.problems, "The station table")) {
+        info.stationTable = true;
+        try {
+            const StationOrigins origins = StationOrigins::parse(text, (dir / kStationTableFileName).string());
+            std::map<std::string, std::set<std::string>> periods;
+            for (const StationOrigins::Row& row : origins.rows()) {
+                info.sources[row.origin->source].stations[static_cast<size_t>(row.variable)]++;
+                if (!row.origin->period.empty()) periods[row.origin->source].insert(row.origin->period);
+            }
+            for (auto& [source, si] : info.sources) {
+                si.periods.assign(periods[source].begin(), periods[source].end());
+                const auto known = knownSourceTerms().find(source);
+                if (known != knownSourceTerms().end()) si.terms = known->second;
+                const std::string key = "Terms " + source + ": ";
+                for (const std::string& line : info.about)
+                    if (line.rfind(key, 0) == 0) si.terms = line.substr(key.size());
+            }
+        } catch (const Error& e) {
+            info.problems.push_back(e.what());
+        }
+    }
     return info;
 }
 
@@ -164,6 +190,25 @@ std::string formatDataInfo(const DataInfo& info) {
             out += fmt::format("{:<8}  {:>8}  {:>16}  {}\n", kVariableNames[static_cast<size_t>(v)], vi.stations,
                                vi.withoutAltitude, yearsText(vi));
     }
+    if (!info.stationTable) {
+        out += fmt::format("\nSources of the single stations: not known (the folder keeps no {}).\n", kStationTableFileName);
+    } else {
+        out += "\nStations per source\nSource     Period                Temp  Tmax  Tmin  Prec   Vap   PET  Wind   Sun\n";
+        for (const auto& [source, si] : info.sources) {
+            std::string periods;
+            for (const std::string& p : si.periods) periods += (periods.empty() ? "" : ", ") + p;
+            out += fmt::format("{:<10} {:<20}", source.empty() ? "-" : source, periods.empty() ? "-" : periods);
+            for (int n : si.stations) out += fmt::format(" {:>5}", n);
+            out += "\n";
+        }
+        bool heading = false;
+        for (const auto& [source, si] : info.sources) {
+            if (si.terms.empty()) continue;
+            if (!heading) out += "Terms of use:\n";
+            heading = true;
+            out += fmt::format("  {}: {}\n", source, si.terms);
+        }
+    }
     for (const std::string& p : info.problems) out += "Problem: " + p + "\n";
     return out;
 }
@@ -187,8 +232,58 @@ std::string formatDataInfoJson(const DataInfo& info) {
         vars[kVariableNames[static_cast<size_t>(v)]] = j;
     }
     doc["variables"] = vars;
+    doc["stationTable"] = info.stationTable;
+    nlohmann::ordered_json sources = nlohmann::ordered_json::object();
+    for (const auto& [source, si] : info.sources) {
+        nlohmann::ordered_json counts = nlohmann::ordered_json::object();
+        for (int v = 0; v < kVariableCount; ++v)
+            counts[kVariableNames[static_cast<size_t>(v)]] = si.stations[static_cast<size_t>(v)];
+        sources[source.empty() ? "-" : source] = {
+            {"periods", si.periods}, {"stations", counts}, {"terms", si.terms.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(si.terms)}};
+    }
+    doc["sources"] = sources;
     doc["problems"] = info.problems;
     // The folder's name and the problems quote bytes of the disk, which need not be UTF-8.
+    return doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string formatExcludedInfo(const std::string& folder) {
+    bool kept = false;
+    const std::vector<ExcludedStation> list = excludedStationsOf(folder, kept);
+    const std::string path = (fs::path(folder) / kExcludedFileName).string();
+    if (!kept) return fmt::format("The data folder {} keeps no list of excluded stations ({}).\n", folder, kExcludedFileName);
+    std::string out = fmt::format("Excluded stations: {} (from {})\n", list.size(), path);
+    for (const ExcludedStation& e : list) {
+        std::string who = e.id.empty() ? std::string("-") : e.id;
+        if (!e.name.empty()) who += " " + e.name;
+        if (!e.country.empty()) who += " (" + e.country + ")";
+        std::string what = e.variable.empty() ? std::string() : e.variable;
+        if (!e.source.empty()) what += (what.empty() ? "" : ", ") + e.source;
+        out += fmt::format("{}{}: {}\n", toValidUtf8(who), what.empty() ? "" : " [" + toValidUtf8(what) + "]",
+                           toValidUtf8(e.reason));
+    }
+    return out;
+}
+
+std::string formatExcludedInfoJson(const std::string& folder) {
+    bool kept = false;
+    const std::vector<ExcludedStation> list = excludedStationsOf(folder, kept);
+    nlohmann::ordered_json doc;
+    doc["folder"] = folder;
+    doc["kept"] = kept;
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    const auto number = [](float v) { return std::isfinite(v) ? nlohmann::ordered_json(v) : nlohmann::ordered_json(); };
+    for (const ExcludedStation& e : list)
+        rows.push_back({{"id", e.id},
+                        {"name", e.name},
+                        {"country", e.country},
+                        {"lat", number(e.lat)},
+                        {"lon", number(e.lon)},
+                        {"alt", e.alt == kUnknown ? nlohmann::ordered_json() : nlohmann::ordered_json(e.alt)},
+                        {"variable", e.variable.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(e.variable)},
+                        {"source", e.source.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(e.source)},
+                        {"reason", e.reason}});
+    doc["stations"] = rows;
     return doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
@@ -222,8 +317,8 @@ std::string writerNeedsMessage(const std::string& writer, int variable) {
                        kVariableNames[static_cast<size_t>(variable)], missingVariableMessage(variable));
 }
 
-void writeAboutFile(const std::string& folder, const std::vector<std::string>& lines,
-                    const std::array<VariableInfo, kVariableCount>& years, const std::string& built) {
+std::string aboutFileText(const std::vector<std::string>& lines, const std::array<VariableInfo, kVariableCount>& years,
+                          const std::string& built) {
     std::string text;
     for (const std::string& line : lines) text += line + "\n";
     for (int v = 0; v < kVariableCount; ++v)
@@ -231,7 +326,12 @@ void writeAboutFile(const std::string& folder, const std::vector<std::string>& l
             text += fmt::format("Years {}: {}\n", kVariableNames[static_cast<size_t>(v)],
                                 yearsText(years[static_cast<size_t>(v)]));
     if (!built.empty()) text += "Built: " + built + "\n";
-    writeTextFile((fs::path(folder) / kAboutFileName).string(), text);
+    return text;
+}
+
+void writeAboutFile(const std::string& folder, const std::vector<std::string>& lines,
+                    const std::array<VariableInfo, kVariableCount>& years, const std::string& built) {
+    writeTextFile((fs::path(folder) / kAboutFileName).string(), aboutFileText(lines, years, built));
 }
 
 }  // namespace zentrel

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,13 @@ struct VariableInfo {
     int yearsMax = 0;         ///< most valid years behind any of its normals, 0 when not known
 };
 
+/// The stations of one source, from the folder's station table.
+struct SourceInfo {
+    std::vector<std::string> periods;               ///< the stations' observation periods, sorted
+    std::array<int, kVariableCount> stations{};     ///< station records per variable
+    std::string terms;                              ///< terms of use, "" when not known
+};
+
 struct DataInfo {
     std::string folder;
     bool exists = false;         ///< the folder is there
@@ -38,6 +46,9 @@ struct DataInfo {
     int withoutAltitude = 0;  ///< distinct stations with unknown altitude
     float latMin = 0, latMax = 0, lonMin = 0, lonMax = 0;  ///< extent of the stations (when any)
     bool terrain = false;     ///< the elevation raster is there
+    bool stationTable = false;  ///< the folder keeps a station table (stations.csv)
+    /// By source name ("" for rows that name none), from the station table.
+    std::map<std::string, SourceInfo> sources;
     /// Station files that are missing or cannot be read, one sentence each.
     std::vector<std::string> problems;
 };
@@ -51,6 +62,12 @@ std::string formatDataInfo(const DataInfo& info);
 
 /// The description as a JSON object.
 std::string formatDataInfoJson(const DataInfo& info);
+
+/// The stations the folder's excluded list names, with their reasons, as text lines (or the
+/// sentence that the folder keeps no such list). Throws Error when the list cannot be read.
+std::string formatExcludedInfo(const std::string& folder);
+/// The same as a JSON object: {"folder", "kept", "stations": [{id, name, ..., reason}]}.
+std::string formatExcludedInfoJson(const std::string& folder);
 
 /// False when the folder's station files of `variable` are all there and hold no station:
 /// the database has no normals of it. True otherwise (missing files are left to the loader to
@@ -68,8 +85,12 @@ std::string skippedVariableNote(int variable);
 /// station database holds no Wind normals; add them with zentrel data import-csv."
 std::string writerNeedsMessage(const std::string& writer, int variable);
 
-/// Writes the about file of `folder` (replacing it atomically): `lines`, then per variable
-/// with known years "Years <Variable>: <min>..<max>", then `built`.
+/// The about file's text: `lines`, then per variable with known years
+/// "Years <Variable>: <min>..<max>", then "Built: " and `built` (when not empty).
+std::string aboutFileText(const std::vector<std::string>& lines, const std::array<VariableInfo, kVariableCount>& years,
+                          const std::string& built);
+
+/// Writes the about file of `folder` (aboutFileText, replacing it atomically).
 void writeAboutFile(const std::string& folder, const std::vector<std::string>& lines,
                     const std::array<VariableInfo, kVariableCount>& years, const std::string& built);
 

@@ -11,6 +11,9 @@
 #include <filesystem>
 #include <set>
 
+#include "data/data_info.h"
+#include "data/normals_table.h"
+#include "data/station_origins.h"
 #include "error.h"
 
 namespace zentrel {
@@ -67,7 +70,8 @@ private:
 /// Hard links (or copies, across file systems) the entries of `from` that are not part of a
 /// station database into `to`.
 void carryOver(const fs::path& from, const fs::path& to) {
-    std::set<std::string> database{"DEMONSTRATION"};
+    // What describes the old stations goes with them.
+    std::set<std::string> database{"DEMONSTRATION", kAboutFileName, kStationTableFileName, kExcludedFileName};
     for (int v = 0; v < kVariableCount; ++v)
         for (const std::string& name : stationFilesOf(v)) database.insert(name);
     std::error_code ec;
@@ -96,7 +100,7 @@ std::string stagingFolderOf(const std::string& folder) {
 }
 
 void replaceStationDatabase(const std::string& folder, const StationLists& lists,
-                            const std::function<bool()>& cancelled) {
+                            const std::function<bool()>& cancelled, const std::map<std::string, std::string>& described) {
     const fs::path target = withoutTrailingSlash(folder);
     std::error_code ec;
     const bool exists = fs::exists(target, ec);
@@ -112,6 +116,7 @@ void replaceStationDatabase(const std::string& folder, const StationLists& lists
         if (cancelled && cancelled()) throw DatabaseReplaceCancelled{};
         writeVariableFiles(staging.path().string(), v, lists[static_cast<size_t>(v)]);
     }
+    for (const auto& [name, text] : described) writeTextFile((staging.path() / name).string(), text);
     if (exists) carryOver(target, staging.path());
     if (cancelled && cancelled()) throw DatabaseReplaceCancelled{};
     if (!exists) {

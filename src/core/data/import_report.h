@@ -19,12 +19,17 @@ struct VariableTally {
     std::map<std::string, int> stationsDropped;  ///< stations not written, by reason
 };
 
-/// Where a written station's normals come from: the station's own id and the smallest and
-/// largest number of valid years behind its twelve monthly normals (0 when not known).
+/// Where a written station's normals come from: the station's own id, the smallest and
+/// largest number of valid years behind its twelve monthly normals (0 when not known), and,
+/// where the input names them, the source ("WMO", "DWD" ...), the station's observation period
+/// ("1991-2020") and a short note (empty when not known).
 struct StationSource {
     std::string id;
     int yearsMin = 0;
     int yearsMax = 0;
+    std::string source;
+    std::string period;
+    std::string note;
 };
 
 /// Result of an import: the stations to write, the tally and every problem met on the way.
@@ -41,6 +46,9 @@ struct ImportReport {
     std::vector<std::string> problems;
     /// Further lines for the summary (what the source cannot give, derived variables).
     std::vector<std::string> notes;
+    /// The stations the builder of the input left out, as a CSV text with its header
+    /// (id,name,country,lat,lon,alt,variable,source,reason), kept in the folder; empty when none.
+    std::string excluded;
 };
 
 /// Lowest and highest plausible monthly normal of a variable (°C, mm, hPa, m/s, fraction);

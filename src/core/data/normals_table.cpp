@@ -13,17 +13,12 @@
 
 namespace zentrel {
 
-namespace {
-
-// A text field, quoted only where it holds a comma or a quote.
 std::string csvField(const std::string& text) {
     if (text.find_first_of(",\"") == std::string::npos) return text;
     std::string out = "\"";
     for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
     return out + "\"";
 }
-
-}  // namespace
 
 std::string formatNormalsTable(const ImportReport& report) {
     std::string out = "# Station normals, one row per station and variable; read by zentrel data import-csv\n";

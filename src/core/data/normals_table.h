@@ -14,6 +14,9 @@ namespace zentrel {
 /// unknown year counts are empty fields. The same report gives the same bytes.
 std::string formatNormalsTable(const ImportReport& report);
 
+/// A CSV text field, quoted only where it holds a comma or a quote.
+std::string csvField(const std::string& text);
+
 /// Writes `text` to `path`, replacing it atomically. Throws Error naming the file.
 void writeTextFile(const std::string& path, const std::string& text);
 

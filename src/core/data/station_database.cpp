@@ -75,6 +75,18 @@ void StationDatabase::LoadCandidates(int variable, float lon, float lat, Station
     }
 }
 
+std::shared_ptr<const StationOrigins> StationDatabase::origins() const {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (originsRead_) return origins_;
+    }
+    auto origins = stationOriginsOf(folder_);
+    std::lock_guard<std::mutex> lock(mutex_);
+    origins_ = std::move(origins);
+    originsRead_ = true;
+    return origins_;
+}
+
 void StationDatabase::preload() const {
     for (int v = 0; v < kVariableCount; ++v) {
         if (v != Temp && v != Prec) {
@@ -276,6 +288,7 @@ bool StationDatabase::changedOnDisk() const {
 
 int StationDatabase::refresh() {
     std::lock_guard<std::mutex> lock(mutex_);
+    originsRead_ = false;  // stationOriginsOf reads the table again only when it changed
     int dropped = 0;
     for (auto it = files_.begin(); it != files_.end();) {
         long long size = 0, mtime = 0;

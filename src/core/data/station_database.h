@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "data/station_file.h"
+#include "data/station_origins.h"
 #include "engine/geometry.h"  // SpherePoint: pure spherical arithmetic
 
 namespace zentrel {
@@ -50,6 +51,11 @@ public:
     /// stations in `excluded` are left out as if the files did not hold them.
     void LoadCandidates(int variable, float lon, float lat, StationTable& table,
                         const StationExclusion* excluded = nullptr) const;
+
+    /// The folder's station table (where each station comes from), read on first use; null when
+    /// the folder keeps none. refresh() reads it again when it changed. Throws Error when it
+    /// cannot be read.
+    std::shared_ptr<const StationOrigins> origins() const;
 
     /// Reads every station file the loader can ask for, so later queries never touch the disk.
     /// Missing files are left for the query that needs them to report.
@@ -110,6 +116,8 @@ private:
     mutable std::map<std::string, Entry> files_;
     std::atomic<uint64_t> generation_{0};
     mutable std::map<SourcesKey, std::shared_ptr<const Sources>> sourcesKept_;
+    mutable bool originsRead_ = false;
+    mutable std::shared_ptr<const StationOrigins> origins_;
 };
 
 }  // namespace zentrel

@@ -11,6 +11,7 @@
 
 #include "base/records.h"
 #include "data/station_database.h"
+#include "data/station_origins.h"
 #include "engine/geometry.h"
 #include "engine/neighbour_pairs.h"
 #include "error.h"
@@ -125,6 +126,16 @@ VariableResult Engine::result() const {
     r.result = res;
     r.warnings = warn;
     r.messages = messages;
+    // The sources of the neighbours, where the folder keeps a station table. A table that cannot
+    // be read costs the sources, not the estimate.
+    try {
+        const auto origins = database_ ? database_->origins()
+                             : dataFolder_.empty() ? nullptr
+                                                   : stationOriginsOf(dataFolder_);
+        attachOrigins(r, origins.get());
+    } catch (const Error& e) {
+        r.messages.push_back({"Station sources", e.what()});
+    }
     return r;
 }
 

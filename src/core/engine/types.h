@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -47,6 +48,19 @@ struct Station {
     int16_t Active = 0;     ///< 1 = takes part in the estimate
     std::string DirCode = "  ";  ///< 2-character compass sector of Dir
     float Weight = 0;       ///< interpolation weight
+};
+
+/// Where a station's normals come from, kept beside the station files (which do not carry it):
+/// the source's name ("WMO", "DWD" ...), the station's own observation period ("1991-2020"),
+/// the fewest and most valid years behind its twelve normals and a short note. Empty texts and
+/// 0 years mean not known.
+struct StationOrigin {
+    std::string id;
+    std::string source;
+    std::string period;
+    int yearsMin = 0;
+    int yearsMax = 0;
+    std::string note;
 };
 
 /// The most neighbours an estimate takes (MaxStat's upper limit).
@@ -142,6 +156,9 @@ struct VariableResult {
     EstimateResult result;
     WarningFlags warnings;
     std::vector<Message> messages;
+    /// The origin of each neighbour, by neighbour index 1..20 (0 and 21 unused); null where the
+    /// data folder keeps no station table or the table does not list the station.
+    std::array<std::shared_ptr<const StationOrigin>, 22> origins{};
 };
 
 /// False when the engine made no annual values (index 13) for the result: with a single active

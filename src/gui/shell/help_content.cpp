@@ -174,10 +174,12 @@ a station shows strange data, too few stations take part, or a station lies with
 <p>The station files, the elevation raster "10k8b.raw" and the maps are read from the folder
 <code>ZentrelData</code> beside the program. Another folder can be named with
 <code>--data FOLDER</code> on the command line or with the environment variable
-<code>ZENTREL_DATA</code>. The default folder holds real station normals derived from CLIMAT
-reports; they carry no wind speed, so Wind is skipped and said once. Help &gt; About, page
-"About the data", describes the folder in use: source, period, stations per variable, extent and
-how it was built. The folder <code>DemoData</code> beside the program holds a demonstration database
+<code>ZENTREL_DATA</code>. The default folder holds real station normals; a variable the folder
+holds no stations of (Wind, in a folder imported from CLIMAT reports alone) is skipped and said
+once. Help &gt; About, page "About the data", describes the folder in use: source, period,
+stations per variable and per source, terms of use, extent and how it was built. The
+WorkBench's station table names the source and period of each neighbour ("-" where the folder
+does not say). The folder <code>DemoData</code> beside the program holds a demonstration database
 of 20000 stations: when the folder in use holds demonstration data, the title bar of the main window
 says so: such estimates show how the program works but are not real climate values.</p>
 

@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 
 #include "data/data_info.h"
+#include "data/station_origins.h"
 #include "shell/screen_number.h"
 #include "formats/picture.h"
 #include "season/thresholds.h"
@@ -276,6 +277,10 @@ void frmwork::createControls() {
                           QStringLiteral("^|Longitude [\u00B0]|Latitude [\u00B0]|Altitude [m]|Distance [km]|Direction|Direction|"
                                          "Station Name        |Country Name         "),
                           neighbourRows());
+    // One column after the fixed ones, where the grid has room: each station's source and period,
+    // from the data folder's station table ("-" where the folder keeps none).
+    grdStation->setColumnCount(grdStation->columnCount() + 1);
+    grdStation->setHorizontalHeaderItem(grdStation->columnCount() - 1, new QTableWidgetItem(QStringLiteral("Source")));
     grdObservation = makeGrid(views_, "grdObservation",
                               QStringLiteral("^| January | February |  March  |  April  |   May   |  June   |  July   | "
                                              "August | September | October | November | December | Annual | Weight"),
@@ -561,15 +566,19 @@ void frmwork::colourRows(QTableWidget& table) {
 
 void frmwork::drawStationTable() {
     const NeighbourSet& ns = engine_->ns;
+    const VariableResult result = engine_->result();
     for (int i = 1; i <= 21; ++i) {
         const bool used = i == 21 || i <= ns.NeighbourCount;
         const Station& s = ns[i];
+        // The mean station (row 21) is no single station: no source.
+        const QString source =
+            i <= kMaxNeighbours ? QString::fromStdString(originText(result.origins[static_cast<size_t>(i)].get())) : QString();
         const QStringList cells = used ? QStringList{pic(s.Lon, "###0.00"), pic(s.Lat, "##0.00"), pic(s.Alt, "###0"),
                                                      pic(s.Dist, "####.0"), pic(s.Dir, "##0"),
                                                      QString::fromStdString(s.DirCode), QString::fromStdString(s.Name),
-                                                     QString::fromStdString(s.Country)}
-                                       : QStringList(8, QString());
-        for (int c = 0; c < 8; ++c) setCell(*grdStation, i - 1, c, cells[c]);
+                                                     QString::fromStdString(s.Country), source}
+                                       : QStringList(9, QString());
+        for (int c = 0; c < 9; ++c) setCell(*grdStation, i - 1, c, cells[c]);
     }
     colourRows(*grdStation);
     grdStation->resizeColumnsToContents();

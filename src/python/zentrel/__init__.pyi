@@ -43,6 +43,17 @@ class _Neighbour(TypedDict):
     active: bool
     weight: float
     data: _Months
+    source: str | None
+    """where the station's normals come from ("WMO", "JMA world", "JMA Japan", "DWD", "CLIMAT");
+    None where the data folder keeps no station table (and always for the mean station)"""
+    period: str | None
+    """the station's own observation period, e.g. "1991-2020"; None when not known"""
+    years_min: int | None
+    """fewest valid years behind its twelve normals; None when not known"""
+    years_max: int | None
+    """most valid years behind its twelve normals; None when not known"""
+    note: str | None
+    """a short note, e.g. "adjusted to 1991-2020"; None when there is none"""
 
 def default_data_folder(data: str | os.PathLike[str] | None = None) -> str:
     """The data folder Database(data) opens, found as the zentrel programs find theirs: data when
@@ -125,7 +136,9 @@ class Result:
     @property
     def neighbours(self) -> Any:
         """A pandas DataFrame, one row per neighbour, nearest first, with the monthly data as
-        columns jan..dec and annual; without pandas the same as neighbour_list."""
+        columns jan..dec and annual, then where each comes from (source, period,
+        years_min, years_max, note; None where the data folder does not say); without
+        pandas the same as neighbour_list."""
     @property
     def neighbour_list(self) -> list[_Neighbour]:
         """The neighbours as dicts, nearest first."""
