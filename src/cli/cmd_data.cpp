@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -20,6 +21,7 @@
 #include "data/csv_import.h"
 #include "data/database_replace.h"
 #include "data/data_folder.h"
+#include "kriging/model_file.h"
 #include "data/data_info.h"
 #include "data/normals_table.h"
 #include "data/folder_report.h"
@@ -165,6 +167,12 @@ int finish(const ImportReport& report, const std::string& out, const std::string
     }
     std::fputs(formatImportSummary(report).c_str(), stdout);
     std::printf("Station database written to %s\n", out.c_str());
+    // The default method's models, derived now rather than by the first estimate; each is keyed
+    // by the stations it was made from, so a reader in between derives its own, never a mix.
+    const auto start = std::chrono::steady_clock::now();
+    prepareKrigingModels(out);
+    std::printf("Kriging models prepared in %.1f s\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     return kExitOk;
 }
 

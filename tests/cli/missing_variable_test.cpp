@@ -42,7 +42,7 @@ TEST(MissingVariable, TheMissingVariableAloneIsADataErrorNamingIt) {
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find(kWind + "; add them with zentrel data import-csv."), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
-    for (const std::string& command : {"raster --var Wind --bbox 11,43,13,41 --res 1 --mask /nonexistent.img -o " + at("w.img"),
+    for (const std::string& command : {"raster --var Wind --bbox 11,41,13,43 --res 1 --mask /nonexistent.img -o " + at("w.img"),
                                       batch() + "--vars Wind --out " + at("b"), std::string("validate --var Wind --folds 3")}) {
         const CliResult c = runCli(command + data());
         EXPECT_EQ(c.code, 1) << command;

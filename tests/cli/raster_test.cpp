@@ -201,7 +201,7 @@ TEST_F(RasterCommand, QuantitiesNotEstimatedAreNoDataNeverZero) {
     TempFolder folder("cli-raster-missing");
     for (const char* method : {"described", "robust", "adaptive"}) {
         const CliResult r = runCliOk(std::string("raster --var Temp --period all --quantities best,stderr,low,high,bias "
-                                               "--bbox 20,-35,50,0 --res 1 --quiet --method ") +
+                                               "--bbox 100,-80,170,-64 --res 1 --quiet --method ") +
                                    method + " -o " + folder.file("m.tif"));
         const Surface s = readSurface(folder.file("m.tif"));
         ASSERT_EQ(s.bands, 65);

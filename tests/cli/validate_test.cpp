@@ -70,9 +70,9 @@ TEST(MapAudit, RobustAndAdaptiveWorldMapsStayWithinTheWorldsRecords) {
         const CliResult r = runCliOk(std::string("validate --map --bbox -180,-60,180,84 --res 3 --worst 3 --threads 2 --method ") +
                                    method + " --json " + json);
         const nlohmann::json doc = readJson(json);
-        ASSERT_EQ(doc["variables"].size(), 7u) << method;  // every variable but Wind
+        ASSERT_EQ(doc["variables"].size(), 8u) << method;  // every variable
         for (const auto& v : doc["variables"]) {
-            EXPECT_GT(v["cells"].get<long long>(), 1000) << method << " " << v["variable"];
+            EXPECT_GT(v["cells"].get<long long>(), 500) << method << " " << v["variable"];  // Wind has the fewest
             EXPECT_EQ(v["recordCells"], 0) << method << " " << v["variable"] << ", worst cells: " << v["worst"].dump();
         }
     }

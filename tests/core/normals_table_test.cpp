@@ -21,11 +21,11 @@ ImportReport twoStations() {
     b.Country = "Norway";
     // Lists in each variable's own order; the table orders rows by id, then variable.
     r.lists[Prec] = {a};
-    r.sources[Prec] = {{"16239", 12, 19}};
+    r.sources[Prec] = {{"16239", 12, 19, "", "", ""}};
     r.lists[Temp] = {b, a};
-    r.sources[Temp] = {{"01001", 18, 19}, {"16239", 10, 17}};
+    r.sources[Temp] = {{"01001", 18, 19, "", "", ""}, {"16239", 10, 17, "", "", ""}};
     r.lists[Sun] = {b};
-    r.sources[Sun] = {{"01001", 0, 0}};
+    r.sources[Sun] = {{"01001", 0, 0, "", "", ""}};
     return r;
 }
 

@@ -179,7 +179,7 @@ private slots:
         main.show();
         main.action("mn_About")->trigger();
         const QString text = main.findChild<QPlainTextEdit*>("dataInfo")->toPlainText();
-        QVERIFY2(text.contains(QStringLiteral("Source: Deutscher Wetterdienst, CLIMAT reports.")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("Source: WMO Climatological Standard Normals 1991-2020")), qPrintable(text));
         QVERIFY2(!text.contains(QStringLiteral("DEMONSTRATION")), qPrintable(text));
     }
 

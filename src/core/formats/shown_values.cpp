@@ -1,8 +1,10 @@
 // The estimated quantities as outputs show them, NaN where not estimated.
 #include "formats/shown_values.h"
 
+#include <algorithm>
 #include <limits>
 
+#include "base/records.h"
 #include "season/cycle.h"
 
 namespace zentrel {
@@ -16,8 +18,10 @@ float shownValue(const VariableResult& r, ShownQuantity q, int m, float k) {
         case ShownQuantity::Best: return e.Best[i];
         case ShownQuantity::StdErr: return e.HasStdErr ? e.StdErr[i] : kNone;
         case ShownQuantity::Bias: return e.HasStdErr ? e.Bias[i] : kNone;
-        case ShownQuantity::Low: return ClipValue(lowBound(e, m, k), r.variable);
-        case ShownQuantity::High: return ClipValue(highBound(e, m, k), r.variable);
+        // An interval reaching beyond the world's records says nothing more than the records
+        // do (a log-scale error far from every neighbour grows without bound): it ends there.
+        case ShownQuantity::Low: return std::max(ClipValue(lowBound(e, m, k), r.variable), recordsOfPeriod(r.variable, m).low);
+        case ShownQuantity::High: return std::min(ClipValue(highBound(e, m, k), r.variable), recordsOfPeriod(r.variable, m).high);
     }
     return kNone;
 }

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <thread>
 
+#include "base/records.h"
 #include "error.h"
 #include "maps/georeference.h"
 #include "maps/raster_export.h"
@@ -161,8 +162,13 @@ float surfaceValue(const SurfaceLayout& layout, int band, const EstimateResult& 
     switch (layout.quantityOfBand(band)) {
         case SurfaceQuantity::Best: value = ClipValue(e.Best[m], layout.Variable); break;
         case SurfaceQuantity::StdErr: value = e.HasStdErr ? e.StdErr[m] : kNone; break;
-        case SurfaceQuantity::Low: value = ClipValue(lowBound(e, period, k), layout.Variable); break;
-        case SurfaceQuantity::High: value = ClipValue(highBound(e, period, k), layout.Variable); break;
+        // Bounds end at the world's records, as every output shows them.
+        case SurfaceQuantity::Low:
+            value = std::max(ClipValue(lowBound(e, period, k), layout.Variable), recordsOfPeriod(layout.Variable, period).low);
+            break;
+        case SurfaceQuantity::High:
+            value = std::min(ClipValue(highBound(e, period, k), layout.Variable), recordsOfPeriod(layout.Variable, period).high);
+            break;
         case SurfaceQuantity::Bias: value = e.HasStdErr ? e.Bias[m] : kNone; break;
     }
     if (!std::isfinite(value)) return kSurfaceNoData;
