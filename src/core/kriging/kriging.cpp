@@ -256,9 +256,11 @@ std::array<float, kMaxCovariates> globalFit(const std::vector<KrigingRow>& rows,
     std::vector<double> u(rows.size(), 1.0);
     for (int iter = 0; iter < 8; ++iter) {
         std::vector<double> A(ix(p * p), 0), B(ix(p), 0);
+        double weightSum = 0;
         for (size_t j = 0; j < rows.size(); ++j) {
             const KrigingRow& row = rows[j];
             const double w = u[j] / row.variance;
+            weightSum += w;
             for (int a = 0; a < p; ++a) {
                 B[ix(a)] += w * row.dX[ix(a)] * row.season[ix(month)];
                 for (int c = 0; c <= a; ++c) A[ix(a * p + c)] += w * row.dX[ix(a)] * row.dX[ix(c)];
@@ -266,8 +268,12 @@ std::array<float, kMaxCovariates> globalFit(const std::vector<KrigingRow>& rows,
         }
         for (int a = 0; a < p; ++a) {
             for (int c = 0; c < a; ++c) A[ix(c * p + a)] = A[ix(a * p + c)];
+            // A covariate whose rows differ by rounding only (every station at one altitude)
+            // has nothing to fit: fitted on the rounding, the altitude terms of such a network
+            // took -5 K per km and an error of thousands of K.
+            const bool spread = A[ix(a * p + a)] > 1e-12 * weightSum;
             A[ix(a * p + a)] += 1e-6 * (A[ix(a * p + a)] + 1e-6);
-            if (!fitted(a)) A[ix(a * p + a)] += 1e12;  // its coefficient held at 0
+            if (!fitted(a) || !spread) A[ix(a * p + a)] += 1e12;  // its coefficient held at 0
         }
         if (!choleskySolve(A, p, B, 1)) break;
         for (int a = 0; a < p; ++a) b[ix(a)] = static_cast<float>(B[ix(a)]);
@@ -320,13 +326,17 @@ Shared& shared() {
     return s;
 }
 
-uint64_t settingsFingerprint(const ProgramSettings& s) {
+}  // namespace
+
+uint64_t krigingSettingsFingerprint(const ProgramSettings& s) {
     uint64_t h = 0;
     for (double v : {double(s.MaxStat), double(s.MaxDist), double(s.NeighbAlt), double(s.MinHigh), double(s.MaxHigh),
                      double(s.MinDist), double(s.PowExp)})
         h = mix(h, std::hash<double>{}(v));
     return h;
 }
+
+namespace {
 
 uint64_t exclusionFingerprint(const StationExclusion* excluded) {
     uint64_t h = 1;
@@ -432,7 +442,7 @@ std::vector<Station> KrigingModel::extremeStations(const ProgramSettings& settin
                                                    std::shared_ptr<const StationDatabase> database,
                                                    const StationExclusion* excluded) {
     database = databaseOf(folder, std::move(database));
-    const Key key{folder, database.get(), database->generation(), -1, exclusionFingerprint(excluded), settingsFingerprint(settings)};
+    const Key key{folder, database.get(), database->generation(), -1, exclusionFingerprint(excluded), krigingSettingsFingerprint(settings)};
     Shared& sh = shared();
     std::lock_guard building(sh.build);
     {
@@ -487,7 +497,7 @@ std::shared_ptr<const KrigingModel> KrigingModel::get(const ProgramSettings& set
                                                       const StationExclusion* excluded) {
     database = databaseOf(folder, std::move(database));
     const Key key{folder, database.get(), database->generation(), variable, exclusionFingerprint(excluded),
-                  settingsFingerprint(settings)};
+                  krigingSettingsFingerprint(settings)};
     Shared& sh = shared();
     auto find = [&]() -> std::shared_ptr<const KrigingModel> {
         std::lock_guard lock(sh.mutex);
