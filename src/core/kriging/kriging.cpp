@@ -326,17 +326,13 @@ Shared& shared() {
     return s;
 }
 
-}  // namespace
-
-uint64_t krigingSettingsFingerprint(const ProgramSettings& s) {
+uint64_t settingsFingerprint(const ProgramSettings& s) {
     uint64_t h = 0;
     for (double v : {double(s.MaxStat), double(s.MaxDist), double(s.NeighbAlt), double(s.MinHigh), double(s.MaxHigh),
                      double(s.MinDist), double(s.PowExp)})
         h = mix(h, std::hash<double>{}(v));
     return h;
 }
-
-namespace {
 
 uint64_t exclusionFingerprint(const StationExclusion* excluded) {
     uint64_t h = 1;
@@ -438,11 +434,13 @@ std::shared_ptr<KrigingModel> bareModel(const std::string& folder, int variable)
 
 }  // namespace
 
+uint64_t krigingSettingsFingerprint(const ProgramSettings& settings) { return settingsFingerprint(settings); }
+
 std::vector<Station> KrigingModel::extremeStations(const ProgramSettings& settings, const std::string& folder,
                                                    std::shared_ptr<const StationDatabase> database,
                                                    const StationExclusion* excluded) {
     database = databaseOf(folder, std::move(database));
-    const Key key{folder, database.get(), database->generation(), -1, exclusionFingerprint(excluded), krigingSettingsFingerprint(settings)};
+    const Key key{folder, database.get(), database->generation(), -1, exclusionFingerprint(excluded), settingsFingerprint(settings)};
     Shared& sh = shared();
     std::lock_guard building(sh.build);
     {
@@ -497,7 +495,7 @@ std::shared_ptr<const KrigingModel> KrigingModel::get(const ProgramSettings& set
                                                       const StationExclusion* excluded) {
     database = databaseOf(folder, std::move(database));
     const Key key{folder, database.get(), database->generation(), variable, exclusionFingerprint(excluded),
-                  krigingSettingsFingerprint(settings)};
+                  settingsFingerprint(settings)};
     Shared& sh = shared();
     auto find = [&]() -> std::shared_ptr<const KrigingModel> {
         std::lock_guard lock(sh.mutex);
