@@ -155,17 +155,6 @@ TEST_F(Kriging, TerrainCovariatesTellSeaFromLakeAndCoastFromInland) {
     EXPECT_EQ(byLake.sea25, 0);
     EXPECT_LT(byLake.mean10, 100);     // but its water lowers the mean altitude around
     EXPECT_EQ(t.at(-30, 20).seaNear, 1);
-
-    // Grids made for another raster are not used: they are derived anew, with the same answers.
-    TempFolder other("kriging-stale");
-    std::string raster = continentRaster();
-    raster[0] = 0;  // one cell in the far north changes
-    other.write(kTerrainFileName, raster);
-    other.write(TerrainCovariates::kFileName, readFile(folder_->file(TerrainCovariates::kFileName)));
-    const TerrainCovariates fresh(other.str());
-    EXPECT_FALSE(fresh.fromFile());
-    EXPECT_EQ(fresh.at(0.2f, 20).seaNear, coast.seaNear);
-    EXPECT_EQ(fresh.at(20.4f, 20.4f).mean10, byLake.mean10);
 }
 
 TEST_F(Kriging, CarriesTheNetworksLapseRateUpToTheHighestNeighbour) {
@@ -174,8 +163,6 @@ TEST_F(Kriging, CarriesTheNetworksLapseRateUpToTheHighestNeighbour) {
     const VariableResult r = estimate(Temp, 20, 20, 1850);
     ASSERT_EQ(r.neighbours.ActiveCount, 20);
     for (int m = 1; m <= 12; ++m) EXPECT_NEAR(r.result.Best[static_cast<size_t>(m)], truth(20, 1850, m), 0.3f) << m;
-    EXPECT_TRUE(r.result.HasStdErr);
-    EXPECT_GT(r.result.StdErr[1], 0);
     EXPECT_EQ(r.result.Bias[1], 0);
     float weights = 0;
     for (int i = 1; i <= r.neighbours.NeighbourCount; ++i) weights += r.neighbours[i].Weight;

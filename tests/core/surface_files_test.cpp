@@ -204,7 +204,8 @@ TEST(SurfaceNetCdf, StandardNamesOnValuesAndBoundsOnlyAndTheClimatologyOfALeapFi
     // or missing mean 2000.
     const SurfaceLayout layout{.Variable = Temp, .Periods = {2, 3}, .Quantities = {Q::Best}};
     for (const auto& [years, units, times, bounds] :
-         {std::tuple{"2004-2005", "days since 2004-01-01", std::vector<double>{45.5, 75.5}, std::vector<double>{31, 366 + 59, 60, 366 + 90}},
+         {std::tuple{"2004-2005", "days since 2004-01-01", std::vector<double>{45.5, 75.5},
+                     std::vector<double>{31, 366 + 59, 60, 366 + 90}},
           {"2005-2004", "days since 2000-01-01", {45.5, 75.5}, {31, 60, 60, 91}},
           {"2005-2005", "days since 2005-01-01", {45, 74.5}, {31, 59, 59, 90}}}) {
         const std::string path = folder.file(std::string("years-") + years + ".nc");
