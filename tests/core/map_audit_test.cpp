@@ -50,6 +50,9 @@ TEST(MapAudit, EachCellBeyondTheRecordsIsCountedOnceAndListedWithItsNeighbours) 
     EXPECT_EQ(v.recordCells, 16);
     EXPECT_EQ(v.recordPeriods, 16);  // March only: the annual mean stays within its record
     EXPECT_EQ(v.envelopeCells, 16);  // the envelope lies within the records
+    // March, and the year: its envelope is the mean of the months' (a year of months within
+    // theirs is within it), here 357 mm a month against 426.
+    EXPECT_EQ(v.envelopePeriods, 32);
     EXPECT_NEAR(v.range[0].high, 5000, 1);
     ASSERT_EQ(v.worst.size(), 3u);
     for (const AuditCell& c : v.worst) {
