@@ -180,3 +180,17 @@ TEST(EstimateCommand, KrigingIsTheDefaultAndEachMethodHasItsNames) {
     EXPECT_EQ(described.find("Robust Altitude and Gradient Corrections"), std::string::npos);
     for (const std::string& text : {described, robust}) EXPECT_NE(text.find("Climate Gradient Correction"), std::string::npos);
 }
+
+// The table writes sunshine as the outputs do: a fraction the described method's altitude slope
+// carries above 1 (0.90 at sea level rising 0.1 per km, extrapolated to 3000 m) is 1.00.
+TEST(EstimateCommand, TheTableShowsASunshineFractionEstimatedAboveOneAsOne) {
+    const TempFolder folder("cli-sunny");
+    std::vector<Station> ring = ringOfEightStations();
+    for (Station& s : ring) s.Data.fill(0.9f + 0.0001f * s.Alt);
+    writeDataFolder(folder, 10, 45, ring);
+    const CliResult r = runCliOk("estimate --lon 10 --lat 45 --alt 3000 --var Sun --method described --data " + folder.str());
+    std::istringstream in(r.out.substr(r.out.find("March")));
+    std::string name, best;
+    in >> name >> best;
+    EXPECT_EQ(best, "1.00") << r.out;
+}

@@ -156,3 +156,30 @@ TEST(ClimatImport, PlausibleRangeEdgesAreKeptAndAHairBeyondIsReported) {
         EXPECT_EQ(reported(k, "20 (R1)"), !cases[k].precipitationKept) << "case " << k;
     }
 }
+
+// A mean temperature of 10.5 C may lie up to 1 K outside the mean minimum and maximum of its
+// month (rounding of the three normals), not more.
+TEST(ClimatImport, MeanTemperatureAtMostOneDegreeOutsideTheMeanMinimumAndMaximumIsKept) {
+    const struct {
+        const char *tx, *tn;
+        bool kept;
+    } cases[] = {{"150", "114", true}, {"150", "116", false}, {"096", "050", true}, {"094", "050", false}};
+    test::TempFolder folder("climat-mean-edges");
+    std::string text = "year;month;IIiii;G1;Po;G1;P;G1;sn;T;st;G1;sn;Tx;sn;Tn;G1;e;G1;R1;Rd;nr;G1;S1;ps;G1;mp;mT;mTx;"
+                       "mTn;G1;me;mR;mS\n";
+    for (size_t k = 0; k < std::size(cases); ++k)
+        text += "2019;0" + std::to_string(k + 1) + ";10001;1;10100;2;10150;3;0;105;020;4;0;" + cases[k].tx + ";0;" + cases[k].tn +
+                ";;;6;0010;3;05;;;;;;;;;;;;\n";
+    folder.write("CLIMAT_RAW_201901.txt", text);
+    ClimatOptions o;
+    o.fromYear = o.toYear = 2019;
+    o.minYears = 1;
+    const ImportReport r = importClimat(folder.str(), kList, o);
+    for (size_t k = 0; k < std::size(cases); ++k) {
+        const std::string at = "CLIMAT_RAW_201901.txt, line " + std::to_string(k + 2) + ", field 10 (T)";
+        const bool reported = std::any_of(r.problems.begin(), r.problems.end(), [&](const std::string& p) { return p.find(at) == 0; });
+        EXPECT_EQ(reported, !cases[k].kept) << "Tx " << cases[k].tx << ", Tn " << cases[k].tn;
+    }
+    EXPECT_EQ(std::count_if(r.problems.begin(), r.problems.end(), [](const std::string& p) { return p.find("CLIMAT_RAW") == 0; }), 2)
+        << "the maxima and minima themselves are kept";
+}

@@ -70,7 +70,8 @@ TEST(CsvValueChecks, ImpossibleAltitudesNonNumbersAndValuesBeyondThePlausibleRan
 
     const std::tuple<const char*, const char*, bool> cases[] = {{"Temp", "55", true},  {"Temp", "55.1", false}, {"Tmin", "-90", true},  {"Tmin", "-90.1", false},
                  {"Prec", "0", true},   {"Prec", "-0.1", false}, {"Prec", "3000", true}, {"Prec", "3000.1", false},
-                 {"Vap", "80", true},   {"Vap", "80.1", false},  {"PET", "500", true},   {"PET", "500.1", false}};
+                 {"Vap", "80", true},   {"Vap", "80.1", false},  {"PET", "500", true},   {"PET", "500.1", false},
+                 {"Wind", "0", true},   {"Wind", "-0.1", false}, {"Wind", "40", true},   {"Wind", "40.1", false}};
     for (const auto& [variable, value, kept] : cases) {
         const ImportReport r = importCsvText(kHead + row("1", "10", value, variable), "n.csv");
         EXPECT_EQ(r.problems.empty(), kept) << variable << " " << value;

@@ -91,13 +91,16 @@ TEST_F(DataFolderLookup, XdgDataHomeNamesTheUserFolderAndARelativeOneIsIgnored) 
     EXPECT_EQ(userDataBase(), (fs::path(home()) / ".local" / "share" / "zentrel").string());
 }
 
-TEST_F(DataFolderLookup, MapsBesideTheDataFolderComeBeforeTheInstalledMaps) {
+TEST_F(DataFolderLookup, MapsBesideTheProgramThenBesideTheDataFolderThenTheUsersThenInstalled) {
+    const std::string data = (root_.path() / "other" / "ZentrelData").string();
     const std::string installedMaps = make(root_.path() / "prefix" / "share" / "zentrel" / "rastelldata");
-    EXPECT_EQ(locateMapFolder(bin(), user()), installedMaps);
-    const std::string other = make(root_.path() / "other" / "rastelldata");
-    EXPECT_EQ(locateMapFolder(bin(), (root_.path() / "other" / "ZentrelData").string()), other);
+    EXPECT_EQ(locateMapFolder(bin(), data), installedMaps);
+    const std::string userMaps = make(fs::path(home()) / ".local" / "share" / "zentrel" / "rastelldata");
+    EXPECT_EQ(locateMapFolder(bin(), data), userMaps);
+    const std::string besideData = make(root_.path() / "other" / "rastelldata");
+    EXPECT_EQ(locateMapFolder(bin(), data), besideData);
     const std::string besideProgram = make(fs::path(bin()) / "rastelldata");
-    EXPECT_EQ(locateMapFolder(bin(), (root_.path() / "other" / "ZentrelData").string()), besideProgram);
+    EXPECT_EQ(locateMapFolder(bin(), data), besideProgram);
 }
 
 TEST_F(DataFolderLookup, WhereReportMarksTheUsedRuleAndTheMissingOnes) {

@@ -47,6 +47,17 @@ void addRun(Fnv& fnv, const Engine& e) {
                    e.warn.WarnFew, e.warn.WarnHit})
         fnv.add(b ? 1 : 0);
 }
+// The next random land point (lon, lat and the raster's altitude).
+Location landPoint(uint64_t& state, const TerrainRaster& raster) {
+    for (;;) {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        const float lon = -180.0f + 360.0f * static_cast<float>((state >> 20) % 100000) / 100000.0f;
+        const float lat = -60.0f + 140.0f * static_cast<float>((state >> 40) % 100000) / 100000.0f;
+        int16_t sea = 0;
+        const int16_t alt = raster.altitude(lon, lat, sea);
+        if (!sea) return {"", lon, lat, static_cast<float>(alt)};
+    }
+}
 // Random land points with all eight variables, then a walk over a grid with changing settings.
 uint64_t estimatesDigest(const std::string& folder) {
     auto db = std::make_shared<StationDatabase>(folder);
@@ -55,16 +66,10 @@ uint64_t estimatesDigest(const std::string& folder) {
     Engine e(settings, folder, db);
     Fnv fnv;
     uint64_t state = 2024;
-    for (int done = 0; done < 300;) {
-        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-        const float lon = -180.0f + 360.0f * static_cast<float>((state >> 20) % 100000) / 100000.0f;
-        const float lat = -60.0f + 140.0f * static_cast<float>((state >> 40) % 100000) / 100000.0f;
-        int16_t sea = 0;
-        const int16_t alt = raster.altitude(lon, lat, sea);
-        if (sea) continue;
-        ++done;
+    for (int done = 0; done < 300; ++done) {
+        const Location place = landPoint(state, raster);
         for (int v = 0; v < kVariableCount; ++v) {
-            e.Run(v, {"", lon, lat, static_cast<float>(alt)});
+            e.Run(v, place);
             addRun(fnv, e);
         }
     }
@@ -86,6 +91,26 @@ uint64_t estimatesDigest(const std::string& folder) {
         }
     return fnv.h;
 }
+// The default method (kriging) on random land points with all eight variables, then with fewer
+// neighbours (a model fitted on the other selection must not serve).
+uint64_t krigingDigest(const std::string& folder) {
+    auto db = std::make_shared<StationDatabase>(folder);
+    TerrainRaster raster(folder);
+    ProgramSettings settings;
+    Engine e(settings, folder, db);
+    Fnv fnv;
+    uint64_t state = 1206;
+    for (int done = 0; done < 60; ++done) {
+        settings.MaxStat = static_cast<int16_t>(done < 40 ? 20 : 12);
+        const Location place = landPoint(state, raster);
+        for (int v = 0; v < kVariableCount; ++v) {
+            if (done >= 40 && v != Temp && v != Prec) continue;
+            e.Run(v, place);
+            addRun(fnv, e);
+        }
+    }
+    return fnv.h;
+}
 }  // namespace
 
 TEST(EngineDigest, EstimatesOnTheDefaultDataAreUnchanged) {
@@ -93,4 +118,10 @@ TEST(EngineDigest, EstimatesOnTheDefaultDataAreUnchanged) {
     const auto folder = std::filesystem::read_symlink("/proc/self/exe").parent_path() / kDemoFolderName;
     if (!std::filesystem::exists(folder / kTerrainFileName)) GTEST_SKIP() << "bin/DemoData not built (scripts/build-data.sh)";
     EXPECT_EQ(estimatesDigest(folder.string()), 0x36f1853d610cf898ULL);
+}
+
+TEST(EngineDigest, KrigingEstimatesOnTheDefaultDataAreUnchanged) {
+    const auto folder = std::filesystem::read_symlink("/proc/self/exe").parent_path() / kDemoFolderName;
+    if (!std::filesystem::exists(folder / kTerrainFileName)) GTEST_SKIP() << "bin/DemoData not built (scripts/build-data.sh)";
+    EXPECT_EQ(krigingDigest(folder.string()), 0xd86b26165e7d91bbULL);
 }

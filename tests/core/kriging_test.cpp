@@ -155,31 +155,6 @@ TEST_F(Kriging, TerrainCovariatesTellSeaFromLakeAndCoastFromInland) {
     EXPECT_EQ(byLake.sea25, 0);
     EXPECT_LT(byLake.mean10, 100);     // but its water lowers the mean altitude around
     EXPECT_EQ(t.at(-30, 20).seaNear, 1);
-
-    // Grids made for another raster are not used: they are derived anew, with the same answers.
-    TempFolder other("kriging-stale");
-    std::string raster = continentRaster();
-    raster[0] = 0;  // one cell in the far north changes
-    other.write(kTerrainFileName, raster);
-    other.write(TerrainCovariates::kFileName, readFile(folder_->file(TerrainCovariates::kFileName)));
-    const TerrainCovariates fresh(other.str());
-    EXPECT_FALSE(fresh.fromFile());
-    EXPECT_EQ(fresh.at(0.2f, 20).seaNear, coast.seaNear);
-    EXPECT_EQ(fresh.at(20.4f, 20.4f).mean10, byLake.mean10);
-}
-
-TEST_F(Kriging, CarriesTheNetworksLapseRateUpToTheHighestNeighbour) {
-    // 1850 m is above all but one station (1887 m): only the coefficients fitted on the
-    // leave-one-out rows can bring the neighbours' values up there.
-    const VariableResult r = estimate(Temp, 20, 20, 1850);
-    ASSERT_EQ(r.neighbours.ActiveCount, 20);
-    for (int m = 1; m <= 12; ++m) EXPECT_NEAR(r.result.Best[static_cast<size_t>(m)], truth(20, 1850, m), 0.3f) << m;
-    EXPECT_TRUE(r.result.HasStdErr);
-    EXPECT_GT(r.result.StdErr[1], 0);
-    EXPECT_EQ(r.result.Bias[1], 0);
-    float weights = 0;
-    for (int i = 1; i <= r.neighbours.NeighbourCount; ++i) weights += r.neighbours[i].Weight;
-    EXPECT_NEAR(weights, 1, 1e-4);
 }
 
 TEST_F(Kriging, LapseRateFollowsTheSeasonOfEachHemisphere) {
@@ -192,26 +167,6 @@ TEST_F(Kriging, LapseRateFollowsTheSeasonOfEachHemisphere) {
         for (int m = 1; m <= 12; ++m)
             EXPECT_NEAR(r.result.Best[static_cast<size_t>(m)], seasonalTmin(lat, 1850, m), 0.3f) << "lat " << lat << " month " << m;
     }
-}
-
-TEST_F(Kriging, AboveEveryNeighbourTheStandardLapseRateTakesOver) {
-    // The fitted model reaches the highest neighbour; above, temperatures fall by 6.5 K per km,
-    // as in the other methods (the network's winter rate is 4.5 K per km). The estimate alone:
-    // Run would also keep Tmin below this network's mean temperature.
-    ProgramSettings s;
-    s.Method = Method::Kriging;
-    Engine engine(s, folder_->str(), std::make_shared<StationDatabase>(folder_->str()));
-    engine.Select(Tmin, Location{"", 20, 20, 4000});
-    engine.ActivateNeighbours();
-    engine.BuildMeanStation();
-    engine.Estimate();
-    const VariableResult r = engine.result();
-    float highest = 0;
-    for (int i = 1; i <= r.neighbours.NeighbourCount; ++i) highest = std::max(highest, r.neighbours[i].Alt);
-    const float reach = highest;
-    for (int m : {1, 7})
-        EXPECT_NEAR(r.result.Best[static_cast<size_t>(m)], seasonalTmin(20, reach, m) - 0.0065f * (4000 - reach), 0.3f) << m;
-    EXPECT_GT(r.result.StdErr[1], 0.002f * (4000 - reach)) << "the altitude beyond counts in the error";
 }
 
 TEST_F(Kriging, PositiveQuantitiesGetRatioSpaceBounds) {

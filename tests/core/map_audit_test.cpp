@@ -50,6 +50,9 @@ TEST(MapAudit, EachCellBeyondTheRecordsIsCountedOnceAndListedWithItsNeighbours) 
     EXPECT_EQ(v.recordCells, 16);
     EXPECT_EQ(v.recordPeriods, 16);  // March only: the annual mean stays within its record
     EXPECT_EQ(v.envelopeCells, 16);  // the envelope lies within the records
+    // March, and the year: its envelope is the mean of the months' (a year of months within
+    // theirs is within it), here 357 mm a month against 426.
+    EXPECT_EQ(v.envelopePeriods, 32);
     EXPECT_NEAR(v.range[0].high, 5000, 1);
     ASSERT_EQ(v.worst.size(), 3u);
     for (const AuditCell& c : v.worst) {
@@ -97,4 +100,32 @@ TEST(MapAudit, CellsWhoseVariablesAreNoOneClimateAreCountedTogether) {
     EXPECT_EQ(odd.examples[0].month, 3);
     // Not judged when a variable of the pair was not audited.
     EXPECT_FALSE(map.audit({Temp, Tmin}, 1).consistency.temperatures);
+}
+
+TEST(MapAudit, ADryCellBelowItsEnvelopeIsJudgedByTheRatioOfTheDriestBoundToIt) {
+    // March rain 10 mm at sea level rising 0.7 mm per m to 500 mm at 700 m: the altitude slope
+    // carried 390 m below the stations' mean takes the cells (at -40 m) below 0, written as 0.
+    RingMap map(10);
+    std::vector<Station> ring = ringOfEightStations();
+    for (Station& s : ring) s.Data[3] = 10 + 0.7f * s.Alt;
+    writeDataFolder(map.folder, 10, 45, ring);
+    const VariableAudit v = map.audit({Prec}, 1).variables.at(0);
+    EXPECT_EQ(v.envelopeCells, 16);
+    ASSERT_FALSE(v.worst.empty());
+    const AuditCell& c = v.worst[0];
+    EXPECT_EQ(c.period, 3);
+    EXPECT_EQ(c.value, 0);
+    EXPECT_NEAR(c.envelope.low, 10 / 1.5f / std::exp2(0.04f), 1e-3f);  // the driest, 40 m higher
+    EXPECT_NEAR(c.excess, std::log(c.envelope.low + 1), 1e-6);  // ratios offset by 1 mm
+}
+
+TEST(MapAudit, VapourPressureJustOverOnePercentAboveSaturationAtTmaxIsInconsistentAndJustUnderIsNot) {
+    // Saturation at a Tmax of 10 C is 12.28 hPa; rounding of the written values is allowed 1 %.
+    RingMap map(10);
+    for (const auto& [vap, counted] : {std::pair{12.35f, 0}, {12.45f, 16}}) {
+        std::vector<Station> ring = ringOfEightStations();
+        for (Station& s : ring) s.Data[3] = vap;
+        map.folder.write("vap.txt", stationLines(ring));
+        EXPECT_EQ(map.audit({Tmax, Vap}, 1).consistency.saturationCells, counted) << vap;
+    }
 }

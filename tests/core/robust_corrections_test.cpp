@@ -31,6 +31,20 @@ TEST(RobustCorrections, AltitudeSlopeIsShrunkTowardsTheLapseRate) {
     EXPECT_NEAR(robust.run(st, 10.2f, 50.2f, 500, Vap).VertGrad[1], -0.006 * 2e6 / (2e6 + 1e4), 1e-6);
 }
 
+TEST(RobustCorrections, TemperatureSlopeIsCappedJustBeyondMinusTwelveAndPlusEightKPerKm) {
+    // As above, Sxx = k: the shrunk slope is the mean of the fitted one and -6.5 K/km.
+    struct Case { float fitted, kept; bool capped; };
+    for (const Case& c : {Case{-0.0177f, -0.012f, true}, {-0.0173f, -0.0119f, false}, {0.0227f, 0.008f, true}, {0.0223f, 0.0079f, false}}) {
+        const std::vector<Station> st{makeStation(10, 50, 0, 10, "a"), makeStation(10.5f, 50, 1000, 10 + 1000 * c.fitted, "b"),
+                                      makeStation(10, 50.5f, 2000, 10 + 2000 * c.fitted, "c")};
+        Bench robust;
+        robust.settings.RobustCorr = 1;
+        const EstimateResult& r = robust.run(st, 10.2f, 50.2f, 500);
+        EXPECT_NEAR(r.VertGrad[1], c.kept, 1e-6) << c.fitted;
+        EXPECT_EQ((r.Caps[1] & CapSlope) != 0, c.capped) << c.fitted;
+    }
+}
+
 TEST(RobustCorrections, NarrowAltitudeRangeStaysWithinPhysicalBounds) {
     // Ten neighbours within 9 m of altitude and noisy values: the least-squares slope is
     // several K/m and a location 3000 m higher is extrapolated far out of range.

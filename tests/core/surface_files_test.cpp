@@ -173,3 +173,51 @@ TEST(SurfaceNetCdf, CfClimatologyAxisBoundsCrsWktAndTheYearInAVariableOfItsOwn) 
     EXPECT_NE(ncText(nc, var, "long_name").find("standard error"), std::string::npos);
     nc_close(nc);
 }
+
+TEST(SurfaceNetCdf, StandardNamesOnValuesAndBoundsOnlyAndTheClimatologyOfALeapFirstYear) {
+    maps_test::ScratchFolder folder;
+    const SurfaceGrid grid = surfaceGrid(5, 45, 7, 46, 1);
+    using Q = SurfaceQuantity;
+    // CF standard names: none for an error, for annual precipitation (mm per year is no amount)
+    // or for sunshine.
+    for (const auto& [variable, monthly, annual] :
+         {std::tuple{Temp, "air_temperature", "air_temperature"}, {Tmin, "air_temperature", "air_temperature"},
+          {Prec, "lwe_thickness_of_precipitation_amount", "(missing)"},
+          {Vap, "water_vapor_partial_pressure_in_air", "water_vapor_partial_pressure_in_air"},
+          {Wind, "wind_speed", "wind_speed"}, {Sun, "(missing)", "(missing)"}}) {
+        const SurfaceLayout layout{.Variable = variable, .Periods = {1, 13}, .Quantities = {Q::Best, Q::StdErr, Q::Low, Q::High}};
+        const std::string path = folder.file(std::string(kVariableNames[static_cast<size_t>(variable)]) + ".nc");
+        SurfaceNetCdfWriter writer(path, grid, layout, {});
+        writeAll(writer, grid, layout, 1);
+        writer.finish();
+        int nc = -1, var = -1;
+        ASSERT_EQ(nc_open(path.c_str(), NC_NOWRITE, &nc), NC_NOERR);
+        for (Q q : layout.Quantities)
+            for (bool isAnnual : {false, true}) {
+                const std::string name = netCdfVariableName(variable, q, isAnnual);
+                ASSERT_EQ(nc_inq_varid(nc, name.c_str(), &var), NC_NOERR) << name;
+                EXPECT_EQ(ncText(nc, var, "standard_name"), q == Q::StdErr ? "(missing)" : isAnnual ? annual : monthly) << name;
+            }
+        nc_close(nc);
+    }
+    // February and March of normals from 2004 (a leap year) to 2005; years in the wrong order
+    // or missing mean 2000.
+    const SurfaceLayout layout{.Variable = Temp, .Periods = {2, 3}, .Quantities = {Q::Best}};
+    for (const auto& [years, units, times, bounds] :
+         {std::tuple{"2004-2005", "days since 2004-01-01", std::vector<double>{45.5, 75.5},
+                     std::vector<double>{31, 366 + 59, 60, 366 + 90}},
+          {"2005-2004", "days since 2000-01-01", {45.5, 75.5}, {31, 60, 60, 91}},
+          {"2005-2005", "days since 2005-01-01", {45, 74.5}, {31, 59, 59, 90}}}) {
+        const std::string path = folder.file(std::string("years-") + years + ".nc");
+        SurfaceNetCdfWriter writer(path, grid, layout, {{"climatology_years", years}});
+        writeAll(writer, grid, layout, 1);
+        writer.finish();
+        int nc = -1, var = -1;
+        ASSERT_EQ(nc_open(path.c_str(), NC_NOWRITE, &nc), NC_NOERR);
+        ASSERT_EQ(nc_inq_varid(nc, "time", &var), NC_NOERR);
+        EXPECT_EQ(ncText(nc, var, "units"), units) << years;
+        EXPECT_EQ(ncValues(nc, "time", 2), times) << years;
+        EXPECT_EQ(ncValues(nc, "climatology_bounds", 4), bounds) << years;
+        nc_close(nc);
+    }
+}

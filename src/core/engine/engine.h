@@ -174,6 +174,7 @@ private:
         int variable = -1;
         const StationExclusion* excluded = nullptr;
         uint64_t generation = 0;
+        uint64_t settings = 0;  ///< the neighbour selection the model was fitted with
         bool operator==(const KrigingKey&) const = default;
     } krigingKey_;
 };

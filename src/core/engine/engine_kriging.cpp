@@ -14,7 +14,8 @@ size_t ix(int i) { return static_cast<size_t>(i); }
 }  // namespace
 
 void Engine::prepareKriging() {
-    const KrigingKey key{variable, excluded_, database_ ? database_->generation() : 0};
+    // The settings may change between runs of one engine (they are the caller's).
+    const KrigingKey key{variable, excluded_, database_ ? database_->generation() : 0, krigingSettingsFingerprint(settings_)};
     if (kriging_ && key == krigingKey_) return;
     kriging_ = nullptr;
     kriging_ = KrigingModel::get(settings_, dataFolder_, database_, variable, excluded_);

@@ -257,9 +257,11 @@ std::array<float, kMaxCovariates> globalFit(const std::vector<KrigingRow>& rows,
     std::vector<double> u(rows.size(), 1.0);
     for (int iter = 0; iter < 8; ++iter) {
         std::vector<double> A(ix(p * p), 0), B(ix(p), 0);
+        double weightSum = 0;
         for (size_t j = 0; j < rows.size(); ++j) {
             const KrigingRow& row = rows[j];
             const double w = u[j] / row.variance;
+            weightSum += w;
             for (int a = 0; a < p; ++a) {
                 B[ix(a)] += w * row.dX[ix(a)] * row.season[ix(month)];
                 for (int c = 0; c <= a; ++c) A[ix(a * p + c)] += w * row.dX[ix(a)] * row.dX[ix(c)];
@@ -267,8 +269,12 @@ std::array<float, kMaxCovariates> globalFit(const std::vector<KrigingRow>& rows,
         }
         for (int a = 0; a < p; ++a) {
             for (int c = 0; c < a; ++c) A[ix(c * p + a)] = A[ix(a * p + c)];
+            // A covariate whose rows differ by rounding only (every station at one altitude)
+            // has nothing to fit: fitted on the rounding, the altitude terms of such a network
+            // took -5 K per km and an error of thousands of K.
+            const bool spread = A[ix(a * p + a)] > 1e-12 * weightSum;
             A[ix(a * p + a)] += 1e-6 * (A[ix(a * p + a)] + 1e-6);
-            if (!fitted(a)) A[ix(a * p + a)] += 1e12;  // its coefficient held at 0
+            if (!fitted(a) || !spread) A[ix(a * p + a)] += 1e12;  // its coefficient held at 0
         }
         if (!choleskySolve(A, p, B, 1)) break;
         for (int a = 0; a < p; ++a) b[ix(a)] = static_cast<float>(B[ix(a)]);
@@ -428,6 +434,8 @@ std::shared_ptr<KrigingModel> bareModel(const std::string& folder, int variable)
 }
 
 }  // namespace
+
+uint64_t krigingSettingsFingerprint(const ProgramSettings& settings) { return settingsFingerprint(settings); }
 
 std::vector<Station> KrigingModel::extremeStations(const ProgramSettings& settings, const std::string& folder,
                                                    std::shared_ptr<const StationDatabase> database,

@@ -87,6 +87,10 @@ struct KrigingRow {
     std::array<float, 12> season{};  ///< by season: (1 - south) r[k] + south r[k + 6]
 };
 
+/// Fingerprint of the settings a model depends on: those of the neighbour selection its
+/// leave-one-out rows were made with.
+uint64_t krigingSettingsFingerprint(const ProgramSettings& settings);
+
 /// What the kriging method makes of one location (months 0..11, working scale except best).
 struct KrigingOutcome {
     std::array<float, 12> best{};    ///< the variable's unit, before any limit

@@ -1,0 +1,404 @@
+// The kriging method (the program's default) pinned on a small fixed network with sea, relief and
+// both hemispheres; its thresholds, limits and one climate per place tested at their edges.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "data/station_database.h"
+#include "data/station_writer.h"
+#include "data/terrain.h"
+#include "engine/engine.h"
+#include "fixture.h"
+#include "kriging/kriging.h"
+
+using namespace zentrel;
+using namespace zentrel::test;
+
+namespace {
+
+size_t ix(int i) { return static_cast<size_t>(i); }
+constexpr float kPi = 3.14159265f;
+
+// The land of the fixture (m), NaN for sea. North: a plain at 150 m (lon 0..30, lat 30..55)
+// with a ridge of 2600 m along 15 E. South: a plateau at 300 m (lon 130..150, lat -40..-20)
+// with a ridge of 1500 m along 140 E. By the date line: land at 500 m east of it (lon -180..-170,
+// lat 58..66) and an island at 200 m west of it (lon 172..178, lat 60..64), so that the grids on
+// either side of the line differ. Far south: an ice sheet (lon 60..80, lat -75..-65) rising from
+// 100 m at the coast to 3000 m, its stations on the coast only.
+float iceEdgeDegrees(float lon, float lat) { return std::min({lon - 60, 80 - lon, lat + 75, -65 - lat}); }
+float landAltitude(float lon, float lat) {
+    if (lon >= 0 && lon < 30 && lat >= 30 && lat < 55) return 150 + 2450 * std::exp(-std::pow((lon - 15) / 2.5f, 2.0f));
+    if (lon >= 130 && lon < 150 && lat >= -40 && lat < -20) return 300 + 1200 * std::exp(-std::pow((lon - 140) / 2, 2.0f));
+    if (lon >= -180 && lon < -170 && lat >= 58 && lat < 66) return 500;
+    if (lon >= 172 && lon < 178 && lat >= 60 && lat < 64) return 200;
+    if (lon >= 60 && lon < 80 && lat >= -75 && lat < -65) return 100 + 2900 * std::min(iceEdgeDegrees(lon, lat) / 4, 1.0f);
+    return NAN;
+}
+
+std::string pinnedRaster() {
+    std::string bytes(static_cast<size_t>(kTerrainColumns) * kTerrainRows, '\xff');
+    for (int r = 0; r < kTerrainRows; ++r)
+        for (int c = 0; c < kTerrainColumns; ++c) {
+            const float alt = landAltitude(-180 + (static_cast<float>(c) + 0.5f) / 12, 90 - (static_cast<float>(r) + 0.5f) / 12);
+            const size_t at = static_cast<size_t>(r) * kTerrainColumns + static_cast<size_t>(c);
+            if (!std::isnan(alt)) bytes[at] = static_cast<char>(std::lround((alt + 40) / 20));  // byte * 20 - 40 m
+        }
+    return bytes;
+}
+
+// Degrees to the nearest coast of the station's land, 0..5 as continentality 0..1.
+float continentality(float lon, float lat) {
+    float d = 0;
+    if (lat > 0 && lon >= 0) d = std::min({lon, 30 - lon, lat - 30, 55 - lat});
+    else if (lat < -60) d = iceEdgeDegrees(lon, lat);
+    else if (lat < 0) d = std::min({lon - 130, 150 - lon, lat + 40, -20 - lat});
+    else d = std::min(lat - 58, 66 - lat);
+    return std::clamp(d / 5, 0.0f, 1.0f);
+}
+
+// The station climate: a mean temperature falling 0.6 K per degree of latitude and 6 K per km,
+// with a seasonal swing growing inland; a daily range growing inland; precipitation wetter by
+// the sea and up the ridges, most in the local summer; vapour pressure at three quarters of
+// saturation at Tmin. Every station and month carries its own noise, so that coefficients,
+// weights and errors all show in the numbers.
+StationLists pinnedStations() {
+    Random random{20261206};
+    struct Region { int count; float lon0, lon1, lat0, lat1; };
+    const Region regions[] = {{34, 0.3f, 29.7f, 30.3f, 54.7f}, {24, 130.3f, 149.7f, -39.7f, -20.3f},
+                              {8, 180.2f, 189.6f, 58.5f, 65.5f}, {5, 172.3f, 177.7f, 60.3f, 63.7f},
+                              {12, 60.2f, 79.8f, -74.8f, -65.2f}};
+    StationLists lists;
+    int k = 0;
+    for (const Region& region : regions)
+        for (int i = 0; i < region.count; ++i, ++k) {
+            float lon = random.uniform(region.lon0, region.lon1), lat = random.uniform(region.lat0, region.lat1);
+            while (lat < -60 && iceEdgeDegrees(lon, lat) > 0.6f) {  // the ice sheet's coast
+                lon = random.uniform(region.lon0, region.lon1);
+                lat = random.uniform(region.lat0, region.lat1);
+            }
+            if (lon > 180) lon -= 360;
+            const float alt = std::round(landAltitude(lon, lat) + random.uniform(0, 200));
+            const float c = continentality(lon, lat), a = std::fabs(lat);
+            std::array<Station, kVariableCount> s;
+            for (Station& one : s) one = makeStation(lon, lat, alt, 0, "P" + std::to_string(k));
+            for (int m = 1; m <= 12; ++m) {
+                const float summer = std::cos(2 * kPi * static_cast<float>(m - (lat > 0 ? 7 : 1)) / 12);
+                const float temp = 32 - 0.6f * a + (4 + 8 * c + 0.1f * a) * summer - 0.006f * alt + random.uniform(-0.5f, 0.5f);
+                const float range = 7 + 5 * c + summer + random.uniform(-0.5f, 0.5f);
+                const float prec = (40 + 60 * (1 - c) + 0.04f * alt) * (1 + 0.7f * summer) * std::exp(random.uniform(-0.2f, 0.2f));
+                s[ix(Temp)].Data[ix(m)] = std::round(temp * 10) / 10;
+                s[ix(Tmax)].Data[ix(m)] = std::round((temp + range / 2) * 10) / 10;
+                s[ix(Tmin)].Data[ix(m)] = std::round((temp - range / 2) * 10) / 10;
+                s[ix(Prec)].Data[ix(m)] = std::round(prec);
+                s[ix(Vap)].Data[ix(m)] =
+                    std::round(0.75f * saturationOverWater(temp - range / 2) * std::exp(random.uniform(-0.05f, 0.05f)) * 10) / 10;
+            }
+            for (int v : {Temp, Tmax, Tmin, Prec, Vap}) lists[ix(v)].push_back(s[ix(v)]);
+        }
+    return lists;
+}
+
+class KrigingPinned : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        folder_ = new TempFolder("kriging-pinned");
+        folder_->write(kTerrainFileName, pinnedRaster());
+        writeStationDatabase(folder_->str(), pinnedStations());
+        TerrainCovariates::writeDerived(folder_->str(), folder_->file(TerrainCovariates::kFileName));
+        database_ = new std::shared_ptr<const StationDatabase>(std::make_shared<StationDatabase>(folder_->str()));
+    }
+    static void TearDownTestSuite() {
+        delete database_;
+        delete folder_;
+    }
+    static VariableResult estimate(int variable, float lon, float lat, float alt) {
+        const ProgramSettings s;  // the defaults: the kriging method
+        Engine engine(s, folder_->str(), *database_);
+        return engine.Run(variable, Location{"", lon, lat, alt});
+    }
+    static TempFolder* folder_;
+    static std::shared_ptr<const StationDatabase>* database_;
+};
+TempFolder* KrigingPinned::folder_ = nullptr;
+std::shared_ptr<const StationDatabase>* KrigingPinned::database_ = nullptr;
+
+struct PinnedPlace {
+    const char* what;
+    float lon, lat, alt;
+};
+const PinnedPlace kPlaces[] = {
+    {"north plain among its stations", 8, 40, 300},
+    {"north ridge above the highest neighbour", 15, 45, 4000},
+    {"north depression far below the lowest neighbour", 22, 42, -400},
+    {"at sea off the west coast, too few active neighbours for an error", -1.5f, 42, 0},
+    {"south plateau among its stations", 136, -30, 420},
+    {"east of the date line, neighbours on both sides", -179.95f, 62, 500},
+    {"inland above a coastal network", -175, 62, 2000},
+    {"on an ice sheet above its coastal stations, sea terms held near theirs", 70, -70, 3000},
+};
+
+// January, July and the annual value of Best, January and July of StdErr.
+struct Pinned {
+    int place, variable;
+    float best1, best7, best13, stdErr1, stdErr7;
+};
+
+// Computed by this code at the commit that added them, on the fixture above (printed by the
+// test below when they change), and checked by hand where a number has an obvious size: the
+// annual mean temperature of the plain (6.1 C), the southern plateau (11.5 C), the depression
+// at -400 m (9.5 C) and the date line (-8.0 C) lie within 0.2 K of the stations' climate
+// (32 - 0.6 |lat| - 6 K per km); the ridge, the inland place by the date line and the ice
+// sheet (-29.2 C against -29.2 C) are colder than that by 6.5 K per km above their highest
+// neighbour; July is warm in the north and January in the south; vapour pressure lies below
+// saturation at Tmax. The errors above and below the neighbours are large: a place's height
+// above the terrain around lies beyond every neighbour's. The place at sea has five active
+// neighbours, too few for an error. Pinned to 2e-4 of the value (of 1 below 1): a changed
+// coefficient, kernel, row count or prior shows; rounding of a distance does not.
+const Pinned kPinned[] = {
+    {0, Temp, -9.79283, 22.2687, 6.13911, 0.349784, 0.32155},
+    {0, Tmax, -4.23449, 28.8274, 12.1264, 0.26631, 0.38648},
+    {0, Tmin, -15.233, 15.6828, 0.152891, 0.545257, 0.340837},
+    {0, Prec, 18.3091, 100.802, 52.3946, 1.23321, 9.92967},
+    {0, Vap, 1.43145, 13.6249, 6.02232, 0.0733638, 0.457979},
+    {1, Temp, -31.8836, 0.0665026, -20.2392, 5.41042, 4.22038},
+    {1, Tmax, -26.6643, 7.29973, -12.1398, 5.22901, 5.14167},
+    {1, Tmin, -41.7067, -6.79214, -27.7, 2.71844, 4.16497},
+    {1, Prec, 76.2752, 295.415, 234.459, 51.2659, 983.579},
+    {1, Vap, 0.270391, 2.70936, 1.13641, 0.821621, 1.71906},
+    {2, Temp, -9.16622, 25.374, 9.45317, 5.38179, 5.16722},
+    {2, Tmax, -3.36329, 32.0811, 15.0666, 5.28043, 5.99578},
+    {2, Tmin, -13.7145, 18.4661, 3.57589, 3.53566, 4.92122},
+    {2, Prec, 6.60162, 52.9179, 30.5267, 5.42846, 107.125},
+    {2, Vap, 1.43348, 16.2942, 7.10107, 1.59936, 6.44602},
+    {3, Temp, 0.903632, 20.951, 8.08545, 0, 0},
+    {3, Tmax, 5.96237, 24.9602, 13.0239, 0, 0},
+    {3, Tmin, -4.74319, 16.704, 3.7881, 0, 0},
+    {3, Prec, 36.7198, 162.7, 102.361, 0, 0},
+    {3, Vap, 3.563, 8.11502, 6.48996, 0, 0},
+    {4, Temp, 26.2438, -3.48821, 11.452, 0.379586, 0.447341},
+    {4, Tmax, 32.7871, 2.02638, 17.4112, 0.531654, 0.311363},
+    {4, Tmin, 19.6866, -8.88995, 5.5169, 0.327195, 0.706834},
+    {4, Prec, 87.7002, 15.9557, 56.8838, 11.5627, 2.15165},
+    {4, Vap, 17.4401, 2.39081, 8.36758, 0.656453, 0.150429},
+    {5, Temp, -20.6721, 6.85705, -8.01943, 3.48789, 5.7772},
+    {5, Tmax, -15.7477, 11.6167, -3.14637, 3.59629, 5.80331},
+    {5, Tmin, -25.6534, 1.90011, -12.6569, 4.80883, 5.73363},
+    {5, Prec, 44.2005, 195.835, 104.586, 35.5132, 86.7946},
+    {5, Vap, 0.650422, 4.05625, 2.16285, 0.336313, 0.575832},
+    {6, Temp, -29.3297, 0.83402, -18.3507, 5.12783, 4.47353},
+    {6, Tmax, -24.7705, 7.09833, -11.0879, 5.03848, 5.12289},
+    {6, Tmin, -37.3331, -5.74566, -24.7236, 3.8202, 3.16216},
+    {6, Prec, 50.5509, 172.707, 152.09, 37.697, 620.717},
+    {6, Vap, 0.441063, 2.88294, 1.29962, 1.0466, 1.90243},
+    {7, Temp, -16.076, -41.742, -29.2083, 5.21629, 5.06544},
+    {7, Tmax, -11.5505, -38.4545, -25.0334, 5.59931, 4.72311},
+    {7, Tmin, -20.6853, -45.2868, -33.3602, 4.88754, 5.4973},
+    {7, Prec, 179.188, 21.9788, 98.0748, 144.574, 30.9947},
+    {7, Vap, 1.44622, 0.153342, 0.592993, 1.1659, 0.268623},
+};
+}  // namespace
+
+TEST_F(KrigingPinned, EstimatesAndStandardErrorsOfEveryKindOfPlaceAreUnchanged) {
+    std::string table;
+    bool changed = false;
+    for (const Pinned& pin : kPinned) {
+        const PinnedPlace& place = kPlaces[pin.place];
+        const VariableResult r = estimate(pin.variable, place.lon, place.lat, place.alt);
+        const EstimateResult& e = r.result;
+        const float got[5] = {e.Best[1], e.Best[7], e.Best[13], e.StdErr[1], e.StdErr[7]};
+        const float want[5] = {pin.best1, pin.best7, pin.best13, pin.stdErr1, pin.stdErr7};
+        static const char* const kWhat[5] = {"Best January", "Best July", "Best annual", "StdErr January", "StdErr July"};
+        for (size_t k = 0; k < 5; ++k) {
+            const bool same = std::fabs(got[k] - want[k]) <= 2e-4f * std::max(std::fabs(want[k]), 1.0f);
+            changed = changed || !same;
+            EXPECT_TRUE(same) << place.what << ", " << kVariableNames[ix(pin.variable)] << ", " << kWhat[k] << ": " << got[k]
+                              << " instead of " << want[k];
+        }
+        char line[200];
+        std::snprintf(line, sizeof line, "    {%d, %s, %.6g, %.6g, %.6g, %.6g, %.6g},\n", pin.place,
+                      kVariableNames[ix(pin.variable)], got[0], got[1], got[2], got[3], got[4]);
+        table += line;
+    }
+    if (changed) ADD_FAILURE() << "The numbers as this build gives them:\n" << table;
+}
+
+TEST_F(KrigingPinned, ASettingsChangeWithinOneProcessGivesWhatAFreshProcessGives) {
+    // Models are shared by folder and database; one fitted on another neighbour selection must
+    // not serve the changed settings, neither to the same engine nor to a new one. A copy of the
+    // folder has no model yet, as in a fresh process.
+    TempFolder copy("kriging-pinned-copy");
+    std::filesystem::copy(folder_->path(), copy.path(), std::filesystem::copy_options::recursive);
+    const auto copyDatabase = std::make_shared<StationDatabase>(copy.str());
+    struct Change { const char* what; void (*apply)(ProgramSettings&); };
+    const Change changes[] = {
+        {"MaxStat 8", [](ProgramSettings& s) { s.MaxStat = 8; }},
+        {"MaxDist 700 km", [](ProgramSettings& s) { s.MaxDist = 700; }},
+        {"neighbours between 0 and 1000 m", [](ProgramSettings& s) { s.NeighbAlt = 1; s.MinHigh = 0; s.MaxHigh = 1000; }},
+    };
+    const Location place{"", 8, 40, 300};
+    for (const Change& change : changes)
+        for (int variable : {Temp, Tmax}) {
+            ProgramSettings settings;
+            Engine same(settings, folder_->str(), *database_);
+            same.Run(variable, place);
+            change.apply(settings);
+            same.Run(variable, place);
+            Engine other(settings, folder_->str(), *database_);
+            other.Run(variable, place);
+            Engine fresh(settings, copy.str(), copyDatabase);
+            fresh.Run(variable, place);
+            EXPECT_EQ(engineDifference(same, fresh), "") << change.what << ", the same engine, " << kVariableNames[ix(variable)];
+            EXPECT_EQ(engineDifference(other, fresh), "") << change.what << ", a new engine, " << kVariableNames[ix(variable)];
+        }
+}
+
+TEST_F(KrigingPinned, DerivedTerrainFileWithBytesAddedOrCutOrOfAnotherRasterIsDerivedAnew) {
+    const TerrainCovariates intact(folder_->str());
+    ASSERT_TRUE(intact.fromFile());
+    const std::string bytes = readFile(folder_->file(TerrainCovariates::kFileName));
+    std::string otherMagic = bytes;
+    otherMagic[6] = '2';
+    const std::string raster = readFile(folder_->file(kTerrainFileName));
+    std::string otherRaster = raster;
+    otherRaster[0] = 0;  // one cell in the far north changes
+    struct Case { const char* what; std::string raster, file; };
+    const Case cases[] = {{"one byte added", raster, bytes + '\0'}, {"one byte cut", raster, bytes.substr(0, bytes.size() - 1)},
+                          {"a header of another version", raster, otherMagic}, {"made from another raster", otherRaster, bytes}};
+    TempFolder other("kriging-terrain-file");
+    for (const Case& c : cases) {
+        other.write(kTerrainFileName, c.raster);
+        other.write(TerrainCovariates::kFileName, c.file);
+        const TerrainCovariates t(other.str());
+        EXPECT_FALSE(t.fromFile()) << c.what;
+        for (const auto& [lon, lat] : {std::pair{-179.95f, 62.0f}, {-1.5f, 42.0f}, {15.0f, 45.0f}}) {
+            const TerrainAround a = t.at(lon, lat), b = intact.at(lon, lat);
+            EXPECT_EQ(std::vector<float>({a.seaNear, a.sea25, a.sea100, a.sea500, a.mean10, a.mean50}),
+                      std::vector<float>({b.seaNear, b.sea25, b.sea100, b.sea500, b.mean10, b.mean50}))
+                << c.what << " at " << lon << ", " << lat;
+        }
+    }
+}
+
+namespace {
+// Rings of stations without an elevation raster (no terrain, so the fit has only the altitude
+// terms), each variable the same at every station: the kriged value is then the stations'
+// value, and a limit or threshold can be met to the hundredth.
+std::vector<Station> ring(float lon, float lat, int n, float alt, const std::string& tag) {
+    std::vector<Station> out;
+    for (int k = 0; k < n; ++k) {
+        const float a = 2 * kPi * static_cast<float>(k) / static_cast<float>(n);
+        out.push_back(makeStation(lon + 1.5f * std::cos(a), lat + 1.0f * std::sin(a), alt, 0, tag + std::to_string(k)));
+    }
+    return out;
+}
+std::vector<Station> withValues(std::vector<Station> stations, float first, float second) {
+    for (Station& s : stations)
+        for (int m = 1; m <= 12; ++m) s.Data[ix(m)] = m <= 6 ? first : second;
+    return stations;
+}
+std::vector<Station> joined(std::vector<Station> a, const std::vector<Station>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Ring A around 10 E, 45 N and ring B around 10 E, 45 S, ten stations each at 1500 m: Temp 20,
+// Tmax 28 and Tmin 12 C. The first station of A reports Tmax and Tmin 3.05 K beyond them (an
+// annual range 6.1 K wider than its neighbours'), the first of B 2.95 K (5.9 K). Vapour
+// pressure 30 hPa January to June, 40 hPa July to December (saturation at 28 C is 37.8 hPa).
+// Precipitation 1083.5 mm every month in A, 1083.2 mm in B (the annual record: 13000 / 12 =
+// 1083.33 mm a month).
+class KrigingEdges : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        folder_ = new TempFolder("kriging-edges");
+        const std::vector<Station> a = ring(10, 45, 10, 1500, "A"), b = ring(10, -45, 10, 1500, "B");
+        StationLists lists;
+        lists[ix(Temp)] = withValues(joined(a, b), 20, 20);
+        lists[ix(Tmax)] = withValues(joined(a, b), 28, 28);
+        lists[ix(Tmin)] = withValues(joined(a, b), 12, 12);
+        for (int m = 1; m <= 12; ++m) {
+            lists[ix(Tmax)][0].Data[ix(m)] += 3.05f;
+            lists[ix(Tmin)][0].Data[ix(m)] -= 3.05f;
+            lists[ix(Tmax)][10].Data[ix(m)] += 2.95f;
+            lists[ix(Tmin)][10].Data[ix(m)] -= 2.95f;
+        }
+        lists[ix(Vap)] = withValues(joined(a, b), 30, 40);
+        lists[ix(Prec)] = joined(withValues(a, 1083.5f, 1083.5f), withValues(b, 1083.2f, 1083.2f));
+        writeStationDatabase(folder_->str(), lists);
+    }
+    static void TearDownTestSuite() { delete folder_; }
+    static TempFolder* folder_;
+};
+TempFolder* KrigingEdges::folder_ = nullptr;
+}  // namespace
+
+TEST_F(KrigingEdges, MonthlyExtremesAreFlaggedJustOverTheLimitAndNotJustUnder) {
+    const std::vector<Station> extremes = KrigingModel::extremeStations(ProgramSettings{}, folder_->str(), nullptr, nullptr);
+    ASSERT_EQ(extremes.size(), 1u);
+    EXPECT_EQ(extremes[0].Name, "A0");
+}
+
+TEST_F(KrigingEdges, AnnualPrecipitationJustOverTheRecordIsScaledDownAndJustUnderIsKept) {
+    const ProgramSettings settings;
+    Engine engine(settings, folder_->str());
+    for (const auto& [lat, annual, capped] : {std::tuple{45.0f, 13000.0f / 12, true}, {-45.0f, 1083.2f, false}}) {
+        const EstimateResult& e = engine.Run(Prec, {"", 10, lat, 1500}).result;
+        for (int m : {1, 7, 13}) EXPECT_NEAR(e.Best[ix(m)], annual, 0.01f) << "lat " << lat << " month " << m;
+        EXPECT_EQ((e.Caps[1] & CapRecord) != 0, capped) << "lat " << lat;
+    }
+}
+
+TEST(KrigingErrorGate, StandardErrorsNeedTenLeaveOneOutRowsAndMinStatErrActiveNeighbours) {
+    struct Case { int stations; float minStatErr; bool error; };
+    for (const Case& c : {Case{9, 6, false}, {10, 6, true}, {10, 10, true}, {10, 11, false}}) {
+        TempFolder folder("kriging-gate");
+        StationLists lists;
+        lists[ix(Temp)] = ring(10, 45, c.stations, 500, "G");
+        for (Station& s : lists[ix(Temp)])
+            for (int m = 1; m <= 12; ++m) s.Data[ix(m)] = 10 + s.Lon + 0.1f * static_cast<float>(m);
+        writeStationDatabase(folder.str(), lists);
+        ProgramSettings settings;
+        settings.MinStatErr = c.minStatErr;
+        Engine engine(settings, folder.str());
+        const VariableResult r = engine.Run(Temp, {"", 10, 45, 500});
+        ASSERT_EQ(r.neighbours.ActiveCount, c.stations);
+        EXPECT_EQ(r.result.HasStdErr, c.error) << c.stations << " stations, MinStatErr " << c.minStatErr;
+        EXPECT_EQ(r.result.StdErr[1] > 0, c.error) << c.stations << " stations, MinStatErr " << c.minStatErr;
+    }
+}
+
+TEST_F(KrigingEdges, FarBelowItsNeighboursVapourPressureIsKeptBelowSaturationAtTmaxNotAtTemp) {
+    // 700 m below the ring: Tmax about 29.3 C, Temp 21.3 C; the vapour pressure carried down,
+    // 32 and 43 hPa, lies between saturation at Temp (25 hPa) and at Tmax (41 hPa) in the first
+    // half of the year and above both in the second. Only the second half is moved, to
+    // saturation at Tmax; its error grows by half the move, and the annual value follows.
+    const ProgramSettings settings;
+    const Location place{"", 10, 45, 800};
+    Engine alone(settings, folder_->str());  // the estimate of vapour pressure on its own
+    alone.Select(Vap, place);
+    alone.ActivateNeighbours();
+    alone.BuildMeanStation();
+    alone.Estimate();
+    const EstimateResult vap = alone.result().result;
+    Engine engine(settings, folder_->str());
+    const EstimateResult tmax = engine.Run(Tmax, place).result, temp = engine.Run(Temp, place).result;
+    const EstimateResult kept = engine.Run(Vap, place).result;
+    ASSERT_TRUE(kept.HasStdErr);
+    float sum = 0;
+    for (int m = 1; m <= 12; ++m) {
+        const size_t i = ix(m);
+        // The model carried 500 m down (every station at one altitude leaves it nothing to
+        // fit), then the standard lapse rate.
+        EXPECT_NEAR(temp.Best[i], 20 + 0.0065f * 200, 1e-3f) << m;
+        EXPECT_NEAR(tmax.Best[i], 28 + 0.0065f * 200, 1e-3f) << m;
+        const float saturation = saturationOverWater(tmax.Best[i]);
+        ASSERT_GT(vap.Best[i], saturationOverWater(temp.Best[i])) << m;
+        EXPECT_EQ(vap.Best[i] > saturation, m > 6) << m;
+        EXPECT_FLOAT_EQ(kept.Best[i], std::min(vap.Best[i], saturation)) << m;
+        EXPECT_EQ((kept.Caps[i] & CapSaturation) != 0, m > 6) << m;
+        EXPECT_FLOAT_EQ(kept.StdErr[i], std::hypot(vap.StdErr[i], 0.5f * (vap.Best[i] - kept.Best[i]))) << m;
+        sum += kept.Best[i];
+    }
+    EXPECT_NEAR(kept.Best[13], sum / 12, 1e-3f);
+}
