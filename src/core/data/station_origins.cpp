@@ -224,7 +224,8 @@ std::string originYearsText(const StationOrigin* o) {
 
 const std::map<std::string, std::string>& knownSourceTerms() {
     static const std::map<std::string, std::string> terms = {
-        {"WMO", "WMO Climatological Standard Normals: free and unrestricted use; cite WMO and NOAA NCEI"},
+        {"WMO", "WMO Climatological Standard Normals 1991-2020: published without a licence text (WMO's data policy "
+                "exchanges such data freely); cite WMO and NOAA NCEI"},
         {"JMA world", "Japan Meteorological Agency: reuse allowed with the source named (compatible with CC BY 4.0)"},
         {"JMA Japan", "Japan Meteorological Agency: reuse allowed with the source named (compatible with CC BY 4.0)"},
         {"DWD", "Deutscher Wetterdienst open data: CC BY 4.0, source Deutscher Wetterdienst"},
