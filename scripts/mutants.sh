@@ -19,6 +19,9 @@ TIMEOUT=${MUTANT_TIMEOUT:-600}
 # The scratch build lies as deep below its tree as build/ below the checkout, so ccache (with
 # base_dir at the repository and no hashed working folder) serves the objects the checkout made.
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$REPO} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
+# ccache counts the locale in its key, and the Debian package build compiles with LC_ALL=C.UTF-8:
+# the same here, so that the package build finds this build's objects.
+export LC_ALL=C.UTF-8
 
 # Entries: name, test binary (core_tests, cli_tests, python or tools), gtest filter or pytest arguments
 # (no blanks), source file, and the sed script that plants the fault (the rest of the line).

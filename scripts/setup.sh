@@ -27,6 +27,9 @@ fi
 # ccache makes a rebuild in a fresh clone mostly cache hits: paths below the repository are
 # hashed relative to it, so a clone in another folder finds the objects of this one.
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
+# ccache counts the locale in its key, and the Debian package build compiles with LC_ALL=C.UTF-8:
+# the same here, so that the package build finds this build's objects.
+export LC_ALL=C.UTF-8
 LAUNCHER=(); command -v ccache >/dev/null && LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 # Configured once with the flags of the Debian package build (scripts/build-flags.sh), whose build
 # then takes these objects from ccache.

@@ -11,6 +11,9 @@ cd "$(dirname "$0")/.."
 BUILD_DIR=${1:-build}
 # ccache hashes paths relative to the repository, so a clone in another folder hits the cache.
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
+# ccache counts the locale in its key, and the Debian package build compiles with LC_ALL=C.UTF-8:
+# the same here, so that the package build finds this build's objects.
+export LC_ALL=C.UTF-8
 # The cache stays the caller's when the tests get a home of their own (the package and
 # virtual-environment tests compile too).
 command -v ccache >/dev/null && export CCACHE_DIR=${CCACHE_DIR:-$(ccache -k cache_dir)}
