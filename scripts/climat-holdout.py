@@ -9,7 +9,7 @@ each held-out station is estimated at its own position and altitude. Each table 
 its own normals of the station (the CLIMAT table's 2003-2021, the combined table's 1991-2020), so
 both answer the same question: how well does the database know a synoptic station it lacks.
 
-Usage: scripts/climat-holdout.py [--build DIR] [--folds N] [--method M] [--old TABLE] [--new TABLE]
+Usage: scripts/climat-holdout.py [--build DIR] [--folds N] [--method M] [--old TABLE] [--new TABLE] [--vars V,...]
 Prints MAE per variable (temperatures in K, Vap hPa, Wind m/s, Sun fraction; Prec and PET also
 relative to the mean), for the stations both tables hold.
 """
@@ -77,7 +77,9 @@ def main():
     ap.add_argument("--method", default="kriging")
     ap.add_argument("--old", default=os.path.join(ROOT, "data", "climat-normals.csv"))
     ap.add_argument("--new", default=os.path.join(ROOT, "data", "station-normals.csv"))
+    ap.add_argument("--vars", default=",".join(VARIABLES), help="comma-separated variables (default: all)")
     a = ap.parse_args()
+    variables = [v for v in a.vars.split(",") if v]
     sys.path.insert(0, os.path.join(a.build, "python"))
     import zentrel  # noqa: E402
 
@@ -121,13 +123,13 @@ def main():
                 lon = [position[s][0] for s in ids]
                 lat = [position[s][1] for s in ids]
                 alt = [float(position[s][2]) if position[s][2] not in ("", "9999") else float("nan") for s in ids]
-                for v in VARIABLES:
+                for v in variables:
                     if v not in db.variables:
                         continue
                     res = db.estimate_many(lon, lat, alts=alt, var=v, method=a.method, quantities=("best",))
                     estimates[(name, v)] = dict(zip(ids, res["best"][:, :12].tolist()))
                 shutil.rmtree(folder)
-            for v in VARIABLES:
+            for v in variables:
                 for sid in sorted(held):
                     o_old, o_new = observed["old"].get((sid, v)), observed["new"].get((sid, v))
                     e_old, e_new = estimates.get(("old", v), {}).get(sid), estimates.get(("new", v), {}).get(sid)
@@ -143,7 +145,7 @@ def main():
         shutil.rmtree(work, ignore_errors=True)
     print(f"CLIMAT stations held out ({a.folds} folds, method {a.method}): MAE from the CLIMAT table / from the combined table")
     print(f"{'Var':6s}{'Stations':>9s}{'CLIMAT':>10s}{'combined':>10s}{'ratio':>8s}")
-    for v in VARIABLES:
+    for v in variables:
         n = len(errors["old"][v])
         if n == 0:
             print(f"{v:6s}{0:9d}{'-':>10s}{'-':>10s}{'-':>8s}")
