@@ -15,6 +15,7 @@ void registerCommands(CLI::App& app, CommonOptions& common, Runner& run) {
     registerValidate(app, common, run);
     registerBatch(app, common, run);
     registerRaster(app, common, run);
+    registerServe(app, common, run);
 }
 
 CLI::Option* addDataOption(CLI::App& cmd, CommonOptions& common) {
