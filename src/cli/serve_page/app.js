@@ -118,7 +118,7 @@ function show(list, q, notes) {
     tbody.appendChild(el('tr', {class: m === 12 ? 'annual' : ''}, cells));
   }
   parts.push(el('h3', {text: 'Monthly estimates (interval: 90 %)'}));
-  parts.push(el('table', {id: 'months'}, [thead, tbody]));
+  parts.push(el('div', {class: 'scroll', tabindex: '0', 'aria-label': 'Monthly estimates'}, [el('table', {id: 'months'}, [thead, tbody])]));
 
   parts.push(el('h3', {text: 'Climate chart'}));
   parts.push(chart(byVar.Temp, byVar.Prec));
@@ -153,7 +153,7 @@ function show(list, q, notes) {
     L.circleMarker([n.lat, n.lon], {radius: 5, color: '#7a1f00', weight: 1.5, fillColor: n.active ? '#ff7f2a' : '#bbb',
                                     fillOpacity: 0.9}).bindTooltip(tip).addTo(neighbourLayer);
   }
-  parts.push(el('table', {id: 'neighbours'}, [el('thead', {}, [el('tr', {}, nhead.map((h) => el('th', {scope: 'col', text: h})))]), nbody]));
+  parts.push(el('div', {class: 'scroll'}, [el('table', {id: 'neighbours'}, [el('thead', {}, [el('tr', {}, nhead.map((h) => el('th', {scope: 'col', text: h})))]), nbody])]));
 
   // Downloads: the same answers as files.
   const link = (format, label) => {
@@ -188,10 +188,12 @@ function chart(temp, prec) {
   const t = temp ? temp.result.Best.slice(0, 12) : [];
   const p = prec ? prec.result.Best.slice(0, 12).map((v) => shown('Prec', v)) : [];
   const tv = t.filter((v) => v !== null);
-  let tmin = Math.min(0, ...tv), tmax = Math.max(10, ...tv);
-  tmin = Math.floor(tmin / 5) * 5; tmax = Math.ceil(tmax / 5) * 5;
-  const pmax = Math.max(50, ...p.filter((v) => v !== null));
-  const pTop = Math.ceil(pmax / 50) * 50;
+  // Four intervals of whole steps on both axes.
+  const tmin = Math.floor(Math.min(0, ...tv) / 5) * 5;
+  const tStep = Math.max(5, Math.ceil((Math.max(10, ...tv) - tmin) / 4 / 5) * 5);
+  const tmax = tmin + 4 * tStep;
+  const pStep = Math.max(10, Math.ceil(Math.max(40, ...p.filter((v) => v !== null)) / 4 / 10) * 10);
+  const pTop = 4 * pStep;
   const yT = (v) => T0 + ph * (1 - (v - tmin) / (tmax - tmin));
   const yP = (v) => T0 + ph * (1 - v / pTop);
   add('rect', {x: L0, y: T0, width: pw, height: ph, fill: '#fbfcfd', stroke: '#9ab'});
