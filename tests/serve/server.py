@@ -3,6 +3,7 @@ import os
 import re
 import signal
 import subprocess
+import threading
 import time
 import urllib.error
 import urllib.request
@@ -27,6 +28,9 @@ class Server:
         if not self.url:
             self.process.kill()
             raise RuntimeError("zentrel serve did not start: " + "".join(self.log))
+        # The log is read all the time: a full pipe would stop the server at its next log line.
+        self.reader = threading.Thread(target=lambda: self.log.extend(iter(self.process.stderr.readline, "")), daemon=True)
+        self.reader.start()
 
     def get(self, path, data=None, headers=None, method=None):
         """(status, headers, body bytes) of a request; error statuses are answers too."""
@@ -40,6 +44,6 @@ class Server:
     def stop(self):
         """SIGTERM; returns the exit code and the rest of the log."""
         self.process.send_signal(signal.SIGTERM)
-        rest = self.process.communicate(timeout=60)[1]
-        self.log.append(rest)
+        self.process.wait(timeout=60)
+        self.reader.join(timeout=10)
         return self.process.returncode, "".join(self.log)
