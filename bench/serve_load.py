@@ -148,5 +148,6 @@ print(f"fuzz: {sent} random and malformed requests: {malformed['well-formed']} a
       f"{end_rss // 1024} after the fuzz ({(end_rss - after_load_rss) / max(1, after_load_rss) * 100:+.1f} %)")
 for t in timeouts[:5]:
     print("no answer within 30 s to:", t)
+stop_begin = time.monotonic()
 code, _ = server.stop()
-print(f"stopped with SIGTERM: exit code {code}")
+print(f"stopped with SIGTERM: exit code {code} after {time.monotonic() - stop_begin:.1f} s")

@@ -5,12 +5,25 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <arpa/inet.h>
+#include <malloc.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <ctime>
+#include <deque>
+#include <list>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "cli/cmd_serve_service.h"
 #include "cli/commands.h"
@@ -27,7 +40,151 @@ struct ServeOptions {
     int port = 8080;
     int threads = 0;
     std::string cors;
+    long long queueLength = -1;  ///< hidden, for tests: jobs waiting for a worker at most; -1 = the default
 };
+
+/// The log on stderr, written by a thread of its own: a request thread only queues its line, so
+/// a slow or stopped reader of stderr never holds up an answer. Lines beyond a bounded backlog are
+/// dropped and counted.
+class ServeLog {
+public:
+    ServeLog() : writer_([this] { write(); }) {}
+    ~ServeLog() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        ready_.notify_all();
+        // The backlog gets a moment to drain; a reader of stderr that takes no more must not hold the exit.
+        std::unique_lock lock(mutex_);
+        if (finished_.wait_for(lock, std::chrono::seconds(2), [this] { return done_; })) {
+            lock.unlock();
+            writer_.join();
+        } else {
+            writer_.detach();
+        }
+    }
+    ServeLog(const ServeLog&) = delete;
+    ServeLog& operator=(const ServeLog&) = delete;
+
+    /// Waits at most `limit` for the lines queued so far to be written.
+    void flush(std::chrono::milliseconds limit) {
+        std::unique_lock lock(mutex_);
+        finished_.wait_for(lock, limit, [this] { return lines_.empty() && !writing_; });
+    }
+
+    void line(std::string text) {
+        {
+            std::lock_guard lock(mutex_);
+            if (lines_.size() >= kBacklog) {
+                ++dropped_;
+                return;
+            }
+            lines_.push_back(std::move(text));
+        }
+        ready_.notify_one();
+    }
+
+private:
+    static constexpr size_t kBacklog = 4096;
+    void write() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            ready_.wait(lock, [this] { return stopping_ || !lines_.empty(); });
+            if (lines_.empty()) break;
+            std::deque<std::string> batch;
+            batch.swap(lines_);
+            const unsigned long long dropped = std::exchange(dropped_, 0);
+            writing_ = true;
+            lock.unlock();
+            if (dropped) std::fprintf(stderr, "zentrel: %llu log lines dropped: stderr was read too slowly.\n", dropped);
+            for (const std::string& text : batch) std::fputs(text.c_str(), stderr);
+            std::fflush(stderr);
+            lock.lock();
+            writing_ = false;
+            finished_.notify_all();
+        }
+        done_ = true;
+        finished_.notify_all();
+    }
+    std::mutex mutex_;
+    std::condition_variable ready_, finished_;
+    std::deque<std::string> lines_;
+    unsigned long long dropped_ = 0;
+    bool stopping_ = false, done_ = false, writing_ = false;
+    std::thread writer_;
+};
+
+/// The connection threads of the HTTP server: a fixed number, and a bounded backlog of accepted
+/// connections. When the backlog is full the accepting thread waits, so further clients wait in
+/// the kernel's listen queue instead of in memory.
+class ConnectionQueue : public httplib::TaskQueue {
+public:
+    ConnectionQueue(size_t threads, size_t backlog) : backlog_(backlog) {
+        for (size_t t = 0; t < threads; ++t) threads_.emplace_back([this] { work(); });
+    }
+    void enqueue(std::function<void()> fn) override {
+        std::unique_lock lock(mutex_);
+        room_.wait(lock, [this] { return jobs_.size() < backlog_ || stopping_; });
+        jobs_.push_back(std::move(fn));
+        lock.unlock();
+        ready_.notify_one();
+    }
+    void shutdown() override {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        ready_.notify_all();
+        room_.notify_all();
+        for (std::thread& t : threads_) t.join();
+    }
+    /// Wakes an accepting thread that waits for room, before the server is stopped.
+    void stopping() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        room_.notify_all();
+    }
+
+private:
+    void work() {
+        for (;;) {
+            std::function<void()> fn;
+            {
+                std::unique_lock lock(mutex_);
+                ready_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+                if (jobs_.empty()) return;
+                fn = std::move(jobs_.front());
+                jobs_.pop_front();
+            }
+            room_.notify_one();
+            fn();  // serves the connection and closes its socket
+        }
+    }
+    size_t backlog_;
+    std::mutex mutex_;
+    std::condition_variable ready_, room_;
+    std::deque<std::function<void()>> jobs_;
+    bool stopping_ = false;
+    std::vector<std::thread> threads_;
+};
+
+// Longest wait for the running requests after SIGTERM or SIGINT before the program ends anyway.
+constexpr int kStopGraceSeconds = 10;
+
+// Requests between routing and their logged answer; connections still sending a request are not counted.
+std::atomic<int> gRequestsRunning{0};
+thread_local bool tCounted = false;  ///< this thread's request is counted in gRequestsRunning
+
+// A text for the log: printable ASCII only, at most `limit` characters.
+std::string printable(const std::string& text, size_t limit) {
+    std::string out;
+    for (unsigned char c : text) out += c >= 0x20 && c < 0x7f ? static_cast<char>(c) : '?';
+    if (out.size() > limit) out = out.substr(0, limit - 3) + "...";
+    return out;
+}
 
 void send(httplib::Response& res, const Reply& reply) {
     res.status = reply.status;
@@ -46,13 +203,72 @@ std::string loggedTarget(const httplib::Request& req) {
             first = false;
         }
     }
-    std::string out;
-    for (unsigned char c : target) out += c >= 0x20 && c < 0x7f ? static_cast<char>(c) : '?';
-    if (out.size() > 200) out = out.substr(0, 197) + "...";
-    return out;
+    return printable(target, 200);
 }
 
 thread_local std::chrono::steady_clock::time_point tRequestStart;
+
+// The socket of this thread's connection when it is to be shut once the answer is written.
+thread_local int tShutAfterAnswer = -1;
+
+// Marks the connection of a request whose body is left unread: its answer goes out, then the
+// connection is shut (by the logger, which runs after the answer is written) instead of the body
+// being read as the next request. The HTTP library does not hand the socket to handlers; it is
+// found by the connection's two ends.
+void closeAfterAnswer(const httplib::Request& req, httplib::Response& res) {
+    if (req.get_header_value("Connection") != "close") res.set_header("Connection", "close");
+    rlimit files{};
+    getrlimit(RLIMIT_NOFILE, &files);
+    const int last = static_cast<int>(std::min<rlim_t>(files.rlim_cur, 65536));
+    for (int fd = 3; fd < last; ++fd) {
+        sockaddr_storage local{}, peer{};
+        socklen_t localLength = sizeof local, peerLength = sizeof peer;
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) != 0) continue;
+        if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0) continue;
+        const auto port = [](const sockaddr_storage& a) {
+            return a.ss_family == AF_INET ? ntohs(reinterpret_cast<const sockaddr_in&>(a).sin_port)
+                 : a.ss_family == AF_INET6 ? ntohs(reinterpret_cast<const sockaddr_in6&>(a).sin6_port) : 0;
+        };
+        char address[INET6_ADDRSTRLEN] = "";
+        if (peer.ss_family == AF_INET) inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in&>(peer).sin_addr, address, sizeof address);
+        else if (peer.ss_family == AF_INET6) inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6&>(peer).sin6_addr, address, sizeof address);
+        if (port(local) == req.local_port && port(peer) == req.remote_port && req.remote_addr == address) {
+            tShutAfterAnswer = fd;
+            return;
+        }
+    }
+}
+
+// Ends a connection whose answer is written: the answer is followed by the end of the stream;
+// what the client goes on sending is read and thrown away for a while (most clients send the
+// whole body before they read, and closing on unread bytes would reset the connection and lose
+// the answer); then the socket is swapped for an unconnected one, on which the library's next
+// read fails at once and ends its loop over the connection's requests.
+void shutConnection(int fd) {
+    constexpr size_t kDrainBytes = 64u << 20;
+    constexpr auto kDrainTime = std::chrono::seconds(10);
+    ::shutdown(fd, SHUT_WR);
+    timeval wait{1, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    static thread_local std::vector<char> sink(1 << 16);
+    const auto until = std::chrono::steady_clock::now() + kDrainTime;
+    for (size_t drained = 0; drained < kDrainBytes && std::chrono::steady_clock::now() < until;) {
+        const ssize_t got = ::recv(fd, sink.data(), sink.size(), 0);
+        if (got <= 0) break;
+        drained += static_cast<size_t>(got);
+    }
+    const int dead = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (dead < 0) return;
+    ::dup2(dead, fd);
+    ::close(dead);
+}
+
+// A Content-Length header's value in bytes: 0 when absent, the largest number when unreadable or huge.
+unsigned long long announcedLength(const std::string& value) {
+    if (value.empty()) return 0;
+    if (value.size() > 18 || value.find_first_not_of("0123456789") != std::string::npos) return ~0ull;
+    return std::stoull(value);
+}
 
 int runServe(const ServeOptions& o, const CommonOptions& common) {
     const std::string folder = resolveDataFolder(common.programDir, common.dataDir);
@@ -65,38 +281,60 @@ int runServe(const ServeOptions& o, const CommonOptions& common) {
     signal(SIGPIPE, SIG_IGN);
 
     const int workers = static_cast<int>(workerThreadsFor(o.threads));
-    ServeService service(common.programDir, folder, workers);
+    ServeLimits wanted;
+    if (o.queueLength >= 0) wanted.queueLength = static_cast<size_t>(o.queueLength);
+    // Connection threads each keep an allocator arena by default; a few shared arenas keep the
+    // memory of large bodies from staying spread over all of them.
+    mallopt(M_ARENA_MAX, 4);
+    ServeService service(common.programDir, folder, workers, wanted);
     const ServeLimits& limits = service.limits();
+    ServeLog log;
 
     httplib::Server server;
     // Connections are many and cheap (they wait on their sockets); the estimates run on the
-    // service's own workers, whose queue is bounded.
+    // service's own workers, whose queue is bounded. Accepted connections beyond the threads
+    // wait in a bounded backlog, the rest in the kernel's listen queue.
     const size_t connections = static_cast<size_t>(std::max(64, 8 * workers)) + 16;
-    server.new_task_queue = [connections] { return new httplib::ThreadPool(connections); };
+    ConnectionQueue* queue = nullptr;
+    server.new_task_queue = [connections, &queue] { return queue = new ConnectionQueue(connections, 2 * connections); };
     server.set_payload_max_length(limits.maxBodyBytes);
-    server.set_read_timeout(10, 0);
-    server.set_write_timeout(10, 0);
+    // Timeouts apply to each read and write; a client that sends nothing for 5 s is dropped.
+    server.set_read_timeout(5, 0);
+    server.set_write_timeout(5, 0);
     server.set_keep_alive_timeout(5);
-    server.set_keep_alive_max_count(10000);
+    server.set_keep_alive_max_count(1000);
 
     const std::string cors = o.cors;
-    server.set_pre_routing_handler([cors](const httplib::Request&, httplib::Response& res) {
+    const size_t maxBody = limits.maxBodyBytes;
+    server.set_pre_routing_handler([cors, maxBody](const httplib::Request& req, httplib::Response& res) {
         tRequestStart = std::chrono::steady_clock::now();
+        tShutAfterAnswer = -1;
+        if (!std::exchange(tCounted, true)) ++gRequestsRunning;
         if (!cors.empty()) {
             res.set_header("Access-Control-Allow-Origin", cors);
             res.set_header("Vary", "Origin");
         }
+        // A body announced larger than the limit is refused before any of it is read; the
+        // connection is closed, since the unread body would otherwise be taken for the next request.
+        const std::string length = req.get_header_value("Content-Length");
+        if (announcedLength(length) > maxBody) {
+            send(res, errorReply(413, fmt::format("the body is larger than the {} bytes a request may send.", maxBody)));
+            closeAfterAnswer(req, res);
+            return httplib::Server::HandlerResponse::Handled;
+        }
         return httplib::Server::HandlerResponse::Unhandled;
     });
-    server.set_logger([](const httplib::Request& req, const httplib::Response& res) {
+    server.set_logger([&log](const httplib::Request& req, const httplib::Response& res) {
         const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - tRequestStart).count();
         char when[32];
         const std::time_t now = std::time(nullptr);
         std::tm utc{};
         gmtime_r(&now, &utc);
         std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%SZ", &utc);
-        std::fprintf(stderr, "%s %s %s %s %d %zu %.1fms\n", when, req.remote_addr.c_str(), req.method.c_str(),
-                     loggedTarget(req).c_str(), res.status, res.body.size(), ms);
+        if (std::exchange(tCounted, false)) --gRequestsRunning;
+        if (tShutAfterAnswer >= 0) shutConnection(std::exchange(tShutAfterAnswer, -1));
+        log.line(fmt::format("{} {} {} {} {} {} {:.1f}ms\n", when, printable(req.remote_addr, 64), printable(req.method, 16),
+                             loggedTarget(req), res.status, res.body.size(), ms));
     });
     server.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr e) {
         std::string what = "internal error";
@@ -119,9 +357,27 @@ int runServe(const ServeOptions& o, const CommonOptions& common) {
     });
 
     server.Get("/v1/estimate", [&](const httplib::Request& req, httplib::Response& res) { send(res, service.estimate(req.params)); });
-    server.Post("/v1/estimate", [&](const httplib::Request& req, httplib::Response& res) {
+    // The body is read here, whatever its content type says, and no further than the limit
+    // (a chunked body announces no length).
+    server.Post("/v1/estimate", [&](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+        std::string body;
+        bool tooLarge = false;
+        const bool read = reader([&](const char* data, size_t length) {
+            if (body.size() + length > limits.maxBodyBytes) {
+                tooLarge = true;
+                return false;
+            }
+            body.append(data, length);
+            return true;
+        });
+        if (tooLarge || !read) {
+            send(res, tooLarge ? errorReply(413, fmt::format("the body is larger than the {} bytes a request may send.", limits.maxBodyBytes))
+                               : errorReply(400, "the body could not be read."));
+            closeAfterAnswer(req, res);
+            return;
+        }
         const std::string accept = req.get_header_value("Accept");
-        send(res, service.estimateMany(req.params, req.body, accept.find("text/csv") != std::string::npos));
+        send(res, service.estimateMany(req.params, body, accept.find("text/csv") != std::string::npos));
     });
     server.Get("/v1/cycles", [&](const httplib::Request& req, httplib::Response& res) { send(res, service.cycles(req.params)); });
     server.Get("/v1/info", [&](const httplib::Request&, httplib::Response& res) { send(res, service.info()); });
@@ -159,21 +415,42 @@ int runServe(const ServeOptions& o, const CommonOptions& common) {
         return kExitData;
     }
     const std::string host = o.bind.find(':') != std::string::npos ? "[" + o.bind + "]" : o.bind;
-    std::fprintf(stderr, "zentrel: serving %s on http://%s:%d/ with %d worker%s\n", folder.c_str(), host.c_str(), port, workers,
-                 workers == 1 ? "" : "s");
-    std::fflush(stderr);
+    log.line(fmt::format("zentrel: serving {} on http://{}:{}/ with {} worker{}\n", folder, host, port, workers, workers == 1 ? "" : "s"));
 
-    std::thread stopper([&server, stopSignals] {
+    std::mutex stopMutex;
+    std::condition_variable stopped;
+    bool listenEnded = false;
+    std::thread stopper([&, stopSignals] {
         int signal = 0;
         sigwait(&stopSignals, &signal);
-        std::fprintf(stderr, "zentrel: %s: finishing the running requests and stopping.\n", signal == SIGTERM ? "SIGTERM" : "SIGINT");
+        std::unique_lock lock(stopMutex);
+        if (listenEnded) return;  // woken by the main thread after a failed listen
+        log.line(fmt::format("zentrel: {}: finishing the running requests and stopping.\n", signal == SIGTERM ? "SIGTERM" : "SIGINT"));
+        if (queue) queue->stopping();
         server.stop();
+        // The running requests are answered; connections that are idle or still sending a request
+        // do not hold the stop, nor do requests still running after the grace time.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(kStopGraceSeconds);
+        while (!stopped.wait_for(lock, std::chrono::milliseconds(100), [&] { return listenEnded; })) {
+            const bool late = std::chrono::steady_clock::now() >= until;
+            if (late || gRequestsRunning == 0) {
+                log.line(late ? fmt::format("zentrel: requests still running after {} s; stopping without them.\n", kStopGraceSeconds)
+                              : std::string("zentrel: stopped; connections still open were closed.\n"));
+                log.flush(std::chrono::seconds(1));
+                std::_Exit(kExitOk);
+            }
+        }
     });
-    const bool listened = server.listen_after_bind();
-    // A failed listen ends without a signal: wake the waiting thread the way a signal would.
-    if (!listened && server.is_running() == false) pthread_kill(stopper.native_handle(), SIGTERM);
+    server.listen_after_bind();
+    {
+        std::lock_guard lock(stopMutex);
+        listenEnded = true;
+    }
+    stopped.notify_all();
+    // A listen that ended without a signal (it failed): wake the waiting thread the way a signal would.
+    pthread_kill(stopper.native_handle(), SIGTERM);
     stopper.join();
-    std::fprintf(stderr, "zentrel: stopped.\n");
+    log.line("zentrel: stopped.\n");
     return kExitOk;
 }
 
@@ -189,6 +466,8 @@ void registerServe(CLI::App& app, CommonOptions& common, Runner& run) {
         ->capture_default_str();
     addThreadsOption(*cmd, o->threads, "Estimate worker threads");
     cmd->add_option("--cors", o->cors, "Allow pages of this origin (e.g. https://example.org, or *) to call the API");
+    // For tests: a queue of 0 places answers every estimate 503, the way a full queue does.
+    cmd->add_option("--queue-length", o->queueLength, "Jobs waiting for a worker at most")->check(wholeIn(0, 100000))->group("");
     addDataOption(*cmd, common);
     cmd->footer(
         "Endpoints: GET /v1/estimate?lon=&lat=[&alt=][&var=][&method=][&format=json|csv|zte], POST /v1/estimate (JSON array "

@@ -370,6 +370,26 @@ void addPointOptions(CLI::App& app, PointQuery& p, bool point) {
     addSettingsOptions(app, p.settings);
 }
 
+/// Deepest nesting of arrays and objects in a JSON text (strings skipped), read without parsing.
+int jsonNestingDepth(const std::string& text) {
+    int depth = 0, deepest = 0;
+    bool inString = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\') ++i;
+            else if (c == '"') inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
 }  // namespace
 
 Reply ServeService::runJobs(std::vector<WorkPool::Job> jobs, double seconds) {
@@ -469,6 +489,13 @@ Reply ServeService::estimateMany(const QueryParams& query, const std::string& bo
     if (!requestSettings(p.settings, settings, notes, reply)) return reply;
     if (body.size() > limits_.maxBodyBytes)
         return errorReply(413, fmt::format("the body has {} bytes, more than the {} a request may send.", body.size(), limits_.maxBodyBytes));
+    // A point list nests two deep ([{...}] or [[lon, lat]]); a body nesting deeper is refused
+    // before parsing, since the parser would build every level first (a megabyte of "[" is a
+    // million nested arrays).
+    if (jsonNestingDepth(body) > kMaxBodyDepth)
+        return errorReply(400, fmt::format("the body nests deeper than {} levels; send a JSON array of points: "
+                                           "[{{\"lon\": 12.48, \"lat\": 41.9}}, ...] or [[12.48, 41.9], ...].",
+                                           kMaxBodyDepth));
     json points;
     try {
         points = json::parse(body);

@@ -30,6 +30,10 @@ struct ServeLimits {
     int pointsPerJob = 100;               ///< points of a POST shared out per job
 };
 
+/// Deepest nesting of arrays and objects a POST body may have: a point's own values may be
+/// one level deeper than the point, so that a wrong point is answered by its number.
+constexpr int kMaxBodyDepth = 3;
+
 /// One answer.
 struct Reply {
     int status = 200;

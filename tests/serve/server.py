@@ -12,7 +12,7 @@ import urllib.request
 class Server:
     def __init__(self, program, *args):
         self.process = subprocess.Popen([program, "serve", "--port", "0", *args], stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.PIPE, text=True)
+                                        stderr=subprocess.PIPE, text=True, errors="replace")
         self.log = []
         deadline = time.monotonic() + 60
         self.url = None

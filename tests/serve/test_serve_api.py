@@ -210,25 +210,80 @@ def test_sigterm_finishes_and_logs_one_line_per_request():
     assert any(" 400 " in l and "/v1/estimate" in l for l in log.splitlines())
 
 
-def test_full_queue_answers_503_with_retry_after(tmp_path):
-    # One worker and a POST of many points fill the queue; a second request meanwhile gets 503.
+def test_full_queue_answers_503_with_retry_after():
+    # A queue of no places is a queue that is always full: every estimate is refused the way a
+    # busy service refuses it, while the answers that need no worker go on.
     if not ZENTREL_BIN:
         pytest.skip("ZENTREL_BIN names no zentrel program")
-    import threading
-    s = Server(ZENTREL_BIN, "--threads", "1")
+    s = Server(ZENTREL_BIN, "--threads", "1", "--queue-length", "0")
     try:
-        points = json.dumps([[12 + i * 1e-3, 41.9] for i in range(10000)]).encode()
-        results = []
-        threads = [threading.Thread(target=lambda: results.append(
-            s.get("/v1/estimate?var=Temp", data=points, headers={"Content-Type": "application/json"})))
-            for _ in range(3)]
-        for t in threads:
-            t.start()
-        for t in threads:
-            t.join()
-        statuses = sorted(r[0] for r in results)
-        assert 503 in statuses, statuses
-        busy = [r for r in results if r[0] == 503][0]
-        assert busy[1].get("Retry-After")
+        status, headers, body = s.get("/v1/estimate?lon=12.48&lat=41.9&var=Temp")
+        assert status == 503 and headers.get("Retry-After") == "2"
+        assert "busy" in json.loads(body)["error"]
+        status, headers, _ = s.get("/v1/estimate?var=Temp", data=b"[[12.48, 41.9]]",
+                                   headers={"Content-Type": "application/json"})
+        assert status == 503 and headers.get("Retry-After") == "2"
+        assert s.get("/v1/info")[0] == 200
     finally:
         s.stop()
+
+
+def raw_answer(server, request):
+    """The status line and body of the answer to raw request bytes on a connection of its own."""
+    import socket
+    port = int(server.url.rsplit(":", 1)[1].strip("/"))
+    with socket.create_connection(("127.0.0.1", port), timeout=60) as s:
+        s.sendall(request)
+        data = b""
+        while b"\r\n\r\n" not in data or len(data.split(b"\r\n\r\n", 1)[1]) < int(
+                [l for l in data.split(b"\r\n") if l.lower().startswith(b"content-length:")][0].split(b":")[1]):
+            chunk = s.recv(65536)
+            if not chunk:
+                break
+            data += chunk
+    head, _, body = data.partition(b"\r\n\r\n")
+    return head.split(b"\r\n")[0].decode(), body
+
+
+def test_body_announced_larger_than_the_limit_is_refused_before_it_is_sent(server):
+    # Nothing of the gigabyte is sent: an answer at all shows the body was not waited for.
+    line, body = raw_answer(server, b"POST /v1/estimate HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+                                    b"Content-Length: 1000000000\r\n\r\n[")
+    assert line.startswith("HTTP/1.1 413") and "larger than the 2097152 bytes" in json.loads(body)["error"]
+
+
+def test_chunked_body_over_the_limit_is_refused(server):
+    chunk = b"[" + b"1," * 50000
+    request = b"POST /v1/estimate HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n"
+    request += (b"%x\r\n" % len(chunk) + chunk + b"\r\n") * 30 + b"0\r\n\r\n"
+    line, body = raw_answer(server, request)
+    assert line.startswith("HTTP/1.1 413") and "larger than" in json.loads(body)["error"]
+
+
+def test_deeply_nested_body_is_refused_with_the_point_list_form(server):
+    status, _, answer = json_of(server, "/v1/estimate", data=b"[" * 100000, headers={"Content-Type": "application/json"})
+    assert status == 400 and "nests deeper than 3" in answer["error"]
+    # A point whose value nests one deeper is still answered by its number.
+    status, _, answer = json_of(server, "/v1/estimate?var=Temp", data=b'[{"lon": [1], "lat": 2}]',
+                                headers={"Content-Type": "application/json"})
+    assert status == 200 and "point 1" in answer[0]["error"]
+
+
+def test_body_is_read_as_points_whatever_its_content_type_says(server):
+    # curl --data sends a form's content type; the body is the point list all the same.
+    status, _, answer = json_of(server, "/v1/estimate?var=Temp", data=json.dumps([[12.48, 41.9]] * 500).encode(),
+                                headers={"Content-Type": "application/x-www-form-urlencoded"})
+    assert status == 200 and len(answer) == 500
+
+
+def test_log_lines_stay_printable_ascii_whatever_the_request_holds():
+    if not ZENTREL_BIN:
+        pytest.skip("ZENTREL_BIN names no zentrel program")
+    s = Server(ZENTREL_BIN, "--threads", "1")
+    try:
+        raw_answer(s, b"G\xc3\x28T /v1/info\xff HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
+        s.get("/v1/estimate?lon=%ff&lat=1")
+    finally:
+        code, log = s.stop()
+    assert code == 0
+    assert "\ufffd" not in log and all(32 <= ord(c) < 127 for line in log.splitlines() for c in line), log
