@@ -469,10 +469,23 @@ void registerServe(CLI::App& app, CommonOptions& common, Runner& run) {
     // For tests: a queue of 0 places answers every estimate 503, the way a full queue does.
     cmd->add_option("--queue-length", o->queueLength, "Jobs waiting for a worker at most")->check(wholeIn(0, 100000))->group("");
     addDataOption(*cmd, common);
-    cmd->footer(
-        "Endpoints: GET /v1/estimate?lon=&lat=[&alt=][&var=][&method=][&format=json|csv|zte], POST /v1/estimate (JSON array "
-        "of up to 10000 points; Accept: text/csv for CSV), GET /v1/cycles, GET /v1/info, GET /v1/surface?bbox=&res=&var=&period=&format=json|tif|nc, "
-        "GET /v1/openapi.json; the map page at /.");
+    const ServeLimits limits;
+    cmd->footer(fmt::format(
+        "Endpoints (described in full at /v1/openapi.json):\n"
+        "  GET  /v1/estimate?lon=&lat=[&alt=][&var=][&level=][&format=json|csv|zte]  one point\n"
+        "  POST /v1/estimate[?var=]  a JSON array of up to {} points, [[lon, lat], ...] or\n"
+        "       [{{\"lon\": ..., \"lat\": ..., \"alt\": ...}}, ...]; Accept: text/csv for CSV\n"
+        "  GET  /v1/cycles?lon=&lat=[&alt=][&var=]  dekads, days, threshold days, growing seasons\n"
+        "  GET  /v1/surface?var=&bbox=&res=[&period=][&format=json|tif|nc]  at most {} cells\n"
+        "  GET  /v1/info  the data folder;  /  the map page\n"
+        "The estimate settings (maxstat, maxdist, method, ...) are query parameters by their option names.\n"
+        "Limits: a body of at most {} MiB; {} jobs waiting for a worker, more are answered 503 with\n"
+        "Retry-After.\n"
+        "The service has no access control: keep --bind 127.0.0.1, or put it behind a proxy that has,\n"
+        "wherever others can reach the machine.\n"
+        "SIGTERM or SIGINT ends it: running requests are answered first (for at most {} s).\n"
+        "Exit codes: 0 stopped by a signal, 1 data error or an address that cannot be listened on, 2 usage error.",
+        limits.maxPoints, limits.maxSurfaceCells, limits.maxBodyBytes >> 20, limits.queueLength, kStopGraceSeconds));
     cmd->callback([&run, &common, o] { run = [&common, o] { return runServe(*o, common); }; });
 }
 

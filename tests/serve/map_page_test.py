@@ -1,8 +1,9 @@
 """The map page of `zentrel serve` in headless Chromium: a click on Rome shows the estimate, whose
 January temperature equals `zentrel estimate`, the climate chart and the neighbours on the map;
 a typed coordinate with Enter does the same. Screenshots at 1366x768 and 390x844 go to
-$SERVE_SHOTS (default: the temporary folder). Exit 77 (skipped) where Chromium, its driver or
-Selenium is missing."""
+$SERVE_SHOTS (default: the temporary folder). Exit 77 (skipped), naming what is missing, where
+Chromium, its driver, Selenium or Leaflet is missing (apt install chromium chromium-driver
+python3-selenium libjs-leaflet)."""
 import os
 import shutil
 import subprocess
@@ -33,6 +34,8 @@ chromium = shutil.which("chromium")
 driver_path = shutil.which("chromedriver")
 if not chromium or not driver_path:
     skip("chromium or chromium-driver is not installed")
+if not os.path.isfile("/usr/share/javascript/leaflet/leaflet.js"):
+    skip("libjs-leaflet is not installed (the page's map library)")
 if not ZENTREL_BIN:
     skip("ZENTREL_BIN names no zentrel program")
 
