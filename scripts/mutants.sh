@@ -69,13 +69,17 @@ for d in ZentrelData DemoData rastelldata; do
   fi
 done
 
-target_of() { case $1 in python) echo "_zentrel zentrel" ;; *) echo "$1" ;; esac; }
+target_of() { case $1 in python) echo "_zentrel zentrel" ;; serve) echo zentrel ;; *) echo "$1" ;; esac; }
 build() { cmake --build "$BUILD" -j "$JOBS" --target "$@" >"$SCRATCH/build.log" 2>&1; }
 run_tests() {  # binary, filter
   case $1 in
     python)  # the arguments split at commas and blanks on purpose
       # shellcheck disable=SC2086
       (cd "$TREE/tests/python" && PYTHONPATH="$BUILD/python" ZENTREL_BIN="$BUILD/bin/zentrel" PYTHONDONTWRITEBYTECODE=1 \
+        timeout "$TIMEOUT" /usr/bin/python3 -m pytest -q -x -p no:cacheprovider ${2//,/ }) ;;
+    serve)  # pytest arguments below tests/serve, joined by commas
+      # shellcheck disable=SC2086
+      (cd "$TREE/tests/serve" && ZENTREL_BIN="$BUILD/bin/zentrel" PYTHONDONTWRITEBYTECODE=1 \
         timeout "$TIMEOUT" /usr/bin/python3 -m pytest -q -x -p no:cacheprovider ${2//,/ }) ;;
     gui_*)  # Qt Test: the filter names test functions, joined by commas
       # shellcheck disable=SC2086

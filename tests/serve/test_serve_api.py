@@ -133,6 +133,19 @@ def test_bad_or_oversized_bodies_are_refused(server, body, status):
     assert "error" in json.loads(answer)
 
 
+def test_exactly_the_point_limit_is_answered(server):
+    # Points outside the range are answered by their messages, so 10000 of them cost no estimate.
+    status, _, body = json_of(server, "/v1/estimate?var=Temp", data=json.dumps([[500, 0]] * 10000).encode(),
+                              headers={"Content-Type": "application/json"})
+    assert status == 200 and len(body) == 10000 and "point 10000" in body[-1]["error"]
+
+
+def test_exactly_the_cell_limit_is_answered(server):
+    # 160 x 125 cells of the eastern Pacific: nearly all sea, so nearly nothing is estimated.
+    status, _, body = json_of(server, "/v1/surface?var=Temp&bbox=-180,-45,-100,17.5&res=0.5")
+    assert status == 200 and body["columns"] * body["rows"] == 20000 and len(body["values"]) == 20000
+
+
 def test_cycles_give_dekads_days_thresholds_and_seasons(server):
     status, _, body = json_of(server, "/v1/cycles?lon=12.48&lat=41.9&var=Temp")
     assert status == 200
