@@ -3,7 +3,8 @@
 asking single-variable point estimates with the default method (rate answered per second, 99th
 percentile latency, nothing dropped), then 10,000 random and malformed requests (bad numbers,
 huge bodies, slow clients, broken UTF-8, path tricks): no crash, every answer a well-formed
-HTTP answer, memory flat. Loops are bounded in count and time.
+HTTP answer, memory flat (the second half of the fuzz adds nothing), SIGTERM obeyed at once.
+Loops are bounded in count and time.
 Usage: bench/serve_load.py build/bin/zentrel [SECONDS]"""
 import http.client
 import json
@@ -117,6 +118,7 @@ def raw(request, slow=False):
 
 
 timeouts = []
+half_rss = 0
 fuzz_end = time.monotonic() + 300
 sent = 0
 for i in range(10000):
@@ -138,6 +140,8 @@ for i in range(10000):
         req = f"GET /v1/estimate?lon={fr.uniform(-200, 200):.2f}&lat={fr.uniform(-100, 100):.2f}&var=Temp&method=described HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n".encode()
     else:
         req = b"GET /v1/info HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n"
+    if i == 5000:
+        half_rss = rss_kib()
     ok = raw(req, slow=(i % 500 == 5))
     malformed["well-formed" if ok else "bad"] += 1
     sent += 1
@@ -145,9 +149,18 @@ alive = server.process.poll() is None
 end_rss = rss_kib() if alive else 0
 print(f"fuzz: {sent} random and malformed requests: {malformed['well-formed']} answered well-formed, {malformed['bad']} not; "
       f"server alive: {alive}; memory {start_rss // 1024} MiB at start, {after_load_rss // 1024} after the load, "
-      f"{end_rss // 1024} after the fuzz ({(end_rss - after_load_rss) / max(1, after_load_rss) * 100:+.1f} %)")
+      f"{half_rss // 1024} halfway through the fuzz, {end_rss // 1024} after it "
+      f"({(end_rss - after_load_rss) / max(1, after_load_rss) * 100:+.1f} %)")
 for t in timeouts[:5]:
     print("no answer within 30 s to:", t)
+# Five clients in the middle of their requests while SIGTERM comes: they must not hold the stop.
+held = [socket.create_connection((host, port)) for _ in range(5)]
+for h in held:
+    h.sendall(b"GET /v1/info HTTP/1.1\r\nHost: x\r\n")
+time.sleep(0.5)
 stop_begin = time.monotonic()
 code, _ = server.stop()
-print(f"stopped with SIGTERM: exit code {code} after {time.monotonic() - stop_begin:.1f} s")
+print(f"stopped with SIGTERM, 5 clients halfway through a request: exit code {code} after "
+      f"{time.monotonic() - stop_begin:.1f} s")
+for h in held:
+    h.close()

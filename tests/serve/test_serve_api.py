@@ -300,3 +300,30 @@ def test_log_lines_stay_printable_ascii_whatever_the_request_holds():
         code, log = s.stop()
     assert code == 0
     assert "\ufffd" not in log and all(32 <= ord(c) < 127 for line in log.splitlines() for c in line), log
+
+
+def test_answers_and_the_stop_go_on_when_nobody_reads_the_log():
+    # stderr is a pipe nobody reads: it fills after some hundred log lines, and the lines beyond
+    # the backlog are dropped instead of holding up the answers or the stop.
+    if not ZENTREL_BIN:
+        pytest.skip("ZENTREL_BIN names no zentrel program")
+    import http.client
+    import re
+    import signal
+    process = subprocess.Popen([ZENTREL_BIN, "serve", "--port", "0", "--threads", "1"], stdout=subprocess.DEVNULL,
+                               stderr=subprocess.PIPE)
+    try:
+        port = int(re.search(rb":(\d+)/", process.stderr.readline()).group(1))
+        connection = http.client.HTTPConnection("127.0.0.1", port, timeout=60)
+        for _ in range(3000):
+            connection.request("GET", "/v1/info?" + "x" * 150)
+            response = connection.getresponse()
+            response.read()
+            assert response.status == 200
+        connection.close()
+        process.send_signal(signal.SIGTERM)
+        assert process.wait(timeout=60) == 0
+    finally:
+        if process.poll() is None:
+            process.kill()
+            process.wait()
