@@ -322,9 +322,10 @@ int runServe(const ServeOptions& o, const CommonOptions& common) {
     // Connection threads each keep an allocator arena by default; a few shared arenas keep the
     // memory of large bodies from staying spread over all of them.
     mallopt(M_ARENA_MAX, 4);
-    ServeService service(common.programDir, folder, workers, wanted);
-    const ServeLimits& limits = service.limits();
     ServeLog log;
+    ServeService service(common.programDir, folder, workers, wanted);
+    service.setLog([&log](const std::string& line) { log.line(line); });
+    const ServeLimits& limits = service.limits();
 
     httplib::Server server;
     // Connections are many and cheap (they wait on their sockets); the estimates run on the

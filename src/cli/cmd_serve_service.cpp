@@ -143,6 +143,11 @@ ServeService::ServeService(std::string programDir, std::string dataFolder, int t
 
 ServeService::~ServeService() = default;
 
+void ServeService::say(const std::string& line) const {
+    if (log_) log_(line);
+    else std::fputs(line.c_str(), stderr);
+}
+
 std::shared_ptr<const ServeData> ServeService::data() {
     std::shared_ptr<const ServeData> current;
     bool look = false;
@@ -160,14 +165,14 @@ std::shared_ptr<const ServeData> ServeService::data() {
     if (!reload.owns_lock()) return current;
     try {
         auto fresh = std::make_shared<const ServeData>(programDir_, folder_);
-        std::fprintf(stderr, "zentrel: the station database of %s changed on disk and was read again.\n", folder_.c_str());
+        say("zentrel: the station database of " + folder_ + " changed on disk and was read again.\n");
         std::lock_guard lock(dataMutex_);
         data_ = fresh;
         return fresh;
     } catch (const std::exception& e) {
         // Halfway through an exchange the folder may be missing for a moment: keep serving the
         // old data and look again a second later.
-        std::fprintf(stderr, "zentrel: the changed station database cannot be read yet (%s); the old one is served.\n", e.what());
+        say(std::string("zentrel: the changed station database cannot be read yet (") + e.what() + "); the old one is served.\n");
         return current;
     }
 }

@@ -92,6 +92,9 @@ public:
     Reply worldMap();
     Reply openApi() const;
 
+    /// Where the service's own messages go (one line each, ending in a newline); stderr when unset.
+    void setLog(std::function<void(const std::string&)> log) { log_ = std::move(log); }
+
     const ServeLimits& limits() const { return limits_; }
     const std::string& dataFolder() const { return folder_; }
     int threads() const { return pool_.threads(); }
@@ -102,6 +105,8 @@ public:
 
 private:
     Reply runJobs(std::vector<WorkPool::Job> jobs, double seconds);
+    void say(const std::string& line) const;
+    std::function<void(const std::string&)> log_;
     std::string programDir_, folder_;
     ServeLimits limits_;
     WorkPool pool_;

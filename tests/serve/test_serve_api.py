@@ -327,3 +327,37 @@ def test_answers_and_the_stop_go_on_when_nobody_reads_the_log():
         if process.poll() is None:
             process.kill()
             process.wait()
+
+
+def test_replaced_station_files_are_read_again_and_said_in_the_log(tmp_path):
+    # The data folder's station files are copies (the rest links to the build's folder); new
+    # time stamps stand for an import that replaced them. The service looks at most once a
+    # second, so the log is awaited, for at most a minute.
+    if not ZENTREL_BIN:
+        pytest.skip("ZENTREL_BIN names no zentrel program")
+    import shutil
+    import time
+    source = os.path.join(os.path.dirname(os.path.realpath(ZENTREL_BIN)), "ZentrelData")
+    data = tmp_path / "ZentrelData"
+    data.mkdir()
+    for name in os.listdir(source):
+        if name.startswith("mela"):
+            shutil.copy(os.path.join(source, name), data / name)
+        else:
+            os.symlink(os.path.realpath(os.path.join(source, name)), data / name)
+    s = Server(ZENTREL_BIN, "--threads", "1", "--data", str(data))
+    try:
+        before = s.get("/v1/estimate?lon=12.48&lat=41.9&var=Temp")
+        stamp = time.time() - 3600
+        for name in os.listdir(data):
+            if name.startswith("mela"):
+                os.utime(data / name, (stamp, stamp))
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline and not any("read again" in line for line in s.log):
+            assert s.get("/v1/info")[0] == 200
+            time.sleep(0.2)
+        after = s.get("/v1/estimate?lon=12.48&lat=41.9&var=Temp")
+    finally:
+        s.stop()
+    assert any("changed on disk and was read again" in line for line in s.log), "".join(s.log)
+    assert after[0] == 200 and json.loads(after[2])["result"] == json.loads(before[2])["result"]
