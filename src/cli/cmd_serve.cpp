@@ -284,7 +284,7 @@ void shutConnection(int fd) {
     constexpr size_t kDrainBytes = 64u << 20;
     constexpr auto kDrainTime = std::chrono::seconds(10);
     ::shutdown(fd, SHUT_WR);
-    timeval wait{1, 0};
+    timeval wait{5, 0};  // as long as the read timeout: a client still sending is not cut off
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
     static thread_local std::vector<char> sink(1 << 16);
     const auto until = std::chrono::steady_clock::now() + kDrainTime;
