@@ -11,7 +11,6 @@
 #include <poll.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -21,6 +20,7 @@
 #include <cstdio>
 #include <ctime>
 #include <deque>
+#include <filesystem>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -253,10 +253,14 @@ thread_local int tShutAfterAnswer = -1;
 // found by the connection's two ends.
 void closeAfterAnswer(const httplib::Request& req, httplib::Response& res) {
     if (req.get_header_value("Connection") != "close") res.set_header("Connection", "close");
-    rlimit files{};
-    getrlimit(RLIMIT_NOFILE, &files);
-    const int last = static_cast<int>(std::min<rlim_t>(files.rlim_cur, 65536));
-    for (int fd = 3; fd < last; ++fd) {
+    // The open descriptors are listed in /proc/self/fd (far fewer than the limit on them).
+    std::vector<int> open;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") == std::string::npos) open.push_back(std::atoi(name.c_str()));
+    }
+    for (int fd : open) {
         sockaddr_storage local{}, peer{};
         socklen_t localLength = sizeof local, peerLength = sizeof peer;
         if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) != 0) continue;
