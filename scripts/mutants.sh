@@ -72,7 +72,7 @@ for d in ZentrelData DemoData rastelldata; do
   fi
 done
 
-target_of() { case $1 in python) echo "_zentrel zentrel" ;; tools) ;; *) echo "$1" ;; esac; }
+target_of() { case $1 in python) echo "_zentrel zentrel" ;; serve) echo zentrel ;; tools) ;; *) echo "$1" ;; esac; }
 build() { [ $# -gt 0 ] || return 0; cmake --build "$BUILD" -j "$JOBS" --target "$@" >"$SCRATCH/build.log" 2>&1; }
 run_tests() {  # binary, filter
   case $1 in
@@ -83,6 +83,10 @@ run_tests() {  # binary, filter
     tools)  # the Python tools' tests run on the tree's sources; nothing to build
       # shellcheck disable=SC2086
       (cd "$TREE/tests/tools" && PYTHONPATH="$TREE" PYTHONDONTWRITEBYTECODE=1 \
+        timeout "$TIMEOUT" /usr/bin/python3 -m pytest -q -x -p no:cacheprovider ${2//,/ }) ;;
+    serve)  # pytest arguments below tests/serve, joined by commas
+      # shellcheck disable=SC2086
+      (cd "$TREE/tests/serve" && ZENTREL_BIN="$BUILD/bin/zentrel" PYTHONDONTWRITEBYTECODE=1 \
         timeout "$TIMEOUT" /usr/bin/python3 -m pytest -q -x -p no:cacheprovider ${2//,/ }) ;;
     gui_*)  # Qt Test: the filter names test functions, joined by commas
       # shellcheck disable=SC2086

@@ -20,7 +20,8 @@ command -v ccache >/dev/null && export CCACHE_DIR=${CCACHE_DIR:-$(ccache -k cach
 
 if ! command -v cmake >/dev/null || ! command -v ninja >/dev/null || [ ! -f "$BUILD_DIR/build.ninja" ] \
    || [ ! -f /usr/share/ferret-vis/data/etopo5.cdf ] || ! dpkg-query -W qt6-base-dev >/dev/null 2>&1 \
-   || ! dpkg-query -W pybind11-dev >/dev/null 2>&1; then
+   || ! dpkg-query -W pybind11-dev >/dev/null 2>&1 || ! dpkg-query -W libcpp-httplib-dev >/dev/null 2>&1 \
+   || [ ! -f /usr/share/javascript/leaflet/leaflet.js ]; then
   scripts/setup.sh "$BUILD_DIR"
   command -v ccache >/dev/null && export CCACHE_DIR=${CCACHE_DIR:-$(ccache -k cache_dir)}
 else

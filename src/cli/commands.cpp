@@ -15,6 +15,9 @@ void registerCommands(CLI::App& app, CommonOptions& common, Runner& run) {
     registerValidate(app, common, run);
     registerBatch(app, common, run);
     registerRaster(app, common, run);
+#ifdef ZENTREL_HAVE_SERVE
+    registerServe(app, common, run);
+#endif
 }
 
 CLI::Option* addDataOption(CLI::App& cmd, CommonOptions& common) {

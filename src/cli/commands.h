@@ -56,5 +56,6 @@ void registerData(CLI::App& app, CommonOptions& common, Runner& run);
 void registerValidate(CLI::App& app, CommonOptions& common, Runner& run);
 void registerBatch(CLI::App& app, CommonOptions& common, Runner& run);
 void registerRaster(CLI::App& app, CommonOptions& common, Runner& run);
+void registerServe(CLI::App& app, CommonOptions& common, Runner& run);
 
 }  // namespace zentrel::cli

@@ -28,19 +28,24 @@ void addSettingsOptions(CLI::App& cmd, SettingsOptions& o) {
                   "(the classic inverse-distance method with its least-squares corrections)");
 }
 
-int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings) {
+int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings, std::vector<std::string>* said) {
+    // Each message as one line: on stderr with the program's prefix, or to the caller.
+    const auto say = [said](const std::string& line) {
+        if (said) said->push_back(line);
+        else std::fprintf(stderr, "zentrel: %s\n", line.c_str());
+    };
     SettingsInput in = settingsToInput(settings);
     // The first value outside the shared ranges; the batch window's checks below refuse most of
     // them with their own words, and this one speaks for what they let through.
     std::string outside;
-    auto number = [&outside](const std::optional<std::string>& value, std::string& box, Argument argument, const char* range) {
+    auto number = [&outside, &say](const std::optional<std::string>& value, std::string& box, Argument argument, const char* range) {
         if (!value) return true;
         const std::string& text = *value;
         const char* name = argumentRule(argument).option;
         // The whole argument must be a finite decimal number, unlike a dialog box that reads
         // its leading number: "nan" or "inf" would pass every range check of the settings.
         if (const std::string problem = decimalProblem(text, true); !problem.empty()) {
-            std::fprintf(stderr, "zentrel: %s: %s; give a decimal number, %s.\n", name, problem.c_str(), range);
+            say(std::string(name) + ": " + problem + "; give a decimal number, " + range + ".");
             return false;
         }
         if (outside.empty() && !acceptsArgument(argument, *parseDecimal(text)))
@@ -57,7 +62,7 @@ int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings) {
         !number(o.shad, in.Shad, Argument::Shad, "0..1"))
         return kExitUsage;
     if (o.maxStat && in.MaxStat.find('.') != std::string::npos) {
-        std::fprintf(stderr, "zentrel: --maxstat: Number of stations must be an integer\n");
+        say("--maxstat: Number of stations must be an integer");
         return kExitUsage;
     }
     if (o.neighbAlt) in.NeighbAlt = *o.neighbAlt == 1;
@@ -66,11 +71,11 @@ int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings) {
     if (o.method) {
         const std::optional<Method> method = parseMethod(*o.method);
         if (!method) {
-            std::fprintf(stderr, "zentrel: --method must be %s, not \"%s\".\n", methodChoices().c_str(), o.method->c_str());
+            say("--method must be " + methodChoices() + ", not \"" + *o.method + "\".");
             return kExitUsage;
         }
         if (o.robust && (*o.robust == 1) != (*method == Method::Robust)) {
-            std::fprintf(stderr, "zentrel: --robust %d contradicts --method %s.\n", *o.robust, methodName(*method));
+            say("--robust " + std::to_string(*o.robust) + " contradicts --method " + methodName(*method) + ".");
             return kExitUsage;
         }
         in.Method = *method;
@@ -87,10 +92,10 @@ int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings) {
         std::string text = m.text;
         for (char& c : text)
             if (c == '\r') c = ' ';
-        std::fprintf(stderr, "zentrel: %s%s: %s\n", check.ok ? "note: " : "", m.title.c_str(), text.c_str());
+        say((check.ok ? "note: " : "") + m.title + ": " + text);
     }
     if (check.ok && !outside.empty()) {
-        std::fprintf(stderr, "zentrel: %s\n", outside.c_str());
+        say(outside);
         return kExitUsage;
     }
     return check.ok ? kExitOk : kExitUsage;

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -21,7 +22,8 @@ struct SettingsOptions {
 void addSettingsOptions(CLI::App& cmd, SettingsOptions& options);
 
 /// Stores the given options into `settings` and checks them in the batch window's order.
-/// Prints the message of a failed check (exit code 2) or of a correction (a note) on stderr.
-int applySettingsOptions(const SettingsOptions& options, ProgramSettings& settings);
+/// Prints the message of a failed check (exit code 2) or of a correction (a note, starting with
+/// "note: ") on stderr, or, when `said` is given, appends them there without the program's prefix.
+int applySettingsOptions(const SettingsOptions& options, ProgramSettings& settings, std::vector<std::string>* said = nullptr);
 
 }  // namespace zentrel::cli

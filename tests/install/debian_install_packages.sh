@@ -16,6 +16,7 @@ deb() { ls "$OUT/$1"_*_"${2:-$arch}".deb; }
 field() { dpkg-deb -f "$(deb "$@")" "${@:3}"; }
 if grep -q 'libqt6' <<<"$(field zentrel "$arch" Depends)"; then fail "zentrel depends on Qt: $(field zentrel "$arch" Depends)"; fi
 grep -q 'zentrel-data' <<<"$(field zentrel-gui "$arch" Depends)" || fail "zentrel-gui does not depend on zentrel-data"
+grep -q 'libjs-leaflet' <<<"$(field zentrel "$arch" Depends)" || fail "zentrel does not depend on libjs-leaflet (the map page of zentrel serve)"
 [ "$(field zentrel-data all Architecture)" = all ] || fail "zentrel-data is not Architecture: all"
 grep -q 'python3-numpy' <<<"$(field python3-zentrel "$arch" Depends)" || fail "python3-zentrel does not depend on python3-numpy"
 for p in zentrel zentrel-gui python3-zentrel; do
@@ -28,6 +29,14 @@ trap 'rm -rf "$WORK"' EXIT
 R=$WORK/root
 for p in zentrel zentrel-gui python3-zentrel; do dpkg -x "$(deb "$p")" "$R"; done
 dpkg -x "$(deb zentrel-data all)" "$R"
+[ -f "$R/usr/lib/systemd/system/zentrel.service" ] || [ -f "$R/lib/systemd/system/zentrel.service" ] \
+  || fail "zentrel.service is not installed"
+postinst=$(dpkg-deb -I "$(deb zentrel)" postinst 2>/dev/null || true)
+# Not enabled: the unit is enabled again only where it was before (an upgrade); not started.
+if grep -q 'was-enabled' <<<"$postinst" && ! grep -q 'debian-installed' <<<"$postinst"; then
+  fail "installing zentrel enables zentrel.service"
+fi
+if grep -qE 'deb-systemd-invoke .*(start|restart)' <<<"$postinst"; then fail "installing zentrel starts zentrel.service"; fi
 for p in zentrel zentrel-gui zentrel-data python3-zentrel; do
   [ -f "$R/usr/share/doc/$p/copyright" ] && [ -f "$R/usr/share/doc/$p/changelog.gz" ] || fail "$p lacks its copyright or changelog"
 done
