@@ -62,8 +62,9 @@ TEST(StationTable, ImportedSourcesComeBackOnTheNeighboursOfAnEstimate) {
     const std::string table = readFile(folder.path() / kStationTableFileName);
     EXPECT_NE(table.find("Temp,A3,44.8,10.3,300,\"Gamma, Sud\",WMO,1991-2020,17,19,\n"), std::string::npos) << table;
 
+    const ProgramSettings settings = describedSettings();  // the engine keeps a reference
     for (bool withDatabase : {false, true}) {
-        Engine engine(describedSettings(), folder.str(),
+        Engine engine(settings, folder.str(),
                       withDatabase ? std::make_shared<const StationDatabase>(folder.str()) : nullptr);
         const VariableResult r = engine.Run(Temp, Location{"", 10, 45, 150});
         ASSERT_EQ(r.neighbours.NeighbourCount, 3);
@@ -88,7 +89,8 @@ TEST(StationTable, ImportedSourcesComeBackOnTheNeighboursOfAnEstimate) {
 TEST(StationTable, FolderWithoutTableGivesUnknownSourcesAndAnotherImportTakesTheOldTableAway) {
     TempFolder folder("no-origins");
     writeDataFolder(folder, 10, 45, ringOfEightStations());
-    Engine engine(describedSettings(), folder.str());
+    const ProgramSettings settings = describedSettings();  // the engine keeps a reference
+    Engine engine(settings, folder.str());
     const VariableResult r = engine.Run(Temp, Location{"", 10, 45, 150});
     ASSERT_GT(r.neighbours.NeighbourCount, 0);
     for (const auto& o : r.origins) EXPECT_EQ(o, nullptr);
@@ -111,7 +113,8 @@ TEST(StationTable, MalformedTableIsNamedAndCostsTheSourcesNotTheEstimate) {
     EXPECT_EQ(errorOf([&] { stationOriginsOf(folder.str()); }),
               "The station table " + folder.file(kStationTableFileName) +
                   ", line 2, field 3 (lat): \"95\" is not a latitude in -90..90.");
-    Engine engine(describedSettings(), folder.str());
+    const ProgramSettings settings = describedSettings();  // the engine keeps a reference
+    Engine engine(settings, folder.str());
     const VariableResult r = engine.Run(Temp, Location{"", 10, 45, 150});
     EXPECT_GT(r.neighbours.ActiveCount, 0);
     ASSERT_FALSE(r.messages.empty());

@@ -50,14 +50,15 @@ void hashStations(Hash& hash, const std::vector<Station>& stations) {
 
 template <class T>
 void append(std::string& out, const T* data, size_t count) {
-    out.append(reinterpret_cast<const char*>(data), count * sizeof(T));
+    if (count > 0) out.append(reinterpret_cast<const char*>(data), count * sizeof(T));
 }
 
+// An empty vector's data() may be null, which memcpy must never see, even for no bytes.
 template <class T>
 bool take(const std::string& in, size_t& pos, T* data, size_t count) {
     const size_t n = count * sizeof(T);
     if (count > in.size() / sizeof(T) || in.size() - pos < n) return false;
-    std::memcpy(static_cast<void*>(data), in.data() + pos, n);
+    if (n > 0) std::memcpy(static_cast<void*>(data), in.data() + pos, n);
     pos += n;
     return true;
 }
