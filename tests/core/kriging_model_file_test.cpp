@@ -106,10 +106,13 @@ TEST(KrigingModelFile, EstimatesFromTheFileEqualAFreshDerivationAndAStaleFileIsD
         EXPECT_EQ(fromFile.result.Best[m], fresh.result.Best[m]) << m;
         EXPECT_EQ(fromFile.result.StdErr[m], fresh.result.StdErr[m]) << m;
     }
-    // Another database in the same folder: the file of the old one must not be used.
+    // Another database in the same folder: the file of the old one must not be used, and the
+    // new one's model replaces it.
+    const std::string oldModel = readFile(path);
     for (Station& s : stations) s.Data[1] += 3 * s.Lat - 130;
     writeDataFolder(folder, 10, 45, stations);
     const VariableResult afterChange = krigedTemp(folder);
+    EXPECT_NE(readFile(path), oldModel) << "the model of the old stations was taken for the new ones";
     std::filesystem::remove(path);
     const VariableResult derived = krigedTemp(folder);
     EXPECT_EQ(afterChange.result.Best[1], derived.result.Best[1]) << "a stale model file was trusted";

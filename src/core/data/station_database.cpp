@@ -33,6 +33,11 @@ bool StationExclusion::contains(const Station& s) const {
     return std::binary_search(positions_.begin(), positions_.end(), std::make_pair(s.Lon, s.Lat));
 }
 
+uint64_t StationDatabase::nextGeneration() {
+    static std::atomic<uint64_t> counter{0};
+    return counter.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 StationDatabase::StationDatabase(std::string dataFolder) : folder_(std::move(dataFolder)) {}
 
 std::shared_ptr<const std::vector<Station>> StationDatabase::file(const std::string& name) const {
@@ -297,7 +302,7 @@ int StationDatabase::refresh() {
             it = files_.erase(it);
             sourcesKept_.clear();
             ++dropped;
-            generation_.fetch_add(1, std::memory_order_acq_rel);
+            generation_.store(nextGeneration(), std::memory_order_release);
         } else {
             ++it;
         }

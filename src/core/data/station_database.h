@@ -89,7 +89,9 @@ public:
     /// order). Callers may keep it between queries while generation() stays the same.
     struct Sources;
     std::shared_ptr<const Sources> sources(int variable, float lon, float lat) const;
-    /// Grows whenever refresh() drops a file: sources taken before may be stale.
+    /// Changes whenever refresh() drops a file: sources taken before may be stale. Unique in the
+    /// process across every database object, so that a cache keyed by a database's address and
+    /// generation never mistakes a new database at a freed object's address for the old one.
     uint64_t generation() const { return generation_.load(std::memory_order_acquire); }
 
     /// The candidates at `at` among `from` that may lie within `radiusKm` (great-circle) of it,
@@ -114,7 +116,8 @@ private:
     std::string folder_;
     mutable std::mutex mutex_;
     mutable std::map<std::string, Entry> files_;
-    std::atomic<uint64_t> generation_{0};
+    std::atomic<uint64_t> generation_{nextGeneration()};
+    static uint64_t nextGeneration();
     mutable std::map<SourcesKey, std::shared_ptr<const Sources>> sourcesKept_;
     mutable bool originsRead_ = false;
     mutable std::shared_ptr<const StationOrigins> origins_;
