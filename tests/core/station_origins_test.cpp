@@ -80,7 +80,7 @@ TEST(StationTable, ImportedSourcesComeBackOnTheNeighboursOfAnEstimate) {
         EXPECT_EQ(r.origins[4], nullptr);
     }
     // The Wind row of the same station is its own.
-    Engine wind(describedSettings(), folder.str());
+    Engine wind(settings, folder.str());
     const VariableResult w = wind.Run(Wind, Location{"", 10, 45, 150});
     ASSERT_EQ(w.neighbours.NeighbourCount, 1);
     EXPECT_EQ(w.origins[1]->id, "A3");
