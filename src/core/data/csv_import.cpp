@@ -35,14 +35,6 @@ bool isPeriod(const std::string& text) {
     return first <= last;
 }
 
-// The optional count of valid years: empty (not known) or a whole number 0..9999.
-bool parseYears(const std::string& text, int& out) {
-    out = 0;
-    if (text.empty()) return true;
-    if (text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return false;
-    out = std::stoi(text);
-    return true;
-}
 
 // Comment lines "# Key: value" with these keys describe the whole table.
 bool isAboutLine(std::string_view line) {
@@ -98,6 +90,14 @@ bool parseNumber(const std::string& text, float& out) {
 }
 
 }  // namespace
+
+bool parseYears(const std::string& text, int& out) {
+    out = 0;
+    if (text.empty()) return true;
+    if (text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    out = std::stoi(text);
+    return true;
+}
 
 ImportReport importCsvText(std::string_view text, const std::string& file) {
     ImportReport report;

@@ -31,6 +31,10 @@ namespace zentrel {
 /// one quote). Returns false when a quoted field is not closed.
 bool splitCsvRow(std::string_view line, std::vector<std::string>& fields);
 
+/// A count of valid years as the tables write it: empty (not known, 0) or a whole number
+/// 0..9999. False for anything else.
+bool parseYears(const std::string& text, int& out);
+
 /// Parses the CSV text; `file` names it in problems. Bad rows are dropped with a problem naming
 /// file, line and field; the rest is imported. Never throws for bad rows.
 ImportReport importCsvText(std::string_view text, const std::string& file);

@@ -35,14 +35,6 @@ uint64_t positionKey(int variable, float lon, float lat) {
            static_cast<uint64_t>(variable);
 }
 
-// A count of valid years: empty (not known) or a whole number 0..9999.
-bool parseYears(const std::string& text, int& out) {
-    out = 0;
-    if (text.empty()) return true;
-    if (text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return false;
-    out = std::stoi(text);
-    return true;
-}
 
 // Calls `row(lineNumber, fields)` for each row of a CSV text after its header (which must start
 // with `firstField`); "#" lines and blank lines are skipped.
