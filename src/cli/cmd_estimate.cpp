@@ -11,12 +11,12 @@
 #include <thread>
 #include <vector>
 
+#include "base/picture.h"
+#include "base/records.h"
 #include "cli/commands.h"
 #include "cli/estimate_json.h"
-#include "formats/shown_values.h"
 #include "cli/number_options.h"
 #include "cli/settings_options.h"
-#include "base/records.h"
 #include "data/data_folder.h"
 #include "data/data_info.h"
 #include "data/terrain.h"
@@ -24,9 +24,9 @@
 #include "files/output_lock.h"
 #include "formats/growing_season_export.h"
 #include "formats/orvane_format.h"
-#include "formats/picture.h"
 #include "formats/plantow_format.h"
 #include "formats/result_report.h"
+#include "formats/shown_values.h"
 #include "formats/vesk_format.h"
 #include "settings/program_settings.h"
 
@@ -278,13 +278,18 @@ int runEstimate(const EstimateOptions& o, const CommonOptions& common) {
     // The variables run side by side, each with a fresh engine of its own (no result leaks
     // between variables). A failure is reported as a run one after the other would report it:
     // the first failing variable's.
+    // One station database for all of them: its files are read once, for the neighbours and
+    // for the kriging model's key alike.
     std::vector<VariableResult> results(variables.size());
     std::vector<std::exception_ptr> failures(variables.size());
     std::atomic<size_t> next{0};
+    const auto database = std::make_shared<const StationDatabase>(folder);
+    const bool sources = o.json || o.stations || !o.format.empty();
     const auto work = [&] {
         for (size_t i; (i = next.fetch_add(1)) < variables.size();) {
             try {
-                Engine engine(settings, folder);
+                Engine engine(settings, folder, database);
+                engine.setSources(sources);
                 results[i] = engine.Run(variables[i], location);
             } catch (...) {
                 failures[i] = std::current_exception();

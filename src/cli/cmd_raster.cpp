@@ -17,14 +17,13 @@
 #include <thread>
 
 #include "base/records.h"
+#include "base/types.h"
 #include "cli/commands.h"
 #include "cli/number_options.h"
 #include "cli/settings_options.h"
 #include "data/data_folder.h"
 #include "data/data_info.h"
 #include "data/station_database.h"
-#include "engine/types.h"
-#include "season/cycle.h"
 #include "error.h"
 #include "feedback.h"
 #include "files/output_lock.h"
@@ -32,6 +31,7 @@
 #include "maps/map_folder.h"
 #include "maps/raster_export.h"
 #include "maps/surface_files.h"
+#include "season/cycle.h"
 #include "worker_threads.h"
 
 namespace zentrel::cli {

@@ -20,6 +20,7 @@
 #include <set>
 #include <sstream>
 
+#include "base/picture.h"
 #include "base/records.h"
 #include "cli/commands.h"
 #include "cli/estimate_json.h"
@@ -31,7 +32,6 @@
 #include "data/terrain.h"
 #include "engine/engine.h"
 #include "error.h"
-#include "formats/picture.h"
 #include "formats/result_report.h"
 #include "formats/shown_values.h"
 #include "formats/text_output.h"

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "formats/picture.h"
+#include "base/picture.h"
 #include "formats/shown_values.h"
 #include "formats/text_output.h"
 #include "version.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/types.h"
+#include "base/types.h"
 
 namespace zentrel::cli {
 

@@ -1,10 +1,12 @@
 // Decimal numbers only: the one number reader of options and data files.
 #include "decimal_number.h"
 
-#include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <limits>
+#include <string>
+#include <system_error>
+#include <type_traits>
 
 namespace zentrel {
 
@@ -31,23 +33,32 @@ bool isDecimalNumber(std::string_view text) {
     return i == n;
 }
 
-std::optional<double> parseDecimal(std::string_view text) {
+namespace {
+// The value of a decimal number, correctly rounded to T and independent of the locale. Beyond
+// the type's range (rare: only option values and hostile files come here) the C library decides
+// between an overflow (refused) and an underflow (the nearest representable value, 0 at worst).
+template <typename T>
+std::optional<T> readDecimal(std::string_view text) {
     if (!isDecimalNumber(text)) return std::nullopt;
-    const std::string copy(text);
-    errno = 0;
-    const double v = std::strtod(copy.c_str(), nullptr);
-    if (!std::isfinite(v)) return std::nullopt;
-    return v;  // an underflow reads as the nearest representable value, 0 at worst
-}
-
-std::optional<float> parseDecimalFloat(std::string_view text) {
-    if (!isDecimalNumber(text)) return std::nullopt;
-    const std::string copy(text);
-    // Read as a float directly: going through a double could round a value differently.
-    const float v = std::strtof(copy.c_str(), nullptr);
+    const std::string_view digits = text.front() == '+' ? text.substr(1) : text;
+    T v{};
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v);
+    if (ec == std::errc::result_out_of_range) {
+        const std::string copy(text);
+        if constexpr (std::is_same_v<T, float>) v = std::strtof(copy.c_str(), nullptr);
+        else v = std::strtod(copy.c_str(), nullptr);
+    } else if (ec != std::errc() || end != digits.data() + digits.size()) {
+        return std::nullopt;
+    }
     if (!std::isfinite(v)) return std::nullopt;
     return v;
 }
+}  // namespace
+
+std::optional<double> parseDecimal(std::string_view text) { return readDecimal<double>(text); }
+
+// Read as a float directly: going through a double could round a value differently.
+std::optional<float> parseDecimalFloat(std::string_view text) { return readDecimal<float>(text); }
 
 std::string decimalProblem(std::string_view text, bool single) {
     if (!isDecimalNumber(text)) return "\"" + std::string(text) + "\" is not a number";

@@ -7,10 +7,10 @@
 #include <mutex>
 #include <string>
 
+#include "base/types.h"
+#include "data/data_info.h"
 #include "data/station_database.h"
 #include "data/terrain.h"
-#include "engine/types.h"
-#include "data/data_info.h"
 #include "settings/argument_checks.h"
 #include "settings/program_settings.h"
 

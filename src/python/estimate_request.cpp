@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "base/types.h"
 #include "decimal_number.h"
-#include "engine/types.h"
 #include "settings/method.h"
 
 namespace zentrel::python {

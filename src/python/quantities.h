@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/types.h"
+#include "base/types.h"
 
 namespace zentrel::python {
 

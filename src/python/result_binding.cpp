@@ -3,7 +3,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
-#include "formats/picture.h"
+#include "base/picture.h"
 #include "python/bindings.h"
 #include "python/estimate_request.h"
 #include "python/quantities.h"

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
+#include "base/picture.h"
 #include "data/penman.h"
-#include "formats/picture.h"
 #include "error.h"
 #include "fixture.h"
 

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <tuple>
 
-#include "engine/geometry.h"
+#include "base/geometry.h"
 #include "error.h"
 #include "fixture.h"
 

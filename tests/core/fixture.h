@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "base/types.h"
 #include "data/station_file.h"
 #include "engine/engine.h"
-#include "engine/types.h"
 #include "error.h"
 #include "settings/program_settings.h"
 

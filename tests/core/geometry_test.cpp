@@ -1,5 +1,5 @@
 // Distances, directions and compass sectors against hand-worked values.
-#include "engine/geometry.h"
+#include "base/geometry.h"
 
 #include <gtest/gtest.h>
 

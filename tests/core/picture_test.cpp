@@ -1,5 +1,5 @@
 // Picture-pattern formatting: every pattern the tables and writers use.
-#include "formats/picture.h"
+#include "base/picture.h"
 
 #include <gtest/gtest.h>
 

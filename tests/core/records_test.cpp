@@ -8,7 +8,7 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/types.h"
+#include "base/types.h"
 
 using namespace zentrel;
 

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <set>
 
+#include "base/geometry.h"
 #include "data/station_file.h"
-#include "engine/geometry.h"
 #include "error.h"
 #include "fixture.h"
 

@@ -1,14 +1,14 @@
 // The map windows: bitmap coordinates, zoom range and the location buttons of frmMap; the
 // raster map window's panel checks and exports run off the GUI thread to files.
-#include "formats/picture.h"
+#include "base/picture.h"
 #include "core/maps_test_util.h"
 #include "gui_test_support.h"
+#include "maps/bna_file.h"
 #include "maps/climate_surface.h"
 #include "maps/colour_table.h"
-#include "maps/bna_file.h"
 #include "maps/img_file.h"
-#include "maps/map_folder.h"
 #include "maps/location_map_window.h"
+#include "maps/map_folder.h"
 #include "maps/raster_map_window.h"
 
 using namespace zentrel;

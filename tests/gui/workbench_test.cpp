@@ -1,7 +1,7 @@
 // The workbench: check boxes and re-estimation, confidence levels and warning labels, the
 // month, zoom and resolution buttons, the map extent and terrain classes, the output window.
 
-#include "formats/picture.h"
+#include "base/picture.h"
 #include "gui_test_support.h"
 #include "shell/screen_number.h"
 #include "single/frm_out.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/types.h"
+#include "base/types.h"
 
 namespace zentrel {
 

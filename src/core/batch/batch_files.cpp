@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "formats/picture.h"
+#include "base/picture.h"
 #include "formats/shown_values.h"
 #include "season/cycle.h"
 

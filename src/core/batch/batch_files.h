@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/types.h"
+#include "base/types.h"
 #include "formats/text_output.h"
 #include "settings/program_settings.h"
 

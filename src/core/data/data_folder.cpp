@@ -11,7 +11,6 @@
 
 #include "error.h"
 #include "files/read_file.h"
-#include "maps/map_folder.h"
 
 #ifndef ZENTREL_INSTALLED_DATA_RELATIVE
 #define ZENTREL_INSTALLED_DATA_RELATIVE "../share/zentrel"

@@ -9,6 +9,8 @@ namespace zentrel {
 
 /// Name of the data folder beside the program.
 inline constexpr const char* kDataFolderName = "ZentrelData";
+/// Name of the raster map folder beside the data folder ("rastelldata").
+inline constexpr const char* kMapFolderName = "rastelldata";
 
 /// The rule that picked the data folder, in the order the rules are tried.
 enum class DataFolderRule {

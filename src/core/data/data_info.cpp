@@ -12,6 +12,8 @@
 #include <sstream>
 #include <tuple>
 
+#include "base/picture.h"
+#include "base/text_encoding.h"
 #include "data/normals_table.h"
 #include "data/station_file.h"
 #include "data/station_origins.h"
@@ -19,8 +21,6 @@
 #include "data/terrain.h"
 #include "error.h"
 #include "files/read_file.h"
-#include "formats/picture.h"
-#include "formats/text_output.h"
 #include "text_lines.h"
 
 namespace zentrel {

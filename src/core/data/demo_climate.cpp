@@ -7,8 +7,8 @@
 #include <cmath>
 #include <queue>
 
+#include "base/geometry.h"
 #include "data/penman.h"
-#include "engine/geometry.h"
 
 namespace zentrel {
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/types.h"
 #include "data/terrain.h"
-#include "engine/types.h"
 
 namespace zentrel {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/types.h"
 #include "data/station_writer.h"
-#include "engine/types.h"
 
 namespace zentrel {
 

@@ -2,7 +2,7 @@
 // astronomical day length that turns sunshine hours into a sunshine fraction.
 #pragma once
 
-#include "engine/types.h"
+#include "base/types.h"
 
 namespace zentrel {
 

@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "engine/types.h"
-#include "formats/picture.h"
+#include "base/picture.h"
+#include "base/types.h"
 
 namespace zentrel {
 

@@ -2,6 +2,8 @@
 #include "data/station_database.h"
 
 #include <algorithm>
+#include <cstring>
+#include <unordered_set>
 #include <cmath>
 #include <filesystem>
 #include <fmt/format.h>
@@ -308,6 +310,34 @@ int StationDatabase::refresh() {
         }
     }
     return dropped;
+}
+
+std::vector<Station> databaseStations(const StationDatabase& database, int variable) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> names;
+    if (variable == Temp || variable == Prec) {
+        for (int i = 1; i <= 6; ++i)
+            for (int j = 1; j <= 6; ++j) names.push_back(bandFileName(variable, i, j));
+        names.emplace_back(bandBounds(variable).south);
+        names.emplace_back(bandBounds(variable).north);
+    } else {
+        names.push_back(wholeFileName(variable));
+    }
+    std::vector<Station> out;
+    std::unordered_set<uint64_t> seen;  // positions, as the bits of longitude and latitude
+    for (const std::string& name : names) {
+        std::error_code ec;
+        if (!fs::exists(fs::path(database.folder()) / name, ec)) continue;
+        for (const Station& s : *database.file(name)) {
+            const float lonValue = s.Lon + 0.0f, latValue = s.Lat + 0.0f;  // -0 is 0
+            uint32_t lon = 0, lat = 0;
+            std::memcpy(&lon, &lonValue, 4);
+            std::memcpy(&lat, &latValue, 4);
+            if (!seen.insert((static_cast<uint64_t>(lon) << 32) | lat).second) continue;
+            out.push_back(s);
+        }
+    }
+    return out;
 }
 
 }  // namespace zentrel

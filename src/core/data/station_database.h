@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
+#include "base/geometry.h"  // SpherePoint: pure spherical arithmetic
 #include "data/station_file.h"
 #include "data/station_origins.h"
-#include "engine/geometry.h"  // SpherePoint: pure spherical arithmetic
 
 namespace zentrel {
 
@@ -122,5 +122,9 @@ private:
     mutable bool originsRead_ = false;
     mutable std::shared_ptr<const StationOrigins> origins_;
 };
+
+/// The distinct stations of `variable` in the database (first copy of each position, in file
+/// reading order). Files that do not exist are skipped.
+std::vector<Station> databaseStations(const StationDatabase& database, int variable);
 
 }  // namespace zentrel

@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -11,11 +12,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/picture.h"
 #include "data/possible_values.h"
 #include "decimal_number.h"
 #include "error.h"
 #include "files/read_file.h"
-#include "formats/picture.h"
 #include "notices.h"
 #include "text_lines.h"
 
@@ -96,8 +97,12 @@ std::vector<std::string> candidateFiles(int variable, float lon, float lat) {
     return files;
 }
 
-Station parseStationLine(std::string_view line, const std::string& file, long lineNumber) {
-    std::vector<std::string> fields;
+namespace {
+// One line of a station file of `variable` (-1: not known from the file name). The fields are
+// views into the line: a line costs no allocation but the name and country of its station.
+Station parseLine(std::string_view line, const std::string& file, long lineNumber, int variable) {
+    std::array<std::string_view, 18> fields;
+    size_t count = 0;
     size_t pos = 0;
     const size_t n = line.size();
     auto skipBlanks = [&] {
@@ -107,50 +112,51 @@ Station parseStationLine(std::string_view line, const std::string& file, long li
     while (true) {
         skipBlanks();
         if (pos >= n) {
-            if (afterComma) fields.emplace_back();  // "a,b," ends with an empty field
+            if (afterComma) fields[count++] = {};  // "a,b," ends with an empty field
             break;
         }
         if (line[pos] == ',') {  // empty field between two commas
-            fields.emplace_back();
+            fields[count++] = {};
             ++pos;
             afterComma = true;
+            if (count > 17) break;
             continue;
         }
-        std::string field;
+        std::string_view field;
         if (line[pos] == '"') {
             const size_t close = line.find('"', pos + 1);
             if (close == std::string_view::npos)
                 throw Error(fmt::format("Station file {}, line {}: field {} has no closing quote.", file, lineNumber,
-                                        fields.size() + 1));
-            field = std::string(line.substr(pos + 1, close - pos - 1));
+                                        count + 1));
+            field = line.substr(pos + 1, close - pos - 1);
             pos = close + 1;
             // A quote closes a field only before a separator or the end of the line: `"Rome, "IT"`
             // lacks the quote after Rome, and would put a comma in the name and a quote in the
             // country (the CSV importer refuses such a row too).
             if (pos < n && line[pos] != ',' && line[pos] != ' ' && line[pos] != '\t')
                 throw Error(fmt::format("Station file {}, line {}: field {} has no closing quote.", file, lineNumber,
-                                        fields.size() + 1));
+                                        count + 1));
         } else {
             const size_t start = pos;
             while (pos < n && line[pos] != ',' && line[pos] != ' ' && line[pos] != '\t') ++pos;
-            field = std::string(line.substr(start, pos - start));
-            if (field.find('"') != std::string::npos)
+            field = line.substr(start, pos - start);
+            if (field.find('"') != std::string_view::npos)
                 throw Error(fmt::format("Station file {}, line {}: field {} has a quote inside an unquoted value.", file,
-                                        lineNumber, fields.size() + 1));
+                                        lineNumber, count + 1));
         }
-        fields.push_back(std::move(field));
+        fields[count++] = field;
         skipBlanks();
         afterComma = pos < n && line[pos] == ',';
         if (afterComma) ++pos;
-        if (fields.size() > 17) break;
+        if (count > 17) break;
     }
-    if (fields.size() != 17)
+    if (count != 17)
         throw Error(fmt::format("Station file {}, line {}: expected 17 fields (latitude, longitude, altitude, "
                                 "12 monthly values, name, country), found {}.",
-                                file, lineNumber, fields.size() > 17 ? "more" : std::to_string(fields.size())));
+                                file, lineNumber, count > 17 ? "more" : std::to_string(count)));
     float numbers[15];
     for (int f = 0; f < 15; ++f) {
-        const std::string& text = fields[static_cast<size_t>(f)];
+        const std::string_view text = fields[static_cast<size_t>(f)];
         if (text.empty()) {
             numbers[f] = 0;
             continue;
@@ -167,11 +173,10 @@ Station parseStationLine(std::string_view line, const std::string& file, long li
                                 reason));
     };
     if (!(numbers[0] >= -90 && numbers[0] <= 90))
-        refuse(0, "\"" + fields[0] + "\" is not a latitude in -90..90");
+        refuse(0, "\"" + std::string(fields[0]) + "\" is not a latitude in -90..90");
     if (!(numbers[1] >= -180 && numbers[1] <= 180))
-        refuse(1, "\"" + fields[1] + "\" is not a longitude in -180..180");
+        refuse(1, "\"" + std::string(fields[1]) + "\" is not a longitude in -180..180");
     if (const std::string problem = altitudeProblem(numbers[2]); !problem.empty()) refuse(2, problem);
-    const int variable = variableOfStationFile(file);
     for (int f = 3; f < 15; ++f)
         if (const std::string problem = monthlyValueProblem(numbers[f], variable); !problem.empty()) refuse(f, problem);
     Station s;
@@ -184,8 +189,8 @@ Station parseStationLine(std::string_view line, const std::string& file, long li
     return s;
 }
 
-namespace {
 void parseInto(std::string_view text, const std::string& file, std::vector<Station>& out, size_t limit) {
+    const int variable = variableOfStationFile(file);
     if (const size_t ctrlZ = text.find('\x1a'); ctrlZ != std::string_view::npos) {
         const long after = countLines(textAfterCtrlZ(text));
         if (after > 0) {
@@ -201,12 +206,16 @@ void parseInto(std::string_view text, const std::string& file, std::vector<Stati
             throw Error(fmt::format("Station file {}, line {}: more than {} stations for one estimate; the station "
                                     "table is full.",
                                     file, lineNumber, kMaxStations));
-        out.push_back(parseStationLine(line, file, lineNumber));
+        out.push_back(parseLine(line, file, lineNumber, variable));
     });
 }
 
 std::string readWholeFile(const std::string& path) { return readRegularFile(path, "Station file"); }
 }  // namespace
+
+Station parseStationLine(std::string_view line, const std::string& file, long lineNumber) {
+    return parseLine(line, file, lineNumber, variableOfStationFile(file));
+}
 
 std::vector<Station> parseStationText(std::string_view text, const std::string& file) {
     std::vector<Station> out;

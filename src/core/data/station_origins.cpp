@@ -8,13 +8,13 @@
 #include <filesystem>
 #include <mutex>
 
+#include "base/picture.h"
 #include "data/csv_import.h"
 #include "data/normals_table.h"
 #include "data/station_writer.h"
 #include "decimal_number.h"
 #include "error.h"
 #include "files/read_file.h"
-#include "formats/picture.h"
 #include "text_lines.h"
 
 namespace zentrel {

@@ -11,8 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/types.h"
 #include "data/import_report.h"
-#include "engine/types.h"
 
 namespace zentrel {
 

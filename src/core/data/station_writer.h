@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/types.h"
+#include "base/types.h"
 
 namespace zentrel {
 

@@ -8,7 +8,7 @@
 #include <array>
 #include <cstdint>
 
-#include "engine/types.h"
+#include "base/types.h"
 
 namespace zentrel {
 

@@ -9,10 +9,11 @@
 #include <cmath>
 #include <limits>
 
+#include "base/geometry.h"
 #include "base/records.h"
 #include "data/station_database.h"
 #include "data/station_origins.h"
-#include "engine/geometry.h"
+#include "engine/adaptive.h"
 #include "engine/neighbour_pairs.h"
 #include "error.h"
 
@@ -43,7 +44,6 @@ constexpr float kPriorSlopeTemp = -0.0065f;  // K/m, the standard atmosphere's l
 
 // Tried: positive precipitation and negative vapour-pressure and PET priors changed nothing
 // measurable, so those stay at 0.
-float priorSlope(int variable) { return variable <= Tmin ? kPriorSlopeTemp : 0.0f; }
 float altitudeShrink(int variable) { return variable <= Tmin ? kAltitudeShrinkTemp : kAltitudeShrinkOther; }
 
 }  // namespace
@@ -70,19 +70,15 @@ PhysicalRange physicalRange(int variable) {
     return {0.0f, std::numeric_limits<float>::infinity()};
 }
 
+float priorSlope(int variable) { return variable <= Tmin ? kPriorSlopeTemp : 0.0f; }
+
 Message noNeighbourMessage() {
     return {"No calculation can be done with 0 neighbours",
             "There are no neighbouring stations that satisfy the selection   criteria."};
 }
 
 Engine::Engine(const ProgramSettings& settings, std::string dataFolder, std::shared_ptr<const StationDatabase> database)
-    : settings_(settings),
-      dataFolder_(std::move(dataFolder)),
-      database_(std::move(database)),
-      pairs_(std::make_unique<NeighbourPairs>()) {
-    working = settings.Working;
-    points_.fill(spherePoint(0, 0));
-}
+    : NeighbourSearch(settings, std::move(dataFolder), std::move(database)), pairs_(std::make_unique<NeighbourPairs>()) {}
 
 Engine::~Engine() = default;
 
@@ -99,12 +95,23 @@ float Engine::altitudeDifference(float toAlt, float fromAlt) const {
     return toAlt - fromAlt;
 }
 
-void Engine::Select(int var, const Location& location) {
-    variable = static_cast<int16_t>(var);
-    working = location;
-    messages.clear();
-    LoadCandidates();
-    SelectNeighbours();
+EstimationMethod& Engine::estimation() {
+    if (!method_ || methodKind_ != method()) {
+        method_ = makeEstimationMethod(method());
+        methodKind_ = method();
+    }
+    return *method_;
+}
+
+const StationExclusion* Engine::exclusion() const {
+    if (method_ && methodKind_ == method())
+        if (const StationExclusion* more = method_->exclusion(*this)) return more;
+    return excluded_;
+}
+
+void Engine::LoadCandidates() {
+    estimation().prepare(*this);
+    NeighbourSearch::LoadCandidates();
 }
 
 VariableResult Engine::Run(int var, const Location& location) {
@@ -128,6 +135,7 @@ VariableResult Engine::result() const {
     r.messages = messages;
     // The sources of the neighbours, where the folder keeps a station table. A table that cannot
     // be read costs the sources, not the estimate.
+    if (!attachSources_) return r;
     try {
         const auto origins = database_ ? database_->origins()
                              : dataFolder_.empty() ? nullptr
@@ -137,239 +145,6 @@ VariableResult Engine::result() const {
         r.messages.push_back({"Station sources", e.what()});
     }
     return r;
-}
-
-void Engine::LoadCandidates() {
-    if (method() == Method::Kriging) prepareKriging();
-    // With a station database the candidates stay in memory and SelectNeighbours asks it for
-    // those near the location; the table is then left empty.
-    if (database_ && spatialSearch_) table.stations.clear();
-    else if (database_) database_->LoadCandidates(variable, working.Lon, working.Lat, table, exclusion());
-    else {
-        zentrel::LoadCandidates(dataFolder_, variable, working.Lon, working.Lat, table);
-        if (const StationExclusion* ex = exclusion()) std::erase_if(table.stations, [ex](const Station& s) { return ex->contains(s); });
-    }
-}
-
-namespace {
-// The insertion of one candidate into the work lists of the selection: skipped unless strictly
-// nearer than the last place; among equal distances the one read first stays first.
-inline void insertCandidate(std::array<float, 21>& d, std::array<int, 21>& s, int maxStat, float dist, int k) {
-    if (dist >= d[ix(maxStat)]) return;
-    int p = 1;
-    while (!(dist < d[ix(p)])) ++p;
-    if (p >= maxStat) {
-        d[ix(maxStat)] = dist;
-        s[ix(maxStat)] = k;
-        return;
-    }
-    for (int q = maxStat; q > p; --q) {
-        d[ix(q)] = d[ix(q - 1)];
-        s[ix(q)] = s[ix(q - 1)];
-    }
-    d[ix(p)] = dist;
-    s[ix(p)] = k;
-}
-// The lowest cosine at which every regular cosine at or above it gives a distance within
-// `radius` (arcDistance never grows with the cosine).
-float cosineWithin(double radius, float distEpsilon) {
-    float x = static_cast<float>(std::cos(radius / kEarthRadiusKm));
-    while (x <= 1.0f && !(arcDistance(x, distEpsilon) <= radius)) x = std::nextafter(x, 2.0f);
-    return x;
-}
-}  // namespace
-
-// Selection from the station database: only the candidates near the location are looked at.
-// The nearest MaxStat of them are the nearest of all once MaxStat candidates lie within the
-// radius searched, since every candidate within that radius is among them; otherwise the radius
-// grows. The places are ranked by distance, then by place in the station table, which is what
-// reading the table in order and inserting each candidate after its equals gives.
-void Engine::selectNear() {
-    const int maxStat = settings_.MaxStat;
-    const float eps = settings_.DistEpsilon;
-    const SpherePoint at = spherePoint(working.Lon, working.Lat);
-    const StationDatabase::SourcesKey key = StationDatabase::sourcesKey(variable, working.Lon, working.Lat);
-    const uint64_t generation = database_->generation();
-    KeptSources unkept;  // a variable number without files of its own is looked up (and refused) each time
-    KeptSources& kept = variable >= 0 && variable < kVariableCount ? sources_[static_cast<size_t>(variable)] : unkept;
-    if (!kept.sources || kept.key != key || kept.generation != generation) {
-        kept.sources = nullptr;  // a failed lookup leaves nothing stale behind
-        kept.sources = database_->sources(variable, working.Lon, working.Lat);
-        kept.key = key;
-        kept.generation = generation;
-    }
-    struct Place {
-        float dist = 20000.0f;  // a candidate at 20000 km or more is never taken
-        int order = std::numeric_limits<int>::max();
-        float cosine = -2.0f;  // of the distance; 2 for a distance of 0 from an irregular cosine
-        int k = -1;             // in near_
-    };
-    std::array<Place, kMaxNeighbours + 1> place;
-    // Rough cosines inside this band are surely regular (1 - x^2 >= DistEpsilon).
-    const double epsilon = eps < 1 ? std::max(0.0, static_cast<double>(eps)) : 1.0;  // NaN: all irregular
-    const double regularBand = std::sqrt(1.0 - epsilon) - 1e-5;
-    // The distance formula gives 0 at the antipode as at the location itself. The described method
-    // keeps that (a station on the far side of the Earth may become the nearest neighbour); the
-    // others take the antipode as what it is, the farthest place.
-    const bool antipodeIsNear = method() == Method::Described;
-    // Irregular cosines give distance 0, also far away: stations within this angle of the
-    // location or of its antipode (with some kilometres for the rounding of the cosine) must
-    // be among the candidates whatever the radius.
-    const double zeroKm = kEarthRadiusKm * std::asin(std::sqrt(epsilon)) + 5.0;
-    double radius = searchRadius_;
-    while (true) {
-        bool covered = false;
-        database_->nearCandidates(*kept.sources, at, std::max(radius, zeroKm), zeroKm, near_, covered, exclusion());
-        place.fill(Place{});
-        const float withinCosine = cosineWithin(radius, eps);
-        // The MaxStat-th highest rough cosine: MaxStat candidates lie at least that near, so a
-        // candidate whose cosine is lower by more than the rough error twice and the 1e-6 below
-        // is farther than all of them and cannot be taken.
-        double cutoff = -3;
-        roughCosines_.clear();
-        for (const StationDatabase::Candidate& cand : near_)
-            if (std::fabs(cand.cosine) < regularBand && passesAltitude(*cand.station)) roughCosines_.push_back(cand.cosine);
-        if (roughCosines_.size() >= static_cast<size_t>(maxStat)) {
-            const auto nth = roughCosines_.begin() + (maxStat - 1);
-            std::nth_element(roughCosines_.begin(), nth, roughCosines_.end(), std::greater<double>());
-            cutoff = *nth - (1e-6 + 2 * kRoughCosineError);
-        }
-        int within = 0;
-        for (size_t k = 0; k < near_.size(); ++k) {
-            const StationDatabase::Candidate& cand = near_[k];
-            if (!passesAltitude(*cand.station)) continue;
-            // A lower cosine is a distance at least as far; one lower by 1e-6 or more is
-            // farther by some metres, more than single precision can round away. Such
-            // candidates cannot take the last place, and are passed without the arctangent;
-            // most of them already by their rough cosine (cosines near -1 and 1 may give a
-            // distance of 0 and are always looked at).
-            const Place& last = place[ix(maxStat)];
-            const bool roughRegular = std::fabs(cand.cosine) < regularBand;  // false for NaN
-            if (roughRegular) {
-                if (cand.cosine >= withinCosine + kRoughCosineError) ++within;
-                if (cand.cosine < cutoff || cand.cosine < last.cosine - (1e-6 + kRoughCosineError)) continue;
-            }
-            const float x = centralCosine(at, *cand.point);
-            const bool regular = arcIsRegular(x, eps);
-            if (!regular && x < 0 && !antipodeIsNear) continue;
-            if (regular && !roughRegular && x >= withinCosine) ++within;
-            if (regular && (x < last.cosine - 1e-6f || (x <= last.cosine && cand.order > last.order))) continue;
-            const float dist = arcDistance(x, eps);
-            if (dist > settings_.MaxDist) continue;
-            const auto before = [&](const Place& q) { return dist < q.dist || (dist == q.dist && cand.order < q.order); };
-            if (!(dist < 20000.0f) || !before(last)) continue;
-            int p = 1;
-            while (!before(place[ix(p)])) ++p;
-            for (int q = maxStat; q > p; --q) place[ix(q)] = place[ix(q - 1)];
-            place[ix(p)] = {dist, cand.order, regular ? x : 2.0f, static_cast<int>(k)};
-        }
-        if (covered || within >= maxStat || settings_.MaxDist <= radius) break;
-        radius *= 2.5;
-    }
-    // Start the next search where this one succeeded; it is only a guess, never a result.
-    searchRadius_ = std::max(100.0, radius * 0.8);
-    for (int p = 1; p <= maxStat && place[ix(p)].k >= 0; ++p) {
-        const StationDatabase::Candidate& cand = near_[ix(place[ix(p)].k)];
-        picked_.push_back({cand.station, place[ix(p)].dist, cand.point});
-    }
-}
-
-bool Engine::passesAltitude(const Station& c) const {
-    return settings_.NeighbAlt != 1 || !(c.Alt == kUnknown || c.Alt > settings_.MaxHigh || c.Alt < settings_.MinHigh);
-}
-
-bool Engine::passesFilters(const Station& c, float dist) const {
-    return passesAltitude(c) && !(dist > settings_.MaxDist);
-}
-
-void Engine::SelectNeighbours() {
-    const int maxStat = settings_.MaxStat;
-    if (maxStat < 1 || maxStat > kMaxNeighbours)
-        throw Error("The maximum number of stations is " + std::to_string(maxStat) +
-                    ", outside the 1 to 20 places of the neighbour list.");
-    constexpr int kNone = -1;  // a station number no candidate has
-    std::array<float, kMaxNeighbours + 1> d;
-    std::array<int, kMaxNeighbours + 1> s;
-    picked_.clear();
-
-    if (!database_ || !spatialSearch_) {
-        const SpherePoint at = spherePoint(working.Lon, working.Lat);
-        for (Station& c : table.stations) {
-            c.Dist = Distance(working.Lon, working.Lat, c.Lon, c.Lat, settings_.DistEpsilon);
-            // As in selectNear: only the described method takes the antipode for the location.
-            if (c.Dist == 0 && method() != Method::Described && centralCosine(at, spherePoint(c.Lon, c.Lat)) < 0) c.Dist = 20000.0f;
-        }
-        d.fill(20000.0f);
-        s.fill(kNone);
-        const int count = table.StationCount();
-        for (int k = 0; k < count; ++k) {
-            const Station& c = table.stations[ix(k)];
-            if (passesFilters(c, c.Dist)) insertCandidate(d, s, maxStat, c.Dist, k);
-        }
-        for (int p = 1; p <= maxStat && s[ix(p)] != kNone; ++p)
-            picked_.push_back({&table.stations[ix(s[ix(p)])], table.stations[ix(s[ix(p)])].Dist, nullptr});
-    } else {
-        selectNear();
-    }
-
-    ns.NeighbourCount = static_cast<int16_t>(picked_.size());
-    for (int i = 1; i <= ns.NeighbourCount; ++i) {
-        const Station& c = *picked_[ix(i - 1)].station;
-        Station& e = ns[i];
-        e.Lon = c.Lon;
-        e.Lat = c.Lat;
-        e.Alt = c.Alt;
-        e.Dist = picked_[ix(i - 1)].dist;
-        for (int m = 1; m <= 12; ++m) e.Data[ix(m)] = c.Data[ix(m)];
-        e.Name = c.Name;
-        e.Country = c.Country;
-        if (picked_[ix(i - 1)].point) points_[ix(i)] = *picked_[ix(i - 1)].point;
-    }
-    const SpherePoint at = spherePoint(working.Lon, working.Lat);
-    for (int i = 1; i <= ns.NeighbourCount; ++i) {
-        Station& e = ns[i];
-        const SpherePoint& to = neighbourPoint(i);
-        e.Dir = static_cast<float>(bearing(at, to, arcTerms(at, to)).degrees());
-        e.DirCode = SectorName(e.Dir);
-    }
-}
-
-const SpherePoint& Engine::neighbourPoint(int i) {
-    SpherePoint& p = points_[ix(i)];
-    if (!(p.lon == ns[i].Lon && p.lat == ns[i].Lat)) p = spherePoint(ns[i].Lon, ns[i].Lat);
-    return p;
-}
-
-void Engine::countActive() {
-    int active = 0, activeAlt = 0;
-    for (int i = 1; i <= kMaxNeighbours; ++i) active += ns[i].Active;
-    for (int i = 1; i <= ns.NeighbourCount; ++i)
-        if (ns[i].Alt != kUnknown && ns[i].Active == 1) activeAlt += ns[i].Active;
-    ns.ActiveCount = static_cast<int16_t>(active);
-    ns.ActiveAltCount = static_cast<int16_t>(activeAlt);
-}
-
-void Engine::InitialActivation() {
-    for (int i = 1; i <= kMaxNeighbours; ++i) ns[i].Active = i <= ns.NeighbourCount ? 1 : 0;
-    warn.WarnDoubled = false;
-    for (int i = 2; i <= ns.NeighbourCount; ++i) {
-        if (ns[i].Active != 1) continue;
-        for (int j = 1; j < i; ++j)
-            if (ns[j].Lon == ns[i].Lon && ns[j].Lat == ns[i].Lat) {
-                ns[i].Active = 0;
-                warn.WarnDoubled = true;
-            }
-    }
-}
-
-void Engine::ActivateNeighbours() {
-    InitialActivation();
-    countActive();
-}
-
-void Engine::ReadActivation(const std::array<int16_t, 20>& checks) {
-    for (int i = 1; i <= kMaxNeighbours; ++i) ns[i].Active = checks[ix(i - 1)] ? 1 : 0;
-    countActive();
 }
 
 void Engine::BuildMeanStation() {
@@ -412,7 +187,7 @@ void Engine::BuildMeanStation() {
 void Engine::Estimate() {
     if (ns.ActiveCount == 0) return;  // the result keeps the previous run's values
     res = EstimateResult{};
-    adaptiveValid_ = false;
+    estimation().forget();
     const ProgramSettings& st = settings_;
     Station& first = ns[1];
     if (st.PowExp > 0.001f && first.Dist < st.MinDist && first.Active == 1 && ns.ActiveCount >= 2) {
@@ -514,123 +289,7 @@ void Engine::ShadowCorrection() {
     }
 }
 
-void Engine::WeightedEstimate() {
-    ComputeWeights();
-    if (method() == Method::Adaptive) {
-        adaptiveEstimate();
-        return;
-    }
-    if (method() == Method::Kriging) {
-        krigingEstimate();
-        return;
-    }
-    if (robustCorrections()) {
-        robustEstimate();
-        return;
-    }
-    for (int m = 1; m <= 12; ++m) {
-        float best = 0;
-        for (int i = 1; i <= ns.NeighbourCount; ++i) {
-            const Station& e = ns[i];
-            best += e.Weight * (e.Data[ix(m)] + altitudeDifference(working.Alt, e.Alt) * res.VertGrad[ix(m)] +
-                                longitudeDifference(working.Lon, e.Lon) * res.LongGradDeg[ix(m)] +
-                                (working.Lat - e.Lat) * res.LatGradDeg[ix(m)]);
-        }
-        if (best < 0 && variable >= 3) best = 0;
-        res.Best[ix(m)] = best;
-    }
-    if (settings_.MinStatErr <= ns.ActiveCount) CrossValidate();
-}
 
-// The robust estimate: as the weighted estimate above, but the fitted altitude slope acts only
-// within the neighbours' altitude range (beyond it the prior lapse rate), the plane's value at
-// the location is kept within its values at the neighbours, and the result is kept within the
-// neighbours' envelope and the world's records, with a standard error grown by what was
-// extrapolated or cut off.
-void Engine::robustEstimate() {
-    float altLow = std::numeric_limits<float>::infinity(), altHigh = -altLow, wsum = 0;
-    for (int i = 1; i <= ns.NeighbourCount; ++i) {
-        const Station& e = ns[i];
-        if (e.Active != 1) continue;
-        wsum += e.Weight;
-        if (e.Alt == kUnknown) continue;
-        altLow = std::min(altLow, e.Alt);
-        altHigh = std::max(altHigh, e.Alt);
-    }
-    const bool altKnown = working.Alt != kUnknown && altLow <= altHigh;
-    const float target = altKnown ? std::clamp(working.Alt, altLow, altHigh) : working.Alt;
-    const bool slopeRan = settings_.AltCorr == 1 && ns.ActiveAltCount >= 3;
-    std::array<float, 13> planeAt{}, planeSpan{};
-    for (int m = 1; m <= 12; ++m) {
-        float best = 0, knownWeight = 0;
-        float low = std::numeric_limits<float>::infinity(), high = -low;
-        for (int i = 1; i <= ns.NeighbourCount; ++i) {
-            const Station& e = ns[i];
-            const float dLon = longitudeDifference(working.Lon, e.Lon), dLat = working.Lat - e.Lat;
-            best += e.Weight * (e.Data[ix(m)] + altitudeDifference(target, e.Alt) * res.VertGrad[ix(m)] +
-                                dLon * res.LongGradDeg[ix(m)] + dLat * res.LatGradDeg[ix(m)]);
-            if (e.Active != 1) continue;
-            if (e.Alt != kUnknown) knownWeight += e.Weight;
-            const float q = -(dLon * res.LongGradDeg[ix(m)] + dLat * res.LatGradDeg[ix(m)]);
-            low = std::min(low, q);
-            high = std::max(high, q);
-        }
-        if (slopeRan && altKnown && working.Alt != target) {
-            float mean = 0;
-            for (int i = 1; i <= ns.NeighbourCount; ++i)
-                if (ns[i].Active == 1) mean += ns[i].Weight * ns[i].Data[ix(m)];
-            best += knownWeight * static_cast<float>(changeBeyondNeighbours(variable, priorSlope(variable), mean,
-                                                                             working.Alt - target, false));
-        }
-        if (low <= high) {
-            planeAt[ix(m)] = std::clamp(0.0f, low, high);
-            planeSpan[ix(m)] = high - low;
-            best += wsum * planeAt[ix(m)];
-        }
-        res.Best[ix(m)] = clampPhysical(std::max(best, variable >= 3 ? 0.0f : best));
-        if (planeAt[ix(m)] != 0) res.Caps[ix(m)] |= CapPlane;
-    }
-    if (settings_.MinStatErr <= ns.ActiveCount) CrossValidate();
-    altitudeBeyond_ = altKnown && slopeRan ? std::fabs(working.Alt - target) : 0.0f;
-    limitRobust(planeAt, planeSpan);
-}
-
-void Engine::limitRobust(const std::array<float, 13>& planeAt, const std::array<float, 13>& planeSpan) {
-    std::array<EnvelopeNeighbour, kMaxNeighbours> near{};
-    int n = 0;
-    for (int i = 1; i <= ns.NeighbourCount; ++i)
-        if (ns[i].Active == 1) near[ix(n++)] = {0.0f, ns[i].Alt};
-    const ValueRange records = monthlyRecords(variable);
-    const bool temperature = variable <= Tmin;
-    constexpr float c = kBoundsLogOffset;
-    for (int m = 1; m <= 12; ++m) {
-        int k = 0;
-        for (int i = 1; i <= ns.NeighbourCount; ++i)
-            if (ns[i].Active == 1) near[ix(k++)].value = ns[i].Data[ix(m)];
-        float& best = res.Best[ix(m)];
-        // Errors of extrapolation: the slope's doubt over the altitudes beyond the neighbours',
-        // and half the plane value that was cut off (at most its span).
-        const float slopeDoubt = temperature ? 0.002f : 0.0003f * (std::max(best, 0.0f) + c);
-        float extra = pythagoras(slopeDoubt * altitudeBeyond_, 0.5f * std::min(std::fabs(planeAt[ix(m)]), planeSpan[ix(m)]));
-        float extraLog = extra / (std::max(best, 0.0f) + c);
-        const float bounded = std::clamp(best, records.low, records.high);
-        if (bounded != best) res.Caps[ix(m)] |= CapRecord;
-        const ValueRange envelope = neighbourEnvelope(variable, near.data(), n, working.Alt);
-        const float kept = std::clamp(bounded, envelope.low, envelope.high);
-        if (kept != bounded) {
-            res.Caps[ix(m)] |= CapEnvelope;
-            const float cut = std::min(std::fabs(kept - bounded), envelope.high - envelope.low);
-            extra = pythagoras(extra, cut);
-            extraLog = pythagoras(extraLog, std::log((std::max(kept, 0.0f) + cut + c) / (std::max(kept, 0.0f) + c)));
-        }
-        best = kept;
-        if (!res.HasStdErr) continue;
-        res.StdErr[ix(m)] = pythagoras(res.StdErr[ix(m)], extra);
-        if (variable == Prec) res.StdErrLog[ix(m)] = pythagoras(res.StdErrLog[ix(m)], extraLog);
-    }
-    if (variable == Prec) res.LogOffset = c;
-    limitAnnualTotal();
-}
 
 void Engine::limitAnnualTotal() {
     const ValueRange annual = annualRecords(variable);
@@ -865,68 +524,13 @@ void Engine::CrossValidate() {
 }
 
 void Engine::DetectStrangeData() {
-    const int n = ns.ActiveAltCount;
-    if (n < 10) return;
-    if (method() == Method::Kriging) {
-        krigingStrangeData();
-        return;
-    }
-    if (method() == Method::Adaptive) {
-        // The adaptive method tests its own leave-one-out errors, all months and neighbours at once.
-        if (!adaptiveValid_) return;
-        const StrangeFinding found = detectStrangeAdaptive(adaptiveField_, adaptive_);
-        if (found.found) {
-            warn.WarnStrange = true;
-            warn.StrangeMonth = static_cast<int16_t>(found.month);
-            warn.StrangeStation = static_cast<int16_t>(adaptiveEntries_[ix(found.station)]);
-        }
-        return;
-    }
-    const float critical = CriticalValue(n, 0.9f);
-    for (int m = 1; m <= 12; ++m) {
-        std::array<float, kMaxNeighbours + 1> R{};
-        float sum = 0;
-        for (int i = 1; i <= ns.NeighbourCount; ++i) {
-            const Station& e = ns[i];
-            if (e.Active != 1 || e.Alt == kUnknown) continue;
-            R[ix(i)] = e.Data[ix(m)] + altitudeDifference(working.Alt, e.Alt) * res.VertGrad[ix(m)] +
-                       longitudeDifference(working.Lon, e.Lon) * res.LongGradDeg[ix(m)] + (working.Lat - e.Lat) * res.LatGradDeg[ix(m)];
-            sum += R[ix(i)];
-        }
-        const float m1 = sum / static_cast<float>(n);
-        float maxDev = -1;
-        int worst = 0;
-        for (int i = 1; i <= ns.NeighbourCount; ++i) {
-            const Station& e = ns[i];
-            if (e.Active != 1 || e.Alt == kUnknown) continue;
-            const float dev = std::fabs(R[ix(i)] - m1);
-            if (dev > maxDev) {
-                maxDev = dev;
-                worst = i;
-            }
-        }
-        float sum2 = 0;
-        for (int i = 1; i <= ns.NeighbourCount; ++i) {
-            const Station& e = ns[i];
-            if (e.Active != 1 || e.Alt == kUnknown || i == worst) continue;
-            sum2 += R[ix(i)];
-        }
-        const float m2 = sum2 / static_cast<float>(n - 1);
-        float sq = 0;
-        for (int i = 1; i <= ns.NeighbourCount; ++i) {
-            const Station& e = ns[i];
-            if (e.Active != 1 || e.Alt == kUnknown || i == worst) continue;
-            sq += (R[ix(i)] - m2) * (R[ix(i)] - m2);
-        }
-        const float S = std::sqrt(sq / static_cast<float>(n - 1));
-        const float z = S != 0 ? maxDev / S : 0.0f;
-        if (critical < z) {
-            warn.WarnStrange = true;
-            warn.StrangeMonth = static_cast<int16_t>(m);
-            warn.StrangeStation = static_cast<int16_t>(worst);
-            return;
-        }
-    }
+    if (ns.ActiveAltCount < 10) return;
+    estimation().detectStrangeData(*this);
+}
+
+void Engine::WeightedEstimate() {
+    ComputeWeights();
+    estimation().estimate(*this);
 }
 
 void Engine::EvaluateWarnings() {

@@ -7,19 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "base/geometry.h"
 #include "base/records.h"
-#include "data/station_database.h"
-#include "data/station_file.h"
-#include "engine/adaptive.h"
-#include "engine/geometry.h"
-#include "engine/types.h"
+#include "base/types.h"
+#include "engine/estimation_method.h"
+#include "neighbours/neighbour_search.h"
 #include "season/cycle.h"  // ClipValue, CycleMean
-#include "settings/program_settings.h"
 
 namespace zentrel {
 
 class NeighbourPairs;
-class KrigingModel;
 
 /// Critical value of the strange-data test for n stations at joint level P (0.9): the
 /// standard-normal quantile of p = (1 + P^(1/n)) / 2 from the table, 0 below p = 0.9.
@@ -32,45 +29,36 @@ struct PhysicalRange {
 };
 PhysicalRange physicalRange(int variable);
 
+/// The prior altitude slope of the robust corrections, per m: the standard atmosphere's lapse
+/// rate for the temperatures, none for the others.
+float priorSlope(int variable);
+
 /// Message when no neighbour satisfies the selection criteria.
 Message noNeighbourMessage();
 
-/// One estimation engine. Not thread-safe; give each thread its own. The settings are read
+/// One estimation engine: the neighbour search, the estimate of the method the settings name,
+/// its errors and warnings. Not thread-safe; give each thread its own. The settings are read
 /// only and must outlive the engine.
-class Engine {
+class Engine : public NeighbourSearch {
 public:
     /// dataFolder: where the station files are. database: optional in-memory station
     /// database of that folder, used instead of reading the files (same candidates).
     Engine(const ProgramSettings& settings, std::string dataFolder,
            std::shared_ptr<const StationDatabase> database = nullptr);
-    ~Engine();
+    ~Engine() override;
 
-    // ---- state the windows read after a run ----
-    StationTable table;
-    NeighbourSet ns;
+    // ---- state the windows read after a run (and the search's table, ns, warn, working) ----
     EstimateResult res;
-    WarningFlags warn;
-    Location working;        ///< the location the engine runs on
-    int16_t variable = Temp;
-    std::vector<Message> messages;  ///< messages of the last run, for the caller to show
 
     /// The whole pipeline for `var` at `location` (altitude as given): LoadCandidates,
     /// SelectNeighbours, ActivateNeighbours, BuildMeanStation, Estimate, EvaluateWarnings.
     /// Throws Error for unusable station files.
     VariableResult Run(int var, const Location& location);
 
-    /// The pipeline without EvaluateWarnings and with the activation left to the caller
-    /// (workbench and raster runs): LoadCandidates and SelectNeighbours only.
-    void Select(int var, const Location& location);
 
-    // ---- the routines, in pipeline order ----
-    void LoadCandidates();
-    void SelectNeighbours();
-    void ActivateNeighbours();
-    /// Activation without counting, for the workbench's check boxes.
-    void InitialActivation();
-    /// Takes the 20 check box states (entries 1..20) as the activation and recounts.
-    void ReadActivation(const std::array<int16_t, 20>& checks);
+    // ---- the routines, in pipeline order (the selection's are the search's) ----
+    /// The method's preparation (the kriging model), then the search's candidates.
+    void LoadCandidates() override;
     void BuildMeanStation();
     void Estimate();
     void ComputeWeights();
@@ -97,86 +85,39 @@ public:
 
     /// Copy of the state a window keeps per variable.
     VariableResult result() const;
-
-    const ProgramSettings& settings() const { return settings_; }
-
-    /// With a database: false makes LoadCandidates copy the whole candidate table from memory
-    /// and select from it as from the files (the reference the spatial search is tested on).
-    void setSpatialSearch(bool on) { spatialSearch_ = on; }
-    /// Stations to leave out of the candidates (holding stations out for validation); null
-    /// for none. The exclusion must outlive the runs that use it.
-    void setExclusion(const StationExclusion* excluded) { excluded_ = excluded; }
-    const std::string& dataFolder() const { return dataFolder_; }
+    /// false: results carry no sources of their neighbours, and the station table is never read
+    /// (for callers that show no neighbour table).
+    void setSources(bool on) { attachSources_ = on; }
 
 private:
-    struct Picked {
-        const Station* station;
-        float dist;
-        const SpherePoint* point;  // from the database, or null
-    };
-    void selectNear();
-    bool passesAltitude(const Station& candidate) const;  // the altitude range of NeighbAlt
-    bool passesFilters(const Station& candidate, float dist) const;
-    void countActive();
+    // The methods run on the engine's state and its shared steps.
+    friend class DescribedMethod;
+    friend class RobustMethod;
+    friend class AdaptiveMethod;
+    friend class KrigingMethod;
+
+    /// The method the settings name now (the settings may change between runs).
+    EstimationMethod& estimation();
     float powExp() const;                         // PowExp as the weights use it (< 0.0001 -> 0)
     float altitudeDifference(float toAlt, float fromAlt) const;
-    Method method() const { return effectiveMethod(settings_); }
     bool robustCorrections() const { return method() != Method::Described; }  // robust and adaptive
     // Lowest and highest altitude among the active neighbours (low > high when none is known).
     ValueRange activeAltitudes() const;
     float clampPhysical(float value) const;       // into physicalRange(variable) (robust corrections)
     float shrunkAltitudeSlope(int m, bool* limited = nullptr) const;       // robust altitude slope of month m
-    const SpherePoint& neighbourPoint(int i);     // ns[i]'s position with its sines and cosines
     bool samePositions(const std::array<int, 20>& act, int n);  // two active neighbours at one place (with the message)
-    void adaptiveEstimate();                      // Best, Bias, StdErr and slopes of the adaptive method
-    void prepareKriging();                        // the kriging model of the variable and held-out stations
-    void krigingEstimate();                       // Best, StdErr and limits of the kriging method
-    void krigingStrangeData();                    // the strange-data test on the neighbours' own rows
-    /// The stations the selection leaves out: those held out, and under the kriging method also
-    /// the Tmax/Tmin stations whose fields hold monthly extremes.
-    const StationExclusion* exclusion() const;
-    void robustEstimate();                        // Best of the robust method, with its limits
-    void limitRobust(const std::array<float, 13>& planeAt, const std::array<float, 13>& planeSpan);  // envelope, records, grown errors
+    /// The stations the selection leaves out: those held out, and those the method leaves out
+    /// (under kriging the Tmax/Tmin stations whose fields hold monthly extremes).
+    const StationExclusion* exclusion() const override;
     void limitAnnualTotal();                      // months scaled down when their mean exceeds the annual record
 
-    const ProgramSettings& settings_;
-    std::string dataFolder_;
-    std::shared_ptr<const StationDatabase> database_;
-    // Work buffers of the selection, kept between runs so that estimates do not allocate.
-    std::vector<Picked> picked_;
-    std::vector<StationDatabase::Candidate> near_;
-    std::vector<double> roughCosines_;
-    // The station files of each variable's last selection: most estimates need the same ones
-    // again, and keeping them here spares the database's lock.
-    struct KeptSources {
-        std::shared_ptr<const StationDatabase::Sources> sources;
-        StationDatabase::SourcesKey key;
-        uint64_t generation = 0;
-    };
-    std::array<KeptSources, kVariableCount> sources_;
-    std::array<SpherePoint, 21> points_;  // of the neighbours 1..20, kept while their positions stay
     std::unique_ptr<NeighbourPairs> pairs_;  // the cross-validation's geometry, kept between estimates
     std::unique_ptr<Engine> companion_;      // estimates the other temperatures for KeepOneClimate
     bool reconcile_ = true;                  // false in a companion
-    // The adaptive method's last estimate, for its strange-data test: the field, its outcome and
-    // the neighbour entry of each of the field's stations; valid only after a full estimate.
-    AdaptiveField adaptiveField_;
-    AdaptiveOutcome adaptive_;
-    float altitudeBeyond_ = 0;  // m the location lies beyond its neighbours' altitudes (robust)
-    std::array<int, 20> adaptiveEntries_{};
-    bool adaptiveValid_ = false;
-    double searchRadius_ = 300;
-    bool spatialSearch_ = true;
-    const StationExclusion* excluded_ = nullptr;
-    // The kriging model of the last selection, kept while variable, exclusion and database stay.
-    std::shared_ptr<const KrigingModel> kriging_;
-    struct KrigingKey {
-        int variable = -1;
-        const StationExclusion* excluded = nullptr;
-        uint64_t generation = 0;
-        uint64_t settings = 0;  ///< the neighbour selection the model was fitted with
-        bool operator==(const KrigingKey&) const = default;
-    } krigingKey_;
+    bool attachSources_ = true;
+    // The method the settings name, made anew when they name another.
+    std::unique_ptr<EstimationMethod> method_;
+    Method methodKind_ = Method::Described;
 };
 
 }  // namespace zentrel

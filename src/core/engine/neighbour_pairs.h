@@ -8,7 +8,7 @@
 #include <array>
 #include <cstdint>
 
-#include "engine/geometry.h"
+#include "base/geometry.h"
 
 namespace zentrel {
 

@@ -28,7 +28,7 @@ void Engine::KeepOneClimate() {
         companion_->reconcile_ = false;
     }
     companion_->setExclusion(excluded_);
-    companion_->setSpatialSearch(spatialSearch_);
+    companion_->setSpatialSearch(spatialSearch());
     const auto estimateOf = [this](int v, Monthly& out) {
         const VariableResult r = companion_->Run(v, working);
         out = r.result.Best;

@@ -1,7 +1,7 @@
 // Growing-season file: the season table of the location as comma-separated lines.
 #include "formats/growing_season_export.h"
 
-#include "formats/picture.h"
+#include "base/picture.h"
 #include "season/growing_season.h"
 
 namespace zentrel {

@@ -1,7 +1,7 @@
 // Standard station format: header block and one line per variable.
 #include "formats/orvane_format.h"
 
-#include "formats/picture.h"
+#include "base/picture.h"
 #include "season/cycle.h"
 
 namespace zentrel {

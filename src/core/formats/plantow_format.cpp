@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "formats/picture.h"
+#include "base/picture.h"
 #include "season/cycle.h"
 
 namespace zentrel {

@@ -8,8 +8,8 @@
 
 #include <fmt/format.h>
 
+#include "base/picture.h"
 #include "base/records.h"
-#include "formats/picture.h"
 #include "formats/shown_values.h"
 #include "season/cycle.h"
 #include "season/thresholds.h"

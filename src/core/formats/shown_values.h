@@ -3,7 +3,7 @@
 // output writes 0 for a quantity that was not estimated.
 #pragma once
 
-#include "engine/types.h"
+#include "base/types.h"
 
 namespace zentrel {
 

@@ -1,8 +1,8 @@
 // Element-coded file and rainfall-PET file.
 #include "formats/vesk_format.h"
 
+#include "base/picture.h"
 #include "formats/orvane_format.h"
-#include "formats/picture.h"
 #include "season/cycle.h"
 
 namespace zentrel {

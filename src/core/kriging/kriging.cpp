@@ -10,9 +10,8 @@
 #include <mutex>
 
 #include "data/station_database.h"
-#include "engine/engine.h"
 #include "kriging/model_file.h"
-#include "validation/cross_validation.h"  // databaseStations
+#include "neighbours/neighbour_search.h"
 
 namespace zentrel {
 
@@ -354,7 +353,7 @@ std::vector<KrigingRow> buildRows(const KrigingModel& model, const ProgramSettin
     ProgramSettings selection = settings;
     selection.Method = Method::Described;
     selection.RobustCorr = 0;
-    Engine engine(selection, folder, database);
+    NeighbourSearch search(selection, folder, database);
     const std::vector<std::pair<float, float>> base = positionsOf(excluded);
     const int p = model.params.covariates();
     std::vector<KrigingRow> rows;
@@ -364,13 +363,13 @@ std::vector<KrigingRow> buildRows(const KrigingModel& model, const ProgramSettin
         std::vector<std::pair<float, float>> positions = base;
         positions.emplace_back(s.Lon, s.Lat);
         const StationExclusion self(std::move(positions));
-        engine.setExclusion(&self);
-        engine.Select(model.variable, Location{"", s.Lon, s.Lat, s.Alt});
-        engine.ActivateNeighbours();
+        search.setExclusion(&self);
+        search.Select(model.variable, Location{"", s.Lon, s.Lat, s.Alt});
+        search.ActivateNeighbours();
         std::array<const Station*, kKrigingNeighbours> active{};
         int n = 0;
-        for (int i = 1; i <= engine.ns.NeighbourCount && n < kKrigingNeighbours; ++i)
-            if (engine.ns[i].Active == 1) active[ix(n++)] = &engine.ns[i];
+        for (int i = 1; i <= search.ns.NeighbourCount && n < kKrigingNeighbours; ++i)
+            if (search.ns[i].Active == 1) active[ix(n++)] = &search.ns[i];
         if (n == 0) continue;
         std::array<KrigingPoint, kKrigingNeighbours> points{};
         std::array<KrigingModel::StationTerrain, kKrigingNeighbours> terrain{};
@@ -400,7 +399,7 @@ std::vector<KrigingRow> buildRows(const KrigingModel& model, const ProgramSettin
         for (int k = 0; k < 12; ++k) row.season[ix(k)] = (1 - row.south) * row.r[ix(k)] + row.south * row.r[ix((k + 6) % 12)];
         rows.push_back(row);
     }
-    engine.setExclusion(nullptr);
+    search.setExclusion(nullptr);
     return rows;
 }
 

@@ -10,8 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "engine/geometry.h"
-#include "engine/types.h"
+#include "base/geometry.h"
+#include "base/types.h"
 #include "kriging/terrain_covariates.h"
 #include "settings/program_settings.h"
 

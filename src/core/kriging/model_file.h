@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/types.h"
+#include "base/types.h"
 #include "kriging/kriging.h"
 
 namespace zentrel {

@@ -6,10 +6,10 @@
 #include <sstream>
 #include <string_view>
 
+#include "base/picture.h"
 #include "decimal_number.h"
 #include "error.h"
 #include "files/read_file.h"
-#include "formats/picture.h"
 #include "settings/program_settings.h"
 #include "text_lines.h"
 

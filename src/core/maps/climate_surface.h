@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/types.h"
 #include "data/data_info.h"
-#include "engine/types.h"
 #include "feedback.h"
 #include "maps/img_file.h"
 #include "settings/program_settings.h"

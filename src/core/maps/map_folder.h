@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-namespace zentrel {
+#include "data/data_folder.h"  // kMapFolderName
 
-inline constexpr const char* kMapFolderName = "rastelldata";
+namespace zentrel {
 
 /// The four files of one background map.
 struct MapFiles {

@@ -31,12 +31,6 @@ float CycleMean(const EstimateResult& result, float t1, float t2) {
     return sum / (t2 - t1) + c[13];
 }
 
-float ClipValue(float v, int variable) {
-    if (v < 0 && variable > 2) v = 0;
-    if (v > 1 && variable == Sun) v = 1;
-    return v;
-}
-
 float dekadLength(int dekad) {
     switch (dekad) {
         case 3: case 9: case 15: case 21: case 24: case 30: case 36: return 11.0f;

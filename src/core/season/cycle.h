@@ -1,10 +1,10 @@
-// Sub-monthly values from the fitted annual course: CycleMean, the physical-range clamp,
-// and the daily and dekadal cycles with their confidence bounds.
+// Sub-monthly values from the fitted annual course: CycleMean, and the daily and dekadal cycles
+// with their confidence bounds.
 #pragma once
 
 #include <array>
 
-#include "engine/types.h"
+#include "base/types.h"  // ClipValue
 
 namespace zentrel {
 
@@ -12,10 +12,6 @@ namespace zentrel {
 /// in years from the start of January, in single precision. For Prec and PET the value is
 /// an amount per mean-length month (30.4375 days).
 float CycleMean(const EstimateResult& result, float t1, float t2);
-
-/// The physical-range clamp applied before a value is shown or written: a negative value of
-/// a variable other than the three temperatures becomes 0, a sunshine fraction above 1 is 1.
-float ClipValue(float v, int variable);
 
 /// Daily arrays, index 1..365 (0 and 366 unused, 366 kept for the fixed size).
 using DailyArray = std::array<float, 367>;

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "base/picture.h"
 #include "error.h"
-#include "formats/picture.h"
 #include "season/cycle.h"
 
 namespace zentrel {

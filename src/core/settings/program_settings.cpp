@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "formats/picture.h"
+#include "base/picture.h"
 
 namespace zentrel {
 

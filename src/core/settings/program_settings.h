@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/types.h"
+#include "base/types.h"
 #include "settings/method.h"
 
 namespace zentrel {

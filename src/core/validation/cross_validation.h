@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "base/types.h"
 #include "data/station_database.h"
-#include "engine/types.h"
 #include "feedback.h"
 #include "settings/program_settings.h"
 #include "validation/continent.h"
@@ -114,10 +114,6 @@ struct ValidationReport {
 
 /// The annual value compared: the sum of the months for Prec and PET, their mean otherwise.
 float annualValue(const Monthly& monthly, int variable);
-
-/// The distinct stations of `variable` in the database (first copy of each position, in file
-/// reading order). Files that do not exist are skipped.
-std::vector<Station> databaseStations(const StationDatabase& database, int variable);
 
 /// Runs the validation. The database is shared read-only by the workers; the files on disk
 /// are never changed. Results do not depend on the number of threads. Progress counts

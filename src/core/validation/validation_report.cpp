@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "formats/picture.h"
+#include "base/picture.h"
 #include "version.h"
 
 namespace zentrel {

@@ -10,9 +10,9 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include "base/picture.h"
 #include "data/terrain.h"
 #include "error.h"
-#include "formats/picture.h"
 #include "locations/degrees.h"
 #include "locations/location_rules.h"
 #include "settings/program_settings.h"

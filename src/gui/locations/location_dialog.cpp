@@ -11,9 +11,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "base/picture.h"
 #include "data/terrain.h"
 #include "error.h"
-#include "formats/picture.h"
 #include "locations/location_rules.h"
 #include "shell/app_state.h"
 #include "shell/input_box.h"

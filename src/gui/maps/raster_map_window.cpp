@@ -36,11 +36,11 @@
 #include <cmath>
 #include <thread>
 
+#include "base/picture.h"
 #include "data/data_info.h"
 #include "data/station_database.h"
 #include "data/terrain.h"
 #include "error.h"
-#include "formats/picture.h"
 #include "locations/location_rules.h"
 #include "maps/export_companions.h"
 #include "maps/map_view.h"

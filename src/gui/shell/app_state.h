@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "engine/types.h"
+#include "base/types.h"
 #include "settings/program_settings.h"
 
 class QPrinter;

@@ -7,7 +7,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
-#include "engine/types.h"
+#include "base/types.h"
 #include "shell/app_state.h"
 #include "shell/child_windows.h"
 

@@ -1,7 +1,7 @@
 // Numbers on screen without a negative zero.
 #include "shell/screen_number.h"
 
-#include "formats/picture.h"
+#include "base/picture.h"
 
 namespace zentrel::gui {
 

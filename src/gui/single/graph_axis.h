@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "engine/types.h"
+#include "base/types.h"
 
 namespace zentrel::gui::single {
 

@@ -12,7 +12,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 
-#include "formats/picture.h"
+#include "base/picture.h"
 #include "shell/settings_controls.h"
 
 #include "formats/growing_season_export.h"

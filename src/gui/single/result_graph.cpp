@@ -11,7 +11,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
-#include "formats/picture.h"
+#include "base/picture.h"
 #include "shell/save_dialog.h"
 #include "shell/screen_number.h"
 #include "single/result_groups.h"

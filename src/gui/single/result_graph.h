@@ -7,7 +7,7 @@
 #include <QImage>
 #include <QWidget>
 
-#include "engine/types.h"
+#include "base/types.h"
 #include "single/graph_axis.h"
 #include "single/result_groups.h"
 

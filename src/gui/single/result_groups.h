@@ -8,7 +8,7 @@
 #include <QColor>
 #include <QString>
 
-#include "engine/types.h"
+#include "base/types.h"
 
 namespace zentrel::gui::single {
 

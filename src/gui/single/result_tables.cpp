@@ -6,8 +6,8 @@
 #include <QHeaderView>
 #include <QTableWidget>
 
+#include "base/picture.h"
 #include "shell/screen_number.h"
-#include "formats/picture.h"
 #include "single/result_groups.h"
 
 namespace zentrel::gui::single {

@@ -21,13 +21,13 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "base/picture.h"
 #include "data/data_info.h"
 #include "data/station_origins.h"
-#include "shell/screen_number.h"
-#include "formats/picture.h"
 #include "season/thresholds.h"
 #include "shell/main_window.h"
 #include "shell/message_box.h"
+#include "shell/screen_number.h"
 #include "workbench/workbench_views.h"
 
 namespace zentrel::gui::workbench {

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/types.h"
-#include "formats/picture.h"
+#include "base/picture.h"
+#include "base/types.h"
 
 namespace zentrel::gui::workbench {
 

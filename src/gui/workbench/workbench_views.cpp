@@ -8,8 +8,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "base/picture.h"
 #include "shell/screen_number.h"
-#include "formats/picture.h"
 
 namespace zentrel::gui::workbench {
 

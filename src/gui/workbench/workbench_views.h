@@ -8,7 +8,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "engine/types.h"
+#include "base/types.h"
 #include "workbench/graph_layout.h"
 #include "workbench/workbench_geometry.h"
 

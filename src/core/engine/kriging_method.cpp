@@ -1,10 +1,11 @@
-// The engine's side of the kriging method: the model of the variable, the active neighbours
-// handed to it, and its outcome written into the result record within the neighbour envelope.
+// The kriging method: the model of the variable, the active neighbours handed to it, and its
+// outcome written into the result record within the neighbour envelope.
 #include <cmath>
 
 #include "base/records.h"
 #include "engine/adaptive.h"
 #include "engine/engine.h"
+#include "engine/kriging_method.h"
 #include "kriging/kriging.h"
 
 namespace zentrel {
@@ -13,23 +14,29 @@ namespace {
 size_t ix(int i) { return static_cast<size_t>(i); }
 }  // namespace
 
-void Engine::prepareKriging() {
+void KrigingMethod::prepare(Engine& engine) {
+    const int variable = engine.variable;
+    const ProgramSettings& settings = engine.settings();
     // The settings may change between runs of one engine (they are the caller's).
-    const KrigingKey key{variable, excluded_, database_ ? database_->generation() : 0, krigingSettingsFingerprint(settings_)};
-    if (kriging_ && key == krigingKey_) return;
-    kriging_ = nullptr;
-    kriging_ = KrigingModel::get(settings_, dataFolder_, database_, variable, excluded_);
-    krigingKey_ = key;
+    const Key key{variable, engine.excluded_, engine.database_ ? engine.database_->generation() : 0, krigingSettingsFingerprint(settings)};
+    if (model_ && key == key_) return;
+    model_ = nullptr;
+    model_ = KrigingModel::get(settings, engine.dataFolder_, engine.database_, variable, engine.excluded_);
+    key_ = key;
 }
 
-const StationExclusion* Engine::exclusion() const {
-    if (method() == Method::Kriging && kriging_ && krigingKey_.variable == variable && kriging_->neighbourExclusion)
-        return kriging_->neighbourExclusion.get();
-    return excluded_;
+const StationExclusion* KrigingMethod::exclusion(const Engine& engine) const {
+    if (model_ && key_.variable == engine.variable && model_->neighbourExclusion) return model_->neighbourExclusion.get();
+    return nullptr;
 }
 
-void Engine::krigingEstimate() {
-    if (!kriging_ || krigingKey_.variable != variable) prepareKriging();
+void KrigingMethod::estimate(Engine& engine) {
+    NeighbourSet& ns = engine.ns;
+    EstimateResult& res = engine.res;
+    const Location& working = engine.working;
+    const int variable = engine.variable;
+    const ProgramSettings& settings = engine.settings();
+    if (!model_ || key_.variable != variable) prepare(engine);
     std::array<const Station*, kMaxNeighbours> active{};
     std::array<int, kMaxNeighbours> entries{};
     std::array<EnvelopeNeighbour, kMaxNeighbours> envelope{};
@@ -46,17 +53,17 @@ void Engine::krigingEstimate() {
     // rate of 3 K per km where the highland above them has 6: carried 500 m up, it kept Addis
     // Ababa 0.7 K warmer still; stopping at the highest neighbour costs the folds 0.005 C of Tmax.
     constexpr float kModelReachBelow = 500, kModelReachAbove = 0;  // m
-    const ValueRange alts = activeAltitudes();
+    const ValueRange alts = engine.activeAltitudes();
     const bool spanned = working.Alt != kUnknown && alts.low <= alts.high;
     const float modelAlt =
         spanned ? std::fmin(std::fmax(working.Alt, alts.low - kModelReachBelow), alts.high + kModelReachAbove) : working.Alt;
     const double dz = spanned ? static_cast<double>(working.Alt) - modelAlt : 0.0;
     // The place keeps its height above its surroundings: a highland taken 500 m above lowland
     // neighbours is not a deep valley there (which, in the z - mean50 term, made it warmer).
-    const KrigingOutcome out = kriging_->estimate(working.Lon, working.Lat, modelAlt, active.data(), n, static_cast<float>(dz));
+    const KrigingOutcome out = model_->estimate(working.Lon, working.Lat, modelAlt, active.data(), n, static_cast<float>(dz));
     for (int i = 1; i <= ns.NeighbourCount; ++i) ns[i].Weight = 0;
     for (int a = 0; a < n; ++a) ns[entries[ix(a)]].Weight = out.weights[ix(a)];
-    const KrigingParams& p = kriging_->params;
+    const KrigingParams& p = model_->params;
     const bool ratio = p.logOffset > 0;
     const PhysicalRange physical = physicalRange(variable);
     for (int m = 1; m <= 12; ++m) {
@@ -89,16 +96,20 @@ void Engine::krigingEstimate() {
         for (int m = 1; m <= 12; ++m) sum += res.StdErrLog[ix(m)];
         res.StdErrLog[13] = sum / 12;
     }
-    res.HasStdErr = out.errorEstimate && settings_.MinStatErr <= ns.ActiveCount;
+    res.HasStdErr = out.errorEstimate && settings.MinStatErr <= ns.ActiveCount;
     if (!res.HasStdErr)
         for (int m = 1; m <= 13; ++m) res.StdErr[ix(m)] = res.StdErrLog[ix(m)] = 0;
-    limitAnnualTotal();
+    engine.limitAnnualTotal();
 }
 
-void Engine::krigingStrangeData() {
+void KrigingMethod::detectStrangeData(Engine& engine) {
+    const NeighbourSet& ns = engine.ns;
+    const EstimateResult& res = engine.res;
+    const int variable = engine.variable;
+    WarningFlags& warn = engine.warn;
     // The adaptive method's test (farthest leave-one-out error among all neighbours and months,
     // against a joint false-alarm rate), on the errors of the neighbours' own rows.
-    if (!kriging_ || !res.HasStdErr) return;
+    if (!model_ || !res.HasStdErr) return;
     AdaptiveField field;
     AdaptiveOutcome outcome;
     std::array<const Station*, kMaxNeighbours> active{};
@@ -114,7 +125,7 @@ void Engine::krigingStrangeData() {
         }
     field.variable = variable;
     field.n = n;
-    if (!kriging_->neighbourErrors(active.data(), n, outcome.error)) return;
+    if (!model_->neighbourErrors(active.data(), n, outcome.error)) return;
     outcome.errorEstimate = true;
     const StrangeFinding found = detectStrangeAdaptive(field, outcome);
     if (found.found) {

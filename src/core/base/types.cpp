@@ -1,5 +1,5 @@
 // Variable names and confidence factors.
-#include "engine/types.h"
+#include "base/types.h"
 
 #include <cctype>
 #include <cmath>
@@ -56,5 +56,11 @@ float bound(const EstimateResult& r, int m, float k) {
 
 float lowBound(const EstimateResult& r, int m, float k) { return bound(r, m, -k); }
 float highBound(const EstimateResult& r, int m, float k) { return bound(r, m, k); }
+
+float ClipValue(float v, int variable) {
+    if (v < 0 && variable > 2) v = 0;
+    if (v > 1 && variable == Sun) v = 1;
+    return v;
+}
 
 }  // namespace zentrel

@@ -1,5 +1,5 @@
 // Distances and directions on the sphere.
-#include "engine/geometry.h"
+#include "base/geometry.h"
 
 #include <cmath>
 

@@ -1,5 +1,5 @@
 // Picture-pattern number formatting, exact on the decimal digits of the value.
-#include "formats/picture.h"
+#include "base/picture.h"
 
 #include <fmt/format.h>
 

@@ -20,6 +20,9 @@ inline constexpr int kVariableCount = 8;
 extern const std::array<const char*, kVariableCount> kVariableNames;
 /// Variable index of a short name (case-insensitive), or -1.
 int variableFromName(const std::string& name);
+/// The physical-range clamp applied before a value is shown or written: a negative value of
+/// a variable other than the three temperatures becomes 0, a sunshine fraction above 1 is 1.
+float ClipValue(float v, int variable);
 /// "Jan", "Feb", ... "Dec": the months as tables and graph axes abbreviate them.
 inline constexpr std::array<const char*, 12> kMonthAbbreviations{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};

@@ -1,0 +1,36 @@
+// The kriging method: the model of the variable (kriging/kriging.h), the active neighbours
+// handed to it, and its outcome written into the result record within the neighbour envelope.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "engine/estimation_method.h"
+
+namespace zentrel {
+
+class KrigingModel;
+
+class KrigingMethod : public EstimationMethod {
+public:
+    /// The model of the engine's variable with the held-out stations, kept while variable,
+    /// exclusion, database and neighbour selection stay.
+    void prepare(Engine& engine) override;
+    /// Under kriging the Tmax/Tmin stations whose fields hold monthly extremes are left out too.
+    const StationExclusion* exclusion(const Engine& engine) const override;
+    void estimate(Engine& engine) override;
+    /// The adaptive method's test on the errors of the neighbours' own rows.
+    void detectStrangeData(Engine& engine) override;
+
+private:
+    std::shared_ptr<const KrigingModel> model_;
+    struct Key {
+        int variable = -1;
+        const StationExclusion* excluded = nullptr;
+        uint64_t generation = 0;
+        uint64_t settings = 0;  ///< the neighbour selection the model was fitted with
+        bool operator==(const Key&) const = default;
+    } key_;
+};
+
+}  // namespace zentrel
