@@ -551,6 +551,7 @@ std::shared_ptr<const KrigingModel> KrigingModel::get(const ProgramSettings& set
         }
     }
     for (size_t j = 0; j < model->rows.size(); ++j) model->rowAt_[positionKey(model->rows[j].lon, model->rows[j].lat)] = j;
+    model->index_ = RowIndex(model->rows);
     std::lock_guard lock(sh.mutex);
     if (sh.models.size() > 256) sh.models.erase(sh.models.begin(), sh.models.begin() + 128);
     sh.models.emplace_back(key, model);
@@ -626,11 +627,7 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
     // ones by a prior worth priorStations typical rows.
     thread_local std::vector<std::pair<double, int>> near;  // minus the cosine first, then the distance in km
     thread_local std::vector<double> kernel, A, R;  // kept between estimates: no allocation in a warm thread
-    near.clear();
-    for (size_t j = 0; j < rows.size(); ++j) {
-        const double* u = rows[j].unit;
-        near.emplace_back(-(at.unit[0] * u[0] + at.unit[1] * u[1] + at.unit[2] * u[2]), static_cast<int>(j));
-    }
+    index_.candidates(rows, at, static_cast<size_t>(P.rows), near);
     const size_t k = std::min(near.size(), static_cast<size_t>(P.rows));
     if (k < near.size()) std::nth_element(near.begin(), near.begin() + static_cast<long>(k), near.end());
     near.resize(k);

@@ -12,6 +12,7 @@
 
 #include "base/geometry.h"
 #include "base/types.h"
+#include "kriging/row_index.h"
 #include "kriging/terrain_covariates.h"
 #include "settings/program_settings.h"
 
@@ -163,6 +164,7 @@ public:
 private:
     std::unordered_map<uint64_t, StationTerrain> known_;
     std::unordered_map<uint64_t, size_t> rowAt_;  // row of each position
+    RowIndex index_;                              // the rows by position
 };
 
 }  // namespace zentrel
