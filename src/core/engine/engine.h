@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,6 +32,13 @@ struct PhysicalRange {
     float low, high;
 };
 PhysicalRange physicalRange(int variable);
+
+/// How much of the sum of the monthly standard errors the error of the annual total is: the
+/// spread of n neighbours' leave-one-out errors of their annual totals (the sum of each one's
+/// twelve monthly errors, errors[a][0..11]) over the sum of the twelve monthly spreads. 1 when
+/// the months err together, less when they partly cancel. Centred: spreads about the mean
+/// error (the bias removed), else root mean squares. NaN below two neighbours or without spread.
+float annualErrorShare(const std::array<float, 12>* errors, int n, bool centred);
 
 /// Message when no neighbour satisfies the selection criteria.
 Message noNeighbourMessage();
@@ -115,6 +123,7 @@ private:
         const SpherePoint* point;  // from the database, or null
     };
     void selectNear();
+    void measurePrecisely();                      // double-precision distances, nearest first (not the described method)
     bool passesAltitude(const Station& candidate) const;  // the altitude range of NeighbAlt
     bool passesFilters(const Station& candidate, float dist) const;
     void countActive();
@@ -138,6 +147,9 @@ private:
     void robustEstimate();                        // Best of the robust method, with its limits
     void limitRobust(const std::array<float, 13>& planeAt, const std::array<float, 13>& planeSpan);  // envelope, records, grown errors
     void limitAnnualTotal();                      // months scaled down when their mean exceeds the annual record
+    // annualErrorShare of the last estimate's leave-one-out errors (NaN: none); PostProcess
+    // makes AnnualTotalStdErr of it and the final monthly errors.
+    float annualErrorShare_ = std::numeric_limits<float>::quiet_NaN();
 
     const ProgramSettings& settings_;
     std::string dataFolder_;

@@ -59,6 +59,7 @@ void Engine::adaptiveEstimate() {
     res.LogOffset = variable == Prec ? kBoundsLogOffset : 0.0f;
     adaptiveValid_ = adaptive_.errorEstimate;
     res.HasStdErr = adaptive_.errorEstimate;
+    if (res.HasStdErr) annualErrorShare_ = annualErrorShare(adaptive_.error.data(), n, false);
     limitAnnualTotal();
 }
 

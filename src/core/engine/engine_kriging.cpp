@@ -56,6 +56,9 @@ void Engine::krigingEstimate() {
     const KrigingOutcome out = kriging_->estimate(working.Lon, working.Lat, modelAlt, active.data(), n, static_cast<float>(dz));
     for (int i = 1; i <= ns.NeighbourCount; ++i) ns[i].Weight = 0;
     for (int a = 0; a < n; ++a) ns[entries[ix(a)]].Weight = out.weights[ix(a)];
+    if (!kriging_->terrain || !kriging_->terrain->known())
+        messages.push_back({"No terrain", "No elevation raster was found for this station database: the kriging method works "
+                                          "without the relief and the sea around the place, on altitude and latitude alone."});
     const KrigingParams& p = kriging_->params;
     const bool ratio = p.logOffset > 0;
     const PhysicalRange physical = physicalRange(variable);
@@ -92,6 +95,9 @@ void Engine::krigingEstimate() {
     res.HasStdErr = out.errorEstimate && settings_.MinStatErr <= ns.ActiveCount;
     if (!res.HasStdErr)
         for (int m = 1; m <= 13; ++m) res.StdErr[ix(m)] = res.StdErrLog[ix(m)] = 0;
+    // The annual total's error: the months of the neighbours' own rows show how far they err together.
+    std::array<std::array<float, 12>, kKrigingNeighbours> errors{};
+    if (res.HasStdErr && kriging_->neighbourErrors(active.data(), n, errors)) annualErrorShare_ = annualErrorShare(errors.data(), n, false);
     limitAnnualTotal();
 }
 

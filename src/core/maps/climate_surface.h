@@ -12,6 +12,7 @@
 #include "data/data_info.h"
 #include "engine/types.h"
 #include "feedback.h"
+#include "formats/shown_values.h"  // annualIsTotal, annualTotal
 #include "maps/img_file.h"
 #include "settings/program_settings.h"
 
@@ -97,9 +98,6 @@ std::string surfacePeriodName(int period, int variable);
 /// letters in any case, "Annual" or "Average" (the export panel's entry) for 13; -1 otherwise.
 int parseSurfacePeriod(const std::string& text);
 
-/// True for the variables whose annual value on a surface is the sum of the months (Prec, PET).
-bool annualIsTotal(int variable);
-
 /// The value of one band for an estimate, ClipValue applied as the batch files do; Low and
 /// High through lowBound/highBound. A quantity the estimate does not have is kSurfaceNoData:
 /// StdErr, Low, High and Bias without an error estimate, any annual value the engine did not
@@ -109,7 +107,7 @@ float surfaceValue(const SurfaceLayout& layout, int band, const EstimateResult& 
 
 /// Units of a variable as climate tools read them: "degC", "mm", "hPa", "m s-1", "1".
 const char* variableUnits(int variable);
-/// Units of a period's values: the variable's, but "mm year-1" for an annual total.
+/// Units of a period's values: the variable's; a year's total of an amount is in mm too.
 const char* periodUnits(int variable, int period);
 
 /// The data source of a surface as `zentrel data info` knows it (describeDataFolder): the about
