@@ -15,6 +15,7 @@
 #include "cli/number_options.h"
 #include "cli/settings_options.h"
 #include "data/data_folder.h"
+#include "data/elevation_model.h"
 #include "decimal_number.h"
 #include "data/terrain.h"
 #include "error.h"
@@ -37,6 +38,7 @@ struct BatchCliOptions {
     std::string quantities = "best";
     int level = 90;
     bool dem = false;
+    std::string demFile;  // --dem FILE: the user's elevation model
     bool append = false;
     bool strict = false;
     int threads = 0;
@@ -183,8 +185,11 @@ int runBatchCommand(const BatchCliOptions& o, const CommonOptions& common) {
 
     const std::string folder = resolveDataFolder(common.programDir, common.dataDir);
     requireDataFolder(folder);
+    if (!o.demFile.empty()) options.dem = std::make_shared<const ElevationModel>(o.demFile);
     std::optional<TerrainRaster> raster;  // read on the first lookup only
     const ElevationLookup elevation = [&](float lon, float lat) {
+        if (options.dem)
+            if (const std::optional<float> own = options.dem->altitude(lon, lat)) return *own;
         if (!raster) raster.emplace(folder);
         int16_t isSea = 0;
         return static_cast<float>(raster->altitude(lon, lat, isSea));
@@ -304,7 +309,10 @@ void registerBatch(CLI::App& app, CommonOptions& common, Runner& run) {
     cmd->add_option("--level", o->level, "Confidence level of Low/High: 90, 95 or 99")
         ->check(CLI::IsMember({90, 95, 99}))
         ->capture_default_str();
-    cmd->add_flag("--dem", o->dem, "Altitude from the elevation raster instead of the location list");
+    auto* dem = cmd->add_option("--dem", o->demFile,
+                                "Altitude from the elevation raster instead of the location list; --dem FILE: from your own "
+                                "elevation model (any raster GDAL reads; points outside it take the elevation raster's)")
+                    ->expected(0, 1);
     cmd->add_flag("--append", o->append, "zte: append to existing files of the same names, without heads");
     cmd->add_flag("--strict", o->strict,
                   "Refuse a location file with a field that is not a number (read as 0 otherwise), a line of the "
@@ -313,7 +321,10 @@ void registerBatch(CLI::App& app, CommonOptions& common, Runner& run) {
     addDataOption(*cmd, common);
     addSettingsOptions(*cmd, o->settings);
     cmd->footer("Exit codes: 0 done, 1 data or file error, 2 usage error, 130 cancelled by Ctrl-C (lines written so far are kept).");
-    cmd->callback([&run, &common, o] { run = [&common, o] { return runBatchCommand(*o, common); }; });
+    cmd->callback([&run, &common, o, dem] {
+        o->dem = dem->count() > 0;
+        run = [&common, o] { return runBatchCommand(*o, common); };
+    });
 }
 
 }  // namespace zentrel::cli

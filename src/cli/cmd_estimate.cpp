@@ -18,6 +18,7 @@
 #include "cli/number_options.h"
 #include "cli/settings_options.h"
 #include "data/data_folder.h"
+#include "data/elevation_model.h"
 #include "data/data_info.h"
 #include "data/terrain.h"
 #include "engine/engine.h"
@@ -37,6 +38,7 @@ namespace {
 struct EstimateOptions {
     double lon = 0, lat = 0;
     std::optional<double> alt;
+    std::string dem;  // the user's elevation model
     std::string var = "all";
     bool json = false;
     int level = 90;
@@ -171,12 +173,12 @@ void printTable(const VariableResult& r, const ProgramSettings& settings, int le
     // any value), never 0.00.
     const bool annual = hasAnnualValues(r);
     const auto cell = [&](ShownQuantity q, int m) {
-        const float v = shownValue(r, q, m, k);
+        const float v = readerValue(r, q, m, k);
         return std::isfinite(v) ? formatPicture(q == ShownQuantity::Best ? ClipValue(v, r.variable) : v, "###0.00")
                                 : std::string("-");
     };
     for (int m = 1; m <= 13; ++m) {
-        const std::string name = m == 13 ? "Annual" : settings.MonthNames[static_cast<size_t>(m) - 1];
+        const std::string name = m == 13 ? annualTitle(r.variable) : settings.MonthNames[static_cast<size_t>(m) - 1];
         std::printf("%-12s %10s %12s %12s %10s %10s\n", name.c_str(), cell(ShownQuantity::Best, m).c_str(),
                     cell(ShownQuantity::Low, m).c_str(), cell(ShownQuantity::High, m).c_str(),
                     cell(ShownQuantity::StdErr, m).c_str(), cell(ShownQuantity::Bias, m).c_str());
@@ -236,6 +238,13 @@ int runEstimate(const EstimateOptions& o, const CommonOptions& common) {
     Location location{"", static_cast<float>(o.lon), static_cast<float>(o.lat), 0};
     if (o.alt) {
         location.Alt = static_cast<float>(*o.alt);
+    } else if (!o.dem.empty()) {
+        const std::optional<float> alt = ElevationModel(o.dem).altitude(o.lon, o.lat);
+        if (!alt) {
+            std::fprintf(stderr, "zentrel: the point lies outside the elevation model %s or on its no-data: give --alt.\n", o.dem.c_str());
+            return kExitData;
+        }
+        location.Alt = *alt;
     } else {
         int16_t isSea = 0;
         location.Alt = TerrainAltitude(folder, location.Lon, location.Lat, isSea);
@@ -328,6 +337,8 @@ void registerEstimate(CLI::App& app, CommonOptions& common, Runner& run) {
         ->check(decimalIn(Argument::Lat));
     cmd->add_option("--alt", o->alt, "Altitude in m, -600..10000 (default: from the elevation raster)")
         ->check(decimalIn(Argument::Alt));
+    cmd->add_option("--dem", o->dem, "Your own elevation model (any raster GDAL reads, any coordinate system): the altitude "
+                                     "of the point from it when --alt is not given");
     cmd->add_option("--var", o->var, "Temp, Tmax, Tmin, Prec, Vap, PET, Wind, Sun or all")->capture_default_str();
     cmd->add_option("--level", o->level, "Confidence level of Low/High in the table: 90, 95 or 99")
         ->check(CLI::IsMember({90, 95, 99}))

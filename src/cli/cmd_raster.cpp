@@ -23,6 +23,7 @@
 #include "cli/settings_options.h"
 #include "data/data_folder.h"
 #include "data/data_info.h"
+#include "data/elevation_model.h"
 #include "data/station_database.h"
 #include "error.h"
 #include "feedback.h"
@@ -50,6 +51,8 @@ struct RasterOptions {
     std::string coding;
     std::string quantities = "best";
     std::string tile;
+    std::string dem;       // the user's elevation model
+    std::string gridLike;  // a raster whose grid the surface takes
     int level = 90;
     int threads = 0;
     bool quiet = false;
@@ -151,7 +154,7 @@ struct SurfaceJob {
 
 // The full-precision surface: Float32 GeoTIFF or netCDF, streamed block by block.
 int runSurface(const RasterOptions& o, const SurfaceJob& job, const ProgramSettings& settings,
-               const std::string& folder, const ImgRaster& mask) {
+               const std::string& folder, const ImgRaster& mask, std::shared_ptr<const ElevationModel> dem) {
     const OutputLock lock(o.output);
     Feedback feedback;
     InterruptScope interrupt(feedback);  // from before the first file is made until the last is gone
@@ -168,6 +171,7 @@ int runSurface(const RasterOptions& o, const SurfaceJob& job, const ProgramSetti
     const int threads = static_cast<int>(workerThreadsFor(o.threads));
     auto database = std::make_shared<StationDatabase>(folder);
     RasterCellEstimator estimator(settings, folder, database, job.variable, 13, threads);
+    if (dem) estimator.useElevationModel(dem, job.grid.CellWidth, job.grid.CellHeight);
     ProgressLine line;
     const bool showProgress = !o.quiet && ::isatty(STDERR_FILENO);
     if (showProgress) feedback.onProgress = [&line](long long done, long long total) { line.draw(done, total); };
@@ -209,7 +213,7 @@ int runSurface(const RasterOptions& o, const SurfaceJob& job, const ProgramSetti
     return kExitOk;
 }
 
-int runRaster(const RasterOptions& o, const CommonOptions& common) {
+int runRaster(RasterOptions o, const CommonOptions& common) {
     ProgramSettings settings;
     if (int code = applySettingsOptions(o.settings, settings); code != kExitOk) return code;
     const int variable = variableFromName(o.var);
@@ -266,6 +270,21 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
         std::fprintf(stderr, "zentrel: --tile takes I/N, strip I of N (1 <= I <= N), and writes a GeoTIFF (FILE.tif).\n");
         return kExitUsage;
     }
+    // The grid of a raster (the user's elevation model, say) instead of a box and a resolution.
+    std::shared_ptr<const ElevationModel> gridOf;
+    if (!o.gridLike.empty()) {
+        if (byte || !o.bbox.empty() || !o.res.empty()) {
+            std::fprintf(stderr, "zentrel: --grid-like gives a GeoTIFF or netCDF surface the grid of a raster: leave out --bbox, --res and --coding byte.\n");
+            return kExitUsage;
+        }
+        gridOf = std::make_shared<const ElevationModel>(o.gridLike);
+        const SurfaceGrid g = gridOf->grid();
+        o.bbox = fmt::format("{},{},{},{}", g.West, g.south(), g.east(), g.North);
+        o.res = fmt::format("{}", g.CellWidth);
+    } else if (o.bbox.empty() || o.res.empty()) {
+        std::fprintf(stderr, "zentrel: raster needs --bbox and --res, or --grid-like FILE.\n");
+        return kExitUsage;
+    }
     const auto resolution = byte ? parseResolution(o.res) : parseAngle(o.res);
     if (!resolution) {
         if (byte) std::fprintf(stderr, "zentrel: %s\n", kResolutionMessage);
@@ -309,7 +328,7 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
         job.layout.ConfidenceLevel = o.level;
         job.layout.ConfidenceFactor = confidenceFactor(o.level);
         try {
-            job.grid = surfaceGrid((*edges)[0], (*edges)[1], (*edges)[2], (*edges)[3], *resolution);
+            job.grid = gridOf ? gridOf->grid() : surfaceGrid((*edges)[0], (*edges)[1], (*edges)[2], (*edges)[3], *resolution);
         } catch (const Error& e) {
             std::fprintf(stderr, "zentrel: %s\n", e.what());
             return kExitUsage;
@@ -325,6 +344,8 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
     }
     const std::string folder = resolveDataFolder(common.programDir, common.dataDir);
     requireDataFolder(folder);
+    const std::shared_ptr<const ElevationModel> dem =
+        o.dem.empty() ? nullptr : o.dem == o.gridLike ? gridOf : std::make_shared<const ElevationModel>(o.dem);
     if (!holdsVariable(folder, variable)) {
         std::fprintf(stderr, "zentrel: %s; add them with zentrel data import-csv.\n", missingVariableMessage(variable).c_str());
         return kExitData;
@@ -342,7 +363,7 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
             return kExitUsage;
         }
     }
-    if (!byte) return runSurface(o, job, settings, folder, mask);
+    if (!byte) return runSurface(o, job, settings, folder, mask, dem);
     const RasterExportPlan plan =
         planRasterExport(variable, period, *resolution, (*edges)[0], (*edges)[2], (*edges)[3], (*edges)[1]);
     ImgRaster raster;
@@ -352,6 +373,7 @@ int runRaster(const RasterOptions& o, const CommonOptions& common) {
     const int threads = static_cast<int>(workerThreadsFor(o.threads));
     auto database = std::make_shared<StationDatabase>(folder);
     RasterCellEstimator estimator(settings, folder, database, variable, period, threads);
+    if (dem) estimator.useElevationModel(dem, plan.Resolution, plan.Resolution);
     Feedback feedback;
     ProgressLine bar;
     const bool showBar = !o.quiet && ::isatty(STDERR_FILENO);
@@ -402,11 +424,14 @@ void registerRaster(CLI::App& app, CommonOptions& common, Runner& run) {
         ->capture_default_str();
     cmd->add_option("--bbox", o->bbox,
                     "LONSTART,LATEND,LONEND,LATSTART in decimal degrees (west,south,east,north; for GeoTIFF and netCDF "
-                    "a west east of the east edge crosses the date line)")
-        ->required();
+                    "a west east of the east edge crosses the date line)");
     cmd->add_option("--res", o->res,
-                    "Cell size in decimal degrees (\"0,5\" is read as 0.5), or 5m, 30s; 0.001..2 degrees for the byte coding")
-        ->required();
+                    "Cell size in decimal degrees (\"0,5\" is read as 0.5), or 5m, 30s; 0.001..2 degrees for the byte coding");
+    cmd->add_option("--grid-like", o->gridLike,
+                    "Instead of --bbox and --res: the grid of this raster (longitude and latitude), e.g. your elevation model");
+    cmd->add_option("--dem", o->dem,
+                    "Your own elevation model (any raster GDAL reads, any coordinate system): each cell's mean altitude "
+                    "from it instead of the 5-minute elevation raster (cells outside it keep that raster's)");
     cmd->add_option("--mask", o->mask, "Map whose sea cells (255) are left out (default: the first map of rastelldata)");
     cmd->add_option("-o,--output", o->output, "Output file: FILE.tif (GeoTIFF), FILE.nc (netCDF) or FILE.img (raster image)")
         ->required();

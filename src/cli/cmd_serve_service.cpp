@@ -338,7 +338,7 @@ std::string csvRows(const VariableResult& r, int level) {
         out += shortestFloat(r.location.Lon) + "," + shortestFloat(r.location.Lat) + "," + shortestFloat(r.location.Alt) +
                "," + kVariableNames[static_cast<size_t>(r.variable)] + "," + name;
         for (int m = 1; m <= 13; ++m) {
-            float v = shownValue(r, q, m, k);
+            float v = readerValue(r, q, m, k);
             if (q == ShownQuantity::Best && std::isfinite(v)) v = ClipValue(v, r.variable);
             out += "," + (std::isfinite(v) ? roundTripFloat(v) : std::string("-"));
         }

@@ -14,7 +14,9 @@
 #include "cli/settings_options.h"
 #include "data/data_folder.h"
 #include "data/data_info.h"
+#include "data/elevation_model.h"
 #include "data/station_database.h"
+#include "data/terrain.h"
 #include "error.h"
 #include "files/output_lock.h"
 #include "formats/text_output.h"
@@ -43,6 +45,7 @@ struct ValidateOptions {
     std::string json, csv;
     bool map = false;
     std::string bbox, res, mask;
+    std::string dem;  // with --map: the user's elevation model
     SettingsOptions settings;
 };
 
@@ -104,6 +107,7 @@ int runMapAudit(const ValidateOptions& o, const CommonOptions& common, const Pro
     }
     const std::string folder = resolveDataFolder(common.programDir, common.dataDir);
     requireDataFolder(folder);
+    if (!o.dem.empty()) mo.dem = std::make_shared<const ElevationModel>(o.dem);
     for (int v : variables) {
         if (holdsVariable(folder, v)) mo.variables.push_back(v);
         else if (all) std::fprintf(stderr, "zentrel: note: %s.\n", skippedVariableNote(v).c_str());
@@ -124,6 +128,7 @@ int runMapAudit(const ValidateOptions& o, const CommonOptions& common, const Pro
     auto database = std::make_shared<const StationDatabase>(folder);
     const MapAudit audit = auditMap(database, folder, settings, mask, mo, &feedback);
     std::fputs(formatMapAuditText(audit).c_str(), stdout);
+    std::printf("Terrain: %s\n", describeTerrain(terrainFolderOf(folder)).c_str());
     if (!o.json.empty()) saveOutput(o.json, formatMapAuditJson(audit));
     return kExitOk;
 }
@@ -138,8 +143,8 @@ int runValidate(const ValidateOptions& o, const CommonOptions& common) {
         return kExitUsage;
     }
     if (o.map) return runMapAudit(o, common, settings, vo.variables, all);
-    if (!o.bbox.empty() || !o.res.empty() || !o.mask.empty()) {
-        std::fprintf(stderr, "zentrel: --bbox, --res and --mask belong to the audit of a map: add --map.\n");
+    if (!o.bbox.empty() || !o.res.empty() || !o.mask.empty() || !o.dem.empty()) {
+        std::fprintf(stderr, "zentrel: --bbox, --res, --mask and --dem belong to the audit of a map: add --map.\n");
         return kExitUsage;
     }
     if (!o.loo && o.folds < 2) {
@@ -175,6 +180,7 @@ int runValidate(const ValidateOptions& o, const CommonOptions& common) {
         });
     }
     std::fputs(formatValidationText(report).c_str(), stdout);
+    std::printf("Terrain: %s\n", describeTerrain(terrainFolderOf(folder)).c_str());
     if (effectiveMethod(settings) == Method::Kriging &&
         std::any_of(report.variables.begin(), report.variables.end(),
                     [](const VariableValidation& v) { return v.variable == Tmax || v.variable == Tmin; })) {
@@ -202,6 +208,7 @@ void registerValidate(CLI::App& app, CommonOptions& common, Runner& run) {
     cmd->add_option("--bbox", o->bbox, "With --map: WEST,SOUTH,EAST,NORTH in decimal degrees");
     cmd->add_option("--res", o->res, "With --map: cell size in decimal degrees, or 5m, 30s");
     cmd->add_option("--mask", o->mask, "With --map: map whose sea cells (255) are left out (default: the first map of rastelldata)");
+    cmd->add_option("--dem", o->dem, "With --map: your own elevation model (any raster GDAL reads) for the cells' altitudes");
     auto* folds = cmd->add_option("--folds", o->folds, "Number of folds, 2..100000")
                       ->check(wholeIn(2, 100000))
                       ->capture_default_str();

@@ -92,6 +92,8 @@ std::string estimateJson(const VariableResult& r, int indent) {
     std::string out = pad + "{\n";
     out += in + "\"program\": " + str(std::string("Zentrel ") + programVersion()) + ",\n";
     out += in + "\"variable\": " + str(kVariableNames[static_cast<size_t>(r.variable)]) + ",\n";
+    // What the thirteenth value of Best, Bias and StdErr is: the year's total of an amount.
+    out += in + "\"annual\": " + str(annualIsTotal(r.variable) ? "total" : "mean") + ",\n";
     out += in + "\"location\": {\"lon\":" + num(r.location.Lon) + ",\"lat\":" + num(r.location.Lat) +
            ",\"alt\":" + num(r.location.Alt) + "},\n";
     out += in + "\"neighbourCount\": " + std::to_string(r.neighbours.NeighbourCount) + ",\n";
@@ -111,7 +113,7 @@ std::string estimateJson(const VariableResult& r, int indent) {
     for (const auto& [name, q] : {std::pair{"Best", ShownQuantity::Best}, std::pair{"Bias", ShownQuantity::Bias},
                                   std::pair{"StdErr", ShownQuantity::StdErr}}) {
         Monthly shown{};
-        for (int m = 1; m <= 13; ++m) shown[static_cast<size_t>(m)] = shownValue(r, q, m, 0);
+        for (int m = 1; m <= 13; ++m) shown[static_cast<size_t>(m)] = readerValue(r, q, m, 0);
         out += in + "  " + str(name) + ": " + months(shown) + ",\n";
     }
     for (const auto& [name, a] : {std::pair{"AbsGrad", &e.AbsGrad}, std::pair{"DirecGrad", &e.DirecGrad}})

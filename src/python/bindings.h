@@ -18,6 +18,14 @@ namespace zentrel::python {
 
 namespace py = pybind11;
 
+}  // namespace zentrel::python
+
+namespace zentrel {
+class ElevationModel;
+}  // namespace zentrel
+
+namespace zentrel::python {
+
 /// What one data folder held when it was read: the station files (read on first use and
 /// kept), the elevation raster (read on the first location without an altitude) and the
 /// description. Never changes once made, so a call that took it sees one database throughout.
@@ -78,6 +86,11 @@ struct Result {
 /// A number argument of Python (int, float, numpy scalar) within the command line's range of
 /// `argument`; ArgumentError "threads must be 0..8, got 100000" otherwise.
 double numberArgument(Argument argument, py::handle value);
+
+/// The dem= argument: None (null) or the path (str or os.PathLike) of the user's elevation
+/// model, opened once and kept while the same file is asked for again. Error (DataError) when
+/// it cannot be read.
+std::shared_ptr<const ElevationModel> elevationModelArgument(py::handle dem);
 /// A confidence level 90, 95 or 99 given as any Python number.
 int levelArgument(py::handle value);
 

@@ -5,10 +5,13 @@
 #include <pybind11/stl.h>
 
 #include <cmath>
+#include <filesystem>
+#include <mutex>
 #include <optional>
 
 #include "data/data_folder.h"
 #include "data/data_info.h"
+#include "data/elevation_model.h"
 #include "error.h"
 #include "engine/engine.h"
 #include "python/bindings.h"
@@ -110,7 +113,7 @@ void checkElement(Argument argument, const char* name, size_t index, double valu
 }
 
 Result estimateOne(const Database& db, py::handle lonIn, py::handle latIn, py::handle altIn, const std::string& var,
-                   const std::string& method, py::handle levelIn, const py::kwargs& kwargs) {
+                   const std::string& method, py::handle levelIn, py::handle demIn, const py::kwargs& kwargs) {
     // Numbers of any Python kind, shown as the caller wrote them when refused.
     const double lon = numberArgument(Argument::Lon, lonIn), lat = numberArgument(Argument::Lat, latIn);
     std::optional<double> alt;
@@ -119,7 +122,13 @@ Result estimateOne(const Database& db, py::handle lonIn, py::handle latIn, py::h
     const int level = levelArgument(levelIn);
     requireVariable(db, variable);
     const ProgramSettings settings = requestSettings(method, kwargs);
+    const std::shared_ptr<const ElevationModel> dem = elevationModelArgument(demIn);
     Location location{"", static_cast<float>(lon), static_cast<float>(lat), 0};
+    if (!alt && dem) {
+        const std::optional<float> own = dem->altitude(lon, lat);
+        if (!own) throw Error("The point lies outside the elevation model " + dem->path() + " or on its no-data: give alt=.");
+        alt = *own;
+    }
     Result result;
     result.level = level;
     int16_t isSea = 0;
@@ -143,7 +152,7 @@ py::array_t<double, py::array::c_style | py::array::forcecast> doubles(py::handl
 
 py::dict manyEstimates(const Database& db, py::handle lonsIn, py::handle latsIn, py::handle altsIn, const std::string& var,
                       const std::string& method, py::handle quantitiesIn, py::handle levelIn,
-                      py::handle threadsIn, const py::kwargs& kwargs) {
+                      py::handle threadsIn, py::handle demIn, const py::kwargs& kwargs) {
     auto lons = doubles(lonsIn, "lons");
     auto lats = doubles(latsIn, "lats");
     const std::vector<py::ssize_t> shape(lons.shape(), lons.shape() + lons.ndim());
@@ -209,6 +218,7 @@ py::dict manyEstimates(const Database& db, py::handle lonsIn, py::handle latsIn,
     job.variable = variable;
     job.k = confidenceFactor(level);
     job.threads = threads;
+    job.dem = elevationModelArgument(demIn);
     ManyLocations at{lon, lat, alts ? alts->data() : nullptr, count};
     bool interrupted = false;
     if (count > 0) {
@@ -246,6 +256,29 @@ py::object info(const Database& db) {
 
 }  // namespace
 
+std::shared_ptr<const ElevationModel> elevationModelArgument(py::handle dem) {
+    if (dem.is_none()) return nullptr;
+    std::string path;
+    try {
+        path = py::module_::import("os").attr("fspath")(dem).cast<std::string>();
+    } catch (const py::error_already_set&) {
+        throw ArgumentError{"dem must be the path of an elevation model (a str or os.PathLike), or None."};
+    }
+    // The last model asked for stays open: estimate() in a loop reads the file once.
+    static std::mutex mutex;
+    static std::shared_ptr<const ElevationModel> last;
+    static std::filesystem::file_time_type lastTime;
+    std::error_code ec;
+    const auto time = std::filesystem::last_write_time(path, ec);
+    std::lock_guard lock(mutex);
+    if (!last || last->path() != path || time != lastTime) {
+        last = nullptr;
+        last = std::make_shared<const ElevationModel>(path);
+        lastTime = time;
+    }
+    return last;
+}
+
 double numberArgument(Argument argument, py::handle value) {
     double number = std::nan("");
     if (PyNumber_Check(value.ptr()) && !PyComplex_Check(value.ptr()) && !py::isinstance<py::str>(value))
@@ -278,10 +311,13 @@ void bindDatabase(py::module_& m) {
           "\"variables\", a dict per variable name with its station counts and valid years.");
     bindGrid(c);
     c.def("estimate", &estimateOne, py::arg("lon"), py::arg("lat"), py::arg("alt") = py::none(), py::arg("var") = "Temp",
-          py::arg("method") = "kriging", py::arg("level") = 90, R"(The estimate of one variable at one location.
+          py::arg("method") = "kriging", py::arg("level") = 90, py::arg("dem") = py::none(),
+          R"(The estimate of one variable at one location.
 
 lon -180..180, lat -90..90 in decimal degrees; alt in m, -600..10000 (None: from the
-elevation raster, with a UserWarning when the point is sea there; 9999: unknown). var
+elevation raster, with a UserWarning when the point is sea there; 9999: unknown). dem:
+the path of your own elevation model (any raster GDAL reads, in any coordinate system):
+with alt None the altitude is its pixel's at the point (DataError outside it). var
 is case-insensitive. settings: max_stat (1..20), max_dist (km, more than 0, up to
 22000), min_dist (km, 0..22000, taken as at least 0.1), pow_exp (0..5), min_high,
 max_high (m, -600..10000), neighb_alt, alt_corr, grad_corr (0/1 or bool), shad (0..1);
@@ -292,12 +328,13 @@ command line's message. The interpreter lock is released while the engine runs.)
     c.def("estimate_many", &manyEstimates, py::arg("lons"), py::arg("lats"), py::arg("alts") = py::none(),
           py::arg("var") = "Temp", py::arg("method") = "kriging",
           py::arg("quantities") = py::make_tuple("best", "stderr"), py::arg("level") = 90,
-          py::arg("threads") = 0, R"(The estimates of one variable at many locations, on `threads` threads (0: all cores;
+          py::arg("threads") = 0, py::arg("dem") = py::none(), R"(The estimates of one variable at many locations, on `threads` threads (0: all cores;
 at most 4 x the hardware threads, as on the command line) with the interpreter lock
 released; Ctrl-C stops them (KeyboardInterrupt).
 
-lons, lats (and alts) of one shape S; alts None or NaN entries take the elevation
-raster's altitude. Returns a dict: each quantity an array of shape S + (13,) (float32),
+lons, lats (and alts) of one shape S; alts None or NaN entries take the altitude of dem
+(your own elevation model, as in estimate()) where it has one, else the elevation
+raster's. Returns a dict: each quantity an array of shape S + (13,) (float32),
 "active_count" an int16 array of shape S. Every value equals what estimate() gives at
 that location, on any number of threads; what was not estimated is NaN (every quantity
 of a location without active neighbours).)");

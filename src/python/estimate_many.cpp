@@ -9,8 +9,10 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <thread>
 
+#include "data/elevation_model.h"
 #include "engine/engine.h"
 
 namespace zentrel::python {
@@ -43,6 +45,8 @@ bool estimateMany(const ManyJob& job, const ManyLocations& at, ManyOutput& out, 
                     } else {
                         int16_t isSea = 0;
                         location.Alt = job.raster->altitude(location.Lon, location.Lat, isSea);
+                        if (job.dem)
+                            if (const std::optional<float> own = job.dem->altitude(at.lons[i], at.lats[i])) location.Alt = *own;
                     }
                     try {
                         // A location without neighbours gets NaN (quantityValues), never the

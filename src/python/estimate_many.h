@@ -13,6 +13,10 @@
 #include "python/quantities.h"
 #include "settings/program_settings.h"
 
+namespace zentrel {
+class ElevationModel;
+}  // namespace zentrel
+
 namespace zentrel::python {
 
 /// The locations: lon, lat in decimal degrees (checked by the caller); alts in m, or null to take
@@ -37,6 +41,7 @@ struct ManyJob {
     std::string folder;
     std::shared_ptr<const StationDatabase> database;
     const TerrainRaster* raster = nullptr;  ///< needed when an altitude is missing
+    std::shared_ptr<const ElevationModel> dem;  ///< the user's, before the raster (null: none)
     int variable = 0;
     float k = 1.645f;                       ///< confidence factor of Low and High
     unsigned threads = 0;                   ///< 0 = all cores

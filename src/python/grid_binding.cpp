@@ -30,6 +30,7 @@ struct GridRequest {
     int level = 90;
     int threads = 0;
     bool sea = false;
+    std::shared_ptr<const ElevationModel> dem;  // the user's elevation model, or null
 };
 
 void writeGrid(const Database& db, const std::string& path, const GridRequest& g, const ProgramSettings& settings) {
@@ -80,6 +81,7 @@ void writeGrid(const Database& db, const std::string& path, const GridRequest& g
 
     const int threads = static_cast<int>(workerThreadsFor(static_cast<unsigned>(g.threads)));
     RasterCellEstimator estimator(settings, contents->folder(), contents->stations(), variable, 13, threads);
+    if (g.dem) estimator.useElevationModel(g.dem, grid.CellWidth, grid.CellHeight);
     SurfaceNetCdfWriter writer(path, grid, layout, metadata);
     // Ctrl-C in the interpreter stops the run; signals are only seen on the calling thread.
     Feedback feedback;
@@ -113,14 +115,16 @@ void bindGrid(py::class_<Database>& c) {
         "_grid_file",
         [](const Database& db, const std::string& path, std::vector<double> bbox, const std::string& res,
            const std::string& var, std::vector<int> periods, std::vector<std::string> quantities,
-           const std::string& method, py::handle level, py::handle threads, bool sea, const py::kwargs& kwargs) {
+           const std::string& method, py::handle level, py::handle threads, bool sea, py::handle dem,
+           const py::kwargs& kwargs) {
             // Checked as the command line checks them.
             GridRequest g{std::move(bbox), res, var, std::move(periods), std::move(quantities), method,
-                          levelArgument(level), static_cast<int>(numberArgument(Argument::Threads, threads)), sea};
+                          levelArgument(level), static_cast<int>(numberArgument(Argument::Threads, threads)), sea,
+                          elevationModelArgument(dem)};
             writeGrid(db, path, g, requestSettings(method, kwargs));
         },
         py::arg("path"), py::arg("bbox"), py::arg("res"), py::arg("var"), py::arg("periods"), py::arg("quantities"),
-        py::arg("method"), py::arg("level"), py::arg("threads"), py::arg("sea"),
+        py::arg("method"), py::arg("level"), py::arg("threads"), py::arg("sea"), py::arg("dem"),
         "Writes the surface of `zentrel raster` as its netCDF file at path (Database.grid reads it).");
 }
 

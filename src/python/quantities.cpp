@@ -28,7 +28,7 @@ Quantity parseQuantity(const std::string& name) {
 void quantityValues(const VariableResult& r, Quantity q, float k, float* out) {
     const EstimateResult& e = r.result;
     const auto shown = [&](ShownQuantity s) {
-        for (int m = 1; m <= 13; ++m) out[m - 1] = shownValue(r, s, m, k);
+        for (int m = 1; m <= 13; ++m) out[m - 1] = readerValue(r, s, m, k);
     };
     const Monthly* source = nullptr;
     switch (q) {

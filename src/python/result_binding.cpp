@@ -99,11 +99,13 @@ void bindResult(py::module_& m) {
     c.def_readonly("level", &Result::level, "Confidence level of low and high: 90, 95 or 99 (%).");
     // In the order of quantityNames().
     static const char* const kQuantityDocs[kQuantityCount] = {
-        "The bias-corrected estimate; the annual value is the mean of the months (also for Prec and PET).",
+        "The bias-corrected estimate; the annual value is the year's total for Prec and PET, the mean of\n"
+        "the months for the others.",
         "Low bound at the level: best - k stderr (k 1.645, 1.96, 2.576), or for an estimate made in ratio\n"
         "space its bound taken back; negative amounts as 0, Sun at most 1; NaN without an error estimate.",
         "High bound at the level, as low; NaN without an error estimate.",
-        "Cross-validation standard error; NaN where no error was estimated (fewer than the stations it needs).",
+        "Cross-validation standard error; NaN where no error was estimated (fewer than the stations it needs).\n"
+        "For Prec and PET the annual value is the error of the year's total.",
         "Cross-validation bias (already removed from best); NaN where no error was estimated.",
         "Horizontal gradient length per 100 km.",
         "Horizontal gradient direction, degrees clockwise from north.",

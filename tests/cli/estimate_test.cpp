@@ -113,6 +113,38 @@ TEST(EstimateCommand, WhatWasNotEstimatedIsNullInJsonAndADashInTheTable) {
         }
 }
 
+// The year of an amount is its total wherever a number is read: the table's "Annual total" row
+// and the JSON's thirteenth value, with the total's own error (at most the sum of the months'
+// errors); temperatures keep the mean. The result file keeps the record's mean (its Average row).
+TEST(EstimateCommand, TheYearOfPrecipitationIsItsTotalInTheTableAndJson) {
+    for (const char* method : {"described", "robust", "adaptive"}) {
+        const std::string args = at(std::string("--var Prec --maxstat 12 --method ") + method);
+        const auto j = nlohmann::json::parse(runCliOk(args + " --json").out);
+        EXPECT_EQ(j["annual"], "total") << method;
+        double total = 0, errors = 0;
+        for (int m = 0; m < 12; ++m) {
+            total += j["result"]["Best"][m].get<double>();
+            errors += j["result"]["StdErr"][m].get<double>();
+        }
+        EXPECT_NEAR(j["result"]["Best"][12].get<double>(), total, 1e-4 * total) << method;
+        const double error = j["result"]["StdErr"][12].get<double>();
+        EXPECT_TRUE(error > 0 && error <= errors * (1 + 1e-6)) << method << ": " << error << " of " << errors;
+        const std::string table = runCliOk(args).out;
+        const size_t row = table.find("\nAnnual total ");
+        ASSERT_NE(row, std::string::npos) << table;
+        std::istringstream in(table.substr(row + 14));
+        double shown = 0;
+        in >> shown;
+        EXPECT_NEAR(shown, total, 0.006 + 1e-4 * total) << method;
+    }
+    const auto temp = nlohmann::json::parse(runCliOk(at("--var Temp --json")).out);
+    EXPECT_EQ(temp["annual"], "mean");
+    double mean = 0;
+    for (int m = 0; m < 12; ++m) mean += temp["result"]["Best"][m].get<double>() / 12;
+    EXPECT_NEAR(temp["result"]["Best"][12].get<double>(), mean, 1e-4);
+    EXPECT_EQ(runCliOk(at("--var Temp")).out.find("Annual total"), std::string::npos);
+}
+
 // A month beyond the world's records (5000 mm of rain in March at every neighbour) is warned
 // of in every output of the estimate, as is a location above its stations; the table shows
 // the bounds of the interval.

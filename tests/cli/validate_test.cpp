@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <sstream>
 
 #include "cli_fixture.h"
@@ -40,6 +41,33 @@ TEST(ValidateCommand, ReportsTablesAndJsonNamingTheMethod) {
     EXPECT_LT(doc["variables"][0]["monthly"]["rmse"].get<double>(), 0.05);
     const CliResult described = runCliOk(run + "--threads 1 --method described");
     EXPECT_NE(described.out.find("Hold-out validation: 3 folds, seed 1\n"), std::string::npos) << described.out;
+}
+
+// The relief and the sea belong to the Earth: a database written into a folder of its own is
+// kriged with the terrain of the folder beside the program, with the same figures as when the
+// folder holds that raster itself, and validate and data info say where the terrain comes from.
+TEST(ValidateCommand, AFolderOfStationsAloneKrigesWithTheSharedTerrain) {
+    const std::filesystem::path beside = std::filesystem::path(ZENTREL_BIN).parent_path() / "ZentrelData";
+    if (!std::filesystem::exists(beside / "10k8b.raw")) GTEST_SKIP() << "bin/ZentrelData not built";
+    TempFolder alone("cli-validate-alone"), with("cli-validate-with");
+    StationLists lists;
+    for (int k = 0; k < 30; ++k) {
+        Station s = makeStation(6 + static_cast<float>(k % 6) * 0.8f, 45 + static_cast<float>(k / 6) * 0.6f,
+                                static_cast<float>(150 * (k % 7)), 0, "S" + std::to_string(k));
+        for (int m = 1; m <= 12; ++m) s.Data[static_cast<size_t>(m)] = 15 - 0.006f * s.Alt + static_cast<float>((m + k) % 5);
+        lists[Temp].push_back(s);
+    }
+    writeStationDatabase(alone.str(), lists);
+    writeStationDatabase(with.str(), lists);
+    std::filesystem::copy_file(beside / "10k8b.raw", with.path() / "10k8b.raw");
+    const std::string run = "validate --var Temp --folds 3 --data ";
+    const CliResult a = runCliOk(run + alone.str()), b = runCliOk(run + with.str());
+    const auto figures = [](const std::string& out) { return out.substr(0, out.find("Terrain: ")); };
+    EXPECT_EQ(figures(a.out), figures(b.out));
+    EXPECT_NE(a.out.find("Terrain: the elevation raster of " + beside.string() + " (beside the program)\n"), std::string::npos) << a.out;
+    EXPECT_NE(b.out.find("Terrain: the folder's own elevation raster\n"), std::string::npos) << b.out;
+    const CliResult info = runCliOk("data info --data " + alone.str());
+    EXPECT_NE(info.out.find("Elevation raster: missing\nTerrain: the elevation raster of " + beside.string()), std::string::npos) << info.out;
 }
 
 // With robust corrections off the estimates on real stations are those of the described

@@ -133,13 +133,14 @@ TEST(SurfaceBands, LowAndHighAreBestMinusAndPlusKStdErrClippedAsTheBatchFiles) {
 
 TEST(SurfaceBands, TheYearOfPrecAndPetIsTheTotalOfTheMonthsAndOfTheOthersTheMean) {
     EstimateResult e;  // Best within every variable's range (a sunshine fraction is at most 1)
-    std::tie(e.HasStdErr, e.Best[13], e.StdErr[13]) = std::tuple(true, 0.5f, 0.25f);
+    std::tie(e.HasStdErr, e.Best[13], e.StdErr[13], e.AnnualTotalStdErr) = std::tuple(true, 0.5f, 0.25f, 1.5f);
     SurfaceLayout layout{.Periods = {13}, .Quantities = {Q::Best, Q::StdErr}};
     for (int v = 0; v < kVariableCount; ++v) {
         layout.Variable = v;
         const bool total = v == Prec || v == PET;
+        // The total's error is its own (months that err apart partly cancel), not 12 monthly errors.
         EXPECT_EQ(std::tuple(surfaceValue(layout, 0, e), surfaceValue(layout, 1, e), layout.bandDescription(0), std::string(periodUnits(v, 13))),
-                  std::tuple(total ? 6 : 0.5f, total ? 3 : 0.25f, total ? "Annual total" : "Annual mean", total ? "mm year-1" : variableUnits(v)))
+                  std::tuple(total ? 6 : 0.5f, total ? 1.5f : 0.25f, total ? "Annual total" : "Annual mean", std::string(variableUnits(v))))
             << kVariableNames[static_cast<size_t>(v)];
     }
 }

@@ -163,14 +163,17 @@ TEST(PlausibleLimits, AboveEveryNeighbourTemperaturesKeepTheirOrderAndVapourFall
 TEST(PlausibleLimits, LoneNeighbourAtTheLocationsAltitudeDoesNotDecideItsClimate) {
     // Lowland stations near a hill town at 1,400 m get 400 mm; one station 1,300 m up, far
     // away, gets 2,800 mm. The similar-altitude weights widen to the second most similar
-    // neighbour, so the far summit does not become the town's climate.
+    // neighbour, so the far summit does not become the town's climate: the town stays well
+    // below half way to it. (The town lies 5 km from a lowland station: on top of one, the
+    // estimate is made there as anywhere else, not copied from the station.)
     std::vector<Station> st;
     for (int k = 0; k < 9; ++k)
         st.push_back(makeStation(92.0f + 0.5f * static_cast<float>(k % 3), 23.5f + 0.5f * static_cast<float>(k / 3),
                                  static_cast<float>(20 + 30 * k), 400, "l" + std::to_string(k)));
     st.push_back(makeStation(91.7f, 25.3f, 1300, 2800, "summit"));
     Bench b(Method::Adaptive);
-    EXPECT_LT(b.run(st, 92.5f, 24.0f, 1400, Prec).Best[7], 1000.0f);
+    EXPECT_LT(b.run(st, 92.55f, 24.0f, 1400, Prec).Best[7], 1200.0f);
+    EXPECT_LT(b.run(st, 92.5f, 24.0f, 1400, Prec).Best[7], 1200.0f);
 }
 
 TEST(PlausibleLimits, TemperaturesAndVapourOfAnExtrapolatedPlaceAreOneClimate) {

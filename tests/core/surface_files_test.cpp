@@ -93,7 +93,7 @@ TEST_P(SurfaceGeoTiff, Float32BandsWithExactGridNoDataDescriptionsAndMetadata) {
         EXPECT_STREQ(ds->GetMetadataItem(item, domain), text.c_str()) << item;
     GDALRasterBand* band = ds->GetRasterBand(3);
     EXPECT_STREQ(band->GetUnitType(), "mm");
-    EXPECT_STREQ(ds->GetRasterBand(2)->GetUnitType(), "mm year-1");  // the year of an amount is its total
+    EXPECT_STREQ(ds->GetRasterBand(2)->GetUnitType(), "mm");  // the year of an amount is its total, an amount too
     EXPECT_STREQ(ds->GetRasterBand(4)->GetMetadataItem("period"), "Annual total");
     int hasNoData = 0;
     EXPECT_EQ(band->GetNoDataValue(&hasNoData), kSurfaceNoData);
@@ -141,6 +141,9 @@ TEST(SurfaceNetCdf, CfClimatologyAxisBoundsCrsWktAndTheYearInAVariableOfItsOwn) 
     EXPECT_EQ(ncValues(nc, "time", 1), std::vector<double>{243 + 15});  // the middle of September 2003
     // 1 September 2003 to 1 October 2021 (five leap days 2004..2020)
     EXPECT_EQ(ncValues(nc, "climatology_bounds", 2), (std::vector<double>{243, 18 * 365 + 5 + 273}));
+    // The annual values' climatological year: the middle of 2003, from 1 January 2003 to 1 January 2022.
+    EXPECT_EQ(ncValues(nc, "year_time", 1), std::vector<double>{182.5});
+    EXPECT_EQ(ncValues(nc, "year_climatology_bounds", 2), (std::vector<double>{0, 19 * 365 + 5}));
     EXPECT_EQ(ncValues(nc, "lat", 2), (std::vector<double>{46.5, 45.5}));  // cell centres, north first
     EXPECT_EQ(ncValues(nc, "lat_bnds", 4), (std::vector<double>{47, 46, 46, 45}));
     EXPECT_EQ(ncValues(nc, "lon", 3), (std::vector<double>{5.5, 6.5, 7.5}));
@@ -150,8 +153,10 @@ TEST(SurfaceNetCdf, CfClimatologyAxisBoundsCrsWktAndTheYearInAVariableOfItsOwn) 
          {std::tuple{"time", "climatology", "climatology_bounds"}, {"time", "units", "days since 2003-01-01"},
           {"lat", "units", "degrees_north"}, {"lat", "bounds", "lat_bnds"}, {"lon", "units", "degrees_east"},
           {"prec", "units", "mm"}, {"prec", "cell_methods", "time: sum within months time: mean over years"},
-          {"prec", "grid_mapping", "crs"}, {"prec_annual_total", "units", "mm year-1"},
-          {"prec_annual_total", "cell_methods", "time: sum within years time: mean over years"}}) {
+          {"prec", "grid_mapping", "crs"}, {"prec_annual_total", "units", "mm"},
+          {"prec_annual_total", "cell_methods", "year_time: sum within years year_time: mean over years"},
+          {"prec_annual_total", "coordinates", "year_time"}, {"prec_annual_total", "standard_name", "lwe_thickness_of_precipitation_amount"},
+          {"year_time", "climatology", "year_climatology_bounds"}, {"year_time", "units", "days since 2003-01-01"}}) {
         ASSERT_EQ(nc_inq_varid(nc, name, &var), NC_NOERR) << name;
         EXPECT_EQ(ncText(nc, var, attribute), text) << name << " " << attribute;
     }
@@ -178,11 +183,11 @@ TEST(SurfaceNetCdf, StandardNamesOnValuesAndBoundsOnlyAndTheClimatologyOfALeapFi
     maps_test::ScratchFolder folder;
     const SurfaceGrid grid = surfaceGrid(5, 45, 7, 46, 1);
     using Q = SurfaceQuantity;
-    // CF standard names: none for an error, for annual precipitation (mm per year is no amount)
-    // or for sunshine.
+    // CF standard names: none for an error or for sunshine; a year's precipitation is an amount
+    // in mm, as a month's.
     for (const auto& [variable, monthly, annual] :
          {std::tuple{Temp, "air_temperature", "air_temperature"}, {Tmin, "air_temperature", "air_temperature"},
-          {Prec, "lwe_thickness_of_precipitation_amount", "(missing)"},
+          {Prec, "lwe_thickness_of_precipitation_amount", "lwe_thickness_of_precipitation_amount"},
           {Vap, "water_vapor_partial_pressure_in_air", "water_vapor_partial_pressure_in_air"},
           {Wind, "wind_speed", "wind_speed"}, {Sun, "(missing)", "(missing)"}}) {
         const SurfaceLayout layout{.Variable = variable, .Periods = {1, 13}, .Quantities = {Q::Best, Q::StdErr, Q::Low, Q::High}};

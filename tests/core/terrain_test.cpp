@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "data/data_folder.h"
 #include "error.h"
 #include "fixture.h"
 
@@ -41,4 +44,28 @@ TEST(Terrain, FileAndMemoryLookupsAgreeOnTheByteCodingAndAMissingFileOrOneOfTheW
     const std::string message = zentrel::test::errorOf([&] { TerrainAltitude(folder.str(), 0, 0, sea); });
     EXPECT_NE(message.find("holds 9331207 bytes instead of 4320 x 2160 = 9331200"), std::string::npos) << message;
     EXPECT_THROW(TerrainRaster{folder.str()}, Error);
+}
+
+TEST(TerrainSource, AFolderOfStationsAloneTakesTheRasterOfTheFoldersTheProgramsFindTheirDataIn) {
+    zentrel::test::TempFolder program("terrain-program"), own("terrain-own"), stations("terrain-stations");
+    std::string bytes(static_cast<size_t>(kTerrainColumns) * kTerrainRows, '\xff');
+    bytes[static_cast<size_t>(terrainByteOffset(12.5f, 41.9f))] = 10;  // 160 m
+    std::filesystem::create_directories(program.path() / kDataFolderName);
+    program.write(std::string(kDataFolderName) + "/" + kTerrainFileName, bytes);
+    own.write(kTerrainFileName, std::string(bytes.size(), '\x05'));
+    locateDataFolder(program.str());  // the program folder the lookup of the terrain starts from
+    const TerrainSource own_ = terrainFolderOf(own.str()), borrowed = terrainFolderOf(stations.str());
+    EXPECT_TRUE(own_.own);
+    EXPECT_EQ(own_.folder, own.str());
+    EXPECT_FALSE(borrowed.own);
+    EXPECT_EQ(borrowed.folder, (program.path() / kDataFolderName).string());
+    EXPECT_EQ(borrowed.rule, "beside the program");
+    EXPECT_EQ(describeTerrain(borrowed), "the elevation raster of " + borrowed.folder + " (beside the program)");
+    int16_t sea = 0;
+    EXPECT_EQ(TerrainAltitude(stations.str(), 12.5f, 41.9f, sea), 160);
+    EXPECT_EQ(TerrainRaster(stations.str()).altitude(12.5f, 41.9f, sea), 160);
+    EXPECT_EQ(TerrainAltitude(own.str(), 12.5f, 41.9f, sea), 60);
+    // No folder, no borrowed terrain: a wrong folder name is still reported as missing.
+    EXPECT_TRUE(terrainFolderOf("/nonexistent").folder.empty());
+    EXPECT_THROW(TerrainAltitude("/nonexistent", 0, 0, sea), Error);
 }

@@ -47,12 +47,18 @@ def test_GridCellsAreTheEstimatesAtTheirPoints(db):
         many = db.estimate_many(lon2[land], lat2[land], var=var, method="robust")
         np.testing.assert_array_equal(best[:, land].T, many["best"][:, :12])
         np.testing.assert_array_equal(ds[name(var) + "_stderr"].values[:, land].T, many["stderr"][:, :12])
-        # The year: the total of the months of an amount, the mean of the others.
+        # The year: the total of the months of an amount (as estimate_many gives it too), the
+        # mean of the others, over a scalar time coordinate of the climatological year.
         year = ds[name(var, annual=True)]
         total = var in ("Prec", "PET")
-        assert year.attrs["units"] == ("mm year-1" if total else ds[name(var)].attrs["units"])
-        assert year.attrs["cell_methods"].startswith("time: sum within years" if total else "time: mean within years")
-        np.testing.assert_allclose(year.values[land], many["best"][:, 12] * (12 if total else 1), rtol=1e-6)
+        assert year.attrs["units"] == ds[name(var)].attrs["units"]
+        how = "sum" if total else "mean"
+        assert year.attrs["cell_methods"] == f"year_time: {how} within years year_time: mean over years"
+        assert "year_time" in year.coords and year.coords["year_time"].dims == ()
+        assert ds["year_time"].attrs["climatology"] == "year_climatology_bounds"
+        assert ds["year_climatology_bounds"].dims == ("nv",)
+        np.testing.assert_allclose(year.values[land], many["best"][:, 12], rtol=1e-6)
+        np.testing.assert_allclose(ds[name(var, annual=True) + "_stderr"].values[land], many["stderr"][:, 12], rtol=1e-6)
 
 
 def test_GridPeriodSelectsOneMonthOrTheAnnualValue(db):

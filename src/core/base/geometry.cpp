@@ -1,6 +1,7 @@
 // Distances and directions on the sphere.
 #include "base/geometry.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace zentrel {
@@ -72,6 +73,13 @@ ArcTerms arcOf(double rlon1, double sinLat1, double cosLat1, double rlon2, doubl
     return {cVT, std::sqrt(1.0 - cVT * cVT)};
 }
 }  // namespace
+
+double preciseDistance(double lon1, double lat1, double lon2, double lat2) {
+    constexpr double kRad = 3.14159265358979323846 / 180.0;
+    const double sLat = std::sin((lat2 - lat1) * kRad / 2), sLon = std::sin((lon2 - lon1) * kRad / 2);
+    const double h = sLat * sLat + std::cos(lat1 * kRad) * std::cos(lat2 * kRad) * sLon * sLon;
+    return 2.0 * kEarthRadiusKmDouble * std::atan2(std::sqrt(h), std::sqrt(std::max(1.0 - h, 0.0)));
+}
 
 float Distance(float lon1, float lat1, float lon2, float lat2, float distEpsilon) {
     const float rlon1 = lon1 / 180.0f * kPiSingle;

@@ -27,6 +27,11 @@ inline float longitudeDifference(float a, float b) {
 /// at distance 0; coinciding and antipodal points (1 - x^2 < distEpsilon) give 0.
 float Distance(float lon1, float lat1, float lon2, float lat2, float distEpsilon = kDefaultDistEpsilon);
 
+/// Great-circle distance in km (Earth radius 6370.997 km) in double precision by the haversine
+/// formula: exact to the millimetre at any distance, 0 only where the points coincide. The
+/// robust, adaptive and kriging methods measure their neighbours with it.
+double preciseDistance(double lon1, double lat1, double lon2, double lat2);
+
 /// Direction of point 2 seen from point 1 in degrees clockwise from north, in [0, 360]
 /// (360 can occur for a target due north on the western side), or 9999 when there is none
 /// (equal longitude or latitude within 0.01 degrees, or an antipodal target).

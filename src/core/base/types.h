@@ -5,6 +5,7 @@
 #include <array>
 #include <memory>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -103,6 +104,11 @@ struct EstimateResult {
     /// ratio space (positive variables); 0 where the bounds are Best -/+ k StdErr.
     Monthly StdErrLog{};
     float LogOffset = 0;
+    /// Standard error of the year's total of the months (the sum of twelve monthly values: mm
+    /// for Prec and PET), from the neighbours' leave-one-out errors of their own annual totals:
+    /// months that err together add up, months that err apart partly cancel. NaN where no error
+    /// was estimated. StdErr(13) stays the mean of the months' errors.
+    float AnnualTotalStdErr = std::numeric_limits<float>::quiet_NaN();
     /// Per month, the limits that acted on the estimate (bits of CapKind); 0 = none.
     std::array<uint8_t, 14> Caps{};
 };

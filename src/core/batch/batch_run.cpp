@@ -21,6 +21,7 @@
 
 #include "batch/batch_files.h"
 #include "data/data_info.h"
+#include "data/elevation_model.h"
 #include "data/terrain.h"
 #include "engine/engine.h"
 #include "error.h"
@@ -306,7 +307,7 @@ BatchSummary runBatch(const std::vector<LocationRow>& rows, const BatchOptions& 
     const OutputLock lock(options.destination);
     if (!database) database = std::make_shared<StationDatabase>(dataFolder);
     std::optional<TerrainRaster> raster;
-    if (options.useDem) raster.emplace(dataFolder);
+    if (options.useDem || options.dem) raster.emplace(dataFolder);
     const unsigned threads = workerThreadsFor(options.threads);
     const float k = confidenceFactor(options.level);
 
@@ -332,12 +333,14 @@ BatchSummary runBatch(const std::vector<LocationRow>& rows, const BatchOptions& 
 
     auto makeWorker = [&]() -> std::function<UnitResult(size_t)> {
         auto engine = std::make_shared<Engine>(settings, dataFolder, database);
-        return [engine, &units, &rows, &raster](size_t i) {
+        return [engine, &units, &rows, &raster, &options](size_t i) {
             const Unit& unit = units[i];
             Location location = rowLocation(rows[unit.row]);
             if (raster) {
                 int16_t isSea = 0;
                 location.Alt = raster->altitude(location.Lon, location.Lat, isSea);
+                if (options.dem)
+                    if (const std::optional<float> own = options.dem->altitude(location.Lon, location.Lat)) location.Alt = *own;
             }
             UnitResult out;
             for (int v : unit.variables) {

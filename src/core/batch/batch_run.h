@@ -17,6 +17,8 @@
 
 namespace zentrel {
 
+class ElevationModel;
+
 /// What the batch window's boxes chose.
 struct BatchOptions {
     int32_t format = FormatZentrel;   ///< 1, 2, 3, 5 or 7 (formats 4 and 6 write no records)
@@ -24,6 +26,9 @@ struct BatchOptions {
     QuantitySelection quantities;     ///< files of the own format
     int level = 90;                   ///< confidence level of Low and High: 90, 95 or 99
     bool useDem = false;              ///< altitude from the elevation raster instead of the list
+    /// With useDem: the altitudes from the user's elevation model (the point's pixel), where it
+    /// has one, else from the elevation raster. Null: the elevation raster's.
+    std::shared_ptr<const ElevationModel> dem;
     bool append = false;              ///< own format: append to existing files without heads
     /// Own format: the folder of the files; other formats: the file.
     std::string destination;

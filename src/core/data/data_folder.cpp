@@ -8,6 +8,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 
 #include "error.h"
 #include "files/read_file.h"
@@ -70,7 +71,21 @@ std::vector<DataFolderChoice> dataFolderCandidates(const std::string& programDir
     return list;
 }
 
+namespace {
+std::mutex programDirMutex;
+std::string programDirSeen;
+}  // namespace
+
+std::string lastProgramDir() {
+    std::lock_guard lock(programDirMutex);
+    return programDirSeen;
+}
+
 DataFolderChoice locateDataFolder(const std::string& programDir, const std::string& override) {
+    {
+        std::lock_guard lock(programDirMutex);
+        programDirSeen = programDir;
+    }
     const std::vector<DataFolderChoice> list = dataFolderCandidates(programDir, override);
     for (const DataFolderChoice& c : list) {
         // A folder the user names is taken as it is, so that a wrong name is reported, not passed over.

@@ -48,6 +48,10 @@ std::vector<DataFolderChoice> dataFolderCandidates(const std::string& programDir
 /// rule NotFound.
 DataFolderChoice locateDataFolder(const std::string& programDir, const std::string& override = "");
 
+/// The program folder of the last locateDataFolder call in this process ("" before any): the
+/// terrain of a data folder without its own is found from it (terrainFolderOf).
+std::string lastProgramDir();
+
 /// The folder of locateDataFolder, for callers that do not report the rule.
 std::string resolveDataFolder(const std::string& programDir, const std::string& override = "");
 

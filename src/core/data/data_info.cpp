@@ -85,6 +85,7 @@ DataInfo describeDataFolder(const std::string& folder) {
     const fs::path dir(folder);
     info.demonstration = fs::exists(dir / "DEMONSTRATION", ec);
     info.terrain = fs::exists(dir / kTerrainFileName, ec);
+    info.terrainSource = describeTerrain(terrainFolderOf(folder));
 
     std::string text;
     if (readWhole(dir / kAboutFileName, text, info.problems, "The about file")) {
@@ -180,6 +181,7 @@ std::string formatDataInfo(const DataInfo& info) {
         out += fmt::format("Extent: latitude {} .. {}, longitude {} .. {}\n", shortestFloat(info.latMin),
                            shortestFloat(info.latMax), shortestFloat(info.lonMin), shortestFloat(info.lonMax));
     out += fmt::format("Elevation raster: {}\n", info.terrain ? "present" : "missing");
+    if (!info.terrainSource.empty()) out += fmt::format("Terrain: {}\n", info.terrainSource);
     out += "\nVariable  Stations  Without altitude  Valid years\n";
     for (int v = 0; v < kVariableCount; ++v) {
         const VariableInfo& vi = info.variables[static_cast<size_t>(v)];
@@ -224,6 +226,7 @@ std::string formatDataInfoJson(const DataInfo& info) {
     if (info.stations > 0)
         doc["extent"] = {{"latMin", info.latMin}, {"latMax", info.latMax}, {"lonMin", info.lonMin}, {"lonMax", info.lonMax}};
     doc["terrain"] = info.terrain;
+    doc["terrainSource"] = info.terrainSource;
     nlohmann::ordered_json vars = nlohmann::ordered_json::object();
     for (int v = 0; v < kVariableCount; ++v) {
         const VariableInfo& vi = info.variables[static_cast<size_t>(v)];

@@ -46,6 +46,7 @@ struct DataInfo {
     int withoutAltitude = 0;  ///< distinct stations with unknown altitude
     float latMin = 0, latMax = 0, lonMin = 0, lonMax = 0;  ///< extent of the stations (when any)
     bool terrain = false;     ///< the elevation raster is there
+    std::string terrainSource;  ///< where the terrain the estimates use comes from (describeTerrain)
     bool stationTable = false;  ///< the folder keeps a station table (stations.csv)
     /// By source name ("" for rows that name none), from the station table.
     std::map<std::string, SourceInfo> sources;

@@ -5,14 +5,22 @@
 #include <filesystem>
 #include <fstream>
 
+#include "data/data_folder.h"
 #include "error.h"
 #include "files/read_file.h"
 
 namespace zentrel {
 
 namespace {
+bool holdsRaster(const std::string& folder) {
+    std::error_code ec;
+    return !folder.empty() && std::filesystem::exists(std::filesystem::path(folder) / kTerrainFileName, ec);
+}
+// The folder's own raster, else the one of the shared terrain (missing: the folder's own path,
+// which the error names).
 std::string rasterPath(const std::string& dataFolder) {
-    return (std::filesystem::path(dataFolder) / kTerrainFileName).string();
+    const std::string from = terrainFolderOf(dataFolder).folder;
+    return (std::filesystem::path(from.empty() ? dataFolder : from) / kTerrainFileName).string();
 }
 constexpr long kRasterBytes = static_cast<long>(kTerrainColumns) * kTerrainRows;
 
@@ -31,6 +39,26 @@ std::ifstream openRaster(const std::string& path) {
     return in;
 }
 }  // namespace
+
+TerrainSource terrainFolderOf(const std::string& dataFolder) {
+    if (holdsRaster(dataFolder)) return {dataFolder, true};
+    std::error_code ec;
+    const std::string programDir = lastProgramDir();
+    if (programDir.empty() || !std::filesystem::is_directory(dataFolder, ec)) return {};
+    // The relief and the sea belong to the Earth, not to a station network: a folder of
+    // stations alone takes them from the folders the programs find their data in.
+    for (const DataFolderChoice& c : dataFolderCandidates(programDir))
+        if ((c.rule == DataFolderRule::BesideProgram || c.rule == DataFolderRule::UserData ||
+             c.rule == DataFolderRule::Installed) && holdsRaster(c.folder))
+            return {c.folder, false, dataFolderRuleName(c.rule)};
+    return {};
+}
+
+std::string describeTerrain(const TerrainSource& source) {
+    if (source.folder.empty()) return "none (no elevation raster: no altitudes from coordinates, kriging without terrain covariates)";
+    if (source.own) return "the folder's own elevation raster";
+    return "the elevation raster of " + source.folder + " (" + source.rule + ")";
+}
 
 long terrainByteOffset(float lon, float lat) {
     const long col = std::lrint((lon + 180.0f) / 360.0f * 4320.0f);

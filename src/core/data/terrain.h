@@ -12,6 +12,25 @@ inline constexpr int kTerrainColumns = 4320;
 inline constexpr int kTerrainRows = 2160;
 inline constexpr const char* kTerrainFileName = "10k8b.raw";
 
+/// Where the terrain of a data folder comes from.
+struct TerrainSource {
+    std::string folder;  ///< the folder holding the raster (and its derived grids); empty: none
+    bool own = false;    ///< the data folder's own
+    std::string rule;    ///< for another folder: how the programs found it ("installed", ...)
+};
+
+/// The terrain of a station database: the data folder's own elevation raster, else the first of
+/// the folders the programs take their data from (beside the program, the user's data folder,
+/// the installed one, as seen from the program folder of the last data folder lookup,
+/// locateDataFolder) that holds one. A database imported into a folder of its own thus keeps
+/// the relief and the sea. Every reader of the raster and of the grids derived from it
+/// (TerrainAltitude, TerrainRaster, the kriging terrain) goes through this.
+TerrainSource terrainFolderOf(const std::string& dataFolder);
+
+/// One line for people: "the folder's own elevation raster", "the elevation raster of FOLDER
+/// (installed)" or "none (...)".
+std::string describeTerrain(const TerrainSource& source);
+
 /// 0-based byte offset in the raster for (lon, lat): col = round((lon + 180) / 360 * 4320),
 /// row = round((1 - (lat + 90) / 180) * 2160), halves to even, 1-based position
 /// (row - 1) * 4320 + col. So longitude -180 reads the last byte of the row above and 180 the

@@ -66,6 +66,7 @@ void AdaptiveMethod::estimate(Engine& engine) {
     res.LogOffset = variable == Prec ? kBoundsLogOffset : 0.0f;
     valid_ = outcome_.errorEstimate;
     res.HasStdErr = outcome_.errorEstimate;
+    if (res.HasStdErr) engine.annualErrorShare_ = annualErrorShare(outcome_.error.data(), n, false);
     engine.limitAnnualTotal();
 }
 

@@ -188,9 +188,12 @@ void Engine::Estimate() {
     if (ns.ActiveCount == 0) return;  // the result keeps the previous run's values
     res = EstimateResult{};
     estimation().forget();
+    annualErrorShare_ = std::numeric_limits<float>::quiet_NaN();
     const ProgramSettings& st = settings_;
     Station& first = ns[1];
-    if (st.PowExp > 0.001f && first.Dist < st.MinDist && first.Active == 1 && ns.ActiveCount >= 2) {
+    // The described method copies a station within MinDist; the others estimate there as
+    // anywhere else (a station 1 km away and 2000 m lower is not the place's climate).
+    if (method() == Method::Described && st.PowExp > 0.001f && first.Dist < st.MinDist && first.Active == 1 && ns.ActiveCount >= 2) {
         // Nearest-neighbour approximation: the regressions are reported, the values are the station's.
         for (int m = 1; m <= 12; ++m) res.Best[ix(m)] = first.Data[ix(m)];
         first.Weight = 1;
@@ -456,6 +459,29 @@ bool Engine::samePositions(const std::array<int, kMaxNeighbours>& act, int n) {
     return false;
 }
 
+float annualErrorShare(const std::array<float, 12>* errors, int n, bool centred) {
+    if (n < 2) return std::numeric_limits<float>::quiet_NaN();
+    const auto spread = [&](auto value) {
+        double sum = 0, sq = 0;
+        for (int a = 0; a < n; ++a) {
+            const double v = value(a);
+            sum += v;
+            sq += v * v;
+        }
+        const double mean = centred ? sum / n : 0.0;
+        return std::sqrt(std::max(sq / n - mean * mean, 0.0));
+    };
+    double monthly = 0;
+    for (size_t m = 0; m < 12; ++m) monthly += spread([&](int a) { return static_cast<double>(errors[ix(a)][m]); });
+    const double annual = spread([&](int a) {
+        double total = 0;
+        for (size_t m = 0; m < 12; ++m) total += errors[ix(a)][m];
+        return total;
+    });
+    if (!(monthly > 0)) return std::numeric_limits<float>::quiet_NaN();
+    return static_cast<float>(std::min(annual / monthly, 1.0));
+}
+
 void Engine::CrossValidate() {
     const int nc = ns.NeighbourCount;
     const float p = powExp();
@@ -495,6 +521,7 @@ void Engine::CrossValidate() {
             err[ix(a)][m] = e[m] - left.Data[m + 1];
         }
     }
+    annualErrorShare_ = annualErrorShare(err.data(), n, true);
     for (int m = 1; m <= 12; ++m) {
         float sum = 0;
         for (int a = 0; a < n; ++a) sum += err[ix(a)][ix(m - 1)];
@@ -562,7 +589,8 @@ void Engine::EvaluateWarnings() {
     }
     DetectStrangeData();
     warn.WarnFew = ns.ActiveCount < 10 || ns.ActiveAltCount < 3;
-    warn.WarnHit = settings_.PowExp > 0.001f && ns[1].Dist < settings_.MinDist && ns.ActiveCount > 1 && ns[1].Active == 1;
+    warn.WarnHit = method() == Method::Described && settings_.PowExp > 0.001f && ns[1].Dist < settings_.MinDist &&
+                   ns.ActiveCount > 1 && ns[1].Active == 1;
     // Every method's estimate, as the outputs write it, against the world's records; with one
     // active station there is no annual value to judge.
     warn.WarnRecord = false;
@@ -596,6 +624,7 @@ void Engine::PostProcess() {
     }
     res.StdErrLog[13] = 0;
     res.Caps[13] = 0;
+    if (res.HasStdErr && std::isfinite(annualErrorShare_)) res.AnnualTotalStdErr = 12 * res.StdErr[13] * annualErrorShare_;
     for (int m = 1; m <= 12; ++m) {
         res.StdErrLog[13] += res.StdErrLog[ix(m)] / 12.0f;
         res.Caps[13] |= res.Caps[ix(m)];

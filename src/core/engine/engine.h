@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +33,13 @@ PhysicalRange physicalRange(int variable);
 /// The prior altitude slope of the robust corrections, per m: the standard atmosphere's lapse
 /// rate for the temperatures, none for the others.
 float priorSlope(int variable);
+
+/// How much of the sum of the monthly standard errors the error of the annual total is: the
+/// spread of n neighbours' leave-one-out errors of their annual totals (the sum of each one's
+/// twelve monthly errors, errors[a][0..11]) over the sum of the twelve monthly spreads. 1 when
+/// the months err together, less when they partly cancel. Centred: spreads about the mean
+/// error (the bias removed), else root mean squares. NaN below two neighbours or without spread.
+float annualErrorShare(const std::array<float, 12>* errors, int n, bool centred);
 
 /// Message when no neighbour satisfies the selection criteria.
 Message noNeighbourMessage();
@@ -110,6 +118,9 @@ private:
     /// (under kriging the Tmax/Tmin stations whose fields hold monthly extremes).
     const StationExclusion* exclusion() const override;
     void limitAnnualTotal();                      // months scaled down when their mean exceeds the annual record
+    // annualErrorShare of the last estimate's leave-one-out errors (NaN: none); PostProcess
+    // makes AnnualTotalStdErr of it and the final monthly errors.
+    float annualErrorShare_ = std::numeric_limits<float>::quiet_NaN();
 
     std::unique_ptr<NeighbourPairs> pairs_;  // the cross-validation's geometry, kept between estimates
     std::unique_ptr<Engine> companion_;      // estimates the other temperatures for KeepOneClimate

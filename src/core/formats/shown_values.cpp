@@ -2,6 +2,7 @@
 #include "formats/shown_values.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "base/records.h"
@@ -24,6 +25,40 @@ float shownValue(const VariableResult& r, ShownQuantity q, int m, float k) {
         case ShownQuantity::High: return std::min(ClipValue(highBound(e, m, k), r.variable), recordsOfPeriod(r.variable, m).high);
     }
     return kNone;
+}
+
+bool annualIsTotal(int variable) { return variable == Prec || variable == PET; }
+
+const char* annualTitle(int variable) { return annualIsTotal(variable) ? "Annual total" : "Annual"; }
+
+float annualTotal(const EstimateResult& e, int variable, ShownQuantity q, float k) {
+    constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
+    const float total = 12 * e.Best[13];
+    const float error = e.HasStdErr ? e.AnnualTotalStdErr : kNone;
+    const ValueRange year = recordsOfPeriod(variable, 13);
+    const auto bound = [&](float z) {
+        if (!std::isfinite(error)) return kNone;
+        if (e.StdErrLog[13] > 0) {
+            // As the months' bounds: ratio space, the error taken as a share of the total.
+            const double c = 12.0 * e.LogOffset, at = std::max(static_cast<double>(total), 0.0) + c;
+            return static_cast<float>(std::max(at * std::exp(z * error / at) - c, 0.0));
+        }
+        return total + z * error;
+    };
+    switch (q) {
+        case ShownQuantity::Best: return total;
+        case ShownQuantity::StdErr: return error;
+        case ShownQuantity::Bias: return e.HasStdErr ? 12 * e.Bias[13] : kNone;
+        case ShownQuantity::Low: return std::max(ClipValue(bound(-k), variable), 12 * year.low);
+        case ShownQuantity::High: return std::min(ClipValue(bound(k), variable), 12 * year.high);
+    }
+    return kNone;
+}
+
+float readerValue(const VariableResult& r, ShownQuantity q, int m, float k) {
+    if (m != 13 || !annualIsTotal(r.variable)) return shownValue(r, q, m, k);
+    if (!hasEstimate(r) || !hasAnnualValues(r)) return std::numeric_limits<float>::quiet_NaN();
+    return annualTotal(r.result, r.variable, q, k);
 }
 
 }  // namespace zentrel

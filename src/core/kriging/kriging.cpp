@@ -688,6 +688,10 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
     // variance, scaled to the location's; plus what the coefficients add where the location's
     // covariates lie beyond every neighbour's.
     std::array<double, 12> s2{};  // by season
+    // On a logarithmic scale the estimate taken back is a median, below the mean: the rows'
+    // residuals, scaled to the location's kriging variance, give the factor that takes it to
+    // the mean (Duan's smearing; the folds were 7 % dry without it).
+    std::array<double, 12> smear{};  // by season, kernel-weighted sums of exp(scaled residual)
     std::array<std::array<double, 12>, kMaxCovariates> Bt{};  // B by covariate, then month
     for (int m = 0; m < 12; ++m)
         for (int a = 0; a < p; ++a) Bt[ix(a)][ix(m)] = B[ix(m)][ix(a)];
@@ -701,6 +705,10 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
         }
         const double w = kernel[j] / row.variance;
         for (size_t m = 0; m < 12; ++m) s2[m] += w * e[m] * e[m];
+        if (P.logOffset > 0) {
+            const double scale = std::sqrt(v0 / row.variance);
+            for (size_t m = 0; m < 12; ++m) smear[m] += kernel[j] * std::exp(std::clamp(e[m] * scale, -3.0, 3.0));
+        }
     }
     out.errorEstimate = k >= 10 && kernelSum > 1e-9;
     // The location's calendar month m takes season m in the north, season m + 6 in the south.
@@ -725,7 +733,8 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
         const double se = out.errorEstimate ? std::sqrt(s2m / kernelSum * v0 + extra * extra) : 0.0;
         out.stdErr[ix(m)] = static_cast<float>(se);
         if (P.logOffset > 0) {
-            const double value = std::max(std::exp(y) - P.logOffset, 0.0);
+            const double factor = out.errorEstimate ? ((1 - south) * smear[ix(m)] + south * smear[ix(opposite)]) / kernelSum : 1.0;
+            const double value = std::max(std::exp(y) * factor - P.logOffset, 0.0);
             out.best[ix(m)] = static_cast<float>(value);
             out.stdErrLinear[ix(m)] = static_cast<float>((value + P.logOffset) * se);
         } else {

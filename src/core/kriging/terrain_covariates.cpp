@@ -203,12 +203,13 @@ bool TerrainCovariates::parse(const std::string& in, uint64_t rasterSum) {
 }
 
 TerrainCovariates::TerrainCovariates(const std::string& dataFolder) {
-    std::error_code ec;
-    if (!std::filesystem::exists(std::filesystem::path(dataFolder) / kTerrainFileName, ec)) return;
-    raster_ = TerrainRaster(dataFolder).bytes();
+    // A folder of stations alone takes the terrain (and its derived grids) of the shared data.
+    const std::string from = terrainFolderOf(dataFolder).folder;
+    if (from.empty()) return;
+    raster_ = TerrainRaster(from).bytes();
     const uint64_t sum = fnv1a(raster_);
     rasterSum_ = sum;
-    std::ifstream in(dataFolder + "/" + kFileName, std::ios::binary | std::ios::ate);
+    std::ifstream in(from + "/" + kFileName, std::ios::binary | std::ios::ate);
     if (in) {
         std::string bytes(static_cast<size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
         in.seekg(0);

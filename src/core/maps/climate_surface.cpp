@@ -128,8 +128,6 @@ std::string lowerCase(std::string text) {
 }
 }  // namespace
 
-bool annualIsTotal(int variable) { return variable == Prec || variable == PET; }
-
 std::string surfacePeriodName(int period, int variable) {
     if (period == 13) return annualIsTotal(variable) ? "Annual total" : "Annual mean";
     return period >= 1 && period <= 12 ? kMonthNames[period - 1] : "";
@@ -159,6 +157,15 @@ float surfaceValue(const SurfaceLayout& layout, int band, const EstimateResult& 
     const float k = layout.ConfidenceFactor;
     constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
     float value = kNone;
+    // The annual value of the record is the mean of the months; an amount's year is their sum,
+    // with the error of that sum.
+    if (period == 13 && annualIsTotal(layout.Variable)) {
+        static constexpr ShownQuantity kShown[] = {ShownQuantity::Best, ShownQuantity::StdErr, ShownQuantity::Low,
+                                                   ShownQuantity::High, ShownQuantity::Bias};
+        value = annualTotal(e, layout.Variable, kShown[static_cast<size_t>(layout.quantityOfBand(band))], k);
+        if (layout.quantityOfBand(band) == SurfaceQuantity::Best) value = ClipValue(value, layout.Variable);
+        return std::isfinite(value) ? value : kSurfaceNoData;
+    }
     switch (layout.quantityOfBand(band)) {
         case SurfaceQuantity::Best: value = ClipValue(e.Best[m], layout.Variable); break;
         case SurfaceQuantity::StdErr: value = e.HasStdErr ? e.StdErr[m] : kNone; break;
@@ -171,9 +178,7 @@ float surfaceValue(const SurfaceLayout& layout, int band, const EstimateResult& 
             break;
         case SurfaceQuantity::Bias: value = e.HasStdErr ? e.Bias[m] : kNone; break;
     }
-    if (!std::isfinite(value)) return kSurfaceNoData;
-    // The annual value of the record is the mean of the months; an amount's year is their sum.
-    return period == 13 && annualIsTotal(layout.Variable) ? 12 * value : value;
+    return std::isfinite(value) ? value : kSurfaceNoData;
 }
 
 const char* variableUnits(int variable) {
@@ -182,7 +187,8 @@ const char* variableUnits(int variable) {
 }
 
 const char* periodUnits(int variable, int period) {
-    return period == 13 && annualIsTotal(variable) ? "mm year-1" : variableUnits(variable);
+    (void)period;  // a year's total is an amount in mm, as a month's is
+    return variableUnits(variable);
 }
 
 std::string surfaceDataSource(const DataInfo& info, int variable) {

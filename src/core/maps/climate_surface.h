@@ -9,9 +9,11 @@
 #include <utility>
 #include <vector>
 
+#include "base/surface_grid.h"
 #include "base/types.h"
 #include "data/data_info.h"
 #include "feedback.h"
+#include "formats/shown_values.h"  // annualIsTotal, annualTotal
 #include "maps/img_file.h"
 #include "settings/program_settings.h"
 
@@ -19,24 +21,6 @@ namespace zentrel {
 
 /// The value written for a cell without an estimate (sea, or no active neighbour).
 inline constexpr float kSurfaceNoData = -9999.0f;
-
-/// A regular grid whose outer edges are the box the user asked for. Column 0 is the
-/// westernmost, row 0 the northernmost; a cell's value is estimated at its centre.
-struct SurfaceGrid {
-    double West = 0, North = 0;
-    double CellWidth = 1, CellHeight = 1;  ///< degrees
-    int Columns = 0, Rows = 0;
-
-    double lonOfColumn(int column) const { return West + (column + 0.5) * CellWidth; }
-    /// The longitude of a column's centre in -180..180, where its point lies on the Earth.
-    double earthLonOfColumn(int column) const {
-        const double lon = lonOfColumn(column);
-        return lon > 180 ? lon - 360 : lon;
-    }
-    double latOfRow(int row) const { return North - (row + 0.5) * CellHeight; }
-    double east() const { return West + Columns * CellWidth; }
-    double south() const { return North - Rows * CellHeight; }
-};
 
 /// The grid of the box west..east, south..north at `resolution` degrees. A box whose west edge
 /// lies east of its east edge crosses the date line: its columns run on past 180 degrees (the
@@ -97,9 +81,6 @@ std::string surfacePeriodName(int period, int variable);
 /// letters in any case, "Annual" or "Average" (the export panel's entry) for 13; -1 otherwise.
 int parseSurfacePeriod(const std::string& text);
 
-/// True for the variables whose annual value on a surface is the sum of the months (Prec, PET).
-bool annualIsTotal(int variable);
-
 /// The value of one band for an estimate, ClipValue applied as the batch files do; Low and
 /// High through lowBound/highBound. A quantity the estimate does not have is kSurfaceNoData:
 /// StdErr, Low, High and Bias without an error estimate, any annual value the engine did not
@@ -109,7 +90,7 @@ float surfaceValue(const SurfaceLayout& layout, int band, const EstimateResult& 
 
 /// Units of a variable as climate tools read them: "degC", "mm", "hPa", "m s-1", "1".
 const char* variableUnits(int variable);
-/// Units of a period's values: the variable's, but "mm year-1" for an annual total.
+/// Units of a period's values: the variable's; a year's total of an amount is in mm too.
 const char* periodUnits(int variable, int period);
 
 /// The data source of a surface as `zentrel data info` knows it (describeDataFolder): the about

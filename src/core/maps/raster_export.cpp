@@ -14,6 +14,7 @@
 #include <mutex>
 #include <thread>
 
+#include "data/elevation_model.h"
 #include "data/station_database.h"
 #include "data/terrain.h"
 #include "engine/engine.h"
@@ -271,6 +272,8 @@ struct RasterCellEstimator::Impl {
     int period;
     TerrainRaster terrain;
     std::vector<std::unique_ptr<Engine>> engines;
+    std::shared_ptr<const ElevationModel> dem;
+    double cellWidth = 0, cellHeight = 0;
 
     Impl(const ProgramSettings& s, const std::string& f, int v, int p)
         : settings(s), folder(f), variable(v), period(p), terrain(f) {}
@@ -287,6 +290,12 @@ RasterCellEstimator::RasterCellEstimator(const ProgramSettings& settings, const 
 
 RasterCellEstimator::~RasterCellEstimator() = default;
 
+void RasterCellEstimator::useElevationModel(std::shared_ptr<const ElevationModel> dem, double cellWidth, double cellHeight) {
+    impl_->dem = std::move(dem);
+    impl_->cellWidth = cellWidth;
+    impl_->cellHeight = cellHeight;
+}
+
 float RasterCellEstimator::operator()(int worker, double lon, double lat) {
     const EstimateResult* result = estimateCell(worker, lon, lat);
     return result ? result->Best[static_cast<size_t>(impl_->period)] : std::numeric_limits<float>::quiet_NaN();
@@ -297,6 +306,12 @@ const EstimateResult* RasterCellEstimator::estimateCell(int worker, double lon, 
     Location cell{"", static_cast<float>(lon), static_cast<float>(lat), 0};
     int16_t isSea = 0;
     cell.Alt = impl_->terrain.altitude(cell.Lon, cell.Lat, isSea);
+    if (impl_->dem) {
+        const std::optional<float> own = impl_->cellWidth > 0 && impl_->cellHeight > 0
+                                             ? impl_->dem->meanAltitude(lon, lat, impl_->cellWidth, impl_->cellHeight)
+                                             : impl_->dem->altitude(lon, lat);
+        if (own) cell.Alt = *own;
+    }
     engine.Select(impl_->variable, cell);
     engine.ActivateNeighbours();
     engine.BuildMeanStation();

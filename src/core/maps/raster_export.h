@@ -20,6 +20,7 @@ namespace zentrel {
 class Engine;
 class StationDatabase;
 class TerrainRaster;
+class ElevationModel;
 
 /// Physical value of a count: Offset + Scale * count.
 struct RasterCoding {
@@ -128,6 +129,11 @@ public:
     ~RasterCellEstimator();
     float operator()(int worker, double lon, double lat);
     CellValueFunction function();
+    /// Altitudes from the user's elevation model instead: the mean over each cell of
+    /// cellWidth x cellHeight degrees around its centre (0 x 0: the pixel at the centre). A cell
+    /// outside the model or on its no-data keeps the elevation raster's altitude. Call before
+    /// the cells; null goes back to the elevation raster.
+    void useElevationModel(std::shared_ptr<const ElevationModel> dem, double cellWidth, double cellHeight);
     /// The whole result of the cell's estimate on `worker`'s engine (valid until its next
     /// call), or nullptr when no neighbour is active.
     const EstimateResult* estimateCell(int worker, double lon, double lat);

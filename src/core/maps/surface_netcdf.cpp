@@ -25,12 +25,12 @@ std::string netCdfVariableName(int variable, SurfaceQuantity quantity, bool annu
 
 namespace {
 
-// CF standard names where the variable's units allow one (an annual total in mm per year
-// is no amount of one of them).
-const char* standardName(int variable, bool annual) {
+// CF standard names where the variable's units allow one (a month's or a year's total of
+// precipitation is an amount in mm).
+const char* standardName(int variable) {
     switch (variable) {
         case Temp: case Tmax: case Tmin: return "air_temperature";
-        case Prec: return annual ? nullptr : "lwe_thickness_of_precipitation_amount";
+        case Prec: return "lwe_thickness_of_precipitation_amount";
         case Vap: return "water_vapor_partial_pressure_in_air";
         case Wind: return "wind_speed";
         default: return nullptr;
@@ -49,10 +49,12 @@ std::string quantityTitle(SurfaceQuantity q, int level) {
 }
 
 // The operation behind a value: the months of an amount are sums, of the others means, and
-// every value is a mean over the years of the normals.
+// every value is a mean over the years of the normals. The months are on the time axis; the
+// annual value on the scalar time coordinate of the whole climatological year.
 std::string cellMethods(int variable, bool annual) {
-    return std::string("time: ") + (annualIsTotal(variable) ? "sum" : "mean") + (annual ? " within years" : " within months") +
-           " time: mean over years";
+    const std::string time = annual ? "year_time" : "time";
+    return time + ": " + (annualIsTotal(variable) ? "sum" : "mean") + (annual ? " within years " : " within months ") + time +
+           ": mean over years";
 }
 
 // Days from from-01-01 to year-month-01 (month 13 = the next year's January), Gregorian.
@@ -153,7 +155,17 @@ SurfaceNetCdfWriter::SurfaceNetCdfWriter(const std::string& path, const SurfaceG
     m.check(nc_def_dim(m.ncid, "nv", 2, &boundsDim), "nv");
     const auto [firstYear, lastYear] = climatologyYears(metadata);
     const std::string timeUnits = "days since " + std::to_string(firstYear) + "-01-01";
-    int timeVar = -1, climVar = -1;
+    int timeVar = -1, climVar = -1, yearVar = -1, yearClimVar = -1;
+    if (annual) {
+        // A scalar coordinate: the climatological year the annual values sum or average over.
+        yearVar = m.variable("year_time", NC_DOUBLE, {});
+        m.text(yearVar, "standard_name", "time");
+        m.text(yearVar, "long_name", "the climatological year");
+        m.text(yearVar, "units", timeUnits);
+        m.text(yearVar, "calendar", "standard");
+        m.text(yearVar, "climatology", "year_climatology_bounds");
+        yearClimVar = m.variable("year_climatology_bounds", NC_DOUBLE, {boundsDim});
+    }
     if (!months.empty()) {
         timeVar = m.variable("time", NC_DOUBLE, {timeDim});
         m.text(timeVar, "standard_name", "time");
@@ -214,11 +226,12 @@ SurfaceNetCdfWriter::SurfaceNetCdfWriter(const std::string& path, const SurfaceG
         if (isAnnual) title = (annualIsTotal(layout.Variable) ? "annual total of " : "annual mean of ") + title;
         m.text(var, "long_name", title);
         m.text(var, "units", periodUnits(layout.Variable, isAnnual ? 13 : 1));
-        if (const char* standard = standardName(layout.Variable, isAnnual);
+        if (const char* standard = standardName(layout.Variable);
             standard && (q == SurfaceQuantity::Best || q == SurfaceQuantity::Low || q == SurfaceQuantity::High))
             m.text(var, "standard_name", standard);
         m.text(var, "cell_methods", cellMethods(layout.Variable, isAnnual));
         m.text(var, "grid_mapping", "crs");
+        if (isAnnual) m.text(var, "coordinates", "year_time");
         return var;
     };
     for (SurfaceQuantity q : layout.Quantities) {
@@ -248,6 +261,13 @@ SurfaceNetCdfWriter::SurfaceNetCdfWriter(const std::string& path, const SurfaceG
         }
         m.check(nc_put_var_double(m.ncid, timeVar, time.data()), "time");
         m.check(nc_put_var_double(m.ncid, climVar, bounds.data()), "climatology_bounds");
+    }
+    if (annual) {
+        // The middle of the first year; the bounds from its start to the end of the last year.
+        const double middle = daysSince(firstYear, firstYear + 1, 1) / 2;
+        const double yearBounds[2] = {0.0, daysSince(firstYear, lastYear + 1, 1)};
+        m.check(nc_put_var_double(m.ncid, yearVar, &middle), "year_time");
+        m.check(nc_put_var_double(m.ncid, yearClimVar, yearBounds), "year_climatology_bounds");
     }
     std::vector<double> lat, latBounds, lon, lonBounds;
     for (int r = 0; r < grid.Rows; ++r) {

@@ -167,6 +167,17 @@ void NeighbourSearch::selectNear() {
     }
 }
 
+// The selection ranks by the single-precision distance, which reads 0 within about 1.5 km:
+// beside a station every other one nearby would weigh nothing. The methods other than the
+// described one take the distances in double precision and the neighbours nearest first by them.
+void NeighbourSearch::measurePrecisely() {
+    const int n = ns.NeighbourCount;
+    for (int i = 1; i <= n; ++i)
+        ns[i].Dist = static_cast<float>(preciseDistance(working.Lon, working.Lat, ns[i].Lon, ns[i].Lat));
+    std::stable_sort(ns.entries.begin() + 1, ns.entries.begin() + 1 + n,
+                     [](const Station& a, const Station& b) { return a.Dist < b.Dist; });
+}
+
 bool NeighbourSearch::passesAltitude(const Station& c) const {
     return settings_.NeighbAlt != 1 || !(c.Alt == kUnknown || c.Alt > settings_.MaxHigh || c.Alt < settings_.MinHigh);
 }
@@ -218,6 +229,7 @@ void NeighbourSearch::SelectNeighbours() {
         e.Country = c.Country;
         if (picked_[ix(i - 1)].point) points_[ix(i)] = *picked_[ix(i - 1)].point;
     }
+    if (method() != Method::Described) measurePrecisely();
     const SpherePoint at = spherePoint(working.Lon, working.Lat);
     for (int i = 1; i <= ns.NeighbourCount; ++i) {
         Station& e = ns[i];

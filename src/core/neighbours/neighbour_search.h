@@ -71,6 +71,7 @@ private:
         const SpherePoint* point;  // from the database, or null
     };
     void selectNear();
+    void measurePrecisely();  // double-precision distances, nearest first (not the described method)
     bool passesAltitude(const Station& candidate) const;  // the altitude range of NeighbAlt
     bool passesFilters(const Station& candidate, float dist) const;
 

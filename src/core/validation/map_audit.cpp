@@ -174,6 +174,7 @@ VariableAudit auditVariable(std::shared_ptr<const StationDatabase> database, con
     // Estimated exactly as the raster command's cells, from the same grid loop.
     RasterCellEstimator estimator(settings, folder, database, variable, 13,
                                   threads);
+    if (o.dem) estimator.useElevationModel(o.dem, o.grid.CellWidth, o.grid.CellHeight);
     std::vector<Tally> tallies(static_cast<size_t>(threads));
     SurfaceLayout layout;
     layout.Variable = variable;

@@ -18,11 +18,16 @@
 
 namespace zentrel {
 
+class ElevationModel;
+
 struct MapAuditOptions {
     SurfaceGrid grid;            ///< the cells, as surfaceGrid makes them for `zentrel raster`
     std::vector<int> variables;  ///< 0..7, audited in this order
     int threads = 1;             ///< worker threads, each with its own engine
     int worst = 10;              ///< worst cells kept per variable
+    /// The user's elevation model for the cells' altitudes (their mean over each cell), null:
+    /// the elevation raster's.
+    std::shared_ptr<const ElevationModel> dem;
 };
 
 /// An active neighbour of a listed cell with its value in the listed period.

@@ -98,7 +98,7 @@ class Database(_zentrel.Database):
 
     def grid(self, bbox, res, var: str = "Temp", period="all",
              quantities=("best", "stderr"), method: str = "kriging", level: int = 90,
-             threads: int = 0, sea: bool = False, **settings):
+             threads: int = 0, sea: bool = False, dem=None, **settings):
         """Estimates over a regular longitude/latitude grid: the surface `zentrel raster` writes.
 
         bbox: (west, south, east, north) in decimal degrees, the outer edges of the cells (west
@@ -107,12 +107,14 @@ class Database(_zentrel.Database):
         netCDF file of `zentrel raster --bbox W,S,E,N --res RES -o FILE.nc` with the same
         variable, periods, quantities, method and settings: lat descending from the north, the
         months on a climatological "time" axis, the annual value in a variable of its own
-        ("prec_annual_total" in mm per year for Prec and PET, "temp_annual_mean" for the
+        ("prec_annual_total" in mm for Prec and PET, "temp_annual_mean" for the
         others), one variable per quantity ("prec", "prec_stderr", ...). Cells off the land
         mask, without an active neighbour, or a quantity that was not estimated there are NaN.
         sea=True estimates every cell (sea at 0 m). period: "all" (the twelve months and the
         annual value), a month 1..12 or its name, or 13 / "annual". quantities: best, stderr,
-        low, high, bias.
+        low, high, bias. dem: the path of your own elevation model (any raster GDAL reads, in
+        any coordinate system): each cell at its mean altitude there instead of the 5-minute
+        elevation raster's (cells outside it keep that raster's), as `zentrel raster --dem`.
 
         Returns an xarray.Dataset (needs xarray and netCDF4).
         """
@@ -131,6 +133,6 @@ class Database(_zentrel.Database):
         res = res if isinstance(res, str) else repr(float(res))
         with tempfile.TemporaryDirectory(prefix="zentrel-grid-") as folder:
             path = os.path.join(folder, "grid.nc")
-            self._grid_file(path, box, res, var, periods, quantities, method, level, threads, sea, **settings)
+            self._grid_file(path, box, res, var, periods, quantities, method, level, threads, sea, dem, **settings)
             with xr.open_dataset(path) as ds:
                 return ds.load()

@@ -82,7 +82,8 @@ class Result:
         """Confidence level of low and high: 90, 95 or 99 (%)."""
     @property
     def best(self) -> _Months:
-        """The bias-corrected estimate; the annual value is the mean of the months (also for Prec and PET)."""
+        """The bias-corrected estimate; the annual value is the year's total for Prec and PET, the mean of
+        the months for the others."""
     @property
     def low(self) -> _Months:
         """Low bound at the level: best - k stderr (k 1.645, 1.96, 2.576), or for an estimate made in ratio
@@ -92,7 +93,8 @@ class Result:
         """High bound at the level, as low; NaN without an error estimate."""
     @property
     def stderr(self) -> _Months:
-        """Cross-validation standard error; NaN where no error was estimated (fewer than the stations it needs)."""
+        """Cross-validation standard error; NaN where no error was estimated (fewer than the stations it needs).
+        For Prec and PET the annual value is the error of the year's total."""
     @property
     def bias(self) -> _Months:
         """Cross-validation bias (already removed from best); NaN where no error was estimated."""
@@ -182,11 +184,14 @@ class Database:
         lines), "stations", "withoutAltitude", "extent", "terrain", "demonstration", "problems" and
         "variables", a dict per variable name with its station counts and valid years."""
     def estimate(self, lon: float, lat: float, alt: float | None = None, var: _Variable | str = "Temp",
-                 method: _Method | str = "kriging", level: int = 90, **settings: float | int | bool | str) -> Result:
+                 method: _Method | str = "kriging", level: int = 90, dem: str | os.PathLike[str] | None = None,
+                 **settings: float | int | bool | str) -> Result:
         """The estimate of one variable at one location.
 
         lon -180..180, lat -90..90 in decimal degrees; alt in m, -600..10000 (None: from the
-        elevation raster, with a UserWarning when the point is sea there; 9999: unknown). var
+        elevation raster, with a UserWarning when the point is sea there; 9999: unknown). dem:
+        the path of your own elevation model (any raster GDAL reads, in any coordinate system):
+        with alt None the altitude is its pixel's at the point (DataError outside it). var
         is case-insensitive. settings: max_stat (1..20), max_dist (km, more than 0, up to
         22000), min_dist (km, 0..22000, taken as at least 0.1), pow_exp (0..5), min_high,
         max_high (m, -600..10000), neighb_alt, alt_corr, grad_corr (0/1 or bool), shad (0..1);
@@ -198,13 +203,15 @@ class Database:
     def estimate_many(self, lons: _ArrayLike, lats: _ArrayLike, alts: _ArrayLike | None = None,
                       var: _Variable | str = "Temp", method: _Method | str = "kriging",
                       quantities: _Quantity | str | Sequence[_Quantity | str] = ("best", "stderr"), level: int = 90,
-                      threads: int = 0, **settings: float | int | bool | str) -> dict[str, npt.NDArray[Any]]:
+                      threads: int = 0, dem: str | os.PathLike[str] | None = None,
+                      **settings: float | int | bool | str) -> dict[str, npt.NDArray[Any]]:
         """The estimates of one variable at many locations, on `threads` threads (0: all cores;
         at most 4 x the hardware threads, as on the command line) with the interpreter lock
         released; Ctrl-C stops them (KeyboardInterrupt).
 
-        lons, lats (and alts) of one shape S; alts None or NaN entries take the elevation
-        raster's altitude. Returns a dict: each quantity an array of shape S + (13,) (float32),
+        lons, lats (and alts) of one shape S; alts None or NaN entries take the altitude of dem
+        (your own elevation model, as in estimate()) where it has one, else the elevation
+        raster's. Returns a dict: each quantity an array of shape S + (13,) (float32),
         "active_count" an int16 array of shape S. Every value equals what estimate() gives at
         that location, on any number of threads; what was not estimated is NaN (every quantity
         of a location without active neighbours).
@@ -214,7 +221,7 @@ class Database:
     def grid(self, bbox: Sequence[float], res: float | str, var: _Variable | str = "Temp", period: int | str = "all",
              quantities: _SurfaceQuantity | Iterable[_SurfaceQuantity | str] = ("best", "stderr"),
              method: _Method | str = "kriging", level: int = 90, threads: int = 0, sea: bool = False,
-             **settings: float | int | bool | str) -> Any:
+             dem: str | os.PathLike[str] | None = None, **settings: float | int | bool | str) -> Any:
         """Estimates over a regular longitude/latitude grid: the surface `zentrel raster` writes.
 
         bbox: (west, south, east, north) in decimal degrees, the outer edges of the cells (west
@@ -223,12 +230,14 @@ class Database:
         netCDF file of `zentrel raster --bbox W,S,E,N --res RES -o FILE.nc` with the same
         variable, periods, quantities, method and settings: lat descending from the north, the
         months on a climatological "time" axis, the annual value in a variable of its own
-        ("prec_annual_total" in mm per year for Prec and PET, "temp_annual_mean" for the
+        ("prec_annual_total" in mm for Prec and PET, "temp_annual_mean" for the
         others), one variable per quantity ("prec", "prec_stderr", ...). Cells off the land
         mask, without an active neighbour, or a quantity that was not estimated there are NaN.
         sea=True estimates every cell (sea at 0 m). period: "all" (the twelve months and the
         annual value), a month 1..12 or its name, or 13 / "annual". quantities: best, stderr,
-        low, high, bias.
+        low, high, bias. dem: the path of your own elevation model (any raster GDAL reads, in
+        any coordinate system): each cell at its mean altitude there instead of the 5-minute
+        elevation raster's (cells outside it keep that raster's), as `zentrel raster --dem`.
 
         Returns an xarray.Dataset (needs xarray and netCDF4).
         """
