@@ -171,14 +171,25 @@ void BatchWindow::createControls() {
     setAltitudeBoxesReadOnly(true);
     connect(chkNeighbAlt, &QCheckBox::clicked, this, &BatchWindow::neighbAltClicked);
     // Check boxes store at once too, like the boxes.
-    connect(chkAltCorr, &QCheckBox::toggled, this, [this](bool on) { state_.settings().AltCorr = on ? 1 : 0; });
-    connect(chkGradCorr, &QCheckBox::toggled, this, [this](bool on) { state_.settings().GradCorr = on ? 1 : 0; });
+    connect(chkAltCorr, &QCheckBox::toggled, this, [this](bool on) {
+        if (showingStored_) return;
+        state_.settings().AltCorr = on ? 1 : 0;
+        state_.settingsEdited(this);
+    });
+    connect(chkGradCorr, &QCheckBox::toggled, this, [this](bool on) {
+        if (showingStored_) return;
+        state_.settings().GradCorr = on ? 1 : 0;
+        state_.settingsEdited(this);
+    });
     makeMethodChoice(this);
-    showMethod(effectiveMethod(state_.settings()));
-    // The choice stores the method and the older robust switch, so that both agree.
+    showMethod(state_.method());
+    // The choice is the program's method at once: the settings dialog, the estimate windows
+    // and the printouts name the one chosen here.
     connect(cboMethod, &QComboBox::currentIndexChanged, this, [this] {
-        state_.settings().Method = method();
-        state_.settings().RobustCorr = method() == Method::Robust ? 1 : 0;
+        if (!showingStored_) state_.setMethod(method(), this);
+    });
+    connect(&state_, &AppState::settingsChanged, this, [this](const QObject* editor) {
+        if (editor != this) showStored();
     });
     auto leave = [this](bool leavingMin) {
         if (!isVisible()) return;
@@ -281,6 +292,7 @@ QSize BatchWindow::sizeHint() const {
 }
 
 void BatchWindow::storeBox(SettingsBox box, const QString& text) {
+    if (showingStored_) return;
     ProgramSettings& s = state_.settings();
     const double value = leadingNumber(text.toStdString());
     switch (box) {
@@ -292,7 +304,13 @@ void BatchWindow::storeBox(SettingsBox box, const QString& text) {
         case SettingsBox::MaxHigh: s.MaxHigh = static_cast<float>(value); break;
         case SettingsBox::Shad: return;  // stored by the validation of "Save"
     }
-    state_.markStale();
+    state_.settingsEdited(this);
+}
+
+void BatchWindow::showStored() {
+    showingStored_ = true;
+    showSettingsInput(settingsToInput(state_.settings()));
+    showingStored_ = false;
 }
 
 void BatchWindow::setAltitudeBoxesReadOnly(bool readOnly) { showAltitudeBoxesReadOnly(readOnly); }
@@ -300,6 +318,7 @@ void BatchWindow::setAltitudeBoxesReadOnly(bool readOnly) { showAltitudeBoxesRea
 void BatchWindow::neighbAltClicked(bool checked) {
     state_.settings().NeighbAlt = checked ? 1 : 0;
     neighbAltFollow(checked);
+    state_.settingsEdited(this);
 }
 
 SettingsInput BatchWindow::settingsInput() const {
@@ -411,7 +430,7 @@ void BatchWindow::validateSettings() {
     // Its messages are shown; the run goes on with what was stored.
     const SettingsCheck check = checkBatchSettings(state_.settings(), settingsInput());
     for (const SettingsMessage& m : check.messages) showMessage(this, m);
-    state_.markStale();
+    state_.settingsEdited(this);
 }
 
 void BatchWindow::save() {
@@ -461,6 +480,7 @@ void BatchWindow::startRun(BatchOptions o) {
     feedback_ = std::make_shared<Feedback>();
     runError_ = std::make_shared<std::string>();
     ownFormatRun_ = o.format == FormatZentrel;
+    runMethod_ = effectiveMethod(settings);
 
     watcher_ = new QFutureWatcher<BatchSummary>(this);
     connect(watcher_, &QFutureWatcher<BatchSummary>::finished, this, &BatchWindow::runEnded);
@@ -506,6 +526,9 @@ void BatchWindow::runEnded() {
         if (chksum->isChecked()) {
             if (!summaryWindow_) summaryWindow_ = new single::frmSummary(this);
             summaryWindow_->setWindowFlag(Qt::Window);
+            // The summary names the method its numbers came from, as the other windows do.
+            summaryWindow_->setWindowTitle(QStringLiteral("Summary of processed Data  \u2013  Method: ") +
+                                           methodCaption(runMethod_));
             QStringList lines;
             for (const std::string& line : summary_.lines) lines << QString::fromStdString(line);
             summaryWindow_->setLines(lines);

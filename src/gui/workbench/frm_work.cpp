@@ -498,8 +498,10 @@ void frmwork::checkClicked() {
 void frmwork::showWorkingLocation() {
     const Location& w = engine_->working;
     const Location& current = main_.state().currentLocation();
-    const QString at = QStringLiteral("Estimate for Lon %1, Lat %2, Alt %3 m")
-                           .arg(screenNumber(w.Lon, "##0.00"), screenNumber(w.Lat, "##0.00"), screenNumber(w.Alt, "###0"));
+    // The method names itself here as in View Data, the output windows and the printouts.
+    const QString at = QStringLiteral("Method: %4  \u2013  Estimate for Lon %1, Lat %2, Alt %3 m")
+                           .arg(screenNumber(w.Lon, "##0.00"), screenNumber(w.Lat, "##0.00"), screenNumber(w.Alt, "###0"),
+                                QString::fromStdString(methodTitle(main_.state().method())));
     const bool elsewhere = std::fabs(w.Lon - current.Lon) > 0.005f || std::fabs(w.Lat - current.Lat) > 0.005f;
     if (elsewhere) {
         workingLabel->setText(at + QStringLiteral("  \u2013  not the current location (") +
