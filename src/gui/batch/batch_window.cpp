@@ -51,6 +51,8 @@ BatchWindow::BatchWindow(AppState& state, QProgressBar* progress, QWidget* paren
     setObjectName(QStringLiteral("frmList"));
     setWindowTitle(QStringLiteral("Process Locations from Grid"));
     createControls();
+    // Tiled or cascaded, the window stays large enough to work in (its contents scroll below this).
+    setMinimumSize(560, 360);
     progressTimer_ = new QTimer(this);
     progressTimer_->setInterval(100);
     connect(progressTimer_, &QTimer::timeout, this, &BatchWindow::updateProgress);
@@ -90,10 +92,15 @@ void BatchWindow::createControls() {
     LstStations->setAlternatingRowColors(true);
     LstStations->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     LstStations->header()->setStretchLastSection(false);
-    LstStations->setMinimumSize(420, 200);
+    LstStations->setMinimumSize(260, 90);
+    // The list takes the height the frames beside it leave, not a height of its own.
+    LstStations->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
 
+    // Close rows: the window must fit a laptop's client area without scrolling.
     auto frame = [this](const QString& title, QLayout* layout) {
         auto* box = new QGroupBox(title, this);
+        layout->setSpacing(2);
+        layout->setContentsMargins(8, 4, 8, 4);
         box->setLayout(layout);
         return box;
     };
@@ -208,7 +215,9 @@ void BatchWindow::createControls() {
             if (label.isEmpty()) {
                 grid->addWidget(widget, r++, 0, 1, 2);
             } else {
-                grid->addWidget(new QLabel(label, this), r, 0);
+                auto* caption = new QLabel(label, this);
+                caption->setWordWrap(label.size() > 30);  // the longest may take two lines
+                grid->addWidget(caption, r, 0);
                 grid->addWidget(widget, r++, 1);
             }
         }
@@ -249,16 +258,17 @@ void BatchWindow::createControls() {
     settingsGrid->addWidget(idwFrame, 0, 1);
     settingsGrid->addWidget(altFrame, 1, 0);
     settingsGrid->addWidget(corrFrame, 1, 1);
+    // The list with the run's options under it, beside the settings; below, what to write. So
+    // the whole window fits a laptop's client area (about 1090 x 600) without scrolling.
+    auto* listColumn = new QVBoxLayout;
+    listColumn->addWidget(LstStations, 1);
+    for (QGroupBox* f : {altitudeFrame, summaryFrame, filesFrame_}) listColumn->addWidget(f);
     auto* top = new QHBoxLayout;
-    top->addWidget(LstStations, 1);
+    top->addLayout(listColumn, 1);
     top->addLayout(settingsGrid);
-    auto* options = new QVBoxLayout;
-    for (QGroupBox* f : {altitudeFrame, summaryFrame, filesFrame_}) options->addWidget(f);
-    options->addStretch(1);
     auto* middle = new QHBoxLayout;
     middle->addWidget(variableFrame);
     middle->addWidget(outputFrame_, 1);
-    middle->addLayout(options);
     auto* buttons = new QHBoxLayout;
     if (!progress_) {  // no main window bar to use: the window shows its own
         progress_ = new QProgressBar(this);

@@ -27,6 +27,7 @@
 #include "shell/help_window.h"
 #include "shell/icons.h"
 #include "shell/message_box.h"
+#include "shell/placement.h"
 #include "shell/settings_dialog.h"
 #include "shell/tiling.h"
 
@@ -503,6 +504,9 @@ bool MainWindow::event(QEvent* event) {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == mdiArea_->viewport() && event->type() == QEvent::MouseMove) panels_[1]->clear();
+    if (watched == mdiArea_->viewport() && event->type() == QEvent::Resize)
+        for (QMdiSubWindow* sub : mdiArea_->subWindowList())
+            if (sub->isVisible()) refitSubWindow(sub, mdiArea_->viewport());
     return QMainWindow::eventFilter(watched, event);
 }
 

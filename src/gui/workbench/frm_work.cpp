@@ -157,8 +157,12 @@ QWidget* frmwork::createTop() {
     famAct->setToolTip(QStringLiteral("Shows the neighbouring stations used for the estimation and offers the "
                                       "opportunity to check/uncheck them."));
     auto* checkGrid = new QGridLayout(famAct);
+    checkGrid->setVerticalSpacing(2);
+    // Every box keeps room for two digits: a narrow window (after Cascade) must not cut "20" to "2".
+    const int boxWidth = QCheckBox(QStringLiteral("20")).sizeHint().width();
     for (int i = 0; i < 20; ++i) {
         auto* box = new QCheckBox(QString::number(i + 1), famAct);
+        box->setMinimumWidth(boxWidth);
         box->setObjectName(QStringLiteral("Check%1").arg(i + 1));
         box->hide();
         // Unused neighbours' boxes are hidden but keep their place: the frame never shrinks.
