@@ -121,7 +121,6 @@ private slots:
         window->findChild<QCheckBox*>(QStringLiteral("chksum"))->setChecked(false);
     }
 
-private:
     // One method in force: chosen in the batch window, the settings dialog opens on it and its
     // "OK" keeps it; chosen in the dialog, the batch window shows it. Both name it alike.
     void batchAndSettingsDialogShowTheOneMethodInForce() {
@@ -153,6 +152,7 @@ private:
         QCOMPARE(main_->state().settings().Method, Method::Kriging);
     }
 
+private:
     BatchWindow* batch() {
         return dynamic_cast<BatchWindow*>(main_->childWindows().open(ChildWindow::Batch));
     }

@@ -261,6 +261,8 @@ void RasterMapWindow::fitSidePanel() {
     QWidget* column = sideArea_->widget();
     column->layout()->activate();
     sideArea_->setFixedWidth(column->sizeHint().width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4);
+    // The map beside it got narrower or wider: drawn again to fill its new width.
+    if (autoSize_) redrawRequest_ = true;
 }
 
 void RasterMapWindow::createToolBar() {
@@ -373,6 +375,21 @@ void RasterMapWindow::createExportPanel() {
     biasCheck = new QCheckBox(QStringLiteral("Bias"), geoTiffOptions_);
     for (QCheckBox* box : {allMonthsCheck, stdErrCheck, boundsCheck, biasCheck}) options->addWidget(box);
     geoTiffOptions_->hide();
+    // The two file types place their cells differently on the same box: said where it is chosen.
+    LblGridNote = new QLabel(exportPanel_);
+    LblGridNote->setObjectName(QStringLiteral("LblGridNote"));
+    LblGridNote->setWordWrap(true);
+    const auto showGridNote = [this] {
+        LblGridNote->setText(geoTiffChosen()
+                                 ? QStringLiteral("GeoTIFF cells fill the box: their centres lie half a cell inside its "
+                                                  "edges. A Rastell image of the same box estimates on the edges, half "
+                                                  "a cell apart from these.")
+                                 : QStringLiteral("Rastell cells are centred on points from the box's edges on. A "
+                                                  "GeoTIFF of the same box fills it with cells whose centres lie half "
+                                                  "a cell inside."));
+    };
+    showGridNote();
+    connect(fileTypeCombo, &QComboBox::currentIndexChanged, this, showGridNote);
     connect(fileTypeCombo, &QComboBox::currentIndexChanged, this, [this] {
         geoTiffOptions_->setVisible(geoTiffChosen());
         periodCombo->setEnabled(!(geoTiffChosen() && allMonthsCheck->isChecked()));
@@ -406,6 +423,7 @@ void RasterMapWindow::createExportPanel() {
     add("Variable", variableCombo);
     add("Period", periodCombo);
     add("File type", fileTypeCombo);
+    grid->addWidget(LblGridNote, row++, 0, 1, 2);
     grid->addWidget(geoTiffOptions_, row++, 0, 1, 2);
     grid->addWidget(RastellSave, row, 0);
     grid->addWidget(RastellCancel, row++, 1);
