@@ -126,9 +126,12 @@ private slots:
     void batchAndSettingsDialogShowTheOneMethodInForce() {
         BatchWindow* window = batch();
         auto* batchChoice = window->findChild<QComboBox*>(QStringLiteral("cboMethod"));
+        main_->state().setSingleStale(false);
+        main_->state().setWorkbenchStale(false);
         batchChoice->setCurrentIndex(batchChoice->findData(static_cast<int>(Method::Robust)));
         QCOMPARE(effectiveMethod(main_->state().settings()), Method::Robust);
-        QVERIFY(main_->state().singleStale());  // the estimates must be made again with it
+        // The estimates shown must be made again with it.
+        QVERIFY(main_->state().singleStale() && main_->state().workbenchStale());
 
         SettingsDialog* dialog = main_->settingsDialog();
         dialog->show();
