@@ -184,15 +184,8 @@ PageLayout printDocument(QPagedPaintDevice& device, const PrintDocument& source)
     const double advance = tableMetrics.horizontalAdvance(QLatin1Char('0'));
     const int fullChars = std::max(20, static_cast<int>(width / advance));
     const int smallestChars = std::max(fullChars, static_cast<int>(width / (advance * 8.0 / 9.0)));
-    PrintDocument document;
-    {
-        PrintDocument wide = fitTablesToWidth(source, smallestChars);
-        // Blocks that fit only at 8 pt keep that size; blocks wider than that are cut at 9 pt.
-        bool anyTooWide = false;
-        for (const PrintLine& line : source)
-            if (line.style == PrintLine::Table && line.text.size() > smallestChars) anyTooWide = true;
-        document = anyTooWide ? fitTablesToWidth(source, fullChars) : std::move(wide);
-    }
+    // Blocks that fit at 8 pt stay whole (and get that size below); wider ones are cut at 9 pt.
+    const PrintDocument document = fitTablesToWidth(source, fullChars, smallestChars);
     QList<QFont> tableFonts(document.size(), table);
     for (qsizetype first = 0; first < document.size();) {
         if (document[first].style != PrintLine::Table) {
@@ -273,7 +266,7 @@ PageLayout printDocument(QPagedPaintDevice& device, const PrintDocument& source)
     return pages;
 }
 
-PrintDocument fitTablesToWidth(const PrintDocument& document, int maxChars) {
+PrintDocument fitTablesToWidth(const PrintDocument& document, int maxChars, int keepWhole) {
     static const QRegularExpression negativeZero(QStringLiteral("(^|\\s)-(0\\.0+)(?![0-9])"));
     PrintDocument out;
     for (qsizetype first = 0; first < document.size();) {
@@ -288,14 +281,20 @@ PrintDocument fitTablesToWidth(const PrintDocument& document, int maxChars) {
         QList<PrintLine> block(document.begin() + first, document.begin() + end);
         for (PrintLine& line : block) line.text.replace(negativeZero, QStringLiteral("\\1 \\2"));
         first = end;
-        if (widest <= maxChars) {
+        if (widest <= std::max(maxChars, keepWhole)) {
             out.append(block);
             continue;
         }
-        // Column c is a gutter when every line of the block has a blank there (or ends before it).
-        const auto gutter = [&](qsizetype c) {
-            for (const PrintLine& line : block)
-                if (c < line.text.size() && !line.text[c].isSpace()) return false;
+        // Column c is a gutter when every line of the block has a blank there (or ends before it)
+        // that is not a single blank inside a text ("Std. Err.", "°C /100m", a station's name).
+        // Where no such place is left, any blank column will do.
+        const auto gutter = [&](qsizetype c, bool betweenWords = false) {
+            for (const PrintLine& line : block) {
+                const QString& t = line.text;
+                if (c >= t.size()) continue;
+                if (!t[c].isSpace()) return false;
+                if (!betweenWords && c > 0 && c + 1 < t.size() && !t[c - 1].isSpace() && !t[c + 1].isSpace()) return false;
+            }
             return true;
         };
         qsizetype labels = 0;  // the row titles: up to the first gutter after some text
@@ -305,8 +304,11 @@ PrintDocument fitTablesToWidth(const PrintDocument& document, int maxChars) {
         for (qsizetype start = labels; start < widest;) {
             qsizetype cut = std::min(widest, start + maxChars - labels);
             if (cut < widest) {
+                const qsizetype most = cut;
                 while (cut > start && !gutter(cut)) --cut;
-                if (cut == start) cut = std::min(widest, start + maxChars - labels);  // no gutter: cut hard
+                if (cut == start)
+                    for (cut = most; cut > start && !gutter(cut, true);) --cut;
+                if (cut == start) cut = most;  // no blank column at all: cut hard
             }
             for (qsizetype i = 0; i < block.size(); ++i) {
                 PrintLine piece = block[i];
