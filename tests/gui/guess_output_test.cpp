@@ -276,6 +276,12 @@ private slots:
         int titleCount = 0;  // a title with a blank inside is never cut in two
         for (const PrintLine& line : fitted) titleCount += static_cast<int>(line.text.count(QStringLiteral("Std. Err.")));
         QCOMPARE(titleCount, 20);
+        // Even where the blank inside a title is the last one that would fit.
+        const PrintDocument tight{{QStringLiteral("Row") + QStringLiteral("Std. Err.").rightJustified(12).repeated(2), PrintLine::Table},
+                                  {QStringLiteral("Jan.") + QStringLiteral("1.00").rightJustified(11) + QStringLiteral("2.00").rightJustified(12), PrintLine::Table}};
+        titleCount = 0;
+        for (const PrintLine& line : fitTablesToWidth(tight, 23)) titleCount += static_cast<int>(line.text.count(QStringLiteral("Std. Err.")));
+        QCOMPARE(titleCount, 2);
         QVERIFY(months >= 3);  // the narrow table's January and the wide one's in each block
 
         zentrel::test::TempFolder out("gui-print-fonts");
