@@ -199,11 +199,15 @@ RasterMapWindow::RasterMapWindow(MainWindow& main, QString mapFolder, QWidget* p
     legendArea->setMinimumWidth(230);
     legendArea->setMinimumHeight(8 * (fontMetrics().height() + 6));
     legendArea->setFrameShape(QFrame::NoFrame);
-    auto* side = new QVBoxLayout(sideColumn);
-    side->setContentsMargins(0, 0, 0, 0);
+    // The export panel, when open, stands in a column of its own beside the legend, so that the
+    // legend keeps its rows and the location frame stays in view below it.
+    auto* sideRow = new QHBoxLayout(sideColumn);
+    sideRow->setContentsMargins(0, 0, 0, 0);
+    sideRow->addWidget(exportPanel_, 0, Qt::AlignTop);
+    auto* side = new QVBoxLayout;
+    sideRow->addLayout(side);
     side->addWidget(legendArea, 1);
     side->addWidget(mapList_);
-    side->addWidget(exportPanel_);
     auto* locationFrame = findChild<QGroupBox*>(QStringLiteral("LocationFrame"));
     side->addWidget(locationFrame);
     auto* sideArea = new QScrollArea(this);
@@ -825,6 +829,7 @@ void RasterMapWindow::endExport() {
     if (watcher_) watcher_->deleteLater();
     watcher_ = nullptr;
     exportPanel_->hide();
+    fitSidePanel();
     setMode(Mode::None);
 }
 
