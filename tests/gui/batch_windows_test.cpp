@@ -5,6 +5,7 @@
 #include "single/frm_summary.h"
 #include "gui_test_support.h"
 #include "locations/grid_dialog.h"
+#include "shell/settings_dialog.h"
 
 using namespace zentrel;
 using namespace zentrel::gui;
@@ -91,6 +92,8 @@ private slots:
         QCOMPARE(static_cast<int>(QDir(QString::fromStdString(out.str())).entryList(QDir::Files).size()), 5);
         auto* summary = window->findChild<single::frmSummary*>(QStringLiteral("frmSummary"));
         QVERIFY(summary && summary->isVisible());
+        QVERIFY2(summary->windowTitle().endsWith(QStringLiteral("Method: ") + methodCaption(main_->state().method())),
+                 "the summary names the method of its run");
         // The head and one line per estimate: "Temp,  9.50, 40.00, 0, ..., AGS, ..." in list order.
         const QStringList lines = summary->text().split(QLatin1Char('\n'));
         QCOMPARE(lines.size(), 1 + 4);
@@ -116,6 +119,40 @@ private slots:
         QCOMPARE(QString::fromStdString(main_->state().currentLocation().Name), QStringLiteral("P2"));
         QCOMPARE(main_->state().currentLocation().Alt, 100.0f);
         window->findChild<QCheckBox*>(QStringLiteral("chksum"))->setChecked(false);
+    }
+
+    // One method in force: chosen in the batch window, the settings dialog opens on it and its
+    // "OK" keeps it; chosen in the dialog, the batch window shows it. Both name it alike.
+    void batchAndSettingsDialogShowTheOneMethodInForce() {
+        BatchWindow* window = batch();
+        auto* batchChoice = window->findChild<QComboBox*>(QStringLiteral("cboMethod"));
+        main_->state().setSingleStale(false);
+        main_->state().setWorkbenchStale(false);
+        batchChoice->setCurrentIndex(batchChoice->findData(static_cast<int>(Method::Robust)));
+        QCOMPARE(effectiveMethod(main_->state().settings()), Method::Robust);
+        // The estimates shown must be made again with it.
+        QVERIFY(main_->state().singleStale() && main_->state().workbenchStale());
+
+        SettingsDialog* dialog = main_->settingsDialog();
+        dialog->show();
+        auto* dialogChoice = dialog->findChild<QComboBox*>(QStringLiteral("cboMethod"));
+        QCOMPARE(dialogChoice->currentText(), QStringLiteral("Robust"));
+        QVERIFY(dialog->confirm());
+        QCOMPARE(effectiveMethod(main_->state().settings()), Method::Robust);
+
+        // A box typed in the batch window is what the dialog shows too.
+        gui::test::box(*window, "txtMaxDist")->setText(QStringLiteral("750"));
+        dialog->show();
+        QCOMPARE(gui::test::box(*dialog, "txtMaxDist")->text(), QStringLiteral("750"));
+        dialogChoice->setCurrentIndex(dialogChoice->findData(static_cast<int>(Method::Adaptive)));
+        QVERIFY(dialog->confirm());
+        QCOMPARE(batchChoice->currentText(), QStringLiteral("Adaptive"));
+        QCOMPARE(main_->state().settings().RobustCorr, int16_t(0));
+
+        // Put back what the other cases expect.
+        batchChoice->setCurrentIndex(batchChoice->findData(static_cast<int>(Method::Kriging)));
+        gui::test::box(*window, "txtMaxDist")->setText(QStringLiteral("1000"));
+        QCOMPARE(main_->state().settings().Method, Method::Kriging);
     }
 
 private:

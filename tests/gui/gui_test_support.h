@@ -12,11 +12,21 @@
 #include <QtWidgets>
 
 #include "../cli/run_cli.h"
+#include "data/data_folder.h"
 #include "data/terrain.h"
 #include "shell/main_window.h"
 #include "shell/message_box.h"
 
 namespace zentrel::gui::test {
+
+// The program looks its data folder up at start, which also tells where the shared terrain lies
+// for a folder of stations alone; the windows here are given their folder directly, so each test
+// program makes that lookup once as the program does.
+inline const bool kDataLookedUp = [] {
+    std::error_code ec;
+    locateDataFolder(std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().string(), "given");
+    return true;
+}();
 
 /// Records every message box instead of showing it; answers from a script (default: the
 /// first button of the box, Yes before No, OK before Cancel).

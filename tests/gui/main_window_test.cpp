@@ -220,6 +220,56 @@ private slots:
         QVERIFY(outputSub->width() < area.width() && area.contains(outputSub->geometry()));
     }
 
+    // In the main window's opening size (1100 x 720, a laptop's) the batch window shows all its
+    // frames without scrolling; opened smaller in a small area, it grows when the main window does.
+    void batchWindowFitsTheOpeningSizeAndGrowsWithTheMainWindow() {
+        QVERIFY(gui::test::shown(*window_, QSize(1100, 720)));
+        QWidget* batch = window_->childWindows().open(ChildWindow::Batch);
+        QTest::qWait(20);
+        auto* scroll = batch->findChild<QScrollArea*>(QStringLiteral("BatchScroll"));
+        QCOMPARE(std::pair(scroll->horizontalScrollBar()->maximum(), scroll->verticalScrollBar()->maximum()), std::pair(0, 0));
+
+        MainWindow small(dir_->path());
+        QVERIFY(gui::test::shown(small, QSize(800, 500)));
+        QWidget* squeezed = small.childWindows().open(ChildWindow::Batch);
+        auto* sub = qobject_cast<QMdiSubWindow*>(squeezed->parentWidget());
+        const QSize before = sub->size();
+        small.resize(1366, 740);  // maximised on a laptop
+        QTest::qWait(50);
+        QVERIFY2(sub->width() > before.width() && sub->height() > before.height(), "the window grows back towards its own size");
+        auto* squeezedScroll = squeezed->findChild<QScrollArea*>(QStringLiteral("BatchScroll"));
+        QCOMPARE(squeezedScroll->verticalScrollBar()->maximum(), 0);
+    }
+
+    // Four windows tiled on a 1920 screen lie inside the area (in two rows or columns), none past
+    // its right or bottom edge; the Window menu lists them, the active one ticked. (At 1366 their
+    // minimum sizes add up to more than the area: the windows keep them and the area scrolls.)
+    void tiledWindowsStayInsideTheAreaAndTheWindowMenuListsThem() {
+        QVERIFY(gui::test::shown(*window_, QSize(1920, 1050)));
+        for (ChildWindow window : {ChildWindow::SingleLocation, ChildWindow::Batch, ChildWindow::RasterMap})
+            QVERIFY(window_->childWindows().open(window));
+        QVERIFY(window_->childWindows().open(ChildWindow::EstimateOutput, OpenMode::Save));
+        QMdiArea* area = window_->clientArea();
+        for (const char* action : {"mn_Vertical", "mn_horizontal"}) {
+            window_->action(QLatin1String(action))->trigger();
+            QTest::qWait(20);
+            QRect covered;
+            for (QMdiSubWindow* sub : area->subWindowList()) covered |= sub->geometry();
+            QVERIFY2(area->viewport()->rect().contains(covered), action);
+        }
+        auto* menu = window_->findChild<QMenu*>(QStringLiteral("mn_window"));
+        QMetaObject::invokeMethod(menu, "aboutToShow");
+        QStringList listed;
+        QString ticked;
+        for (QAction* action : menu->actions())
+            if (action->isCheckable()) {
+                listed << action->text();
+                if (action->isChecked()) ticked = action->text();
+            }
+        QCOMPARE(listed.size(), 4);
+        QCOMPARE(ticked, area->activeSubWindow()->windowTitle());
+    }
+
     // At its opening size on a large and a small screen the batch window cuts no field's value,
     // no label's text, and no two controls of a frame lie on top of each other.
     void batchWindowShowsEveryFieldAndLabelWhole_data() {

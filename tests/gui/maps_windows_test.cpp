@@ -243,8 +243,13 @@ private slots:
         RasterMapWindow window(main, maps_.path());
         QVERIFY(openedWithPanel(window));
         QVERIFY(!window.allMonthsCheck->isVisible());
+        // Where the cells lie is said for the type chosen: a GeoTIFF and a Rastell image of one
+        // box are half a cell apart.
+        const auto gridNote = [&] { return window.findChild<QLabel*>(QStringLiteral("LblGridNote"))->text(); };
+        QVERIFY(gridNote().startsWith(QStringLiteral("Rastell")) && gridNote().contains(QStringLiteral("half a cell")));
         window.fileTypeCombo->setCurrentIndex(1);
         QVERIFY(window.allMonthsCheck->isVisible());
+        QVERIFY(gridNote().startsWith(QStringLiteral("GeoTIFF")) && gridNote().contains(QStringLiteral("half a cell")));
         window.allMonthsCheck->setChecked(true);
         QVERIFY(!window.periodCombo->isEnabled());
         window.stdErrCheck->setChecked(true);

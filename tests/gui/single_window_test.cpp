@@ -4,6 +4,7 @@
 #include "gui_test_support.h"
 #include "shell/screen_number.h"
 #include "shell/settings_controls.h"
+#include "formats/estimate_reach.h"
 #include "single/frm_guess.h"
 #include "single/graph_axis.h"
 #include "single/result_graph.h"
@@ -258,26 +259,67 @@ private slots:
     }
 
     // A database without Wind normals: the eight-variable run estimates the other seven, leaves
-    // Wind empty instead of zeros from no stations, and says so once per window.
-    void aVariableTheDatabaseLacksIsSkippedAndSaidOnce() {
+    // Wind empty instead of zeros from no stations, and says so in the warning strip of its
+    // group, not in a box over an empty graph.
+    void aVariableTheDatabaseLacksIsSkippedAndSaidInTheStrip() {
         zentrel::test::TempFolder folder("gui-single-nowind");
         const QString data = nineStations(folder);
         folder.write(wholeFileName(Wind), "");
         MainWindow main(data);
+        main.show();
         Location here{"Here", 12.48f, 41.9f, 20};
         main.WriteStatusLocation(here);
         SingleEstimate& estimate = SingleEstimate::of(main);
         QSignalSpy done(&estimate, &SingleEstimate::finished);
-        QVERIFY(estimate.start());
+        main.viewData();
         QVERIFY(done.wait(10000));
-        QVERIFY(messages.saidOnce().contains(QStringLiteral(" | Wind skipped: this station database holds no Wind normals. | ")));
+        QCOMPARE(messages.count(), 0);
         QCOMPARE(estimate.results()[Wind].neighbours.NeighbourCount, int16_t(0));
         QVERIFY(estimate.skipped(Wind) && !estimate.skipped(Sun));
         QCOMPARE(estimate.results()[Temp].neighbours[21].Active, 9);
-        main.state().markStale();
-        QVERIFY(estimate.start());
+        auto* window = main.findChild<frmGuess*>(QStringLiteral("frmGuess"));
+        QVERIFY(window->warningText(2).contains(QStringLiteral("Wind: not in this database")));
+        QVERIFY(!window->warningText(0).contains(QStringLiteral("Wind")));
+        window->setGroup(2);
+        QVERIFY(window->warningStrip()->isVisible());
+    }
+
+    // 2400 m among stations of 0..320 m: the strip above every view says how much higher and
+    // how far, the table marks the months outside all neighbours' values and the graph rings them.
+    void warningsOfAnExtrapolationShowAboveEveryView() {
+        zentrel::test::TempFolder folder("gui-single-high");
+        MainWindow main(nineStations(folder));
+        main.show();
+        Location high{"High", 12.48f, 41.9f, 2400};
+        main.WriteStatusLocation(high);
+        SingleEstimate& estimate = SingleEstimate::of(main);
+        QSignalSpy done(&estimate, &SingleEstimate::finished);
+        main.viewData();
         QVERIFY(done.wait(10000));
-        QCOMPARE(messages.count(), 1);  // not again
+        auto* window = main.findChild<frmGuess*>(QStringLiteral("frmGuess"));
+        const QString strip = window->warningText(0);
+        QVERIFY2(strip.contains(QStringLiteral("Temp: 2080 m higher than its highest neighbour, nearest neighbour ")), qPrintable(strip));
+        for (int view = 1; view <= 5; ++view) {
+            window->setView(0, view);
+            QVERIFY2(window->warningStrip()->isVisible() && window->warningStrip()->text() == strip, "strip on every view");
+        }
+        const EstimateReach reach = estimateReach(estimate.results()[Temp]);
+        QVERIFY(reach.anyExtrapolated());
+        window->setView(0, 2);
+        int marked = 0;
+        for (int m = 1; m <= 12; ++m) {
+            const QTableWidgetItem* best = window->table(0, 2)->item(m, 1);  // T_Mean block: rows 1..12
+            if (reach.extrapolated[static_cast<size_t>(m)]) {
+                QVERIFY(best->text().endsWith(QStringLiteral(" !")) && !best->toolTip().isEmpty());
+                ++marked;
+            } else {
+                QVERIFY(!best->text().endsWith(QStringLiteral(" !")));
+            }
+        }
+        QVERIFY(marked > 0);
+        window->setView(0, 1);
+        const auto& curves = window->graph(0)->curves();
+        QVERIFY(!curves.empty() && curves.front().extrapolated == reach.extrapolated);
     }
 
     void aFailedRunIsReportedAndClearsTheFlags() {

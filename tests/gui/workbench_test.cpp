@@ -298,7 +298,9 @@ private slots:
         QVERIFY(!w_->check(1)->isHidden());
     }
 
+    // Only the described method copies a station within the minimum distance (and says so).
     void hitShowsLabhit() {
+        main_->state().setMethod(Method::Described);
         const Station& s = w_->engine().ns[1];
         Location at{"On a station", s.Lon, s.Lat, s.Alt};
         main_->state().WriteStatusLocation(at);

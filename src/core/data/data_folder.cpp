@@ -72,19 +72,26 @@ std::vector<DataFolderChoice> dataFolderCandidates(const std::string& programDir
 }
 
 namespace {
-std::mutex programDirMutex;
-std::string programDirSeen;
+// Made on first use: a lookup may come from another library's static initialisation.
+struct ProgramDirSeen {
+    std::mutex mutex;
+    std::string folder;
+};
+ProgramDirSeen& programDirSeen() {
+    static ProgramDirSeen seen;
+    return seen;
+}
 }  // namespace
 
 std::string lastProgramDir() {
-    std::lock_guard lock(programDirMutex);
-    return programDirSeen;
+    std::lock_guard lock(programDirSeen().mutex);
+    return programDirSeen().folder;
 }
 
 DataFolderChoice locateDataFolder(const std::string& programDir, const std::string& override) {
     {
-        std::lock_guard lock(programDirMutex);
-        programDirSeen = programDir;
+        std::lock_guard lock(programDirSeen().mutex);
+        programDirSeen().folder = programDir;
     }
     const std::vector<DataFolderChoice> list = dataFolderCandidates(programDir, override);
     for (const DataFolderChoice& c : list) {

@@ -152,7 +152,8 @@ void writeMonthlyTable(std::string& out, const VariableResult& vr, const ReportO
     addLine(out, "");
     for (size_t m = 1; m <= 13; ++m) {
         std::string row = m <= 12 ? alignLeft(o.printed ? kPrintedMonths[m - 1] : kMonthNames[m - 1], 12)
-                                  : alignRight(o.printed ? "Avg." : "Average", 11);
+                                  : o.printed ? alignLeft("Avg.", 12)  // on paper in line with the months
+                                              : alignRight("Average", 11);
         for (const Column& c : cols) row += alignRight(c.value(m), c.width);
         addLine(out, row);
     }
@@ -320,7 +321,17 @@ std::string printedNumber(float v) {
     return (v < 0 ? "" : " ") + fmt::format("{:.7g}", v == 0.0f ? 0.0f : v) + " ";
 }
 
-void writeObservationTable(std::string& out, const NeighbourSet& n) {
+/// The same number on paper: rounded so that it stays within its 7-character column (a
+/// blank or the sign, at most 5 more characters, a blank), never "-0.00".
+std::string printedColumnNumber(float v) {
+    const float size = std::fabs(v);
+    const int decimals = size < 99.995f ? 2 : size < 999.95f ? 1 : 0;
+    std::string text = fmt::format("{:.{}f}", v, decimals);
+    if (text.find_first_not_of("-0.") == std::string::npos && text[0] == '-') text.erase(0, 1);
+    return (text[0] == '-' ? "" : " ") + text + " ";
+}
+
+void writeObservationTable(std::string& out, const NeighbourSet& n, bool printed) {
     static const char* const titles[13] = {" Jan", " Feb", " Mar", " Apr", " May", " Jun", " Jul",
                                            " Aug", " Sep", " Okt", " Nov", " Dec", " Annual"};
     const auto column = [](size_t m) { return 10 + 7 * (m - 1); };  // months 1..13
@@ -331,7 +342,8 @@ void writeObservationTable(std::string& out, const NeighbourSet& n) {
     addLine(out, head);
     const auto row = [&](const std::string& label, const Station& s) {
         std::string line = label;
-        for (size_t m = 1; m <= 12; ++m) atColumn(line, column(m), printedNumber(s.Data[m]));
+        for (size_t m = 1; m <= 12; ++m)
+            atColumn(line, column(m), printed ? printedColumnNumber(s.Data[m]) : printedNumber(s.Data[m]));
         atColumn(line, column(13), two(s.Data[13]));
         addLine(out, line);
     };
@@ -376,7 +388,7 @@ std::string reportBlock(const VariableResult& result, const ProgramSettings& set
     if (options.daily) writeDailySection(out, result, options);
     if (options.thresholds) writeThresholdSection(out, result, options);
     if (options.stations) writeStationTable(out, result.neighbours);
-    if (options.observations) writeObservationTable(out, result.neighbours);
+    if (options.observations) writeObservationTable(out, result.neighbours, options.printed);
     addLine(out, kProviderLine);
     return toWindows1252(out);
 }

@@ -122,6 +122,11 @@ Method effectiveMethod(const ProgramSettings& s) {
     return s.Method == Method::Described && s.RobustCorr == 1 ? Method::Robust : s.Method;
 }
 
+void setMethod(ProgramSettings& s, Method method) {
+    s.Method = method;
+    s.RobustCorr = method == Method::Robust ? 1 : 0;
+}
+
 void storeSettings(ProgramSettings& s, const SettingsInput& in) {
     s.PowExp = static_cast<float>(leadingNumber(in.PowExp));
     s.MaxDist = static_cast<float>(leadingNumber(in.MaxDist));

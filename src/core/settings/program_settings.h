@@ -64,6 +64,9 @@ struct ProgramSettings {
 
 /// The method the engine runs: Method, or Robust when only the older RobustCorr switch is on.
 zentrel::Method effectiveMethod(const ProgramSettings& settings);
+/// Makes `method` the one in force: stores Method and the older RobustCorr switch so that both
+/// say the same, as every window that offers the choice must.
+void setMethod(ProgramSettings& settings, zentrel::Method method);
 
 /// Icon of a message box.
 enum class MessageIcon { Critical, Exclamation, Question, Information };

@@ -51,6 +51,8 @@ BatchWindow::BatchWindow(AppState& state, QProgressBar* progress, QWidget* paren
     setObjectName(QStringLiteral("frmList"));
     setWindowTitle(QStringLiteral("Process Locations from Grid"));
     createControls();
+    // Tiled or cascaded, the window stays large enough to work in (its contents scroll below this).
+    setMinimumSize(560, 360);
     progressTimer_ = new QTimer(this);
     progressTimer_->setInterval(100);
     connect(progressTimer_, &QTimer::timeout, this, &BatchWindow::updateProgress);
@@ -90,10 +92,15 @@ void BatchWindow::createControls() {
     LstStations->setAlternatingRowColors(true);
     LstStations->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     LstStations->header()->setStretchLastSection(false);
-    LstStations->setMinimumSize(420, 200);
+    LstStations->setMinimumSize(260, 90);
+    // The list takes the height the frames beside it leave, not a height of its own.
+    LstStations->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
 
+    // Close rows: the window must fit a laptop's client area without scrolling.
     auto frame = [this](const QString& title, QLayout* layout) {
         auto* box = new QGroupBox(title, this);
+        layout->setSpacing(2);
+        layout->setContentsMargins(8, 4, 8, 4);
         box->setLayout(layout);
         return box;
     };
@@ -171,14 +178,25 @@ void BatchWindow::createControls() {
     setAltitudeBoxesReadOnly(true);
     connect(chkNeighbAlt, &QCheckBox::clicked, this, &BatchWindow::neighbAltClicked);
     // Check boxes store at once too, like the boxes.
-    connect(chkAltCorr, &QCheckBox::toggled, this, [this](bool on) { state_.settings().AltCorr = on ? 1 : 0; });
-    connect(chkGradCorr, &QCheckBox::toggled, this, [this](bool on) { state_.settings().GradCorr = on ? 1 : 0; });
+    connect(chkAltCorr, &QCheckBox::toggled, this, [this](bool on) {
+        if (showingStored_) return;
+        state_.settings().AltCorr = on ? 1 : 0;
+        state_.settingsEdited(this);
+    });
+    connect(chkGradCorr, &QCheckBox::toggled, this, [this](bool on) {
+        if (showingStored_) return;
+        state_.settings().GradCorr = on ? 1 : 0;
+        state_.settingsEdited(this);
+    });
     makeMethodChoice(this);
-    showMethod(effectiveMethod(state_.settings()));
-    // The choice stores the method and the older robust switch, so that both agree.
+    showMethod(state_.method());
+    // The choice is the program's method at once: the settings dialog, the estimate windows
+    // and the printouts name the one chosen here.
     connect(cboMethod, &QComboBox::currentIndexChanged, this, [this] {
-        state_.settings().Method = method();
-        state_.settings().RobustCorr = method() == Method::Robust ? 1 : 0;
+        if (!showingStored_) state_.setMethod(method(), this);
+    });
+    connect(&state_, &AppState::settingsChanged, this, [this](const QObject* editor) {
+        if (editor != this) showStored();
     });
     auto leave = [this](bool leavingMin) {
         if (!isVisible()) return;
@@ -197,7 +215,9 @@ void BatchWindow::createControls() {
             if (label.isEmpty()) {
                 grid->addWidget(widget, r++, 0, 1, 2);
             } else {
-                grid->addWidget(new QLabel(label, this), r, 0);
+                auto* caption = new QLabel(label, this);
+                caption->setWordWrap(label.size() > 30);  // the longest may take two lines
+                grid->addWidget(caption, r, 0);
                 grid->addWidget(widget, r++, 1);
             }
         }
@@ -238,16 +258,17 @@ void BatchWindow::createControls() {
     settingsGrid->addWidget(idwFrame, 0, 1);
     settingsGrid->addWidget(altFrame, 1, 0);
     settingsGrid->addWidget(corrFrame, 1, 1);
+    // The list with the run's options under it, beside the settings; below, what to write. So
+    // the whole window fits a laptop's client area (about 1090 x 600) without scrolling.
+    auto* listColumn = new QVBoxLayout;
+    listColumn->addWidget(LstStations, 1);
+    for (QGroupBox* f : {altitudeFrame, summaryFrame, filesFrame_}) listColumn->addWidget(f);
     auto* top = new QHBoxLayout;
-    top->addWidget(LstStations, 1);
+    top->addLayout(listColumn, 1);
     top->addLayout(settingsGrid);
-    auto* options = new QVBoxLayout;
-    for (QGroupBox* f : {altitudeFrame, summaryFrame, filesFrame_}) options->addWidget(f);
-    options->addStretch(1);
     auto* middle = new QHBoxLayout;
     middle->addWidget(variableFrame);
     middle->addWidget(outputFrame_, 1);
-    middle->addLayout(options);
     auto* buttons = new QHBoxLayout;
     if (!progress_) {  // no main window bar to use: the window shows its own
         progress_ = new QProgressBar(this);
@@ -281,6 +302,7 @@ QSize BatchWindow::sizeHint() const {
 }
 
 void BatchWindow::storeBox(SettingsBox box, const QString& text) {
+    if (showingStored_) return;
     ProgramSettings& s = state_.settings();
     const double value = leadingNumber(text.toStdString());
     switch (box) {
@@ -292,7 +314,13 @@ void BatchWindow::storeBox(SettingsBox box, const QString& text) {
         case SettingsBox::MaxHigh: s.MaxHigh = static_cast<float>(value); break;
         case SettingsBox::Shad: return;  // stored by the validation of "Save"
     }
-    state_.markStale();
+    state_.settingsEdited(this);
+}
+
+void BatchWindow::showStored() {
+    showingStored_ = true;
+    showSettingsInput(settingsToInput(state_.settings()));
+    showingStored_ = false;
 }
 
 void BatchWindow::setAltitudeBoxesReadOnly(bool readOnly) { showAltitudeBoxesReadOnly(readOnly); }
@@ -300,6 +328,7 @@ void BatchWindow::setAltitudeBoxesReadOnly(bool readOnly) { showAltitudeBoxesRea
 void BatchWindow::neighbAltClicked(bool checked) {
     state_.settings().NeighbAlt = checked ? 1 : 0;
     neighbAltFollow(checked);
+    state_.settingsEdited(this);
 }
 
 SettingsInput BatchWindow::settingsInput() const {
@@ -411,7 +440,7 @@ void BatchWindow::validateSettings() {
     // Its messages are shown; the run goes on with what was stored.
     const SettingsCheck check = checkBatchSettings(state_.settings(), settingsInput());
     for (const SettingsMessage& m : check.messages) showMessage(this, m);
-    state_.markStale();
+    state_.settingsEdited(this);
 }
 
 void BatchWindow::save() {
@@ -461,6 +490,7 @@ void BatchWindow::startRun(BatchOptions o) {
     feedback_ = std::make_shared<Feedback>();
     runError_ = std::make_shared<std::string>();
     ownFormatRun_ = o.format == FormatZentrel;
+    runMethod_ = effectiveMethod(settings);
 
     watcher_ = new QFutureWatcher<BatchSummary>(this);
     connect(watcher_, &QFutureWatcher<BatchSummary>::finished, this, &BatchWindow::runEnded);
@@ -506,6 +536,9 @@ void BatchWindow::runEnded() {
         if (chksum->isChecked()) {
             if (!summaryWindow_) summaryWindow_ = new single::frmSummary(this);
             summaryWindow_->setWindowFlag(Qt::Window);
+            // The summary names the method its numbers came from, as the other windows do.
+            summaryWindow_->setWindowTitle(QStringLiteral("Summary of processed Data  \u2013  Method: ") +
+                                           methodCaption(runMethod_));
             QStringList lines;
             for (const std::string& line : summary_.lines) lines << QString::fromStdString(line);
             summaryWindow_->setLines(lines);

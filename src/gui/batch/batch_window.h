@@ -88,6 +88,8 @@ private:
     QLineEdit* addSettingsBox(SettingsBox box, const char* name, const QString& text);
     void storeBox(SettingsBox box, const QString& text);
     SettingsInput settingsInput() const;
+    /// Shows the stored settings in the boxes (another window may have changed them).
+    void showStored();
     void neighbAltClicked(bool checked);
     void setAltitudeBoxesReadOnly(bool readOnly);
     BatchOptions options() const;
@@ -101,6 +103,7 @@ private:
     QString source_;
     std::optional<TerrainRaster> raster_;
     int32_t outputFormat_ = FormatZentrel;
+    bool showingStored_ = false;  ///< the boxes are being set from the record: nothing to store
 
     // Run state.
     std::shared_ptr<Feedback> feedback_;
@@ -108,6 +111,7 @@ private:
     QTimer* progressTimer_ = nullptr;
     std::shared_ptr<std::string> runError_;
     bool ownFormatRun_ = true;
+    Method runMethod_ = Method::Kriging;  ///< the method of the last run
     BatchSummary summary_;
     single::frmSummary* summaryWindow_ = nullptr;
 

@@ -199,11 +199,15 @@ RasterMapWindow::RasterMapWindow(MainWindow& main, QString mapFolder, QWidget* p
     legendArea->setMinimumWidth(230);
     legendArea->setMinimumHeight(8 * (fontMetrics().height() + 6));
     legendArea->setFrameShape(QFrame::NoFrame);
-    auto* side = new QVBoxLayout(sideColumn);
-    side->setContentsMargins(0, 0, 0, 0);
+    // The export panel, when open, stands in a column of its own beside the legend, so that the
+    // legend keeps its rows and the location frame stays in view below it.
+    auto* sideRow = new QHBoxLayout(sideColumn);
+    sideRow->setContentsMargins(0, 0, 0, 0);
+    sideRow->addWidget(exportPanel_, 0, Qt::AlignTop);
+    auto* side = new QVBoxLayout;
+    sideRow->addLayout(side);
     side->addWidget(legendArea, 1);
     side->addWidget(mapList_);
-    side->addWidget(exportPanel_);
     auto* locationFrame = findChild<QGroupBox*>(QStringLiteral("LocationFrame"));
     side->addWidget(locationFrame);
     auto* sideArea = new QScrollArea(this);
@@ -261,6 +265,8 @@ void RasterMapWindow::fitSidePanel() {
     QWidget* column = sideArea_->widget();
     column->layout()->activate();
     sideArea_->setFixedWidth(column->sizeHint().width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4);
+    // The map beside it got narrower or wider: drawn again to fill its new width.
+    if (autoSize_) redrawRequest_ = true;
 }
 
 void RasterMapWindow::createToolBar() {
@@ -337,81 +343,6 @@ void RasterMapWindow::createSidePanel() {
     connect(save, &QPushButton::clicked, this, [this] { saveData(); });
     grid->addWidget(run, row, 0);
     grid->addWidget(save, row, 1);
-}
-
-void RasterMapWindow::createExportPanel() {
-    exportPanel_ = new QGroupBox(QStringLiteral("Export Rastell"), this);
-    exportPanel_->setObjectName(QStringLiteral("ExportPanel"));
-    auto edit = [this](const char* name) {
-        auto* e = new QLineEdit(exportPanel_);
-        e->setObjectName(QLatin1String(name));
-        e->setMaximumWidth(110);
-        return e;
-    };
-    TxtLonStart = edit("TxtLonStart");
-    TxtLonEnd = edit("TxtLonEnd");
-    TxtLatStart = edit("TxtLatStart");
-    TxtLatEnd = edit("TxtLatEnd");
-    resolutionCombo = new QComboBox(exportPanel_);
-    resolutionCombo->setEditable(true);
-    for (const char* r : kResolutionEntries) resolutionCombo->addItem(QLatin1String(r));
-    resolutionCombo->setCurrentText(QStringLiteral("1"));
-    connect(resolutionCombo, &QComboBox::activated, this, [this] { snapBoxes(); });
-    variableCombo = new QComboBox(exportPanel_);
-    for (const char* v : kVariableNames) variableCombo->addItem(QLatin1String(v));
-    periodCombo = new QComboBox(exportPanel_);
-    for (const char* p : kPeriodNames) periodCombo->addItem(QLatin1String(p));
-    fileTypeCombo = new QComboBox(exportPanel_);
-    fileTypeCombo->setObjectName(QStringLiteral("fileTypeCombo"));
-    fileTypeCombo->addItems({QStringLiteral("Rastell (*.IMG)"), QStringLiteral("GeoTIFF (*.tif)")});
-    geoTiffOptions_ = new QWidget(exportPanel_);
-    auto* options = new QVBoxLayout(geoTiffOptions_);
-    options->setContentsMargins(0, 0, 0, 0);
-    allMonthsCheck = new QCheckBox(QStringLiteral("All months and the year (13 bands)"), geoTiffOptions_);
-    stdErrCheck = new QCheckBox(QStringLiteral("Standard error"), geoTiffOptions_);
-    boundsCheck = new QCheckBox(QStringLiteral("Low and high (90 %)"), geoTiffOptions_);
-    biasCheck = new QCheckBox(QStringLiteral("Bias"), geoTiffOptions_);
-    for (QCheckBox* box : {allMonthsCheck, stdErrCheck, boundsCheck, biasCheck}) options->addWidget(box);
-    geoTiffOptions_->hide();
-    connect(fileTypeCombo, &QComboBox::currentIndexChanged, this, [this] {
-        geoTiffOptions_->setVisible(geoTiffChosen());
-        periodCombo->setEnabled(!(geoTiffChosen() && allMonthsCheck->isChecked()));
-        fitSidePanel();
-    });
-    connect(allMonthsCheck, &QCheckBox::toggled, this, [this](bool all) { periodCombo->setEnabled(!all); });
-    RastellSave = new QPushButton(QStringLiteral("Save"), exportPanel_);
-    RastellCancel = new QPushButton(QStringLiteral("Cancel"), exportPanel_);
-    RastellSave->setObjectName(QStringLiteral("RastellSave"));
-    RastellCancel->setObjectName(QStringLiteral("RastellCancel"));
-    connect(RastellSave, &QPushButton::clicked, this, [this] { startExport(); });
-    connect(RastellCancel, &QPushButton::clicked, this, &RasterMapWindow::cancelExport);
-    RastellBar = new QProgressBar(exportPanel_);
-    RastellBar->setObjectName(QStringLiteral("RastellBar"));
-    RastellBar->hide();
-    LblLonLat = new QLabel(exportPanel_);
-    LblLonLat->setObjectName(QStringLiteral("LblLonLat"));
-    LblLonLat->hide();
-
-    auto* grid = new QGridLayout(exportPanel_);
-    int row = 0;
-    auto add = [&](const char* label, QWidget* w) {
-        grid->addWidget(new QLabel(QLatin1String(label), exportPanel_), row, 0);
-        grid->addWidget(w, row++, 1);
-    };
-    add("Start Longitude", TxtLonStart);
-    add("End Longitude", TxtLonEnd);
-    add("Start Latitude", TxtLatStart);
-    add("End Latitude", TxtLatEnd);
-    add("Resolution", resolutionCombo);
-    add("Variable", variableCombo);
-    add("Period", periodCombo);
-    add("File type", fileTypeCombo);
-    grid->addWidget(geoTiffOptions_, row++, 0, 1, 2);
-    grid->addWidget(RastellSave, row, 0);
-    grid->addWidget(RastellCancel, row++, 1);
-    grid->addWidget(RastellBar, row++, 0, 1, 2);
-    grid->addWidget(LblLonLat, row++, 0, 1, 2);
-    exportPanel_->hide();
 }
 
 void RasterMapWindow::createColourEditor() {
@@ -898,6 +829,7 @@ void RasterMapWindow::endExport() {
     if (watcher_) watcher_->deleteLater();
     watcher_ = nullptr;
     exportPanel_->hide();
+    fitSidePanel();
     setMode(Mode::None);
 }
 

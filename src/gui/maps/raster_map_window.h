@@ -122,6 +122,7 @@ public:
     QPushButton *RastellSave = nullptr, *RastellCancel = nullptr;
     QProgressBar* RastellBar = nullptr;
     QLabel* LblLonLat = nullptr;
+    QLabel* LblGridNote = nullptr;  ///< where the cells of the chosen file type lie on the box
     QLineEdit *txtLong = nullptr, *txtLat = nullptr, *txtElev = nullptr, *Text2 = nullptr;
     QListWidget* ListMap = nullptr;
 

@@ -20,8 +20,11 @@ namespace zentrel::gui {
 QString aboutHtml() {
     return QStringLiteral(R"HTML(
 <p>Long-term monthly climate of any point on the Earth's land surface, estimated from a world
-database of climate stations by inverse-distance weighting with altitude, gradient and shadow
-corrections, cross-validated errors and warnings.</p>
+database of climate stations. By default the neighbours are weighed by kriging, with a correction
+for terrain (altitude, surrounding relief, distance from the sea) fitted on the whole database;
+Options &gt; Change Settings offers the classic inverse-distance weighting with altitude, gradient
+and shadow corrections, its robust variant and an adaptive blend. Every method comes with
+cross-validated errors and warnings.</p>
 <h4>Data</h4>
 <ul>
 <li>Station climate: monthly CLIMAT reports of the national weather services of the WMO member

@@ -49,6 +49,17 @@ void AppState::markStale() {
     setWorkbenchStale(true);
 }
 
+void AppState::setMethod(Method method, const QObject* editor) {
+    if (effectiveMethod(settings_) == method && settings_.Method == method) return;
+    zentrel::setMethod(settings_, method);
+    settingsEdited(editor);
+}
+
+void AppState::settingsEdited(const QObject* editor) {
+    markStale();
+    emit settingsChanged(editor);
+}
+
 void AppState::setBusy(bool busy) {
     if (busy_ == busy) return;
     busy_ = busy;

@@ -55,6 +55,15 @@ public:
     /// Marks the single-location window and the workbench stale (new location or settings).
     void markStale();
 
+    /// The method every run uses from now on; every window that shows the method hears of it.
+    Method method() const { return effectiveMethod(settings_); }
+    /// Stores the method (see zentrel::setMethod), marks the estimates stale and emits
+    /// settingsChanged(editor). No signal when the method is already in force.
+    void setMethod(Method method, const QObject* editor = nullptr);
+    /// Called by a window that stored new settings: marks the estimates stale and emits
+    /// settingsChanged(editor), so that the other windows show what is stored now.
+    void settingsEdited(const QObject* editor);
+
     /// The station files of the data folder, read once and shared by every run of the program
     /// (each run has its own engine); files changed on disk since are read again.
     std::shared_ptr<StationDatabase> stationDatabase();
@@ -72,6 +81,9 @@ signals:
     void singleStaleChanged(bool stale);
     void workbenchStaleChanged(bool stale);
     void busyChanged(bool busy);
+    /// The settings record changed; `editor` is the window that changed it (it need not
+    /// show the record again), nullptr when none.
+    void settingsChanged(const QObject* editor);
 
 private:
     ProgramSettings settings_;

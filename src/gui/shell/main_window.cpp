@@ -27,7 +27,9 @@
 #include "shell/help_window.h"
 #include "shell/icons.h"
 #include "shell/message_box.h"
+#include "shell/placement.h"
 #include "shell/settings_dialog.h"
+#include "shell/tiling.h"
 
 namespace zentrel::gui {
 
@@ -184,6 +186,7 @@ void MainWindow::createMenus() {
 
     QMenu* window = menu(menuBar(), "mn_window", QStringLiteral("Window"));
     add(window, {"mn_Cascade", "mn_horizontal", "mn_Vertical"});
+    connect(window, &QMenu::aboutToShow, this, [this, window] { listWindows(window); });
 
     QMenu* help = menu(menuBar(), "mn_help", QStringLiteral("Help"));
     add(help, {"mn_TOC", "mn_Index"});
@@ -420,69 +423,71 @@ void MainWindow::printerSetup() {
     dialog.exec();
 }
 
-void MainWindow::cascadeWindows() { mdiArea_->cascadeSubWindows(); }
-
 namespace {
 
-/// Lengths of n windows along one side of `total` pixels: equal shares, but never below a
-/// window's minimum; the windows that need more take it from the others' shares as long as
-/// those stay above their own minimum. The sum exceeds `total` only when the minima do.
-QList<int> shareLengths(const QList<int>& minima, int total) {
-    const auto n = minima.size();
-    QList<int> lengths(n, 0);
-    QList<bool> fixed(n, false);
-    int left = total;
-    qsizetype free = n;
-    // Windows whose minimum exceeds the equal share of what is left get their minimum.
-    for (bool changed = true; changed && free > 0;) {
-        changed = false;
-        for (qsizetype i = 0; i < n; ++i)
-            if (!fixed[i] && minima[i] > left / free) {
-                fixed[i] = true;
-                lengths[i] = minima[i];
-                left -= minima[i];
-                --free;
-                changed = true;
-                if (free == 0) break;
-            }
-    }
-    int done = 0;
-    for (qsizetype i = 0, k = 0; i < n; ++i)
-        if (!fixed[i]) {
-            lengths[i] = std::max(minima[i], left * static_cast<int>(k + 1) / static_cast<int>(free) - done);
-            done += lengths[i];
-            ++k;
-        }
-    return lengths;
+/// The child windows Tile and Cascade arrange: shown and not minimised, none left maximised.
+QList<QMdiSubWindow*> arrangedWindows(QMdiArea& area) {
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* window : area.subWindowList(QMdiArea::StackingOrder))
+        if (window->isVisible() && !window->isMinimized()) windows.append(window);
+    for (QMdiSubWindow* window : windows)
+        if (window->isMaximized()) window->showNormal();
+    return windows;
 }
+
+QSize minimumOf(const QMdiSubWindow* window) { return window->minimumSize().expandedTo(window->minimumSizeHint()); }
 
 }  // namespace
 
-void MainWindow::tileWindows(Qt::Orientation orientation) {
-    QList<QMdiSubWindow*> windows;
-    for (QMdiSubWindow* window : mdiArea_->subWindowList())
-        if (window->isVisible() && !window->isMinimized()) windows.append(window);
+void MainWindow::cascadeWindows() {
+    QList<QMdiSubWindow*> windows = arrangedWindows(*mdiArea_);
     if (windows.isEmpty()) return;
-    // Horizontal tiling lays the windows one above the other, each as wide as the client area;
-    // vertical tiling sets them side by side. No window goes below its minimum size, and none
-    // overlaps another: what does not fit lies beyond the area, which then scrolls.
-    for (QMdiSubWindow* window : windows)
-        if (window->isMaximized()) window->showNormal();
-    const bool stacked = orientation == Qt::Horizontal;
-    const QSize area = mdiArea_->viewport()->size();
-    QList<int> minima;
-    for (QMdiSubWindow* window : windows) {
-        const QSize minimum = window->minimumSize().expandedTo(window->minimumSizeHint());
-        minima.append(stacked ? minimum.height() : minimum.width());
-    }
-    const QList<int> lengths = shareLengths(minima, stacked ? area.height() : area.width());
-    int at = 0;
+    // The largest windows go to the back, so that a big one (the batch window) never lies over
+    // the title bars of the windows behind it; otherwise the stacking order stays.
+    std::stable_sort(windows.begin(), windows.end(), [](const QMdiSubWindow* a, const QMdiSubWindow* b) {
+        return minimumOf(a).height() > minimumOf(b).height();
+    });
+    QList<QSize> minima;
+    for (QMdiSubWindow* window : windows) minima.append(minimumOf(window));
+    const int title = windows.front()->geometry().height() - windows.front()->widget()->height();
+    const int step = std::max(20, title);
+    const QList<QRect> rects = cascadeRects(minima, mdiArea_->viewport()->size(), QSize(step, step));
     for (qsizetype i = 0; i < windows.size(); ++i) {
-        QMdiSubWindow* window = windows[i];
-        const QSize minimum = window->minimumSize().expandedTo(window->minimumSizeHint());
-        if (stacked) window->setGeometry(0, at, std::max(area.width(), minimum.width()), lengths[i]);
-        else window->setGeometry(at, 0, lengths[i], std::max(area.height(), minimum.height()));
-        at += lengths[i];
+        windows[i]->setGeometry(rects[i]);
+        windows[i]->raise();
+    }
+    mdiArea_->setActiveSubWindow(windows.back());
+}
+
+void MainWindow::tileWindows(Qt::Orientation orientation) {
+    const QList<QMdiSubWindow*> windows = arrangedWindows(*mdiArea_);
+    if (windows.isEmpty()) return;
+    // Horizontal tiling lays the windows one above the other, vertical tiling sets them side by
+    // side, in more rows or columns where one does not hold them within their minimum sizes.
+    QList<QSize> minima;
+    for (QMdiSubWindow* window : windows) minima.append(minimumOf(window));
+    const QList<QRect> rects = tileRects(minima, mdiArea_->viewport()->size(), orientation == Qt::Horizontal);
+    for (qsizetype i = 0; i < windows.size(); ++i) windows[i]->setGeometry(rects[i]);
+}
+
+void MainWindow::listWindows(QMenu* menu) {
+    // The open windows after the arranging commands, the active one ticked.
+    for (QAction* action : menu->actions())
+        if (action->property("zentrelWindowEntry").toBool()) delete action;
+    bool first = true;
+    for (QMdiSubWindow* window : mdiArea_->subWindowList()) {
+        if (!window->isVisible()) continue;
+        if (first) menu->addSeparator()->setProperty("zentrelWindowEntry", true);
+        first = false;
+        QAction* entry = menu->addAction(window->windowTitle());
+        entry->setProperty("zentrelWindowEntry", true);
+        entry->setCheckable(true);
+        entry->setChecked(window == mdiArea_->activeSubWindow());
+        connect(entry, &QAction::triggered, this, [this, window = QPointer<QMdiSubWindow>(window)] {
+            if (!window) return;
+            if (window->isMinimized()) window->showNormal();
+            mdiArea_->setActiveSubWindow(window);
+        });
     }
 }
 
@@ -499,6 +504,9 @@ bool MainWindow::event(QEvent* event) {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == mdiArea_->viewport() && event->type() == QEvent::MouseMove) panels_[1]->clear();
+    if (watched == mdiArea_->viewport() && event->type() == QEvent::Resize)
+        for (QMdiSubWindow* sub : mdiArea_->subWindowList())
+            if (sub->isVisible()) refitSubWindow(sub, mdiArea_->viewport());
     return QMainWindow::eventFilter(watched, event);
 }
 

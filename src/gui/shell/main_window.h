@@ -78,6 +78,8 @@ public:
     void printerSetup();
     void cascadeWindows();
     void tileWindows(Qt::Orientation orientation);
+    /// Puts the open child windows at the end of the Window menu (called as it opens).
+    void listWindows(QMenu* menu);
 
     /// Dialogs, created on first use and kept.
     SettingsDialog* settingsDialog();

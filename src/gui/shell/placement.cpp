@@ -55,7 +55,11 @@ void placeOnce(QWidget* window, const QWidget* over) {
 void fitSubWindow(QMdiSubWindow* sub, const QWidget* area) {
     QWidget* widget = sub->widget();
     if (!widget) return;
-    const QSize wanted = widget->testAttribute(Qt::WA_Resized) ? widget->size() : widget->sizeHint();
+    // The size the window asked for when it was first fitted, kept for refitSubWindow.
+    const QVariant asked = sub->property("zentrelWantedSize");
+    const QSize wanted = asked.isValid() ? asked.toSize()
+                         : widget->testAttribute(Qt::WA_Resized) ? widget->size() : widget->sizeHint();
+    sub->setProperty("zentrelWantedSize", wanted);
     // The frame around the widget: title bar and borders.
     QStyleOptionTitleBar option;
     option.initFrom(sub);
@@ -67,8 +71,19 @@ void fitSubWindow(QMdiSubWindow* sub, const QWidget* area) {
     const bool sized = area && area->width() > 100 && area->height() > 100;
     sub->setMinimumSize(sized ? (minimum + frame).boundedTo(area->size()) : minimum + frame);
     QSize size = wanted + frame;
+    const bool bounded = sized && (wanted + frame).boundedTo(area->size()) != wanted + frame;
     if (sized) size = size.boundedTo(area->size());
     sub->resize(size.expandedTo(sub->minimumSize()));
+    // Remembered so that a larger area later gives the window the size it wanted.
+    sub->setProperty("zentrelFittedSize", sub->size());
+    sub->setProperty("zentrelBounded", bounded);
+}
+
+void refitSubWindow(QMdiSubWindow* sub, const QWidget* area) {
+    if (!sub->property("zentrelBounded").toBool() || sub->isMaximized() || sub->isMinimized()) return;
+    if (sub->size() != sub->property("zentrelFittedSize").toSize()) return;  // the user sized it
+    fitSubWindow(sub, area);
+    keepInsideArea(sub, area);
 }
 
 void keepInsideArea(QMdiSubWindow* sub, const QWidget* area) {

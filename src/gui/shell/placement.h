@@ -26,6 +26,10 @@ void placeOnce(QWidget* window, const QWidget* over);
 /// constructor resized it to, else its size hint) shrunk to the area, never below its minimum;
 /// and moves it so that it lies inside the area.
 void fitSubWindow(QMdiSubWindow* sub, const QWidget* area);
+/// A child window that fitSubWindow had to make smaller than it wanted, and that the user has
+/// not resized since, grows again towards its own size in a larger area (the main window
+/// maximised); others stay as they are.
+void refitSubWindow(QMdiSubWindow* sub, const QWidget* area);
 /// Moves a child window back inside its client area (after the area placed it).
 void keepInsideArea(QMdiSubWindow* sub, const QWidget* area);
 

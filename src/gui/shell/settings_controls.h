@@ -67,6 +67,24 @@ struct SettingsControls {
         showAltitudeBoxesReadOnly(!checked);
     }
 
+    /// Shows box texts and check box states (the stored record through settingsToInput, or
+    /// what "Cancel" puts back), with the altitude boxes locked unless NeighbAlt is ticked.
+    void showSettingsInput(const SettingsInput& in) {
+        txtPowExp->setText(QString::fromStdString(in.PowExp));
+        txtMaxDist->setText(QString::fromStdString(in.MaxDist));
+        txtMaxStat->setText(QString::fromStdString(in.MaxStat));
+        txtMinHigh->setText(QString::fromStdString(in.MinHigh));
+        txtMaxHigh->setText(QString::fromStdString(in.MaxHigh));
+        txtMinDist->setText(QString::fromStdString(in.MinDist));
+        txtShad->setText(QString::fromStdString(in.Shad));
+        chkGradCorr->setChecked(in.GradCorr);
+        chkAltCorr->setChecked(in.AltCorr);
+        chkNeighbAlt->setChecked(in.NeighbAlt);
+        // The older robust switch alone chooses Robust, as the engine reads it.
+        showMethod(in.RobustCorr && in.Method == Method::Described ? Method::Robust : in.Method);
+        showAltitudeBoxesReadOnly(!in.NeighbAlt);
+    }
+
     /// The box texts and check box states as they are now.
     SettingsInput settingsInput() const {
         SettingsInput in;

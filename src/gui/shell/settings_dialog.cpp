@@ -24,6 +24,9 @@ SettingsDialog::SettingsDialog(AppState& state, QWidget* clientArea, QWidget* pa
     setWindowTitle(QStringLiteral("Settings"));
     createControls();
     setAltitudeBoxesReadOnly(true);
+    connect(&state_, &AppState::settingsChanged, this, [this](const QObject* editor) {
+        if (editor != this && isVisible()) showStored();
+    });
 }
 
 QLineEdit* SettingsDialog::addBox(SettingsBox box, const char* name, const QString& text, const QString& toolTip) {
@@ -145,21 +148,6 @@ SettingsInput SettingsDialog::input() const {
     return SettingsControls::settingsInput();
 }
 
-void SettingsDialog::showInput(const SettingsInput& in) {
-    txtPowExp->setText(QString::fromStdString(in.PowExp));
-    txtMaxDist->setText(QString::fromStdString(in.MaxDist));
-    txtMaxStat->setText(QString::fromStdString(in.MaxStat));
-    txtMinHigh->setText(QString::fromStdString(in.MinHigh));
-    txtMaxHigh->setText(QString::fromStdString(in.MaxHigh));
-    txtMinDist->setText(QString::fromStdString(in.MinDist));
-    txtShad->setText(QString::fromStdString(in.Shad));
-    chkGradCorr->setChecked(in.GradCorr);
-    chkAltCorr->setChecked(in.AltCorr);
-    chkNeighbAlt->setChecked(in.NeighbAlt);
-    // The older robust switch alone chooses Robust, as the engine reads it.
-    showMethod(in.RobustCorr && in.Method == Method::Described ? Method::Robust : in.Method);
-}
-
 bool SettingsDialog::confirm() {
     SettingsInput in = input();
     const SettingsCheck check = acceptSettingsDialog(state_.settings(), in);
@@ -173,22 +161,25 @@ bool SettingsDialog::confirm() {
     if (!check.ok) return false;
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    state_.markStale();
+    state_.settingsEdited(this);
     QApplication::restoreOverrideCursor();
     hide();
     return true;
 }
 
+void SettingsDialog::showStored() { showSettingsInput(settingsToInput(state_.settings())); }
+
 void SettingsDialog::cancel() {
-    SettingsInput stored = settingsToInput(state_.settings());
-    showInput(stored);
-    setAltitudeBoxesReadOnly(!stored.NeighbAlt);
+    showStored();
     hide();
 }
 
 void SettingsDialog::reject() { cancel(); }
 
 void SettingsDialog::showEvent(QShowEvent* event) {
+    // The batch window changes the same record: the dialog opens on what is in force now,
+    // so that "OK" never puts back a method or a value the user did not choose here.
+    showStored();
     if (!placed_) {
         centreIn(this, clientArea_);
         placed_ = true;

@@ -43,7 +43,8 @@ protected:
 private:
     void createControls();
     QLineEdit* addBox(SettingsBox box, const char* name, const QString& text, const QString& toolTip = {});
-    void showInput(const SettingsInput& input);
+    /// Shows the stored record in the boxes.
+    void showStored();
     void neighbAltClicked(bool checked);
     void altitudeBoxLeft(bool leavingMin);
 

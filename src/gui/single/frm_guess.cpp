@@ -14,6 +14,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "formats/estimate_reach.h"
 #include "shell/main_window.h"
 #include "shell/settings_controls.h"
 #include "single/result_graph.h"
@@ -55,6 +56,7 @@ frmGuess::frmGuess(MainWindow& main, QWidget* parent)
     connect(&estimate_, &SingleEstimate::finished, this, [this] {
         showagain();
         showLegend(TabStrip1->currentIndex());  // names what the run left out
+        showWarnings(TabStrip1->currentIndex());
         LblMethod->setText(QStringLiteral("Method: ") + methodCaption(estimate_.method()));
         Frame2->show();
     });
@@ -78,6 +80,17 @@ void frmGuess::createControls() {
     TabStrip1->addTab(QStringLiteral("Sunshine Fraction / WindSpeed / Water Vapor Pressure"));
     for (int i = 0; i < 3; ++i) TabStrip1->setTabData(i, QStringLiteral("S%1").arg(i + 1));
     layout->addWidget(TabStrip1);
+
+    // The warnings of the group's variables above whichever view is shown, so that a graph or
+    // a table of an extrapolated estimate never looks like a sound one.
+    LblWarnings = new QLabel(this);
+    LblWarnings->setObjectName(QStringLiteral("LblWarnings"));
+    LblWarnings->setWordWrap(true);
+    LblWarnings->setTextFormat(Qt::PlainText);
+    LblWarnings->setStyleSheet(QStringLiteral("QLabel { background: #fff1c2; color: #5a3a00; border: 1px solid #d9b44a; "
+                                              "padding: 3px 6px; }"));
+    LblWarnings->hide();
+    layout->addWidget(LblWarnings);
 
     frames_ = new QStackedWidget(this);
     for (int g = 0; g < kGroupCount; ++g) frames_->addWidget(createGroup(g));
@@ -107,6 +120,7 @@ void frmGuess::createControls() {
     connect(TabStrip1, &QTabBar::currentChanged, this, [this](int g) {
         frames_->setCurrentIndex(g);
         showLegend(g);
+        showWarnings(g);
         drawGroup(g);
     });
     showLegend(0);
@@ -187,6 +201,26 @@ void frmGuess::showLegend(int group) {
     }
 }
 
+QString frmGuess::warningText(int group) const {
+    QStringList lines;
+    for (const GroupVariable& gv : groupVariables(group)) {
+        const std::string name = kVariableNames[static_cast<size_t>(gv.variable)];
+        if (estimate_.skipped(gv.variable)) {
+            lines << QString::fromStdString(name) + QStringLiteral(": not in this database, not estimated.");
+            continue;
+        }
+        const std::string line = warningStripLine(estimate_.results()[static_cast<size_t>(gv.variable)], name);
+        if (!line.empty()) lines << QString::fromStdString(line);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+void frmGuess::showWarnings(int group) {
+    const QString text = warningText(group);
+    LblWarnings->setText(text);
+    LblWarnings->setVisible(!text.isEmpty());
+}
+
 void frmGuess::ShowData() {
     if (estimate_.running()) return;
     if (!estimate_.start()) showagain();
@@ -204,8 +238,8 @@ void frmGuess::drawGroup(int group) {
             const auto& variables = groupVariables(group);
             for (const GroupVariable& gv : variables)
                 if (!estimate_.skipped(gv.variable))  // no line of zeros for what the database lacks
-                    curves.push_back(screenCurve(gv.variable, results[static_cast<size_t>(gv.variable)].result,
-                                                 gv.colour, variables.size() > 1));
+                    curves.push_back(screenCurve(results[static_cast<size_t>(gv.variable)], gv.colour,
+                                                 variables.size() > 1));
             graph(group)->setCurves(std::move(curves));
             break;
         }

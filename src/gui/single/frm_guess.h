@@ -46,6 +46,10 @@ public:
     QTableWidget* table(int group, int view) const;
     QGroupBox* legend() const { return Frame2; }
     QLabel* methodLabel() const { return LblMethod; }
+    /// The warning strip above the views of the shown group (hidden when it has nothing to say).
+    QLabel* warningStrip() const { return LblWarnings; }
+    /// The strip's text for a group: one line per variable with a warning or an extrapolated month.
+    QString warningText(int group) const;
     /// Text of legend label 1..3.
     QString legendText(int label) const;
 
@@ -58,6 +62,7 @@ private:
     QWidget* createGroup(int group);
     void drawGroup(int group);
     void showLegend(int group);
+    void showWarnings(int group);
     bool isActiveChild() const;
 
     MainWindow& main_;
@@ -70,6 +75,7 @@ private:
     QGroupBox* Frame2 = nullptr;
     std::array<QLabel*, 3> labels_{};
     std::array<QLabel*, 3> lines_{};
+    QLabel* LblWarnings = nullptr;
     QLabel* LblMethod = nullptr;  ///< "Method: Adaptive": the method of the shown results
 };
 

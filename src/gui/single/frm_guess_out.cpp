@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QLabel>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QRadioButton>
@@ -17,8 +18,10 @@
 #include "formats/orvane_format.h"
 #include "formats/plantow_format.h"
 #include "formats/vesk_format.h"
+#include "shell/app_state.h"
 #include "shell/main_window.h"
 #include "shell/message_box.h"
+#include "shell/settings_controls.h"
 #include "single/output_boxes.h"
 #include "single/single_estimate.h"
 
@@ -76,6 +79,13 @@ void frmGuessOut::createControls() {
     auto* side = new QVBoxLayout;
     side->addWidget(levels_);
     side->addWidget(further);
+    // Save and Print bring the estimate up to date first, so they write the method in force.
+    LblMethod = new QLabel(this);
+    LblMethod->setObjectName(QStringLiteral("LblMethod"));
+    auto showMethod = [this] { LblMethod->setText(QStringLiteral("Method: ") + methodCaption(main_.state().method())); };
+    showMethod();
+    connect(&main_.state(), &AppState::settingsChanged, LblMethod, showMethod);
+    side->addWidget(LblMethod);
     side->addStretch(1);
     side->addWidget(CmdSave);
     side->addWidget(CmdPrint);
@@ -141,6 +151,12 @@ void frmGuessOut::showEvent(QShowEvent* event) {
     if (!fixedVariables(format())) enableVariableBoxes();
     // Activation brings the stored estimate up to date (in the background).
     estimate_.start();
+}
+
+ProgramSettings frmGuessOut::resultSettings() const {
+    ProgramSettings settings = main_.state().settings();
+    setMethod(settings, estimate_.method());
+    return settings;
 }
 
 void frmGuessOut::waitForEstimate() {
@@ -229,7 +245,7 @@ void frmGuessOut::SaveResults(const QString& fileName) {
         }
         case FormatLgsInput: bytes = formatRainfallPet(results, location, true); break;
         case FormatLgsOutput: bytes = formatGrowingSeasons(results, location, true); break;
-        case FormatZentrel: bytes = formatReport(results, selection, main_.state().settings(), reportOptions()); break;
+        case FormatZentrel: bytes = formatReport(results, selection, resultSettings(), reportOptions()); break;
         case FormatOrvane: bytes = formatOrvane(results, selection, location); break;
         case FormatVesk: bytes = formatVesk(results, selection, location); break;
         default: break;  // Rastell rasters are not written from here: the file stays empty
@@ -261,7 +277,7 @@ PrintDocument frmGuessOut::printresults() {
         case FormatLgsInput: return PrintTessomarInput(results, location);
         case FormatLgsOutput: return PrintTessomarOutput(results, location);
         case FormatPlantow: return PrintPlantow(results, location, QString::fromStdString(location.Name));
-        case FormatZentrel: return printedReport(results, selection, main_.state().settings(), reportOptions());
+        case FormatZentrel: return printedReport(results, selection, resultSettings(), reportOptions());
         case FormatOrvane: return PrintformatStandard(results, selection, location);
         case FormatVesk: return PrintVesk(results, selection, location);
         default: return {};

@@ -11,6 +11,7 @@
 #include "single/printed_report.h"
 
 class QCheckBox;
+class QLabel;
 class QPushButton;
 
 namespace zentrel::gui {
@@ -57,6 +58,7 @@ public:
     QCheckBox* observationBox() const { return chkObs; }
     QPushButton* saveButton() const { return CmdSave; }
     QPushButton* printButton() const { return CmdPrint; }
+    QLabel* methodLabel() const { return LblMethod; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -65,6 +67,8 @@ private:
     void createControls();
     int format() const;
     void waitForEstimate();
+    /// The settings with the method that made the stored results, as the files name it.
+    ProgramSettings resultSettings() const;
     /// Unticks and disables the boxes of the variables the database lacks (free formats only).
     void enableVariableBoxes();
     /// Plantow without all its variables: says which one is missing and returns true.
@@ -80,6 +84,7 @@ private:
     QPushButton* CmdSave = nullptr;
     QPushButton* CmdPrint = nullptr;
     QPushButton* CmdCanc = nullptr;
+    QLabel* LblMethod = nullptr;  ///< "Method: Kriging": the method of what Save and Print write
 };
 
 }  // namespace zentrel::gui::single

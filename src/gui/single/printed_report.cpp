@@ -158,7 +158,7 @@ void setRunningHeader(PrintDocument& document, const Location& location, const Q
     for (PrintLine& line : document) line.header = header;
 }
 
-PageLayout printDocument(QPagedPaintDevice& device, const PrintDocument& document) {
+PageLayout printDocument(QPagedPaintDevice& device, const PrintDocument& source) {
     // Margins a desk printer can print and a reader can hold the page by.
     const QMarginsF margins = device.pageLayout().margins(QPageLayout::Millimeter);
     if (margins.left() < kPrintMarginLeft - 0.5 || margins.top() < kPrintMarginTop - 0.5)
@@ -178,10 +178,15 @@ PageLayout printDocument(QPagedPaintDevice& device, const PrintDocument& documen
     QFont table(QStringLiteral("Courier"), 9);
     table.setStyleHint(QFont::TypeWriter);
     table.setFixedPitch(true);
-    // A wide table gets a smaller type so that no column is cut off; each table on its own, so
-    // that one wide table does not shrink all the others beside their headings.
-    QList<QFont> tableFonts(document.size(), table);
+    // Tables stay readable at 100 %: 9 pt, or down to 8 pt where that makes one fit; a table
+    // wider still is cut into column blocks at 9 pt rather than shrunk beside its headings.
     const QFontMetricsF tableMetrics(table, &device);
+    const double advance = tableMetrics.horizontalAdvance(QLatin1Char('0'));
+    const int fullChars = std::max(20, static_cast<int>(width / advance));
+    const int smallestChars = std::max(fullChars, static_cast<int>(width / (advance * 8.0 / 9.0)));
+    // Blocks that fit at 8 pt stay whole (and get that size below); wider ones are cut at 9 pt.
+    const PrintDocument document = fitTablesToWidth(source, fullChars, smallestChars);
+    QList<QFont> tableFonts(document.size(), table);
     for (qsizetype first = 0; first < document.size();) {
         if (document[first].style != PrintLine::Table) {
             ++first;
@@ -193,7 +198,7 @@ PageLayout printDocument(QPagedPaintDevice& device, const PrintDocument& documen
             widest = std::max(widest, tableMetrics.horizontalAdvance(document[end].text));
         if (widest > width) {
             QFont smaller = table;
-            smaller.setPointSizeF(std::max(4.0, 9.0 * width / widest * 0.98));
+            smaller.setPointSizeF(std::max(8.0, 9.0 * width / widest * 0.99));
             for (qsizetype i = first; i < end; ++i) tableFonts[i] = smaller;
         }
         first = end;
@@ -259,6 +264,65 @@ PageLayout printDocument(QPagedPaintDevice& device, const PrintDocument& documen
                          footer);
     }
     return pages;
+}
+
+PrintDocument fitTablesToWidth(const PrintDocument& document, int maxChars, int keepWhole) {
+    static const QRegularExpression negativeZero(QStringLiteral("(^|\\s)-(0\\.0+)(?![0-9])"));
+    PrintDocument out;
+    for (qsizetype first = 0; first < document.size();) {
+        if (document[first].style != PrintLine::Table) {
+            out.append(document[first++]);
+            continue;
+        }
+        qsizetype end = first;
+        qsizetype widest = 0;
+        for (; end < document.size() && document[end].style == PrintLine::Table; ++end)
+            widest = std::max(widest, document[end].text.size());
+        QList<PrintLine> block(document.begin() + first, document.begin() + end);
+        for (PrintLine& line : block) line.text.replace(negativeZero, QStringLiteral("\\1 \\2"));
+        first = end;
+        if (widest <= std::max(maxChars, keepWhole)) {
+            out.append(block);
+            continue;
+        }
+        // Column c is a gutter when every line of the block has a blank there (or ends before it)
+        // that is not a single blank inside a text ("Std. Err.", "°C /100m", a station's name).
+        // Where no such place is left, any blank column will do.
+        const auto gutter = [&](qsizetype c, bool betweenWords = false) {
+            for (const PrintLine& line : block) {
+                const QString& t = line.text;
+                if (c >= t.size()) continue;
+                if (!t[c].isSpace()) return false;
+                if (!betweenWords && c > 0 && c + 1 < t.size() && !t[c - 1].isSpace() && !t[c + 1].isSpace()) return false;
+            }
+            return true;
+        };
+        qsizetype labels = 0;  // the row titles: up to the first gutter after some text
+        while (labels < widest && gutter(labels)) ++labels;
+        while (labels < widest && !gutter(labels)) ++labels;
+        if (labels >= maxChars / 2) labels = 0;  // no title column to repeat
+        for (qsizetype start = labels; start < widest;) {
+            qsizetype cut = std::min(widest, start + maxChars - labels);
+            if (cut < widest) {
+                const qsizetype most = cut;
+                while (cut > start && !gutter(cut)) --cut;
+                if (cut == start)
+                    for (cut = most; cut > start && !gutter(cut, true);) --cut;
+                if (cut == start) cut = most;  // no blank column at all: cut hard
+            }
+            for (qsizetype i = 0; i < block.size(); ++i) {
+                PrintLine piece = block[i];
+                piece.text = block[i].text.left(labels) + block[i].text.mid(start, cut - start);
+                while (piece.text.endsWith(QLatin1Char(' '))) piece.text.chop(1);
+                // The parts of a block follow one another with a blank line between them.
+                piece.newPage = block[i].newPage && start == labels;
+                out.append(piece);
+            }
+            start = cut;
+            if (start < widest) out.append(PrintLine(QString(), PrintLine::Table));
+        }
+    }
+    return out;
 }
 
 PrintHandler setPrintHandler(PrintHandler h) {

@@ -69,11 +69,22 @@ struct PageLine {
 };
 using PageLayout = QList<QList<PageLine>>;
 
+/// A table block (consecutive Table lines) wider than `maxChars` characters becomes several
+/// blocks one under the other, each with the block's row titles (the columns before the first
+/// blank column after them) and as many further columns as fit; the cuts fall only where every
+/// line of the block has a blank that is not a single one between two words, so no number and
+/// no title or unit ("Std. Err.", "°C /100m") is split. Narrower blocks and other lines stay.
+/// Blocks up to `keepWhole` characters wide stay whole (to be printed in a smaller type).
+/// Table lines also lose the sign of a negative zero ("-0.00" becomes " 0.00").
+PrintDocument fitTablesToWidth(const PrintDocument& document, int maxChars, int keepWhole = 0);
+
 /// Lays the lines out on the pages of `device` within the print margins, below a running
 /// header (the lines' header and the date) and above a "Page n of m" footer: a title and
-/// headings in "Arial", tables in "Courier" sized so that the widest table line fits the page
-/// width; a table that goes on to a new page starts there with its column heads again.
-/// Returns the layout it printed.
+/// headings in "Arial", tables in "Courier" at 9 pt, down to 8 pt for a table that then fits;
+/// a wider one is cut into column blocks (fitTablesToWidth) at 9 pt. A table that goes on to a
+/// new page starts there with its column heads again. Returns the layout it printed (line
+/// indices into the document after fitTablesToWidth, the same as `document`'s when no table
+/// had to be cut).
 PageLayout printDocument(QPagedPaintDevice& device, const PrintDocument& document);
 
 /// Shows a document to the user for printing. The default opens the print preview on

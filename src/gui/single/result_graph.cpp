@@ -12,6 +12,8 @@
 #include <QPrinter>
 
 #include "base/picture.h"
+#include "formats/estimate_reach.h"
+#include "formats/shown_values.h"
 #include "shell/save_dialog.h"
 #include "shell/screen_number.h"
 #include "single/result_groups.h"
@@ -31,6 +33,19 @@ GraphCurve screenCurve(int variable, const EstimateResult& result, int colour, b
     return curve;
 }
 
+GraphCurve screenCurve(const VariableResult& r, int colour, bool shared) {
+    GraphCurve curve = screenCurve(r.variable, r.result, colour, shared);
+    curve.extrapolated = estimateReach(r).extrapolated;
+    const float scale = r.variable == Wind ? 3.6f : 1.0f;
+    for (int m = 1; m <= 12; ++m) {
+        const size_t i = static_cast<size_t>(m);
+        curve.low[i] = shownValue(r, ShownQuantity::Low, m, 1.645f) * scale;
+        curve.high[i] = shownValue(r, ShownQuantity::High, m, 1.645f) * scale;
+        if (std::isfinite(curve.low[i]) && std::isfinite(curve.high[i])) curve.hasInterval = true;
+    }
+    return curve;
+}
+
 void paintResultGraph(QPainter& painter, const QRectF& area, const std::vector<GraphCurve>& curves,
                       const GraphAxis& axis, const GraphAxis* rightScale) {
     const double left = -2, right = 12.5;
@@ -45,7 +60,8 @@ void paintResultGraph(QPainter& painter, const QRectF& area, const std::vector<G
     painter.fillRect(area, Qt::white);
     QFont font(QStringLiteral("Arial"));
     font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(std::max(8, static_cast<int>(std::lround(area.height() / 32))));
+    // By the smaller of height and width: a tall, narrow (tiled) window keeps its labels in scale.
+    font.setPixelSize(std::max(8, static_cast<int>(std::lround(std::min(area.height() / 32, area.width() / 60)))));
     painter.setFont(font);
     const QFontMetricsF metrics(font, painter.device());
 
@@ -93,6 +109,24 @@ void paintResultGraph(QPainter& painter, const QRectF& area, const std::vector<G
             const double v = curve.result.Best[static_cast<size_t>(m)];
             return curve.rightAxis ? toLeft(v) : v;
         };
+        if (curve.hasInterval && !curve.rightAxis) {
+            // The interval as a pale band behind the curve; months without one narrow it to the curve.
+            QPolygonF band;
+            const auto bound = [&](const Monthly& b, int m) {
+                const double v = b[static_cast<size_t>(m)];
+                return std::isfinite(v) ? v : value(m);
+            };
+            for (int m = 1; m <= 12; ++m) band << QPointF(px(m - 1), py(bound(curve.high, m)));
+            for (int m = 12; m >= 1; --m) band << QPointF(px(m - 1), py(bound(curve.low, m)));
+            QColor pale = colour;
+            pale.setAlpha(45);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(pale);
+            painter.save();
+            painter.setClipRect(area);
+            painter.drawPolygon(band);
+            painter.restore();
+        }
         QPainterPath path;
         for (int m = 1; m <= 12; ++m) {
             const QPointF point(px(m - 1), py(value(m)));
@@ -106,6 +140,12 @@ void paintResultGraph(QPainter& painter, const QRectF& area, const std::vector<G
         painter.setPen(QPen(colour.darker(130), unit));
         for (int m = 1; m <= 12; ++m)
             painter.drawEllipse(QPointF(px(m - 1), py(value(m))), 3 * unit, 3 * unit);
+        // Months beyond every neighbour's value: a red ring, as the table marks them.
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(consoleColour(12), 1.5 * unit));
+        for (int m = 1; m <= 12; ++m)
+            if (curve.extrapolated[static_cast<size_t>(m)])
+                painter.drawEllipse(QPointF(px(m - 1), py(value(m))), 7 * unit, 7 * unit);
     }
     painter.restore();
 }

@@ -2,6 +2,7 @@
 // printer and image files, and the widget that shows it.
 #pragma once
 
+#include <array>
 #include <vector>
 
 #include <QImage>
@@ -24,12 +25,20 @@ struct GraphCurve {
     bool rightAxis = false;
     /// A quantity that is never negative (all but the temperatures): its scale starts at 0 at the lowest.
     bool amount = false;
+    /// Months 1..12 whose Best lies outside all neighbours' values: ringed in the graph.
+    std::array<bool, 14> extrapolated{};
+    /// The confidence interval per month (1..12), drawn as a band; NaN where none was estimated.
+    Monthly low{}, high{};
+    bool hasInterval = false;
 };
 
 /// The curve of a variable as the screen shows it: wind in km/h (the unit its legend and
 /// captions name), the sunshine fraction on its own right-hand scale when other curves share
 /// the graph.
 GraphCurve screenCurve(int variable, const EstimateResult& result, int colour, bool shared);
+/// The same with what the result's neighbours tell: the extrapolated months ringed and the
+/// 90 % interval (as the table of results gives it) as a band.
+GraphCurve screenCurve(const VariableResult& result, int colour, bool shared);
 
 /// Draws the graph into `area` of any paint device: white ground, the grid lines of the axis
 /// in colour 4 labelled "####.0", months 1..12 at x = 0..11 in a user frame x -2..12.5 and y

@@ -8,6 +8,7 @@
 
 #include "base/picture.h"
 #include "shell/screen_number.h"
+#include "formats/estimate_reach.h"
 #include "single/result_groups.h"
 
 namespace zentrel::gui::single {
@@ -106,6 +107,7 @@ GridText estimatesGrid(int group, const VariableResults& results) {
         // Without a single neighbour (a variable the database lacks) there is no estimate, and
         // a column of zeros would read as one: the month rows stay empty.
         const bool estimated = vr.neighbours.NeighbourCount > 0;
+        const EstimateReach reach = estimateReach(vr);
         for (size_t m = 1; m <= 13; ++m) {
             QStringList row = emptyRow(columns);
             row[0] = m <= 12 ? QLatin1String(kMonthRows[m - 1]) : QStringLiteral("Mean");
@@ -114,6 +116,7 @@ GridText estimatesGrid(int group, const VariableResults& results) {
                 continue;
             }
             row[1] = pic(r.Best[m], "###0.00");
+            if (reach.extrapolated[m]) grid.extrapolated.emplace_back(grid.rowCount(), 1);
             if (errors && r.HasStdErr) {
                 // The engine's bounds: in ratio space for totals, never below 0.
                 row[2] = pic(lowBound(r, static_cast<int>(m), 1.645f), "###0.00");
@@ -221,6 +224,13 @@ void fillTable(QTableWidget& table, const GridText& grid) {
             if (c == 0) item->setBackground(fixed);
             table.setItem(r - 1, c, item);
         }
+    for (const auto& [r, c] : grid.extrapolated) {
+        QTableWidgetItem* item = r >= 1 ? table.item(r - 1, c) : nullptr;
+        if (!item) continue;
+        item->setBackground(QColor(255, 205, 195));
+        item->setText(item->text() + QStringLiteral(" !"));
+        item->setToolTip(QStringLiteral("Outside all neighbours' values this month: an extrapolation"));
+    }
     table.resizeColumnsToContents();
 }
 

@@ -15,6 +15,9 @@ namespace zentrel::gui::single {
 /// A grid as laid out on screen: row 0 holds the column titles, column 0 the row titles.
 struct GridText {
     std::vector<QStringList> rows;
+    /// Cells (row, column of `rows`) that show an extrapolation: filled in a warning colour
+    /// with a tool tip saying why.
+    std::vector<std::pair<int, int>> extrapolated;
     QString cell(int row, int column) const;
     int rowCount() const { return static_cast<int>(rows.size()); }
 };

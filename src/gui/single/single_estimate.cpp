@@ -83,11 +83,9 @@ bool SingleEstimate::start() {
 void SingleEstimate::collect() {
     QStringList errors, messages;
     QList<QPair<QString, QString>> engineMessages;
-    QStringList skipped;
     for (int v = 0; v < kVariableCount; ++v) {
         const VariableRun run = watcher_.future().resultAt(v);
         skipped_[static_cast<size_t>(v)] = run.skipped;
-        if (run.skipped) skipped << QString::fromStdString(skippedVariableNote(run.result.variable)) + QLatin1Char('.');
         results_[static_cast<size_t>(v)] = run.result;
         if (!run.error.empty() && !errors.contains(QString::fromStdString(run.error)))
             errors << QString::fromStdString(run.error);
@@ -110,11 +108,7 @@ void SingleEstimate::collect() {
     QApplication::restoreOverrideCursor();
     state_.setBusy(false);
     for (const auto& [title, text] : engineMessages) showMessage(messageParent_, title, text, QMessageBox::Critical);
-    // Once per window: the database stays the same, so every later run would say the same.
-    if (!skipped.isEmpty() && !skippedSaid_) {
-        skippedSaid_ = true;
-        showMessage(messageParent_, kDefaultMessageTitle, skipped.join(QLatin1Char('\n')), QMessageBox::Information);
-    }
+    // What the database lacks is said in View Data's warning strip, not in a box over it.
     if (!errors.isEmpty()) showMessage(messageParent_, kDefaultMessageTitle, errors.join(QLatin1Char('\n')), QMessageBox::NoIcon);
     emit finished();
 }
@@ -130,7 +124,7 @@ void SingleEstimate::ensureCurrent() {
 void SingleEstimate::setResults(const VariableResults& results, const Location& location) {
     results_ = results;
     location_ = location;
-    method_ = effectiveMethod(state_.settings());
+    method_ = state_.method();
     emit finished();
 }
 

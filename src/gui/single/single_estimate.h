@@ -78,7 +78,6 @@ private:
     Method method_ = Method::Described;
     QFutureWatcher<VariableRun> watcher_;
     bool running_ = false;
-    bool skippedSaid_ = false;
     std::array<bool, kVariableCount> skipped_{};  ///< the variables the database lacks were named once already
 };
 

@@ -157,8 +157,12 @@ QWidget* frmwork::createTop() {
     famAct->setToolTip(QStringLiteral("Shows the neighbouring stations used for the estimation and offers the "
                                       "opportunity to check/uncheck them."));
     auto* checkGrid = new QGridLayout(famAct);
+    checkGrid->setVerticalSpacing(2);
+    // Every box keeps room for two digits: a narrow window (after Cascade) must not cut "20" to "2".
+    const int boxWidth = QCheckBox(QStringLiteral("20")).sizeHint().width();
     for (int i = 0; i < 20; ++i) {
         auto* box = new QCheckBox(QString::number(i + 1), famAct);
+        box->setMinimumWidth(boxWidth);
         box->setObjectName(QStringLiteral("Check%1").arg(i + 1));
         box->hide();
         // Unused neighbours' boxes are hidden but keep their place: the frame never shrinks.
@@ -498,8 +502,10 @@ void frmwork::checkClicked() {
 void frmwork::showWorkingLocation() {
     const Location& w = engine_->working;
     const Location& current = main_.state().currentLocation();
-    const QString at = QStringLiteral("Estimate for Lon %1, Lat %2, Alt %3 m")
-                           .arg(screenNumber(w.Lon, "##0.00"), screenNumber(w.Lat, "##0.00"), screenNumber(w.Alt, "###0"));
+    // The method names itself here as in View Data, the output windows and the printouts.
+    const QString at = QStringLiteral("Method: %4  \u2013  Estimate for Lon %1, Lat %2, Alt %3 m")
+                           .arg(screenNumber(w.Lon, "##0.00"), screenNumber(w.Lat, "##0.00"), screenNumber(w.Alt, "###0"),
+                                QString::fromStdString(methodTitle(main_.state().method())));
     const bool elsewhere = std::fabs(w.Lon - current.Lon) > 0.005f || std::fabs(w.Lat - current.Lat) > 0.005f;
     if (elsewhere) {
         workingLabel->setText(at + QStringLiteral("  \u2013  not the current location (") +
