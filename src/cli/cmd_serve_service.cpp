@@ -317,10 +317,28 @@ Location pointLocation(const ServeData& d, double lon, double lat, std::optional
 
 std::vector<VariableResult> estimateAt(const ServeData& d, const ProgramSettings& settings, const Location& location,
                                        const std::vector<int>& variables) {
+    // Warm engines per worker thread, database and variable (an engine keeps to one variable, as
+    // the raster workers do): the neighbour search's buffers, the kriging model and the
+    // cross-validation geometry stay from one request to the next. The request's settings are
+    // copied into the engines' own (an engine reads them at every run), and the result record is
+    // cleared, so that nothing of an earlier request is answered.
+    struct Warm {
+        ProgramSettings settings;
+        std::shared_ptr<const StationDatabase> database;
+        std::array<std::unique_ptr<Engine>, kVariableCount> engines;
+    };
+    thread_local Warm warm;
+    if (warm.database != d.database) {
+        for (auto& e : warm.engines) e.reset();
+        warm.database = d.database;
+    }
+    warm.settings = settings;
     std::vector<VariableResult> results;
     for (int v : variables) {
-        Engine engine(settings, d.folder, d.database);
-        results.push_back(engine.Run(v, location));
+        std::unique_ptr<Engine>& engine = warm.engines[static_cast<size_t>(v)];
+        if (!engine) engine = std::make_unique<Engine>(warm.settings, d.folder, d.database);
+        engine->res = EstimateResult{};
+        results.push_back(engine->Run(v, location));
     }
     return results;
 }

@@ -55,14 +55,17 @@ private slots:
         }
     }
 
+    // A folder without the raster, and no shared terrain to take it from: no program data anywhere.
     void missingRasterIsReportedOncePerOpening() {
-        QTemporaryDir empty;
+        QTemporaryDir empty, nowhere;
+        locateDataFolder((nowhere.path() + QStringLiteral("/bin")).toStdString(), "given");
         AppState state(empty.path());
         LocationDialog dialog(state, nullptr);
         dialog.show();
         fill(dialog, {{"txtlong", "10"}, {"txtlong", "11"}});
         QVERIFY(messages.saidOnce().contains(QStringLiteral("10k8b.raw")));
         QCOMPARE(box(dialog, "txtElev")->text(), QStringLiteral("17"));
+        locateDataFolder(QCoreApplication::applicationDirPath().toStdString(), "given");
     }
 
     void elevationLimits() {
