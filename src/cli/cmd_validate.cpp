@@ -154,6 +154,11 @@ int runValidate(const ValidateOptions& o, const CommonOptions& common) {
     const std::string folder = resolveDataFolder(common.programDir, common.dataDir);
     requireDataFolder(folder);
 
+    if (all && std::none_of(vo.variables.begin(), vo.variables.end(), [&](int v) { return holdsVariable(folder, v); })) {
+        std::fprintf(stderr, "zentrel: the data folder %s holds the normals of no variable: there is nothing to validate; "
+                             "add stations with zentrel data import-csv.\n", folder.c_str());
+        return kExitData;
+    }
     for (int v : vo.variables)
         if (!all && !holdsVariable(folder, v)) {
             std::fprintf(stderr, "zentrel: %s; add them with zentrel data import-csv.\n", missingVariableMessage(v).c_str());

@@ -35,7 +35,15 @@ const DataInfo& FolderContents::description() const {
     return *description_;
 }
 
-Database::Database(const std::string& folder) : folder_(folder) { current(); }
+// A folder of no stations at all is refused at once, as `zentrel validate` refuses it, rather
+// than at the first estimate.
+Database::Database(const std::string& folder) : folder_(folder) {
+    current();
+    for (int v = 0; v < kVariableCount; ++v)
+        if (holdsVariable(folder_, v)) return;
+    throw Error("The data folder " + folder_ + " holds the normals of no variable: there is nothing to estimate from; "
+                "add stations with zentrel data import-csv.");
+}
 
 Database::Stamp Database::stampOf(const std::string& folder) {
     struct stat st {};
@@ -82,7 +90,14 @@ ProgramSettings requestSettings(const std::string& method, const py::kwargs& kwa
     std::vector<SettingValue> values;
     for (const auto& [key, value] : kwargs) {
         const std::string name = key.cast<std::string>();
-        values.push_back({name, settingText(value), py::repr(value).cast<std::string>()});
+        const std::string shown = py::repr(value).cast<std::string>();
+        // The rule of the command line: a number is a number, never the text of one ('20.0'),
+        // and True is a switch's value, not a count of stations.
+        const bool isSwitch = name == "neighb_alt" || name == "alt_corr" || name == "grad_corr";
+        if (py::isinstance<py::str>(value) || (!isSwitch && py::isinstance<py::bool_>(value)))
+            throw ArgumentError{name + " must be " + (isSwitch ? "True, False, 0 or 1" : "a number") + ", not " +
+                                Py_TYPE(value.ptr())->tp_name + " " + shown};
+        values.push_back({name, settingText(value), shown});
     }
     std::vector<std::string> notes;
     ProgramSettings settings = makeSettings(method, values, notes);
@@ -135,8 +150,16 @@ Result estimateOne(const Database& db, py::handle lonIn, py::handle latIn, py::h
 }
 
 // A numeric argument as a C-ordered array of doubles of any shape.
+// Whole or real numbers only: a complex array would lose its imaginary part with no more than
+// numpy's warning, and booleans or texts are no positions.
 py::array_t<double, py::array::c_style | py::array::forcecast> doubles(py::handle values, const char* name) {
-    auto array = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(values);
+    const py::array raw = py::array::ensure(values);
+    if (!raw) throw ArgumentError{std::string(name) + " must be an array of numbers."};
+    const char kind = raw.dtype().kind();
+    if (kind != 'i' && kind != 'u' && kind != 'f')
+        throw ArgumentError{std::string(name) + " must be an array of real numbers, not of " +
+                            py::str(raw.dtype()).cast<std::string>()};
+    auto array = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(raw);
     if (!array) throw ArgumentError{std::string(name) + " must be an array of numbers."};
     return array;
 }
@@ -248,7 +271,9 @@ py::object info(const Database& db) {
 
 double numberArgument(Argument argument, py::handle value) {
     double number = std::nan("");
-    if (PyNumber_Check(value.ptr()) && !PyComplex_Check(value.ptr()) && !py::isinstance<py::str>(value))
+    // True and False are numbers to Python (1 and 0), not to a caller who meant a position.
+    if (PyNumber_Check(value.ptr()) && !PyComplex_Check(value.ptr()) && !py::isinstance<py::str>(value) &&
+        !PyBool_Check(value.ptr()))
         number = py::float_(py::reinterpret_borrow<py::object>(value)).cast<double>();
     return checkArgument(argument, number, py::repr(value).cast<std::string>());
 }
