@@ -190,7 +190,18 @@ void printTable(const VariableResult& r, const ProgramSettings& settings, int le
     if (w.WarnStrange)
         std::printf("  (month %d, neighbour %d: %s)\n", w.StrangeMonth, w.StrangeStation,
                     r.neighbours[w.StrangeStation].Name.c_str());
-    if (w.WarnDoubled) std::printf("Two neighbours share one position; the later one is switched off.\n");
+    if (w.WarnDoubled) {
+        // How many were switched off: 25 copies of one station fill every neighbour place.
+        int doubled = 0;
+        for (int i = 2; i <= r.neighbours.NeighbourCount; ++i)
+            for (int j = 1; j < i; ++j)
+                if (r.neighbours[i].Lon == r.neighbours[j].Lon && r.neighbours[i].Lat == r.neighbours[j].Lat) {
+                    ++doubled;
+                    break;
+                }
+        if (doubled <= 1) std::printf("Two neighbours share one position; the later one is switched off.\n");
+        else std::printf("%d neighbours share a position with a nearer one and are switched off.\n", doubled);
+    }
     if (!annual && r.neighbours.ActiveCount == 1)
         std::printf("Only one active station: its monthly values are taken as they are, without annual values.\n");
     if (w.WarnFew) std::printf("Few active stations: some corrections or error estimates are not made.\n");
