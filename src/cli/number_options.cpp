@@ -58,7 +58,7 @@ std::string threadsHelp(const std::string& what) {
 
 CLI::Option* addThreadsOption(CLI::App& cmd, int& threads, const std::string& what) {
     return cmd.add_option("--threads", threads, threadsHelp(what))
-        ->check(wholeIn(0, static_cast<long long>(argumentRule(Argument::Threads).high)))
+        ->transform(wholeIn(0, static_cast<long long>(argumentRule(Argument::Threads).high)))
         ->capture_default_str();
 }
 

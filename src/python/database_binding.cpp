@@ -39,9 +39,8 @@ const DataInfo& FolderContents::description() const {
 // than at the first estimate.
 Database::Database(const std::string& folder) : folder_(folder) {
     current();
-    for (int v = 0; v < kVariableCount; ++v)
-        if (holdsVariable(folder_, v)) return;
-    throw Error("The data folder " + folder_ + " holds the normals of no variable: there is nothing to estimate from; "
+    if (!holdsAnyStationFile(folder_))
+        throw Error("The data folder " + folder_ + " holds the normals of no variable: there is nothing to estimate from; "
                 "add stations with zentrel data import-csv.");
 }
 
@@ -72,7 +71,6 @@ void warn(const std::string& text) {
 
 // A settings keyword's value as the text a settings box would hold.
 std::string settingText(py::handle value) {
-    if (py::isinstance<py::str>(value)) return value.cast<std::string>();
     if (py::isinstance<py::bool_>(value)) return value.cast<bool>() ? "1" : "0";
     if (PyLong_Check(value.ptr())) return py::str(value).cast<std::string>();
     if (PyNumber_Check(value.ptr()) && !PyComplex_Check(value.ptr())) {
@@ -92,11 +90,13 @@ ProgramSettings requestSettings(const std::string& method, const py::kwargs& kwa
         const std::string name = key.cast<std::string>();
         const std::string shown = py::repr(value).cast<std::string>();
         // The rule of the command line: a number is a number, never the text of one ('20.0'),
-        // and True is a switch's value, not a count of stations.
+        // and True is a switch's value, not a count of stations. Either is refused by the
+        // setting's own check, which shows the value.
         const bool isSwitch = name == "neighb_alt" || name == "alt_corr" || name == "grad_corr";
-        if (py::isinstance<py::str>(value) || (!isSwitch && py::isinstance<py::bool_>(value)))
-            throw ArgumentError{name + " must be " + (isSwitch ? "True, False, 0 or 1" : "a number") + ", not " +
-                                Py_TYPE(value.ptr())->tp_name + " " + shown};
+        if (py::isinstance<py::str>(value) || (!isSwitch && py::isinstance<py::bool_>(value))) {
+            values.push_back({name, "", shown});
+            continue;
+        }
         values.push_back({name, settingText(value), shown});
     }
     std::vector<std::string> notes;
@@ -157,8 +157,8 @@ py::array_t<double, py::array::c_style | py::array::forcecast> doubles(py::handl
     if (!raw) throw ArgumentError{std::string(name) + " must be an array of numbers."};
     const char kind = raw.dtype().kind();
     if (kind != 'i' && kind != 'u' && kind != 'f')
-        throw ArgumentError{std::string(name) + " must be an array of real numbers, not of " +
-                            py::str(raw.dtype()).cast<std::string>()};
+        throw ArgumentError{std::string(name) + " must be an array of " + (kind == 'c' ? "real numbers" : "numbers") + ", not of " +
+                            py::str(raw.dtype()).cast<std::string>() + "."};
     auto array = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(raw);
     if (!array) throw ArgumentError{std::string(name) + " must be an array of numbers."};
     return array;
