@@ -19,6 +19,7 @@
 #include "base/records.h"
 #include "data/data_folder.h"
 #include "data/data_info.h"
+#include "data/station_database.h"
 #include "data/terrain.h"
 #include "engine/engine.h"
 #include "files/output_lock.h"
@@ -289,13 +290,16 @@ int runEstimate(const EstimateOptions& o, const CommonOptions& common) {
     // The variables run side by side, each with a fresh engine of its own (no result leaks
     // between variables). A failure is reported as a run one after the other would report it:
     // the first failing variable's.
+    // One database object for every variable and for the kriging model: all of them read one
+    // database, or the run stops (DatabaseReplaced) and starts again on the new one.
+    const auto database = std::make_shared<const StationDatabase>(folder);
     std::vector<VariableResult> results(variables.size());
     std::vector<std::exception_ptr> failures(variables.size());
     std::atomic<size_t> next{0};
     const auto work = [&] {
         for (size_t i; (i = next.fetch_add(1)) < variables.size();) {
             try {
-                Engine engine(settings, folder);
+                Engine engine(settings, folder, database);
                 results[i] = engine.Run(variables[i], location);
             } catch (...) {
                 failures[i] = std::current_exception();
@@ -354,7 +358,19 @@ void registerEstimate(CLI::App& app, CommonOptions& common, Runner& run) {
     cmd->add_flag("--daily", o->daily, "Result file of one variable: daily values");
     cmd->add_flag("--thresholds", o->thresholds, "Result file of one variable: days reaching thresholds");
     addSettingsOptions(*cmd, o->settings);
-    cmd->callback([&run, &common, o] { run = [&common, o] { return runEstimate(*o, common); }; });
+    cmd->callback([&run, &common, o] {
+        run = [&common, o] {
+            // An import that exchanges the database while this run reads it: the run starts again
+            // on the new database (it writes nothing before its end), three times at most.
+            for (int attempt = 1;; ++attempt) {
+                try {
+                    return runEstimate(*o, common);
+                } catch (const DatabaseReplaced&) {
+                    if (attempt == 3) throw;
+                }
+            }
+        };
+    });
 }
 
 }  // namespace zentrel::cli

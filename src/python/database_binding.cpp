@@ -140,10 +140,18 @@ Result estimateOne(const Database& db, py::handle lonIn, py::handle latIn, py::h
     int16_t isSea = 0;
     {
         py::gil_scoped_release unlocked;
-        const auto folder = db.current();
-        location.Alt = alt ? static_cast<float>(*alt) : folder->raster().altitude(location.Lon, location.Lat, isSea);
-        Engine engine(settings, folder->folder(), folder->stations());
-        result.value = engine.Run(variable, location);
+        // A database exchanged by an import while this call read it: again on the new one.
+        for (int attempt = 1;; ++attempt) {
+            try {
+                const auto folder = db.current();
+                location.Alt = alt ? static_cast<float>(*alt) : folder->raster().altitude(location.Lon, location.Lat, isSea);
+                Engine engine(settings, folder->folder(), folder->stations());
+                result.value = engine.Run(variable, location);
+                break;
+            } catch (const DatabaseReplaced&) {
+                if (attempt == 3) throw;
+            }
+        }
     }
     if (isSea) warn("note: the point is sea in the elevation raster; altitude 0 m is used.");
     return result;
