@@ -371,10 +371,10 @@ void registerData(CLI::App& app, CommonOptions& common, Runner& run) {
     importClimatCmd->add_option("--csv", climat->csv,
                                 "Also write the normals as a CSV table that import-csv reads (without --out: only the table)");
     importClimatCmd->add_option("--from", climat->from, "First year of the period (default: all)")
-        ->check(wholeIn(0, 9999));
-    importClimatCmd->add_option("--to", climat->to, "Last year of the period (default: all)")->check(wholeIn(0, 9999));
+        ->transform(wholeIn(0, 9999));
+    importClimatCmd->add_option("--to", climat->to, "Last year of the period (default: all)")->transform(wholeIn(0, 9999));
     importClimatCmd->add_option("--min-years", climat->minYears, "Valid years a month needs for its normal, 1..1000")
-        ->check(wholeIn(1, 1000))
+        ->transform(wholeIn(1, 1000))
         ->capture_default_str();
     importClimatCmd->callback([&run, &common, climat] { run = [&common, climat] { return runClimat(*climat, common); }; });
 

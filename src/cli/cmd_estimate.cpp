@@ -20,6 +20,7 @@
 #include "data/data_folder.h"
 #include "data/elevation_model.h"
 #include "data/data_info.h"
+#include "data/station_database.h"
 #include "data/terrain.h"
 #include "engine/engine.h"
 #include "files/output_lock.h"
@@ -192,7 +193,18 @@ void printTable(const VariableResult& r, const ProgramSettings& settings, int le
     if (w.WarnStrange)
         std::printf("  (month %d, neighbour %d: %s)\n", w.StrangeMonth, w.StrangeStation,
                     r.neighbours[w.StrangeStation].Name.c_str());
-    if (w.WarnDoubled) std::printf("Two neighbours share one position; the later one is switched off.\n");
+    if (w.WarnDoubled) {
+        // How many were switched off: 25 copies of one station fill every neighbour place.
+        int doubled = 0;
+        for (int i = 2; i <= r.neighbours.NeighbourCount; ++i)
+            for (int j = 1; j < i; ++j)
+                if (r.neighbours[i].Lon == r.neighbours[j].Lon && r.neighbours[i].Lat == r.neighbours[j].Lat) {
+                    ++doubled;
+                    break;
+                }
+        if (doubled <= 1) std::printf("Two neighbours share one position; the later one is switched off.\n");
+        else std::printf("%d neighbours share a position with a nearer one and are switched off.\n", doubled);
+    }
     if (!annual && r.neighbours.ActiveCount == 1)
         std::printf("Only one active station: its monthly values are taken as they are, without annual values.\n");
     if (w.WarnFew) std::printf("Few active stations: some corrections or error estimates are not made.\n");
@@ -287,8 +299,9 @@ int runEstimate(const EstimateOptions& o, const CommonOptions& common) {
     // The variables run side by side, each with a fresh engine of its own (no result leaks
     // between variables). A failure is reported as a run one after the other would report it:
     // the first failing variable's.
-    // One station database for all of them: its files are read once, for the neighbours and
-    // for the kriging model's key alike.
+    // One station database object for every variable and for the kriging model: its files are
+    // read once, and all of them read one database, or the run stops (DatabaseReplaced) and
+    // starts again on the new one.
     std::vector<VariableResult> results(variables.size());
     std::vector<std::exception_ptr> failures(variables.size());
     std::atomic<size_t> next{0};
@@ -359,7 +372,19 @@ void registerEstimate(CLI::App& app, CommonOptions& common, Runner& run) {
     cmd->add_flag("--daily", o->daily, "Result file of one variable: daily values");
     cmd->add_flag("--thresholds", o->thresholds, "Result file of one variable: days reaching thresholds");
     addSettingsOptions(*cmd, o->settings);
-    cmd->callback([&run, &common, o] { run = [&common, o] { return runEstimate(*o, common); }; });
+    cmd->callback([&run, &common, o] {
+        run = [&common, o] {
+            // An import that exchanges the database while this run reads it: the run starts again
+            // on the new database (it writes nothing before its end), three times at most.
+            for (int attempt = 1;; ++attempt) {
+                try {
+                    return runEstimate(*o, common);
+                } catch (const DatabaseReplaced&) {
+                    if (attempt == 3) throw;
+                }
+            }
+        };
+    });
 }
 
 }  // namespace zentrel::cli

@@ -15,6 +15,8 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "base/records.h"
 #include "base/types.h"
@@ -31,6 +33,7 @@
 #include "maps/climate_surface.h"
 #include "maps/map_folder.h"
 #include "maps/raster_export.h"
+#include "maps/strip_join.h"
 #include "maps/surface_files.h"
 #include "season/cycle.h"
 #include "worker_threads.h"
@@ -53,6 +56,7 @@ struct RasterOptions {
     std::string tile;
     std::string dem;       // the user's elevation model
     std::string gridLike;  // a raster whose grid the surface takes
+    std::vector<std::string> merge;
     int level = 90;
     int threads = 0;
     bool quiet = false;
@@ -160,7 +164,13 @@ int runSurface(const RasterOptions& o, const SurfaceJob& job, const ProgramSetti
     InterruptScope interrupt(feedback);  // from before the first file is made until the last is gone
     const bool netCdf = isNetCdf(o.output);
     SurfaceMetadata metadata = surfaceMetadata(job.layout, settings, describeDataFolder(folder));
-    if (!job.tile.empty()) metadata.emplace_back("tile", job.tile);
+    if (!job.tile.empty()) {
+        // The whole run's grid too, so that the join can tell a strip of another box or cell size.
+        metadata.emplace_back("tile", job.tile);
+        metadata.emplace_back("tile_grid", fmt::format("west {} north {} cells {} x {} degrees, {} columns x {} rows", job.grid.West,
+                                                       job.grid.North, job.grid.CellWidth, job.grid.CellHeight, job.grid.Columns,
+                                                       job.grid.Rows));
+    }
     const SurfaceGrid written = subGrid(job.grid, job.rows);
     std::unique_ptr<SurfaceGeoTiffWriter> tiff;
     std::unique_ptr<SurfaceNetCdfWriter> nc;
@@ -213,7 +223,23 @@ int runSurface(const RasterOptions& o, const SurfaceJob& job, const ProgramSetti
     return kExitOk;
 }
 
+// --merge: the strips of a cluster run joined into the surface one run would write.
+int runMerge(const RasterOptions& o) {
+    if (!isGeoTiff(o.output)) {
+        std::fprintf(stderr, "zentrel: --merge writes the joined strips as a GeoTIFF: name it with -o FILE.tif.\n");
+        return kExitUsage;
+    }
+    const OutputLock lock(o.output);
+    joinSurfaceStrips(o.output, o.merge);
+    return kExitOk;
+}
+
 int runRaster(RasterOptions o, const CommonOptions& common) {
+    if (!o.merge.empty()) return runMerge(o);
+    if (o.var.empty()) {
+        std::fprintf(stderr, "zentrel: --var is required (or --merge STRIP.tif... to join the strips of a run).\n");
+        return kExitUsage;
+    }
     ProgramSettings settings;
     if (int code = applySettingsOptions(o.settings, settings); code != kExitOk) return code;
     const int variable = variableFromName(o.var);
@@ -418,15 +444,16 @@ int runRaster(RasterOptions o, const CommonOptions& common) {
 void registerRaster(CLI::App& app, CommonOptions& common, Runner& run) {
     auto o = std::make_shared<RasterOptions>();
     auto* cmd = app.add_subcommand("raster", "Estimate a variable over a rectangle as a raster: GeoTIFF or netCDF surfaces, or a raster image (IMG)");
-    cmd->add_option("--var", o->var, "Temp, Tmax, Tmin, Prec, Vap, PET, Wind or Sun")->required();
+    auto* var = cmd->add_option("--var", o->var, "Temp, Tmax, Tmin, Prec, Vap, PET, Wind or Sun (required but with --merge)");
     cmd->add_option("--period", o->period,
                     "Month 1..12 or its name (July, jul; any case), 13 or Annual for the annual value, or all: 13 bands")
         ->capture_default_str();
-    cmd->add_option("--bbox", o->bbox,
-                    "LONSTART,LATEND,LONEND,LATSTART in decimal degrees (west,south,east,north; for GeoTIFF and netCDF "
-                    "a west east of the east edge crosses the date line)");
-    cmd->add_option("--res", o->res,
-                    "Cell size in decimal degrees (\"0,5\" is read as 0.5), or 5m, 30s; 0.001..2 degrees for the byte coding");
+    auto* bbox = cmd->add_option("--bbox", o->bbox,
+                                 "LONSTART,LATEND,LONEND,LATSTART in decimal degrees (west,south,east,north; for GeoTIFF and "
+                                 "netCDF a west east of the east edge crosses the date line; not with --merge)");
+    auto* res = cmd->add_option("--res", o->res,
+                                "Cell size in decimal degrees (\"0,5\" is read as 0.5), or 5m, 30s; 0.001..2 degrees for the byte "
+                                "coding (not with --merge)");
     cmd->add_option("--grid-like", o->gridLike,
                     "Instead of --bbox and --res: the grid of this raster (longitude and latitude), e.g. your elevation model");
     cmd->add_option("--dem", o->dem,
@@ -441,7 +468,15 @@ void registerRaster(CLI::App& app, CommonOptions& common, Runner& run) {
     cmd->add_option("--quantities", o->quantities, "Comma-separated: best, stderr, low, high, bias (one band each per period)")
         ->capture_default_str();
     cmd->add_option("--level", o->level, "Confidence level of low and high: 90, 95 or 99")->capture_default_str();
-    cmd->add_option("--tile", o->tile, "I/N: only strip I of N horizontal strips of the same grid (join with scripts/merge-tiles.py)");
+    auto* tile = cmd->add_option("--tile", o->tile, "I/N: only strip I of N horizontal strips of the same grid (join them with --merge)");
+    cmd->add_option("--merge", o->merge,
+                    "STRIP.tif...: join the strips of one run (every --tile I/N) into the GeoTIFF -o that one run "
+                    "writes; a strip of another variable, method, grid, period or data source is refused by name")
+        ->expected(1, -1)
+        ->excludes(var)
+        ->excludes(bbox)
+        ->excludes(res)
+        ->excludes(tile);
     addThreadsOption(*cmd, o->threads, "Worker threads");
     cmd->add_flag("--quiet", o->quiet, "No progress line");
     addDataOption(*cmd, common);

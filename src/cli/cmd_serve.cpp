@@ -506,12 +506,12 @@ void registerServe(CLI::App& app, CommonOptions& common, Runner& run) {
     cmd->add_option("--bind", o->bind, "Address to listen on (127.0.0.1: this machine only; 0.0.0.0: every interface)")
         ->capture_default_str();
     cmd->add_option("--port", o->port, "TCP port; 0 = any free port (the one taken is printed)")
-        ->check(wholeIn(0, 65535))
+        ->transform(wholeIn(0, 65535))
         ->capture_default_str();
     addThreadsOption(*cmd, o->threads, "Estimate worker threads");
     cmd->add_option("--cors", o->cors, "Allow pages of this origin (e.g. https://example.org, or *) to call the API");
     // For tests: a queue of 0 places answers every estimate 503, the way a full queue does.
-    cmd->add_option("--queue-length", o->queueLength, "Jobs waiting for a worker at most")->check(wholeIn(0, 100000))->group("");
+    cmd->add_option("--queue-length", o->queueLength, "Jobs waiting for a worker at most")->transform(wholeIn(0, 100000))->group("");
     addDataOption(*cmd, common);
     const ServeLimits limits;
     cmd->footer(fmt::format(

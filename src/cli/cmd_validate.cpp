@@ -159,6 +159,11 @@ int runValidate(const ValidateOptions& o, const CommonOptions& common) {
     const std::string folder = resolveDataFolder(common.programDir, common.dataDir);
     requireDataFolder(folder);
 
+    if (all && !holdsAnyStationFile(folder)) {
+        std::fprintf(stderr, "zentrel: the data folder %s holds the normals of no variable: there is nothing to validate; "
+                             "add stations with zentrel data import-csv.\n", folder.c_str());
+        return kExitData;
+    }
     for (int v : vo.variables)
         if (!all && !holdsVariable(folder, v)) {
             std::fprintf(stderr, "zentrel: %s; add them with zentrel data import-csv.\n", missingVariableMessage(v).c_str());
@@ -210,19 +215,19 @@ void registerValidate(CLI::App& app, CommonOptions& common, Runner& run) {
     cmd->add_option("--mask", o->mask, "With --map: map whose sea cells (255) are left out (default: the first map of rastelldata)");
     cmd->add_option("--dem", o->dem, "With --map: your own elevation model (any raster GDAL reads) for the cells' altitudes");
     auto* folds = cmd->add_option("--folds", o->folds, "Number of folds, 2..100000")
-                      ->check(wholeIn(2, 100000))
+                      ->transform(wholeIn(2, 100000))
                       ->capture_default_str();
     folds->excludes(map);
     cmd->add_flag("--loo", o->loo, "Leave one out: every station its own fold")->excludes(folds)->excludes(map);
     cmd->add_option("--stations", o->stations, "Hold out only a seeded subsample of N stations per variable")
-        ->check(wholeIn(1, 100000000))
+        ->transform(wholeIn(1, 100000000))
         ->excludes(map);
     cmd->add_option("--seed", o->seed, "Seed of the folds and the subsample")
-        ->check(wholeIn(0, 4294967295LL))
+        ->transform(wholeIn(0, 4294967295LL))
         ->capture_default_str();
     addThreadsOption(*cmd, o->threads, "Worker threads");
     cmd->add_option("--worst", o->worst, "Stations in the list of worst residuals (with --map: cells per variable, 5), 0..100000")
-        ->check(wholeIn(0, 100000))
+        ->transform(wholeIn(0, 100000))
         ->capture_default_str()
         ->each([o](const std::string&) { o->worstGiven = true; });
     cmd->add_option("--json", o->json, "Also write the report as JSON to FILE");

@@ -3,6 +3,7 @@
 
 #include <fmt/format.h>
 
+#include <cmath>
 #include <cstdio>
 
 #include "decimal_number.h"
@@ -36,13 +37,14 @@ CLI::Validator wholeIn(long long low, long long high) {
     const std::string range = std::to_string(low) + ".." + std::to_string(high);
     return CLI::Validator(
         [low, high, range](std::string& text) -> std::string {
-            size_t i = text.size() > 0 && (text[0] == '-' || text[0] == '+') ? 1 : 0;
-            bool digits = i < text.size();
-            for (; i < text.size(); ++i) digits = digits && text[i] >= '0' && text[i] <= '9';
-            if (!digits) return "\"" + text + "\" is not a whole number; give one in " + range + ".";
+            // Any decimal form of a whole number ("20", "20.0", "2e1"), as the Python module
+            // takes 20.0; "2.5", "0x10" and "nan" are refused.
             const std::optional<double> v = parseDecimal(text);
-            if (!v || *v < static_cast<double>(low) || *v > static_cast<double>(high))
-                return "\"" + text + "\" lies outside " + range + ".";
+            if (!v) return decimalProblem(text) + "; give a whole number in " + range + ".";
+            if (*v != std::floor(*v)) return "\"" + text + "\" is not a whole number; give one in " + range + ".";
+            if (*v < static_cast<double>(low) || *v > static_cast<double>(high)) return "\"" + text + "\" lies outside " + range + ".";
+            // The option's own reader then sees the number in digits.
+            text = std::to_string(static_cast<long long>(*v));
             return "";
         },
         "");
@@ -56,7 +58,7 @@ std::string threadsHelp(const std::string& what) {
 
 CLI::Option* addThreadsOption(CLI::App& cmd, int& threads, const std::string& what) {
     return cmd.add_option("--threads", threads, threadsHelp(what))
-        ->check(wholeIn(0, static_cast<long long>(argumentRule(Argument::Threads).high)))
+        ->transform(wholeIn(0, static_cast<long long>(argumentRule(Argument::Threads).high)))
         ->capture_default_str();
 }
 

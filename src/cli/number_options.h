@@ -21,7 +21,8 @@ CLI::Validator decimalIn(double low, double high);
 /// the same values).
 CLI::Validator decimalIn(Argument argument);
 
-/// A whole number written in decimal digits within low..high (bounds included).
+/// A whole number within low..high (bounds included), written in any decimal form of one:
+/// "20", "20.0" and "2e1" are the same; "20.5" is refused.
 CLI::Validator wholeIn(long long low, long long high);
 
 /// Help text of a --threads option that says the cap in words, e.g. "Worker threads: 0 = one per

@@ -1,13 +1,30 @@
 // Settings options shared by every estimating command.
 #include "cli/settings_options.h"
 
+#include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "cli/commands.h"
 #include "decimal_number.h"
 #include "settings/argument_checks.h"
 
 namespace zentrel::cli {
+
+namespace {
+// The option a message of the settings checks is about, by its title.
+std::string optionOfMessage(const std::string& title) {
+    static const std::pair<const char*, const char*> titles[] = {
+        {"Negative coefficients are meaningless!", "--shad"}, {"Please correct input!", "--shad"},
+        {"Wrong sign of power", "--powexp"},                  {"Problem: Too large power selected.", "--powexp"},
+        {"Problem: Too many stations.", "--maxstat"},         {"Problem: Too few stations.", "--maxstat"},
+        {"Problem: Area too large.", "--maxdist"},            {"Problem: Area too  small.", "--maxdist"},
+        {"Too small Minimum Distance", "--mindist"}};
+    for (const auto& [t, option] : titles)
+        if (title == t) return option;
+    return "";
+}
+}  // namespace
 
 void addSettingsOptions(CLI::App& cmd, SettingsOptions& o) {
     auto* g = cmd.add_option_group("Settings", "Estimation settings (defaults as in the settings dialog)");
@@ -41,15 +58,22 @@ int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings, st
     auto number = [&outside, &say](const std::optional<std::string>& value, std::string& box, Argument argument, const char* range) {
         if (!value) return true;
         const std::string& text = *value;
-        const char* name = argumentRule(argument).option;
+        const ArgumentRule rule = argumentRule(argument);
         // The whole argument must be a finite decimal number, unlike a dialog box that reads
         // its leading number: "nan" or "inf" would pass every range check of the settings.
         if (const std::string problem = decimalProblem(text, true); !problem.empty()) {
-            say(std::string(name) + ": " + problem + "; give a decimal number, " + range + ".");
+            say(std::string(rule.option) + ": " + problem + "; give a decimal number, " + range + ".");
             return false;
         }
-        if (outside.empty() && !acceptsArgument(argument, *parseDecimal(text)))
-            outside = std::string(name) + ": \"" + text + "\" must be " + allowedText(argument) + ".";
+        const double v = *parseDecimal(text);
+        // A whole number may be written as any decimal form of one ("20", "20.0", "2e1"), as in
+        // Python, where 20.0 is accepted; "20.5" is refused, not rounded.
+        if (rule.whole && v != std::floor(v)) {
+            say(std::string(rule.option) + ": \"" + text + "\" is not a whole number; give one in " + range + ".");
+            return false;
+        }
+        if (outside.empty() && !acceptsArgument(argument, v))
+            outside = std::string(rule.option) + ": \"" + text + "\" must be " + allowedText(argument) + ".";
         box = text;
         return true;
     };
@@ -61,8 +85,9 @@ int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings, st
         !number(o.maxHigh, in.MaxHigh, Argument::MaxHigh, "-600..10000 m") ||
         !number(o.shad, in.Shad, Argument::Shad, "0..1"))
         return kExitUsage;
-    if (o.maxStat && in.MaxStat.find('.') != std::string::npos) {
-        say("--maxstat: Number of stations must be an integer");
+    if ((o.minHigh || o.maxHigh) && *parseDecimal(in.MinHigh) > *parseDecimal(in.MaxHigh)) {
+        say("--minhigh " + in.MinHigh + " lies above --maxhigh " + in.MaxHigh +
+            ", so no station could be a neighbour: Altitude Confusion: Lowest Altitude should be below highest altitude!");
         return kExitUsage;
     }
     if (o.neighbAlt) in.NeighbAlt = *o.neighbAlt == 1;
@@ -88,15 +113,18 @@ int applySettingsOptions(const SettingsOptions& o, ProgramSettings& settings, st
         if (!o.method) in.Method = in.RobustCorr ? Method::Robust : Method::Described;
     }
     const SettingsCheck check = checkBatchSettings(settings, in);
+    // A refusal is said alone: a note on another value ("changed to 100m") before it would
+    // describe a run that does not happen.
+    if (check.ok && !outside.empty()) {
+        say(outside);
+        return kExitUsage;
+    }
     for (const SettingsMessage& m : check.messages) {
         std::string text = m.text;
         for (char& c : text)
             if (c == '\r') c = ' ';
-        say((check.ok ? "note: " : "") + m.title + ": " + text);
-    }
-    if (check.ok && !outside.empty()) {
-        say(outside);
-        return kExitUsage;
+        const std::string option = optionOfMessage(m.title);
+        say((check.ok ? "note: " : "") + (option.empty() ? "" : option + ": ") + m.title + ": " + text);
     }
     return check.ok ? kExitOk : kExitUsage;
 }

@@ -38,7 +38,14 @@ const DataInfo& FolderContents::description() const {
     return *description_;
 }
 
-Database::Database(const std::string& folder) : folder_(folder) { current(); }
+// A folder of no stations at all is refused at once, as `zentrel validate` refuses it, rather
+// than at the first estimate.
+Database::Database(const std::string& folder) : folder_(folder) {
+    current();
+    if (!holdsAnyStationFile(folder_))
+        throw Error("The data folder " + folder_ + " holds the normals of no variable: there is nothing to estimate from; "
+                "add stations with zentrel data import-csv.");
+}
 
 Database::Stamp Database::stampOf(const std::string& folder) {
     struct stat st {};
@@ -67,7 +74,6 @@ void warn(const std::string& text) {
 
 // A settings keyword's value as the text a settings box would hold.
 std::string settingText(py::handle value) {
-    if (py::isinstance<py::str>(value)) return value.cast<std::string>();
     if (py::isinstance<py::bool_>(value)) return value.cast<bool>() ? "1" : "0";
     if (PyLong_Check(value.ptr())) return py::str(value).cast<std::string>();
     if (PyNumber_Check(value.ptr()) && !PyComplex_Check(value.ptr())) {
@@ -85,7 +91,16 @@ ProgramSettings requestSettings(const std::string& method, const py::kwargs& kwa
     std::vector<SettingValue> values;
     for (const auto& [key, value] : kwargs) {
         const std::string name = key.cast<std::string>();
-        values.push_back({name, settingText(value), py::repr(value).cast<std::string>()});
+        const std::string shown = py::repr(value).cast<std::string>();
+        // The rule of the command line: a number is a number, never the text of one ('20.0'),
+        // and True is a switch's value, not a count of stations. Either is refused by the
+        // setting's own check, which shows the value.
+        const bool isSwitch = name == "neighb_alt" || name == "alt_corr" || name == "grad_corr";
+        if (py::isinstance<py::str>(value) || (!isSwitch && py::isinstance<py::bool_>(value))) {
+            values.push_back({name, "", shown});
+            continue;
+        }
+        values.push_back({name, settingText(value), shown});
     }
     std::vector<std::string> notes;
     ProgramSettings settings = makeSettings(method, values, notes);
@@ -134,18 +149,34 @@ Result estimateOne(const Database& db, py::handle lonIn, py::handle latIn, py::h
     int16_t isSea = 0;
     {
         py::gil_scoped_release unlocked;
-        const auto folder = db.current();
-        location.Alt = alt ? static_cast<float>(*alt) : folder->raster().altitude(location.Lon, location.Lat, isSea);
-        Engine engine(settings, folder->folder(), folder->stations());
-        result.value = engine.Run(variable, location);
+        // A database exchanged by an import while this call read it: again on the new one.
+        for (int attempt = 1;; ++attempt) {
+            try {
+                const auto folder = db.current();
+                location.Alt = alt ? static_cast<float>(*alt) : folder->raster().altitude(location.Lon, location.Lat, isSea);
+                Engine engine(settings, folder->folder(), folder->stations());
+                result.value = engine.Run(variable, location);
+                break;
+            } catch (const DatabaseReplaced&) {
+                if (attempt == 3) throw;
+            }
+        }
     }
     if (isSea) warn("note: the point is sea in the elevation raster; altitude 0 m is used.");
     return result;
 }
 
 // A numeric argument as a C-ordered array of doubles of any shape.
+// Whole or real numbers only: a complex array would lose its imaginary part with no more than
+// numpy's warning, and booleans or texts are no positions.
 py::array_t<double, py::array::c_style | py::array::forcecast> doubles(py::handle values, const char* name) {
-    auto array = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(values);
+    const py::array raw = py::array::ensure(values);
+    if (!raw) throw ArgumentError{std::string(name) + " must be an array of numbers."};
+    const char kind = raw.dtype().kind();
+    if (kind != 'i' && kind != 'u' && kind != 'f')
+        throw ArgumentError{std::string(name) + " must be an array of " + (kind == 'c' ? "real numbers" : "numbers") + ", not of " +
+                            py::str(raw.dtype()).cast<std::string>() + "."};
+    auto array = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(raw);
     if (!array) throw ArgumentError{std::string(name) + " must be an array of numbers."};
     return array;
 }
@@ -281,7 +312,9 @@ std::shared_ptr<const ElevationModel> elevationModelArgument(py::handle dem) {
 
 double numberArgument(Argument argument, py::handle value) {
     double number = std::nan("");
-    if (PyNumber_Check(value.ptr()) && !PyComplex_Check(value.ptr()) && !py::isinstance<py::str>(value))
+    // True and False are numbers to Python (1 and 0), not to a caller who meant a position.
+    if (PyNumber_Check(value.ptr()) && !PyComplex_Check(value.ptr()) && !py::isinstance<py::str>(value) &&
+        !PyBool_Check(value.ptr()))
         number = py::float_(py::reinterpret_borrow<py::object>(value)).cast<double>();
     return checkArgument(argument, number, py::repr(value).cast<std::string>());
 }

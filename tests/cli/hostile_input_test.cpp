@@ -194,3 +194,19 @@ TEST(HostileInput, MapOnAFullDiskSaysSoInOneLine) {
         EXPECT_TRUE(std::filesystem::is_empty(disk)) << name << ": a partial file stayed";
     }
 }
+
+// 25 copies of one station nearer than the rest fill all 20 neighbour places; the note says how
+// many were switched off, not "two".
+TEST(HostileInput, CopiesOfOneStationAreCountedInTheDoubledNote) {
+    TempFolder data("hostile-copies");
+    std::vector<Station> stations = ringOfEightStations();
+    for (Station& s : stations) {  // the ring 2 degrees out
+        s.Lon = 10 + 2 * (s.Lon - 10);
+        s.Lat = 45 + 2 * (s.Lat - 45);
+    }
+    for (int k = 0; k < 25; ++k) stations.push_back(makeStation(10.3f, 45.2f, 100, 12, "Copy" + std::to_string(k)));
+    writeDataFolder(data, 10, 45, stations);
+    const CliResult r = runCliOk("estimate --lon 10 --lat 45 --alt 100 --var Temp --method described --data " + data.str());
+    EXPECT_NE(r.out.find("\n19 neighbours share a position with a nearer one and are switched off.\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("Two neighbours share"), std::string::npos) << r.out;
+}

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
 
 #include "cli_fixture.h"
 #include "core/maps_test_util.h"
@@ -137,15 +138,13 @@ TEST_F(RasterCommand, StripsJoinedGiveExactlyTheCellsOfTheSingleRun) {
         EXPECT_EQ(row, w.rows) << n << " strips";
     }
 
-    if (shellOutput("/usr/bin/python3 -c 'import osgeo.gdal' 2>&1; echo $?") != "0\n")
-        GTEST_SKIP() << "GDAL's Python bindings (python3-gdal) not installed";
     const std::string out = folder.file("joined");
     for (int i = 1; i <= 3; ++i) {
         char name[64];
         std::snprintf(name, sizeof name, ".strip-%04d-of-0003.tif", i);
         std::filesystem::copy_file(folder.file("strip-" + std::to_string(i) + "-of-3.tif"), out + name);
     }
-    const std::string merge = shellOutput("VAR=Temp RES=0.25 OUT=" + out + " TILES=3 bash " + kSourceDir +
+    const std::string merge = shellOutput("ZENTREL=" + std::string(ZENTREL_BIN) + " VAR=Temp RES=0.25 OUT=" + out + " TILES=3 bash " + kSourceDir +
                                             "/scripts/cluster/raster-array.sbatch merge 2>&1; echo exit=$?");
     ASSERT_NE(merge.find("exit=0"), std::string::npos) << merge;
     const Surface joined = readSurface(out + ".tif");
@@ -153,6 +152,49 @@ TEST_F(RasterCommand, StripsJoinedGiveExactlyTheCellsOfTheSingleRun) {
     EXPECT_EQ(joined.descriptions, w.descriptions);
     EXPECT_EQ(joined.metadata, w.metadata);  // units, periods, quantities, source, settings, ...
     EXPECT_FALSE(std::filesystem::exists(out + ".strip-0001-of-0003.tif"));
+}
+
+// A strip of another run joined among the strips of one: the join (the command and the script)
+// refuses it by name instead of writing a mosaic labelled from the first strip.
+TEST_F(RasterCommand, StripOfAnotherRunIsRefusedByTheJoinNamingIt) {
+    TempFolder folder("cli-raster-strangers");
+    const std::string common = " --quantities best --quiet ";
+    const auto strip = [&](const std::string& name, const std::string& args, const std::string& tile) {
+        runCliOk("raster" + common + args + " --tile " + tile + " -o " + folder.file(name));
+        return folder.file(name);
+    };
+    const std::string run = "--var Temp --bbox 5,44,9,47 --res 0.25 --period 1";
+    const std::string first = strip("1.tif", run, "1/2"), second = strip("2.tif", run, "2/2");
+    const std::pair<std::string, std::string> strangers[] = {
+        {strip("shifted.tif", "--var Temp --bbox 5.25,44,9.25,47 --res 0.25 --period 1", "2/2"), "tile_grid differ"},
+        {strip("coarser.tif", "--var Temp --bbox 5,44,9,47 --res 0.5 --period 1", "2/2"), "tile_grid differ"},
+        {strip("tmax.tif", "--var Tmax --bbox 5,44,9,47 --res 0.25 --period 1", "2/2"), "variable"},
+        {strip("described.tif", run + " --method described", "2/2"), "method"},
+        {strip("july.tif", "--var Temp --bbox 5,44,9,47 --res 0.25 --period 7", "2/2"), "period"},
+        {first, "both strip 1"}};
+    const std::string out = folder.file("out.tif");
+    std::vector<std::pair<std::string, std::function<std::string(const std::string&)>>> joins = {
+        {"zentrel raster --merge", [&](const std::string& strips) {
+             const CliResult r = runCli("raster --merge " + strips + " -o " + out);
+             return r.err + "exit=" + std::to_string(r.code) + "\n";
+         }}};
+    if (shellOutput("/usr/bin/python3 -c 'import osgeo.gdal' 2>&1; echo $?") == "0\n")
+        joins.push_back({"merge-tiles.py", [&](const std::string& strips) {
+                             return shellOutput("/usr/bin/python3 " + kSourceDir + "/scripts/merge-tiles.py " + out + " " + strips +
+                                                " 2>&1; echo exit=$?");
+                         }});
+    for (const auto& [name, join] : joins) {
+        for (const auto& [stranger, why] : strangers) {
+            const std::string said = join(first + " " + stranger);
+            EXPECT_NE(said.find(stranger + " "), std::string::npos) << name << ": " << said;
+            EXPECT_NE(said.find(why), std::string::npos) << name << ": " << said;
+            EXPECT_EQ(said.substr(said.size() - 7), "exit=1\n") << name << ": " << said;
+            EXPECT_FALSE(std::filesystem::exists(out)) << name << ": " << stranger;
+        }
+        EXPECT_NE(join(second + " " + first).find("exit=0"), std::string::npos) << name;
+        EXPECT_EQ(readSurface(out).values.size(), readSurface(first).values.size() + readSurface(second).values.size()) << name;
+        std::filesystem::remove(out);
+    }
 }
 
 TEST_F(RasterCommand, NetCdfReadsBackWithTheGeoTiffsValuesAndCoordinates) {
@@ -262,7 +304,8 @@ TEST(RasterClusterScript, ArrayTaskRunsItsStripAndSubmitChainsTheMerge) {
     EXPECT_NE(submit.find("exit=0"), std::string::npos) << submit;
     const std::string asked = readFile(folder.file("asked"));
     for (const std::string& said :
-         {"--array=1-8 --export=ALL " + script + " strip", std::string("--dependency=afterok:4711"), script + " merge"})
+         {"--array=1-8 --export=ALL " + script + " strip", std::string("--dependency=afterok:4711 --kill-on-invalid-dep=yes"),
+          script + " merge"})
         EXPECT_NE(asked.find(said), std::string::npos) << said << "\n" << asked;
     EXPECT_NE(shellOutput("bash " + script + " 2>&1; echo exit=$?").find("exit=2"), std::string::npos);
 }

@@ -47,7 +47,7 @@ TEST(UsageErrors, ExitTwoWithAMessageNamingTheProblemAndNothingWritten) {
         {b + "--threads 40000", "zentrel: --threads: \"40000\" lies outside 0.."},
         {b + "--threads -3", "zentrel: --threads: \"-3\" lies outside 0.."},
         {r + "--threads -3", "zentrel: --threads: \"-3\" lies outside 0.."},
-        {"validate --folds 1e9", "zentrel: --folds: \"1e9\" is not a whole number; give one in 2.."},
+        {"validate --folds 1e9", "zentrel: --folds: \"1e9\" lies outside 2.."}, {"validate --folds 2.5", "zentrel: --folds: \"2.5\" is not a whole number; give one in 2.."},
         {"validate --worst -5", "zentrel: --worst: \"-5\" lies outside 0.."},
         // batch
         {"batch --grid 9,11,0,44,46,1 --out OUT", "zentrel: "},

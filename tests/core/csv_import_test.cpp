@@ -77,3 +77,20 @@ TEST(CsvValueChecks, ImpossibleAltitudesNonNumbersAndValuesBeyondThePlausibleRan
         EXPECT_EQ(r.problems.empty(), kept) << variable << " " << value;
     }
 }
+
+// A daily maximum below the daily minimum cannot be measured: both rows of such a station go,
+// while a station whose maximum equals its minimum, and another station's rows, stay.
+TEST(CsvValueChecks, StationWithTmaxBelowTminInAnyMonthLosesBothRowsNamingLinesAndMonth) {
+    const auto rowOf = [](const std::string& id, const std::string& variable, const std::string& march) {
+        return id + ",N,XX,41,12,100," + variable + ",1,2," + march + ",4,5,6,7,8,9,10,11,12\n";
+    };
+    const ImportReport r = importCsvText(kHead + rowOf("A", "Tmax", "3") + rowOf("A", "Tmin", "8") + rowOf("B", "Tmax", "3") +
+                                             rowOf("B", "Tmin", "3") + rowOf("C", "Tmin", "9") + rowOf("A", "Temp", "5"),
+                                         "x.csv");
+    EXPECT_EQ(r.problems, std::vector<std::string>{"x.csv, lines 2 and 3, field 10 (mar): station \"A\" has a Tmax of 3 below its "
+                                                   "Tmin of 8; both rows are dropped."});
+    ASSERT_EQ(std::pair(r.sources[Tmax].size(), r.sources[Tmin].size()), std::pair(1ul, 2ul));
+    EXPECT_EQ(r.sources[Tmax][0].id + r.sources[Tmin][0].id + r.sources[Tmin][1].id, "BBC");
+    EXPECT_EQ(std::pair(r.lists[Tmax].size(), r.lists[Temp].size()), std::pair(1ul, 1ul));
+    EXPECT_EQ(std::pair(r.tally[Tmax].stationsKept, r.tally[Tmin].dropped.at("rows with Tmax below Tmin")), std::pair(1, 1L));
+}

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "data/database_replace.h"
+#include "data/station_database.h"
 #include "error.h"
 #include "fixture.h"
 
@@ -53,4 +54,28 @@ TEST(DatabaseReplace, NewDatabaseKeepsOtherFilesButNotTheDemonstrationMarker) {
     parent.write("file", "not a folder");
     EXPECT_THROW(replaceStationDatabase(parent.file("file"), listsOf(1, 1)), Error);
     EXPECT_EQ(readFile(parent.file("file")), "not a folder");
+}
+
+// A database object that read some files of the old folder never reads the rest from the new
+// one: an estimate would mix two databases. It says so (its caller starts again), and a refresh
+// takes the new folder whole.
+TEST(DatabaseReplace, DatabaseObjectRefusesToReadOnAcrossAnExchangeUntilRefreshed) {
+    TempFolder parent("dbrep-object");
+    const std::string db = parent.file("db");
+    replaceStationDatabase(db, listsOf(2, 1));
+    StationDatabase database(db);
+    EXPECT_EQ(database.file("max.txt")->size(), 2u);
+    replaceStationDatabase(db, listsOf(3, 2));
+    try {
+        database.file("min.txt");
+        ADD_FAILURE() << "min.txt was read from the new database after max.txt from the old one";
+    } catch (const DatabaseReplaced& e) {
+        EXPECT_NE(std::string(e.what()).find("The data folder " + db + " was replaced"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(database.file("max.txt")->size(), 2u) << "what was read stays as read";
+    const uint64_t before = database.generation();
+    EXPECT_GE(database.refresh(), 1);
+    EXPECT_NE(database.generation(), before);
+    EXPECT_EQ(database.file("max.txt")->size(), 3u);
+    EXPECT_EQ(database.file("min.txt")->size(), 3u);
 }

@@ -2,12 +2,17 @@
 // both hemispheres; its thresholds, limits and one climate per place tested at their edges.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
+#include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "data/station_database.h"
 #include "data/station_writer.h"
 #include "data/terrain.h"
+#include "error.h"
 #include "engine/engine.h"
 #include "fixture.h"
 #include "kriging/kriging.h"
@@ -260,13 +265,16 @@ TEST_F(KrigingPinned, DerivedTerrainFileWithBytesAddedOrCutOrOfAnotherRasterIsDe
     ASSERT_TRUE(intact.fromFile());
     const std::string bytes = readFile(folder_->file(TerrainCovariates::kFileName));
     std::string otherMagic = bytes;
-    otherMagic[6] = '2';
+    otherMagic[6] = '1';
+    // The header (magic and two checksums) intact, every grid zeroed.
+    std::string zeroed = bytes.substr(0, 24) + std::string(bytes.size() - 24, '\0');
     const std::string raster = readFile(folder_->file(kTerrainFileName));
     std::string otherRaster = raster;
     otherRaster[0] = 0;  // one cell in the far north changes
     struct Case { const char* what; std::string raster, file; };
     const Case cases[] = {{"one byte added", raster, bytes + '\0'}, {"one byte cut", raster, bytes.substr(0, bytes.size() - 1)},
-                          {"a header of another version", raster, otherMagic}, {"made from another raster", otherRaster, bytes}};
+                          {"a header of another version", raster, otherMagic}, {"made from another raster", otherRaster, bytes},
+                          {"its grids zeroed under an intact header", raster, zeroed}};
     TempFolder other("kriging-terrain-file");
     for (const Case& c : cases) {
         other.write(kTerrainFileName, c.raster);
@@ -280,6 +288,62 @@ TEST_F(KrigingPinned, DerivedTerrainFileWithBytesAddedOrCutOrOfAnotherRasterIsDe
                 << c.what << " at " << lon << ", " << lat;
         }
     }
+}
+
+TEST_F(KrigingPinned, DerivedTerrainFileReplacedByAFolderFifoOrDeviceIsRefusedByNameWithoutBlocking) {
+    TempFolder other("kriging-terrain-special");
+    other.write(kTerrainFileName, readFile(folder_->file(kTerrainFileName)));
+    const std::string path = other.file(TerrainCovariates::kFileName);
+    struct Case { const char* what; std::function<void()> make; const char* kind; };
+    const Case cases[] = {{"a folder", [&] { std::filesystem::create_directory(path); }, "a folder"},
+                          {"a FIFO", [&] { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }, "a FIFO"},
+                          {"a link to /dev/zero", [&] { std::filesystem::create_symlink("/dev/zero", path); }, "a device"}};
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(path);
+        c.make();
+        try {
+            const TerrainCovariates t(other.str());
+            ADD_FAILURE() << c.what << " was accepted";
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()), "The terrain grids file " + path + " is not a regular file but " + c.kind + ".") << c.what;
+        }
+    }
+}
+
+TEST_F(KrigingPinned, HugeSparseTerrainFileIsDerivedAnewWithoutReadingIt) {
+    TempFolder other("kriging-terrain-huge");
+    other.write(kTerrainFileName, readFile(folder_->file(kTerrainFileName)));
+    const std::string path = other.file(TerrainCovariates::kFileName);
+    other.write(TerrainCovariates::kFileName, readFile(folder_->file(TerrainCovariates::kFileName)));
+    std::filesystem::resize_file(path, uint64_t{64} << 30);  // 64 GB of holes after the grids
+    const TerrainCovariates t(other.str());
+    EXPECT_FALSE(t.fromFile());
+    const TerrainAround a = t.at(15.0f, 45.0f), b = TerrainCovariates(folder_->str()).at(15.0f, 45.0f);
+    EXPECT_EQ(a.mean50, b.mean50);
+    EXPECT_EQ(a.sea100, b.sea100);
+}
+
+// A process that keeps running while the raster of its folder is replaced (by an import, or by
+// hand) must not go on estimating from the old raster's terrain.
+TEST_F(KrigingPinned, RasterReplacedInTheSameFolderReachesTheNextDatabasesEstimates) {
+    TempFolder other("kriging-terrain-replaced");
+    std::filesystem::copy(folder_->path(), other.path(), std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+    const ProgramSettings s;
+    const Location inland{"", 15.0f, 45.0f, 400};
+    const auto before = [&] {
+        Engine engine(s, other.str(), std::make_shared<StationDatabase>(other.str()));
+        return engine.Run(Temp, inland);
+    }();
+    // The same stations over a raster whose northern land is all sea except the stations' cells.
+    std::string raster = readFile(other.file(kTerrainFileName));
+    for (size_t i = 0; i < raster.size(); ++i) raster[i] = '\xff';
+    std::filesystem::remove(other.file(TerrainCovariates::kFileName));
+    other.write(kTerrainFileName, raster);
+    Engine engine(s, other.str(), std::make_shared<StationDatabase>(other.str()));
+    const auto after = engine.Run(Temp, inland);
+    Engine fresh(s, other.str(), std::make_shared<StationDatabase>(other.str()));
+    EXPECT_NE(before.result.Best[1], after.result.Best[1]);
+    EXPECT_EQ(after.result.Best[1], fresh.Run(Temp, inland).result.Best[1]);
 }
 
 namespace {

@@ -4,6 +4,7 @@
 import math
 import os
 import shutil
+import warnings
 from pathlib import Path
 
 import numpy as np
@@ -342,3 +343,37 @@ def test_WildArgumentsToEveryEntryPointGiveAValueErrorOrAPhysicalResult(db):
             assert names_argument(error, wild_names), (error, wild_names)
         except zentrel.DataError as error:
             pytest.fail(f"{error} for {args}")
+
+
+# One rule for numbers, as on the command line: any int or float of a whole value for a count
+# (20 and 20.0), never the text of a number nor True and False, which Python counts as 1 and 0.
+@pytest.mark.parametrize("call, name", [
+    (lambda db: db.estimate(12.48, 41.9, max_stat="20.0"), "max_stat"),
+    (lambda db: db.estimate(12.48, 41.9, max_stat=True), "max_stat"),
+    (lambda db: db.estimate(12.48, 41.9, pow_exp="1"), "pow_exp"),
+    (lambda db: db.estimate(12.48, 41.9, neighb_alt="1"), "neighb_alt"),
+    (lambda db: db.estimate(True, 41.9), "lon"),
+    (lambda db: db.estimate(12.48, 41.9, alt=False), "alt"),
+])
+def test_TextsAndTruthValuesAreNoNumbers(db, call, name):
+    with pytest.raises(ValueError, match=f"^{name} must be "):
+        call(db)
+
+
+def test_SwitchesTakeTruthValues(db):
+    np.testing.assert_array_equal(db.estimate(12.48, 41.9, alt_corr=True).best, db.estimate(12.48, 41.9, alt_corr=1).best)
+
+
+@pytest.mark.parametrize("values", [np.array([12.5 + 0j]), np.array([True]), np.array(["12.5"])])
+def test_ArraysOfComplexTruthOrTextValuesAreRefusedWithoutNumpysWarning(db, values):
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        with pytest.raises(ValueError, match="^lons must be an array of "):
+            db.estimate_many(values, [41.9])
+
+
+def test_FolderWithoutStationsIsRefusedWhenOpened(tmp_path):
+    (tmp_path / "empty").mkdir()
+    with pytest.raises(zentrel.DataError, match="holds the normals of no variable") as caught:
+        zentrel.Database(tmp_path / "empty")
+    assert str(tmp_path / "empty") in str(caught.value)

@@ -3,10 +3,12 @@
 
 #include <fmt/format.h>
 
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -89,6 +91,43 @@ bool parseNumber(const std::string& text, float& out) {
     return true;
 }
 
+// A station whose daily maximum lies below its daily minimum in some month breaks physics: one
+// of its two rows is wrong, and no one can say which. Both rows are dropped, so that no
+// estimate ends with a maximum below its minimum. `lines` holds the line of each kept row.
+void dropCrossedExtremes(ImportReport& report, const std::array<std::vector<long>, kVariableCount>& lines,
+                         const std::string& file) {
+    const size_t tmax = static_cast<size_t>(Tmax), tmin = static_cast<size_t>(Tmin);
+    std::map<std::string, size_t> minRow;
+    for (size_t j = 0; j < report.sources[tmin].size(); ++j) minRow.emplace(report.sources[tmin][j].id, j);
+    std::set<size_t> dropMax, dropMin;
+    for (size_t i = 0; i < report.sources[tmax].size(); ++i) {
+        const auto it = minRow.find(report.sources[tmax][i].id);
+        if (it == minRow.end()) continue;
+        const Station &hi = report.lists[tmax][i], &lo = report.lists[tmin][it->second];
+        for (int m = 1; m <= 12; ++m) {
+            const size_t k = static_cast<size_t>(m);
+            if (hi.Data[k] >= lo.Data[k]) continue;
+            report.problems.push_back(fmt::format(
+                "{}, lines {} and {}, field {} ({}): station \"{}\" has a Tmax of {} below its Tmin of {}; both rows are dropped.",
+                file, lines[tmax][i], lines[tmin][it->second], 7 + m, kFieldNames[6 + m], report.sources[tmax][i].id, hi.Data[k],
+                lo.Data[k]));
+            dropMax.insert(i);
+            dropMin.insert(it->second);
+            break;
+        }
+    }
+    auto drop = [&](size_t v, const std::set<size_t>& rows) {
+        for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+            report.lists[v].erase(report.lists[v].begin() + static_cast<long>(*it));
+            report.sources[v].erase(report.sources[v].begin() + static_cast<long>(*it));
+            report.tally[v].stationsKept--;
+            report.tally[v].dropped["rows with Tmax below Tmin"]++;
+        }
+    };
+    drop(tmax, dropMax);
+    drop(tmin, dropMin);
+}
+
 }  // namespace
 
 bool parseYears(const std::string& text, int& out) {
@@ -101,6 +140,7 @@ bool parseYears(const std::string& text, int& out) {
 
 ImportReport importCsvText(std::string_view text, const std::string& file) {
     ImportReport report;
+    std::array<std::vector<long>, kVariableCount> lines;  // of each kept row
     std::set<std::pair<std::string, int>> seen;
     std::vector<std::string> fields;
     bool firstRow = true;
@@ -220,8 +260,10 @@ ImportReport importCsvText(std::string_view text, const std::string& file) {
         }
         report.lists[static_cast<size_t>(variable)].push_back(std::move(s));
         report.sources[static_cast<size_t>(variable)].push_back(std::move(source));
+        lines[static_cast<size_t>(variable)].push_back(lineNumber);
         tally.stationsKept++;
     });
+    dropCrossedExtremes(report, lines, file);
     return report;
 }
 

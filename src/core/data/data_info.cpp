@@ -307,6 +307,14 @@ bool holdsVariable(const std::string& folder, int variable) {
     return false;
 }
 
+bool holdsAnyStationFile(const std::string& folder) {
+    std::error_code ec;
+    for (int v = 0; v < kVariableCount; ++v)
+        for (const std::string& name : stationFilesOf(v))
+            if (fs::exists(fs::symlink_status(fs::path(folder) / name, ec)) && holdsVariable(folder, v)) return true;
+    return false;
+}
+
 std::string missingVariableMessage(int variable) {
     return fmt::format("this station database holds no {} normals", kVariableNames[static_cast<size_t>(variable)]);
 }

@@ -75,6 +75,11 @@ std::string formatExcludedInfoJson(const std::string& folder);
 /// report).
 bool holdsVariable(const std::string& folder, int variable);
 
+/// True when the folder has a station file of some variable that holds stations (or that is
+/// there but not a regular file, for the loader to refuse): false for a folder without any
+/// station file, where there is nothing to estimate from.
+bool holdsAnyStationFile(const std::string& folder);
+
 /// "this station database holds no Wind normals"
 std::string missingVariableMessage(int variable);
 

@@ -1,6 +1,8 @@
 // In-memory station files with change detection.
 #include "data/station_database.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
 #include <unordered_set>
@@ -15,6 +17,13 @@ namespace zentrel {
 namespace fs = std::filesystem;
 
 namespace {
+// The folder's device and inode: an import exchanges the whole folder for a new one.
+std::pair<unsigned long long, unsigned long long> folderIdentity(const std::string& folder) {
+    struct stat st{};
+    if (::stat(folder.c_str(), &st) != 0) return {0, 0};
+    return {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
+}
+
 bool statFile(const fs::path& path, long long& size, long long& mtime) {
     std::error_code ec;
     const auto s = fs::file_size(path, ec);
@@ -40,7 +49,8 @@ uint64_t StationDatabase::nextGeneration() {
     return counter.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
-StationDatabase::StationDatabase(std::string dataFolder) : folder_(std::move(dataFolder)) {}
+StationDatabase::StationDatabase(std::string dataFolder)
+    : folder_(std::move(dataFolder)), folderId_(folderIdentity(folder_)) {}
 
 std::shared_ptr<const std::vector<Station>> StationDatabase::file(const std::string& name) const {
     {
@@ -53,6 +63,17 @@ std::shared_ptr<const std::vector<Station>> StationDatabase::file(const std::str
     statFile(path, entry.size, entry.mtime);
     StationTable table;
     ReadStationFile(path.string(), table);  // throws for a missing or malformed file
+    // Checked after the read: a file read from the new folder, or the old folder's files read
+    // before it and the new one's after, would mix two databases in one estimate.
+    std::pair<unsigned long long, unsigned long long> began;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        began = folderId_;
+    }
+    if (folderIdentity(folder_) != began)
+        throw DatabaseReplaced("The data folder " + folder_ +
+                               " was replaced by another database (an import) while it was read; nothing was estimated "
+                               "from a mixture of the two. Run again.");
     entry.stations = std::make_shared<const std::vector<Station>>(std::move(table.stations));
     std::lock_guard<std::mutex> lock(mutex_);
     auto [it, inserted] = files_.emplace(name, std::move(entry));
@@ -297,6 +318,15 @@ int StationDatabase::refresh() {
     std::lock_guard<std::mutex> lock(mutex_);
     originsRead_ = false;  // stationOriginsOf reads the table again only when it changed
     int dropped = 0;
+    // A folder exchanged by an import: every file is read again, from the new folder only.
+    if (const auto now = folderIdentity(folder_); now != folderId_) {
+        dropped = static_cast<int>(files_.size());
+        files_.clear();
+        sourcesKept_.clear();
+        folderId_ = now;
+        generation_.store(nextGeneration(), std::memory_order_release);
+        return dropped;
+    }
     for (auto it = files_.begin(); it != files_.end();) {
         long long size = 0, mtime = 0;
         const bool present = statFile(fs::path(folder_) / it->first, size, mtime);

@@ -14,6 +14,7 @@
 
 #include "base/geometry.h"  // SpherePoint: pure spherical arithmetic
 #include "data/station_file.h"
+#include "error.h"
 #include "data/station_origins.h"
 
 namespace zentrel {
@@ -35,6 +36,14 @@ private:
     std::vector<std::pair<float, float>> positions_;  // sorted
 };
 
+/// The data folder was exchanged for another (an import switched a new database in) while a
+/// database object read its files: what it read before and after come from two databases. A
+/// caller that can start again on a new object does so; the message says to run again.
+class DatabaseReplaced : public Error {
+public:
+    using Error::Error;
+};
+
 /// Thread-safe: many engines may share one database. Files are read on first use; refresh()
 /// drops every file whose size or modification time changed (or that vanished), so the next
 /// query reads it again (or reports it missing).
@@ -44,7 +53,8 @@ public:
 
     const std::string& folder() const { return folder_; }
 
-    /// The stations of one file of the folder, parsed once. Throws Error like ReadStationFile.
+    /// The stations of one file of the folder, parsed once. Throws Error like ReadStationFile,
+    /// and DatabaseReplaced when the folder is no longer the one this object began to read.
     std::shared_ptr<const std::vector<Station>> file(const std::string& name) const;
 
     /// Same table as zentrel::LoadCandidates on the files, including the 30000 limit. The
@@ -114,6 +124,7 @@ private:
         long long mtime = 0;
     };
     std::string folder_;
+    std::pair<unsigned long long, unsigned long long> folderId_;  // device and inode when made or refreshed (mutex_)
     mutable std::mutex mutex_;
     mutable std::map<std::string, Entry> files_;
     std::atomic<uint64_t> generation_{nextGeneration()};

@@ -2,6 +2,8 @@
 // their global and local coefficient fits, and the estimate of one location.
 #include "kriging/kriging.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -10,6 +12,7 @@
 #include <mutex>
 
 #include "data/station_database.h"
+#include "data/terrain.h"
 #include "kriging/model_file.h"
 #include "neighbours/neighbour_search.h"
 
@@ -403,15 +406,36 @@ std::vector<KrigingRow> buildRows(const KrigingModel& model, const ProgramSettin
     return rows;
 }
 
+// The folder with the identity of its raster and derived grids (device, inode, size, change
+// time): a raster replaced in the same folder, by an import or by hand, is read anew.
+std::string terrainKey(const std::string& folder) {
+    std::string key = folder;
+    for (const char* name : {kTerrainFileName, TerrainCovariates::kFileName}) {
+        struct stat st{};
+        if (::stat((folder + "/" + name).c_str(), &st) != 0) {
+            key += "|-";
+            continue;
+        }
+        key += "|" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" +
+               std::to_string(st.st_ctim.tv_sec) + "." + std::to_string(st.st_ctim.tv_nsec) + ":" +
+               std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+    }
+    return key;
+}
+
 std::shared_ptr<const TerrainCovariates> terrainOf(const std::string& folder) {
     Shared& sh = shared();
+    const std::string key = terrainKey(folder);
     {
         std::lock_guard lock(sh.mutex);
-        if (auto it = sh.terrain.find(folder); it != sh.terrain.end()) return it->second;
+        if (auto it = sh.terrain.find(key); it != sh.terrain.end()) return it->second;
     }
     auto made = std::make_shared<const TerrainCovariates>(folder);
     std::lock_guard lock(sh.mutex);
-    return sh.terrain.emplace(folder, made).first->second;
+    // One raster per folder is kept: the grids of a replaced one are dropped with their key.
+    for (auto it = sh.terrain.begin(); it != sh.terrain.end();)
+        it = it->first.compare(0, folder.size() + 1, folder + "|") == 0 ? sh.terrain.erase(it) : std::next(it);
+    return sh.terrain.emplace(key, made).first->second;
 }
 
 std::shared_ptr<const StationDatabase> databaseOf(const std::string& folder, std::shared_ptr<const StationDatabase> given) {

@@ -2,15 +2,21 @@
 // and the derived file that keeps them.
 #include "kriging/terrain_covariates.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <new>
 
 #include "data/terrain.h"
 #include "error.h"
 #include "files/output_file.h"
+#include "files/read_file.h"
 
 namespace zentrel {
 
@@ -19,7 +25,10 @@ constexpr int W = kTerrainColumns, H = kTerrainRows;  // 5' cells, rows north to
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kCellKm = 6371.0 * kPi / H;          // 5' of latitude, about 9.26 km
 constexpr uint8_t kWater = 255;
-constexpr char kMagic[8] = {'Z', 'K', 'T', 'E', 'R', 'R', '1', '\n'};
+// Layout: the magic (8 bytes), the checksum of the raster the grids come from, the checksum of
+// the payload, then the payload: the grids in the order of serialise(), this machine's byte order.
+constexpr char kMagic[8] = {'Z', 'K', 'T', 'E', 'R', 'R', '2', '\n'};
+constexpr size_t kHeader = sizeof kMagic + 2 * sizeof(uint64_t);
 
 // A coarser grid of blocks of b x b cells.
 struct Coarse {
@@ -41,10 +50,43 @@ float altitudeOf(uint8_t byte) {
     return isSea ? 0.0f : a;
 }
 
-uint64_t fnv1a(const std::vector<uint8_t>& bytes) {
+uint64_t fnv1a(const uint8_t* bytes, size_t n) {
     uint64_t h = 1469598103934665603ULL;
-    for (uint8_t b : bytes) h = (h ^ b) * 1099511628211ULL;
+    for (size_t i = 0; i < n; ++i) h = (h ^ bytes[i]) * 1099511628211ULL;
     return h;
+}
+uint64_t fnv1a(const std::vector<uint8_t>& bytes) { return fnv1a(bytes.data(), bytes.size()); }
+
+// The bytes of the derived file at `path` when it is a regular file of exactly `expected` bytes;
+// "" when it is missing or of another size (a file cut short, or a huge sparse one, is never
+// read into memory). Opened without blocking and checked on the open descriptor, so that a FIFO
+// put in its place cannot hang the estimate; a folder, FIFO, device or socket is refused.
+std::string readDerivedFile(const std::string& path, size_t expected) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return {};
+        requireRegularFile(path, "The terrain grids file");
+        return {};  // unreadable: derived anew, as when it is missing
+    }
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        requireRegularFile(path, "The terrain grids file");
+        throw Error("The terrain grids file " + path + " is not a regular file.");
+    }
+    std::string bytes;
+    if (static_cast<uint64_t>(st.st_size) == expected) {
+        bytes.resize(expected);
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+            if (n <= 0) break;
+            done += static_cast<size_t>(n);
+        }
+        if (done != bytes.size()) bytes.clear();
+    }
+    ::close(fd);
+    return bytes;
 }
 
 // Box means of `cellValue` over a grid of blocks: block sums, then per row prefix sums, then
@@ -180,23 +222,36 @@ void TerrainCovariates::derive() {
     mean50_ = quantise(boxMeans(k15, 50, [&](size_t i) { return static_cast<double>(altitudeOf(raster_[i])); }), 1, 1000);
 }
 
-std::string TerrainCovariates::serialise(uint64_t rasterSum) const {
-    std::string out(kMagic, sizeof kMagic);
-    out.append(reinterpret_cast<const char*>(&rasterSum), sizeof rasterSum);
-    append(out, seaNear_);
-    append(out, sea25_);
-    append(out, mean50_);
-    append(out, sea100_);
-    append(out, sea500_);
-    return out;
+size_t TerrainCovariates::fileSize() {
+    const size_t n5 = static_cast<size_t>(W) * H, n10 = static_cast<size_t>(k10.w) * k10.h, n15 = static_cast<size_t>(k15.w) * k15.h;
+    return kHeader + n5 * sizeof(uint8_t) + n10 * sizeof(uint16_t) + 3 * n15 * sizeof(uint16_t);
 }
 
+std::string TerrainCovariates::serialise(uint64_t rasterSum) const {
+    std::string payload;
+    append(payload, seaNear_);
+    append(payload, sea25_);
+    append(payload, mean50_);
+    append(payload, sea100_);
+    append(payload, sea500_);
+    const uint64_t payloadSum = fnv1a(reinterpret_cast<const uint8_t*>(payload.data()), payload.size());
+    std::string out(kMagic, sizeof kMagic);
+    out.append(reinterpret_cast<const char*>(&rasterSum), sizeof rasterSum);
+    out.append(reinterpret_cast<const char*>(&payloadSum), sizeof payloadSum);
+    return out + payload;
+}
+
+// The header alone says which raster the grids claim to come from; the payload's checksum says
+// that they are still the grids written then (a copy with its grids zeroed or overwritten
+// under an intact header would shift every estimate without a word).
 bool TerrainCovariates::parse(const std::string& in, uint64_t rasterSum) {
-    if (in.size() < sizeof kMagic + 8 || in.compare(0, sizeof kMagic, kMagic, sizeof kMagic) != 0) return false;
-    uint64_t sum = 0;
+    if (in.size() != fileSize() || in.compare(0, sizeof kMagic, kMagic, sizeof kMagic) != 0) return false;
+    uint64_t sum = 0, payloadSum = 0;
     std::memcpy(&sum, in.data() + sizeof kMagic, 8);
-    if (sum != rasterSum) return false;
-    size_t pos = sizeof kMagic + 8;
+    std::memcpy(&payloadSum, in.data() + sizeof kMagic + 8, 8);
+    if (sum != rasterSum || payloadSum != fnv1a(reinterpret_cast<const uint8_t*>(in.data()) + kHeader, in.size() - kHeader))
+        return false;
+    size_t pos = kHeader;
     const size_t n10 = static_cast<size_t>(k10.w) * k10.h, n15 = static_cast<size_t>(k15.w) * k15.h;
     return take(in, pos, seaNear_, raster_.size()) && take(in, pos, sea25_, n10) && take(in, pos, mean50_, n15) &&
            take(in, pos, sea100_, n15) && take(in, pos, sea500_, n15) && pos == in.size();
@@ -209,11 +264,12 @@ TerrainCovariates::TerrainCovariates(const std::string& dataFolder) {
     raster_ = TerrainRaster(from).bytes();
     const uint64_t sum = fnv1a(raster_);
     rasterSum_ = sum;
-    std::ifstream in(from + "/" + kFileName, std::ios::binary | std::ios::ate);
-    if (in) {
-        std::string bytes(static_cast<size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
-        in.seekg(0);
-        fromFile_ = in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())) && parse(bytes, sum);
+    const std::string path = from + "/" + kFileName;
+    try {
+        const std::string bytes = readDerivedFile(path, fileSize());
+        fromFile_ = !bytes.empty() && parse(bytes, sum);
+    } catch (const std::bad_alloc&) {
+        throw Error("The terrain grids file " + path + " is too large to read into memory.");
     }
     if (!fromFile_) derive();
 }

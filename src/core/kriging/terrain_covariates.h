@@ -4,6 +4,7 @@
 // without them (or with grids of another raster) derives them when first needed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,9 +30,11 @@ struct TerrainAround {
 class TerrainCovariates {
 public:
     /// Reads the folder's raster and its derived grids, or derives them (a few seconds) when the
-    /// file is missing, damaged or made from another raster. A folder without a raster (an
-    /// imported database on its own) has no terrain: every point is then unknown (known =
-    /// false). Throws Error naming the raster when it is of the wrong size.
+    /// file is missing, damaged (of another size, or its grids changed: the payload carries a
+    /// checksum) or made from another raster. A folder without a raster (an imported database
+    /// on its own) has no terrain: every point is then unknown (known = false). Throws Error
+    /// naming the raster when it is of the wrong size, and naming the derived file when a
+    /// folder, FIFO, device or socket stands in its place (it is never opened for reading).
     explicit TerrainCovariates(const std::string& dataFolder);
 
     /// Derives the grids of `dataFolder`'s raster and writes them to `path` (replaced whole).
@@ -47,6 +50,9 @@ public:
     bool known() const { return !raster_.empty(); }
     /// Checksum of the elevation raster the grids come from (0 without one).
     uint64_t rasterSum() const { return rasterSum_; }
+
+    /// The size in bytes of a whole derived file.
+    static size_t fileSize();
 
     static constexpr int kMinSeaCells = 3000;
     static constexpr const char* kFileName = "kriging-terrain.bin";
