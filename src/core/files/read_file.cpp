@@ -2,6 +2,7 @@
 #include "files/read_file.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -45,6 +46,17 @@ std::string readRegularFile(const std::string& path, const std::string& what) {
     } catch (const std::length_error&) {
         throw Error(what + " " + path + " is too large to read into memory.");
     }
+}
+
+std::string readBytes(int fd, size_t size) {
+    std::string bytes(size, '\0');
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) return {};
+        done += static_cast<size_t>(n);
+    }
+    return bytes;
 }
 
 }  // namespace zentrel

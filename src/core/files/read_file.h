@@ -18,4 +18,8 @@ std::string readRegularFile(const std::string& path, const std::string& what);
 /// Throws the Error of readRegularFile for a path that exists but is not a regular file.
 void requireRegularFile(const std::string& path, const std::string& what);
 
+/// The first `size` bytes of the open file `fd` (read from where it stands); "" when the file
+/// ends sooner or a read fails.
+std::string readBytes(int fd, size_t size);
+
 }  // namespace zentrel

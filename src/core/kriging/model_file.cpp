@@ -11,6 +11,7 @@
 #include "data/data_info.h"
 #include "data/station_database.h"
 #include "files/output_file.h"
+#include "files/read_file.h"
 #include "source_identity.h"
 
 namespace zentrel {
@@ -72,14 +73,7 @@ std::string readWhole(const std::string& path) {
     struct stat st{};
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<size_t>(st.st_size) >= kHeader &&
         static_cast<size_t>(st.st_size) <= kMaxFileBytes) {
-        bytes.resize(static_cast<size_t>(st.st_size));
-        size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-            if (n <= 0) break;
-            done += static_cast<size_t>(n);
-        }
-        if (done != bytes.size()) bytes.clear();
+        bytes = readBytes(fd, static_cast<size_t>(st.st_size));
     }
     ::close(fd);
     return bytes;

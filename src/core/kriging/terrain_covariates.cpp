@@ -74,17 +74,7 @@ std::string readDerivedFile(const std::string& path, size_t expected) {
         requireRegularFile(path, "The terrain grids file");
         throw Error("The terrain grids file " + path + " is not a regular file.");
     }
-    std::string bytes;
-    if (static_cast<uint64_t>(st.st_size) == expected) {
-        bytes.resize(expected);
-        size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-            if (n <= 0) break;
-            done += static_cast<size_t>(n);
-        }
-        if (done != bytes.size()) bytes.clear();
-    }
+    const std::string bytes = static_cast<uint64_t>(st.st_size) == expected ? readBytes(fd, expected) : std::string();
     ::close(fd);
     return bytes;
 }
