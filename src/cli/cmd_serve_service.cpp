@@ -935,70 +935,80 @@ Reply ServeService::surface(const QueryParams& query) {
     return reply;
 }
 
-Reply ServeService::boundaries() {
-    // The boundary file does not change with the station database: read once.
-    static std::once_flag once;
-    static std::string geojson;
-    static std::string problem;
-    std::call_once(once, [&] {
+namespace {
+// A page asset made once per process from the map files, which do not change with the station
+// database: its bytes, or the problem that kept it from being made (answered as a 500 each time).
+struct MadeOnce {
+    std::once_flag once;
+    std::string bytes;
+    std::string problem;
+};
+template <class Make>
+const MadeOnce& madeOnce(MadeOnce& asset, Make make) {
+    std::call_once(asset.once, [&] {
         try {
-            const std::vector<BnaShape> shapes = readBna((fs::path(folder_) / kBoundaryFileName).string());
-            std::string out = "{\"type\":\"MultiLineString\",\"coordinates\":[";
-            bool firstShape = true;
-            for (const BnaShape& s : shapes) {
-                if (s.Points.size() < 2) continue;
-                out += firstShape ? "[" : ",[";
-                firstShape = false;
-                for (size_t i = 0; i < s.Points.size(); ++i)
-                    out += fmt::format("{}[{:.3f},{:.3f}]", i ? "," : "", s.Points[i].lon, s.Points[i].lat);
-                out += "]";
-            }
-            geojson = out + "]}";
+            asset.bytes = make();
         } catch (const std::exception& e) {
-            problem = e.what();
+            asset.problem = e.what();
         }
     });
-    if (!problem.empty()) return errorReply(500, problem);
-    Reply reply = jsonReply(geojson);
+    return asset;
+}
+}  // namespace
+
+Reply ServeService::boundaries() {
+    static MadeOnce asset;
+    const MadeOnce& geojson = madeOnce(asset, [&] {
+        const std::vector<BnaShape> shapes = readBna((fs::path(folder_) / kBoundaryFileName).string());
+        std::string out = "{\"type\":\"MultiLineString\",\"coordinates\":[";
+        bool firstShape = true;
+        for (const BnaShape& s : shapes) {
+            if (s.Points.size() < 2) continue;
+            out += firstShape ? "[" : ",[";
+            firstShape = false;
+            for (size_t i = 0; i < s.Points.size(); ++i)
+                out += fmt::format("{}[{:.3f},{:.3f}]", i ? "," : "", s.Points[i].lon, s.Points[i].lat);
+            out += "]";
+        }
+        return out + "]}";
+    });
+    if (!geojson.problem.empty()) return errorReply(500, geojson.problem);
+    Reply reply = jsonReply(geojson.bytes);
     reply.contentType = "application/geo+json";
     reply.headers.emplace_back("Cache-Control", "max-age=86400");
     return reply;
 }
 
 Reply ServeService::worldMap() {
-    // The world bitmap as PNG, made once through GDAL's drivers (a fraction of the bitmap's size).
-    static std::once_flag once;
-    static std::string png;
-    static std::string problem;
-    std::call_once(once, [&] {
+    // The world bitmap as PNG, through GDAL's drivers (a fraction of the bitmap's size).
+    static MadeOnce asset;
+    const MadeOnce& png = madeOnce(asset, [&] {
         GDALAllRegister();
         const std::string source = (fs::path(folder_) / "woma.bmp").string();
         GDALDatasetH in = GDALOpen(source.c_str(), GA_ReadOnly);
         GDALDriverH driver = GDALGetDriverByName("PNG");
         if (!in || !driver) {
-            problem = "The world map " + source + " cannot be read.";
             if (in) GDALClose(in);
-            return;
+            throw Error("The world map " + source + " cannot be read.");
         }
-        const std::string name = fmt::format("/vsimem/zentrel-serve-world-{}.png", static_cast<const void*>(&png));
+        const std::string name = fmt::format("/vsimem/zentrel-serve-world-{}.png", static_cast<const void*>(&asset));
         GDALDatasetH out = GDALCreateCopy(driver, name.c_str(), in, FALSE, nullptr, nullptr, nullptr);
         GDALClose(in);
-        if (!out) {
-            problem = "The world map " + source + " cannot be converted.";
-            return;
-        }
+        if (!out) throw Error("The world map " + source + " cannot be converted.");
         GDALClose(out);
         vsi_l_offset length = 0;
         GByte* buffer = VSIGetMemFileBuffer(name.c_str(), &length, TRUE);
-        if (buffer) png.assign(reinterpret_cast<const char*>(buffer), static_cast<size_t>(length));
+        std::string bytes;
+        if (buffer) bytes.assign(reinterpret_cast<const char*>(buffer), static_cast<size_t>(length));
         CPLFree(buffer);
         VSIUnlink(name.c_str());
-        if (png.empty()) problem = "The world map " + source + " cannot be converted.";
+        if (bytes.empty()) throw Error("The world map " + source + " cannot be converted.");
+        return bytes;
     });
-    if (!problem.empty()) return errorReply(500, problem);
+    if (!png.problem.empty()) return errorReply(500, png.problem);
     Reply reply;
     reply.contentType = "image/png";
-    reply.body = png;
+    reply.body = png.bytes;
     reply.headers.emplace_back("Cache-Control", "max-age=86400");
     return reply;
 }

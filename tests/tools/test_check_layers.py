@@ -3,9 +3,9 @@ import importlib.util
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
-spec = importlib.util.spec_from_file_location("check_layers", ROOT / "scripts" / "check-layers.py")
-check_layers = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(check_layers)
+module_source = importlib.util.spec_from_file_location("check_layers", ROOT / "scripts" / "check-layers.py")
+check_layers = importlib.util.module_from_spec(module_source)
+module_source.loader.exec_module(check_layers)
 
 
 def test_core_includes_point_only_downwards():
