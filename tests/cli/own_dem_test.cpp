@@ -10,7 +10,9 @@
 
 #include <cmath>
 #include <functional>
+#include <map>
 #include <numeric>
+#include <sstream>
 
 #include "cli_fixture.h"
 #include "core/maps_test_util.h"
@@ -123,4 +125,39 @@ TEST_F(OwnDem, AThirtySecondMapOfMontBlancOnTheModelsGridFollowsItsReliefCellByC
     // summit's cells reach the limit of their neighbours' envelope).
     EXPECT_GT(flatShare(coarse), 0.6);
     EXPECT_LT(flatShare(own), 0.2);
+}
+
+// A batch run takes each location's altitude from the user's model where it covers the place,
+// from the elevation raster beyond it, and from the location list without --dem.
+TEST_F(OwnDem, ABatchRunTakesItsAltitudesFromTheModelAndTheRasterBeyondIt) {
+    TempFolder folder("cli-dem-batch");
+    const double cell = 1.0 / 120;
+    const std::string dem = folder.file("mont-blanc.tif");
+    writeDem(dem, 48, 36, {6.7, cell, 0, 46.0, 0, -cell}, 4326, montBlanc);
+    folder.write("places.dat", "6.865,45.833,100,Summit\n8.5,47.0,100,Beyond\n");
+    const std::string list = folder.file("places.dat");
+    const auto altitudes = [&](const std::string& extra) {
+        const std::string out = folder.file("out" + std::to_string(extra.size()) + ".csv");
+        runCliOk("batch --locations " + list + " --format vesk --vars Temp --out " + out + extra);
+        std::map<std::string, double> alt;
+        std::istringstream lines(readFile(out));
+        std::string line;
+        while (std::getline(lines, line))
+            for (const char* name : {"Summit", "Beyond"})
+                if (line.find(name) != std::string::npos) {
+                    // "name", lon, lat, alt, ...: the fourth field
+                    std::istringstream fields(line);
+                    std::string field;
+                    for (int k = 0; k < 4 && std::getline(fields, field, ','); ++k) {}
+                    alt[name] = std::stod(field);
+                }
+        return alt;
+    };
+    const auto listed = altitudes(""), raster = altitudes(" --dem"), own = altitudes(" --dem " + dem);
+    ASSERT_EQ(own.size(), 2u);
+    EXPECT_EQ(listed.at("Summit"), 100);
+    // The model's pixel (column 19, row 20: its centre at 6.8625 E, 45.8292 N), not the list's 100 m.
+    EXPECT_NEAR(own.at("Summit"), montBlanc(6.7 + 19.5 * cell, 46.0 - 20.5 * cell), 1);
+    EXPECT_GT(std::fabs(own.at("Summit") - raster.at("Summit")), 300);  // the 5-minute raster smooths the summit
+    EXPECT_EQ(own.at("Beyond"), raster.at("Beyond"));  // outside the model: the raster's
 }

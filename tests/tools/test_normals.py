@@ -3,7 +3,7 @@ import math
 
 import pytest
 
-from tools.normals import dwd, jma_world, merge, neighbours, period, qc, wind, wmo
+from tools.normals import climat, dwd, jma_world, merge, neighbours, period, qc, wind, wmo
 from tools.normals.model import Normal, Station
 from tools.normals.penman import monthly_pet, wind_at_2m
 from tools.normals.sunshine import sunshine_fraction
@@ -169,6 +169,23 @@ class TestOneStationPerPlace:
         assert chosen["Temp"][0] is b
 
 
+    def test_a_station_without_height_takes_the_station_lists(self, tmp_path):
+        listing = tmp_path / "stations.txt"
+        listing.write_text("WMO-Station ID; StationName; Latitude; Longitude; Height; Country\n"
+                           "63450; Addis Abeba; 08.98; 38.80; 2354; Ethiopia\n"
+                           "63451; Nowhere; 09.50; 38.00; ; Ethiopia\n")
+        listed, problems = climat.read_station_list(listing)
+        assert problems == [] and listed["63450"][4] == 2354 and listed["63451"][4] is None
+        jma = station("63450", 38.75, 9.03, None, "JMA world", "63450", Prec=[100.0] * 12)
+        assert merge.listed_altitude(jma, listed) == 2354
+        unheard = station("63451", 38.0, 9.5, None, "JMA world", "63451", Prec=[100.0] * 12)
+        assert merge.listed_altitude(unheard, listed) is None
+        # A station's own height is never replaced; a station without number takes none.
+        own = station("63450", 38.75, 9.03, 2360, "WMO", "63450", Prec=[100.0] * 12)
+        nameless = station("JMA-9", 38.8, 8.98, None, "JMA world", None, Prec=[100.0] * 12)
+        assert merge.listed_altitude(own, listed) is None and merge.listed_altitude(nameless, listed) is None
+
+
 class TestPeriodOffsets:
     def pairs(self, n, lon=10.0, lat=50.0, variable="Temp", delta=0.3):
         base = [10.0] * 12
@@ -268,6 +285,14 @@ class TestNeighbours:
         flags = neighbours.read_flags(path, {("Temp", 10.12, 50.57): [("A1", 10.12345, 50.56781)],
                                              ("Temp", 11.0, 51.0): [("B1", 11.0, 51.0)]})
         assert list(flags) == [("A1", "Temp")]
+
+    def test_only_a_station_with_another_near_it_can_be_contradicted(self):
+        # Walvis Bay 255 km from the nearest station of its variable; two stations 45 km apart;
+        # the same at 55 km (beyond CONTRADICT_KM); one point twice at one place.
+        km = 1 / 111.19
+        points = [(14.65, -22.98), (17.1, -22.57), (10.0, 50.0), (10.0, 50.0 + 45 * km), (30.0, 0.0),
+                  (30.0, 55 * km), (0.0, 0.0), (0.0, 0.0)]
+        assert neighbours.contradicted(points) == {2, 3, 6, 7}
 
 
 def test_distance_of_a_degree_of_latitude():

@@ -44,7 +44,9 @@ def read_climat(path):
 
 
 def read_station_list(path):
-    """WMO number -> (name, country, lon, lat) of the CLIMAT station list (semicolon table, header first)."""
+    """WMO number -> (name, country, lon, lat, alt) of the CLIMAT station list (semicolon table, header first).
+
+    alt is None where the list gives no height."""
     path = Path(path)
     out, problems = {}, []
     with open(path, encoding="utf-8", errors="replace") as f:
@@ -59,8 +61,9 @@ def read_station_list(path):
                     raise InputError(path, line, f"{len(fields)} fields, expected 6.")
                 lat = number(fields[2], path, line, 3, "Latitude")
                 lon = number(fields[3], path, line, 4, "Longitude")
+                alt = number(fields[4], path, line, 5, "Height", ("", "-999", "9999"))
             except InputError as e:
                 problems.append(e)
                 continue
-            out.setdefault(fields[0], (fields[1], fields[5], lon, lat))
+            out.setdefault(fields[0], (fields[1], fields[5], lon, lat, alt))
     return out, problems

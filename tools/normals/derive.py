@@ -119,7 +119,7 @@ class Derivation:
 
     # --- one station per place ---
     def merge(self):
-        reference = {k: (lon, lat) for k, (name, country, lon, lat) in self.climat_list.items()}
+        reference = {k: (lon, lat) for k, (name, country, lon, lat, alt) in self.climat_list.items()}
         everyone = self.composites + self.wind_alone + self.jma_world + self.jma_japan + self.dwd + self.climat
         for s in everyone:
             for v, why in qc.physics({v: n.values for v, n in s.normals.items()}):
@@ -150,6 +150,11 @@ class Derivation:
                 head.alt = known[0] if known else None
             normals = {v: n for v, (member, n) in chosen.items()}
             notes = {v: [] for v in normals}
+            listed = merge.listed_altitude(head, self.climat_list)
+            if listed is not None:
+                head.alt = listed
+                for v in notes:
+                    notes[v].append("altitude from the CLIMAT station list")
             for v, (member, n) in chosen.items():
                 if member is not head and member.source != head.source and member.wmo != head.wmo:
                     notes[v].append(f"from {merge.source_id(member)} at the same place")
@@ -222,6 +227,11 @@ class Derivation:
                     positions.setdefault((v, round(head.lon, 2), round(head.lat, 2)), []).append(
                         (ident, head.lon, head.lat))
             flagged = neighbours.read_flags(residuals, positions)
+        checkable = set()
+        for v in VARIABLES:
+            holders = [(ident, head) for ident, head, normals, notes, members in self.stations if v in normals]
+            near = neighbours.contradicted([(head.lon, head.lat) for _, head in holders])
+            checkable.update((holders[i][0], v) for i in near)
         for station in self.stations:
             ident, head, normals, notes, members = station
             if self.terrain is not None:
@@ -234,8 +244,13 @@ class Derivation:
                 if v in normals:
                     self.drop(station, v, why)
             for v in sorted(normals):
-                if (ident, v) in flagged:
+                if (ident, v) not in flagged:
+                    continue
+                if (ident, v) in checkable:
                     self.drop(station, v, flagged[(ident, v)])
+                else:
+                    notes[v].append(f"kept, though far off its neighbours' estimate: none within "
+                                    f"{neighbours.CONTRADICT_KM:g} km")
 
     # --- PET ---
     def derive_pet(self):

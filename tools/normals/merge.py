@@ -52,6 +52,19 @@ def release_conflicting_numbers(stations, reference):
     return released
 
 
+def listed_altitude(head, station_list):
+    """The station list's height for a station none of whose sources gives one, else None.
+
+    JMA's world normals leave about a hundred stations without a height (Addis Ababa among
+    them); the relief's altitude that would stand in for it is off by a hundred metres and more
+    in the highlands on a 5' grid, and the quality control then finds such a station far off
+    its neighbours. The list's position of the number lies within SAME_NUMBER_KM (the merge
+    took the number from every station farther away)."""
+    if head.alt is not None or not head.wmo or head.wmo not in station_list:
+        return None
+    return station_list[head.wmo][4]
+
+
 def _same_altitude(a, b):
     # An unknown altitude does not keep two stations within SAME_PLACE_KM apart.
     return a.alt is None or b.alt is None or abs(a.alt - b.alt) <= SAME_PLACE_METRES

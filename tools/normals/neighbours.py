@@ -2,6 +2,7 @@
 import csv
 from pathlib import Path
 
+from .geo import close_pairs
 from .problems import InputError, number
 
 # Limits on the annual value (month 13) of a station against its leave-one-out estimate from its
@@ -9,6 +10,21 @@ from .problems import InputError, number
 # the share of stations beyond each limit.
 ADDITIVE_LIMITS = {"Temp": 5.0, "Tmax": 5.0, "Tmin": 5.0, "Vap": 5.0, "Sun": 0.25, "Wind": 4.0}
 PREC_RATIO = 3.0  # observed / estimated beyond 3 or below 1/3
+# A station is only left out as far off when another station of the variable lies this near:
+# farther away the estimate says more about the method than about the station. The climates
+# that no neighbour represents are the ones the database most needs (Walvis Bay's cold coast
+# against the plateau, Antofagasta and Lima in the coastal desert, Leh behind the Himalaya,
+# the South Pole under the plateau stations, El Calafate in the Patagonian rain shadow).
+CONTRADICT_KM = 50.0
+
+
+def contradicted(points, km=CONTRADICT_KM):
+    """Indices of the (lon, lat) points with another point within km: the stations whose
+    neighbours can tell an error from a climate of their own."""
+    near = set()
+    for i, j in close_pairs(points, km):
+        near.update((i, j))
+    return near
 
 
 def far_off(variable, observed, estimated):
