@@ -320,8 +320,11 @@ std::vector<VariableResult> estimateAt(const ServeData& d, const ProgramSettings
     // Warm engines per worker thread, database and variable (an engine keeps to one variable, as
     // the raster workers do): the neighbour search's buffers, the kriging model and the
     // cross-validation geometry stay from one request to the next. The request's settings are
-    // copied into the engines' own (an engine reads them at every run), and the result record is
-    // cleared, so that nothing of an earlier request is answered.
+    // copied into the engines' own (an engine reads them at every run), and what a run hands
+    // back starts as a new engine's: the result record, the neighbour set (whose mean entry keeps
+    // the direction of an earlier run) and the warnings (StrangeMonth and StrangeStation stay
+    // from an earlier run when nothing strange is found), so that nothing of an earlier request
+    // is answered.
     struct Warm {
         ProgramSettings settings;
         std::shared_ptr<const StationDatabase> database;
@@ -338,6 +341,8 @@ std::vector<VariableResult> estimateAt(const ServeData& d, const ProgramSettings
         std::unique_ptr<Engine>& engine = warm.engines[static_cast<size_t>(v)];
         if (!engine) engine = std::make_unique<Engine>(warm.settings, d.folder, d.database);
         engine->res = EstimateResult{};
+        engine->ns = NeighbourSet{};
+        engine->warn = WarningFlags{};
         results.push_back(engine->Run(v, location));
     }
     return results;
