@@ -239,6 +239,19 @@ def test_sigterm_finishes_and_logs_one_line_per_request():
     assert any(" 400 " in l and "/v1/estimate" in l for l in log.splitlines())
 
 
+def test_listening_socket_takes_a_burst_of_new_clients(server):
+    # With the library's backlog of 5, a burst of clients connecting at once overflows it and the
+    # system drops their connection requests, to be sent again seconds later. ss shows a
+    # listening socket's backlog in its Send-Q column.
+    port = server.url.rstrip("/").rsplit(":", 1)[1]
+    try:
+        out = subprocess.run(["ss", "-ltnH", f"sport = :{port}"], capture_output=True, text=True, timeout=30).stdout
+    except FileNotFoundError:
+        pytest.skip("ss (iproute2) is not installed")
+    backlog = int(out.split()[2])
+    assert backlog >= 128, out
+
+
 def test_full_queue_answers_503_with_retry_after():
     # A queue of no places is a queue that is always full: every estimate is refused the way a
     # busy service refuses it, while the answers that need no worker go on.
