@@ -217,12 +217,9 @@ std::string argumentOf(const std::string& message) {
     return message.substr(2, end - 2);
 }
 
-/// Reads the query into a command's option table, so that every value gets the check and the
-/// message the command line gives it. Fills `reply` with a 400 answer and returns false when a
-/// parameter is unknown, repeated, empty or refused.
-bool parseQuery(const QueryParams& query, const std::vector<std::string>& names,
-                const std::function<void(CLI::App&)>& addOptions, Reply& reply) {
-    std::vector<std::string> args;
+/// The query as the arguments of a command (last first, as the parser takes them). Fills `reply`
+/// with a 400 answer and returns false when a parameter is unknown, repeated or empty.
+bool queryArguments(const QueryParams& query, const std::vector<std::string>& names, std::vector<std::string>& args, Reply& reply) {
     for (auto it = query.begin(); it != query.end(); it = query.upper_bound(it->first)) {
         const std::string& name = it->first;
         if (std::find(names.begin(), names.end(), name) == names.end()) {
@@ -241,9 +238,13 @@ bool parseQuery(const QueryParams& query, const std::vector<std::string>& names,
         }
         args.push_back("--" + name + "=" + it->second);
     }
-    CLI::App app{"query"};
-    addOptions(app);
-    std::reverse(args.begin(), args.end());  // the parser takes its arguments last first
+    std::reverse(args.begin(), args.end());
+    return true;
+}
+
+/// Reads the arguments into a command's option table, so that every value gets the check and
+/// the message the command line gives it; a 400 answer when a value is refused.
+bool parseArguments(CLI::App& app, std::vector<std::string> args, Reply& reply) {
     try {
         app.parse(args);
     } catch (const CLI::ParseError& e) {
@@ -252,6 +253,16 @@ bool parseQuery(const QueryParams& query, const std::vector<std::string>& names,
         return false;
     }
     return true;
+}
+
+/// The query read into a command's option table made for it.
+bool parseQuery(const QueryParams& query, const std::vector<std::string>& names,
+                const std::function<void(CLI::App&)>& addOptions, Reply& reply) {
+    std::vector<std::string> args;
+    if (!queryArguments(query, names, args, reply)) return false;
+    CLI::App app{"query"};
+    addOptions(app);
+    return parseArguments(app, std::move(args), reply);
 }
 
 const std::vector<std::string> kSettingsNames = {"maxstat", "maxdist",  "mindist", "powexp", "minhigh", "maxhigh",
@@ -398,6 +409,34 @@ void addPointOptions(CLI::App& app, PointQuery& p, bool point) {
     addSettingsOptions(app, p.settings);
 }
 
+/// The option table of a point endpoint, made once per thread: making a table of some twenty
+/// options costs several times what reading a query with it does. The values the options write
+/// to are reset to the endpoint's defaults before each query, and the table forgets the last one.
+class PointQueryParser {
+public:
+    PointQueryParser(std::vector<std::string> names, const PointQuery& defaults, bool point)
+        : names_(std::move(names)), defaults_(defaults), values_(defaults) {
+        addPointOptions(app_, values_, point);
+    }
+    PointQueryParser(const PointQueryParser&) = delete;
+    PointQueryParser& operator=(const PointQueryParser&) = delete;
+
+    bool parse(const QueryParams& query, PointQuery& p, Reply& reply) {
+        std::vector<std::string> args;
+        if (!queryArguments(query, names_, args, reply)) return false;
+        values_ = defaults_;
+        app_.clear();
+        if (!parseArguments(app_, std::move(args), reply)) return false;
+        p = values_;
+        return true;
+    }
+
+private:
+    std::vector<std::string> names_;
+    PointQuery defaults_, values_;
+    CLI::App app_{"query"};
+};
+
 /// Deepest nesting of arrays and objects in a JSON text (strings skipped), read without parsing.
 int jsonNestingDepth(const std::string& text) {
     int depth = 0, deepest = 0;
@@ -453,9 +492,8 @@ Reply ServeService::runJobs(std::vector<WorkPool::Job> jobs, double seconds) {
 Reply ServeService::estimate(const QueryParams& query) {
     PointQuery p;
     Reply reply;
-    if (!parseQuery(query, withSettings({"lon", "lat", "alt", "var", "level", "format"}),
-                    [&](CLI::App& app) { addPointOptions(app, p, true); }, reply))
-        return reply;
+    thread_local PointQueryParser parser(withSettings({"lon", "lat", "alt", "var", "level", "format"}), PointQuery{}, true);
+    if (!parser.parse(query, p, reply)) return reply;
     ProgramSettings settings;
     std::vector<std::string> notes;
     if (!requestSettings(p.settings, settings, notes, reply)) return reply;
@@ -510,8 +548,8 @@ Reply ServeService::estimate(const QueryParams& query) {
 Reply ServeService::estimateMany(const QueryParams& query, const std::string& body, bool csv) {
     PointQuery p;
     Reply reply;
-    if (!parseQuery(query, withSettings({"var", "level"}), [&](CLI::App& app) { addPointOptions(app, p, false); }, reply))
-        return reply;
+    thread_local PointQueryParser parser(withSettings({"var", "level"}), PointQuery{}, false);
+    if (!parser.parse(query, p, reply)) return reply;
     ProgramSettings settings;
     std::vector<std::string> notes;
     if (!requestSettings(p.settings, settings, notes, reply)) return reply;
@@ -683,11 +721,13 @@ const char* seasonTypeName(int type) {
 
 Reply ServeService::cycles(const QueryParams& query) {
     PointQuery p;
-    p.var = "Temp";
     Reply reply;
-    if (!parseQuery(query, withSettings({"lon", "lat", "alt", "var", "level"}),
-                    [&](CLI::App& app) { addPointOptions(app, p, true); }, reply))
-        return reply;
+    thread_local PointQueryParser parser(withSettings({"lon", "lat", "alt", "var", "level"}), [] {
+        PointQuery defaults;
+        defaults.var = "Temp";
+        return defaults;
+    }(), true);
+    if (!parser.parse(query, p, reply)) return reply;
     ProgramSettings settings;
     std::vector<std::string> notes;
     if (!requestSettings(p.settings, settings, notes, reply)) return reply;

@@ -1,5 +1,6 @@
 # The HTTP API of `zentrel serve` against the command line of the same build: each endpoint, each
 # kind of refusal, and the hardening limits.
+import http.client
 import json
 import os
 import subprocess
@@ -65,6 +66,26 @@ def test_warm_engines_answer_each_point_as_a_fresh_command_line_run():
             assert body.decode().strip() == out.strip(), (lon, lat)
     finally:
         one.stop()
+
+
+def test_a_kept_connections_queries_are_each_read_afresh(server):
+    # One connection is served by one thread, which reads every query of it with the same option
+    # table: an option given before, or a refused value, must not stay for the next query.
+    host, port = server.url[len("http://"):].strip("/").split(":")
+    conn = http.client.HTTPConnection(host, int(port), timeout=120)
+
+    def ask(query):
+        conn.request("GET", "/v1/estimate?" + query)
+        response = conn.getresponse()
+        return response.status, response.read()
+
+    status, body = ask("lon=12.48&lat=41.9&var=Temp&maxstat=3&method=described")
+    assert status == 200 and json.loads(body)["neighbourCount"] == 3
+    assert ask("lon=abc&lat=41.9&var=Temp")[0] == 400
+    status, body = ask("lon=12.48&lat=41.9&var=Temp")
+    _, out, _ = cli("estimate", "--lon", "12.48", "--lat", "41.9", "--var", "Temp", "--json")
+    assert status == 200 and body.decode().strip() == out.strip()
+    conn.close()
 
 
 def test_refusals_carry_the_command_lines_message(server):
