@@ -72,7 +72,9 @@ bool WorkPool::submit(std::vector<Job> jobs, Clock::time_point deadline) {
         if (stopping_ || queue_.size() + jobs.size() > limit_) return false;
         for (Job& job : jobs) queue_.push_back({std::move(job), deadline});
     }
-    ready_.notify_all();
+    // A point estimate is one job: one worker woken, not all of them to find the queue empty.
+    if (jobs.size() == 1) ready_.notify_one();
+    else ready_.notify_all();
     return true;
 }
 
