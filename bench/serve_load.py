@@ -5,12 +5,18 @@ percentile latency, nothing dropped), then 10,000 random and malformed requests 
 huge bodies, slow clients, broken UTF-8, path tricks): no crash, every answer a well-formed
 HTTP answer, memory flat (the second half of the fuzz adds nothing), SIGTERM obeyed at once.
 Loops are bounded in count and time.
-Usage: bench/serve_load.py build/bin/zentrel [SECONDS]"""
+The load comes from serve_clients (bench/serve_clients.cpp, built beside zentrel: one thread
+on plain sockets, a few per cent of a core); with --python, from 64 Python threads, which take
+much of one of the two cores themselves and so measure the generator as much as the service.
+The CPU time of the generator and of the server during the load is printed with the figures.
+Usage: bench/serve_load.py build/bin/zentrel [SECONDS] [--python] [--load-only]
+(build serve_clients first: cmake --build build --target serve_clients)"""
 import http.client
 import json
 import os
 import random
 import socket
+import subprocess
 import sys
 import threading
 import time
@@ -18,8 +24,11 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "serve"))
 from server import Server  # noqa: E402
 
-program = sys.argv[1] if len(sys.argv) > 1 else "build/bin/zentrel"
-seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 20
+args = [a for a in sys.argv[1:] if not a.startswith("--")]
+program = args[0] if args else "build/bin/zentrel"
+seconds = float(args[1]) if len(args) > 1 else 20
+clients = os.path.join(os.path.dirname(os.path.abspath(program)), "serve_clients")
+native = "--python" not in sys.argv and os.path.exists(clients)
 server = Server(program)
 host, port = "127.0.0.1", int(server.url.rsplit(":", 1)[1].strip("/"))
 pid = server.process.pid
@@ -30,7 +39,21 @@ def rss_kib():
         return int([line for line in f if line.startswith("VmRSS")][0].split()[1])
 
 
-# ---- 64 keep-alive clients
+def cpu_seconds(process_id):
+    """User and system CPU time of a process so far."""
+    with open(f"/proc/{process_id}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def native_load():
+    """64 keep-alive connections from bench/serve_clients.cpp (one thread, epoll): its figures,
+    including its own CPU time."""
+    out = subprocess.run([clients, str(port), "64", f"{seconds:g}"], capture_output=True, text=True, check=True).stdout
+    return json.loads(out)
+
+
+# ---- 64 keep-alive clients (the Python ones, with --python)
 latencies, statuses, errors = [], {}, []
 lock = threading.Lock()
 stop_at = time.monotonic() + seconds
@@ -67,17 +90,40 @@ def client(seed):
 
 start_rss = rss_kib()
 begin = time.monotonic()
-threads = [threading.Thread(target=client, args=(k,)) for k in range(64)]
-for t in threads:
-    t.start()
-for t in threads:
-    t.join()
-elapsed = time.monotonic() - begin
-latencies.sort()
-answered = statuses.get(200, 0)
-print(f"load: 64 keep-alive clients, {elapsed:.1f} s: {answered} estimates answered, {answered / elapsed:.0f}/s; "
-      f"p50 {1000 * latencies[len(latencies) // 2]:.1f} ms, p99 {1000 * latencies[int(len(latencies) * 0.99)]:.1f} ms; "
-      f"statuses {statuses}; dropped {len(errors)}")
+server_cpu = cpu_seconds(pid)
+if native:
+    figures = native_load()
+    elapsed = time.monotonic() - begin
+    server_cpu = cpu_seconds(pid) - server_cpu
+    generator_cpu = figures["cpuSeconds"]
+    answered = figures["statuses"].get("200", 0)
+    print(f"load (serve_clients): 64 keep-alive clients, {figures['seconds']:.1f} s: {answered} estimates answered, "
+          f"{answered / figures['seconds']:.0f}/s; p50 {figures['p50']:.1f} ms, p90 {figures['p90']:.1f} ms, "
+          f"p99 {figures['p99']:.1f} ms, max {figures['max']:.0f} ms; statuses {figures['statuses']}; "
+          f"dropped {figures['dropped']}; malformed {figures['malformed']}")
+else:
+    generator_cpu = time.process_time()
+    threads = [threading.Thread(target=client, args=(k,)) for k in range(64)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    elapsed = time.monotonic() - begin
+    server_cpu = cpu_seconds(pid) - server_cpu
+    generator_cpu = time.process_time() - generator_cpu
+    latencies.sort()
+    answered = statuses.get(200, 0)
+    print(f"load (Python threads): 64 keep-alive clients, {elapsed:.1f} s: {answered} estimates answered, "
+          f"{answered / elapsed:.0f}/s; p50 {1000 * latencies[len(latencies) // 2]:.1f} ms, "
+          f"p99 {1000 * latencies[int(len(latencies) * 0.99)]:.1f} ms; statuses {statuses}; dropped {len(errors)}")
+print(f"CPU during the load: the server {server_cpu:.1f} s ({server_cpu / elapsed:.2f} cores, "
+      f"{1000 * server_cpu / max(1, answered):.2f} ms an answer), the load generator {generator_cpu:.1f} s "
+      f"({generator_cpu / elapsed:.2f} cores)")
+
+if "--load-only" in sys.argv:
+    code, _ = server.stop()
+    print(f"stopped with SIGTERM: exit code {code}")
+    sys.exit(0)
 
 # ---- 10,000 random and malformed requests
 after_load_rss = rss_kib()

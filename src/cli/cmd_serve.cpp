@@ -447,6 +447,15 @@ int runServe(const ServeOptions& o, const CommonOptions& common) {
         send(res, errorReply(404, "no such page or endpoint; the API is described at /v1/openapi.json."));
     });
 
+    // The library listens with a backlog of 5 connections not yet accepted: a burst of new clients
+    // (64 starting at once) overflows it, and the system drops their connection requests, which
+    // the clients send again only after 1 s and 3 s. Listening again on the bound socket gives it
+    // the backlog the system allows.
+    int listening = -1;
+    server.set_socket_options([&listening](socket_t sock) {
+        httplib::default_socket_options(sock);
+        listening = sock;
+    });
     int port = o.port;
     if (o.port == 0) {
         port = server.bind_to_any_port(o.bind);
@@ -458,6 +467,7 @@ int runServe(const ServeOptions& o, const CommonOptions& common) {
                      o.bind.c_str(), o.port);
         return kExitData;
     }
+    if (listening >= 0) ::listen(listening, SOMAXCONN);
     const std::string host = o.bind.find(':') != std::string::npos ? "[" + o.bind + "]" : o.bind;
     log.line(fmt::format("zentrel: serving {} on http://{}:{}/ with {} worker{}\n", folder, host, port, workers, workers == 1 ? "" : "s"));
 

@@ -72,7 +72,9 @@ bool WorkPool::submit(std::vector<Job> jobs, Clock::time_point deadline) {
         if (stopping_ || queue_.size() + jobs.size() > limit_) return false;
         for (Job& job : jobs) queue_.push_back({std::move(job), deadline});
     }
-    ready_.notify_all();
+    // A point estimate is one job: one worker woken, not all of them to find the queue empty.
+    if (jobs.size() == 1) ready_.notify_one();
+    else ready_.notify_all();
     return true;
 }
 
@@ -217,12 +219,9 @@ std::string argumentOf(const std::string& message) {
     return message.substr(2, end - 2);
 }
 
-/// Reads the query into a command's option table, so that every value gets the check and the
-/// message the command line gives it. Fills `reply` with a 400 answer and returns false when a
-/// parameter is unknown, repeated, empty or refused.
-bool parseQuery(const QueryParams& query, const std::vector<std::string>& names,
-                const std::function<void(CLI::App&)>& addOptions, Reply& reply) {
-    std::vector<std::string> args;
+/// The query as the arguments of a command (last first, as the parser takes them). Fills `reply`
+/// with a 400 answer and returns false when a parameter is unknown, repeated or empty.
+bool queryArguments(const QueryParams& query, const std::vector<std::string>& names, std::vector<std::string>& args, Reply& reply) {
     for (auto it = query.begin(); it != query.end(); it = query.upper_bound(it->first)) {
         const std::string& name = it->first;
         if (std::find(names.begin(), names.end(), name) == names.end()) {
@@ -241,9 +240,13 @@ bool parseQuery(const QueryParams& query, const std::vector<std::string>& names,
         }
         args.push_back("--" + name + "=" + it->second);
     }
-    CLI::App app{"query"};
-    addOptions(app);
-    std::reverse(args.begin(), args.end());  // the parser takes its arguments last first
+    std::reverse(args.begin(), args.end());
+    return true;
+}
+
+/// Reads the arguments into a command's option table, so that every value gets the check and
+/// the message the command line gives it; a 400 answer when a value is refused.
+bool parseArguments(CLI::App& app, std::vector<std::string> args, Reply& reply) {
     try {
         app.parse(args);
     } catch (const CLI::ParseError& e) {
@@ -252,6 +255,16 @@ bool parseQuery(const QueryParams& query, const std::vector<std::string>& names,
         return false;
     }
     return true;
+}
+
+/// The query read into a command's option table made for it.
+bool parseQuery(const QueryParams& query, const std::vector<std::string>& names,
+                const std::function<void(CLI::App&)>& addOptions, Reply& reply) {
+    std::vector<std::string> args;
+    if (!queryArguments(query, names, args, reply)) return false;
+    CLI::App app{"query"};
+    addOptions(app);
+    return parseArguments(app, std::move(args), reply);
 }
 
 const std::vector<std::string> kSettingsNames = {"maxstat", "maxdist",  "mindist", "powexp", "minhigh", "maxhigh",
@@ -320,8 +333,11 @@ std::vector<VariableResult> estimateAt(const ServeData& d, const ProgramSettings
     // Warm engines per worker thread, database and variable (an engine keeps to one variable, as
     // the raster workers do): the neighbour search's buffers, the kriging model and the
     // cross-validation geometry stay from one request to the next. The request's settings are
-    // copied into the engines' own (an engine reads them at every run), and the result record is
-    // cleared, so that nothing of an earlier request is answered.
+    // copied into the engines' own (an engine reads them at every run), and what a run hands
+    // back starts as a new engine's: the result record, the neighbour set (whose mean entry keeps
+    // the direction of an earlier run) and the warnings (StrangeMonth and StrangeStation stay
+    // from an earlier run when nothing strange is found), so that nothing of an earlier request
+    // is answered.
     struct Warm {
         ProgramSettings settings;
         std::shared_ptr<const StationDatabase> database;
@@ -338,6 +354,8 @@ std::vector<VariableResult> estimateAt(const ServeData& d, const ProgramSettings
         std::unique_ptr<Engine>& engine = warm.engines[static_cast<size_t>(v)];
         if (!engine) engine = std::make_unique<Engine>(warm.settings, d.folder, d.database);
         engine->res = EstimateResult{};
+        engine->ns = NeighbourSet{};
+        engine->warn = WarningFlags{};
         results.push_back(engine->Run(v, location));
     }
     return results;
@@ -392,6 +410,34 @@ void addPointOptions(CLI::App& app, PointQuery& p, bool point) {
     app.add_option("--format", p.format)->check(CLI::IsMember({"json", "csv", "zte"}));
     addSettingsOptions(app, p.settings);
 }
+
+/// The option table of a point endpoint, made once per thread: making a table of some twenty
+/// options costs several times what reading a query with it does. The values the options write
+/// to are reset to the endpoint's defaults before each query, and the table forgets the last one.
+class PointQueryParser {
+public:
+    PointQueryParser(std::vector<std::string> names, const PointQuery& defaults, bool point)
+        : names_(std::move(names)), defaults_(defaults), values_(defaults) {
+        addPointOptions(app_, values_, point);
+    }
+    PointQueryParser(const PointQueryParser&) = delete;
+    PointQueryParser& operator=(const PointQueryParser&) = delete;
+
+    bool parse(const QueryParams& query, PointQuery& p, Reply& reply) {
+        std::vector<std::string> args;
+        if (!queryArguments(query, names_, args, reply)) return false;
+        values_ = defaults_;
+        app_.clear();
+        if (!parseArguments(app_, std::move(args), reply)) return false;
+        p = values_;
+        return true;
+    }
+
+private:
+    std::vector<std::string> names_;
+    PointQuery defaults_, values_;
+    CLI::App app_{"query"};
+};
 
 /// Deepest nesting of arrays and objects in a JSON text (strings skipped), read without parsing.
 int jsonNestingDepth(const std::string& text) {
@@ -448,9 +494,8 @@ Reply ServeService::runJobs(std::vector<WorkPool::Job> jobs, double seconds) {
 Reply ServeService::estimate(const QueryParams& query) {
     PointQuery p;
     Reply reply;
-    if (!parseQuery(query, withSettings({"lon", "lat", "alt", "var", "level", "format"}),
-                    [&](CLI::App& app) { addPointOptions(app, p, true); }, reply))
-        return reply;
+    thread_local PointQueryParser parser(withSettings({"lon", "lat", "alt", "var", "level", "format"}), PointQuery{}, true);
+    if (!parser.parse(query, p, reply)) return reply;
     ProgramSettings settings;
     std::vector<std::string> notes;
     if (!requestSettings(p.settings, settings, notes, reply)) return reply;
@@ -505,8 +550,8 @@ Reply ServeService::estimate(const QueryParams& query) {
 Reply ServeService::estimateMany(const QueryParams& query, const std::string& body, bool csv) {
     PointQuery p;
     Reply reply;
-    if (!parseQuery(query, withSettings({"var", "level"}), [&](CLI::App& app) { addPointOptions(app, p, false); }, reply))
-        return reply;
+    thread_local PointQueryParser parser(withSettings({"var", "level"}), PointQuery{}, false);
+    if (!parser.parse(query, p, reply)) return reply;
     ProgramSettings settings;
     std::vector<std::string> notes;
     if (!requestSettings(p.settings, settings, notes, reply)) return reply;
@@ -678,11 +723,13 @@ const char* seasonTypeName(int type) {
 
 Reply ServeService::cycles(const QueryParams& query) {
     PointQuery p;
-    p.var = "Temp";
     Reply reply;
-    if (!parseQuery(query, withSettings({"lon", "lat", "alt", "var", "level"}),
-                    [&](CLI::App& app) { addPointOptions(app, p, true); }, reply))
-        return reply;
+    thread_local PointQueryParser parser(withSettings({"lon", "lat", "alt", "var", "level"}), [] {
+        PointQuery defaults;
+        defaults.var = "Temp";
+        return defaults;
+    }(), true);
+    if (!parser.parse(query, p, reply)) return reply;
     ProgramSettings settings;
     std::vector<std::string> notes;
     if (!requestSettings(p.settings, settings, notes, reply)) return reply;

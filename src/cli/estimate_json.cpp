@@ -3,7 +3,14 @@
 // 0.10000000149011612).
 #include "cli/estimate_json.h"
 
+#include <fmt/compile.h>
+#include <fmt/format.h>
+
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <iterator>
+#include <string_view>
 
 #include "base/picture.h"
 #include "formats/shown_values.h"
@@ -14,16 +21,33 @@ namespace zentrel::cli {
 
 namespace {
 
-std::string num(float v) {
-    if (!std::isfinite(v)) return "null";
-    return roundTripFloat(v);
+// The answer is appended to one string: the service writes thousands of these a second, and a
+// string per number and per station would cost as much as the estimate's own arithmetic.
+
+void num(std::string& out, float v) {
+    if (!std::isfinite(v)) {
+        out += "null";
+        return;
+    }
+    // The shortest round-trip form, as roundTripFloat() writes it (0 for -0).
+    fmt::format_to(std::back_inserter(out), FMT_COMPILE("{}"), v == 0.0f ? 0.0f : v);
 }
 
-std::string str(const std::string& text) {
-    // Station files may hold Windows-1252 names; JSON must be UTF-8.
-    const std::string s = toValidUtf8(text);
-    std::string out = "\"";
-    for (unsigned char c : s) {
+void whole(std::string& out, long long v) { fmt::format_to(std::back_inserter(out), FMT_COMPILE("{}"), v); }
+
+void str(std::string& out, std::string_view text) {
+    // Station files may hold Windows-1252 names; JSON must be UTF-8. Most names are plain ASCII.
+    const bool plain = std::all_of(text.begin(), text.end(), [](char ch) {
+        const auto c = static_cast<unsigned char>(ch);
+        return c >= 0x20 && c < 0x80 && c != '"' && c != '\\';
+    });
+    out += '"';
+    if (plain) {
+        out += text;
+        out += '"';
+        return;
+    }
+    for (unsigned char c : toValidUtf8(text)) {
         switch (c) {
             case '"': out += "\\\""; break;
             case '\\': out += "\\\\"; break;
@@ -40,116 +64,250 @@ std::string str(const std::string& text) {
                 }
         }
     }
-    return out + "\"";
+    out += '"';
 }
 
-std::string months(const Monthly& a, bool annual = true) {
-    std::string out = "[";
-    for (int m = 1; m <= 13; ++m) out += (m > 1 ? "," : "") + (m == 13 && !annual ? "null" : num(a[static_cast<size_t>(m)]));
-    return out + "]";
+void months(std::string& out, const Monthly& a, bool annual = true) {
+    out += '[';
+    for (int m = 1; m <= 13; ++m) {
+        if (m > 1) out += ',';
+        if (m == 13 && !annual) out += "null";
+        else num(out, a[static_cast<size_t>(m)]);
+    }
+    out += ']';
 }
 
-std::string noValues() {
-    std::string out = "[null";
-    for (int m = 2; m <= 13; ++m) out += ",null";
-    return out + "]";
+constexpr std::string_view kNoValues = "[null,null,null,null,null,null,null,null,null,null,null,null,null]";
+
+void monthNames(std::string& out, const std::array<std::string, 14>& a) {
+    out += '[';
+    for (int m = 1; m <= 13; ++m) {
+        if (m > 1) out += ',';
+        str(out, a[static_cast<size_t>(m)]);
+    }
+    out += ']';
 }
 
-std::string monthNames(const std::array<std::string, 14>& a) {
-    std::string out = "[";
-    for (int m = 1; m <= 13; ++m) out += (m > 1 ? "," : "") + str(a[static_cast<size_t>(m)]);
-    return out + "]";
-}
-
-std::string station(const Station& s) {
-    return "{\"name\":" + str(s.Name) + ",\"country\":" + str(s.Country) + ",\"lon\":" + num(s.Lon) +
-           ",\"lat\":" + num(s.Lat) + ",\"alt\":" + num(s.Alt) + ",\"dist\":" + num(s.Dist) + ",\"dir\":" + num(s.Dir) +
-           ",\"dirCode\":" + str(s.DirCode) + ",\"active\":" + std::to_string(s.Active) + ",\"weight\":" + num(s.Weight) +
-           ",\"data\":" + months(s.Data) + "}";
+// A station's fields, without the closing brace.
+void stationFields(std::string& out, const Station& s) {
+    out += "{\"name\":";
+    str(out, s.Name);
+    out += ",\"country\":";
+    str(out, s.Country);
+    out += ",\"lon\":";
+    num(out, s.Lon);
+    out += ",\"lat\":";
+    num(out, s.Lat);
+    out += ",\"alt\":";
+    num(out, s.Alt);
+    out += ",\"dist\":";
+    num(out, s.Dist);
+    out += ",\"dir\":";
+    num(out, s.Dir);
+    out += ",\"dirCode\":";
+    str(out, s.DirCode);
+    out += ",\"active\":";
+    whole(out, s.Active);
+    out += ",\"weight\":";
+    num(out, s.Weight);
+    out += ",\"data\":";
+    months(out, s.Data);
 }
 
 // A neighbour: the station, then where it comes from (null where the folder keeps no station
 // table or the table does not list it).
-std::string neighbour(const Station& s, const StationOrigin* o) {
-    std::string out = station(s);
-    out.pop_back();
-    const auto text = [](const std::string& t) { return t.empty() ? std::string("null") : str(t); };
-    out += ",\"source\":" + (o ? text(o->source) : "null") + ",\"period\":" + (o ? text(o->period) : "null");
+void neighbour(std::string& out, const Station& s, const StationOrigin* o) {
+    stationFields(out, s);
+    const auto text = [&out](const std::string& t) {
+        if (t.empty()) out += "null";
+        else str(out, t);
+    };
+    out += ",\"source\":";
+    if (o) text(o->source);
+    else out += "null";
+    out += ",\"period\":";
+    if (o) text(o->period);
+    else out += "null";
     out += ",\"years\":";
-    if (!o || o->yearsMax <= 0) out += "null";
-    else out += "[" + std::to_string(o->yearsMin) + "," + std::to_string(o->yearsMax) + "]";
-    return out + "}";
+    if (!o || o->yearsMax <= 0) {
+        out += "null";
+    } else {
+        out += '[';
+        whole(out, o->yearsMin);
+        out += ',';
+        whole(out, o->yearsMax);
+        out += ']';
+    }
+    out += '}';
 }
 
 const char* boolText(bool b) { return b ? "true" : "false"; }
 
-}  // namespace
-
-std::string estimateJson(const VariableResult& r, int indent) {
+void estimateJsonTo(std::string& out, const VariableResult& r, int indent) {
     const std::string pad(static_cast<size_t>(indent), ' ');
     const std::string in = pad + "  ";
+    const auto line = [&](std::string_view name) {  // a member's indent and name
+        out += in;
+        out += '"';
+        out += name;
+        out += "\": ";
+    };
     const EstimateResult& e = r.result;
-    std::string out = pad + "{\n";
-    out += in + "\"program\": " + str(std::string("Zentrel ") + programVersion()) + ",\n";
-    out += in + "\"variable\": " + str(kVariableNames[static_cast<size_t>(r.variable)]) + ",\n";
+    out += pad;
+    out += "{\n";
+    line("program");
+    str(out, std::string("Zentrel ") + programVersion());
+    out += ",\n";
+    line("variable");
+    str(out, kVariableNames[static_cast<size_t>(r.variable)]);
+    out += ",\n";
     // What the thirteenth value of Best, Bias and StdErr is: the year's total of an amount.
-    out += in + "\"annual\": " + str(annualIsTotal(r.variable) ? "total" : "mean") + ",\n";
-    out += in + "\"location\": {\"lon\":" + num(r.location.Lon) + ",\"lat\":" + num(r.location.Lat) +
-           ",\"alt\":" + num(r.location.Alt) + "},\n";
-    out += in + "\"neighbourCount\": " + std::to_string(r.neighbours.NeighbourCount) + ",\n";
-    out += in + "\"activeCount\": " + std::to_string(r.neighbours.ActiveCount) + ",\n";
-    out += in + "\"activeAltCount\": " + std::to_string(r.neighbours.ActiveAltCount) + ",\n";
-    out += in + "\"neighbours\": [";
-    for (int i = 1; i <= r.neighbours.NeighbourCount; ++i)
-        out += std::string(i > 1 ? "," : "") + "\n" + in + "  " +
-               neighbour(r.neighbours[i], r.origins[static_cast<size_t>(i)].get());
-    out += r.neighbours.NeighbourCount > 0 ? "\n" + in + "],\n" : "],\n";
-    out += in + "\"mean\": " + station(r.neighbours[21]) + ",\n";
-    out += in + "\"result\": {\n";
+    line("annual");
+    str(out, annualIsTotal(r.variable) ? "total" : "mean");
+    out += ",\n";
+    line("location");
+    out += "{\"lon\":";
+    num(out, r.location.Lon);
+    out += ",\"lat\":";
+    num(out, r.location.Lat);
+    out += ",\"alt\":";
+    num(out, r.location.Alt);
+    out += "},\n";
+    line("neighbourCount");
+    whole(out, r.neighbours.NeighbourCount);
+    out += ",\n";
+    line("activeCount");
+    whole(out, r.neighbours.ActiveCount);
+    out += ",\n";
+    line("activeAltCount");
+    whole(out, r.neighbours.ActiveAltCount);
+    out += ",\n";
+    line("neighbours");
+    out += '[';
+    for (int i = 1; i <= r.neighbours.NeighbourCount; ++i) {
+        if (i > 1) out += ',';
+        out += '\n';
+        out += in;
+        out += "  ";
+        neighbour(out, r.neighbours[i], r.origins[static_cast<size_t>(i)].get());
+    }
+    if (r.neighbours.NeighbourCount > 0) {
+        out += '\n';
+        out += in;
+    }
+    out += "],\n";
+    line("mean");
+    stationFields(out, r.neighbours[21]);
+    out += "},\n";
+    line("result");
+    out += "{\n";
     // What was not estimated is null, not 0: everything without an active neighbour, annual
     // values where the engine makes none (one active station), Bias and StdErr without an
     // error estimate.
     const bool annual = hasAnnualValues(r) && hasEstimate(r);
+    const auto member = [&](std::string_view name) {
+        out += in;
+        out += "  ";
+        str(out, name);
+        out += ": ";
+    };
     for (const auto& [name, q] : {std::pair{"Best", ShownQuantity::Best}, std::pair{"Bias", ShownQuantity::Bias},
                                   std::pair{"StdErr", ShownQuantity::StdErr}}) {
         Monthly shown{};
         for (int m = 1; m <= 13; ++m) shown[static_cast<size_t>(m)] = readerValue(r, q, m, 0);
-        out += in + "  " + str(name) + ": " + months(shown) + ",\n";
+        member(name);
+        months(out, shown);
+        out += ",\n";
     }
-    for (const auto& [name, a] : {std::pair{"AbsGrad", &e.AbsGrad}, std::pair{"DirecGrad", &e.DirecGrad}})
-        out += in + "  " + str(name) + ": " + (hasEstimate(r) ? months(*a, annual) : noValues()) + ",\n";
-    out += in + "  \"DirecGradName\": " + monthNames(e.DirecGradName) + ",\n";
+    for (const auto& [name, a] : {std::pair{"AbsGrad", &e.AbsGrad}, std::pair{"DirecGrad", &e.DirecGrad}}) {
+        member(name);
+        if (hasEstimate(r)) months(out, *a, annual);
+        else out += kNoValues;
+        out += ",\n";
+    }
+    member("DirecGradName");
+    monthNames(out, e.DirecGradName);
+    out += ",\n";
     // The limits that acted in each month and the annual value, "" where none did.
     std::array<std::string, 14> caps;
     for (size_t m = 1; m <= 13; ++m) caps[m] = capNames(e.Caps[m]);
-    out += in + "  \"Caps\": " + monthNames(caps) + ",\n";
+    member("Caps");
+    monthNames(out, caps);
+    out += ",\n";
     const std::pair<const char*, const Monthly*> rest[] = {
         {"VertGrad", &e.VertGrad}, {"LongGradDeg", &e.LongGradDeg}, {"LatGradDeg", &e.LatGradDeg},
         {"LongGrad", &e.LongGrad}, {"LatGrad", &e.LatGrad},         {"VertExplVar", &e.VertExplVar},
         {"AnnualCycle", &e.AnnualCycle}};
-    for (size_t k = 0; k < std::size(rest); ++k)
-        out += in + "  " + str(rest[k].first) + ": " +
-               (hasEstimate(r) ? months(*rest[k].second, annual || k + 1 == std::size(rest)) : noValues()) +
-               (k + 1 < std::size(rest) ? ",\n" : "\n");
-    out += in + "},\n";
+    for (size_t k = 0; k < std::size(rest); ++k) {
+        member(rest[k].first);
+        if (hasEstimate(r)) months(out, *rest[k].second, annual || k + 1 == std::size(rest));
+        else out += kNoValues;
+        out += k + 1 < std::size(rest) ? ",\n" : "\n";
+    }
+    out += in;
+    out += "},\n";
     const WarningFlags& w = r.warnings;
-    out += in + "\"warnings\": {\"WarnHigh\":" + boolText(w.WarnHigh) + ",\"WarnLow\":" + boolText(w.WarnLow) +
-           ",\"WarnLonely\":" + boolText(w.WarnLonely) + ",\"WarnStrange\":" + boolText(w.WarnStrange) +
-           ",\"WarnDoubled\":" + boolText(w.WarnDoubled) + ",\"WarnFew\":" + boolText(w.WarnFew) +
-           ",\"WarnHit\":" + boolText(w.WarnHit) + ",\"StrangeMonth\":" + std::to_string(w.StrangeMonth) +
-           ",\"StrangeStation\":" + std::to_string(w.StrangeStation) + ",\"WarnRecord\":" + boolText(w.WarnRecord) +
-           ",\"RecordMonth\":" + std::to_string(w.RecordMonth) + "},\n";
-    out += in + "\"messages\": [";
-    for (size_t k = 0; k < r.messages.size(); ++k)
-        out += std::string(k ? "," : "") + "{\"title\":" + str(r.messages[k].title) + ",\"text\":" + str(r.messages[k].text) + "}";
-    out += "]\n" + pad + "}";
+    line("warnings");
+    out += "{\"WarnHigh\":";
+    out += boolText(w.WarnHigh);
+    out += ",\"WarnLow\":";
+    out += boolText(w.WarnLow);
+    out += ",\"WarnLonely\":";
+    out += boolText(w.WarnLonely);
+    out += ",\"WarnStrange\":";
+    out += boolText(w.WarnStrange);
+    out += ",\"WarnDoubled\":";
+    out += boolText(w.WarnDoubled);
+    out += ",\"WarnFew\":";
+    out += boolText(w.WarnFew);
+    out += ",\"WarnHit\":";
+    out += boolText(w.WarnHit);
+    out += ",\"StrangeMonth\":";
+    whole(out, w.StrangeMonth);
+    out += ",\"StrangeStation\":";
+    whole(out, w.StrangeStation);
+    out += ",\"WarnRecord\":";
+    out += boolText(w.WarnRecord);
+    out += ",\"RecordMonth\":";
+    whole(out, w.RecordMonth);
+    out += "},\n";
+    line("messages");
+    out += '[';
+    for (size_t k = 0; k < r.messages.size(); ++k) {
+        if (k) out += ',';
+        out += "{\"title\":";
+        str(out, r.messages[k].title);
+        out += ",\"text\":";
+        str(out, r.messages[k].text);
+        out += '}';
+    }
+    out += "]\n";
+    out += pad;
+    out += '}';
+}
+
+// Room for one variable's answer with twenty neighbours, so that the string grows once or not at all.
+constexpr size_t kAnswerBytes = 12 << 10;
+
+}  // namespace
+
+std::string estimateJson(const VariableResult& r, int indent) {
+    std::string out;
+    out.reserve(kAnswerBytes);
+    estimateJsonTo(out, r, indent);
     return out;
 }
 
 std::string estimatesJson(const std::vector<VariableResult>& results) {
-    std::string out = "[\n";
-    for (size_t k = 0; k < results.size(); ++k) out += estimateJson(results[k], 2) + (k + 1 < results.size() ? ",\n" : "\n");
-    return out + "]";
+    std::string out;
+    out.reserve(kAnswerBytes * results.size() + 8);
+    out += "[\n";
+    for (size_t k = 0; k < results.size(); ++k) {
+        estimateJsonTo(out, results[k], 2);
+        out += k + 1 < results.size() ? ",\n" : "\n";
+    }
+    out += ']';
+    return out;
 }
 
 }  // namespace zentrel::cli
