@@ -371,6 +371,7 @@ struct Shared {
     std::vector<std::pair<KrigingModel::Key, std::shared_ptr<const KrigingModel>>> models;
     std::vector<std::pair<KrigingModel::Key, std::shared_ptr<const std::vector<Station>>>> extremes;
     std::mutex build;  // one model is built at a time; the others wait for it
+    std::mutex terrainBuild;  // one folder's terrain grids are read once, however many threads ask
 };
 Shared& shared() {
     static Shared s;
@@ -474,10 +475,16 @@ std::string terrainKey(const std::string& folder) {
 std::shared_ptr<const TerrainCovariates> terrainOf(const std::string& folder) {
     Shared& sh = shared();
     const std::string key = terrainKey(folder);
-    {
+    const auto find = [&]() -> std::shared_ptr<const TerrainCovariates> {
         std::lock_guard lock(sh.mutex);
-        if (auto it = sh.terrain.find(key); it != sh.terrain.end()) return it->second;
-    }
+        const auto it = sh.terrain.find(key);
+        return it == sh.terrain.end() ? nullptr : it->second;
+    };
+    if (auto found = find()) return found;
+    // Threads that start together (the eight variables of one estimate) wait for the first to
+    // read the grids instead of each reading and keeping a copy of its own.
+    std::lock_guard reading(sh.terrainBuild);
+    if (auto found = find()) return found;
     auto made = std::make_shared<const TerrainCovariates>(folder);
     std::lock_guard lock(sh.mutex);
     // One raster per folder is kept: the grids of a replaced one are dropped with their key.
