@@ -2,8 +2,12 @@
 // rows and the Tmax/Tmin quality control, on a synthetic continent and station network.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <barrier>
 #include <cmath>
 #include <memory>
+#include <thread>
+#include <vector>
 
 #include "data/station_database.h"
 #include "data/terrain.h"
@@ -249,4 +253,24 @@ TEST(KrigingBackTransform, PrecipitationEstimatesAreMeansNotMedians) {
         }
     const double ratio = estimated / n / observed;
     EXPECT_TRUE(ratio > 0.97 && ratio < 1.1) << "mean estimate " << estimated / n << " mm, mean observed " << observed << " mm";
+}
+
+// The eight variables of one estimate start their models together: they wait for one reading
+// of the terrain grids rather than each keeping a copy of its own (about 30 MB each).
+TEST(KrigingTerrain, ModelsStartedTogetherShareOneCopyOfTheGrids) {
+    TempFolder folder("kriging-terrain-once");
+    folder.write(kTerrainFileName, continentRaster());
+    writeDataFolder(folder, 20, 20, network());
+    const auto db = std::make_shared<const StationDatabase>(folder.str());
+    std::array<std::shared_ptr<const KrigingModel>, 2> models;
+    std::barrier start(2);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < models.size(); ++i)
+        threads.emplace_back([&, i] {
+            start.arrive_and_wait();
+            models[i] = KrigingModel::get(ProgramSettings{}, folder.str(), db, i == 0 ? Temp : Prec, nullptr);
+        });
+    for (std::thread& t : threads) t.join();
+    ASSERT_TRUE(models[0] && models[1]);
+    EXPECT_EQ(models[0]->terrain.get(), models[1]->terrain.get());
 }

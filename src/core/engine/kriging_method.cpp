@@ -37,6 +37,7 @@ void KrigingMethod::estimate(Engine& engine) {
     const int variable = engine.variable;
     const ProgramSettings& settings = engine.settings();
     if (!model_ || key_.variable != variable) prepare(engine);
+    errorsValid_ = false;
     std::array<const Station*, kMaxNeighbours> active{};
     std::array<int, kMaxNeighbours> entries{};
     std::array<EnvelopeNeighbour, kMaxNeighbours> envelope{};
@@ -118,9 +119,8 @@ void KrigingMethod::estimate(Engine& engine) {
     if (!res.HasStdErr)
         for (int m = 1; m <= 13; ++m) res.StdErr[ix(m)] = res.StdErrLog[ix(m)] = 0;
     // The annual total's error: the months of the neighbours' own rows show how far they err together.
-    std::array<std::array<float, 12>, kKrigingNeighbours> errors{};
-    if (res.HasStdErr && model_->neighbourErrors(active.data(), n, errors))
-        engine.annualErrorShare_ = annualErrorShare(errors.data(), n, false);
+    errorsValid_ = res.HasStdErr && model_->neighbourErrors(active.data(), n, errors_);
+    if (errorsValid_) engine.annualErrorShare_ = annualErrorShare(errors_.data(), n, false);
     engine.limitAnnualTotal();
 }
 
@@ -131,23 +131,21 @@ void KrigingMethod::detectStrangeData(Engine& engine) {
     WarningFlags& warn = engine.warn;
     // The adaptive method's test (farthest leave-one-out error among all neighbours and months,
     // against a joint false-alarm rate), on the errors of the neighbours' own rows.
-    if (!model_ || !res.HasStdErr) return;
+    if (!model_ || !res.HasStdErr || !errorsValid_) return;
     AdaptiveField field;
     AdaptiveOutcome outcome;
-    std::array<const Station*, kMaxNeighbours> active{};
     std::array<int, kMaxNeighbours> entries{};
     int n = 0;
     for (int i = 1; i <= ns.NeighbourCount && n < kMaxNeighbours; ++i)
         if (ns[i].Active == 1) {
             entries[ix(n)] = i;
-            active[ix(n)] = &ns[i];
             field.sAlt[ix(n)] = ns[i].Alt;
             for (int m = 1; m <= 12; ++m) field.data[ix(n)][ix(m - 1)] = ns[i].Data[ix(m)];
             ++n;
         }
     field.variable = variable;
     field.n = n;
-    if (!model_->neighbourErrors(active.data(), n, outcome.error)) return;
+    outcome.error = errors_;
     outcome.errorEstimate = true;
     const StrangeFinding found = detectStrangeAdaptive(field, outcome);
     if (found.found) {

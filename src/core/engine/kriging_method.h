@@ -2,10 +2,12 @@
 // handed to it, and its outcome written into the result record within the neighbour envelope.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
 #include "engine/estimation_method.h"
+#include "kriging/kriging.h"
 
 namespace zentrel {
 
@@ -16,6 +18,7 @@ public:
     /// The model of the engine's variable with the held-out stations, kept while variable,
     /// exclusion, database and neighbour selection stay.
     void prepare(Engine& engine) override;
+    void forget() override { errorsValid_ = false; }
     /// Under kriging the Tmax/Tmin stations whose fields hold monthly extremes are left out too.
     const StationExclusion* exclusion(const Engine& engine) const override;
     void estimate(Engine& engine) override;
@@ -24,6 +27,9 @@ public:
 
 private:
     std::shared_ptr<const KrigingModel> model_;
+    // The leave-one-out errors of the last estimate's neighbours, for its strange-data test.
+    std::array<std::array<float, 12>, kKrigingNeighbours> errors_{};
+    bool errorsValid_ = false;
     struct Key {
         int variable = -1;
         const StationExclusion* excluded = nullptr;

@@ -72,6 +72,54 @@ bool choleskySolve(std::vector<double>& A, int n, std::vector<double>& B, int rh
 float toScale(const KrigingParams& p, float v) {
     return p.logOffset > 0 ? static_cast<float>(std::log(std::max(v, 0.0f) + p.logOffset)) : v;
 }
+
+// The local fit's kernel-weighted sums over the nearest rows: the covariates' cross products
+// (lower triangle, row-major P x P) and their products with the rows' seasons. P is a constant,
+// so that the loops unroll and the month loop runs in vector registers; the sums are kept in
+// arrays of fixed size (the rows' arrays could otherwise alias them).
+template <int P>
+void fitSums(const KrigingFitRow* fit, const std::pair<double, int>* near, const double* kernel, size_t k,
+             std::array<double, kMaxCovariates * kMaxCovariates>& a0, std::array<std::array<double, 12>, kMaxCovariates>& r0,
+             double& weightSum) {
+    for (size_t j = 0; j < k; ++j) {
+        const KrigingFitRow& row = fit[ix(near[j].second)];
+        const double wj = kernel[j] * row.trust / row.variance;
+        weightSum += wj;
+        std::array<double, 12> rj;
+        for (size_t m = 0; m < 12; ++m) rj[m] = row.season[m];
+        for (int a = 0; a < P; ++a) {
+            const double xa = wj * row.dX[ix(a)];
+            for (int c = 0; c <= a; ++c) a0[ix(a * P + c)] += xa * row.dX[ix(c)];
+            for (size_t m = 0; m < 12; ++m) r0[ix(a)][m] += xa * rj[m];
+        }
+    }
+}
+
+// The rows' residuals after the local coefficients Bt (by covariate, then month): their
+// kernel-weighted squares standardised by the rows' kriging variance, and on a logarithmic
+// scale the smearing sums (exp of the residual scaled to the location's variance v0).
+template <int P>
+void residualSums(const KrigingFitRow* fit, const std::pair<double, int>* near, const double* kernel, size_t k,
+                  const std::array<std::array<double, 12>, kMaxCovariates>& Bt, bool logScale, float v0,
+                  std::array<double, 12>& s2, std::array<double, 12>& smear) {
+    for (size_t j = 0; j < k; ++j) {
+        const KrigingFitRow& row = fit[ix(near[j].second)];
+        std::array<double, 12> e;
+        for (size_t m = 0; m < 12; ++m) e[m] = row.season[m];
+        for (int a = 0; a < P; ++a) {
+            const double x = row.dX[ix(a)];
+            for (size_t m = 0; m < 12; ++m) e[m] -= Bt[ix(a)][m] * x;
+        }
+        const double w = kernel[j] / row.variance;
+        for (size_t m = 0; m < 12; ++m) s2[m] += w * e[m] * e[m];
+        if (logScale) {
+            const double scale = std::sqrt(v0 / row.variance);  // in float, as the rows keep it
+            // In single precision: a factor near 1 averaged over hundreds of rows needs no more.
+            for (size_t m = 0; m < 12; ++m)
+                smear[m] += kernel[j] * std::exp(static_cast<float>(std::clamp(e[m] * scale, -3.0, 3.0)));
+        }
+    }
+}
 }  // namespace
 
 KrigingParams krigingParams(int variable) {
@@ -323,6 +371,7 @@ struct Shared {
     std::vector<std::pair<KrigingModel::Key, std::shared_ptr<const KrigingModel>>> models;
     std::vector<std::pair<KrigingModel::Key, std::shared_ptr<const std::vector<Station>>>> extremes;
     std::mutex build;  // one model is built at a time; the others wait for it
+    std::mutex terrainBuild;  // one folder's terrain grids are read once, however many threads ask
 };
 Shared& shared() {
     static Shared s;
@@ -426,10 +475,16 @@ std::string terrainKey(const std::string& folder) {
 std::shared_ptr<const TerrainCovariates> terrainOf(const std::string& folder) {
     Shared& sh = shared();
     const std::string key = terrainKey(folder);
-    {
+    const auto find = [&]() -> std::shared_ptr<const TerrainCovariates> {
         std::lock_guard lock(sh.mutex);
-        if (auto it = sh.terrain.find(key); it != sh.terrain.end()) return it->second;
-    }
+        const auto it = sh.terrain.find(key);
+        return it == sh.terrain.end() ? nullptr : it->second;
+    };
+    if (auto found = find()) return found;
+    // Threads that start together (the eight variables of one estimate) wait for the first to
+    // read the grids instead of each reading and keeping a copy of its own.
+    std::lock_guard reading(sh.terrainBuild);
+    if (auto found = find()) return found;
     auto made = std::make_shared<const TerrainCovariates>(folder);
     std::lock_guard lock(sh.mutex);
     // One raster per folder is kept: the grids of a replaced one are dropped with their key.
@@ -576,6 +631,8 @@ std::shared_ptr<const KrigingModel> KrigingModel::get(const ProgramSettings& set
     }
     for (size_t j = 0; j < model->rows.size(); ++j) model->rowAt_[positionKey(model->rows[j].lon, model->rows[j].lat)] = j;
     model->index_ = RowIndex(model->rows);
+    model->fit_.reserve(model->rows.size());
+    for (const KrigingRow& row : model->rows) model->fit_.push_back({row.season, row.dX, row.trust, row.variance});
     std::lock_guard lock(sh.mutex);
     if (sh.models.size() > 256) sh.models.erase(sh.models.begin(), sh.models.begin() + 128);
     sh.models.emplace_back(key, model);
@@ -675,23 +732,11 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
     std::array<double, kMaxCovariates> span;
     span.fill(HUGE_VAL);
     if (P.localFit && k > 0 && kernelSum > 1e-9) {
-        // Sums in local arrays of fixed size, so that the compiler keeps them in registers and
-        // vectorises the month loop (the row's arrays could otherwise alias them).
         std::array<double, kMaxCovariates * kMaxCovariates> a0{};
         std::array<std::array<double, 12>, kMaxCovariates> r0{};
         double weightSum = 0;
-        for (size_t j = 0; j < k; ++j) {
-            const KrigingRow& row = rows[ix(near[j].second)];
-            const double wj = kernel[j] * row.trust / row.variance;
-            weightSum += wj;
-            std::array<double, 12> rj;
-            for (size_t m = 0; m < 12; ++m) rj[m] = row.season[m];
-            for (int a = 0; a < p; ++a) {
-                const double xa = wj * row.dX[ix(a)];
-                for (int c = 0; c <= a; ++c) a0[ix(a * p + c)] += xa * row.dX[ix(c)];
-                for (size_t m = 0; m < 12; ++m) r0[ix(a)][m] += xa * rj[m];
-            }
-        }
+        if (p == kMaxCovariates) fitSums<kMaxCovariates>(fit_.data(), near.data(), kernel.data(), k, a0, r0, weightSum);
+        else fitSums<6>(fit_.data(), near.data(), kernel.data(), k, a0, r0, weightSum);
         if (weightSum > 0)
             for (int a = 0; a < p; ++a) span[ix(a)] = P.localSpan * std::sqrt(a0[ix(a * p + a)] / weightSum);
         A.assign(a0.begin(), a0.begin() + p * p);
@@ -719,21 +764,8 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
     std::array<std::array<double, 12>, kMaxCovariates> Bt{};  // B by covariate, then month
     for (int m = 0; m < 12; ++m)
         for (int a = 0; a < p; ++a) Bt[ix(a)][ix(m)] = B[ix(m)][ix(a)];
-    for (size_t j = 0; j < k; ++j) {
-        const KrigingRow& row = rows[ix(near[j].second)];
-        std::array<double, 12> e;
-        for (size_t m = 0; m < 12; ++m) e[m] = row.season[m];
-        for (int a = 0; a < p; ++a) {
-            const double x = row.dX[ix(a)];
-            for (size_t m = 0; m < 12; ++m) e[m] -= Bt[ix(a)][m] * x;
-        }
-        const double w = kernel[j] / row.variance;
-        for (size_t m = 0; m < 12; ++m) s2[m] += w * e[m] * e[m];
-        if (P.logOffset > 0) {
-            const double scale = std::sqrt(v0 / row.variance);
-            for (size_t m = 0; m < 12; ++m) smear[m] += kernel[j] * std::exp(std::clamp(e[m] * scale, -3.0, 3.0));
-        }
-    }
+    if (p == kMaxCovariates) residualSums<kMaxCovariates>(fit_.data(), near.data(), kernel.data(), k, Bt, P.logOffset > 0, v0, s2, smear);
+    else residualSums<6>(fit_.data(), near.data(), kernel.data(), k, Bt, P.logOffset > 0, v0, s2, smear);
     out.errorEstimate = k >= 10 && kernelSum > 1e-9;
     // The location's calendar month m takes season m in the north, season m + 6 in the south.
     const double south = southernSeason(P, lat);

@@ -88,6 +88,15 @@ struct KrigingRow {
     std::array<float, 12> season{};  ///< by season: (1 - south) r[k] + south r[k + 6]
 };
 
+/// What the local fit and the error estimate read of a row, packed (derived from the rows
+/// when a model is loaded, never stored): the nearest rows of a place are scattered over the
+/// model, and these are fewer cache lines than the whole rows.
+struct KrigingFitRow {
+    std::array<float, 12> season{};
+    std::array<float, kMaxCovariates> dX{};
+    float trust = 1, variance = 1;
+};
+
 /// Fingerprint of the settings a model depends on: those of the neighbour selection its
 /// leave-one-out rows were made with.
 uint64_t krigingSettingsFingerprint(const ProgramSettings& settings);
@@ -165,6 +174,7 @@ private:
     std::unordered_map<uint64_t, StationTerrain> known_;
     std::unordered_map<uint64_t, size_t> rowAt_;  // row of each position
     RowIndex index_;                              // the rows by position
+    std::vector<KrigingFitRow> fit_;              // by row
 };
 
 }  // namespace zentrel

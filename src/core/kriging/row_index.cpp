@@ -21,20 +21,18 @@ RowIndex::RowIndex(const std::vector<KrigingRow>& rows) {
     bands_.resize(static_cast<size_t>(180.0 / kBand));
     const int count = static_cast<int>(bands_.size());
     for (size_t j = 0; j < rows.size(); ++j)
-        bands_[static_cast<size_t>(bandOf(rows[j].lat, kBand, count))].push_back({rows[j].lon, static_cast<int>(j)});
+        bands_[static_cast<size_t>(bandOf(rows[j].lat, kBand, count))].push_back(
+            {{rows[j].unit[0], rows[j].unit[1], rows[j].unit[2]}, rows[j].lon, static_cast<int>(j)});
     for (auto& band : bands_)
         std::sort(band.begin(), band.end(), [](const Entry& a, const Entry& b) { return a.lon < b.lon || (a.lon == b.lon && a.row < b.row); });
 }
 
 void RowIndex::candidates(const std::vector<KrigingRow>& rows, const SpherePoint& at, size_t count,
                           std::vector<std::pair<double, int>>& near) const {
-    const auto cosineTo = [&](int j) {
-        const double* u = rows[static_cast<size_t>(j)].unit;
-        return at.unit[0] * u[0] + at.unit[1] * u[1] + at.unit[2] * u[2];
-    };
+    const auto cosineTo = [&](const double* u) { return at.unit[0] * u[0] + at.unit[1] * u[1] + at.unit[2] * u[2]; };
     const auto all = [&] {
         near.clear();
-        for (size_t j = 0; j < rows.size(); ++j) near.emplace_back(-cosineTo(static_cast<int>(j)), static_cast<int>(j));
+        for (size_t j = 0; j < rows.size(); ++j) near.emplace_back(-cosineTo(rows[j].unit), static_cast<int>(j));
     };
     if (rows.size() <= count || bands_.empty()) {
         all();
@@ -43,8 +41,9 @@ void RowIndex::candidates(const std::vector<KrigingRow>& rows, const SpherePoint
     const double lat0 = std::asin(std::clamp(at.unit[2], -1.0, 1.0)) / kDeg;
     const double lon0 = std::atan2(at.unit[1], at.unit[0]) / kDeg;
     const int bandCount = static_cast<int>(bands_.size());
-    // Guess the cap from the share of rows wanted: a disc of the Earth holding that share.
-    double theta = std::max(0.02, std::acos(std::clamp(1.0 - 2.0 * static_cast<double>(count) / rows.size(), -1.0, 1.0)));
+    // Guess the cap from the share of rows wanted: a disc of the Earth holding that share (the
+    // rows crowd on land, so start from half its radius and grow it in steps of 1.4).
+    double theta = std::max(0.02, 0.5 * std::acos(std::clamp(1.0 - 2.0 * static_cast<double>(count) / rows.size(), -1.0, 1.0)));
     while (theta < 3.14159) {
         const double reach = theta + kMargin;
         const double poleward = std::fabs(lat0) * kDeg + reach;
@@ -54,13 +53,13 @@ void RowIndex::candidates(const std::vector<KrigingRow>& rows, const SpherePoint
         const int first = bandOf(lat0 - reach / kDeg, kBand, bandCount), last = bandOf(lat0 + reach / kDeg, kBand, bandCount);
         const double cosTheta = std::cos(theta);
         near.clear();
-        size_t within = 0;
         const auto take = [&](const std::vector<Entry>& band, double from, double to) {
             auto it = std::lower_bound(band.begin(), band.end(), from, [](const Entry& e, double v) { return e.lon < v; });
             for (; it != band.end() && it->lon <= to; ++it) {
-                const double c = cosineTo(it->row);
-                near.emplace_back(-c, it->row);
-                if (c >= cosTheta) ++within;
+                // Only the rows within the cap: when it holds `count` of them, the nearest
+                // `count` rows (and any tied with the last) are all among them.
+                const double c = cosineTo(it->unit);
+                if (c >= cosTheta) near.emplace_back(-c, it->row);
             }
         };
         for (int b = first; b <= last; ++b) {
@@ -74,8 +73,8 @@ void RowIndex::candidates(const std::vector<KrigingRow>& rows, const SpherePoint
                 if (to > 180.0) take(band, -180.0, to - 360.0);
             }
         }
-        if (within >= count) return;
-        theta *= 2;
+        if (near.size() >= count) return;
+        theta *= 1.4;
     }
     all();
 }
