@@ -16,6 +16,9 @@ namespace zentrel {
 
 /// The neighbours of one location at a time. Not thread-safe; give each thread its own. The
 /// settings are read only and must outlive the search.
+/// Candidates looked at by a selection that keeps MaxStat of them from every side.
+inline constexpr int kPoolPlaces = 60;
+
 class NeighbourSearch {
 public:
     /// dataFolder: where the station files are. database: optional in-memory station
@@ -70,7 +73,9 @@ private:
         float dist;
         const SpherePoint* point;  // from the database, or null
     };
-    void selectNear();
+    void selectNear(int places);
+    bool balancedSelection() const;
+    void balanceDirections(int maxStat);
     void measurePrecisely();  // double-precision distances, nearest first (not the described method)
     bool passesAltitude(const Station& candidate) const;  // the altitude range of NeighbAlt
     bool passesFilters(const Station& candidate, float dist) const;
@@ -79,6 +84,7 @@ private:
     std::vector<Picked> picked_;
     std::vector<StationDatabase::Candidate> near_;
     std::vector<double> roughCosines_;
+    std::vector<char> keep_;
     // The station files of each variable's last selection: most estimates need the same ones
     // again, and keeping them here spares the database's lock.
     struct KeptSources {
