@@ -241,11 +241,8 @@ py::dict manyEstimates(const Database& db, py::handle lonsIn, py::handle latsIn,
     py::array_t<int16_t> active(shape);
     if (wantActive) out.activeCount = active.mutable_data();
 
-    const auto folder = db.current();
     ManyJob job;
     job.settings = &settings;
-    job.folder = folder->folder();
-    job.database = folder->stations();
     job.variable = variable;
     job.k = confidenceFactor(level);
     job.threads = threads;
@@ -256,14 +253,26 @@ py::dict manyEstimates(const Database& db, py::handle lonsIn, py::handle latsIn,
         py::gil_scoped_release unlocked;
         bool needRaster = !at.alts;
         for (size_t i = 0; at.alts && i < count && !needRaster; ++i) needRaster = std::isnan(at.alts[i]);
-        if (needRaster) job.raster = &folder->raster();
         // Ctrl-C in the interpreter stops the workers after their current location.
         const auto poll = [&interrupted] {
             py::gil_scoped_acquire locked;
             if (PyErr_CheckSignals() != 0) interrupted = true;
             return !interrupted;
         };
-        python::estimateMany(job, at, out, poll);
+        // Every location from one database object: one exchanged by an import while the call
+        // read it starts the whole call again on the new database.
+        for (int attempt = 1;; ++attempt) {
+            try {
+                const auto folder = db.current();
+                job.folder = folder->folder();
+                job.database = folder->stations();
+                job.raster = needRaster ? &folder->raster() : nullptr;
+                python::estimateMany(job, at, out, poll);
+                break;
+            } catch (const DatabaseReplaced&) {
+                if (attempt == 3 || interrupted) throw;
+            }
+        }
     }
     if (interrupted) throw py::error_already_set();
     py::dict result;

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "data/data_folder.h"
+#include "data/station_database.h"
 #include "error.h"
 #include "feedback.h"
 #include "maps/climate_surface.h"
@@ -121,7 +122,17 @@ void bindGrid(py::class_<Database>& c) {
             GridRequest g{std::move(bbox), res, var, std::move(periods), std::move(quantities), method,
                           levelArgument(level), static_cast<int>(numberArgument(Argument::Threads, threads)), sea,
                           elevationModelArgument(dem)};
-            writeGrid(db, path, g, requestSettings(method, kwargs));
+            const ProgramSettings settings = requestSettings(method, kwargs);
+            // One database for the whole grid: one exchanged by an import while the grid was
+            // made is made again on the new one.
+            for (int attempt = 1;; ++attempt) {
+                try {
+                    writeGrid(db, path, g, settings);
+                    break;
+                } catch (const DatabaseReplaced&) {
+                    if (attempt == 3) throw;
+                }
+            }
         },
         py::arg("path"), py::arg("bbox"), py::arg("res"), py::arg("var"), py::arg("periods"), py::arg("quantities"),
         py::arg("method"), py::arg("level"), py::arg("threads"), py::arg("sea"), py::arg("dem"),

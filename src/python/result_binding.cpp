@@ -173,7 +173,7 @@ void bindResult(py::module_& m) {
         return out;
     }, "Per month and the annual value, the limits that acted on the estimate, comma-separated\n"
        "(\"altitude slope\", \"plane\", \"neighbour envelope\", \"world records\", \"temperature order\",\n"
-       "\"saturation\"), \"\" where none did.");
+       "\"saturation\", \"covariate fallback\"), \"\" where none did.");
     c.def_property_readonly("messages", [](const Result& r) {
         py::list out;
         for (const Message& msg : r.value.messages) {

@@ -7,8 +7,14 @@
 #include <sys/sysmacros.h>
 #include <sys/stat.h>
 
+#include <fmt/format.h>
+
+#include <array>
+#include <cmath>
+#include <functional>
 #include <map>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <tuple>
 
 #include "cli_fixture.h"
@@ -209,4 +215,129 @@ TEST(HostileInput, CopiesOfOneStationAreCountedInTheDoubledNote) {
     const CliResult r = runCliOk("estimate --lon 10 --lat 45 --alt 100 --var Temp --method described --data " + data.str());
     EXPECT_NE(r.out.find("\n19 neighbours share a position with a nearer one and are switched off.\n"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("Two neighbours share"), std::string::npos) << r.out;
+}
+
+// The robust, adaptive and kriging methods take the 25 copies as one station before the
+// selection: the ring's eight stations keep their places, and the note counts the copies. A
+// station at the same position with other values is no copy: it is selected and switched off.
+TEST(HostileInput, CopiesOfOneStationTakeOneNeighbourPlaceOutsideTheDescribedMethod) {
+    TempFolder data("hostile-copies-collapsed");
+    std::vector<Station> stations = ringOfEightStations();
+    for (Station& s : stations) {
+        s.Lon = 10 + 2 * (s.Lon - 10);
+        s.Lat = 45 + 2 * (s.Lat - 45);
+    }
+    for (int k = 0; k < 25; ++k) stations.push_back(makeStation(10.3f, 45.2f, 100, 12, "Copy" + std::to_string(k)));
+    stations.push_back(makeStation(10.3f, 45.2f, 100, 13, "Other"));
+    writeDataFolder(data, 10, 45, stations);
+    for (const char* method : {"kriging", "adaptive", "robust"}) {
+        SCOPED_TRACE(method);
+        const CliResult r = runCliOk(std::string("estimate --lon 10 --lat 45 --alt 100 --var Temp --json --method ") + method +
+                                     " --data " + data.str());
+        const nlohmann::json j = nlohmann::json::parse(r.out);
+        EXPECT_EQ(j["neighbourCount"], 10);  // the ring, one copy, the other station
+        EXPECT_EQ(j["activeCount"], 9);
+        EXPECT_EQ(j["warnings"]["WarnDoubled"], true);
+        EXPECT_NE(j["messages"].dump().find("24 copies of a neighbour (the same position and values) counted once"), std::string::npos)
+            << j["messages"].dump();
+    }
+    const CliResult text = runCliOk("estimate --lon 10 --lat 45 --alt 100 --var Temp --data " + data.str());
+    EXPECT_NE(text.out.find("24 copies of a neighbour"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("Two neighbours share one position"), std::string::npos) << text.out;
+}
+
+namespace {
+
+// Normals of `count` stations as import-csv reads them: Temp with a smooth field over position.
+std::string csvOf(const std::vector<std::array<float, 3>>& stations, const std::function<float(float, float, int)>& temp) {
+    std::string out = "id,name,country,lat,lon,alt,variable,jan,feb,mar,apr,may,jun,jul,aug,sep,oct,nov,dec\n";
+    int id = 0;
+    for (const auto& [lon, lat, alt] : stations) {
+        out += fmt::format("{0},S{0},XX,{1},{2},{3},Temp", ++id, lat, lon, alt);
+        for (int m = 1; m <= 12; ++m) out += fmt::format(",{:.1f}", temp(lon, lat, m));
+        out += "\n";
+    }
+    return out;
+}
+
+struct Estimated {
+    std::vector<double> best, stdErr, low, high;  // months 1..12; low and high: the active neighbours' values
+    std::vector<std::string> caps;
+    std::string messages;
+};
+
+Estimated krigedAt(const std::string& data, const std::string& where) {
+    const CliResult r = runCliOk("estimate " + where + " --var Temp --json --data " + data);
+    const nlohmann::json j = nlohmann::json::parse(r.out);
+    Estimated e;
+    for (int m = 1; m <= 12; ++m) {
+        const size_t k = static_cast<size_t>(m - 1);  // the arrays begin with January
+        const auto number = [](const nlohmann::json& v) { return v.is_null() ? std::nan("") : v.get<double>(); };
+        e.best.push_back(number(j["result"]["Best"][k]));
+        e.stdErr.push_back(number(j["result"]["StdErr"][k]));  // null without an error estimate
+        e.caps.push_back(j["result"]["Caps"][k]);
+        double low = HUGE_VAL, high = -HUGE_VAL;
+        for (const auto& n : j["neighbours"])
+            if (n["active"] == 1) {
+                low = std::min(low, n["data"][k].get<double>());
+                high = std::max(high, n["data"][k].get<double>());
+            }
+        e.low.push_back(low);
+        e.high.push_back(high);
+    }
+    e.messages = j["messages"].dump();
+    return e;
+}
+
+}  // namespace
+
+// Networks the kriging covariates cannot be fitted on: 24 stations all at 100 m around Rome
+// (their altitude terms were fitted on rounding: -11.7 C at sea level with an error of
+// 2,000 K), and four Fiji stations at 5 m above a sea cell (19.5 C where all read 22.4-22.7).
+// The fit falls back, says so among the limits and messages, and keeps the value and its
+// error within the neighbours' spread; validate --map counts the cells.
+TEST(HostileInput, DegenerateNetworksFallBackWithinTheNeighboursSpreadAndSaySo) {
+    TempFolder scratch("hostile-degenerate");
+    std::vector<std::array<float, 3>> flat;
+    for (int i = -2; i <= 2; ++i)
+        for (int j = -2; j <= 2; ++j)
+            if (i || j) flat.push_back({12.5f + 0.5f * static_cast<float>(i) + 0.03f * static_cast<float>(j),
+                                        41.9f + 0.5f * static_cast<float>(j) - 0.02f * static_cast<float>(i), 100});
+    scratch.write("flat.csv", csvOf(flat, [](float lon, float lat, int m) {
+        return -4.4f + 12 * (1 - std::cos(6.2832f * static_cast<float>(m - 1) / 12)) - (lat - 41.9f) + 0.4f * (lon - 12.5f);
+    }));
+    scratch.write("fiji.csv", csvOf({{177.45f, -17.75f, 5}, {178.45f, -18.15f, 5}, {179.37f, -16.43f, 5}, {177.44f, -17.6f, 5}},
+                                    [](float lon, float, int m) { return 22.4f + 0.1f * static_cast<float>((m + static_cast<int>(lon)) % 4); }));
+    for (const char* name : {"flat", "fiji"})
+        runCliOk(std::string("data import-csv --in ") + scratch.file(std::string(name) + ".csv") + " --out " + scratch.file(name));
+    for (const auto& [data, where] : {std::pair{"flat", "--lon 12.5 --lat 41.9 --alt 0"}, {"fiji", "--lon 177.9 --lat -17.9 --alt 0"},
+                                      {"fiji", "--lon 178.0 --lat -18.6 --alt 0"}}) {
+        const Estimated e = krigedAt(scratch.file(data), where);
+        SCOPED_TRACE(std::string(data) + " " + where);
+        EXPECT_NE(e.messages.find("Covariate fallback"), std::string::npos) << e.messages;
+        for (size_t m = 0; m < 12; ++m) {
+            const double spread = e.high[m] - e.low[m];
+            EXPECT_GE(e.best[m], e.low[m] - spread - 0.05) << m + 1;
+            EXPECT_LE(e.best[m], e.high[m] + spread + 0.05) << m + 1;
+            if (std::string(data) == "flat") EXPECT_LE(e.stdErr[m], std::max(spread, 0.5)) << m + 1;  // Fiji: too few rows for one
+            EXPECT_NE(e.caps[m].find("covariate fallback"), std::string::npos) << m + 1;
+        }
+    }
+    const CliResult audit = runCliOk("validate --map --bbox 11.5,41,13.5,42.8 --res 0.25 --var Temp --data " + scratch.file("flat"));
+    EXPECT_NE(audit.out.find("cells whose neighbours could not carry a kriging covariate"), std::string::npos) << audit.out;
+}
+
+// A network whose stations spread over altitude keeps its covariate fit: no fallback is said.
+TEST(HostileInput, NetworkWithAnAltitudeSpreadKeepsItsCovariateFit) {
+    TempFolder scratch("hostile-spread");
+    std::vector<std::array<float, 3>> hilly;
+    for (int k = 0; k < 30; ++k)
+        hilly.push_back({11.0f + 0.5f * static_cast<float>(k / 6), 40.5f + 0.25f * static_cast<float>(k % 6), 50.0f + 97.0f * static_cast<float>(k % 7)});
+    scratch.write("hilly.csv", csvOf(hilly, [](float lon, float lat, int m) {
+        return 8 + 8 * std::sin(6.2832f * static_cast<float>(m - 4) / 12) - 0.3f * (lat - 41) + 0.1f * lon;
+    }));
+    runCliOk("data import-csv --in " + scratch.file("hilly.csv") + " --out " + scratch.file("hilly"));
+    const Estimated e = krigedAt(scratch.file("hilly"), "--lon 12.4 --lat 41.6 --alt 300");
+    EXPECT_EQ(e.messages.find("Covariate fallback"), std::string::npos) << e.messages;
+    for (const std::string& caps : e.caps) EXPECT_EQ(caps.find("covariate fallback"), std::string::npos) << caps;
 }

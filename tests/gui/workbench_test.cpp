@@ -18,7 +18,8 @@ class WorkbenchTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() {
-        // Twelve stations around the start location; the last one doubles the third.
+        // Twelve stations around the start location; the last one stands where the third does
+        // (with values of its own: an exact copy would be counted once by the kriging method).
         std::vector<Station> stations;
         for (int k = 0; k < 11; ++k) {
             // Positions on the hundredths the status line rounds to, so a station can be hit.
@@ -30,6 +31,7 @@ private slots:
         }
         Station twin = stations[2];
         twin.Name = "Twin";
+        for (size_t m = 1; m <= 12; ++m) twin.Data[m] += 0.1f;
         stations.push_back(twin);
         zentrel::test::writeDataFolder(folder_, 13.01f, 41.99f, stations);
         // The station table names the source of one Temp station; the others are not listed.

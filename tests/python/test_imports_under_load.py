@@ -129,3 +129,58 @@ def test_DatabaseKeptAcrossImportsGivesOneWholeDatabasesAnswerInEveryThread(two_
     for place in PLACES:
         for var in ("Temp", "Prec"):
             assert matches(opened.estimate(*place, 300, var=var).best, answers[(place, var)]) == ["new"], (place, var)
+
+
+def grid_values(db, path):
+    """January's best estimate of every cell of a small grid around Rome, as the file holds it."""
+    db._grid_file(str(path), [11.0, 40.5, 13.5, 42.5], "0.5", "Temp", [1], ["best"], "kriging", 90, 1, True, None)
+    xyz = path.with_suffix(".xyz")
+    done = subprocess.run(["gdal_translate", "-q", "-of", "XYZ", f'NETCDF:"{path}":temp', str(xyz)], capture_output=True, text=True)
+    assert done.returncode == 0, done.stderr
+    return [float(line.split()[2]) for line in xyz.read_text().splitlines()]
+
+
+def test_ManyEstimatesAndGridsDuringImportsEachComeFromOneWholeDatabase(two_databases):
+    """estimate_many and grid take every location of one call from one database: a call that an
+    import interrupts starts again on the new one, so the whole array is the old answer or the new."""
+    tmp_path, folder, references, csvs = two_databases
+    # Half the places around Rome, half over the world: the station files of every band are read
+    # as the call reaches them, so an import often lands between two of its reads.
+    rng = np.random.default_rng(3)
+    lons = np.concatenate([rng.uniform(11, 13.5, 40), rng.uniform(-180, 180, 40)])
+    lats = np.concatenate([rng.uniform(40.5, 42.5, 40), rng.uniform(-60, 70, 40)])
+    alts = np.full(80, 300.0)
+
+    def many(db):
+        return db.estimate_many(lons, lats, alts, var="Temp", quantities="best", threads=2)["best"].ravel()
+
+    many_answers = {name: many(zentrel.Database(ref)) for name, ref in references.items()}
+    grid_answers = {name: grid_values(zentrel.Database(ref), tmp_path / f"{name}.nc") for name, ref in references.items()}
+    opened = zentrel.Database(folder)
+    stop = threading.Event()
+    results, failures = [], []
+
+    def run(k):
+        n = 0
+        while not stop.is_set() or n < 2:
+            try:
+                if k == 0:
+                    results.append(("grid", grid_values(opened, tmp_path / f"grid{n}.nc")))
+                else:
+                    results.append(("many", many(opened)))
+            except Exception as e:  # noqa: BLE001 - any failure is the finding
+                failures.append(repr(e))
+            n += 1
+
+    workers = [threading.Thread(target=run, args=(k,)) for k in range(3)]
+    for w in workers:
+        w.start()
+    alternate_imports(folder, csvs, 7, stop)
+    for w in workers:
+        w.join()
+    assert not failures, failures[:3]
+    answers = {"grid": grid_answers, "many": many_answers}
+    mixed = [kind for kind, values in results if not matches(values, answers[kind])]
+    assert not mixed, f"{len(mixed)} of {len(results)} calls matched neither database as a whole: {mixed[:5]}"
+    assert matches(many(opened), many_answers) == ["new"]
+    assert matches(grid_values(opened, tmp_path / "last.nc"), grid_answers) == ["new"]

@@ -35,7 +35,8 @@ float confidenceFactor(int level) {
 
 std::string capNames(uint8_t caps) {
     static constexpr std::array<const char*, kCapKinds.size()> kNames{"altitude slope", "plane",        "neighbour envelope",
-                                                                     "world records",  "temperature order", "saturation"};
+                                                                     "world records",  "temperature order", "saturation",
+                                                                     "covariate fallback"};
     std::string out;
     for (size_t k = 0; k < kCapKinds.size(); ++k)
         if (caps & kCapKinds[k]) out += (out.empty() ? "" : ", ") + std::string(kNames[k]);

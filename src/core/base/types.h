@@ -121,13 +121,15 @@ enum CapKind : uint8_t {
     CapRecord = 8,    ///< the value was brought within the world's records
     CapTemperatureOrder = 16,  ///< Tmax and Tmin were moved to keep Tmin <= Temp <= Tmax
     CapSaturation = 32,        ///< vapour pressure brought down to saturation at Tmax
+    CapCovariateFallback = 64,  ///< kriging: a covariate the network cannot carry left out, the rest kept within the neighbours' spread
 };
 
 /// Every limit, in the order the outputs name them.
-inline constexpr std::array<uint8_t, 6> kCapKinds{CapSlope, CapPlane, CapEnvelope, CapRecord, CapTemperatureOrder, CapSaturation};
+inline constexpr std::array<uint8_t, 7> kCapKinds{CapSlope,           CapPlane,      CapEnvelope,         CapRecord,
+                                                  CapTemperatureOrder, CapSaturation, CapCovariateFallback};
 
 /// "altitude slope", "plane", "neighbour envelope", "world records", "temperature order",
-/// "saturation" for the set bits, joined by ", ".
+/// "saturation", "covariate fallback" for the set bits, joined by ", ".
 std::string capNames(uint8_t caps);
 
 /// Low and High of month m (1..13) at confidence factor k: Best -/+ k StdErr, or for an

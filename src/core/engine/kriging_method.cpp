@@ -67,6 +67,11 @@ void KrigingMethod::estimate(Engine& engine) {
     if (!model_->terrain || !model_->terrain->known())
         engine.messages.push_back({"No terrain", "No elevation raster was found for this station database: the kriging method "
                                                  "works without the relief and the sea around the place, on altitude and latitude alone."});
+    if (out.fallback)
+        engine.messages.push_back({"Covariate fallback",
+                                   "The stations around this place do not differ enough in altitude, latitude or surroundings "
+                                   "to show how the climate changes with them: the kriging method leaves out the terms they "
+                                   "cannot carry, and keeps the estimate and its standard error within the neighbours' spread."});
     const KrigingParams& p = model_->params;
     const bool ratio = p.logOffset > 0;
     const PhysicalRange physical = physicalRange(variable);
@@ -97,6 +102,7 @@ void KrigingMethod::estimate(Engine& engine) {
             res.Caps[ix(m)] |= CapEnvelope;
         }
         res.Best[ix(m)] = std::fmin(std::fmax(best, physical.low), physical.high);
+        if (out.fallback) res.Caps[ix(m)] |= CapCovariateFallback;
         res.Bias[ix(m)] = 0;  // the covariate fit on leave-one-out rows leaves no bias to remove
         // The doubt of the altitude carried beyond the neighbours': 2 K per km for the
         // temperatures, 30 % per km for the others, as in the other methods.

@@ -291,15 +291,95 @@ KrigingModel::StationTerrain KrigingModel::stationTerrain(float lon, float lat, 
 
 namespace {
 
+// The condition number of the covariates' normal matrix among `use`, each covariate scaled to
+// unit diagonal (so that units do not count, only how far the covariates repeat each other):
+// the ratio of its largest to its smallest eigenvalue (cyclic Jacobi; at most 11 x 11).
+double scaledCondition(const std::vector<double>& A, int p, const std::array<bool, kMaxCovariates>& use) {
+    std::vector<int> at;
+    for (int a = 0; a < p; ++a)
+        if (use[ix(a)] && A[ix(a * p + a)] > 0) at.push_back(a);
+    const int n = static_cast<int>(at.size());
+    if (n < 2) return 1;
+    std::vector<double> S(ix(n * n));
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            const int a = at[ix(i)], c = at[ix(j)];
+            const double v = a >= c ? A[ix(a * p + c)] : A[ix(c * p + a)];
+            S[ix(i * n + j)] = v / std::sqrt(A[ix(a * p + a)] * A[ix(c * p + c)]);
+        }
+    for (int sweep = 0; sweep < 50; ++sweep) {
+        double off = 0;
+        for (int i = 0; i < n; ++i)
+            for (int j = i + 1; j < n; ++j) off += S[ix(i * n + j)] * S[ix(i * n + j)];
+        if (off < 1e-22) break;
+        for (int i = 0; i < n; ++i)
+            for (int j = i + 1; j < n; ++j) {
+                const double sij = S[ix(i * n + j)];
+                if (std::fabs(sij) < 1e-300) continue;
+                const double theta = (S[ix(j * n + j)] - S[ix(i * n + i)]) / (2 * sij);
+                const double t = (theta >= 0 ? 1.0 : -1.0) / (std::fabs(theta) + std::sqrt(theta * theta + 1));
+                const double c = 1 / std::sqrt(t * t + 1), s = t * c;
+                for (int k = 0; k < n; ++k) {
+                    const double ki = S[ix(k * n + i)], kj = S[ix(k * n + j)];
+                    S[ix(k * n + i)] = c * ki - s * kj;
+                    S[ix(k * n + j)] = s * ki + c * kj;
+                }
+                for (int k = 0; k < n; ++k) {
+                    const double ik = S[ix(i * n + k)], jk = S[ix(j * n + k)];
+                    S[ix(i * n + k)] = c * ik - s * jk;
+                    S[ix(j * n + k)] = s * ik + c * jk;
+                }
+            }
+    }
+    double lo = HUGE_VAL, hi = 0;
+    for (int i = 0; i < n; ++i) {
+        lo = std::min(lo, S[ix(i * n + i)]);
+        hi = std::max(hi, S[ix(i * n + i)]);
+    }
+    return lo > 0 ? hi / lo : HUGE_VAL;
+}
+
+// Covariates the rows cannot carry: those whose rows differ by less than kCovariateSpread
+// (rounding, or every station at one altitude: fitted on that, the altitude terms of four
+// stations at 5 m took 140 K per km, those of a network at 100 m an error of thousands of K),
+// and every one but the altitude terms when the rest repeat each other so closely that their
+// normal matrix is ill-conditioned (scaled condition number beyond kMaxCovariateCondition; the
+// default data's are 5 to 8).
+std::array<bool, kMaxCovariates> heldCovariates(const std::vector<KrigingRow>& rows, int p, bool temperature) {
+    std::array<bool, kMaxCovariates> held{};
+    if (rows.empty()) return held;
+    std::vector<double> A(ix(p * p), 0);
+    double weightSum = 0;
+    for (const KrigingRow& row : rows) {
+        const double w = 1.0 / row.variance;
+        weightSum += w;
+        for (int a = 0; a < p; ++a)
+            for (int c = 0; c <= a; ++c) A[ix(a * p + c)] += w * row.dX[ix(a)] * row.dX[ix(c)];
+    }
+    const double floor2 = static_cast<double>(kCovariateSpread) * kCovariateSpread * weightSum;
+    const bool few = static_cast<int>(rows.size()) < 2 * p;
+    const auto altitude = [&](int a) { return a == 0 || (temperature && a == 1); };
+    std::array<bool, kMaxCovariates> use{};
+    for (int a = 0; a < p; ++a) {
+        held[ix(a)] = !(A[ix(a * p + a)] > floor2);
+        use[ix(a)] = !held[ix(a)] && (!few || altitude(a));
+    }
+    if (scaledCondition(A, p, use) > kMaxCovariateCondition)
+        for (int a = 0; a < p; ++a) held[ix(a)] = held[ix(a)] || !altitude(a);
+    return held;
+}
+
 // Global coefficients of one month: iteratively reweighted least squares towards the L1 fit
-// (weights 1 / sqrt(e^2 + delta^2)), rows weighted by their kriging variance.
-std::array<float, kMaxCovariates> globalFit(const std::vector<KrigingRow>& rows, int p, int month, bool temperature) {
+// (weights 1 / sqrt(e^2 + delta^2)), rows weighted by their kriging variance. Covariates in
+// `held` keep 0.
+std::array<float, kMaxCovariates> globalFit(const std::vector<KrigingRow>& rows, int p, int month, bool temperature,
+                                            const std::array<bool, kMaxCovariates>& held) {
     std::array<float, kMaxCovariates> b{};
     // A small database (a national network of a few dozen stations) cannot carry every term:
     // below two rows per covariate only the altitude terms are fitted, the others stay 0.
     const bool few = static_cast<int>(rows.size()) < 2 * p;
     if (rows.size() < 4) return b;
-    const auto fitted = [&](int a) { return !few || a == 0 || (temperature && a == 1); };
+    const auto fitted = [&](int a) { return (!few || a == 0 || (temperature && a == 1)) && !held[ix(a)]; };
     std::vector<double> absR;
     for (const KrigingRow& row : rows) absR.push_back(std::fabs(row.season[ix(month)]));
     std::nth_element(absR.begin(), absR.begin() + static_cast<long>(absR.size() / 2), absR.end());
@@ -307,11 +387,9 @@ std::array<float, kMaxCovariates> globalFit(const std::vector<KrigingRow>& rows,
     std::vector<double> u(rows.size(), 1.0);
     for (int iter = 0; iter < 8; ++iter) {
         std::vector<double> A(ix(p * p), 0), B(ix(p), 0);
-        double weightSum = 0;
         for (size_t j = 0; j < rows.size(); ++j) {
             const KrigingRow& row = rows[j];
             const double w = u[j] / row.variance;
-            weightSum += w;
             for (int a = 0; a < p; ++a) {
                 B[ix(a)] += w * row.dX[ix(a)] * row.season[ix(month)];
                 for (int c = 0; c <= a; ++c) A[ix(a * p + c)] += w * row.dX[ix(a)] * row.dX[ix(c)];
@@ -319,12 +397,8 @@ std::array<float, kMaxCovariates> globalFit(const std::vector<KrigingRow>& rows,
         }
         for (int a = 0; a < p; ++a) {
             for (int c = 0; c < a; ++c) A[ix(c * p + a)] = A[ix(a * p + c)];
-            // A covariate whose rows differ by rounding only (every station at one altitude)
-            // has nothing to fit: fitted on the rounding, the altitude terms of such a network
-            // took -5 K per km and an error of thousands of K.
-            const bool spread = A[ix(a * p + a)] > 1e-12 * weightSum;
             A[ix(a * p + a)] += 1e-6 * (A[ix(a * p + a)] + 1e-6);
-            if (!fitted(a) || !spread) A[ix(a * p + a)] += 1e12;  // its coefficient held at 0
+            if (!fitted(a)) A[ix(a * p + a)] += 1e12;  // its coefficient held at 0
         }
         if (!choleskySolve(A, p, B, 1)) break;
         for (int a = 0; a < p; ++a) b[ix(a)] = static_cast<float>(B[ix(a)]);
@@ -619,8 +693,11 @@ std::shared_ptr<const KrigingModel> KrigingModel::get(const ProgramSettings& set
         model->global = prepared.global;
     } else {
         model->rows = buildRows(*model, settings, folder, database, stations, model->neighbourExclusion.get());
+    }
+    model->held = heldCovariates(model->rows, model->params.covariates(), model->params.temperature);
+    if (!fromFile) {
         for (int m = 0; m < 12; ++m)
-            model->global[ix(m)] = globalFit(model->rows, model->params.covariates(), m, model->params.temperature);
+            model->global[ix(m)] = globalFit(model->rows, model->params.covariates(), m, model->params.temperature, model->held);
         trustRows(*model);
         if (keep) {
             prepared.rows = model->rows;
@@ -731,6 +808,10 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
     // rows a few hundred metres apart.
     std::array<double, kMaxCovariates> span;
     span.fill(HUGE_VAL);
+    // Covariates without a fit here: those the database cannot carry, and those its rows around
+    // the place do not spread over (fitted on rounding, such a coefficient reached 5,000 K per
+    // unit). Where the place differs from its neighbours in one, it takes the global coefficient.
+    std::array<bool, kMaxCovariates> unsupported = held;
     if (P.localFit && k > 0 && kernelSum > 1e-9) {
         std::array<double, kMaxCovariates * kMaxCovariates> a0{};
         std::array<std::array<double, 12>, kMaxCovariates> r0{};
@@ -743,7 +824,9 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
         R.resize(ix(p * 12));
         for (int a = 0; a < p; ++a)
             for (int m = 0; m < 12; ++m) R[ix(a * 12 + m)] = r0[ix(a)][ix(m)];
+        const double floor2 = static_cast<double>(kCovariateSpread) * kCovariateSpread * weightSum;
         for (int a = 0; a < p; ++a) {
+            unsupported[ix(a)] = unsupported[ix(a)] || !(A[ix(a * p + a)] > floor2);
             const double prior = P.priorStations * A[ix(a * p + a)] / static_cast<double>(k) + 1e-9;
             for (int c = 0; c < a; ++c) A[ix(c * p + a)] = A[ix(a * p + c)];
             A[ix(a * p + a)] += prior;
@@ -752,6 +835,19 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
         if (choleskySolve(A, p, R, 12))
             for (int m = 0; m < 12; ++m)
                 for (int a = 0; a < p; ++a) B[ix(m)][ix(a)] = R[ix(a * 12 + m)];
+    }
+    // A place that differs from its neighbours in a covariate the rows around it do not spread
+    // over takes the global coefficient for it: fitted on rounding, the local one reached 5,000
+    // K per unit. Where the database itself cannot carry the covariate (held), that term is
+    // left out (its global coefficient is 0): the estimate falls back, says so, and keeps the
+    // rest of its correction and its error within what the neighbours' own spread allows (24
+    // stations at 100 m gave a place at sea level -11.7 C where they all read -3 to -4, with an
+    // error of 2,000 K).
+    for (int a = 0; a < p; ++a) {
+        const double beyond = std::max({0.0, x0[ix(a)] - hi[ix(a)], lo[ix(a)] - x0[ix(a)]});
+        if (!unsupported[ix(a)] || std::max(std::fabs(dx[ix(a)]), beyond) <= kCovariateSpread) continue;
+        out.fallback = out.fallback || held[ix(a)];
+        for (int m = 0; m < 12; ++m) B[ix(m)][ix(a)] = global[ix(m)][ix(a)];
     }
     // Standard error: the rows' residuals after the correction, standardised by their kriging
     // variance, scaled to the location's; plus what the coefficients add where the location's
@@ -786,7 +882,19 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
             extra += std::fabs(b) * beyond;
         }
         const double s2m = (1 - south) * s2[ix(m)] + south * s2[ix(opposite)];
-        const double se = out.errorEstimate ? std::sqrt(s2m / kernelSum * v0 + extra * extra) : 0.0;
+        double se = out.errorEstimate ? std::sqrt(s2m / kernelSum * v0 + extra * extra) : 0.0;
+        if (out.fallback) {
+            double kriged = 0, low = HUGE_VAL, high = -HUGE_VAL;
+            for (int i = 0; i < n; ++i) {
+                const double v = toScale(P, neighbours[i]->Data[ix(m + 1)]);
+                kriged += w[ix(i)] * v;
+                low = std::min(low, v);
+                high = std::max(high, v);
+            }
+            const double spread = high - low;
+            y = kriged + std::clamp(y - kriged, -spread, spread);
+            if (out.errorEstimate) se = std::min(se, std::max(std::sqrt(s2m / kernelSum * v0), spread));
+        }
         out.stdErr[ix(m)] = static_cast<float>(se);
         if (P.logOffset > 0) {
             const double factor = out.errorEstimate ? ((1 - south) * smear[ix(m)] + south * smear[ix(opposite)]) / kernelSum : 1.0;

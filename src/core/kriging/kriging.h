@@ -23,6 +23,12 @@ class StationExclusion;
 
 inline constexpr int kMaxCovariates = 11;
 inline constexpr int kKrigingNeighbours = 20;
+/// Covariates whose leave-one-out rows differ by less than this (root mean square, in the
+/// covariates' units: 1 m of altitude, a hundredth of a degree of latitude, a thousandth of a
+/// sea fraction) have nothing to fit, and so have those of a system worse conditioned than
+/// kMaxCovariateCondition (each covariate scaled to unit spread).
+inline constexpr float kCovariateSpread = 1e-3f;
+inline constexpr double kMaxCovariateCondition = 1000;
 /// The sea terms (proximity, then sea fractions) run from these covariates to the last.
 inline constexpr int kFirstSeaCovariate = 7, kFirstSeaCovariateOther = 3;
 
@@ -108,6 +114,11 @@ struct KrigingOutcome {
     std::array<float, 12> stdErrLinear{};  ///< the variable's unit (for log scales: at the estimate)
     std::array<float, kKrigingNeighbours> weights{};  ///< the kriging weights of the neighbours
     bool errorEstimate = false;
+    /// The place differs from its neighbours in a covariate their rows cannot carry (every
+    /// station at one altitude, a handful of stations, covariates repeating each other): that
+    /// term is left out, and the estimate's covariate correction and its standard error stay
+    /// within the neighbours' spread of values.
+    bool fallback = false;
 };
 
 /// Everything the method keeps of one database and variable: the stations' covariates, the
@@ -148,6 +159,9 @@ public:
     std::shared_ptr<const StationExclusion> neighbourExclusion;
     std::vector<KrigingRow> rows;
     std::array<std::array<float, kMaxCovariates>, 12> global{};  ///< coefficients per season (see southernSeason)
+    /// Covariates the rows cannot carry (see kCovariateSpread): their global coefficients are
+    /// 0 and their local ones the global.
+    std::array<bool, kMaxCovariates> held{};
 
     /// Covariates and sea proximity of a station (position, altitude as stored; 9999 = the
     /// raster's altitude), from the stations known at build time or computed anew.

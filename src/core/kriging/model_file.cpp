@@ -21,7 +21,7 @@ namespace {
 // Layout: the magic and format (8 bytes), the key, the payload's length and its checksum, then
 // the payload: the counts of rows and held stations, the rows, the global coefficients and the
 // held positions, all in this machine's byte order (the file is derived where it is used).
-constexpr char kMagic[8] = {'Z', 'K', 'M', 'O', 'D', 'E', 'L', '1'};
+constexpr char kMagic[8] = {'Z', 'K', 'M', 'O', 'D', 'E', 'L', '2'};
 constexpr size_t kHeader = sizeof kMagic + 3 * sizeof(uint64_t);
 constexpr size_t kMaxFileBytes = size_t{1} << 30;
 static_assert(std::is_trivially_copyable_v<KrigingRow>);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <limits>
 
@@ -64,6 +65,12 @@ inline void insertCandidate(std::array<float, kPoolPlaces + 1>& d, std::array<in
     d[ix(p)] = dist;
     s[ix(p)] = k;
 }
+// Copies of one station: the same position and the same twelve values (bit for bit, so that
+// two missing months match).
+bool sameStation(const Station& a, const Station& b) {
+    return a.Lon == b.Lon && a.Lat == b.Lat && std::memcmp(&a.Data[1], &b.Data[1], 12 * sizeof(float)) == 0;
+}
+
 // The lowest cosine at which every regular cosine at or above it gives a distance within
 // `radius` (arcDistance never grows with the cosine).
 float cosineWithin(double radius, float distEpsilon) {
@@ -98,6 +105,9 @@ void NeighbourSearch::selectNear(int places) {
         int k = -1;             // in near_
     };
     std::array<Place, kPoolPlaces + 1> place;
+    // The methods other than the described one take copies of one station as one candidate: 25
+    // copies at one position would otherwise fill every neighbour place with a single station.
+    const bool collapse = collapsesCopies();
     // Rough cosines inside this band are surely regular (1 - x^2 >= DistEpsilon).
     const double epsilon = eps < 1 ? std::max(0.0, static_cast<double>(eps)) : 1.0;  // NaN: all irregular
     const double regularBand = std::sqrt(1.0 - epsilon) - 1e-5;
@@ -114,8 +124,9 @@ void NeighbourSearch::selectNear(int places) {
         bool covered = false;
         database_->nearCandidates(*kept.sources, at, std::max(radius, zeroKm), zeroKm, near_, covered, exclusion());
         place.fill(Place{});
+        copies_.clear();
         const float withinCosine = cosineWithin(radius, eps);
-        // The MaxStat-th highest rough cosine: MaxStat candidates lie at least that near, so a
+        // The places-th highest rough cosine: that many candidates lie at least that near, so a
         // candidate whose cosine is lower by more than the rough error twice and the 1e-6 below
         // is farther than all of them and cannot be taken.
         double cutoff = -3;
@@ -123,9 +134,17 @@ void NeighbourSearch::selectNear(int places) {
         for (const StationDatabase::Candidate& cand : near_)
             if (std::fabs(cand.cosine) < regularBand && passesAltitude(*cand.station)) roughCosines_.push_back(cand.cosine);
         if (roughCosines_.size() >= static_cast<size_t>(places)) {
-            const auto nth = roughCosines_.begin() + (places - 1);
+            auto nth = roughCosines_.begin() + (places - 1);
             std::nth_element(roughCosines_.begin(), nth, roughCosines_.end(), std::greater<double>());
-            cutoff = *nth - (1e-6 + 2 * kRoughCosineError);
+            // Copies share their cosine: the cutoff counts each cosine once, so that copies do
+            // not stand for candidates that are not there.
+            if (collapse) std::sort(roughCosines_.begin(), nth + 1, std::greater<double>());
+            if (collapse && std::adjacent_find(roughCosines_.begin(), nth + 1) != nth + 1) {
+                std::sort(roughCosines_.begin(), roughCosines_.end(), std::greater<double>());
+                roughCosines_.erase(std::unique(roughCosines_.begin(), roughCosines_.end()), roughCosines_.end());
+                nth = roughCosines_.size() >= static_cast<size_t>(places) ? roughCosines_.begin() + (places - 1) : roughCosines_.end();
+            }
+            if (nth != roughCosines_.end()) cutoff = *nth - (1e-6 + 2 * kRoughCosineError);
         }
         int within = 0;
         for (size_t k = 0; k < near_.size(); ++k) {
@@ -151,12 +170,31 @@ void NeighbourSearch::selectNear(int places) {
             if (dist > settings_.MaxDist) continue;
             const auto before = [&](const Place& q) { return dist < q.dist || (dist == q.dist && cand.order < q.order); };
             if (!(dist < 20000.0f) || !before(last)) continue;
+            if (collapse) {
+                int copyOf = 0;
+                for (int q = 1; q <= places && place[ix(q)].k >= 0 && !copyOf; ++q)
+                    if (sameStation(*near_[ix(place[ix(q)].k)].station, *cand.station)) copyOf = q;
+                if (copyOf) {  // the copy first in the table stays, as the table's reading keeps it
+                    Place& kept = place[ix(copyOf)];
+                    if (cand.order < kept.order) {
+                        copies_.push_back(kept.k);
+                        kept.order = cand.order;
+                        kept.k = static_cast<int>(k);
+                    } else {
+                        copies_.push_back(static_cast<int>(k));
+                    }
+                    continue;
+                }
+            }
             int p = 1;
             while (!before(place[ix(p)])) ++p;
             for (int q = places; q > p; --q) place[ix(q)] = place[ix(q - 1)];
             place[ix(p)] = {dist, cand.order, regular ? x : 2.0f, static_cast<int>(k)};
         }
-        if (covered || within >= places || settings_.MaxDist <= radius) break;
+        // Copies counted among the candidates within the radius may stand for stations that are
+        // not there: then the places themselves must be filled from within it.
+        const bool placesWithin = place[ix(places)].k >= 0 && place[ix(places)].cosine >= withinCosine + kRoughCosineError;
+        if (covered || (within >= places && (copies_.empty() || placesWithin)) || settings_.MaxDist <= radius) break;
         radius *= 2.5;
     }
     // Start the next search where this one succeeded; it is only a guess, never a result.
@@ -165,6 +203,7 @@ void NeighbourSearch::selectNear(int places) {
         const StationDatabase::Candidate& cand = near_[ix(place[ix(p)].k)];
         picked_.push_back({cand.station, place[ix(p)].dist, cand.point});
     }
+    for (const int k : copies_) copyStations_.push_back(near_[ix(k)].station);
 }
 
 // The selection ranks by the single-precision distance, which reads 0 within about 1.5 km:
@@ -198,6 +237,7 @@ void NeighbourSearch::SelectNeighbours() {
     std::array<float, kPoolPlaces + 1> d;
     std::array<int, kPoolPlaces + 1> s;
     picked_.clear();
+    copyStations_.clear();
 
     if (!database_ || !spatialSearch_) {
         const SpherePoint at = spherePoint(working.Lon, working.Lat);
@@ -209,9 +249,19 @@ void NeighbourSearch::SelectNeighbours() {
         d.fill(20000.0f);
         s.fill(kNone);
         const int count = table.StationCount();
+        const bool collapse = collapsesCopies();
         for (int k = 0; k < count; ++k) {
             const Station& c = table.stations[ix(k)];
-            if (passesFilters(c, c.Dist)) insertCandidate(d, s, places, c.Dist, k);
+            if (!passesFilters(c, c.Dist)) continue;
+            if (collapse && c.Dist < d[ix(places)]) {
+                bool copy = false;
+                for (int p = 1; p <= places && s[ix(p)] != kNone && !copy; ++p) copy = sameStation(table.stations[ix(s[ix(p)])], c);
+                if (copy) {
+                    copyStations_.push_back(&c);
+                    continue;
+                }
+            }
+            insertCandidate(d, s, places, c.Dist, k);
         }
         for (int p = 1; p <= places && s[ix(p)] != kNone; ++p)
             picked_.push_back({&table.stations[ix(s[ix(p)])], table.stations[ix(s[ix(p)])].Dist, nullptr});
@@ -220,6 +270,15 @@ void NeighbourSearch::SelectNeighbours() {
     }
 
     if (balanced) balanceDirections(maxStat);
+    // The copies of a station that was taken, for the note (a copy of one pushed out later is no
+    // neighbour's copy).
+    int copies = 0;
+    for (const Station* copy : copyStations_)
+        copies += std::any_of(picked_.begin(), picked_.end(), [&](const Picked& p) { return p.station != copy && sameStation(*p.station, *copy); });
+    if (copies > 0)
+        messages.push_back({"Copies of one station", std::to_string(copies) + (copies == 1 ? " copy" : " copies") +
+                                                         " of a neighbour (the same position and values) counted once: "
+                                                         "each station takes one neighbour place."});
     ns.NeighbourCount = static_cast<int16_t>(picked_.size());
     for (int i = 1; i <= ns.NeighbourCount; ++i) {
         const Station& c = *picked_[ix(i - 1)].station;

@@ -57,6 +57,9 @@ public:
 
 protected:
     Method method() const { return effectiveMethod(settings_); }
+    /// Whether copies of one station (same position, same values) count as one candidate: for
+    /// every method but the described one, which selects them and switches them off.
+    bool collapsesCopies() const { return method() != Method::Described; }
     /// The stations the selection leaves out: by default those held out.
     virtual const StationExclusion* exclusion() const { return excluded_; }
     const SpherePoint& neighbourPoint(int i);     // ns[i]'s position with its sines and cosines
@@ -85,6 +88,8 @@ private:
     std::vector<StationDatabase::Candidate> near_;
     std::vector<double> roughCosines_;
     std::vector<char> keep_;
+    std::vector<int> copies_;                     // near_ entries passed over as copies of a place
+    std::vector<const Station*> copyStations_;    // the same, as stations
     // The station files of each variable's last selection: most estimates need the same ones
     // again, and keeping them here spares the database's lock.
     struct KeptSources {

@@ -54,7 +54,8 @@ void keepWorst(std::vector<AuditCell>& cells, size_t n) {
 
 // What one worker has found for one variable.
 struct Tally {
-    long long cells = 0, noEstimate = 0, recordCells = 0, recordPeriods = 0, envelopeCells = 0, envelopePeriods = 0;
+    long long cells = 0, noEstimate = 0, recordCells = 0, recordPeriods = 0, envelopeCells = 0, envelopePeriods = 0,
+              fallbackCells = 0;
     std::array<ValueRange, 2> range{ValueRange{std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()},
                                      ValueRange{std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()}};
     std::vector<AuditCell> worst;
@@ -66,6 +67,7 @@ struct Tally {
         recordPeriods += t.recordPeriods;
         envelopeCells += t.envelopeCells;
         envelopePeriods += t.envelopePeriods;
+        fallbackCells += t.fallbackCells;
         for (size_t k = 0; k < 2; ++k) {
             range[k].low = std::min(range[k].low, t.range[k].low);
             range[k].high = std::max(range[k].high, t.range[k].high);
@@ -89,6 +91,8 @@ void judgeCell(const Engine& engine, int variable, size_t keep, Tally& tally) {
     // Months moved to keep one climate left their own neighbours on purpose (the consistency
     // table judges them), and so did the year of such months.
     bool movedForOneClimate = false;
+    tally.fallbackCells += std::any_of(engine.res.Caps.begin(), engine.res.Caps.end(),
+                                       [](uint8_t caps) { return (caps & CapCovariateFallback) != 0; });
     for (int m = 1; m <= lastPeriod; ++m) {
         const size_t i = static_cast<size_t>(m);
         const float v = ClipValue(engine.res.Best[i], variable);
@@ -209,6 +213,7 @@ VariableAudit auditVariable(std::shared_ptr<const StationDatabase> database, con
     v.recordPeriods = all.recordPeriods;
     v.envelopeCells = all.envelopeCells;
     v.envelopePeriods = all.envelopePeriods;
+    v.fallbackCells = all.fallbackCells;
     v.range = all.range;
     for (ValueRange& r : v.range)
         if (r.low > r.high) r = {kNaN, kNaN};
@@ -341,6 +346,11 @@ std::string formatMapAuditText(const MapAudit& audit) {
     }
     out += "\nRecords, Envelope: cells with some period beyond the world's records or the neighbour envelope; Periods:\n"
            "such cell-periods; Share: the cells beyond the envelope among the cells estimated.\n";
+    for (const VariableAudit& v : audit.variables)
+        if (v.fallbackCells > 0)
+            out += fmt::format("{}: {} cells whose neighbours could not carry a kriging covariate the cell needed (covariate "
+                               "fallback: that term left out, the value and its error kept within the neighbours' spread)\n",
+                               kVariableNames[static_cast<size_t>(v.variable)], v.fallbackCells);
     if (audit.cancelled) out += "Cancelled: the variables above are complete, the others were not audited.\n";
     const ConsistencyAudit& c = audit.consistency;
     if (c.tooLarge) out += "\nThe variables' consistency was not checked: the grid is too large to hold their months.\n";

@@ -62,6 +62,9 @@ struct VariableAudit {
     long long recordPeriods = 0;    ///< cell-periods beyond the world's records
     long long envelopeCells = 0;    ///< cells with some period beyond their neighbour envelope
     long long envelopePeriods = 0;  ///< cell-periods beyond their neighbour envelope
+    /// Cells where the kriging covariates fell back: the neighbours could not carry a term the
+    /// cell needed (CapCovariateFallback in some month).
+    long long fallbackCells = 0;
     std::vector<AuditCell> worst;   ///< the cells farthest beyond their envelope, worst first
 };
 

@@ -155,7 +155,7 @@ class Result:
     def caps(self) -> list[str]:
         """Per month and the annual value, the limits that acted on the estimate, comma-separated
         ("altitude slope", "plane", "neighbour envelope", "world records", "temperature order",
-        "saturation"), "" where none did."""
+        "saturation", "covariate fallback"), "" where none did."""
     @property
     def messages(self) -> list[dict[str, str]]:
         """Messages of the run, each with "title" and "text"."""
