@@ -294,6 +294,10 @@ class TestNeighbours:
                   (30.0, 55 * km), (0.0, 0.0), (0.0, 0.0)]
         assert neighbours.contradicted(points) == {2, 3, 6, 7}
 
+    def test_a_lone_vapour_pressure_far_off_is_left_out_other_lone_normals_kept(self):
+        assert not neighbours.kept_when_alone("Vap")
+        assert all(neighbours.kept_when_alone(v) for v in ("Temp", "Tmax", "Tmin", "Prec", "Wind", "Sun"))
+
 
 def test_distance_of_a_degree_of_latitude():
     assert merge.distance_km(0, 0, 0, 1) == pytest.approx(6370.997 * math.pi / 180)

@@ -246,7 +246,7 @@ class Derivation:
             for v in sorted(normals):
                 if (ident, v) not in flagged:
                     continue
-                if (ident, v) in checkable:
+                if (ident, v) in checkable or not neighbours.kept_when_alone(v):
                     self.drop(station, v, flagged[(ident, v)])
                 else:
                     notes[v].append(f"kept, though far off its neighbours' estimate: none within "

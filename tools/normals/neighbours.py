@@ -16,6 +16,16 @@ PREC_RATIO = 3.0  # observed / estimated beyond 3 or below 1/3
 # against the plateau, Antofagasta and Lima in the coastal desert, Leh behind the Himalaya,
 # the South Pole under the plateau stations, El Calafate in the Patagonian rain shadow).
 CONTRADICT_KM = 50.0
+# Not for vapour pressure: of the 19 Vap normals so alone, most are impossible for their
+# climates (a Caribbean cape at 4.6 hPa, Sumatran coasts at 8 hPa, Moroccan coasts at 5 hPa):
+# other units or definitions in the national submissions, not climates of their own.
+ALONE_NOT_KEPT = ("Vap",)
+
+
+def kept_when_alone(variable):
+    """Whether a normal far off its neighbours' estimate stays when no station is near enough to
+    contradict it."""
+    return variable not in ALONE_NOT_KEPT
 
 
 def contradicted(points, km=CONTRADICT_KM):
