@@ -68,31 +68,44 @@ def alternate_imports(folder, csvs, count, stop):
         stop.set()
 
 
+def during_imports(folder, csvs, count, threads, call, least):
+    """Calls call(k, n) over and over in `threads` threads (k the thread, n its call) while
+    `count` imports alternate, each thread at least `least` times; their results, once no call
+    failed."""
+    stop = threading.Event()
+    results, failures = [], []
+
+    def work(k):
+        n = 0
+        while not stop.is_set() or n < least:
+            try:
+                results.append(call(k, n))
+            except Exception as e:  # noqa: BLE001 - any failure is the finding
+                failures.append(repr(e))
+            n += 1
+
+    workers = [threading.Thread(target=work, args=(k,)) for k in range(threads)]
+    for w in workers:
+        w.start()
+    alternate_imports(folder, csvs, count, stop)
+    for w in workers:
+        w.join()
+    assert not failures, failures[:3]
+    return results
+
+
 def test_CommandLineEstimatesDuringImportsEachMatchOneWholeDatabase(two_databases):
     _, folder, references, csvs = two_databases
     answers = {(place, var): {name: cli_best(ref, *place, var)[2] for name, ref in references.items()}
                for place in PLACES for var in ("Temp", "Prec")}
-    stop = threading.Event()
-    seen, failures = [], []
 
-    def estimate(k):
-        n = 0
-        while not stop.is_set() or n < 3:
-            place, var = PLACES[(k + n) % len(PLACES)], ("Temp", "Prec")[(k + n) % 2]
-            code, err, best = cli_best(folder, *place, var)
-            if code != 0:
-                failures.append(err)
-            else:
-                seen.append((place, var, matches(best, answers[(place, var)])))
-            n += 1
+    def estimate(k, n):
+        place, var = PLACES[(k + n) % len(PLACES)], ("Temp", "Prec")[(k + n) % 2]
+        code, err, best = cli_best(folder, *place, var)
+        assert code == 0, err
+        return place, var, matches(best, answers[(place, var)])
 
-    workers = [threading.Thread(target=estimate, args=(k,)) for k in range(3)]
-    for w in workers:
-        w.start()
-    alternate_imports(folder, csvs, 13, stop)
-    for w in workers:
-        w.join()
-    assert not failures, failures[:3]
+    seen = during_imports(folder, csvs, 13, 3, estimate, 3)
     mixed = [(place, var) for place, var, names in seen if not names]
     assert not mixed, f"{len(mixed)} of {len(seen)} results matched neither database: {mixed[:5]}"
     assert matches(cli_best(folder, *PLACES[0], "Temp")[2], answers[(PLACES[0], "Temp")]) == ["new"]
@@ -103,26 +116,12 @@ def test_DatabaseKeptAcrossImportsGivesOneWholeDatabasesAnswerInEveryThread(two_
     answers = {(place, var): {name: zentrel.Database(ref).estimate(*place, 300, var=var).best for name, ref in references.items()}
                for place in PLACES for var in ("Temp", "Prec")}
     opened = zentrel.Database(folder)
-    stop = threading.Event()
-    results, failures = [], []
 
-    def estimate(k):
-        n = 0
-        while not stop.is_set() or n < 4:
-            place, var = PLACES[(k + n) % len(PLACES)], ("Temp", "Prec")[(k + n) % 2]
-            try:
-                results.append((place, var, opened.estimate(*place, 300, var=var).best))
-            except Exception as e:  # noqa: BLE001 - any failure is the finding
-                failures.append(repr(e))
-            n += 1
+    def estimate(k, n):
+        place, var = PLACES[(k + n) % len(PLACES)], ("Temp", "Prec")[(k + n) % 2]
+        return place, var, opened.estimate(*place, 300, var=var).best
 
-    workers = [threading.Thread(target=estimate, args=(k,)) for k in range(8)]
-    for w in workers:
-        w.start()
-    alternate_imports(folder, csvs, 7, stop)
-    for w in workers:
-        w.join()
-    assert not failures, failures[:3]
+    results = during_imports(folder, csvs, 7, 8, estimate, 4)
     mixed = [(place, var) for place, var, best in results if not matches(best, answers[(place, var)])]
     assert not mixed, f"{len(mixed)} of {len(results)} results matched neither database: {mixed[:5]}"
     # After the last import the open Database answers from the new database alone.
@@ -157,28 +156,11 @@ def test_ManyEstimatesAndGridsDuringImportsEachComeFromOneWholeDatabase(two_data
     many_answers = {name: many(zentrel.Database(ref)) for name, ref in references.items()}
     grid_answers = {name: grid_values(zentrel.Database(ref), tmp_path / f"{name}.nc") for name, ref in references.items()}
     opened = zentrel.Database(folder)
-    stop = threading.Event()
-    results, failures = [], []
 
-    def run(k):
-        n = 0
-        while not stop.is_set() or n < 2:
-            try:
-                if k == 0:
-                    results.append(("grid", grid_values(opened, tmp_path / f"grid{n}.nc")))
-                else:
-                    results.append(("many", many(opened)))
-            except Exception as e:  # noqa: BLE001 - any failure is the finding
-                failures.append(repr(e))
-            n += 1
+    def run(k, n):
+        return ("grid", grid_values(opened, tmp_path / f"grid{n}.nc")) if k == 0 else ("many", many(opened))
 
-    workers = [threading.Thread(target=run, args=(k,)) for k in range(3)]
-    for w in workers:
-        w.start()
-    alternate_imports(folder, csvs, 7, stop)
-    for w in workers:
-        w.join()
-    assert not failures, failures[:3]
+    results = during_imports(folder, csvs, 7, 3, run, 2)
     answers = {"grid": grid_answers, "many": many_answers}
     mixed = [kind for kind, values in results if not matches(values, answers[kind])]
     assert not mixed, f"{len(mixed)} of {len(results)} calls matched neither database as a whole: {mixed[:5]}"
