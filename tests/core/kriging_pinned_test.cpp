@@ -260,7 +260,7 @@ TEST_F(KrigingPinned, ASettingsChangeWithinOneProcessGivesWhatAFreshProcessGives
         }
 }
 
-TEST_F(KrigingPinned, DerivedTerrainFileWithBytesAddedOrCutOrOfAnotherRasterIsDerivedAnew) {
+TEST_F(KrigingPinned, DerivedTerrainFileWithBytesAddedOrCutOrOfAnotherRasterIsDerivedAnewAndWrittenAgain) {
     const TerrainCovariates intact(folder_->str());
     ASSERT_TRUE(intact.fromFile());
     const std::string bytes = readFile(folder_->file(TerrainCovariates::kFileName));
@@ -287,6 +287,8 @@ TEST_F(KrigingPinned, DerivedTerrainFileWithBytesAddedOrCutOrOfAnotherRasterIsDe
                       std::vector<float>({b.seaNear, b.sea25, b.sea100, b.sea500, b.mean10, b.mean50}))
                 << c.what << " at " << lon << ", " << lat;
         }
+        // The grids derived are kept for the next process.
+        EXPECT_TRUE(TerrainCovariates(other.str()).fromFile()) << c.what;
     }
 }
 
@@ -321,6 +323,7 @@ TEST_F(KrigingPinned, HugeSparseTerrainFileIsDerivedAnewWithoutReadingIt) {
     const TerrainAround a = t.at(15.0f, 45.0f), b = TerrainCovariates(folder_->str()).at(15.0f, 45.0f);
     EXPECT_EQ(a.mean50, b.mean50);
     EXPECT_EQ(a.sea100, b.sea100);
+    EXPECT_EQ(std::filesystem::file_size(path), std::filesystem::file_size(folder_->file(TerrainCovariates::kFileName)));
 }
 
 // A process that keeps running while the raster of its folder is replaced (by an import, or by

@@ -261,7 +261,16 @@ TerrainCovariates::TerrainCovariates(const std::string& dataFolder) {
     } catch (const std::bad_alloc&) {
         throw Error("The terrain grids file " + path + " is too large to read into memory.");
     }
-    if (!fromFile_) derive();
+    if (fromFile_) return;
+    derive();
+    // Kept for the next process, as the prepared models are: a file of an older program or a
+    // damaged one would otherwise cost every process the derivation (0.4 s). Only over a
+    // regular file or none, and quietly not where the folder cannot be written (an installed one).
+    try {
+        struct stat st{};
+        if (::lstat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) writeOutputFile(path, serialise(sum));
+    } catch (const std::exception&) {
+    }
 }
 
 void TerrainCovariates::writeDerived(const std::string& dataFolder, const std::string& path) {
