@@ -227,8 +227,9 @@ class Derivation:
                     positions.setdefault((v, round(head.lon, 2), round(head.lat, 2)), []).append(
                         (ident, head.lon, head.lat))
             flagged = neighbours.read_flags(residuals, positions)
+        # Which flagged normals another station is near enough to contradict (first pass: none flagged).
         checkable = set()
-        for v in VARIABLES:
+        for v in sorted({v for _, v in flagged}):
             holders = [(ident, head) for ident, head, normals, notes, members in self.stations if v in normals]
             near = neighbours.contradicted([(head.lon, head.lat) for _, head in holders])
             checkable.update((holders[i][0], v) for i in near)
