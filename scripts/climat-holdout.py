@@ -58,9 +58,10 @@ def km(lon1, lat1, lon2, lat2):
 
 
 def wmo_of(station_id):
-    """The 5-digit WMO number of an id, or None."""
-    digits = station_id.split("-")[-1]
-    return digits[-5:] if digits.isdigit() and len(digits) in (5, 8) else None
+    """The 5-digit WMO number of an id, or None. The tables name a station with a WMO number by
+    that number alone; the national networks' own numbers (DWD-15280, JMA-71066) are other
+    stations, often at the other end of the world, however alike their digits."""
+    return station_id if station_id.isdigit() and len(station_id) == 5 else None
 
 
 def scratch_database(zentrel, base, table, folder):
@@ -92,17 +93,22 @@ def main():
     position = {r[0]: (float(r[4]), float(r[3]), r[5]) for r in old[2]}
     observed = {"old": {(r[0], r[6]): [float(x) for x in r[7:19]] for r in old[2]},
                 "new": {}}
+    # Each table's station where that table puts it: their coordinates and altitudes differ by up
+    # to several km and 100 m, and an estimate at the other table's altitude would be judged
+    # against normals measured elsewhere.
+    where = {"old": position, "new": {}}
     for r in new[2]:
         wmo = wmo_of(r[0])
         if wmo in position:
             observed["new"][(wmo, r[6])] = [float(x) for x in r[7:19]]
+            where["new"].setdefault(wmo, (float(r[4]), float(r[3]), r[5]))
     errors = {"old": {v: [] for v in VARIABLES}, "new": {v: [] for v in VARIABLES}}
     means = {v: [] for v in VARIABLES}
     work = tempfile.mkdtemp(prefix="climat-holdout-")
     try:
         for fold in range(a.folds):
             held = {sid for sid in climat_ids if fold_of[sid] == fold}
-            near = [position[s] for s in held]
+            near = [position[s] for s in held] + [where["new"][s] for s in held if s in where["new"]]
             keep_old = [r for r in old[2] if r[0] not in held]
             keep_new = []
             for r in new[2]:
@@ -119,10 +125,11 @@ def main():
                 write_table(table, comments, header, rows)
                 scratch_database(program, base, table, folder)
                 db = zentrel.Database(data=folder)
+                at = {s: where[name].get(s, position[s]) for s in held}
                 ids = sorted(held)
-                lon = [position[s][0] for s in ids]
-                lat = [position[s][1] for s in ids]
-                alt = [float(position[s][2]) if position[s][2] not in ("", "9999") else float("nan") for s in ids]
+                lon = [at[s][0] for s in ids]
+                lat = [at[s][1] for s in ids]
+                alt = [float(at[s][2]) if at[s][2] not in ("", "9999") else float("nan") for s in ids]
                 for v in variables:
                     if v not in db.variables:
                         continue
