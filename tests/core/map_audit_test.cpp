@@ -2,7 +2,11 @@
 // records and beyond their neighbours' envelope, counted once per cell and per period.
 #include "validation/map_audit.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <nlohmann/json.hpp>
 
 #include "fixture.h"
 #include "maps_test_util.h"
@@ -76,6 +80,18 @@ TEST(MapAudit, PlausibleFieldIsWithinRecordsAndEnvelopeAndTheReportDoesNotDepend
         EXPECT_EQ(v.recordCells, 0) << variable;
         EXPECT_EQ(v.envelopeCells, 0) << variable << "\n" << formatMapAuditText(one);
         EXPECT_EQ(formatMapAuditJson(one), formatMapAuditJson(three));
+    }
+}
+
+TEST(MapAudit, ReportsShowThePrecipitationYearAsItsTotalAndTheTemperatureYearAsItsMean) {
+    const RingMap calm(10);
+    for (int variable : {Prec, Temp}) {
+        const MapAudit audit = calm.audit({variable}, 1);
+        const ValueRange& year = audit.variables.at(0).range[1];  // judged as the mean of the months
+        const float shown = (variable == Prec ? 12 : 1) * year.high;
+        const auto json = nlohmann::json::parse(formatMapAuditJson(audit));
+        EXPECT_NEAR(json["variables"][0]["annual"]["max"].get<float>(), shown, 1e-4f * std::fabs(shown)) << variable;
+        EXPECT_NE(formatMapAuditText(audit).find(fmt::format(" .. {:.2f} ", shown)), std::string::npos) << formatMapAuditText(audit);
     }
 }
 

@@ -12,6 +12,7 @@
 #include <tuple>
 
 #include "engine/engine.h"
+#include "formats/shown_values.h"
 #include "maps/raster_export.h"
 #include "version.h"
 
@@ -275,7 +276,11 @@ std::string num(float v, int variable) {
     return variable == Sun ? fmt::format("{:.3f}", v) : fmt::format("{:.2f}", v);
 }
 
-std::string periodText(int period) { return period == 13 ? "Annual" : surfacePeriodName(period, Temp); }
+std::string periodText(int period, int variable) { return period == 13 ? annualTitle(variable) : surfacePeriodName(period, Temp); }
+
+// The annual value as people read it: the year's total for the amounts (Prec, PET), the mean of
+// the months for the others. The audit judges the means; only what it shows is scaled.
+float shown(float v, int variable, int period) { return period == 13 && annualIsTotal(variable) ? 12 * v : v; }
 
 nlohmann::json number(float v) { return std::isfinite(v) ? nlohmann::json(v) : nlohmann::json(nullptr); }
 
@@ -334,14 +339,17 @@ std::string formatMapAuditText(const MapAudit& audit) {
         "Plausibility audit of a map: {} columns x {} rows of {} degrees from {},{} to {},{}, method {}\n", g.Columns,
         g.Rows, g.CellWidth, g.West, g.south(), g.east(), g.North, methodName(audit.method));
     out += "Every land cell estimated as the raster command does, each month and the annual value (the mean of the\n"
-           "months) compared with the world's records and with the envelope of the cell's active neighbours.\n\n";
+           "months; the year's total for Prec and PET) compared with the world's records and with the envelope of the\n"
+           "cell's active neighbours.\n\n";
     out += fmt::format("{:<6} {:>8} {:>6} {:>24} {:>24} {:>8} {:>8} {:>9} {:>8} {:>9}\n", "Var", "Cells", "No est",
                        "Months from .. to", "Annual from .. to", "Records", "Periods", "Envelope", "Periods", "Share");
     for (const VariableAudit& v : audit.variables) {
-        const auto span = [&v](const ValueRange& r) { return num(r.low, v.variable) + " .. " + num(r.high, v.variable); };
+        const auto span = [&v](const ValueRange& r, int period) {
+            return num(shown(r.low, v.variable, period), v.variable) + " .. " + num(shown(r.high, v.variable, period), v.variable);
+        };
         out += fmt::format("{:<6} {:>8} {:>6} {:>24} {:>24} {:>8} {:>8} {:>9} {:>8} {:>9}\n",
-                           kVariableNames[static_cast<size_t>(v.variable)], v.cells, v.noEstimate, span(v.range[0]),
-                           span(v.range[1]), v.recordCells, v.recordPeriods, v.envelopeCells, v.envelopePeriods,
+                           kVariableNames[static_cast<size_t>(v.variable)], v.cells, v.noEstimate, span(v.range[0], 1),
+                           span(v.range[1], 13), v.recordCells, v.recordPeriods, v.envelopeCells, v.envelopePeriods,
                            v.cells ? fmt::format("{:.2f}%", 100.0 * static_cast<double>(v.envelopeCells) / static_cast<double>(v.cells)) : "-");
     }
     out += "\nRecords, Envelope: cells with some period beyond the world's records or the neighbour envelope; Periods:\n"
@@ -361,7 +369,7 @@ std::string formatMapAuditText(const MapAudit& audit) {
         if (c.vapour)
             out += fmt::format("  Vap above saturation at Tmax:       {} cells, {} cell-months\n", c.saturationCells, c.saturationMonths);
         for (const InconsistentCell& e : c.examples)
-            out += fmt::format("    Lon {:.3f} Lat {:.3f} {}: Tmin {} Temp {} Tmax {} Vap {}\n", e.lon, e.lat, periodText(e.month),
+            out += fmt::format("    Lon {:.3f} Lat {:.3f} {}: Tmin {} Temp {} Tmax {} Vap {}\n", e.lon, e.lat, periodText(e.month, Temp),
                                num(e.tmin, Tmin), num(e.temp, Temp), num(e.tmax, Tmax), num(e.vap, Vap));
     }
     for (const VariableAudit& v : audit.variables) {
@@ -370,12 +378,13 @@ std::string formatMapAuditText(const MapAudit& audit) {
                            kVariableNames[static_cast<size_t>(v.variable)], v.worst.size());
         for (const AuditCell& c : v.worst) {
             out += fmt::format("  Lon {:.3f} Lat {:.3f} Alt {:.0f} m  {}: {}  envelope {} .. {}{}\n", c.lon, c.lat, c.alt,
-                               periodText(c.period), num(c.value, v.variable), num(c.envelope.low, v.variable),
-                               num(c.envelope.high, v.variable), c.beyondRecords ? "  beyond the world's records" : "");
+                               periodText(c.period, v.variable), num(shown(c.value, v.variable, c.period), v.variable),
+                               num(shown(c.envelope.low, v.variable, c.period), v.variable),
+                               num(shown(c.envelope.high, v.variable, c.period), v.variable), c.beyondRecords ? "  beyond the world's records" : "");
             for (const AuditNeighbour& a : c.neighbours)
                 out += fmt::format("    {:<34} Lon {:>8.3f} Lat {:>7.3f} Alt {:>6}  {}\n", a.name, a.lon, a.lat,
                                    a.alt == kUnknown ? std::string("-") : fmt::format("{:.0f}", a.alt),
-                                   num(a.value, v.variable));
+                                   num(shown(a.value, v.variable, c.period), v.variable));
         }
     }
     return out;
@@ -398,7 +407,7 @@ std::string formatMapAuditJson(const MapAudit& audit) {
         j["cells"] = v.cells;
         j["noEstimate"] = v.noEstimate;
         j["monthly"] = {{"min", number(v.range[0].low)}, {"max", number(v.range[0].high)}};
-        j["annual"] = {{"min", number(v.range[1].low)}, {"max", number(v.range[1].high)}};
+        j["annual"] = {{"min", number(shown(v.range[1].low, v.variable, 13))}, {"max", number(shown(v.range[1].high, v.variable, 13))}};
         j["recordCells"] = v.recordCells;
         j["recordPeriods"] = v.recordPeriods;
         j["envelopeCells"] = v.envelopeCells;
@@ -409,8 +418,9 @@ std::string formatMapAuditJson(const MapAudit& audit) {
                                    {"lat", c.lat},
                                    {"alt", c.alt},
                                    {"period", c.period},
-                                   {"value", number(c.value)},
-                                   {"envelope", {number(c.envelope.low), number(c.envelope.high)}},
+                                   {"value", number(shown(c.value, v.variable, c.period))},
+                                   {"envelope", {number(shown(c.envelope.low, v.variable, c.period)),
+                                                 number(shown(c.envelope.high, v.variable, c.period))}},
                                    {"beyondRecords", c.beyondRecords},
                                    {"neighbours", nlohmann::json::array()}};
             for (const AuditNeighbour& a : c.neighbours)
@@ -418,7 +428,7 @@ std::string formatMapAuditJson(const MapAudit& audit) {
                                               {"lon", a.lon},
                                               {"lat", a.lat},
                                               {"alt", a.alt == kUnknown ? nlohmann::json(nullptr) : nlohmann::json(a.alt)},
-                                              {"value", number(a.value)}});
+                                              {"value", number(shown(a.value, v.variable, c.period))}});
             j["worst"].push_back(std::move(cell));
         }
         doc["variables"].push_back(std::move(j));
