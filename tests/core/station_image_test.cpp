@@ -1,14 +1,17 @@
-// The station image: every field of every station back as the files give it (the real table
-// and the edge cases), never trusted when stale or damaged, rebuilt then, and not needed where
-// the folder cannot be written.
+// The station images: every field of every station (and every row of the station table: sources,
+// periods, years) back as the files give it, for the real database and the edge cases; never
+// trusted when stale or damaged, rebuilt then, and not needed where they cannot be written.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <tuple>
 #include <filesystem>
 
 #include "data/data_folder.h"
 #include "data/station_database.h"
 #include "data/station_image.h"
+#include "data/station_origins.h"
 #include "fixture.h"
 
 using namespace zentrel;
@@ -183,4 +186,78 @@ TEST(StationImage, WhereItCannotBeWrittenTheFilesAreParsedAndNothingElseIsReplac
     }
     EXPECT_TRUE(fs::is_directory(folder.file(kStationImageFileName)));
     EXPECT_EQ(readFile(folder.file(std::string(kStationImageFileName) + "/keep")), "x");
+}
+
+namespace {
+
+void expectSameTable(const StationOrigins& a, const StationOrigins& b) {
+    ASSERT_EQ(a.rows().size(), b.rows().size());
+    for (size_t k = 0; k < a.rows().size(); ++k) {
+        const StationOrigins::Row &x = a.rows()[k], &y = b.rows()[k];
+        EXPECT_EQ(x.variable, y.variable) << k;
+        EXPECT_EQ(std::memcmp(&x.lon, &y.lon, 4) | std::memcmp(&x.lat, &y.lat, 4) | std::memcmp(&x.alt, &y.alt, 4), 0) << k;
+        EXPECT_EQ(x.name, y.name) << k;
+        ASSERT_TRUE(x.origin && y.origin) << k;
+        EXPECT_EQ(std::tie(x.origin->id, x.origin->source, x.origin->period, x.origin->yearsMin, x.origin->yearsMax, x.origin->note),
+                  std::tie(y.origin->id, y.origin->source, y.origin->period, y.origin->yearsMin, y.origin->yearsMax, y.origin->note))
+            << k;
+        Station s;
+        s.Lon = x.lon;
+        s.Lat = x.lat;
+        s.Name = x.name;
+        EXPECT_TRUE(b.find(x.variable, s)) << "row " << k << " is not found by its station";
+    }
+}
+
+void expectTableRoundTrip(const std::string& text, const std::string& imagePath) {
+    const StationOrigins parsed = StationOrigins::parse(text, "stations.csv");
+    const uint64_t key = stationTableImageKey(text);
+    ASSERT_TRUE(writeStationTableImage(imagePath, key, parsed));
+    StationOrigins back;
+    ASSERT_TRUE(readStationTableImage(imagePath, key, back));
+    expectSameTable(parsed, back);
+}
+
+const std::string kTableHeader = "variable,id,lat,lon,alt,name,source,period,years_min,years_max,note\n";
+
+}  // namespace
+
+TEST(StationTableImage, GivesBackEveryRowOfTheDefaultDatabasesTableFieldByField) {
+    const fs::path folder = fs::read_symlink("/proc/self/exe").parent_path() / kDataFolderName;
+    if (!fs::exists(folder / kStationTableFileName)) GTEST_SKIP() << "bin/ZentrelData not built (scripts/build-data.sh)";
+    TempFolder out("sttable-real");
+    expectTableRoundTrip(readFile(folder / kStationTableFileName), out.file("table.bin"));
+}
+
+TEST(StationTableImage, GivesBackAnEmptyTableUnknownYearsWindows1252NamesAndNotesWithCommas) {
+    TempFolder out("sttable-edges");
+    expectTableRoundTrip(kTableHeader, out.file("empty.bin"));
+    expectTableRoundTrip(kTableHeader +
+                             "Temp,06660,47.38,8.54,556,Z\xfcrich-Fluntern,MeteoSwiss,1991-2020,28,30,\"moved 1949, 1 km\"\n"
+                             "Prec,,0.33,6.73,9999,S\xe3o Tom\xe9,,,,,\n"
+                             "Sun,X1,-90,180,2835,South Pole,WMO,1981-2010,10,10,\n",
+                         out.file("edges.bin"));
+}
+
+TEST(StationTableImage, StaleOrDamagedImagesAreRefusedAndTheTableReadAgain) {
+    TempFolder folder("sttable-db");
+    const std::string v1 = kTableHeader + "Temp,1,47.38,8.54,556,Zurich,MeteoSwiss,1991-2020,28,30,\n";
+    folder.write(kStationTableFileName, v1);
+    const std::string image = folder.file(kStationTableImageFileName);
+    ASSERT_EQ(stationOriginsOf(folder.str())->rows().at(0).origin->source, "MeteoSwiss");
+    StationOrigins back;
+    ASSERT_TRUE(readStationTableImage(image, stationTableImageKey(v1), back)) << "the first reading keeps the image";
+    EXPECT_FALSE(readStationTableImage(image, stationTableImageKey(v1 + "Temp,2,1,1,1,B,,,,,\n"), back));
+    const std::string good = readFile(image);
+    std::string damaged = good;
+    damaged[damaged.size() - 2] ^= 0x20;
+    folder.write(kStationTableImageFileName, damaged);
+    EXPECT_FALSE(readStationTableImage(image, stationTableImageKey(v1), back)) << "a changed letter under an intact header";
+    // Another table of the same size beside the first one's image: not believed, and rebuilt.
+    const std::string v2 = kTableHeader + "Temp,1,47.38,8.54,556,Zurich,MeteoSuiss,1991-2020,28,30,\n";
+    folder.write(kStationTableImageFileName, good);
+    folder.write(kStationTableFileName, v2);
+    fs::last_write_time(folder.file(kStationTableFileName), fs::file_time_type::clock::now() + std::chrono::seconds(5));
+    EXPECT_EQ(stationOriginsOf(folder.str())->rows().at(0).origin->source, "MeteoSuiss");
+    EXPECT_TRUE(readStationTableImage(image, stationTableImageKey(v2), back));
 }

@@ -73,7 +73,7 @@ private:
 void carryOver(const fs::path& from, const fs::path& to) {
     // What describes the old stations goes with them.
     std::set<std::string> database{"DEMONSTRATION", kAboutFileName, kStationTableFileName, kExcludedFileName,
-                                   kStationImageFileName};
+                                   kStationImageFileName, kStationTableImageFileName};
     for (int v = 0; v < kVariableCount; ++v)
         for (const std::string& name : stationFilesOf(v)) database.insert(name);
     std::error_code ec;

@@ -49,6 +49,40 @@ struct Reader {
     }
 };
 
+constexpr char kTableMagic[8] = {'Z', 'S', 'T', 'T', 'A', 'B', '1', '\n'};
+
+// The payload of an image at `path` with magic `magic` when its key is `key` and its length
+// and checksum are right; empty otherwise. The mapping lives as long as `file`.
+std::string_view checkedPayload(const MappedFile& file, const char* magic, uint64_t key) {
+    const std::string_view in = file.bytes();
+    if (in.size() < kHeader || std::memcmp(in.data(), magic, sizeof kMagic) != 0) return {};
+    uint64_t fileKey = 0, length = 0, sum = 0;
+    std::memcpy(&fileKey, in.data() + sizeof kMagic, 8);
+    std::memcpy(&length, in.data() + sizeof kMagic + 8, 8);
+    std::memcpy(&sum, in.data() + sizeof kMagic + 16, 8);
+    if (fileKey != key || length != in.size() - kHeader || contentHash(in.data() + kHeader, length) != sum) return {};
+    return in.substr(kHeader);
+}
+
+// Writes magic, key, the payload's length and checksum, then the payload, to `path` replaced
+// whole; only over a regular file or none: a derived file never replaces anything else.
+bool writeImage(const std::string& path, const char* magic, uint64_t key, const std::string& payload) {
+    std::string out(magic, sizeof kMagic);
+    put(out, key);
+    put(out, static_cast<uint64_t>(payload.size()));
+    put(out, contentHash(payload));
+    out += payload;
+    struct stat st{};
+    if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return false;
+    writeOutputFile(path, out);
+    return true;
+}
+
+void putText(std::string& out, const std::string& text) {
+    put(out, static_cast<uint32_t>(text.size()));
+    out += text;
+}
+
 }  // namespace
 
 const std::vector<std::string>& stationFileNames() {
@@ -98,14 +132,9 @@ void parseStationFiles(const std::string& folder, std::vector<StationFileRead>& 
 bool readStationImage(const std::string& path, uint64_t key, std::vector<StationFileRead>& files) {
     try {
         const MappedFile file(path, kHeader, kMaxImageBytes);
-        const std::string_view in = file.bytes();
-        if (in.size() < kHeader || std::memcmp(in.data(), kMagic, sizeof kMagic) != 0) return false;
-        Reader r{in, sizeof kMagic};
-        uint64_t fileKey = 0, length = 0, sum = 0;
-        r.get(fileKey);
-        r.get(length);
-        r.get(sum);
-        if (fileKey != key || length != in.size() - kHeader || contentHash(in.data() + kHeader, length) != sum) return false;
+        const std::string_view in = checkedPayload(file, kMagic, key);
+        if (in.empty()) return false;
+        Reader r{in, 0};
         uint64_t count = 0;
         if (!r.get(count) || count != files.size()) return false;
         std::vector<std::shared_ptr<const std::vector<Station>>> read(files.size());
@@ -156,16 +185,74 @@ bool writeStationImage(const std::string& path, uint64_t key, const std::vector<
                 payload += s.Country;
             }
         }
-        std::string out(kMagic, sizeof kMagic);
-        put(out, key);
-        put(out, static_cast<uint64_t>(payload.size()));
-        put(out, contentHash(payload));
-        out += payload;
-        // Only over a regular file or none: a derived file never replaces anything else.
-        struct stat st{};
-        if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return false;
-        writeOutputFile(path, out);
+        return writeImage(path, kMagic, key, payload);
+    } catch (...) {
+        return false;
+    }
+}
+
+
+uint64_t stationTableImageKey(std::string_view tableText) {
+    std::string digest;
+    put(digest, kSourceIdentity);
+    put(digest, static_cast<uint64_t>(tableText.size()));
+    put(digest, contentHash(tableText));
+    return contentHash(digest);
+}
+
+bool readStationTableImage(const std::string& path, uint64_t key, StationOrigins& out) {
+    try {
+        const MappedFile file(path, kHeader, kMaxImageBytes);
+        const std::string_view payload = checkedPayload(file, kTableMagic, key);
+        if (payload.empty()) return false;
+        Reader r{payload, 0};
+        uint64_t count = 0;
+        // Each row takes at least its four numbers, two years and five lengths.
+        if (!r.get(count) || count > payload.size() / (6 * 4 + 5 * 4)) return false;
+        std::vector<StationOrigins::Row> rows(count);
+        for (StationOrigins::Row& row : rows) {
+            int32_t variable = 0, yearsMin = 0, yearsMax = 0;
+            auto origin = std::make_shared<StationOrigin>();
+            const auto text = [&](std::string& t) {
+                uint32_t length = 0;
+                return r.get(length) && r.text(t, length);
+            };
+            if (!r.get(variable) || !r.get(row.lon) || !r.get(row.lat) || !r.get(row.alt) || !r.get(yearsMin) ||
+                !r.get(yearsMax) || !text(row.name) || !text(origin->id) || !text(origin->source) || !text(origin->period) ||
+                !text(origin->note) || variable < 0 || variable >= kVariableCount)
+                return false;
+            row.variable = variable;
+            origin->yearsMin = yearsMin;
+            origin->yearsMax = yearsMax;
+            row.origin = std::move(origin);
+        }
+        if (r.pos != payload.size()) return false;
+        out = StationOrigins::fromRows(std::move(rows));
         return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool writeStationTableImage(const std::string& path, uint64_t key, const StationOrigins& table) noexcept {
+    try {
+        std::string payload;
+        put(payload, static_cast<uint64_t>(table.rows().size()));
+        for (const StationOrigins::Row& row : table.rows()) {
+            if (!row.origin) return false;
+            put(payload, static_cast<int32_t>(row.variable));
+            put(payload, row.lon);
+            put(payload, row.lat);
+            put(payload, row.alt);
+            put(payload, static_cast<int32_t>(row.origin->yearsMin));
+            put(payload, static_cast<int32_t>(row.origin->yearsMax));
+            putText(payload, row.name);
+            putText(payload, row.origin->id);
+            putText(payload, row.origin->source);
+            putText(payload, row.origin->period);
+            putText(payload, row.origin->note);
+        }
+        return writeImage(path, kTableMagic, key, payload);
     } catch (...) {
         return false;
     }

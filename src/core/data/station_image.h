@@ -7,13 +7,17 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/types.h"
+#include "data/station_origins.h"
 
 namespace zentrel {
 
 inline constexpr const char* kStationImageFileName = "stations-image.bin";
+/// The image of the station table (stations.csv: sources, periods, years and notes).
+inline constexpr const char* kStationTableImageFileName = "stations-table-image.bin";
 
 /// Every station file name a data folder can hold, in a fixed order: the Temp bands and polar
 /// files, the Prec ones, then the whole files of the other variables.
@@ -45,5 +49,15 @@ bool readStationImage(const std::string& path, uint64_t key, std::vector<Station
 /// Writes the image of `files` to `path`, replaced whole. False when it cannot be written (a
 /// read-only folder: every process then parses the files) or something else stands there.
 bool writeStationImage(const std::string& path, uint64_t key, const std::vector<StationFileRead>& files) noexcept;
+
+/// The key of the station table's image: its bytes and the source of the code that reads them.
+uint64_t stationTableImageKey(std::string_view tableText);
+
+/// Fills `out` with the table kept in the image at `path` when its key is `key` and its
+/// content is whole; false otherwise. Never throws.
+bool readStationTableImage(const std::string& path, uint64_t key, StationOrigins& out);
+
+/// Writes the image of `table` to `path`, replaced whole; false when it cannot be written.
+bool writeStationTableImage(const std::string& path, uint64_t key, const StationOrigins& table) noexcept;
 
 }  // namespace zentrel
