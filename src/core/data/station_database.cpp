@@ -100,7 +100,10 @@ void StationDatabase::readAll() const {
     const std::string imagePath = (fs::path(folder_) / kStationImageFileName).string();
     if (!readStationImage(imagePath, key, files)) {
         parseStationFiles(folder_, files);
-        writeStationImage(imagePath, key, files);
+        // A folder without a station file that parses (a map folder, one still being filled)
+        // gets no image: there is nothing to keep.
+        if (std::any_of(files.begin(), files.end(), [](const StationFileRead& f) { return f.stations != nullptr; }))
+            writeStationImage(imagePath, key, files);
     }
     std::lock_guard<std::mutex> lock(mutex_);
     allRead_ = true;
