@@ -429,12 +429,22 @@ std::vector<Station> databaseStations(const StationDatabase& database, int varia
     } else {
         names.push_back(wholeFileName(variable));
     }
-    std::vector<Station> out;
-    std::unordered_set<uint64_t> seen;  // positions, as the bits of longitude and latitude
+    // Room for every station of the files at once: growing copies each station (and its texts)
+    // again, and the set rehashes.
+    std::vector<std::shared_ptr<const std::vector<Station>>> files;
+    size_t total = 0;
     for (const std::string& name : names) {
         std::error_code ec;
         if (!fs::exists(fs::path(database.folder()) / name, ec)) continue;
-        for (const Station& s : *database.file(name)) {
+        files.push_back(database.file(name));
+        total += files.back()->size();
+    }
+    std::vector<Station> out;
+    out.reserve(total);
+    std::unordered_set<uint64_t> seen;  // positions, as the bits of longitude and latitude
+    seen.reserve(total);
+    for (const auto& file : files) {
+        for (const Station& s : *file) {
             const float lonValue = s.Lon + 0.0f, latValue = s.Lat + 0.0f;  // -0 is 0
             uint32_t lon = 0, lat = 0;
             std::memcpy(&lon, &lonValue, 4);
