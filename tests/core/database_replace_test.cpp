@@ -57,15 +57,22 @@ TEST(DatabaseReplace, NewDatabaseKeepsOtherFilesButNotTheDemonstrationMarker) {
 }
 
 // A database object that read some files of the old folder never reads the rest from the new
-// one: an estimate would mix two databases. It says so (its caller starts again), and a refresh
-// takes the new folder whole.
+// one: an estimate would mix two databases. It reads every file at its first reading, so files
+// asked for later come from the old folder too; one it could not take then (a malformed one, left
+// to its own reading) is refused with a message (its caller starts again), and a refresh takes
+// the new folder whole.
 TEST(DatabaseReplace, DatabaseObjectRefusesToReadOnAcrossAnExchangeUntilRefreshed) {
     TempFolder parent("dbrep-object");
     const std::string db = parent.file("db");
     replaceStationDatabase(db, listsOf(2, 1));
-    StationDatabase database(db);
+    std::ofstream(std::filesystem::path(db) / "min.txt") << "1,2,3\n";
+    StationDatabase database(db), late(db);
     EXPECT_EQ(database.file("max.txt")->size(), 2u);
     replaceStationDatabase(db, listsOf(3, 2));
+    // The files are read from the folder the object was opened on, or not at all: one opened
+    // before the exchange and first read after it (or while the files were read) says so.
+    EXPECT_THROW(late.file("max.txt"), DatabaseReplaced);
+    EXPECT_EQ(database.file("vap.txt")->size(), 2u) << "a file first asked for after the exchange came from the new folder";
     try {
         database.file("min.txt");
         ADD_FAILURE() << "min.txt was read from the new database after max.txt from the old one";

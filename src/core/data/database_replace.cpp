@@ -13,6 +13,7 @@
 
 #include "data/data_info.h"
 #include "data/normals_table.h"
+#include "data/station_image.h"
 #include "data/station_origins.h"
 #include "error.h"
 
@@ -71,7 +72,8 @@ private:
 /// station database into `to`.
 void carryOver(const fs::path& from, const fs::path& to) {
     // What describes the old stations goes with them.
-    std::set<std::string> database{"DEMONSTRATION", kAboutFileName, kStationTableFileName, kExcludedFileName};
+    std::set<std::string> database{"DEMONSTRATION", kAboutFileName, kStationTableFileName, kExcludedFileName,
+                                   kStationImageFileName, kStationTableImageFileName};
     for (int v = 0; v < kVariableCount; ++v)
         for (const std::string& name : stationFilesOf(v)) database.insert(name);
     std::error_code ec;

@@ -1,7 +1,9 @@
 // In-memory station files with change detection.
 #include "data/station_database.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -10,7 +12,9 @@
 #include <filesystem>
 #include <fmt/format.h>
 
+#include "data/station_image.h"
 #include "error.h"
+#include "files/read_file.h"
 
 namespace zentrel {
 
@@ -52,8 +56,78 @@ uint64_t StationDatabase::nextGeneration() {
 StationDatabase::StationDatabase(std::string dataFolder)
     : folder_(std::move(dataFolder)), folderId_(folderIdentity(folder_)) {}
 
-std::shared_ptr<const std::vector<Station>> StationDatabase::file(const std::string& name) const {
+namespace {
+// The bytes of a regular station file, or nothing (missing, special, unreadable: its own
+// reading reports it).
+bool readStationBytes(const fs::path& path, std::string& bytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st{};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok && st.st_size > 0) {
+        bytes = readBytes(fd, static_cast<size_t>(st.st_size));
+        ok = bytes.size() == static_cast<size_t>(st.st_size);
+    }
+    ::close(fd);
+    return ok;
+}
+}  // namespace
+
+void StationDatabase::readAll() const {
+    std::lock_guard<std::mutex> one(readingAll_);
+    std::pair<unsigned long long, unsigned long long> began;
     {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (allRead_) return;
+        began = folderId_;
+    }
+    const std::vector<std::string>& names = stationFileNames();
+    std::vector<StationFileRead> files(names.size());
+    std::vector<std::pair<long long, long long>> stamps(names.size(), {-1, 0});
+    for (size_t k = 0; k < names.size(); ++k) {
+        files[k].name = names[k];
+        const fs::path path = fs::path(folder_) / names[k];
+        if (statFile(path, stamps[k].first, stamps[k].second)) files[k].present = readStationBytes(path, files[k].bytes);
+    }
+    // Files of two databases are never kept together: each is then read on its own, and the
+    // first one asked for reports the exchange.
+    if (folderIdentity(folder_) != began) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        allRead_ = true;
+        return;
+    }
+    const uint64_t key = stationImageKey(files);
+    const std::string imagePath = (fs::path(folder_) / kStationImageFileName).string();
+    if (!readStationImage(imagePath, key, files)) {
+        parseStationFiles(folder_, files);
+        // A folder without a station file that parses (a map folder, one still being filled)
+        // gets no image: there is nothing to keep.
+        if (std::any_of(files.begin(), files.end(), [](const StationFileRead& f) { return f.stations != nullptr; }))
+            writeStationImage(imagePath, key, files);
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    allRead_ = true;
+    if (folderId_ != began) return;  // refreshed meanwhile onto another folder
+    for (size_t k = 0; k < files.size(); ++k)
+        if (files[k].stations && !files_.count(names[k])) {
+            Entry entry;
+            entry.stations = std::move(files[k].stations);
+            entry.size = stamps[k].first;
+            entry.mtime = stamps[k].second;
+            files_.emplace(names[k], std::move(entry));
+        }
+}
+
+std::shared_ptr<const std::vector<Station>> StationDatabase::file(const std::string& name) const {
+    bool allRead = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = files_.find(name);
+        if (it != files_.end()) return it->second.stations;
+        allRead = allRead_;
+    }
+    if (!allRead) {
+        readAll();
         std::lock_guard<std::mutex> lock(mutex_);
         auto it = files_.find(name);
         if (it != files_.end()) return it->second.stations;
@@ -324,6 +398,7 @@ int StationDatabase::refresh() {
         files_.clear();
         sourcesKept_.clear();
         folderId_ = now;
+        allRead_ = false;  // the new folder's files are read in one go, from its image where it matches
         generation_.store(nextGeneration(), std::memory_order_release);
         return dropped;
     }
@@ -333,6 +408,7 @@ int StationDatabase::refresh() {
         if (!present || size != it->second.size || mtime != it->second.mtime) {
             it = files_.erase(it);
             sourcesKept_.clear();
+            allRead_ = false;
             ++dropped;
             generation_.store(nextGeneration(), std::memory_order_release);
         } else {
@@ -353,12 +429,22 @@ std::vector<Station> databaseStations(const StationDatabase& database, int varia
     } else {
         names.push_back(wholeFileName(variable));
     }
-    std::vector<Station> out;
-    std::unordered_set<uint64_t> seen;  // positions, as the bits of longitude and latitude
+    // Room for every station of the files at once: growing copies each station (and its texts)
+    // again, and the set rehashes.
+    std::vector<std::shared_ptr<const std::vector<Station>>> files;
+    size_t total = 0;
     for (const std::string& name : names) {
         std::error_code ec;
         if (!fs::exists(fs::path(database.folder()) / name, ec)) continue;
-        for (const Station& s : *database.file(name)) {
+        files.push_back(database.file(name));
+        total += files.back()->size();
+    }
+    std::vector<Station> out;
+    out.reserve(total);
+    std::unordered_set<uint64_t> seen;  // positions, as the bits of longitude and latitude
+    seen.reserve(total);
+    for (const auto& file : files) {
+        for (const Station& s : *file) {
             const float lonValue = s.Lon + 0.0f, latValue = s.Lat + 0.0f;  // -0 is 0
             uint32_t lon = 0, lat = 0;
             std::memcpy(&lon, &lonValue, 4);

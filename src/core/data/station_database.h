@@ -44,9 +44,12 @@ public:
     using Error::Error;
 };
 
-/// Thread-safe: many engines may share one database. Files are read on first use; refresh()
-/// drops every file whose size or modification time changed (or that vanished), so the next
-/// query reads it again (or reports it missing).
+/// Thread-safe: many engines may share one database. The first query reads every station file
+/// of the folder at once (their stations from the folder's station image when it matches their
+/// bytes, else parsed, and the image written anew); a file that could not be taken so (missing,
+/// malformed) is read when asked for and reports what is wrong then. refresh() drops every file
+/// whose size or modification time changed (or that vanished), so the next query reads it again
+/// (or reports it missing).
 class StationDatabase {
 public:
     explicit StationDatabase(std::string dataFolder);
@@ -123,10 +126,17 @@ private:
         long long size = -1;
         long long mtime = 0;
     };
+    // Reads every station file of the folder in one go (once, and again after refresh() dropped
+    // files), all from one folder or none: a folder exchanged meanwhile leaves each file to its
+    // own reading, which reports the exchange.
+    void readAll() const;
+
     std::string folder_;
     std::pair<unsigned long long, unsigned long long> folderId_;  // device and inode when made or refreshed (mutex_)
     mutable std::mutex mutex_;
     mutable std::map<std::string, Entry> files_;
+    mutable bool allRead_ = false;   // (mutex_)
+    mutable std::mutex readingAll_;  // one readAll() at a time
     std::atomic<uint64_t> generation_{nextGeneration()};
     static uint64_t nextGeneration();
     mutable std::map<SourcesKey, std::shared_ptr<const Sources>> sourcesKept_;

@@ -1,6 +1,8 @@
 // The station table and the excluded list of a data folder.
 #include "data/station_origins.h"
 
+#include "data/station_image.h"
+
 #include <fmt/format.h>
 
 #include <cmath>
@@ -93,6 +95,16 @@ StationOrigins StationOrigins::parse(std::string_view text, const std::string& f
     return out;
 }
 
+StationOrigins StationOrigins::fromRows(std::vector<Row> rows) {
+    StationOrigins out;
+    out.rows_ = std::move(rows);
+    for (size_t k = 0; k < out.rows_.size(); ++k) {
+        const Row& row = out.rows_[k];
+        out.index_[positionKey(row.variable, row.lon, row.lat)].push_back(k);
+    }
+    return out;
+}
+
 std::shared_ptr<const StationOrigin> StationOrigins::find(int variable, const Station& s) const {
     const auto it = index_.find(positionKey(variable, s.Lon, s.Lat));
     if (it == index_.end()) return nullptr;
@@ -126,8 +138,15 @@ std::shared_ptr<const StationOrigins> stationOriginsOf(const std::string& folder
         if (it != kept.end() && it->second.size == static_cast<long long>(size) && it->second.mtime == mtime)
             return it->second.origins;
     }
-    auto origins = std::make_shared<const StationOrigins>(
-        StationOrigins::parse(readRegularFile(path.string(), "The station table"), path.string()));
+    // Parsed once per database and kept beside it (keyed by the table's bytes), as the stations are.
+    const std::string text = readRegularFile(path.string(), "The station table");
+    const std::string imagePath = (fs::path(folder) / kStationTableImageFileName).string();
+    const uint64_t key = stationTableImageKey(text);
+    auto origins = std::make_shared<StationOrigins>();
+    if (!readStationTableImage(imagePath, key, *origins)) {
+        *origins = StationOrigins::parse(text, path.string());
+        writeStationTableImage(imagePath, key, *origins);
+    }
     std::lock_guard<std::mutex> lock(mutex);
     kept[folder] = {static_cast<long long>(size), static_cast<long long>(mtime), origins};
     return origins;

@@ -43,6 +43,9 @@ public:
     /// line and field for a row that cannot be read: a table that is there must be whole.
     static StationOrigins parse(std::string_view text, const std::string& file);
 
+    /// The table of `rows` (in file order), as parse() would give it for their text.
+    static StationOrigins fromRows(std::vector<Row> rows);
+
     /// The origin of `station` in the files of `variable`, or null when the table has no row
     /// with its longitude, latitude and name.
     std::shared_ptr<const StationOrigin> find(int variable, const Station& station) const;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zentrel {
@@ -53,6 +54,8 @@ public:
     int16_t altitude(float lon, float lat, int16_t& isSea) const;
     uint8_t byteAt(long offset) const { return bytes_[static_cast<size_t>(offset)]; }
     const std::vector<uint8_t>& bytes() const { return bytes_; }
+    /// The bytes, handed over without a copy (the raster is empty afterwards).
+    std::vector<uint8_t> release() && { return std::move(bytes_); }
 
 private:
     std::vector<uint8_t> bytes_;

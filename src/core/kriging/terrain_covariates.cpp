@@ -15,6 +15,8 @@
 
 #include "data/terrain.h"
 #include "error.h"
+#include "files/content_hash.h"
+#include "files/mapped_file.h"
 #include "files/output_file.h"
 #include "files/read_file.h"
 
@@ -27,7 +29,7 @@ constexpr double kCellKm = 6371.0 * kPi / H;          // 5' of latitude, about 9
 constexpr uint8_t kWater = 255;
 // Layout: the magic (8 bytes), the checksum of the raster the grids come from, the checksum of
 // the payload, then the payload: the grids in the order of serialise(), this machine's byte order.
-constexpr char kMagic[8] = {'Z', 'K', 'T', 'E', 'R', 'R', '2', '\n'};
+constexpr char kMagic[8] = {'Z', 'K', 'T', 'E', 'R', 'R', '3', '\n'};
 constexpr size_t kHeader = sizeof kMagic + 2 * sizeof(uint64_t);
 
 // A coarser grid of blocks of b x b cells.
@@ -50,34 +52,11 @@ float altitudeOf(uint8_t byte) {
     return isSea ? 0.0f : a;
 }
 
-uint64_t fnv1a(const uint8_t* bytes, size_t n) {
-    uint64_t h = 1469598103934665603ULL;
-    for (size_t i = 0; i < n; ++i) h = (h ^ bytes[i]) * 1099511628211ULL;
-    return h;
-}
-uint64_t fnv1a(const std::vector<uint8_t>& bytes) { return fnv1a(bytes.data(), bytes.size()); }
+// The raster (9 MB) and the grids (20 MB) are checked by every process that opens them: a hash
+// eight bytes a step, not one.
+uint64_t checksum(const uint8_t* bytes, size_t n) { return contentHash(bytes, n); }
+uint64_t checksum(const std::vector<uint8_t>& bytes) { return checksum(bytes.data(), bytes.size()); }
 
-// The bytes of the derived file at `path` when it is a regular file of exactly `expected` bytes;
-// "" when it is missing or of another size (a file cut short, or a huge sparse one, is never
-// read into memory). Opened without blocking and checked on the open descriptor, so that a FIFO
-// put in its place cannot hang the estimate; a folder, FIFO, device or socket is refused.
-std::string readDerivedFile(const std::string& path, size_t expected) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) return {};
-        requireRegularFile(path, "The terrain grids file");
-        return {};  // unreadable: derived anew, as when it is missing
-    }
-    struct stat st{};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        requireRegularFile(path, "The terrain grids file");
-        throw Error("The terrain grids file " + path + " is not a regular file.");
-    }
-    const std::string bytes = static_cast<uint64_t>(st.st_size) == expected ? readBytes(fd, expected) : std::string();
-    ::close(fd);
-    return bytes;
-}
 
 // Box means of `cellValue` over a grid of blocks: block sums, then per row prefix sums, then
 // boxes of whole blocks about halfKm either side.
@@ -132,7 +111,7 @@ void append(std::string& out, const std::vector<T>& v) {
     out.append(reinterpret_cast<const char*>(v.data()), v.size() * sizeof(T));
 }
 template <class T>
-bool take(const std::string& in, size_t& pos, std::vector<T>& v, size_t count) {
+bool take(std::string_view in, size_t& pos, std::vector<T>& v, size_t count) {
     if (in.size() - pos < count * sizeof(T)) return false;
     v.resize(count);
     std::memcpy(v.data(), in.data() + pos, count * sizeof(T));
@@ -224,7 +203,7 @@ std::string TerrainCovariates::serialise(uint64_t rasterSum) const {
     append(payload, mean50_);
     append(payload, sea100_);
     append(payload, sea500_);
-    const uint64_t payloadSum = fnv1a(reinterpret_cast<const uint8_t*>(payload.data()), payload.size());
+    const uint64_t payloadSum = checksum(reinterpret_cast<const uint8_t*>(payload.data()), payload.size());
     std::string out(kMagic, sizeof kMagic);
     out.append(reinterpret_cast<const char*>(&rasterSum), sizeof rasterSum);
     out.append(reinterpret_cast<const char*>(&payloadSum), sizeof payloadSum);
@@ -234,12 +213,12 @@ std::string TerrainCovariates::serialise(uint64_t rasterSum) const {
 // The header alone says which raster the grids claim to come from; the payload's checksum says
 // that they are still the grids written then (a copy with its grids zeroed or overwritten
 // under an intact header would shift every estimate without a word).
-bool TerrainCovariates::parse(const std::string& in, uint64_t rasterSum) {
+bool TerrainCovariates::parse(std::string_view in, uint64_t rasterSum) {
     if (in.size() != fileSize() || in.compare(0, sizeof kMagic, kMagic, sizeof kMagic) != 0) return false;
     uint64_t sum = 0, payloadSum = 0;
     std::memcpy(&sum, in.data() + sizeof kMagic, 8);
     std::memcpy(&payloadSum, in.data() + sizeof kMagic + 8, 8);
-    if (sum != rasterSum || payloadSum != fnv1a(reinterpret_cast<const uint8_t*>(in.data()) + kHeader, in.size() - kHeader))
+    if (sum != rasterSum || payloadSum != checksum(reinterpret_cast<const uint8_t*>(in.data()) + kHeader, in.size() - kHeader))
         return false;
     size_t pos = kHeader;
     const size_t n10 = static_cast<size_t>(k10.w) * k10.h, n15 = static_cast<size_t>(k15.w) * k15.h;
@@ -251,15 +230,17 @@ TerrainCovariates::TerrainCovariates(const std::string& dataFolder) {
     // A folder of stations alone takes the terrain (and its derived grids) of the shared data.
     const std::string from = terrainFolderOf(dataFolder).folder;
     if (from.empty()) return;
-    raster_ = TerrainRaster(from).bytes();
-    const uint64_t sum = fnv1a(raster_);
+    raster_ = TerrainRaster(from).release();
+    const uint64_t sum = checksum(raster_);
     rasterSum_ = sum;
     const std::string path = from + "/" + kFileName;
-    try {
-        const std::string bytes = readDerivedFile(path, fileSize());
-        fromFile_ = !bytes.empty() && parse(bytes, sum);
-    } catch (const std::bad_alloc&) {
-        throw Error("The terrain grids file " + path + " is too large to read into memory.");
+    {
+        // A file of another size (cut short, or a huge sparse one) is never read; a folder, FIFO,
+        // device or socket in its place is refused by name.
+        const MappedFile file(path, fileSize(), fileSize());
+        if (!file.special().empty())
+            throw Error("The terrain grids file " + path + " is not a regular file but " + file.special() + ".");
+        fromFile_ = !file.empty() && parse(file.bytes(), sum);
     }
     if (fromFile_) return;
     derive();
@@ -277,7 +258,7 @@ void TerrainCovariates::writeDerived(const std::string& dataFolder, const std::s
     TerrainCovariates t;
     t.raster_ = TerrainRaster(dataFolder).bytes();
     t.derive();
-    writeOutputFile(path, t.serialise(fnv1a(t.raster_)));
+    writeOutputFile(path, t.serialise(checksum(t.raster_)));
 }
 
 TerrainAround TerrainCovariates::at(float lon, float lat) const {

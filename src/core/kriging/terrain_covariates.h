@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zentrel {
@@ -61,7 +62,7 @@ private:
     TerrainCovariates() = default;
     void derive();                             // every grid from raster_
     std::string serialise(uint64_t rasterSum) const;
-    bool parse(const std::string& bytes, uint64_t rasterSum);
+    bool parse(std::string_view bytes, uint64_t rasterSum);
 
     std::vector<uint8_t> raster_;   // 5' raster bytes, rows north to south from -180
     std::vector<uint8_t> seaNear_;  // 5': exp(-d / 50 km) x 255
