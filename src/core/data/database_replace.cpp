@@ -84,9 +84,14 @@ void carryOver(const fs::path& from, const fs::path& to) {
         std::error_code linkError;
         if (entry.is_regular_file(linkError)) fs::create_hard_link(entry.path(), target, linkError);
         else linkError = std::make_error_code(std::errc::not_supported);
+        // A file gone in the meantime was another process's temporary (a model being written
+        // beside the database while it is replaced): there is nothing to carry over.
+        const auto gone = [](const std::error_code& e) { return e == std::errc::no_such_file_or_directory; };
+        if (gone(linkError)) continue;
         if (linkError) {
             std::error_code copyError;
             fs::copy(entry.path(), target, fs::copy_options::recursive | fs::copy_options::copy_symlinks, copyError);
+            if (gone(copyError)) continue;
             if (copyError)
                 throw Error("The station database cannot be written: " + entry.path().string() +
                             " cannot be carried over to the new database (" + copyError.message() + ").");
