@@ -134,5 +134,6 @@ TEST(EngineDigest, EstimatesOnTheDefaultDataAreUnchanged) {
 TEST(EngineDigest, KrigingEstimatesOnTheDefaultDataAreUnchanged) {
     const auto folder = std::filesystem::read_symlink("/proc/self/exe").parent_path() / kDemoFolderName;
     if (!std::filesystem::exists(folder / kTerrainFileName)) GTEST_SKIP() << "bin/DemoData not built (scripts/build-data.sh)";
-    EXPECT_EQ(krigingDigest(folder.string()), 0xb26a76a29990e3abULL);
+    // Pinned anew when the local fits and the residuals' sums came from the nodes of a grid.
+    EXPECT_EQ(krigingDigest(folder.string()), 0x3b59254122d1b9afULL);
 }

@@ -32,6 +32,12 @@ PreparedKriging sampleModel() {
     }
     m.global[6][2] = -0.0065f;
     m.held = {{12.5f, 41.75f}, {-70.25f, -33.5f}};
+    m.gridStep = 3;
+    m.nodes = {5, 120};
+    m.work.resize(2);
+    m.work[1].coef[3][4] = 0.25f;
+    m.work[1].lnSmear[11][2] = 0.0125f;
+    m.work[1].valid = 1;
     return m;
 }
 
@@ -57,6 +63,10 @@ TEST(KrigingModelFile, ReadsBackWhatWasWrittenUnderItsOwnKeyOnly) {
     for (size_t j = 0; j < read.rows.size(); ++j) EXPECT_EQ(std::memcmp(&read.rows[j], &written.rows[j], sizeof(KrigingRow)), 0) << j;
     EXPECT_EQ(read.global, written.global);
     EXPECT_EQ(read.held, written.held);
+    EXPECT_EQ(read.gridStep, written.gridStep);
+    EXPECT_EQ(read.nodes, written.nodes);
+    ASSERT_EQ(read.work.size(), written.work.size());
+    for (size_t k = 0; k < read.work.size(); ++k) EXPECT_EQ(std::memcmp(&read.work[k], &written.work[k], sizeof(RowWork)), 0) << k;
     EXPECT_FALSE(readKrigingModel(path, 43, read)) << "a file of another database or program was taken";
     EXPECT_FALSE(readKrigingModel(folder.file("none.bin"), 42, read));
 }
@@ -72,6 +82,7 @@ TEST(KrigingModelFile, DamagedFilesAreRefusedWhateverTheirHeaderSays) {
         {"bytes added", whole + "xyz"},           {"bytes cut", whole.substr(0, whole.size() - 4)},
         {"payload zeroed", zeroed},               {"header only", whole.substr(0, 32)},
         {"empty", ""},                            {"other magic", "ZKMODEL9" + whole.substr(8)},
+        {"the format before the row grid", "ZKMODEL2" + whole.substr(8)},
     };
     for (const auto& [what, bytes] : cases) {
         folder.write("m.bin", bytes);

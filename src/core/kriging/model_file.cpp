@@ -19,12 +19,14 @@ namespace zentrel {
 namespace {
 
 // Layout: the magic and format (8 bytes), the key, the payload's length and its checksum, then
-// the payload: the counts of rows and held stations, the rows, the global coefficients and the
-// held positions, all in this machine's byte order (the file is derived where it is used).
-constexpr char kMagic[8] = {'Z', 'K', 'M', 'O', 'D', 'E', 'L', '2'};
+// the payload: the counts of rows and held stations, the rows, the global coefficients, the
+// held positions, then the grid's step, its count of nodes, the nodes and their row work, all in
+// this machine's byte order (the file is derived where it is used). Format 3 added the grid.
+constexpr char kMagic[8] = {'Z', 'K', 'M', 'O', 'D', 'E', 'L', '3'};
 constexpr size_t kHeader = sizeof kMagic + 3 * sizeof(uint64_t);
 constexpr size_t kMaxFileBytes = size_t{1} << 30;
 static_assert(std::is_trivially_copyable_v<KrigingRow>);
+static_assert(std::is_trivially_copyable_v<RowWork>);
 
 struct Hash {
     uint64_t h = 1469598103934665603ULL;  // FNV-1a, 64 bits
@@ -116,9 +118,14 @@ bool readKrigingModel(const std::string& path, uint64_t key, PreparedKriging& ou
     model.rows.resize(rows);
     model.held.resize(held);
     std::vector<float> positions(2 * held);
+    uint64_t nodes = 0;
     if (!take(in, pos, model.rows.data(), rows) || !take(in, pos, model.global.data(), model.global.size()) ||
-        !take(in, pos, positions.data(), positions.size()) || pos != in.size())
+        !take(in, pos, positions.data(), positions.size()) || !take(in, pos, &model.gridStep, 1) || !take(in, pos, &nodes, 1) ||
+        nodes > in.size() / sizeof(RowWork))
         return false;
+    model.nodes.resize(nodes);
+    model.work.resize(nodes);
+    if (!take(in, pos, model.nodes.data(), nodes) || !take(in, pos, model.work.data(), nodes) || pos != in.size()) return false;
     for (size_t i = 0; i < held; ++i) model.held[i] = {positions[2 * i], positions[2 * i + 1]};
     out = std::move(model);
     return true;
@@ -136,6 +143,12 @@ bool writeKrigingModel(const std::string& path, uint64_t key, const PreparedKrig
             append(payload, &lon, 1);
             append(payload, &lat, 1);
         }
+        const uint64_t nodes = model.nodes.size();
+        if (model.work.size() != nodes) return false;
+        append(payload, &model.gridStep, 1);
+        append(payload, &nodes, 1);
+        append(payload, model.nodes.data(), model.nodes.size());
+        append(payload, model.work.data(), model.work.size());
         Hash sum;
         sum.bytes(payload.data(), payload.size());
         const uint64_t length = payload.size();

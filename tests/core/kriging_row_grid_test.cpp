@@ -1,0 +1,109 @@
+// The kriging model's row work at the nodes of a grid: interpolated without a step between the
+// nodes and across the antimeridian, never from nodes that were not computed, and the smearing
+// factor at any kriging variance from its table.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "kriging/row_grid.h"
+
+using namespace zentrel;
+
+namespace {
+
+// A grid of 30-degree cells over the whole globe whose work is a smooth function of the place.
+float field(float lon, float lat) { return 0.01f * lon + 0.002f * lat * lat; }
+
+RowGrid wholeGrid(double step) {
+    std::vector<int32_t> nodes;
+    const int columns = static_cast<int>(360 / step), latitudes = static_cast<int>(180 / step) + 1;
+    for (int n = 0; n < columns * latitudes; ++n) nodes.push_back(n);
+    RowGrid grid;
+    grid.build(step, nodes, [](float lon, float lat, RowWork& out) {
+        out.coef[2][1] = field(lon, lat);
+        out.span[0] = 1 + field(lon, lat);
+        out.s2[7] = 2 + field(lon, lat);
+        out.lnSmear[4][3] = 0.1f * field(lon, lat);
+        out.valid = 1;
+    }, 2);
+    return grid;
+}
+
+}  // namespace
+
+TEST(KrigingRowGrid, NodesGiveTheirOwnWorkAndPlacesBetweenThemNoStep) {
+    const RowGrid grid = wholeGrid(30);
+    RowWork w;
+    for (const auto& [lon, lat] : std::vector<std::pair<float, float>>{{-180, -90}, {0, 0}, {150, 60}, {-30, 90}}) {
+        ASSERT_TRUE(grid.at(lon, lat, w));
+        const float lonNode = lon >= 180 ? lon - 360 : lon;
+        EXPECT_FLOAT_EQ(w.coef[2][1], field(lonNode, lat)) << lon << " " << lat;
+        EXPECT_FLOAT_EQ(w.s2[7], 2 + field(lonNode, lat)) << lon << " " << lat;
+    }
+    // Transects across node lines and the lines halfway between them: each step of the
+    // interpolated work is within the field's own change over it (a step at a line would be many
+    // times that), and at the antimeridian the west and east ends meet.
+    for (const bool alongLatitude : {true, false}) {
+        float before = 0;
+        for (int k = 0; k <= 2000; ++k) {
+            const float t = -50 + 0.05f * static_cast<float>(k);
+            const float lon = alongLatitude ? t : 37, lat = alongLatitude ? 47 : t;
+            ASSERT_TRUE(grid.at(lon, lat, w));
+            if (k > 0) {
+                EXPECT_LE(std::fabs(w.coef[2][1] - before), 0.05f * 0.31f) << lon << " " << lat;
+            }
+            before = w.coef[2][1];
+        }
+    }
+    RowWork west, east;
+    ASSERT_TRUE(grid.at(179.9999f, 12, west));
+    ASSERT_TRUE(grid.at(-180, 12, east));
+    EXPECT_NEAR(west.coef[2][1], east.coef[2][1], 1e-4f);
+    ASSERT_TRUE(grid.at(540, 12, east)) << "longitudes wrap";
+    EXPECT_NEAR(west.coef[2][1], east.coef[2][1], 1e-4f);
+}
+
+TEST(KrigingRowGrid, AMissingNodeSendsThePlaceToTheDirectWorkAndNodesWithoutRowsGiveNoError) {
+    // Nodes 0 and 1 of the southernmost row and 12 and 13 above them: one cell (lon -180..-150,
+    // lat -90..-60), 12 columns of 30 degrees.
+    RowGrid grid;
+    std::vector<RowWork> work(4);
+    for (size_t k = 0; k < 4; ++k) {
+        work[k].coef[0][0] = static_cast<float>(k);
+        work[k].s2[0] = 4;
+        work[k].valid = 1;
+    }
+    work[3].s2[0] = 1000;  // a node whose rows lay beyond the kernel's reach
+    work[3].valid = 0;
+    ASSERT_TRUE(grid.assign(30, {0, 1, 12, 13}, work));
+    RowWork w;
+    ASSERT_TRUE(grid.at(-165, -75, w));
+    EXPECT_FLOAT_EQ(w.s2[0], 4) << "the residuals' figures come from the nodes that have them";
+    EXPECT_EQ(w.valid, 1);
+    EXPECT_FLOAT_EQ(w.coef[0][0], 1.5f) << "the coefficients from all four";
+    EXPECT_FALSE(grid.at(-140, -80, w)) << "a cell with a node not computed";
+    EXPECT_FALSE(grid.at(-170, -50, w));
+    EXPECT_FALSE(grid.assign(30, {0, 1, 12, 12}, work)) << "a node twice";
+    EXPECT_FALSE(grid.assign(7, {0, 1, 12, 13}, work)) << "a step that does not divide the globe";
+    EXPECT_FALSE(grid.at(-170, -80, w)) << "a grid refused is empty";
+}
+
+TEST(KrigingRowGrid, SmearingFactorAtAnyVarianceFollowsItsTable) {
+    // ln of the mean of exp(z s) over residuals z: the table at the steps, the cubic between.
+    const std::vector<double> z = {-1.2, -0.4, 0.1, 0.3, 0.9, 1.6};
+    const auto exact = [&](double s) {
+        double sum = 0;
+        for (double v : z) sum += std::exp(v * s);
+        return std::log(sum / static_cast<double>(z.size()));
+    };
+    std::array<float, kSmearSteps> table{};
+    for (int i = 0; i < kSmearSteps; ++i) table[static_cast<size_t>(i)] = static_cast<float>(exact((i + 1) * kSmearStep));
+    EXPECT_EQ(lnSmearAt(table, 0), 0) << "no variance, no smearing";
+    for (int i = 0; i < kSmearSteps; ++i) {
+        const double s = (i + 1) * kSmearStep;
+        EXPECT_NEAR(lnSmearAt(table, s * s), table[static_cast<size_t>(i)], 1e-6) << s;
+    }
+    for (double s = 0.01; s < kSmearSteps * kSmearStep; s += 0.0137) EXPECT_NEAR(lnSmearAt(table, s * s), exact(s), 2e-5) << s;
+    EXPECT_NEAR(lnSmearAt(table, 100), table.back(), 1e-6) << "beyond the last step, the last";
+}
