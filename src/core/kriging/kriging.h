@@ -103,6 +103,10 @@ struct KrigingFitRow {
     float trust = 1, variance = 1;
 };
 
+/// Solves the symmetric positive definite system A x = b (n x n, row-major) for `rhs` right-hand
+/// sides stored as columns of B (n x rhs), in place; false when A is not positive definite.
+bool choleskySolve(std::vector<double>& A, int n, std::vector<double>& B, int rhs);
+
 /// Fingerprint of the settings a model depends on: those of the neighbour selection its
 /// leave-one-out rows were made with.
 uint64_t krigingSettingsFingerprint(const ProgramSettings& settings);
