@@ -20,7 +20,7 @@ RowGrid wholeGrid(double step) {
     const int columns = static_cast<int>(360 / step), latitudes = static_cast<int>(180 / step) + 1;
     for (int n = 0; n < columns * latitudes; ++n) nodes.push_back(n);
     RowGrid grid;
-    grid.build(step, nodes, [](float lon, float lat, RowWork& out) {
+    grid.build(step, RowLayout{}, nodes, [](float lon, float lat, RowWork& out) {
         out.coef[2][1] = field(lon, lat);
         out.span[0] = 1 + field(lon, lat);
         out.s2[7] = 2 + field(lon, lat);
@@ -66,17 +66,15 @@ TEST(KrigingRowGrid, NodesGiveTheirOwnWorkAndPlacesBetweenThemNoStep) {
 
 TEST(KrigingRowGrid, AMissingNodeSendsThePlaceToTheDirectWorkAndNodesWithoutRowsGiveNoError) {
     // Nodes 0 and 1 of the southernmost row and 12 and 13 above them: one cell (lon -180..-150,
-    // lat -90..-60), 12 columns of 30 degrees.
+    // lat -90..-60), 12 columns of 30 degrees. Node 13 had no rows within the kernel's reach.
+    const auto work = [](float lon, float lat, RowWork& out) {
+        const int k = (lon > -170 ? 1 : 0) + (lat > -80 ? 2 : 0);
+        out.coef[0][0] = static_cast<float>(k);
+        out.s2[0] = k == 3 ? 1000 : 4;
+        out.valid = k == 3 ? 0 : 1;
+    };
     RowGrid grid;
-    std::vector<RowWork> work(4);
-    for (size_t k = 0; k < 4; ++k) {
-        work[k].coef[0][0] = static_cast<float>(k);
-        work[k].s2[0] = 4;
-        work[k].valid = 1;
-    }
-    work[3].s2[0] = 1000;  // a node whose rows lay beyond the kernel's reach
-    work[3].valid = 0;
-    ASSERT_TRUE(grid.assign(30, {0, 1, 12, 13}, work));
+    grid.build(30, RowLayout{}, {0, 1, 12, 13}, work, 1);
     RowWork w;
     ASSERT_TRUE(grid.at(-165, -75, w));
     EXPECT_FLOAT_EQ(w.s2[0], 4) << "the residuals' figures come from the nodes that have them";
@@ -84,8 +82,18 @@ TEST(KrigingRowGrid, AMissingNodeSendsThePlaceToTheDirectWorkAndNodesWithoutRows
     EXPECT_FLOAT_EQ(w.coef[0][0], 1.5f) << "the coefficients from all four";
     EXPECT_FALSE(grid.at(-140, -80, w)) << "a cell with a node not computed";
     EXPECT_FALSE(grid.at(-170, -50, w));
-    EXPECT_FALSE(grid.assign(30, {0, 1, 12, 12}, work)) << "a node twice";
-    EXPECT_FALSE(grid.assign(7, {0, 1, 12, 13}, work)) << "a step that does not divide the globe";
+    // A model without local fits keeps no coefficients: the place's stay as they were given.
+    const RowLayout noFit{6, false, true};
+    grid.build(30, noFit, {0, 1, 12, 13}, work, 1);
+    EXPECT_EQ(grid.packed().size(), 4 * noFit.floats());
+    w.coef[0][0] = -7;
+    ASSERT_TRUE(grid.at(-165, -75, w));
+    EXPECT_EQ(w.coef[0][0], -7);
+    EXPECT_FLOAT_EQ(w.s2[0], 4);
+    const std::vector<float> packed = grid.packed();
+    EXPECT_FALSE(grid.assign(30, noFit, {0, 1, 12, 12}, packed)) << "a node twice";
+    EXPECT_FALSE(grid.assign(7, noFit, {0, 1, 12, 13}, packed)) << "a step that does not divide the globe";
+    EXPECT_FALSE(grid.assign(30, RowLayout{}, {0, 1, 12, 13}, packed)) << "numbers of another layout";
     EXPECT_FALSE(grid.at(-170, -80, w)) << "a grid refused is empty";
 }
 

@@ -285,7 +285,7 @@ TEST_F(Kriging, EstimatesAcrossTheRowGridsNodeLinesHaveNoStep) {
     for (size_t i = 0; i < neighbours.size(); ++i) neighbours[i] = &stations[i];
     for (const int variable : {Temp, Vap}) {
         const auto model = KrigingModel::get(ProgramSettings{}, folder_->str(), nullptr, variable, nullptr);
-        ASSERT_FALSE(model->grid().work().empty());
+        ASSERT_FALSE(model->grid().nodes().empty());
         std::vector<std::array<float, 4>> along;
         for (int k = 0; k <= 700; ++k) {
             const KrigingOutcome o = model->estimate(17.75f + 0.005f * static_cast<float>(k), 19.6f, 1000, neighbours.data(), kKrigingNeighbours);

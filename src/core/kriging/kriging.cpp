@@ -658,20 +658,23 @@ std::shared_ptr<const KrigingModel> KrigingModel::get(const ProgramSettings& set
     model->index_ = RowIndex(model->rows);
     model->fit_.reserve(model->rows.size());
     for (const KrigingRow& row : model->rows) model->fit_.push_back({row.season, row.dX, row.trust, row.variance});
-    if (!fromFile || !model->grid_.assign(prepared.gridStep, std::move(prepared.nodes), std::move(prepared.work))) {
+    const RowLayout layout{model->params.covariates(), model->params.localFit, model->params.logOffset > 0};
+    if (!fromFile || !(prepared.layout == layout) ||
+        !model->grid_.assign(prepared.gridStep, layout, std::move(prepared.nodes), std::move(prepared.packed))) {
         // The nodes take most of a model's derivation: both cores work on them (the variables'
         // models are derived one at a time).
         const int threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
         const KrigingModel& m = *model;
-        model->grid_.build(RowGrid::kStep, RowGrid::nodesNeeded(model->rows, *model->terrain),
+        model->grid_.build(RowGrid::kStep, layout, RowGrid::nodesNeeded(model->rows, *model->terrain),
                            [&m](float lon, float lat, RowWork& out) { m.rowWorkAt(lon, lat, out); }, threads);
         if (keep) {
             prepared.rows = model->rows;
             prepared.global = model->global;
             prepared.held = std::move(held);
             prepared.gridStep = model->grid_.step();
+            prepared.layout = layout;
             prepared.nodes = model->grid_.nodes();
-            prepared.work = model->grid_.work();
+            prepared.packed = model->grid_.packed();
             writeKrigingModel(krigingModelPath(folder, variable), contentKey, prepared);
         }
     }
@@ -748,7 +751,10 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
         }
     // The nearest rows' work: interpolated from the grid's nodes, or computed here where the
     // model has none around the place (the open sea far from its stations).
-    RowWork work;
+    RowWork work;  // the global coefficients wherever the nodes carry no local ones
+    for (int m = 0; m < 12; ++m)
+        for (int a = 0; a < p; ++a) work.coef[ix(m)][ix(a)] = global[ix(m)][ix(a)];
+    work.span.fill(1e30f);
     if (!grid_.at(lon, lat, work)) rowWorkAt(lon, lat, work);
     // Where the database itself cannot carry a covariate (held), that term is left out (its
     // global coefficient is 0): a place that differs from its neighbours in it falls back, says

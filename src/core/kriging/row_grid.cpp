@@ -97,43 +97,81 @@ std::vector<int32_t> RowGrid::nodesNeeded(const std::vector<KrigingRow>& rows, c
     return out;
 }
 
-bool RowGrid::assign(double step, std::vector<int32_t> nodes, std::vector<RowWork> work) {
+namespace {
+// The layout's parts of a RowWork, in order: the coefficients by season and the spans, then s2
+// and the smearing table (weighted by the nodes that have rows), then `valid`.
+void pack(const RowLayout& l, const RowWork& w, float* out) {
+    const size_t p = static_cast<size_t>(l.covariates);
+    if (l.coefficients) {
+        for (size_t m = 0; m < 12; ++m)
+            for (size_t a = 0; a < p; ++a) *out++ = w.coef[m][a];
+        for (size_t a = 0; a < p; ++a) *out++ = w.span[a];
+    }
+    for (size_t m = 0; m < 12; ++m) *out++ = w.s2[m];
+    if (l.smearing)
+        for (size_t m = 0; m < 12; ++m)
+            for (size_t k = 0; k < kSmearSteps; ++k) *out++ = w.lnSmear[m][k];
+    *out = w.valid;
+}
+
+void unpack(const RowLayout& l, const float* in, RowWork& w) {
+    const size_t p = static_cast<size_t>(l.covariates);
+    if (l.coefficients) {
+        for (size_t m = 0; m < 12; ++m)
+            for (size_t a = 0; a < p; ++a) w.coef[m][a] = *in++;
+        for (size_t a = 0; a < p; ++a) w.span[a] = *in++;
+    }
+    for (size_t m = 0; m < 12; ++m) w.s2[m] = *in++;
+    if (l.smearing)
+        for (size_t m = 0; m < 12; ++m)
+            for (size_t k = 0; k < kSmearSteps; ++k) w.lnSmear[m][k] = *in++;
+    w.valid = *in;
+}
+}  // namespace
+
+bool RowGrid::assign(double step, const RowLayout& layout, std::vector<int32_t> nodes, std::vector<float> packed) {
     *this = RowGrid();
-    if (nodes.size() != work.size() || !shape(step)) return false;
+    if (layout.covariates < 1 || layout.covariates > kMaxCovariates || packed.size() != nodes.size() * layout.floats() ||
+        !shape(step))
+        return false;
+    layout_ = layout;
     slot_.assign(ix(columns_ * latitudes_), -1);
     for (size_t k = 0; k < nodes.size(); ++k) {
         if (nodes[k] < 0 || static_cast<size_t>(nodes[k]) >= slot_.size() || slot_[ix(nodes[k])] >= 0) {
             *this = RowGrid();
             return false;
         }
-        slot_[ix(nodes[k])] = static_cast<int32_t>(k);
+        slot_[ix(nodes[k])] = static_cast<int32_t>(k * layout.floats());
     }
     nodes_ = std::move(nodes);
-    work_ = std::move(work);
+    packed_ = std::move(packed);
     return true;
 }
 
-void RowGrid::build(double step, std::vector<int32_t> nodes, const std::function<void(float, float, RowWork&)>& work,
-                    int threads) {
-    std::vector<RowWork> done(nodes.size());
+void RowGrid::build(double step, const RowLayout& layout, std::vector<int32_t> nodes,
+                    const std::function<void(float, float, RowWork&)>& work, int threads) {
+    const size_t floats = layout.floats();
+    std::vector<float> done(nodes.size() * floats);
     std::atomic<size_t> next{0};
     const auto run = [&] {
+        RowWork w;
         for (size_t k; (k = next.fetch_add(16)) < nodes.size();)
             for (size_t e = std::min(k + 16, nodes.size()); k < e; ++k) {
                 float lon = 0, lat = 0;
                 nodePosition(nodes[k], step, lon, lat);
-                work(lon, lat, done[k]);
+                work(lon, lat, w);
+                pack(layout, w, done.data() + k * floats);
             }
     };
     std::vector<std::thread> pool;
     for (int t = 1; t < threads; ++t) pool.emplace_back(run);
     run();
     for (std::thread& t : pool) t.join();
-    assign(step, std::move(nodes), std::move(done));
+    assign(step, layout, std::move(nodes), std::move(done));
 }
 
 bool RowGrid::at(float lon, float lat, RowWork& out) const {
-    if (work_.empty()) return false;
+    if (nodes_.empty()) return false;
     double x = std::fmod((lon + 180.0) / step_, static_cast<double>(columns_));
     if (x < 0) x += columns_;
     const int i = std::min(static_cast<int>(x), columns_ - 1), i1 = (i + 1) % columns_;
@@ -148,21 +186,22 @@ bool RowGrid::at(float lon, float lat, RowWork& out) const {
                                     static_cast<float>((1 - t) * u), static_cast<float>(t * u)};
     // Coefficients and spans from all four nodes; the residuals' figures from the nodes that have
     // them, their weights scaled to 1.
+    const size_t floats = layout_.floats(), residuals = layout_.coefficients ? ix(13 * layout_.covariates) : 0;
+    std::array<const float*, 4> node{};
     std::array<float, 4> v{};
     float validSum = 0;
-    for (size_t c = 0; c < 4; ++c) validSum += v[c] = w[c] * work_[ix(s[c])].valid;
-    for (size_t c = 0; c < 4; ++c) v[c] = validSum > 0 ? v[c] / validSum : 0.0f;
-    out = RowWork();
     for (size_t c = 0; c < 4; ++c) {
-        const RowWork& n = work_[ix(s[c])];
-        for (size_t m = 0; m < 12; ++m) {
-            for (size_t a = 0; a < kMaxCovariates; ++a) out.coef[m][a] += w[c] * n.coef[m][a];
-            out.s2[m] += v[c] * n.s2[m];
-            for (size_t k = 0; k < kSmearSteps; ++k) out.lnSmear[m][k] += v[c] * n.lnSmear[m][k];
-        }
-        for (size_t a = 0; a < kMaxCovariates; ++a) out.span[a] += w[c] * n.span[a];
+        node[c] = packed_.data() + s[c];
+        validSum += v[c] = w[c] * node[c][floats - 1];
     }
-    out.valid = validSum > 0 ? 1.0f : 0.0f;
+    for (size_t c = 0; c < 4; ++c) v[c] = validSum > 0 ? v[c] / validSum : 0.0f;
+    std::array<float, 13 * kMaxCovariates + 12 + 12 * kSmearSteps + 1> sum{};
+    for (size_t c = 0; c < 4; ++c) {
+        for (size_t k = 0; k < residuals; ++k) sum[k] += w[c] * node[c][k];
+        for (size_t k = residuals; k + 1 < floats; ++k) sum[k] += v[c] * node[c][k];
+    }
+    sum[floats - 1] = validSum > 0 ? 1.0f : 0.0f;
+    unpack(layout_, sum.data(), out);
     return true;
 }
 

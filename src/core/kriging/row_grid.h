@@ -39,6 +39,20 @@ struct RowWork {
     float valid = 0;
 };
 
+/// Which parts of RowWork a model's nodes carry: the coefficients and their spans only where
+/// local fits are made (elsewhere they are the global ones everywhere), the smearing table only on
+/// logarithmic scales. A node is kept as `floats()` numbers: about half of a whole RowWork.
+struct RowLayout {
+    int covariates = kMaxCovariates;
+    bool coefficients = true;
+    bool smearing = true;
+    size_t floats() const {
+        const size_t p = static_cast<size_t>(covariates);
+        return (coefficients ? 12 * p + p : 0) + 12 + (smearing ? 12 * kSmearSteps : 0) + 1;
+    }
+    bool operator==(const RowLayout&) const = default;
+};
+
 /// ln of the smearing factor at the kriging variance v0, from a season's table (cubic through
 /// the four nearest steps; sqrt(v0) beyond the last step takes the last).
 double lnSmearAt(const std::array<float, kSmearSteps>& table, double v0);
@@ -59,27 +73,32 @@ public:
                                             double step = kStep);
     static void nodePosition(int32_t node, double step, float& lon, float& lat);
 
-    /// Computes `work` at every node of `nodes` (on `threads` threads) and keeps them.
-    void build(double step, std::vector<int32_t> nodes, const std::function<void(float, float, RowWork&)>& work,
-               int threads);
-    /// Takes nodes read from a file; false (and the grid left empty) when they do not fit the step.
-    bool assign(double step, std::vector<int32_t> nodes, std::vector<RowWork> work);
+    /// Computes `work` at every node of `nodes` (on `threads` threads) and keeps the parts of
+    /// `layout`.
+    void build(double step, const RowLayout& layout, std::vector<int32_t> nodes,
+               const std::function<void(float, float, RowWork&)>& work, int threads);
+    /// Takes nodes read from a file (`packed`: layout.floats() numbers a node); false (and the
+    /// grid left empty) when they do not fit the step or the layout.
+    bool assign(double step, const RowLayout& layout, std::vector<int32_t> nodes, std::vector<float> packed);
 
-    /// The work at (lon, lat) interpolated from the four nodes around it; false when one of them
-    /// was not computed (the place is then worked out directly).
+    /// The work at (lon, lat) interpolated from the four nodes around it, written into the parts
+    /// of `out` the layout carries (the others are left as they are); false when one of the
+    /// nodes was not computed (the place is then worked out directly).
     bool at(float lon, float lat, RowWork& out) const;
 
     double step() const { return step_; }
+    const RowLayout& layout() const { return layout_; }
     const std::vector<int32_t>& nodes() const { return nodes_; }
-    const std::vector<RowWork>& work() const { return work_; }
+    const std::vector<float>& packed() const { return packed_; }
 
 private:
     bool shape(double step);
     double step_ = 0;
     int columns_ = 0, latitudes_ = 0;
-    std::vector<int32_t> slot_;  // by node: index into work_, or -1
+    RowLayout layout_;
+    std::vector<int32_t> slot_;  // by node: index into the nodes' packed numbers, or -1
     std::vector<int32_t> nodes_;
-    std::vector<RowWork> work_;
+    std::vector<float> packed_;
 };
 
 }  // namespace zentrel
