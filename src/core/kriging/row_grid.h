@@ -22,7 +22,7 @@ inline constexpr int kMaxCovariates = 11;
 inline constexpr int kSmearSteps = 12;
 inline constexpr float kSmearStep = 0.125f;
 
-/// The nearest rows' work for one point. Trivially copyable: kept as it is in the model file.
+/// The nearest rows' work for one point (a model's nodes keep the parts of it its RowLayout names).
 struct RowWork {
     /// By season: the local coefficients, the global ones where no local fit is made or the
     /// rows around do not spread over a covariate.
