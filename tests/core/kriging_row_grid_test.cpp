@@ -3,7 +3,10 @@
 // factor at any kriging variance from its table.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <cstring>
+#include <thread>
 #include <vector>
 
 #include "kriging/row_grid.h"
@@ -114,4 +117,48 @@ TEST(KrigingRowGrid, SmearingFactorAtAnyVarianceFollowsItsTable) {
     }
     for (double s = 0.01; s < kSmearSteps * kSmearStep; s += 0.0137) EXPECT_NEAR(lnSmearAt(table, s * s), exact(s), 2e-5) << s;
     EXPECT_NEAR(lnSmearAt(table, 100), table.back(), 1e-6) << "beyond the last step, the last";
+}
+
+TEST(KrigingRowGrid, DeferredNodesAreComputedOnceWhenAPlaceNeedsThemAndEqualThoseComputedAhead) {
+    const RowLayout layout{6, true, true};
+    const auto work = [](float lon, float lat, RowWork& out) {
+        for (size_t m = 0; m < 12; ++m) {
+            out.coef[m][2] = field(lon, lat) + static_cast<float>(m);
+            out.s2[m] = 1 + field(lon, lat);
+            out.lnSmear[m][5] = 0.01f * lat;
+        }
+        out.span[1] = 2;
+        out.valid = lat > 0 ? 1 : 0;
+    };
+    std::vector<int32_t> nodes;
+    for (int n = 0; n < 12 * 7; ++n) nodes.push_back(n);
+    RowGrid ahead, deferred;
+    ahead.build(30, layout, nodes, work, 2);
+    std::atomic<int> calls{0};
+    deferred.defer(30, layout, nodes, [&](float lon, float lat, RowWork& out) {
+        ++calls;
+        work(lon, lat, out);
+    });
+    EXPECT_EQ(calls, 0);
+    RowWork a, d;
+    ASSERT_TRUE(deferred.at(-165, 15, d));
+    EXPECT_EQ(calls, 4) << "the four nodes around the place";
+    ASSERT_TRUE(deferred.at(-160, 20, d));
+    EXPECT_EQ(calls, 4) << "a node is computed once";
+    // Many threads asking at once still compute each node once, and every place gets what the
+    // grid computed ahead gives.
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&deferred] {
+            RowWork w;
+            for (float lon = -179.5f; lon < 180; lon += 7.3f) deferred.at(lon, 33, w);
+        });
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(calls, 4 + 2 * 12 - 2) << "the nodes of the rows at 30 and 60 N, once each";
+    for (float lon = -179.5f; lon < 180; lon += 11.1f)
+        for (float lat = -89.5f; lat < 90; lat += 13.7f) {
+            ASSERT_TRUE(ahead.at(lon, lat, a));
+            ASSERT_TRUE(deferred.at(lon, lat, d));
+            EXPECT_EQ(std::memcmp(&a, &d, sizeof(RowWork)), 0) << lon << " " << lat;
+        }
 }

@@ -170,6 +170,14 @@ void RowGrid::build(double step, const RowLayout& layout, std::vector<int32_t> n
     assign(step, layout, std::move(nodes), std::move(done));
 }
 
+void RowGrid::defer(double step, const RowLayout& layout, std::vector<int32_t> nodes,
+                    std::function<void(float, float, RowWork&)> work) {
+    const size_t count = nodes.size();
+    if (!assign(step, layout, std::move(nodes), std::vector<float>(count * layout.floats()))) return;
+    deferred_ = std::move(work);
+    once_ = std::make_unique<std::once_flag[]>(count);
+}
+
 bool RowGrid::at(float lon, float lat, RowWork& out) const {
     if (nodes_.empty()) return false;
     double x = std::fmod((lon + 180.0) / step_, static_cast<double>(columns_));
@@ -191,6 +199,16 @@ bool RowGrid::at(float lon, float lat, RowWork& out) const {
     std::array<float, 4> v{};
     float validSum = 0;
     for (size_t c = 0; c < 4; ++c) {
+        if (deferred_) {
+            const size_t k = ix(s[c]) / floats;
+            std::call_once(once_[k], [&] {
+                float nodeLon = 0, nodeLat = 0;
+                nodePosition(nodes_[k], step_, nodeLon, nodeLat);
+                RowWork work;
+                deferred_(nodeLon, nodeLat, work);
+                pack(layout_, work, packed_.data() + s[c]);
+            });
+        }
         node[c] = packed_.data() + s[c];
         validSum += v[c] = w[c] * node[c][floats - 1];
     }

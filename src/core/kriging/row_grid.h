@@ -8,6 +8,8 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 namespace zentrel {
@@ -77,6 +79,12 @@ public:
     /// `layout`.
     void build(double step, const RowLayout& layout, std::vector<int32_t> nodes,
                const std::function<void(float, float, RowWork&)>& work, int threads);
+    /// Keeps `work` to compute each node of `nodes` when a place first needs it, once, whichever
+    /// thread asks: a model derived in memory for a few places (the held-out folds of a
+    /// validation, another neighbour selection) computes only the nodes around them. A node is
+    /// the same whenever it is computed.
+    void defer(double step, const RowLayout& layout, std::vector<int32_t> nodes,
+               std::function<void(float, float, RowWork&)> work);
     /// Takes nodes read from a file (`packed`: layout.floats() numbers a node); false (and the
     /// grid left empty) when they do not fit the step or the layout.
     bool assign(double step, const RowLayout& layout, std::vector<int32_t> nodes, std::vector<float> packed);
@@ -98,7 +106,10 @@ private:
     RowLayout layout_;
     std::vector<int32_t> slot_;  // by node: index into the nodes' packed numbers, or -1
     std::vector<int32_t> nodes_;
-    std::vector<float> packed_;
+    // Written by at() for deferred nodes, each once (under its once_flag) before any reads it.
+    mutable std::vector<float> packed_;
+    std::function<void(float, float, RowWork&)> deferred_;
+    std::unique_ptr<std::once_flag[]> once_;  // by node, when deferred
 };
 
 }  // namespace zentrel
