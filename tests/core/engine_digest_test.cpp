@@ -134,5 +134,7 @@ TEST(EngineDigest, EstimatesOnTheDefaultDataAreUnchanged) {
 TEST(EngineDigest, KrigingEstimatesOnTheDefaultDataAreUnchanged) {
     const auto folder = std::filesystem::read_symlink("/proc/self/exe").parent_path() / kDemoFolderName;
     if (!std::filesystem::exists(folder / kTerrainFileName)) GTEST_SKIP() << "bin/DemoData not built (scripts/build-data.sh)";
-    EXPECT_EQ(krigingDigest(folder.string()), 0xc032fc91269ed3b6ULL);
+    // Pinned anew when the local fits and the residuals' sums came from the nodes of a grid, and
+    // when precipitation took its constants of the denser network.
+    EXPECT_EQ(krigingDigest(folder.string()), 0x2546ca409a1b3e16ULL);
 }

@@ -32,6 +32,12 @@ PreparedKriging sampleModel() {
     }
     m.global[6][2] = -0.0065f;
     m.held = {{12.5f, 41.75f}, {-70.25f, -33.5f}};
+    m.gridStep = 3;
+    m.layout = {6, false, true};
+    m.nodes = {5, 120};
+    m.packed.assign(2 * m.layout.floats(), 0.0f);
+    m.packed[20] = 0.25f;
+    m.packed.back() = 1;
     return m;
 }
 
@@ -57,6 +63,10 @@ TEST(KrigingModelFile, ReadsBackWhatWasWrittenUnderItsOwnKeyOnly) {
     for (size_t j = 0; j < read.rows.size(); ++j) EXPECT_EQ(std::memcmp(&read.rows[j], &written.rows[j], sizeof(KrigingRow)), 0) << j;
     EXPECT_EQ(read.global, written.global);
     EXPECT_EQ(read.held, written.held);
+    EXPECT_EQ(read.gridStep, written.gridStep);
+    EXPECT_TRUE(read.layout == written.layout);
+    EXPECT_EQ(read.nodes, written.nodes);
+    EXPECT_EQ(read.packed, written.packed);
     EXPECT_FALSE(readKrigingModel(path, 43, read)) << "a file of another database or program was taken";
     EXPECT_FALSE(readKrigingModel(folder.file("none.bin"), 42, read));
 }
@@ -72,6 +82,7 @@ TEST(KrigingModelFile, DamagedFilesAreRefusedWhateverTheirHeaderSays) {
         {"bytes added", whole + "xyz"},           {"bytes cut", whole.substr(0, whole.size() - 4)},
         {"payload zeroed", zeroed},               {"header only", whole.substr(0, 32)},
         {"empty", ""},                            {"other magic", "ZKMODEL9" + whole.substr(8)},
+        {"the format before the row grid", "ZKMODEL2" + whole.substr(8)},
     };
     for (const auto& [what, bytes] : cases) {
         folder.write("m.bin", bytes);

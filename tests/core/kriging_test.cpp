@@ -274,3 +274,29 @@ TEST(KrigingTerrain, ModelsStartedTogetherShareOneCopyOfTheGrids) {
     ASSERT_TRUE(models[0] && models[1]);
     EXPECT_EQ(models[0]->terrain.get(), models[1]->terrain.get());
 }
+
+TEST_F(Kriging, EstimatesAcrossTheRowGridsNodeLinesHaveNoStep) {
+    // With the neighbours held fixed, what moves along a transect is the kriging weights and the
+    // rows' work interpolated between the grid's nodes. Across a whole cell (node lines at 18 and
+    // 21 E, the line halfway at 19.5 E), no step of the estimate or its error is more than a few
+    // times the steps beside it; a step where the nodes change would be tens of times larger.
+    const std::vector<Station> stations = network();
+    std::array<const Station*, kKrigingNeighbours> neighbours{};
+    for (size_t i = 0; i < neighbours.size(); ++i) neighbours[i] = &stations[i];
+    for (const int variable : {Temp, Vap}) {
+        const auto model = KrigingModel::get(ProgramSettings{}, folder_->str(), nullptr, variable, nullptr);
+        ASSERT_FALSE(model->grid().nodes().empty());
+        std::vector<std::array<float, 4>> along;
+        for (int k = 0; k <= 700; ++k) {
+            const KrigingOutcome o = model->estimate(17.75f + 0.005f * static_cast<float>(k), 19.6f, 1000, neighbours.data(), kKrigingNeighbours);
+            along.push_back({o.best[0], o.best[6], o.stdErr[0], o.stdErr[6]});
+        }
+        for (size_t q = 0; q < 4; ++q)
+            for (size_t k = 3; k + 3 < along.size(); ++k) {
+                const auto step = [&](size_t i) { return std::fabs(along[i + 1][q] - along[i][q]); };
+                const float beside = std::max({step(k - 2), step(k - 1), step(k + 1), step(k + 2)});
+                EXPECT_LE(step(k), 3 * beside + 1e-5f * std::fabs(along[k][q]) + 1e-6f)
+                    << kVariableNames[static_cast<size_t>(variable)] << " quantity " << q << " at " << 17.75 + 0.005 * k << " E";
+            }
+    }
+}

@@ -1,5 +1,6 @@
 // Kriging with terrain covariates: weights, covariates, the leave-one-out rows of a database,
-// their global and local coefficient fits, and the estimate of one location.
+// their global coefficient fit, the model's derivation, and the estimate of one location (the
+// local fits around it are in row_work.cpp, kept at the nodes of row_grid.h).
 #include "kriging/kriging.h"
 
 #include <sys/stat.h>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include "data/station_database.h"
 #include "data/terrain.h"
@@ -39,8 +41,12 @@ double chordKm(const double* a, const double* b) {
     return kEarthKm * std::acos(dot);
 }
 
-// Solves the symmetric positive definite system A x = b (n x n, row-major) for `rhs` right-hand
-// sides stored as columns of B (n x rhs); false when A is not positive definite.
+float toScale(const KrigingParams& p, float v) {
+    return p.logOffset > 0 ? static_cast<float>(std::log(std::max(v, 0.0f) + p.logOffset)) : v;
+}
+
+}  // namespace
+
 bool choleskySolve(std::vector<double>& A, int n, std::vector<double>& B, int rhs) {
     for (int j = 0; j < n; ++j) {
         double d = A[ix(j * n + j)];
@@ -69,58 +75,6 @@ bool choleskySolve(std::vector<double>& A, int n, std::vector<double>& B, int rh
     return true;
 }
 
-float toScale(const KrigingParams& p, float v) {
-    return p.logOffset > 0 ? static_cast<float>(std::log(std::max(v, 0.0f) + p.logOffset)) : v;
-}
-
-// The local fit's kernel-weighted sums over the nearest rows: the covariates' cross products
-// (lower triangle, row-major P x P) and their products with the rows' seasons. P is a constant,
-// so that the loops unroll and the month loop runs in vector registers; the sums are kept in
-// arrays of fixed size (the rows' arrays could otherwise alias them).
-template <int P>
-void fitSums(const KrigingFitRow* fit, const std::pair<double, int>* near, const double* kernel, size_t k,
-             std::array<double, kMaxCovariates * kMaxCovariates>& a0, std::array<std::array<double, 12>, kMaxCovariates>& r0,
-             double& weightSum) {
-    for (size_t j = 0; j < k; ++j) {
-        const KrigingFitRow& row = fit[ix(near[j].second)];
-        const double wj = kernel[j] * row.trust / row.variance;
-        weightSum += wj;
-        std::array<double, 12> rj;
-        for (size_t m = 0; m < 12; ++m) rj[m] = row.season[m];
-        for (int a = 0; a < P; ++a) {
-            const double xa = wj * row.dX[ix(a)];
-            for (int c = 0; c <= a; ++c) a0[ix(a * P + c)] += xa * row.dX[ix(c)];
-            for (size_t m = 0; m < 12; ++m) r0[ix(a)][m] += xa * rj[m];
-        }
-    }
-}
-
-// The rows' residuals after the local coefficients Bt (by covariate, then month): their
-// kernel-weighted squares standardised by the rows' kriging variance, and on a logarithmic
-// scale the smearing sums (exp of the residual scaled to the location's variance v0).
-template <int P>
-void residualSums(const KrigingFitRow* fit, const std::pair<double, int>* near, const double* kernel, size_t k,
-                  const std::array<std::array<double, 12>, kMaxCovariates>& Bt, bool logScale, float v0,
-                  std::array<double, 12>& s2, std::array<double, 12>& smear) {
-    for (size_t j = 0; j < k; ++j) {
-        const KrigingFitRow& row = fit[ix(near[j].second)];
-        std::array<double, 12> e;
-        for (size_t m = 0; m < 12; ++m) e[m] = row.season[m];
-        for (int a = 0; a < P; ++a) {
-            const double x = row.dX[ix(a)];
-            for (size_t m = 0; m < 12; ++m) e[m] -= Bt[ix(a)][m] * x;
-        }
-        const double w = kernel[j] / row.variance;
-        for (size_t m = 0; m < 12; ++m) s2[m] += w * e[m] * e[m];
-        if (logScale) {
-            const double scale = std::sqrt(v0 / row.variance);  // in float, as the rows keep it
-            // In single precision: a factor near 1 averaged over hundreds of rows needs no more.
-            for (size_t m = 0; m < 12; ++m)
-                smear[m] += kernel[j] * std::exp(static_cast<float>(std::clamp(e[m] * scale, -3.0, 3.0)));
-        }
-    }
-}
-}  // namespace
 
 KrigingParams krigingParams(int variable) {
     KrigingParams p;
@@ -707,17 +661,36 @@ std::shared_ptr<const KrigingModel> KrigingModel::get(const ProgramSettings& set
         for (int m = 0; m < 12; ++m)
             model->global[ix(m)] = globalFit(model->rows, model->params.covariates(), m, model->params.temperature, model->held);
         trustRows(*model);
-        if (keep) {
-            prepared.rows = model->rows;
-            prepared.global = model->global;
-            prepared.held = std::move(held);
-            writeKrigingModel(krigingModelPath(folder, variable), contentKey, prepared);
-        }
     }
     for (size_t j = 0; j < model->rows.size(); ++j) model->rowAt_[positionKey(model->rows[j].lon, model->rows[j].lat)] = j;
     model->index_ = RowIndex(model->rows);
     model->fit_.reserve(model->rows.size());
     for (const KrigingRow& row : model->rows) model->fit_.push_back({row.season, row.dX, row.trust, row.variance});
+    const RowLayout layout{model->params.covariates(), model->params.localFit, model->params.logOffset > 0};
+    if (!fromFile || !(prepared.layout == layout) ||
+        !model->grid_.assign(prepared.gridStep, layout, std::move(prepared.nodes), std::move(prepared.packed))) {
+        // The nodes take most of a model's derivation: both cores work on them (the variables'
+        // models are derived one at a time).
+        const int threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+        const KrigingModel* m = model.get();
+        const auto work = [m](float lon, float lat, RowWork& out) { m->rowWorkAt(lon, lat, out); };
+        // A model kept beside the database serves every later place: all its nodes now. One
+        // derived in memory (a held-out fold, another selection) mostly serves a few places:
+        // each node when the first place around it asks (10 folds of every variable: 68 s of
+        // processor time instead of 128 s with every node ahead, the same report).
+        if (keep) model->grid_.build(RowGrid::kStep, layout, RowGrid::nodesNeeded(model->rows, *model->terrain), work, threads);
+        else model->grid_.defer(RowGrid::kStep, layout, RowGrid::nodesNeeded(model->rows, *model->terrain), work);
+        if (keep) {
+            prepared.rows = model->rows;
+            prepared.global = model->global;
+            prepared.held = std::move(held);
+            prepared.gridStep = model->grid_.step();
+            prepared.layout = layout;
+            prepared.nodes = model->grid_.nodes();
+            prepared.packed = model->grid_.packed();
+            writeKrigingModel(krigingModelPath(folder, variable), contentKey, prepared);
+        }
+    }
     std::lock_guard lock(sh.mutex);
     if (sh.models.size() > 256) sh.models.erase(sh.models.begin(), sh.models.begin() + 128);
     sh.models.emplace_back(key, model);
@@ -789,88 +762,23 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
             const double margin = 0.25 * (hi[ix(a)] - lo[ix(a)]);
             dx[ix(a)] += std::clamp(static_cast<double>(x0[ix(a)]), lo[ix(a)] - margin, hi[ix(a)] + margin) - x0[ix(a)];
         }
-    // Local coefficients: kernel-weighted ridge over the nearest rows, shrunk towards the global
-    // ones by a prior worth priorStations typical rows.
-    thread_local std::vector<std::pair<double, int>> near;  // minus the cosine first, then the distance in km
-    thread_local std::vector<double> kernel, A, R;  // kept between estimates: no allocation in a warm thread
-    index_.candidates(rows, at, static_cast<size_t>(P.rows), near);
-    const size_t k = std::min(near.size(), static_cast<size_t>(P.rows));
-    if (k < near.size()) std::nth_element(near.begin(), near.begin() + static_cast<long>(k), near.end());
-    near.resize(k);
-    // Kernel distances as chords (2 R sin(angle / 2) from the cosine, without acos): within
-    // 0.3 % of the arc up to 1500 km, and the kernel is no finer than that.
-    for (auto& [d, j] : near) d = kEarthKm * std::sqrt(std::max(2.0 + 2.0 * d, 0.0));
-    std::array<std::array<double, kMaxCovariates>, 12> B{};
+    // The nearest rows' work: interpolated from the grid's nodes, or computed here where the
+    // model has none around the place (the open sea far from its stations).
+    RowWork work;  // the global coefficients wherever the nodes carry no local ones
     for (int m = 0; m < 12; ++m)
-        for (int a = 0; a < p; ++a) B[ix(m)][ix(a)] = global[ix(m)][ix(a)];
-    kernel.assign(k, 0.0);
-    double kernelSum = 0;
-    for (size_t j = 0; j < k; ++j) {
-        const double d = near[j].first / P.kernelKm;
-        kernel[j] = std::exp(-0.5 * d * d);
-        kernelSum += kernel[j];
-    }
-    // The local coefficients act within the differences their rows show (localSpan times their
-    // kernel-weighted root mean square); beyond, the global coefficients carry the rest. A
-    // place 2.4 km above its coastal neighbours takes the world's lapse rate, not one fitted on
-    // rows a few hundred metres apart.
-    std::array<double, kMaxCovariates> span;
-    span.fill(HUGE_VAL);
-    // Covariates without a fit here: those the database cannot carry, and those its rows around
-    // the place do not spread over (fitted on rounding, such a coefficient reached 5,000 K per
-    // unit). Where the place differs from its neighbours in one, it takes the global coefficient.
-    std::array<bool, kMaxCovariates> unsupported = held;
-    if (P.localFit && k > 0 && kernelSum > 1e-9) {
-        std::array<double, kMaxCovariates * kMaxCovariates> a0{};
-        std::array<std::array<double, 12>, kMaxCovariates> r0{};
-        double weightSum = 0;
-        if (p == kMaxCovariates) fitSums<kMaxCovariates>(fit_.data(), near.data(), kernel.data(), k, a0, r0, weightSum);
-        else fitSums<6>(fit_.data(), near.data(), kernel.data(), k, a0, r0, weightSum);
-        if (weightSum > 0)
-            for (int a = 0; a < p; ++a) span[ix(a)] = P.localSpan * std::sqrt(a0[ix(a * p + a)] / weightSum);
-        A.assign(a0.begin(), a0.begin() + p * p);
-        R.resize(ix(p * 12));
-        for (int a = 0; a < p; ++a)
-            for (int m = 0; m < 12; ++m) R[ix(a * 12 + m)] = r0[ix(a)][ix(m)];
-        const double floor2 = static_cast<double>(kCovariateSpread) * kCovariateSpread * weightSum;
-        for (int a = 0; a < p; ++a) {
-            unsupported[ix(a)] = unsupported[ix(a)] || !(A[ix(a * p + a)] > floor2);
-            const double prior = P.priorStations * A[ix(a * p + a)] / static_cast<double>(k) + 1e-9;
-            for (int c = 0; c < a; ++c) A[ix(c * p + a)] = A[ix(a * p + c)];
-            A[ix(a * p + a)] += prior;
-            for (int m = 0; m < 12; ++m) R[ix(a * 12 + m)] += prior * global[ix(m)][ix(a)];
-        }
-        if (choleskySolve(A, p, R, 12))
-            for (int m = 0; m < 12; ++m)
-                for (int a = 0; a < p; ++a) B[ix(m)][ix(a)] = R[ix(a * 12 + m)];
-    }
-    // A place that differs from its neighbours in a covariate the rows around it do not spread
-    // over takes the global coefficient for it: fitted on rounding, the local one reached 5,000
-    // K per unit. Where the database itself cannot carry the covariate (held), that term is
-    // left out (its global coefficient is 0): the estimate falls back, says so, and keeps the
-    // rest of its correction and its error within what the neighbours' own spread allows (24
-    // stations at 100 m gave a place at sea level -11.7 C where they all read -3 to -4, with an
-    // error of 2,000 K).
+        for (int a = 0; a < p; ++a) work.coef[ix(m)][ix(a)] = global[ix(m)][ix(a)];
+    work.span.fill(1e30f);
+    if (!grid_.at(lon, lat, work)) rowWorkAt(lon, lat, work);
+    // Where the database itself cannot carry a covariate (held), that term is left out (its
+    // global coefficient is 0): a place that differs from its neighbours in it falls back, says
+    // so, and keeps the rest of its correction and its error within what the neighbours' own
+    // spread allows (24 stations at 100 m gave a place at sea level -11.7 C where they all read
+    // -3 to -4, with an error of 2,000 K).
     for (int a = 0; a < p; ++a) {
         const double beyond = std::max({0.0, x0[ix(a)] - hi[ix(a)], lo[ix(a)] - x0[ix(a)]});
-        if (!unsupported[ix(a)] || std::max(std::fabs(dx[ix(a)]), beyond) <= kCovariateSpread) continue;
-        out.fallback = out.fallback || held[ix(a)];
-        for (int m = 0; m < 12; ++m) B[ix(m)][ix(a)] = global[ix(m)][ix(a)];
+        if (held[ix(a)] && std::max(std::fabs(dx[ix(a)]), beyond) > kCovariateSpread) out.fallback = true;
     }
-    // Standard error: the rows' residuals after the correction, standardised by their kriging
-    // variance, scaled to the location's; plus what the coefficients add where the location's
-    // covariates lie beyond every neighbour's.
-    std::array<double, 12> s2{};  // by season
-    // On a logarithmic scale the estimate taken back is a median, below the mean: the rows'
-    // residuals, scaled to the location's kriging variance, give the factor that takes it to
-    // the mean (Duan's smearing; the folds were 7 % dry without it).
-    std::array<double, 12> smear{};  // by season, kernel-weighted sums of exp(scaled residual)
-    std::array<std::array<double, 12>, kMaxCovariates> Bt{};  // B by covariate, then month
-    for (int m = 0; m < 12; ++m)
-        for (int a = 0; a < p; ++a) Bt[ix(a)][ix(m)] = B[ix(m)][ix(a)];
-    if (p == kMaxCovariates) residualSums<kMaxCovariates>(fit_.data(), near.data(), kernel.data(), k, Bt, P.logOffset > 0, v0, s2, smear);
-    else residualSums<6>(fit_.data(), near.data(), kernel.data(), k, Bt, P.logOffset > 0, v0, s2, smear);
-    out.errorEstimate = k >= 10 && kernelSum > 1e-9;
+    out.errorEstimate = work.valid > 0;
     // The location's calendar month m takes season m in the north, season m + 6 in the south.
     const double south = southernSeason(P, lat);
     for (int m = 0; m < 12; ++m) {
@@ -883,14 +791,15 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
             // Above every neighbour the altitude terms take the world's coefficients: a lapse
             // rate fitted among lowland rows is the wrong one for the highland above them.
             const bool altitude = a == 0 || (P.temperature && a == 1);
-            const double b = above && altitude ? g : (1 - south) * B[ix(m)][ix(a)] + south * B[ix(opposite)][ix(a)];
-            const double within = std::clamp(dx[ix(a)], -span[ix(a)], span[ix(a)]);
+            const double b = above && altitude ? g : (1 - south) * work.coef[ix(m)][ix(a)] + south * work.coef[ix(opposite)][ix(a)];
+            const double span = work.span[ix(a)];
+            const double within = std::clamp(dx[ix(a)], -span, span);
             y += within * b + (dx[ix(a)] - within) * g;
             const double beyond = std::max({0.0, x0[ix(a)] - hi[ix(a)], lo[ix(a)] - x0[ix(a)]});
             extra += std::fabs(b) * beyond;
         }
-        const double s2m = (1 - south) * s2[ix(m)] + south * s2[ix(opposite)];
-        double se = out.errorEstimate ? std::sqrt(s2m / kernelSum * v0 + extra * extra) : 0.0;
+        const double s2m = (1 - south) * work.s2[ix(m)] + south * work.s2[ix(opposite)];
+        double se = out.errorEstimate ? std::sqrt(s2m * v0 + extra * extra) : 0.0;
         if (out.fallback) {
             double kriged = 0, low = HUGE_VAL, high = -HUGE_VAL;
             for (int i = 0; i < n; ++i) {
@@ -901,11 +810,16 @@ KrigingOutcome KrigingModel::estimate(float lon, float lat, float alt, const Sta
             }
             const double spread = high - low;
             y = kriged + std::clamp(y - kriged, -spread, spread);
-            if (out.errorEstimate) se = std::min(se, std::max(std::sqrt(s2m / kernelSum * v0), spread));
+            if (out.errorEstimate) se = std::min(se, std::max(std::sqrt(s2m * v0), spread));
         }
         out.stdErr[ix(m)] = static_cast<float>(se);
         if (P.logOffset > 0) {
-            const double factor = out.errorEstimate ? ((1 - south) * smear[ix(m)] + south * smear[ix(opposite)]) / kernelSum : 1.0;
+            // On a logarithmic scale the estimate taken back is a median, below the mean: the
+            // rows' residuals, scaled to the place's kriging variance, give the factor that takes
+            // it to the mean (Duan's smearing; the folds were 7 % dry without it).
+            const double factor = out.errorEstimate ? (1 - south) * std::exp(lnSmearAt(work.lnSmear[ix(m)], v0)) +
+                                                          south * std::exp(lnSmearAt(work.lnSmear[ix(opposite)], v0))
+                                                    : 1.0;
             const double value = std::max(std::exp(y) * factor - P.logOffset, 0.0);
             out.best[ix(m)] = static_cast<float>(value);
             out.stdErrLinear[ix(m)] = static_cast<float>((value + P.logOffset) * se);

@@ -12,6 +12,7 @@
 
 #include "base/geometry.h"
 #include "base/types.h"
+#include "kriging/row_grid.h"
 #include "kriging/row_index.h"
 #include "kriging/terrain_covariates.h"
 #include "settings/program_settings.h"
@@ -21,7 +22,6 @@ namespace zentrel {
 class StationDatabase;
 class StationExclusion;
 
-inline constexpr int kMaxCovariates = 11;
 inline constexpr int kKrigingNeighbours = 20;
 /// Covariates whose leave-one-out rows differ by less than this (root mean square, in the
 /// covariates' units: 1 m of altitude, a hundredth of a degree of latitude, a thousandth of a
@@ -102,6 +102,10 @@ struct KrigingFitRow {
     std::array<float, kMaxCovariates> dX{};
     float trust = 1, variance = 1;
 };
+
+/// Solves the symmetric positive definite system A x = b (n x n, row-major) for `rhs` right-hand
+/// sides stored as columns of B (n x rhs), in place; false when A is not positive definite.
+bool choleskySolve(std::vector<double>& A, int n, std::vector<double>& B, int rhs);
 
 /// Fingerprint of the settings a model depends on: those of the neighbour selection its
 /// leave-one-out rows were made with.
@@ -184,11 +188,19 @@ public:
     /// terms use the global coefficients and the sea terms stay near the neighbours' range.
     KrigingOutcome estimate(float lon, float lat, float alt, const Station* const* neighbours, int n, float lowered = 0) const;
 
+    /// What the rows nearest (lon, lat) give it, computed there: the local fit (kernel-weighted
+    /// ridge over the nearest rows, shrunk towards the global coefficients), the span of its
+    /// coefficients and the residuals' sums. An estimate takes it interpolated from the nodes
+    /// of `grid()` where they are computed, and from here elsewhere.
+    void rowWorkAt(float lon, float lat, RowWork& out) const;
+    const RowGrid& grid() const { return grid_; }
+
 private:
     std::unordered_map<uint64_t, StationTerrain> known_;
     std::unordered_map<uint64_t, size_t> rowAt_;  // row of each position
     RowIndex index_;                              // the rows by position
     std::vector<KrigingFitRow> fit_;              // by row
+    RowGrid grid_;                                // the row work at the nodes
 };
 
 }  // namespace zentrel

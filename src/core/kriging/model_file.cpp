@@ -19,9 +19,11 @@ namespace zentrel {
 namespace {
 
 // Layout: the magic and format (8 bytes), the key, the payload's length and its checksum, then
-// the payload: the counts of rows and held stations, the rows, the global coefficients and the
-// held positions, all in this machine's byte order (the file is derived where it is used).
-constexpr char kMagic[8] = {'Z', 'K', 'M', 'O', 'D', 'E', 'L', '2'};
+// the payload: the counts of rows and held stations, the rows, the global coefficients, the
+// held positions, then the grid's step, its layout (covariates, coefficients, smearing: three
+// 32-bit numbers), its count of nodes, the nodes and their packed row work, all in this machine's
+// byte order (the file is derived where it is used). Format 3 added the grid.
+constexpr char kMagic[8] = {'Z', 'K', 'M', 'O', 'D', 'E', 'L', '3'};
 constexpr size_t kHeader = sizeof kMagic + 3 * sizeof(uint64_t);
 constexpr size_t kMaxFileBytes = size_t{1} << 30;
 static_assert(std::is_trivially_copyable_v<KrigingRow>);
@@ -116,8 +118,18 @@ bool readKrigingModel(const std::string& path, uint64_t key, PreparedKriging& ou
     model.rows.resize(rows);
     model.held.resize(held);
     std::vector<float> positions(2 * held);
+    uint64_t nodes = 0;
+    int32_t layout[3] = {};
     if (!take(in, pos, model.rows.data(), rows) || !take(in, pos, model.global.data(), model.global.size()) ||
-        !take(in, pos, positions.data(), positions.size()) || pos != in.size())
+        !take(in, pos, positions.data(), positions.size()) || !take(in, pos, &model.gridStep, 1) || !take(in, pos, layout, 3) ||
+        !take(in, pos, &nodes, 1) || layout[0] < 1 || layout[0] > kMaxCovariates || nodes > in.size() / sizeof(float))
+        return false;
+    model.layout = {layout[0], layout[1] != 0, layout[2] != 0};
+    const size_t floats = model.layout.floats();
+    if (nodes > in.size() / (floats * sizeof(float))) return false;
+    model.nodes.resize(nodes);
+    model.packed.resize(nodes * floats);
+    if (!take(in, pos, model.nodes.data(), nodes) || !take(in, pos, model.packed.data(), model.packed.size()) || pos != in.size())
         return false;
     for (size_t i = 0; i < held; ++i) model.held[i] = {positions[2 * i], positions[2 * i + 1]};
     out = std::move(model);
@@ -136,6 +148,14 @@ bool writeKrigingModel(const std::string& path, uint64_t key, const PreparedKrig
             append(payload, &lon, 1);
             append(payload, &lat, 1);
         }
+        const uint64_t nodes = model.nodes.size();
+        if (model.packed.size() != nodes * model.layout.floats()) return false;
+        const int32_t layout[3] = {model.layout.covariates, model.layout.coefficients, model.layout.smearing};
+        append(payload, &model.gridStep, 1);
+        append(payload, layout, 3);
+        append(payload, &nodes, 1);
+        append(payload, model.nodes.data(), model.nodes.size());
+        append(payload, model.packed.data(), model.packed.size());
         Hash sum;
         sum.bytes(payload.data(), payload.size());
         const uint64_t length = payload.size();

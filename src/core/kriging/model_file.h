@@ -29,6 +29,10 @@ struct PreparedKriging {
     std::vector<KrigingRow> rows;
     std::array<std::array<float, kMaxCovariates>, 12> global{};
     std::vector<std::pair<float, float>> held;  ///< positions of the stations held out (lon, lat)
+    double gridStep = 0;                         ///< the row work's grid (see RowGrid)
+    RowLayout layout;
+    std::vector<int32_t> nodes;
+    std::vector<float> packed;                   ///< layout.floats() numbers a node
 };
 
 /// Reads the prepared model at `path` when it is a regular file whose key is `key` and whose
