@@ -2,6 +2,8 @@
 // rows and the Tmax/Tmin quality control, on a synthetic continent and station network.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <array>
 #include <barrier>
 #include <cmath>
@@ -122,6 +124,42 @@ TEST(KrigingWeights, SumToOneAndFavourTheNearerAndTheAlikePoint) {
         EXPECT_LE(w[0], c.firstAtMost) << c.what;
         EXPECT_GT(variance, 0) << c.what;
     }
+}
+
+TEST(KrigingWeights, ASetOfPointsGivesTheSameWeightsInAnyOrderAndAfterAnySystem) {
+    // Each thread keeps the last system it eliminated, for the next place with the same
+    // neighbours: what it gives must be what a system eliminated anew gives, bit for bit.
+    const KrigingParams p = krigingParams(Prec);
+    std::vector<KrigingPoint> points, other;
+    for (int i = 0; i < 12; ++i) {
+        points.push_back({spherePoint(0.3f * static_cast<float>(i % 4), 0.2f * static_cast<float>(i / 4)), 100.0f * static_cast<float>(i % 3), 0.1f * static_cast<float>(i % 5)});
+        other.push_back({spherePoint(5 + 0.1f * static_cast<float>(i), 5), 0, 0});
+    }
+    const KrigingPoint target{spherePoint(0.4f, 0.25f), 150, 0.2f}, elsewhere{spherePoint(0.1f, 0.5f), 20, 0};
+    const auto weights = [&](const std::vector<KrigingPoint>& pts, const KrigingPoint& t) {
+        std::vector<float> w(pts.size());
+        float variance = 0;
+        krigingWeights(p, pts.data(), static_cast<int>(pts.size()), t, w.data(), variance);
+        w.push_back(variance);
+        return w;
+    };
+    weights(other, target);
+    const std::vector<float> fresh = weights(points, target);  // eliminated anew
+    weights(points, elsewhere);                               // the same system kept, another place
+    EXPECT_EQ(weights(points, target), fresh);
+    std::vector<KrigingPoint> reversed(points.rbegin(), points.rend());
+    std::vector<float> back = weights(reversed, target);
+    std::reverse(back.begin(), back.end() - 1);  // the weights in the points' own order, the variance last
+    EXPECT_EQ(back, fresh);
+    // A point a metre higher is another system, not the one kept.
+    std::vector<KrigingPoint> moved = points;
+    moved[5].alt += 1;
+    weights(other, target);
+    const std::vector<float> movedFresh = weights(moved, target);
+    weights(other, target);
+    weights(points, target);  // kept now: the system of the points as they were
+    EXPECT_EQ(weights(moved, target), movedFresh);
+    EXPECT_NE(movedFresh, fresh);
 }
 
 TEST(KrigingCovariates, TropicalAndExtratropicalPartsAddUpAndJoinSmoothly) {

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <numeric>
 #include <mutex>
 #include <thread>
 
@@ -170,6 +171,33 @@ std::array<float, kMaxCovariates> krigingCovariates(const KrigingParams& p, floa
     return x;
 }
 
+namespace {
+// The eliminated kriging system of one set of points. The cells of a map or the places of a
+// batch next to each other share their neighbours, and with them everything in the system but
+// its right-hand side: each thread keeps the last one and applies its row exchanges and
+// multipliers to the new right-hand side, in the order the elimination took them, so that the
+// weights are the same to the last bit as those of a system eliminated anew.
+struct KrigingSystem {
+    std::array<double, 4> params{};  // nugget, km per m of altitude, km per unit of sea proximity, range
+    int n = 0;
+    std::array<std::array<double, 5>, kKrigingNeighbours> points{};  // unit vector, altitude, sea proximity
+    // The upper triangle of the eliminated matrix, and below the diagonal the multiplier that
+    // took each entry out (0: the row was passed over).
+    std::array<double, (kKrigingNeighbours + 1) * (kKrigingNeighbours + 1)> a{};
+    std::array<int, kKrigingNeighbours + 1> pivot{};
+    bool ok = false;
+
+    static std::array<double, 4> paramsOf(const KrigingParams& p) { return {p.nugget, p.altKmPerM, p.seaKm, p.rangeKm}; }
+    static std::array<double, 5> pointOf(const KrigingPoint& q) { return {q.at.unit[0], q.at.unit[1], q.at.unit[2], q.alt, q.seaNear}; }
+    bool holds(const KrigingParams& p, const KrigingPoint* pts, int count) const {
+        if (count != n || paramsOf(p) != params) return false;
+        for (int i = 0; i < n; ++i)
+            if (pointOf(pts[i]) != points[ix(i)]) return false;
+        return true;
+    }
+};
+}  // namespace
+
 bool krigingWeights(const KrigingParams& p, const KrigingPoint* points, int n, const KrigingPoint& target,
                     float* weights, float& variance) {
     const double sill = 1.0 - p.nugget;
@@ -184,46 +212,72 @@ bool krigingWeights(const KrigingParams& p, const KrigingPoint* points, int n, c
         variance = static_cast<float>(2 * (1.0 - c0));
         return true;
     }
-    // Augmented system [C 1; 1' 0] [w; mu] = [c0; 1], solved by elimination with pivoting.
+    // Augmented system [C 1; 1' 0] [w; mu] = [c0; 1], solved by elimination with pivoting. The
+    // points are taken in one order whatever the order they come in (the nearest first moves
+    // from place to place), so that a set of neighbours is one system wherever it is met.
     const int m = n + 1;
-    std::array<double, (kKrigingNeighbours + 1) * (kKrigingNeighbours + 2)> a{};
-    const int cols = m + 1;
+    std::array<int, kKrigingNeighbours> order{};
+    std::iota(order.begin(), order.begin() + n, 0);
+    std::sort(order.begin(), order.begin() + n, [&](int i, int j) {
+        return KrigingSystem::pointOf(points[i]) < KrigingSystem::pointOf(points[j]) || (KrigingSystem::pointOf(points[i]) == KrigingSystem::pointOf(points[j]) && i < j);
+    });
+    std::array<KrigingPoint, kKrigingNeighbours> sorted{};
+    for (int i = 0; i < n; ++i) sorted[ix(i)] = points[order[ix(i)]];
+    std::array<double, kKrigingNeighbours + 1> rhs{};
     std::array<double, kKrigingNeighbours> c0{};
-    for (int i = 0; i < n; ++i) {
-        for (int j = i; j < n; ++j) {
-            const double c = i == j ? 1.0 : sill * std::exp(-h(points[i], points[j], Distance(points[i].at, points[j].at)) / p.rangeKm);
-            a[ix(i * cols + j)] = a[ix(j * cols + i)] = c;
+    for (int i = 0; i < n; ++i) rhs[ix(i)] = c0[ix(i)] = sill * std::exp(-h(sorted[ix(i)], target, Distance(sorted[ix(i)].at, target.at)) / p.rangeKm);
+    rhs[ix(n)] = 1;
+    points = sorted.data();
+    thread_local KrigingSystem system;
+    if (!system.holds(p, points, n)) {
+        system.params = KrigingSystem::paramsOf(p);
+        system.n = n;
+        for (int i = 0; i < n; ++i) system.points[ix(i)] = KrigingSystem::pointOf(points[i]);
+        auto& a = system.a;
+        for (int i = 0; i < n; ++i) {
+            for (int j = i; j < n; ++j) {
+                const double c = i == j ? 1.0 : sill * std::exp(-h(points[i], points[j], Distance(points[i].at, points[j].at)) / p.rangeKm);
+                a[ix(i * m + j)] = a[ix(j * m + i)] = c;
+            }
+            a[ix(i * m + n)] = a[ix(n * m + i)] = 1;
         }
-        a[ix(i * cols + n)] = a[ix(n * cols + i)] = 1;
-        c0[ix(i)] = sill * std::exp(-h(points[i], target, Distance(points[i].at, target.at)) / p.rangeKm);
-        a[ix(i * cols + m)] = c0[ix(i)];
+        a[ix(n * m + n)] = 0;
+        system.ok = true;
+        for (int k = 0; k < m && system.ok; ++k) {
+            int piv = k;
+            for (int i = k + 1; i < m; ++i)
+                if (std::fabs(a[ix(i * m + k)]) > std::fabs(a[ix(piv * m + k)])) piv = i;
+            system.pivot[ix(k)] = piv;
+            if (std::fabs(a[ix(piv * m + k)]) < 1e-12) {
+                system.ok = false;
+                break;
+            }
+            // The multipliers left of column k stay where they were taken out: the right-hand
+            // side meets them in that order.
+            if (piv != k)
+                for (int j = k; j < m; ++j) std::swap(a[ix(k * m + j)], a[ix(piv * m + j)]);
+            for (int i = k + 1; i < m; ++i) {
+                const double f = a[ix(i * m + k)] / a[ix(k * m + k)];
+                for (int j = k + 1; j < m && f != 0; ++j) a[ix(i * m + j)] -= f * a[ix(k * m + j)];
+                a[ix(i * m + k)] = f;  // no longer needed below the diagonal: the multiplier instead
+            }
+        }
     }
-    a[ix(n * cols + n)] = 0;
-    a[ix(n * cols + m)] = 1;
-    bool ok = true;
-    for (int k = 0; k < m && ok; ++k) {
-        int piv = k;
-        for (int i = k + 1; i < m; ++i)
-            if (std::fabs(a[ix(i * cols + k)]) > std::fabs(a[ix(piv * cols + k)])) piv = i;
-        if (std::fabs(a[ix(piv * cols + k)]) < 1e-12) {
-            ok = false;
-            break;
-        }
-        if (piv != k)
-            for (int j = 0; j < cols; ++j) std::swap(a[ix(k * cols + j)], a[ix(piv * cols + j)]);
-        for (int i = k + 1; i < m; ++i) {
-            const double f = a[ix(i * cols + k)] / a[ix(k * cols + k)];
-            if (f == 0) continue;
-            for (int j = k; j < cols; ++j) a[ix(i * cols + j)] -= f * a[ix(k * cols + j)];
-        }
-    }
+    bool ok = system.ok;
     std::array<double, kKrigingNeighbours + 1> x{};
-    if (ok)
-        for (int i = m - 1; i >= 0; --i) {
-            double s = a[ix(i * cols + m)];
-            for (int j = i + 1; j < m; ++j) s -= a[ix(i * cols + j)] * x[ix(j)];
-            x[ix(i)] = s / a[ix(i * cols + i)];
+    if (ok) {
+        const auto& a = system.a;
+        for (int k = 0; k < m; ++k) {
+            std::swap(rhs[ix(k)], rhs[ix(system.pivot[ix(k)])]);
+            for (int i = k + 1; i < m; ++i)
+                if (const double f = a[ix(i * m + k)]; f != 0) rhs[ix(i)] -= f * rhs[ix(k)];
         }
+        for (int i = m - 1; i >= 0; --i) {
+            double s = rhs[ix(i)];
+            for (int j = i + 1; j < m; ++j) s -= a[ix(i * m + j)] * x[ix(j)];
+            x[ix(i)] = s / a[ix(i * m + i)];
+        }
+    }
     for (int i = 0; i < n && ok; ++i) ok = std::isfinite(x[ix(i)]);
     if (!ok) {
         double sum = 0;
@@ -233,7 +287,7 @@ bool krigingWeights(const KrigingParams& p, const KrigingPoint* points, int n, c
     }
     double v = 1.0 - x[ix(n)];
     for (int i = 0; i < n; ++i) {
-        weights[i] = static_cast<float>(x[ix(i)]);
+        weights[order[ix(i)]] = static_cast<float>(x[ix(i)]);
         v -= x[ix(i)] * c0[ix(i)];
     }
     variance = static_cast<float>(std::max(v, 1e-4));
