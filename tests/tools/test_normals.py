@@ -189,7 +189,7 @@ class TestOneStationPerPlace:
 class TestPeriodOffsets:
     def pairs(self, n, lon=10.0, lat=50.0, variable="Temp", delta=0.3):
         base = [10.0] * 12
-        if variable == "Prec":
+        if variable in ("Prec", "Vap"):
             return [(variable, lon, lat, [b * delta for b in base], base) for _ in range(n)]
         return [(variable, lon, lat, [b + delta for b in base], base) for _ in range(n)]
 
@@ -211,6 +211,13 @@ class TestPeriodOffsets:
         _, factors = o.offsets("Prec", 10.0, 50.0)
         assert period.adjust("Prec", [100.0] * 12, factors) == [pytest.approx(110.0)] * 12
         assert period.adjust("Temp", [1.0] * 12, [0.3] * 12) == [pytest.approx(1.3)] * 12
+
+    def test_vapour_pressure_moves_in_proportion_so_the_polar_air_stays_dry(self):
+        # Humid stations 3 % moister in the later period: a plateau at 0.02 hPa moves by 3 %
+        # of itself, not by the 0.3 hPa the humid stations moved.
+        o = period.Offsets(self.pairs(period.MIN_PAIRS, variable="Vap", delta=1.03))
+        _, factors = o.offsets("Vap", 10.0, 50.0)
+        assert period.adjust("Vap", [0.02, 10.0] + [1.0] * 10, factors)[:2] == [pytest.approx(0.0206), pytest.approx(10.3)]
 
     def test_pairs_of_different_measurements_are_left_out(self):
         o = period.Offsets(self.pairs(period.MIN_PAIRS) + self.pairs(5, delta=2.5))

@@ -1,20 +1,23 @@
 """One climate period: offsets of the 2003-2021 CLIMAT normals against WMO 1991-2020, measured and applied."""
 import statistics
 
-ADDITIVE = ("Temp", "Tmax", "Tmin", "Vap", "Sun")
-MULTIPLICATIVE = ("Prec",)
+ADDITIVE = ("Temp", "Tmax", "Tmin", "Sun")
+# Vapour pressure changes in proportion to itself, as amounts do: a difference measured on humid
+# stations (+0.3 hPa in a southern May) would give the Antarctic plateau, at 0.01 hPa, the
+# humidity of a place 30 K warmer.
+MULTIPLICATIVE = ("Prec", "Vap")
 # Sunshine is measured, not applied: its offsets stay within 0.02 of the fraction and change sign
 # from month to month, less than recorders differ; the others move by more than their rounding.
 APPLIED = ("Temp", "Tmax", "Tmin", "Prec", "Vap")
 # A region's own offsets need this many stations with both normals; with fewer its latitude band
 # (all longitudes) stands in, and with fewer there too the whole world.
 MIN_PAIRS = 30
-# Monthly precipitation below this (mm) in the CLIMAT normal gives no ratio: a few mm more or
-# less in a dry month would make any factor.
-MIN_PREC_FOR_RATIO = 5.0
+# Monthly precipitation (mm) or vapour pressure (hPa) below this in the CLIMAT normal gives no
+# ratio: a few mm more or less in a dry month, or the rounding of 0.1 hPa, would make any factor.
+MIN_FOR_RATIO = {"Prec": 5.0, "Vap": 1.0}
 # A pair whose annual mean differs more than this is two different measurements (a moved station,
 # an error), not two periods, and is left out of the offsets.
-SAME_MEASUREMENT = {"Temp": 2.0, "Tmax": 2.0, "Tmin": 2.0, "Vap": 2.0, "Sun": 0.1, "Prec": 1.5}
+SAME_MEASUREMENT = {"Temp": 2.0, "Tmax": 2.0, "Tmin": 2.0, "Vap": 1.3, "Sun": 0.1, "Prec": 1.5}
 # Factors are kept within these bounds.
 RATIO_LIMITS = (0.8, 1.25)
 
@@ -42,9 +45,9 @@ def region_of(lon, lat):
 
 
 def monthly_differences(variable, target, base):
-    """Per month the difference target - base (additive) or the ratio target / base (Prec), None where no ratio."""
+    """Per month the difference target - base (additive) or the ratio target / base (Prec, Vap), None where no ratio."""
     if variable in MULTIPLICATIVE:
-        return [t / b if b >= MIN_PREC_FOR_RATIO else None for t, b in zip(target, base)]
+        return [t / b if b >= MIN_FOR_RATIO[variable] else None for t, b in zip(target, base)]
     return [t - b for t, b in zip(target, base)]
 
 
@@ -104,14 +107,12 @@ class Offsets:
 
 
 def adjust(variable, values, offsets):
-    """values moved by the offsets: added (temperatures, Vap, Sun) or multiplied (Prec), kept within 0..1 for Sun and >= 0."""
+    """values moved by the offsets: added (temperatures, Sun) or multiplied (Prec, Vap), kept within 0..1 for Sun."""
     if variable in MULTIPLICATIVE:
         return [v * f for v, f in zip(values, offsets)]
     out = [v + d for v, d in zip(values, offsets)]
     if variable == "Sun":
         return [min(max(v, 0.0), 1.0) for v in out]
-    if variable == "Vap":
-        return [max(v, 0.0) for v in out]
     return out
 
 
