@@ -11,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <numeric>
+#include <tuple>
 #include <mutex>
 #include <thread>
 
@@ -189,11 +190,8 @@ struct KrigingSystem {
 
     static std::array<double, 4> paramsOf(const KrigingParams& p) { return {p.nugget, p.altKmPerM, p.seaKm, p.rangeKm}; }
     static std::array<double, 5> pointOf(const KrigingPoint& q) { return {q.at.unit[0], q.at.unit[1], q.at.unit[2], q.alt, q.seaNear}; }
-    bool holds(const KrigingParams& p, const KrigingPoint* pts, int count) const {
-        if (count != n || paramsOf(p) != params) return false;
-        for (int i = 0; i < n; ++i)
-            if (pointOf(pts[i]) != points[ix(i)]) return false;
-        return true;
+    bool holds(const KrigingParams& p, const std::array<std::array<double, 5>, kKrigingNeighbours>& pts, int count) const {
+        return count == n && paramsOf(p) == params && std::equal(pts.begin(), pts.begin() + n, points.begin());
     }
 };
 }  // namespace
@@ -216,23 +214,27 @@ bool krigingWeights(const KrigingParams& p, const KrigingPoint* points, int n, c
     // points are taken in one order whatever the order they come in (the nearest first moves
     // from place to place), so that a set of neighbours is one system wherever it is met.
     const int m = n + 1;
+    std::array<std::array<double, 5>, kKrigingNeighbours> given{}, keys{};
+    for (int i = 0; i < n; ++i) given[ix(i)] = KrigingSystem::pointOf(points[i]);
     std::array<int, kKrigingNeighbours> order{};
     std::iota(order.begin(), order.begin() + n, 0);
-    std::sort(order.begin(), order.begin() + n, [&](int i, int j) {
-        return KrigingSystem::pointOf(points[i]) < KrigingSystem::pointOf(points[j]) || (KrigingSystem::pointOf(points[i]) == KrigingSystem::pointOf(points[j]) && i < j);
-    });
+    std::sort(order.begin(), order.begin() + n,
+              [&](int i, int j) { return std::tie(given[ix(i)], i) < std::tie(given[ix(j)], j); });
     std::array<KrigingPoint, kKrigingNeighbours> sorted{};
-    for (int i = 0; i < n; ++i) sorted[ix(i)] = points[order[ix(i)]];
+    for (int i = 0; i < n; ++i) {
+        sorted[ix(i)] = points[order[ix(i)]];
+        keys[ix(i)] = given[ix(order[ix(i)])];
+    }
     std::array<double, kKrigingNeighbours + 1> rhs{};
     std::array<double, kKrigingNeighbours> c0{};
     for (int i = 0; i < n; ++i) rhs[ix(i)] = c0[ix(i)] = sill * std::exp(-h(sorted[ix(i)], target, Distance(sorted[ix(i)].at, target.at)) / p.rangeKm);
     rhs[ix(n)] = 1;
     points = sorted.data();
     thread_local KrigingSystem system;
-    if (!system.holds(p, points, n)) {
+    if (!system.holds(p, keys, n)) {
         system.params = KrigingSystem::paramsOf(p);
         system.n = n;
-        for (int i = 0; i < n; ++i) system.points[ix(i)] = KrigingSystem::pointOf(points[i]);
+        system.points = keys;
         auto& a = system.a;
         for (int i = 0; i < n; ++i) {
             for (int j = i; j < n; ++j) {
