@@ -77,6 +77,24 @@ void months(std::string& out, const Monthly& a, bool annual = true) {
     out += ']';
 }
 
+// A member after the first of an object on one line: its key with the comma before it, then the value.
+void field(std::string& out, std::string_view key, float v) {
+    out += key;
+    num(out, v);
+}
+void field(std::string& out, std::string_view key, int v) {
+    out += key;
+    whole(out, v);
+}
+void field(std::string& out, std::string_view key, bool v) {
+    out += key;
+    out += v ? "true" : "false";
+}
+void field(std::string& out, std::string_view key, const std::string& v) {
+    out += key;
+    str(out, v);
+}
+
 constexpr std::string_view kNoValues = "[null,null,null,null,null,null,null,null,null,null,null,null,null]";
 
 void monthNames(std::string& out, const std::array<std::string, 14>& a) {
@@ -90,26 +108,16 @@ void monthNames(std::string& out, const std::array<std::string, 14>& a) {
 
 // A station's fields, without the closing brace.
 void stationFields(std::string& out, const Station& s) {
-    out += "{\"name\":";
-    str(out, s.Name);
-    out += ",\"country\":";
-    str(out, s.Country);
-    out += ",\"lon\":";
-    num(out, s.Lon);
-    out += ",\"lat\":";
-    num(out, s.Lat);
-    out += ",\"alt\":";
-    num(out, s.Alt);
-    out += ",\"dist\":";
-    num(out, s.Dist);
-    out += ",\"dir\":";
-    num(out, s.Dir);
-    out += ",\"dirCode\":";
-    str(out, s.DirCode);
-    out += ",\"active\":";
-    whole(out, s.Active);
-    out += ",\"weight\":";
-    num(out, s.Weight);
+    field(out, "{\"name\":", s.Name);
+    field(out, ",\"country\":", s.Country);
+    field(out, ",\"lon\":", s.Lon);
+    field(out, ",\"lat\":", s.Lat);
+    field(out, ",\"alt\":", s.Alt);
+    field(out, ",\"dist\":", s.Dist);
+    field(out, ",\"dir\":", s.Dir);
+    field(out, ",\"dirCode\":", s.DirCode);
+    field(out, ",\"active\":", static_cast<int>(s.Active));
+    field(out, ",\"weight\":", s.Weight);
     out += ",\"data\":";
     months(out, s.Data);
 }
@@ -141,8 +149,6 @@ void neighbour(std::string& out, const Station& s, const StationOrigin* o) {
     out += '}';
 }
 
-const char* boolText(bool b) { return b ? "true" : "false"; }
-
 void estimateJsonTo(std::string& out, const VariableResult& r, int indent) {
     const std::string pad(static_cast<size_t>(indent), ' ');
     const std::string in = pad + "  ";
@@ -166,12 +172,9 @@ void estimateJsonTo(std::string& out, const VariableResult& r, int indent) {
     str(out, annualIsTotal(r.variable) ? "total" : "mean");
     out += ",\n";
     line("location");
-    out += "{\"lon\":";
-    num(out, r.location.Lon);
-    out += ",\"lat\":";
-    num(out, r.location.Lat);
-    out += ",\"alt\":";
-    num(out, r.location.Alt);
+    field(out, "{\"lon\":", r.location.Lon);
+    field(out, ",\"lat\":", r.location.Lat);
+    field(out, ",\"alt\":", r.location.Alt);
     out += "},\n";
     line("neighbourCount");
     whole(out, r.neighbours.NeighbourCount);
@@ -248,37 +251,24 @@ void estimateJsonTo(std::string& out, const VariableResult& r, int indent) {
     out += "},\n";
     const WarningFlags& w = r.warnings;
     line("warnings");
-    out += "{\"WarnHigh\":";
-    out += boolText(w.WarnHigh);
-    out += ",\"WarnLow\":";
-    out += boolText(w.WarnLow);
-    out += ",\"WarnLonely\":";
-    out += boolText(w.WarnLonely);
-    out += ",\"WarnStrange\":";
-    out += boolText(w.WarnStrange);
-    out += ",\"WarnDoubled\":";
-    out += boolText(w.WarnDoubled);
-    out += ",\"WarnFew\":";
-    out += boolText(w.WarnFew);
-    out += ",\"WarnHit\":";
-    out += boolText(w.WarnHit);
-    out += ",\"StrangeMonth\":";
-    whole(out, w.StrangeMonth);
-    out += ",\"StrangeStation\":";
-    whole(out, w.StrangeStation);
-    out += ",\"WarnRecord\":";
-    out += boolText(w.WarnRecord);
-    out += ",\"RecordMonth\":";
-    whole(out, w.RecordMonth);
+    field(out, "{\"WarnHigh\":", w.WarnHigh);
+    field(out, ",\"WarnLow\":", w.WarnLow);
+    field(out, ",\"WarnLonely\":", w.WarnLonely);
+    field(out, ",\"WarnStrange\":", w.WarnStrange);
+    field(out, ",\"WarnDoubled\":", w.WarnDoubled);
+    field(out, ",\"WarnFew\":", w.WarnFew);
+    field(out, ",\"WarnHit\":", w.WarnHit);
+    field(out, ",\"StrangeMonth\":", static_cast<int>(w.StrangeMonth));
+    field(out, ",\"StrangeStation\":", static_cast<int>(w.StrangeStation));
+    field(out, ",\"WarnRecord\":", w.WarnRecord);
+    field(out, ",\"RecordMonth\":", static_cast<int>(w.RecordMonth));
     out += "},\n";
     line("messages");
     out += '[';
     for (size_t k = 0; k < r.messages.size(); ++k) {
         if (k) out += ',';
-        out += "{\"title\":";
-        str(out, r.messages[k].title);
-        out += ",\"text\":";
-        str(out, r.messages[k].text);
+        field(out, "{\"title\":", r.messages[k].title);
+        field(out, ",\"text\":", r.messages[k].text);
         out += '}';
     }
     out += "]\n";
