@@ -40,12 +40,45 @@ bool statFile(const fs::path& path, long long& size, long long& mtime) {
 }
 }  // namespace
 
+namespace {
+// The sieve's hash of a position; -0 and 0 are one position, as the search compares them.
+uint64_t sieveHash(float lon, float lat) {
+    lon += 0.0f;
+    lat += 0.0f;
+    uint32_t a = 0, b = 0;
+    std::memcpy(&a, &lon, 4);
+    std::memcpy(&b, &lat, 4);
+    return ((static_cast<uint64_t>(a) << 32) | b) * 0x9E3779B97F4A7C15ULL;
+}
+}  // namespace
+
 StationExclusion::StationExclusion(std::vector<std::pair<float, float>> positions) : positions_(std::move(positions)) {
     std::sort(positions_.begin(), positions_.end());
+    if (positions_.empty() || std::any_of(positions_.begin(), positions_.end(), [](const auto& p) {
+            return std::isnan(p.first) || std::isnan(p.second);
+        }))
+        return;
+    uint64_t bits = 1024;
+    while (bits < 16 * positions_.size()) bits *= 2;
+    sieve_.assign(bits / 64, 0);
+    sieveMask_ = bits - 1;
+    for (const auto& [lon, lat] : positions_) {
+        const uint64_t h = sieveHash(lon, lat);
+        for (const uint64_t bit : {(h >> 40) & sieveMask_, (h >> 14) & sieveMask_}) sieve_[bit >> 6] |= 1ULL << (bit & 63);
+    }
 }
 
-bool StationExclusion::contains(const Station& s) const {
-    return std::binary_search(positions_.begin(), positions_.end(), std::make_pair(s.Lon, s.Lat));
+bool StationExclusion::contains(const Station& s) const { return contains(s.Lon, s.Lat); }
+
+bool StationExclusion::contains(float lon, float lat) const {
+    if (sieveMask_) {
+        const uint64_t h = sieveHash(lon, lat);
+        const uint64_t a = (h >> 40) & sieveMask_, b = (h >> 14) & sieveMask_;
+        if (!(sieve_[a >> 6] >> (a & 63) & 1) || !(sieve_[b >> 6] >> (b & 63) & 1)) return false;
+    } else if (positions_.empty()) {
+        return false;
+    }
+    return std::binary_search(positions_.begin(), positions_.end(), std::make_pair(lon, lat));
 }
 
 uint64_t StationDatabase::nextGeneration() {
@@ -221,6 +254,7 @@ struct StationDatabase::Index {
     std::vector<int> outside;  // positions outside -180..180 / -90..90 (always candidates)
     std::vector<SpherePoint> points;  // of each station, by file position
     std::vector<std::array<double, 3>> memberUnit;  // unit vectors in `members` order
+    std::vector<std::array<float, 2>> memberPosition;  // lon, lat in `members` order (for exclusions)
 
     static int cellOf(float lon, float lat) {
         int col = static_cast<int>(std::floor((lon + 180.0f) / kCell));
@@ -259,9 +293,11 @@ std::shared_ptr<const StationDatabase::Index> StationDatabase::index(const std::
     for (size_t k = 0; k < stations->size(); ++k)
         if (cellOf[k] >= 0) idx->members[static_cast<size_t>(fill[static_cast<size_t>(cellOf[k])]++)] = static_cast<int>(k);
     idx->memberUnit.reserve(idx->members.size());
+    idx->memberPosition.reserve(idx->members.size());
     for (int k : idx->members) {
         const double* u = idx->points[static_cast<size_t>(k)].unit;
         idx->memberUnit.push_back({u[0], u[1], u[2]});
+        idx->memberPosition.push_back({(*stations)[static_cast<size_t>(k)].Lon, (*stations)[static_cast<size_t>(k)].Lat});
     }
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = files_.find(name);
@@ -359,7 +395,7 @@ void StationDatabase::nearCandidates(const Sources& from, const SpherePoint& at,
             for (int p = idx->start[cell]; p < idx->start[cell + 1]; ++p) {
                 const size_t m = static_cast<size_t>(p);
                 const size_t k = static_cast<size_t>(idx->members[m]);
-                if (exclude && excluded->contains(st[k])) continue;
+                if (exclude && excluded->contains(idx->memberPosition[m][0], idx->memberPosition[m][1])) continue;
                 const double cosine = rough ? roughCosine(at.unit, idx->memberUnit[m].data()) : std::nan("");
                 out.push_back({base + static_cast<int>(k), &st[k], &idx->points[k], cosine});
             }

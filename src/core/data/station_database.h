@@ -28,12 +28,17 @@ public:
     /// positions: (lon, lat) pairs, any order, duplicates allowed.
     explicit StationExclusion(std::vector<std::pair<float, float>> positions);
     bool contains(const Station& station) const;
+    bool contains(float lon, float lat) const;
     bool empty() const { return positions_.empty(); }
     /// The positions left out, sorted.
     const std::vector<std::pair<float, float>>& positions() const { return positions_; }
 
 private:
     std::vector<std::pair<float, float>> positions_;  // sorted
+    // Two bits per position in a table of at least 16 bits per position: most stations asked
+    // about are not held, and a clear bit says so without the search.
+    std::vector<uint64_t> sieve_;
+    uint64_t sieveMask_ = 0;  // bits - 1; 0: no sieve (no positions, or one that is NaN)
 };
 
 /// The data folder was exchanged for another (an import switched a new database in) while a

@@ -652,20 +652,25 @@ StrangeFinding detectStrangeAdaptive(const AdaptiveField& f, const AdaptiveOutco
             }
     found.critical = strangeCritical(tested, P);
     for (int m = 0; m < 12; ++m) {
+        // Each neighbour against the others: the month's sums less its own terms.
+        double sumAll = 0, sqAll = 0;
+        for (int b = 0; b < f.n; ++b)
+            if (known(f.sAlt[static_cast<size_t>(b)])) {
+                const double e = r[static_cast<size_t>(b)][static_cast<size_t>(m)];
+                sumAll += e;
+                sqAll += e * e;
+            }
+        const int count = tested - 1;
         for (int a = 0; a < f.n; ++a) {
             if (!known(f.sAlt[static_cast<size_t>(a)])) continue;
-            double sum = 0, sq = 0;
-            int count = 0;
-            for (int b = 0; b < f.n; ++b)
-                if (b != a && known(f.sAlt[static_cast<size_t>(b)])) {
-                    const double e = r[static_cast<size_t>(b)][static_cast<size_t>(m)];
-                    sum += e;
-                    sq += e * e;
-                    ++count;
-                }
+            const double own = r[static_cast<size_t>(a)][static_cast<size_t>(m)];
+            const double sum = sumAll - own, sq = sqAll - own * own;
             const double mean = sum / count;
-            const double sd = std::sqrt(std::max(sq / count - mean * mean, 0.0));
-            if (sd <= 0) continue;
+            // Taking the own terms off the sums leaves rounding of the order of 1e-16 of them:
+            // a spread below that is none (the others all alike).
+            const double variance = sq / count - mean * mean;
+            if (!(variance > 1e-13 * sqAll / count)) continue;
+            const double sd = std::sqrt(variance);
             const double z = std::fabs(r[static_cast<size_t>(a)][static_cast<size_t>(m)] - mean) / sd;
             if (z > found.z) {
                 found.z = static_cast<float>(z);

@@ -14,6 +14,7 @@
 #include <tuple>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 
 #include "data/station_database.h"
 #include "data/terrain.h"
@@ -297,8 +298,8 @@ bool krigingWeights(const KrigingParams& p, const KrigingPoint* points, int n, c
 }
 
 KrigingModel::StationTerrain KrigingModel::stationTerrain(float lon, float lat, float alt) const {
-    if (const auto it = known_.find(positionKey(lon, lat)); it != known_.end() && (alt == it->second.alt || alt == kUnknown))
-        return it->second;
+    if (const uint32_t k = knownAt_.find(lon, lat); k != PositionTable::kNone && (alt == known_[k].alt || alt == kUnknown))
+        return known_[k];
     const TerrainAround t = terrain->at(lon, lat);
     StationTerrain s;
     s.alt = alt == kUnknown ? t.landAlt : alt;
@@ -697,13 +698,16 @@ std::shared_ptr<const KrigingModel> KrigingModel::get(const ProgramSettings& set
     std::unique_lock building(sh.build, std::defer_lock);
     if (!fromFile) building.lock();
     if (auto found = find()) return found;
+    model->knownAt_.reserve(stations.size());
+    model->known_.reserve(stations.size());
     for (const Station& s : stations) {
         const TerrainAround t = model->terrain->at(s.Lon, s.Lat);
         StationTerrain st;
         st.alt = s.Alt == kUnknown ? t.landAlt : s.Alt;
         st.x = krigingCovariates(model->params, s.Lat, st.alt, t);
         st.seaNear = t.seaNear;
-        model->known_[positionKey(s.Lon, s.Lat)] = st;
+        model->knownAt_.set(s.Lon, s.Lat, static_cast<uint32_t>(model->known_.size()));
+        model->known_.push_back(st);
     }
     if (!held.empty()) model->neighbourExclusion = std::make_shared<const StationExclusion>(held);
     if (fromFile) {
@@ -718,7 +722,23 @@ std::shared_ptr<const KrigingModel> KrigingModel::get(const ProgramSettings& set
             model->global[ix(m)] = globalFit(model->rows, model->params.covariates(), m, model->params.temperature, model->held);
         trustRows(*model);
     }
-    for (size_t j = 0; j < model->rows.size(); ++j) model->rowAt_[positionKey(model->rows[j].lon, model->rows[j].lat)] = j;
+    model->rowAt_.reserve(model->rows.size());
+    for (size_t j = 0; j < model->rows.size(); ++j) model->rowAt_.set(model->rows[j].lon, model->rows[j].lat, static_cast<uint32_t>(j));
+    model->rowMiss_.resize(model->rows.size());
+    {
+        const int p = model->params.covariates();
+        const bool ratio = model->params.logOffset > 0;
+        for (size_t j = 0; j < model->rows.size(); ++j) {
+            const KrigingRow& row = model->rows[j];
+            for (int m = 0; m < 12; ++m) {
+                double e = row.r[ix(m)];  // observed minus estimated, working scale
+                const auto& own = model->global[ix(m)];
+                const auto& opposite = model->global[ix((m + 6) % 12)];
+                for (int a = 0; a < p; ++a) e -= ((1 - row.south) * own[ix(a)] + row.south * opposite[ix(a)]) * row.dX[ix(a)];
+                model->rowMiss_[j][ix(m)] = ratio ? std::exp(-e) : e;
+            }
+        }
+    }
     model->index_ = RowIndex(model->rows);
     model->fit_.reserve(model->rows.size());
     for (const KrigingRow& row : model->rows) model->fit_.push_back({row.season, row.dX, row.trust, row.variance});
@@ -755,19 +775,14 @@ std::shared_ptr<const KrigingModel> KrigingModel::get(const ProgramSettings& set
 
 bool KrigingModel::neighbourErrors(const Station* const* neighbours, int n,
                                    std::array<std::array<float, 12>, kKrigingNeighbours>& errors) const {
-    const int p = params.covariates();
+    const bool ratio = params.logOffset > 0;
     for (int i = 0; i < std::min(n, kKrigingNeighbours); ++i) {
-        const auto it = rowAt_.find(positionKey(neighbours[i]->Lon, neighbours[i]->Lat));
-        if (it == rowAt_.end()) return false;
-        const KrigingRow& row = rows[it->second];
+        const uint32_t j = rowAt_.find(neighbours[i]->Lon, neighbours[i]->Lat);
+        if (j == PositionTable::kNone) return false;
+        const std::array<double, 12>& miss = rowMiss_[j];
         for (int m = 0; m < 12; ++m) {
-            double e = row.r[ix(m)];  // observed minus estimated, working scale
-            const auto& own = global[ix(m)];
-            const auto& opposite = global[ix((m + 6) % 12)];
-            for (int a = 0; a < p; ++a) e -= ((1 - row.south) * own[ix(a)] + row.south * opposite[ix(a)]) * row.dX[ix(a)];
             const double obs = neighbours[i]->Data[ix(m + 1)];
-            const double est = params.logOffset > 0 ? std::exp(std::log(std::max(obs, 0.0) + params.logOffset) - e) - params.logOffset
-                                                    : obs - e;
+            const double est = ratio ? (std::max(obs, 0.0) + params.logOffset) * miss[ix(m)] - params.logOffset : obs - miss[ix(m)];
             errors[ix(i)][ix(m)] = static_cast<float>(est - obs);
         }
     }

@@ -7,11 +7,11 @@
 #include <array>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "base/geometry.h"
 #include "base/types.h"
+#include "kriging/position_table.h"
 #include "kriging/row_grid.h"
 #include "kriging/row_index.h"
 #include "kriging/terrain_covariates.h"
@@ -196,8 +196,12 @@ public:
     const RowGrid& grid() const { return grid_; }
 
 private:
-    std::unordered_map<uint64_t, StationTerrain> known_;
-    std::unordered_map<uint64_t, size_t> rowAt_;  // row of each position
+    PositionTable knownAt_;               // the stations known at build time, in known_
+    std::vector<StationTerrain> known_;
+    PositionTable rowAt_;                 // row of each position
+    // Of each row, month by month, what neighbourErrors makes of the station's observation:
+    // the estimate is obs - miss (additive) or (obs + offset) x miss - offset (ratio).
+    std::vector<std::array<double, 12>> rowMiss_;
     RowIndex index_;                              // the rows by position
     std::vector<KrigingFitRow> fit_;              // by row
     RowGrid grid_;                                // the row work at the nodes

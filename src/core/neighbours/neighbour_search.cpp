@@ -172,8 +172,9 @@ void NeighbourSearch::selectNear(int places) {
             if (!(dist < 20000.0f) || !before(last)) continue;
             if (collapse) {
                 int copyOf = 0;
+                // A copy stands where the station stands: at the same distance to the bit.
                 for (int q = 1; q <= places && place[ix(q)].k >= 0 && !copyOf; ++q)
-                    if (sameStation(*near_[ix(place[ix(q)].k)].station, *cand.station)) copyOf = q;
+                    if (place[ix(q)].dist == dist && sameStation(*near_[ix(place[ix(q)].k)].station, *cand.station)) copyOf = q;
                 if (copyOf) {  // the copy first in the table stays, as the table's reading keeps it
                     Place& kept = place[ix(copyOf)];
                     if (cand.order < kept.order) {
