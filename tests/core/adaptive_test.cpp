@@ -182,7 +182,7 @@ TEST(AdaptiveMethod, StrangeDataNamesTheStationAndMonth) {
 }
 
 TEST(AdaptiveMethod, StrangeDataPassesOverAMonthWhoseOtherNeighboursErrAlike) {
-    // In March the nineteen others err by the same 0.3 K: they have no spread to judge the
+    // In March the nineteen others err by the same 0.1 K: they have no spread to judge the
     // twentieth by, however far it lies (no spread left over from taking its terms off the
     // month's sums either). The other months are mild noise with nothing strange.
     AdaptiveField f = gridField(20, Temp);
@@ -192,14 +192,14 @@ TEST(AdaptiveMethod, StrangeDataPassesOverAMonthWhoseOtherNeighboursErrAlike) {
     for (int a = 0; a < 20; ++a)
         for (int m = 0; m < 12; ++m)
             o.error[static_cast<size_t>(a)][static_cast<size_t>(m)] = static_cast<float>(0.2 * std::sin(1.7 * a + 0.9 * m));
-    for (int a = 0; a < 20; ++a) o.error[static_cast<size_t>(a)][2] = 0.3f;
-    o.error[6][2] = 7.0f;
+    for (int a = 0; a < 20; ++a) o.error[static_cast<size_t>(a)][2] = 0.1f;
+    o.error[6][2] = 5.0f;
     const StrangeFinding s = detectStrangeAdaptive(f, o);
     EXPECT_FALSE(s.found) << "station " << s.station << ", month " << s.month << ", z " << s.z;
     EXPECT_NE(s.month, 3);
     // With some spread among the others the same error is strange.
-    for (int a = 0; a < 20; ++a) o.error[static_cast<size_t>(a)][2] = static_cast<float>(0.3 + 0.1 * std::cos(2.3 * a));
-    o.error[6][2] = 7.0f;
+    for (int a = 0; a < 20; ++a) o.error[static_cast<size_t>(a)][2] = static_cast<float>(0.1 + 0.1 * std::cos(2.3 * a));
+    o.error[6][2] = 5.0f;
     const StrangeFinding t = detectStrangeAdaptive(f, o);
     EXPECT_TRUE(t.found);
     EXPECT_EQ(t.station, 6);

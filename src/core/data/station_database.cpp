@@ -48,7 +48,10 @@ uint64_t sieveHash(float lon, float lat) {
     uint32_t a = 0, b = 0;
     std::memcpy(&a, &lon, 4);
     std::memcpy(&b, &lat, 4);
-    return ((static_cast<uint64_t>(a) << 32) | b) * 0x9E3779B97F4A7C15ULL;
+    uint64_t h = (static_cast<uint64_t>(a) << 32) | b;  // every bit of both mixed into every bit
+    h = (h ^ (h >> 33)) * 0xFF51AFD7ED558CCDULL;
+    h = (h ^ (h >> 33)) * 0xC4CEB9FE1A85EC53ULL;
+    return h ^ (h >> 33);
 }
 }  // namespace
 

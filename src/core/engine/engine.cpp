@@ -556,7 +556,7 @@ void Engine::DetectStrangeData() {
 }
 
 void Engine::WeightedEstimate() {
-    ComputeWeights();
+    if (!estimation().weighsItself()) ComputeWeights();
     estimation().estimate(*this);
 }
 

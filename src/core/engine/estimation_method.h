@@ -26,6 +26,9 @@ public:
     /// Best, Bias, StdErr and HasStdErr, the slopes the method sets, and the limits it applied
     /// (Caps).
     virtual void estimate(Engine&) = 0;
+    /// True when estimate() gives every neighbour its weight itself: the inverse-distance
+    /// weights and their shadow correction are then not computed first.
+    virtual bool weighsItself() const { return false; }
     /// The method's strange-data test; called with ten or more active neighbours of known
     /// altitude. Sets WarnStrange with the month and the neighbour entry.
     virtual void detectStrangeData(Engine&) = 0;

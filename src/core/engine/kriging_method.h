@@ -22,6 +22,7 @@ public:
     /// Under kriging the Tmax/Tmin stations whose fields hold monthly extremes are left out too.
     const StationExclusion* exclusion(const Engine& engine) const override;
     void estimate(Engine& engine) override;
+    bool weighsItself() const override { return true; }  ///< the kriging weights
     /// The adaptive method's test on the errors of the neighbours' own rows.
     void detectStrangeData(Engine& engine) override;
 

@@ -52,7 +52,12 @@ private:
         std::memcpy(&b, &lat, 4);
         return (static_cast<uint64_t>(a) << 32) | b;
     }
-    size_t slot(uint64_t k) const { return static_cast<size_t>((k * 0x9E3779B97F4A7C15ULL) >> 20) & mask_; }
+    // Every bit of the key mixed into every bit of the slot: longitudes differ in the high word.
+    size_t slot(uint64_t k) const {
+        k = (k ^ (k >> 33)) * 0xFF51AFD7ED558CCDULL;
+        k = (k ^ (k >> 33)) * 0xC4CEB9FE1A85EC53ULL;
+        return static_cast<size_t>(k ^ (k >> 33)) & mask_;
+    }
     void put(uint64_t k, uint32_t value) {
         for (size_t at = slot(k);; at = (at + 1) & mask_) {
             if (values_[at] == kNone) {

@@ -170,11 +170,23 @@ void NeighbourSearch::selectNear(int places) {
             if (dist > settings_.MaxDist) continue;
             const auto before = [&](const Place& q) { return dist < q.dist || (dist == q.dist && cand.order < q.order); };
             if (!(dist < 20000.0f) || !before(last)) continue;
+            // The places run by distance (a copy taking over a place keeps its distance): the
+            // first at or beyond this one's, found by halving.
+            int from = 1;
+            for (int span = places; span > 0;) {
+                const int half = span / 2;
+                if (place[ix(from + half)].dist < dist) {
+                    from += half + 1;
+                    span -= half + 1;
+                } else {
+                    span = half;
+                }
+            }
             if (collapse) {
                 int copyOf = 0;
                 // A copy stands where the station stands: at the same distance to the bit.
-                for (int q = 1; q <= places && place[ix(q)].k >= 0 && !copyOf; ++q)
-                    if (place[ix(q)].dist == dist && sameStation(*near_[ix(place[ix(q)].k)].station, *cand.station)) copyOf = q;
+                for (int q = from; q <= places && place[ix(q)].k >= 0 && place[ix(q)].dist == dist && !copyOf; ++q)
+                    if (sameStation(*near_[ix(place[ix(q)].k)].station, *cand.station)) copyOf = q;
                 if (copyOf) {  // the copy first in the table stays, as the table's reading keeps it
                     Place& kept = place[ix(copyOf)];
                     if (cand.order < kept.order) {
@@ -187,9 +199,9 @@ void NeighbourSearch::selectNear(int places) {
                     continue;
                 }
             }
-            int p = 1;
+            int p = from;
             while (!before(place[ix(p)])) ++p;
-            for (int q = places; q > p; --q) place[ix(q)] = place[ix(q - 1)];
+            std::copy_backward(place.begin() + p, place.begin() + places, place.begin() + places + 1);
             place[ix(p)] = {dist, cand.order, regular ? x : 2.0f, static_cast<int>(k)};
         }
         // Copies counted among the candidates within the radius may stand for stations that are
