@@ -5,16 +5,12 @@
 #include <vector>
 
 #include "data/station_database.h"
+#include "fixture.h"
 
 using namespace zentrel;
 
 namespace {
-Station at(float lon, float lat) {
-    Station s;
-    s.Lon = lon;
-    s.Lat = lat;
-    return s;
-}
+Station at(float lon, float lat) { return test::makeStation(lon, lat, 0, 0); }
 }  // namespace
 
 TEST(StationExclusion, HoldsEveryHeldPositionAndNoOther) {
