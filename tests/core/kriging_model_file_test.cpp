@@ -38,6 +38,13 @@ PreparedKriging sampleModel() {
     m.packed.assign(2 * m.layout.floats(), 0.0f);
     m.packed[20] = 0.25f;
     m.packed.back() = 1;
+    for (int k = 0; k < 4; ++k) {
+        KrigingModel::StationTerrain t;
+        t.alt = 100.0f * static_cast<float>(k);
+        t.seaNear = 0.5f;
+        t.x[1] = 0.01f * static_cast<float>(k);
+        m.known.push_back(t);
+    }
     return m;
 }
 
@@ -67,6 +74,9 @@ TEST(KrigingModelFile, ReadsBackWhatWasWrittenUnderItsOwnKeyOnly) {
     EXPECT_TRUE(read.layout == written.layout);
     EXPECT_EQ(read.nodes, written.nodes);
     EXPECT_EQ(read.packed, written.packed);
+    ASSERT_EQ(read.known.size(), written.known.size());
+    for (size_t k = 0; k < read.known.size(); ++k)
+        EXPECT_EQ(std::memcmp(&read.known[k], &written.known[k], sizeof(KrigingModel::StationTerrain)), 0) << k;
     EXPECT_FALSE(readKrigingModel(path, 43, read)) << "a file of another database or program was taken";
     EXPECT_FALSE(readKrigingModel(folder.file("none.bin"), 42, read));
 }
@@ -129,4 +139,22 @@ TEST(KrigingModelFile, EstimatesFromTheFileEqualAFreshDerivationAndAStaleFileIsD
     EXPECT_EQ(afterChange.result.Best[1], derived.result.Best[1]) << "a stale model file was trusted";
     EXPECT_EQ(afterChange.result.StdErr[1], derived.result.StdErr[1]) << "a stale model file was trusted";
     EXPECT_NE(afterChange.result.Best[1], fresh.result.Best[1]);
+}
+
+// The stations' covariates kept in the file are each station's own: eight stations at one
+// altitude, told apart by their latitudes alone.
+TEST(KrigingModelFile, EachStationsTerrainFromTheFileIsItsOwn) {
+    TempFolder folder("kmodel-terrain");
+    std::vector<Station> stations = ringOfEightStations();
+    for (Station& s : stations) s.Alt = 300;
+    writeDataFolder(folder, 10, 45, stations);
+    const auto derived = KrigingModel::get(ProgramSettings{}, folder.str(), std::make_shared<StationDatabase>(folder.str()), Temp, nullptr);
+    ASSERT_TRUE(std::filesystem::is_regular_file(krigingModelPath(folder.str(), Temp)));
+    const auto read = KrigingModel::get(ProgramSettings{}, folder.str(), std::make_shared<StationDatabase>(folder.str()), Temp, nullptr);
+    ASSERT_NE(read.get(), derived.get());
+    for (const Station& s : stations) {
+        const KrigingModel::StationTerrain a = derived->stationTerrain(s.Lon, s.Lat, s.Alt), b = read->stationTerrain(s.Lon, s.Lat, s.Alt);
+        EXPECT_EQ(a.x, b.x) << s.Name;
+        EXPECT_EQ(a.alt, b.alt) << s.Name;
+    }
 }

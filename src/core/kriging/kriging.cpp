@@ -699,16 +699,20 @@ std::shared_ptr<const KrigingModel> KrigingModel::get(const ProgramSettings& set
     if (!fromFile) building.lock();
     if (auto found = find()) return found;
     model->knownAt_.reserve(stations.size());
-    model->known_.reserve(stations.size());
-    for (const Station& s : stations) {
-        const TerrainAround t = model->terrain->at(s.Lon, s.Lat);
-        StationTerrain st;
-        st.alt = s.Alt == kUnknown ? t.landAlt : s.Alt;
-        st.x = krigingCovariates(model->params, s.Lat, st.alt, t);
-        st.seaNear = t.seaNear;
-        model->knownAt_.set(s.Lon, s.Lat, static_cast<uint32_t>(model->known_.size()));
-        model->known_.push_back(st);
+    if (fromFile && prepared.known.size() == stations.size()) {
+        model->known_ = std::move(prepared.known);
+    } else {
+        model->known_.reserve(stations.size());
+        for (const Station& s : stations) {
+            const TerrainAround t = model->terrain->at(s.Lon, s.Lat);
+            StationTerrain st;
+            st.alt = s.Alt == kUnknown ? t.landAlt : s.Alt;
+            st.x = krigingCovariates(model->params, s.Lat, st.alt, t);
+            st.seaNear = t.seaNear;
+            model->known_.push_back(st);
+        }
     }
+    for (size_t k = 0; k < stations.size(); ++k) model->knownAt_.set(stations[k].Lon, stations[k].Lat, static_cast<uint32_t>(k));
     if (!held.empty()) model->neighbourExclusion = std::make_shared<const StationExclusion>(held);
     if (fromFile) {
         model->rows = std::move(prepared.rows);
@@ -764,6 +768,7 @@ std::shared_ptr<const KrigingModel> KrigingModel::get(const ProgramSettings& set
             prepared.layout = layout;
             prepared.nodes = model->grid_.nodes();
             prepared.packed = model->grid_.packed();
+            prepared.known = model->known_;
             writeKrigingModel(krigingModelPath(folder, variable), contentKey, prepared);
         }
     }

@@ -10,6 +10,7 @@
 
 #include "data/data_info.h"
 #include "data/station_database.h"
+#include "files/content_hash.h"
 #include "files/output_file.h"
 #include "files/read_file.h"
 #include "source_identity.h"
@@ -22,11 +23,15 @@ namespace {
 // the payload: the counts of rows and held stations, the rows, the global coefficients, the
 // held positions, then the grid's step, its layout (covariates, coefficients, smearing: three
 // 32-bit numbers), its count of nodes, the nodes and their packed row work, all in this machine's
-// byte order (the file is derived where it is used). Format 3 added the grid.
-constexpr char kMagic[8] = {'Z', 'K', 'M', 'O', 'D', 'E', 'L', '3'};
+// byte order (the file is derived where it is used); last the count of stations and their terrain
+// (covariates, sea proximity, altitude). Format 3 added the grid; format 4 the stations' terrain
+// and the payload's checksum eight bytes a step (contentHash): a process reads eight files of up to
+// a few megabytes, and the byte-at-a-time checksum and the terrain were a third of its start.
+constexpr char kMagic[8] = {'Z', 'K', 'M', 'O', 'D', 'E', 'L', '4'};
 constexpr size_t kHeader = sizeof kMagic + 3 * sizeof(uint64_t);
 constexpr size_t kMaxFileBytes = size_t{1} << 30;
 static_assert(std::is_trivially_copyable_v<KrigingRow>);
+static_assert(std::is_trivially_copyable_v<KrigingModel::StationTerrain>);
 
 struct Hash {
     uint64_t h = 1469598103934665603ULL;  // FNV-1a, 64 bits
@@ -41,14 +46,16 @@ struct Hash {
     }
 };
 
+// Each station's position, altitude and twelve values, hashed eight bytes a step.
 void hashStations(Hash& hash, const std::vector<Station>& stations) {
     hash.value(stations.size());
+    std::vector<float> fields;
+    fields.reserve(stations.size() * 15);
     for (const Station& s : stations) {
-        hash.value(s.Lon);
-        hash.value(s.Lat);
-        hash.value(s.Alt);
-        for (int m = 1; m <= 12; ++m) hash.value(s.Data[static_cast<size_t>(m)]);
+        fields.insert(fields.end(), {s.Lon, s.Lat, s.Alt});
+        fields.insert(fields.end(), s.Data.begin() + 1, s.Data.begin() + 13);
     }
+    hash.value(contentHash(fields.data(), fields.size() * sizeof(float)));
 }
 
 template <class T>
@@ -108,9 +115,7 @@ bool readKrigingModel(const std::string& path, uint64_t key, PreparedKriging& ou
     take(in, pos, &length, 1);
     take(in, pos, &sum, 1);
     if (fileKey != key || length != in.size() - kHeader) return false;
-    Hash check;
-    check.bytes(in.data() + kHeader, in.size() - kHeader);
-    if (check.h != sum) return false;
+    if (contentHash(in.data() + kHeader, in.size() - kHeader) != sum) return false;
     uint64_t rows = 0, held = 0;
     if (!take(in, pos, &rows, 1) || !take(in, pos, &held, 1)) return false;
     PreparedKriging model;
@@ -129,8 +134,12 @@ bool readKrigingModel(const std::string& path, uint64_t key, PreparedKriging& ou
     if (nodes > in.size() / (floats * sizeof(float))) return false;
     model.nodes.resize(nodes);
     model.packed.resize(nodes * floats);
-    if (!take(in, pos, model.nodes.data(), nodes) || !take(in, pos, model.packed.data(), model.packed.size()) || pos != in.size())
+    uint64_t known = 0;
+    if (!take(in, pos, model.nodes.data(), nodes) || !take(in, pos, model.packed.data(), model.packed.size()) ||
+        !take(in, pos, &known, 1) || known > in.size() / sizeof(KrigingModel::StationTerrain))
         return false;
+    model.known.resize(known);
+    if (!take(in, pos, model.known.data(), known) || pos != in.size()) return false;
     for (size_t i = 0; i < held; ++i) model.held[i] = {positions[2 * i], positions[2 * i + 1]};
     out = std::move(model);
     return true;
@@ -156,13 +165,15 @@ bool writeKrigingModel(const std::string& path, uint64_t key, const PreparedKrig
         append(payload, &nodes, 1);
         append(payload, model.nodes.data(), model.nodes.size());
         append(payload, model.packed.data(), model.packed.size());
-        Hash sum;
-        sum.bytes(payload.data(), payload.size());
+        const uint64_t known = model.known.size();
+        append(payload, &known, 1);
+        append(payload, model.known.data(), model.known.size());
+        const uint64_t sum = contentHash(payload);
         const uint64_t length = payload.size();
         std::string out(kMagic, sizeof kMagic);
         append(out, &key, 1);
         append(out, &length, 1);
-        append(out, &sum.h, 1);
+        append(out, &sum, 1);
         out += payload;
         // Only over a regular file or none: a derived file never replaces anything else.
         struct stat st{};

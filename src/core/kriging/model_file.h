@@ -33,6 +33,9 @@ struct PreparedKriging {
     RowLayout layout;
     std::vector<int32_t> nodes;
     std::vector<float> packed;                   ///< layout.floats() numbers a node
+    /// The covariates, sea proximity and altitude of every station of the variable, in the
+    /// database's order (what an estimate looks up for its neighbours).
+    std::vector<KrigingModel::StationTerrain> known;
 };
 
 /// Reads the prepared model at `path` when it is a regular file whose key is `key` and whose
