@@ -16,3 +16,10 @@ def test_national_station_numbers_are_not_taken_for_wmo_numbers():
     assert climat_holdout.wmo_of("DWD-15280") is None
     assert climat_holdout.wmo_of("WMO-0-36-9-12345") is None
     assert climat_holdout.wmo_of("1528") is None
+
+
+def test_pet_rows_are_told_apart_by_the_wind_they_were_computed_with():
+    assert climat_holdout.pet_basis("PET with the station's wind from 10 m (assumed) to 2 m") == "own wind"
+    assert climat_holdout.pet_basis("PET with the station's wind from 10 m (assumed) to 2 m; inputs adjusted to 1991-2020") == "own wind"
+    assert climat_holdout.pet_basis("PET with assumed wind 2 m/s; inputs from WMO and CLIMAT") == "2 m/s"
+    assert climat_holdout.pet_basis("") == "2 m/s"
