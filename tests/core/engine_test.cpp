@@ -105,6 +105,23 @@ TEST(Activation, DoubledPositionIsSwitchedOffAndWarnedAndTheMeanStationTakesKnow
     EXPECT_FLOAT_EQ(b.ns[1].Data[13], 3);
 }
 
+TEST(Activation, UnderTheOtherMethodsTheDoubledPositionFirstInTheTableStaysActive) {
+    // Within about 1.5 km the selection's single-precision distances read 0 and keep the table's
+    // order; the other methods then take the neighbours nearest first by their precise distances.
+    // Two stations at one position with other values (not copies), a farther one between them in
+    // the table: the first of the two stays first, and active.
+    for (Method method : {Method::Robust, Method::Adaptive, Method::Kriging}) {
+        Bench b(method);
+        b.candidates({makeStation(10.005f, 0, 0, 2, "first"), makeStation(10.008f, 0, 0, 1, "between"),
+                      makeStation(10.005f, 0, 0, 5, "second"), makeStation(10.9f, 0, 0, 1, "far")},
+                     10, 0, 0);
+        b.select();
+        EXPECT_EQ(std::tuple(b.ns[1].Name, b.ns[1].Active, b.ns[2].Name, b.ns[2].Active, b.ns[3].Name, b.warn.WarnDoubled),
+                  std::tuple("first", 1, "second", 0, "between", true))
+            << methodName(method);
+    }
+}
+
 TEST(Weights, ShadowHidesStationsBehindNearerOnesNotOppositeOnesNorWithShadZeroAndPowerZeroIsThePlainMean) {
     Bench b;
     b.candidates({makeStation(10.1f, 0, 0, 1), makeStation(9.8f, 0, 0, 1), makeStation(10.3f, 0, 0, 1)}, 10, 0, 0);

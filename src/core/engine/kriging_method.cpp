@@ -21,8 +21,22 @@ void KrigingMethod::prepare(Engine& engine) {
     const Key key{variable, engine.excluded_, engine.database_ ? engine.database_->generation() : 0, krigingSettingsFingerprint(settings)};
     if (model_ && key == key_) return;
     model_ = nullptr;
+    const bool keeps = variable >= 0 && variable < kVariableCount;
+    if (keeps) {
+        Kept& kept = kept_[ix(variable)];
+        if (kept.model && kept.key == key) {
+            model_ = kept.model;
+            key_ = key;
+            return;
+        }
+        // The models of another database, selection or exclusion are let go.
+        for (Kept& other : kept_)
+            if (other.key.excluded != key.excluded || other.key.generation != key.generation || other.key.settings != key.settings)
+                other = Kept{};
+    }
     model_ = KrigingModel::get(settings, engine.dataFolder_, engine.database_, variable, engine.excluded_);
     key_ = key;
+    if (keeps) kept_[ix(variable)] = {model_, key};
 }
 
 const StationExclusion* KrigingMethod::exclusion(const Engine& engine) const {

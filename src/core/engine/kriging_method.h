@@ -15,8 +15,9 @@ class KrigingModel;
 
 class KrigingMethod : public EstimationMethod {
 public:
-    /// The model of the engine's variable with the held-out stations, kept while variable,
-    /// exclusion, database and neighbour selection stay.
+    /// The model of the engine's variable with the held-out stations, kept while exclusion,
+    /// database and neighbour selection stay (one per variable: an engine that goes through the
+    /// eight variables at each place finds each model without asking for it).
     void prepare(Engine& engine) override;
     void forget() override { errorsValid_ = false; }
     /// Under kriging the Tmax/Tmin stations whose fields hold monthly extremes are left out too.
@@ -38,6 +39,11 @@ private:
         uint64_t settings = 0;  ///< the neighbour selection the model was fitted with
         bool operator==(const Key&) const = default;
     } key_;
+    struct Kept {
+        std::shared_ptr<const KrigingModel> model;
+        Key key;
+    };
+    std::array<Kept, kVariableCount> kept_{};
 };
 
 }  // namespace zentrel

@@ -226,8 +226,15 @@ void NeighbourSearch::measurePrecisely() {
     const int n = ns.NeighbourCount;
     for (int i = 1; i <= n; ++i)
         ns[i].Dist = static_cast<float>(preciseDistance(working.Lon, working.Lat, ns[i].Lon, ns[i].Lat));
-    std::stable_sort(ns.entries.begin() + 1, ns.entries.begin() + 1 + n,
-                     [](const Station& a, const Station& b) { return a.Dist < b.Dist; });
+    // Nearest first, equals in their order: an insertion sort, which for 20 entries needs no
+    // buffer (a stable sort takes one from the heap each time).
+    for (int i = 2; i <= n; ++i) {
+        if (!(ns[i].Dist < ns[i - 1].Dist)) continue;
+        Station moving = std::move(ns[i]);
+        int j = i;
+        for (; j > 1 && moving.Dist < ns[j - 1].Dist; --j) ns[j] = std::move(ns[j - 1]);
+        ns[j] = std::move(moving);
+    }
 }
 
 bool NeighbourSearch::passesAltitude(const Station& c) const {
