@@ -739,7 +739,7 @@ std::shared_ptr<const KrigingModel> KrigingModel::get(const ProgramSettings& set
                 const auto& own = model->global[ix(m)];
                 const auto& opposite = model->global[ix((m + 6) % 12)];
                 for (int a = 0; a < p; ++a) e -= ((1 - row.south) * own[ix(a)] + row.south * opposite[ix(a)]) * row.dX[ix(a)];
-                model->rowMiss_[j][ix(m)] = ratio ? std::exp(-e) : e;
+                model->rowMiss_[j][ix(m)] = static_cast<float>(ratio ? std::exp(-e) : e);
             }
         }
     }
@@ -784,7 +784,7 @@ bool KrigingModel::neighbourErrors(const Station* const* neighbours, int n,
     for (int i = 0; i < std::min(n, kKrigingNeighbours); ++i) {
         const uint32_t j = rowAt_.find(neighbours[i]->Lon, neighbours[i]->Lat);
         if (j == PositionTable::kNone) return false;
-        const std::array<double, 12>& miss = rowMiss_[j];
+        const std::array<float, 12>& miss = rowMiss_[j];
         for (int m = 0; m < 12; ++m) {
             const double obs = neighbours[i]->Data[ix(m + 1)];
             const double est = ratio ? (std::max(obs, 0.0) + params.logOffset) * miss[ix(m)] - params.logOffset : obs - miss[ix(m)];

@@ -200,8 +200,9 @@ private:
     std::vector<StationTerrain> known_;
     PositionTable rowAt_;                 // row of each position
     // Of each row, month by month, what neighbourErrors makes of the station's observation:
-    // the estimate is obs - miss (additive) or (obs + offset) x miss - offset (ratio).
-    std::vector<std::array<double, 12>> rowMiss_;
+    // the estimate is obs - miss (additive) or (obs + offset) x miss - offset (ratio). Single
+    // precision, as the errors it gives are (and half the memory of a service's eight models).
+    std::vector<std::array<float, 12>> rowMiss_;
     RowIndex index_;                              // the rows by position
     std::vector<KrigingFitRow> fit_;              // by row
     RowGrid grid_;                                // the row work at the nodes
