@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fmt/format.h>
 
+#include "base/position_bits.h"
 #include "data/station_image.h"
 #include "error.h"
 #include "files/read_file.h"
@@ -45,13 +46,7 @@ namespace {
 uint64_t sieveHash(float lon, float lat) {
     lon += 0.0f;
     lat += 0.0f;
-    uint32_t a = 0, b = 0;
-    std::memcpy(&a, &lon, 4);
-    std::memcpy(&b, &lat, 4);
-    uint64_t h = (static_cast<uint64_t>(a) << 32) | b;  // every bit of both mixed into every bit
-    h = (h ^ (h >> 33)) * 0xFF51AFD7ED558CCDULL;
-    h = (h ^ (h >> 33)) * 0xC4CEB9FE1A85EC53ULL;
-    return h ^ (h >> 33);
+    return mixBits(positionBits(lon, lat));
 }
 }  // namespace
 

@@ -18,6 +18,7 @@
 
 #include "data/station_database.h"
 #include "data/terrain.h"
+#include "base/position_bits.h"
 #include "kriging/model_file.h"
 #include "neighbours/neighbour_search.h"
 
@@ -26,13 +27,6 @@ namespace zentrel {
 namespace {
 constexpr double kEarthKm = 6371.0;
 size_t ix(int i) { return static_cast<size_t>(i); }
-
-uint64_t positionKey(float lon, float lat) {
-    uint32_t a = 0, b = 0;
-    std::memcpy(&a, &lon, 4);
-    std::memcpy(&b, &lat, 4);
-    return (static_cast<uint64_t>(a) << 32) | b;
-}
 
 uint64_t mix(uint64_t h, uint64_t v) {
     h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
@@ -482,7 +476,7 @@ uint64_t settingsFingerprint(const ProgramSettings& s) {
 uint64_t exclusionFingerprint(const StationExclusion* excluded) {
     uint64_t h = 1;
     if (!excluded) return h;
-    for (const auto& [lon, lat] : excluded->positions()) h = mix(h, positionKey(lon, lat));
+    for (const auto& [lon, lat] : excluded->positions()) h = mix(h, positionBits(lon, lat));
     return h;
 }
 
@@ -633,11 +627,11 @@ std::vector<Station> KrigingModel::extremeStations(const ProgramSettings& settin
     for (const KrigingRow& row : rows[1]) {
         float sum = 0;
         for (float r : row.r) sum += r;
-        minAnnual[positionKey(row.lon, row.lat)] = sum / 12;
+        minAnnual[positionBits(row.lon, row.lat)] = sum / 12;
     }
     auto out = std::make_shared<std::vector<Station>>();
     for (const KrigingRow& row : rows[0]) {
-        const auto it = minAnnual.find(positionKey(row.lon, row.lat));
+        const auto it = minAnnual.find(positionBits(row.lon, row.lat));
         if (it == minAnnual.end()) continue;
         float sum = 0;
         for (float r : row.r) sum += r;

@@ -5,8 +5,9 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <vector>
+
+#include "base/position_bits.h"
 
 namespace zentrel {
 
@@ -46,18 +47,8 @@ public:
     }
 
 private:
-    static uint64_t key(float lon, float lat) {
-        uint32_t a = 0, b = 0;
-        std::memcpy(&a, &lon, 4);
-        std::memcpy(&b, &lat, 4);
-        return (static_cast<uint64_t>(a) << 32) | b;
-    }
-    // Every bit of the key mixed into every bit of the slot: longitudes differ in the high word.
-    size_t slot(uint64_t k) const {
-        k = (k ^ (k >> 33)) * 0xFF51AFD7ED558CCDULL;
-        k = (k ^ (k >> 33)) * 0xC4CEB9FE1A85EC53ULL;
-        return static_cast<size_t>(k ^ (k >> 33)) & mask_;
-    }
+    static uint64_t key(float lon, float lat) { return positionBits(lon, lat); }
+    size_t slot(uint64_t k) const { return static_cast<size_t>(mixBits(k)) & mask_; }
     void put(uint64_t k, uint32_t value) {
         for (size_t at = slot(k);; at = (at + 1) & mask_) {
             if (values_[at] == kNone) {
